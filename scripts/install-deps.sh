@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what building and testing Flickwell needs on Debian 12; skips what is there.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+
+packages=(
+  cmake make ninja-build
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
+  wine wine32 wine64
+  xvfb xauth x11-utils imagemagick
+  python3 python3-pefile
+  googletest
+  nsis
+  clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+# wine32 needs the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,145 @@
+#include "common/package_layout.h"
+#include "common/string_table_block.h"
+#include "wizard/resource_updater.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<unsigned char> Bytes(const StringTableBlock& block) {
+    return std::vector<unsigned char>(block.Data(), block.Data() + block.Size());
+}
+
+// The counted UTF-16LE layout, written out by hand from the format's definition.
+std::vector<unsigned char> Expected(const std::vector<std::string>& asciiEntries) {
+    std::vector<unsigned char> out;
+    for (int i = 0; i < 16; ++i) {
+        std::string s = i < static_cast<int>(asciiEntries.size()) ? asciiEntries[i] : "";
+        out.push_back(static_cast<unsigned char>(s.size() & 0xFF));
+        out.push_back(static_cast<unsigned char>(s.size() >> 8));
+        for (char c : s) {
+            out.push_back(static_cast<unsigned char>(c));
+            out.push_back(0);
+        }
+    }
+    return out;
+}
+
+TEST(StringTableBlock, EncodesTheSaverAndInstallerBlocksByteForByte) {
+    StringTableBlock saver;
+    ASSERT_TRUE(saver.Add(1, "Sky", 1252));
+    EXPECT_EQ(38u, saver.Size());
+    EXPECT_EQ(Expected({"", "Sky"}), Bytes(saver));
+
+    StringTableBlock setup;
+    ASSERT_TRUE(setup.Add(1, "qmv12345", 1252));
+    ASSERT_TRUE(setup.Add(2, "Sky", 1252));
+    EXPECT_EQ(54u, setup.Size());
+    EXPECT_EQ(Expected({"", "qmv12345", "Sky"}), Bytes(setup));
+}
+
+TEST(StringTableBlock, SizesFollowTheNameLengthAtBothEnds) {
+    const std::string longest(255, 'n');
+    struct Case {
+        std::string name;
+        DWORD saverSize, setupSize;
+    } cases[] = {{"A", 34, 50}, {longest, 542, 558}};
+    for (const Case& c : cases) {
+        StringTableBlock saver, setup;
+        ASSERT_TRUE(saver.Add(1, c.name.c_str(), 1252));
+        ASSERT_TRUE(setup.Add(1, "qmv00042", 1252));
+        ASSERT_TRUE(setup.Add(2, c.name.c_str(), 1252));
+        EXPECT_EQ(c.saverSize, saver.Size());
+        EXPECT_EQ(c.setupSize, setup.Size());
+        EXPECT_EQ(Expected({"", "qmv00042", c.name}), Bytes(setup));
+    }
+}
+
+TEST(StringTableBlock, CountsUtf16UnitsOfADoubleByteName) {
+    // "Nihon" in Shift-JIS: four bytes, two UTF-16 units.
+    const char name[] = "\x93\xfa\x96\x7b";
+    StringTableBlock block;
+    ASSERT_TRUE(block.Add(1, name, 932));
+    ASSERT_EQ(36u, block.Size());
+    const BYTE* d = block.Data();
+    EXPECT_EQ(2, d[2] | (d[3] << 8));
+    EXPECT_EQ(0x65E5, d[4] | (d[5] << 8));
+    EXPECT_EQ(0x672C, d[6] | (d[7] << 8));
+}
+
+TEST(StringTableBlock, RefusesWhatWouldBreakTheBlock) {
+    StringTableBlock block;
+    ASSERT_TRUE(block.Add(2, "late", 1252));
+    EXPECT_FALSE(block.Add(1, "early", 1252)); // out of order
+    EXPECT_FALSE(block.Add(16, "past the end", 1252));
+    const std::vector<unsigned char> before = Bytes(block);
+    EXPECT_FALSE(block.Add(3, std::string(600, 'x').c_str(), 1252)); // over capacity
+    EXPECT_EQ(before, Bytes(block));
+}
+
+TEST(StringTableBlock, ThreadCodePageRule) {
+    OSVERSIONINFOA nt5 = {};
+    nt5.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    nt5.dwMajorVersion = 5;
+    OSVERSIONINFOA nt4 = nt5;
+    nt4.dwMajorVersion = 4;
+    OSVERSIONINFOA win98 = {};
+    win98.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+    win98.dwMajorVersion = 4;
+
+    EXPECT_EQ(static_cast<UINT>(CP_THREAD_ACP), StringTableBlock::ThreadCodePageFor(nt5, "932", 1252));
+    EXPECT_EQ(932u, StringTableBlock::ThreadCodePageFor(nt4, "932", 1252));
+    EXPECT_EQ(1251u, StringTableBlock::ThreadCodePageFor(win98, "1251", 1252));
+    EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, "0", 1252));
+    EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, NULL, 1252));
+    EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, "", 1252));
+}
+
+// A block written into a copy of a real stub reads back through the system's loader.
+std::string LoadString(HMODULE module, UINT id) {
+    char text[MAX_PATH] = {0};
+    LoadStringA(module, id, text, MAX_PATH);
+    return text;
+}
+
+TEST(StringTableBlock, StubsReadTheirTextsBackThroughLoadString) {
+    const std::string dir = MakeScratchDir("blocks");
+    const std::string saver = dir + "saver.scr", setup = dir + "setup.exe";
+    ASSERT_TRUE(CopyFileA(BinPath("template.scr").c_str(), saver.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BinPath("setup.ex_").c_str(), setup.c_str(), FALSE));
+
+    StringTableBlock saverBlock, setupBlock;
+    ASSERT_TRUE(saverBlock.Add(1, "Sky", CP_ACP));
+    ASSERT_TRUE(setupBlock.Add(1, "qmv12345", CP_ACP));
+    ASSERT_TRUE(setupBlock.Add(2, "Sky", CP_ACP));
+    for (auto [path, block] : {std::make_pair(saver, &saverBlock), std::make_pair(setup, &setupBlock)}) {
+        ResourceUpdater updater;
+        ASSERT_TRUE(updater.Begin(path.c_str(), false));
+        ASSERT_TRUE(updater.Update(RT_STRING, MAKEINTRESOURCEA(package::kStringBlock),
+                                   block->Data(), block->Size()));
+        ASSERT_TRUE(updater.End(false));
+    }
+
+    HMODULE s = LoadLibraryExA(saver.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(s != NULL);
+    EXPECT_EQ("Sky", LoadString(s, 1));
+    EXPECT_EQ("", LoadString(s, 0));
+    EXPECT_EQ("", LoadString(s, 3));
+    // Block 9 (the runtime's own messages) is not touched by rewriting block 1.
+    EXPECT_EQ("Internal Shockwave Flash error.", LoadString(s, 134));
+    FreeLibrary(s);
+
+    HMODULE i = LoadLibraryExA(setup.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(i != NULL);
+    EXPECT_EQ("qmv12345", LoadString(i, 1));
+    EXPECT_EQ("Sky", LoadString(i, 2));
+    EXPECT_EQ("", LoadString(i, 3));
+    EXPECT_EQ("Installation completed successfully.", LoadString(i, 45));
+    FreeLibrary(i);
+}
+
+} // namespace

@@ -1,0 +1,28 @@
+// Resource identifiers of the wizard: dialogs, controls and strings.
+#pragma once
+
+#define IDI_WIZARD 128
+#define IDB_SIDE 203
+
+#define IDD_WELCOME 1232
+#define IDD_FINISH 1233
+#define IDD_SCREENSAVER 1234
+#define IDD_PROJECT 202
+
+#define IDC_TITLE 1001
+#define IDC_DISPLAY_NAME 1000
+#define IDC_MOVIE_PATH 1004
+#define IDC_BROWSE_MOVIE 1005
+#define IDC_BROWSE_INSTALLER 1007
+#define IDC_INSTALLER_PATH 1008
+#define IDC_PROJECT_PATH 1011
+#define IDC_BROWSE_PROJECT 1012
+#define IDC_PREVIEW 1021
+
+#define IDS_CAPTION 128
+#define IDS_PROJECT_NOT_FOUND 61403
+#define IDS_EMPTY_FIELD 61404
+#define IDS_FILE_NOT_FOUND 61405
+#define IDS_NOT_FLASH 61406
+#define IDS_BUILD_FAILED 61408
+#define IDS_WIN9X 61413
