@@ -1,0 +1,134 @@
+// fwanswer: starts a program and answers its message boxes as a person would, printing
+// what each box says. For scripts that run our installers under Wine without a person.
+//
+//   fwanswer.exe BUTTONS COMMAND LINE...
+//
+// BUTTONS is a comma-separated list (ok, yes, no, cancel): one answer per box, in the
+// order the boxes appear. The rest of the line is started exactly as written. The exit
+// code is the program's, or 3 when an expected box did not come.
+#include "message_box.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const DWORD kBoxTimeoutMs = 60000;
+const DWORD kExitTimeoutMs = 120000;
+
+// Skips one token of a command line (quotes group blanks) and the blanks after it.
+const char* SkipToken(const char* line) {
+    bool quoted = false;
+    while (*line != '\0' && (quoted || (*line != ' ' && *line != '\t'))) {
+        if (*line == '"') {
+            quoted = !quoted;
+        }
+        ++line;
+    }
+    while (*line == ' ' || *line == '\t') {
+        ++line;
+    }
+    return line;
+}
+
+bool ParseButtons(const std::string& list, std::vector<int>* buttons) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string word =
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (word == "ok") {
+            buttons->push_back(IDOK);
+        } else if (word == "yes") {
+            buttons->push_back(IDYES);
+        } else if (word == "no") {
+            buttons->push_back(IDNO);
+        } else if (word == "cancel") {
+            buttons->push_back(IDCANCEL);
+        } else {
+            return false;
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return true;
+}
+
+const char* ButtonName(int id) {
+    switch (id) {
+    case IDOK:
+        return "OK";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    default:
+        return "Cancel";
+    }
+}
+
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\r') {
+            continue;
+        }
+        line += c == '\n' ? ' ' : c;
+    }
+    return line;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> buttons;
+    if (argc < 3 || !ParseButtons(argv[1], &buttons)) {
+        fprintf(stderr, "usage: fwanswer ok|yes|no|cancel[,...] COMMAND LINE...\n");
+        return 2;
+    }
+    std::string command = SkipToken(SkipToken(GetCommandLineA()));
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        fprintf(stderr, "fwanswer: cannot start %s (error %lu)\n", command.c_str(), GetLastError());
+        return 2;
+    }
+    CloseHandle(process.hThread);
+
+    int result = 0;
+    for (int button : buttons) {
+        MessageBoxInfo box;
+        if (!WaitForMessageBox(process.dwProcessId, kBoxTimeoutMs, &box)) {
+            fprintf(stderr, "fwanswer: no message box came within %lu s\n", kBoxTimeoutMs / 1000);
+            result = 3;
+            break;
+        }
+        printf("  message box \"%s\": %s -> %s\n", box.caption.c_str(), OneLine(box.text).c_str(),
+               ButtonName(button));
+        fflush(stdout);
+        PressButton(box, button);
+        // The next box may only come once this one is gone.
+        for (int i = 0; i < 200 && IsWindow(box.window); ++i) {
+            Sleep(50);
+        }
+    }
+    DWORD code = 3;
+    if (WaitForSingleObject(process.hProcess, kExitTimeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        fprintf(stderr, "fwanswer: the program did not end\n");
+        TerminateProcess(process.hProcess, 3);
+    }
+    CloseHandle(process.hProcess);
+    return result != 0 ? result : static_cast<int>(code);
+}
