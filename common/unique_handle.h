@@ -64,8 +64,8 @@ struct GdiObjectTraits {
     static void Close(Type h) { DeleteObject(h); }
 };
 
-typedef UniqueHandle<FileHandleTraits> FileHandle;         // CreateFile
-typedef UniqueHandle<KernelHandleTraits> KernelHandle;     // processes, threads, events
-typedef UniqueHandle<RegKeyTraits> RegKey;                 // registry keys
-typedef UniqueHandle<VirtualMemoryTraits> VirtualBuffer;   // VirtualAlloc
-typedef UniqueHandle<GdiObjectTraits> GdiObject;           // fonts, bitmaps
+typedef UniqueHandle<FileHandleTraits> FileHandle;       // CreateFile
+typedef UniqueHandle<KernelHandleTraits> KernelHandle;   // processes, threads, events
+typedef UniqueHandle<RegKeyTraits> RegKey;               // registry keys
+typedef UniqueHandle<VirtualMemoryTraits> VirtualBuffer; // VirtualAlloc
+typedef UniqueHandle<GdiObjectTraits> GdiObject;         // fonts, bitmaps
