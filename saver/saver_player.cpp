@@ -53,8 +53,8 @@ template <class T> class ComPtr {
 } // namespace
 
 bool FormatMoviePath(char (&path)[MAX_PATH], const char* tempDir, DWORD tickCount) {
-    int length = _snprintf(path, MAX_PATH, "%s\\swf%05X.tmp", tempDir,
-                           static_cast<unsigned>(tickCount));
+    int length =
+        _snprintf(path, MAX_PATH, "%s\\swf%05X.tmp", tempDir, static_cast<unsigned>(tickCount));
     if (length < 0 || length >= MAX_PATH) {
         path[0] = '\0';
         return false;
@@ -89,11 +89,15 @@ void ShowSaverError(HWND owner, UINT messageId) {
     MessageBoxA(owner, text, "Screen Saver Error", MB_ICONERROR);
 }
 
-SaverPlayer::SaverPlayer() : host_(NULL) { moviePath_[0] = '\0'; }
+SaverPlayer::SaverPlayer() : host_(NULL) {
+    moviePath_[0] = '\0';
+}
 
 // The host object only names the container; the window, if still there, goes with the
 // process.
-SaverPlayer::~SaverPlayer() { delete host_; }
+SaverPlayer::~SaverPlayer() {
+    delete host_;
+}
 
 HRESULT SaverPlayer::ExtractMovie(UINT resourceId) {
     char tempDir[MAX_PATH] = {0};
@@ -173,8 +177,8 @@ HRESULT SaverPlayer::StartMovie(HWND window) {
     }
 
     HWND control = GetWindow(host_->Handle(), GW_CHILD);
-    savedControlProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlInputProc)));
+    savedControlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlInputProc)));
 
     char url[kMaxUrl + 1] = {0};
     lstrcpynA(url, kUrlPrefix, sizeof(url));
@@ -201,9 +205,9 @@ HRESULT SaverPlayer::StartMovie(HWND window) {
 
 void SaverPlayer::StopMovie() {
     IShockwaveFlash* flash = NULL;
-    HRESULT hr = host_ != NULL ? host_->QueryControl(IID_IShockwaveFlash,
-                                                     reinterpret_cast<void**>(&flash))
-                               : E_FAIL;
+    HRESULT hr = host_ != NULL
+                     ? host_->QueryControl(IID_IShockwaveFlash, reinterpret_cast<void**>(&flash))
+                     : E_FAIL;
     if (FAILED(hr)) {
         ShowSaverError(host_ != NULL ? host_->Handle() : NULL, IDS_ERR_NO_INTERFACE);
         if (flash != NULL) {
@@ -281,4 +285,6 @@ BOOL WINAPI ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam,
     }
 }
 
-BOOL WINAPI RegisterDialogClasses(HANDLE) { return TRUE; }
+BOOL WINAPI RegisterDialogClasses(HANDLE) {
+    return TRUE;
+}

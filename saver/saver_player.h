@@ -33,8 +33,7 @@ class SaverPlayer {
     void StopMovie();
     HRESULT ExtractMovie(UINT resourceId);
     // The same from a given module, temporary folder and tick count.
-    HRESULT ExtractMovieFrom(HMODULE module, UINT resourceId, const char* tempDir,
-                             DWORD tickCount);
+    HRESULT ExtractMovieFrom(HMODULE module, UINT resourceId, const char* tempDir, DWORD tickCount);
 
     const char* MoviePath() const { return moviePath_; }
     HostWindow* Host() const { return host_; }

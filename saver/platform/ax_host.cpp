@@ -30,9 +30,9 @@ SIZEL ToHimetric(LONG width, LONG height) {
 // The container's side of in-place activation: one object answers as client site,
 // in-place site, frame and control site of the one control of one container window.
 class ControlSite final : public IOleClientSite,
-                    public IOleInPlaceSiteEx,
-                    public IOleInPlaceFrame,
-                    public IOleControlSite {
+                          public IOleInPlaceSiteEx,
+                          public IOleInPlaceFrame,
+                          public IOleControlSite {
   public:
     explicit ControlSite(HWND window)
         : references_(1), window_(window), control_(NULL), object_(NULL), inPlace_(NULL),
@@ -214,8 +214,7 @@ template <class T> void ReleaseAndClear(T*& pointer) {
     }
 }
 
-HRESULT ControlSite::Attach(const CLSID& clsid, IStream* state, REFIID sinkIid,
-                            IUnknown* sink) {
+HRESULT ControlSite::Attach(const CLSID& clsid, IStream* state, REFIID sinkIid, IUnknown* sink) {
     if (control_ != NULL) {
         return E_UNEXPECTED; // one control per container
     }
@@ -395,8 +394,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-HRESULT ControlModule::Init(HINSTANCE instance, const void* objectTable,
-                            const GUID* typeLibrary) {
+HRESULT ControlModule::Init(HINSTANCE instance, const void* objectTable, const GUID* typeLibrary) {
     if (instance == NULL || objectTable != NULL || typeLibrary != NULL) {
         return E_INVALIDARG;
     }
@@ -404,7 +402,9 @@ HRESULT ControlModule::Init(HINSTANCE instance, const void* objectTable,
     return S_OK;
 }
 
-void ControlModule::Term() { moduleInstance = NULL; }
+void ControlModule::Term() {
+    moduleInstance = NULL;
+}
 
 HINSTANCE ControlModule::Instance() {
     return moduleInstance != NULL ? moduleInstance : GetModuleHandleA(NULL);
@@ -432,12 +432,14 @@ BOOL InitControlHosting() {
            (RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
 }
 
-HostWindow::HostWindow() : window_(NULL) { InitControlHosting(); }
+HostWindow::HostWindow() : window_(NULL) {
+    InitControlHosting();
+}
 
 HWND HostWindow::CreateHostWindow(HWND parent, const RECT& rect, DWORD style) {
-    window_ = CreateWindowExA(0, kHostClassName, NULL, style, rect.left, rect.top,
-                              rect.right - rect.left, rect.bottom - rect.top, parent, NULL,
-                              ControlModule::Instance(), NULL);
+    window_ =
+        CreateWindowExA(0, kHostClassName, NULL, style, rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, parent, NULL, ControlModule::Instance(), NULL);
     return window_;
 }
 
@@ -476,8 +478,7 @@ HRESULT HostWindow::QueryControl(REFIID iid, void** out) {
     if (window_ == NULL || getControlMessage == 0) {
         return E_FAIL;
     }
-    IUnknown* control =
-        reinterpret_cast<IUnknown*>(SendMessageA(window_, getControlMessage, 0, 0));
+    IUnknown* control = reinterpret_cast<IUnknown*>(SendMessageA(window_, getControlMessage, 0, 0));
     if (control == NULL) {
         return E_FAIL;
     }

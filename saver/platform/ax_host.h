@@ -8,9 +8,9 @@
 
 namespace saver {
 
-extern const char kHostClassName[];      // "AtlAxWin7"
-extern const char kGetHostMessage[];     // "WM_ATLGETHOST"
-extern const char kGetControlMessage[];  // "WM_ATLGETCONTROL"
+extern const char kHostClassName[];     // "AtlAxWin7"
+extern const char kGetHostMessage[];    // "WM_ATLGETHOST"
+extern const char kGetControlMessage[]; // "WM_ATLGETCONTROL"
 
 // The control-hosting state of the process: the module whose instance owns the container
 // class. Initialised once at start-up, terminated at shutdown.
@@ -37,9 +37,9 @@ class HostWindow {
     // A child container at `rect` of `parent`; an empty title, so no control comes with it.
     HWND CreateHostWindow(HWND parent, const RECT& rect, DWORD style);
     // Creates the control named by `progId` in process and activates it in place.
-    HRESULT CreateControl(const wchar_t* progId, IStream* state = NULL,
-                          IUnknown** container = NULL, IUnknown** control = NULL,
-                          REFIID sinkIid = IID_NULL, IUnknown* sink = NULL);
+    HRESULT CreateControl(const wchar_t* progId, IStream* state = NULL, IUnknown** container = NULL,
+                          IUnknown** control = NULL, REFIID sinkIid = IID_NULL,
+                          IUnknown* sink = NULL);
     // The control's interface `iid`; E_FAIL without a window or a control.
     HRESULT QueryControl(REFIID iid, void** out);
     // Destroys the window (deactivating and releasing the control); on success the held

@@ -15,7 +15,9 @@ const int kConfigureDialogId = 2003;
 const UINT kScreenSaverRunning = 97; // SPI_SCREENSAVERRUNNING (SPI_SETSCREENSAVERRUNNING)
 const DWORD kPasswordRetryMs = 200;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 const char* SkipBlanks(const char* p) {
     while (IsBlank(*p)) {
@@ -149,6 +151,7 @@ class PasswordCheck {
 // The one screen saver window of the process.
 struct Framework {
     bool preview = false;
+    bool created = false; // the screen saver sees its window from WM_CREATE on
     UINT queryCancelAutoPlay = 0;
     ClosingRules rules;
     PasswordCheck password;
@@ -158,6 +161,7 @@ Framework framework;
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
+        framework.created = true;
         framework.rules.Start(CurrentCursor(), CurrentAcLineStatus());
         break;
     case WM_DESTROY:
@@ -176,6 +180,9 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             framework.password.Loaded()) {
             PostMessageA(window, WM_CLOSE, 0, 0);
             return 1;
+        }
+        if (!framework.created) {
+            return DefWindowProcA(window, message, wParam, lParam);
         }
         break;
     }
@@ -210,6 +217,7 @@ int RunMessageLoop() {
 
 int RunSaverWindow(HINSTANCE instance, HWND previewParent) {
     framework.preview = previewParent != NULL;
+    framework.created = false;
     if (!framework.preview) {
         // A second full-screen start only brings the first one forward.
         HWND running = FindWindowA(kSaverClassName, kFullScreenTitle);
@@ -258,8 +266,8 @@ int RunConfigure(HINSTANCE instance, HWND parent) {
         return 0;
     }
     return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(kConfigureDialogId),
-                                            ParentOrForeground(parent),
-                                            ScreenSaverConfigureDialog, 0));
+                                            ParentOrForeground(parent), ScreenSaverConfigureDialog,
+                                            0));
 }
 
 typedef DWORD(WINAPI* ChangePasswordProc)(LPCSTR provider, HWND parent, DWORD reserved1,
@@ -324,7 +332,9 @@ SaverCommand ParseSaverCommandLine(const char* args) {
     return command;
 }
 
-ClosingRules::ClosingRules() : acLineStatus_(255) { reference_.x = reference_.y = 0; }
+ClosingRules::ClosingRules() : acLineStatus_(255) {
+    reference_.x = reference_.y = 0;
+}
 
 void ClosingRules::Start(POINT cursor, BYTE acLineStatus) {
     reference_ = cursor;

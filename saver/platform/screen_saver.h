@@ -17,9 +17,9 @@ LRESULT WINAPI DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 namespace saver {
 
-extern const char kSaverClassName[];     // "WindowsScreenSaverClass"
-extern const char kFullScreenTitle[];    // "Screen Saver"
-extern const char kPreviewTitle[];       // "Preview"
+extern const char kSaverClassName[];  // "WindowsScreenSaverClass"
+extern const char kFullScreenTitle[]; // "Screen Saver"
+extern const char kPreviewTitle[];    // "Preview"
 
 enum class SaverMode { FullScreen, Preview, Configure, ChangePassword, Invalid };
 
