@@ -1,11 +1,12 @@
-; The toolkit's own installer: puts the wizard, the two stubs it fills and the movie
-; player control into one folder, and writes the App Paths entry through which the
-; wizard finds its companion files.
+; The toolkit's own installer: puts the wizard, the batch builder, the two stubs they
+; fill and the movie player control into one folder, and writes the App Paths entry
+; through which both find their companion files.
 ;
 ; Built by CMake (tools/installer/CMakeLists.txt), which defines:
 ;   VERSION        1.0.0
 ;   OUTFILE        path of the installer to write
 ;   QMWIZARD       qmwizard.exe
+;   QMBUILD        qmbuild.exe, the batch builder
 ;   TEMPLATE       template.scr
 ;   SETUP          setup.ex_
 ;   ICON           the wizard's icon
@@ -66,6 +67,7 @@ Section "Flickwell" SecMain
   SetOutPath "$INSTDIR"
   SetOverwrite on
   File "/oname=qmwizard.exe" "${QMWIZARD}"
+  File "/oname=qmbuild.exe" "${QMBUILD}"
   File "/oname=template.scr" "${TEMPLATE}"
   File "/oname=setup.ex_" "${SETUP}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -127,6 +129,7 @@ Section "Uninstall"
   ${EndIf}
 
   Delete "$INSTDIR\qmwizard.exe"
+  Delete "$INSTDIR\qmbuild.exe"
   Delete "$INSTDIR\template.scr"
   Delete "$INSTDIR\setup.ex_"
   Delete "$INSTDIR\${PLAYER_FILE}"

@@ -1,0 +1,381 @@
+#include "qmbuild.h"
+
+#include "companion_override.h"
+
+#include "../common/unique_handle.h"
+#include "../wizard/companion.h"
+#include "../wizard/movie_check.h"
+#include "../wizard/package_builder.h"
+#include "../wizard/project_settings.h"
+#include "../wizard/resource.h"
+
+#include <shlwapi.h>
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: qmbuild [options] <project file>\n"
+    "\n"
+    "Builds the screen saver installer that a Flickwell project file (.qmv) describes:\n"
+    "the keys MoviePath, DisplayName and DestinationPath of its [Parameters] section.\n"
+    "Paths in the file that are not absolute are taken relative to the project file's\n"
+    "folder. The project file itself is only read.\n"
+    "\n"
+    "The inputs are checked as the wizard checks them: a display name of 1 to 255\n"
+    "characters, paths of at most 259, a movie that exists, can be read and starts with\n"
+    "\"FWS\" (an uncompressed Flash movie). The companion files template.scr and setup.ex_\n"
+    "are found through the wizard's App Paths entry, as the wizard finds them.\n"
+    "\n"
+    "Options:\n"
+    "  --companions <folder>  take template.scr and setup.ex_ from this folder\n"
+    "  --accept-any-movie     build a movie that does not start with \"FWS\" anyway\n"
+    "                         (where the wizard asks, this answers Yes)\n"
+    "  --help                 show this text\n"
+    "\n"
+    "Exit codes: 0 built; 1 bad input or a failed build (the destination is left as it\n"
+    "was); 2 a wrong command line.\n";
+
+const char kSection[] = "Parameters";
+
+// Texts from our own string table, which holds the wizard's messages under the wizard's
+// ids; line breaks become blanks, since each problem is reported on one line.
+std::string Message(UINT id, const char* path = NULL) {
+    char text[1024] = {0};
+    if (LoadStringA(GetModuleHandleA(NULL), id, text, sizeof(text)) == 0) {
+        wsprintfA(text, "message %u", id);
+    }
+    std::string formatted;
+    if (path != NULL) {
+        std::string pattern(text);
+        size_t at = pattern.find("%s");
+        formatted = at == std::string::npos ? pattern
+                                            : pattern.substr(0, at) + path + pattern.substr(at + 2);
+    } else {
+        formatted = text;
+    }
+    std::string line;
+    for (char c : formatted) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty() && line.back() != ' ') {
+                line += ' ';
+            }
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+std::string SystemError(DWORD code) {
+    char text[512] = {0};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0, text,
+                   sizeof(text), NULL);
+    std::string result(text);
+    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
+                               result.back() == ' ' || result.back() == '.')) {
+        result.pop_back();
+    }
+    if (result.empty()) {
+        char number[32];
+        wsprintfA(number, "error %lu", code);
+        result = number;
+    }
+    return result;
+}
+
+int Fail(FILE* err, const std::string& line) {
+    fprintf(err, "qmbuild: %s\n", line.c_str());
+    fflush(err);
+    return kBatchFailed;
+}
+
+void Step(FILE* out, const char* label, const std::string& text) {
+    fprintf(out, "qmbuild: %-13s %s\n", label, text.c_str());
+    fflush(out);
+}
+
+bool IsFolder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The full path of `value`, relative paths taken from `baseFolder` (with its backslash).
+// False when the result would not fit a path buffer.
+bool ResolveBeside(const char* baseFolder, const std::string& value, char (&full)[MAX_PATH]) {
+    ZeroMemory(full, sizeof(full));
+    std::string joined = value;
+    if (PathIsRelativeA(value.c_str())) {
+        joined = std::string(baseFolder) + value;
+    }
+    DWORD length = GetFullPathNameA(joined.c_str(), MAX_PATH, full, NULL);
+    if (length == 0 || length >= MAX_PATH) {
+        ZeroMemory(full, sizeof(full));
+        return false;
+    }
+    return true;
+}
+
+std::string FolderOf(const char* path) {
+    std::string folder(path);
+    size_t slash = folder.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+}
+
+// Whether two paths name the same existing file, however they are spelled.
+bool SameFile(const char* a, const char* b) {
+    FileHandle first(CreateFileA(a, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                 OPEN_EXISTING, 0, NULL));
+    FileHandle second(CreateFileA(b, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  NULL, OPEN_EXISTING, 0, NULL));
+    if (!first.Valid() || !second.Valid()) {
+        return lstrcmpiA(a, b) == 0;
+    }
+    BY_HANDLE_FILE_INFORMATION one, two;
+    if (!GetFileInformationByHandle(first.Get(), &one) ||
+        !GetFileInformationByHandle(second.Get(), &two)) {
+        return lstrcmpiA(a, b) == 0;
+    }
+    return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+}
+
+std::string SizeText(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+        return "";
+    }
+    char text[64];
+    wsprintfA(text, " (%lu bytes)", data.nFileSizeLow);
+    return text;
+}
+
+// A value as the file holds it, before the project reader cuts it: its length tells
+// whether the cut changed it.
+size_t RawLength(const char* project, const char* key) {
+    std::vector<char> value(32768, '\0');
+    return GetPrivateProfileStringA(kSection, key, "", value.data(),
+                                    static_cast<DWORD>(value.size()), project);
+}
+
+bool HasParameters(const char* project) {
+    std::vector<char> section(32768, '\0');
+    return GetPrivateProfileSectionA(kSection, section.data(), static_cast<DWORD>(section.size()),
+                                     project) > 0;
+}
+
+// Refuses what the wizard would refuse before the build, in the wizard's order.
+int CheckMovieInput(const BatchOptions& options, const char* project, const std::string& name,
+                    const std::string& movie, FILE* out, FILE* err) {
+    switch (CheckMovie(name, movie)) {
+    case MovieCheck::Ok:
+        return kBatchOk;
+    case MovieCheck::PathTooLong:
+        return Fail(err, "MoviePath in " + std::string(project) + " is longer than 260 characters");
+    case MovieCheck::NameTooLong:
+        return Fail(err,
+                    "DisplayName in " + std::string(project) + " is longer than 255 characters");
+    case MovieCheck::EmptyName:
+        return Fail(err, Message(IDS_EMPTY_FIELD) + " (DisplayName in " + project + ")");
+    case MovieCheck::EmptyMovie:
+        return Fail(err, Message(IDS_EMPTY_FIELD) + " (MoviePath in " + project + ")");
+    case MovieCheck::NotFound:
+        return Fail(err, Message(IDS_FILE_NOT_FOUND, movie.c_str()));
+    case MovieCheck::TooShort:
+        return Fail(err, "the movie " + movie + " is too short to be a movie (under 3 bytes)");
+    case MovieCheck::NotFlash:
+        if (!options.acceptAnyMovie) {
+            return Fail(err,
+                        Message(IDS_NOT_FLASH, movie.c_str()) + " Not without --accept-any-movie.");
+        }
+        Step(out, "note", "not an uncompressed Flash movie; built anyway (--accept-any-movie)");
+        return kBatchOk;
+    }
+    return kBatchFailed;
+}
+
+} // namespace
+
+bool ParseBatchArguments(int argc, char** argv, BatchOptions* options, std::string* error) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!optionsEnded && (arg == "--help" || arg == "-h" || arg == "/?" || arg == "-?")) {
+            options->help = true;
+        } else if (!optionsEnded && arg == "--accept-any-movie") {
+            options->acceptAnyMovie = true;
+        } else if (!optionsEnded && arg == "--companions") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                *error = "--companions needs a folder";
+                return false;
+            }
+            options->companionsFolder = argv[++i];
+        } else if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            *error = "unknown option " + arg;
+            return false;
+        } else if (options->projectFile.empty()) {
+            options->projectFile = arg;
+        } else {
+            *error = "one project file at a time (" + options->projectFile + ", then " + arg + ")";
+            return false;
+        }
+    }
+    if (!options->help && options->projectFile.empty()) {
+        *error = "no project file given";
+        return false;
+    }
+    return true;
+}
+
+int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
+    char project[MAX_PATH];
+    if (!ResolveProjectPath(options.projectFile.c_str(), project)) {
+        return Fail(err, "the project file path is too long: " + options.projectFile);
+    }
+    if (!FileExists(project)) {
+        return Fail(err, Message(IDS_PROJECT_NOT_FOUND, project));
+    }
+    // The profile reader takes an unreadable file for an empty one; say what it is.
+    FileHandle readable(CreateFileA(project, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                    OPEN_EXISTING, 0, NULL));
+    if (!readable.Valid()) {
+        return Fail(err, "cannot read the project file " + std::string(project) + ": " +
+                             SystemError(GetLastError()));
+    }
+    readable.Reset(INVALID_HANDLE_VALUE);
+    if (!HasParameters(project)) {
+        return Fail(err, std::string(project) +
+                             " is not a Flickwell project file: it has no [Parameters] section");
+    }
+    Step(out, "project", project);
+
+    ProjectSettings settings;
+    settings.Load(project);
+    // The reader keeps 259 bytes of a value; a longer one would name another file.
+    const struct {
+        const char* key;
+        size_t limit;
+    } limits[] = {{"DisplayName", kMaxNameField},
+                  {"MoviePath", MAX_PATH - 1},
+                  {"DestinationPath", MAX_PATH - 1}};
+    for (const auto& limit : limits) {
+        if (RawLength(project, limit.key) > limit.limit) {
+            char line[MAX_PATH + 128];
+            wsprintfA(line, "%s in %s is longer than %u characters", limit.key, project,
+                      static_cast<unsigned>(limit.limit));
+            return Fail(err, line);
+        }
+    }
+
+    const std::string projectFolder = FolderOf(project);
+    const std::string name = settings.Get("DisplayName");
+    const std::string movieValue = settings.Get("MoviePath");
+    const std::string destinationValue = settings.Get("DestinationPath");
+    char movie[MAX_PATH] = {0};
+    if (!movieValue.empty() && !ResolveBeside(projectFolder.c_str(), movieValue, movie)) {
+        return Fail(err, "MoviePath in " + std::string(project) +
+                             " does not fit 259 characters once made absolute: " + movieValue);
+    }
+    int checked = CheckMovieInput(options, project, name, movie, out, err);
+    if (checked != kBatchOk) {
+        return checked;
+    }
+    Step(out, "movie", movie + SizeText(movie));
+    Step(out, "display name", name);
+
+    if (destinationValue.empty()) {
+        return Fail(err, Message(IDS_EMPTY_FIELD) + " (DestinationPath in " + project + ")");
+    }
+    char destination[MAX_PATH] = {0};
+    if (!ResolveBeside(projectFolder.c_str(), destinationValue, destination)) {
+        return Fail(err,
+                    "DestinationPath in " + std::string(project) +
+                        " does not fit 259 characters once made absolute: " + destinationValue);
+    }
+    const std::string destinationFolder = FolderOf(destination);
+    if (IsFolder(destination)) {
+        return Fail(err, std::string("the destination is a folder, not a file: ") + destination);
+    }
+    if (destinationFolder.empty() || !IsFolder(destinationFolder.c_str())) {
+        return Fail(err, "the destination folder does not exist: " + destinationFolder);
+    }
+    if (SameFile(destination, movie) || SameFile(destination, project)) {
+        return Fail(err, std::string("the destination would overwrite an input: ") + destination);
+    }
+
+    CompanionOverride override;
+    if (!options.companionsFolder.empty()) {
+        char folder[MAX_PATH] = {0};
+        DWORD length = GetFullPathNameA(options.companionsFolder.c_str(), MAX_PATH, folder, NULL);
+        if (length == 0 || length >= MAX_PATH || !IsFolder(folder)) {
+            return Fail(err, "companions folder not found: " + options.companionsFolder);
+        }
+        if (!override.Apply(folder)) {
+            return Fail(err, std::string("cannot use the companions folder ") + folder);
+        }
+    }
+    char templatePath[MAX_PATH];
+    char setupPath[MAX_PATH];
+    GetCompanionPath(kTemplateFile, templatePath);
+    GetCompanionPath(kSetupFile, setupPath);
+    if (templatePath[0] == '\0' || setupPath[0] == '\0') {
+        return Fail(err, "cannot find the companion files: HKEY_LOCAL_MACHINE has no App Paths "
+                         "entry of qmwizard.exe with a usable \"Path\" (install the toolkit, or "
+                         "give --companions <folder>)");
+    }
+    for (const char* companion : {templatePath, setupPath}) {
+        if (!FileExists(companion)) {
+            return Fail(err, std::string("companion file not found: ") + companion);
+        }
+        if (SameFile(destination, companion)) {
+            return Fail(err, std::string("the destination would overwrite a companion file: ") +
+                                 destination);
+        }
+    }
+    Step(out, "companions", std::string(templatePath) + ", " + setupPath);
+    Step(out, "building", destination);
+
+    // Build beside the destination and move it into place only when complete, so a
+    // failed build leaves no half-made installer and an earlier one stays intact.
+    char partial[MAX_PATH] = {0};
+    if (destinationFolder.size() + 14 > MAX_PATH ||
+        GetTempFileNameA(destinationFolder.c_str(), "qmb", 0, partial) == 0) {
+        return Fail(err, "cannot write in the destination folder " + destinationFolder + ": " +
+                             SystemError(GetLastError()));
+    }
+    bool built = false;
+    {
+        PackageBuilder builder;
+        built = builder.Build(movie, partial, name.c_str());
+    }
+    if (!built) {
+        DeleteFileA(partial);
+        return Fail(err, Message(IDS_BUILD_FAILED) + " (" + destination + ")");
+    }
+    if (!MoveFileExA(partial, destination, MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(partial);
+        return Fail(err, std::string("cannot write ") + destination + ": " + SystemError(error));
+    }
+    Step(out, "built", destination + SizeText(destination));
+    return kBatchOk;
+}
+
+int QmbuildMain(int argc, char** argv) {
+    BatchOptions options;
+    std::string error;
+    if (!ParseBatchArguments(argc, argv, &options, &error)) {
+        fprintf(stderr, "qmbuild: %s (qmbuild --help explains the command line)\n", error.c_str());
+        return kBatchUsage;
+    }
+    if (options.help) {
+        fputs(kUsage, stdout);
+        return kBatchOk;
+    }
+    return RunBatch(options, stdout, stderr);
+}
