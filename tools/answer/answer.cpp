@@ -2,10 +2,13 @@
 // what each box says. For scripts that run our installers under Wine without a person.
 //
 //   fwanswer.exe BUTTONS COMMAND LINE...
+//   fwanswer.exe BUTTONS --uninstall DISPLAY NAME
 //
 // BUTTONS is a comma-separated list (ok, yes, no, cancel): one answer per box, in the
-// order the boxes appear. The rest of the line is started exactly as written. The exit
-// code is the program's, or 3 when an expected box did not come.
+// order the boxes appear. The rest of the line is started exactly as written; with
+// --uninstall, the "UninstallString" of the uninstall entry whose "DisplayName" is the
+// rest of the line is started exactly as stored, as the system's list of programs would.
+// The exit code is the program's, or 3 when an expected box did not come.
 #include "message_box.h"
 
 #include <windows.h>
@@ -59,6 +62,36 @@ bool ParseButtons(const std::string& list, std::vector<int>* buttons) {
     return true;
 }
 
+// The uninstall command of the entry named `displayName`, from the registry view this
+// 32-bit program sees, which is where 32-bit installers write.
+bool FindUninstallCommand(const std::string& displayName, std::string* command) {
+    const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HKEY list = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ, &list) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool found = false;
+    char entry[256];
+    for (DWORD i = 0; !found; ++i) {
+        DWORD length = sizeof(entry);
+        if (RegEnumKeyExA(list, i, entry, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) {
+            break;
+        }
+        char name[1024] = {0}, uninstall[1024] = {0};
+        DWORD nameSize = sizeof(name) - 1, uninstallSize = sizeof(uninstall) - 1;
+        if (RegGetValueA(list, entry, "DisplayName", RRF_RT_REG_SZ, NULL, name, &nameSize) ==
+                ERROR_SUCCESS &&
+            displayName == name &&
+            RegGetValueA(list, entry, "UninstallString", RRF_RT_REG_SZ, NULL, uninstall,
+                         &uninstallSize) == ERROR_SUCCESS) {
+            *command = uninstall;
+            found = true;
+        }
+    }
+    RegCloseKey(list);
+    return found;
+}
+
 const char* ButtonName(int id) {
     switch (id) {
     case IDOK:
@@ -92,6 +125,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string command = SkipToken(SkipToken(GetCommandLineA()));
+    if (lstrcmpA(argv[2], "--uninstall") == 0) {
+        std::string name = SkipToken(command.c_str());
+        if (!FindUninstallCommand(name, &command)) {
+            fprintf(stderr, "fwanswer: no uninstall entry named \"%s\"\n", name.c_str());
+            return 2;
+        }
+        printf("  uninstall command: %s\n", command.c_str());
+        fflush(stdout);
+    }
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
 
