@@ -10,7 +10,7 @@
 ;   TEMPLATE       template.scr
 ;   SETUP          setup.ex_
 ;   ICON           the wizard's icon
-;   PLAYER_DLL     the movie player control (optional: left out when not built)
+;   PLAYER_DLL     the movie player control
 ;
 ; Silent: /S installs (and, on the uninstaller, uninstalls) without any window.
 
@@ -76,10 +76,8 @@ Section "Flickwell" SecMain
   WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$INSTDIR\qmwizard.exe"
   WriteRegStr HKLM "${APP_PATHS_KEY}" "Path" "$INSTDIR"
 
-!ifdef PLAYER_DLL
   File "/oname=${PLAYER_FILE}" "${PLAYER_DLL}"
   Call RegisterPlayer
-!endif
 
   SetShellVarContext all
   CreateDirectory "${MENU_FOLDER}"
@@ -97,7 +95,6 @@ Section "Flickwell" SecMain
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-!ifdef PLAYER_DLL
 ; Our control stands in for the Flash control only where no Flash control (or other
 ; owner of its ProgID) is installed. Whether this installer registered it is recorded,
 ; so the uninstaller never unregisters a control someone else put there.
@@ -120,7 +117,6 @@ Function RegisterPlayer
   ${EndIf}
   DeleteRegValue HKLM "${UNINSTALL_KEY}" "PlayerRegistered"
 FunctionEnd
-!endif
 
 Section "Uninstall"
   ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "PlayerRegistered"
