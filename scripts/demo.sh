@@ -57,6 +57,11 @@ reg_value() {
     sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | head -n1
 }
 
+# The current screen saver; `wine reg` shows an empty value as noise, so only a path counts.
+saver_setting() {
+  reg_value 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE | grep -E '^[A-Za-z]:\\' || true
+}
+
 step "Installing what is missing (Debian packages)" "bash scripts/install-deps.sh"
 bash scripts/install-deps.sh || fail
 
@@ -101,7 +106,7 @@ app_paths='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\qmwizard.exe
 folder=$(reg_value "$app_paths" Path /reg:32)
 [ -n "$folder" ] || fail "no App Paths entry of qmwizard.exe"
 echo "installed in $folder (App Paths entry of qmwizard.exe)"
-echo "on this machine: $(wine winepath -u "$folder" 2>/dev/null)"
+echo "on this machine: $(readlink -f "$(wine winepath -u "$folder" 2>/dev/null)")"
 
 if [ -z "$headless" ]; then
   step "Opening the Flickwell Wizard on $DISPLAY (close it to end the demo)" \
@@ -124,10 +129,10 @@ wine "$folder\\qmbuild.exe" "$(winpath "$work/demo.qmv")" || fail
 
 step "Installing the screen saver (answering its message box)" \
   "WINEPREFIX=$prefix wine build/tools/fwanswer.exe ok '$(winpath "$installer")'"
+before=$(saver_setting)
 wine "$build/tools/fwanswer.exe" ok "$(winpath "$installer")" || fail
 wineserver -w
-desktop='HKCU\Control Panel\Desktop'
-saver=$(reg_value "$desktop" SCRNSAVE.EXE)
+saver=$(saver_setting)
 [ -n "$saver" ] || fail "no SCRNSAVE.EXE setting"
 echo "current screen saver (SCRNSAVE.EXE): $saver"
 
@@ -149,6 +154,7 @@ case "$centre" in
   *) fail "the screen shows $centre, not the movie's background #1E4A7A: look at $shot" ;;
 esac
 if [ -n "$docs" ]; then
+  mkdir -p "$root/docs/images"
   cp "$shot" "$root/docs/images/demo-saver.png" && echo "copied to docs/images/demo-saver.png"
 fi
 
@@ -168,13 +174,24 @@ step "Uninstalling the screen saver from its uninstall entry's command" \
   "WINEPREFIX=$prefix wine build/tools/fwanswer.exe yes,ok --uninstall '$name'"
 wine "$build/tools/fwanswer.exe" yes,ok --uninstall "$name" || fail
 wineserver -w
-now=$(reg_value "$desktop" SCRNSAVE.EXE)
-echo "current screen saver now: ${now:-(none)}"
+now=$(saver_setting)
+echo "current screen saver now: ${now:-(none)}, as before the install: ${before:-(none)}"
+[ "$now" = "$before" ] || fail "the previous screen saver was not restored"
 if wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 2>/dev/null |
   grep -q "DisplayName.*$name"; then
   fail "the uninstall entry is still there"
 fi
 echo "the uninstall entry is gone"
+# The uninstaller deletes itself through a helper copy once it has ended.
+product="$prefix/drive_c/Program Files (x86)/Tovik/Flickwell"
+for _ in $(seq 1 50); do
+  compgen -G "$product/UN*.exe" >/dev/null || break
+  sleep 0.2
+done
+if compgen -G "$product/UN*.exe" >/dev/null; then
+  fail "the uninstaller did not remove itself from $product"
+fi
+echo "the uninstaller has removed itself"
 
 echo
 echo "demo: done."

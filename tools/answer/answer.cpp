@@ -2,12 +2,12 @@
 // what each box says. For scripts that run our installers under Wine without a person.
 //
 //   fwanswer.exe BUTTONS COMMAND LINE...
-//   fwanswer.exe BUTTONS --uninstall DISPLAY NAME
+//   fwanswer.exe BUTTONS --uninstall "DISPLAY NAME"
 //
 // BUTTONS is a comma-separated list (ok, yes, no, cancel): one answer per box, in the
 // order the boxes appear. The rest of the line is started exactly as written; with
 // --uninstall, the "UninstallString" of the uninstall entry whose "DisplayName" is the
-// rest of the line is started exactly as stored, as the system's list of programs would.
+// name given is started exactly as stored, as the system's list of programs would.
 // The exit code is the program's, or 3 when an expected box did not come.
 #include "message_box.h"
 
@@ -126,7 +126,11 @@ int main(int argc, char** argv) {
     }
     std::string command = SkipToken(SkipToken(GetCommandLineA()));
     if (lstrcmpA(argv[2], "--uninstall") == 0) {
-        std::string name = SkipToken(command.c_str());
+        if (argc != 4) {
+            fprintf(stderr, "usage: fwanswer BUTTONS --uninstall \"DISPLAY NAME\"\n");
+            return 2;
+        }
+        const std::string name = argv[3];
         if (!FindUninstallCommand(name, &command)) {
             fprintf(stderr, "fwanswer: no uninstall entry named \"%s\"\n", name.c_str());
             return 2;
