@@ -1,0 +1,152 @@
+// The toolkit's own installer on systems that are not fresh: a Flash control already owns
+// the ProgID, the toolkit is installed twice, the person left a file in its folder.
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
+const char kEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tovik Flickwell";
+const char kFlashProgId[] = "SOFTWARE\\Classes\\ShockwaveFlash.ShockwaveFlash\\CLSID";
+const char kFlashClsid[] = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+const char kPlayerClass[] = "CLSID\\{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
+const char kPlayerClsid[] = "{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
+
+std::string ToolkitSetupPath() {
+    const char* value = getenv("FLICKWELL_TOOLKIT_INSTALLER");
+    std::string path = std::string("Z:") + (value != NULL ? value : "");
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+bool ReadString(HKEY root, const char* key, const char* value, std::string* text) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    char data[1024] = {0};
+    DWORD size = sizeof(data) - 1;
+    LONG status = RegQueryValueExA(opened, value, NULL, NULL, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(opened);
+    *text = data;
+    return status == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const char* key) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(opened);
+    return true;
+}
+
+bool PlayerRegisteredByUs() {
+    HKEY entry = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &entry) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD value = 0, size = sizeof(value);
+    LONG status = RegQueryValueExA(entry, "PlayerRegistered", NULL, NULL,
+                                   reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(entry);
+    return status == ERROR_SUCCESS && value == 1;
+}
+
+class ToolkitInstaller : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        HKEY key = NULL;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides",
+                                                 0, NULL, 0, KEY_WRITE, NULL, &key, NULL));
+        RegSetValueExA(key, "winemenubuilder.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+        RegCloseKey(key);
+    }
+
+    void Install() {
+        ASSERT_EQ(0u, RunAndWait("\"" + ToolkitSetupPath() + "\" /S", 120000));
+        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "Path", &folder_));
+    }
+
+    // The uninstaller goes on from a copy of itself; done once its own file is gone.
+    void Uninstall() {
+        std::string quiet;
+        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kEntry, "QuietUninstallString", &quiet));
+        ASSERT_EQ(0u, RunAndWait(quiet, 60000));
+        const DWORD start = GetTickCount();
+        while (
+            (FileExistsAt(folder_ + "\\uninstall.exe") || KeyExists(HKEY_LOCAL_MACHINE, kEntry)) &&
+            GetTickCount() - start < 30000) {
+            Sleep(100);
+        }
+        EXPECT_FALSE(FileExistsAt(folder_ + "\\uninstall.exe"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPaths));
+    }
+
+    std::string folder_;
+};
+
+TEST_F(ToolkitInstaller, LeavesAnInstalledFlashControlAlone) {
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFlashProgId, 0, NULL, 0,
+                                             KEY_WRITE, NULL, &key, NULL));
+    RegSetValueExA(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(kFlashClsid),
+                   sizeof(kFlashClsid));
+    RegCloseKey(key);
+
+    ASSERT_NO_FATAL_FAILURE(Install());
+    std::string clsid;
+    ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, "ShockwaveFlash.ShockwaveFlash\\CLSID", "", &clsid));
+    EXPECT_EQ(kFlashClsid, clsid);
+    EXPECT_FALSE(PlayerRegisteredByUs());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kPlayerClass));
+    // Shipped all the same, for a later install without Flash.
+    EXPECT_TRUE(FileExistsAt(folder_ + "\\FlickwellPlayer.dll"));
+
+    ASSERT_NO_FATAL_FAILURE(Uninstall());
+    ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, "ShockwaveFlash.ShockwaveFlash\\CLSID", "", &clsid));
+    EXPECT_EQ(kFlashClsid, clsid);
+    EXPECT_FALSE(FileExistsAt(folder_));
+
+    // The tests of this program share one system: take "Flash" away again.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFlashProgId);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\ShockwaveFlash.ShockwaveFlash");
+}
+
+TEST_F(ToolkitInstaller, InstalledTwiceUninstallsOnceCompletely) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    ASSERT_NO_FATAL_FAILURE(Install());
+    std::string clsid;
+    ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, "ShockwaveFlash.ShockwaveFlash\\CLSID", "", &clsid));
+    EXPECT_EQ(0, lstrcmpiA(kPlayerClsid, clsid.c_str())) << clsid;
+    EXPECT_TRUE(PlayerRegisteredByUs());
+
+    ASSERT_NO_FATAL_FAILURE(Uninstall());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ShockwaveFlash.ShockwaveFlash"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kPlayerClass));
+    EXPECT_FALSE(FileExistsAt(folder_));
+}
+
+TEST_F(ToolkitInstaller, KeepsWhatThePersonPutInItsFolder) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    const std::string mine = folder_ + "\\my notes.txt";
+    ASSERT_TRUE(WriteFileBytes(mine, std::vector<unsigned char>{'h', 'i'}));
+    ASSERT_NO_FATAL_FAILURE(Uninstall());
+    EXPECT_TRUE(FileExistsAt(mine));
+    for (const char* file :
+         {"qmwizard.exe", "qmbuild.exe", "template.scr", "setup.ex_", "FlickwellPlayer.dll"}) {
+        EXPECT_FALSE(FileExistsAt(folder_ + "\\" + file)) << file;
+    }
+}
+
+} // namespace
