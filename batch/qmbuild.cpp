@@ -2,6 +2,7 @@
 
 #include "companion_override.h"
 
+#include "../common/package_layout.h"
 #include "../common/unique_handle.h"
 #include "../wizard/companion.h"
 #include "../wizard/movie_check.h"
@@ -13,6 +14,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -197,9 +199,30 @@ int CheckMovieInput(const BatchOptions& options, const char* project, const std:
     return kBatchFailed;
 }
 
+// The file stem the build wrote into the installer: it names the installed screen saver
+// and its uninstall entry, so two packages with one stem replace each other.
+std::string FileStemOf(const char* installer) {
+    HMODULE module = LoadLibraryExA(installer, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == NULL) {
+        return "";
+    }
+    char stem[16] = {0};
+    LoadStringA(module, package::kStringFileStem, stem, sizeof(stem));
+    FreeLibrary(module);
+    return stem;
+}
+
 } // namespace
 
 bool ParseBatchArguments(int argc, char** argv, BatchOptions* options, std::string* error) {
+    // "C:\folder\" on a command line: the last backslash escapes the closing quote.
+    for (int i = 1; i < argc; ++i) {
+        if (strchr(argv[i], '"') != NULL) {
+            *error = std::string("a quote inside ") + argv[i] +
+                     " (a backslash before a closing quote escapes it: leave that backslash out)";
+            return false;
+        }
+    }
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -363,6 +386,8 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         return Fail(err, std::string("cannot write ") + destination + ": " + SystemError(error));
     }
     Step(out, "built", destination + SizeText(destination));
+    Step(out, "file stem",
+         FileStemOf(destination) + " (names the installed screen saver and its uninstall entry)");
     return kBatchOk;
 }
 

@@ -159,7 +159,8 @@ TEST(QmbuildCommandLine, HelpAndUsageErrors) {
     } usage[] = {{"", "no project file given"},
                  {"--bogus a.qmv", "unknown option --bogus"},
                  {"a.qmv --companions", "--companions needs a folder"},
-                 {"a.qmv b.qmv", "one project file at a time"}};
+                 {"a.qmv b.qmv", "one project file at a time"},
+                 {"--companions \"C:\\folder\\\" a.qmv", "leave that backslash out"}};
     for (const auto& u : usage) {
         Result result = RunQmbuild(u.arguments);
         EXPECT_EQ(2u, result.code) << u.arguments;
@@ -182,6 +183,7 @@ TEST_F(Qmbuild, BuildsWhatTheProjectDescribesWithPathsBesideIt) {
         << result.out;
     EXPECT_TRUE(Contains(result.out, "display name  Ocean Waves")) << result.out;
     EXPECT_TRUE(Contains(result.out, "built         " + destination_)) << result.out;
+    EXPECT_TRUE(Contains(result.out, "file stem     qmv")) << result.out;
 
     // The installer alone: no partial file beside it, the project file only read.
     EXPECT_EQ(std::vector<std::string>{"Ocean Setup.exe"}, Listing(dir_ + "out\\"));
