@@ -95,7 +95,9 @@ bool IsSafeEntryName(const char* name) {
 bool WriteSaverFile(const void* data, DWORD size, const char* folder, const char* name,
                     char* path) {
     char target[kTextSize] = {0};
-    if (!IsSafeFileName(name) || !JoinText(target, kTextSize, {folder, "\\", name, ".scr"})) {
+    // Without a folder the name would land in the root of the current drive.
+    if (folder[0] == '\0' || !IsSafeFileName(name) ||
+        !JoinText(target, kTextSize, {folder, "\\", name, ".scr"})) {
         return false;
     }
     DWORD written = 0;
