@@ -95,6 +95,16 @@ TEST(Installer, InstallsTwiceAndUninstallsWithItsRegisteredCommand) {
     EXPECT_EQ(ShortPath(FolderSeenBy64BitSystem() + "\\" + stem + ".scr"), setting);
     EXPECT_EQ(ShortPath(FolderSeenBy64BitSystem()), setting.substr(0, setting.rfind('\\')));
     EXPECT_TRUE(FileExistsAt(setting));
+    // And a 64-bit process, like the one that starts screen savers, finds it there.
+    if (!Wow64SystemFolder().empty()) {
+        const std::string cmd64 = SystemFolder() + "\\..\\sysnative\\cmd.exe";
+        ASSERT_TRUE(FileExistsAt(cmd64));
+        EXPECT_EQ(
+            7u, RunAndWait(Quoted(cmd64) + " /c if exist " + setting + " (exit 7) else (exit 3)"));
+        EXPECT_EQ(3u, RunAndWait(Quoted(cmd64) + " /c if exist " + SystemFolder() + "\\" + stem +
+                                 ".scr (exit 7) else (exit 3)"))
+            << "not in the 64-bit System32";
+    }
     EXPECT_EQ(previous, ProductValue(stem));
 
     // The uninstaller is a byte copy, registered with both paths in quotes.
@@ -171,6 +181,27 @@ TEST(Installer, DeliveredStubInstallsItsDefaultAndUninstallsToNoSaver) {
     EXPECT_EQ("", setting);
     EXPECT_FALSE(FileExistsAt(SystemFolder() + "\\ssqmv.scr"));
     EXPECT_TRUE(WaitUntilGone(Uninstaller("ssqmv"), 15000));
+}
+
+// "-u" without a path still asks and removes the entries but no screen saver file; and
+// the role removes whatever file runs it, here the installer itself.
+TEST(Installer, UninstallWithoutPathFromTheInstallerItself) {
+    const char* stem = "qmv03333";
+    const std::string installer = MakeScratchDir("no path") + "setup.exe";
+    std::vector<unsigned char> saver;
+    ASSERT_TRUE(BuildInstaller(installer, stem, "No Path", &saver));
+    std::vector<MessageBoxInfo> boxes;
+    ASSERT_EQ(0, RunAnswering(Quoted(installer), {IDOK}, &boxes));
+    ASSERT_EQ(0, RunAnswering(Quoted(installer) + " -U", {IDYES, IDOK}, &boxes));
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(kConfirm, boxes[1].text);
+    EXPECT_TRUE(FileExistsAt(SystemFolder() + "\\" + stem + ".scr"));
+    bool present = true;
+    ProductValue(stem, &present);
+    EXPECT_FALSE(present);
+    EXPECT_FALSE(UninstallEntryExists(stem));
+    EXPECT_TRUE(WaitUntilGone(installer, 15000));
+    EXPECT_TRUE(FileExistsAt(Uninstaller(stem)));
 }
 
 bool ProcessExists(DWORD pid) {
