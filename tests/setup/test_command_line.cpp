@@ -1,5 +1,4 @@
 // The installer's command-line reader: program name, tokens, numbers and the role.
-#include "setup/bounded_text.h"
 #include "setup/command_line.h"
 #include "setup/system_state.h"
 
@@ -135,15 +134,6 @@ TEST(CommandLine, UninstallCommandReadsBackWhole) {
     const std::string deep = "C:\\" + std::string(200, 'd') + "\\UNqmv01234.exe";
     EXPECT_FALSE(BuildUninstallCommand(deep.c_str(), installed, command));
     EXPECT_STREQ("", command);
-}
-
-TEST(BoundedText, JoinsWhatFitsAndRefusesTheRest) {
-    char small[8];
-    EXPECT_TRUE(JoinText(small, sizeof(small), {"abc", "defg"}));
-    EXPECT_STREQ("abcdefg", small);
-    memset(small, 'x', sizeof(small));
-    EXPECT_FALSE(JoinText(small, sizeof(small), {"abcd", "efgh"}));
-    EXPECT_STREQ("", small);
 }
 
 } // namespace
