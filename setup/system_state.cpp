@@ -35,10 +35,9 @@ bool IsReservedDevice(const char* name) {
             return true;
         }
     }
-    if (length == 4 &&
-        (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, base, 3, "COM", 3) == CSTR_EQUAL ||
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, base, 3, "LPT", 3) == CSTR_EQUAL)) {
-        return base[3] >= '0' && base[3] <= '9';
+    if (length == 4 && base[3] >= '0' && base[3] <= '9') {
+        base[3] = '\0';
+        return lstrcmpiA(base, "COM") == 0 || lstrcmpiA(base, "LPT") == 0;
     }
     return false;
 }
