@@ -10,7 +10,7 @@
 
 namespace {
 
-// Texts up to the system's limit for one message box line set.
+// Message text and caption buffers; LoadStringA cuts a longer text to fit.
 const int kMessageSize = 1024;
 const int kCaptionSize = 255;
 
@@ -61,9 +61,9 @@ void QueryInstallTarget(DWORD platformId, InstallTarget* target) {
 }
 
 bool RestrictDllSearch() {
-    SetDefaultDllDirectoriesFunction restrict =
+    SetDefaultDllDirectoriesFunction setDefault =
         KernelFunction<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
-    if (restrict != NULL&& restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    if (setDefault != NULL && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         return true;
     }
     SetDllDirectoryFunction setDirectory =

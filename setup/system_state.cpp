@@ -35,10 +35,9 @@ bool IsReservedDevice(const char* name) {
             return true;
         }
     }
-    if (length == 4 &&
-        (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, base, 3, "COM", 3) == CSTR_EQUAL ||
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, base, 3, "LPT", 3) == CSTR_EQUAL)) {
-        return base[3] >= '0' && base[3] <= '9';
+    if (length == 4 && base[3] >= '0' && base[3] <= '9') {
+        base[3] = '\0';
+        return lstrcmpiA(base, "COM") == 0 || lstrcmpiA(base, "LPT") == 0;
     }
     return false;
 }
@@ -95,7 +94,9 @@ bool IsSafeEntryName(const char* name) {
 bool WriteSaverFile(const void* data, DWORD size, const char* folder, const char* name,
                     char* path) {
     char target[kTextSize] = {0};
-    if (!IsSafeFileName(name) || !JoinText(target, kTextSize, {folder, "\\", name, ".scr"})) {
+    // Without a folder the name would land in the root of the current drive.
+    if (folder[0] == '\0' || !IsSafeFileName(name) ||
+        !JoinText(target, kTextSize, {folder, "\\", name, ".scr"})) {
         return false;
     }
     DWORD written = 0;
