@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -144,6 +145,31 @@ class WizardProcess {
     HWND sheet_;
 };
 
+// Waits for a process started from `name` and ends it; false when none came.
+bool EndProcessNamed(const char* name) {
+    for (int i = 0; i < 200; ++i) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry;
+        entry.dwSize = sizeof(entry);
+        DWORD pid = 0;
+        for (BOOL more = Process32First(snapshot, &entry); more && pid == 0;
+             more = Process32Next(snapshot, &entry)) {
+            if (lstrcmpiA(entry.szExeFile, name) == 0) {
+                pid = entry.th32ProcessID;
+            }
+        }
+        CloseHandle(snapshot);
+        if (pid != 0) {
+            HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+            TerminateProcess(process, 0);
+            CloseHandle(process);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
 // Welcome page to the Screen Saver Settings page.
 void PassWelcome(WizardProcess& wizard) {
     ASSERT_TRUE(wizard.WaitForSheet());
@@ -206,6 +232,11 @@ TEST(WizardEndToEnd, NewProjectFromFirstPageToFinish) {
     EXPECT_EQ("[Parameters]\r\nDisplayName=Sunset\r\nMoviePath=" + movie +
                   "\r\nDestinationPath=" + installer + "\r\n",
               FileText(project));
+
+    // Preview starts the preview copy through the shell, as often as it is pressed.
+    PostMessageA(wizard.Page(), WM_COMMAND, MAKEWPARAM(IDC_PREVIEW, BN_CLICKED), 0);
+    EXPECT_TRUE(EndProcessNamed("preview.scr"));
+    EXPECT_EQ("Congratulations!", wizard.Title());
 
     // Back, and Next again: saved and built once more.
     ASSERT_TRUE(DeleteFileA(installer.c_str()));
