@@ -151,7 +151,8 @@ class PasswordCheck {
 // The one screen saver window of the process.
 struct Framework {
     bool preview = false;
-    bool created = false; // the screen saver sees its window from WM_CREATE on
+    bool created = false;    // the screen saver sees its window from WM_CREATE on
+    bool destroying = false; // from WM_DESTROY on, nothing closes the window again
     UINT queryCancelAutoPlay = 0;
     ClosingRules rules;
     PasswordCheck password;
@@ -164,12 +165,22 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         framework.created = true;
         framework.rules.Start(CurrentCursor(), CurrentAcLineStatus());
         break;
-    case WM_DESTROY:
+    case WM_DESTROY: {
+        framework.destroying = true;
+        // The quit message follows the saver's own handling: a modal box shown there
+        // (an error at shutdown) would otherwise take it and vanish at once.
+        LRESULT result = ScreenSaverProc(window, message, wParam, lParam);
         PostQuitMessage(0);
-        break;
+        return result;
+    }
     case WM_SETTEXT:
         return FALSE; // the title names the mode; nobody renames the window
     case WM_CLOSE:
+        // A close request still queued, or posted while a box of the shutdown is up,
+        // must not destroy the window a second time from inside its own WM_DESTROY.
+        if (framework.destroying) {
+            return 0;
+        }
         if (!framework.preview && !framework.password.Accepts(window)) {
             framework.rules.Renew(CurrentCursor());
             return 0;
@@ -218,6 +229,7 @@ int RunMessageLoop() {
 int RunSaverWindow(HINSTANCE instance, HWND previewParent) {
     framework.preview = previewParent != NULL;
     framework.created = false;
+    framework.destroying = false;
     if (!framework.preview) {
         // A second full-screen start only brings the first one forward.
         HWND running = FindWindowA(kSaverClassName, kFullScreenTitle);
