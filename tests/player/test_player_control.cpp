@@ -417,6 +417,23 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWh
     EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
 }
 
+TEST_F(PlayerControlTest, PlaysRealMoviesPlainAndCompressed) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    const struct {
+        const char* name;
+        long frames;
+    } movies[] = {{"swf_definemorphshape_f15.swf", 30},
+                  {"avm1_stage_object_properties_swf6.swf", 4}}; // the second is compressed
+    for (const auto& movie : movies) {
+        SCOPED_TRACE(movie.name);
+        LoadMovie(L"file://" + Widen(MoviePath(movie.name)));
+        EXPECT_EQ(movie.frames, TotalFrames());
+        EXPECT_TRUE(Playing());
+        EXPECT_EQ(0xFFFFFF, Background());
+        EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+    }
+}
+
 TEST_F(PlayerControlTest, AMovieGivenBeforeActivationPlaysOnceTheWindowExists) {
     MovieSpec spec;
     spec.frameRate = 50;
