@@ -379,6 +379,7 @@ TEST(MovieUrl, GivesTheLocalPathOfEveryFormHostsUse) {
         {L"file://", L""},
         {L"", L""},
     };
+    EXPECT_EQ(L"", MoviePathFromUrl(std::wstring(L"file://C:\\a.swf\0.txt", 20)));
     for (const auto& c : cases) {
         EXPECT_EQ(std::wstring(c.path), MoviePathFromUrl(c.url))
             << std::string(c.url, c.url + wcslen(c.url));
