@@ -280,6 +280,62 @@ TEST(MovieReader, LimitsHowLargeAMovieMayBe) {
     EXPECT_EQ(ReadStatus::TooLarge, Read(movie, &read, static_cast<uint32_t>(Good().size() - 1)));
 }
 
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+TEST(MovieReader, ReadsTheDefaultMovie) {
+    swf::Movie movie;
+    ASSERT_EQ(ReadStatus::Ok, Read(FileBytes(GeneratedPath("default.swf")), &movie));
+    EXPECT_EQ(48, movie.Header().frameCount);
+    EXPECT_EQ(48u, movie.ShownFrames());
+    EXPECT_EQ(12 * 256, movie.Header().frameRate);
+    EXPECT_EQ(0x1E, movie.Background().red);
+    EXPECT_EQ(0x4A, movie.Background().green);
+    EXPECT_EQ(0x7A, movie.Background().blue);
+}
+
+// Shape bounds and placements, unpacked from movies that tools/swfwriter.py wrote.
+TEST(MovieReader, UnpacksTheRecordsOfMoviesFromTheIndependentWriter) {
+    const int32_t expected[][2] = {{2000, 1000}, {2400, 1200}, {-100, 140}, {0, 0}, {4000, -300}};
+    for (const char* name : {"player_shapes.swf", "player_shapes_cws.swf"}) {
+        SCOPED_TRACE(name);
+        swf::Movie movie;
+        ASSERT_EQ(ReadStatus::Ok, Read(FileBytes(GeneratedPath(name)), &movie));
+        EXPECT_EQ(15 * 256, movie.Header().frameRate);
+        EXPECT_EQ(6400, movie.Header().stage.xMax);
+        EXPECT_EQ(0xC0, movie.Background().red);
+        swf::TagIterator tags = movie.Tags();
+        swf::Tag tag;
+        size_t placements = 0;
+        while (tags.Next(&tag)) {
+            if (tag.code == 2) { // DefineShape: id, then the bounds
+                swf::BitReader bits(tag.body + 2, tag.length - 2);
+                swf::Rect bounds;
+                ASSERT_TRUE(swf::ReadRect(&bits, &bounds));
+                EXPECT_EQ(800, bounds.xMax);
+                EXPECT_EQ(800, bounds.yMax);
+            } else if (tag.code == 26) { // PlaceObject2: flags, depth, [id], matrix
+                ASSERT_LT(placements, 5u);
+                const uint8_t flags = tag.body[0];
+                const size_t at = 3 + ((flags & 0x02) != 0 ? 2 : 0);
+                ASSERT_NE(0, flags & 0x04);
+                swf::BitReader bits(tag.body + at, tag.length - at);
+                swf::Matrix matrix;
+                ASSERT_TRUE(swf::ReadMatrix(&bits, &matrix));
+                EXPECT_EQ(expected[placements][0], matrix.translateX);
+                EXPECT_EQ(expected[placements][1], matrix.translateY);
+                EXPECT_EQ(tag.length - at, bits.BytesConsumed());
+                ++placements;
+            }
+        }
+        EXPECT_FALSE(tags.Failed());
+        EXPECT_EQ(5u, placements);
+    }
+}
+
 // One row of the sample movies' manifest.
 struct SampleMovie {
     std::string name;
