@@ -329,9 +329,19 @@ TEST_F(PlayerControlTest, PlaysAMovieInTheFormTheRuntimeWritesItsUrl) {
     EXPECT_GE(after, 5) << "50 frames a second for 0.4 s";
     EXPECT_LE(after, 40);
 
+    // Other processes read the same through the window.
+    const UINT query = RegisterWindowMessageA("FlickwellPlayerQuery");
+    EXPECT_EQ(1, SendMessageA(window, query, 1, 0));
+    EXPECT_EQ(1000, SendMessageA(window, query, 2, 0));
+    EXPECT_EQ(0x129AEF, SendMessageA(window, query, 3, 0));
+    EXPECT_EQ(1, SendMessageA(window, query, 4, 0));
+    EXPECT_EQ(-1, SendMessageA(window, query, 99, 0));
+
     EXPECT_EQ(S_OK, flash_->Stop());
     EXPECT_FALSE(Playing());
     const long stopped = Frame();
+    EXPECT_EQ(stopped, SendMessageA(window, query, 0, 0));
+    EXPECT_EQ(0, SendMessageA(window, query, 1, 0));
     Pump(200);
     EXPECT_EQ(stopped, Frame());
     EXPECT_EQ(S_OK, flash_->Play());
