@@ -427,6 +427,25 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWh
     EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
 }
 
+TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAscii) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    // "Фильм ü.swf": Cyrillic and Latin-1 letters, outside any one ANSI code page.
+    const std::wstring path = Widen(scratch_) + L"\\\x0424\x0438\x043B\x044C\x043C \x00FC.swf";
+    MovieSpec spec;
+    spec.frameCount = 9;
+    const std::vector<uint8_t> bytes = MovieBytes(spec);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
+    CloseHandle(file);
+    LoadMovie(L"file://" + path);
+    EXPECT_EQ(9, TotalFrames());
+    wchar_t text[MAX_PATH] = {0};
+    GetWindowTextW(window, text, MAX_PATH);
+    EXPECT_EQ(L"file://" + path, std::wstring(text));
+}
+
 TEST_F(PlayerControlTest, PlaysRealMoviesPlainAndCompressed) {
     HWND window = Activate(RECT{0, 0, 80, 60});
     const struct {
