@@ -12,6 +12,7 @@
 const CLSID CLSID_FlickwellPlayer = {
     0xF9EF14BC, 0x14FF, 0x4B69, {0xA7, 0x4E, 0xB3, 0xC2, 0x98, 0x5F, 0xF5, 0xE1}};
 const wchar_t kPlayerWindowClass[] = L"FlickwellPlayer";
+const wchar_t kPlayerQueryMessage[] = L"FlickwellPlayerQuery";
 const DWORD kPlayerMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
                                 OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
                                 OLEMISC_SETCLIENTSITEFIRST;
@@ -133,7 +134,7 @@ swf::ReadStatus LoadMovieFile(const std::wstring& url, swf::Movie* movie) {
     return swf::ReadMovie(bytes.data(), bytes.size(), movie);
 }
 
-PlayerControl::PlayerControl() {
+PlayerControl::PlayerControl() : queryMessage_(RegisterWindowMessageW(kPlayerQueryMessage)) {
     ModuleLock();
     clock_.Reset(0, 0);
 }
@@ -1034,6 +1035,30 @@ void PlayerControl::StartClock() {
     }
 }
 
+LRESULT PlayerControl::Query(int what) {
+    long value = 0;
+    VARIANT_BOOL flag = VARIANT_FALSE;
+    switch (what) {
+    case kQueryFrame:
+        get_FrameNum(&value);
+        return value;
+    case kQueryPlaying:
+        get_Playing(&flag);
+        return flag != VARIANT_FALSE ? 1 : 0;
+    case kQueryTotalFrames:
+        get_TotalFrames(&value);
+        return value;
+    case kQueryBackground:
+        get_BackgroundColor(&value);
+        return value;
+    case kQueryLoop:
+        get_Loop(&flag);
+        return flag != VARIANT_FALSE ? 1 : 0;
+    default:
+        return -1;
+    }
+}
+
 COLORREF PlayerControl::PaintColour() const {
     if (backgroundOverride_ >= 0) {
         return RGB((backgroundOverride_ >> 16) & 0xFF, (backgroundOverride_ >> 8) & 0xFF,
@@ -1101,6 +1126,9 @@ LRESULT PlayerControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     default:
+        if (message == queryMessage_ && queryMessage_ != 0) {
+            return Query(static_cast<int>(wParam));
+        }
         break;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
