@@ -4,6 +4,7 @@
 // until the mouse moves; the end user uninstalls it from the list of programs; finally
 // the toolkit is uninstalled. After each step the system is checked as it now stands.
 #include "message_box.h"
+#include "player/player_control.h"
 #include "test_env.h"
 #include "window_driver.h"
 
@@ -385,6 +386,25 @@ class Story : public ::testing::Test {
         std::vector<unsigned char> playing;
         ASSERT_TRUE(ReadFileBytes(moviePath, &playing)) << moviePath;
         EXPECT_TRUE(playing == movie_);
+
+        // Play was reached: the frame clock runs, loops, and its frames move on.
+        const UINT query = RegisterWindowMessageW(kPlayerQueryMessage);
+        auto ask = [&](int what) {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(player, query, what, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+            return static_cast<DWORD>(answer);
+        };
+        EXPECT_EQ(1u, ask(kQueryPlaying));
+        EXPECT_EQ(1u, ask(kQueryLoop));
+        EXPECT_EQ(0x1E4A7Au, ask(kQueryBackground));
+        ASSERT_GT(ask(kQueryTotalFrames), 1u);
+        const DWORD first = ask(kQueryFrame);
+        DWORD later = first;
+        for (int i = 0; i < 40 && later == first; ++i) {
+            Sleep(50);
+            later = ask(kQueryFrame);
+        }
+        EXPECT_NE(first, later) << "the movie's frames do not advance";
 
         // The movie fills the screen with its background colour.
         int width = 0, height = 0;
