@@ -10,6 +10,7 @@
 ;   TEMPLATE       template.scr
 ;   SETUP          setup.ex_
 ;   ICON           the wizard's icon
+;   SIDE_BITMAP    the wizard's side picture, for the welcome and finish pages
 ;   PLAYER_DLL     the movie player control
 ;
 ; Silent: /S installs (and, on the uninstaller, uninstalls) without any window.
@@ -50,6 +51,7 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${SIDE_BITMAP}"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN "$INSTDIR\qmwizard.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start the Flickwell Wizard"
