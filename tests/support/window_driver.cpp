@@ -84,8 +84,17 @@ bool SetWindowTextOf(HWND window, const std::string& text) {
 }
 
 bool ClickButton(HWND dialog, int id) {
-    HWND button = GetDlgItem(dialog, id);
-    if (button == NULL || !IsWindowEnabled(button)) {
+    // A page sets its buttons when it becomes active, which may come just after it shows.
+    HWND button = NULL;
+    for (int i = 0; i < 100; ++i) {
+        button = GetDlgItem(dialog, id);
+        if (button != NULL && IsWindowVisible(button) && IsWindowEnabled(button)) {
+            break;
+        }
+        button = NULL;
+        Sleep(50);
+    }
+    if (button == NULL) {
         return false;
     }
     // Posted: the press may start long work (a build) or a modal box in the other process.

@@ -14,7 +14,8 @@ HWND WaitForWindowOfClass(DWORD pid, const char* cls, DWORD timeoutMs);
 
 std::string WindowText(HWND window);
 bool SetWindowTextOf(HWND window, const std::string& text);
-// Presses button `id` of `dialog` the way its click reaches the dialog.
+// Presses button `id` of `dialog` the way its click reaches the dialog, once the button
+// is shown and enabled (waiting up to 5 s for that); false when it never was.
 bool ClickButton(HWND dialog, int id);
 
 // The page a property sheet shows now, once it has a control `controlId` (any page for
