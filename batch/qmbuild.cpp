@@ -255,30 +255,43 @@ bool ParseBatchArguments(int argc, char** argv, BatchOptions* options, std::stri
     return true;
 }
 
-int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
-    char project[MAX_PATH];
-    if (!ResolveProjectPath(options.projectFile.c_str(), project)) {
+namespace {
+
+// What one build takes, each path whole and absolute.
+struct BatchInputs {
+    char project[MAX_PATH] = {0};
+    std::string name;
+    char movie[MAX_PATH] = {0};
+    char destination[MAX_PATH] = {0};
+    std::string destinationFolder; // with its trailing backslash
+};
+
+// The project file, its three values within their limits, the movie as the wizard
+// checks it, and a destination that can be written without destroying an input.
+int ReadInputs(const BatchOptions& options, BatchInputs* in, FILE* out, FILE* err) {
+    if (!ResolveProjectPath(options.projectFile.c_str(), in->project)) {
         return Fail(err, "the project file path is too long: " + options.projectFile);
     }
-    if (!FileExists(project)) {
-        return Fail(err, Message(IDS_PROJECT_NOT_FOUND, project));
+    const std::string project = in->project;
+    if (!FileExists(in->project)) {
+        return Fail(err, Message(IDS_PROJECT_NOT_FOUND, in->project));
     }
     // The profile reader takes an unreadable file for an empty one; say what it is.
-    FileHandle readable(CreateFileA(project, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                    OPEN_EXISTING, 0, NULL));
+    FileHandle readable(CreateFileA(in->project, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, 0, NULL));
     if (!readable.Valid()) {
-        return Fail(err, "cannot read the project file " + std::string(project) + ": " +
-                             SystemError(GetLastError()));
+        return Fail(err,
+                    "cannot read the project file " + project + ": " + SystemError(GetLastError()));
     }
     readable.Reset(INVALID_HANDLE_VALUE);
-    if (!HasParameters(project)) {
-        return Fail(err, std::string(project) +
-                             " is not a Flickwell project file: it has no [Parameters] section");
+    if (!HasParameters(in->project)) {
+        return Fail(err,
+                    project + " is not a Flickwell project file: it has no [Parameters] section");
     }
     Step(out, "project", project);
 
     ProjectSettings settings;
-    settings.Load(project);
+    settings.Load(in->project);
     // The reader keeps 259 bytes of a value; a longer one would name another file.
     const struct {
         const char* key;
@@ -287,58 +300,60 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                   {"MoviePath", MAX_PATH - 1},
                   {"DestinationPath", MAX_PATH - 1}};
     for (const auto& limit : limits) {
-        if (RawLength(project, limit.key) > limit.limit) {
-            char line[MAX_PATH + 128];
-            wsprintfA(line, "%s in %s is longer than %u characters", limit.key, project,
-                      static_cast<unsigned>(limit.limit));
-            return Fail(err, line);
+        if (RawLength(in->project, limit.key) > limit.limit) {
+            return Fail(err, std::string(limit.key) + " in " + project + " is longer than " +
+                                 std::to_string(limit.limit) + " characters");
         }
     }
 
-    const std::string projectFolder = FolderOf(project);
-    const std::string name = settings.Get("DisplayName");
-    const std::string movieValue = settings.Get("MoviePath");
-    const std::string destinationValue = settings.Get("DestinationPath");
-    char movie[MAX_PATH] = {0};
-    if (!movieValue.empty() && !ResolveBeside(projectFolder.c_str(), movieValue, movie)) {
-        return Fail(err, "MoviePath in " + std::string(project) +
-                             " does not fit 259 characters once made absolute: " + movieValue);
+    const std::string folder = FolderOf(in->project);
+    in->name = settings.Get("DisplayName");
+    const std::string movie = settings.Get("MoviePath");
+    if (!movie.empty() && !ResolveBeside(folder.c_str(), movie, in->movie)) {
+        return Fail(err, "MoviePath in " + project +
+                             " does not fit 259 characters once made absolute: " + movie);
     }
-    int checked = CheckMovieInput(options, project, name, movie, out, err);
+    const int checked = CheckMovieInput(options, in->project, in->name, in->movie, out, err);
     if (checked != kBatchOk) {
         return checked;
     }
-    Step(out, "movie", movie + SizeText(movie));
-    Step(out, "display name", name);
+    Step(out, "movie", in->movie + SizeText(in->movie));
+    Step(out, "display name", in->name);
 
-    if (destinationValue.empty()) {
+    const std::string destination = settings.Get("DestinationPath");
+    if (destination.empty()) {
         return Fail(err, Message(IDS_EMPTY_FIELD) + " (DestinationPath in " + project + ")");
     }
-    char destination[MAX_PATH] = {0};
-    if (!ResolveBeside(projectFolder.c_str(), destinationValue, destination)) {
+    if (!ResolveBeside(folder.c_str(), destination, in->destination)) {
+        return Fail(err, "DestinationPath in " + project +
+                             " does not fit 259 characters once made absolute: " + destination);
+    }
+    in->destinationFolder = FolderOf(in->destination);
+    if (IsFolder(in->destination)) {
         return Fail(err,
-                    "DestinationPath in " + std::string(project) +
-                        " does not fit 259 characters once made absolute: " + destinationValue);
+                    std::string("the destination is a folder, not a file: ") + in->destination);
     }
-    const std::string destinationFolder = FolderOf(destination);
-    if (IsFolder(destination)) {
-        return Fail(err, std::string("the destination is a folder, not a file: ") + destination);
+    if (in->destinationFolder.empty() || !IsFolder(in->destinationFolder.c_str())) {
+        return Fail(err, "the destination folder does not exist: " + in->destinationFolder);
     }
-    if (destinationFolder.empty() || !IsFolder(destinationFolder.c_str())) {
-        return Fail(err, "the destination folder does not exist: " + destinationFolder);
+    if (SameFile(in->destination, in->movie) || SameFile(in->destination, in->project)) {
+        return Fail(err,
+                    std::string("the destination would overwrite an input: ") + in->destination);
     }
-    if (SameFile(destination, movie) || SameFile(destination, project)) {
-        return Fail(err, std::string("the destination would overwrite an input: ") + destination);
-    }
+    return kBatchOk;
+}
 
-    CompanionOverride override;
+// The two companion files, through the App Paths entry as the wizard finds them, or
+// through `override` pointed at the folder the command line names.
+int FindCompanions(const BatchOptions& options, const BatchInputs& in, CompanionOverride* override,
+                   FILE* out, FILE* err) {
     if (!options.companionsFolder.empty()) {
         char folder[MAX_PATH] = {0};
         DWORD length = GetFullPathNameA(options.companionsFolder.c_str(), MAX_PATH, folder, NULL);
         if (length == 0 || length >= MAX_PATH || !IsFolder(folder)) {
             return Fail(err, "companions folder not found: " + options.companionsFolder);
         }
-        if (!override.Apply(folder)) {
+        if (!override->Apply(folder)) {
             return Fail(err, std::string("cannot use the companions folder ") + folder);
         }
     }
@@ -355,40 +370,63 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         if (!FileExists(companion)) {
             return Fail(err, std::string("companion file not found: ") + companion);
         }
-        if (SameFile(destination, companion)) {
+        if (SameFile(in.destination, companion)) {
             return Fail(err, std::string("the destination would overwrite a companion file: ") +
-                                 destination);
+                                 in.destination);
         }
     }
     Step(out, "companions", std::string(templatePath) + ", " + setupPath);
-    Step(out, "building", destination);
+    return kBatchOk;
+}
 
-    // Build beside the destination and move it into place only when complete, so a
-    // failed build leaves no half-made installer and an earlier one stays intact.
+// Builds beside the destination and moves the result into place only when complete, so
+// a failed build leaves no half-made installer and an earlier one stays intact.
+int BuildInPlace(const BatchInputs& in, FILE* out, FILE* err) {
+    Step(out, "building", in.destination);
     char partial[MAX_PATH] = {0};
-    if (destinationFolder.size() + 14 > MAX_PATH ||
-        GetTempFileNameA(destinationFolder.c_str(), "qmb", 0, partial) == 0) {
-        return Fail(err, "cannot write in the destination folder " + destinationFolder + ": " +
+    // GetTempFileNameA adds at most 14 characters to the folder.
+    if (in.destinationFolder.size() + 14 >= MAX_PATH) {
+        return Fail(err, "the destination folder is too long to build in: " + in.destinationFolder);
+    }
+    if (GetTempFileNameA(in.destinationFolder.c_str(), "qmb", 0, partial) == 0) {
+        return Fail(err, "cannot write in the destination folder " + in.destinationFolder + ": " +
                              SystemError(GetLastError()));
     }
     bool built = false;
     {
         PackageBuilder builder;
-        built = builder.Build(movie, partial, name.c_str());
+        built = builder.Build(in.movie, partial, in.name.c_str());
     }
     if (!built) {
         DeleteFileA(partial);
-        return Fail(err, Message(IDS_BUILD_FAILED) + " (" + destination + ")");
+        return Fail(err, Message(IDS_BUILD_FAILED) + " (" + in.destination + ")");
     }
-    if (!MoveFileExA(partial, destination, MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExA(partial, in.destination, MOVEFILE_REPLACE_EXISTING)) {
         const DWORD error = GetLastError();
         DeleteFileA(partial);
-        return Fail(err, std::string("cannot write ") + destination + ": " + SystemError(error));
+        return Fail(err, std::string("cannot write ") + in.destination + ": " + SystemError(error));
     }
-    Step(out, "built", destination + SizeText(destination));
+    Step(out, "built", in.destination + SizeText(in.destination));
     Step(out, "file stem",
-         FileStemOf(destination) + " (names the installed screen saver and its uninstall entry)");
+         FileStemOf(in.destination) +
+             " (names the installed screen saver and its uninstall entry)");
     return kBatchOk;
+}
+
+} // namespace
+
+int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
+    BatchInputs inputs;
+    int result = ReadInputs(options, &inputs, out, err);
+    if (result != kBatchOk) {
+        return result;
+    }
+    CompanionOverride override;
+    result = FindCompanions(options, inputs, &override, out, err);
+    if (result != kBatchOk) {
+        return result;
+    }
+    return BuildInPlace(inputs, out, err);
 }
 
 int QmbuildMain(int argc, char** argv) {
