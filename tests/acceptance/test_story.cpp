@@ -3,6 +3,7 @@
 // the installer it made; the system starts the screen saver from its setting and it plays
 // until the mouse moves; the end user uninstalls it from the list of programs; finally
 // the toolkit is uninstalled. After each step the system is checked as it now stands.
+#include "acceptance_env.h"
 #include "message_box.h"
 #include "player/player_control.h"
 #include "test_env.h"
@@ -76,20 +77,6 @@ void WriteString(HKEY root, const char* key, const char* value, const char* text
 std::string LongPath(const std::string& path) {
     char full[MAX_PATH] = {0};
     return GetLongPathNameA(path.c_str(), full, MAX_PATH) != 0 ? full : path;
-}
-
-std::string UnixPathVariable(const char* variable) {
-    const char* value = getenv(variable);
-    std::string path = value != NULL ? value : "";
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-    }
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
 }
 
 bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
@@ -211,7 +198,7 @@ class Story : public ::testing::Test {
     void InstallToolkit() {
         // No menu entries on the machine that runs Wine for the shortcuts we make.
         WriteString(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "winemenubuilder.exe", "");
-        const std::string setup = UnixPathVariable("FLICKWELL_TOOLKIT_INSTALLER");
+        const std::string setup = WindowsPathFromEnvironment("FLICKWELL_TOOLKIT_INSTALLER");
         ASSERT_TRUE(FileExistsAt(setup)) << setup;
         ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S", 120000));
 

@@ -1,5 +1,6 @@
 // The toolkit's own installer on systems that are not fresh: a Flash control already owns
 // the ProgID, the toolkit is installed twice, the person left a file in its folder.
+#include "acceptance_env.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -16,17 +17,6 @@ const char kFlashProgId[] = "SOFTWARE\\Classes\\ShockwaveFlash.ShockwaveFlash\\C
 const char kFlashClsid[] = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 const char kPlayerClass[] = "CLSID\\{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
 const char kPlayerClsid[] = "{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
-
-std::string ToolkitSetupPath() {
-    const char* value = getenv("FLICKWELL_TOOLKIT_INSTALLER");
-    std::string path = std::string("Z:") + (value != NULL ? value : "");
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
-}
 
 bool ReadString(HKEY root, const char* key, const char* value, std::string* text) {
     HKEY opened = NULL;
@@ -73,7 +63,9 @@ class ToolkitInstaller : public ::testing::Test {
     }
 
     void Install() {
-        ASSERT_EQ(0u, RunAndWait("\"" + ToolkitSetupPath() + "\" /S", 120000));
+        ASSERT_EQ(0u, RunAndWait("\"" + WindowsPathFromEnvironment("FLICKWELL_TOOLKIT_INSTALLER") +
+                                     "\" /S",
+                                 120000));
         ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "Path", &folder_));
     }
 

@@ -92,6 +92,20 @@ bool FindUninstallCommand(const std::string& displayName, std::string* command) 
     return found;
 }
 
+// The next box of the program, or false once it has ended without one or time is up.
+bool WaitForBox(HANDLE process, DWORD pid, MessageBoxInfo* box) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kBoxTimeoutMs) {
+        if (WaitForMessageBox(pid, 250, box)) {
+            return true;
+        }
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+            return false;
+        }
+    }
+    return false;
+}
+
 const char* ButtonName(int id) {
     switch (id) {
     case IDOK:
@@ -154,8 +168,10 @@ int main(int argc, char** argv) {
     int result = 0;
     for (int button : buttons) {
         MessageBoxInfo box;
-        if (!WaitForMessageBox(process.dwProcessId, kBoxTimeoutMs, &box)) {
-            fprintf(stderr, "fwanswer: no message box came within %lu s\n", kBoxTimeoutMs / 1000);
+        if (!WaitForBox(process.hProcess, process.dwProcessId, &box)) {
+            fprintf(stderr, "fwanswer: no message box came (%s)\n",
+                    WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 ? "the program ended"
+                                                                              : "waited 60 s");
             result = 3;
             break;
         }
