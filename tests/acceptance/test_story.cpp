@@ -446,9 +446,9 @@ class Story : public ::testing::Test {
         ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kToolkitEntry, "QuietUninstallString", &quiet));
         EXPECT_EQ("\"" + folder_ + "\\uninstall.exe\" /S", quiet);
         ASSERT_EQ(0u, RunAndWait(quiet, 60000));
-        // It runs on from a copy of itself and removes the folder once done.
+        // It runs on from a copy of itself; its entry in the list of programs goes last.
         const DWORD start = GetTickCount();
-        while (FileExistsAt(folder_) && GetTickCount() - start < 30000) {
+        while (KeyExists(HKEY_LOCAL_MACHINE, kToolkitEntry) && GetTickCount() - start < 30000) {
             Sleep(100);
         }
         EXPECT_FALSE(FileExistsAt(folder_)) << folder_;

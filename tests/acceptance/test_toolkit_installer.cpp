@@ -69,7 +69,7 @@ class ToolkitInstaller : public ::testing::Test {
         ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "Path", &folder_));
     }
 
-    // The uninstaller goes on from a copy of itself; done once its own file is gone.
+    // The uninstaller goes on from a copy of itself; done once its entry, its last step, is gone.
     void Uninstall() {
         std::string quiet;
         ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kEntry, "QuietUninstallString", &quiet));

@@ -141,5 +141,6 @@ Section "Uninstall"
   RMDir "${MENU_FOLDER}"
 
   DeleteRegKey HKLM "${APP_PATHS_KEY}"
+  ; Last, so that whoever waits for the uninstall to finish can watch this entry.
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
