@@ -67,8 +67,13 @@ bash scripts/install-deps.sh || fail
 
 step "Building the toolkit and its installer into build/" \
   "cmake --preset mingw && cmake --build --preset mingw"
-{ cmake --preset mingw >/dev/null &&
-  cmake --build --preset mingw --target toolkit_installer qmbuild fwanswer; } || fail
+mkdir -p "$build"
+log=$build/demo-build.log
+if ! { cmake --preset mingw && cmake --build --preset mingw --target toolkit_installer qmbuild fwanswer; } \
+  >"$log" 2>&1; then
+  tail -n 30 "$log"
+  fail "the whole output is in $log"
+fi
 [ -f "$toolkit_setup" ] || fail "no $toolkit_setup"
 echo "toolkit installer: $toolkit_setup"
 
