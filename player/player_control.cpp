@@ -485,7 +485,9 @@ STDMETHODIMP PlayerControl::put_Movie(BSTR url) {
     }
     if (window_ != NULL) {
         KillTimer(window_, kFrameTimer);
-        SetWindowTextW(window_, url_.c_str());
+        // Straight to the default procedure: a host may have subclassed the window with an
+        // ANSI procedure, and the text must not pass through a code page on its way.
+        DefWindowProcW(window_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(url_.c_str()));
         InvalidateRect(window_, NULL, TRUE);
     }
     // A loaded movie starts playing by itself, as in the Flash control.
