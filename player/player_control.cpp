@@ -462,6 +462,7 @@ STDMETHODIMP PlayerControl::get_Loop(VARIANT_BOOL* loop) {
 STDMETHODIMP PlayerControl::put_Loop(VARIANT_BOOL loop) {
     // Any non-zero value loops: hosts pass 1 as well as VARIANT_TRUE.
     clock_.SetLoop(loop != 0);
+    StartClock();
     return S_OK;
 }
 
@@ -1032,8 +1033,14 @@ bool PlayerControl::CreateControlWindow(HWND parent, const RECT& position) {
 }
 
 void PlayerControl::StartClock() {
-    if (window_ != NULL && clock_.Playing()) {
+    if (window_ == NULL) {
+        return;
+    }
+    // A looping single frame never changes: no timer, so a still movie costs no CPU.
+    if (clock_.Playing() && !(clock_.FrameCount() <= 1 && clock_.Loop())) {
         SetTimer(window_, kFrameTimer, clock_.IntervalMs(), NULL);
+    } else {
+        KillTimer(window_, kFrameTimer);
     }
 }
 

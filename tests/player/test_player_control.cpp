@@ -363,6 +363,16 @@ TEST_F(PlayerControlTest, AtTheEndTheMovieLoopsOrStopsAsTold) {
     EXPECT_FALSE(Playing());
     EXPECT_EQ(3, Frame()) << "held on the last frame";
 
+    spec.frameCount = 1; // a still movie plays on, or stops after its frame
+    LoadMovie(WriteMovie("still.swf", MovieBytes(spec)));
+    EXPECT_EQ(S_OK, flash_->put_Loop(1));
+    Pump(100);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(S_OK, flash_->put_Loop(VARIANT_FALSE));
+    Pump(200);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(0, Frame());
+
     LoadMovie(url);
     EXPECT_EQ(S_OK, flash_->put_Loop(1));
     EXPECT_EQ(S_OK, flash_->Play());
