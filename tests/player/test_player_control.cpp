@@ -435,6 +435,13 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWh
     EXPECT_EQ(3, TotalFrames());
     EXPECT_EQ(0xFFFFFF, Background());
     EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+
+    // A host's own colour wins until it gives the choice back with -1.
+    EXPECT_EQ(S_OK, flash_->put_BackgroundColor(0x00C000));
+    EXPECT_EQ(0x00C000, Background());
+    EXPECT_EQ(RGB(0, 0xC0, 0), PixelOf(window));
+    EXPECT_EQ(S_OK, flash_->put_BackgroundColor(-1));
+    EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
 }
 
 // An ANSI subclass procedure, as the screen saver puts on the control's window.
