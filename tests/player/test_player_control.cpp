@@ -1,0 +1,550 @@
+// The player control as a container sees it: loaded from the built DLL, activated in
+// place through a minimal site, given movies by URL and watched through its interface
+// and its window.
+#include <windows.h>
+#include <ole2.h>
+#include <ocidl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "movie_bytes.h"
+#include "saver/platform/shockwave_flash.h"
+#include "test_env.h"
+
+namespace {
+
+const CLSID kPlayerClsid = {
+    0xF9EF14BC, 0x14FF, 0x4B69, {0xA7, 0x4E, 0xB3, 0xC2, 0x98, 0x5F, 0xF5, 0xE1}};
+
+// Just enough of a container for in-place activation: a client site that is also the
+// in-place site, placing the control at a fixed rectangle of a parent window.
+class TestSite : public IOleClientSite, public IOleInPlaceSite {
+  public:
+    TestSite(HWND parent, RECT place) : parent_(parent), place_(place) {}
+
+    int activations = 0, deactivations = 0, uiActivations = 0, uiDeactivations = 0;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+            *object = static_cast<IOleClientSite*>(this);
+        } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+            *object = static_cast<IOleInPlaceSite*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override { return --references_; } // lives on the stack
+    ULONG References() const { return references_; }
+
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetContainer(IOleContainer** c) override {
+        *c = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    STDMETHODIMP GetWindow(HWND* window) override {
+        *window = parent_;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override {
+        ++activations;
+        return S_OK;
+    }
+    STDMETHODIMP OnUIActivate() override {
+        ++uiActivations;
+        return S_OK;
+    }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                  LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
+        *frame = nullptr;
+        *doc = nullptr;
+        *position = place_;
+        *clip = place_;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override {
+        ++uiDeactivations;
+        return S_OK;
+    }
+    STDMETHODIMP OnInPlaceDeactivate() override {
+        ++deactivations;
+        return S_OK;
+    }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  private:
+    HWND parent_;
+    RECT place_;
+    ULONG references_ = 1;
+};
+
+// An export of the DLL as the function type it has.
+template <class Function> Function Export(HMODULE dll, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+// Runs the message loop for a while, so that timers fire and windows paint.
+void Pump(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+}
+
+std::wstring Widen(const std::string& s) {
+    std::wstring w(s.size(), L'\0');
+    w.resize(MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &w[0],
+                                 static_cast<int>(w.size())));
+    return w;
+}
+
+class PlayerControlTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(NULL)));
+        dll_ = LoadLibraryA(BinPath("FlickwellPlayer.dll").c_str());
+        ASSERT_TRUE(dll_ != NULL);
+        typedef HRESULT(STDAPICALLTYPE * GetClassObject)(REFCLSID, REFIID, void**);
+        GetClassObject get = Export<GetClassObject>(dll_, "DllGetClassObject");
+        ASSERT_TRUE(get != nullptr);
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(S_OK, get(kPlayerClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IShockwaveFlash,
+                                                reinterpret_cast<void**>(&flash_)));
+        factory->Release();
+        parent_ = CreateWindowExA(0, "STATIC", "player test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                  0, 400, 300, NULL, NULL, NULL, NULL);
+        ASSERT_TRUE(parent_ != NULL);
+        scratch_ = MakeScratchDir("player_control");
+    }
+
+    void TearDown() override {
+        if (flash_ != nullptr) {
+            IOleObject* ole = nullptr;
+            if (SUCCEEDED(flash_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)))) {
+                ole->Close(OLECLOSE_NOSAVE);
+                ole->SetClientSite(nullptr);
+                ole->Release();
+            }
+            flash_->Release();
+        }
+        site_.reset();
+        if (parent_ != NULL) {
+            DestroyWindow(parent_);
+        }
+        if (dll_ != NULL) {
+            typedef HRESULT(STDAPICALLTYPE * CanUnload)();
+            CanUnload canUnload = Export<CanUnload>(dll_, "DllCanUnloadNow");
+            EXPECT_EQ(S_OK, canUnload()) << "a reference to the control was left";
+            FreeLibrary(dll_);
+        }
+        OleUninitialize();
+    }
+
+    // Activates the control in place at `place` of the parent; gives its window.
+    HWND Activate(RECT place, LONG verb = OLEIVERB_INPLACEACTIVATE) {
+        site_.reset(new TestSite(parent_, place));
+        TestSite* site = site_.get();
+        IOleObject* ole = nullptr;
+        EXPECT_EQ(S_OK, flash_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)));
+        EXPECT_EQ(S_OK, ole->SetClientSite(site));
+        RECT none = {};
+        EXPECT_EQ(S_OK, ole->DoVerb(verb, nullptr, site, 0, parent_, &none));
+        ole->Release();
+        return GetWindow(parent_, GW_CHILD);
+    }
+
+    std::wstring WriteMovie(const char* name, const std::vector<uint8_t>& bytes) {
+        const std::string path = scratch_ + "\\" + name;
+        EXPECT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end())));
+        return L"file://" + Widen(path);
+    }
+
+    void LoadMovie(const std::wstring& url) {
+        BSTR bstr = SysAllocString(url.c_str());
+        EXPECT_EQ(S_OK, flash_->put_Movie(bstr));
+        SysFreeString(bstr);
+    }
+
+    long Frame() {
+        long frame = -1;
+        EXPECT_EQ(S_OK, flash_->get_FrameNum(&frame));
+        return frame;
+    }
+    long TotalFrames() {
+        long frames = -1;
+        EXPECT_EQ(S_OK, flash_->get_TotalFrames(&frames));
+        return frames;
+    }
+    bool Playing() {
+        VARIANT_BOOL playing = VARIANT_FALSE;
+        EXPECT_EQ(S_OK, flash_->get_Playing(&playing));
+        return playing != VARIANT_FALSE;
+    }
+    long Background() {
+        long colour = -2;
+        EXPECT_EQ(S_OK, flash_->get_BackgroundColor(&colour));
+        return colour;
+    }
+    COLORREF PixelOf(HWND window) {
+        RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+        HDC dc = GetDC(window);
+        const COLORREF pixel = GetPixel(dc, 5, 5);
+        ReleaseDC(window, dc);
+        return pixel;
+    }
+
+    HMODULE dll_ = NULL;
+    IShockwaveFlash* flash_ = nullptr;
+    std::unique_ptr<TestSite> site_;
+    HWND parent_ = NULL;
+    std::string scratch_;
+};
+
+TEST_F(PlayerControlTest, InPlaceActivationMakesAChildWindowFillingTheSiteRectangle) {
+    HWND window = Activate(RECT{10, 20, 210, 170});
+    ASSERT_TRUE(window != NULL);
+    char className[64] = {0};
+    GetClassNameA(window, className, sizeof(className));
+    EXPECT_STREQ("FlickwellPlayer", className);
+    EXPECT_TRUE(IsWindowVisible(window));
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(NULL, parent_, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(10, rect.left);
+    EXPECT_EQ(20, rect.top);
+    EXPECT_EQ(210, rect.right);
+    EXPECT_EQ(170, rect.bottom);
+    EXPECT_EQ(1, site_->activations);
+
+    IOleInPlaceObject* inPlace = nullptr;
+    ASSERT_EQ(S_OK,
+              flash_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)));
+    HWND reported = NULL;
+    EXPECT_EQ(S_OK, inPlace->GetWindow(&reported));
+    EXPECT_EQ(window, reported);
+    RECT moved = {0, 0, 400, 300};
+    EXPECT_EQ(S_OK, inPlace->SetObjectRects(&moved, &moved));
+    GetClientRect(window, &rect);
+    EXPECT_EQ(400, rect.right);
+    EXPECT_EQ(300, rect.bottom);
+    EXPECT_EQ(S_OK, inPlace->InPlaceDeactivate());
+    inPlace->Release();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(1, site_->deactivations);
+    EXPECT_EQ(NULL, GetWindow(parent_, GW_CHILD));
+}
+
+TEST_F(PlayerControlTest, ShowVerbActivatesTheUserInterfaceAndCloseTakesEverythingDown) {
+    HWND window = Activate(RECT{0, 0, 100, 100}, OLEIVERB_SHOW);
+    ASSERT_TRUE(window != NULL);
+    EXPECT_EQ(1, site_->uiActivations);
+    EXPECT_EQ(window, GetFocus());
+    IOleObject* ole = nullptr;
+    ASSERT_EQ(S_OK, flash_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)));
+    EXPECT_EQ(S_OK, ole->Close(OLECLOSE_NOSAVE));
+    EXPECT_EQ(S_OK, ole->SetClientSite(nullptr));
+    ole->Release();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(1, site_->uiDeactivations);
+    EXPECT_EQ(1, site_->deactivations);
+    EXPECT_EQ(1u, site_->References()) << "the control still holds its site";
+}
+
+TEST_F(PlayerControlTest, AnswersTheInterfacesOfAnActiveXControl) {
+    const IID* iids[] = {&IID_IDispatch,
+                         &IID_IOleObject,
+                         &IID_IOleWindow,
+                         &IID_IOleInPlaceObject,
+                         &IID_IOleInPlaceActiveObject,
+                         &IID_IViewObject,
+                         &IID_IViewObject2,
+                         &IID_IOleControl,
+                         &IID_IPersistStreamInit,
+                         &IID_IPersistPropertyBag};
+    for (const IID* iid : iids) {
+        IUnknown* unknown = nullptr;
+        EXPECT_EQ(S_OK, flash_->QueryInterface(*iid, reinterpret_cast<void**>(&unknown)));
+        if (unknown != nullptr) {
+            unknown->Release();
+        }
+    }
+    IUnknown* none = nullptr;
+    EXPECT_EQ(E_NOINTERFACE, flash_->QueryInterface(IID_IOleLink, reinterpret_cast<void**>(&none)));
+}
+
+TEST_F(PlayerControlTest, PlaysAMovieInTheFormTheRuntimeWritesItsUrl) {
+    HWND window = Activate(RECT{0, 0, 200, 150});
+    MovieSpec spec;
+    spec.red = 0x12;
+    spec.green = 0x9A;
+    spec.blue = 0xEF;
+    spec.frameRate = 50;
+    spec.frameCount = 1000;
+    // The runtime's own form: "file://", then the path with its backslashes, unescaped.
+    const std::wstring url = WriteMovie("swf001A2.tmp", MovieBytes(spec));
+    LoadMovie(url);
+    EXPECT_EQ(S_OK, flash_->put_Loop(1));
+    EXPECT_EQ(S_OK, flash_->Play());
+
+    BSTR got = nullptr;
+    EXPECT_EQ(S_OK, flash_->get_Movie(&got));
+    EXPECT_EQ(url, std::wstring(got));
+    SysFreeString(got);
+    wchar_t text[MAX_PATH] = {0};
+    GetWindowTextW(window, text, MAX_PATH);
+    EXPECT_EQ(url, std::wstring(text));
+    EXPECT_EQ(1000, TotalFrames());
+    EXPECT_EQ(0x129AEF, Background());
+    EXPECT_EQ(RGB(0x12, 0x9A, 0xEF), PixelOf(window));
+    VARIANT_BOOL loop = VARIANT_FALSE;
+    EXPECT_EQ(S_OK, flash_->get_Loop(&loop));
+    EXPECT_EQ(VARIANT_TRUE, loop);
+
+    EXPECT_TRUE(Playing());
+    Pump(400);
+    const long after = Frame();
+    EXPECT_GE(after, 5) << "50 frames a second for 0.4 s";
+    EXPECT_LE(after, 40);
+
+    // Other processes read the same through the window.
+    const UINT query = RegisterWindowMessageA("FlickwellPlayerQuery");
+    EXPECT_EQ(1, SendMessageA(window, query, 1, 0));
+    EXPECT_EQ(1000, SendMessageA(window, query, 2, 0));
+    EXPECT_EQ(0x129AEF, SendMessageA(window, query, 3, 0));
+    EXPECT_EQ(1, SendMessageA(window, query, 4, 0));
+    EXPECT_EQ(-1, SendMessageA(window, query, 99, 0));
+
+    EXPECT_EQ(S_OK, flash_->Stop());
+    EXPECT_FALSE(Playing());
+    const long stopped = Frame();
+    EXPECT_EQ(stopped, SendMessageA(window, query, 0, 0));
+    EXPECT_EQ(0, SendMessageA(window, query, 1, 0));
+    Pump(200);
+    EXPECT_EQ(stopped, Frame());
+    EXPECT_EQ(S_OK, flash_->Play());
+    Pump(200);
+    EXPECT_GT(Frame(), stopped);
+}
+
+TEST_F(PlayerControlTest, AtTheEndTheMovieLoopsOrStopsAsTold) {
+    Activate(RECT{0, 0, 50, 50});
+    MovieSpec spec;
+    spec.frameRate = 40;
+    spec.frameCount = 4;
+    const std::wstring url = WriteMovie("short.swf", MovieBytes(spec));
+
+    LoadMovie(url);
+    EXPECT_EQ(S_OK, flash_->put_Loop(VARIANT_FALSE));
+    EXPECT_EQ(S_OK, flash_->Play());
+    Pump(600);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(3, Frame()) << "held on the last frame";
+
+    spec.frameCount = 1; // a still movie plays on, or stops after its frame
+    LoadMovie(WriteMovie("still.swf", MovieBytes(spec)));
+    EXPECT_EQ(S_OK, flash_->put_Loop(1));
+    Pump(100);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(S_OK, flash_->put_Loop(VARIANT_FALSE));
+    Pump(200);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(0, Frame());
+
+    LoadMovie(url);
+    EXPECT_EQ(S_OK, flash_->put_Loop(1));
+    EXPECT_EQ(S_OK, flash_->Play());
+    long highest = 0;
+    bool wrapped = false;
+    long previous = Frame();
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 600) {
+        Pump(10);
+        const long now = Frame();
+        wrapped = wrapped || now < previous;
+        highest = now > highest ? now : highest;
+        previous = now;
+    }
+    EXPECT_TRUE(Playing());
+    EXPECT_TRUE(wrapped);
+    EXPECT_EQ(3, highest);
+}
+
+TEST_F(PlayerControlTest, MissingOrDamagedMoviesLeaveABlackWindowAndNoError) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    std::vector<uint8_t> damaged = MovieBytes(MovieSpec());
+    damaged.resize(damaged.size() - 3);
+    const std::wstring urls[] = {
+        L"file://" + Widen(scratch_) + L"\\missing.swf",
+        WriteMovie("damaged.swf", damaged),
+        WriteMovie("empty.swf", {}),
+        L"http://example.invalid/movie.swf",
+        L"",
+    };
+    for (const std::wstring& url : urls) {
+        SCOPED_TRACE(std::string(url.begin(), url.end()));
+        LoadMovie(url);
+        EXPECT_EQ(S_OK, flash_->put_Loop(1));
+        EXPECT_EQ(S_OK, flash_->Play());
+        EXPECT_EQ(0, TotalFrames());
+        EXPECT_FALSE(Playing());
+        EXPECT_EQ(0, Background());
+        EXPECT_EQ(RGB(0, 0, 0), PixelOf(window));
+        Pump(50);
+        EXPECT_EQ(0, Frame());
+        EXPECT_EQ(S_OK, flash_->Stop());
+    }
+}
+
+TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWhite) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    MovieSpec spec;
+    spec.background = false;
+    spec.compressed = true;
+    std::wstring url = WriteMovie("plain url.swf", MovieBytes(spec));
+    // file:///Z:/folder/plain%20url.swf
+    std::wstring proper = L"file:///";
+    for (wchar_t c : url.substr(7)) {
+        proper += c == L'\\'  ? std::wstring(L"/")
+                  : c == L' ' ? std::wstring(L"%20")
+                              : std::wstring(1, c);
+    }
+    LoadMovie(proper);
+    EXPECT_EQ(3, TotalFrames());
+    EXPECT_EQ(0xFFFFFF, Background());
+    EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+
+    // A host's own colour wins until it gives the choice back with -1.
+    EXPECT_EQ(S_OK, flash_->put_BackgroundColor(0x00C000));
+    EXPECT_EQ(0x00C000, Background());
+    EXPECT_EQ(RGB(0, 0xC0, 0), PixelOf(window));
+    EXPECT_EQ(S_OK, flash_->put_BackgroundColor(-1));
+    EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+}
+
+// An ANSI subclass procedure, as the screen saver puts on the control's window.
+WNDPROC g_savedProc = nullptr;
+LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(g_savedProc, window, message, wParam, lParam);
+}
+
+TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAsciiUnderAnAnsiSubclass) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    g_savedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(PassOn)));
+    // "Фильм ü.swf": Cyrillic and Latin-1 letters, outside any one ANSI code page.
+    const std::wstring path = Widen(scratch_) + L"\\\x0424\x0438\x043B\x044C\x043C \x00FC.swf";
+    MovieSpec spec;
+    spec.frameCount = 9;
+    const std::vector<uint8_t> bytes = MovieBytes(spec);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
+    CloseHandle(file);
+    LoadMovie(L"file://" + path);
+    EXPECT_EQ(9, TotalFrames());
+    wchar_t text[MAX_PATH] = {0};
+    // What another process sees: the stored text, not a WM_GETTEXT through the subclass.
+    InternalGetWindowText(window, text, MAX_PATH);
+    EXPECT_EQ(L"file://" + path, std::wstring(text));
+    EXPECT_EQ(RGB(0x20, 0x40, 0x80), PixelOf(window));
+    Pump(300);
+    EXPECT_GT(Frame(), 0);
+}
+
+TEST_F(PlayerControlTest, PlaysRealMoviesPlainAndCompressed) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    const struct {
+        const char* name;
+        long frames;
+    } movies[] = {{"swf_definemorphshape_f15.swf", 30},
+                  {"avm1_stage_object_properties_swf6.swf", 4}}; // the second is compressed
+    for (const auto& movie : movies) {
+        SCOPED_TRACE(movie.name);
+        LoadMovie(L"file://" + Widen(MoviePath(movie.name)));
+        EXPECT_EQ(movie.frames, TotalFrames());
+        EXPECT_TRUE(Playing());
+        EXPECT_EQ(0xFFFFFF, Background());
+        EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+    }
+}
+
+TEST_F(PlayerControlTest, AMovieGivenBeforeActivationPlaysOnceTheWindowExists) {
+    MovieSpec spec;
+    spec.frameRate = 50;
+    spec.frameCount = 500;
+    const std::wstring url = WriteMovie("early.swf", MovieBytes(spec));
+    LoadMovie(url);
+    EXPECT_EQ(S_OK, flash_->Play());
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    wchar_t text[MAX_PATH] = {0};
+    GetWindowTextW(window, text, MAX_PATH);
+    EXPECT_EQ(url, std::wstring(text));
+    Pump(300);
+    EXPECT_GT(Frame(), 2);
+}
+
+TEST_F(PlayerControlTest, ScriptsReachTheSameMembersThroughIDispatch) {
+    Activate(RECT{0, 0, 80, 60});
+    MovieSpec spec;
+    spec.frameCount = 7;
+    const std::wstring url = WriteMovie("dispatch.swf", MovieBytes(spec));
+
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Movie"), const_cast<LPOLESTR>(L"TotalFrames"),
+                        const_cast<LPOLESTR>(L"stop")};
+    DISPID ids[3];
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(S_OK, flash_->GetIDsOfNames(IID_NULL, &names[i], 1, 0, &ids[i]));
+    }
+    EXPECT_EQ(0x66, ids[0]);
+
+    VARIANT arg;
+    V_VT(&arg) = VT_BSTR;
+    V_BSTR(&arg) = SysAllocString(url.c_str());
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put = {&arg, &named, 1, 1};
+    EXPECT_EQ(S_OK, flash_->Invoke(ids[0], IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr,
+                                   nullptr, nullptr));
+    VariantClear(&arg);
+
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(S_OK, flash_->Invoke(ids[1], IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result,
+                                   nullptr, nullptr));
+    EXPECT_EQ(VT_I4, V_VT(&result));
+    EXPECT_EQ(7, V_I4(&result));
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(S_OK, flash_->Invoke(ids[2], IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
+                                   nullptr));
+    EXPECT_FALSE(Playing());
+
+    LPOLESTR unknown = const_cast<LPOLESTR>(L"NoSuchMember");
+    DISPID id = 0;
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, flash_->GetIDsOfNames(IID_NULL, &unknown, 1, 0, &id));
+}
+
+} // namespace
