@@ -78,6 +78,7 @@ class PasswordCheck {
     PasswordCheck& operator=(const PasswordCheck&) = delete;
 
     void LoadIfWanted() {
+        attempted_ = false;
         if (IsNtFamily() || !PasswordWanted()) {
             return;
         }
