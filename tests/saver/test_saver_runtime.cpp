@@ -264,6 +264,37 @@ TEST_F(SaverRun, FullScreenPlaysTheMovieOverTheWholeWindowAndCleansUp) {
     EXPECT_LT(LineIndex(lines, "InPlaceDeactivate"), LineIndex(lines, "destroy"));
 }
 
+TEST_F(SaverRun, ATemporaryFolderBeyondAsciiReachesTheControlIntact) {
+    ASSERT_TRUE(RegisterFlashStandIn(CLSID_TestRecording));
+    const std::string folder = TempDir() + "T\xEBmp \xC5lbum"; // in the ANSI code page 1252
+    ASSERT_EQ(1252u, GetACP());
+    CreateDirectoryA(folder.c_str(), NULL);
+    char saved[MAX_PATH] = {0};
+    GetEnvironmentVariableA("TMP", saved, MAX_PATH);
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SaverProcess saver;
+    bool started = saver.Start(BinPath("template.scr"), "/s");
+    SetEnvironmentVariableA("TMP", saved[0] != '\0' ? saved : NULL);
+    ASSERT_TRUE(started);
+    HWND window = saver.WaitForWindow(kSaverClass, NULL, kWait);
+    ASSERT_TRUE(window != NULL);
+    ASSERT_TRUE(WaitForLine(log_, "Play", kWait));
+    std::vector<std::string> lines = ReadLines(log_);
+    int movie = LineIndex(lines, "put_Movie ");
+    ASSERT_GE(movie, 0);
+    // The control logs what it was given in UTF-8.
+    EXPECT_NE(std::string::npos, lines[movie].find("\\T\xC3\xABmp \xC3\x85lbum\\\\swf"))
+        << lines[movie];
+    PostMessageA(window, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(0u, saver.WaitForExit(kWait));
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\swf*.tmp").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, search);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+}
+
 TEST_F(SaverRun, ASecondFullScreenStartOnlyBringsTheFirstForward) {
     ASSERT_TRUE(RegisterFlashStandIn(CLSID_TestRecording));
     SaverProcess first;
