@@ -62,6 +62,9 @@ bool StartsWithNoCase(const std::wstring& s, const wchar_t* prefix) {
 } // namespace
 
 std::wstring MoviePathFromUrl(const std::wstring& url) {
+    if (url.find(L'\0') != std::wstring::npos) {
+        return std::wstring(); // the file system would see only the part before it
+    }
     if (StartsWithDrive(url, 0) || StartsWithNoCase(url, L"\\\\")) {
         return url; // already a path
     }

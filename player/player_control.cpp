@@ -12,6 +12,7 @@
 const CLSID CLSID_FlickwellPlayer = {
     0xF9EF14BC, 0x14FF, 0x4B69, {0xA7, 0x4E, 0xB3, 0xC2, 0x98, 0x5F, 0xF5, 0xE1}};
 const wchar_t kPlayerWindowClass[] = L"FlickwellPlayer";
+const wchar_t kPlayerQueryMessage[] = L"FlickwellPlayerQuery";
 const DWORD kPlayerMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
                                 OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
                                 OLEMISC_SETCLIENTSITEFIRST;
@@ -133,7 +134,7 @@ swf::ReadStatus LoadMovieFile(const std::wstring& url, swf::Movie* movie) {
     return swf::ReadMovie(bytes.data(), bytes.size(), movie);
 }
 
-PlayerControl::PlayerControl() {
+PlayerControl::PlayerControl() : queryMessage_(RegisterWindowMessageW(kPlayerQueryMessage)) {
     ModuleLock();
     clock_.Reset(0, 0);
 }
@@ -461,6 +462,7 @@ STDMETHODIMP PlayerControl::get_Loop(VARIANT_BOOL* loop) {
 STDMETHODIMP PlayerControl::put_Loop(VARIANT_BOOL loop) {
     // Any non-zero value loops: hosts pass 1 as well as VARIANT_TRUE.
     clock_.SetLoop(loop != 0);
+    StartClock();
     return S_OK;
 }
 
@@ -484,7 +486,9 @@ STDMETHODIMP PlayerControl::put_Movie(BSTR url) {
     }
     if (window_ != NULL) {
         KillTimer(window_, kFrameTimer);
-        SetWindowTextW(window_, url_.c_str());
+        // Straight to the default procedure: a host may have subclassed the window with an
+        // ANSI procedure, and the text must not pass through a code page on its way.
+        DefWindowProcW(window_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(url_.c_str()));
         InvalidateRect(window_, NULL, TRUE);
     }
     // A loaded movie starts playing by itself, as in the Flash control.
@@ -1029,8 +1033,38 @@ bool PlayerControl::CreateControlWindow(HWND parent, const RECT& position) {
 }
 
 void PlayerControl::StartClock() {
-    if (window_ != NULL && clock_.Playing()) {
+    if (window_ == NULL) {
+        return;
+    }
+    // A looping single frame never changes: no timer, so a still movie costs no CPU.
+    if (clock_.Playing() && !(clock_.FrameCount() <= 1 && clock_.Loop())) {
         SetTimer(window_, kFrameTimer, clock_.IntervalMs(), NULL);
+    } else {
+        KillTimer(window_, kFrameTimer);
+    }
+}
+
+LRESULT PlayerControl::Query(int what) {
+    long value = 0;
+    VARIANT_BOOL flag = VARIANT_FALSE;
+    switch (what) {
+    case kQueryFrame:
+        get_FrameNum(&value);
+        return value;
+    case kQueryPlaying:
+        get_Playing(&flag);
+        return flag != VARIANT_FALSE ? 1 : 0;
+    case kQueryTotalFrames:
+        get_TotalFrames(&value);
+        return value;
+    case kQueryBackground:
+        get_BackgroundColor(&value);
+        return value;
+    case kQueryLoop:
+        get_Loop(&flag);
+        return flag != VARIANT_FALSE ? 1 : 0;
+    default:
+        return -1;
     }
 }
 
@@ -1101,6 +1135,9 @@ LRESULT PlayerControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     default:
+        if (message == queryMessage_ && queryMessage_ != 0) {
+            return Query(static_cast<int>(wParam));
+        }
         break;
     }
     return DefWindowProcW(window_, message, wParam, lParam);

@@ -19,6 +19,16 @@
 // {F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}
 extern const CLSID CLSID_FlickwellPlayer;
 extern const wchar_t kPlayerWindowClass[];
+// A registered window message ("FlickwellPlayerQuery") that lets other processes, such as
+// tests of a host program, read the control's state from its window: wParam picks what.
+extern const wchar_t kPlayerQueryMessage[];
+enum PlayerQuery {
+    kQueryFrame = 0,       // 0-based frame number
+    kQueryPlaying = 1,     // 1 while the frame clock runs, else 0
+    kQueryTotalFrames = 2, // the movie's frame count, 0 without a movie
+    kQueryBackground = 3,  // 0xRRGGBB as painted
+    kQueryLoop = 4,        // 1 when the movie loops
+};
 // How containers should treat the control (OLEMISC_ flags), also written to the registry.
 extern const DWORD kPlayerMiscStatus;
 
@@ -229,11 +239,13 @@ class PlayerControl final : public IShockwaveFlash,
     bool CreateControlWindow(HWND parent, const RECT& position);
     void StartClock();
     COLORREF PaintColour() const;
+    LRESULT Query(int what);
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     LONG references_ = 1;
+    const UINT queryMessage_;
     IOleClientSite* site_ = nullptr;
     IOleInPlaceSite* inPlaceSite_ = nullptr; // held while active in place
     IAdviseSink* viewSink_ = nullptr;

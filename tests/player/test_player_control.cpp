@@ -329,9 +329,19 @@ TEST_F(PlayerControlTest, PlaysAMovieInTheFormTheRuntimeWritesItsUrl) {
     EXPECT_GE(after, 5) << "50 frames a second for 0.4 s";
     EXPECT_LE(after, 40);
 
+    // Other processes read the same through the window.
+    const UINT query = RegisterWindowMessageA("FlickwellPlayerQuery");
+    EXPECT_EQ(1, SendMessageA(window, query, 1, 0));
+    EXPECT_EQ(1000, SendMessageA(window, query, 2, 0));
+    EXPECT_EQ(0x129AEF, SendMessageA(window, query, 3, 0));
+    EXPECT_EQ(1, SendMessageA(window, query, 4, 0));
+    EXPECT_EQ(-1, SendMessageA(window, query, 99, 0));
+
     EXPECT_EQ(S_OK, flash_->Stop());
     EXPECT_FALSE(Playing());
     const long stopped = Frame();
+    EXPECT_EQ(stopped, SendMessageA(window, query, 0, 0));
+    EXPECT_EQ(0, SendMessageA(window, query, 1, 0));
     Pump(200);
     EXPECT_EQ(stopped, Frame());
     EXPECT_EQ(S_OK, flash_->Play());
@@ -352,6 +362,16 @@ TEST_F(PlayerControlTest, AtTheEndTheMovieLoopsOrStopsAsTold) {
     Pump(600);
     EXPECT_FALSE(Playing());
     EXPECT_EQ(3, Frame()) << "held on the last frame";
+
+    spec.frameCount = 1; // a still movie plays on, or stops after its frame
+    LoadMovie(WriteMovie("still.swf", MovieBytes(spec)));
+    EXPECT_EQ(S_OK, flash_->put_Loop(1));
+    Pump(100);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(S_OK, flash_->put_Loop(VARIANT_FALSE));
+    Pump(200);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(0, Frame());
 
     LoadMovie(url);
     EXPECT_EQ(S_OK, flash_->put_Loop(1));
@@ -415,6 +435,54 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWh
     EXPECT_EQ(3, TotalFrames());
     EXPECT_EQ(0xFFFFFF, Background());
     EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+}
+
+// An ANSI subclass procedure, as the screen saver puts on the control's window.
+WNDPROC g_savedProc = nullptr;
+LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(g_savedProc, window, message, wParam, lParam);
+}
+
+TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAsciiUnderAnAnsiSubclass) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    g_savedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(PassOn)));
+    // "Фильм ü.swf": Cyrillic and Latin-1 letters, outside any one ANSI code page.
+    const std::wstring path = Widen(scratch_) + L"\\\x0424\x0438\x043B\x044C\x043C \x00FC.swf";
+    MovieSpec spec;
+    spec.frameCount = 9;
+    const std::vector<uint8_t> bytes = MovieBytes(spec);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
+    CloseHandle(file);
+    LoadMovie(L"file://" + path);
+    EXPECT_EQ(9, TotalFrames());
+    wchar_t text[MAX_PATH] = {0};
+    // What another process sees: the stored text, not a WM_GETTEXT through the subclass.
+    InternalGetWindowText(window, text, MAX_PATH);
+    EXPECT_EQ(L"file://" + path, std::wstring(text));
+    EXPECT_EQ(RGB(0x20, 0x40, 0x80), PixelOf(window));
+    Pump(300);
+    EXPECT_GT(Frame(), 0);
+}
+
+TEST_F(PlayerControlTest, PlaysRealMoviesPlainAndCompressed) {
+    HWND window = Activate(RECT{0, 0, 80, 60});
+    const struct {
+        const char* name;
+        long frames;
+    } movies[] = {{"swf_definemorphshape_f15.swf", 30},
+                  {"avm1_stage_object_properties_swf6.swf", 4}}; // the second is compressed
+    for (const auto& movie : movies) {
+        SCOPED_TRACE(movie.name);
+        LoadMovie(L"file://" + Widen(MoviePath(movie.name)));
+        EXPECT_EQ(movie.frames, TotalFrames());
+        EXPECT_TRUE(Playing());
+        EXPECT_EQ(0xFFFFFF, Background());
+        EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+    }
 }
 
 TEST_F(PlayerControlTest, AMovieGivenBeforeActivationPlaysOnceTheWindowExists) {

@@ -5,7 +5,8 @@
 set -euo pipefail
 dir=$1
 stamp="$dir/.flickwell-template"
-want="$(wine --version 2>/dev/null)"
+# Bump the suffix when the prefix's make-up below changes, so old templates are remade.
+want="$(wine --version 2>/dev/null) unmanaged-1"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   exit 0
 fi
@@ -14,6 +15,9 @@ mkdir -p "$(dirname "$dir")"
 export WINEPREFIX="$dir" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 wineboot -i >/dev/null 2>&1 || true
+# Xvfb runs no window manager; windows managed by one would make every hide wait 2 s for
+# a withdrawal that never comes (a message box takes 2 s to close).
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 if [ ! -f "$dir/system.reg" ]; then
   echo "wine-prefix: wineboot made no prefix in $dir" >&2
