@@ -25,13 +25,6 @@ const UINT kMovieResource = package::kMovieId;
 // The largest URL: the prefix and a whole path.
 const int kMaxUrl = kUrlPrefixLength + MAX_PATH;
 
-struct BstrTraits {
-    typedef BSTR Type;
-    static Type Empty() { return NULL; }
-    static void Close(Type s) { SysFreeString(s); }
-};
-typedef UniqueHandle<BstrTraits> Bstr;
-
 // Releases an interface pointer at the end of its scope.
 template <class T> class ComPtr {
   public:
