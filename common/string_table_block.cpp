@@ -1,6 +1,8 @@
 #include "string_table_block.h"
 
-StringTableBlock::StringTableBlock() : size_(0), next_(0) { ZeroMemory(bytes_, sizeof(bytes_)); }
+StringTableBlock::StringTableBlock() : size_(0), next_(0) {
+    ZeroMemory(bytes_, sizeof(bytes_));
+}
 
 bool StringTableBlock::Add(int index, const char* text, UINT codePage) {
     if (index < next_ || index >= kEntries || text == NULL) {

@@ -9,7 +9,7 @@ packages=(
   cmake make ninja-build
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   wine wine32 wine64
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool
   python3 python3-pefile
   googletest
   nsis

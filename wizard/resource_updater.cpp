@@ -30,8 +30,7 @@ bool ResourceUpdater::UpdateFromFile(const char* type, const char* name, const c
     if (!IsOpen()) {
         return false;
     }
-    FileHandle file(
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
     if (!file.Valid()) {
         return false;
     }

@@ -32,8 +32,7 @@ struct IShockwaveFlash : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE put_Movie(BSTR url) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_FrameNum(long* frame) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_FrameNum(long frame) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SetZoomRect(long left, long top, long right,
-                                                  long bottom) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetZoomRect(long left, long top, long right, long bottom) = 0;
     virtual HRESULT STDMETHODCALLTYPE Zoom(int factor) = 0;
     virtual HRESULT STDMETHODCALLTYPE Pan(long x, long y, int mode) = 0;
     virtual HRESULT STDMETHODCALLTYPE Play() = 0;
@@ -79,10 +78,8 @@ struct IShockwaveFlash : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE TGetProperty(BSTR target, int property, BSTR* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE TCallFrame(BSTR target, int frame) = 0;
     virtual HRESULT STDMETHODCALLTYPE TCallLabel(BSTR target, BSTR label) = 0;
-    virtual HRESULT STDMETHODCALLTYPE TSetPropertyNum(BSTR target, int property,
-                                                      double value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE TGetPropertyNum(BSTR target, int property,
-                                                      double* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE TSetPropertyNum(BSTR target, int property, double value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE TGetPropertyNum(BSTR target, int property, double* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE TGetPropertyAsNumber(BSTR target, int property,
                                                            double* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_SWRemote(BSTR* remote) = 0;

@@ -91,7 +91,8 @@ TEST(StringTableBlock, ThreadCodePageRule) {
     win98.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
     win98.dwMajorVersion = 4;
 
-    EXPECT_EQ(static_cast<UINT>(CP_THREAD_ACP), StringTableBlock::ThreadCodePageFor(nt5, "932", 1252));
+    EXPECT_EQ(static_cast<UINT>(CP_THREAD_ACP),
+              StringTableBlock::ThreadCodePageFor(nt5, "932", 1252));
     EXPECT_EQ(932u, StringTableBlock::ThreadCodePageFor(nt4, "932", 1252));
     EXPECT_EQ(1251u, StringTableBlock::ThreadCodePageFor(win98, "1251", 1252));
     EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, "0", 1252));
@@ -116,7 +117,8 @@ TEST(StringTableBlock, StubsReadTheirTextsBackThroughLoadString) {
     ASSERT_TRUE(saverBlock.Add(1, "Sky", CP_ACP));
     ASSERT_TRUE(setupBlock.Add(1, "qmv12345", CP_ACP));
     ASSERT_TRUE(setupBlock.Add(2, "Sky", CP_ACP));
-    for (auto [path, block] : {std::make_pair(saver, &saverBlock), std::make_pair(setup, &setupBlock)}) {
+    for (auto [path, block] :
+         {std::make_pair(saver, &saverBlock), std::make_pair(setup, &setupBlock)}) {
         ResourceUpdater updater;
         ASSERT_TRUE(updater.Begin(path.c_str(), false));
         ASSERT_TRUE(updater.Update(RT_STRING, MAKEINTRESOURCEA(package::kStringBlock),

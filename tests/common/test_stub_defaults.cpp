@@ -52,7 +52,8 @@ TEST(StubDefaults, TemplateCarriesTheDefaultMovieAndName) {
     EXPECT_EQ("Tovik Screen Saver", saver.String(1));
     EXPECT_EQ("", saver.String(2));
 
-    const char* errors[] = {"COM initialization failed.", "Module initialization failed.",
+    const char* errors[] = {"COM initialization failed.",
+                            "Module initialization failed.",
                             "Unable to create window.",
                             "Unable to create Macromedia Shockwave Flash control. Is it installed?",
                             "Control does not support required interface.",

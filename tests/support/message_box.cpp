@@ -191,7 +191,9 @@ MessageBoxAnswerer::MessageBoxAnswerer(int button, DWORD timeoutMs)
     thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
 }
 
-MessageBoxAnswerer::~MessageBoxAnswerer() { Seen(); }
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    Seen();
+}
 
 bool MessageBoxAnswerer::Seen() {
     if (thread_ != NULL) {

@@ -23,7 +23,9 @@ std::string FromEnvironment(const char* variable) {
 
 } // namespace
 
-std::string BinPath(const char* name) { return FromEnvironment("FLICKWELL_BIN_DIR") + name; }
+std::string BinPath(const char* name) {
+    return FromEnvironment("FLICKWELL_BIN_DIR") + name;
+}
 std::string GeneratedPath(const char* name) {
     return FromEnvironment("FLICKWELL_GENERATED_DIR") + name;
 }
@@ -36,7 +38,9 @@ std::string SourcePath(const char* relative) {
     }
     return path;
 }
-std::string MoviePath(const char* name) { return FromEnvironment("FLICKWELL_MOVIES_DIR") + name; }
+std::string MoviePath(const char* name) {
+    return FromEnvironment("FLICKWELL_MOVIES_DIR") + name;
+}
 
 std::string OutputPath(const char* name) {
     std::string dir = FromEnvironment("FLICKWELL_OUTPUT_DIR");

@@ -11,11 +11,11 @@
 std::string BinPath(const char* name);       // built programs: qmwizard.exe, template.scr...
 std::string GeneratedPath(const char* name); // generated inputs: default.swf, payload.scr...
 std::string SourcePath(const char* relative);
-std::string MoviePath(const char* name);     // the real-world sample movies
+std::string MoviePath(const char* name); // the real-world sample movies
 // A folder outside the throwaway prefix where a test leaves files for a host-side check
 // (python3-pefile); made on first use.
 std::string OutputPath(const char* name);
-std::string TempDir();                       // GetTempPathA, with its trailing backslash
+std::string TempDir(); // GetTempPathA, with its trailing backslash
 // A fresh, empty folder under the temporary directory for one test.
 std::string MakeScratchDir(const char* name);
 

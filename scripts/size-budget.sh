@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Prints the sizes of our two stubs without what the wizard puts into them, beside NSIS's
+# x86 ANSI zlib stub for scale. Aim: each of ours at most half the reference.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=${1:-build/bin}
+/usr/bin/python3 - "$bin" <<'PY'
+import os, sys
+sys.path.insert(0, "tools")
+import pe_resources
+
+bin_dir = sys.argv[1]
+reference = "/usr/share/nsis/Stubs/zlib-x86-ansi"
+ref = os.path.getsize(reference) if os.path.exists(reference) else 91136
+
+def without(path, slot):
+    total = os.path.getsize(path)
+    carried = sum(len(d) for t, n, lang, d in pe_resources.entries(path) if (t, n) == slot)
+    return total, carried, total - carried
+
+rows = [("template.scr without its movie", os.path.join(bin_dir, "template.scr"), ("SWF", "202")),
+        ("setup.ex_ without its payload", os.path.join(bin_dir, "setup.ex_"), ("SCR", "101"))]
+print("%-34s %10s %10s %10s %8s" % ("file", "on disk", "carried", "own", "of ref"))
+for label, path, slot in rows:
+    total, carried, own = without(path, slot)
+    print("%-34s %10d %10d %10d %7.1f%%" % (label, total, carried, own, 100.0 * own / ref))
+print("%-34s %10d %10s %10d %7.1f%%" % ("NSIS zlib-x86-ansi stub (reference)", ref, "", ref, 100.0))
+PY

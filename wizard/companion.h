@@ -1,0 +1,16 @@
+// The companion files "template.scr" and "setup.ex_", found through the wizard's App Paths
+// entry, and the file test the movie check uses.
+#pragma once
+
+#include <windows.h>
+
+extern const char kTemplateFile[]; // "template.scr"
+extern const char kSetupFile[];    // "setup.ex_"
+
+// Fills `path` with the folder named by the "Path" value of the wizard's App Paths key
+// under HKEY_LOCAL_MACHINE, a backslash when it lacks one, and `fileName`. Leaves it empty
+// when the key or value is missing or the whole would not fit the buffer.
+void GetCompanionPath(const char* fileName, char (&path)[MAX_PATH]);
+
+// True for an existing file that is not a directory.
+bool FileExists(const char* path);

@@ -1,0 +1,24 @@
+// The decision behind Next on the Screen Saver Settings page, free of any window, so a
+// batch builder can apply the same rules. The page maps each result to its message.
+#pragma once
+
+#include <string>
+
+// Longest texts the wizard accepts: paths of up to 260 characters, names of up to 255.
+const size_t kMaxPathField = 260;
+const size_t kMaxNameField = 255;
+
+enum class MovieCheck {
+    Ok,
+    NameTooLong, // display name over its limit
+    PathTooLong, // movie path over its limit
+    EmptyName,   // display name empty (checked before the movie path)
+    EmptyMovie,  // movie path empty
+    NotFound,    // missing, a directory, or cannot be opened for reading
+    TooShort,    // fewer than three bytes could be read
+    NotFlash,    // the first three bytes are not "FWS"; the user may accept it anyway
+};
+
+// Checks the two inputs in the order the page asks about them. Reads at most the first
+// three bytes of the movie and closes it again before returning.
+MovieCheck CheckMovie(const std::string& displayName, const std::string& moviePath);
