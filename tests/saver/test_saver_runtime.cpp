@@ -187,7 +187,7 @@ TEST_F(SaverRun, AFailingMovieCallReports134AndTheShutdownStillCleansUp) {
     PostMessageA(GetWindow(container, GW_CHILD), WM_KEYDOWN, VK_SPACE, 0);
     EXPECT_EQ(0u, saver.WaitForExit(kWait));
     lines = ReadLines(log_);
-    EXPECT_LT(LineIndex(lines, "Stop"), LineIndex(lines, "InPlaceDeactivate"));
+    EXPECT_LT(LineIndex(lines, "Stop"), LineIndex(lines, "InPlaceDeactivate movie file gone"));
     EXPECT_TRUE(HasLineStartingWith(lines, "destroy"));
 }
 
@@ -260,7 +260,7 @@ TEST_F(SaverRun, FullScreenPlaysTheMovieOverTheWholeWindowAndCleansUp) {
     EXPECT_FALSE(HasLineStartingWith(lines, "window WM_KEYDOWN"));
     int stop = LineIndex(lines, "Stop");
     ASSERT_GE(stop, 0);
-    EXPECT_LT(stop, LineIndex(lines, "InPlaceDeactivate"));
+    EXPECT_LT(stop, LineIndex(lines, "InPlaceDeactivate movie file present"));
     EXPECT_LT(LineIndex(lines, "InPlaceDeactivate"), LineIndex(lines, "destroy"));
 }
 
