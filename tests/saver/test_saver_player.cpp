@@ -165,6 +165,34 @@ TEST_F(WithPlayer, InputOverTheMovieClosesItButTheMiddleButtonDoesNot) {
     }
 }
 
+TEST_F(WithPlayer, RealInputThroughTheDisplayClosesIt) {
+    // What the X server delivers, not posted messages: a pointer moved by 3 pixels stays,
+    // by 30 closes; a key press closes; a middle click does not.
+    SaverProcess saver;
+    HWND window = StartFullScreen(&saver);
+    ASSERT_TRUE(window != NULL);
+    ASSERT_TRUE(ShowsMovieAt(500, 400));
+    SetCursorPos(502, 401);
+    Pump(300);
+    EXPECT_TRUE(saver.Running());
+    mouse_event(MOUSEEVENTF_MIDDLEDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_MIDDLEUP, 0, 0, 0, 0);
+    Pump(300);
+    EXPECT_TRUE(saver.Running());
+    SetCursorPos(530, 400);
+    EXPECT_EQ(0u, saver.WaitForExit(kWait));
+
+    SetCursorPos(500, 400);
+    SaverProcess second;
+    window = StartFullScreen(&second);
+    ASSERT_TRUE(window != NULL);
+    ASSERT_TRUE(ShowsMovieAt(500, 400));
+    keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(0u, second.WaitForExit(kWait));
+    EXPECT_TRUE(MovieFiles().empty());
+}
+
 // A copy of template.scr carrying `movie` instead of its own.
 bool SaverWithMovie(const std::string& copy, const std::vector<unsigned char>& movie) {
     if (!CopyFileA(BinPath("template.scr").c_str(), copy.c_str(), FALSE)) {
