@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 template <class Traits> class UniqueHandle {
   public:
@@ -63,6 +64,18 @@ struct GdiObjectTraits {
     static Type Empty() { return NULL; }
     static void Close(Type h) { DeleteObject(h); }
 };
+struct LibraryTraits {
+    typedef HMODULE Type;
+    static Type Empty() { return NULL; }
+    static void Close(Type h) { FreeLibrary(h); }
+};
+typedef UniqueHandle<LibraryTraits> Library; // LoadLibrary
+struct BstrTraits {
+    typedef BSTR Type;
+    static Type Empty() { return NULL; }
+    static void Close(Type s) { SysFreeString(s); }
+};
+typedef UniqueHandle<BstrTraits> Bstr; // SysAllocString
 
 typedef UniqueHandle<FileHandleTraits> FileHandle;       // CreateFile
 typedef UniqueHandle<KernelHandleTraits> KernelHandle;   // processes, threads, events

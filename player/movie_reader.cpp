@@ -61,7 +61,7 @@ const uint8_t* ByteReader::Take(size_t count) {
 }
 
 uint32_t BitReader::UB(unsigned bits) {
-    if (bits > 32 || !ok_ || bits > size_ * 8 - bitPos_) {
+    if (bits > 32 || !ok_ || bits > static_cast<uint64_t>(size_) * 8 - bitPos_) {
         ok_ = false;
         return 0;
     }

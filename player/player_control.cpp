@@ -462,6 +462,7 @@ STDMETHODIMP PlayerControl::get_Loop(VARIANT_BOOL* loop) {
 STDMETHODIMP PlayerControl::put_Loop(VARIANT_BOOL loop) {
     // Any non-zero value loops: hosts pass 1 as well as VARIANT_TRUE.
     clock_.SetLoop(loop != 0);
+    StartClock();
     return S_OK;
 }
 
@@ -485,7 +486,9 @@ STDMETHODIMP PlayerControl::put_Movie(BSTR url) {
     }
     if (window_ != NULL) {
         KillTimer(window_, kFrameTimer);
-        SetWindowTextW(window_, url_.c_str());
+        // Straight to the default procedure: a host may have subclassed the window with an
+        // ANSI procedure, and the text must not pass through a code page on its way.
+        DefWindowProcW(window_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(url_.c_str()));
         InvalidateRect(window_, NULL, TRUE);
     }
     // A loaded movie starts playing by itself, as in the Flash control.
@@ -1030,8 +1033,14 @@ bool PlayerControl::CreateControlWindow(HWND parent, const RECT& position) {
 }
 
 void PlayerControl::StartClock() {
-    if (window_ != NULL && clock_.Playing()) {
+    if (window_ == NULL) {
+        return;
+    }
+    // A looping single frame never changes: no timer, so a still movie costs no CPU.
+    if (clock_.Playing() && !(clock_.FrameCount() <= 1 && clock_.Loop())) {
         SetTimer(window_, kFrameTimer, clock_.IntervalMs(), NULL);
+    } else {
+        KillTimer(window_, kFrameTimer);
     }
 }
 

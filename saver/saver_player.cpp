@@ -3,12 +3,12 @@
 #include "common/package_layout.h"
 #include "common/string_table_block.h"
 #include "common/unique_handle.h"
+#include "saver/platform/heap_object.h"
 #include "saver/platform/screen_saver.h"
 #include "saver/platform/shockwave_flash.h"
 #include "saver/resource.h"
 
 #include <cstdio>
-#include <new>
 
 namespace saver {
 
@@ -24,13 +24,6 @@ const UINT kMovieResource = package::kMovieId;
 
 // The largest URL: the prefix and a whole path.
 const int kMaxUrl = kUrlPrefixLength + MAX_PATH;
-
-struct BstrTraits {
-    typedef BSTR Type;
-    static Type Empty() { return NULL; }
-    static void Close(Type s) { SysFreeString(s); }
-};
-typedef UniqueHandle<BstrTraits> Bstr;
 
 // Releases an interface pointer at the end of its scope.
 template <class T> class ComPtr {
@@ -79,7 +72,10 @@ HRESULT WriteMovieFile(const char* path, const void* data, DWORD size) {
 }
 
 UINT UrlCodePage() {
-    static UINT codePage = StringTableBlock::ThreadCodePage();
+    static UINT codePage = 0; // decided once per process
+    if (codePage == 0) {
+        codePage = StringTableBlock::ThreadCodePage();
+    }
     return codePage;
 }
 
@@ -96,7 +92,7 @@ SaverPlayer::SaverPlayer() : host_(NULL) {
 // The host object only names the container; the window, if still there, goes with the
 // process.
 SaverPlayer::~SaverPlayer() {
-    delete host_;
+    HeapDelete(host_);
 }
 
 HRESULT SaverPlayer::ExtractMovie(UINT resourceId) {
@@ -144,7 +140,7 @@ HRESULT SaverPlayer::StartMovie(HWND window) {
         return hr;
     }
     InitControlHosting();
-    host_ = new (std::nothrow) HostWindow;
+    host_ = HeapNew<HostWindow>();
     if (host_ == NULL) {
         ShowSaverError(window, IDS_ERR_CREATE_WINDOW);
         return E_OUTOFMEMORY;
@@ -219,7 +215,7 @@ void SaverPlayer::StopMovie() {
     flash->Release();
     host_->DestroyWindow();
     DeleteFileA(moviePath_);
-    delete host_;
+    HeapDelete(host_);
     host_ = NULL;
     ControlModule::Term();
     CoUninitialize();

@@ -1,9 +1,9 @@
 #include "saver/platform/ax_host.h"
 
+#include "saver/platform/heap_object.h"
+
 #include <ocidl.h>
 #include <olectl.h>
-
-#include <new>
 
 namespace saver {
 
@@ -69,7 +69,8 @@ class ControlSite final : public IOleClientSite,
     STDMETHODIMP_(ULONG) Release() override {
         ULONG left = --references_;
         if (left == 0) {
-            delete this;
+            this->~ControlSite();
+            HeapFree(GetProcessHeap(), 0, this);
         }
         return left;
     }
@@ -353,7 +354,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     switch (message) {
     case WM_CREATE: {
-        ControlSite* created = new (std::nothrow) ControlSite(window);
+        ControlSite* created = HeapNew<ControlSite>(window);
         if (created == NULL) {
             return -1;
         }

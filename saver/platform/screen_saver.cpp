@@ -63,13 +63,6 @@ POINT CurrentCursor() {
 // for a password.
 typedef BOOL(WINAPI* VerifyPasswordProc)(HWND parent);
 
-struct LibraryTraits {
-    typedef HMODULE Type;
-    static Type Empty() { return NULL; }
-    static void Close(Type h) { FreeLibrary(h); }
-};
-typedef UniqueHandle<LibraryTraits> Library;
-
 class PasswordCheck {
   public:
     PasswordCheck() : verify_(NULL), lastAttempt_(0), attempted_(false), running_(false) {}
@@ -78,6 +71,7 @@ class PasswordCheck {
     PasswordCheck& operator=(const PasswordCheck&) = delete;
 
     void LoadIfWanted() {
+        attempted_ = false;
         if (IsNtFamily() || !PasswordWanted()) {
             return;
         }

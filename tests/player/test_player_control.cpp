@@ -363,6 +363,16 @@ TEST_F(PlayerControlTest, AtTheEndTheMovieLoopsOrStopsAsTold) {
     EXPECT_FALSE(Playing());
     EXPECT_EQ(3, Frame()) << "held on the last frame";
 
+    spec.frameCount = 1; // a still movie plays on, or stops after its frame
+    LoadMovie(WriteMovie("still.swf", MovieBytes(spec)));
+    EXPECT_EQ(S_OK, flash_->put_Loop(1));
+    Pump(100);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(S_OK, flash_->put_Loop(VARIANT_FALSE));
+    Pump(200);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(0, Frame());
+
     LoadMovie(url);
     EXPECT_EQ(S_OK, flash_->put_Loop(1));
     EXPECT_EQ(S_OK, flash_->Play());
@@ -425,10 +435,25 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWh
     EXPECT_EQ(3, TotalFrames());
     EXPECT_EQ(0xFFFFFF, Background());
     EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+
+    // A host's own colour wins until it gives the choice back with -1.
+    EXPECT_EQ(S_OK, flash_->put_BackgroundColor(0x00C000));
+    EXPECT_EQ(0x00C000, Background());
+    EXPECT_EQ(RGB(0, 0xC0, 0), PixelOf(window));
+    EXPECT_EQ(S_OK, flash_->put_BackgroundColor(-1));
+    EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
 }
 
-TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAscii) {
+// An ANSI subclass procedure, as the screen saver puts on the control's window.
+WNDPROC g_savedProc = nullptr;
+LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(g_savedProc, window, message, wParam, lParam);
+}
+
+TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAsciiUnderAnAnsiSubclass) {
     HWND window = Activate(RECT{0, 0, 80, 60});
+    g_savedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(PassOn)));
     // "Фильм ü.swf": Cyrillic and Latin-1 letters, outside any one ANSI code page.
     const std::wstring path = Widen(scratch_) + L"\\\x0424\x0438\x043B\x044C\x043C \x00FC.swf";
     MovieSpec spec;
@@ -442,8 +467,12 @@ TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAscii) {
     LoadMovie(L"file://" + path);
     EXPECT_EQ(9, TotalFrames());
     wchar_t text[MAX_PATH] = {0};
-    GetWindowTextW(window, text, MAX_PATH);
+    // What another process sees: the stored text, not a WM_GETTEXT through the subclass.
+    InternalGetWindowText(window, text, MAX_PATH);
     EXPECT_EQ(L"file://" + path, std::wstring(text));
+    EXPECT_EQ(RGB(0x20, 0x40, 0x80), PixelOf(window));
+    Pump(300);
+    EXPECT_GT(Frame(), 0);
 }
 
 TEST_F(PlayerControlTest, PlaysRealMoviesPlainAndCompressed) {

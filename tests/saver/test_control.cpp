@@ -78,6 +78,7 @@ class TestControl final : public IShockwaveFlash, public IOleObject, public IOle
   public:
     explicit TestControl(Kind kind)
         : references_(1), kind_(kind), site_(NULL), inPlaceSite_(NULL), window_(NULL) {
+        moviePath_[0] = L'\0';
         InterlockedIncrement(&objects);
         Log("create %d", static_cast<int>(kind));
     }
@@ -118,6 +119,10 @@ class TestControl final : public IShockwaveFlash, public IOleObject, public IOle
         char narrow[1024] = {0};
         WideCharToMultiByte(CP_UTF8, 0, url, -1, narrow, sizeof(narrow) - 1, NULL, NULL);
         Log("put_Movie %s", narrow);
+        const wchar_t prefix[] = L"file://";
+        if (wcsncmp(url, prefix, 7) == 0) {
+            lstrcpynW(moviePath_, url + 7, MAX_PATH);
+        }
         return kind_ == Kind::FailingMovie ? E_FAIL : S_OK;
     }
     STDMETHODIMP put_Loop(VARIANT_BOOL loop) override {
@@ -318,8 +323,12 @@ class TestControl final : public IShockwaveFlash, public IOleObject, public IOle
         return window_ != NULL ? S_OK : E_FAIL;
     }
     NOT_IMPLEMENTED(ContextSensitiveHelp, (BOOL))
+    // Says whether the movie file is still there: it must outlive the control's window.
     STDMETHODIMP InPlaceDeactivate() override {
-        Log("InPlaceDeactivate");
+        Log("InPlaceDeactivate movie file %s",
+            moviePath_[0] == L'\0'                                      ? "unnamed"
+            : GetFileAttributesW(moviePath_) != INVALID_FILE_ATTRIBUTES ? "present"
+                                                                        : "gone");
         if (window_ != NULL) {
             DestroyWindow(window_);
             window_ = NULL;
@@ -354,6 +363,7 @@ class TestControl final : public IShockwaveFlash, public IOleObject, public IOle
     IOleClientSite* site_;
     IOleInPlaceSite* inPlaceSite_;
     HWND window_;
+    wchar_t moviePath_[MAX_PATH];
 };
 
 class Factory final : public IClassFactory {

@@ -20,6 +20,7 @@ struct Seen {
     HWND window = NULL;
     char className[64] = {0};
     char title[64] = {0};
+    char titleAfterRename[64] = {0};
     RECT windowRect = {0, 0, 0, 0};
     LONG style = 0;
     LONG exStyle = 0;
@@ -43,6 +44,8 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         seen.window = window;
         GetClassNameA(window, seen.className, sizeof(seen.className));
         GetWindowTextA(window, seen.title, sizeof(seen.title));
+        SetWindowTextA(window, "renamed");
+        GetWindowTextA(window, seen.titleAfterRename, sizeof(seen.titleAfterRename));
         GetWindowRect(window, &seen.windowRect);
         seen.style = GetWindowLongA(window, GWL_STYLE);
         seen.exStyle = GetWindowLongA(window, GWL_EXSTYLE);
@@ -194,8 +197,8 @@ TEST(SaverWindow, FullScreenCoversTheVirtualScreenAndClosesOnAKey) {
     EXPECT_EQ(static_cast<UINT>(WM_CREATE), seen.messages.front());
     EXPECT_EQ(static_cast<UINT>(WM_NCDESTROY), seen.messages.back());
     EXPECT_FALSE(IsWindow(seen.window));
-    // The title is fixed: the framework answers WM_SETTEXT itself.
-    // (Checked on a live window in the preview test.)
+    // The title tells the mode; the framework answers WM_SETTEXT itself.
+    EXPECT_STREQ("Screen Saver", seen.titleAfterRename);
 }
 
 LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -225,6 +228,7 @@ TEST(SaverWindow, PreviewFillsItsParentAndIgnoresInput) {
     EXPECT_EQ(0, saver::RunScreenSaver(GetModuleHandleA(NULL), args.c_str()));
     EXPECT_STREQ("WindowsScreenSaverClass", seen.className);
     EXPECT_STREQ("Preview", seen.title);
+    EXPECT_STREQ("Preview", seen.titleAfterRename);
     EXPECT_EQ(parent, seen.parent);
     EXPECT_TRUE(seen.style & WS_CHILD);
     EXPECT_EQ(client.right, seen.windowRect.right - seen.windowRect.left);

@@ -165,6 +165,80 @@ TEST_F(WithPlayer, InputOverTheMovieClosesItButTheMiddleButtonDoesNot) {
     }
 }
 
+TEST_F(WithPlayer, RealInputThroughTheDisplayClosesIt) {
+    // What the X server delivers, not posted messages: a pointer moved by 3 pixels stays,
+    // by 30 closes; a key press closes; a middle click does not.
+    SaverProcess saver;
+    HWND window = StartFullScreen(&saver);
+    ASSERT_TRUE(window != NULL);
+    ASSERT_TRUE(ShowsMovieAt(500, 400));
+    SetCursorPos(502, 401);
+    Pump(300);
+    EXPECT_TRUE(saver.Running());
+    mouse_event(MOUSEEVENTF_MIDDLEDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_MIDDLEUP, 0, 0, 0, 0);
+    Pump(300);
+    EXPECT_TRUE(saver.Running());
+    SetCursorPos(530, 400);
+    EXPECT_EQ(0u, saver.WaitForExit(kWait));
+
+    SetCursorPos(500, 400);
+    SaverProcess second;
+    window = StartFullScreen(&second);
+    ASSERT_TRUE(window != NULL);
+    ASSERT_TRUE(ShowsMovieAt(500, 400));
+    keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(0u, second.WaitForExit(kWait));
+    EXPECT_TRUE(MovieFiles().empty());
+}
+
+// A copy of template.scr carrying `movie` instead of its own.
+bool SaverWithMovie(const std::string& copy, const std::vector<unsigned char>& movie) {
+    if (!CopyFileA(BinPath("template.scr").c_str(), copy.c_str(), FALSE)) {
+        return false;
+    }
+    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    return update != NULL &&
+           UpdateResourceA(update, "SWF", MAKEINTRESOURCEA(202),
+                           MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                           movie.empty() ? NULL : const_cast<unsigned char*>(movie.data()),
+                           static_cast<DWORD>(movie.size())) &&
+           EndUpdateResourceA(update, FALSE);
+}
+
+TEST_F(WithPlayer, ADamagedOrEmptyMovieNeverCrashesAndStillClosesOnInput) {
+    std::vector<unsigned char> damaged = EmbeddedMovie();
+    damaged.resize(damaged.size() / 3); // cut short
+    std::vector<unsigned char> garbage(3000, 0xA5);
+    const std::vector<unsigned char>* movies[] = {&damaged, &garbage};
+    for (const std::vector<unsigned char>* movie : movies) {
+        const std::string copy = TempDir() + "damaged.scr";
+        ASSERT_TRUE(SaverWithMovie(copy, *movie));
+        SaverProcess saver;
+        ASSERT_TRUE(saver.Start(copy, "/s"));
+        HWND window = saver.WaitForWindow(kSaverClass, NULL, kWait);
+        ASSERT_TRUE(window != NULL);
+        // Either the player refuses the movie (message 134) or shows nothing of it.
+        MessageBoxInfo box;
+        if (WaitForMessageBox(saver.Id(), 1500, &box)) {
+            EXPECT_EQ("Internal Shockwave Flash error.", box.text);
+            ASSERT_TRUE(PressButton(box, IDOK));
+            Pump(200);
+        }
+        EXPECT_TRUE(saver.Running());
+        EXPECT_NE(kMovieBackground, ScreenPixel(500, 400));
+        PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+        HWND control = Control(window);
+        if (control != NULL) {
+            PostMessageA(control, WM_KEYDOWN, VK_SPACE, 0);
+        }
+        EXPECT_EQ(0u, saver.WaitForExit(kWait));
+        EXPECT_TRUE(MovieFiles().empty());
+        DeleteFileA(copy.c_str());
+    }
+}
+
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }

