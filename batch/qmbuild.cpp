@@ -207,13 +207,11 @@ int CheckMovieInput(const BatchOptions& options, const char* project, const std:
 // The file stem the build wrote into the installer: it names the installed screen saver
 // and its uninstall entry, so two packages with one stem replace each other.
 std::string FileStemOf(const char* installer) {
-    HMODULE module = LoadLibraryExA(installer, NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == NULL) {
-        return "";
-    }
+    Library module(LoadLibraryExA(installer, NULL, LOAD_LIBRARY_AS_DATAFILE));
     char stem[16] = {0};
-    LoadStringA(module, package::kStringFileStem, stem, sizeof(stem));
-    FreeLibrary(module);
+    if (module.Valid()) {
+        LoadStringA(module.Get(), package::kStringFileStem, stem, sizeof(stem));
+    }
     return stem;
 }
 
