@@ -9,6 +9,7 @@
 // --uninstall, the "UninstallString" of the uninstall entry whose "DisplayName" is the
 // name given is started exactly as stored, as the system's list of programs would.
 // The exit code is the program's, or 3 when an expected box did not come.
+#include "common/unique_handle.h"
 #include "message_box.h"
 
 #include <windows.h>
@@ -66,29 +67,29 @@ bool ParseButtons(const std::string& list, std::vector<int>* buttons) {
 // 32-bit program sees, which is where 32-bit installers write.
 bool FindUninstallCommand(const std::string& displayName, std::string* command) {
     const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    HKEY list = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ, &list) != ERROR_SUCCESS) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
         return false;
     }
+    RegKey list(opened);
     bool found = false;
     char entry[256];
     for (DWORD i = 0; !found; ++i) {
         DWORD length = sizeof(entry);
-        if (RegEnumKeyExA(list, i, entry, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) {
+        if (RegEnumKeyExA(list.Get(), i, entry, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) {
             break;
         }
         char name[1024] = {0}, uninstall[1024] = {0};
         DWORD nameSize = sizeof(name) - 1, uninstallSize = sizeof(uninstall) - 1;
-        if (RegGetValueA(list, entry, "DisplayName", RRF_RT_REG_SZ, NULL, name, &nameSize) ==
+        if (RegGetValueA(list.Get(), entry, "DisplayName", RRF_RT_REG_SZ, NULL, name, &nameSize) ==
                 ERROR_SUCCESS &&
             displayName == name &&
-            RegGetValueA(list, entry, "UninstallString", RRF_RT_REG_SZ, NULL, uninstall,
+            RegGetValueA(list.Get(), entry, "UninstallString", RRF_RT_REG_SZ, NULL, uninstall,
                          &uninstallSize) == ERROR_SUCCESS) {
             *command = uninstall;
             found = true;
         }
     }
-    RegCloseKey(list);
     return found;
 }
 
@@ -164,14 +165,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     CloseHandle(process.hThread);
+    KernelHandle program(process.hProcess);
 
     int result = 0;
     for (int button : buttons) {
         MessageBoxInfo box;
-        if (!WaitForBox(process.hProcess, process.dwProcessId, &box)) {
+        if (!WaitForBox(program.Get(), process.dwProcessId, &box)) {
             fprintf(stderr, "fwanswer: no message box came (%s)\n",
-                    WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 ? "the program ended"
-                                                                              : "waited 60 s");
+                    WaitForSingleObject(program.Get(), 0) == WAIT_OBJECT_0 ? "the program ended"
+                                                                           : "waited 60 s");
             result = 3;
             break;
         }
@@ -185,12 +187,11 @@ int main(int argc, char** argv) {
         }
     }
     DWORD code = 3;
-    if (WaitForSingleObject(process.hProcess, kExitTimeoutMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
+    if (WaitForSingleObject(program.Get(), kExitTimeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(program.Get(), &code);
     } else {
         fprintf(stderr, "fwanswer: the program did not end\n");
-        TerminateProcess(process.hProcess, 3);
+        TerminateProcess(program.Get(), 3);
     }
-    CloseHandle(process.hProcess);
     return result != 0 ? result : static_cast<int>(code);
 }
