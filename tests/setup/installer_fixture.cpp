@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -120,15 +121,8 @@ std::string RegText(HKEY root, const std::string& key, const char* value) {
 }
 
 bool SetRegText(HKEY root, const std::string& key, const char* value, const std::string& text) {
-    HKEY opened = NULL;
-    if (RegCreateKeyExA(root, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &opened, NULL) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    LONG result = RegSetValueExA(opened, value, 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(text.c_str()), text.size() + 1);
-    RegCloseKey(opened);
-    return result == ERROR_SUCCESS;
+    return SHSetValueA(root, key.c_str(), value, REG_SZ, text.c_str(), text.size() + 1) ==
+           ERROR_SUCCESS;
 }
 
 std::string SystemIni() {

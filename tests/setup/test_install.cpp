@@ -3,8 +3,8 @@
 #include "installer_fixture.h"
 #include "test_env.h"
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <string>
@@ -178,23 +178,18 @@ TEST(InstallerFaults, EmptyStemIsRefusedAndTheUninstallListStays) {
 
 TEST(InstallerFaults, UninstallEntryThatCannotBeWrittenStillReportsSuccess) {
     const char* stem = "qmv06666";
-    // An entry that grants everybody reading and nobody setting its values.
+    // An entry that everybody may read and nobody may change.
+    const std::string key = std::string(kUninstallList) + stem;
+    PSECURITY_DESCRIPTOR readOnly = NULL;
     HKEY entry = NULL;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kUninstallList) + stem).c_str(), 0,
-                              NULL, 0, KEY_ALL_ACCESS, NULL, &entry, NULL));
-    EXPLICIT_ACCESSA readOnly = {};
-    BuildExplicitAccessWithNameA(&readOnly, const_cast<char*>("EVERYONE"), KEY_READ, SET_ACCESS,
-                                 NO_INHERITANCE);
-    PACL acl = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, SetEntriesInAclA(1, &readOnly, NULL, &acl));
-    ASSERT_EQ(ERROR_SUCCESS,
-              SetSecurityInfo(entry, SE_REGISTRY_KEY,
-                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, NULL,
-                              NULL, acl, NULL));
-    LocalFree(acl);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", 1,
+                                                                     &readOnly, NULL));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, NULL, 0,
+                                             KEY_ALL_ACCESS, NULL, &entry, NULL));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(entry, DACL_SECURITY_INFORMATION, readOnly));
+    LocalFree(readOnly);
     RegCloseKey(entry);
-    if (SetRegText(HKEY_LOCAL_MACHINE, std::string(kUninstallList) + stem, "Probe", "")) {
+    if (SetRegText(HKEY_LOCAL_MACHINE, key, "Probe", "")) {
         GTEST_SKIP() << "this system does not enforce registry key security";
     }
 
