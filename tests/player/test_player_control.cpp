@@ -60,14 +60,8 @@ class TestSite : public IOleClientSite, public IOleInPlaceSite {
     }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnInPlaceActivate() override {
-        ++activations;
-        return S_OK;
-    }
-    STDMETHODIMP OnUIActivate() override {
-        ++uiActivations;
-        return S_OK;
-    }
+    STDMETHODIMP OnInPlaceActivate() override { return Count(&activations); }
+    STDMETHODIMP OnUIActivate() override { return Count(&uiActivations); }
     STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                   LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
         *frame = nullptr;
@@ -77,19 +71,17 @@ class TestSite : public IOleClientSite, public IOleInPlaceSite {
         return S_OK;
     }
     STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override {
-        ++uiDeactivations;
-        return S_OK;
-    }
-    STDMETHODIMP OnInPlaceDeactivate() override {
-        ++deactivations;
-        return S_OK;
-    }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return Count(&uiDeactivations); }
+    STDMETHODIMP OnInPlaceDeactivate() override { return Count(&deactivations); }
     STDMETHODIMP DiscardUndoState() override { return S_OK; }
     STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
     STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
 
   private:
+    static HRESULT Count(int* calls) {
+        ++*calls;
+        return S_OK;
+    }
     HWND parent_;
     RECT place_;
     ULONG references_ = 1;
@@ -188,26 +180,16 @@ class PlayerControlTest : public ::testing::Test {
         SysFreeString(bstr);
     }
 
-    long Frame() {
-        long frame = -1;
-        EXPECT_EQ(S_OK, flash_->get_FrameNum(&frame));
-        return frame;
+    // A property read through the control's interface.
+    template <class T> T Get(HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*getter)(T*)) {
+        T value = T();
+        EXPECT_EQ(S_OK, (flash_->*getter)(&value));
+        return value;
     }
-    long TotalFrames() {
-        long frames = -1;
-        EXPECT_EQ(S_OK, flash_->get_TotalFrames(&frames));
-        return frames;
-    }
-    bool Playing() {
-        VARIANT_BOOL playing = VARIANT_FALSE;
-        EXPECT_EQ(S_OK, flash_->get_Playing(&playing));
-        return playing != VARIANT_FALSE;
-    }
-    long Background() {
-        long colour = -2;
-        EXPECT_EQ(S_OK, flash_->get_BackgroundColor(&colour));
-        return colour;
-    }
+    long Frame() { return Get(&IShockwaveFlash::get_FrameNum); }
+    long TotalFrames() { return Get(&IShockwaveFlash::get_TotalFrames); }
+    bool Playing() { return Get(&IShockwaveFlash::get_Playing) != VARIANT_FALSE; }
+    long Background() { return Get(&IShockwaveFlash::get_BackgroundColor); }
     COLORREF PixelOf(HWND window) {
         RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
         HDC dc = GetDC(window);
