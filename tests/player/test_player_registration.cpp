@@ -18,6 +18,10 @@ const std::wstring kPlayerClsid = L"{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
 const std::wstring kRealFlashClsid = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 const std::wstring kFlashProgIdKey = L"Software\\Classes\\ShockwaveFlash.ShockwaveFlash";
 const std::wstring kClsidKey = L"Software\\Classes\\CLSID\\" + kPlayerClsid;
+// Every key a registration may write, under the machine's or the user's root.
+const std::wstring kOurKeys[] = {kFlashProgIdKey, kClsidKey,
+                                 L"Software\\Classes\\Flickwell.MoviePlayer",
+                                 L"Software\\Classes\\Flickwell.MoviePlayer.1"};
 
 template <class Function> Function Export(HMODULE dll, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
@@ -57,10 +61,7 @@ class PlayerRegistrationTest : public ::testing::Test {
     }
     void TearDown() override {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            for (const std::wstring& key :
-                 {kFlashProgIdKey, kClsidKey,
-                  std::wstring(L"Software\\Classes\\Flickwell.MoviePlayer"),
-                  std::wstring(L"Software\\Classes\\Flickwell.MoviePlayer.1")}) {
+            for (const std::wstring& key : kOurKeys) {
                 SHDeleteKeyW(root, key.c_str());
             }
         }
@@ -95,42 +96,34 @@ class PlayerRegistrationTest : public ::testing::Test {
     Install install_ = nullptr;
 };
 
-TEST_F(PlayerRegistrationTest, PerMachineRegistrationServesTheFlashProgIdUntilUnregistered) {
-    ASSERT_EQ(S_OK, register_());
-    const std::wstring server = kClsidKey + L"\\InprocServer32";
-    EXPECT_EQ(0, lstrcmpiW(DllPath().c_str(), Value(HKEY_LOCAL_MACHINE, server).c_str()));
-    EXPECT_EQ(L"Apartment", Value(HKEY_LOCAL_MACHINE, server, L"ThreadingModel"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kClsidKey + L"\\Control"));
-    EXPECT_EQ(kPlayerClsid, FlashClsid(HKEY_LOCAL_MACHINE));
-    EXPECT_EQ(kPlayerClsid,
-              Value(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Flickwell.MoviePlayer\\CLSID"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClsidKey));
-    EXPECT_EQ(S_OK, CreateByFlashProgId());
-
-    ASSERT_EQ(S_OK, unregister_());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClsidKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kFlashProgIdKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Flickwell.MoviePlayer"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Flickwell.MoviePlayer.1"));
+// Per machine through DllRegisterServer, per user through DllInstall "user": each writes
+// only its own classes, and unregistering the other kind leaves it alone.
+TEST_F(PlayerRegistrationTest, EachRegistrationWritesOnlyItsOwnClassesUntilUnregistered) {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const bool machine = root == HKEY_LOCAL_MACHINE;
+        const HKEY other = machine ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        ASSERT_EQ(S_OK, machine ? register_() : install_(TRUE, L"user"));
+        const std::wstring server = kClsidKey + L"\\InprocServer32";
+        EXPECT_EQ(0, lstrcmpiW(DllPath().c_str(), Value(root, server).c_str()));
+        EXPECT_EQ(L"Apartment", Value(root, server, L"ThreadingModel"));
+        EXPECT_TRUE(KeyExists(root, kClsidKey + L"\\Control"));
+        EXPECT_EQ(kPlayerClsid, FlashClsid(root));
+        EXPECT_EQ(kPlayerClsid, Value(root, L"Software\\Classes\\Flickwell.MoviePlayer\\CLSID"));
+        EXPECT_FALSE(KeyExists(other, kClsidKey));
+        EXPECT_FALSE(KeyExists(other, kFlashProgIdKey));
+        // Windows 2000 and later merge the user's classes into HKEY_CLASSES_ROOT; Wine 8
+        // does not, so creating the control by its ProgID is checked per machine only.
+        if (machine) {
+            EXPECT_EQ(S_OK, CreateByFlashProgId());
+        }
+        ASSERT_EQ(S_OK, machine ? install_(FALSE, L"user") : unregister_());
+        EXPECT_TRUE(KeyExists(root, kClsidKey));
+        ASSERT_EQ(S_OK, machine ? unregister_() : install_(FALSE, L"user"));
+        for (const std::wstring& key : kOurKeys) {
+            EXPECT_FALSE(KeyExists(root, key));
+        }
+    }
     EXPECT_TRUE(FAILED(CreateByFlashProgId()));
-}
-
-TEST_F(PlayerRegistrationTest, PerUserRegistrationWritesOnlyTheUsersClasses) {
-    ASSERT_EQ(S_OK, install_(TRUE, L"user"));
-    EXPECT_EQ(0, lstrcmpiW(DllPath().c_str(),
-                           Value(HKEY_CURRENT_USER, kClsidKey + L"\\InprocServer32").c_str()));
-    EXPECT_EQ(kPlayerClsid, FlashClsid(HKEY_CURRENT_USER));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClsidKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kFlashProgIdKey));
-    // Windows 2000 and later merge these keys into HKEY_CLASSES_ROOT; Wine 8 does not,
-    // so creating the control by its ProgID is checked for the machine registration only.
-
-    // Unregistering the machine leaves the user's registration alone, and back.
-    ASSERT_EQ(S_OK, unregister_());
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kClsidKey));
-    ASSERT_EQ(S_OK, install_(FALSE, L"user"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClsidKey));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kFlashProgIdKey));
 }
 
 // A Flash control's ProgID, as an installed Flash player leaves it for the machine or a
