@@ -58,12 +58,11 @@ int RunAnswering(const std::string& commandLine, const std::vector<int>& answers
         return -1000;
     }
     CloseHandle(process.hThread);
-    int code = -1001;
+    int code = 0;
     for (int press : answers) {
         MessageBoxInfo info;
         if (!WaitForMessageBox(process.dwProcessId, 20000, &info)) {
             code = -1002;
-            TerminateProcess(process.hProcess, 1);
             break;
         }
         boxes->push_back(info);
@@ -74,11 +73,12 @@ int RunAnswering(const std::string& commandLine, const std::vector<int>& answers
         }
     }
     DWORD exitCode = 0;
-    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        code = -1003;
-    } else if (code != -1002 && GetExitCodeProcess(process.hProcess, &exitCode)) {
+    if (code == 0 && WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process.hProcess, &exitCode)) {
         code = static_cast<int>(exitCode);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+        code = code == 0 ? -1003 : code;
     }
     CloseHandle(process.hProcess);
     return code;
@@ -93,11 +93,10 @@ std::string SystemFolder() {
 std::string SeenSystemFolder() {
     BOOL wow64 = FALSE;
     char path[MAX_PATH] = {0};
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-        GetSystemWow64DirectoryA(path, MAX_PATH);
-        return path;
-    }
-    return SystemFolder();
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 &&
+                   GetSystemWow64DirectoryA(path, MAX_PATH) != 0
+               ? path
+               : SystemFolder();
 }
 
 std::string Uninstaller(const char* stem) {
