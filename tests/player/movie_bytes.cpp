@@ -21,23 +21,15 @@ void Tag(std::vector<uint8_t>* out, uint16_t code, const std::vector<uint8_t>& b
     out->insert(out->end(), body.begin(), body.end());
 }
 
-// A stage rectangle from (0,0): 5 bits of field width, then four signed fields.
+// A stage rectangle from (0,0): 5 bits of field width (16), then four 16-bit fields.
 std::vector<uint8_t> Rect(int32_t width, int32_t height) {
-    const unsigned bits = 16;
-    std::vector<bool> stream;
-    for (int i = 4; i >= 0; --i) {
-        stream.push_back(((bits >> i) & 1) != 0);
-    }
-    const int32_t fields[4] = {0, width, 0, height};
-    for (int32_t field : fields) {
-        for (int i = bits - 1; i >= 0; --i) {
-            stream.push_back(((field >> i) & 1) != 0);
-        }
-    }
-    std::vector<uint8_t> out((stream.size() + 7) / 8, 0);
-    for (size_t i = 0; i < stream.size(); ++i) {
-        if (stream[i]) {
-            out[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
+    std::vector<uint8_t> out(9, 0);
+    size_t bit = 0;
+    const std::pair<uint32_t, int> fields[] = {
+        {16, 5}, {0, 16}, {width, 16}, {0, 16}, {height, 16}};
+    for (const auto& field : fields) {
+        for (int i = field.second - 1; i >= 0; --i, ++bit) {
+            out[bit / 8] |= static_cast<uint8_t>(((field.first >> i) & 1) << (7 - bit % 8));
         }
     }
     return out;
@@ -51,27 +43,20 @@ void PutU32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
     }
 }
 
-std::vector<uint8_t> MovieTags(const MovieSpec& spec) {
-    std::vector<uint8_t> tags;
-    if (spec.background) {
-        Tag(&tags, 9, {spec.red, spec.green, spec.blue});
-    }
-    Tag(&tags, 777, std::vector<uint8_t>(100, 0xAB)); // unknown, long form
-    for (int i = 0; i < spec.frameCount; ++i) {
-        Tag(&tags, 1, {});
-    }
-    Tag(&tags, 0, {});
-    return tags;
-}
-
 std::vector<uint8_t> MovieBytes(const MovieSpec& spec) {
     std::vector<uint8_t> out = {'F', 'W', 'S', spec.version, 0, 0, 0, 0};
     const std::vector<uint8_t> rect = Rect(spec.widthTwips, spec.heightTwips);
     out.insert(out.end(), rect.begin(), rect.end());
     PutU16(&out, static_cast<uint16_t>(spec.frameRate * 256 + 0.5));
     PutU16(&out, spec.frameCount);
-    const std::vector<uint8_t> tags = MovieTags(spec);
-    out.insert(out.end(), tags.begin(), tags.end());
+    if (spec.background) {
+        Tag(&out, 9, {spec.red, spec.green, spec.blue});
+    }
+    Tag(&out, 777, std::vector<uint8_t>(100, 0xAB)); // unknown, long form
+    for (int i = 0; i < spec.frameCount; ++i) {
+        Tag(&out, 1, {});
+    }
+    Tag(&out, 0, {});
     PutU32(&out, 4, static_cast<uint32_t>(out.size()));
     return spec.compressed ? Compress(out) : out;
 }

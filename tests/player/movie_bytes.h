@@ -17,8 +17,6 @@ struct MovieSpec {
 };
 
 std::vector<uint8_t> MovieBytes(const MovieSpec& spec);
-// The tag stream alone (after the rate and count), as MovieBytes puts it.
-std::vector<uint8_t> MovieTags(const MovieSpec& spec);
 // Compresses `uncompressed` (a whole "FWS" file) into a "CWS" file, keeping its length
 // field as it is.
 std::vector<uint8_t> Compress(const std::vector<uint8_t>& uncompressed);

@@ -5,7 +5,9 @@
 #include "test_env.h"
 #include "wizard/resource_updater.h"
 
+#include <gtest/gtest.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -25,41 +27,38 @@ bool WriteStrings(ResourceUpdater* updater, const std::vector<const char*>& entr
 bool BuildInstaller(const std::string& installerPath, const char* stem, const char* displayName,
                     std::vector<unsigned char>* saver) {
     const std::string saverPath = installerPath + ".scr";
-    if (!CopyFileA(BinPath("template.scr").c_str(), saverPath.c_str(), FALSE)) {
-        return false;
-    }
     ResourceUpdater updater;
-    if (!updater.Begin(saverPath.c_str(), false) ||
-        !updater.UpdateFromFile(package::kMovieType, MAKEINTRESOURCEA(package::kMovieId),
-                                GeneratedPath("default.swf").c_str()) ||
-        !WriteStrings(&updater, {NULL, displayName}) || !updater.End(false)) {
-        return false;
-    }
-    if (!CopyFileA(BinPath("setup.ex_").c_str(), installerPath.c_str(), FALSE) ||
-        !updater.Begin(installerPath.c_str(), false) ||
-        !updater.UpdateFromFile(package::kSaverType, MAKEINTRESOURCEA(package::kSaverId),
-                                saverPath.c_str()) ||
-        !WriteStrings(&updater, {NULL, stem, displayName}) || !updater.End(false)) {
-        return false;
-    }
-    bool read = ReadFileBytes(saverPath, saver);
+    bool built = CopyFileA(BinPath("template.scr").c_str(), saverPath.c_str(), FALSE) &&
+                 updater.Begin(saverPath.c_str(), false) &&
+                 updater.UpdateFromFile(package::kMovieType, MAKEINTRESOURCEA(package::kMovieId),
+                                        GeneratedPath("default.swf").c_str()) &&
+                 WriteStrings(&updater, {NULL, displayName}) && updater.End(false) &&
+                 CopyFileA(BinPath("setup.ex_").c_str(), installerPath.c_str(), FALSE) &&
+                 updater.Begin(installerPath.c_str(), false) &&
+                 updater.UpdateFromFile(package::kSaverType, MAKEINTRESOURCEA(package::kSaverId),
+                                        saverPath.c_str()) &&
+                 WriteStrings(&updater, {NULL, stem, displayName}) && updater.End(false) &&
+                 ReadFileBytes(saverPath, saver);
     DeleteFileA(saverPath.c_str());
-    return read;
+    return built;
+}
+
+bool Start(const std::string& commandLine, PROCESS_INFORMATION* process, DWORD flags) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    std::string line = commandLine;
+    return CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, flags, NULL, NULL, &startup,
+                          process) != FALSE;
 }
 
 int RunAnswering(const std::string& commandLine, const std::vector<int>& answers,
                  std::vector<MessageBoxInfo>* boxes) {
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    if (!Start(commandLine, &process)) {
         return -1000;
     }
     CloseHandle(process.hThread);
-    int code = -1001;
+    int code = 0;
     for (int press : answers) {
         MessageBoxInfo info;
         if (!WaitForMessageBox(process.dwProcessId, 20000, &info)) {
@@ -73,18 +72,13 @@ int RunAnswering(const std::string& commandLine, const std::vector<int>& answers
             Sleep(25);
         }
     }
-    if (code == -1002) {
-        TerminateProcess(process.hProcess, static_cast<UINT>(code));
-    }
     DWORD exitCode = 0;
-    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 &&
+    if (code == 0 && WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 &&
         GetExitCodeProcess(process.hProcess, &exitCode)) {
-        if (code != -1002) {
-            code = static_cast<int>(exitCode);
-        }
+        code = static_cast<int>(exitCode);
     } else {
         TerminateProcess(process.hProcess, 1);
-        code = -1003;
+        code = code == 0 ? -1003 : code;
     }
     CloseHandle(process.hProcess);
     return code;
@@ -96,19 +90,19 @@ std::string SystemFolder() {
     return path;
 }
 
-std::string Wow64SystemFolder() {
+std::string SeenSystemFolder() {
     BOOL wow64 = FALSE;
     char path[MAX_PATH] = {0};
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-        GetSystemWow64DirectoryA(path, MAX_PATH);
-    }
-    return path;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 &&
+                   GetSystemWow64DirectoryA(path, MAX_PATH) != 0
+               ? path
+               : SystemFolder();
 }
 
-std::string ProgramFilesFolder() {
+std::string Uninstaller(const char* stem) {
     char path[MAX_PATH] = {0};
     SHGetFolderPathA(NULL, CSIDL_PROGRAM_FILES, NULL, 0, path);
-    return path;
+    return std::string(path) + "\\Tovik\\Flickwell\\UN" + stem + ".exe";
 }
 
 std::string ShortPath(const std::string& path) {
@@ -117,54 +111,39 @@ std::string ShortPath(const std::string& path) {
     return result;
 }
 
-bool ReadRegistryText(HKEY root, const char* key, const char* value, std::string* text) {
+std::string RegText(HKEY root, const std::string& key, const char* value) {
     char data[1024] = {0};
     DWORD size = sizeof(data) - 1;
-    HKEY opened = NULL;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    LONG result = RegQueryValueExA(opened, value, NULL, NULL, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(opened);
-    if (result != ERROR_SUCCESS) {
-        return false;
-    }
-    *text = data;
-    return true;
+    return RegGetValueA(root, key.c_str(), value, RRF_RT_REG_SZ, NULL, data, &size) == ERROR_SUCCESS
+               ? data
+               : "<none>";
 }
 
-std::string CurrentSaverNt() {
-    std::string text;
-    ReadRegistryText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", &text);
-    return text;
+bool SetRegText(HKEY root, const std::string& key, const char* value, const std::string& text) {
+    return SHSetValueA(root, key.c_str(), value, REG_SZ, text.c_str(), text.size() + 1) ==
+           ERROR_SUCCESS;
 }
 
-std::string CurrentSaver98() {
+std::string SystemIni() {
     char text[MAX_PATH] = {0};
     GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", text, MAX_PATH, "system.ini");
     return text;
 }
 
-bool SetCurrentSaverNt(const std::string& text) {
-    HKEY key = NULL;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_WRITE, NULL,
-                        &key, NULL) != ERROR_SUCCESS) {
-        return false;
-    }
-    LONG result =
-        RegSetValueExA(key, "SCRNSAVE.EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
 bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (FileExistsAt(path)) {
+    for (DWORD start = GetTickCount(); FileExistsAt(path); Sleep(100)) {
         if (GetTickCount() - start > timeoutMs) {
             return false;
         }
-        Sleep(100);
     }
     return true;
+}
+
+void ExpectBox(const MessageBoxInfo& box, const std::string& caption, const char* text,
+               BoxIcon icon, std::vector<int> buttons) {
+    EXPECT_EQ(caption, box.caption);
+    EXPECT_EQ(text, box.text);
+    EXPECT_STREQ(BoxIconName(icon), BoxIconName(box.icon)) << text;
+    EXPECT_EQ(buttons, box.buttons) << text;
+    EXPECT_TRUE(box.owner == NULL) << text;
 }

@@ -10,32 +10,50 @@
 #include <string>
 #include <vector>
 
-// Copies template.scr and fills it with `movie` and the display name, then copies
-// setup.ex_ to `installerPath` and fills it with that screen saver, the stem and the
-// display name. `saver` receives the filled screen saver's bytes (what SCR/101 holds).
+const char* const kProductKey = "SOFTWARE\\Tovik\\Flickwell";
+const char* const kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char* const kInstalled = "Installation completed successfully.";
+const char* const kExtractFailed = "Failed to extract screen saver (disk full?)";
+
+inline std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+// Fills a copy of template.scr with the default movie and the display name, then a copy
+// of setup.ex_ at `installerPath` with that screen saver, the stem and the display name.
+// `saver` receives the filled screen saver's bytes (what SCR/101 holds).
 bool BuildInstaller(const std::string& installerPath, const char* stem, const char* displayName,
                     std::vector<unsigned char>* saver);
 
-// Starts `commandLine` (as CreateProcess with no application name: the first token names
-// the program), answers its message boxes in order with `answers`, records what each box
-// showed, and waits for the process to end. Gives the exit code, or a value below -999
+bool Start(const std::string& commandLine, PROCESS_INFORMATION* process, DWORD flags = 0);
+// Runs `commandLine` (the first token names the program), answers its message boxes in
+// order with `answers`, records them, and gives the exit code, or a value below -999
 // when the process did not start, a box did not come or it did not end.
 int RunAnswering(const std::string& commandLine, const std::vector<int>& answers,
                  std::vector<MessageBoxInfo>* boxes);
 
-std::string SystemFolder();      // as this 32-bit program sees it
-std::string Wow64SystemFolder(); // SysWOW64 under WOW64, else empty
-std::string ProgramFilesFolder();
+std::string SystemFolder(); // as this 32-bit program sees it
+// Where a 64-bit system finds what the 32-bit installer put in SystemFolder().
+std::string SeenSystemFolder();
+std::string Uninstaller(const char* stem);
 std::string ShortPath(const std::string& path);
 
-// The registry and profile entries the installer writes; empty when missing.
-bool ReadRegistryText(HKEY root, const char* key, const char* value, std::string* text);
-std::string CurrentSaverNt();
-std::string CurrentSaver98();
-bool SetCurrentSaverNt(const std::string& text);
+// A registry text, or "<none>" when the key or the value is missing.
+std::string RegText(HKEY root, const std::string& key, const char* value);
+bool SetRegText(HKEY root, const std::string& key, const char* value, const std::string& text);
+inline std::string Desktop() {
+    return RegText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE");
+}
+inline std::string ProductValue(const char* stem) {
+    return RegText(HKEY_CURRENT_USER, kProductKey, stem);
+}
+inline std::string Entry(const char* stem, const char* value) {
+    return RegText(HKEY_LOCAL_MACHINE, std::string(kUninstallList) + stem, value);
+}
+std::string SystemIni();
 
-const char* const kProductKey = "SOFTWARE\\Tovik\\Flickwell";
-const char* const kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+bool WaitUntilGone(const std::string& path, DWORD timeoutMs = 15000);
 
-// Waits up to `timeoutMs` for `path` to disappear.
-bool WaitUntilGone(const std::string& path, DWORD timeoutMs);
+// Checks a box the installer showed: caption, text, icon, buttons, and no owner.
+void ExpectBox(const MessageBoxInfo& box, const std::string& caption, const char* text,
+               BoxIcon icon, std::vector<int> buttons = {IDOK});

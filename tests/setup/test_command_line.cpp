@@ -9,43 +9,37 @@
 
 namespace {
 
-std::vector<std::string> Tokens(const char* text, size_t count) {
+std::vector<std::string> Tokens(const std::string& text, size_t count) {
     std::vector<std::string> tokens;
+    const char* position = text.c_str();
     char token[kTextSize];
     for (size_t i = 0; i < count; ++i) {
         memset(token, 'x', sizeof(token));
-        text = NextToken(text, token);
+        position = NextToken(position, token);
         tokens.push_back(token);
     }
     return tokens;
 }
 
 TEST(CommandLine, ProgramNameIsCutAsTheStartUpCodeCutsIt) {
-    struct Case {
-        const char* line;
-        const char* rest;
-    } cases[] = {
-        {"setup.exe", ""},
-        {"setup.exe -u x", "-u x"},
-        {"\"C:\\Program Files\\UN.exe\" -u x", "-u x"},
-        {"\"C:\\Program Files\\UN.exe\"-u", "-u"},
-        {"\"unterminated name -u", ""},
-        {"setup.exe \t\r\n  -pid 5", "-pid 5"},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_STREQ(c.rest, SkipProgramName(c.line)) << c.line;
+    const char* cases[][2] = {{"setup.exe", ""},
+                              {"\"C:\\Program Files\\UN.exe\" -u x", "-u x"},
+                              {"\"C:\\Program Files\\UN.exe\"-u", "-u"},
+                              {"\"unterminated name -u", ""},
+                              {"setup.exe \t\r\n  -pid 5", "-pid 5"},
+                              {"", ""}};
+    for (const auto& c : cases) {
+        EXPECT_STREQ(c[1], SkipProgramName(c[0])) << c[0];
     }
 }
 
-TEST(CommandLine, TokensFollowTheQuotingRules) {
-    struct Case {
-        const char* text;
+TEST(CommandLine, TokensFollowTheQuotingRulesAndOneThatWouldNotFitIsRefusedWhole) {
+    const std::string fits(kTextSize - 1, 'a'), tooLong(kTextSize, 'b');
+    const struct {
+        std::string text;
         std::vector<std::string> tokens;
     } cases[] = {
-        {"", {"", ""}},
         {"   \t ", {"", ""}},
-        {"-u C:\\a.scr", {"-u", "C:\\a.scr", ""}},
         {"\"-u\" x", {"-u", "x"}},
         {"\"C:\\Program Files\\Tovik\\UN.exe\" -u", {"C:\\Program Files\\Tovik\\UN.exe", "-u"}},
         {"\"quoted\"letters next", {"quoted", "letters", "next"}},
@@ -55,84 +49,50 @@ TEST(CommandLine, TokensFollowTheQuotingRules) {
         {"a\\\"b\" c", {"a\\\"b\"", "c"}},
         {"\"back\\\"slash", {"back\\", "slash"}},
         {"tab\tseparated\t\t\"and quoted\"", {"tab", "separated", "and quoted"}},
+        {fits + " next", {fits, "next"}},
+        {tooLong + " next", {"", "next"}},
+        {"-u \"C:\\" + tooLong + "\" tail", {"-u", "", "tail"}},
+        // An unquoted path without blanks, as older uninstall entries hold it, still reads.
+        {"-u C:\\WINDOWS\\system32\\qmv01234.scr",
+         {"-u", "C:\\WINDOWS\\system32\\qmv01234.scr", ""}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(c.tokens, Tokens(c.text, c.tokens.size())) << c.text;
     }
 }
 
-TEST(CommandLine, TokenThatWouldNotFitIsRefusedWhole) {
-    const std::string fits(kTextSize - 1, 'a');
-    const std::string tooLong(kTextSize, 'b');
-    EXPECT_EQ((std::vector<std::string>{fits, "next"}), Tokens((fits + " next").c_str(), 2));
-    EXPECT_EQ((std::vector<std::string>{"", "next"}), Tokens((tooLong + " next").c_str(), 2));
-    EXPECT_EQ((std::vector<std::string>{"-u", "", "tail"}),
-              Tokens(("-u \"C:\\" + tooLong + "\" tail").c_str(), 3));
-}
-
 TEST(CommandLine, DecimalsStopAtTheFirstOtherCharacter) {
-    struct Case {
-        const char* text;
-        DWORD value;
-    } cases[] = {
-        {"", 0},
-        {"0", 0},
-        {"1234", 1234},
-        {"12x", 12},
-        {"-5", 0},
-        {" 7", 0},
-        {"4294967295", 4294967295u},
-        {"4294967296", 0},
-        {"007", 7},
-        {"3.9", 3},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.value, ParseDecimal(c.text)) << c.text;
+    const std::pair<const char*, DWORD> cases[] = {
+        {"", 0},           {"1234", 1234}, {"12x", 12},
+        {"-5", 0},         {" 7", 0},      {"4294967295", 4294967295u},
+        {"4294967296", 0}, {"007", 7},     {"3.9", 3}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, ParseDecimal(c.first)) << c.first;
     }
 }
 
 TEST(CommandLine, FirstTokenChoosesTheRole) {
-    struct Case {
-        const char* line;
-        Role role;
-    } cases[] = {
-        {"", Role::Install},
-        {"   ", Role::Install},
-        {"-u C:\\a.scr", Role::Uninstall},
-        {"-U C:\\a.scr", Role::Uninstall},
-        {"\"-u\" C:\\a.scr", Role::Uninstall},
-        {"-pid 12 -exe x", Role::Cleanup},
-        {"-Pid 12", Role::Cleanup},
-        {"/u", Role::Install},
-        {"u", Role::Install},
-        {"-uninstall", Role::Install},
-        {"-p", Role::Install},
-    };
-    for (const Case& c : cases) {
+    const std::pair<const char*, Role> cases[] = {
+        {"", Role::Install},        {"-u C:\\a.scr", Role::Uninstall},
+        {"-U", Role::Uninstall},    {"\"-u\" C:\\a.scr", Role::Uninstall},
+        {"-pid 12", Role::Cleanup}, {"-Pid 12", Role::Cleanup},
+        {"/u", Role::Install},      {"-uninstall", Role::Install},
+        {"-p", Role::Install}};
+    for (const auto& c : cases) {
         char token[kTextSize] = {0};
-        NextToken(c.line, token);
-        EXPECT_EQ(static_cast<int>(c.role), static_cast<int>(ChooseRole(token))) << c.line;
+        NextToken(c.first, token);
+        EXPECT_EQ(static_cast<int>(c.second), static_cast<int>(ChooseRole(token))) << c.first;
     }
 }
 
-// The command registered for the uninstaller reads back as Windows and the uninstall
-// role read it, even with blanks in both paths.
-TEST(CommandLine, UninstallCommandReadsBackWhole) {
-    const char* uninstaller = "C:\\Program Files (x86)\\Tovik\\Flickwell\\UNqmv01234.exe";
-    const char* installed = "C:\\WINDOWS\\SYSTEM\\Sky Lanterns.scr";
+// The process tests start the registered command with blanks in both paths; here, one
+// that would not fit is refused, not cut.
+TEST(CommandLine, UninstallCommandThatWouldNotFitIsRefused) {
     char command[kTextSize] = {0};
-    ASSERT_TRUE(BuildUninstallCommand(uninstaller, installed, command));
-    EXPECT_EQ(std::string("\"") + uninstaller + "\" -u \"" + installed + "\"", command);
-
-    const char* arguments = SkipProgramName(command);
-    EXPECT_EQ((std::vector<std::string>{"-u", installed, ""}), Tokens(arguments, 3));
-    // An unquoted path without blanks, as older entries hold it, still reads.
-    EXPECT_EQ((std::vector<std::string>{"-u", "C:\\WINDOWS\\system32\\qmv01234.scr"}),
-              Tokens(SkipProgramName("C:\\UN.exe -u C:\\WINDOWS\\system32\\qmv01234.scr"), 2));
-
-    // A command that would not fit is refused, not cut.
     const std::string deep = "C:\\" + std::string(200, 'd') + "\\UNqmv01234.exe";
-    EXPECT_FALSE(BuildUninstallCommand(deep.c_str(), installed, command));
+    EXPECT_TRUE(BuildUninstallCommand(deep.c_str(), "C:\\a.scr", command));
+    EXPECT_FALSE(
+        BuildUninstallCommand(deep.c_str(), ("C:\\" + std::string(60, 's')).c_str(), command));
     EXPECT_STREQ("", command);
 }
 
