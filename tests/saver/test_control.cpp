@@ -10,10 +10,6 @@ namespace {
 
 enum class Kind { NoFlash, FailingMovie, TimedPlay };
 
-#define NOT_IMPLEMENTED(name, params)                                                              \
-    STDMETHODIMP name params override {                                                            \
-        return E_NOTIMPL;                                                                          \
-    }
 #define UNUSED_SLOT(name, params)                                                                  \
     virtual HRESULT STDMETHODCALLTYPE name params {                                                \
         return E_NOTIMPL;                                                                          \
@@ -51,10 +47,10 @@ class StandIn final : public IDispatch {
         }
         return left;
     }
-    NOT_IMPLEMENTED(GetTypeInfoCount, (UINT*))
-    NOT_IMPLEMENTED(GetTypeInfo, (UINT, LCID, ITypeInfo**))
-    NOT_IMPLEMENTED(GetIDsOfNames, (REFIID, LPOLESTR*, UINT, LCID, DISPID*))
-    NOT_IMPLEMENTED(Invoke, (DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*))
+    UNUSED_SLOT(GetTypeInfoCount, (UINT*))
+    UNUSED_SLOT(GetTypeInfo, (UINT, LCID, ITypeInfo**))
+    UNUSED_SLOT(GetIDsOfNames, (REFIID, LPOLESTR*, UINT, LCID, DISPID*))
+    UNUSED_SLOT(Invoke, (DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*))
 
     UNUSED_SLOT(get_ReadyState, (long*))
     UNUSED_SLOT(get_TotalFrames, (long*))
