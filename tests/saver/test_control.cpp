@@ -26,7 +26,8 @@ class StandIn final : public IDispatch {
     }
     bool Valid() const { return flash_ != NULL; }
 
-    // Everything but the Flash interface is the player's.
+    // Everything but the Flash interface is the player's: the container asks only the
+    // object it created, so that object decides what it has.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         *out = NULL;
         if (iid == IID_IUnknown ||

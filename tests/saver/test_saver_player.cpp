@@ -195,7 +195,8 @@ TEST_F(WithPlayer, PreviewPlaysTheMovieInsideTheGivenWindowOnly) {
     ASSERT_TRUE(window != NULL);
     // Wine does not show a child window of another process on the screen, so the preview
     // is judged by its windows: the player's window fills the given window's client area.
-    for (int i = 0; i < 500 && ControlOf(window) == NULL; ++i) {
+    // The control comes while the window is created, before the window is shown.
+    for (int i = 0; i < 500 && !(ControlOf(window) != NULL && IsWindowVisible(window)); ++i) {
         Pump(20);
     }
     EXPECT_TRUE(IsWindowVisible(window));
