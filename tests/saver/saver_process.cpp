@@ -10,9 +10,6 @@
 #include <cstdlib>
 #include <fstream>
 
-const char kSaverClass[] = "WindowsScreenSaverClass";
-const char kHostClass[] = "AtlAxWin7";
-
 namespace {
 
 const char kProgIdKey[] = "ShockwaveFlash.ShockwaveFlash";

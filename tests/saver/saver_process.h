@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-extern const char kSaverClass[]; // "WindowsScreenSaverClass"
-extern const char kHostClass[];  // "AtlAxWin7"
+const char kSaverClass[] = "WindowsScreenSaverClass";
+const char kHostClass[] = "AtlAxWin7"; // the control's container
 const DWORD kWait = 20000;
 
 // A file in the folder of the running program (the tests and their helpers share one).
