@@ -2,61 +2,64 @@
 
 #include "test_env.h"
 
-namespace {
-const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
-}
-
-void SetAppPath(const std::string& folder) {
-    if (folder.empty()) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsKey);
-        return;
+void SetAppPath(const char* folder, HKEY root) {
+    const char key[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
+    HKEY opened = NULL;
+    if (folder == NULL) {
+        RegDeleteKeyA(root, key);
+    } else if (RegCreateKeyExA(root, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &opened, NULL) ==
+               ERROR_SUCCESS) {
+        RegSetValueExA(opened, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                       lstrlenA(folder) + 1);
+        RegCloseKey(opened);
     }
-    HKEY key = NULL;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(key);
 }
 
 std::string InstallCompanions(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), NULL);
-    std::string dir = folder;
-    if (dir.back() != '\\') {
-        dir += '\\';
-    }
+    const std::string dir = folder.back() == '\\' ? folder : folder + '\\';
     CopyFileA(BinPath("template.scr").c_str(), (dir + "template.scr").c_str(), FALSE);
     CopyFileA(BinPath("setup.ex_").c_str(), (dir + "setup.ex_").c_str(), FALSE);
-    SetAppPath(folder);
+    SetAppPath(folder.c_str());
     return dir;
 }
 
 std::string WriteMovie(const std::string& path, const char* signature, size_t size) {
+    const size_t length = lstrlenA(signature);
     std::vector<unsigned char> bytes(size);
     for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>((i * 31 + 7) & 0xFF);
-    }
-    for (size_t i = 0; signature[i] != '\0' && i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>(signature[i]);
+        bytes[i] = static_cast<unsigned char>(i < length ? signature[i] : i * 31 + 7);
     }
     WriteFileBytes(path, bytes);
     return path;
 }
 
-bool ResourceBytes(const std::string& file, LPCSTR type, LPCSTR name,
-                   std::vector<unsigned char>* bytes) {
-    bytes->clear();
+std::vector<unsigned char> Bytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    ReadFileBytes(path, &bytes);
+    return bytes;
+}
+
+std::string FileText(const std::string& path) {
+    const std::vector<unsigned char> bytes = Bytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<unsigned char> ResourceBytes(const std::string& file, LPCSTR type, WORD id) {
+    std::vector<unsigned char> bytes;
     HMODULE module = LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == NULL) {
-        return false;
-    }
-    HRSRC found = FindResourceExA(module, type, name, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC found = module != NULL ? FindResourceExA(module, type, MAKEINTRESOURCEA(id),
+                                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US))
+                                 : NULL;
     if (found != NULL) {
         const unsigned char* data =
             static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
-        bytes->assign(data, data + SizeofResource(module, found));
+        bytes.assign(data, data + SizeofResource(module, found));
     }
-    FreeLibrary(module);
-    return found != NULL;
+    if (module != NULL) {
+        FreeLibrary(module);
+    }
+    return bytes;
 }
 
 std::string LoadStringFrom(const std::string& file, UINT id) {
@@ -69,15 +72,12 @@ std::string LoadStringFrom(const std::string& file, UINT id) {
     return text;
 }
 
-std::vector<std::string> FilesStartingWith(const std::string& folder, const char* prefix) {
-    std::vector<std::string> names;
+bool NoTemporaryLeft(const std::string& folder) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    HANDLE search = FindFirstFileA((folder + "qmv*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return true;
     }
-    return names;
+    FindClose(search);
+    return false;
 }
