@@ -1,6 +1,6 @@
 // The build's pieces in-process: the companion lookup, the movie check, the resource
 // update and the package builder with its platform values fixed.
-#include "common/package_layout.h"
+#include "common/unique_handle.h"
 #include "wizard/companion.h"
 #include "wizard/movie_check.h"
 #include "wizard/package_builder.h"
@@ -13,26 +13,11 @@
 
 namespace {
 
-std::string Scratch() {
-    return MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+// A file opened as a running program may hold it: with no sharing unless `share` says.
+FileHandle Hold(const std::string& path, DWORD share = 0) {
+    return FileHandle(
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, NULL, OPEN_ALWAYS, 0, NULL));
 }
-
-// A file opened with no sharing at all, as a running program may hold it.
-class HeldFile {
-  public:
-    explicit HeldFile(const std::string& path)
-        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, 0,
-                              NULL)) {}
-    ~HeldFile() {
-        if (Held()) {
-            CloseHandle(handle_);
-        }
-    }
-    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 TEST(CompanionPath, JoinsFolderAndNameOrRefusesWhatDoesNotFit) {
     const std::string fits = "C:\\" + std::string(248, 'f'), over = "C:\\" + std::string(300, 'f');
@@ -75,39 +60,12 @@ TEST(MovieCheckTest, NamesSignaturesSizesAndSharing) {
         EXPECT_EQ(c.expected, CheckMovie(c.name, c.movie)) << c.movie;
     }
     {
-        HeldFile held(movie);
-        ASSERT_TRUE(held.Held());
+        FileHandle held = Hold(movie);
+        ASSERT_TRUE(held.Valid());
         EXPECT_EQ(MovieCheck::NotFound, CheckMovie("Sky", movie)) << "exists, but is held";
     }
     EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", movie));
-    EXPECT_TRUE(HeldFile(movie).Held()) << "the check leaves nothing open";
-}
-
-TEST(ResourceUpdaterTest, UnreadableSourcesChangeNothingAndAnOpenUpdateIsDiscarded) {
-    const std::string dir = Scratch(), target = dir + "target.scr";
-    ASSERT_TRUE(CopyFileA(BinPath("template.scr").c_str(), target.c_str(), FALSE));
-    const std::string empty = WriteMovie(dir + "empty.swf", "", 0);
-    const std::string busy = WriteMovie(dir + "busy.swf", "FWS", 500);
-    // Another writer holds this one; we share reading only, so our open must fail.
-    HANDLE writer = CreateFileA(busy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-    const LPCSTR movieId = MAKEINTRESOURCEA(package::kMovieId);
-    for (const std::string& source : {empty, dir + "missing.swf", busy, dir}) {
-        ResourceUpdater updater;
-        ASSERT_TRUE(updater.Begin(target.c_str(), false));
-        EXPECT_FALSE(updater.UpdateFromFile(package::kMovieType, movieId, source.c_str()));
-        EXPECT_TRUE(updater.End(false)) << "committing after the failure changes nothing";
-    }
-    CloseHandle(writer);
-    {
-        ResourceUpdater updater;
-        ASSERT_TRUE(updater.Begin(target.c_str(), false));
-        ASSERT_TRUE(updater.Update(package::kMovieType, movieId, "changed", 7));
-    }
-    EXPECT_EQ(Bytes(GeneratedPath("default.swf")), ResourceBytes(target, "SWF", 202));
-    EXPECT_TRUE(HeldFile(empty).Held() && HeldFile(busy).Held() && HeldFile(target).Held())
-        << "nothing of ours holds them";
+    EXPECT_TRUE(Hold(movie).Valid()) << "the check leaves nothing open";
 }
 
 class BuilderTest : public ::testing::Test {
@@ -189,8 +147,8 @@ TEST_F(BuilderTest, PreviewThatCannotBeReplacedDoesNotFailTheBuild) {
     const std::vector<unsigned char> old(7, 'o');
     ASSERT_TRUE(WriteFileBytes(temp_ + "preview.scr", old));
     {
-        HeldFile held(temp_ + "preview.scr");
-        ASSERT_TRUE(held.Held());
+        FileHandle held = Hold(temp_ + "preview.scr");
+        ASSERT_TRUE(held.Valid());
         ASSERT_TRUE(Build(123456));
     }
     EXPECT_EQ(old, Bytes(temp_ + "preview.scr"));
@@ -210,23 +168,28 @@ TEST_F(BuilderTest, FailuresLeaveWhatTheyFound) {
     EXPECT_FALSE(FileExistsAt(destination_));
     InstallCompanions(companions_);
 
-    // Movies that cannot become a resource, and a destination another program holds.
+    // Movies that cannot become a resource (one is being written by another program),
+    // and a destination another program holds: nothing that was there is lost.
     const std::vector<unsigned char> existing(9, 'e');
     ASSERT_TRUE(WriteFileBytes(destination_, existing));
     struct Case {
         std::string movie, held;
-    } cases[] = {{WriteMovie(dir_ + "empty.swf", "", 0), ""},
-                 {dir_ + "missing.swf", ""},
-                 {movie_, movie_},
-                 {movie_, destination_}};
+        DWORD share;
+    } cases[] = {{WriteMovie(dir_ + "empty.swf", "", 0), "", 0},
+                 {dir_ + "missing.swf", "", 0},
+                 {dir_, "", 0},
+                 {movie_, movie_, 0},
+                 {movie_, movie_, FILE_SHARE_READ | FILE_SHARE_WRITE},
+                 {movie_, destination_, 0}};
     for (const Case& c : cases) {
         {
-            HeldFile held(c.held);
+            FileHandle held = Hold(c.held, c.share);
             EXPECT_FALSE(BuildFrom(c.movie, destination_, "Sky", 33333, temp_)) << c.movie;
         }
         EXPECT_TRUE(TempClean());
         EXPECT_EQ(existing, Bytes(destination_)) << "untouched";
     }
+    EXPECT_TRUE(Hold(movie_).Valid()) << "nothing of ours holds the movie";
 }
 
 TEST_F(BuilderTest, RefusesWhatDoesNotFitBeforeTouchingAnything) {

@@ -20,26 +20,10 @@ void Pump() {
     }
 }
 
-std::string Text(HWND window) {
-    char text[1024] = {0};
-    GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-// The settings the pages start from, made before them.
-struct Preset {
-    explicit Preset(const char* displayName) {
-        if (displayName != NULL) {
-            settings.Set("DisplayName", displayName);
-        }
-    }
-    ProjectSettings settings;
-};
-
-struct Wizard : Preset {
-    // `displayName` stands for one a project file brought.
-    explicit Wizard(const char* displayName = NULL)
-        : Preset(displayName), sheet(GetModuleHandleA(NULL)), saver(&settings), project(&settings) {
+// The four pages in a wizard sheet, starting from `settings` (as a project file left them).
+struct Wizard {
+    explicit Wizard(ProjectSettings* settings)
+        : sheet(GetModuleHandleA(NULL)), saver(settings), project(settings) {
         for (WizardPage* page : std::vector<WizardPage*>{&welcome, &saver, &project, &finish}) {
             sheet.AddPage(page);
         }
@@ -93,7 +77,8 @@ void Drop(HWND field, const std::vector<std::string>& paths) {
 }
 
 TEST(SheetTest, ButtonsTitlesAndFontsOfEveryPage) {
-    Wizard wizard;
+    ProjectSettings settings;
+    Wizard wizard(&settings);
     ASSERT_TRUE(wizard.window != NULL);
     HDC screen = GetDC(NULL);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -126,7 +111,8 @@ TEST(SheetTest, ButtonsTitlesAndFontsOfEveryPage) {
 }
 
 TEST(ScreenSaverPageTest, DroppedMoviesNameTheScreenSaverUntilTheUserDoes) {
-    Wizard wizard;
+    ProjectSettings settings;
+    Wizard wizard(&settings);
     wizard.Press(PSBTN_NEXT);
     ASSERT_EQ("Screen Saver Settings", wizard.Title());
     HWND movie = wizard.Control(IDC_MOVIE_PATH);
@@ -156,7 +142,9 @@ TEST(ScreenSaverPageTest, DroppedMoviesNameTheScreenSaverUntilTheUserDoes) {
 }
 
 TEST(ScreenSaverPageTest, NameFromTheProjectFileIsTheUsers) {
-    Wizard wizard("Dusk");
+    ProjectSettings settings;
+    settings.Set("DisplayName", "Dusk");
+    Wizard wizard(&settings);
     wizard.Press(PSBTN_NEXT);
     EXPECT_TRUE(wizard.saver.NameEdited());
     Drop(wizard.Control(IDC_MOVIE_PATH), {"C:\\Movies\\sunset.swf"});
@@ -166,7 +154,8 @@ TEST(ScreenSaverPageTest, NameFromTheProjectFileIsTheUsers) {
 TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage) {
     const std::string dir = MakeScratchDir("limits");
     const std::string movie = WriteMovie(dir + "m.swf", "FWS", 100), name(255, 'n');
-    Wizard wizard;
+    ProjectSettings settings;
+    Wizard wizard(&settings);
     wizard.Press(PSBTN_NEXT);
     struct Case {
         std::string movie, name;
@@ -182,22 +171,22 @@ TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage)
         EXPECT_EQ("Screen Saver Settings", wizard.Title());
         EXPECT_EQ(wizard.Control(c.focus), GetFocus()) << c.movie;
     }
-    EXPECT_EQ("", wizard.settings.Get("DisplayName"));
+    EXPECT_EQ("", settings.Get("DisplayName"));
 
     wizard.Type(IDC_MOVIE_PATH, movie);
     wizard.Press(PSBTN_NEXT);
     EXPECT_EQ("Project Settings", wizard.Title());
-    EXPECT_EQ(name, wizard.settings.Get("DisplayName"));
-    EXPECT_EQ(movie, wizard.settings.Get("MoviePath"));
+    EXPECT_EQ(name, settings.Get("DisplayName"));
+    EXPECT_EQ(movie, settings.Get("MoviePath"));
     // Back stores nothing and the fields keep what was typed; Next stores it.
     wizard.Press(PSBTN_BACK);
     wizard.Type(IDC_DISPLAY_NAME, "Changed");
     wizard.Press(PSBTN_BACK);
     wizard.Press(PSBTN_NEXT);
     EXPECT_EQ("Changed", Text(wizard.Control(IDC_DISPLAY_NAME)));
-    EXPECT_EQ(name, wizard.settings.Get("DisplayName"));
+    EXPECT_EQ(name, settings.Get("DisplayName"));
     wizard.Press(PSBTN_NEXT);
-    EXPECT_EQ("Changed", wizard.settings.Get("DisplayName"));
+    EXPECT_EQ("Changed", settings.Get("DisplayName"));
 }
 
 } // namespace

@@ -1,20 +1,11 @@
 // The project file through the profile functions, and the wizard's small text rules.
 #include "wizard/project_settings.h"
 #include "wizard/text_rules.h"
-#include "test_env.h"
 #include "wizard_test_util.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Scratch() {
-    return MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
-}
 
 TEST(ProjectSettingsTest, LoadReadsSixKeysInAnyCaseAndSaveUpdatesTheirLinesInPlace) {
     const std::string file = Scratch() + "carried.qmv";

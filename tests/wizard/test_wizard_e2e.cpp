@@ -23,14 +23,6 @@ template <class Condition> bool WaitFor(Condition done) {
     return true;
 }
 
-std::string Text(HWND window) {
-    char text[1024] = {0};
-    DWORD_PTR done = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 5000, &done);
-    return text;
-}
-
 // A visible dialog of process `pid` other than `except`.
 HWND DialogOf(DWORD pid, HWND except) {
     for (HWND w = FindWindowExA(NULL, NULL, "#32770", NULL); w != NULL;
@@ -137,10 +129,6 @@ bool EndProcessNamed(const char* name) {
     return ended;
 }
 
-std::string Scratch() {
-    return MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
 TEST(WizardEndToEnd, NewProjectFromFirstPageToFinish) {
     const std::string dir = Scratch();
     InstallCompanions(dir + "Flickwell");
@@ -150,13 +138,10 @@ TEST(WizardEndToEnd, NewProjectFromFirstPageToFinish) {
 
     WizardProcess wizard("");
     ASSERT_TRUE(wizard.Opened());
-    EXPECT_EQ("Flickwell Wizard", Text(wizard.Sheet()));
     ASSERT_TRUE(wizard.Go(PSBTN_NEXT, "Screen Saver Settings"));
-    EXPECT_EQ("", wizard.Field(IDC_MOVIE_PATH));
     wizard.SetField(IDC_MOVIE_PATH, movie);
     wizard.SetField(IDC_DISPLAY_NAME, "Sunset");
     ASSERT_TRUE(wizard.Go(PSBTN_NEXT, "Project Settings"));
-    EXPECT_EQ("", wizard.Field(IDC_PROJECT_PATH));
 
     // Browse proposes the display name for the installer; the dialog adds "exe".
     wizard.Click(IDC_BROWSE_INSTALLER);
@@ -291,7 +276,7 @@ TEST(WizardEndToEnd, ProjectFileOnTheCommandLineComesBackWithItsCarriedKeys) {
                              "\r\nCompany=Tovik Works\r\nCopyright=(c) \"2004\"\r\n"
                              "DestinationPath=" +
                              installer + "\r\nUseDefaultCompany=False\r\n";
-    WriteFileBytes(project, std::vector<unsigned char>(text.begin(), text.end()));
+    WriteText(project, text);
 
     // Anything after the closing quote is dropped.
     WizardProcess wizard(" \"" + project + "\" ignored");

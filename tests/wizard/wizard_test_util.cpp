@@ -1,6 +1,21 @@
 #include "wizard_test_util.h"
 
+#include "common/unique_handle.h"
 #include "test_env.h"
+
+#include <gtest/gtest.h>
+
+std::string Scratch() {
+    return MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+std::string Text(HWND window) {
+    char text[1024] = {0};
+    DWORD_PTR done = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &done);
+    return text;
+}
 
 void SetAppPath(const char* folder, HKEY root) {
     const char key[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
@@ -45,29 +60,28 @@ std::string FileText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+    WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
 std::vector<unsigned char> ResourceBytes(const std::string& file, LPCSTR type, WORD id) {
-    std::vector<unsigned char> bytes;
-    HMODULE module = LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = module != NULL ? FindResourceExA(module, type, MAKEINTRESOURCEA(id),
+    Library module(LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE));
+    HRSRC found = module.Valid() ? FindResourceExA(module.Get(), type, MAKEINTRESOURCEA(id),
                                                    MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US))
                                  : NULL;
-    if (found != NULL) {
-        const unsigned char* data =
-            static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
-        bytes.assign(data, data + SizeofResource(module, found));
+    if (found == NULL) {
+        return std::vector<unsigned char>();
     }
-    if (module != NULL) {
-        FreeLibrary(module);
-    }
-    return bytes;
+    const unsigned char* data =
+        static_cast<const unsigned char*>(LockResource(LoadResource(module.Get(), found)));
+    return std::vector<unsigned char>(data, data + SizeofResource(module.Get(), found));
 }
 
 std::string LoadStringFrom(const std::string& file, UINT id) {
-    HMODULE module = LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    Library module(LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE));
     char text[MAX_PATH] = {0};
-    if (module != NULL) {
-        LoadStringA(module, id, text, sizeof(text));
-        FreeLibrary(module);
+    if (module.Valid()) {
+        LoadStringA(module.Get(), id, text, sizeof(text));
     }
     return text;
 }

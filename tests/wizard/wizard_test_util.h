@@ -13,10 +13,16 @@ void SetAppPath(const char* folder, HKEY root = HKEY_LOCAL_MACHINE);
 // A folder holding copies of the built template.scr and setup.ex_, named in App Paths.
 std::string InstallCompanions(const std::string& folder);
 
+// A fresh folder named after the running test, with its trailing backslash.
+std::string Scratch();
+// A window's text, also of a window of another process.
+std::string Text(HWND window);
+
 // A movie file whose first bytes are `signature` and whose size is `size`.
 std::string WriteMovie(const std::string& path, const char* signature, size_t size);
 std::vector<unsigned char> Bytes(const std::string& path);
 std::string FileText(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
 
 // One resource under language 1033 (empty when missing) and one string, read with the
 // system's resource functions.
