@@ -2,11 +2,12 @@
 // pumps, with the wizard's own dialogs and strings linked into the test.
 #include "wizard/resource.h"
 #include "wizard/wizard_sheet.h"
-#include "test_env.h"
 #include "wizard_test_util.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -59,19 +60,14 @@ struct Wizard {
     HWND window;
 };
 
-// A real shell drop of `paths`, as Explorer hands it to the window under the mouse.
-void Drop(HWND field, const std::vector<std::string>& paths) {
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& p : paths) {
-        size += p.size() + 1;
-    }
-    HGLOBAL memory = GlobalAlloc(GHND, size);
+// A real shell drop, as Explorer hands it to the window under the mouse, of the items
+// `paths` lists with '|' between them.
+void Drop(HWND field, std::string paths) {
+    std::replace(paths.begin(), paths.end(), '|', '\0');
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + paths.size() + 2);
     DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
-    char* at = reinterpret_cast<char*>(drop + 1);
-    for (const std::string& p : paths) {
-        at = lstrcpyA(at, p.c_str()) + p.size() + 1;
-    }
+    CopyMemory(drop + 1, paths.data(), paths.size());
     GlobalUnlock(memory);
     SendMessageA(field, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
@@ -118,26 +114,26 @@ TEST(ScreenSaverPageTest, DroppedMoviesNameTheScreenSaverUntilTheUserDoes) {
     HWND movie = wizard.Control(IDC_MOVIE_PATH);
     HWND name = wizard.Control(IDC_DISPLAY_NAME);
 
-    Drop(movie, {"C:\\Movies\\sunset.swf", "C:\\Movies\\other.swf"});
+    Drop(movie, "C:\\Movies\\sunset.swf|C:\\Movies\\other.swf");
     EXPECT_EQ("C:\\Movies\\sunset.swf", Text(movie)) << "only the first dropped item";
     EXPECT_EQ("Sunset", Text(name));
     EXPECT_FALSE(wizard.saver.NameEdited());
-    Drop(movie, {"C:\\Movies\\ocean waves.swf"});
+    Drop(movie, "C:\\Movies\\ocean waves.swf");
     EXPECT_EQ("Ocean waves", Text(name));
 
     wizard.Type(IDC_DISPLAY_NAME, "My own");
     EXPECT_TRUE(wizard.saver.NameEdited());
-    Drop(movie, {"C:\\Movies\\rain.swf"});
+    Drop(movie, "C:\\Movies\\rain.swf");
     EXPECT_EQ("C:\\Movies\\rain.swf", Text(movie));
     EXPECT_EQ("My own", Text(name));
     // Emptying the field does not bring the automatic name back.
     wizard.Type(IDC_DISPLAY_NAME, "");
-    Drop(movie, {"C:\\Movies\\snow.swf"});
+    Drop(movie, "C:\\Movies\\snow.swf");
     EXPECT_EQ("", Text(name));
 
     // A path longer than any buffer arrives whole, for Next to refuse.
     const std::string longPath = "C:\\" + std::string(300, 'p') + ".swf";
-    Drop(movie, {longPath});
+    Drop(movie, longPath);
     EXPECT_EQ(longPath, Text(movie));
 }
 
@@ -147,12 +143,12 @@ TEST(ScreenSaverPageTest, NameFromTheProjectFileIsTheUsers) {
     Wizard wizard(&settings);
     wizard.Press(PSBTN_NEXT);
     EXPECT_TRUE(wizard.saver.NameEdited());
-    Drop(wizard.Control(IDC_MOVIE_PATH), {"C:\\Movies\\sunset.swf"});
+    Drop(wizard.Control(IDC_MOVIE_PATH), "C:\\Movies\\sunset.swf");
     EXPECT_EQ("Dusk", Text(wizard.Control(IDC_DISPLAY_NAME)));
 }
 
 TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage) {
-    const std::string dir = MakeScratchDir("limits");
+    const std::string dir = Scratch();
     const std::string movie = WriteMovie(dir + "m.swf", "FWS", 100), name(255, 'n');
     ProjectSettings settings;
     Wizard wizard(&settings);
