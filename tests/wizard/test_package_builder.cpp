@@ -4,6 +4,7 @@
 #include "wizard/companion.h"
 #include "wizard/movie_check.h"
 #include "wizard/package_builder.h"
+#include "wizard/resource_updater.h"
 #include "test_env.h"
 #include "wizard_test_util.h"
 
@@ -206,6 +207,26 @@ TEST_F(BuilderTest, RefusesWhatDoesNotFitBeforeTouchingAnything) {
     // The longest name goes through whole.
     ASSERT_TRUE(Build(66666, std::string(255, 'n')));
     EXPECT_EQ(std::string(255, 'n'), LoadStringFrom(destination_, 2));
+}
+
+// What the builder's failure rows do not reach: an update on nothing, and one that an
+// error path leaves open, which must be thrown away rather than half-committed.
+TEST(ResourceUpdaterTest, RefusesAMissingFileAndDiscardsAnUpdateLeftOpen) {
+    ResourceUpdater updater;
+    EXPECT_FALSE(updater.Begin((Scratch() + "nothing.exe").c_str(), false));
+    EXPECT_FALSE(updater.Update("SWF", MAKEINTRESOURCEA(202), "x", 1));
+    EXPECT_FALSE(updater.End(false));
+
+    const std::string target = Scratch() + "target.scr";
+    ASSERT_TRUE(CopyFileA(BinPath("template.scr").c_str(), target.c_str(), FALSE));
+    const std::vector<unsigned char> original = Bytes(target);
+    {
+        ResourceUpdater open;
+        ASSERT_TRUE(open.Begin(target.c_str(), false));
+        ASSERT_TRUE(open.Update("SWF", MAKEINTRESOURCEA(202), "changed", 7));
+    }
+    EXPECT_EQ(original, Bytes(target));
+    EXPECT_TRUE(Hold(target).Valid()) << "the update's handle is gone";
 }
 
 TEST(TempFileGuardTest, DeletesTheFileWhenLeftByAnException) {
