@@ -19,6 +19,15 @@ const DWORD kPlayerMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSI
 
 namespace {
 
+// Every property getter: refuse a null out-pointer, else give the value.
+template <class T, class V> HRESULT Report(T* out, V value) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = static_cast<T>(value);
+    return S_OK;
+}
+
 LONG g_moduleLocks = 0;
 HINSTANCE g_instance = NULL;
 
@@ -215,11 +224,7 @@ STDMETHODIMP_(ULONG) PlayerControl::Release() {
 // ---- IDispatch
 
 STDMETHODIMP PlayerControl::GetTypeInfoCount(UINT* count) {
-    if (count == nullptr) {
-        return E_POINTER;
-    }
-    *count = 0;
-    return S_OK;
+    return Report(count, 0);
 }
 
 STDMETHODIMP PlayerControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
@@ -375,19 +380,11 @@ STDMETHODIMP PlayerControl::get_ReadyState(long* state) {
 }
 
 STDMETHODIMP PlayerControl::get_TotalFrames(long* frames) {
-    if (frames == nullptr) {
-        return E_POINTER;
-    }
-    *frames = movieLoaded_ ? movie_.Header().frameCount : 0;
-    return S_OK;
+    return Report(frames, movieLoaded_ ? movie_.Header().frameCount : 0);
 }
 
 STDMETHODIMP PlayerControl::get_Playing(VARIANT_BOOL* playing) {
-    if (playing == nullptr) {
-        return E_POINTER;
-    }
-    *playing = clock_.Playing() ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    return Report(playing, clock_.Playing() ? VARIANT_TRUE : VARIANT_FALSE);
 }
 
 STDMETHODIMP PlayerControl::put_Playing(VARIANT_BOOL playing) {
@@ -395,11 +392,7 @@ STDMETHODIMP PlayerControl::put_Playing(VARIANT_BOOL playing) {
 }
 
 STDMETHODIMP PlayerControl::get_Quality(int* quality) {
-    if (quality == nullptr) {
-        return E_POINTER;
-    }
-    *quality = quality_;
-    return S_OK;
+    return Report(quality, quality_);
 }
 
 STDMETHODIMP PlayerControl::put_Quality(int quality) {
@@ -408,11 +401,7 @@ STDMETHODIMP PlayerControl::put_Quality(int quality) {
 }
 
 STDMETHODIMP PlayerControl::get_ScaleMode(int* mode) {
-    if (mode == nullptr) {
-        return E_POINTER;
-    }
-    *mode = scaleMode_;
-    return S_OK;
+    return Report(mode, scaleMode_);
 }
 
 STDMETHODIMP PlayerControl::put_ScaleMode(int mode) {
@@ -421,11 +410,7 @@ STDMETHODIMP PlayerControl::put_ScaleMode(int mode) {
 }
 
 STDMETHODIMP PlayerControl::get_AlignMode(int* mode) {
-    if (mode == nullptr) {
-        return E_POINTER;
-    }
-    *mode = alignMode_;
-    return S_OK;
+    return Report(mode, alignMode_);
 }
 
 STDMETHODIMP PlayerControl::put_AlignMode(int mode) {
@@ -452,11 +437,7 @@ STDMETHODIMP PlayerControl::put_BackgroundColor(long color) {
 }
 
 STDMETHODIMP PlayerControl::get_Loop(VARIANT_BOOL* loop) {
-    if (loop == nullptr) {
-        return E_POINTER;
-    }
-    *loop = clock_.Loop() ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    return Report(loop, clock_.Loop() ? VARIANT_TRUE : VARIANT_FALSE);
 }
 
 STDMETHODIMP PlayerControl::put_Loop(VARIANT_BOOL loop) {
@@ -496,11 +477,7 @@ STDMETHODIMP PlayerControl::put_Movie(BSTR url) {
 }
 
 STDMETHODIMP PlayerControl::get_FrameNum(long* frame) {
-    if (frame == nullptr) {
-        return E_POINTER;
-    }
-    *frame = static_cast<long>(clock_.Frame());
-    return S_OK;
+    return Report(frame, static_cast<long>(clock_.Frame()));
 }
 
 STDMETHODIMP PlayerControl::put_FrameNum(long frame) {
@@ -566,11 +543,7 @@ STDMETHODIMP PlayerControl::IsPlaying(VARIANT_BOOL* playing) {
 }
 
 STDMETHODIMP PlayerControl::PercentLoaded(long* percent) {
-    if (percent == nullptr) {
-        return E_POINTER;
-    }
-    *percent = movieLoaded_ ? 100 : 0;
-    return S_OK;
+    return Report(percent, movieLoaded_ ? 100 : 0);
 }
 
 STDMETHODIMP PlayerControl::FrameLoaded(long frame, VARIANT_BOOL* loaded) {
@@ -1318,11 +1291,7 @@ STDMETHODIMP PlayerControl::FreezeEvents(BOOL) {
 // ---- Persistence
 
 STDMETHODIMP PlayerControl::GetClassID(CLSID* clsid) {
-    if (clsid == nullptr) {
-        return E_POINTER;
-    }
-    *clsid = CLSID_FlickwellPlayer;
-    return S_OK;
+    return Report(clsid, CLSID_FlickwellPlayer);
 }
 
 STDMETHODIMP PlayerControl::IsDirty() {

@@ -18,7 +18,6 @@ class WizardPage {
 
     // The platform's page description (its 48-byte form), with this object as parameter.
     PROPSHEETPAGEA* Description() { return &page_; }
-    HWND Window() const { return window_; }
 
   protected:
     virtual void OnInitDialog() {}

@@ -26,8 +26,6 @@ class WizardSheet {
     // The same sheet without a modal loop, for callers that pump messages themselves.
     HWND CreateModeless(HWND owner);
 
-    HWND Window() const { return window_; }
-
   private:
     static int CALLBACK SheetCallback(HWND window, UINT message, LPARAM lParam);
     void DropPages();

@@ -1,70 +1,47 @@
 #include "saver_process.h"
 
+#include "common/unique_handle.h"
 #include "test_env.h"
 
+#include <gtest/gtest.h>
 #include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 
 namespace {
 
 const char kProgIdKey[] = "ShockwaveFlash.ShockwaveFlash";
 
-std::string TestControlPath() {
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of('\\') + 1) + "test_control.dll";
-}
-
-bool SetDefault(const std::string& key, const char* name, const std::string& value) {
+bool SetValue(const std::string& key, const char* name, const std::string& value) {
     HKEY handle = NULL;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &handle,
-                        NULL) != ERROR_SUCCESS) {
+    if (RegCreateKeyA(HKEY_CLASSES_ROOT, key.c_str(), &handle) != ERROR_SUCCESS) {
         return false;
     }
-    LONG result =
-        RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS;
-}
-
-std::string ClsidText(const CLSID& clsid) {
-    wchar_t wide[64] = {0};
-    StringFromGUID2(clsid, wide, 64);
-    char narrow[64] = {0};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof(narrow), NULL, NULL);
-    return narrow;
-}
-
-struct Search {
-    DWORD pid;
-    const char* className;
-    HWND parent;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-    Search* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char name[128] = {0};
-    GetClassNameA(window, name, sizeof(name));
-    if (pid == search->pid && lstrcmpA(name, search->className) == 0 &&
-        (search->parent == NULL || GetParent(window) == search->parent)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    RegKey owned(handle);
+    return RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
 } // namespace
 
+std::string NextToThisProgram(const char* name) {
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of('\\') + 1) + name;
+}
+
 bool RegisterFlashStandIn(const CLSID& clsid) {
-    std::string text = ClsidText(clsid);
-    std::string server = "CLSID\\" + text + "\\InprocServer32";
-    return SetDefault(server, NULL, TestControlPath()) &&
-           SetDefault(server, "ThreadingModel", "Apartment") &&
-           SetDefault(std::string(kProgIdKey) + "\\CLSID", NULL, text);
+    wchar_t wide[64] = {0};
+    char text[64] = {0};
+    StringFromGUID2(clsid, wide, 64);
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), NULL, NULL);
+    std::string server = std::string("CLSID\\") + text + "\\InprocServer32";
+    return SetValue(server, NULL, NextToThisProgram("test_control.dll")) &&
+           SetValue(server, "ThreadingModel", "Apartment") &&
+           SetValue(std::string(kProgIdKey) + "\\CLSID", NULL, text);
 }
 
 void UnregisterFlashStandIn() {
@@ -72,55 +49,45 @@ void UnregisterFlashStandIn() {
     RegDeleteKeyA(HKEY_CLASSES_ROOT, kProgIdKey);
 }
 
-std::string ResetControlLog(const char* name) {
-    std::string path = TempDir() + name;
-    DeleteFileA(path.c_str());
-    SetEnvironmentVariableA("FLICKWELL_CONTROL_LOG", path.c_str());
-    return path;
+bool RegisterPlayer() {
+    HMODULE player = LoadLibraryA(BinPath("FlickwellPlayer.dll").c_str());
+    typedef HRESULT(WINAPI * RegisterProc)();
+    RegisterProc registerServer =
+        player != NULL ? reinterpret_cast<RegisterProc>(
+                             reinterpret_cast<void*>(GetProcAddress(player, "DllRegisterServer")))
+                       : NULL;
+    bool registered = registerServer != NULL && registerServer() == S_OK;
+    if (player != NULL) {
+        FreeLibrary(player);
+    }
+    return registered;
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<unsigned char> bytes;
     std::vector<std::string> lines;
-    if (!ReadFileBytes(path, &bytes)) {
-        return lines;
-    }
-    std::string line;
-    for (unsigned char c : bytes) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += static_cast<char>(c);
-        }
+    std::ifstream file(path.c_str());
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
     }
     return lines;
 }
 
-int LineIndex(const std::vector<std::string>& lines, const std::string& start) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].compare(0, start.size(), start) == 0) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-bool HasLineStartingWith(const std::vector<std::string>& lines, const std::string& start) {
-    return LineIndex(lines, start) >= 0;
+std::vector<unsigned char> EmbeddedMovie() {
+    std::vector<unsigned char> bytes; // template.scr is built with it as SWF 202
+    ReadFileBytes(GeneratedPath("default.swf"), &bytes);
+    return bytes;
 }
 
 std::vector<std::string> MovieFiles() {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((TempDir() + "swf*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
         names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
     return names;
 }
 
@@ -128,6 +95,22 @@ void RemoveMovieFiles() {
     for (const std::string& name : MovieFiles()) {
         DeleteFileA((TempDir() + name).c_str());
     }
+}
+
+void ExpectOneFaithfulMovieFile(DWORD before) {
+    std::vector<std::string> files = MovieFiles();
+    ASSERT_EQ(1u, files.size());
+    const std::string& name = files[0];
+    ASSERT_GT(name.size(), 8u);
+    unsigned long tick = strtoul(name.substr(3, name.size() - 7).c_str(), NULL, 16);
+    char expected[32];
+    snprintf(expected, sizeof(expected), "swf%05lX.tmp", tick);
+    EXPECT_EQ(expected, name);
+    EXPECT_LE(before, tick);
+    EXPECT_GE(GetTickCount(), tick);
+    std::vector<unsigned char> written;
+    EXPECT_TRUE(ReadFileBytes(TempDir() + name, &written));
+    EXPECT_TRUE(written == EmbeddedMovie()) << "the movie file differs from SWF 202";
 }
 
 void Pump(DWORD ms) {
@@ -158,26 +141,23 @@ SaverProcess::~SaverProcess() {
 
 bool SaverProcess::Start(const std::string& program, const std::string& args) {
     std::string line = "\"" + program + "\" " + args;
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
+    STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    return CreateProcessA(NULL, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                          &process_) != FALSE;
+    return CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process_) !=
+           FALSE;
 }
 
 HWND SaverProcess::WaitForWindow(const char* className, HWND parent, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     do {
-        Search search = {process_.dwProcessId, className, parent, NULL};
-        if (parent != NULL) {
-            EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
-        } else {
-            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        }
-        if (search.found != NULL) {
-            return search.found;
+        // Top-level windows, or the parent's own children.
+        for (HWND window = FindWindowExA(parent, NULL, className, NULL); window != NULL;
+             window = FindWindowExA(parent, window, className, NULL)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            if (pid == process_.dwProcessId) {
+                return window;
+            }
         }
         Pump(20);
     } while (GetTickCount() - start < timeoutMs);
@@ -199,4 +179,9 @@ DWORD SaverProcess::WaitForExit(DWORD timeoutMs) {
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
+}
+
+HWND ControlOf(HWND saverWindow) {
+    HWND container = FindWindowExA(saverWindow, NULL, kHostClass, NULL);
+    return container != NULL ? GetWindow(container, GW_CHILD) : NULL;
 }

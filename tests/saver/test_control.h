@@ -1,6 +1,7 @@
-// Test-only controls that stand in for the Flash control, one DLL with three classes:
-// one without IShockwaveFlash, one whose put_Movie fails, and one that plays along. All
-// append what happens to them to the file named by FLICKWELL_CONTROL_LOG.
+// Test-only stand-ins for the Flash control, one DLL with three classes, each the movie
+// player control inside: one without IShockwaveFlash, one whose put_Movie fails, and one
+// (for the benchmark) that appends the performance counter at Play to the file named by
+// FLICKWELL_CONTROL_LOG.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +11,5 @@ static const CLSID CLSID_TestNoFlash = {
     0x6F1D0A01, 0x5E1C, 0x4C57, {0x9B, 0x43, 0x2C, 0x8E, 0x5A, 0x7D, 0x30, 0x01}};
 static const CLSID CLSID_TestFailingMovie = {
     0x6F1D0A01, 0x5E1C, 0x4C57, {0x9B, 0x43, 0x2C, 0x8E, 0x5A, 0x7D, 0x30, 0x02}};
-static const CLSID CLSID_TestRecording = {
+static const CLSID CLSID_TestTimedPlay = {
     0x6F1D0A01, 0x5E1C, 0x4C57, {0x9B, 0x43, 0x2C, 0x8E, 0x5A, 0x7D, 0x30, 0x03}};
-
-static const char kTestControlClass[] = "FlickwellTestControl";

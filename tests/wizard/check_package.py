@@ -1,7 +1,7 @@
 """A package built by the wizard, read with python3-pefile: one entry per slot under 1033,
 the screen saver inside the installer carrying the movie byte for byte.
 
-    check_package.py OUTPUT_DIR INSTALLER [MOVIE] [DISPLAY_NAME]"""
+    check_package.py OUTPUT_DIR INSTALLER [MOVIE [DISPLAY_NAME]]"""
 
 import os
 import sys
@@ -10,14 +10,25 @@ import unittest
 
 import pe_resources
 
-OUT = sys.argv.pop(1)
-INSTALLER = sys.argv.pop(1)
-MOVIE = sys.argv.pop(1) if len(sys.argv) > 1 and not sys.argv[1].startswith("-") else "movie.swf"
-NAME = sys.argv.pop(1) if len(sys.argv) > 1 and not sys.argv[1].startswith("-") else "Sky"
+OUT, INSTALLER, MOVIE, NAME = sys.argv[1:] + [None, None, "movie.swf", "Sky"][len(sys.argv) - 1:]
+del sys.argv[1:]
+
+
+def slots(path):
+    """Each (type, name) with its list of (language, bytes)."""
+    found = {}
+    for t, n, lang, data in pe_resources.entries(path):
+        found.setdefault((t, n), []).append((lang, data))
+    return found
+
+
+def only_1033(found, slot):
+    assert [lang for lang, _ in found[slot]] == [1033], slot
+    return found[slot][0][1]
 
 
 def strings(block):
-    """The 16 texts of a string-table block."""
+    """The 16 texts of a string-table block, and nothing after them."""
     texts, at = [], 0
     for _ in range(16):
         count = int.from_bytes(block[at:at + 2], "little")
@@ -27,39 +38,19 @@ def strings(block):
     return texts
 
 
-def slots(path):
-    found = {}
-    for t, n, lang, data in pe_resources.entries(path):
-        found.setdefault((t, n), []).append((lang, data))
-    return found
-
-
 class Package(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.installer = slots(os.path.join(OUT, INSTALLER))
-        saver = cls.installer[("SCR", "101")][0][1]
-        with tempfile.NamedTemporaryFile(suffix=".scr", delete=False) as f:
-            f.write(saver)
-        cls.saver = slots(f.name)
-        os.unlink(f.name)
-
-    def test_installer_slots(self):
-        self.assertEqual([1033], [lang for lang, _ in self.installer[("SCR", "101")]])
-        self.assertEqual([1033], [lang for lang, _ in self.installer[("6", "1")]])
-        texts = strings(self.installer[("6", "1")][0][1])
-        self.assertEqual("", texts[0])
+    def test_installer_and_the_saver_inside(self):
+        installer = slots(os.path.join(OUT, INSTALLER))
+        texts = strings(only_1033(installer, ("6", "1")))
         self.assertRegex(texts[1], r"^qmv\d{5}$")
-        self.assertEqual(NAME, texts[2])
-        self.assertEqual([""] * 13, texts[3:])
-
-    def test_saver_inside_carries_the_movie(self):
+        self.assertEqual(["", texts[1], NAME] + [""] * 13, texts)
+        with tempfile.NamedTemporaryFile(suffix=".scr", delete=False) as f:
+            f.write(only_1033(installer, ("SCR", "101")))
+        saver = slots(f.name)
+        os.unlink(f.name)
         with open(os.path.join(OUT, MOVIE), "rb") as f:
-            movie = f.read()
-        self.assertEqual([1033], [lang for lang, _ in self.saver[("SWF", "202")]])
-        self.assertEqual(movie, self.saver[("SWF", "202")][0][1])
-        self.assertEqual([1033], [lang for lang, _ in self.saver[("6", "1")]])
-        self.assertEqual(["", NAME] + [""] * 14, strings(self.saver[("6", "1")][0][1]))
+            self.assertEqual(f.read(), only_1033(saver, ("SWF", "202")))
+        self.assertEqual(["", NAME] + [""] * 14, strings(only_1033(saver, ("6", "1"))))
 
 
 if __name__ == "__main__":

@@ -1,101 +1,78 @@
+// The build's pieces in-process: the companion lookup, the movie check, the resource
+// update and the package builder with its platform values fixed.
+#include "common/unique_handle.h"
 #include "wizard/companion.h"
 #include "wizard/movie_check.h"
 #include "wizard/package_builder.h"
+#include "wizard/resource_updater.h"
 #include "test_env.h"
 #include "wizard_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 namespace {
 
-std::string TestName() {
-    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+// A file opened as a running program may hold it: with no sharing unless `share` says.
+FileHandle Hold(const std::string& path, DWORD share = 0) {
+    return FileHandle(
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, NULL, OPEN_ALWAYS, 0, NULL));
 }
-
-std::vector<unsigned char> Bytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    ReadFileBytes(path, &bytes);
-    return bytes;
-}
-
-// A held file: opened with no sharing at all, as a running program may hold it.
-class HeldFile {
-  public:
-    explicit HeldFile(const std::string& path)
-        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, 0,
-                              NULL)) {}
-    ~HeldFile() { CloseHandle(handle_); }
-    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
-
-// ---- companion files (the missing and current-user-only entries: end-to-end test) ------
 
 TEST(CompanionPath, JoinsFolderAndNameOrRefusesWhatDoesNotFit) {
+    const std::string fits = "C:\\" + std::string(248, 'f'), over = "C:\\" + std::string(300, 'f');
     struct Case {
-        std::string folder;
+        const char* folder;
         const char* expected;
     } cases[] = {{"C:\\Flickwell\\", "C:\\Flickwell\\setup.ex_"},
                  {"C:\\Flickwell", "C:\\Flickwell\\setup.ex_"},
+                 {"", "\\setup.ex_"}, // an empty value is a value
+                 {NULL, ""},
                  // Folder and name that fit only when cut: refused, not cut.
-                 {"C:\\" + std::string(248, 'f'), ""},
-                 {"C:\\" + std::string(300, 'f'), ""}};
-    char path[MAX_PATH];
+                 {fits.c_str(), ""},
+                 {over.c_str(), ""}};
     for (const Case& c : cases) {
+        char path[MAX_PATH];
         SetAppPath(c.folder);
         GetCompanionPath("setup.ex_", path);
-        EXPECT_STREQ(c.expected, path) << c.folder;
+        EXPECT_STREQ(c.expected, path) << (c.folder != NULL ? c.folder : "no entry");
     }
-    // An empty value is a value: the name goes after one backslash.
-    HKEY key = NULL;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe", 0,
-                  KEY_SET_VALUE, &key);
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-    RegCloseKey(key);
-    GetCompanionPath("template.scr", path);
-    EXPECT_STREQ("\\template.scr", path);
 }
 
-// ---- movie check (empty fields and missing files: end-to-end test) ----------------------
-
-TEST(MovieCheckTest, SignatureLengthAndSharing) {
-    const std::string dir = MakeScratchDir(TestName().c_str());
-    const std::string movie = WriteMovie(dir + "m.swf", "FWS\x01", 100);
-    EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", movie));
-    EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", WriteMovie(dir + "a.swf", "FWS", 3)));
-    EXPECT_EQ(MovieCheck::NotFlash, CheckMovie("Sky", WriteMovie(dir + "c.swf", "fws", 100)));
-    for (size_t size = 0; size < 3; ++size) {
-        std::string shortMovie = WriteMovie(dir + "short" + std::to_string(size), "FWS", size);
-        EXPECT_EQ(MovieCheck::TooShort, CheckMovie("Sky", shortMovie)) << size;
+TEST(MovieCheckTest, NamesSignaturesSizesAndSharing) {
+    const std::string dir = Scratch(), movie = WriteMovie(dir + "m.swf", "FWS\x01", 100);
+    const std::string name(255, 'n');
+    struct Case {
+        std::string name, movie;
+        MovieCheck expected;
+    } cases[] = {{name, movie, MovieCheck::Ok},
+                 {"Sky", WriteMovie(dir + "3.swf", "FWS", 3), MovieCheck::Ok},
+                 {"Sky", WriteMovie(dir + "c.swf", "fws", 100), MovieCheck::NotFlash},
+                 {"Sky", WriteMovie(dir + "0.swf", "", 0), MovieCheck::TooShort},
+                 {"Sky", WriteMovie(dir + "2.swf", "FW", 2), MovieCheck::TooShort},
+                 {"Sky", dir.substr(0, dir.size() - 1), MovieCheck::NotFound},
+                 {"Sky", dir + "missing.swf", MovieCheck::NotFound},
+                 {"", "", MovieCheck::EmptyName},
+                 {"Sky", "", MovieCheck::EmptyMovie},
+                 {name + "n", movie, MovieCheck::NameTooLong},
+                 {"Sky", "C:\\" + std::string(258, 'p'), MovieCheck::PathTooLong}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, CheckMovie(c.name, c.movie)) << c.movie;
     }
-    EXPECT_EQ(MovieCheck::NotFound, CheckMovie("Sky", dir.substr(0, dir.size() - 1)));
-    EXPECT_EQ(MovieCheck::EmptyName, CheckMovie("", ""));
-    EXPECT_EQ(MovieCheck::NameTooLong, CheckMovie(std::string(256, 'n'), movie));
-    EXPECT_EQ(MovieCheck::Ok, CheckMovie(std::string(255, 'n'), movie));
     {
-        HeldFile held(movie);
-        ASSERT_TRUE(held.Held());
+        FileHandle held = Hold(movie);
+        ASSERT_TRUE(held.Valid());
         EXPECT_EQ(MovieCheck::NotFound, CheckMovie("Sky", movie)) << "exists, but is held";
     }
-    // The check leaves nothing open behind it.
     EXPECT_EQ(MovieCheck::Ok, CheckMovie("Sky", movie));
-    HeldFile again(movie);
-    EXPECT_TRUE(again.Held());
+    EXPECT_TRUE(Hold(movie).Valid()) << "the check leaves nothing open";
 }
-
-// ---- package builder --------------------------------------------------------------------
 
 class BuilderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = MakeScratchDir(TestName().c_str());
+        dir_ = Scratch();
         companions_ = InstallCompanions(dir_ + "bin");
         temp_ = dir_ + "temp\\";
         CreateDirectoryA(temp_.c_str(), NULL);
@@ -103,57 +80,37 @@ class BuilderTest : public ::testing::Test {
         destination_ = dir_ + "Sky.exe";
     }
 
-    BuildPlatform Platform(DWORD tick) {
-        BuildPlatform platform;
-        platform.tickCount = tick;
-        platform.codePage = CP_ACP;
-        platform.tempDir = temp_;
-        return platform;
-    }
-
     bool Build(DWORD tick, const std::string& name = "Sky") {
-        PackageBuilder builder;
-        return builder.BuildWith(movie_.c_str(), destination_.c_str(), name.c_str(),
-                                 Platform(tick));
+        return BuildFrom(movie_, destination_, name, tick, temp_);
     }
-
-    // What a failed build must leave: no temporary screen saver, no preview.
-    void ExpectTempClean() {
-        EXPECT_TRUE(FilesStartingWith(temp_, "qmv").empty());
-        EXPECT_FALSE(FileExistsAt(temp_ + "preview.scr"));
+    static bool BuildFrom(const std::string& movie, const std::string& destination,
+                          const std::string& name, DWORD tick, const std::string& temp) {
+        const BuildPlatform platform = {tick, CP_ACP, temp};
+        PackageBuilder builder;
+        return builder.BuildWith(movie.c_str(), destination.c_str(), name.c_str(), platform);
+    }
+    // What a failed build leaves in the temporary folder: no screen saver, no preview.
+    bool TempClean() const {
+        return NoTemporaryLeft(temp_) && !FileExistsAt(temp_ + "preview.scr");
     }
 
     std::string dir_, companions_, temp_, movie_, destination_;
 };
 
-TEST_F(BuilderTest, CompleteExample) {
+TEST_F(BuilderTest, CompleteExampleReplacingWhatWasThere) {
+    ASSERT_TRUE(WriteFileBytes(destination_, std::vector<unsigned char>(5, 'x')));
+    ASSERT_TRUE(WriteFileBytes(temp_ + "preview.scr", std::vector<unsigned char>(5, 'x')));
     ASSERT_TRUE(Build(1234567));
+    EXPECT_TRUE(NoTemporaryLeft(temp_));
 
-    EXPECT_TRUE(FilesStartingWith(temp_, "qmv").empty());
-
+    // What the filled screen saver and the installer hold is read by the PE reader.
     const std::string preview = temp_ + "preview.scr";
-    std::vector<unsigned char> movie, saverStrings, saver, setupStrings;
-    ASSERT_TRUE(ResourceBytes(preview, "SWF", MAKEINTRESOURCEA(202), &movie));
-    EXPECT_EQ(Bytes(movie_), movie);
-    ASSERT_TRUE(ResourceBytes(preview, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(1), &saverStrings));
-    const unsigned char sky[] = {0, 0, 3, 0, 'S', 0, 'k', 0, 'y', 0};
-    ASSERT_EQ(38u, saverStrings.size());
-    EXPECT_TRUE(std::equal(sky, sky + sizeof(sky), saverStrings.begin()));
-    EXPECT_EQ(std::vector<unsigned char>(28, 0),
-              std::vector<unsigned char>(saverStrings.begin() + 10, saverStrings.end()));
-
-    ASSERT_TRUE(ResourceBytes(destination_, "SCR", MAKEINTRESOURCEA(101), &saver));
-    EXPECT_EQ(Bytes(preview), saver) << "the installer carries the filled screen saver";
-    ASSERT_TRUE(
-        ResourceBytes(destination_, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(1), &setupStrings));
-    EXPECT_EQ(54u, setupStrings.size());
+    EXPECT_EQ(Bytes(preview), ResourceBytes(destination_, "SCR", 101))
+        << "the installer carries the filled screen saver";
+    EXPECT_EQ(38u, ResourceBytes(preview, RT_STRING, 1).size());
+    EXPECT_EQ(54u, ResourceBytes(destination_, RT_STRING, 1).size());
     EXPECT_EQ("qmv12345", LoadStringFrom(destination_, 1));
-    EXPECT_EQ("Sky", LoadStringFrom(destination_, 2));
-    EXPECT_EQ("Sky", LoadStringFrom(preview, 1));
-    EXPECT_EQ("", LoadStringFrom(destination_, 3));
-    // The rest of the stubs stays as delivered: the installer keeps its icon and version.
-    std::vector<unsigned char> version;
-    EXPECT_TRUE(ResourceBytes(destination_, MAKEINTRESOURCEA(16), MAKEINTRESOURCEA(1), &version));
+    EXPECT_FALSE(ResourceBytes(destination_, RT_VERSION, 1).empty()) << "the rest stays";
 
     // For the independent PE reader.
     CopyFileA(destination_.c_str(), OutputPath("Sky.exe").c_str(), FALSE);
@@ -185,101 +142,95 @@ TEST_F(BuilderTest, TickCountNamesTheTemporaryFileAndTheStem) {
     }
 }
 
-TEST_F(BuilderTest, OverwritesTheDestinationAndThePreview) {
-    ASSERT_TRUE(WriteFileBytes(destination_, std::vector<unsigned char>(5, 'x')));
-    ASSERT_TRUE(WriteFileBytes(temp_ + "preview.scr", std::vector<unsigned char>(5, 'x')));
-    ASSERT_TRUE(Build(70000, "First"));
-    EXPECT_EQ("First", LoadStringFrom(destination_, 2));
-    EXPECT_EQ("First", LoadStringFrom(temp_ + "preview.scr", 1));
-    ASSERT_TRUE(Build(80000, "Second"));
-    EXPECT_EQ("Second", LoadStringFrom(destination_, 2));
-    EXPECT_EQ("Second", LoadStringFrom(temp_ + "preview.scr", 1));
-}
-
 TEST_F(BuilderTest, PreviewThatCannotBeReplacedDoesNotFailTheBuild) {
     const std::vector<unsigned char> old(7, 'o');
     ASSERT_TRUE(WriteFileBytes(temp_ + "preview.scr", old));
     {
-        HeldFile held(temp_ + "preview.scr");
-        ASSERT_TRUE(held.Held());
+        FileHandle held = Hold(temp_ + "preview.scr");
+        ASSERT_TRUE(held.Valid());
         ASSERT_TRUE(Build(123456));
     }
     EXPECT_EQ(old, Bytes(temp_ + "preview.scr"));
     EXPECT_EQ("Sky", LoadStringFrom(destination_, 2));
-    EXPECT_TRUE(FilesStartingWith(temp_, "qmv").empty());
+    EXPECT_TRUE(NoTemporaryLeft(temp_));
 }
 
 TEST_F(BuilderTest, FailuresLeaveWhatTheyFound) {
-    // Companions not found: nothing is made.
-    SetAppPath("");
-    EXPECT_FALSE(Build(11111));
-    ExpectTempClean();
-    EXPECT_FALSE(FileExistsAt(destination_));
-    SetAppPath(companions_);
-
-    // The installer stub missing: the temporary screen saver is made, then removed.
-    ASSERT_TRUE(MoveFileA((companions_ + "setup.ex_").c_str(), (dir_ + "setup.ex_").c_str()));
+    // The installer stub gone after the screen saver was made (no companions at all: the
+    // end-to-end test).
+    ASSERT_TRUE(DeleteFileA((companions_ + "setup.ex_").c_str()));
     EXPECT_FALSE(Build(22222));
-    ExpectTempClean();
+    EXPECT_TRUE(TempClean());
     EXPECT_FALSE(FileExistsAt(destination_));
-    ASSERT_TRUE(MoveFileA((dir_ + "setup.ex_").c_str(), (companions_ + "setup.ex_").c_str()));
+    InstallCompanions(companions_);
 
-    // Movies that cannot become a resource: empty, missing, held by another program.
+    // Movies that cannot become a resource (one is being written by another program),
+    // and a destination another program holds: nothing that was there is lost.
     const std::vector<unsigned char> existing(9, 'e');
     ASSERT_TRUE(WriteFileBytes(destination_, existing));
-    auto expectRefused = [&](const std::string& movie) {
-        PackageBuilder builder;
-        EXPECT_FALSE(builder.BuildWith(movie.c_str(), destination_.c_str(), "Sky", Platform(33333)))
-            << movie;
-        ExpectTempClean();
+    struct Case {
+        std::string movie, held;
+        DWORD share;
+    } cases[] = {{WriteMovie(dir_ + "empty.swf", "", 0), "", 0},
+                 {dir_ + "missing.swf", "", 0},
+                 {dir_, "", 0},
+                 {movie_, movie_, 0},
+                 {movie_, movie_, FILE_SHARE_READ | FILE_SHARE_WRITE},
+                 {movie_, destination_, 0}};
+    for (const Case& c : cases) {
+        {
+            FileHandle held = Hold(c.held, c.share);
+            EXPECT_FALSE(BuildFrom(c.movie, destination_, "Sky", 33333, temp_)) << c.movie;
+        }
+        EXPECT_TRUE(TempClean());
         EXPECT_EQ(existing, Bytes(destination_)) << "untouched";
-    };
-    expectRefused(WriteMovie(dir_ + "empty.swf", "", 0));
-    expectRefused(dir_ + "missing.swf");
-    {
-        HeldFile held(movie_);
-        ASSERT_TRUE(held.Held());
-        expectRefused(movie_);
     }
-
-    // A destination in use by another program stays as it was.
-    {
-        HeldFile held(destination_);
-        PackageBuilder builder;
-        EXPECT_FALSE(builder.BuildWith(movie_.c_str(), destination_.c_str(), "Sky", Platform(3)));
-        ExpectTempClean();
-    }
-    EXPECT_EQ(existing, Bytes(destination_));
-
-    // A destination in a missing folder.
-    PackageBuilder builder;
-    const std::string nowhere = dir_ + "no such folder\\Sky.exe";
-    EXPECT_FALSE(builder.BuildWith(movie_.c_str(), nowhere.c_str(), "Sky", Platform(44444)));
-    ExpectTempClean();
+    EXPECT_TRUE(Hold(movie_).Valid()) << "nothing of ours holds the movie";
 }
 
 TEST_F(BuilderTest, RefusesWhatDoesNotFitBeforeTouchingAnything) {
-    const std::string longName = dir_ + std::string(260 - dir_.size(), 'd');
-    PackageBuilder builder;
-    EXPECT_FALSE(builder.BuildWith(movie_.c_str(), longName.c_str(), "Sky", Platform(55555)));
-    EXPECT_FALSE(builder.BuildWith(longName.c_str(), destination_.c_str(), "Sky", Platform(55555)));
-    EXPECT_FALSE(builder.BuildWith(movie_.c_str(), destination_.c_str(), "", Platform(55555)));
-    EXPECT_FALSE(builder.BuildWith(movie_.c_str(), destination_.c_str(),
-                                   std::string(256, 'n').c_str(), Platform(55555)));
-    // A temporary folder so deep that the temporary name would not fit.
-    BuildPlatform deep = Platform(55555);
-    deep.tempDir = "C:\\" + std::string(245, 't') + "\\";
-    EXPECT_FALSE(builder.BuildWith(movie_.c_str(), destination_.c_str(), "Sky", deep));
-    ExpectTempClean();
+    const std::string longPath = dir_ + std::string(260 - dir_.size(), 'd');
+    struct Case {
+        std::string movie, destination, name, temp;
+    } cases[] = {{movie_, longPath, "Sky", temp_},
+                 {longPath, destination_, "Sky", temp_},
+                 {movie_, destination_, "", temp_},
+                 {movie_, destination_, std::string(256, 'n'), temp_},
+                 // So deep that the temporary name would not fit.
+                 {movie_, destination_, "Sky", "C:\\" + std::string(245, 't') + "\\"}};
+    for (const Case& c : cases) {
+        EXPECT_FALSE(BuildFrom(c.movie, c.destination, c.name, 55555, c.temp));
+    }
+    EXPECT_TRUE(TempClean());
     EXPECT_FALSE(FileExistsAt(destination_));
 
-    // The longest name goes through whole: 255 characters in both blocks.
+    // The longest name goes through whole.
     ASSERT_TRUE(Build(66666, std::string(255, 'n')));
     EXPECT_EQ(std::string(255, 'n'), LoadStringFrom(destination_, 2));
 }
 
+// What the builder's failure rows do not reach: an update on nothing, and one that an
+// error path leaves open, which must be thrown away rather than half-committed.
+TEST(ResourceUpdaterTest, RefusesAMissingFileAndDiscardsAnUpdateLeftOpen) {
+    ResourceUpdater updater;
+    EXPECT_FALSE(updater.Begin((Scratch() + "nothing.exe").c_str(), false));
+    EXPECT_FALSE(updater.Update("SWF", MAKEINTRESOURCEA(202), "x", 1));
+    EXPECT_FALSE(updater.End(false));
+
+    const std::string target = Scratch() + "target.scr";
+    ASSERT_TRUE(CopyFileA(BinPath("template.scr").c_str(), target.c_str(), FALSE));
+    const std::vector<unsigned char> original = Bytes(target);
+    {
+        ResourceUpdater open;
+        ASSERT_TRUE(open.Begin(target.c_str(), false));
+        ASSERT_TRUE(open.Update("SWF", MAKEINTRESOURCEA(202), "changed", 7));
+    }
+    EXPECT_EQ(original, Bytes(target));
+    EXPECT_TRUE(Hold(target).Valid()) << "the update's handle is gone";
+}
+
 TEST(TempFileGuardTest, DeletesTheFileWhenLeftByAnException) {
-    const std::string path = MakeScratchDir(TestName().c_str()) + "qmv00001.scr";
+    const std::string path = Scratch() + "qmv00001.scr";
     ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(3, 't')));
     try {
         TempFileGuard guard(path.c_str());

@@ -1,83 +1,97 @@
 #include "wizard_test_util.h"
 
+#include "common/unique_handle.h"
 #include "test_env.h"
 
-namespace {
-const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
+#include <gtest/gtest.h>
+
+std::string Scratch() {
+    return MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
-void SetAppPath(const std::string& folder) {
-    if (folder.empty()) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsKey);
-        return;
+std::string Text(HWND window) {
+    char text[1024] = {0};
+    DWORD_PTR done = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &done);
+    return text;
+}
+
+void SetAppPath(const char* folder, HKEY root) {
+    const char key[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
+    HKEY opened = NULL;
+    if (folder == NULL) {
+        RegDeleteKeyA(root, key);
+    } else if (RegCreateKeyExA(root, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &opened, NULL) ==
+               ERROR_SUCCESS) {
+        RegSetValueExA(opened, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                       lstrlenA(folder) + 1);
+        RegCloseKey(opened);
     }
-    HKEY key = NULL;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(key);
 }
 
 std::string InstallCompanions(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), NULL);
-    std::string dir = folder;
-    if (dir.back() != '\\') {
-        dir += '\\';
-    }
+    const std::string dir = folder.back() == '\\' ? folder : folder + '\\';
     CopyFileA(BinPath("template.scr").c_str(), (dir + "template.scr").c_str(), FALSE);
     CopyFileA(BinPath("setup.ex_").c_str(), (dir + "setup.ex_").c_str(), FALSE);
-    SetAppPath(folder);
+    SetAppPath(folder.c_str());
     return dir;
 }
 
 std::string WriteMovie(const std::string& path, const char* signature, size_t size) {
+    const size_t length = lstrlenA(signature);
     std::vector<unsigned char> bytes(size);
     for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>((i * 31 + 7) & 0xFF);
-    }
-    for (size_t i = 0; signature[i] != '\0' && i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>(signature[i]);
+        bytes[i] = static_cast<unsigned char>(i < length ? signature[i] : i * 31 + 7);
     }
     WriteFileBytes(path, bytes);
     return path;
 }
 
-bool ResourceBytes(const std::string& file, LPCSTR type, LPCSTR name,
-                   std::vector<unsigned char>* bytes) {
-    bytes->clear();
-    HMODULE module = LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == NULL) {
-        return false;
+std::vector<unsigned char> Bytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    ReadFileBytes(path, &bytes);
+    return bytes;
+}
+
+std::string FileText(const std::string& path) {
+    const std::vector<unsigned char> bytes = Bytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+std::vector<unsigned char> ResourceBytes(const std::string& file, LPCSTR type, WORD id) {
+    Library module(LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE));
+    HRSRC found = module.Valid() ? FindResourceExA(module.Get(), type, MAKEINTRESOURCEA(id),
+                                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US))
+                                 : NULL;
+    if (found == NULL) {
+        return std::vector<unsigned char>();
     }
-    HRSRC found = FindResourceExA(module, type, name, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    if (found != NULL) {
-        const unsigned char* data =
-            static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
-        bytes->assign(data, data + SizeofResource(module, found));
-    }
-    FreeLibrary(module);
-    return found != NULL;
+    const unsigned char* data =
+        static_cast<const unsigned char*>(LockResource(LoadResource(module.Get(), found)));
+    return std::vector<unsigned char>(data, data + SizeofResource(module.Get(), found));
 }
 
 std::string LoadStringFrom(const std::string& file, UINT id) {
-    HMODULE module = LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    Library module(LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE));
     char text[MAX_PATH] = {0};
-    if (module != NULL) {
-        LoadStringA(module, id, text, sizeof(text));
-        FreeLibrary(module);
+    if (module.Valid()) {
+        LoadStringA(module.Get(), id, text, sizeof(text));
     }
     return text;
 }
 
-std::vector<std::string> FilesStartingWith(const std::string& folder, const char* prefix) {
-    std::vector<std::string> names;
+bool NoTemporaryLeft(const std::string& folder) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    HANDLE search = FindFirstFileA((folder + "qmv*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return true;
     }
-    return names;
+    FindClose(search);
+    return false;
 }

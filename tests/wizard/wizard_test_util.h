@@ -1,5 +1,5 @@
 // Shared by the wizard's tests: the App Paths entry that names the companion folder,
-// movies of a given size and signature, and reading resources back from built files.
+// movies of a given size and signature, and what built files hold.
 #pragma once
 
 #include <windows.h>
@@ -7,19 +7,27 @@
 #include <string>
 #include <vector>
 
-// Points the wizard's App Paths entry (under HKEY_LOCAL_MACHINE, in this process's
-// registry view) at `folder`; an empty folder removes the entry.
-void SetAppPath(const std::string& folder);
+// Points the wizard's App Paths entry under `root` (in this process's registry view) at
+// `folder`; NULL removes the entry.
+void SetAppPath(const char* folder, HKEY root = HKEY_LOCAL_MACHINE);
 // A folder holding copies of the built template.scr and setup.ex_, named in App Paths.
 std::string InstallCompanions(const std::string& folder);
 
+// A fresh folder named after the running test, with its trailing backslash.
+std::string Scratch();
+// A window's text, also of a window of another process.
+std::string Text(HWND window);
+
 // A movie file whose first bytes are `signature` and whose size is `size`.
 std::string WriteMovie(const std::string& path, const char* signature, size_t size);
+std::vector<unsigned char> Bytes(const std::string& path);
+std::string FileText(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
 
-// The bytes of one resource under language 1033, read with the system's resource functions.
-bool ResourceBytes(const std::string& file, LPCSTR type, LPCSTR name,
-                   std::vector<unsigned char>* bytes);
+// One resource under language 1033 (empty when missing) and one string, read with the
+// system's resource functions.
+std::vector<unsigned char> ResourceBytes(const std::string& file, LPCSTR type, WORD id);
 std::string LoadStringFrom(const std::string& file, UINT id);
 
-// Files of `folder` whose names begin with `prefix`.
-std::vector<std::string> FilesStartingWith(const std::string& folder, const char* prefix);
+// True when `folder` holds no temporary screen saver ("qmv*").
+bool NoTemporaryLeft(const std::string& folder);

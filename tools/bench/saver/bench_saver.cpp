@@ -27,13 +27,6 @@ LONGLONG Now() {
     return now.QuadPart;
 }
 
-std::string Here(const char* name) {
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of('\\') + 1) + name;
-}
-
 // Milliseconds from creating the saver's process to the control's Play, or -1.
 double SaverStartup(const std::string& log) {
     DeleteFileA(log.c_str());
@@ -43,12 +36,12 @@ double SaverStartup(const std::string& log) {
         return -1;
     }
     double result = -1;
-    for (int i = 0; i < 1000; ++i) {
-        std::vector<std::string> lines = ReadLines(log);
-        int play = LineIndex(lines, "Play ");
-        if (play >= 0) {
-            result = Ms(_atoi64(lines[play].c_str() + 5) - start);
-            break;
+    for (int i = 0; i < 1000 && result < 0; ++i) {
+        for (const std::string& line : ReadLines(log)) {
+            if (line.compare(0, 5, "Play ") == 0) {
+                result = Ms(_atoi64(line.c_str() + 5) - start);
+                break;
+            }
         }
         Sleep(2);
     }
@@ -62,7 +55,7 @@ double SaverStartup(const std::string& log) {
 double EmptyProgram() {
     SaverProcess empty;
     LONGLONG start = Now();
-    if (!empty.Start(Here("bench_empty_window.exe"), "")) {
+    if (!empty.Start(NextToThisProgram("bench_empty_window.exe"), "")) {
         return -1;
     }
     empty.WaitForExit(10000);
@@ -98,12 +91,13 @@ int main(int argc, char** argv) {
     std::string stillMovie = argc > 2 ? argv[2] : "";
     int seconds = argc > 3 ? atoi(argv[3]) : 10;
 
-    // Start-up, with the recording stand-in that notes when Play arrives.
-    if (!RegisterFlashStandIn(CLSID_TestRecording)) {
-        fprintf(stderr, "cannot register the recording control\n");
+    // Start-up, with the stand-in that notes when Play arrives.
+    if (!RegisterFlashStandIn(CLSID_TestTimedPlay)) {
+        fprintf(stderr, "cannot register the timing control\n");
         return 1;
     }
-    std::string log = ResetControlLog("bench.log");
+    std::string log = TempDir() + "bench.log";
+    SetEnvironmentVariableA("FLICKWELL_CONTROL_LOG", log.c_str());
     SaverStartup(log); // the first run pays for loading everything once
     EmptyProgram();
     std::vector<double> saver, empty;
@@ -130,16 +124,9 @@ int main(int argc, char** argv) {
 
     // Idle CPU while the movie player shows a still movie.
     UnregisterFlashStandIn();
-    HMODULE player = LoadLibraryA(BinPath("FlickwellPlayer.dll").c_str());
-    typedef HRESULT(WINAPI * RegisterProc)();
-    RegisterProc registerServer =
-        player != NULL ? reinterpret_cast<RegisterProc>(
-                             reinterpret_cast<void*>(GetProcAddress(player, "DllRegisterServer")))
-                       : NULL;
     std::string copy = TempDir() + "flickwell_bench_still.scr";
     std::string animated = TempDir() + "flickwell_bench_animated.scr";
-    if (registerServer == NULL || FAILED(registerServer()) || stillMovie.empty() ||
-        !SaverWithMovie(copy, stillMovie) ||
+    if (!RegisterPlayer() || stillMovie.empty() || !SaverWithMovie(copy, stillMovie) ||
         !CopyFileA(BinPath("template.scr").c_str(), animated.c_str(), FALSE)) {
         fprintf(stderr, "cannot set up the still movie with the player\n");
         return 1;
