@@ -1,7 +1,7 @@
 // fwanswer, which the demo relies on to get through our installers' message boxes: it
 // answers them in order, starts an uninstall entry's command as stored, and gives up
 // when a box it was told to expect never comes.
-#include "acceptance_env.h"
+#include "acceptance_helpers.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +18,7 @@ std::string Answer(const std::string& arguments) {
 }
 
 bool EntryExists(const char* stem) {
-    HKEY key = NULL;
-    const std::string name = std::string(kUninstallList) + "\\" + stem;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
+    return KeyExists(HKEY_LOCAL_MACHINE, (std::string(kUninstallList) + "\\" + stem).c_str());
 }
 
 TEST(AnswerTool, InstallsAndUninstallsTheDeliveredStubWithoutAPerson) {

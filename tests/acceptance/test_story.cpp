@@ -3,7 +3,7 @@
 // the installer it made; the system starts the screen saver from its setting and it plays
 // until the mouse moves; the end user uninstalls it from the list of programs; finally
 // the toolkit is uninstalled. After each step the system is checked as it now stands.
-#include "acceptance_env.h"
+#include "acceptance_helpers.h"
 #include "message_box.h"
 #include "player/player_control.h"
 #include "test_env.h"
@@ -38,41 +38,6 @@ const int kWizNext = 0x3024, kWizFinish = 0x3025;
 const int kMoviePathField = 1004, kDisplayNameField = 1000, kBrowseMovie = 1005;
 const int kInstallerPathField = 1008, kProjectPathField = 1011, kPreviewButton = 1021;
 const int kOpenFileName = 1148; // the file name box of the system's Open dialog
-
-bool ReadString(HKEY root, const char* key, const char* value, std::string* text) {
-    HKEY opened = NULL;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    char data[1024] = {0};
-    DWORD size = sizeof(data) - 1, type = 0;
-    LONG status =
-        RegQueryValueExA(opened, value, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(opened);
-    if (status != ERROR_SUCCESS) {
-        return false;
-    }
-    *text = data;
-    return true;
-}
-
-bool KeyExists(HKEY root, const char* key) {
-    HKEY opened = NULL;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(opened);
-    return true;
-}
-
-void WriteString(HKEY root, const char* key, const char* value, const char* text) {
-    HKEY opened = NULL;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(root, key, 0, NULL, 0, KEY_WRITE, NULL, &opened, NULL));
-    RegSetValueExA(opened, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(lstrlenA(text) + 1));
-    RegCloseKey(opened);
-}
 
 std::string LongPath(const std::string& path) {
     char full[MAX_PATH] = {0};
@@ -196,8 +161,7 @@ class Story : public ::testing::Test {
   protected:
     // The toolkit's installer, run silently as an administrator would.
     void InstallToolkit() {
-        // No menu entries on the machine that runs Wine for the shortcuts we make.
-        WriteString(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "winemenubuilder.exe", "");
+        ASSERT_TRUE(KeepShortcutsInsideWine());
         const std::string setup = WindowsPathFromEnvironment("FLICKWELL_TOOLKIT_INSTALLER");
         ASSERT_TRUE(FileExistsAt(setup)) << setup;
         ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S", 120000));
@@ -226,13 +190,8 @@ class Story : public ::testing::Test {
         std::string clsid;
         ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, kFlashClsidKey, "", &clsid));
         EXPECT_EQ(0, lstrcmpiA(kPlayerClsid, clsid.c_str())) << clsid;
-        HKEY entry = NULL;
-        DWORD registered = 0, size = sizeof(registered);
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kToolkitEntry, 0, KEY_READ, &entry));
-        RegQueryValueExA(entry, "PlayerRegistered", NULL, NULL,
-                         reinterpret_cast<BYTE*>(&registered), &size);
-        RegCloseKey(entry);
+        DWORD registered = 0;
+        EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, kToolkitEntry, "PlayerRegistered", &registered));
         EXPECT_EQ(1u, registered);
     }
 
@@ -294,7 +253,7 @@ class Story : public ::testing::Test {
 
     // The end user runs the installer the wizard made.
     void RunInstaller() {
-        WriteString(HKEY_CURRENT_USER, kDesktop, "SCRNSAVE.EXE", kPreviousSaver);
+        ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, kDesktop, "SCRNSAVE.EXE", kPreviousSaver));
         Process setup("\"" + installer_ + "\"");
         ASSERT_TRUE(setup.started);
         ASSERT_NO_FATAL_FAILURE(Answer(setup.info.dwProcessId, kName,

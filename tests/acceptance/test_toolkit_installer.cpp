@@ -1,6 +1,6 @@
 // The toolkit's own installer on systems that are not fresh: a Flash control already owns
 // the ProgID, the toolkit is installed twice, the person left a file in its folder.
-#include "acceptance_env.h"
+#include "acceptance_helpers.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -18,49 +18,14 @@ const char kFlashClsid[] = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 const char kPlayerClass[] = "CLSID\\{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
 const char kPlayerClsid[] = "{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
 
-bool ReadString(HKEY root, const char* key, const char* value, std::string* text) {
-    HKEY opened = NULL;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    char data[1024] = {0};
-    DWORD size = sizeof(data) - 1;
-    LONG status = RegQueryValueExA(opened, value, NULL, NULL, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(opened);
-    *text = data;
-    return status == ERROR_SUCCESS;
-}
-
-bool KeyExists(HKEY root, const char* key) {
-    HKEY opened = NULL;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(opened);
-    return true;
-}
-
 bool PlayerRegisteredByUs() {
-    HKEY entry = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &entry) != ERROR_SUCCESS) {
-        return false;
-    }
-    DWORD value = 0, size = sizeof(value);
-    LONG status = RegQueryValueExA(entry, "PlayerRegistered", NULL, NULL,
-                                   reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(entry);
-    return status == ERROR_SUCCESS && value == 1;
+    DWORD value = 0;
+    return ReadDword(HKEY_LOCAL_MACHINE, kEntry, "PlayerRegistered", &value) && value == 1;
 }
 
 class ToolkitInstaller : public ::testing::Test {
   protected:
-    void SetUp() override {
-        HKEY key = NULL;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides",
-                                                 0, NULL, 0, KEY_WRITE, NULL, &key, NULL));
-        RegSetValueExA(key, "winemenubuilder.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-        RegCloseKey(key);
-    }
+    void SetUp() override { ASSERT_TRUE(KeepShortcutsInsideWine()); }
 
     void Install() {
         ASSERT_EQ(0u, RunAndWait("\"" + WindowsPathFromEnvironment("FLICKWELL_TOOLKIT_INSTALLER") +
@@ -89,12 +54,8 @@ class ToolkitInstaller : public ::testing::Test {
 };
 
 TEST_F(ToolkitInstaller, LeavesAnInstalledFlashControlAlone) {
-    HKEY key = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFlashProgId, 0, NULL, 0,
-                                             KEY_WRITE, NULL, &key, NULL));
-    RegSetValueExA(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(kFlashClsid),
-                   sizeof(kFlashClsid));
-    RegCloseKey(key);
+    // As a Flash control registers itself, as far as its ProgID goes.
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kFlashProgId, NULL, kFlashClsid));
 
     ASSERT_NO_FATAL_FAILURE(Install());
     std::string clsid;
