@@ -1,7 +1,5 @@
 #include "qmbuild.h"
 
-#include "companion_override.h"
-
 #include "../common/package_layout.h"
 #include "../common/unique_handle.h"
 #include "../wizard/companion.h"
@@ -267,6 +265,7 @@ struct BatchInputs {
     char movie[MAX_PATH] = {0};
     char destination[MAX_PATH] = {0};
     std::string destinationFolder; // with its trailing backslash
+    BuildPlatform platform;        // with the companion folder that --companions names
 };
 
 // The project file, its three values within their limits, the movie as the wizard
@@ -346,24 +345,22 @@ int ReadInputs(const BatchOptions& options, BatchInputs* in, FILE* out, FILE* er
     return kBatchOk;
 }
 
-// The two companion files, through the App Paths entry as the wizard finds them, or
-// through `override` pointed at the folder the command line names.
-int FindCompanions(const BatchOptions& options, const BatchInputs& in, CompanionOverride* override,
-                   FILE* out, FILE* err) {
+// The two companion files, through the App Paths entry as the wizard finds them, or in
+// the folder the command line names.
+int FindCompanions(const BatchOptions& options, BatchInputs* in, FILE* out, FILE* err) {
+    in->platform = PackageBuilder::CurrentPlatform();
     if (!options.companionsFolder.empty()) {
         char folder[MAX_PATH] = {0};
         DWORD length = GetFullPathNameA(options.companionsFolder.c_str(), MAX_PATH, folder, NULL);
         if (length == 0 || length >= MAX_PATH || !IsFolder(folder)) {
             return Fail(err, "companions folder not found: " + options.companionsFolder);
         }
-        if (!override->Apply(folder)) {
-            return Fail(err, std::string("cannot use the companions folder ") + folder);
-        }
+        in->platform.companionDir = folder;
     }
     char templatePath[MAX_PATH];
     char setupPath[MAX_PATH];
-    GetCompanionPath(kTemplateFile, templatePath);
-    GetCompanionPath(kSetupFile, setupPath);
+    FindCompanion(in->platform, kTemplateFile, templatePath);
+    FindCompanion(in->platform, kSetupFile, setupPath);
     if (templatePath[0] == '\0' || setupPath[0] == '\0') {
         return Fail(err, "cannot find the companion files: HKEY_LOCAL_MACHINE has no App Paths "
                          "entry of qmwizard.exe with a usable \"Path\" (install the toolkit, or "
@@ -373,9 +370,9 @@ int FindCompanions(const BatchOptions& options, const BatchInputs& in, Companion
         if (!FileExists(companion)) {
             return Fail(err, std::string("companion file not found: ") + companion);
         }
-        if (SameFile(in.destination, companion)) {
+        if (SameFile(in->destination, companion)) {
             return Fail(err, std::string("the destination would overwrite a companion file: ") +
-                                 in.destination);
+                                 in->destination);
         }
     }
     Step(out, "companions", std::string(templatePath) + ", " + setupPath);
@@ -398,7 +395,7 @@ int BuildInPlace(const BatchInputs& in, FILE* out, FILE* err) {
     bool built = false;
     {
         PackageBuilder builder;
-        built = builder.Build(in.movie, partial, in.name.c_str());
+        built = builder.BuildWith(in.movie, partial, in.name.c_str(), in.platform);
     }
     if (!built) {
         DeleteFileA(partial);
@@ -424,8 +421,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     if (result != kBatchOk) {
         return result;
     }
-    CompanionOverride override;
-    result = FindCompanions(options, inputs, &override, out, err);
+    result = FindCompanions(options, &inputs, out, err);
     if (result != kBatchOk) {
         return result;
     }

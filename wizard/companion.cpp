@@ -34,17 +34,24 @@ void GetCompanionPath(const char* fileName, char (&path)[MAX_PATH]) {
         ZeroMemory(path, sizeof(path));
         return;
     }
-    const bool slash = length > 0 && path[length - 1] == '\\';
-    const int needed = length + (slash ? 0 : 1) + lstrlenA(fileName);
+    char folder[MAX_PATH];
+    lstrcpynA(folder, path, sizeof(folder));
+    CompanionPathIn(folder, fileName, path);
+}
+
+void CompanionPathIn(const char* folder, const char* fileName, char (&path)[MAX_PATH]) {
+    ZeroMemory(path, sizeof(path));
+    const int length = lstrlenA(folder);
+    const bool slash = length > 0 && folder[length - 1] == '\\';
     // Folder and name must fit whole: a cut path would name some other file.
-    if (needed >= MAX_PATH) {
-        ZeroMemory(path, sizeof(path));
+    if (length + (slash ? 0 : 1) + lstrlenA(fileName) >= MAX_PATH) {
         return;
     }
+    lstrcpyA(path, folder);
     if (!slash) {
-        path[length++] = '\\';
+        lstrcatA(path, "\\");
     }
-    lstrcpyA(path + length, fileName);
+    lstrcatA(path, fileName);
 }
 
 bool FileExists(const char* path) {

@@ -11,6 +11,8 @@ extern const char kSetupFile[];    // "setup.ex_"
 // under HKEY_LOCAL_MACHINE, a backslash when it lacks one, and `fileName`. Leaves it empty
 // when the key or value is missing or the whole would not fit the buffer.
 void GetCompanionPath(const char* fileName, char (&path)[MAX_PATH]);
+// The same join for a given folder; empty when the whole would not fit.
+void CompanionPathIn(const char* folder, const char* fileName, char (&path)[MAX_PATH]);
 
 // True for an existing file that is not a directory.
 bool FileExists(const char* path);

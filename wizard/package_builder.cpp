@@ -44,6 +44,14 @@ BuildPlatform PackageBuilder::CurrentPlatform() {
     return platform;
 }
 
+void FindCompanion(const BuildPlatform& platform, const char* fileName, char (&path)[MAX_PATH]) {
+    if (platform.companionDir.empty()) {
+        GetCompanionPath(fileName, path);
+    } else {
+        CompanionPathIn(platform.companionDir.c_str(), fileName, path);
+    }
+}
+
 bool PackageBuilder::Build(const char* moviePath, const char* destination,
                            const char* displayName) {
     return BuildWith(moviePath, destination, displayName, CurrentPlatform());
@@ -72,7 +80,7 @@ bool PackageBuilder::BuildWith(const char* moviePath, const char* destination,
     }
 
     char source[MAX_PATH];
-    GetCompanionPath(kTemplateFile, source);
+    FindCompanion(platform, kTemplateFile, source);
     if (!CopyFileA(source, temp, FALSE)) {
         return false;
     }
@@ -96,7 +104,7 @@ bool PackageBuilder::BuildWith(const char* moviePath, const char* destination,
 
     // The filled screen saver and the two texts go into a copy of the installer stub.
     char setup[MAX_PATH];
-    GetCompanionPath(kSetupFile, setup);
+    FindCompanion(platform, kSetupFile, setup);
     if (!CopyFileA(setup, destination, FALSE)) {
         return false;
     }

@@ -25,7 +25,12 @@ struct BuildPlatform {
     DWORD tickCount;     // names the temporary file and the installer's file stem
     UINT codePage;       // widens the display name
     std::string tempDir; // GetTempPathA, with its trailing backslash; empty when unknown
+    // Where template.scr and setup.ex_ are; empty: the wizard's App Paths entry names it.
+    std::string companionDir;
 };
+
+// The path of a companion file for this build.
+void FindCompanion(const BuildPlatform& platform, const char* fileName, char (&path)[MAX_PATH]);
 
 class PackageBuilder {
   public:

@@ -85,7 +85,7 @@ class BuilderTest : public ::testing::Test {
     }
     static bool BuildFrom(const std::string& movie, const std::string& destination,
                           const std::string& name, DWORD tick, const std::string& temp) {
-        const BuildPlatform platform = {tick, CP_ACP, temp};
+        const BuildPlatform platform = {tick, CP_ACP, temp, ""};
         PackageBuilder builder;
         return builder.BuildWith(movie.c_str(), destination.c_str(), name.c_str(), platform);
     }
