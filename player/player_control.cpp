@@ -957,22 +957,7 @@ HRESULT PlayerControl::ActivateInPlace(IOleClientSite* site, HWND parent, LPCREC
         uiActive_ = true;
         if (inPlaceSite_ != nullptr) {
             inPlaceSite_->OnUIActivate();
-            IOleInPlaceFrame* frame = nullptr;
-            IOleInPlaceUIWindow* document = nullptr;
-            RECT place = {}, clip = {};
-            OLEINPLACEFRAMEINFO frameInfo = {};
-            frameInfo.cb = sizeof(frameInfo);
-            if (SUCCEEDED(
-                    inPlaceSite_->GetWindowContext(&frame, &document, &place, &clip, &frameInfo))) {
-                if (frame != nullptr) {
-                    frame->SetActiveObject(this, nullptr);
-                    frame->Release();
-                }
-                if (document != nullptr) {
-                    document->SetActiveObject(this, nullptr);
-                    document->Release();
-                }
-            }
+            AnnounceActiveObject(this);
         }
         SetFocus(window_);
     }
@@ -1146,28 +1131,33 @@ STDMETHODIMP PlayerControl::InPlaceDeactivate() {
     return S_OK;
 }
 
+// Tells the site's frame and document which object is active in their user interface.
+void PlayerControl::AnnounceActiveObject(IOleInPlaceActiveObject* active) {
+    IOleInPlaceFrame* frame = nullptr;
+    IOleInPlaceUIWindow* document = nullptr;
+    RECT place = {}, clip = {};
+    OLEINPLACEFRAMEINFO frameInfo = {};
+    frameInfo.cb = sizeof(frameInfo);
+    if (FAILED(inPlaceSite_->GetWindowContext(&frame, &document, &place, &clip, &frameInfo))) {
+        return;
+    }
+    if (frame != nullptr) {
+        frame->SetActiveObject(active, nullptr);
+        frame->Release();
+    }
+    if (document != nullptr) {
+        document->SetActiveObject(active, nullptr);
+        document->Release();
+    }
+}
+
 STDMETHODIMP PlayerControl::UIDeactivate() {
     if (!uiActive_) {
         return S_OK;
     }
     uiActive_ = false;
     if (inPlaceSite_ != nullptr) {
-        IOleInPlaceFrame* frame = nullptr;
-        IOleInPlaceUIWindow* document = nullptr;
-        RECT place = {}, clip = {};
-        OLEINPLACEFRAMEINFO frameInfo = {};
-        frameInfo.cb = sizeof(frameInfo);
-        if (SUCCEEDED(
-                inPlaceSite_->GetWindowContext(&frame, &document, &place, &clip, &frameInfo))) {
-            if (frame != nullptr) {
-                frame->SetActiveObject(nullptr, nullptr);
-                frame->Release();
-            }
-            if (document != nullptr) {
-                document->SetActiveObject(nullptr, nullptr);
-                document->Release();
-            }
-        }
+        AnnounceActiveObject(nullptr);
         inPlaceSite_->OnUIDeactivate(FALSE);
     }
     return S_OK;

@@ -243,6 +243,7 @@ class PlayerControl final : public IShockwaveFlash,
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void AnnounceActiveObject(IOleInPlaceActiveObject* active);
 
     LONG references_ = 1;
     const UINT queryMessage_;

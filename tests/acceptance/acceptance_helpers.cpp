@@ -4,20 +4,6 @@
 
 #include <cstdlib>
 
-std::string WindowsPathFromEnvironment(const char* variable) {
-    const char* value = getenv(variable);
-    std::string path = value != NULL ? value : "";
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-    }
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
-}
-
 namespace {
 
 bool Query(HKEY root, const char* key, const char* value, void* data, DWORD size) {

@@ -6,8 +6,7 @@
 
 #include <string>
 
-// A Unix path from the environment, as a Windows program under Wine names it (drive Z:).
-std::string WindowsPathFromEnvironment(const char* variable);
+#include "test_env.h"
 
 bool ReadString(HKEY root, const char* key, const char* value, std::string* text);
 bool ReadDword(HKEY root, const char* key, const char* value, DWORD* number);

@@ -2,9 +2,7 @@
 
 #include <cstdlib>
 
-namespace {
-
-std::string FromEnvironment(const char* variable) {
+std::string WindowsPathFromEnvironment(const char* variable) {
     const char* value = getenv(variable);
     std::string path = value != NULL ? value : "";
     if (!path.empty() && path[0] == '/') {
@@ -15,6 +13,14 @@ std::string FromEnvironment(const char* variable) {
             c = '\\';
         }
     }
+    return path;
+}
+
+namespace {
+
+// A folder from the environment, with its trailing backslash.
+std::string FromEnvironment(const char* variable) {
+    std::string path = WindowsPathFromEnvironment(variable);
     if (!path.empty() && path.back() != '\\') {
         path += '\\';
     }

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// A Unix path from the environment in the form a Windows program uses (Z:\...), without a
+// trailing backslash added.
+std::string WindowsPathFromEnvironment(const char* variable);
 std::string BinPath(const char* name);       // built programs: qmwizard.exe, template.scr...
 std::string GeneratedPath(const char* name); // generated inputs: default.swf, payload.scr...
 std::string SourcePath(const char* relative);
