@@ -10,28 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 runs=${1:-3}
-work=$(mktemp -d)
-xvfb_pid=""
-cleanup() {
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ -d build/wine/template ]; then
-  cp -a build/wine/template "$WINEPREFIX"
-else
-  wineboot -i >/dev/null 2>&1
-fi
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$work/display")"
-
-wine reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\qmwizard.exe' \
-  /v Path /d "Z:$(echo "$root/build/bin" | tr / '\\')" /f /reg:32 >/dev/null 2>&1
+source scripts/lib/wine-session.sh
 mkdir -p "$WINEPREFIX/drive_c/bench"
 
 measure() { # mode size -> "ms peak"

@@ -6,32 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=$root/docs/images
-work=$(mktemp -d)
-xvfb_pid=""
-cleanup() {
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/lib/wine-session.sh
 
-winpath() { echo "Z:$1" | tr / '\\'; }
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ -d build/wine/template ]; then
-  cp -a build/wine/template "$WINEPREFIX"
-else
-  wineboot -i >/dev/null 2>&1
-fi
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$work/display")"
-
-# The companion files beside the wizard, named in its App Paths entry (32-bit view).
-wine reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\qmwizard.exe' \
-  /v Path /d "$(winpath "$root/build/bin")" /f /reg:32 >/dev/null 2>&1
 # A project under C:\Movies, as a person would keep one.
 movies=$WINEPREFIX/drive_c/Movies
 mkdir -p "$movies"
