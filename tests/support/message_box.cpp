@@ -1,4 +1,5 @@
 #include "message_box.h"
+#include "window_driver.h"
 
 #include <cstdlib>
 
@@ -26,14 +27,6 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
         return FALSE;
     }
     return TRUE;
-}
-
-std::string ControlText(HWND control) {
-    char text[4096] = {0};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(control, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, &copied);
-    return text;
 }
 
 struct Children {
@@ -170,7 +163,7 @@ bool WaitForMessageBox(DWORD pid, DWORD timeoutMs, MessageBoxInfo* info) {
     EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&children));
     info->window = box;
     info->caption = caption;
-    info->text = ControlText(GetDlgItem(box, 0xFFFF));
+    info->text = WindowText(GetDlgItem(box, 0xFFFF));
     info->buttons = children.buttons;
     info->icon = IdentifyIcon(children.icon);
     info->owner = GetWindow(box, GW_OWNER);

@@ -38,7 +38,7 @@ struct Wizard {
     }
 
     HWND Control(int id) const { return GetDlgItem(PropSheet_GetCurrentPageHwnd(window), id); }
-    std::string Title() const { return Text(Control(IDC_TITLE)); }
+    std::string Title() const { return WindowText(Control(IDC_TITLE)); }
     void Press(int button) {
         PropSheet_PressButton(window, button);
         Pump();
@@ -91,7 +91,7 @@ TEST(SheetTest, ButtonsTitlesAndFontsOfEveryPage) {
         PropSheet_SetCurSel(wizard.window, NULL, i);
         Pump();
         EXPECT_EQ(pages[i].title, wizard.Title());
-        EXPECT_EQ("Flickwell Wizard", Text(wizard.window)) << i;
+        EXPECT_EQ("Flickwell Wizard", WindowText(wizard.window)) << i;
         // The sheet's own Back, Next and Finish buttons.
         EXPECT_EQ(pages[i].back, wizard.Enabled(0x3023)) << i;
         EXPECT_EQ(pages[i].next, wizard.Enabled(0x3024)) << i;
@@ -115,26 +115,26 @@ TEST(ScreenSaverPageTest, DroppedMoviesNameTheScreenSaverUntilTheUserDoes) {
     HWND name = wizard.Control(IDC_DISPLAY_NAME);
 
     Drop(movie, "C:\\Movies\\sunset.swf|C:\\Movies\\other.swf");
-    EXPECT_EQ("C:\\Movies\\sunset.swf", Text(movie)) << "only the first dropped item";
-    EXPECT_EQ("Sunset", Text(name));
+    EXPECT_EQ("C:\\Movies\\sunset.swf", WindowText(movie)) << "only the first dropped item";
+    EXPECT_EQ("Sunset", WindowText(name));
     EXPECT_FALSE(wizard.saver.NameEdited());
     Drop(movie, "C:\\Movies\\ocean waves.swf");
-    EXPECT_EQ("Ocean waves", Text(name));
+    EXPECT_EQ("Ocean waves", WindowText(name));
 
     wizard.Type(IDC_DISPLAY_NAME, "My own");
     EXPECT_TRUE(wizard.saver.NameEdited());
     Drop(movie, "C:\\Movies\\rain.swf");
-    EXPECT_EQ("C:\\Movies\\rain.swf", Text(movie));
-    EXPECT_EQ("My own", Text(name));
+    EXPECT_EQ("C:\\Movies\\rain.swf", WindowText(movie));
+    EXPECT_EQ("My own", WindowText(name));
     // Emptying the field does not bring the automatic name back.
     wizard.Type(IDC_DISPLAY_NAME, "");
     Drop(movie, "C:\\Movies\\snow.swf");
-    EXPECT_EQ("", Text(name));
+    EXPECT_EQ("", WindowText(name));
 
     // A path longer than any buffer arrives whole, for Next to refuse.
     const std::string longPath = "C:\\" + std::string(300, 'p') + ".swf";
     Drop(movie, longPath);
-    EXPECT_EQ(longPath, Text(movie));
+    EXPECT_EQ(longPath, WindowText(movie));
 }
 
 TEST(ScreenSaverPageTest, NameFromTheProjectFileIsTheUsers) {
@@ -144,7 +144,7 @@ TEST(ScreenSaverPageTest, NameFromTheProjectFileIsTheUsers) {
     wizard.Press(PSBTN_NEXT);
     EXPECT_TRUE(wizard.saver.NameEdited());
     Drop(wizard.Control(IDC_MOVIE_PATH), "C:\\Movies\\sunset.swf");
-    EXPECT_EQ("Dusk", Text(wizard.Control(IDC_DISPLAY_NAME)));
+    EXPECT_EQ("Dusk", WindowText(wizard.Control(IDC_DISPLAY_NAME)));
 }
 
 TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage) {
@@ -179,7 +179,7 @@ TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage)
     wizard.Type(IDC_DISPLAY_NAME, "Changed");
     wizard.Press(PSBTN_BACK);
     wizard.Press(PSBTN_NEXT);
-    EXPECT_EQ("Changed", Text(wizard.Control(IDC_DISPLAY_NAME)));
+    EXPECT_EQ("Changed", WindowText(wizard.Control(IDC_DISPLAY_NAME)));
     EXPECT_EQ(name, settings.Get("DisplayName"));
     wizard.Press(PSBTN_NEXT);
     EXPECT_EQ("Changed", settings.Get("DisplayName"));

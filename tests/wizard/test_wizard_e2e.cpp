@@ -63,7 +63,7 @@ class WizardProcess {
         return reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
     }
     HWND Control(int id) const { return GetDlgItem(Page(), id); }
-    std::string Field(int id) const { return Text(Control(id)); }
+    std::string Field(int id) const { return WindowText(Control(id)); }
     std::string Title() const { return Field(IDC_TITLE); }
     void SetField(int id, const std::string& text) {
         SendMessageA(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -151,7 +151,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
                                                  : GetDlgItem(dialog, edt1);
         return name != NULL;
     }));
-    EXPECT_EQ("Sunset", Text(name));
+    EXPECT_EQ("Sunset", WindowText(name));
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>((dir + "Sunset").c_str()));
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(WaitFor([&] { return wizard.Field(IDC_INSTALLER_PATH) == installer; }));

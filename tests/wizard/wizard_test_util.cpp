@@ -9,14 +9,6 @@ std::string Scratch() {
     return MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
-std::string Text(HWND window) {
-    char text[1024] = {0};
-    DWORD_PTR done = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 5000, &done);
-    return text;
-}
-
 void SetAppPath(const char* folder, HKEY root) {
     const char key[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
     HKEY opened = NULL;

@@ -2,6 +2,8 @@
 // movies of a given size and signature, and what built files hold.
 #pragma once
 
+#include "window_driver.h"
+
 #include <windows.h>
 
 #include <string>
@@ -15,8 +17,6 @@ std::string InstallCompanions(const std::string& folder);
 
 // A fresh folder named after the running test, with its trailing backslash.
 std::string Scratch();
-// A window's text, also of a window of another process.
-std::string Text(HWND window);
 
 // A movie file whose first bytes are `signature` and whose size is `size`.
 std::string WriteMovie(const std::string& path, const char* signature, size_t size);
