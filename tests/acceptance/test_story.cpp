@@ -1,8 +1,8 @@
 // The whole story with the real programs, in one fresh system: the toolkit is installed
 // with its own installer; a person makes a screen saver with the wizard; an end user runs
 // the installer it made; the system starts the screen saver from its setting and it plays
-// until the mouse moves; the end user uninstalls it from the list of programs; finally
-// the toolkit is uninstalled. After each step the system is checked as it now stands.
+// until the mouse moves; the end user uninstalls it from the list of programs. After each
+// step the system is checked as it now stands. (The toolkit's own uninstall has its tests.)
 #include "acceptance_helpers.h"
 #include "message_box.h"
 #include "player/player_control.h"
@@ -13,7 +13,6 @@
 
 #include <shlobj.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,28 +20,18 @@ namespace {
 
 const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe";
 const char kUninstallList[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kToolkitEntry[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tovik Flickwell";
 const char kDesktop[] = "Control Panel\\Desktop";
 const char kProductKey[] = "SOFTWARE\\Tovik\\Flickwell";
-const char kFlashClsidKey[] = "ShockwaveFlash.ShockwaveFlash\\CLSID";
-const char kPlayerClsid[] = "{F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}";
 // What was the screen saver before this story; the uninstall must bring it back.
 const char kPreviousSaver[] = "C:\\windows\\system32\\scrnsave.scr";
 const char kName[] = "Ocean Waves";
-// The default movie's background colour.
-const COLORREF kMovieBackground = RGB(0x1E, 0x4A, 0x7A);
+const DWORD kMovieBackground = 0x1E4A7A; // the default movie's, as 0xRRGGBB
 
 // Wizard resources, as a person sees them: dialogs and their fields.
 const int kWizNext = 0x3024, kWizFinish = 0x3025;
 const int kMoviePathField = 1004, kDisplayNameField = 1000, kBrowseMovie = 1005;
 const int kInstallerPathField = 1008, kProjectPathField = 1011, kPreviewButton = 1021;
 const int kOpenFileName = 1148; // the file name box of the system's Open dialog
-
-std::string LongPath(const std::string& path) {
-    char full[MAX_PATH] = {0};
-    return GetLongPathNameA(path.c_str(), full, MAX_PATH) != 0 ? full : path;
-}
 
 bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -55,25 +44,20 @@ bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
     return true;
 }
 
+// A started program, ended if a failed step leaves it running.
 struct Process {
-    PROCESS_INFORMATION info;
+    PROCESS_INFORMATION info = {};
     bool started;
 
-    explicit Process(const std::string& commandLine) : started(false) {
-        ZeroMemory(&info, sizeof(info));
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof(startup));
+    explicit Process(std::string commandLine) {
+        STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
-        std::vector<char> line(commandLine.begin(), commandLine.end());
-        line.push_back('\0');
-        started = CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+        started = CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
                                  &info) != FALSE;
     }
     ~Process() {
         if (started) {
-            if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) {
-                TerminateProcess(info.hProcess, 1);
-            }
+            TerminateProcess(info.hProcess, 1); // fails harmlessly once it has ended
             CloseHandle(info.hThread);
             CloseHandle(info.hProcess);
         }
@@ -95,104 +79,38 @@ void Answer(DWORD pid, const char* caption, const char* text, BoxIcon icon, int 
     }
 }
 
-// The screen as it is now, one 0x00RRGGBB value per pixel.
-std::vector<DWORD> CaptureScreen(int* width, int* height) {
-    *width = GetSystemMetrics(SM_CXSCREEN);
-    *height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = *width;
-    info.bmiHeader.biHeight = -*height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+// The share of the screen, as it shows now, in colour `rgb`.
+double ScreenShareOf(DWORD rgb) {
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    const size_t count = static_cast<size_t>(width) * height;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
     void* bits = NULL;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, *width, *height, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     GdiFlush();
-    const DWORD* pixels = static_cast<const DWORD*>(bits);
-    std::vector<DWORD> result(pixels, pixels + static_cast<size_t>(*width) * *height);
+    size_t matching = 0;
+    for (size_t i = 0; i < count; ++i) {
+        matching += (static_cast<const DWORD*>(bits)[i] & 0xFFFFFF) == rgb;
+    }
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
-    return result;
-}
-
-// Keeps the screenshot as a BMP file for a person to look at after the run.
-void SaveScreenshot(const std::vector<DWORD>& pixels, int width, int height,
-                    const std::string& path) {
-    BITMAPINFOHEADER header;
-    ZeroMemory(&header, sizeof(header));
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    BITMAPFILEHEADER file;
-    ZeroMemory(&file, sizeof(file));
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size() * 4);
-    std::vector<unsigned char> bytes(reinterpret_cast<const unsigned char*>(&file),
-                                     reinterpret_cast<const unsigned char*>(&file) + sizeof(file));
-    bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(&header),
-                 reinterpret_cast<const unsigned char*>(&header) + sizeof(header));
-    bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(pixels.data()),
-                 reinterpret_cast<const unsigned char*>(pixels.data() + pixels.size()));
-    WriteFileBytes(path, bytes);
-}
-
-double ShareOfColour(const std::vector<DWORD>& pixels, COLORREF colour) {
-    const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-    size_t matching = 0;
-    for (DWORD p : pixels) {
-        matching += (p & 0xFFFFFF) == wanted;
-    }
-    return pixels.empty() ? 0.0 : static_cast<double>(matching) / pixels.size();
+    return static_cast<double>(matching) / count;
 }
 
 class Story : public ::testing::Test {
   protected:
-    // The toolkit's installer, run silently as an administrator would.
+    // The toolkit's installer, run silently as an administrator would; the wizard is then
+    // found as the shell finds it. What the install leaves has its own tests.
     void InstallToolkit() {
         ASSERT_TRUE(KeepShortcutsInsideWine());
         const std::string setup = WindowsPathFromEnvironment("FLICKWELL_TOOLKIT_INSTALLER");
-        ASSERT_TRUE(FileExistsAt(setup)) << setup;
-        ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S", 120000));
-
-        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "Path", &folder_));
-        std::string program;
-        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "", &program));
-        EXPECT_EQ(folder_ + "\\qmwizard.exe", program);
-        wizard_ = program;
-        // Its own folder, apart from the one the screen savers' uninstallers use.
-        char programFiles[MAX_PATH] = {0};
-        SHGetFolderPathA(NULL, CSIDL_PROGRAM_FILES, NULL, 0, programFiles);
-        EXPECT_EQ(std::string(programFiles) + "\\Tovik Flickwell", folder_);
-        for (const char* file : {"qmwizard.exe", "qmbuild.exe", "template.scr", "setup.ex_"}) {
-            std::vector<unsigned char> built, installed;
-            ASSERT_TRUE(ReadFileBytes(BinPath(file), &built));
-            ASSERT_TRUE(ReadFileBytes(folder_ + "\\" + file, &installed)) << file;
-            EXPECT_TRUE(built == installed) << file;
-        }
-        char menu[MAX_PATH] = {0};
-        SHGetFolderPathA(NULL, CSIDL_COMMON_PROGRAMS, NULL, 0, menu);
-        shortcut_ = std::string(menu) + "\\Tovik Flickwell\\Flickwell Wizard.lnk";
-        EXPECT_TRUE(FileExistsAt(shortcut_)) << shortcut_;
-
-        // No Flash control here, so ours takes its ProgID, and the installer says it did.
-        std::string clsid;
-        ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, kFlashClsidKey, "", &clsid));
-        EXPECT_EQ(0, lstrcmpiA(kPlayerClsid, clsid.c_str())) << clsid;
-        DWORD registered = 0;
-        EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, kToolkitEntry, "PlayerRegistered", &registered));
-        EXPECT_EQ(1u, registered);
+        ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S", 120000)) << setup;
+        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "", &wizard_));
     }
 
     // A person makes the screen saver: picks the movie through Browse, keeps the name
@@ -240,15 +158,8 @@ class Story : public ::testing::Test {
         ASSERT_TRUE(ClickButton(sheet, kWizFinish));
         EXPECT_NE(STILL_ACTIVE, WaitForExit(wizard.info.hProcess, 10000));
 
-        ASSERT_TRUE(FileExistsAt(installer_));
-        char value[MAX_PATH] = {0};
-        GetPrivateProfileStringA("Parameters", "DisplayName", "", value, MAX_PATH,
-                                 project_.c_str());
-        EXPECT_STREQ(kName, value);
-        GetPrivateProfileStringA("Parameters", "DestinationPath", "", value, MAX_PATH,
-                                 project_.c_str());
-        EXPECT_EQ(installer_, value);
-        EXPECT_TRUE(FileExistsAt(TempDir() + "preview.scr"));
+        EXPECT_TRUE(FileExistsAt(installer_));
+        EXPECT_TRUE(FileExistsAt(project_));
     }
 
     // The end user runs the installer the wizard made.
@@ -261,56 +172,31 @@ class Story : public ::testing::Test {
                                        IDOK));
         ASSERT_EQ(0u, WaitForExit(setup.info.hProcess, 30000));
 
-        // The entry in the list of programs names the package's own stem.
-        HKEY list = NULL;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallList, 0, KEY_READ, &list));
-        char entry[256];
-        for (DWORD i = 0; stem_.empty(); ++i) {
-            DWORD length = sizeof(entry);
-            if (RegEnumKeyExA(list, i, entry, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) {
-                break;
-            }
-            std::string name;
-            if (ReadString(list, entry, "DisplayName", &name) && name == kName) {
-                stem_ = entry;
-            }
-        }
-        RegCloseKey(list);
-        ASSERT_EQ(8u, stem_.size()) << "no uninstall entry named " << kName;
-        EXPECT_EQ("qmv", stem_.substr(0, 3));
-        entryKey_ = std::string(kUninstallList) + "\\" + stem_;
-        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, entryKey_.c_str(), "UninstallString",
-                               &uninstallCommand_));
-
-        // The screen saver is current, as a file holding exactly what the installer carried.
+        // The screen saver is current; its file name is the package's stem, which also names
+        // its entry in the list of programs. Whether it holds the movie shows when it plays.
         std::string current;
         ASSERT_TRUE(ReadString(HKEY_CURRENT_USER, kDesktop, "SCRNSAVE.EXE", &current));
-        saverPath_ = LongPath(current);
-        EXPECT_EQ(stem_ + ".scr", saverPath_.substr(saverPath_.find_last_of('\\') + 1));
-        std::vector<unsigned char> installed;
-        ASSERT_TRUE(ReadFileBytes(saverPath_, &installed)) << saverPath_;
-        HMODULE package = LoadLibraryExA(installer_.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_TRUE(package != NULL);
-        HRSRC found = FindResourceA(package, MAKEINTRESOURCEA(101), "SCR");
-        ASSERT_TRUE(found != NULL);
-        const unsigned char* carried =
-            static_cast<const unsigned char*>(LockResource(LoadResource(package, found)));
-        EXPECT_TRUE(std::vector<unsigned char>(carried, carried + SizeofResource(package, found)) ==
-                    installed);
-        FreeLibrary(package);
-
-        std::string previous;
+        char full[MAX_PATH] = {0};
+        ASSERT_NE(0u, GetLongPathNameA(current.c_str(), full, MAX_PATH)) << current;
+        saverPath_ = full;
+        stem_ = saverPath_.substr(saverPath_.find_last_of('\\') + 1);
+        ASSERT_EQ(12u, stem_.size()) << saverPath_;
+        EXPECT_EQ("qmv", stem_.substr(0, 3));
+        EXPECT_EQ(".scr", stem_.substr(8));
+        stem_.resize(8);
+        entryKey_ = std::string(kUninstallList) + "\\" + stem_;
+        std::string name, previous;
+        EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, entryKey_.c_str(), "DisplayName", &name));
+        EXPECT_EQ(kName, name);
+        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, entryKey_.c_str(), "UninstallString",
+                               &uninstallCommand_));
         ASSERT_TRUE(ReadString(HKEY_CURRENT_USER, kProductKey, stem_.c_str(), &previous));
         EXPECT_EQ(kPreviousSaver, previous);
 
         char programFiles[MAX_PATH] = {0};
         SHGetFolderPathA(NULL, CSIDL_PROGRAM_FILES, NULL, 0, programFiles);
         uninstaller_ = std::string(programFiles) + "\\Tovik\\Flickwell\\UN" + stem_ + ".exe";
-        std::vector<unsigned char> package_bytes, uninstaller_bytes;
-        ASSERT_TRUE(ReadFileBytes(installer_, &package_bytes));
-        ASSERT_TRUE(ReadFileBytes(uninstaller_, &uninstaller_bytes)) << uninstaller_;
-        EXPECT_TRUE(package_bytes == uninstaller_bytes);
+        EXPECT_TRUE(FileExistsAt(uninstaller_)) << uninstaller_;
     }
 
     // The system starts the screen saver from its setting, it plays, and a mouse move
@@ -329,41 +215,23 @@ class Story : public ::testing::Test {
         const std::string moviePath = url.substr(7);
         EXPECT_EQ(0, lstrcmpiA(TempDir().c_str(), moviePath.substr(0, TempDir().size()).c_str()))
             << moviePath;
-        std::vector<unsigned char> playing;
-        ASSERT_TRUE(ReadFileBytes(moviePath, &playing)) << moviePath;
-        EXPECT_TRUE(playing == movie_);
+        std::vector<unsigned char> copy;
+        ASSERT_TRUE(ReadFileBytes(moviePath, &copy)) << moviePath;
+        EXPECT_TRUE(copy == movie_);
 
-        // Play was reached: the frame clock runs, loops, and its frames move on.
+        // Play was reached, and the movie fills the screen with its background colour.
         const UINT query = RegisterWindowMessageW(kPlayerQueryMessage);
-        auto ask = [&](int what) {
-            DWORD_PTR answer = 0;
-            SendMessageTimeoutW(player, query, what, 0, SMTO_ABORTIFHUNG, 5000, &answer);
-            return static_cast<DWORD>(answer);
-        };
-        EXPECT_EQ(1u, ask(kQueryPlaying));
-        EXPECT_EQ(1u, ask(kQueryLoop));
-        EXPECT_EQ(0x1E4A7Au, ask(kQueryBackground));
-        ASSERT_GT(ask(kQueryTotalFrames), 1u);
-        const DWORD first = ask(kQueryFrame);
-        DWORD later = first;
-        for (int i = 0; i < 40 && later == first; ++i) {
-            Sleep(50);
-            later = ask(kQueryFrame);
-        }
-        EXPECT_NE(first, later) << "the movie's frames do not advance";
-
-        // The movie fills the screen with its background colour.
-        int width = 0, height = 0;
-        std::vector<DWORD> screen;
+        DWORD_PTR playing = 0;
+        SendMessageTimeoutW(player, query, kQueryPlaying, 0, SMTO_ABORTIFHUNG, 5000, &playing);
+        EXPECT_EQ(1u, playing);
         double share = 0;
         for (int i = 0; i < 50 && share < 0.95; ++i) {
             Sleep(100);
-            screen = CaptureScreen(&width, &height);
-            share = ShareOfColour(screen, kMovieBackground);
+            share = ScreenShareOf(kMovieBackground);
         }
-        SaveScreenshot(screen, width, height, OutputPath("saver-playing.bmp"));
         EXPECT_GE(share, 0.95) << "share of the screen in the movie's background colour";
 
+        const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
         const POINT moves[] = {{width / 2, height / 2},
                                {width / 2 + 40, height / 2 + 30},
                                {width / 2 + 120, height / 2 + 90}};
@@ -399,27 +267,7 @@ class Story : public ::testing::Test {
         EXPECT_TRUE(FileExistsAt(project_));
     }
 
-    // The toolkit's own uninstaller, silent, as its quiet uninstall command says.
-    void UninstallToolkit() {
-        std::string quiet;
-        ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kToolkitEntry, "QuietUninstallString", &quiet));
-        EXPECT_EQ("\"" + folder_ + "\\uninstall.exe\" /S", quiet);
-        ASSERT_EQ(0u, RunAndWait(quiet, 60000));
-        // It runs on from a copy of itself; its entry in the list of programs goes last.
-        const DWORD start = GetTickCount();
-        while (KeyExists(HKEY_LOCAL_MACHINE, kToolkitEntry) && GetTickCount() - start < 30000) {
-            Sleep(100);
-        }
-        EXPECT_FALSE(FileExistsAt(folder_)) << folder_;
-        EXPECT_FALSE(FileExistsAt(shortcut_));
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPaths));
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kToolkitEntry));
-        std::string clsid;
-        EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, kFlashClsidKey, "", &clsid)) << clsid;
-    }
-
-    std::string folder_, wizard_, shortcut_;
-    std::string work_, installer_, project_;
+    std::string wizard_, work_, installer_, project_;
     std::vector<unsigned char> movie_;
     std::string stem_, entryKey_, uninstallCommand_, saverPath_, uninstaller_;
 };
@@ -430,7 +278,6 @@ TEST_F(Story, FromToolkitInstallToPlayingScreenSaverAndBack) {
     ASSERT_NO_FATAL_FAILURE(RunInstaller());
     ASSERT_NO_FATAL_FAILURE(PlayAndCloseSaver());
     ASSERT_NO_FATAL_FAILURE(UninstallScreenSaver());
-    ASSERT_NO_FATAL_FAILURE(UninstallToolkit());
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <shlobj.h>
+
 #include <string>
 #include <vector>
 
@@ -76,28 +77,40 @@ TEST_F(ToolkitInstaller, LeavesAnInstalledFlashControlAlone) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\ShockwaveFlash.ShockwaveFlash");
 }
 
+// Installed twice over, with a file of the person's in its folder: one uninstall takes
+// away all it wrote, and only that.
 TEST_F(ToolkitInstaller, InstalledTwiceUninstallsOnceCompletely) {
     ASSERT_NO_FATAL_FAILURE(Install());
     ASSERT_NO_FATAL_FAILURE(Install());
-    std::string clsid;
+    char place[MAX_PATH] = {0};
+    SHGetFolderPathA(NULL, CSIDL_PROGRAM_FILES, NULL, 0, place);
+    EXPECT_EQ(std::string(place) + "\\Tovik Flickwell", folder_);
+    std::string wizard, clsid;
+    ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "", &wizard));
+    EXPECT_EQ(folder_ + "\\qmwizard.exe", wizard);
+    const char* const files[] = {"qmwizard.exe", "qmbuild.exe", "template.scr", "setup.ex_",
+                                 "FlickwellPlayer.dll"};
+    for (const char* file : files) {
+        std::vector<unsigned char> built, installed;
+        ASSERT_TRUE(ReadFileBytes(BinPath(file), &built)) << file;
+        ASSERT_TRUE(ReadFileBytes(folder_ + "\\" + file, &installed)) << file;
+        EXPECT_TRUE(built == installed) << file;
+    }
+    SHGetFolderPathA(NULL, CSIDL_COMMON_PROGRAMS, NULL, 0, place);
+    const std::string shortcut = std::string(place) + "\\Tovik Flickwell\\Flickwell Wizard.lnk";
+    EXPECT_TRUE(FileExistsAt(shortcut)) << shortcut;
     ASSERT_TRUE(ReadString(HKEY_CLASSES_ROOT, "ShockwaveFlash.ShockwaveFlash\\CLSID", "", &clsid));
     EXPECT_EQ(0, lstrcmpiA(kPlayerClsid, clsid.c_str())) << clsid;
     EXPECT_TRUE(PlayerRegisteredByUs());
+    const std::string mine = folder_ + "\\my notes.txt";
+    ASSERT_TRUE(WriteFileBytes(mine, std::vector<unsigned char>{'h', 'i'}));
 
     ASSERT_NO_FATAL_FAILURE(Uninstall());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ShockwaveFlash.ShockwaveFlash"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kPlayerClass));
-    EXPECT_FALSE(FileExistsAt(folder_));
-}
-
-TEST_F(ToolkitInstaller, KeepsWhatThePersonPutInItsFolder) {
-    ASSERT_NO_FATAL_FAILURE(Install());
-    const std::string mine = folder_ + "\\my notes.txt";
-    ASSERT_TRUE(WriteFileBytes(mine, std::vector<unsigned char>{'h', 'i'}));
-    ASSERT_NO_FATAL_FAILURE(Uninstall());
+    EXPECT_FALSE(FileExistsAt(shortcut));
     EXPECT_TRUE(FileExistsAt(mine));
-    for (const char* file :
-         {"qmwizard.exe", "qmbuild.exe", "template.scr", "setup.ex_", "FlickwellPlayer.dll"}) {
+    for (const char* file : files) {
         EXPECT_FALSE(FileExistsAt(folder_ + "\\" + file)) << file;
     }
 }
