@@ -1,5 +1,6 @@
-"""The installer qmbuild made, read with python3-pefile: one screen saver under 1033 that
-carries the movie byte for byte and the display name, and the installer's own strings."""
+"""The installer qmbuild made, read with python3-pefile: its strings name a stem and the
+display name, and its one screen saver carries the movie byte for byte and the name, all
+under 1033."""
 
 import os
 import re
@@ -22,37 +23,25 @@ def strings(block):
     return result
 
 
-def slot(path, type_name, name):
-    return [(lang, data) for t, n, lang, data in pe_resources.entries(path)
-            if (t, n) == (type_name, name)]
-
-
 class QmbuildInstaller(unittest.TestCase):
-    def setUp(self):
-        self.installer = os.path.join(OUT, "installer.exe")
-        with open(os.path.join(OUT, "movie.swf"), "rb") as f:
-            self.movie = f.read()
+    def only(self, path, type_name, name):
+        found = [(lang, data) for t, n, lang, data in pe_resources.entries(path)
+                 if (t, n) == (type_name, name)]
+        self.assertEqual([1033], [lang for lang, _ in found], (type_name, name))
+        return found[0][1]
 
-    def test_installer_strings_name_a_stem_and_the_display_name(self):
-        found = slot(self.installer, "6", "1")
-        self.assertEqual([1033], [lang for lang, _ in found])
-        texts = strings(found[0][1])
+    def test_installer_and_its_screen_saver(self):
+        installer = os.path.join(OUT, "installer.exe")
+        texts = strings(self.only(installer, "6", "1"))
         self.assertRegex(texts[1], re.compile(r"^qmv\d{5}$"))
         self.assertEqual("Ocean Waves", texts[2])
-
-    def test_the_nested_screen_saver_carries_movie_and_name(self):
-        found = slot(self.installer, "SCR", "101")
-        self.assertEqual([1033], [lang for lang, _ in found])
         with tempfile.TemporaryDirectory() as tmp:
             saver = os.path.join(tmp, "saver.scr")
             with open(saver, "wb") as f:
-                f.write(found[0][1])
-            movies = slot(saver, "SWF", "202")
-            self.assertEqual([1033], [lang for lang, _ in movies])
-            self.assertEqual(self.movie, movies[0][1])
-            names = slot(saver, "6", "1")
-            self.assertEqual([1033], [lang for lang, _ in names])
-            self.assertEqual("Ocean Waves", strings(names[0][1])[1])
+                f.write(self.only(installer, "SCR", "101"))
+            with open(os.path.join(OUT, "movie.swf"), "rb") as f:
+                self.assertEqual(f.read(), self.only(saver, "SWF", "202"))
+            self.assertEqual("Ocean Waves", strings(self.only(saver, "6", "1"))[1])
 
 
 if __name__ == "__main__":
