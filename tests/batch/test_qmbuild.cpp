@@ -3,6 +3,8 @@
 // leave the destination as it was.
 #include "test_env.h"
 
+#include <shlwapi.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -175,16 +177,11 @@ TEST_F(Qmbuild, FindsCompanionsThroughTheWizardsAppPathsEntry) {
     ExpectNothingBuilt(before, "cannot find the companion files");
     EXPECT_TRUE(Has(before.err, "--companions")) << before.err;
 
-    HKEY key = NULL;
-    ASSERT_EQ(
-        ERROR_SUCCESS,
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe", 0,
-                        NULL, 0, KEY_WRITE, NULL, &key, NULL));
     const std::string folder = BinFolder();
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS,
+              SHSetValueA(HKEY_LOCAL_MACHINE,
+                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmwizard.exe",
+                          "Path", REG_SZ, folder.c_str(), static_cast<DWORD>(folder.size() + 1)));
 
     Result result = RunQmbuild(Quoted(project_));
     EXPECT_EQ(0u, result.code) << result.err;
