@@ -5,31 +5,26 @@ import unittest
 
 import swfreader
 
-PATH = sys.argv.pop(1)
+with open(sys.argv.pop(1), "rb") as f:
+    DATA = f.read()
 
 
 class DefaultMovie(unittest.TestCase):
-    def setUp(self):
-        with open(PATH, "rb") as f:
-            self.data = f.read()
-        self.header, self.tags = swfreader.read(self.data)
-
-    def test_header(self):
-        self.assertEqual("FWS", self.header["signature"])
-        self.assertEqual(5, self.header["version"])
-        self.assertEqual(len(self.data), self.header["length"])
-        self.assertGreater(self.header["frame_rate"], 0)
-
-    def test_tag_stream(self):
-        codes = [code for code, _ in self.tags]
+    def test_header_and_tag_stream(self):
+        header, tags = swfreader.read(DATA)
+        self.assertEqual("FWS", header["signature"])
+        self.assertEqual(5, header["version"])
+        self.assertEqual(len(DATA), header["length"])
+        self.assertGreater(header["frame_rate"], 0)
+        codes = [code for code, _ in tags]
         self.assertEqual(0, codes[-1], "the stream ends with End")
         self.assertEqual(1, codes.count(0))
-        self.assertEqual(self.header["frame_count"], codes.count(1), "ShowFrame per frame")
+        self.assertEqual(header["frame_count"], codes.count(1), "ShowFrame per frame")
         self.assertIn(9, codes, "a background colour")
         self.assertIn(2, codes, "a shape")
         # The shape is placed once and then moved: later placements carry no character.
-        places = [body for code, body in self.tags if code == 26]
-        self.assertEqual(self.header["frame_count"], len(places))
+        places = [body for code, body in tags if code == 26]
+        self.assertEqual(header["frame_count"], len(places))
         self.assertTrue(places[0][0] & 0x02)
         self.assertTrue(all(p[0] & 0x01 and not p[0] & 0x02 for p in places[1:]))
         self.assertGreater(len(set(places[1:])), 2, "the shape moves")

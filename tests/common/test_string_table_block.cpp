@@ -1,7 +1,4 @@
-#include "common/package_layout.h"
 #include "common/string_table_block.h"
-#include "wizard/resource_updater.h"
-#include "test_env.h"
 
 #include <gtest/gtest.h>
 
@@ -30,32 +27,22 @@ std::vector<unsigned char> Expected(const std::vector<std::string>& asciiEntries
 }
 
 TEST(StringTableBlock, EncodesTheSaverAndInstallerBlocksByteForByte) {
-    StringTableBlock saver;
-    ASSERT_TRUE(saver.Add(1, "Sky", 1252));
-    EXPECT_EQ(38u, saver.Size());
-    EXPECT_EQ(Expected({"", "Sky"}), Bytes(saver));
-
-    StringTableBlock setup;
-    ASSERT_TRUE(setup.Add(1, "qmv12345", 1252));
-    ASSERT_TRUE(setup.Add(2, "Sky", 1252));
-    EXPECT_EQ(54u, setup.Size());
-    EXPECT_EQ(Expected({"", "qmv12345", "Sky"}), Bytes(setup));
-}
-
-TEST(StringTableBlock, SizesFollowTheNameLengthAtBothEnds) {
-    const std::string longest(255, 'n');
-    struct Case {
-        std::string name;
+    // The display name Sky with the stem qmv12345, and the shortest and longest names.
+    const struct Case {
+        std::string name, stem;
         DWORD saverSize, setupSize;
-    } cases[] = {{"A", 34, 50}, {longest, 542, 558}};
+    } cases[] = {{"Sky", "qmv12345", 38, 54},
+                 {"A", "qmv00042", 34, 50},
+                 {std::string(255, 'n'), "qmv00042", 542, 558}};
     for (const Case& c : cases) {
         StringTableBlock saver, setup;
         ASSERT_TRUE(saver.Add(1, c.name.c_str(), 1252));
-        ASSERT_TRUE(setup.Add(1, "qmv00042", 1252));
+        ASSERT_TRUE(setup.Add(1, c.stem.c_str(), 1252));
         ASSERT_TRUE(setup.Add(2, c.name.c_str(), 1252));
         EXPECT_EQ(c.saverSize, saver.Size());
         EXPECT_EQ(c.setupSize, setup.Size());
-        EXPECT_EQ(Expected({"", "qmv00042", c.name}), Bytes(setup));
+        EXPECT_EQ(Expected({"", c.name}), Bytes(saver));
+        EXPECT_EQ(Expected({"", c.stem, c.name}), Bytes(setup));
     }
 }
 
@@ -98,50 +85,6 @@ TEST(StringTableBlock, ThreadCodePageRule) {
     EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, "0", 1252));
     EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, NULL, 1252));
     EXPECT_EQ(1252u, StringTableBlock::ThreadCodePageFor(win98, "", 1252));
-}
-
-// A block written into a copy of a real stub reads back through the system's loader.
-std::string LoadString(HMODULE module, UINT id) {
-    char text[MAX_PATH] = {0};
-    LoadStringA(module, id, text, MAX_PATH);
-    return text;
-}
-
-TEST(StringTableBlock, StubsReadTheirTextsBackThroughLoadString) {
-    const std::string dir = MakeScratchDir("blocks");
-    const std::string saver = dir + "saver.scr", setup = dir + "setup.exe";
-    ASSERT_TRUE(CopyFileA(BinPath("template.scr").c_str(), saver.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(BinPath("setup.ex_").c_str(), setup.c_str(), FALSE));
-
-    StringTableBlock saverBlock, setupBlock;
-    ASSERT_TRUE(saverBlock.Add(1, "Sky", CP_ACP));
-    ASSERT_TRUE(setupBlock.Add(1, "qmv12345", CP_ACP));
-    ASSERT_TRUE(setupBlock.Add(2, "Sky", CP_ACP));
-    for (auto [path, block] :
-         {std::make_pair(saver, &saverBlock), std::make_pair(setup, &setupBlock)}) {
-        ResourceUpdater updater;
-        ASSERT_TRUE(updater.Begin(path.c_str(), false));
-        ASSERT_TRUE(updater.Update(RT_STRING, MAKEINTRESOURCEA(package::kStringBlock),
-                                   block->Data(), block->Size()));
-        ASSERT_TRUE(updater.End(false));
-    }
-
-    HMODULE s = LoadLibraryExA(saver.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(s != NULL);
-    EXPECT_EQ("Sky", LoadString(s, 1));
-    EXPECT_EQ("", LoadString(s, 0));
-    EXPECT_EQ("", LoadString(s, 3));
-    // Block 9 (the runtime's own messages) is not touched by rewriting block 1.
-    EXPECT_EQ("Internal Shockwave Flash error.", LoadString(s, 134));
-    FreeLibrary(s);
-
-    HMODULE i = LoadLibraryExA(setup.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(i != NULL);
-    EXPECT_EQ("qmv12345", LoadString(i, 1));
-    EXPECT_EQ("Sky", LoadString(i, 2));
-    EXPECT_EQ("", LoadString(i, 3));
-    EXPECT_EQ("Installation completed successfully.", LoadString(i, 45));
-    FreeLibrary(i);
 }
 
 } // namespace

@@ -50,17 +50,13 @@ void UnregisterFlashStandIn() {
 }
 
 bool RegisterPlayer() {
-    HMODULE player = LoadLibraryA(BinPath("FlickwellPlayer.dll").c_str());
+    Library player(LoadLibraryA(BinPath("FlickwellPlayer.dll").c_str()));
     typedef HRESULT(WINAPI * RegisterProc)();
-    RegisterProc registerServer =
-        player != NULL ? reinterpret_cast<RegisterProc>(
-                             reinterpret_cast<void*>(GetProcAddress(player, "DllRegisterServer")))
-                       : NULL;
-    bool registered = registerServer != NULL && registerServer() == S_OK;
-    if (player != NULL) {
-        FreeLibrary(player);
-    }
-    return registered;
+    RegisterProc registerServer = player.Valid()
+                                      ? reinterpret_cast<RegisterProc>(reinterpret_cast<void*>(
+                                            GetProcAddress(player.Get(), "DllRegisterServer")))
+                                      : NULL;
+    return registerServer != NULL && registerServer() == S_OK;
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {

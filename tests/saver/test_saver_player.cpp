@@ -4,6 +4,7 @@
 #include "message_box.h"
 #include "saver_process.h"
 #include "test_env.h"
+#include "window_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -61,9 +62,18 @@ TEST_F(WithPlayer, FullScreenPlaysAFaithfulCopyFromATemporaryFolderBeyondAscii) 
     SaverProcess saver;
     HWND window = StartFullScreen(&saver);
     ASSERT_TRUE(window != NULL);
+    // A topmost popup over the virtual screen, titled "Screen Saver" for good.
+    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    RECT screen = {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                   y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
     RECT client;
+    GetWindowRect(window, &client);
+    EXPECT_TRUE(EqualRect(&screen, &client));
+    EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_POPUP);
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(SetWindowTextOf(window, "renamed"));
+    EXPECT_EQ("Screen Saver", WindowText(window));
     GetClientRect(window, &client);
-    EXPECT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), client.right);
     // The background covers the screen, corners included.
     EXPECT_TRUE(ShowsMovieAt(client.right / 2, client.bottom / 2));
     EXPECT_TRUE(ShowsMovieAt(0, 0));
@@ -187,6 +197,8 @@ TEST_F(WithPlayer, PreviewPlaysTheMovieInsideTheGivenWindowOnly) {
         Pump(20);
     }
     EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(SetWindowTextOf(window, "renamed"));
+    EXPECT_EQ("Preview", WindowText(window));
     RECT client, control;
     GetClientRect(parent, &client);
     ASSERT_TRUE(ControlOf(window) != NULL);

@@ -4,6 +4,7 @@
 #include "saver_process.h"
 #include "test_control.h"
 #include "test_env.h"
+#include "window_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -111,15 +112,8 @@ TEST(SaverConfigure, ShowsTheAboutBoxEnterGivesTrueEscapeFalse) {
         SCOPED_TRACE(c.args);
         SaverProcess saver;
         ASSERT_TRUE(saver.Start(BinPath("template.scr"), c.args));
-        HWND dialog = saver.WaitForWindow("#32770", NULL);
+        HWND dialog = WaitForTopWindow(saver.Id(), "#32770", "About", kWait);
         ASSERT_TRUE(dialog != NULL);
-        char title[32] = {0};
-        GetWindowTextA(dialog, title, sizeof(title));
-        EXPECT_STREQ("About", title);
-        // The dialog is found as soon as it exists; its controls follow.
-        for (int i = 0; i < 100 && !(IsWindowVisible(dialog) && GetDlgItem(dialog, IDOK)); ++i) {
-            Pump(20);
-        }
         // Other commands leave it open.
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1234, BN_CLICKED), 0);
         Pump(200);
