@@ -65,9 +65,7 @@ class WizardProcess {
     HWND Control(int id) const { return GetDlgItem(Page(), id); }
     std::string Field(int id) const { return WindowText(Control(id)); }
     std::string Title() const { return Field(IDC_TITLE); }
-    void SetField(int id, const std::string& text) {
-        SendMessageA(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    void SetField(int id, const std::string& text) { SetWindowTextOf(Control(id), text); }
     // Posted, as a click is: the wizard may answer with a modal box.
     void Press(int button) { PostMessageA(sheet_, PSM_PRESSBUTTON, button, 0); }
     void Click(int id) { PostMessageA(Page(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
@@ -152,7 +150,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
         return name != NULL;
     }));
     EXPECT_EQ("Sunset", WindowText(name));
-    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>((dir + "Sunset").c_str()));
+    SetWindowTextOf(name, dir + "Sunset");
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(WaitFor([&] { return wizard.Field(IDC_INSTALLER_PATH) == installer; }));
 
