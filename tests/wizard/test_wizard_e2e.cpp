@@ -92,13 +92,7 @@ class WizardProcess {
         Sleep(100);
         return box;
     }
-    DWORD WaitForExit() {
-        DWORD code = 12345;
-        if (WaitForSingleObject(process_.hProcess, kWait) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(process_.hProcess, &code);
-        }
-        return code;
-    }
+    DWORD WaitForExit() { return ::WaitForExit(process_.hProcess, kWait); }
 
   private:
     PROCESS_INFORMATION process_ = {};
@@ -179,7 +173,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
     EXPECT_TRUE(FileExistsAt(installer) && FileExistsAt(project));
 
     wizard.Press(PSBTN_FINISH);
-    EXPECT_LT(0, static_cast<int>(wizard.WaitForExit()));
+    EXPECT_EQ(1u, wizard.WaitForExit()) << "Finish";
 
     // The project named on the command line (anything after the closing quote is dropped),
     // with keys this wizard only carries: they are written back unchanged.
@@ -197,7 +191,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
     EXPECT_EQ(installer, again.Field(IDC_INSTALLER_PATH));
     ASSERT_TRUE(again.Go(PSBTN_NEXT, "Congratulations!"));
     again.Press(PSBTN_FINISH);
-    EXPECT_LT(0, static_cast<int>(again.WaitForExit()));
+    EXPECT_EQ(1u, again.WaitForExit()) << "Finish";
     EXPECT_EQ(text, FileText(project));
     CopyFileA(installer.c_str(), OutputPath("Sunset.exe").c_str(), FALSE);
     CopyFileA(movie.c_str(), OutputPath("sunset.swf").c_str(), FALSE);
