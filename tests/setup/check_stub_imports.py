@@ -15,15 +15,10 @@ LOOKED_UP = {"SetDefaultDllDirectories", "SetDllDirectoryA", "IsWow64Process",
 
 def main(path):
     pe = pefile.PE(path)
-    imported = {(entry.dll.decode().lower(), item.name.decode())
-                for entry in pe.DIRECTORY_ENTRY_IMPORT for item in entry.imports if item.name}
-    bad = sorted(name for _, name in imported if name in LOOKED_UP)
-    dlls = {dll for dll, _ in imported}
-    if bad:
-        print("imported instead of looked up:", ", ".join(bad))
-        return 1
-    print("imports:", ", ".join(sorted(dlls)))
-    return 0
+    bad = sorted(item.name.decode() for entry in pe.DIRECTORY_ENTRY_IMPORT
+                 for item in entry.imports if item.name and item.name.decode() in LOOKED_UP)
+    print("imported instead of looked up:", ", ".join(bad) if bad else "none")
+    return 1 if bad else 0
 
 
 if __name__ == "__main__":

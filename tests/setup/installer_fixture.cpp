@@ -3,6 +3,7 @@
 #include "common/package_layout.h"
 #include "common/string_table_block.h"
 #include "test_env.h"
+#include "window_driver.h"
 #include "wizard/resource_updater.h"
 
 #include <gtest/gtest.h>
@@ -72,9 +73,8 @@ int RunAnswering(const std::string& commandLine, const std::vector<int>& answers
             Sleep(25);
         }
     }
-    DWORD exitCode = 0;
-    if (code == 0 && WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(process.hProcess, &exitCode)) {
+    const DWORD exitCode = code == 0 ? WaitForExit(process.hProcess, 30000) : STILL_ACTIVE;
+    if (exitCode != STILL_ACTIVE) {
         code = static_cast<int>(exitCode);
     } else {
         TerminateProcess(process.hProcess, 1);
@@ -146,4 +146,12 @@ void ExpectBox(const MessageBoxInfo& box, const std::string& caption, const char
     EXPECT_STREQ(BoxIconName(icon), BoxIconName(box.icon)) << text;
     EXPECT_EQ(buttons, box.buttons) << text;
     EXPECT_TRUE(box.owner == NULL) << text;
+}
+
+void ExpectSingleBox(const std::string& commandLine, int exitCode, const std::string& caption,
+                     const char* text, BoxIcon icon) {
+    std::vector<MessageBoxInfo> boxes;
+    EXPECT_EQ(exitCode, RunAnswering(commandLine, {IDOK}, &boxes)) << commandLine;
+    ASSERT_EQ(1u, boxes.size()) << commandLine;
+    ExpectBox(boxes[0], caption, text, icon);
 }

@@ -57,3 +57,7 @@ bool WaitUntilGone(const std::string& path, DWORD timeoutMs = 15000);
 // Checks a box the installer showed: caption, text, icon, buttons, and no owner.
 void ExpectBox(const MessageBoxInfo& box, const std::string& caption, const char* text,
                BoxIcon icon, std::vector<int> buttons = {IDOK});
+// Runs `commandLine`, which must show exactly one such box (answered OK) and end with
+// `exitCode`.
+void ExpectSingleBox(const std::string& commandLine, int exitCode, const std::string& caption,
+                     const char* text, BoxIcon icon);

@@ -30,10 +30,7 @@ TEST(Installer, InstallsTwiceAndUninstallsWithItsRegisteredCommand) {
     const std::string previous = "C:\\windows\\system32\\before.scr";
     ASSERT_TRUE(SetRegText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", previous));
 
-    std::vector<MessageBoxInfo> boxes;
-    ASSERT_EQ(0, RunAnswering(Quoted(installer), {IDOK}, &boxes));
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], name, kInstalled, BoxIcon::Information);
+    ExpectSingleBox(Quoted(installer), 0, name, kInstalled, BoxIcon::Information);
     const std::string installed = SystemFolder() + "\\" + stem + ".scr";
     EXPECT_TRUE(Bytes(installed) == saver);
     // The setting names the file as the system that starts screen savers sees it: under
@@ -54,7 +51,7 @@ TEST(Installer, InstallsTwiceAndUninstallsWithItsRegisteredCommand) {
     EXPECT_EQ(name, Entry(stem, "DisplayName"));
 
     // Declining changes nothing.
-    boxes.clear();
+    std::vector<MessageBoxInfo> boxes;
     ASSERT_EQ(0, RunAnswering(command, {IDNO}, &boxes));
     ASSERT_EQ(1u, boxes.size());
     ExpectBox(boxes[0], name, kConfirm, BoxIcon::Question, {IDYES, IDNO});
@@ -85,14 +82,12 @@ TEST(Installer, DeliveredStubInstallsItsDefaultAndUninstallsToNoSaver) {
     ASSERT_TRUE(CopyFileA(BinPath("setup.ex_").c_str(), stub.c_str(), FALSE));
     SHDeleteValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE");
 
-    std::vector<MessageBoxInfo> boxes;
-    ASSERT_EQ(0, RunAnswering(stub, {IDOK}, &boxes));
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], "Template Screen Saver", kInstalled, BoxIcon::Information);
+    ExpectSingleBox(stub, 0, "Template Screen Saver", kInstalled, BoxIcon::Information);
     EXPECT_TRUE(Bytes(SystemFolder() + "\\ssqmv.scr") == Bytes(GeneratedPath("payload.scr")));
     EXPECT_EQ("", ProductValue("ssqmv")) << "no saver before: stored empty";
     EXPECT_EQ("Template Screen Saver", Entry("ssqmv", "DisplayName"));
 
+    std::vector<MessageBoxInfo> boxes;
     ASSERT_EQ(0, RunAnswering(Entry("ssqmv", "UninstallString"), {IDYES, IDOK}, &boxes));
     EXPECT_EQ("", Desktop());
     EXPECT_FALSE(FileExistsAt(SystemFolder() + "\\ssqmv.scr"));
@@ -147,10 +142,7 @@ void ExpectRefusedWithNothingChanged(const char* stem) {
     std::vector<unsigned char> saver;
     ASSERT_TRUE(BuildInstaller(installer, stem, "Faulty Saver", &saver));
     const std::string before = Desktop();
-    std::vector<MessageBoxInfo> boxes;
-    ASSERT_EQ(-1, RunAnswering(Quoted(installer), {IDOK}, &boxes));
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], "Faulty Saver", kExtractFailed, BoxIcon::Error);
+    ExpectSingleBox(Quoted(installer), -1, "Faulty Saver", kExtractFailed, BoxIcon::Error);
     EXPECT_EQ(before, Desktop());
     EXPECT_EQ("<none>", ProductValue(stem));
     EXPECT_FALSE(FileExistsAt(Uninstaller(stem)));
@@ -195,10 +187,7 @@ TEST(InstallerFaults, UninstallEntryThatCannotBeWrittenStillReportsSuccess) {
     const std::string installer = MakeScratchDir("locked entry") + "setup.exe";
     std::vector<unsigned char> saver;
     ASSERT_TRUE(BuildInstaller(installer, stem, "Locked Entry", &saver));
-    std::vector<MessageBoxInfo> boxes;
-    ASSERT_EQ(0, RunAnswering(Quoted(installer), {IDOK}, &boxes));
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], "Locked Entry", kInstalled, BoxIcon::Information);
+    ExpectSingleBox(Quoted(installer), 0, "Locked Entry", kInstalled, BoxIcon::Information);
     EXPECT_EQ("<none>", Entry(stem, "UninstallString"));
     EXPECT_TRUE(FileExistsAt(SystemFolder() + "\\" + stem + ".scr"));
 }

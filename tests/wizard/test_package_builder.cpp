@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
 
 // A file opened as a running program may hold it: with no sharing unless `share` says.
@@ -227,17 +225,6 @@ TEST(ResourceUpdaterTest, RefusesAMissingFileAndDiscardsAnUpdateLeftOpen) {
     }
     EXPECT_EQ(original, Bytes(target));
     EXPECT_TRUE(Hold(target).Valid()) << "the update's handle is gone";
-}
-
-TEST(TempFileGuardTest, DeletesTheFileWhenLeftByAnException) {
-    const std::string path = Scratch() + "qmv00001.scr";
-    ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(3, 't')));
-    try {
-        TempFileGuard guard(path.c_str());
-        throw std::runtime_error("left");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_FALSE(FileExistsAt(path));
 }
 
 } // namespace

@@ -29,20 +29,15 @@ TEST(ProjectSettingsTest, LoadReadsSixKeysInAnyCaseAndSaveUpdatesTheirLinesInPla
               FileText(file));
 }
 
-TEST(ProjectSettingsTest, QuotedValuesAndLongValues) {
-    const std::string file = Scratch() + "quotes.qmv";
-    ProjectSettings settings;
-    settings.Set("DisplayName", "\"Sky\"");
-    settings.Set("MoviePath", std::string(300, 'm'));
-    ASSERT_TRUE(settings.Save(file.c_str()));
-    ProjectSettings loaded;
-    ASSERT_TRUE(loaded.Load(file.c_str()));
+TEST(ProjectSettingsTest, QuotedLongAndFolderlessValues) {
+    const std::string dir = Scratch(), file = dir + "quotes.qmv";
+    ProjectSettings quoted, loaded;
+    quoted.Set("DisplayName", "\"Sky\"");
+    quoted.Set("MoviePath", std::string(300, 'm'));
+    ASSERT_TRUE(quoted.Save(file.c_str()) && loaded.Load(file.c_str()));
     EXPECT_EQ("Sky", loaded.Get("DisplayName")) << "the profile format drops enclosing quotes";
     EXPECT_EQ(std::string(259, 'm'), loaded.Get("MoviePath"));
-}
 
-TEST(ProjectSettingsTest, FoldersAndNamesWithoutAFolder) {
-    const std::string dir = Scratch();
     // A folder is no project file (a missing one is the end-to-end test's).
     EXPECT_FALSE(ProjectSettings().Load(dir.substr(0, dir.size() - 1).c_str()));
     // A name without a folder means the current folder, not the Windows folder.

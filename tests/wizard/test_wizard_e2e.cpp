@@ -65,9 +65,7 @@ class WizardProcess {
     HWND Control(int id) const { return GetDlgItem(Page(), id); }
     std::string Field(int id) const { return WindowText(Control(id)); }
     std::string Title() const { return Field(IDC_TITLE); }
-    void SetField(int id, const std::string& text) {
-        SendMessageA(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    void SetField(int id, const std::string& text) { SetWindowTextOf(Control(id), text); }
     // Posted, as a click is: the wizard may answer with a modal box.
     void Press(int button) { PostMessageA(sheet_, PSM_PRESSBUTTON, button, 0); }
     void Click(int id) { PostMessageA(Page(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
@@ -94,13 +92,7 @@ class WizardProcess {
         Sleep(100);
         return box;
     }
-    DWORD WaitForExit() {
-        DWORD code = 12345;
-        if (WaitForSingleObject(process_.hProcess, kWait) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(process_.hProcess, &code);
-        }
-        return code;
-    }
+    DWORD WaitForExit() { return ::WaitForExit(process_.hProcess, kWait); }
 
   private:
     PROCESS_INFORMATION process_ = {};
@@ -152,7 +144,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
         return name != NULL;
     }));
     EXPECT_EQ("Sunset", WindowText(name));
-    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>((dir + "Sunset").c_str()));
+    SetWindowTextOf(name, dir + "Sunset");
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(WaitFor([&] { return wizard.Field(IDC_INSTALLER_PATH) == installer; }));
 
@@ -181,7 +173,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
     EXPECT_TRUE(FileExistsAt(installer) && FileExistsAt(project));
 
     wizard.Press(PSBTN_FINISH);
-    EXPECT_LT(0, static_cast<int>(wizard.WaitForExit()));
+    EXPECT_EQ(1u, wizard.WaitForExit()) << "Finish";
 
     // The project named on the command line (anything after the closing quote is dropped),
     // with keys this wizard only carries: they are written back unchanged.
@@ -199,7 +191,7 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
     EXPECT_EQ(installer, again.Field(IDC_INSTALLER_PATH));
     ASSERT_TRUE(again.Go(PSBTN_NEXT, "Congratulations!"));
     again.Press(PSBTN_FINISH);
-    EXPECT_LT(0, static_cast<int>(again.WaitForExit()));
+    EXPECT_EQ(1u, again.WaitForExit()) << "Finish";
     EXPECT_EQ(text, FileText(project));
     CopyFileA(installer.c_str(), OutputPath("Sunset.exe").c_str(), FALSE);
     CopyFileA(movie.c_str(), OutputPath("sunset.swf").c_str(), FALSE);
