@@ -31,6 +31,18 @@ def entries(path):
     return result
 
 
+def string_block(block):
+    """The 16 texts of a string-table block; raises ValueError when bytes follow them."""
+    texts, at = [], 0
+    for _ in range(16):
+        count = int.from_bytes(block[at:at + 2], "little")
+        texts.append(block[at + 2:at + 2 + 2 * count].decode("utf-16-le"))
+        at += 2 + 2 * count
+    if at != len(block):
+        raise ValueError("%d bytes after the sixteenth entry" % (len(block) - at))
+    return texts
+
+
 def main(argv):
     path = argv[1]
     if len(argv) == 6 and argv[2] == "--extract":

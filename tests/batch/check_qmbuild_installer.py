@@ -13,16 +13,6 @@ import pe_resources
 OUT = sys.argv.pop(1)
 
 
-def strings(block):
-    """The 16 counted UTF-16LE strings of one string-table block."""
-    result, at = [], 0
-    for _ in range(16):
-        count = int.from_bytes(block[at:at + 2], "little")
-        result.append(block[at + 2:at + 2 + 2 * count].decode("utf-16-le"))
-        at += 2 + 2 * count
-    return result
-
-
 class QmbuildInstaller(unittest.TestCase):
     def only(self, path, type_name, name):
         found = [(lang, data) for t, n, lang, data in pe_resources.entries(path)
@@ -32,7 +22,7 @@ class QmbuildInstaller(unittest.TestCase):
 
     def test_installer_and_its_screen_saver(self):
         installer = os.path.join(OUT, "installer.exe")
-        texts = strings(self.only(installer, "6", "1"))
+        texts = pe_resources.string_block(self.only(installer, "6", "1"))
         self.assertRegex(texts[1], re.compile(r"^qmv\d{5}$"))
         self.assertEqual("Ocean Waves", texts[2])
         with tempfile.TemporaryDirectory() as tmp:
@@ -41,7 +31,7 @@ class QmbuildInstaller(unittest.TestCase):
                 f.write(self.only(installer, "SCR", "101"))
             with open(os.path.join(OUT, "movie.swf"), "rb") as f:
                 self.assertEqual(f.read(), self.only(saver, "SWF", "202"))
-            self.assertEqual("Ocean Waves", strings(self.only(saver, "6", "1"))[1])
+            self.assertEqual("Ocean Waves", pe_resources.string_block(self.only(saver, "6", "1"))[1])
 
 
 if __name__ == "__main__":

@@ -27,21 +27,10 @@ def only_1033(found, slot):
     return found[slot][0][1]
 
 
-def strings(block):
-    """The 16 texts of a string-table block, and nothing after them."""
-    texts, at = [], 0
-    for _ in range(16):
-        count = int.from_bytes(block[at:at + 2], "little")
-        texts.append(block[at + 2:at + 2 + 2 * count].decode("utf-16-le"))
-        at += 2 + 2 * count
-    assert at == len(block), "no bytes after the sixteenth entry"
-    return texts
-
-
 class Package(unittest.TestCase):
     def test_installer_and_the_saver_inside(self):
         installer = slots(os.path.join(OUT, INSTALLER))
-        texts = strings(only_1033(installer, ("6", "1")))
+        texts = pe_resources.string_block(only_1033(installer, ("6", "1")))
         self.assertRegex(texts[1], r"^qmv\d{5}$")
         self.assertEqual(["", texts[1], NAME] + [""] * 13, texts)
         with tempfile.NamedTemporaryFile(suffix=".scr", delete=False) as f:
@@ -50,7 +39,7 @@ class Package(unittest.TestCase):
         os.unlink(f.name)
         with open(os.path.join(OUT, MOVIE), "rb") as f:
             self.assertEqual(f.read(), only_1033(saver, ("SWF", "202")))
-        self.assertEqual(["", NAME] + [""] * 14, strings(only_1033(saver, ("6", "1"))))
+        self.assertEqual(["", NAME] + [""] * 14, pe_resources.string_block(only_1033(saver, ("6", "1"))))
 
 
 if __name__ == "__main__":
