@@ -36,7 +36,9 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
     return static_cast<LoadStatus>(status);
 }
 
-bool Player::Loaded() const { return state_->loaded; }
+bool Player::Loaded() const {
+    return state_->loaded;
+}
 
 int32_t Player::StageWidthTwips() const {
     const swf::Rect& r = state_->movie.Header().stage;
@@ -49,22 +51,45 @@ int32_t Player::StageHeightTwips() const {
 }
 
 uint32_t Player::Background() const {
-    if (!state_->loaded || !state_->movie.HasBackground()) return 0;
+    if (!state_->loaded || !state_->movie.HasBackground())
+        return 0;
     const swf::Rgb c = state_->movie.Background();
     return (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
 }
 
-uint16_t Player::FrameRate88() const { return state_->loaded ? state_->movie.Header().frameRate : 0; }
-uint32_t Player::FrameIntervalMs() const { return state_->clock.IntervalMs(); }
-uint32_t Player::CurrentFrame() const { return state_->clock.Frame(); }
-uint32_t Player::FrameCount() const { return state_->loaded ? state_->clock.FrameCount() : 0; }
-bool Player::Playing() const { return state_->clock.Playing(); }
-bool Player::Loop() const { return state_->clock.Loop(); }
-void Player::SetLoop(bool loop) { state_->clock.SetLoop(loop); }
-void Player::Play(uint32_t nowMs) { state_->clock.Play(nowMs); }
-void Player::Stop() { state_->clock.Stop(); }
-void Player::GoTo(uint32_t frame) { state_->clock.GoTo(frame); }
-bool Player::Tick(uint32_t nowMs) { return state_->clock.Tick(nowMs); }
+uint16_t Player::FrameRate88() const {
+    return state_->loaded ? state_->movie.Header().frameRate : 0;
+}
+uint32_t Player::FrameIntervalMs() const {
+    return state_->clock.IntervalMs();
+}
+uint32_t Player::CurrentFrame() const {
+    return state_->clock.Frame();
+}
+uint32_t Player::FrameCount() const {
+    return state_->loaded ? state_->clock.FrameCount() : 0;
+}
+bool Player::Playing() const {
+    return state_->clock.Playing();
+}
+bool Player::Loop() const {
+    return state_->clock.Loop();
+}
+void Player::SetLoop(bool loop) {
+    state_->clock.SetLoop(loop);
+}
+void Player::Play(uint32_t nowMs) {
+    state_->clock.Play(nowMs);
+}
+void Player::Stop() {
+    state_->clock.Stop();
+}
+void Player::GoTo(uint32_t frame) {
+    state_->clock.GoTo(frame);
+}
+bool Player::Tick(uint32_t nowMs) {
+    return state_->clock.Tick(nowMs);
+}
 
 void Player::Draw(const Surface& target, const Box& viewport) {
     const Box box{std::max(viewport.left, 0), std::max(viewport.top, 0),
@@ -76,6 +101,8 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     }
 }
 
-void Player::SetTraceSink(std::function<void(const char*)> sink) { state_->trace = std::move(sink); }
+void Player::SetTraceSink(std::function<void(const char*)> sink) {
+    state_->trace = std::move(sink);
+}
 
 } // namespace engine

@@ -61,7 +61,7 @@ class Player {
     int32_t StageWidthTwips() const;
     int32_t StageHeightTwips() const;
     uint32_t Background() const;
-    uint16_t FrameRate88() const;    // 8.8 fixed point frames per second
+    uint16_t FrameRate88() const;     // 8.8 fixed point frames per second
     uint32_t FrameIntervalMs() const; // at least 1
 
     // The main timeline: 0-based frame, the header's frame count, play state.
