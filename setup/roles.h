@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "setup/command_line.h"
+#include "setup/self_removal.h"
 
 // The two package strings the wizard wrote: string 1 and string 2 of the program.
 struct Package {
@@ -38,12 +39,3 @@ int RunInstall(const Package& package, const InstallTarget& target);
 // Gives 0 when the user declines; a completed uninstall ends the process itself.
 int RunUninstall(const Package& package, const InstallTarget& target, const char* arguments);
 int RunCleanup(const char* arguments);
-
-// Starts a temporary copy of this program that removes this program's file once this
-// process has ended. The copy lies alone in a new folder with an unpredictable name in
-// the temporary folder and is opened for deletion on close, so it goes too. Since no
-// program can remove the folder it runs from, the copy hands the last step to this
-// program's file, then idle and opened for deletion on close likewise: it waits for the
-// copy to end and removes the copy's folder.
-void LaunchSelfRemoval();
-void WaitAndDelete(DWORD processId, const char* path);
