@@ -65,30 +65,17 @@ centre_colour() {
 
 step "Finding how 32-bit programs start here"
 wine32=$FLICKWELL_WINE32
-if "$wine32" --version >/dev/null 2>&1 && ! wine_i386_emulator_entry >/dev/null; then
+qemu=/usr/bin/qemu-i386-static
+existing=""
+if "$wine32" --version >/dev/null 2>&1 && ! existing=$(wine_i386_emulator_entry); then
   echo "natively: $wine32"
   how=native
 else
   how=qemu
-  qemu=/usr/bin/qemu-i386-static
   [ -x "$qemu" ] || fail "32-bit programs cannot start here and $qemu is missing (Debian package qemu-user-static)"
   [ -x "$wine32" ] || fail "$wine32 is missing (Debian package wine32:i386)"
-  if ! existing=$(wine_i386_emulator_entry); then
-    [ "$(id -u)" = 0 ] || fail "registering an i386 binfmt entry needs root"
-    if [ ! -e "$binfmt/register" ]; then
-      mount -t binfmt_misc binfmt_misc "$binfmt" || fail "cannot mount $binfmt"
-      mounted_binfmt=1
-    fi
-    # i386 ELF executables (ELFCLASS32, little endian, e_machine 3); F: the kernel opens
-    # the emulator now, so it is found whatever root the program later runs under.
-    printf '%s' ":$entry:M::"'\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'":"'\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'":$qemu:F" \
-      >"$binfmt/register" || fail "cannot register the binfmt entry"
-    added_entry=1
-    echo "through $qemu: registered $binfmt/$entry (removed at the end)"
-  else
-    echo "through the existing binfmt entry '$existing'"
-  fi
-  "$wine32" --version >/dev/null 2>&1 || fail "$wine32 does not start even through $qemu"
+  [ -n "$existing" ] || [ "$(id -u)" = 0 ] || fail "registering an i386 binfmt entry needs root"
+  echo "through $qemu${existing:+ (the existing binfmt entry '$existing')}"
 fi
 # The helpers run at the width this machine starts quickly; their prefix is 64-bit.
 FLICKWELL_WINE_BITS=$([ "$how" = native ] && echo 32 || echo 64)
@@ -103,6 +90,23 @@ mkdir -p "$work"
 { cmake --preset mingw && cmake --build --preset mingw --target toolkit_installer &&
   cmake --preset "$FLICKWELL_PRESET" && cmake --build --preset "$FLICKWELL_PRESET" --target fwanswer
 } >"$work/build.log" 2>&1 || { tail -n 20 "$work/build.log"; fail "see $work/build.log"; }
+
+# Registered only now, for as short a time as can be: while the entry is there, every
+# 32-bit program on this machine starts through the emulator.
+if [ "$how" = qemu ] && [ -z "$existing" ]; then
+  step "Registering a binfmt entry for i386 programs (removed at the end)"
+  if [ ! -e "$binfmt/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$binfmt" || fail "cannot mount $binfmt"
+    mounted_binfmt=1
+  fi
+  # i386 ELF executables (ELFCLASS32, little endian, e_machine 3); F: the kernel opens
+  # the emulator now, so it is found whatever root the program later runs under.
+  printf '%s' ":$entry:M::"'\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'":"'\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'":$qemu:F" \
+    >"$binfmt/register" || fail "cannot register the binfmt entry"
+  added_entry=1
+  echo "$binfmt/$entry -> $qemu"
+fi
+[ "$how" = native ] || "$wine32" --version >/dev/null 2>&1 || fail "$wine32 does not start even through $qemu"
 
 step "A 64-bit prefix with its 32-bit half (made once, kept in $template)"
 want="$(wine --version) smoke-1"

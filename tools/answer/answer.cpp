@@ -75,12 +75,12 @@ bool ParseButtons(const std::string& list, std::vector<int>* buttons) {
     return true;
 }
 
-// The uninstall command of the entry named `displayName`, from the registry view this
-// 32-bit program sees, which is where 32-bit installers write.
-bool FindUninstallCommand(const std::string& displayName, std::string* command) {
+// The uninstall command of the entry named `displayName` in one registry view.
+bool FindUninstallCommandIn(REGSAM view, const std::string& displayName, std::string* command) {
     const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     HKEY opened = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ | view, &opened) !=
+        ERROR_SUCCESS) {
         return false;
     }
     RegKey list(opened);
@@ -103,6 +103,13 @@ bool FindUninstallCommand(const std::string& displayName, std::string* command) 
         }
     }
     return found;
+}
+
+// Like the system's list of programs, both views: this program's own first, then the
+// 32-bit one (where a 32-bit installer writes when this program is 64-bit).
+bool FindUninstallCommand(const std::string& displayName, std::string* command) {
+    return FindUninstallCommandIn(0, displayName, command) ||
+           FindUninstallCommandIn(KEY_WOW64_32KEY, displayName, command);
 }
 
 // The next box of the program, or false once it has ended without one or time is up.
