@@ -281,14 +281,14 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m, const
     const swf::Rect& b = text.bounds;
     if (text.border) {
         FillRect(b, m, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
-        // A one-pixel black frame drawn inside the box.
-        const double px = 20 / std::max(1e-6, m.Scale() * 20);
-        const int32_t t = static_cast<int32_t>(std::lround(px * 20));
+        // A one-pixel black frame whose right and bottom sides lie just outside the box,
+        // as a hairline through the box's corners lands on pixels.
+        const int32_t t = static_cast<int32_t>(std::lround(1.0 / std::max(1e-6, m.Scale())));
         const Paint black = SolidPaint(swf::Rgba{0, 0, 0, 255}, cx);
-        FillRect(swf::Rect{b.xMin, b.xMax, b.yMin, b.yMin + t}, m, black, canvas);
-        FillRect(swf::Rect{b.xMin, b.xMax, b.yMax - t, b.yMax}, m, black, canvas);
-        FillRect(swf::Rect{b.xMin, b.xMin + t, b.yMin + t, b.yMax - t}, m, black, canvas);
-        FillRect(swf::Rect{b.xMax - t, b.xMax, b.yMin + t, b.yMax - t}, m, black, canvas);
+        FillRect(swf::Rect{b.xMin, b.xMax + t, b.yMin, b.yMin + t}, m, black, canvas);
+        FillRect(swf::Rect{b.xMax, b.xMax + t, b.yMin + t, b.yMax}, m, black, canvas);
+        FillRect(swf::Rect{b.xMin, b.xMax, b.yMax, b.yMax + t}, m, black, canvas);
+        FillRect(swf::Rect{b.xMin, b.xMin + t, b.yMin + t, b.yMax}, m, black, canvas);
     }
     const std::string plain = text.html ? PlainText(text.text) : text.text;
     if (plain.empty()) {
