@@ -185,7 +185,10 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     }
     std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.height, 0);
     Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height, canvas.width, nullptr};
-    DrawCharacter(o, m, cx, layer, nesting);
+    // A filtered object lands half a pixel right and down of where it would without the
+    // filter, as in the reference player, whose filter surfaces start on whole pixels.
+    const Transform placed = o.filters.empty() ? m : Translate(0.5, 0.5) * m;
+    DrawCharacter(o, placed, cx, layer, nesting);
     PixelBox box = ContentBox(layer);
     ApplyFilters(o.filters, scale_, &layer, &box);
     if (!box.Empty()) {
