@@ -72,6 +72,34 @@ std::vector<uint8_t> CleanJpeg(const uint8_t* data, size_t size) {
     return out;
 }
 
+// The JPEG decoder trusts the symbol counts of Huffman tables (DHT segments) and writes
+// past its table when they add up to more than 256; such streams are refused first.
+bool HuffmanTablesFit(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i + 4 <= size; ++i) {
+        if (data[i] != 0xFF || data[i + 1] != 0xC4) {
+            continue;
+        }
+        // Read as the decoder reads: table after table while the segment's length lasts.
+        long remaining = static_cast<long>((size_t(data[i + 2]) << 8) | data[i + 3]) - 2;
+        size_t p = i + 4;
+        while (remaining > 0) {
+            if (p + 17 > size) {
+                return false;
+            }
+            unsigned symbols = 0;
+            for (int k = 1; k <= 16; ++k) {
+                symbols += data[p + k];
+            }
+            if (symbols > 256) {
+                return false;
+            }
+            p += 17 + symbols;
+            remaining -= 17 + static_cast<long>(symbols);
+        }
+    }
+    return true;
+}
+
 bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
     if (size < 4 || size > 0x7FFFFFFF) {
         return false;
@@ -83,7 +111,8 @@ bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
         data = jpeg.data();
         size = jpeg.size();
     }
-    if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &n) || !SizeAllowed(w, h)) {
+    if ((data[0] == 0xFF && !HuffmanTablesFit(data, size)) ||
+        !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &n) || !SizeAllowed(w, h)) {
         return false;
     }
     stbi_uc* px = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &n, 4);
