@@ -16,7 +16,8 @@ render::DeviceGlyphSource Adapt(DeviceGlyphSource source) {
     if (!source) {
         return nullptr;
     }
-    return [source](const char* font, bool bold, bool italic, uint32_t code, render::DeviceGlyph* out) {
+    return [source](const char* font, bool bold, bool italic, uint32_t code,
+                    render::DeviceGlyph* out) {
         DeviceGlyph g;
         if (!source(font, bold, italic, code, &g)) {
             return false;
@@ -74,7 +75,8 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
     State& s = *state_;
     const swf::ReadStatus status = swf::ReadMovie(data, size, &s.movie, kMaxMovieBytes);
     if (s.deviceGlyphs) {
-        s.renderer.SetDeviceGlyphs(Adapt(s.deviceGlyphs), {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+        s.renderer.SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                   {s.deviceMetrics.ascent, s.deviceMetrics.descent});
     }
     s.loaded = status == swf::ReadStatus::Ok;
     if (s.loaded) {
@@ -166,8 +168,8 @@ bool Player::Tick(uint32_t nowMs) {
 
 void Player::Draw(const Surface& target, const Box& viewport) {
     State& s = *state_;
-    const Box box{std::max(viewport.left, 0), std::max(viewport.top, 0), std::min(viewport.right, target.width),
-                  std::min(viewport.bottom, target.height)};
+    const Box box{std::max(viewport.left, 0), std::max(viewport.top, 0),
+                  std::min(viewport.right, target.width), std::min(viewport.bottom, target.height)};
     if (box.right <= box.left || box.bottom <= box.top || target.pixels == nullptr) {
         return;
     }

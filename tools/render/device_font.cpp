@@ -31,7 +31,8 @@ struct Face {
     explicit Face(const char* name) {
         std::ifstream in(std::string(FLICKWELL_DEVICE_FONT_DIR) + "/" + name, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
-        ok = !bytes.empty() && stbtt_InitFont(&info, bytes.data(), stbtt_GetFontOffsetForIndex(bytes.data(), 0));
+        ok = !bytes.empty() &&
+             stbtt_InitFont(&info, bytes.data(), stbtt_GetFontOffsetForIndex(bytes.data(), 0));
     }
 };
 
@@ -48,7 +49,8 @@ bool Glyph(const Face& face, uint32_t code, engine::DeviceGlyph* out) {
     const int n = stbtt_GetGlyphShape(&face.info, index, &v);
     int32_t x = 0, y = 0;
     for (int i = 0; i < n; ++i) {
-        const int32_t nx = static_cast<int32_t>(v[i].x * scale), ny = static_cast<int32_t>(-v[i].y * scale);
+        const int32_t nx = static_cast<int32_t>(v[i].x * scale),
+                      ny = static_cast<int32_t>(-v[i].y * scale);
         if (v[i].type == STBTT_vline || v[i].type == STBTT_vcurve) {
             engine::GlyphEdge e;
             e.x0 = x;

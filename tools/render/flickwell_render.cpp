@@ -26,7 +26,8 @@
 
 namespace {
 
-const char kUsage[] = "usage: flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png\n";
+const char kUsage[] =
+    "usage: flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png\n";
 
 bool Number(const char* text, long low, long high, long* out) {
     char* end = nullptr;
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot open the movie\n", files[0]);
         return 1;
     }
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
     engine::Player player;
     flickwell::InstallDeviceFont(&player);
     const engine::LoadStatus status = player.Load(bytes.data(), bytes.size());
@@ -88,7 +90,8 @@ int main(int argc, char** argv) {
         width = player.StageWidthTwips() / 20;
         height = player.StageHeightTwips() / 20;
         if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
-            std::fprintf(stderr, "%s: a stage of %ldx%ld pixels cannot be drawn\n", files[0], width, height);
+            std::fprintf(stderr, "%s: a stage of %ldx%ld pixels cannot be drawn\n", files[0], width,
+                         height);
             return 1;
         }
     }

@@ -19,7 +19,8 @@ void BoxPass(uint32_t* px, int stride, const PixelBox& box, int radius, bool ver
     const int window = 2 * radius + 1;
     const uint32_t div = static_cast<uint32_t>(window);
     for (int l = 0; l < lines; ++l) {
-        uint32_t* base = vertical ? px + size_t(box.top) * stride + box.left + l : px + size_t(box.top + l) * stride + box.left;
+        uint32_t* base = vertical ? px + size_t(box.top) * stride + box.left + l
+                                  : px + size_t(box.top + l) * stride + box.left;
         const size_t step = vertical ? size_t(stride) : 1;
         for (int i = 0; i < length; ++i) {
             line[i] = base[i * step];
@@ -85,7 +86,8 @@ void Shadow(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
         }
     }
     PixelBox sb{std::max(0, box->left + std::min(dx, 0)), std::max(0, box->top + std::min(dy, 0)),
-                std::min(w, box->right + std::max(dx, 0)), std::min(h, box->bottom + std::max(dy, 0))};
+                std::min(w, box->right + std::max(dx, 0)),
+                std::min(h, box->bottom + std::max(dy, 0))};
     Canvas sc{shadow.data(), nullptr, w, h, w, nullptr};
     Blur(&sc, &sb, f.blurX * scale, f.blurY * scale, f.passes);
     for (int y = sb.top; y < sb.bottom; ++y) {
@@ -124,7 +126,8 @@ void ColorMatrix(const float* m, Canvas* layer, const PixelBox& box) {
             swf::Rgba o;
             uint8_t* out[4] = {&o.r, &o.g, &o.b, &o.a};
             for (int k = 0; k < 4; ++k) {
-                const double v = m[k * 5] * in[0] + m[k * 5 + 1] * in[1] + m[k * 5 + 2] * in[2] + m[k * 5 + 3] * in[3] + m[k * 5 + 4];
+                const double v = m[k * 5] * in[0] + m[k * 5 + 1] * in[1] + m[k * 5 + 2] * in[2] +
+                                 m[k * 5 + 3] * in[3] + m[k * 5 + 4];
                 *out[k] = static_cast<uint8_t>(std::max(0.0, std::min(255.0, v)));
             }
             row[x] = Premultiplied(o);
@@ -164,8 +167,9 @@ uint32_t BlendPixel(swf::BlendMode mode, uint32_t d, uint32_t s) {
     if (mode == swf::BlendMode::Add || mode == swf::BlendMode::Subtract) {
         for (int c = 0; c < 4; ++c) {
             const double sv = ((s >> (c * 8)) & 255) / 255.0, dv = ((d >> (c * 8)) & 255) / 255.0;
-            out[c] = c == 3 ? std::min(1.0, sa + da - sa * da)
-                            : mode == swf::BlendMode::Add ? std::min(1.0, sv + dv) : std::max(0.0, dv - sv);
+            out[c] = c == 3                        ? std::min(1.0, sa + da - sa * da)
+                     : mode == swf::BlendMode::Add ? std::min(1.0, sv + dv)
+                                                   : std::max(0.0, dv - sv);
         }
     } else if (mode == swf::BlendMode::Alpha || mode == swf::BlendMode::Erase) {
         const double keep = mode == swf::BlendMode::Alpha ? sa : 1 - sa;
@@ -213,7 +217,8 @@ PixelBox ContentBox(const Canvas& layer) {
     return b;
 }
 
-void ApplyFilters(const std::vector<swf::Filter>& filters, double scale, Canvas* layer, PixelBox* box) {
+void ApplyFilters(const std::vector<swf::Filter>& filters, double scale, Canvas* layer,
+                  PixelBox* box) {
     for (const swf::Filter& f : filters) {
         if (box->Empty()) {
             return;
@@ -235,12 +240,14 @@ void ApplyFilters(const std::vector<swf::Filter>& filters, double scale, Canvas*
     }
 }
 
-void Composite(const Canvas& layer, const PixelBox& box, swf::BlendMode mode, const Canvas& canvas) {
+void Composite(const Canvas& layer, const PixelBox& box, swf::BlendMode mode,
+               const Canvas& canvas) {
     const bool normal = mode == swf::BlendMode::Normal || mode == swf::BlendMode::Layer;
     for (int y = box.top; y < box.bottom; ++y) {
         const uint32_t* src = layer.pixels + size_t(y) * layer.stride;
         uint32_t* dst = canvas.pixels + size_t(y) * canvas.stride;
-        const uint8_t* mask = canvas.mask != nullptr ? canvas.mask + size_t(y) * canvas.width : nullptr;
+        const uint8_t* mask =
+            canvas.mask != nullptr ? canvas.mask + size_t(y) * canvas.width : nullptr;
         for (int x = box.left; x < box.right; ++x) {
             uint32_t s = src[x];
             if (s == 0) {

@@ -17,7 +17,8 @@ struct PixelBox {
 PixelBox ContentBox(const Canvas& layer);
 
 // Filters in order; sizes scale by `scale` (stage pixels to canvas pixels).
-void ApplyFilters(const std::vector<swf::Filter>& filters, double scale, Canvas* layer, PixelBox* box);
+void ApplyFilters(const std::vector<swf::Filter>& filters, double scale, Canvas* layer,
+                  PixelBox* box);
 
 // Puts a layer onto the canvas with a blend mode, through the canvas's mask if any.
 void Composite(const Canvas& layer, const PixelBox& box, swf::BlendMode mode, const Canvas& canvas);

@@ -52,13 +52,14 @@ void BuildRamp(const swf::Gradient& g, const swf::ColorTransform& cx, std::vecto
             if (g.linearRgb) {
                 auto lin = [](uint8_t v) { return std::pow(v / 255.0, 2.2); };
                 auto mixl = [&](uint8_t x, uint8_t y) {
-                    return Clamp255(int(std::pow(lin(x) + (lin(y) - lin(x)) * f, 1 / 2.2) * 255 + 0.5));
+                    return Clamp255(
+                        int(std::pow(lin(x) + (lin(y) - lin(x)) * f, 1 / 2.2) * 255 + 0.5));
                 };
-                c = {mixl(a.color.r, b.color.r), mixl(a.color.g, b.color.g), mixl(a.color.b, b.color.b),
-                     mix(a.color.a, b.color.a)};
+                c = {mixl(a.color.r, b.color.r), mixl(a.color.g, b.color.g),
+                     mixl(a.color.b, b.color.b), mix(a.color.a, b.color.a)};
             } else {
-                c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
-                     mix(a.color.a, b.color.a)};
+                c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g),
+                     mix(a.color.b, b.color.b), mix(a.color.a, b.color.a)};
             }
         }
         (*ramp)[i] = Premultiplied(c);
@@ -107,7 +108,8 @@ uint32_t SampleBitmap(const Paint& p, double u, double v) {
     v -= 0.5;
     const double fu = std::floor(u), fv = std::floor(v);
     const int x0 = static_cast<int>(fu), y0 = static_cast<int>(fv);
-    const unsigned ax = static_cast<unsigned>((u - fu) * 256), ay = static_cast<unsigned>((v - fv) * 256);
+    const unsigned ax = static_cast<unsigned>((u - fu) * 256),
+                   ay = static_cast<unsigned>((v - fv) * 256);
     const int xa = wrap(x0, w), xb = wrap(x0 + 1, w), ya = wrap(y0, h), yb = wrap(y0 + 1, h);
     const uint32_t* r0 = b.pixels.data() + size_t(ya) * w;
     const uint32_t* r1 = b.pixels.data() + size_t(yb) * w;
@@ -213,7 +215,8 @@ bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf:
             return false;
         }
         // An axis-aligned bitmap drawn at its own size gains nothing from smoothing.
-        if (std::fabs(full.a - 1) < 1e-6 && std::fabs(full.d - 1) < 1e-6 && full.b == 0 && full.c == 0) {
+        if (std::fabs(full.a - 1) < 1e-6 && std::fabs(full.d - 1) < 1e-6 && full.b == 0 &&
+            full.c == 0) {
             paint->smooth = false;
         }
         return true;
@@ -222,7 +225,8 @@ bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf:
     return false;
 }
 
-void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length, const uint8_t* covers) {
+void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
+               const uint8_t* covers) {
     uint8_t scaled[4096];
     if (length <= 0) {
         return;
@@ -283,7 +287,8 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                 } else {
                     const double dx = px / len;
                     const double fd = paint.focal * dx;
-                    const double s = -fd + std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
+                    const double s =
+                        -fd + std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
                     g = s > 1e-9 ? len / s : 1;
                 }
             }

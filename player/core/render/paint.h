@@ -57,11 +57,13 @@ bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf:
 Paint SolidPaint(swf::Rgba c, const swf::ColorTransform& cx);
 
 // Blends one span of coverage (0..255 per pixel) at row y from x.
-void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length, const uint8_t* covers);
+void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
+               const uint8_t* covers);
 
 // Pixel helpers shared by layers and filters.
 inline uint32_t ScalePixel(uint32_t p, uint32_t s256) { // s256 in 0..256
-    return (((p & 0x00FF00FFu) * s256 >> 8) & 0x00FF00FFu) | ((((p >> 8) & 0x00FF00FFu) * s256) & 0xFF00FF00u);
+    return (((p & 0x00FF00FFu) * s256 >> 8) & 0x00FF00FFu) |
+           ((((p >> 8) & 0x00FF00FFu) * s256) & 0xFF00FF00u);
 }
 inline uint32_t Over(uint32_t dst, uint32_t src) {
     const uint32_t a = src >> 24;

@@ -74,8 +74,8 @@ std::string PlainText(const std::string& html) {
             }
             i = end + 1;
         } else if (html[i] == '&') {
-            static const char* names[][2] = {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""},
-                                             {"&apos;", "'"}, {"&nbsp;", " "}};
+            static const char* names[][2] = {{"&amp;", "&"},   {"&lt;", "<"},   {"&gt;", ">"},
+                                             {"&quot;", "\""}, {"&apos;", "'"}, {"&nbsp;", " "}};
             bool matched = false;
             for (auto& n : names) {
                 if (html.compare(i, std::strlen(n[0]), n[0]) == 0) {
@@ -106,7 +106,9 @@ struct Renderer::ActiveMask {
 };
 
 Renderer::Renderer() {
-    bitmaps_ = [this](uint16_t id) { return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr; };
+    bitmaps_ = [this](uint16_t id) {
+        return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr;
+    };
 }
 Renderer::~Renderer() = default;
 
@@ -130,8 +132,8 @@ const PreparedShape& Renderer::Prepared(const swf::Shape* shape) {
     return it->second;
 }
 
-void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
-                    const Transform& view, double scale) {
+void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root,
+                    const Canvas& canvas, const Transform& view, double scale) {
     if (movie_ != &movie) {
         Clear();
         movie_ = &movie;
@@ -140,8 +142,8 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
 }
 
-void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx,
-                        const Canvas& canvas, int nesting) {
+void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
+                        const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
     if (nesting > kMaxDrawNesting) {
         return;
     }
@@ -196,7 +198,8 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     }
 }
 
-void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint, const Canvas& canvas) {
+void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,
+                        const Canvas& canvas) {
     double xy[8];
     m.Apply(r.xMin, r.yMin, &xy[0], &xy[1]);
     m.Apply(r.xMax, r.yMin, &xy[2], &xy[3]);
@@ -207,8 +210,8 @@ void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& pai
     ras_.Fill(canvas, paint);
 }
 
-void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& m, const swf::ColorTransform& cx,
-                             const Canvas& canvas, int nesting) {
+void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
+                             const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
     const timeline::Character* ch = o.character;
     if (ch == nullptr) {
         return;
@@ -258,8 +261,8 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     }
 }
 
-void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m, const swf::ColorTransform& cx,
-                              const Canvas& canvas) {
+void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
+                              const swf::ColorTransform& cx, const Canvas& canvas) {
     const Transform base = m * Transform::From(text.matrix);
     for (const swf::TextRun& run : text.runs) {
         const swf::Font* font = movie_->dictionary.FindFont(run.fontId);
@@ -279,8 +282,8 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m, c
     }
 }
 
-void Renderer::DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,
-                            const Canvas& canvas) {
+void Renderer::DrawEditText(const swf::EditText& text, const Transform& m,
+                            const swf::ColorTransform& cx, const Canvas& canvas) {
     const swf::Rect& b = text.bounds;
     if (text.border) {
         FillRect(b, m, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
@@ -303,10 +306,12 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m, const
         return;
     }
     const double size = embedded ? double(text.height) / font->unitsPerEm : text.height / 1024.0;
-    const double ascent = embedded ? (font->hasLayout ? font->ascent : font->unitsPerEm * 0.8) * size
-                                   : deviceMetrics_.ascent * size;
-    const double descent = embedded ? (font->hasLayout ? font->descent : font->unitsPerEm * 0.2) * size
-                                    : deviceMetrics_.descent * size;
+    const double ascent = embedded
+                              ? (font->hasLayout ? font->ascent : font->unitsPerEm * 0.8) * size
+                              : deviceMetrics_.ascent * size;
+    const double descent = embedded
+                               ? (font->hasLayout ? font->descent : font->unitsPerEm * 0.2) * size
+                               : deviceMetrics_.descent * size;
     const bool bold = font != nullptr && font->bold, italic = font != nullptr && font->italic;
     const std::string fontName = font != nullptr ? font->name : "_sans";
 
@@ -321,7 +326,8 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m, const
                 *advance = 0;
                 return nullptr;
             }
-            *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] * size : text.height * 0.6;
+            *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] * size
+                                                                    : text.height * 0.6;
             return &font->glyphs[gi];
         }
         const uint64_t key = (uint64_t(code) << 2) | (bold ? 1 : 0) | (italic ? 2 : 0);
@@ -333,6 +339,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m, const
                 s.reset(new swf::Shape);
                 s->groups.emplace_back();
                 s->groups[0].fills.emplace_back();
+                s->nonZero = true;
                 s->groups[0].edges = std::move(dg.edges);
                 s->bounds.xMax = dg.advance; // the advance rides along in the bounds
             }

@@ -27,7 +27,8 @@ struct DeviceGlyph {
 struct DeviceFontMetrics {
     int32_t ascent = 0, descent = 0; // 1024ths of the em
 };
-using DeviceGlyphSource = std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
+using DeviceGlyphSource =
+    std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
 
 class Renderer {
   public:
@@ -44,15 +45,16 @@ class Renderer {
 
   private:
     struct ActiveMask;
-    void DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas,
-                  int nesting);
-    void DrawObject(const timeline::DisplayObject& o, const Transform& parent, const swf::ColorTransform& parentCx,
-                    const Canvas& canvas, int nesting);
-    void DrawCharacter(const timeline::DisplayObject& o, const Transform& m, const swf::ColorTransform& cx,
-                       const Canvas& canvas, int nesting);
-    void DrawStaticText(const swf::StaticText& text, const Transform& m, const swf::ColorTransform& cx,
-                        const Canvas& canvas);
-    void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
+    void DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx,
+                  const Canvas& canvas, int nesting);
+    void DrawObject(const timeline::DisplayObject& o, const Transform& parent,
+                    const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting);
+    void DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
+                       const swf::ColorTransform& cx, const Canvas& canvas, int nesting);
+    void DrawStaticText(const swf::StaticText& text, const Transform& m,
+                        const swf::ColorTransform& cx, const Canvas& canvas);
+    void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,
+                      const Canvas& canvas);
     const PreparedShape& Prepared(const swf::Shape* shape);
     void FillRect(const swf::Rect& r, const Transform& m, const Paint& paint, const Canvas& canvas);
 

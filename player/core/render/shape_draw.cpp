@@ -30,13 +30,14 @@ template <typename F> void Flatten(const Transform& t, const PathEdge& e, F line
     const int n = Pieces(p0, c, p1);
     for (int i = 1; i < n; ++i) {
         const double s = double(i) / n, r = 1 - s;
-        lineTo(Point{r * r * p0.x + 2 * r * s * c.x + s * s * p1.x, r * r * p0.y + 2 * r * s * c.y + s * s * p1.y});
+        lineTo(Point{r * r * p0.x + 2 * r * s * c.x + s * s * p1.x,
+                     r * r * p0.y + 2 * r * s * c.y + s * s * p1.y});
     }
     lineTo(p1);
 }
 
-void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style, const Transform& t,
-                 Rasterizer* ras) {
+void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style,
+                 const Transform& t, Rasterizer* ras) {
     StrokeStyle s;
     const double width = style.width * t.Scale();
     s.halfWidth = std::max(1.0, width) / 2;
@@ -84,7 +85,8 @@ void PrepareShape(const swf::Shape& shape, PreparedShape* out) {
                 p.fills[e.fill1 - 1].push_back(forward);
             }
             if (e.fill0 != 0 && e.fill0 <= p.fills.size()) {
-                p.fills[e.fill0 - 1].push_back(PathEdge{e.x1, e.y1, e.cx, e.cy, e.x0, e.y0, e.curved});
+                p.fills[e.fill0 - 1].push_back(
+                    PathEdge{e.x1, e.y1, e.cx, e.cy, e.x0, e.y0, e.curved});
             }
             if (e.line != 0 && e.line <= p.lines.size()) {
                 p.lines[e.line - 1].push_back(forward);
@@ -95,7 +97,8 @@ void PrepareShape(const swf::Shape& shape, PreparedShape* out) {
 }
 
 void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorTransform& cx,
-               const BitmapLookup& bitmaps, const Canvas& canvas, Rasterizer* ras, const Paint* solidOverride) {
+               const BitmapLookup& bitmaps, const Canvas& canvas, Rasterizer* ras,
+               const Paint* solidOverride) {
     const swf::Shape& source = *shape.source;
     for (size_t gi = 0; gi < shape.groups.size(); ++gi) {
         const PreparedGroup& g = shape.groups[gi];
@@ -108,7 +111,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             const swf::FillStyle& fill = styles.fills[i];
             if (solidOverride != nullptr) {
                 paint = *solidOverride;
-            } else if (!MakePaint(fill, t, cx, fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId) : nullptr,
+            } else if (!MakePaint(fill, t, cx,
+                                  fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId)
+                                                                     : nullptr,
                                   &paint)) {
                 continue;
             }
@@ -139,7 +144,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             Paint paint;
             if (style.hasFill) {
                 const swf::FillStyle& fill = style.fill;
-                if (!MakePaint(fill, t, cx, fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId) : nullptr,
+                if (!MakePaint(fill, t, cx,
+                               fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId)
+                                                                  : nullptr,
                                &paint)) {
                     continue;
                 }

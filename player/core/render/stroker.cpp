@@ -37,7 +37,8 @@ void Disc(Point c, double r, Rasterizer* ras, std::vector<double>* xy) {
     Emit(xy, ras);
 }
 
-void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Rasterizer* ras, std::vector<double>* xy) {
+void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Rasterizer* ras,
+          std::vector<double>* xy) {
     const double hw = s.halfWidth;
     if (s.join == swf::Join::Round) {
         Disc(p, hw, ras, xy);
@@ -56,7 +57,8 @@ void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Rasterizer* ras, st
             const double len = std::sqrt(m.x * m.x + m.y * m.y);
             if (len > 1e-9) {
                 const double reach = hw / cosHalf;
-                *xy = {p.x, p.y, a.x, a.y, p.x + m.x / len * reach, p.y + m.y / len * reach, b.x, b.y};
+                *xy = {p.x, p.y, a.x, a.y, p.x + m.x / len * reach, p.y + m.y / len * reach,
+                       b.x, b.y};
                 Emit(xy, ras);
                 return;
             }
@@ -68,12 +70,14 @@ void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Rasterizer* ras, st
 
 } // namespace
 
-void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle& s, Rasterizer* ras) {
+void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle& s,
+                    Rasterizer* ras) {
     // Drop repeated points; a dot still gets its caps.
     std::vector<Point> pts;
     pts.reserve(in.size());
     for (const Point& p : in) {
-        if (pts.empty() || std::fabs(p.x - pts.back().x) > 1e-6 || std::fabs(p.y - pts.back().y) > 1e-6) {
+        if (pts.empty() || std::fabs(p.x - pts.back().x) > 1e-6 ||
+            std::fabs(p.y - pts.back().y) > 1e-6) {
             pts.push_back(p);
         }
     }
@@ -83,8 +87,8 @@ void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle
         if (s.startCap == swf::Cap::Round) {
             Disc(pts[0], hw, ras, &xy);
         } else if (s.startCap == swf::Cap::Square) {
-            xy = {pts[0].x - hw, pts[0].y - hw, pts[0].x + hw, pts[0].y - hw, pts[0].x + hw, pts[0].y + hw,
-                  pts[0].x - hw, pts[0].y + hw};
+            xy = {pts[0].x - hw, pts[0].y - hw, pts[0].x + hw, pts[0].y - hw,
+                  pts[0].x + hw, pts[0].y + hw, pts[0].x - hw, pts[0].y + hw};
             Emit(&xy, ras);
         }
         return;

@@ -47,8 +47,8 @@ uint32_t Premultiply(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
 
 // Already premultiplied values, clamped so no channel exceeds alpha.
 uint32_t Clamped(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
-    return (uint32_t(a) << 24) | (uint32_t(std::min(r, a)) << 16) | (uint32_t(std::min(g, a)) << 8) |
-           std::min(b, a);
+    return (uint32_t(a) << 24) | (uint32_t(std::min(r, a)) << 16) |
+           (uint32_t(std::min(g, a)) << 8) | std::min(b, a);
 }
 
 // Drops the stray EOI+SOI pairs old encoders wrote inside JPEG streams, which a strict
@@ -180,7 +180,8 @@ bool ReadLossless(const Tag& tag, bool alpha, Bitmap* bitmap) {
                 out[x] = Premultiply(c5((v >> 10) & 31), c5((v >> 5) & 31), c5(v & 31), 255);
             } else {
                 const uint8_t* p = row + x * 4;
-                out[x] = alpha ? Clamped(p[1], p[2], p[3], p[0]) : Premultiply(p[1], p[2], p[3], 255);
+                out[x] =
+                    alpha ? Clamped(p[1], p[2], p[3], p[0]) : Premultiply(p[1], p[2], p[3], 255);
             }
         }
     }
@@ -223,7 +224,8 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
     case kTagDefineBits: {
         std::vector<uint8_t> joined;
         size_t tablesEnd = jpegTables.size();
-        if (tablesEnd >= 2 && jpegTables[tablesEnd - 2] == 0xFF && jpegTables[tablesEnd - 1] == 0xD9) {
+        if (tablesEnd >= 2 && jpegTables[tablesEnd - 2] == 0xFF &&
+            jpegTables[tablesEnd - 1] == 0xD9) {
             tablesEnd -= 2;
         }
         size_t start = 0;
@@ -234,7 +236,8 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
         if (tablesEnd >= 2 && start + 2 <= size && data[start] == 0xFF && data[start + 1] == 0xD8) {
             start += 2;
             joined.assign(jpegTables.begin(), jpegTables.begin() + tablesEnd);
-            while (joined.size() >= 4 && joined[0] == 0xFF && joined[1] == 0xD9 && joined[2] == 0xFF && joined[3] == 0xD8) {
+            while (joined.size() >= 4 && joined[0] == 0xFF && joined[1] == 0xD9 &&
+                   joined[2] == 0xFF && joined[3] == 0xD8) {
                 joined.erase(joined.begin(), joined.begin() + 4);
             }
         }
@@ -262,7 +265,8 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
         }
         for (size_t i = 0; i < bitmap->pixels.size(); ++i) {
             const uint32_t p = bitmap->pixels[i];
-            bitmap->pixels[i] = Premultiply(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), alpha[i]);
+            bitmap->pixels[i] =
+                Premultiply(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), alpha[i]);
         }
         return true;
     }

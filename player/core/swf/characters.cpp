@@ -50,8 +50,10 @@ FillStyle LerpFill(const FillStyle& a, const FillStyle& b, uint16_t ratio) {
     f.matrix = LerpMatrix(a.matrix, b.matrix, ratio);
     const size_t n = std::min(a.gradient.stops.size(), b.gradient.stops.size());
     for (size_t i = 0; i < n; ++i) {
-        f.gradient.stops[i].ratio = Lerp8(a.gradient.stops[i].ratio, b.gradient.stops[i].ratio, ratio);
-        f.gradient.stops[i].color = LerpColor(a.gradient.stops[i].color, b.gradient.stops[i].color, ratio);
+        f.gradient.stops[i].ratio =
+            Lerp8(a.gradient.stops[i].ratio, b.gradient.stops[i].ratio, ratio);
+        f.gradient.stops[i].color =
+            LerpColor(a.gradient.stops[i].color, b.gradient.stops[i].color, ratio);
     }
     f.gradient.focal = static_cast<int16_t>(Lerp(a.gradient.focal, b.gradient.focal, ratio));
     return f;
@@ -69,13 +71,17 @@ bool ReadMorphFill(ByteReader* r, FillStyle* a, FillStyle* b) {
     case 0x10:
     case 0x12:
     case 0x13: {
-        a->kind = b->kind = type == 0x10 ? FillKind::Linear : type == 0x12 ? FillKind::Radial : FillKind::Focal;
+        a->kind = b->kind = type == 0x10   ? FillKind::Linear
+                            : type == 0x12 ? FillKind::Radial
+                                           : FillKind::Focal;
         if (!ReadMatrixAt(r, &a->matrix) || !ReadMatrixAt(r, &b->matrix)) {
             return false;
         }
         const uint8_t head = r->U8();
         const unsigned spread = head >> 6;
-        a->gradient.spread = spread == 1 ? Spread::Reflect : spread == 2 ? Spread::Repeat : Spread::Pad;
+        a->gradient.spread = spread == 1   ? Spread::Reflect
+                             : spread == 2 ? Spread::Repeat
+                                           : Spread::Pad;
         a->gradient.linearRgb = ((head >> 4) & 3) == 1;
         b->gradient.spread = a->gradient.spread;
         b->gradient.linearRgb = a->gradient.linearRgb;
@@ -190,7 +196,9 @@ bool ReadMorphShape(const Tag& tag, MorphShape* morph) {
         if (version == 2) {
             const uint8_t f1 = r.U8();
             const uint8_t f2 = r.U8();
-            auto cap = [](unsigned v) { return v == 1 ? Cap::None : v == 2 ? Cap::Square : Cap::Round; };
+            auto cap = [](unsigned v) {
+                return v == 1 ? Cap::None : v == 2 ? Cap::Square : Cap::Round;
+            };
             s.startCap = e.startCap = cap(f1 >> 6);
             const unsigned join = (f1 >> 4) & 3;
             s.join = e.join = join == 1 ? Join::Bevel : join == 2 ? Join::Miter : Join::Round;
@@ -298,6 +306,7 @@ bool ReadFont(const Tag& tag, int version, Font* font) {
                 return false;
             }
             glyph.groups[0].fills.emplace_back(); // glyphs fill with style 1, the text colour
+            glyph.nonZero = true;                 // outlines from font files wind non-zero
             font->glyphs.push_back(std::move(glyph));
         }
         return true;
@@ -338,6 +347,7 @@ bool ReadFont(const Tag& tag, int version, Font* font) {
             return false;
         }
         glyph.groups[0].fills.emplace_back();
+        glyph.nonZero = true;
         font->glyphs.push_back(std::move(glyph));
     }
     const size_t codesAt = table + offsets[count];
@@ -525,7 +535,8 @@ bool ReadButton(const Tag& tag, int version, Button* button) {
             const uint16_t size = c.U16();
             ButtonCondAction a;
             a.conditions = c.U16();
-            const size_t bodySize = size == 0 ? c.Remaining() : std::min<size_t>(size - 4, c.Remaining());
+            const size_t bodySize =
+                size == 0 ? c.Remaining() : std::min<size_t>(size - 4, c.Remaining());
             if (size != 0 && size < 4) {
                 break;
             }

@@ -12,7 +12,16 @@ namespace swf {
 
 const uint32_t kMaxFilters = 16;
 
-enum class FilterKind : uint8_t { DropShadow, Blur, Glow, Bevel, GradientGlow, Convolution, ColorMatrix, GradientBevel };
+enum class FilterKind : uint8_t {
+    DropShadow,
+    Blur,
+    Glow,
+    Bevel,
+    GradientGlow,
+    Convolution,
+    ColorMatrix,
+    GradientBevel
+};
 
 struct Filter {
     FilterKind kind = FilterKind::Blur;
@@ -25,8 +34,20 @@ struct Filter {
 };
 
 enum class BlendMode : uint8_t {
-    Normal = 0, Layer = 2, Multiply, Screen, Lighten, Darken, Difference, Add, Subtract,
-    Invert, Alpha, Erase, Overlay, HardLight
+    Normal = 0,
+    Layer = 2,
+    Multiply,
+    Screen,
+    Lighten,
+    Darken,
+    Difference,
+    Add,
+    Subtract,
+    Invert,
+    Alpha,
+    Erase,
+    Overlay,
+    HardLight
 };
 
 struct PlaceObject {

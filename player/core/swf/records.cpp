@@ -133,7 +133,9 @@ bool ReadFillStyle(ByteReader* r, int version, FillStyle* f) {
     case 0x10:
     case 0x12:
     case 0x13:
-        f->kind = type == 0x10 ? FillKind::Linear : type == 0x12 ? FillKind::Radial : FillKind::Focal;
+        f->kind = type == 0x10   ? FillKind::Linear
+                  : type == 0x12 ? FillKind::Radial
+                                 : FillKind::Focal;
         return ReadMatrixAt(r, &f->matrix) && ReadGradient(r, version, type == 0x13, &f->gradient);
     case 0x40:
     case 0x41:
@@ -179,7 +181,9 @@ bool ReadLineStyles(ByteReader* r, int version, std::vector<LineStyle>* out) {
         if (version >= 4) {
             const uint8_t a = r->U8();
             const uint8_t b = r->U8();
-            auto cap = [](unsigned v) { return v == 1 ? Cap::None : v == 2 ? Cap::Square : Cap::Round; };
+            auto cap = [](unsigned v) {
+                return v == 1 ? Cap::None : v == 2 ? Cap::Square : Cap::Round;
+            };
             l.startCap = cap(a >> 6);
             const unsigned join = (a >> 4) & 3;
             l.join = join == 1 ? Join::Bevel : join == 2 ? Join::Miter : Join::Round;

@@ -26,8 +26,8 @@ struct ColorTransform {
     int16_t mulR = 256, mulG = 256, mulB = 256, mulA = 256;
     int16_t addR = 0, addG = 0, addB = 0, addA = 0;
     bool IsIdentity() const {
-        return mulR == 256 && mulG == 256 && mulB == 256 && mulA == 256 && addR == 0 &&
-               addG == 0 && addB == 0 && addA == 0;
+        return mulR == 256 && mulG == 256 && mulB == 256 && mulA == 256 && addR == 0 && addG == 0 &&
+               addB == 0 && addA == 0;
     }
     Rgba Apply(Rgba c) const;
     // `outer` applied after `this`.

@@ -15,7 +15,9 @@ bool AddControlTag(const Tag& tag, Timeline* timeline, Frame* frame) {
     case swf::kTagPlaceObject:
     case swf::kTagPlaceObject2:
     case swf::kTagPlaceObject3: {
-        const int version = tag.code == swf::kTagPlaceObject ? 1 : tag.code == swf::kTagPlaceObject2 ? 2 : 3;
+        const int version = tag.code == swf::kTagPlaceObject    ? 1
+                            : tag.code == swf::kTagPlaceObject2 ? 2
+                                                                : 3;
         if (swf::ReadPlaceObject(tag, version, &c.place)) {
             frame->commands.push_back(std::move(c));
         }
@@ -83,8 +85,10 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
     case swf::kTagDefineShape2:
     case swf::kTagDefineShape3:
     case swf::kTagDefineShape4: {
-        const int version = tag.code == swf::kTagDefineShape ? 1 : tag.code == swf::kTagDefineShape2 ? 2
-                            : tag.code == swf::kTagDefineShape3 ? 3 : 4;
+        const int version = tag.code == swf::kTagDefineShape    ? 1
+                            : tag.code == swf::kTagDefineShape2 ? 2
+                            : tag.code == swf::kTagDefineShape3 ? 3
+                                                                : 4;
         auto s = std::make_shared<swf::Shape>();
         if (!swf::ReadShape(tag, version, s.get())) {
             return false;
@@ -120,7 +124,9 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
     case swf::kTagDefineFont2:
     case swf::kTagDefineFont3: {
         auto f = std::make_shared<swf::Font>();
-        const int version = tag.code == swf::kTagDefineFont ? 1 : tag.code == swf::kTagDefineFont2 ? 2 : 3;
+        const int version = tag.code == swf::kTagDefineFont    ? 1
+                            : tag.code == swf::kTagDefineFont2 ? 2
+                                                               : 3;
         if (!swf::ReadFont(tag, version, f.get())) {
             return false;
         }
@@ -217,7 +223,8 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             continue;
         }
         if (tag.code == swf::kTagDoInitAction && tag.length >= 2) {
-            out->initActions.push_back(InitAction{swf::DefinitionId(tag), swf::ActionBytes{tag.body + 2, tag.length - 2}});
+            out->initActions.push_back(
+                InitAction{swf::DefinitionId(tag), swf::ActionBytes{tag.body + 2, tag.length - 2}});
             continue;
         }
         if (!ReadDefinition(tag, jpegTables, out)) {

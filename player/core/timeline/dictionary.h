@@ -22,8 +22,8 @@ const uint32_t kMaxFrames = 65535;
 
 struct FrameCommand {
     bool remove = false;
-    uint16_t depth = 0;         // for a removal
-    swf::PlaceObject place;     // otherwise
+    uint16_t depth = 0;     // for a removal
+    swf::PlaceObject place; // otherwise
 };
 
 struct Frame {

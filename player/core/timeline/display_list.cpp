@@ -7,8 +7,8 @@ namespace {
 void Instantiate(const Dictionary& dict, DisplayObject* o, int nesting);
 
 // The objects a button shows in its up state.
-void BuildButton(const Dictionary& dict, const swf::Button& button, const swf::ColorTransform& cx, Clip* clip,
-                 int nesting) {
+void BuildButton(const Dictionary& dict, const swf::Button& button, const swf::ColorTransform& cx,
+                 Clip* clip, int nesting) {
     for (const swf::ButtonRecord& r : button.records) {
         if (!(r.states & 1)) {
             continue;
@@ -43,7 +43,8 @@ void Instantiate(const Dictionary& dict, DisplayObject* o, int nesting) {
         RunFrame(dict, o->clip.get(), 0, nesting, &changed);
     } else if (o->character->kind == Kind::Button) {
         o->clip.reset(new Clip);
-        BuildButton(dict, *o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
+        BuildButton(dict, *o->character->button, o->character->buttonCxform, o->clip.get(),
+                    nesting);
     }
 }
 
