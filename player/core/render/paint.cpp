@@ -89,33 +89,6 @@ uint32_t ApplyCx(uint32_t p, const swf::ColorTransform& cx) {
     return Premultiplied(cx.Apply(c));
 }
 
-uint32_t SampleBitmap(const Paint& p, double u, double v) {
-    const swf::Bitmap& b = *p.bitmap;
-    const int w = b.width, h = b.height;
-    auto wrap = [&](int i, int n) {
-        if (p.repeat) {
-            i %= n;
-            return i < 0 ? i + n : i;
-        }
-        return i < 0 ? 0 : i >= n ? n - 1 : i;
-    };
-    if (!p.smooth) {
-        const int x = wrap(static_cast<int>(std::floor(u)), w);
-        const int y = wrap(static_cast<int>(std::floor(v)), h);
-        return b.pixels[size_t(y) * w + x];
-    }
-    u -= 0.5;
-    v -= 0.5;
-    const double fu = std::floor(u), fv = std::floor(v);
-    const int x0 = static_cast<int>(fu), y0 = static_cast<int>(fv);
-    const unsigned ax = static_cast<unsigned>((u - fu) * 256),
-                   ay = static_cast<unsigned>((v - fv) * 256);
-    const int xa = wrap(x0, w), xb = wrap(x0 + 1, w), ya = wrap(y0, h), yb = wrap(y0 + 1, h);
-    const uint32_t* r0 = b.pixels.data() + size_t(ya) * w;
-    const uint32_t* r1 = b.pixels.data() + size_t(yb) * w;
-    return Lerp2(Lerp2(r0[xa], r0[xb], ax), Lerp2(r1[xa], r1[xb], ax), ay);
-}
-
 } // namespace
 
 Transform Transform::From(const swf::Matrix& m) {
@@ -269,6 +242,33 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
     double v = t.b * (x + 0.5) + t.d * (y + 0.5) + t.ty;
     if (paint.kind == PaintKind::Gradient) {
         const uint32_t* ramp = paint.ramp.data();
+        const bool pad = paint.spread == swf::Spread::Pad;
+        if (paint.gradientKind == swf::FillKind::Linear && pad) {
+            // The ramp index moves by a constant step along the row: 16.16 fixed point.
+            const double scale = 255.0 / 32768.0 * 65536.0;
+            int64_t fi =
+                static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
+            const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
+            for (int i = 0; i < length; ++i, fi += step) {
+                if (covers[i] != 0) {
+                    const int64_t k = (fi + 32768) >> 16;
+                    d[i] = BlendPixel(d[i], ramp[k < 0 ? 0 : k > 255 ? 255 : k], covers[i]);
+                }
+            }
+            return;
+        }
+        if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
+            float gu = static_cast<float>(u / 16384.0), gv = static_cast<float>(v / 16384.0);
+            const float du = static_cast<float>(t.a / 16384.0),
+                        dv = static_cast<float>(t.b / 16384.0);
+            for (int i = 0; i < length; ++i, gu += du, gv += dv) {
+                if (covers[i] != 0) {
+                    const int k = static_cast<int>(std::sqrt(gu * gu + gv * gv) * 255.0f + 0.5f);
+                    d[i] = BlendPixel(d[i], ramp[k > 255 ? 255 : k], covers[i]);
+                }
+            }
+            return;
+        }
         for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
             if (covers[i] == 0) {
                 continue;
@@ -285,8 +285,7 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                 if (len < 1e-9) {
                     g = 0;
                 } else {
-                    const double dx = px / len;
-                    const double fd = paint.focal * dx;
+                    const double fd = paint.focal * px / len;
                     const double s =
                         -fd + std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
                     g = s > 1e-9 ? len / s : 1;
@@ -296,16 +295,48 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         }
         return;
     }
+    // Bitmaps: 16.16 fixed point steps through the bitmap's pixels.
+    const swf::Bitmap& b = *paint.bitmap;
+    const int w = b.width, h = b.height;
+    const uint32_t* px = b.pixels.data();
     const bool cx = !paint.cxform.IsIdentity();
-    for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
+    const double half = paint.smooth ? 0.5 : 0.0;
+    auto fixed = [](double f) {
+        return static_cast<int64_t>(std::max(-1e13, std::min(1e13, f * 65536.0)));
+    };
+    int64_t fu = fixed(u - half), fv = fixed(v - half);
+    const int64_t du = fixed(t.a), dv = fixed(t.b);
+    const bool repeat = paint.repeat;
+    auto wrap = [repeat](int64_t i, int n) -> int {
+        if (i >= 0 && i < n) {
+            return static_cast<int>(i);
+        }
+        if (repeat) {
+            const int64_t m = i % n;
+            return static_cast<int>(m < 0 ? m + n : m);
+        }
+        return i < 0 ? 0 : n - 1;
+    };
+    for (int i = 0; i < length; ++i, fu += du, fv += dv) {
         if (covers[i] == 0) {
             continue;
         }
-        uint32_t s = SampleBitmap(paint, u, v);
-        if (cx) {
-            s = ApplyCx(s, paint.cxform);
+        const int64_t iu = fu >> 16, iv = fv >> 16;
+        uint32_t sp;
+        if (!paint.smooth) {
+            sp = px[size_t(wrap(iv, h)) * w + wrap(iu, w)];
+        } else {
+            const int x0 = wrap(iu, w), x1 = wrap(iu + 1, w);
+            const uint32_t* r0 = px + size_t(wrap(iv, h)) * w;
+            const uint32_t* r1 = px + size_t(wrap(iv + 1, h)) * w;
+            const unsigned ax = static_cast<unsigned>((fu >> 8) & 255),
+                           ay = static_cast<unsigned>((fv >> 8) & 255);
+            sp = Lerp2(Lerp2(r0[x0], r0[x1], ax), Lerp2(r1[x0], r1[x1], ax), ay);
         }
-        d[i] = BlendPixel(d[i], s, covers[i]);
+        if (cx) {
+            sp = ApplyCx(sp, paint.cxform);
+        }
+        d[i] = BlendPixel(d[i], sp, covers[i]);
     }
 }
 
