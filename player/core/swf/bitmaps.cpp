@@ -72,30 +72,69 @@ std::vector<uint8_t> CleanJpeg(const uint8_t* data, size_t size) {
     return out;
 }
 
-// The JPEG decoder trusts the symbol counts of Huffman tables (DHT segments) and writes
-// past its table when they add up to more than 256; such streams are refused first.
-bool HuffmanTablesFit(const uint8_t* data, size_t size) {
-    for (size_t i = 0; i + 4 <= size; ++i) {
-        if (data[i] != 0xFF || data[i + 1] != 0xC4) {
+// The JPEG decoder trusts a stream's Huffman tables: it writes past its table when their
+// symbol counts add up to more than 256, and decodes with uninitialised memory when a scan
+// names a table never defined. Such streams are refused before it sees them.
+bool HuffmanTablesSound(const uint8_t* data, size_t size) {
+    bool defined[2][4] = {};
+    size_t i = 0;
+    while (i + 4 <= size) {
+        if (data[i] != 0xFF) {
+            ++i; // entropy-coded data between markers
             continue;
         }
-        // Read as the decoder reads: table after table while the segment's length lasts.
-        long remaining = static_cast<long>((size_t(data[i + 2]) << 8) | data[i + 3]) - 2;
-        size_t p = i + 4;
-        while (remaining > 0) {
-            if (p + 17 > size) {
-                return false;
-            }
-            unsigned symbols = 0;
-            for (int k = 1; k <= 16; ++k) {
-                symbols += data[p + k];
-            }
-            if (symbols > 256) {
-                return false;
-            }
-            p += 17 + symbols;
-            remaining -= 17 + static_cast<long>(symbols);
+        const uint8_t marker = data[i + 1];
+        if (marker == 0x00 || marker == 0xFF || marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            i += marker == 0xFF ? 1 : 2; // stuffing, fill, start of image, restarts: no length
+            continue;
         }
+        if (marker == 0xD9) {
+            i += 2;
+            continue;
+        }
+        const size_t length = (size_t(data[i + 2]) << 8) | data[i + 3];
+        if (length < 2) {
+            return false;
+        }
+        if (marker == 0xC4) {
+            // Read as the decoder reads: table after table while the segment's length lasts.
+            long remaining = static_cast<long>(length) - 2;
+            size_t p = i + 4;
+            while (remaining > 0) {
+                if (p + 17 > size) {
+                    return false;
+                }
+                unsigned symbols = 0;
+                for (int k = 1; k <= 16; ++k) {
+                    symbols += data[p + k];
+                }
+                const unsigned tableClass = data[p] >> 4, id = data[p] & 15;
+                if (symbols > 256 || tableClass > 1 || id > 3) {
+                    return false;
+                }
+                defined[tableClass][id] = true;
+                p += 17 + symbols;
+                remaining -= 17 + static_cast<long>(symbols);
+            }
+        } else if (marker == 0xDA) {
+            if (i + 5 > size) {
+                return false;
+            }
+            const unsigned components = data[i + 4];
+            const size_t tail = i + 5 + components * 2;
+            if (tail + 2 > size) {
+                return false;
+            }
+            const unsigned first = data[tail], last = data[tail + 1];
+            for (unsigned c = 0; c < components; ++c) {
+                const uint8_t tables = data[i + 5 + c * 2 + 1];
+                if ((first == 0 && ((tables >> 4) > 3 || !defined[0][tables >> 4])) ||
+                    (last > 0 && ((tables & 15) > 3 || !defined[1][tables & 15]))) {
+                    return false;
+                }
+            }
+        }
+        i += 2 + length;
     }
     return true;
 }
@@ -111,7 +150,7 @@ bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
         data = jpeg.data();
         size = jpeg.size();
     }
-    if ((data[0] == 0xFF && !HuffmanTablesFit(data, size)) ||
+    if ((data[0] == 0xFF && !HuffmanTablesSound(data, size)) ||
         !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &n) || !SizeAllowed(w, h)) {
         return false;
     }
