@@ -13,6 +13,9 @@ namespace render {
 namespace {
 
 const int kMaxDrawNesting = 64;
+// Each active mask and each layer holds a surface-sized buffer; these bound how many at once.
+const size_t kMaxActiveMasks = 16;
+const int kMaxLayers = 4;
 const int32_t kGutter = 40; // twips between an edit text's box and its text
 
 Transform Translate(double x, double y) {
@@ -158,7 +161,7 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             c.mask = masks.back().coverage.data();
         }
         if (o.clipDepth != 0) {
-            if (canvas.coverage != nullptr) {
+            if (canvas.coverage != nullptr || masks.size() >= kMaxActiveMasks) {
                 continue; // a mask inside a mask's own drawing adds nothing
             }
             ActiveMask mask;
@@ -181,10 +184,11 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     const Transform m = parent * Transform::From(o.matrix);
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
     const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
-    if (canvas.coverage != nullptr || (normal && o.filters.empty())) {
+    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers) {
         DrawCharacter(o, m, cx, canvas, nesting);
         return;
     }
+    ++layers_;
     std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.height, 0);
     Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height, canvas.width, nullptr};
     // A filtered object lands half a pixel right and down of where it would without the
@@ -196,6 +200,7 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     if (!box.Empty()) {
         Composite(layer, box, o.blend, canvas);
     }
+    --layers_;
 }
 
 void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,

@@ -60,6 +60,7 @@ class Renderer {
 
     const timeline::LoadedMovie* movie_ = nullptr;
     double scale_ = 1;
+    int layers_ = 0; // layers open while drawing
     Rasterizer ras_;
     std::map<const swf::Shape*, PreparedShape> prepared_;
     struct MorphCache {

@@ -84,7 +84,8 @@ bool HuffmanTablesSound(const uint8_t* data, size_t size) {
             continue;
         }
         const uint8_t marker = data[i + 1];
-        if (marker == 0x00 || marker == 0xFF || marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+        if (marker == 0x00 || marker == 0xFF || marker == 0xD8 || marker == 0x01 ||
+            (marker >= 0xD0 && marker <= 0xD7)) {
             i += marker == 0xFF ? 1 : 2; // stuffing, fill, start of image, restarts: no length
             continue;
         }
