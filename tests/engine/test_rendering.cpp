@@ -123,4 +123,14 @@ TEST(Rendering, MatchesReferencePictures) {
     }
 }
 
+// A shape cut short, a bitmap too large to decode and a sprite that places itself at 200
+// depths: the damaged definitions are skipped, the bomb stops at the object limit, and
+// the intact square still shows.
+TEST(Rendering, DamagedDefinitionsLeaveTheRestPlaying) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels = Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/damaged.swf"), 2, &w, &h);
+    ASSERT_EQ(w, 240);
+    EXPECT_EQ(pixels[size_t(60) * w + 60], 0x00A000u);
+}
+
 } // namespace
