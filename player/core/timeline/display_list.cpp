@@ -86,8 +86,10 @@ void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
             return; // a move of nothing
         }
         const Character* ch = ctx.dict.Find(p.characterId);
+        // The main timeline's own objects each cost a tag; what sprites make in turn is
+        // what can multiply, so only that spends the budget.
         if (ch == nullptr || ch->kind == Kind::Font || clip->objects.size() >= kMaxObjectsPerList ||
-            !ctx.Spend()) {
+            (nesting > 0 && !ctx.Spend())) {
             return;
         }
         DisplayObject fresh;
