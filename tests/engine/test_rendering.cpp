@@ -36,6 +36,7 @@ const Case kCases[] = {
     {"own", "gradients", 1, 0.97},
     {"own", "lines", 1, 0.88},
     {"own", "bitmaps", 1, 0.97},
+    {"own", "bitmaps2", 1, 0.97},
     {"own", "display", 3, 0.97},
     {"own", "text", 1, 0.90},
     {"own", "effects", 1, 0.88},
@@ -128,7 +129,8 @@ TEST(Rendering, MatchesReferencePictures) {
 // the intact square still shows.
 TEST(Rendering, DamagedDefinitionsLeaveTheRestPlaying) {
     int w = 0, h = 0;
-    const std::vector<uint32_t> pixels = Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/damaged.swf"), 2, &w, &h);
+    const std::vector<uint32_t> pixels =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/damaged.swf"), 2, &w, &h);
     ASSERT_EQ(w, 240);
     EXPECT_EQ(pixels[size_t(60) * w + 60], 0x00A000u);
 }

@@ -303,10 +303,10 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
         if (!InflateExact(r.Current(), r.Remaining(), bitmap->pixels.size(), &alpha, true)) {
             return true; // a damaged alpha plane leaves the picture opaque
         }
+        // The encoder stores colours already multiplied by the alpha plane.
         for (size_t i = 0; i < bitmap->pixels.size(); ++i) {
             const uint32_t p = bitmap->pixels[i];
-            bitmap->pixels[i] =
-                Premultiply(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), alpha[i]);
+            bitmap->pixels[i] = Clamped(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), alpha[i]);
         }
         return true;
     }
