@@ -191,9 +191,13 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     ++layers_;
     std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.height, 0);
     Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height, canvas.width, nullptr};
-    // A filtered object lands half a pixel right and down of where it would without the
-    // filter, as in the reference player, whose filter surfaces start on whole pixels.
-    const Transform placed = o.filters.empty() ? m : Translate(0.5, 0.5) * m;
+    // A filtered object is drawn with its bounds' corner moved to the nearest whole pixel,
+    // as in the reference player, whose filter surfaces start on whole pixels.
+    Transform placed = m;
+    double left = 0, top = 0;
+    if (!o.filters.empty() && DeviceCorner(o, m, 0, &left, &top)) {
+        placed = Translate(std::floor(left + 0.5) - left, std::floor(top + 0.5) - top) * m;
+    }
     DrawCharacter(o, placed, cx, layer, nesting);
     PixelBox box = ContentBox(layer);
     ApplyFilters(o.filters, scale_, &layer, &box);
@@ -201,6 +205,59 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
         Composite(layer, box, o.blend, canvas);
     }
     --layers_;
+}
+
+bool Renderer::DeviceCorner(const timeline::DisplayObject& o, const Transform& m, int nesting,
+                            double* left, double* top) const {
+    const timeline::Character* ch = o.character;
+    if (ch == nullptr || nesting > kMaxDrawNesting) {
+        return false;
+    }
+    swf::Rect r;
+    switch (ch->kind) {
+    case timeline::Kind::Shape:
+        r = ch->shape->bounds;
+        break;
+    case timeline::Kind::Morph:
+        r = ch->morph->start.bounds;
+        break;
+    case timeline::Kind::Text:
+        r = ch->text->bounds;
+        break;
+    case timeline::Kind::EditText:
+        r = ch->editText->bounds;
+        break;
+    case timeline::Kind::Bitmap:
+        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
+        break;
+    case timeline::Kind::Sprite:
+    case timeline::Kind::Button: {
+        bool any = false;
+        if (o.clip) {
+            for (const auto& entry : o.clip->objects) {
+                double l = 0, t = 0;
+                const timeline::DisplayObject& child = entry.second;
+                if (child.clipDepth == 0 &&
+                    DeviceCorner(child, m * Transform::From(child.matrix), nesting + 1, &l, &t)) {
+                    *left = any ? std::min(*left, l) : l;
+                    *top = any ? std::min(*top, t) : t;
+                    any = true;
+                }
+            }
+        }
+        return any;
+    }
+    case timeline::Kind::Font:
+        return false;
+    }
+    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
+    for (int i = 0; i < 4; ++i) {
+        double x, y;
+        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
+        *left = i == 0 ? x : std::min(*left, x);
+        *top = i == 0 ? y : std::min(*top, y);
+    }
+    return true;
 }
 
 void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,
