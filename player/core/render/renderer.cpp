@@ -438,10 +438,10 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m,
             double adv = 0;
             const swf::Shape* g = glyphFor(text.password ? '*' : c, &adv);
             if (text.wordWrap && x + adv > right - left && !line.empty() && c != ' ') {
+                // Back to the last space that fits, or break before this character.
                 if (lastSpace > i) {
                     line.resize(lastSpaceCount);
                     j = lastSpace + 1;
-                } else {
                 }
                 --j;
                 break;

@@ -180,9 +180,6 @@ void AdvanceClip(Context& ctx, Clip* clip, int nesting, bool* changed) {
         if (entry.second.clip) {
             AdvanceClip(ctx, entry.second.clip.get(), nesting + 1, changed);
         }
-        if (entry.second.character != nullptr && entry.second.character->kind == Kind::Morph) {
-            // nothing: a morph changes only through its ratio
-        }
     }
     if (clip->timeline == nullptr || clip->timeline->frameCount <= 1) {
         return;
