@@ -97,6 +97,20 @@ def lines(out):
                          show_frame()])
 
 
+def scaled_lines(out):
+    """LineStyle2's scale flags: the same lines through a threefold scale, one pair keeping
+    its width, one pair scaling with the object."""
+    keep = struct.pack("<HBB", 60, 0x06, 0) + rgba(0, 0, 180)  # no horizontal/vertical scale
+    scale = line_style2(60, rgba(180, 0, 0))
+    p = Path().style(move=(0, 0), line=1).line(1200, 300).style(move=(0, 300), line=2).line(1200, 600)
+    shape = define_shape(1, (0, 1200, 0, 600), [], [keep, scale], p, version=4)
+    flags_at = 2 + 2 + 2 * len(rect(0, 1200, 0, 600))  # tag header, id, two rectangles
+    shape = shape[:flags_at] + b"\x03" + shape[flags_at + 1:]  # uses scaling and non-scaling strokes
+    tags = [shape,
+            place_object2(1, 1, matrix(3, 3, 0, 0, 200, 200)), place_object2(2, 1, matrix(1, 1, 0, 0, 200, 2600))]
+    write(out, "scaled_lines", tags + [show_frame()])
+
+
 def checker(n, cell):
     rows = []
     for y in range(n):
@@ -303,7 +317,7 @@ def main():
     if "--heavy" in sys.argv:
         heavy(out)
         return
-    for make in (shapes, gradients, lines, bitmaps, bitmaps2, display, text, effects, damaged):
+    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, effects, damaged):
         make(out)
 
 

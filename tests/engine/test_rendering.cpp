@@ -124,6 +124,24 @@ TEST(Rendering, MatchesReferencePictures) {
     }
 }
 
+// LineStyle2's scale flags: through a threefold scale the flagged line keeps its three
+// pixels while its unflagged twin grows to nine. (The reference player scales both, so
+// this is held against the format rather than a picture.)
+TEST(Rendering, NonScalingLinesKeepTheirWidth) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/scaled_lines.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 240);
+    int blue = 0, red = 0;
+    for (int y = 0; y < h; ++y) {
+        const uint32_t p = pixels[size_t(y) * w + 100];
+        blue += p == 0x0000B4u;
+        red += p == 0xB40000u;
+    }
+    EXPECT_NEAR(blue, 3, 1);
+    EXPECT_NEAR(red, 9, 1);
+}
+
 // A shape cut short, a bitmap too large to decode and a sprite that places itself at 200
 // depths: the damaged definitions are skipped, the bomb stops at the object limit, and
 // the intact square still shows.

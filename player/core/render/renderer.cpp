@@ -109,7 +109,7 @@ struct Renderer::ActiveMask {
 };
 
 Renderer::Renderer() {
-    bitmaps_ = [this](uint16_t id) {
+    context_.bitmaps = [this](uint16_t id) {
         return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr;
     };
 }
@@ -142,6 +142,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         movie_ = &movie;
     }
     scale_ = scale;
+    context_.stageScale = scale / 20;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
 }
 
@@ -280,7 +281,7 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     }
     switch (ch->kind) {
     case timeline::Kind::Shape:
-        DrawShape(Prepared(ch->shape.get()), m, cx, bitmaps_, canvas, &ras_);
+        DrawShape(Prepared(ch->shape.get()), m, cx, context_, canvas, &ras_);
         break;
     case timeline::Kind::Morph: {
         MorphCache& cache = morphs_[ch->morph.get()];
@@ -289,7 +290,7 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
             cache.ratio = o.ratio;
             PrepareShape(*cache.shape, &cache.prepared);
         }
-        DrawShape(cache.prepared, m, cx, bitmaps_, canvas, &ras_);
+        DrawShape(cache.prepared, m, cx, context_, canvas, &ras_);
         break;
     }
     case timeline::Kind::Bitmap: {
@@ -337,7 +338,7 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
         for (const swf::GlyphEntry& g : run.glyphs) {
             if (g.index < font->glyphs.size()) {
                 const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->glyphs[g.index]), t, cx, bitmaps_, canvas, &ras_, &paint);
+                DrawShape(Prepared(&font->glyphs[g.index]), t, cx, context_, canvas, &ras_, &paint);
             }
             x += g.advance;
         }
@@ -463,7 +464,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m,
         for (const Placed& p : line) {
             if (p.glyph != nullptr) {
                 const Transform t = m * Translate(start + p.x, y) * Scaling(size);
-                DrawShape(Prepared(p.glyph), t, cx, bitmaps_, canvas, &ras_, &paint);
+                DrawShape(Prepared(p.glyph), t, cx, context_, canvas, &ras_, &paint);
             }
         }
         ++lines;

@@ -75,7 +75,7 @@ class Renderer {
     std::map<uint64_t, std::unique_ptr<swf::Shape>> deviceGlyphs_;
     DeviceGlyphSource deviceSource_;
     DeviceFontMetrics deviceMetrics_;
-    BitmapLookup bitmaps_;
+    ShapeContext context_;
 };
 
 } // namespace render
