@@ -195,9 +195,9 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     // A filtered object is drawn with its bounds' corner moved to the nearest whole pixel,
     // as in the reference player, whose filter surfaces start on whole pixels.
     Transform placed = m;
-    double left = 0, top = 0;
-    if (!o.filters.empty() && DeviceCorner(o, m, 0, &left, &top)) {
-        placed = Translate(std::floor(left + 0.5) - left, std::floor(top + 0.5) - top) * m;
+    double b[4];
+    if (!o.filters.empty() && DeviceBounds(o, m, 0, b)) {
+        placed = Translate(std::floor(b[0] + 0.5) - b[0], std::floor(b[1] + 0.5) - b[1]) * m;
     }
     DrawCharacter(o, placed, cx, layer, nesting);
     PixelBox box = ContentBox(layer);
@@ -208,8 +208,8 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     --layers_;
 }
 
-bool Renderer::DeviceCorner(const timeline::DisplayObject& o, const Transform& m, int nesting,
-                            double* left, double* top) const {
+bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
+                            double* box) const {
     const timeline::Character* ch = o.character;
     if (ch == nullptr || nesting > kMaxDrawNesting) {
         return false;
@@ -219,9 +219,13 @@ bool Renderer::DeviceCorner(const timeline::DisplayObject& o, const Transform& m
     case timeline::Kind::Shape:
         r = ch->shape->bounds;
         break;
-    case timeline::Kind::Morph:
-        r = ch->morph->start.bounds;
+    case timeline::Kind::Morph: {
+        const swf::Rect& s = ch->morph->start.bounds;
+        const swf::Rect& e = ch->morph->end.bounds;
+        r = swf::Rect{std::min(s.xMin, e.xMin), std::max(s.xMax, e.xMax), std::min(s.yMin, e.yMin),
+                      std::max(s.yMax, e.yMax)};
         break;
+    }
     case timeline::Kind::Text:
         r = ch->text->bounds;
         break;
@@ -236,12 +240,15 @@ bool Renderer::DeviceCorner(const timeline::DisplayObject& o, const Transform& m
         bool any = false;
         if (o.clip) {
             for (const auto& entry : o.clip->objects) {
-                double l = 0, t = 0;
+                double b[4];
                 const timeline::DisplayObject& child = entry.second;
                 if (child.clipDepth == 0 &&
-                    DeviceCorner(child, m * Transform::From(child.matrix), nesting + 1, &l, &t)) {
-                    *left = any ? std::min(*left, l) : l;
-                    *top = any ? std::min(*top, t) : t;
+                    DeviceBounds(child, m * Transform::From(child.matrix), nesting + 1, b)) {
+                    for (int k = 0; k < 4; ++k) {
+                        box[k] = !any    ? b[k]
+                                 : k < 2 ? std::min(box[k], b[k])
+                                         : std::max(box[k], b[k]);
+                    }
                     any = true;
                 }
             }
@@ -255,8 +262,10 @@ bool Renderer::DeviceCorner(const timeline::DisplayObject& o, const Transform& m
     for (int i = 0; i < 4; ++i) {
         double x, y;
         m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        *left = i == 0 ? x : std::min(*left, x);
-        *top = i == 0 ? y : std::min(*top, y);
+        box[0] = i == 0 ? x : std::min(box[0], x);
+        box[1] = i == 0 ? y : std::min(box[1], y);
+        box[2] = i == 0 ? x : std::max(box[2], x);
+        box[3] = i == 0 ? y : std::max(box[3], y);
     }
     return true;
 }
@@ -276,7 +285,15 @@ void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& pai
 void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
                              const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
     const timeline::Character* ch = o.character;
-    if (ch == nullptr) {
+    if (ch == nullptr || (canvas.coverage == nullptr && cx.mulA <= 0 && cx.addA <= 0)) {
+        return; // nothing, or wholly transparent
+    }
+    // Leaves wholly off the canvas cost nothing (a margin covers hairlines and glyph
+    // overhangs).
+    double b[4];
+    if (ch->kind != timeline::Kind::Sprite && ch->kind != timeline::Kind::Button &&
+        DeviceBounds(o, m, 0, b) &&
+        (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2)) {
         return;
     }
     switch (ch->kind) {

@@ -56,9 +56,9 @@ class Renderer {
     void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,
                       const Canvas& canvas);
     const PreparedShape& Prepared(const swf::Shape* shape);
-    // The top-left corner of an object's bounds on the canvas; false when it has none.
-    bool DeviceCorner(const timeline::DisplayObject& o, const Transform& m, int nesting,
-                      double* left, double* top) const;
+    // An object's bounds on the canvas as left, top, right, bottom; false when it has none.
+    bool DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
+                      double* box) const;
     void FillRect(const swf::Rect& r, const Transform& m, const Paint& paint, const Canvas& canvas);
 
     const timeline::LoadedMovie* movie_ = nullptr;
