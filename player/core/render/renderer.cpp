@@ -366,15 +366,28 @@ void Renderer::DrawEditText(const swf::EditText& text, const Transform& m,
                             const swf::ColorTransform& cx, const Canvas& canvas) {
     const swf::Rect& b = text.bounds;
     if (text.border) {
-        FillRect(b, m, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
-        // A one-pixel black frame whose right and bottom sides lie just outside the box,
-        // as a hairline through the box's corners lands on pixels.
-        const int32_t t = static_cast<int32_t>(std::lround(1.0 / std::max(1e-6, m.Scale())));
+        // The frame is a hairline through the box's corners: on an unrotated box it lands
+        // on whole pixels, its right and bottom sides just outside the box.
+        swf::Rect r = b;
+        Transform frame = m;
+        int32_t t = static_cast<int32_t>(std::lround(1.0 / std::max(1e-6, m.Scale())));
+        if (m.b == 0 && m.c == 0 && m.a > 0 && m.d > 0) {
+            double x0, y0, x1, y1;
+            m.Apply(b.xMin, b.yMin, &x0, &y0);
+            m.Apply(b.xMax, b.yMax, &x1, &y1);
+            auto snap = [](double v) {
+                return static_cast<int32_t>(std::max(-1e6, std::min(1e6, std::floor(v + 0.5))));
+            };
+            r = swf::Rect{snap(x0), snap(x1), snap(y0), snap(y1)};
+            frame = Transform();
+            t = 1;
+        }
+        FillRect(r, frame, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
         const Paint black = SolidPaint(swf::Rgba{0, 0, 0, 255}, cx);
-        FillRect(swf::Rect{b.xMin, b.xMax + t, b.yMin, b.yMin + t}, m, black, canvas);
-        FillRect(swf::Rect{b.xMax, b.xMax + t, b.yMin + t, b.yMax}, m, black, canvas);
-        FillRect(swf::Rect{b.xMin, b.xMax, b.yMax, b.yMax + t}, m, black, canvas);
-        FillRect(swf::Rect{b.xMin, b.xMin + t, b.yMin + t, b.yMax}, m, black, canvas);
+        FillRect(swf::Rect{r.xMin, r.xMax + t, r.yMin, r.yMin + t}, frame, black, canvas);
+        FillRect(swf::Rect{r.xMax, r.xMax + t, r.yMin + t, r.yMax}, frame, black, canvas);
+        FillRect(swf::Rect{r.xMin, r.xMax, r.yMax, r.yMax + t}, frame, black, canvas);
+        FillRect(swf::Rect{r.xMin, r.xMin + t, r.yMin + t, r.yMax}, frame, black, canvas);
     }
     const std::string plain = text.html ? PlainText(text.text) : text.text;
     if (plain.empty()) {
