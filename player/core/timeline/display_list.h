@@ -16,7 +16,7 @@ namespace timeline {
 const int kMaxNesting = 64;
 // Objects on one display list, and on the whole stage, beyond these are not placed.
 const size_t kMaxObjectsPerList = 16384;
-const size_t kMaxObjects = 65536;
+const size_t kMaxObjects = 16384;
 
 struct Clip;
 
