@@ -103,6 +103,13 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
 void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& parent,
                           const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting) {
     const Transform m = parent * Transform::From(o.matrix);
+    // Nested scales can multiply beyond any surface (or overflow); such objects are not
+    // drawn rather than converted to pixels.
+    const double largest =
+        std::max({std::fabs(m.a), std::fabs(m.b), std::fabs(m.c), std::fabs(m.d)});
+    if (!(largest < 1e5) || !(std::fabs(m.tx) < 1e9) || !(std::fabs(m.ty) < 1e9)) {
+        return;
+    }
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
     const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
     if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers) {

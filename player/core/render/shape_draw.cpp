@@ -13,8 +13,8 @@ const double kTolerance = 0.15; // pixels a flattened curve may stray
 int Pieces(const Point& p0, const Point& c, const Point& p1) {
     const double dx = p0.x - 2 * c.x + p1.x, dy = p0.y - 2 * c.y + p1.y;
     const double dd = std::sqrt(dx * dx + dy * dy);
-    const int n = static_cast<int>(std::ceil(std::sqrt(dd / (8 * kTolerance))));
-    return std::max(1, std::min(n, 200));
+    const double n = std::ceil(std::sqrt(dd / (8 * kTolerance)));
+    return n < 200 ? std::max(1, static_cast<int>(n)) : 200; // NaN takes the most pieces too
 }
 
 template <typename F> void Flatten(const Transform& t, const PathEdge& e, F lineTo) {

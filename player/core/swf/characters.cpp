@@ -6,7 +6,6 @@ namespace swf {
 
 namespace {
 
-
 bool ReadRectAt(ByteReader* r, Rect* rect) {
     BitReader bits(r->Current(), r->Remaining());
     const bool ok = ReadRect(&bits, rect);
