@@ -242,6 +242,31 @@ def text(out):
     write(out, "text", tags + [show_frame()])
 
 
+def scaled_glyphs(factor):
+    """The block glyphs with every coordinate multiplied (DefineFont3 works in twentieths)."""
+    a = Path(1, 0).style(move=(0, -700 * factor), fill1=1).poly(
+        [(600 * factor, -700 * factor), (600 * factor, 0), (0, 0), (0, -700 * factor)])
+    c = Path(1, 0).style(move=(300 * factor, -700 * factor), fill1=1).poly(
+        [(600 * factor, -350 * factor), (300 * factor, 0), (0, -350 * factor), (300 * factor, -700 * factor)])
+    return [a, c]
+
+
+def fonts(out):
+    """DefineFont (1) through DefineText (1, RGB colours) and DefineFont3 through DefineText2."""
+    shapes = [g.bytes() for g in scaled_glyphs(1)]
+    offsets = [4, 4 + len(shapes[0])]
+    font1 = tag(10, struct.pack("<HHH", 1, *offsets) + b"".join(shapes))
+    text1 = define_text(2, (0, 4000, -800, 200), matrix(1, 1, 0, 0, 200, 1200), 1, 1000, rgba(0, 100, 0), 0, 0,
+                        [(0, 700), (1, 700), (0, 700)])
+    text1 = tag(11, text1[2:].replace(rgba(0, 100, 0), bytes([0, 100, 0]))) if len(text1) < 65 else text1
+    f3 = define_font2(3, "Blocks3", scaled_glyphs(20), [65, 67], 800 * 20, 200 * 20, [700 * 20, 700 * 20])
+    f3 = tag(75, f3[6:] if f3[:2] == struct.pack("<H", (48 << 6) | 0x3F) else f3[2:])
+    text3 = define_text(4, (0, 4000, -800, 200), matrix(1, 1, 0, 0, 200, 2800), 3, 1200, rgba(160, 0, 160), 0, 0,
+                        [(1, 840), (0, 840), (1, 840)])
+    tags = [font1, text1, f3, text3, place_object2(1, 2, matrix()), place_object2(2, 4, matrix())]
+    write(out, "fonts", tags + [show_frame()])
+
+
 def effects(out):
     """A button in its up state, blend modes and filters through PlaceObject3."""
     tags = [define_shape(1, (0, 1200, 0, 1200), [fill_solid(rgba(200, 40, 40))], [], rect_path(0, 0, 1200, 1200))]
@@ -317,7 +342,7 @@ def main():
     if "--heavy" in sys.argv:
         heavy(out)
         return
-    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, effects, damaged):
+    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, fonts, effects, damaged):
         make(out)
 
 
