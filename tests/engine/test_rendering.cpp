@@ -38,7 +38,7 @@ const Case kCases[] = {
     {"own", "bitmaps", 1, 0.97},
     {"own", "bitmaps2", 1, 0.97},
     {"own", "display", 3, 0.97},
-    {"own", "text", 1, 0.90},
+    {"own", "text", 1, 0.93},
     {"own", "fonts", 1, 0.97},
     {"own", "effects", 1, 0.95},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
