@@ -54,8 +54,8 @@ cp -n tests/engine/movies/*.swf "$out/corpus-$target/" 2>/dev/null || true
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=4}
 "$fuzzer" "$out/corpus-$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
   -rss_limit_mb=2048 -artifact_prefix="$out/artifacts/" -print_final_stats=1 2>&1 |
-  tee "$out/last-run.log" | grep -E '^#[0-9]+.*(INITED|DONE)|^stat::|ERROR|SUMMARY' || true
+  tee "$out/last-run-$target.log" | grep -E '^#[0-9]+.*(INITED|DONE)|^stat::|ERROR|SUMMARY' || true
 status=${PIPESTATUS[0]}
-echo "corpus: $(ls "$out/corpus-$target" | wc -l) inputs; log: $out/last-run.log"
-grep -E '^#[0-9]+' "$out/last-run.log" | tail -1 | sed 's/^/last: /' || true
+echo "corpus: $(ls "$out/corpus-$target" | wc -l) inputs; log: $out/last-run-$target.log"
+grep -E '^#[0-9]+' "$out/last-run-$target.log" | tail -1 | sed 's/^/last: /' || true
 exit "$status"
