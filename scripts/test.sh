@@ -22,8 +22,7 @@ if [ "$FLICKWELL_PRESET" != mingw ]; then
 fi
 ctest --preset "$FLICKWELL_PRESET" -j2 "$@"
 
-if grep -q '"name": *"native"' CMakePresets.json; then
-  cmake --preset native >/dev/null
-  cmake --build --preset native
-  ctest --preset native -j2
-fi
+# The portable engine natively: its tests hold pictures against the reference player's.
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native

@@ -1,0 +1,271 @@
+#include "player/core/render/renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/core/render/filters.h"
+
+namespace render {
+
+namespace {
+
+const int kMaxDrawNesting = 64;
+// Each active mask and each layer holds a surface-sized buffer; these bound how many at once.
+const size_t kMaxActiveMasks = 16;
+const int kMaxLayers = 4;
+
+Transform Translate(double x, double y) {
+    Transform t;
+    t.tx = x;
+    t.ty = y;
+    return t;
+}
+
+} // namespace
+
+struct Renderer::ActiveMask {
+    uint16_t clipDepth = 0;
+    std::vector<uint8_t> coverage;
+};
+
+Renderer::Renderer() {
+    context_.bitmaps = [this](uint16_t id) {
+        return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr;
+    };
+}
+Renderer::~Renderer() = default;
+
+void Renderer::Clear() {
+    prepared_.clear();
+    morphs_.clear();
+}
+
+void Renderer::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
+    deviceSource_ = std::move(source);
+    deviceMetrics_ = metrics;
+    deviceGlyphs_.clear();
+}
+
+const PreparedShape& Renderer::Prepared(const swf::Shape* shape) {
+    auto it = prepared_.find(shape);
+    if (it == prepared_.end()) {
+        it = prepared_.emplace(shape, PreparedShape()).first;
+        PrepareShape(*shape, &it->second);
+    }
+    return it->second;
+}
+
+void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root,
+                    const Canvas& canvas, const Transform& view, double scale) {
+    if (movie_ != &movie) {
+        Clear();
+        movie_ = &movie;
+    }
+    scale_ = scale;
+    context_.stageScale = scale / 20;
+    DrawClip(root, view, swf::ColorTransform(), canvas, 0);
+}
+
+void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
+                        const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
+    if (nesting > kMaxDrawNesting) {
+        return;
+    }
+    std::vector<ActiveMask> masks;
+    for (const auto& entry : clip.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        while (!masks.empty() && o.depth > masks.back().clipDepth) {
+            masks.pop_back();
+        }
+        Canvas c = canvas;
+        if (!masks.empty()) {
+            c.mask = masks.back().coverage.data();
+        }
+        if (o.clipDepth != 0) {
+            if (canvas.coverage != nullptr || masks.size() >= kMaxActiveMasks) {
+                continue; // a mask inside a mask's own drawing adds nothing
+            }
+            ActiveMask mask;
+            mask.clipDepth = o.clipDepth;
+            mask.coverage.assign(size_t(canvas.width) * canvas.height, 0);
+            Canvas mc = c;
+            mc.pixels = nullptr;
+            mc.coverage = mask.coverage.data();
+            mc.stride = canvas.width;
+            DrawObject(o, m, swf::ColorTransform(), mc, nesting);
+            masks.push_back(std::move(mask));
+            continue;
+        }
+        DrawObject(o, m, cx, c, nesting);
+    }
+}
+
+void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& parent,
+                          const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting) {
+    const Transform m = parent * Transform::From(o.matrix);
+    // Nested scales can multiply beyond any surface (or overflow); such objects are not
+    // drawn rather than converted to pixels.
+    const double largest =
+        std::max({std::fabs(m.a), std::fabs(m.b), std::fabs(m.c), std::fabs(m.d)});
+    if (!(largest < 1e5) || !(std::fabs(m.tx) < 1e9) || !(std::fabs(m.ty) < 1e9)) {
+        return;
+    }
+    const swf::ColorTransform cx = o.cxform.Then(parentCx);
+    const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
+    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers) {
+        DrawCharacter(o, m, cx, canvas, nesting);
+        return;
+    }
+    ++layers_;
+    std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.height, 0);
+    Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height, canvas.width, nullptr};
+    // A filtered object is drawn with its bounds' corner moved to the nearest whole pixel,
+    // as in the reference player, whose filter surfaces start on whole pixels.
+    Transform placed = m;
+    double b[4];
+    if (!o.filters.empty() && DeviceBounds(o, m, 0, b)) {
+        placed = Translate(std::floor(b[0] + 0.5) - b[0], std::floor(b[1] + 0.5) - b[1]) * m;
+    }
+    DrawCharacter(o, placed, cx, layer, nesting);
+    PixelBox box = ContentBox(layer);
+    ApplyFilters(o.filters, scale_, &layer, &box);
+    if (!box.Empty()) {
+        Composite(layer, box, o.blend, canvas);
+    }
+    --layers_;
+}
+
+bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
+                            double* box) const {
+    const timeline::Character* ch = o.character;
+    if (ch == nullptr || nesting > kMaxDrawNesting) {
+        return false;
+    }
+    swf::Rect r;
+    switch (ch->kind) {
+    case timeline::Kind::Shape:
+        r = ch->shape->bounds;
+        break;
+    case timeline::Kind::Morph: {
+        const swf::Rect& s = ch->morph->start.bounds;
+        const swf::Rect& e = ch->morph->end.bounds;
+        r = swf::Rect{std::min(s.xMin, e.xMin), std::max(s.xMax, e.xMax), std::min(s.yMin, e.yMin),
+                      std::max(s.yMax, e.yMax)};
+        break;
+    }
+    case timeline::Kind::Text:
+        r = ch->text->bounds;
+        break;
+    case timeline::Kind::EditText:
+        r = ch->editText->bounds;
+        break;
+    case timeline::Kind::Bitmap:
+        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
+        break;
+    case timeline::Kind::Sprite:
+    case timeline::Kind::Button: {
+        bool any = false;
+        if (o.clip) {
+            for (const auto& entry : o.clip->objects) {
+                double b[4];
+                const timeline::DisplayObject& child = entry.second;
+                if (child.clipDepth == 0 &&
+                    DeviceBounds(child, m * Transform::From(child.matrix), nesting + 1, b)) {
+                    for (int k = 0; k < 4; ++k) {
+                        box[k] = !any    ? b[k]
+                                 : k < 2 ? std::min(box[k], b[k])
+                                         : std::max(box[k], b[k]);
+                    }
+                    any = true;
+                }
+            }
+        }
+        return any;
+    }
+    case timeline::Kind::Font:
+        return false;
+    }
+    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
+    for (int i = 0; i < 4; ++i) {
+        double x, y;
+        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
+        box[0] = i == 0 ? x : std::min(box[0], x);
+        box[1] = i == 0 ? y : std::min(box[1], y);
+        box[2] = i == 0 ? x : std::max(box[2], x);
+        box[3] = i == 0 ? y : std::max(box[3], y);
+    }
+    return true;
+}
+
+void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,
+                        const Canvas& canvas) {
+    double xy[8];
+    m.Apply(r.xMin, r.yMin, &xy[0], &xy[1]);
+    m.Apply(r.xMax, r.yMin, &xy[2], &xy[3]);
+    m.Apply(r.xMax, r.yMax, &xy[4], &xy[5]);
+    m.Apply(r.xMin, r.yMax, &xy[6], &xy[7]);
+    ras_.Begin(canvas.width, canvas.height, true);
+    ras_.Polygon(xy, 4);
+    ras_.Fill(canvas, paint);
+}
+
+void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
+                             const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
+    const timeline::Character* ch = o.character;
+    if (ch == nullptr || (canvas.coverage == nullptr && cx.mulA <= 0 && cx.addA <= 0)) {
+        return; // nothing, or wholly transparent
+    }
+    // Leaves wholly off the canvas cost nothing (a margin covers hairlines and glyph
+    // overhangs).
+    double b[4];
+    if (ch->kind != timeline::Kind::Sprite && ch->kind != timeline::Kind::Button &&
+        DeviceBounds(o, m, 0, b) &&
+        (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2)) {
+        return;
+    }
+    switch (ch->kind) {
+    case timeline::Kind::Shape:
+        DrawShape(Prepared(ch->shape.get()), m, cx, context_, canvas, &ras_);
+        break;
+    case timeline::Kind::Morph: {
+        MorphCache& cache = morphs_[ch->morph.get()];
+        if (!cache.shape || cache.ratio != o.ratio) {
+            cache.shape.reset(new swf::Shape(swf::InterpolateMorph(*ch->morph, o.ratio)));
+            cache.ratio = o.ratio;
+            PrepareShape(*cache.shape, &cache.prepared);
+        }
+        DrawShape(cache.prepared, m, cx, context_, canvas, &ras_);
+        break;
+    }
+    case timeline::Kind::Bitmap: {
+        const swf::Bitmap& b = *ch->bitmap;
+        swf::FillStyle fill;
+        fill.kind = swf::FillKind::Bitmap;
+        fill.bitmapId = ch->id;
+        fill.repeat = false;
+        fill.smooth = false;
+        fill.matrix.scaleX = fill.matrix.scaleY = 20 << 16;
+        Paint paint;
+        if (MakePaint(fill, m, cx, &b, &paint)) {
+            FillRect(swf::Rect{0, b.width * 20, 0, b.height * 20}, m, paint, canvas);
+        }
+        break;
+    }
+    case timeline::Kind::Text:
+        DrawStaticText(*ch->text, m, cx, canvas);
+        break;
+    case timeline::Kind::EditText:
+        DrawEditText(*ch->editText, m, cx, canvas);
+        break;
+    case timeline::Kind::Sprite:
+    case timeline::Kind::Button:
+        if (o.clip) {
+            DrawClip(*o.clip, m, cx, canvas, nesting + 1);
+        }
+        break;
+    case timeline::Kind::Font:
+        break;
+    }
+}
+
+} // namespace render
