@@ -5,7 +5,7 @@
 // step the system is checked as it now stands. (The toolkit's own uninstall has its tests.)
 #include "acceptance_helpers.h"
 #include "message_box.h"
-#include "player/player_control.h"
+#include "player/control/player_contract.h"
 #include "test_env.h"
 #include "window_driver.h"
 

@@ -9,7 +9,7 @@
 #include "movie_bytes.h"
 #include "player/core/timeline/frame_clock.h"
 #include "player/core/swf/movie_reader.h"
-#include "player/movie_url.h"
+#include "player/control/movie_url.h"
 #include "test_env.h"
 
 namespace {

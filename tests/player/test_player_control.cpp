@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "movie_bytes.h"
-#include "saver/platform/shockwave_flash.h"
+#include "common/shockwave_flash.h"
 #include "test_env.h"
 
 namespace {

@@ -2,7 +2,8 @@
 // in-place activation; the stand-in in front of it decides what the Flash interface does.
 #include "test_control.h"
 
-#include "player/player_control.h"
+#include "player/control/class_factory.h"
+#include "player/control/player_control.h"
 
 #include <cstdio>
 
@@ -143,7 +144,6 @@ Factory timedPlayFactory(Kind::TimedPlay);
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        SetModuleInstance(instance); // the player's window class is this DLL's
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;

@@ -1,4 +1,4 @@
-#include "player/movie_url.h"
+#include "player/control/movie_url.h"
 
 namespace {
 
