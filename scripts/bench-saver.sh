@@ -3,10 +3,13 @@
 # player built into the saver (nothing registered): start to the first frame on the screen
 # beside an empty window program, and the CPU share while a still movie and the animated
 # default movie play at their own rates.
-# Usage: scripts/bench-saver.sh [RUNS] [SECONDS]     (from the worktree root, after a build)
+# Usage: scripts/bench-saver.sh [RUNS] [SECONDS]     (after a build of the build this machine
+# runs, build/ or build64/: scripts/lib/wine.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FLICKWELL_BUILD:-$root/build}
+source "$root/scripts/lib/wine.sh"
+wine_pick || exit 1
+build=$root/$FLICKWELL_BUILD_DIR
 runs=${1:-20}
 seconds=${2:-10}
 

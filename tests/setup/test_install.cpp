@@ -37,12 +37,6 @@ TEST(Installer, InstallsTwiceAndUninstallsWithItsRegisteredCommand) {
     // WOW64 that is SysWOW64, not the System32 the 32-bit installer asked for.
     const std::string setting = Desktop();
     EXPECT_EQ(ShortPath(SeenSystemFolder() + "\\" + stem + ".scr"), setting);
-    if (SeenSystemFolder() != SystemFolder()) { // and a 64-bit process finds it there
-        const std::string cmd64 =
-            Quoted(SystemFolder() + "\\..\\sysnative\\cmd.exe") + " /c if exist ";
-        EXPECT_EQ(7u, RunAndWait(cmd64 + setting + " (exit 7) else (exit 3)"));
-        EXPECT_EQ(3u, RunAndWait(cmd64 + installed + " (exit 7) else (exit 3)"));
-    }
     EXPECT_EQ(previous, ProductValue(stem));
     // The uninstaller is a byte copy, registered with both paths in quotes.
     EXPECT_TRUE(Bytes(installer) == Bytes(Uninstaller(stem)));
@@ -91,6 +85,24 @@ TEST(Installer, DeliveredStubInstallsItsDefaultAndUninstallsToNoSaver) {
     ASSERT_EQ(0, RunAnswering(Entry("ssqmv", "UninstallString"), {IDYES, IDOK}, &boxes));
     EXPECT_EQ("", Desktop());
     EXPECT_FALSE(FileExistsAt(SystemFolder() + "\\ssqmv.scr"));
+    EXPECT_TRUE(WaitUntilGone(Uninstaller("ssqmv")));
+}
+
+// The 32-bit installer asks for System32 and WOW64 writes SysWOW64: the setting must name
+// the file where the 64-bit system that starts screen savers finds it.
+TEST(Installer, UnderWow64TheSettingNamesTheFileWhereA64BitProcessFindsIt) {
+    if (SeenSystemFolder() == SystemFolder()) {
+        GTEST_SKIP() << "not a 32-bit process under WOW64, so no redirection to meet "
+                        "(scripts/smoke-i686.sh checks it with the i686 programs)";
+    }
+    const std::string stub = MakeScratchDir("wow64") + "setup.exe";
+    ASSERT_TRUE(CopyFileA(BinPath("setup.ex_").c_str(), stub.c_str(), FALSE));
+    ExpectSingleBox(stub, 0, "Template Screen Saver", kInstalled, BoxIcon::Information);
+    const std::string cmd64 = Quoted(SystemFolder() + "\\..\\sysnative\\cmd.exe") + " /c if exist ";
+    EXPECT_EQ(7u, RunAndWait(cmd64 + Desktop() + " (exit 7) else (exit 3)"));
+    EXPECT_EQ(3u, RunAndWait(cmd64 + SystemFolder() + "\\ssqmv.scr (exit 7) else (exit 3)"));
+    std::vector<MessageBoxInfo> boxes;
+    ASSERT_EQ(0, RunAnswering(Entry("ssqmv", "UninstallString"), {IDYES, IDOK}, &boxes));
     EXPECT_TRUE(WaitUntilGone(Uninstaller("ssqmv")));
 }
 
