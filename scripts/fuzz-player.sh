@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# Fuzzes the player's movie reader natively with libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer for a bounded time (default 120 s), starting from the sample
-# movies and the default movie. Not part of CI.
-# Usage: scripts/fuzz-player.sh [seconds]
+# Fuzzes the player natively with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
+# for a bounded time (default 120 s), starting from the sample movies and the default
+# movie. Targets: `reader` (the movie reader and URL handling) or `engine` (load, advance
+# and draw: the whole pipeline). Prints the executions and the coverage reached. Not part
+# of CI.
+# Usage: scripts/fuzz-player.sh [seconds] [reader|engine]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-120}
+target=${2:-reader}
+case "$target" in reader | engine) ;; *)
+  echo "usage: scripts/fuzz-player.sh [seconds] [reader|engine]" >&2
+  exit 2
+  ;;
+esac
 
 # The fuzzer's own tools: clang with its runtime libraries, and the native zlib.
 SUDO=""
@@ -21,18 +29,30 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 out=build/fuzz
-mkdir -p "$out/corpus" "$out/artifacts"
-clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. tools/fuzz/fuzz_movie_reader.cpp player/core/swf/movie_reader.cpp player/movie_url.cpp \
-  player/core/timeline/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
+mkdir -p "$out/corpus-$target" "$out/artifacts"
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
+if [ "$target" = reader ]; then
+  clang++ "${flags[@]}" tools/fuzz/fuzz_movie_reader.cpp player/core/swf/movie_reader.cpp \
+    player/movie_url.cpp player/core/timeline/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
+  fuzzer="$out/fuzz_movie_reader"
+else
+  # The engine with its header-only libraries (Anti-Grain Geometry, stb). The rasterizer
+  # shifts negative cell values left on purpose (two's complement, defined from C++20).
+  clang++ "${flags[@]}" -fno-sanitize=shift-base -isystem /usr/include/agg2 -isystem /usr/include/stb tools/fuzz/fuzz_engine.cpp \
+    player/core/engine.cpp player/core/swf/*.cpp player/core/timeline/*.cpp player/core/render/*.cpp \
+    -lz -o "$out/fuzz_engine"
+  fuzzer="$out/fuzz_engine"
+fi
 
 movies=${FLICKWELL_MOVIES_DIR:-../shared/movies}
-cp -n "$movies"/*.swf "$out/corpus/" 2>/dev/null || true
-[ -f build/generated/default.swf ] && cp -n build/generated/default.swf "$out/corpus/"
+cp -n "$movies"/*.swf "$out/corpus-$target/" 2>/dev/null || true
+cp -n tests/engine/movies/*.swf "$out/corpus-$target/" 2>/dev/null || true
+[ -f build/generated/default.swf ] && cp -n build/generated/default.swf "$out/corpus-$target/"
 
-"$out/fuzz_movie_reader" "$out/corpus" -max_total_time="$seconds" -max_len=65536 \
-  -rss_limit_mb=1024 -artifact_prefix="$out/artifacts/" -print_final_stats=1 2>&1 |
+"$fuzzer" "$out/corpus-$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
+  -rss_limit_mb=2048 -artifact_prefix="$out/artifacts/" -print_final_stats=1 2>&1 |
   tee "$out/last-run.log" | grep -E '^#[0-9]+.*(INITED|DONE)|^stat::|ERROR|SUMMARY' || true
 status=${PIPESTATUS[0]}
-echo "corpus: $(ls "$out/corpus" | wc -l) inputs; log: $out/last-run.log"
+echo "corpus: $(ls "$out/corpus-$target" | wc -l) inputs; log: $out/last-run.log"
+grep -E '^#[0-9]+' "$out/last-run.log" | tail -1 | sed 's/^/last: /' || true
 exit "$status"

@@ -3,16 +3,57 @@
 #include <algorithm>
 #include <utility>
 
+#include "player/core/render/renderer.h"
 #include "player/core/swf/movie_reader.h"
+#include "player/core/timeline/display_list.h"
 #include "player/core/timeline/frame_clock.h"
 
 namespace engine {
 
+namespace {
+
+render::DeviceGlyphSource Adapt(DeviceGlyphSource source) {
+    if (!source) {
+        return nullptr;
+    }
+    return [source](const char* font, bool bold, bool italic, uint32_t code,
+                    render::DeviceGlyph* out) {
+        DeviceGlyph g;
+        if (!source(font, bold, italic, code, &g)) {
+            return false;
+        }
+        out->advance = g.advance;
+        out->edges.clear();
+        for (size_t i = 0; i < g.edges.size() && i < swf::kMaxEdgesPerShape; ++i) {
+            const GlyphEdge& e = g.edges[i];
+            swf::Edge edge;
+            edge.x0 = e.x0;
+            edge.y0 = e.y0;
+            edge.cx = e.cx;
+            edge.cy = e.cy;
+            edge.x1 = e.x1;
+            edge.y1 = e.y1;
+            edge.curved = e.curved;
+            edge.fill1 = 1;
+            out->edges.push_back(edge);
+        }
+        return true;
+    };
+}
+
+} // namespace
+
 struct Player::State {
     swf::Movie movie;
+    timeline::LoadedMovie content;
+    timeline::Stage stage;
+    render::Renderer renderer;
     FrameClock clock;
     bool loaded = false;
+    bool dirty = true; // the picture changed since the last Draw
     std::function<void(const char*)> trace;
+    DeviceGlyphSource deviceGlyphs;
+    DeviceFontMetrics deviceMetrics;
 };
 
 const char* LoadStatusText(LoadStatus status) {
@@ -25,14 +66,31 @@ Player::Player(Player&&) noexcept = default;
 Player& Player::operator=(Player&&) noexcept = default;
 
 LoadStatus Player::Load(const uint8_t* data, size_t size) {
-    State fresh;
-    fresh.trace = std::move(state_->trace);
-    const swf::ReadStatus status = swf::ReadMovie(data, size, &fresh.movie, kMaxMovieBytes);
-    fresh.loaded = status == swf::ReadStatus::Ok;
-    if (fresh.loaded) {
-        fresh.clock.Reset(fresh.movie.Header().frameCount, fresh.movie.Header().frameRate);
+    // A fresh state in place: the stage and renderer point into the loaded content.
+    std::unique_ptr<State> fresh(new State);
+    fresh->trace = std::move(state_->trace);
+    fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
+    fresh->deviceMetrics = state_->deviceMetrics;
+    state_ = std::move(fresh);
+    State& s = *state_;
+    const swf::ReadStatus status = swf::ReadMovie(data, size, &s.movie, kMaxMovieBytes);
+    if (s.deviceGlyphs) {
+        s.renderer.SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                   {s.deviceMetrics.ascent, s.deviceMetrics.descent});
     }
-    *state_ = std::move(fresh);
+    s.loaded = status == swf::ReadStatus::Ok;
+    if (s.loaded) {
+        timeline::LoadMovie(s.movie, &s.content);
+        s.clock.Reset(s.content.main.frameCount, s.movie.Header().frameRate);
+        s.stage.Reset(&s.content);
+        s.stage.Start();
+        if (s.content.skippedDefinitions != 0 && s.trace) {
+            s.trace("some damaged definitions were skipped");
+        }
+    } else {
+        s.movie = swf::Movie();
+    }
+    s.dirty = true;
     return static_cast<LoadStatus>(status);
 }
 
@@ -52,7 +110,7 @@ int32_t Player::StageHeightTwips() const {
 
 uint32_t Player::Background() const {
     if (!state_->loaded || !state_->movie.HasBackground())
-        return 0;
+        return state_->loaded ? 0xFFFFFFu : 0;
     const swf::Rgb c = state_->movie.Background();
     return (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
 }
@@ -79,30 +137,78 @@ void Player::SetLoop(bool loop) {
     state_->clock.SetLoop(loop);
 }
 void Player::Play(uint32_t nowMs) {
+    const uint32_t before = state_->clock.Frame();
     state_->clock.Play(nowMs);
+    if (state_->clock.Frame() != before) {
+        state_->stage.GoTo(state_->clock.Frame());
+        state_->dirty = true;
+    }
 }
 void Player::Stop() {
     state_->clock.Stop();
 }
 void Player::GoTo(uint32_t frame) {
     state_->clock.GoTo(frame);
+    if (state_->loaded && state_->clock.Frame() != state_->stage.Frame()) {
+        state_->stage.GoTo(state_->clock.Frame());
+        state_->dirty = true;
+    }
 }
+
 bool Player::Tick(uint32_t nowMs) {
-    return state_->clock.Tick(nowMs);
+    State& s = *state_;
+    s.clock.Tick(nowMs);
+    for (uint32_t i = 0; i < s.clock.LastSteps(); ++i) {
+        if (s.stage.Advance()) {
+            s.dirty = true;
+        }
+    }
+    return s.dirty;
 }
 
 void Player::Draw(const Surface& target, const Box& viewport) {
+    State& s = *state_;
     const Box box{std::max(viewport.left, 0), std::max(viewport.top, 0),
                   std::min(viewport.right, target.width), std::min(viewport.bottom, target.height)};
+    if (box.right <= box.left || box.bottom <= box.top || target.pixels == nullptr) {
+        return;
+    }
     const uint32_t colour = 0xFF000000u | Background();
     for (int y = box.top; y < box.bottom; ++y) {
         std::fill(target.pixels + size_t(y) * target.stride + box.left,
                   target.pixels + size_t(y) * target.stride + box.right, colour);
     }
+    s.dirty = false;
+    const int32_t w = StageWidthTwips(), h = StageHeightTwips();
+    if (!s.loaded || w <= 0 || h <= 0) {
+        return;
+    }
+    // showAll: the whole stage fits, aspect kept, centred in the viewport.
+    const int vw = viewport.right - viewport.left, vh = viewport.bottom - viewport.top;
+    const double scale = std::min(vw * 20.0 / w, vh * 20.0 / h);
+    const double offsetX = viewport.left - box.left + (vw - w / 20.0 * scale) / 2;
+    const double offsetY = viewport.top - box.top + (vh - h / 20.0 * scale) / 2;
+    render::Transform view;
+    view.a = view.d = scale / 20;
+    view.tx = offsetX - s.movie.Header().stage.xMin * view.a;
+    view.ty = offsetY - s.movie.Header().stage.yMin * view.d;
+    render::Canvas canvas;
+    canvas.pixels = target.pixels + size_t(box.top) * target.stride + box.left;
+    canvas.width = box.right - box.left;
+    canvas.height = box.bottom - box.top;
+    canvas.stride = target.stride;
+    s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
 }
 
 void Player::SetTraceSink(std::function<void(const char*)> sink) {
     state_->trace = std::move(sink);
+}
+
+void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
+    state_->deviceGlyphs = source;
+    state_->deviceMetrics = metrics;
+    state_->renderer.SetDeviceGlyphs(Adapt(std::move(source)), {metrics.ascent, metrics.descent});
+    state_->dirty = true;
 }
 
 } // namespace engine

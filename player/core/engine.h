@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace engine {
 
@@ -41,6 +42,25 @@ struct Surface {
 struct Box {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
+
+// Outlines for text set in a font the movie does not embed, supplied by the host (the
+// system's fonts on Windows, a packaged font natively). Coordinates in 1024ths of the em,
+// y down, the origin on the baseline; curves are quadratic (a straight edge has its control
+// point on it). Inside is where an odd number of edges lies to one side.
+struct GlyphEdge {
+    int32_t x0 = 0, y0 = 0, cx = 0, cy = 0, x1 = 0, y1 = 0;
+    bool curved = false;
+};
+struct DeviceGlyph {
+    std::vector<GlyphEdge> edges;
+    int32_t advance = 0; // 1024ths of the em
+};
+struct DeviceFontMetrics {
+    int32_t ascent = 0, descent = 0; // 1024ths of the em
+};
+// False when the host has no glyph for `code` (a Unicode code point).
+using DeviceGlyphSource =
+    std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
 
 class Player {
   public:
@@ -85,6 +105,10 @@ class Player {
 
     // Where script output (trace) and notes on refused operations go; none by default.
     void SetTraceSink(std::function<void(const char* line)> sink);
+
+    // Where device-font text gets its outlines; without a source such text is not drawn.
+    // Kept across Load.
+    void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
 
   private:
     struct State;

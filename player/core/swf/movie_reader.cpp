@@ -60,6 +60,19 @@ const uint8_t* ByteReader::Take(size_t count) {
     return p;
 }
 
+std::string ByteReader::String() {
+    const uint8_t* start = data_ + pos_;
+    for (size_t i = pos_; i < size_; ++i) {
+        if (data_[i] == 0) {
+            pos_ = i + 1;
+            return std::string(reinterpret_cast<const char*>(start), i - (start - data_));
+        }
+    }
+    ok_ = false;
+    pos_ = size_;
+    return std::string();
+}
+
 uint32_t BitReader::UB(unsigned bits) {
     if (bits > 32 || !ok_ || bits > static_cast<uint64_t>(size_) * 8 - bitPos_) {
         ok_ = false;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace swf {
@@ -44,6 +45,11 @@ class ByteReader {
     // A sub-range of the next `count` bytes; empty and failed when they are not all there.
     const uint8_t* Take(size_t count);
     void Skip(size_t count) { Take(count); }
+    int16_t S16() { return static_cast<int16_t>(U16()); }
+    // A zero-terminated string (the terminator consumed, not kept); fails without one.
+    std::string String();
+    // Where the next read starts: bit-packed records are read from here, then skipped.
+    const uint8_t* Current() const { return data_ + pos_; }
 
     size_t Position() const { return pos_; }
     size_t Remaining() const { return size_ - pos_; }

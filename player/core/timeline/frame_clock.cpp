@@ -44,6 +44,7 @@ bool FrameClock::Step() {
 }
 
 bool FrameClock::Tick(uint32_t nowMs) {
+    lastSteps_ = 0;
     if (!playing_) {
         return false;
     }
@@ -56,7 +57,9 @@ bool FrameClock::Tick(uint32_t nowMs) {
             due_ = nowMs + interval_;
             break;
         }
-        Step();
+        if (Step()) {
+            ++lastSteps_;
+        }
         due_ += interval_;
         ++steps;
     }

@@ -29,6 +29,8 @@ class FrameClock {
     // Advances by the frames due up to `nowMs`; gives true when the frame changed. A clock
     // that fell far behind (a busy or suspended machine) skips ahead instead of racing.
     bool Tick(uint32_t nowMs);
+    // Frames the last Tick moved on by (a loop back to the first frame counts as one).
+    uint32_t LastSteps() const { return lastSteps_; }
 
   private:
     bool Step(); // one frame on; false when it stopped at the end
@@ -39,4 +41,5 @@ class FrameClock {
     uint32_t due_ = 0; // when the next frame is due
     bool playing_ = false;
     bool loop_ = true;
+    uint32_t lastSteps_ = 0;
 };

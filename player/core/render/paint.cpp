@@ -1,0 +1,343 @@
+#include "player/core/render/paint.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace render {
+
+namespace {
+
+uint8_t Clamp255(int v) {
+    return static_cast<uint8_t>(std::min(255, std::max(0, v)));
+}
+
+// Gradient position (0..1 before spreading) to a ramp index.
+inline int Spread(double t, swf::Spread spread) {
+    switch (spread) {
+    case swf::Spread::Pad:
+        break;
+    case swf::Spread::Repeat:
+        t -= std::floor(t);
+        break;
+    case swf::Spread::Reflect:
+        t = std::fabs(t - 2.0 * std::floor(t * 0.5 + 0.5));
+        break;
+    }
+    const int i = static_cast<int>(t * 255.0 + 0.5);
+    return i < 0 ? 0 : i > 255 ? 255 : i;
+}
+
+void BuildRamp(const swf::Gradient& g, const swf::ColorTransform& cx, std::vector<uint32_t>* ramp) {
+    ramp->assign(256, 0);
+    std::vector<swf::GradientStop> stops = g.stops;
+    for (auto& s : stops) {
+        s.color = cx.Apply(s.color);
+    }
+    for (int i = 0; i < 256; ++i) {
+        size_t k = 0;
+        while (k < stops.size() && stops[k].ratio < i) {
+            ++k;
+        }
+        swf::Rgba c;
+        if (k == 0) {
+            c = stops.front().color;
+        } else if (k == stops.size()) {
+            c = stops.back().color;
+        } else {
+            const swf::GradientStop& a = stops[k - 1];
+            const swf::GradientStop& b = stops[k];
+            const int span = b.ratio - a.ratio;
+            const double f = span > 0 ? double(i - a.ratio) / span : 1.0;
+            auto mix = [f](uint8_t x, uint8_t y) { return Clamp255(int(x + (y - x) * f + 0.5)); };
+            if (g.linearRgb) {
+                auto lin = [](uint8_t v) { return std::pow(v / 255.0, 2.2); };
+                auto mixl = [&](uint8_t x, uint8_t y) {
+                    return Clamp255(
+                        int(std::pow(lin(x) + (lin(y) - lin(x)) * f, 1 / 2.2) * 255 + 0.5));
+                };
+                c = {mixl(a.color.r, b.color.r), mixl(a.color.g, b.color.g),
+                     mixl(a.color.b, b.color.b), mix(a.color.a, b.color.a)};
+            } else {
+                c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g),
+                     mix(a.color.b, b.color.b), mix(a.color.a, b.color.a)};
+            }
+        }
+        (*ramp)[i] = Premultiplied(c);
+    }
+}
+
+inline uint32_t BlendPixel(uint32_t dst, uint32_t src, unsigned cover) {
+    if (cover == 255) {
+        return Over(dst, src);
+    }
+    return Over(dst, ScalePixel(src, cover + (cover >> 7)));
+}
+
+inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
+    return ScalePixel(p, 256 - f256) + ScalePixel(q, f256);
+}
+
+uint32_t ApplyCx(uint32_t p, const swf::ColorTransform& cx) {
+    const unsigned a = p >> 24;
+    swf::Rgba c;
+    c.a = static_cast<uint8_t>(a);
+    if (a != 0) {
+        c.r = Clamp255(int(((p >> 16) & 255) * 255 / a));
+        c.g = Clamp255(int(((p >> 8) & 255) * 255 / a));
+        c.b = Clamp255(int((p & 255) * 255 / a));
+    }
+    return Premultiplied(cx.Apply(c));
+}
+
+} // namespace
+
+Transform Transform::From(const swf::Matrix& m) {
+    Transform t;
+    t.a = m.scaleX / 65536.0;
+    t.b = m.rotateSkew0 / 65536.0;
+    t.c = m.rotateSkew1 / 65536.0;
+    t.d = m.scaleY / 65536.0;
+    t.tx = m.translateX;
+    t.ty = m.translateY;
+    return t;
+}
+
+Transform Transform::operator*(const Transform& i) const {
+    Transform t;
+    t.a = a * i.a + c * i.b;
+    t.b = b * i.a + d * i.b;
+    t.c = a * i.c + c * i.d;
+    t.d = b * i.c + d * i.d;
+    t.tx = a * i.tx + c * i.ty + tx;
+    t.ty = b * i.tx + d * i.ty + ty;
+    return t;
+}
+
+bool Transform::Invert(Transform* out) const {
+    const double det = a * d - b * c;
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) {
+        return false;
+    }
+    Transform t;
+    t.a = d / det;
+    t.b = -b / det;
+    t.c = -c / det;
+    t.d = a / det;
+    t.tx = -(t.a * tx + t.c * ty);
+    t.ty = -(t.b * tx + t.d * ty);
+    *out = t;
+    return true;
+}
+
+double Transform::Scale() const {
+    return std::sqrt(std::fabs(a * d - b * c));
+}
+
+uint32_t Premultiplied(swf::Rgba c) {
+    const unsigned a = c.a;
+    auto m = [a](unsigned v) { return (v * a + 127) / 255; };
+    return (a << 24) | (m(c.r) << 16) | (m(c.g) << 8) | m(c.b);
+}
+
+Paint SolidPaint(swf::Rgba c, const swf::ColorTransform& cx) {
+    Paint p;
+    const swf::Rgba t = cx.Apply(c);
+    p.color = Premultiplied(t);
+    p.opaque = t.a == 255;
+    return p;
+}
+
+bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf::ColorTransform& cx,
+               const swf::Bitmap* bitmap, Paint* paint) {
+    *paint = Paint();
+    switch (fill.kind) {
+    case swf::FillKind::Solid:
+        *paint = SolidPaint(fill.color, cx);
+        return true;
+    case swf::FillKind::Linear:
+    case swf::FillKind::Radial:
+    case swf::FillKind::Focal: {
+        if (fill.gradient.stops.empty()) {
+            return false;
+        }
+        paint->kind = PaintKind::Gradient;
+        paint->gradientKind = fill.kind;
+        paint->spread = fill.gradient.spread;
+        paint->focal = std::max(-0.98, std::min(0.98, fill.gradient.focal / 256.0));
+        const Transform full = toDevice * Transform::From(fill.matrix);
+        if (!full.Invert(&paint->inverse)) {
+            // A degenerate gradient shows its last colour.
+            *paint = SolidPaint(fill.gradient.stops.back().color, cx);
+            return true;
+        }
+        BuildRamp(fill.gradient, cx, &paint->ramp);
+        return true;
+    }
+    case swf::FillKind::Bitmap: {
+        if (bitmap == nullptr || bitmap->pixels.empty()) {
+            // Flash shows a missing bitmap fill as nothing at all.
+            return false;
+        }
+        paint->kind = PaintKind::Bitmap;
+        paint->bitmap = bitmap;
+        paint->repeat = fill.repeat;
+        paint->smooth = fill.smooth;
+        paint->cxform = cx;
+        const Transform full = toDevice * Transform::From(fill.matrix);
+        if (!full.Invert(&paint->inverse)) {
+            return false;
+        }
+        // An axis-aligned bitmap drawn at its own size gains nothing from smoothing.
+        if (std::fabs(full.a - 1) < 1e-6 && std::fabs(full.d - 1) < 1e-6 && full.b == 0 &&
+            full.c == 0) {
+            paint->smooth = false;
+        }
+        return true;
+    }
+    }
+    return false;
+}
+
+void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
+               const uint8_t* covers) {
+    uint8_t scaled[4096];
+    if (length <= 0) {
+        return;
+    }
+    if (length > 4096) {
+        BlendSpan(canvas, paint, x, y, 4096, covers);
+        BlendSpan(canvas, paint, x + 4096, y, length - 4096, covers + 4096);
+        return;
+    }
+    if (canvas.mask != nullptr) {
+        const uint8_t* m = canvas.mask + size_t(y) * canvas.width + x;
+        for (int i = 0; i < length; ++i) {
+            scaled[i] = static_cast<uint8_t>((covers[i] * (m[i] + 1)) >> 8);
+        }
+        covers = scaled;
+    }
+    if (canvas.coverage != nullptr) { // a mask: union of coverage
+        uint8_t* d = canvas.coverage + size_t(y) * canvas.stride + x;
+        for (int i = 0; i < length; ++i) {
+            d[i] = static_cast<uint8_t>(d[i] + covers[i] - (d[i] * covers[i] + 127) / 255);
+        }
+        return;
+    }
+    uint32_t* d = canvas.pixels + size_t(y) * canvas.stride + x;
+    if (paint.kind == PaintKind::Solid) {
+        const uint32_t c = paint.color;
+        if ((c >> 24) == 255) {
+            for (int i = 0; i < length; ++i) {
+                d[i] = covers[i] == 255 ? c : BlendPixel(d[i], c, covers[i]);
+            }
+        } else {
+            for (int i = 0; i < length; ++i) {
+                d[i] = BlendPixel(d[i], c, covers[i]);
+            }
+        }
+        return;
+    }
+    const Transform& t = paint.inverse;
+    double u = t.a * (x + 0.5) + t.c * (y + 0.5) + t.tx;
+    double v = t.b * (x + 0.5) + t.d * (y + 0.5) + t.ty;
+    if (paint.kind == PaintKind::Gradient) {
+        const uint32_t* ramp = paint.ramp.data();
+        const bool pad = paint.spread == swf::Spread::Pad;
+        if (paint.gradientKind == swf::FillKind::Linear && pad) {
+            // The ramp index moves by a constant step along the row: 16.16 fixed point.
+            const double scale = 255.0 / 32768.0 * 65536.0;
+            int64_t fi =
+                static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
+            const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
+            for (int i = 0; i < length; ++i, fi += step) {
+                if (covers[i] != 0) {
+                    const int64_t k = (fi + 32768) >> 16;
+                    d[i] = BlendPixel(d[i], ramp[k < 0 ? 0 : k > 255 ? 255 : k], covers[i]);
+                }
+            }
+            return;
+        }
+        if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
+            float gu = static_cast<float>(u / 16384.0), gv = static_cast<float>(v / 16384.0);
+            const float du = static_cast<float>(t.a / 16384.0),
+                        dv = static_cast<float>(t.b / 16384.0);
+            for (int i = 0; i < length; ++i, gu += du, gv += dv) {
+                if (covers[i] != 0) {
+                    const int k = static_cast<int>(std::sqrt(gu * gu + gv * gv) * 255.0f + 0.5f);
+                    d[i] = BlendPixel(d[i], ramp[k > 255 ? 255 : k], covers[i]);
+                }
+            }
+            return;
+        }
+        for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
+            if (covers[i] == 0) {
+                continue;
+            }
+            double g;
+            if (paint.gradientKind == swf::FillKind::Linear) {
+                g = (u + 16384.0) / 32768.0;
+            } else if (paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) {
+                g = std::sqrt(u * u + v * v) / 16384.0;
+            } else {
+                // Focal: how far along the ray from the focal point to the circle.
+                const double px = u / 16384.0 - paint.focal, py = v / 16384.0;
+                const double len = std::sqrt(px * px + py * py);
+                if (len < 1e-9) {
+                    g = 0;
+                } else {
+                    const double fd = paint.focal * px / len;
+                    const double s =
+                        -fd + std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
+                    g = s > 1e-9 ? len / s : 1;
+                }
+            }
+            d[i] = BlendPixel(d[i], ramp[Spread(g, paint.spread)], covers[i]);
+        }
+        return;
+    }
+    // Bitmaps: 16.16 fixed point steps through the bitmap's pixels.
+    const swf::Bitmap& b = *paint.bitmap;
+    const int w = b.width, h = b.height;
+    const uint32_t* px = b.pixels.data();
+    const bool cx = !paint.cxform.IsIdentity();
+    const double half = paint.smooth ? 0.5 : 0.0;
+    auto fixed = [](double f) {
+        return static_cast<int64_t>(std::max(-1e13, std::min(1e13, f * 65536.0)));
+    };
+    int64_t fu = fixed(u - half), fv = fixed(v - half);
+    const int64_t du = fixed(t.a), dv = fixed(t.b);
+    const bool repeat = paint.repeat;
+    auto wrap = [repeat](int64_t i, int n) -> int {
+        if (i >= 0 && i < n) {
+            return static_cast<int>(i);
+        }
+        if (repeat) {
+            const int64_t m = i % n;
+            return static_cast<int>(m < 0 ? m + n : m);
+        }
+        return i < 0 ? 0 : n - 1;
+    };
+    for (int i = 0; i < length; ++i, fu += du, fv += dv) {
+        if (covers[i] == 0) {
+            continue;
+        }
+        const int64_t iu = fu >> 16, iv = fv >> 16;
+        uint32_t sp;
+        if (!paint.smooth) {
+            sp = px[size_t(wrap(iv, h)) * w + wrap(iu, w)];
+        } else {
+            const int x0 = wrap(iu, w), x1 = wrap(iu + 1, w);
+            const uint32_t* r0 = px + size_t(wrap(iv, h)) * w;
+            const uint32_t* r1 = px + size_t(wrap(iv + 1, h)) * w;
+            const unsigned ax = static_cast<unsigned>((fu >> 8) & 255),
+                           ay = static_cast<unsigned>((fv >> 8) & 255);
+            sp = Lerp2(Lerp2(r0[x0], r0[x1], ax), Lerp2(r1[x0], r1[x1], ax), ay);
+        }
+        if (cx) {
+            sp = ApplyCx(sp, paint.cxform);
+        }
+        d[i] = BlendPixel(d[i], sp, covers[i]);
+    }
+}
+
+} // namespace render

@@ -1,0 +1,76 @@
+// How a filled area is coloured: a solid colour, a gradient ramp or a bitmap, each
+// already carrying the object's colour transform, and the span routines that blend them
+// onto a canvas with anti-aliased coverage.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "player/core/swf/bitmaps.h"
+#include "player/core/swf/records.h"
+
+namespace render {
+
+// An affine map: x' = a*x + c*y + tx, y' = b*x + d*y + ty.
+struct Transform {
+    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+    static Transform From(const swf::Matrix& m);
+    Transform operator*(const Transform& inner) const; // this after inner
+    bool Invert(Transform* out) const;
+    void Apply(double x, double y, double* ox, double* oy) const {
+        *ox = a * x + c * y + tx;
+        *oy = b * x + d * y + ty;
+    }
+    double Scale() const; // the geometric mean of the axis scales
+};
+
+// Where spans land: 32-bit premultiplied pixels, or (for masks) 8-bit coverage. An
+// optional 8-bit mask of the same size scales every coverage.
+struct Canvas {
+    uint32_t* pixels = nullptr;
+    uint8_t* coverage = nullptr; // mask drawing when set
+    int width = 0, height = 0, stride = 0;
+    const uint8_t* mask = nullptr; // width x height, stride width
+};
+
+enum class PaintKind : uint8_t { Solid, Gradient, Bitmap };
+
+struct Paint {
+    PaintKind kind = PaintKind::Solid;
+    uint32_t color = 0; // premultiplied 0xAARRGGBB
+    // Gradient: 256 premultiplied colours; device pixel to gradient square.
+    std::vector<uint32_t> ramp;
+    swf::FillKind gradientKind = swf::FillKind::Linear;
+    swf::Spread spread = swf::Spread::Pad;
+    double focal = 0;
+    Transform inverse; // device pixel to gradient units or bitmap pixels
+    const swf::Bitmap* bitmap = nullptr;
+    bool repeat = false, smooth = false;
+    swf::ColorTransform cxform; // bitmaps, applied per pixel
+    bool opaque = false;        // every painted pixel has alpha 255
+};
+
+uint32_t Premultiplied(swf::Rgba c);
+// The paint for a fill style seen through the object-to-device transform.
+bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf::ColorTransform& cx,
+               const swf::Bitmap* bitmap, Paint* paint);
+Paint SolidPaint(swf::Rgba c, const swf::ColorTransform& cx);
+
+// Blends one span of coverage (0..255 per pixel) at row y from x.
+void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
+               const uint8_t* covers);
+
+// Pixel helpers shared by layers and filters.
+inline uint32_t ScalePixel(uint32_t p, uint32_t s256) { // s256 in 0..256
+    return (((p & 0x00FF00FFu) * s256 >> 8) & 0x00FF00FFu) |
+           ((((p >> 8) & 0x00FF00FFu) * s256) & 0xFF00FF00u);
+}
+inline uint32_t Over(uint32_t dst, uint32_t src) {
+    const uint32_t a = src >> 24;
+    if (a == 255) {
+        return src;
+    }
+    return src + ScalePixel(dst, 256 - a - (a >> 7));
+}
+
+} // namespace render

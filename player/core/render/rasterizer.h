@@ -1,0 +1,34 @@
+// Scan conversion with anti-aliasing: outlines in device pixels go in as segments, spans
+// of coverage come out and are blended with a paint. Backed by Anti-Grain Geometry's
+// cell rasterizer (its headers only; nothing here needs its compiled parts).
+#pragma once
+
+#include <memory>
+
+#include "player/core/render/paint.h"
+
+namespace render {
+
+class Rasterizer {
+  public:
+    Rasterizer();
+    ~Rasterizer();
+    Rasterizer(const Rasterizer&) = delete;
+    Rasterizer& operator=(const Rasterizer&) = delete;
+
+    // Starts a new outline set clipped to the canvas; even-odd unless nonZero.
+    void Begin(int width, int height, bool nonZero);
+    // Segments need not form closed contours one by one; all of them together must.
+    void MoveTo(double x, double y);
+    void LineTo(double x, double y);
+    // A closed polygon (closing itself), for stroke pieces.
+    void Polygon(const double* xy, int count);
+    void Fill(const Canvas& canvas, const Paint& paint);
+    bool Empty() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace render

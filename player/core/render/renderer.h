@@ -1,0 +1,77 @@
+// Draws a stage's display list: walks the clips by depth with their transforms and
+// colour transforms, applies clip-depth masks, draws shapes, morphs, bitmaps, text and
+// edit text, and sends objects with a blend mode or filters through a layer. Prepared
+// shapes are kept per character between frames.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "player/core/render/paint.h"
+#include "player/core/render/rasterizer.h"
+#include "player/core/render/shape_draw.h"
+#include "player/core/timeline/display_list.h"
+
+namespace render {
+
+// Outlines of a font the movie does not embed, from the host: one glyph as edges in
+// 1024ths of the em (y down, origin on the baseline) and its advance. False when the host
+// has no glyph for the character.
+struct DeviceGlyph {
+    std::vector<swf::Edge> edges; // fill1 = 1 on the inside
+    int32_t advance = 0;
+};
+struct DeviceFontMetrics {
+    int32_t ascent = 0, descent = 0; // 1024ths of the em
+};
+using DeviceGlyphSource =
+    std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
+
+class Renderer {
+  public:
+    Renderer();
+    ~Renderer();
+
+    // `view` maps stage twips to canvas pixels; `scale` is its size factor (pixels per
+    // stage pixel), for filters and hairlines.
+    void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
+              const Transform& view, double scale);
+    void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
+    // Forgets prepared shapes (a new movie).
+    void Clear();
+
+  private:
+    struct ActiveMask;
+    void DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx,
+                  const Canvas& canvas, int nesting);
+    void DrawObject(const timeline::DisplayObject& o, const Transform& parent,
+                    const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting);
+    void DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
+                       const swf::ColorTransform& cx, const Canvas& canvas, int nesting);
+    void DrawStaticText(const swf::StaticText& text, const Transform& m,
+                        const swf::ColorTransform& cx, const Canvas& canvas);
+    void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,
+                      const Canvas& canvas);
+    const PreparedShape& Prepared(const swf::Shape* shape);
+    void FillRect(const swf::Rect& r, const Transform& m, const Paint& paint, const Canvas& canvas);
+
+    const timeline::LoadedMovie* movie_ = nullptr;
+    double scale_ = 1;
+    Rasterizer ras_;
+    std::map<const swf::Shape*, PreparedShape> prepared_;
+    struct MorphCache {
+        uint16_t ratio = 0;
+        std::unique_ptr<swf::Shape> shape;
+        PreparedShape prepared;
+    };
+    std::map<const swf::MorphShape*, MorphCache> morphs_;
+    std::map<uint64_t, std::unique_ptr<swf::Shape>> deviceGlyphs_;
+    DeviceGlyphSource deviceSource_;
+    DeviceFontMetrics deviceMetrics_;
+    BitmapLookup bitmaps_;
+};
+
+} // namespace render

@@ -1,0 +1,163 @@
+#include "player/core/render/shape_draw.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace render {
+
+namespace {
+
+const double kTolerance = 0.15; // pixels a flattened curve may stray
+
+// How many straight pieces keep a curve within the tolerance.
+int Pieces(const Point& p0, const Point& c, const Point& p1) {
+    const double dx = p0.x - 2 * c.x + p1.x, dy = p0.y - 2 * c.y + p1.y;
+    const double dd = std::sqrt(dx * dx + dy * dy);
+    const int n = static_cast<int>(std::ceil(std::sqrt(dd / (8 * kTolerance))));
+    return std::max(1, std::min(n, 200));
+}
+
+template <typename F> void Flatten(const Transform& t, const PathEdge& e, F lineTo) {
+    Point p1;
+    t.Apply(e.x1, e.y1, &p1.x, &p1.y);
+    if (!e.curved) {
+        lineTo(p1);
+        return;
+    }
+    Point p0, c;
+    t.Apply(e.x0, e.y0, &p0.x, &p0.y);
+    t.Apply(e.cx, e.cy, &c.x, &c.y);
+    const int n = Pieces(p0, c, p1);
+    for (int i = 1; i < n; ++i) {
+        const double s = double(i) / n, r = 1 - s;
+        lineTo(Point{r * r * p0.x + 2 * r * s * c.x + s * s * p1.x,
+                     r * r * p0.y + 2 * r * s * c.y + s * s * p1.y});
+    }
+    lineTo(p1);
+}
+
+void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style,
+                 const Transform& t, Rasterizer* ras) {
+    StrokeStyle s;
+    const double width = style.width * t.Scale();
+    s.halfWidth = std::max(1.0, width) / 2;
+    s.startCap = style.startCap;
+    s.endCap = style.endCap;
+    s.join = style.join;
+    s.miterLimit = std::max(1.0, style.miterLimit / 256.0);
+    std::vector<Point> run;
+    int32_t lastX = 0, lastY = 0;
+    int32_t firstX = 0, firstY = 0;
+    auto flush = [&]() {
+        if (!run.empty()) {
+            StrokePolyline(run, lastX == firstX && lastY == firstY && run.size() > 2, s, ras);
+            run.clear();
+        }
+    };
+    for (const PathEdge& e : edges) {
+        if (run.empty() || e.x0 != lastX || e.y0 != lastY) {
+            flush();
+            Point p0;
+            t.Apply(e.x0, e.y0, &p0.x, &p0.y);
+            run.push_back(p0);
+            firstX = e.x0;
+            firstY = e.y0;
+        }
+        Flatten(t, e, [&](const Point& p) { run.push_back(p); });
+        lastX = e.x1;
+        lastY = e.y1;
+    }
+    flush();
+}
+
+} // namespace
+
+void PrepareShape(const swf::Shape& shape, PreparedShape* out) {
+    out->source = &shape;
+    out->groups.clear();
+    for (const swf::StyleGroup& g : shape.groups) {
+        PreparedGroup p;
+        p.fills.resize(g.fills.size());
+        p.lines.resize(g.lines.size());
+        for (const swf::Edge& e : g.edges) {
+            const PathEdge forward{e.x0, e.y0, e.cx, e.cy, e.x1, e.y1, e.curved};
+            if (e.fill1 != 0 && e.fill1 <= p.fills.size()) {
+                p.fills[e.fill1 - 1].push_back(forward);
+            }
+            if (e.fill0 != 0 && e.fill0 <= p.fills.size()) {
+                p.fills[e.fill0 - 1].push_back(
+                    PathEdge{e.x1, e.y1, e.cx, e.cy, e.x0, e.y0, e.curved});
+            }
+            if (e.line != 0 && e.line <= p.lines.size()) {
+                p.lines[e.line - 1].push_back(forward);
+            }
+        }
+        out->groups.push_back(std::move(p));
+    }
+}
+
+void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorTransform& cx,
+               const BitmapLookup& bitmaps, const Canvas& canvas, Rasterizer* ras,
+               const Paint* solidOverride) {
+    const swf::Shape& source = *shape.source;
+    for (size_t gi = 0; gi < shape.groups.size(); ++gi) {
+        const PreparedGroup& g = shape.groups[gi];
+        const swf::StyleGroup& styles = source.groups[gi];
+        for (size_t i = 0; i < g.fills.size(); ++i) {
+            if (g.fills[i].empty()) {
+                continue;
+            }
+            Paint paint;
+            const swf::FillStyle& fill = styles.fills[i];
+            if (solidOverride != nullptr) {
+                paint = *solidOverride;
+            } else if (!MakePaint(fill, t, cx,
+                                  fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId)
+                                                                     : nullptr,
+                                  &paint)) {
+                continue;
+            }
+            ras->Begin(canvas.width, canvas.height, source.nonZero);
+            int32_t lastX = 0, lastY = 0;
+            bool open = false;
+            for (const PathEdge& e : g.fills[i]) {
+                if (!open || e.x0 != lastX || e.y0 != lastY) {
+                    double x, y;
+                    t.Apply(e.x0, e.y0, &x, &y);
+                    ras->MoveTo(x, y);
+                    open = true;
+                }
+                Flatten(t, e, [ras](const Point& p) { ras->LineTo(p.x, p.y); });
+                lastX = e.x1;
+                lastY = e.y1;
+            }
+            ras->Fill(canvas, paint);
+        }
+        if (solidOverride != nullptr) {
+            continue;
+        }
+        for (size_t i = 0; i < g.lines.size(); ++i) {
+            if (g.lines[i].empty()) {
+                continue;
+            }
+            const swf::LineStyle& style = styles.lines[i];
+            Paint paint;
+            if (style.hasFill) {
+                const swf::FillStyle& fill = style.fill;
+                if (!MakePaint(fill, t, cx,
+                               fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId)
+                                                                  : nullptr,
+                               &paint)) {
+                    continue;
+                }
+            } else {
+                paint = SolidPaint(style.color, cx);
+            }
+            ras->Begin(canvas.width, canvas.height, true);
+            StrokeLines(g.lines[i], style, t, ras);
+            ras->Fill(canvas, paint);
+        }
+    }
+}
+
+} // namespace render

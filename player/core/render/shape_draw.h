@@ -1,0 +1,41 @@
+// Shapes made ready to fill once per character: every fill style's edges gathered with a
+// consistent direction (fill1 edges as stored, fill0 edges reversed), so the edges of one
+// style close into that style's region; lines gathered into connected runs. Drawing then
+// only transforms, flattens and scan-converts.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "player/core/render/rasterizer.h"
+#include "player/core/render/stroker.h"
+#include "player/core/swf/records.h"
+
+namespace render {
+
+struct PathEdge {
+    int32_t x0, y0, cx, cy, x1, y1;
+    bool curved;
+};
+
+struct PreparedGroup {
+    std::vector<std::vector<PathEdge>> fills; // by fill style index (0-based)
+    std::vector<std::vector<PathEdge>> lines; // by line style index, in drawing order
+};
+
+struct PreparedShape {
+    const swf::Shape* source = nullptr;
+    std::vector<PreparedGroup> groups;
+};
+
+void PrepareShape(const swf::Shape& shape, PreparedShape* out);
+
+using BitmapLookup = std::function<const swf::Bitmap*(uint16_t id)>;
+
+// Draws with `toDevice` mapping shape twips to canvas pixels. `solidOverride` (glyphs)
+// paints every fill with one paint.
+void DrawShape(const PreparedShape& shape, const Transform& toDevice, const swf::ColorTransform& cx,
+               const BitmapLookup& bitmaps, const Canvas& canvas, Rasterizer* ras,
+               const Paint* solidOverride = nullptr);
+
+} // namespace render

@@ -1,0 +1,237 @@
+#include "player/core/timeline/dictionary.h"
+
+#include <algorithm>
+
+namespace timeline {
+
+namespace {
+
+using swf::Tag;
+
+// Records what a control tag does to the frame being built; false for any other tag.
+bool AddControlTag(const Tag& tag, Timeline* timeline, Frame* frame) {
+    FrameCommand c;
+    switch (tag.code) {
+    case swf::kTagPlaceObject:
+    case swf::kTagPlaceObject2:
+    case swf::kTagPlaceObject3: {
+        const int version = tag.code == swf::kTagPlaceObject    ? 1
+                            : tag.code == swf::kTagPlaceObject2 ? 2
+                                                                : 3;
+        if (swf::ReadPlaceObject(tag, version, &c.place)) {
+            frame->commands.push_back(std::move(c));
+        }
+        return true;
+    }
+    case swf::kTagRemoveObject:
+    case swf::kTagRemoveObject2:
+        c.remove = true;
+        if (swf::ReadRemoveObject(tag, tag.code == swf::kTagRemoveObject ? 1 : 2, &c.depth)) {
+            frame->commands.push_back(std::move(c));
+        }
+        return true;
+    case swf::kTagDoAction:
+        frame->actions.push_back(swf::ActionBytes{tag.body, tag.length});
+        return true;
+    case swf::kTagFrameLabel: {
+        swf::ByteReader r(tag.body, tag.length);
+        frame->label = r.String();
+        return true;
+    }
+    case swf::kTagShowFrame:
+        if (timeline->frames.size() < kMaxFrames) {
+            timeline->frames.push_back(std::move(*frame));
+        }
+        *frame = Frame();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Finish(Timeline* t, uint32_t declared, Frame* pending) {
+    // Commands after the last ShowFrame only count in a timeline that shows none.
+    if (t->frames.empty() && (!pending->commands.empty() || !pending->actions.empty())) {
+        t->frames.push_back(std::move(*pending));
+    }
+    const uint32_t shown = static_cast<uint32_t>(t->frames.size());
+    t->frameCount = std::min<uint32_t>(std::max<uint32_t>({declared, shown, 1u}), kMaxFrames);
+    t->frames.resize(t->frameCount);
+}
+
+std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
+    swf::ByteReader r(tag.body, tag.length);
+    r.U16();
+    const uint16_t declared = r.U16();
+    if (!r.Ok()) {
+        return nullptr;
+    }
+    auto t = std::make_shared<Timeline>();
+    Frame frame;
+    swf::TagIterator tags(r.Current(), r.Remaining());
+    Tag inner;
+    while (tags.Next(&inner) && inner.code != swf::kTagEnd) {
+        AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+    }
+    Finish(t.get(), declared, &frame);
+    return t;
+}
+
+bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, LoadedMovie* out) {
+    Character c;
+    c.id = swf::DefinitionId(tag);
+    switch (tag.code) {
+    case swf::kTagDefineShape:
+    case swf::kTagDefineShape2:
+    case swf::kTagDefineShape3:
+    case swf::kTagDefineShape4: {
+        const int version = tag.code == swf::kTagDefineShape    ? 1
+                            : tag.code == swf::kTagDefineShape2 ? 2
+                            : tag.code == swf::kTagDefineShape3 ? 3
+                                                                : 4;
+        auto s = std::make_shared<swf::Shape>();
+        if (!swf::ReadShape(tag, version, s.get())) {
+            return false;
+        }
+        c.kind = Kind::Shape;
+        c.shape = s;
+        break;
+    }
+    case swf::kTagDefineMorphShape:
+    case swf::kTagDefineMorphShape2: {
+        auto m = std::make_shared<swf::MorphShape>();
+        if (!swf::ReadMorphShape(tag, m.get())) {
+            return false;
+        }
+        c.kind = Kind::Morph;
+        c.morph = m;
+        break;
+    }
+    case swf::kTagDefineBits:
+    case swf::kTagDefineBitsJpeg2:
+    case swf::kTagDefineBitsJpeg3:
+    case swf::kTagDefineBitsLossless:
+    case swf::kTagDefineBitsLossless2: {
+        auto b = std::make_shared<swf::Bitmap>();
+        if (!swf::ReadBitmap(tag, jpegTables, b.get())) {
+            return false;
+        }
+        c.kind = Kind::Bitmap;
+        c.bitmap = b;
+        break;
+    }
+    case swf::kTagDefineFont:
+    case swf::kTagDefineFont2:
+    case swf::kTagDefineFont3: {
+        auto f = std::make_shared<swf::Font>();
+        const int version = tag.code == swf::kTagDefineFont    ? 1
+                            : tag.code == swf::kTagDefineFont2 ? 2
+                                                               : 3;
+        if (!swf::ReadFont(tag, version, f.get())) {
+            return false;
+        }
+        c.kind = Kind::Font;
+        c.font = f;
+        break;
+    }
+    case swf::kTagDefineText:
+    case swf::kTagDefineText2: {
+        auto t = std::make_shared<swf::StaticText>();
+        if (!swf::ReadStaticText(tag, tag.code == swf::kTagDefineText ? 1 : 2, t.get())) {
+            return false;
+        }
+        c.kind = Kind::Text;
+        c.text = t;
+        break;
+    }
+    case swf::kTagDefineEditText: {
+        auto t = std::make_shared<swf::EditText>();
+        if (!swf::ReadEditText(tag, t.get())) {
+            return false;
+        }
+        c.kind = Kind::EditText;
+        c.editText = t;
+        break;
+    }
+    case swf::kTagDefineButton:
+    case swf::kTagDefineButton2: {
+        auto b = std::make_shared<swf::Button>();
+        if (!swf::ReadButton(tag, tag.code == swf::kTagDefineButton ? 1 : 2, b.get())) {
+            return false;
+        }
+        c.kind = Kind::Button;
+        c.button = b;
+        break;
+    }
+    case swf::kTagDefineButtonCxform: {
+        Character* button = out->dictionary.Mutable(c.id);
+        swf::ByteReader r(tag.body + 2, tag.length - 2);
+        if (button != nullptr && tag.length > 2) {
+            swf::ReadColorTransformAt(&r, false, &button->buttonCxform);
+        }
+        return true;
+    }
+    case swf::kTagDefineSprite: {
+        auto t = ReadSprite(tag);
+        if (!t) {
+            return false;
+        }
+        c.kind = Kind::Sprite;
+        c.sprite = t;
+        break;
+    }
+    default:
+        return true; // not a definition we draw
+    }
+    out->dictionary.Add(std::move(c));
+    return true;
+}
+
+} // namespace
+
+const Character* Dictionary::Find(uint16_t id) const {
+    auto it = characters_.find(id);
+    return it == characters_.end() ? nullptr : &it->second;
+}
+
+Character* Dictionary::Mutable(uint16_t id) {
+    auto it = characters_.find(id);
+    return it == characters_.end() ? nullptr : &it->second;
+}
+
+const swf::Font* Dictionary::FindFont(uint16_t id) const {
+    const Character* c = Find(id);
+    return c != nullptr && c->kind == Kind::Font ? c->font.get() : nullptr;
+}
+
+const swf::Bitmap* Dictionary::FindBitmap(uint16_t id) const {
+    const Character* c = Find(id);
+    return c != nullptr && c->kind == Kind::Bitmap ? c->bitmap.get() : nullptr;
+}
+
+void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
+    std::vector<uint8_t> jpegTables;
+    Frame frame;
+    swf::TagIterator tags = movie.Tags();
+    Tag tag;
+    while (tags.Next(&tag) && tag.code != swf::kTagEnd) {
+        if (AddControlTag(tag, &out->main, &frame)) {
+            continue;
+        }
+        if (tag.code == swf::kTagJpegTables) {
+            jpegTables.assign(tag.body, tag.body + tag.length);
+            continue;
+        }
+        if (tag.code == swf::kTagDoInitAction && tag.length >= 2) {
+            out->initActions.push_back(
+                InitAction{swf::DefinitionId(tag), swf::ActionBytes{tag.body + 2, tag.length - 2}});
+            continue;
+        }
+        if (!ReadDefinition(tag, jpegTables, out)) {
+            ++out->skippedDefinitions;
+        }
+    }
+    Finish(&out->main, movie.Header().frameCount, &frame);
+}
+
+} // namespace timeline

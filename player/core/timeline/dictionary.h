@@ -1,0 +1,85 @@
+// The movie's characters by id, read once at load, and each timeline's frames as the
+// commands that change its display list. Script bytes (DoAction, DoInitAction, clip and
+// button actions) are kept per frame and per placed object for an interpreter to run.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/core/swf/bitmaps.h"
+#include "player/core/swf/characters.h"
+#include "player/core/swf/display_tags.h"
+#include "player/core/swf/movie_reader.h"
+
+namespace timeline {
+
+// Frames beyond this in one timeline are ignored; a timeline's commands are bounded by the
+// movie's size anyway.
+const uint32_t kMaxFrames = 65535;
+
+struct FrameCommand {
+    bool remove = false;
+    uint16_t depth = 0;     // for a removal
+    swf::PlaceObject place; // otherwise
+};
+
+struct Frame {
+    std::vector<FrameCommand> commands;
+    std::vector<swf::ActionBytes> actions; // DoAction, in order
+    std::string label;
+};
+
+struct InitAction {
+    uint16_t spriteId = 0;
+    swf::ActionBytes actions;
+};
+
+struct Timeline {
+    uint32_t frameCount = 0;
+    std::vector<Frame> frames; // frameCount entries
+};
+
+enum class Kind : uint8_t { Shape, Morph, Bitmap, Font, Text, EditText, Button, Sprite };
+
+struct Character {
+    Kind kind = Kind::Shape;
+    uint16_t id = 0;
+    std::shared_ptr<const swf::Shape> shape;
+    std::shared_ptr<const swf::MorphShape> morph;
+    std::shared_ptr<const swf::Bitmap> bitmap;
+    std::shared_ptr<const swf::Font> font;
+    std::shared_ptr<const swf::StaticText> text;
+    std::shared_ptr<const swf::EditText> editText;
+    std::shared_ptr<const swf::Button> button;
+    std::shared_ptr<const Timeline> sprite;
+    swf::ColorTransform buttonCxform; // DefineButtonCxform
+};
+
+class Dictionary {
+  public:
+    const Character* Find(uint16_t id) const;
+    const swf::Font* FindFont(uint16_t id) const;
+    const swf::Bitmap* FindBitmap(uint16_t id) const;
+    void Add(Character c) { characters_[c.id] = std::move(c); }
+    Character* Mutable(uint16_t id);
+    size_t Size() const { return characters_.size(); }
+
+  private:
+    std::map<uint16_t, Character> characters_;
+};
+
+struct LoadedMovie {
+    Dictionary dictionary;
+    Timeline main;
+    std::vector<InitAction> initActions;
+    uint32_t skippedDefinitions = 0; // damaged ones, left out
+};
+
+// Reads every definition and the main timeline from the movie's tag stream. A damaged
+// definition or control tag is skipped; the rest loads.
+void LoadMovie(const swf::Movie& movie, LoadedMovie* out);
+
+} // namespace timeline

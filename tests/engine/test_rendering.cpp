@@ -1,0 +1,126 @@
+// Pictures held against the reference player's: each movie drawn at a frame and scored as
+// the project's compare tool scores it (the share of matching pixels, within 16 levels,
+// among those where either picture shows something other than the stage colour).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "player/core/engine.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#endif
+#include <stb_image.h>
+
+namespace {
+
+struct Case {
+    const char* dir; // "own" (tests/engine/movies) or "shared"
+    const char* movie;
+    int frame;
+    double lowest; // content score accepted
+};
+
+// Our movies cover each feature group; the shared ones are the real movies without
+// scripts or device fonts.
+const Case kCases[] = {
+    {"own", "shapes", 1, 0.97},
+    {"own", "gradients", 1, 0.97},
+    {"own", "lines", 1, 0.88},
+    {"own", "bitmaps", 1, 0.97},
+    {"own", "display", 3, 0.97},
+    {"own", "text", 1, 0.90},
+    {"own", "effects", 1, 0.88},
+    {"shared", "swf_definebits_jpegtables", 1, 0.97},
+    {"shared", "swf_definebutton", 1, 0.97},
+    {"shared", "swf_definefont2_edittext", 1, 0.90},
+    {"shared", "swf_definemorphshape_f15", 15, 0.85},
+    {"shared", "swf_definebutton2", 1, 0.95},
+    {"shared", "visual_edittext_bounds_vs_position", 1, 0.97},
+};
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Dir(const Case& c) {
+    return std::string(c.dir) == "own" ? FLICKWELL_OWN_MOVIES_DIR : FLICKWELL_MOVIES_DIR;
+}
+
+// Pixels as 0xRRGGBB.
+std::vector<uint32_t> Render(const std::vector<uint8_t>& movie, int frame, int* w, int* h) {
+    engine::Player player;
+    if (player.Load(movie.data(), movie.size()) != engine::LoadStatus::Ok) {
+        return {};
+    }
+    *w = player.StageWidthTwips() / 20;
+    *h = player.StageHeightTwips() / 20;
+    player.Play(0);
+    for (int f = 1; f < frame; ++f) {
+        player.Tick(f * player.FrameIntervalMs());
+    }
+    std::vector<uint32_t> pixels(size_t(*w) * *h);
+    player.Draw(engine::Surface{pixels.data(), *w, *h, *w}, engine::Box{0, 0, *w, *h});
+    for (uint32_t& p : pixels) {
+        p &= 0xFFFFFF;
+    }
+    return pixels;
+}
+
+double ContentScore(const std::vector<uint32_t>& ours, const std::vector<uint32_t>& ref) {
+    std::map<uint32_t, size_t> counts;
+    for (uint32_t p : ref) {
+        ++counts[p];
+    }
+    const uint32_t stage = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                               return a.second < b.second;
+                           })->first;
+    auto diff = [](uint32_t a, uint32_t b) {
+        int d = 0;
+        for (int s = 0; s < 24; s += 8) {
+            d = std::max(d, std::abs(int((a >> s) & 255) - int((b >> s) & 255)));
+        }
+        return d;
+    };
+    size_t content = 0, match = 0;
+    for (size_t i = 0; i < ref.size(); ++i) {
+        if (diff(ours[i], stage) > 16 || diff(ref[i], stage) > 16) {
+            ++content;
+            match += diff(ours[i], ref[i]) <= 16;
+        }
+    }
+    return content == 0 ? 1.0 : double(match) / content;
+}
+
+TEST(Rendering, MatchesReferencePictures) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.movie);
+        const std::string base = Dir(c) + "/" + c.movie;
+        int w = 0, h = 0;
+        const std::vector<uint32_t> ours = Render(ReadFile(base + ".swf"), c.frame, &w, &h);
+        ASSERT_FALSE(ours.empty());
+        int rw = 0, rh = 0, n = 0;
+        stbi_uc* png = stbi_load((base + ".ruffle.png").c_str(), &rw, &rh, &n, 3);
+        ASSERT_NE(png, nullptr);
+        std::vector<uint32_t> ref(size_t(rw) * rh);
+        for (size_t i = 0; i < ref.size(); ++i) {
+            ref[i] =
+                (uint32_t(png[i * 3]) << 16) | (uint32_t(png[i * 3 + 1]) << 8) | png[i * 3 + 2];
+        }
+        stbi_image_free(png);
+        ASSERT_EQ(w, rw);
+        ASSERT_EQ(h, rh);
+        EXPECT_GE(ContentScore(ours, ref), c.lowest);
+    }
+}
+
+} // namespace

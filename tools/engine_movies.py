@@ -1,0 +1,257 @@
+#!/usr/bin/python3
+"""Writes the engine's test movies, one per group of drawing features, and the heavy
+movie the benchmark draws. Their reference pictures come from the reference player
+(../shared/tools/ruffle-ref/render.sh) and sit beside them as NAME.ruffle.png.
+
+Usage: tools/engine_movies.py OUT_DIR          the test movies
+       tools/engine_movies.py OUT_DIR --heavy  the benchmark's movie only"""
+
+import io
+import struct
+import math
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from swfwriter import *  # noqa: E402,F403
+
+W, H = 240 * 20, 180 * 20  # stage in twips
+WHITE = (255, 255, 255)
+
+
+def box(x0, y0, x1, y1):
+    return [(x1, y0), (x1, y1), (x0, y1), (x0, y0)]
+
+
+def rect_path(x0, y0, x1, y1, fill=1, line=0):
+    p = Path().style(move=(x0, y0), fill1=fill, line=line)
+    return p.poly(box(x0, y0, x1, y1))
+
+
+def write(out, name, tags, frames=1, version=8, background=WHITE, size=(W, H)):
+    body = [set_background(background)] + tags + [end()]
+    with open(os.path.join(out, name + ".swf"), "wb") as f:
+        f.write(movie(body, size[0], size[1], 12, frames, version=version))
+
+
+def shapes(out):
+    red, blue = rgba(220, 30, 30), rgba(30, 60, 220, 160)
+    # A square with a square hole and a shared edge between two fills, plus curves.
+    p = Path().style(move=(400, 400), fill1=1, line=0).poly(box(400, 400, 2000, 2000))
+    p.style(move=(800, 800), fill0=1, fill1=0).poly([(800, 1600), (1600, 1600), (1600, 800), (800, 800)])
+    p.style(move=(2000, 400), fill0=1, fill1=2).line(2000, 2000)
+    p.style(fill0=0, fill1=2).line(3200, 2000).line(3200, 400).line(2000, 400)
+    p.style(move=(1000, 2400), fill0=0, fill1=3).curve(2200, 2000, 3400, 2400).curve(3800, 3000, 3000, 3400)
+    p.line(1000, 3400).curve(600, 2900, 1000, 2400)
+    fills = [fill_solid(red), fill_solid(rgba(40, 160, 60)), fill_solid(blue)]
+    tags = [define_shape(1, (0, 4000, 0, 3600), fills, [], p)]
+    # Overlapping translucent shape drawn later, through a rotation.
+    q = rect_path(-600, -600, 600, 600)
+    tags += [define_shape(2, (-600, 600, -600, 600), [fill_solid(rgba(250, 200, 0, 128))], [], q)]
+    tags += [place_object2(1, 1, matrix()), place_object2(2, 2, matrix(0.8, 0.8, 0.5, -0.5, 3600, 1200))]
+    write(out, "shapes", tags + [show_frame()])
+
+
+def gradients(out):
+    sq = lambda s, tx, ty: matrix(s / 32768 * 1.0, s / 32768 * 1.0, 0, 0, tx, ty)
+    stops = [(0, rgba(255, 0, 0)), (128, rgba(255, 255, 0)), (255, rgba(0, 0, 255))]
+    alpha = [(0, rgba(0, 128, 0, 255)), (255, rgba(0, 128, 0, 0))]
+    fills = [
+        fill_gradient("linear", sq(1400, 700, 700), stops),
+        fill_gradient("radial", sq(700, 2300, 700), stops, spread=1),
+        fill_gradient("focal", sq(1400, 3900, 700), stops, spread=2, focal=0.6),
+        fill_gradient("linear", matrix(0.02, 0.02, 0.02, -0.02, 1500, 2600), alpha),
+        fill_gradient("radial", sq(1400, 3200, 2700), stops, interp=1),
+    ]
+    p = Path().style(move=(0, 0), fill1=1).poly(box(0, 0, 1400, 1400))
+    p.style(move=(1600, 0), fill1=2).poly(box(1600, 0, 3000, 1400))
+    p.style(move=(3200, 0), fill1=3).poly(box(3200, 0, 4600, 1400))
+    p.style(move=(200, 1800), fill1=4).poly(box(200, 1800, 2800, 3400))
+    p.style(move=(2400, 1900), fill1=5).curve(3200, 1500, 4000, 1900).curve(4400, 2700, 4000, 3500)
+    p.line(2400, 3500).line(2400, 1900)
+    write(out, "gradients", [define_shape(1, (0, 4800, 0, 3600), fills, [], p), place_object2(1, 1, matrix()),
+                             show_frame()])
+
+
+def lines(out):
+    black, red, green = rgba(0, 0, 0), rgba(200, 0, 0, 200), rgba(0, 150, 0)
+    ls = [
+        line_style2(0, black),
+        line_style2(20, black),
+        line_style2(160, red),
+        line_style2(200, green, start_cap=1, end_cap=2, join=1),
+        line_style2(240, rgba(0, 0, 200), start_cap=2, end_cap=1, join=2, miter=3.0),
+        line_style2(120, fill=fill_gradient("linear", matrix(0.1, 0.1, 0, 0, 2400, 3000),
+                                            [(0, rgba(255, 0, 255)), (255, rgba(0, 200, 200))])),
+    ]
+    p = Path().style(move=(200, 200), line=1).line(4400, 200)
+    p.style(move=(200, 500), line=2).line(4400, 700)
+    p.style(move=(400, 1000), line=3).line(1400, 1600).line(2400, 1000).curve(3400, 400, 4400, 1600)
+    p.style(move=(400, 2000), line=4).line(1200, 2800).line(2000, 2000)
+    p.style(move=(2600, 2000), line=5).line(3400, 2800).line(4200, 2000)
+    p.style(move=(400, 3300), line=6).curve(2400, 2600, 4400, 3300)
+    # A closed triangle: its first corner is a join, not two caps.
+    p.style(move=(2100, 2300), line=3).line(2400, 2900).line(1800, 2900).line(2100, 2300)
+    write(out, "lines", [define_shape(1, (0, 4800, 0, 3600), [], ls, p, version=4), place_object2(1, 1, matrix()),
+                         show_frame()])
+
+
+def checker(n, cell):
+    rows = []
+    for y in range(n):
+        row = []
+        for x in range(n):
+            on = ((x // cell) + (y // cell)) % 2 == 0
+            a = 255 if on else 128
+            c = (255, 40, 40) if on else (20, 20, 200)
+            row.append((a,) + tuple(v * a // 255 for v in c))
+        rows.append(row)
+    return rows
+
+
+def bitmaps(out):
+    from PIL import Image  # the JPEG comes from the same library the tests' reader uses
+
+    img = Image.new("RGB", (48, 32))
+    for y in range(32):
+        for x in range(48):
+            img.putpixel((x, y), (x * 5, y * 7, 255 - x * 5))
+    buf = io.BytesIO()
+    img.save(buf, "JPEG", quality=95)
+    tags = [define_bits_lossless(1, 16, 16, checker(16, 4)), define_bits_jpeg2(2, buf.getvalue())]
+    fills = [
+        fill_bitmap(1, matrix(40, 40, 0, 0, 200, 200), repeat=True, smooth=False),
+        fill_bitmap(1, matrix(100, 100, 0, 0, 1700, 200), repeat=False, smooth=True),
+        fill_bitmap(2, matrix(40, 40, 0, 0, 3100, 200), repeat=False, smooth=False),
+        fill_bitmap(1, matrix(28, 28, 28, -28, 800, 1900), repeat=True, smooth=True),
+    ]
+    p = Path().style(move=(200, 200), fill1=1).poly(box(200, 200, 1500, 1700))
+    p.style(move=(1700, 200), fill1=2).poly(box(1700, 200, 2900, 1700))
+    p.style(move=(3100, 200), fill1=3).poly(box(3100, 200, 4700, 1500))
+    p.style(move=(200, 1900), fill1=4).poly(box(200, 1900, 2400, 3400))
+    tags += [define_shape(3, (0, 4800, 0, 3600), fills, [], p), place_object2(1, 3, matrix())]
+    # A bitmap placed directly, with a colour transform that halves its alpha.
+    tags += [place_object2(2, 2, matrix(2, 2, 0, 0, 2800, 1900), cx=cxform_alpha((256, 256, 256, 128)))]
+    write(out, "bitmaps", tags + [show_frame()])
+
+
+def display(out):
+    """Sprites with their own frames, colour transforms, removal, a morph and a mask."""
+    tags = [define_shape(1, (0, 800, 0, 800), [fill_solid(rgba(0, 120, 220))], [], rect_path(0, 0, 800, 800))]
+    tags += [define_shape(2, (0, 600, 0, 600), [fill_solid(rgba(230, 80, 0))], [], rect_path(0, 0, 600, 600))]
+    sprite = []
+    for f in range(4):
+        sprite += [place_object2(1, 1 if f == 0 else None, matrix(1, 1, 0, 0, f * 300, 0), move=f > 0), show_frame()]
+    tags += [define_sprite(3, 4, sprite)]
+    start = Path().style(move=(0, 0), fill1=1, line=1).poly(box(0, 0, 1000, 1000))
+    end_ = Path().style(move=(500, 0)).line(1000, 500).line(500, 1000).line(0, 500).line(500, 0)
+    mfill = b"\x00" + rgba(255, 0, 0) + rgba(0, 0, 255, 128)
+    mline = struct.pack("<HH", 40, 200) + rgba(0, 0, 0) + rgba(0, 160, 0)
+    tags += [define_morph_shape(4, (0, 1000, 0, 1000), (0, 1000, 0, 1000), [mfill], [mline], start, end_)]
+    # The mask: a circle-ish shape over two squares.
+    m = Path().style(move=(0, -700), fill1=1).curve(700, -700, 700, 0).curve(700, 700, 0, 700)
+    m.curve(-700, 700, -700, 0).curve(-700, -700, 0, -700)
+    tags += [define_shape(5, (-700, 700, -700, 700), [fill_solid(rgba(0, 0, 0))], [], m)]
+    tags += [
+        place_object2(1, 3, matrix(1, 1, 0, 0, 200, 200)),
+        place_object2(2, 3, matrix(1, 1, 0, 0, 200, 1200), cx=cxform_alpha((128, 256, 256, 180), (100, 0, 0, 0))),
+        place_object2(3, 2, matrix(1, 1, 0, 0, 3800, 200)),
+        place_object2(4, 4, matrix(1, 1, 0, 0, 300, 2300), ratio=0),
+        place_object2(10, 5, matrix(1, 1, 0, 0, 3300, 2500), clip_depth=12),
+        place_object2(11, 1, matrix(1, 1, 0, 0, 2800, 2000)),
+        place_object2(12, 2, matrix(1, 1, 0, 0, 3400, 2600)),
+        show_frame(),
+        place_object2(4, mat=None, ratio=32768, move=True),
+        remove_object2(3),
+        show_frame(),
+        place_object2(4, mat=None, ratio=65535, move=True),
+        show_frame(),
+    ]
+    write(out, "display", tags, frames=3)
+
+
+def glyph_shapes():
+    """Three block glyphs in the 1024 em: 'A' a frame, 'B' a bar, 'C' a diamond."""
+    a = Path(1, 0).style(move=(0, -700), fill1=1).poly(box(0, -700, 600, 0))
+    a.style(move=(150, -550), fill1=0, fill0=1).poly([(150, -150), (450, -150), (450, -550), (150, -550)])
+    b = Path(1, 0).style(move=(0, -700), fill1=1).poly(box(0, -700, 250, 0))
+    c = Path(1, 0).style(move=(300, -700), fill1=1).poly([(600, -350), (300, 0), (0, -350), (300, -700)])
+    return [a, b, c]
+
+
+def text(out):
+    font = define_font2(1, "Blocks", glyph_shapes(), [65, 66, 67], 800, 200, [700, 350, 700])
+    t = define_text(2, (0, 4000, -800, 200), matrix(1, 1, 0, 0, 200, 1000), 1, 800, rgba(20, 20, 160), 0, 0,
+                    [(0, 560), (1, 280), (2, 560), (0, 560)])
+    e = define_edit_text(3, (0, 3600, 0, 1200), 1, 600, rgba(160, 0, 0), "ABCAB", border=True)
+    tags = [font, t, e, place_object2(1, 2, matrix()), place_object2(2, 3, matrix(1, 1, 0, 0, 400, 1800))]
+    write(out, "text", tags + [show_frame()])
+
+
+def effects(out):
+    """A button in its up state, blend modes and filters through PlaceObject3."""
+    tags = [define_shape(1, (0, 1200, 0, 1200), [fill_solid(rgba(200, 40, 40))], [], rect_path(0, 0, 1200, 1200))]
+    tags += [define_shape(2, (0, 1200, 0, 1200), [fill_solid(rgba(40, 200, 40))], [], rect_path(0, 0, 1200, 1200))]
+    tags += [define_button2(3, [(0x01, 1, 1, matrix()), (0x0E, 2, 2, matrix())])]
+    tags += [
+        place_object2(1, 3, matrix(1, 1, 0, 0, 200, 200)),
+        place_object2(2, 1, matrix(1, 1, 0, 0, 1800, 200)),
+        place_object3(3, 2, matrix(1, 1, 0, 0, 2400, 800), blend=3),  # multiply
+        place_object3(4, 2, matrix(1, 1, 0, 0, 600, 2000), filters=blur_filter(6, 6, 1)),
+        place_object3(5, 1, matrix(1, 1, 0, 0, 2600, 2000),
+                      filters=drop_shadow_filter(rgba(0, 0, 0), 4, 4, math.pi / 4, 6, 1.0, 1)),
+        show_frame(),
+    ]
+    write(out, "effects", tags)
+
+
+def heavy(out):
+    """The benchmark's movie: hundreds of gradient shapes with strokes over a large
+    bitmap, every one moving every frame."""
+    import random
+
+    rnd = random.Random(7)
+    size = (1920 * 20 // 2, 1080 * 20 // 2)
+    rows = [[(255, (x * 7) & 255, (y * 5) & 255, (x ^ y) & 255) for x in range(1024)] for y in range(768)]
+    tags = [define_bits_lossless(1, 1024, 768, rows, alpha=False)]
+    p = Path().style(move=(0, 0), fill1=1).poly(box(0, 0, 1024 * 20, 768 * 20))
+    tags += [define_shape(2, (0, 20480, 0, 15360), [fill_bitmap(1, matrix(20, 20), repeat=False)], [], p)]
+    shapes_ = []
+    for i in range(300):
+        r = rnd.randint(200, 900)
+        stops = [(0, rgba(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256), 220)),
+                 (255, rgba(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256), 160))]
+        kind = "radial" if i % 2 else "linear"
+        g = fill_gradient(kind, matrix(r / 16384, r / 16384), stops)
+        q = Path().style(move=(0, -r), fill1=1, line=1).curve(r, -r, r, 0).curve(r, r, 0, r)
+        q.curve(-r, r, -r, 0).curve(-r, -r, 0, -r)
+        tags += [define_shape(10 + i, (-r - 40, r + 40, -r - 40, r + 40), [g], [line_style(40, rgba(0, 0, 0, 200))], q)]
+        shapes_.append((10 + i, rnd.randrange(size[0]), rnd.randrange(size[1]), rnd.uniform(-200, 200),
+                        rnd.uniform(-200, 200)))
+    frames = 20
+    for f in range(frames):
+        scale = 1.0 + 0.01 * f
+        tags.append(place_object2(1, 2 if f == 0 else None, matrix(scale, scale, 0, 0, -f * 40, -f * 30), move=f > 0))
+        for d, (cid, x, y, vx, vy) in enumerate(shapes_):
+            a = 0.05 * f
+            tags.append(place_object2(2 + d, cid if f == 0 else None,
+                                      matrix(math.cos(a), math.cos(a), math.sin(a), -math.sin(a),
+                                             int(x + vx * f), int(y + vy * f)), move=f > 0))
+        tags.append(show_frame())
+    body = [set_background((20, 20, 30))] + tags + [end()]
+    with open(os.path.join(out, "heavy.swf"), "wb") as fh:
+        fh.write(movie(body, size[0], size[1], 30, frames, version=8, compress=True))
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    if "--heavy" in sys.argv:
+        heavy(out)
+        return
+    for make in (shapes, gradients, lines, bitmaps, display, text, effects):
+        make(out)
+
+
+if __name__ == "__main__":
+    main()

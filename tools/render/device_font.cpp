@@ -1,0 +1,94 @@
+#include "tools/render/device_font.h"
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#define STB_TRUETYPE_IMPLEMENTATION
+#define STBTT_STATIC
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#endif
+#include <stb_truetype.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace flickwell {
+
+namespace {
+
+#ifndef FLICKWELL_DEVICE_FONT_DIR
+#define FLICKWELL_DEVICE_FONT_DIR "/usr/share/fonts/truetype/dejavu"
+#endif
+
+struct Face {
+    std::vector<unsigned char> bytes;
+    stbtt_fontinfo info{};
+    bool ok = false;
+    explicit Face(const char* name) {
+        std::ifstream in(std::string(FLICKWELL_DEVICE_FONT_DIR) + "/" + name, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+        ok = !bytes.empty() &&
+             stbtt_InitFont(&info, bytes.data(), stbtt_GetFontOffsetForIndex(bytes.data(), 0));
+    }
+};
+
+bool Glyph(const Face& face, uint32_t code, engine::DeviceGlyph* out) {
+    const int index = stbtt_FindGlyphIndex(&face.info, static_cast<int>(code));
+    if (index == 0 && code != ' ') {
+        return false;
+    }
+    const float scale = stbtt_ScaleForMappingEmToPixels(&face.info, 1024);
+    int advance = 0, bearing = 0;
+    stbtt_GetGlyphHMetrics(&face.info, index, &advance, &bearing);
+    out->advance = static_cast<int32_t>(advance * scale + 0.5f);
+    stbtt_vertex* v = nullptr;
+    const int n = stbtt_GetGlyphShape(&face.info, index, &v);
+    int32_t x = 0, y = 0;
+    for (int i = 0; i < n; ++i) {
+        const int32_t nx = static_cast<int32_t>(v[i].x * scale),
+                      ny = static_cast<int32_t>(-v[i].y * scale);
+        if (v[i].type == STBTT_vline || v[i].type == STBTT_vcurve) {
+            engine::GlyphEdge e;
+            e.x0 = x;
+            e.y0 = y;
+            e.x1 = nx;
+            e.y1 = ny;
+            e.curved = v[i].type == STBTT_vcurve;
+            e.cx = e.curved ? static_cast<int32_t>(v[i].cx * scale) : (x + nx) / 2;
+            e.cy = e.curved ? static_cast<int32_t>(-v[i].cy * scale) : (y + ny) / 2;
+            out->edges.push_back(e);
+        }
+        x = nx;
+        y = ny;
+    }
+    stbtt_FreeShape(&face.info, v);
+    return true;
+}
+
+} // namespace
+
+bool InstallDeviceFont(engine::Player* player) {
+    auto regular = std::make_shared<Face>("DejaVuSans.ttf");
+    auto bold = std::make_shared<Face>("DejaVuSans-Bold.ttf");
+    if (!regular->ok) {
+        return false;
+    }
+    int ascent = 0, descent = 0, gap = 0;
+    stbtt_GetFontVMetrics(&regular->info, &ascent, &descent, &gap);
+    const float scale = stbtt_ScaleForMappingEmToPixels(&regular->info, 1024);
+    engine::DeviceFontMetrics metrics;
+    metrics.ascent = static_cast<int32_t>(ascent * scale);
+    metrics.descent = static_cast<int32_t>(-descent * scale);
+    player->SetDeviceGlyphs(
+        [regular, bold](const char*, bool isBold, bool, uint32_t code, engine::DeviceGlyph* out) {
+            return Glyph(isBold && bold->ok ? *bold : *regular, code, out);
+        },
+        metrics);
+    return true;
+}
+
+} // namespace flickwell

@@ -1,0 +1,119 @@
+// flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png
+// Draws frame N (1 = the display list after the tags up to the first ShowFrame) of a
+// movie into a PNG, at the stage size in whole pixels or at W x H with showAll. Exit 0
+// written, 1 a movie it cannot read (or a PNG it cannot write), 2 a wrong command line.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "player/core/engine.h"
+#include "tools/render/device_font.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image_write.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png\n";
+
+bool Number(const char* text, long low, long high, long* out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < low || v > high) {
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    long frame = 1, width = 0, height = 0;
+    std::vector<const char*> files;
+    for (int i = 1; i < argc; ++i) {
+        long* target = nullptr;
+        long low = 1, high = 100000;
+        if (std::strcmp(argv[i], "--frame") == 0) {
+            target = &frame;
+        } else if (std::strcmp(argv[i], "--width") == 0) {
+            target = &width;
+            high = 16384;
+        } else if (std::strcmp(argv[i], "--height") == 0) {
+            target = &height;
+            high = 16384;
+        } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+            std::fputs(kUsage, stderr);
+            return 2;
+        } else {
+            files.push_back(argv[i]);
+            continue;
+        }
+        if (i + 1 >= argc || !Number(argv[i + 1], low, high, target)) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        ++i;
+    }
+    if (files.size() != 2 || (width == 0) != (height == 0)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::ifstream in(files[0], std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot open the movie\n", files[0]);
+        return 1;
+    }
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    engine::Player player;
+    flickwell::InstallDeviceFont(&player);
+    const engine::LoadStatus status = player.Load(bytes.data(), bytes.size());
+    if (status != engine::LoadStatus::Ok) {
+        std::fprintf(stderr, "%s: %s\n", files[0], engine::LoadStatusText(status));
+        return 1;
+    }
+    if (width == 0) {
+        width = player.StageWidthTwips() / 20;
+        height = player.StageHeightTwips() / 20;
+        if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+            std::fprintf(stderr, "%s: a stage of %ldx%ld pixels cannot be drawn\n", files[0], width,
+                         height);
+            return 1;
+        }
+    }
+    // The clock runs exactly frame - 1 frame intervals past the start.
+    player.Play(0);
+    const uint32_t interval = player.FrameIntervalMs();
+    for (long f = 1; f < frame; ++f) {
+        player.Tick(static_cast<uint32_t>(f * interval));
+    }
+    std::vector<uint32_t> pixels(size_t(width) * height, 0);
+    engine::Surface surface{pixels.data(), int(width), int(height), int(width)};
+    player.Draw(surface, engine::Box{0, 0, int(width), int(height)});
+    std::vector<uint8_t> rgb(size_t(width) * height * 3);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const uint32_t p = pixels[i];
+        rgb[i * 3] = uint8_t(p >> 16);
+        rgb[i * 3 + 1] = uint8_t(p >> 8);
+        rgb[i * 3 + 2] = uint8_t(p);
+    }
+    if (!stbi_write_png(files[1], int(width), int(height), 3, rgb.data(), int(width) * 3)) {
+        std::fprintf(stderr, "%s: cannot write the picture\n", files[1]);
+        return 1;
+    }
+    return 0;
+}
