@@ -65,6 +65,11 @@ engine::LoadStatus LoadMovieFile(const std::wstring& url, engine::Player* movie)
 
 PlayerControl::PlayerControl() : view_(*this) {
     ModuleLock();
+    movie_.SetDeviceGlyphs(
+        [this](const char* font, bool bold, bool italic, uint32_t code, engine::DeviceGlyph* out) {
+            return glyphs_.Glyph(font, bold, italic, code, out);
+        },
+        SystemGlyphs::Metrics());
 }
 
 PlayerControl::~PlayerControl() {

@@ -16,6 +16,7 @@
 #include "common/com_ptr.h"
 #include "common/shockwave_flash.h"
 #include "player/control/movie_view.h"
+#include "player/control/system_glyphs.h"
 #include "player/core/engine.h"
 
 class PlayerControl final : public IShockwaveFlash,
@@ -230,6 +231,7 @@ class PlayerControl final : public IShockwaveFlash,
     bool uiActive_ = false;
 
     std::wstring url_;
+    SystemGlyphs glyphs_; // outlives the engine that asks it
     engine::Player movie_;
     MovieView view_;
     long backgroundOverride_ = -1; // 0xRRGGBB set through put_BackgroundColor, or -1

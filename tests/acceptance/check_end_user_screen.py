@@ -22,7 +22,8 @@ MIN_CONTENT = 0.9
 def renderer(given):
     here = os.path.dirname(os.path.abspath(__file__))
     candidates = [given] if given else []
-    candidates.append(os.path.join(here, "..", "..", "build-native", "bin", "flickwell-render"))
+    candidates.append(os.path.join(here, "..", "..", "build-native", "tools", "render",
+                                   "flickwell-render"))
     return next((c for c in candidates if c and os.access(c, os.X_OK)), None)
 
 

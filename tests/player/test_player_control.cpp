@@ -346,8 +346,8 @@ TEST_F(PlayerControlTest, MissingOrDamagedMoviesLeaveABlackWindowAndNoError) {
     }
 }
 
-// The colour of a movie that sets none is the engine's to choose; what is reported is what
-// is drawn, in the window and for a container drawing the control itself.
+// A movie that sets no colour has a white stage; what is reported is what is drawn, in the
+// window and for a container drawing the control itself.
 TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndHostColoursWinOverTheMovies) {
     HWND window = Activate(RECT{0, 0, 80, 60});
     MovieSpec spec;
@@ -360,8 +360,8 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndHostColoursWinOverTheMovies
     }
     LoadMovie(proper);
     EXPECT_EQ(3, TotalFrames());
-    const long stage = Background();
-    const COLORREF stageColour = RGB(stage >> 16, (stage >> 8) & 0xFF, stage & 0xFF);
+    EXPECT_EQ(0xFFFFFF, Background());
+    const COLORREF stageColour = RGB(255, 255, 255);
     EXPECT_EQ(stageColour, PixelOf(window));
     // A host's own colour wins until it gives the choice back with -1.
     EXPECT_EQ(S_OK, flash_->put_BackgroundColor(0x00C000));
