@@ -194,7 +194,7 @@ HRESULT PlayerControl::ActivateInPlace(IOleClientSite* site, HWND parent, LPCREC
                 rect = place;
             }
         }
-        if (parent == NULL || !view_.Create(parent, rect, url_.c_str())) {
+        if (parent == NULL || !view_.Create(parent, rect, url_.Valid() ? url_.Get() : L"")) {
             return E_FAIL;
         }
         undo.Dismiss();

@@ -32,14 +32,14 @@ template <class T, class V> HRESULT Report(T* out, V value) {
 
 } // namespace
 
-engine::LoadStatus LoadMovieFile(const std::wstring& url, engine::Player* movie) {
+engine::LoadStatus LoadMovieFile(const wchar_t* url, size_t length, engine::Player* movie) {
     movie->Load(nullptr, 0); // empty until a movie is read whole
-    const std::wstring path = MoviePathFromUrl(url);
-    if (path.empty()) {
+    wchar_t path[kMaxMoviePath];
+    if (!MoviePathFromUrl(url, length, path)) {
         return engine::LoadStatus::TooShort;
     }
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
     if (!file.Valid()) {
         return engine::LoadStatus::TooShort;
     }
@@ -227,19 +227,23 @@ STDMETHODIMP PlayerControl::get_Movie(BSTR* url) {
     if (url == nullptr) {
         return E_POINTER;
     }
-    *url = SysAllocStringLen(url_.data(), static_cast<UINT>(url_.size()));
+    *url = SysAllocStringLen(url_.Get(), SysStringLen(url_.Get()));
     return *url != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP PlayerControl::put_Movie(BSTR url) {
-    url_.assign(url != nullptr ? url : L"", url != nullptr ? SysStringLen(url) : 0);
+    url_.Reset(SysAllocStringLen(url, SysStringLen(url)));
+    if (!url_.Valid()) {
+        return E_OUTOFMEMORY;
+    }
     // Like the Flash control, an unreadable movie is no error of the call: the control
     // shows nothing (black) and reports no frames.
-    const bool loaded = LoadMovieFile(url_, &movie_) == engine::LoadStatus::Ok;
+    const bool loaded =
+        LoadMovieFile(url_.Get(), SysStringLen(url_.Get()), &movie_) == engine::LoadStatus::Ok;
     if (view_.Handle() != NULL) {
         // Straight to the default procedure: a host may have subclassed the window with an
         // ANSI procedure, and the text must not pass through a code page on its way.
-        DefWindowProcW(view_.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(url_.c_str()));
+        DefWindowProcW(view_.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(url_.Get()));
     }
     // A loaded movie starts playing by itself, as in the Flash control.
     if (loaded) {

@@ -11,10 +11,9 @@
 #include <ole2.h>
 #include <ocidl.h>
 
-#include <string>
-
 #include "common/com_ptr.h"
 #include "common/shockwave_flash.h"
+#include "common/unique_handle.h"
 #include "player/control/movie_view.h"
 #include "player/control/system_glyphs.h"
 #include "player/core/engine.h"
@@ -230,7 +229,7 @@ class PlayerControl final : public IShockwaveFlash,
     ComPtr<IOleAdviseHolder> adviseHolder_;
     bool uiActive_ = false;
 
-    std::wstring url_;
+    Bstr url_;            // as given to put_Movie; null until then
     SystemGlyphs glyphs_; // outlives the engine that asks it
     engine::Player movie_;
     MovieView view_;
@@ -243,4 +242,4 @@ class PlayerControl final : public IShockwaveFlash,
 
 // Reads the file named by a movie URL into the engine; the engine's reason when it refuses
 // the movie, TooShort when the URL names no readable local file. The engine is empty then.
-engine::LoadStatus LoadMovieFile(const std::wstring& url, engine::Player* movie);
+engine::LoadStatus LoadMovieFile(const wchar_t* url, size_t length, engine::Player* movie);
