@@ -190,10 +190,10 @@ class PlayerControlTest : public ::testing::Test {
     long TotalFrames() { return Get(&IShockwaveFlash::get_TotalFrames); }
     bool Playing() { return Get(&IShockwaveFlash::get_Playing) != VARIANT_FALSE; }
     long Background() { return Get(&IShockwaveFlash::get_BackgroundColor); }
-    COLORREF PixelOf(HWND window) {
+    COLORREF PixelOf(HWND window, int x = 5, int y = 5) {
         RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
         HDC dc = GetDC(window);
-        const COLORREF pixel = GetPixel(dc, 5, 5);
+        const COLORREF pixel = GetPixel(dc, x, y);
         ReleaseDC(window, dc);
         return pixel;
     }
@@ -371,6 +371,30 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndHostColoursWinOverTheMovies
     EXPECT_EQ(S_OK, flash_->put_BackgroundColor(-1));
     EXPECT_EQ(stageColour, PixelOf(window));
     EXPECT_EQ(stageColour, ViewPixel());
+}
+
+// The default movie: an orange square gliding from the stage's top left corner (frame 0)
+// to its bottom right (frame 24) on a blue stage, 12 frames a second. At half the stage's
+// size the square starts at (10,10)-(50,50) and reaches (225,150)-(265,190).
+TEST_F(PlayerControlTest, TheWindowShowsTheEnginesFramesAsTheyComeAndJumps) {
+    const COLORREF square = RGB(0xF2, 0xA0, 0x2C), stage = RGB(0x1E, 0x4A, 0x7A);
+    HWND window = Activate(RECT{0, 0, 275, 200});
+    LoadMovie(L"file://" + Widen(GeneratedPath("default.swf")));
+    EXPECT_EQ(S_OK, flash_->Stop());
+    EXPECT_EQ(square, PixelOf(window, 30, 30));
+    EXPECT_EQ(stage, PixelOf(window, 245, 170));
+    EXPECT_EQ(S_OK, flash_->GotoFrame(24));
+    EXPECT_EQ(stage, PixelOf(window, 30, 30));
+    EXPECT_EQ(square, PixelOf(window, 245, 170));
+
+    // Played, the frames reach the screen by themselves: no repaint is asked for here.
+    EXPECT_EQ(S_OK, flash_->GotoFrame(0));
+    EXPECT_EQ(S_OK, flash_->Play());
+    Pump(700);
+    EXPECT_GE(Frame(), 4);
+    HDC dc = GetDC(window);
+    EXPECT_EQ(stage, GetPixel(dc, 30, 30)) << "frame " << Frame();
+    ReleaseDC(window, dc);
 }
 
 // An ANSI subclass procedure, as the screen saver puts on the control's window.
