@@ -49,6 +49,9 @@ cp -n "$movies"/*.swf "$out/corpus-$target/" 2>/dev/null || true
 cp -n tests/engine/movies/*.swf "$out/corpus-$target/" 2>/dev/null || true
 [ -f build/generated/default.swf ] && cp -n build/generated/default.swf "$out/corpus-$target/"
 
+# A small quarantine keeps use-after-free detection for recent frees without paging in
+# fresh memory for every run, which would otherwise take most of the time.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=4}
 "$fuzzer" "$out/corpus-$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
   -rss_limit_mb=2048 -artifact_prefix="$out/artifacts/" -print_final_stats=1 2>&1 |
   tee "$out/last-run.log" | grep -E '^#[0-9]+.*(INITED|DONE)|^stat::|ERROR|SUMMARY' || true

@@ -17,6 +17,8 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   python3 python3-pefile
   googletest
+  libagg-dev libstb-dev zlib1g-dev fonts-dejavu-core
+  python3-numpy python3-pil
   nsis
   clang-format
 )

@@ -22,6 +22,7 @@ if [ "$FLICKWELL_PRESET" != mingw ]; then
 fi
 ctest --preset "$FLICKWELL_PRESET" -j2 "$@"
 
+# The portable engine natively: its tests hold pictures against the reference player's.
 if grep -q '"name": *"native"' CMakePresets.json; then
   cmake --preset native >/dev/null
   cmake --build --preset native

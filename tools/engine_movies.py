@@ -10,6 +10,7 @@ import io
 import struct
 import math
 import os
+import zlib
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -96,6 +97,20 @@ def lines(out):
                          show_frame()])
 
 
+def scaled_lines(out):
+    """LineStyle2's scale flags: the same lines through a threefold scale, one pair keeping
+    its width, one pair scaling with the object."""
+    keep = struct.pack("<HBB", 60, 0x06, 0) + rgba(0, 0, 180)  # no horizontal/vertical scale
+    scale = line_style2(60, rgba(180, 0, 0))
+    p = Path().style(move=(0, 0), line=1).line(1200, 300).style(move=(0, 300), line=2).line(1200, 600)
+    shape = define_shape(1, (0, 1200, 0, 600), [], [keep, scale], p, version=4)
+    flags_at = 2 + 2 + 2 * len(rect(0, 1200, 0, 600))  # tag header, id, two rectangles
+    shape = shape[:flags_at] + b"\x03" + shape[flags_at + 1:]  # uses scaling and non-scaling strokes
+    tags = [shape,
+            place_object2(1, 1, matrix(3, 3, 0, 0, 200, 200)), place_object2(2, 1, matrix(1, 1, 0, 0, 200, 2600))]
+    write(out, "scaled_lines", tags + [show_frame()])
+
+
 def checker(n, cell):
     rows = []
     for y in range(n):
@@ -133,6 +148,45 @@ def bitmaps(out):
     # A bitmap placed directly, with a colour transform that halves its alpha.
     tags += [place_object2(2, 2, matrix(2, 2, 0, 0, 2800, 1900), cx=cxform_alpha((256, 256, 256, 128)))]
     write(out, "bitmaps", tags + [show_frame()])
+
+
+def bitmaps2(out):
+    """The other bitmap forms: a JPEG with an alpha plane, colour-mapped and 15-bit
+    lossless, and a colour-mapped lossless bitmap with alpha."""
+    from PIL import Image
+
+    img = Image.new("RGB", (32, 32))
+    for y in range(32):
+        for x in range(32):
+            a = (x * 8) & 255  # colours stored premultiplied by the alpha plane, as encoders do
+            img.putpixel((x, y), tuple(c * a // 255 for c in (255 - x * 8, 100, y * 8)))
+    buf = io.BytesIO()
+    img.save(buf, "JPEG", quality=95)
+    jpeg = buf.getvalue()
+    alpha = zlib.compress(bytes((x * 8) & 255 for y in range(32) for x in range(32)))
+    tags = [tag(35, struct.pack("<HI", 1, len(jpeg)) + jpeg + alpha)]
+    palette = [(255, 0, 0), (0, 0, 255), (255, 255, 0), (0, 0, 0)]
+    rows = b"".join(bytes(((x // 4) + (y // 4)) % 4 for x in range(16)) for y in range(16))  # 16 wide: no padding
+    tags.append(tag(20, struct.pack("<HBHHB", 2, 3, 16, 16, 3) + zlib.compress(bytes(sum(palette, ())) + rows)))
+    pix15 = b""
+    for y in range(12):
+        for x in range(12):
+            v = ((x * 2) << 10) | ((y * 2) << 5) | 31
+            pix15 += struct.pack(">H", v)
+        pix15 += b"\0\0" * 0  # 12 pixels = 24 bytes: a multiple of four
+    tags.append(tag(20, struct.pack("<HBHH", 3, 4, 12, 12) + zlib.compress(pix15)))
+    pal_a = [(128, 0, 0, 128), (0, 0, 0, 0), (0, 200, 0, 255), (0, 0, 100, 100)]
+    tags.append(tag(36, struct.pack("<HBHHB", 4, 3, 16, 16, 3) + zlib.compress(bytes(sum(pal_a, ())) + rows)))
+    fills = [fill_bitmap(i, matrix(60 if i != 3 else 80, 60 if i != 3 else 80, 0, 0, x, 300), repeat=False, smooth=False)
+             for i, x in ((1, 200), (2, 2300), (3, 200), (4, 2300))]
+    p = Path().style(move=(200, 300), fill1=1).poly(box(200, 300, 2120, 2220))
+    p.style(move=(2300, 300), fill1=2).poly(box(2300, 300, 3260, 1260))
+    p.style(move=(2300, 1400), fill1=4).poly(box(2300, 1400, 3260, 2360))
+    fills[3] = fill_bitmap(4, matrix(60, 60, 0, 0, 2300, 1400), repeat=False, smooth=False)
+    p.style(move=(3500, 300), fill1=3).poly(box(3500, 300, 4460, 1260))
+    fills[2] = fill_bitmap(3, matrix(80, 80, 0, 0, 3500, 300), repeat=False, smooth=False)
+    tags += [define_shape(5, (0, 4800, 0, 3600), fills, [], p), place_object2(1, 5, matrix())]
+    write(out, "bitmaps2", tags + [show_frame()], background=(200, 200, 200))
 
 
 def display(out):
@@ -205,6 +259,20 @@ def effects(out):
     write(out, "effects", tags)
 
 
+def damaged(out):
+    """Hostile and damaged definitions beside an intact square: a shape cut short, a
+    bitmap claiming 60000 x 60000 pixels, a sprite that places itself at 200 depths."""
+    good = define_shape(1, (0, 2000, 0, 2000), [fill_solid(rgba(0, 160, 0))], [], rect_path(0, 0, 2000, 2000))
+    cut = define_shape(2, (0, 2000, 0, 2000), [fill_solid(rgba(200, 0, 0))], [], rect_path(0, 0, 2000, 2000))
+    cut = cut[:2] + cut[2:][: len(cut) - 8]  # the body ends inside the shape records
+    cut = struct.pack("<H", (32 << 6) | len(cut[2:])) + cut[2:] if len(cut[2:]) < 63 else cut
+    huge = tag(36, struct.pack("<HBHH", 3, 5, 60000, 60000) + zlib.compress(b"\0" * 64))
+    bomb = define_sprite(4, 1, [place_object2(d, 4, matrix(0.5, 0.5, 0, 0, d, 0)) for d in range(1, 201)] + [show_frame()])
+    tags = [good, cut, huge, bomb, place_object2(1, 2, matrix()), place_object2(2, 3, matrix()),
+            place_object2(3, 4, matrix()), place_object2(4, 1, matrix(1, 1, 0, 0, 400, 400)), show_frame()]
+    write(out, "damaged", tags)
+
+
 def heavy(out):
     """The benchmark's movie: hundreds of gradient shapes with strokes over a large
     bitmap, every one moving every frame."""
@@ -249,7 +317,7 @@ def main():
     if "--heavy" in sys.argv:
         heavy(out)
         return
-    for make in (shapes, gradients, lines, bitmaps, display, text, effects):
+    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, effects, damaged):
         make(out)
 
 

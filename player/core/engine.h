@@ -77,7 +77,8 @@ class Player {
     LoadStatus Load(const uint8_t* data, size_t size);
     bool Loaded() const;
 
-    // The stage in twips, its colour (0xRRGGBB; black without a movie), the rate.
+    // The stage in twips, its colour (0xRRGGBB; white for a movie that sets none, as Flash
+    // shows it; black without a movie), the rate.
     int32_t StageWidthTwips() const;
     int32_t StageHeightTwips() const;
     uint32_t Background() const;

@@ -41,4 +41,28 @@ TEST(EngineFacade, DrawsOnlyInsideViewport) {
     EXPECT_EQ(pixels[3 * 8 + 7], 0x12345678u);
 }
 
+// A host repaints only when Tick says the picture may have changed: a still movie costs
+// nothing once drawn, an animated one changes every frame.
+TEST(EngineFacade, TickReportsChangeOnlyWhenTheFrameDiffers) {
+    struct Case {
+        const char* path;
+        bool changes;
+    };
+    const Case cases[] = {{FLICKWELL_MOVIES_DIR "/swf_definebutton.swf", false},
+                          {FLICKWELL_OWN_MOVIES_DIR "/display.swf", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        engine::Player player;
+        const std::vector<uint8_t> movie = ReadFile(c.path);
+        ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+        std::vector<uint32_t> pixels(16 * 16);
+        const engine::Surface surface{pixels.data(), 16, 16, 16};
+        player.Play(0);
+        EXPECT_TRUE(player.Tick(0)); // never drawn yet
+        player.Draw(surface, engine::Box{0, 0, 16, 16});
+        EXPECT_FALSE(player.Tick(player.FrameIntervalMs() - 1));
+        EXPECT_EQ(player.Tick(player.FrameIntervalMs()), c.changes);
+    }
+}
+
 } // namespace

@@ -52,7 +52,9 @@ void BoxPass(uint32_t* px, int stride, const PixelBox& box, int radius, bool ver
 
 void Blur(Canvas* layer, PixelBox* box, double bx, double by, int passes) {
     passes = std::max(1, std::min(passes, 3));
-    const int rx = static_cast<int>(bx / 2), ry = static_cast<int>(by / 2);
+    // Wider than the surface blurs no further.
+    const int rx = static_cast<int>(std::max(0.0, std::min(bx / 2, double(layer->width))));
+    const int ry = static_cast<int>(std::max(0.0, std::min(by / 2, double(layer->height))));
     box->left = std::max(0, box->left - rx * passes);
     box->right = std::min(layer->width, box->right + rx * passes);
     box->top = std::max(0, box->top - ry * passes);
@@ -93,7 +95,7 @@ void Shadow(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
     for (int y = sb.top; y < sb.bottom; ++y) {
         for (int x = sb.left; x < sb.right; ++x) {
             uint32_t a = shadow[size_t(y) * w + x] & 255;
-            a = std::min<uint32_t>(255, static_cast<uint32_t>(a * f.strength * c.a / 255));
+            a = static_cast<uint32_t>(std::min(255.0, double(a) * f.strength * c.a / 255));
             const uint32_t s = Premultiplied(swf::Rgba{c.r, c.g, c.b, static_cast<uint8_t>(a)});
             uint32_t& d = layer->pixels[size_t(y) * layer->stride + x];
             if (f.knockout) {

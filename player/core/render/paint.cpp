@@ -13,6 +13,7 @@ uint8_t Clamp255(int v) {
 
 // Gradient position (0..1 before spreading) to a ramp index.
 inline int Spread(double t, swf::Spread spread) {
+    t = t == t ? std::max(-1e6, std::min(1e6, t)) : 0.0; // far outside is as good as the edge
     switch (spread) {
     case swf::Spread::Pad:
         break;
@@ -263,8 +264,9 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                         dv = static_cast<float>(t.b / 16384.0);
             for (int i = 0; i < length; ++i, gu += du, gv += dv) {
                 if (covers[i] != 0) {
-                    const int k = static_cast<int>(std::sqrt(gu * gu + gv * gv) * 255.0f + 0.5f);
-                    d[i] = BlendPixel(d[i], ramp[k > 255 ? 255 : k], covers[i]);
+                    const float r = std::sqrt(gu * gu + gv * gv);
+                    const int k = r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255;
+                    d[i] = BlendPixel(d[i], ramp[k], covers[i]);
                 }
             }
             return;

@@ -1,10 +1,7 @@
 #include "player/core/render/renderer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstring>
-#include <string>
 
 #include "player/core/render/filters.h"
 
@@ -13,89 +10,15 @@ namespace render {
 namespace {
 
 const int kMaxDrawNesting = 64;
-const int32_t kGutter = 40; // twips between an edit text's box and its text
+// Each active mask and each layer holds a surface-sized buffer; these bound how many at once.
+const size_t kMaxActiveMasks = 16;
+const int kMaxLayers = 4;
 
 Transform Translate(double x, double y) {
     Transform t;
     t.tx = x;
     t.ty = y;
     return t;
-}
-
-Transform Scaling(double s) {
-    Transform t;
-    t.a = t.d = s;
-    return t;
-}
-
-// Characters of a text as code points: UTF-8, with bytes that are not UTF-8 taken as
-// Latin-1 (the older movies' encoding).
-std::vector<uint32_t> Decode(const std::string& s) {
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < s.size();) {
-        const uint8_t c = static_cast<uint8_t>(s[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
-        bool ok = c < 0x80 || extra > 0;
-        for (int k = 1; k <= extra && ok; ++k) {
-            if (i + k >= s.size() || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-            }
-        }
-        if (!ok) {
-            out.push_back(c);
-            ++i;
-        } else {
-            out.push_back(cp);
-            i += extra + 1;
-        }
-    }
-    return out;
-}
-
-// The text an HTML edit text shows: tags dropped, paragraph ends and breaks as new
-// lines, the common entities decoded.
-std::string PlainText(const std::string& html) {
-    std::string out;
-    for (size_t i = 0; i < html.size();) {
-        if (html[i] == '<') {
-            const size_t end = html.find('>', i);
-            if (end == std::string::npos) {
-                break;
-            }
-            std::string tag = html.substr(i + 1, end - i - 1);
-            for (char& ch : tag) {
-                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            }
-            if (tag == "br" || tag == "br/" || tag == "/p" || tag == "br /") {
-                out += '\n';
-            }
-            i = end + 1;
-        } else if (html[i] == '&') {
-            static const char* names[][2] = {{"&amp;", "&"},   {"&lt;", "<"},   {"&gt;", ">"},
-                                             {"&quot;", "\""}, {"&apos;", "'"}, {"&nbsp;", " "}};
-            bool matched = false;
-            for (auto& n : names) {
-                if (html.compare(i, std::strlen(n[0]), n[0]) == 0) {
-                    out += n[1];
-                    i += std::strlen(n[0]);
-                    matched = true;
-                    break;
-                }
-            }
-            if (!matched) {
-                out += html[i++];
-            }
-        } else {
-            out += html[i++];
-        }
-    }
-    if (!out.empty() && out.back() == '\n') {
-        out.pop_back();
-    }
-    return out;
 }
 
 } // namespace
@@ -106,7 +29,7 @@ struct Renderer::ActiveMask {
 };
 
 Renderer::Renderer() {
-    bitmaps_ = [this](uint16_t id) {
+    context_.bitmaps = [this](uint16_t id) {
         return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr;
     };
 }
@@ -139,6 +62,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         movie_ = &movie;
     }
     scale_ = scale;
+    context_.stageScale = scale / 20;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
 }
 
@@ -158,7 +82,7 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             c.mask = masks.back().coverage.data();
         }
         if (o.clipDepth != 0) {
-            if (canvas.coverage != nullptr) {
+            if (canvas.coverage != nullptr || masks.size() >= kMaxActiveMasks) {
                 continue; // a mask inside a mask's own drawing adds nothing
             }
             ActiveMask mask;
@@ -179,23 +103,98 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
 void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& parent,
                           const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting) {
     const Transform m = parent * Transform::From(o.matrix);
+    // Nested scales can multiply beyond any surface (or overflow); such objects are not
+    // drawn rather than converted to pixels.
+    const double largest =
+        std::max({std::fabs(m.a), std::fabs(m.b), std::fabs(m.c), std::fabs(m.d)});
+    if (!(largest < 1e5) || !(std::fabs(m.tx) < 1e9) || !(std::fabs(m.ty) < 1e9)) {
+        return;
+    }
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
     const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
-    if (canvas.coverage != nullptr || (normal && o.filters.empty())) {
+    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers) {
         DrawCharacter(o, m, cx, canvas, nesting);
         return;
     }
+    ++layers_;
     std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.height, 0);
     Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height, canvas.width, nullptr};
-    // A filtered object lands half a pixel right and down of where it would without the
-    // filter, as in the reference player, whose filter surfaces start on whole pixels.
-    const Transform placed = o.filters.empty() ? m : Translate(0.5, 0.5) * m;
+    // A filtered object is drawn with its bounds' corner moved to the nearest whole pixel,
+    // as in the reference player, whose filter surfaces start on whole pixels.
+    Transform placed = m;
+    double b[4];
+    if (!o.filters.empty() && DeviceBounds(o, m, 0, b)) {
+        placed = Translate(std::floor(b[0] + 0.5) - b[0], std::floor(b[1] + 0.5) - b[1]) * m;
+    }
     DrawCharacter(o, placed, cx, layer, nesting);
     PixelBox box = ContentBox(layer);
     ApplyFilters(o.filters, scale_, &layer, &box);
     if (!box.Empty()) {
         Composite(layer, box, o.blend, canvas);
     }
+    --layers_;
+}
+
+bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
+                            double* box) const {
+    const timeline::Character* ch = o.character;
+    if (ch == nullptr || nesting > kMaxDrawNesting) {
+        return false;
+    }
+    swf::Rect r;
+    switch (ch->kind) {
+    case timeline::Kind::Shape:
+        r = ch->shape->bounds;
+        break;
+    case timeline::Kind::Morph: {
+        const swf::Rect& s = ch->morph->start.bounds;
+        const swf::Rect& e = ch->morph->end.bounds;
+        r = swf::Rect{std::min(s.xMin, e.xMin), std::max(s.xMax, e.xMax), std::min(s.yMin, e.yMin),
+                      std::max(s.yMax, e.yMax)};
+        break;
+    }
+    case timeline::Kind::Text:
+        r = ch->text->bounds;
+        break;
+    case timeline::Kind::EditText:
+        r = ch->editText->bounds;
+        break;
+    case timeline::Kind::Bitmap:
+        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
+        break;
+    case timeline::Kind::Sprite:
+    case timeline::Kind::Button: {
+        bool any = false;
+        if (o.clip) {
+            for (const auto& entry : o.clip->objects) {
+                double b[4];
+                const timeline::DisplayObject& child = entry.second;
+                if (child.clipDepth == 0 &&
+                    DeviceBounds(child, m * Transform::From(child.matrix), nesting + 1, b)) {
+                    for (int k = 0; k < 4; ++k) {
+                        box[k] = !any    ? b[k]
+                                 : k < 2 ? std::min(box[k], b[k])
+                                         : std::max(box[k], b[k]);
+                    }
+                    any = true;
+                }
+            }
+        }
+        return any;
+    }
+    case timeline::Kind::Font:
+        return false;
+    }
+    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
+    for (int i = 0; i < 4; ++i) {
+        double x, y;
+        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
+        box[0] = i == 0 ? x : std::min(box[0], x);
+        box[1] = i == 0 ? y : std::min(box[1], y);
+        box[2] = i == 0 ? x : std::max(box[2], x);
+        box[3] = i == 0 ? y : std::max(box[3], y);
+    }
+    return true;
 }
 
 void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,
@@ -213,12 +212,20 @@ void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& pai
 void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
                              const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
     const timeline::Character* ch = o.character;
-    if (ch == nullptr) {
+    if (ch == nullptr || (canvas.coverage == nullptr && cx.mulA <= 0 && cx.addA <= 0)) {
+        return; // nothing, or wholly transparent
+    }
+    // Leaves wholly off the canvas cost nothing (a margin covers hairlines and glyph
+    // overhangs).
+    double b[4];
+    if (ch->kind != timeline::Kind::Sprite && ch->kind != timeline::Kind::Button &&
+        DeviceBounds(o, m, 0, b) &&
+        (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2)) {
         return;
     }
     switch (ch->kind) {
     case timeline::Kind::Shape:
-        DrawShape(Prepared(ch->shape.get()), m, cx, bitmaps_, canvas, &ras_);
+        DrawShape(Prepared(ch->shape.get()), m, cx, context_, canvas, &ras_);
         break;
     case timeline::Kind::Morph: {
         MorphCache& cache = morphs_[ch->morph.get()];
@@ -227,7 +234,7 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
             cache.ratio = o.ratio;
             PrepareShape(*cache.shape, &cache.prepared);
         }
-        DrawShape(cache.prepared, m, cx, bitmaps_, canvas, &ras_);
+        DrawShape(cache.prepared, m, cx, context_, canvas, &ras_);
         break;
     }
     case timeline::Kind::Bitmap: {
@@ -258,161 +265,6 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         break;
     case timeline::Kind::Font:
         break;
-    }
-}
-
-void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
-                              const swf::ColorTransform& cx, const Canvas& canvas) {
-    const Transform base = m * Transform::From(text.matrix);
-    for (const swf::TextRun& run : text.runs) {
-        const swf::Font* font = movie_->dictionary.FindFont(run.fontId);
-        if (font == nullptr) {
-            continue;
-        }
-        const Paint paint = SolidPaint(run.color, cx);
-        const double size = double(run.height) / font->unitsPerEm;
-        double x = run.x;
-        for (const swf::GlyphEntry& g : run.glyphs) {
-            if (g.index < font->glyphs.size()) {
-                const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->glyphs[g.index]), t, cx, bitmaps_, canvas, &ras_, &paint);
-            }
-            x += g.advance;
-        }
-    }
-}
-
-void Renderer::DrawEditText(const swf::EditText& text, const Transform& m,
-                            const swf::ColorTransform& cx, const Canvas& canvas) {
-    const swf::Rect& b = text.bounds;
-    if (text.border) {
-        FillRect(b, m, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
-        // A one-pixel black frame whose right and bottom sides lie just outside the box,
-        // as a hairline through the box's corners lands on pixels.
-        const int32_t t = static_cast<int32_t>(std::lround(1.0 / std::max(1e-6, m.Scale())));
-        const Paint black = SolidPaint(swf::Rgba{0, 0, 0, 255}, cx);
-        FillRect(swf::Rect{b.xMin, b.xMax + t, b.yMin, b.yMin + t}, m, black, canvas);
-        FillRect(swf::Rect{b.xMax, b.xMax + t, b.yMin + t, b.yMax}, m, black, canvas);
-        FillRect(swf::Rect{b.xMin, b.xMax, b.yMax, b.yMax + t}, m, black, canvas);
-        FillRect(swf::Rect{b.xMin, b.xMin + t, b.yMin + t, b.yMax}, m, black, canvas);
-    }
-    const std::string plain = text.html ? PlainText(text.text) : text.text;
-    if (plain.empty()) {
-        return;
-    }
-    const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
-    const bool embedded = font != nullptr && text.useOutlines && !font->glyphs.empty();
-    if (!embedded && !deviceSource_) {
-        return;
-    }
-    const double size = embedded ? double(text.height) / font->unitsPerEm : text.height / 1024.0;
-    const double ascent = embedded
-                              ? (font->hasLayout ? font->ascent : font->unitsPerEm * 0.8) * size
-                              : deviceMetrics_.ascent * size;
-    const double descent = embedded
-                               ? (font->hasLayout ? font->descent : font->unitsPerEm * 0.2) * size
-                               : deviceMetrics_.descent * size;
-    const bool bold = font != nullptr && font->bold, italic = font != nullptr && font->italic;
-    const std::string fontName = font != nullptr ? font->name : "_sans";
-
-    struct Placed {
-        const swf::Shape* glyph;
-        double x;
-    };
-    auto glyphFor = [&](uint32_t code, double* advance) -> const swf::Shape* {
-        if (embedded) {
-            const int gi = font->GlyphFor(static_cast<uint16_t>(code));
-            if (gi < 0) {
-                *advance = 0;
-                return nullptr;
-            }
-            *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] * size
-                                                                    : text.height * 0.6;
-            return &font->glyphs[gi];
-        }
-        const uint64_t key = (uint64_t(code) << 2) | (bold ? 1 : 0) | (italic ? 2 : 0);
-        auto it = deviceGlyphs_.find(key);
-        if (it == deviceGlyphs_.end()) {
-            DeviceGlyph dg;
-            std::unique_ptr<swf::Shape> s;
-            if (deviceSource_(fontName.c_str(), bold, italic, code, &dg)) {
-                s.reset(new swf::Shape);
-                s->groups.emplace_back();
-                s->groups[0].fills.emplace_back();
-                s->nonZero = true;
-                s->groups[0].edges = std::move(dg.edges);
-                s->bounds.xMax = dg.advance; // the advance rides along in the bounds
-            }
-            it = deviceGlyphs_.emplace(key, std::move(s)).first;
-        }
-        if (!it->second) {
-            *advance = 0;
-            return nullptr;
-        }
-        *advance = it->second->bounds.xMax * size;
-        return it->second.get();
-    };
-
-    const Paint paint = SolidPaint(text.color, cx);
-    const double left = b.xMin + kGutter + text.leftMargin;
-    const double right = b.xMax - kGutter - text.rightMargin;
-    double y = b.yMin + kGutter + ascent;
-    const double lineStep = ascent + descent + text.leading;
-    std::vector<uint32_t> codes = Decode(plain);
-    size_t i = 0;
-    int lines = 0;
-    while (i <= codes.size() && lines < 1000) {
-        // One line: up to a break, or (word wrap) the last space that fits.
-        std::vector<Placed> line;
-        double x = 0;
-        size_t lastSpace = 0;
-        size_t lastSpaceCount = 0;
-        size_t j = i;
-        for (; j < codes.size(); ++j) {
-            const uint32_t c = codes[j];
-            if (c == '\n' || c == '\r') {
-                break;
-            }
-            double adv = 0;
-            const swf::Shape* g = glyphFor(text.password ? '*' : c, &adv);
-            if (text.wordWrap && x + adv > right - left && !line.empty() && c != ' ') {
-                if (lastSpace > i) {
-                    line.resize(lastSpaceCount);
-                    j = lastSpace + 1;
-                } else {
-                }
-                --j;
-                break;
-            }
-            if (c == ' ') {
-                lastSpace = j;
-                lastSpaceCount = line.size();
-            }
-            line.push_back(Placed{g, x});
-            x += adv;
-        }
-        double width = line.empty() ? 0 : x;
-        double start = left + text.indent * (lines == 0 ? 1 : 0);
-        if (text.align == 1) {
-            start = right - width;
-        } else if (text.align == 2) {
-            start = left + (right - left - width) / 2;
-        }
-        for (const Placed& p : line) {
-            if (p.glyph != nullptr) {
-                const Transform t = m * Translate(start + p.x, y) * Scaling(size);
-                DrawShape(Prepared(p.glyph), t, cx, bitmaps_, canvas, &ras_, &paint);
-            }
-        }
-        ++lines;
-        y += lineStep;
-        if (j >= codes.size()) {
-            break;
-        }
-        i = j + 1;
-        if (codes[j] == '\r' && i < codes.size() && codes[i] == '\n') {
-            ++i;
-        }
     }
 }
 

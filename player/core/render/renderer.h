@@ -56,10 +56,14 @@ class Renderer {
     void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,
                       const Canvas& canvas);
     const PreparedShape& Prepared(const swf::Shape* shape);
+    // An object's bounds on the canvas as left, top, right, bottom; false when it has none.
+    bool DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
+                      double* box) const;
     void FillRect(const swf::Rect& r, const Transform& m, const Paint& paint, const Canvas& canvas);
 
     const timeline::LoadedMovie* movie_ = nullptr;
     double scale_ = 1;
+    int layers_ = 0; // layers open while drawing
     Rasterizer ras_;
     std::map<const swf::Shape*, PreparedShape> prepared_;
     struct MorphCache {
@@ -71,7 +75,7 @@ class Renderer {
     std::map<uint64_t, std::unique_ptr<swf::Shape>> deviceGlyphs_;
     DeviceGlyphSource deviceSource_;
     DeviceFontMetrics deviceMetrics_;
-    BitmapLookup bitmaps_;
+    ShapeContext context_;
 };
 
 } // namespace render

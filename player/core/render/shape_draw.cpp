@@ -13,8 +13,8 @@ const double kTolerance = 0.15; // pixels a flattened curve may stray
 int Pieces(const Point& p0, const Point& c, const Point& p1) {
     const double dx = p0.x - 2 * c.x + p1.x, dy = p0.y - 2 * c.y + p1.y;
     const double dd = std::sqrt(dx * dx + dy * dy);
-    const int n = static_cast<int>(std::ceil(std::sqrt(dd / (8 * kTolerance))));
-    return std::max(1, std::min(n, 200));
+    const double n = std::ceil(std::sqrt(dd / (8 * kTolerance)));
+    return n < 200 ? std::max(1, static_cast<int>(n)) : 200; // NaN takes the most pieces too
 }
 
 template <typename F> void Flatten(const Transform& t, const PathEdge& e, F lineTo) {
@@ -37,9 +37,10 @@ template <typename F> void Flatten(const Transform& t, const PathEdge& e, F line
 }
 
 void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style,
-                 const Transform& t, Rasterizer* ras) {
+                 const Transform& t, double stageScale, Rasterizer* ras) {
     StrokeStyle s;
-    const double width = style.width * t.Scale();
+    // LineStyle2's scale flags keep a line's width whatever its object's scale.
+    const double width = style.width * (style.noHScale || style.noVScale ? stageScale : t.Scale());
     s.halfWidth = std::max(1.0, width) / 2;
     s.startCap = style.startCap;
     s.endCap = style.endCap;
@@ -97,7 +98,7 @@ void PrepareShape(const swf::Shape& shape, PreparedShape* out) {
 }
 
 void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorTransform& cx,
-               const BitmapLookup& bitmaps, const Canvas& canvas, Rasterizer* ras,
+               const ShapeContext& context, const Canvas& canvas, Rasterizer* ras,
                const Paint* solidOverride) {
     const swf::Shape& source = *shape.source;
     for (size_t gi = 0; gi < shape.groups.size(); ++gi) {
@@ -112,8 +113,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             if (solidOverride != nullptr) {
                 paint = *solidOverride;
             } else if (!MakePaint(fill, t, cx,
-                                  fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId)
-                                                                     : nullptr,
+                                  fill.kind == swf::FillKind::Bitmap
+                                      ? context.bitmaps(fill.bitmapId)
+                                      : nullptr,
                                   &paint)) {
                 continue;
             }
@@ -145,7 +147,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             if (style.hasFill) {
                 const swf::FillStyle& fill = style.fill;
                 if (!MakePaint(fill, t, cx,
-                               fill.kind == swf::FillKind::Bitmap ? bitmaps(fill.bitmapId)
+                               fill.kind == swf::FillKind::Bitmap ? context.bitmaps(fill.bitmapId)
                                                                   : nullptr,
                                &paint)) {
                     continue;
@@ -154,7 +156,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
                 paint = SolidPaint(style.color, cx);
             }
             ras->Begin(canvas.width, canvas.height, true);
-            StrokeLines(g.lines[i], style, t, ras);
+            StrokeLines(g.lines[i], style, t, context.stageScale, ras);
             ras->Fill(canvas, paint);
         }
     }

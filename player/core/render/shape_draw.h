@@ -32,10 +32,17 @@ void PrepareShape(const swf::Shape& shape, PreparedShape* out);
 
 using BitmapLookup = std::function<const swf::Bitmap*(uint16_t id)>;
 
+// What drawing a shape needs beyond the shape: its movie's bitmaps, and the stage's size
+// on the canvas (pixels per twip) for lines that do not scale with their object.
+struct ShapeContext {
+    BitmapLookup bitmaps;
+    double stageScale = 1.0 / 20;
+};
+
 // Draws with `toDevice` mapping shape twips to canvas pixels. `solidOverride` (glyphs)
 // paints every fill with one paint.
 void DrawShape(const PreparedShape& shape, const Transform& toDevice, const swf::ColorTransform& cx,
-               const BitmapLookup& bitmaps, const Canvas& canvas, Rasterizer* ras,
+               const ShapeContext& context, const Canvas& canvas, Rasterizer* ras,
                const Paint* solidOverride = nullptr);
 
 } // namespace render

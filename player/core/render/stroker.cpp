@@ -28,7 +28,7 @@ void Emit(std::vector<double>* xy, Rasterizer* ras) {
 }
 
 void Disc(Point c, double r, Rasterizer* ras, std::vector<double>* xy) {
-    const int n = std::max(8, std::min(96, static_cast<int>(r * 2.5) + 8));
+    const int n = r < 35 ? static_cast<int>(r * 2.5) + 8 : 96;
     for (int i = 0; i < n; ++i) {
         const double a = 2 * kPi * i / n;
         xy->push_back(c.x + r * std::cos(a));

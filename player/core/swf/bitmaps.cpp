@@ -84,7 +84,8 @@ bool HuffmanTablesSound(const uint8_t* data, size_t size) {
             continue;
         }
         const uint8_t marker = data[i + 1];
-        if (marker == 0x00 || marker == 0xFF || marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+        if (marker == 0x00 || marker == 0xFF || marker == 0xD8 || marker == 0x01 ||
+            (marker >= 0xD0 && marker <= 0xD7)) {
             i += marker == 0xFF ? 1 : 2; // stuffing, fill, start of image, restarts: no length
             continue;
         }
@@ -302,10 +303,10 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
         if (!InflateExact(r.Current(), r.Remaining(), bitmap->pixels.size(), &alpha, true)) {
             return true; // a damaged alpha plane leaves the picture opaque
         }
+        // The encoder stores colours already multiplied by the alpha plane.
         for (size_t i = 0; i < bitmap->pixels.size(); ++i) {
             const uint32_t p = bitmap->pixels[i];
-            bitmap->pixels[i] =
-                Premultiply(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), alpha[i]);
+            bitmap->pixels[i] = Clamped(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), alpha[i]);
         }
         return true;
     }

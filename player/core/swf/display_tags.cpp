@@ -1,5 +1,7 @@
 #include "player/core/swf/display_tags.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace swf {
@@ -18,6 +20,24 @@ float Float(ByteReader* r) {
     static_assert(sizeof f == sizeof bits, "32-bit float");
     std::memcpy(&f, &bits, sizeof f);
     return f;
+}
+
+float Within(float v, float low, float high) {
+    return std::isfinite(v) ? std::max(low, std::min(high, v)) : 0.0f;
+}
+
+// Keeps every figure a filter carries finite and within what the format allows, so the
+// drawing code can convert them without care.
+void Sanitize(Filter* f) {
+    f->blurX = Within(f->blurX, 0, 255);
+    f->blurY = Within(f->blurY, 0, 255);
+    f->strength = Within(f->strength, 0, 255);
+    f->distance = Within(f->distance, -2048, 2048);
+    f->angle = Within(f->angle, -1000, 1000);
+    f->passes = std::max(0, std::min(f->passes, 31));
+    for (float& v : f->matrix) {
+        v = Within(v, -1e6f, 1e6f);
+    }
 }
 
 } // namespace
@@ -94,6 +114,7 @@ bool ReadFilterList(ByteReader* r, std::vector<Filter>* filters) {
             f.compositeSource = (flags & 0x20) != 0;
             f.passes = flags & (id == 0 || id == 2 ? 0x1F : 0x0F);
         }
+        Sanitize(&f);
         if (filters->size() < kMaxFilters) {
             filters->push_back(f);
         }

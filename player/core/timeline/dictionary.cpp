@@ -56,7 +56,6 @@ void Finish(Timeline* t, uint32_t declared, Frame* pending) {
     }
     const uint32_t shown = static_cast<uint32_t>(t->frames.size());
     t->frameCount = std::min<uint32_t>(std::max<uint32_t>({declared, shown, 1u}), kMaxFrames);
-    t->frames.resize(t->frameCount);
 }
 
 std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {

@@ -39,7 +39,7 @@ struct InitAction {
 
 struct Timeline {
     uint32_t frameCount = 0;
-    std::vector<Frame> frames; // frameCount entries
+    std::vector<Frame> frames; // the frames with content; those after them are empty
 };
 
 enum class Kind : uint8_t { Shape, Morph, Bitmap, Font, Text, EditText, Button, Sprite };

@@ -1,20 +1,46 @@
 #include "player/core/timeline/display_list.h"
 
+#include <algorithm>
+
 namespace timeline {
 
 namespace {
 
-void Instantiate(const Dictionary& dict, DisplayObject* o, int nesting);
+// What one frame's work may still create: display objects beyond the stage's limit are
+// not made, so sprites placing sprites cannot multiply without bound.
+struct Context {
+    const Dictionary& dict;
+    size_t budget;
+    bool Spend() {
+        if (budget == 0) {
+            return false;
+        }
+        --budget;
+        return true;
+    }
+};
+
+size_t CountObjects(const Clip& clip) {
+    size_t n = clip.objects.size();
+    for (const auto& entry : clip.objects) {
+        if (entry.second.clip) {
+            n += CountObjects(*entry.second.clip);
+        }
+    }
+    return n;
+}
+
+void Instantiate(Context& ctx, DisplayObject* o, int nesting);
 
 // The objects a button shows in its up state.
-void BuildButton(const Dictionary& dict, const swf::Button& button, const swf::ColorTransform& cx,
-                 Clip* clip, int nesting) {
+void BuildButton(Context& ctx, const swf::Button& button, const swf::ColorTransform& cx, Clip* clip,
+                 int nesting) {
     for (const swf::ButtonRecord& r : button.records) {
         if (!(r.states & 1)) {
             continue;
         }
-        const Character* c = dict.Find(r.characterId);
-        if (c == nullptr) {
+        const Character* c = ctx.dict.Find(r.characterId);
+        if (c == nullptr || !ctx.Spend()) {
             continue;
         }
         DisplayObject o;
@@ -24,14 +50,14 @@ void BuildButton(const Dictionary& dict, const swf::Button& button, const swf::C
         o.cxform = r.cxform.Then(cx);
         o.blend = static_cast<swf::BlendMode>(r.blendMode == 1 ? 0 : r.blendMode);
         o.filters = r.filters;
-        Instantiate(dict, &o, nesting + 1);
+        Instantiate(ctx, &o, nesting + 1);
         clip->objects[r.depth] = std::move(o);
     }
 }
 
-void RunFrame(const Dictionary& dict, Clip* clip, uint32_t frame, int nesting, bool* changed);
+void RunFrame(Context& ctx, Clip* clip, uint32_t frame, int nesting, bool* changed);
 
-void Instantiate(const Dictionary& dict, DisplayObject* o, int nesting) {
+void Instantiate(Context& ctx, DisplayObject* o, int nesting) {
     o->clip.reset();
     if (nesting >= kMaxNesting || o->character == nullptr) {
         return;
@@ -40,15 +66,14 @@ void Instantiate(const Dictionary& dict, DisplayObject* o, int nesting) {
         o->clip.reset(new Clip);
         o->clip->timeline = o->character->sprite.get();
         bool changed = false;
-        RunFrame(dict, o->clip.get(), 0, nesting, &changed);
+        RunFrame(ctx, o->clip.get(), 0, nesting, &changed);
     } else if (o->character->kind == Kind::Button) {
         o->clip.reset(new Clip);
-        BuildButton(dict, *o->character->button, o->character->buttonCxform, o->clip.get(),
-                    nesting);
+        BuildButton(ctx, *o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
     }
 }
 
-void Apply(const Dictionary& dict, const FrameCommand& c, Clip* clip, int nesting) {
+void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
     if (c.remove) {
         clip->objects.erase(c.depth);
         return;
@@ -60,22 +85,25 @@ void Apply(const Dictionary& dict, const FrameCommand& c, Clip* clip, int nestin
         if (!p.hasCharacter) {
             return; // a move of nothing
         }
-        const Character* ch = dict.Find(p.characterId);
-        if (ch == nullptr || ch->kind == Kind::Font || clip->objects.size() >= kMaxObjectsPerList) {
+        const Character* ch = ctx.dict.Find(p.characterId);
+        // The main timeline's own objects each cost a tag; what sprites make in turn is
+        // what can multiply, so only that spends the budget.
+        if (ch == nullptr || ch->kind == Kind::Font || clip->objects.size() >= kMaxObjectsPerList ||
+            (nesting > 0 && !ctx.Spend())) {
             return;
         }
         DisplayObject fresh;
         fresh.depth = p.depth;
         fresh.character = ch;
         o = &(clip->objects[p.depth] = std::move(fresh));
-        Instantiate(dict, o, nesting + 1);
+        Instantiate(ctx, o, nesting + 1);
     } else {
         o = &it->second;
         if (p.hasCharacter) {
-            const Character* ch = dict.Find(p.characterId);
+            const Character* ch = ctx.dict.Find(p.characterId);
             if (ch != nullptr && ch != o->character && ch->kind != Kind::Font) {
                 o->character = ch;
-                Instantiate(dict, o, nesting + 1);
+                Instantiate(ctx, o, nesting + 1);
             }
         }
     }
@@ -106,23 +134,27 @@ void Apply(const Dictionary& dict, const FrameCommand& c, Clip* clip, int nestin
     }
 }
 
-void RunFrame(const Dictionary& dict, Clip* clip, uint32_t frame, int nesting, bool* changed) {
+void RunFrame(Context& ctx, Clip* clip, uint32_t frame, int nesting, bool* changed) {
     clip->frame = frame;
     if (clip->timeline == nullptr || frame >= clip->timeline->frames.size()) {
         return;
     }
     for (const FrameCommand& c : clip->timeline->frames[frame].commands) {
-        Apply(dict, c, clip, nesting);
+        Apply(ctx, c, clip, nesting);
         *changed = true;
     }
 }
 
 // Back to the first frame: what frame 1 places again at the same depth with the same
 // character keeps running; everything else goes.
-void Rewind(const Dictionary& dict, Clip* clip, int nesting, bool* changed) {
+void Rewind(Context& ctx, Clip* clip, int nesting, bool* changed) {
     std::map<uint16_t, DisplayObject> old;
     old.swap(clip->objects);
     clip->frame = 0;
+    if (clip->timeline->frames.empty()) {
+        *changed = true;
+        return;
+    }
     const Frame& first = clip->timeline->frames[0];
     for (const FrameCommand& c : first.commands) {
         if (!c.remove && c.place.hasCharacter) {
@@ -134,31 +166,28 @@ void Rewind(const Dictionary& dict, Clip* clip, int nesting, bool* changed) {
                 FrameCommand move = c;
                 move.place.move = true;
                 move.place.hasCharacter = false;
-                Apply(dict, move, clip, nesting);
+                Apply(ctx, move, clip, nesting);
                 continue;
             }
         }
-        Apply(dict, c, clip, nesting);
+        Apply(ctx, c, clip, nesting);
     }
     *changed = true;
 }
 
-void AdvanceClip(const Dictionary& dict, Clip* clip, int nesting, bool* changed) {
+void AdvanceClip(Context& ctx, Clip* clip, int nesting, bool* changed) {
     for (auto& entry : clip->objects) {
         if (entry.second.clip) {
-            AdvanceClip(dict, entry.second.clip.get(), nesting + 1, changed);
-        }
-        if (entry.second.character != nullptr && entry.second.character->kind == Kind::Morph) {
-            // nothing: a morph changes only through its ratio
+            AdvanceClip(ctx, entry.second.clip.get(), nesting + 1, changed);
         }
     }
     if (clip->timeline == nullptr || clip->timeline->frameCount <= 1) {
         return;
     }
     if (clip->frame + 1 < clip->timeline->frameCount) {
-        RunFrame(dict, clip, clip->frame + 1, nesting, changed);
+        RunFrame(ctx, clip, clip->frame + 1, nesting, changed);
     } else {
-        Rewind(dict, clip, nesting, changed);
+        Rewind(ctx, clip, nesting, changed);
     }
 }
 
@@ -176,7 +205,8 @@ void Stage::Start() {
     }
     root_.objects.clear();
     bool changed = false;
-    RunFrame(movie_->dictionary, &root_, 0, 0, &changed);
+    Context ctx{movie_->dictionary, kMaxObjects};
+    RunFrame(ctx, &root_, 0, 0, &changed);
 }
 
 bool Stage::Advance() {
@@ -184,7 +214,8 @@ bool Stage::Advance() {
         return false;
     }
     bool changed = false;
-    AdvanceClip(movie_->dictionary, &root_, 0, &changed);
+    Context ctx{movie_->dictionary, kMaxObjects - std::min(kMaxObjects, CountObjects(root_))};
+    AdvanceClip(ctx, &root_, 0, &changed);
     return changed;
 }
 
@@ -193,11 +224,12 @@ void Stage::GoTo(uint32_t frame) {
         return;
     }
     bool changed = false;
+    Context ctx{movie_->dictionary, kMaxObjects - std::min(kMaxObjects, CountObjects(root_))};
     if (frame < root_.frame) {
-        Rewind(movie_->dictionary, &root_, 0, &changed);
+        Rewind(ctx, &root_, 0, &changed);
     }
     while (root_.frame < frame) {
-        RunFrame(movie_->dictionary, &root_, root_.frame + 1, 0, &changed);
+        RunFrame(ctx, &root_, root_.frame + 1, 0, &changed);
     }
 }
 

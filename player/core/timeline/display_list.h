@@ -14,8 +14,9 @@ namespace timeline {
 
 // Sprites inside sprites deeper than this are not instantiated.
 const int kMaxNesting = 64;
-// Objects on one display list beyond this are not placed.
+// Objects on one display list, and on the whole stage, beyond these are not placed.
 const size_t kMaxObjectsPerList = 16384;
+const size_t kMaxObjects = 16384;
 
 struct Clip;
 

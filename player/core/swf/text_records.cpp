@@ -1,0 +1,231 @@
+// Fonts and text definitions: DefineFont 1-3 glyphs with their codes and layout,
+// DefineText 1-2 glyph runs, DefineEditText's box, style and initial text.
+#include "player/core/swf/characters.h"
+
+namespace swf {
+
+namespace {
+
+const uint32_t kMaxGlyphs = 65535;
+const uint32_t kMaxTextGlyphs = 1u << 16;
+
+bool ReadRectAt(ByteReader* r, Rect* rect) {
+    BitReader bits(r->Current(), r->Remaining());
+    const bool ok = ReadRect(&bits, rect);
+    r->Skip(bits.BytesConsumed());
+    return ok && r->Ok();
+}
+
+} // namespace
+
+int Font::GlyphFor(uint16_t code) const {
+    for (size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) {
+        if (codes[i] == code) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool ReadFont(const Tag& tag, int version, Font* font) {
+    ByteReader r(tag.body, tag.length);
+    *font = Font();
+    r.U16();
+    if (version == 1) {
+        const size_t table = r.Position();
+        const uint16_t first = r.U16();
+        const uint32_t count = first / 2;
+        if (!r.Ok() || count == 0) {
+            return r.Ok(); // a font without glyphs (device text)
+        }
+        std::vector<uint32_t> offsets{first};
+        for (uint32_t i = 1; i < count; ++i) {
+            offsets.push_back(r.U16());
+        }
+        if (!r.Ok()) {
+            return false;
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            const size_t at = table + offsets[i];
+            if (at >= tag.length) {
+                return false;
+            }
+            ByteReader g(tag.body + at, tag.length - at);
+            Shape glyph;
+            if (!ReadShapeRecords(&g, 1, &glyph)) {
+                return false;
+            }
+            glyph.groups[0].fills.emplace_back(); // glyphs fill with style 1, the text colour
+            glyph.nonZero = true;                 // outlines from font files wind non-zero
+            font->glyphs.push_back(std::move(glyph));
+        }
+        return true;
+    }
+    const uint8_t flags = r.U8();
+    const bool wideOffsets = (flags & 0x08) != 0;
+    const bool wideCodes = (flags & 0x04) != 0;
+    font->italic = (flags & 0x02) != 0;
+    font->bold = (flags & 0x01) != 0;
+    font->hasLayout = (flags & 0x80) != 0;
+    font->unitsPerEm = version == 3 ? 20480 : 1024;
+    r.U8();
+    const uint8_t nameLength = r.U8();
+    const uint8_t* name = r.Take(nameLength);
+    if (name != nullptr) {
+        font->name.assign(reinterpret_cast<const char*>(name), nameLength);
+        while (!font->name.empty() && font->name.back() == '\0') {
+            font->name.pop_back();
+        }
+    }
+    const uint32_t count = r.U16();
+    const size_t table = r.Position();
+    std::vector<uint32_t> offsets;
+    for (uint32_t i = 0; i <= count && r.Ok(); ++i) { // the last one is the code table's
+        offsets.push_back(wideOffsets ? r.U32() : r.U16());
+    }
+    if (!r.Ok() || count > kMaxGlyphs) {
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t at = table + offsets[i];
+        if (at >= tag.length) {
+            return false;
+        }
+        ByteReader g(tag.body + at, tag.length - at);
+        Shape glyph;
+        if (!ReadShapeRecords(&g, 1, &glyph)) {
+            return false;
+        }
+        glyph.groups[0].fills.emplace_back();
+        glyph.nonZero = true;
+        font->glyphs.push_back(std::move(glyph));
+    }
+    const size_t codesAt = table + offsets[count];
+    if (codesAt > tag.length) {
+        return false;
+    }
+    ByteReader c(tag.body + codesAt, tag.length - codesAt);
+    for (uint32_t i = 0; i < count; ++i) {
+        font->codes.push_back(wideCodes ? c.U16() : c.U8());
+    }
+    if (font->hasLayout) {
+        font->ascent = c.U16();
+        font->descent = c.U16();
+        font->leading = c.S16();
+        for (uint32_t i = 0; i < count; ++i) {
+            font->advances.push_back(c.S16());
+        }
+        if (!c.Ok()) {
+            font->advances.clear();
+            font->hasLayout = false;
+        }
+    }
+    return c.Ok() || !font->hasLayout;
+}
+
+bool ReadStaticText(const Tag& tag, int version, StaticText* text) {
+    ByteReader r(tag.body, tag.length);
+    *text = StaticText();
+    r.U16();
+    if (!ReadRectAt(&r, &text->bounds) || !ReadMatrixAt(&r, &text->matrix)) {
+        return false;
+    }
+    const unsigned glyphBits = r.U8();
+    const unsigned advanceBits = r.U8();
+    TextRun current;
+    uint32_t total = 0;
+    int32_t x = 0;
+    for (;;) {
+        const uint8_t flags = r.U8();
+        if (!r.Ok()) {
+            return false;
+        }
+        if (flags == 0) {
+            break;
+        }
+        TextRun run = current;
+        run.glyphs.clear();
+        if (flags & 0x08) {
+            run.fontId = r.U16();
+        }
+        if (flags & 0x04) {
+            run.color = version >= 2 ? ReadRgba(&r) : ReadRgb(&r);
+        }
+        if (flags & 0x01) {
+            x = r.S16();
+        }
+        if (flags & 0x02) {
+            run.y = r.S16();
+        }
+        if (flags & 0x08) {
+            run.height = r.U16();
+        }
+        run.x = x;
+        const unsigned count = r.U8();
+        BitReader bits(r.Current(), r.Remaining());
+        for (unsigned i = 0; i < count; ++i) {
+            GlyphEntry g;
+            g.index = bits.UB(glyphBits);
+            g.advance = bits.SB(advanceBits);
+            x += g.advance;
+            run.glyphs.push_back(g);
+        }
+        r.Skip(bits.BytesConsumed());
+        total += count;
+        if (!bits.Ok() || !r.Ok() || total > kMaxTextGlyphs) {
+            return false;
+        }
+        current = run;
+        text->runs.push_back(std::move(run));
+    }
+    return true;
+}
+
+bool ReadEditText(const Tag& tag, EditText* t) {
+    ByteReader r(tag.body, tag.length);
+    *t = EditText();
+    r.U16();
+    if (!ReadRectAt(&r, &t->bounds)) {
+        return false;
+    }
+    const uint8_t f1 = r.U8();
+    const uint8_t f2 = r.U8();
+    const bool hasText = (f1 & 0x80) != 0;
+    t->wordWrap = (f1 & 0x40) != 0;
+    t->multiline = (f1 & 0x20) != 0;
+    t->password = (f1 & 0x10) != 0;
+    t->hasFont = (f1 & 0x01) != 0;
+    t->autoSize = (f2 & 0x40) != 0;
+    t->border = (f2 & 0x08) != 0;
+    t->html = (f2 & 0x02) != 0;
+    t->useOutlines = (f2 & 0x01) != 0;
+    if (t->hasFont) {
+        t->fontId = r.U16();
+    }
+    if (f2 & 0x80) {
+        r.String();
+    }
+    if (t->hasFont) {
+        t->height = r.U16();
+    }
+    if (f1 & 0x04) {
+        t->color = ReadRgba(&r);
+    }
+    if (f1 & 0x02) {
+        r.U16();
+    }
+    if (f2 & 0x20) {
+        t->align = r.U8();
+        t->leftMargin = r.U16();
+        t->rightMargin = r.U16();
+        t->indent = r.U16();
+        t->leading = r.S16();
+    }
+    t->variable = r.String();
+    if (hasText) {
+        t->text = r.String();
+    }
+    return r.Ok();
+}
+
+} // namespace swf
