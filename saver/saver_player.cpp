@@ -1,11 +1,14 @@
 #include "saver/saver_player.h"
 
+#include "common/com_ptr.h"
 #include "common/package_layout.h"
+#include "common/scope_guard.h"
+#include "common/shockwave_flash.h"
 #include "common/string_table_block.h"
 #include "common/unique_handle.h"
+#include "saver/built_in_player.h"
 #include "saver/platform/heap_object.h"
 #include "saver/platform/screen_saver.h"
-#include "saver/platform/shockwave_flash.h"
 #include "saver/resource.h"
 
 #include <cstdio>
@@ -25,23 +28,20 @@ const UINT kMovieResource = package::kMovieId;
 // The largest URL: the prefix and a whole path.
 const int kMaxUrl = kUrlPrefixLength + MAX_PATH;
 
-// Releases an interface pointer at the end of its scope.
-template <class T> class ComPtr {
-  public:
-    ComPtr() : pointer_(NULL) {}
-    ~ComPtr() {
-        if (pointer_ != NULL) {
-            pointer_->Release();
-        }
+// The control for the movie: the one registered under the Flash ProgID where there is one,
+// else the player built into this program.
+HRESULT CreateMovieControl(HostWindow* host) {
+    HRESULT hr = host->CreateControl(kFlashProgId);
+    if (SUCCEEDED(hr)) {
+        return hr;
     }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* operator->() const { return pointer_; }
-    void** Out() { return reinterpret_cast<void**>(&pointer_); }
-
-  private:
-    T* pointer_;
-};
+    ComPtr<IUnknown> builtIn;
+    if (SUCCEEDED(CreateBuiltInPlayer(builtIn.Put())) &&
+        SUCCEEDED(host->AttachControl(builtIn.Get()))) {
+        return S_OK;
+    }
+    return hr;
+}
 
 } // namespace
 
@@ -157,18 +157,17 @@ HRESULT SaverPlayer::StartMovie(HWND window) {
         return E_FAIL;
     }
 
-    // From here on a failure removes the movie file again.
-    hr = host_->CreateControl(kFlashProgId);
+    // From here on a failure removes the movie file again, after its report.
+    auto removeMovie = MakeScopeGuard([this] { DeleteFileA(moviePath_); });
+    hr = CreateMovieControl(host_);
     if (FAILED(hr)) {
         ShowSaverError(window, IDS_ERR_CREATE_CONTROL);
-        DeleteFileA(moviePath_);
         return hr;
     }
     ComPtr<IShockwaveFlash> flash;
-    hr = host_->QueryControl(IID_IShockwaveFlash, flash.Out());
+    hr = host_->QueryControl(IID_IShockwaveFlash, flash.PutVoid());
     if (FAILED(hr)) {
         ShowSaverError(window, IDS_ERR_NO_INTERFACE);
-        DeleteFileA(moviePath_);
         return hr;
     }
 
@@ -193,26 +192,21 @@ HRESULT SaverPlayer::StartMovie(HWND window) {
     }
     if (FAILED(hr)) {
         ShowSaverError(window, IDS_ERR_FLASH);
-        DeleteFileA(moviePath_);
         return hr;
     }
+    removeMovie.Dismiss();
     return S_OK;
 }
 
 void SaverPlayer::StopMovie() {
-    IShockwaveFlash* flash = NULL;
-    HRESULT hr = host_ != NULL
-                     ? host_->QueryControl(IID_IShockwaveFlash, reinterpret_cast<void**>(&flash))
-                     : E_FAIL;
+    ComPtr<IShockwaveFlash> flash;
+    HRESULT hr = host_ != NULL ? host_->QueryControl(IID_IShockwaveFlash, flash.PutVoid()) : E_FAIL;
     if (FAILED(hr)) {
         ShowSaverError(host_ != NULL ? host_->Handle() : NULL, IDS_ERR_NO_INTERFACE);
-        if (flash != NULL) {
-            flash->Release();
-        }
         return;
     }
     flash->Stop();
-    flash->Release();
+    flash.Reset(NULL);
     host_->DestroyWindow();
     DeleteFileA(moviePath_);
     HeapDelete(host_);

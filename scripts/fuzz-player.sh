@@ -33,7 +33,7 @@ mkdir -p "$out/corpus-$target" "$out/artifacts"
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
 if [ "$target" = reader ]; then
   clang++ "${flags[@]}" tools/fuzz/fuzz_movie_reader.cpp player/core/swf/movie_reader.cpp \
-    player/movie_url.cpp player/core/timeline/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
+    player/control/movie_url.cpp player/core/timeline/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
   fuzzer="$out/fuzz_movie_reader"
 else
   # The engine with its header-only libraries (Anti-Grain Geometry, stb). The rasterizer

@@ -1,5 +1,6 @@
 #include "saver/platform/ax_host.h"
 
+#include "common/com_ptr.h"
 #include "saver/platform/heap_object.h"
 
 #include <ocidl.h>
@@ -35,12 +36,12 @@ class ControlSite final : public IOleClientSite,
                           public IOleControlSite {
   public:
     explicit ControlSite(HWND window)
-        : references_(1), window_(window), control_(NULL), object_(NULL), inPlace_(NULL),
-          activeObject_(NULL), inPlaceActive_(false), sinkCookie_(0), sinkPoint_(NULL) {}
+        : references_(1), window_(window), inPlaceActive_(false), sinkCookie_(0) {}
 
-    HRESULT Attach(const CLSID& clsid, IStream* state, REFIID sinkIid, IUnknown* sink);
+    // Hosts `control` (a reference of its own is taken) and activates it in place.
+    HRESULT Attach(IUnknown* control, IStream* state, REFIID sinkIid, IUnknown* sink);
     void Detach();
-    IUnknown* Control() const { return control_; }
+    IUnknown* Control() const { return control_.Get(); }
     void Resize(LONG width, LONG height);
     void Focus();
 
@@ -138,7 +139,7 @@ class ControlSite final : public IOleClientSite,
     STDMETHODIMP DiscardUndoState() override { return S_OK; }
     STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
     STDMETHODIMP OnPosRectChange(LPCRECT position) override {
-        if (inPlace_ != NULL && position != NULL) {
+        if (inPlace_.Valid() && position != NULL) {
             inPlace_->SetObjectRects(position, position);
         }
         return S_OK;
@@ -161,13 +162,7 @@ class ControlSite final : public IOleClientSite,
         return widths == NULL ? S_OK : INPLACE_E_NOTOOLSPACE;
     }
     STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override {
-        if (object != NULL) {
-            object->AddRef();
-        }
-        if (activeObject_ != NULL) {
-            activeObject_->Release();
-        }
-        activeObject_ = object;
+        activeObject_ = ComPtr<IOleInPlaceActiveObject>::Share(object);
         return S_OK;
     }
 
@@ -198,48 +193,36 @@ class ControlSite final : public IOleClientSite,
 
     ULONG references_;
     HWND window_;
-    IUnknown* control_;
-    IOleObject* object_;
-    IOleInPlaceObject* inPlace_;
-    IOleInPlaceActiveObject* activeObject_;
+    ComPtr<IUnknown> control_;
+    ComPtr<IOleObject> object_;
+    ComPtr<IOleInPlaceObject> inPlace_;
+    ComPtr<IOleInPlaceActiveObject> activeObject_;
     bool inPlaceActive_;
     DWORD sinkCookie_;
-    IConnectionPoint* sinkPoint_;
+    ComPtr<IConnectionPoint> sinkPoint_;
 };
 
-template <class T> void ReleaseAndClear(T*& pointer) {
-    if (pointer != NULL) {
-        T* held = pointer;
-        pointer = NULL;
-        held->Release();
+HRESULT ControlSite::Attach(IUnknown* control, IStream* state, REFIID sinkIid, IUnknown* sink) {
+    if (control == NULL) {
+        return E_INVALIDARG;
     }
-}
-
-HRESULT ControlSite::Attach(const CLSID& clsid, IStream* state, REFIID sinkIid, IUnknown* sink) {
-    if (control_ != NULL) {
+    if (control_.Valid()) {
         return E_UNEXPECTED; // one control per container
     }
-    IUnknown* control = NULL;
-    HRESULT hr = CoCreateInstance(clsid, NULL, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  reinterpret_cast<void**>(&control));
-    if (FAILED(hr)) {
-        return hr;
-    }
-    control_ = control;
+    HRESULT hr = S_OK;
+    control_ = ComPtr<IUnknown>::Share(control);
 
     // A control without IOleObject is held but has nothing to activate.
-    if (SUCCEEDED(control_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object_)))) {
+    if (SUCCEEDED(control_.Query(IID_IOleObject, &object_))) {
         DWORD status = 0;
         object_->GetMiscStatus(DVASPECT_CONTENT, &status);
         bool siteFirst = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
         if (siteFirst) {
             object_->SetClientSite(this);
         }
-        IPersistStreamInit* persist = NULL;
-        if (SUCCEEDED(control_->QueryInterface(IID_IPersistStreamInit,
-                                               reinterpret_cast<void**>(&persist)))) {
+        ComPtr<IPersistStreamInit> persist;
+        if (SUCCEEDED(control_.Query(IID_IPersistStreamInit, &persist))) {
             hr = state != NULL ? persist->Load(state) : persist->InitNew();
-            persist->Release();
             if (FAILED(hr)) {
                 Detach();
                 return hr;
@@ -257,18 +240,15 @@ HRESULT ControlSite::Attach(const CLSID& clsid, IStream* state, REFIID sinkIid, 
             Detach();
             return hr;
         }
-        control_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace_));
+        control_.Query(IID_IOleInPlaceObject, &inPlace_);
     }
 
     if (sink != NULL && sinkIid != IID_NULL) {
-        IConnectionPointContainer* points = NULL;
-        if (SUCCEEDED(control_->QueryInterface(IID_IConnectionPointContainer,
-                                               reinterpret_cast<void**>(&points)))) {
-            if (SUCCEEDED(points->FindConnectionPoint(sinkIid, &sinkPoint_)) &&
-                FAILED(sinkPoint_->Advise(sink, &sinkCookie_))) {
-                ReleaseAndClear(sinkPoint_);
-            }
-            points->Release();
+        ComPtr<IConnectionPointContainer> points;
+        if (SUCCEEDED(control_.Query(IID_IConnectionPointContainer, &points)) &&
+            SUCCEEDED(points->FindConnectionPoint(sinkIid, sinkPoint_.Put())) &&
+            FAILED(sinkPoint_->Advise(sink, &sinkCookie_))) {
+            sinkPoint_.Reset(NULL);
         }
     }
     return S_OK;
@@ -276,29 +256,29 @@ HRESULT ControlSite::Attach(const CLSID& clsid, IStream* state, REFIID sinkIid, 
 
 // Deactivates and releases the control; its window goes with the deactivation.
 void ControlSite::Detach() {
-    if (sinkPoint_ != NULL) {
+    if (sinkPoint_.Valid()) {
         sinkPoint_->Unadvise(sinkCookie_);
-        ReleaseAndClear(sinkPoint_);
+        sinkPoint_.Reset(NULL);
     }
-    if (inPlace_ != NULL) {
+    if (inPlace_.Valid()) {
         inPlace_->InPlaceDeactivate();
     }
-    ReleaseAndClear(inPlace_);
-    ReleaseAndClear(activeObject_);
-    if (object_ != NULL) {
+    inPlace_.Reset(NULL);
+    activeObject_.Reset(NULL);
+    if (object_.Valid()) {
         object_->Close(OLECLOSE_NOSAVE);
         object_->SetClientSite(NULL);
     }
-    ReleaseAndClear(object_);
-    ReleaseAndClear(control_);
+    object_.Reset(NULL);
+    control_.Reset(NULL);
 }
 
 void ControlSite::Resize(LONG width, LONG height) {
-    if (object_ != NULL) {
+    if (object_.Valid()) {
         SIZEL extent = ToHimetric(width, height);
         object_->SetExtent(DVASPECT_CONTENT, &extent);
     }
-    if (inPlace_ != NULL) {
+    if (inPlace_.Valid()) {
         RECT area = {0, 0, width, height};
         inPlace_->SetObjectRects(&area, &area);
     }
@@ -307,7 +287,7 @@ void ControlSite::Resize(LONG width, LONG height) {
 // Focus on the container means focus on the control: activate its user interface and
 // hand the focus to its window.
 void ControlSite::Focus() {
-    if (object_ != NULL && inPlaceActive_) {
+    if (object_.Valid() && inPlaceActive_) {
         RECT area;
         GetClientRect(window_, &area);
         object_->DoVerb(OLEIVERB_UIACTIVATE, NULL, this, 0, window_, &area);
@@ -333,7 +313,12 @@ HRESULT AttachByName(HWND window, const wchar_t* progId, IStream* state, REFIID 
     if (FAILED(hr)) {
         return hr;
     }
-    return site->Attach(clsid, state, sinkIid, sink);
+    ComPtr<IUnknown> control;
+    hr = CoCreateInstance(clsid, NULL, CLSCTX_INPROC_SERVER, IID_IUnknown, control.PutVoid());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return site->Attach(control.Get(), state, sinkIid, sink);
 }
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -471,6 +456,11 @@ HRESULT HostWindow::CreateControl(const wchar_t* progId, IStream* state, IUnknow
     return S_OK;
 }
 
+HRESULT HostWindow::AttachControl(IUnknown* control) {
+    ControlSite* site = window_ != NULL ? SiteOf(window_) : NULL;
+    return site != NULL ? site->Attach(control, NULL, IID_NULL, NULL) : E_FAIL;
+}
+
 HRESULT HostWindow::QueryControl(REFIID iid, void** out) {
     if (out == NULL) {
         return E_POINTER;
@@ -479,13 +469,10 @@ HRESULT HostWindow::QueryControl(REFIID iid, void** out) {
     if (window_ == NULL || getControlMessage == 0) {
         return E_FAIL;
     }
-    IUnknown* control = reinterpret_cast<IUnknown*>(SendMessageA(window_, getControlMessage, 0, 0));
-    if (control == NULL) {
-        return E_FAIL;
-    }
-    HRESULT hr = control->QueryInterface(iid, out);
-    control->Release();
-    return hr;
+    // The window hands out a reference of its own.
+    ComPtr<IUnknown> control(
+        reinterpret_cast<IUnknown*>(SendMessageA(window_, getControlMessage, 0, 0)));
+    return control.Valid() ? control->QueryInterface(iid, out) : E_FAIL;
 }
 
 BOOL HostWindow::DestroyWindow() {

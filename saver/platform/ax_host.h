@@ -40,6 +40,9 @@ class HostWindow {
     HRESULT CreateControl(const wchar_t* progId, IStream* state = NULL, IUnknown** container = NULL,
                           IUnknown** control = NULL, REFIID sinkIid = IID_NULL,
                           IUnknown* sink = NULL);
+    // Hosts a control the caller made itself (no ProgID, no registry) and activates it in
+    // place; the container takes its own reference.
+    HRESULT AttachControl(IUnknown* control);
     // The control's interface `iid`; E_FAIL without a window or a control.
     HRESULT QueryControl(REFIID iid, void** out);
     // Destroys the window (deactivating and releasing the control); on success the held

@@ -5,7 +5,8 @@
 // step the system is checked as it now stands. (The toolkit's own uninstall has its tests.)
 #include "acceptance_helpers.h"
 #include "message_box.h"
-#include "player/player_control.h"
+#include "player/control/player_contract.h"
+#include "system_driver.h"
 #include "test_env.h"
 #include "window_driver.h"
 
@@ -33,75 +34,6 @@ const int kMoviePathField = 1004, kDisplayNameField = 1000, kBrowseMovie = 1005;
 const int kInstallerPathField = 1008, kProjectPathField = 1011, kPreviewButton = 1021;
 const int kOpenFileName = 1148; // the file name box of the system's Open dialog
 
-bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (FileExistsAt(path)) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(100);
-    }
-    return true;
-}
-
-// A started program, ended if a failed step leaves it running.
-struct Process {
-    PROCESS_INFORMATION info = {};
-    bool started;
-
-    explicit Process(std::string commandLine) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        started = CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                                 &info) != FALSE;
-    }
-    ~Process() {
-        if (started) {
-            TerminateProcess(info.hProcess, 1); // fails harmlessly once it has ended
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        }
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-};
-
-// Waits for the next message box of `pid`, checks what it says and presses `button`.
-void Answer(DWORD pid, const char* caption, const char* text, BoxIcon icon, int button) {
-    MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(pid, 30000, &box)) << "no message box: " << text;
-    EXPECT_EQ(caption, box.caption);
-    EXPECT_EQ(text, box.text);
-    EXPECT_EQ(BoxIconName(icon), std::string(BoxIconName(box.icon)));
-    ASSERT_TRUE(PressButton(box, button));
-    for (int i = 0; i < 100 && IsWindow(box.window); ++i) {
-        Sleep(50);
-    }
-}
-
-// The share of the screen, as it shows now, in colour `rgb`.
-double ScreenShareOf(DWORD rgb) {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    const size_t count = static_cast<size_t>(width) * height;
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
-    void* bits = NULL;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    size_t matching = 0;
-    for (size_t i = 0; i < count; ++i) {
-        matching += (static_cast<const DWORD*>(bits)[i] & 0xFFFFFF) == rgb;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
-    return static_cast<double>(matching) / count;
-}
-
 class Story : public ::testing::Test {
   protected:
     // The toolkit's installer, run silently as an administrator would; the wizard is then
@@ -111,6 +43,25 @@ class Story : public ::testing::Test {
         const std::string setup = WindowsPathFromEnvironment("FLICKWELL_TOOLKIT_INSTALLER");
         ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S", 120000)) << setup;
         ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kAppPaths, "", &wizard_));
+    }
+
+    // A second package, built on the command line from a still movie of shapes, a gradient
+    // and a bitmap, for an end user's machine where nothing else is installed: the test
+    // acceptance_end_user installs it in a system of its own.
+    void BuildPackageForAnEndUser() {
+        const std::string qmbuild =
+            wizard_.substr(0, wizard_.find_last_of('\\') + 1) + "qmbuild.exe";
+        std::vector<unsigned char> movie;
+        ASSERT_TRUE(ReadFileBytes(GeneratedPath("end_user_still.swf"), &movie));
+        const std::string dir = MakeScratchDir("end_user_package");
+        ASSERT_TRUE(WriteFileBytes(dir + "Still Life.swf", movie));
+        const std::string installer = OutputPath("end_user_setup.exe");
+        const std::string project = "[Parameters]\r\nDisplayName=Still Life\r\nMoviePath=" + dir +
+                                    "Still Life.swf\r\nDestinationPath=" + installer + "\r\n";
+        ASSERT_TRUE(WriteFileBytes(dir + "still.qmv",
+                                   std::vector<unsigned char>(project.begin(), project.end())));
+        ASSERT_EQ(0u, RunAndWait("\"" + qmbuild + "\" \"" + dir + "still.qmv\"", 120000));
+        EXPECT_TRUE(FileExistsAt(installer)) << installer;
     }
 
     // A person makes the screen saver: picks the movie through Browse, keeps the name
@@ -227,7 +178,7 @@ class Story : public ::testing::Test {
         double share = 0;
         for (int i = 0; i < 50 && share < 0.95; ++i) {
             Sleep(100);
-            share = ScreenShareOf(kMovieBackground);
+            share = TakeScreenshot().ShareOf(kMovieBackground);
         }
         EXPECT_GE(share, 0.95) << "share of the screen in the movie's background colour";
 
@@ -274,6 +225,7 @@ class Story : public ::testing::Test {
 
 TEST_F(Story, FromToolkitInstallToPlayingScreenSaverAndBack) {
     ASSERT_NO_FATAL_FAILURE(InstallToolkit());
+    ASSERT_NO_FATAL_FAILURE(BuildPackageForAnEndUser());
     ASSERT_NO_FATAL_FAILURE(MakeScreenSaverWithWizard());
     ASSERT_NO_FATAL_FAILURE(RunInstaller());
     ASSERT_NO_FATAL_FAILURE(PlayAndCloseSaver());

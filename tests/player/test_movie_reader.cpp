@@ -9,7 +9,7 @@
 #include "movie_bytes.h"
 #include "player/core/timeline/frame_clock.h"
 #include "player/core/swf/movie_reader.h"
-#include "player/movie_url.h"
+#include "player/control/movie_url.h"
 #include "test_env.h"
 
 namespace {
@@ -231,11 +231,18 @@ TEST(MovieUrl, GivesTheLocalPathOfEveryFormHostsUse) {
         {L"file://", L""},
         {L"", L""},
     };
-    EXPECT_EQ(L"", MoviePathFromUrl(std::wstring(L"file://C:\\a.swf\0.txt", 20)));
+    wchar_t path[kMaxMoviePath];
+    EXPECT_FALSE(MoviePathFromUrl(L"file://C:\\a.swf\0.txt", 20, path));
+    EXPECT_STREQ(L"", path);
     for (const auto& c : cases) {
-        EXPECT_EQ(std::wstring(c.path), MoviePathFromUrl(c.url))
-            << std::string(c.url, c.url + wcslen(c.url));
+        EXPECT_EQ(c.path[0] != 0, MoviePathFromUrl(c.url, wcslen(c.url), path));
+        EXPECT_STREQ(c.path, path) << std::string(c.url, c.url + wcslen(c.url));
     }
+    // A path that does not fit is refused, not cut.
+    std::wstring longest = L"file://C:\\" + std::wstring(kMaxMoviePath - 4, L'a');
+    EXPECT_TRUE(MoviePathFromUrl(longest.c_str(), longest.size(), path));
+    longest += L'a';
+    EXPECT_FALSE(MoviePathFromUrl(longest.c_str(), longest.size(), path));
 }
 
 TEST(FrameClock, AdvancesAtTheMovieRateAndLoopsOrStops) {

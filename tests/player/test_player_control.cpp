@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "movie_bytes.h"
-#include "saver/platform/shockwave_flash.h"
+#include "common/shockwave_flash.h"
 #include "test_env.h"
 
 namespace {
@@ -190,11 +190,31 @@ class PlayerControlTest : public ::testing::Test {
     long TotalFrames() { return Get(&IShockwaveFlash::get_TotalFrames); }
     bool Playing() { return Get(&IShockwaveFlash::get_Playing) != VARIANT_FALSE; }
     long Background() { return Get(&IShockwaveFlash::get_BackgroundColor); }
-    COLORREF PixelOf(HWND window) {
+    COLORREF PixelOf(HWND window, int x = 5, int y = 5) {
         RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
         HDC dc = GetDC(window);
-        const COLORREF pixel = GetPixel(dc, 5, 5);
+        const COLORREF pixel = GetPixel(dc, x, y);
         ReleaseDC(window, dc);
+        return pixel;
+    }
+
+    // A pixel of the picture the control draws for a container into a memory bitmap.
+    COLORREF ViewPixel() {
+        IViewObject* view = nullptr;
+        EXPECT_EQ(S_OK, flash_->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view)));
+        HDC screen = GetDC(NULL);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 30);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        const RECTL bounds = {0, 0, 40, 30};
+        EXPECT_EQ(S_OK, view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, NULL, memory, &bounds,
+                                   nullptr, nullptr, 0));
+        const COLORREF pixel = GetPixel(memory, 20, 15);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(NULL, screen);
+        view->Release();
         return pixel;
     }
 
@@ -326,7 +346,9 @@ TEST_F(PlayerControlTest, MissingOrDamagedMoviesLeaveABlackWindowAndNoError) {
     }
 }
 
-TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWhite) {
+// A movie that sets no colour has a white stage; what is reported is what is drawn, in the
+// window and for a container drawing the control itself.
+TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndHostColoursWinOverTheMovies) {
     HWND window = Activate(RECT{0, 0, 80, 60});
     MovieSpec spec;
     spec.background = false;
@@ -339,13 +361,40 @@ TEST_F(PlayerControlTest, ReadsTheUsualFileUrlFormAndAMovieWithoutBackgroundIsWh
     LoadMovie(proper);
     EXPECT_EQ(3, TotalFrames());
     EXPECT_EQ(0xFFFFFF, Background());
-    EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+    const COLORREF stageColour = RGB(255, 255, 255);
+    EXPECT_EQ(stageColour, PixelOf(window));
     // A host's own colour wins until it gives the choice back with -1.
     EXPECT_EQ(S_OK, flash_->put_BackgroundColor(0x00C000));
     EXPECT_EQ(0x00C000, Background());
     EXPECT_EQ(RGB(0, 0xC0, 0), PixelOf(window));
+    EXPECT_EQ(RGB(0, 0xC0, 0), ViewPixel());
     EXPECT_EQ(S_OK, flash_->put_BackgroundColor(-1));
-    EXPECT_EQ(RGB(255, 255, 255), PixelOf(window));
+    EXPECT_EQ(stageColour, PixelOf(window));
+    EXPECT_EQ(stageColour, ViewPixel());
+}
+
+// The default movie: an orange square gliding from the stage's top left corner (frame 0)
+// to its bottom right (frame 24) on a blue stage, 12 frames a second. At half the stage's
+// size the square starts at (10,10)-(50,50) and reaches (225,150)-(265,190).
+TEST_F(PlayerControlTest, TheWindowShowsTheEnginesFramesAsTheyComeAndJumps) {
+    const COLORREF square = RGB(0xF2, 0xA0, 0x2C), stage = RGB(0x1E, 0x4A, 0x7A);
+    HWND window = Activate(RECT{0, 0, 275, 200});
+    LoadMovie(L"file://" + Widen(GeneratedPath("default.swf")));
+    EXPECT_EQ(S_OK, flash_->Stop());
+    EXPECT_EQ(square, PixelOf(window, 30, 30));
+    EXPECT_EQ(stage, PixelOf(window, 245, 170));
+    EXPECT_EQ(S_OK, flash_->GotoFrame(24));
+    EXPECT_EQ(stage, PixelOf(window, 30, 30));
+    EXPECT_EQ(square, PixelOf(window, 245, 170));
+
+    // Played, the frames reach the screen by themselves: no repaint is asked for here.
+    EXPECT_EQ(S_OK, flash_->GotoFrame(0));
+    EXPECT_EQ(S_OK, flash_->Play());
+    Pump(700);
+    EXPECT_GE(Frame(), 4);
+    HDC dc = GetDC(window);
+    EXPECT_EQ(stage, GetPixel(dc, 30, 30)) << "frame " << Frame();
+    ReleaseDC(window, dc);
 }
 
 // An ANSI subclass procedure, as the screen saver puts on the control's window.

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "saver/platform/shockwave_flash.h"
+#include "common/shockwave_flash.h"
 #include "test_env.h"
 
 namespace {

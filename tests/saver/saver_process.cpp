@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,14 +50,27 @@ void UnregisterFlashStandIn() {
     RegDeleteKeyA(HKEY_CLASSES_ROOT, kProgIdKey);
 }
 
-bool RegisterPlayer() {
+namespace {
+
+// Runs one of the player DLL's registration exports.
+bool CallPlayer(const char* exportName) {
     Library player(LoadLibraryA(BinPath("FlickwellPlayer.dll").c_str()));
     typedef HRESULT(WINAPI * RegisterProc)();
-    RegisterProc registerServer = player.Valid()
-                                      ? reinterpret_cast<RegisterProc>(reinterpret_cast<void*>(
-                                            GetProcAddress(player.Get(), "DllRegisterServer")))
-                                      : NULL;
-    return registerServer != NULL && registerServer() == S_OK;
+    RegisterProc call = player.Valid() ? reinterpret_cast<RegisterProc>(reinterpret_cast<void*>(
+                                             GetProcAddress(player.Get(), exportName)))
+                                       : NULL;
+    return call != NULL && call() == S_OK;
+}
+
+} // namespace
+
+bool RegisterPlayer() {
+    return CallPlayer("DllRegisterServer");
+}
+
+bool UnregisterPlayer() {
+    UnregisterFlashStandIn();
+    return CallPlayer("DllUnregisterServer");
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -175,6 +189,24 @@ DWORD SaverProcess::WaitForExit(DWORD timeoutMs) {
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
+}
+
+bool SaverProcess::HasModule(const char* name) const {
+    HANDLE snapshot =
+        CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process_.dwProcessId);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FileHandle owned(snapshot);
+    MODULEENTRY32 module;
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32First(snapshot, &module); more;
+         more = Module32Next(snapshot, &module)) {
+        if (lstrcmpiA(module.szModule, name) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 HWND ControlOf(HWND saverWindow) {

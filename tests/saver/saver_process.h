@@ -19,6 +19,8 @@ std::string NextToThisProgram(const char* name);
 bool RegisterFlashStandIn(const CLSID& clsid);
 void UnregisterFlashStandIn();
 bool RegisterPlayer();
+// Leaves nothing registered: neither the player nor a stand-in.
+bool UnregisterPlayer();
 
 std::vector<std::string> ReadLines(const std::string& path);
 std::vector<unsigned char> EmbeddedMovie(); // SWF 202 of template.scr
@@ -46,6 +48,8 @@ class SaverProcess {
     // The process's window of `className` (a top-level one, or a child of `parent`).
     HWND WaitForWindow(const char* className, HWND parent, DWORD timeoutMs = kWait);
     bool Running() const;
+    // Whether the process has loaded the DLL `name` (a file name, any case).
+    bool HasModule(const char* name) const;
     // The exit code, or -1001 when it did not end in time.
     DWORD WaitForExit(DWORD timeoutMs = kWait);
 

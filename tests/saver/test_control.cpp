@@ -2,13 +2,12 @@
 // in-place activation; the stand-in in front of it decides what the Flash interface does.
 #include "test_control.h"
 
-#include "player/player_control.h"
-
-#include <cstdio>
+#include "player/control/class_factory.h"
+#include "player/control/player_control.h"
 
 namespace {
 
-enum class Kind { NoFlash, FailingMovie, TimedPlay };
+enum class Kind { NoFlash, FailingMovie };
 
 #define UNUSED_SLOT(name, params)                                                                  \
     virtual HRESULT STDMETHODCALLTYPE name params {                                                \
@@ -76,19 +75,7 @@ class StandIn final : public IDispatch {
     UNUSED_SLOT(SetZoomRect, (long, long, long, long))
     UNUSED_SLOT(Zoom, (int))
     UNUSED_SLOT(Pan, (long, long, int))
-    virtual HRESULT STDMETHODCALLTYPE Play() {
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        char path[MAX_PATH] = {0};
-        FILE* log = GetEnvironmentVariableA("FLICKWELL_CONTROL_LOG", path, MAX_PATH) != 0
-                        ? fopen(path, "ab")
-                        : NULL;
-        if (log != NULL) {
-            fprintf(log, "Play %lld\n", static_cast<long long>(now.QuadPart));
-            fclose(log);
-        }
-        return flash_->Play();
-    }
+    virtual HRESULT STDMETHODCALLTYPE Play() { return flash_->Play(); }
     virtual HRESULT STDMETHODCALLTYPE Stop() { return flash_->Stop(); }
 
   private:
@@ -137,13 +124,11 @@ class Factory final : public IClassFactory {
 
 Factory noFlashFactory(Kind::NoFlash);
 Factory failingMovieFactory(Kind::FailingMovie);
-Factory timedPlayFactory(Kind::TimedPlay);
 
 } // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        SetModuleInstance(instance); // the player's window class is this DLL's
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;
@@ -152,7 +137,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     Factory* factory = clsid == CLSID_TestNoFlash        ? &noFlashFactory
                        : clsid == CLSID_TestFailingMovie ? &failingMovieFactory
-                       : clsid == CLSID_TestTimedPlay    ? &timedPlayFactory
                                                          : NULL;
     if (factory == NULL) {
         *out = NULL;

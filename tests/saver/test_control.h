@@ -1,7 +1,5 @@
-// Test-only stand-ins for the Flash control, one DLL with three classes, each the movie
-// player control inside: one without IShockwaveFlash, one whose put_Movie fails, and one
-// (for the benchmark) that appends the performance counter at Play to the file named by
-// FLICKWELL_CONTROL_LOG.
+// Test-only stand-ins for the Flash control, one DLL with two classes, each the movie
+// player control inside: one without IShockwaveFlash, and one whose put_Movie fails.
 #pragma once
 
 #include <windows.h>
@@ -11,5 +9,3 @@ static const CLSID CLSID_TestNoFlash = {
     0x6F1D0A01, 0x5E1C, 0x4C57, {0x9B, 0x43, 0x2C, 0x8E, 0x5A, 0x7D, 0x30, 0x01}};
 static const CLSID CLSID_TestFailingMovie = {
     0x6F1D0A01, 0x5E1C, 0x4C57, {0x9B, 0x43, 0x2C, 0x8E, 0x5A, 0x7D, 0x30, 0x02}};
-static const CLSID CLSID_TestTimedPlay = {
-    0x6F1D0A01, 0x5E1C, 0x4C57, {0x9B, 0x43, 0x2C, 0x8E, 0x5A, 0x7D, 0x30, 0x03}};

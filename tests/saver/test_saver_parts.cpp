@@ -1,7 +1,7 @@
 // The runtime's parts in-process: the movie file (its name, what a failed write leaves)
 // and the control container with the movie player control.
 #include "saver/platform/ax_host.h"
-#include "saver/platform/shockwave_flash.h"
+#include "common/shockwave_flash.h"
 #include "saver/saver_player.h"
 #include "saver_process.h"
 #include "test_env.h"

@@ -1,6 +1,7 @@
-// The built template.scr with the movie player control registered under the Flash
-// control's ProgID: the whole screen saver as a user meets it, full screen and in a
-// preview, judged by what is on the screen and what is left in the temporary folder.
+// The built template.scr with the movie player: registered under the Flash control's
+// ProgID (FlickwellPlayer.dll), or, with nothing registered, the player built into the
+// saver. The whole screen saver as a user meets it, full screen and in a preview, judged by
+// what is on the screen and what is left in the temporary folder.
 #include "message_box.h"
 #include "saver_process.h"
 #include "test_env.h"
@@ -34,10 +35,16 @@ bool ShowsMovieAt(int x, int y) {
     return false;
 }
 
-class WithPlayer : public ::testing::Test {
+enum class Player { Registered, BuiltIn };
+
+class WithPlayer : public ::testing::TestWithParam<Player> {
   protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(RegisterPlayer()); }
     void SetUp() override {
+        if (GetParam() == Player::Registered) {
+            ASSERT_TRUE(RegisterPlayer());
+        } else {
+            ASSERT_TRUE(UnregisterPlayer());
+        }
         RemoveMovieFiles();
         SetCursorPos(500, 400);
         GetEnvironmentVariableA("TMP", savedTmp_, MAX_PATH);
@@ -50,11 +57,15 @@ class WithPlayer : public ::testing::Test {
         }
         return saver->WaitForWindow(kSaverClass, NULL);
     }
+    // The registered player runs from its DLL; the built-in one without it.
+    void ExpectThePlayerAsked(const SaverProcess& saver) {
+        EXPECT_EQ(GetParam() == Player::Registered, saver.HasModule("FlickwellPlayer.dll"));
+    }
     DWORD before_ = 0;
     char savedTmp_[MAX_PATH] = {0};
 };
 
-TEST_F(WithPlayer, FullScreenPlaysAFaithfulCopyFromATemporaryFolderBeyondAscii) {
+TEST_P(WithPlayer, FullScreenPlaysAFaithfulCopyFromATemporaryFolderBeyondAscii) {
     const std::string folder = TempDir() + "T\xEBmp \xC5lbum"; // in the ANSI code page 1252
     ASSERT_EQ(1252u, GetACP());
     CreateDirectoryA(folder.c_str(), NULL);
@@ -90,6 +101,7 @@ TEST_F(WithPlayer, FullScreenPlaysAFaithfulCopyFromATemporaryFolderBeyondAscii) 
     GetWindowRect(ControlOf(window), &control);
     EXPECT_TRUE(EqualRect(&hosted, &control));
     ExpectOneFaithfulMovieFile(before_);
+    ExpectThePlayerAsked(saver);
     // The player shows the URL it was given: "file://" and the path as it is, the folder
     // with its trailing backslash.
     std::vector<std::string> files = MovieFiles();
@@ -111,7 +123,7 @@ TEST_F(WithPlayer, FullScreenPlaysAFaithfulCopyFromATemporaryFolderBeyondAscii) 
     EXPECT_TRUE(MovieFiles().empty());
 }
 
-TEST_F(WithPlayer, InputOverTheMovieClosesItButTheMiddleButtonDoesNot) {
+TEST_P(WithPlayer, InputOverTheMovieClosesItButTheMiddleButtonDoesNot) {
     // Posted to the player's window, or real: what the X server delivers.
     const struct Input {
         UINT message;
@@ -153,7 +165,7 @@ TEST_F(WithPlayer, InputOverTheMovieClosesItButTheMiddleButtonDoesNot) {
     }
 }
 
-TEST_F(WithPlayer, ADamagedMovieShowsNothingAndStillClosesOnInput) {
+TEST_P(WithPlayer, ADamagedMovieShowsNothingAndStillClosesOnInput) {
     std::vector<unsigned char> damaged = EmbeddedMovie();
     damaged.resize(damaged.size() / 3); // cut short
     const std::vector<unsigned char> movies[] = {damaged, std::vector<unsigned char>(3000, 0xA5)};
@@ -180,7 +192,7 @@ TEST_F(WithPlayer, ADamagedMovieShowsNothingAndStillClosesOnInput) {
     DeleteFileA(copy.c_str());
 }
 
-TEST_F(WithPlayer, PreviewPlaysTheMovieInsideTheGivenWindowOnly) {
+TEST_P(WithPlayer, PreviewPlaysTheMovieInsideTheGivenWindowOnly) {
     HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 100, 80, 152, 112, NULL,
                                   NULL, GetModuleHandleA(NULL), NULL);
     ASSERT_TRUE(parent != NULL);
@@ -214,5 +226,10 @@ TEST_F(WithPlayer, PreviewPlaysTheMovieInsideTheGivenWindowOnly) {
     EXPECT_EQ(0u, saver.WaitForExit());
     EXPECT_TRUE(MovieFiles().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Saver, WithPlayer, ::testing::Values(Player::Registered, Player::BuiltIn),
+                         [](const ::testing::TestParamInfo<Player>& info) {
+                             return info.param == Player::Registered ? "Registered" : "BuiltIn";
+                         });
 
 } // namespace

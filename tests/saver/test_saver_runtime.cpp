@@ -1,5 +1,6 @@
 // The built template.scr started as Windows starts it, for every start-up failure we can
-// force (test stand-ins under the Flash control's ProgID), and in configure mode.
+// force (test stand-ins under the Flash control's ProgID, a build without the player built
+// in), and in configure mode.
 #include "message_box.h"
 #include "saver_process.h"
 #include "test_control.h"
@@ -37,15 +38,16 @@ class SaverRun : public ::testing::Test {
 TEST_F(SaverRun, EachFailedStartReportsRemovesTheMovieAndStillCloses) {
     struct Row {
         const CLSID* control; // registered under the Flash ProgID, or nothing
+        const char* program;  // the shipped runtime, or the test build without its player
         const char* atStart;
         bool controlStays;
         bool reports133AtTheEnd;
     } rows[] = {
-        {NULL, kNoControl, false, true},
-        {&CLSID_TestNoFlash, kNoInterface, true, true},
+        {NULL, "without_player.scr", kNoControl, false, true},
+        {&CLSID_TestNoFlash, "template.scr", kNoInterface, true, true},
         // The control was subclassed before the failing call, so a key over it closes the
         // saver, and the shutdown runs whole, without a box.
-        {&CLSID_TestFailingMovie, kFlashError, true, false},
+        {&CLSID_TestFailingMovie, "template.scr", kFlashError, true, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.atStart);
@@ -54,7 +56,9 @@ TEST_F(SaverRun, EachFailedStartReportsRemovesTheMovieAndStillCloses) {
         }
         SaverProcess saver;
         DWORD before = GetTickCount();
-        ASSERT_TRUE(saver.Start(BinPath("template.scr"), "/s"));
+        const std::string program =
+            row.control != NULL ? BinPath(row.program) : NextToThisProgram(row.program);
+        ASSERT_TRUE(saver.Start(program, "/s"));
         MessageBoxInfo box;
         ASSERT_TRUE(WaitForMessageBox(saver.Id(), kWait, &box));
         // While the report is up the movie has been written; it goes once the box is closed.
@@ -92,7 +96,7 @@ TEST_F(SaverRun, AFailedExtractionIsSilentRemovesTheContainerAndReports133AtTheE
     HWND window = saver.WaitForWindow(kSaverClass, NULL);
     ASSERT_TRUE(window != NULL);
     MessageBoxInfo box;
-    // Without a control registered, a creation attempt would report 132.
+    // No control is asked for without a movie file: no box, no container.
     EXPECT_FALSE(WaitForMessageBox(saver.Id(), 600, &box)) << box.text;
     EXPECT_EQ(NULL, FindWindowExA(window, NULL, kHostClass, NULL));
 

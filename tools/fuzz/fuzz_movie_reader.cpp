@@ -6,7 +6,7 @@
 
 #include "player/core/timeline/frame_clock.h"
 #include "player/core/swf/movie_reader.h"
-#include "player/movie_url.h"
+#include "player/control/movie_url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A small limit keeps each run fast; the limit check itself is the same code.
@@ -30,9 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The same bytes as a URL in UTF-16.
     std::wstring url;
-    for (size_t i = 0; i + 1 < size && i < 2048; i += 2) {
+    for (size_t i = 0; i + 1 < size && i < 2 * kMaxMoviePath + 64; i += 2) {
         url += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
     }
-    MoviePathFromUrl(url);
+    wchar_t path[kMaxMoviePath];
+    MoviePathFromUrl(url.c_str(), url.size(), path);
     return 0;
 }

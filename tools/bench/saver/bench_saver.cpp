@@ -1,10 +1,11 @@
 // Measures the screen saver (not a test; scripts/bench-saver.sh runs it under Wine):
-//   start-up: from process creation to the control's Play, beside an empty program that
-//   creates and destroys a window, interleaved in one run; and, with the script reading
-//   the host's process times, the CPU the saver uses while the player shows a still movie.
+//   start-up: from process creation to the movie's first frame on the screen, with the
+//   player built into the saver (nothing registered, as on an end user's machine), beside
+//   an empty program that creates and destroys a window, interleaved in one run; and, with
+//   the script reading the host's process times, the CPU the saver uses while it plays a
+//   still movie and an animated one, full screen.
 // Usage: bench_saver.exe RUNS STILL_MOVIE.swf SECONDS
 #include "saver_process.h"
-#include "test_control.h"
 #include "test_env.h"
 
 #include <algorithm>
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace {
+
+// Both movies' stage colour (tools/make_movie.py and the script's still movie).
+const COLORREF kStage = RGB(0x1E, 0x4A, 0x7A);
 
 double Ms(LONGLONG ticks) {
     LARGE_INTEGER frequency;
@@ -27,23 +31,26 @@ LONGLONG Now() {
     return now.QuadPart;
 }
 
-// Milliseconds from creating the saver's process to the control's Play, or -1.
-double SaverStartup(const std::string& log) {
-    DeleteFileA(log.c_str());
+COLORREF ScreenCentre() {
+    HDC screen = GetDC(NULL);
+    const COLORREF colour =
+        GetPixel(screen, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+    ReleaseDC(NULL, screen);
+    return colour;
+}
+
+// Milliseconds from creating the saver's process to its movie on the screen, or -1.
+double SaverFirstFrame(const std::string& program) {
     SaverProcess saver;
-    LONGLONG start = Now();
-    if (!saver.Start(BinPath("template.scr"), "/s")) {
+    const LONGLONG start = Now();
+    if (!saver.Start(program, "/s")) {
         return -1;
     }
     double result = -1;
-    for (int i = 0; i < 1000 && result < 0; ++i) {
-        for (const std::string& line : ReadLines(log)) {
-            if (line.compare(0, 5, "Play ") == 0) {
-                result = Ms(_atoi64(line.c_str() + 5) - start);
-                break;
-            }
+    while (result < 0 && Ms(Now() - start) < 10000) {
+        if (ScreenCentre() == kStage) {
+            result = Ms(Now() - start);
         }
-        Sleep(2);
     }
     HWND window = saver.WaitForWindow("WindowsScreenSaverClass", NULL, 5000);
     PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
@@ -54,7 +61,7 @@ double SaverStartup(const std::string& log) {
 // Milliseconds from creating the empty program's process to its end.
 double EmptyProgram() {
     SaverProcess empty;
-    LONGLONG start = Now();
+    const LONGLONG start = Now();
     if (!empty.Start(NextToThisProgram("bench_empty_window.exe"), "")) {
         return -1;
     }
@@ -62,9 +69,14 @@ double EmptyProgram() {
     return Ms(Now() - start);
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 void Summarise(const char* what, std::vector<double> values) {
     std::sort(values.begin(), values.end());
-    printf("%-34s min %7.1f ms   median %7.1f ms   max %7.1f ms   (%u runs)\n", what,
+    printf("%-44s min %7.1f ms   median %7.1f ms   max %7.1f ms   (%u runs)\n", what,
            values.front(), values[values.size() / 2], values.back(),
            static_cast<unsigned>(values.size()));
 }
@@ -87,23 +99,24 @@ bool SaverWithMovie(const std::string& copy, const std::string& movie) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? atoi(argv[1]) : 20;
-    std::string stillMovie = argc > 2 ? argv[2] : "";
-    int seconds = argc > 3 ? atoi(argv[3]) : 10;
+    const int runs = argc > 1 ? atoi(argv[1]) : 20;
+    const std::string stillMovie = argc > 2 ? argv[2] : "";
+    const int seconds = argc > 3 ? atoi(argv[3]) : 10;
 
-    // Start-up, with the stand-in that notes when Play arrives.
-    if (!RegisterFlashStandIn(CLSID_TestTimedPlay)) {
-        fprintf(stderr, "cannot register the timing control\n");
+    UnregisterFlashStandIn(); // nothing registered: the saver plays with its own player
+    const std::string still = TempDir() + "flickwell_bench_still.scr";
+    const std::string animated = BinPath("template.scr"); // the default movie moves
+    if (stillMovie.empty() || !SaverWithMovie(still, stillMovie)) {
+        fprintf(stderr, "cannot make the saver with the still movie\n");
         return 1;
     }
-    std::string log = TempDir() + "bench.log";
-    SetEnvironmentVariableA("FLICKWELL_CONTROL_LOG", log.c_str());
-    SaverStartup(log); // the first run pays for loading everything once
+    printf("screen %d x %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    SaverFirstFrame(still); // the first run pays for loading everything once
     EmptyProgram();
     std::vector<double> saver, empty;
     for (int i = 0; i < runs; ++i) {
-        double a = SaverStartup(log);
-        double b = EmptyProgram();
+        const double a = SaverFirstFrame(still);
+        const double b = EmptyProgram();
         if (a >= 0) {
             saver.push_back(a);
         }
@@ -115,31 +128,18 @@ int main(int argc, char** argv) {
         fprintf(stderr, "no measurements\n");
         return 1;
     }
-    Summarise("template.scr /s, start to Play", saver);
+    Summarise("template.scr /s, start to first frame shown", saver);
     Summarise("empty window program, start to end", empty);
-    std::sort(saver.begin(), saver.end());
-    std::sort(empty.begin(), empty.end());
-    printf("median difference: %.1f ms (aim: within 50 ms)\n",
-           saver[saver.size() / 2] - empty[empty.size() / 2]);
+    printf("median difference: %.1f ms\n", Median(saver) - Median(empty));
 
-    // Idle CPU while the movie player shows a still movie.
-    UnregisterFlashStandIn();
-    std::string copy = TempDir() + "flickwell_bench_still.scr";
-    std::string animated = TempDir() + "flickwell_bench_animated.scr";
-    if (!RegisterPlayer() || stillMovie.empty() || !SaverWithMovie(copy, stillMovie) ||
-        !CopyFileA(BinPath("template.scr").c_str(), animated.c_str(), FALSE)) {
-        fprintf(stderr, "cannot set up the still movie with the player\n");
-        return 1;
-    }
-    // The animated default movie beside it shows that the measurement sees work.
-    struct Movie {
+    const struct Movie {
         const char* what;
         std::string program;
-    } movies[] = {{"still movie", copy}, {"animated default movie", animated}};
+    } movies[] = {{"still movie", still}, {"animated default movie", animated}};
     for (const Movie& movie : movies) {
-        SaverProcess saver;
-        saver.Start(movie.program, "/s");
-        HWND window = saver.WaitForWindow("WindowsScreenSaverClass", NULL, 10000);
+        SaverProcess running;
+        running.Start(movie.program, "/s");
+        HWND window = running.WaitForWindow("WindowsScreenSaverClass", NULL, 10000);
         Sleep(1000); // past start-up
         // Wine tells nothing of another process's CPU time: the script reads it from the
         // host while this line's program runs undisturbed.
@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
         fflush(stdout);
         Sleep(seconds * 1000 + 500);
         PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
-        saver.WaitForExit(10000);
+        running.WaitForExit(10000);
     }
+    DeleteFileA(still.c_str());
     return 0;
 }

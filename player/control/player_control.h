@@ -1,47 +1,22 @@
 // The movie player control: a COM object that answers the Flash control's interface and
-// the OLE interfaces a control container needs to activate it in place. Once active it
-// owns a child window of class "FlickwellPlayer" that fills the rectangle its site gives,
-// paints the movie's background colour (black without a readable movie) and runs the
-// frame clock. Its window text is the URL given to put_Movie, so other programs can see
-// what it plays.
+// the OLE interfaces a container needs to activate it in place. It holds the movie engine;
+// once active in place its window (movie_view.h) shows the engine's frames at the movie's
+// rate. Its window text is the URL given to put_Movie, so other programs can see what it
+// plays. The members are spread by concern: the object and the Flash interface
+// (player_control.cpp), scripting by name (dispatch.cpp), embedding in a container
+// (in_place.cpp).
 #pragma once
 
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
 
-#include <string>
-
-#include "player/core/timeline/frame_clock.h"
-#include "player/core/swf/movie_reader.h"
-#include "saver/platform/shockwave_flash.h"
-
-// {F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}
-extern const CLSID CLSID_FlickwellPlayer;
-extern const wchar_t kPlayerWindowClass[];
-// A registered window message ("FlickwellPlayerQuery") that lets other processes, such as
-// tests of a host program, read the control's state from its window: wParam picks what.
-extern const wchar_t kPlayerQueryMessage[];
-enum PlayerQuery {
-    kQueryFrame = 0,       // 0-based frame number
-    kQueryPlaying = 1,     // 1 while the frame clock runs, else 0
-    kQueryTotalFrames = 2, // the movie's frame count, 0 without a movie
-    kQueryBackground = 3,  // 0xRRGGBB as painted
-    kQueryLoop = 4,        // 1 when the movie loops
-};
-// How containers should treat the control (OLEMISC_ flags), also written to the registry.
-extern const DWORD kPlayerMiscStatus;
-
-// Module-wide counts for DllCanUnloadNow, and the DLL's instance for its window class.
-void ModuleLock();
-void ModuleUnlock();
-bool ModuleInUse();
-HINSTANCE ModuleInstance();
-void SetModuleInstance(HINSTANCE instance);
-
-// Reads the file named by a movie URL and checks it; empty (Ok is false) when the URL
-// names no local file, the file cannot be read or is not a movie the reader accepts.
-swf::ReadStatus LoadMovieFile(const std::wstring& url, swf::Movie* movie);
+#include "common/com_ptr.h"
+#include "common/shockwave_flash.h"
+#include "common/unique_handle.h"
+#include "player/control/movie_view.h"
+#include "player/control/system_glyphs.h"
+#include "player/core/engine.h"
 
 class PlayerControl final : public IShockwaveFlash,
                             public IOleObject,
@@ -200,7 +175,7 @@ class PlayerControl final : public IShockwaveFlash,
     STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) override;
     STDMETHODIMP EnableModeless(BOOL enable) override;
 
-    // IViewObject2: draws the background into a container's device context.
+    // IViewObject2: draws the current frame into a container's device context.
     STDMETHODIMP Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
                       HDC targetDc, HDC dc, LPCRECTL bounds, LPCRECTL wBounds,
                       BOOL(STDMETHODCALLTYPE* cont)(ULONG_PTR), ULONG_PTR contArg) override;
@@ -229,6 +204,15 @@ class PlayerControl final : public IShockwaveFlash,
     STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
     STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
 
+    // What the window needs of the control.
+    engine::Player& Movie() { return movie_; }
+    // The colour around and behind the movie as shown: the host's, the movie's, or black.
+    uint32_t BackgroundShown() const;
+    // Set by the host through put_BackgroundColor, -1 when the movie's own colour shows.
+    long BackgroundOverride() const { return backgroundOverride_; }
+    LRESULT Query(int what);
+    void OnMouseActivate();
+
   private:
     PlayerControl();
     ~PlayerControl();
@@ -236,31 +220,26 @@ class PlayerControl final : public IShockwaveFlash,
     PlayerControl& operator=(const PlayerControl&) = delete;
 
     HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT position, bool ui);
-    bool CreateControlWindow(HWND parent, const RECT& position);
-    void StartClock();
-    COLORREF PaintColour() const;
-    LRESULT Query(int what);
-
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void AnnounceActiveObject(IOleInPlaceActiveObject* active);
 
     LONG references_ = 1;
-    const UINT queryMessage_;
-    IOleClientSite* site_ = nullptr;
-    IOleInPlaceSite* inPlaceSite_ = nullptr; // held while active in place
-    IAdviseSink* viewSink_ = nullptr;
-    IOleAdviseHolder* adviseHolder_ = nullptr;
-    HWND window_ = NULL;
+    ComPtr<IOleClientSite> site_;
+    ComPtr<IOleInPlaceSite> inPlaceSite_; // held while active in place
+    ComPtr<IAdviseSink> viewSink_;
+    ComPtr<IOleAdviseHolder> adviseHolder_;
     bool uiActive_ = false;
 
-    std::wstring url_;
-    swf::Movie movie_;
-    bool movieLoaded_ = false;
-    FrameClock clock_;
+    Bstr url_;            // as given to put_Movie; null until then
+    SystemGlyphs glyphs_; // outlives the engine that asks it
+    engine::Player movie_;
+    MovieView view_;
     long backgroundOverride_ = -1; // 0xRRGGBB set through put_BackgroundColor, or -1
     int quality_ = 1;
     int scaleMode_ = 0;
     int alignMode_ = 0;
     SIZEL extent_ = {14552, 10583}; // 550 x 400 pixels in HIMETRIC, until a site says
 };
+
+// Reads the file named by a movie URL into the engine; the engine's reason when it refuses
+// the movie, TooShort when the URL names no readable local file. The engine is empty then.
+engine::LoadStatus LoadMovieFile(const wchar_t* url, size_t length, engine::Player* movie);

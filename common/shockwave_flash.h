@@ -1,6 +1,6 @@
-// The Flash control's dual interface as the runtime calls it: directly through the
-// vtable, so the method order must be the real control's. The runtime needs only
-// put_Movie, put_Loop, Play and Stop; the rest is declared so that the slots line up.
+// The Flash control's dual interface: the screen saver calls it directly through the
+// vtable (put_Movie, put_Loop, Play, Stop), and the movie player answers it in place of the
+// Flash control, so the method order must be the real control's, slot for slot.
 #pragma once
 
 #include <windows.h>

@@ -1,57 +1,13 @@
-// The in-process server's entry points: the class factory and self-registration.
+// FlickwellPlayer.dll's entry points: the class object and self-registration.
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 
-#include "player/player_control.h"
-#include "player/registration.h"
+#include "player/control/class_factory.h"
+#include "player/control/player_contract.h"
+#include "player/control/registration.h"
 
 namespace {
-
-class PlayerFactory : public IClassFactory {
-  public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // One static factory: its references keep the module, not the object, alive.
-    STDMETHODIMP_(ULONG) AddRef() override {
-        ModuleLock();
-        return 2;
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        ModuleUnlock();
-        return 1;
-    }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        return PlayerControl::Create(iid, object);
-    }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) {
-            ModuleLock();
-        } else {
-            ModuleUnlock();
-        }
-        return S_OK;
-    }
-};
-
-PlayerFactory g_factory;
 
 HRESULT ModulePath(wchar_t* path, DWORD size) {
     const DWORD length = GetModuleFileNameW(ModuleInstance(), path, size);
@@ -62,7 +18,6 @@ HRESULT ModulePath(wchar_t* path, DWORD size) {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        SetModuleInstance(instance);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         UnregisterClassW(kPlayerWindowClass, instance);
@@ -78,7 +33,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     if (clsid != CLSID_FlickwellPlayer) {
         return CLASS_E_CLASSNOTAVAILABLE;
     }
-    return g_factory.QueryInterface(iid, object);
+    return PlayerClassFactory()->QueryInterface(iid, object);
 }
 
 STDAPI DllCanUnloadNow() {

@@ -1,12 +1,12 @@
-#include "player/registration.h"
+#include "player/control/registration.h"
 
 #include <olectl.h>
 
 #include <string>
 
 #include "common/unique_handle.h"
-#include "player/player_control.h"
-#include "saver/platform/shockwave_flash.h"
+#include "player/control/player_contract.h"
+#include "common/shockwave_flash.h"
 
 const wchar_t kPlayerProgId[] = L"Flickwell.MoviePlayer.1";
 const wchar_t kPlayerPlainProgId[] = L"Flickwell.MoviePlayer";
