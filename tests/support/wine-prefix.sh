@@ -8,7 +8,12 @@ source "$(dirname "$0")/../../scripts/lib/wine.sh"
 wine_pick
 stamp="$dir/.flickwell-template"
 # Bump the suffix when the prefix's make-up below changes, so old templates are remade.
-want="$(wine --version 2>/dev/null) $FLICKWELL_WINE_BITS-bit unmanaged-1"
+# Whether 32-bit programs could start when it was made counts too: wineboot then gives the
+# prefix a 32-bit half, and such a prefix breaks the 64-bit programs' tests once 32-bit
+# programs cannot start any more (an emulator's binfmt entry that is gone again).
+starts32=no
+"$FLICKWELL_WINE32" --version >/dev/null 2>&1 && starts32=yes
+want="$(wine --version 2>/dev/null) $FLICKWELL_WINE_BITS-bit 32-bit-starts-$starts32 unmanaged-2"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   exit 0
 fi
