@@ -1,0 +1,77 @@
+// A script value and the conversions between primitive kinds. Conversions that may call
+// script (an object's valueOf or toString) live in Vm; these are the primitive rules, which
+// differ between movie versions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace avm1 {
+
+class Object;
+
+enum class Type : uint8_t { Undefined, Null, Boolean, Number, String, Object };
+
+struct Value {
+    Type type = Type::Undefined;
+    bool b = false;
+    double n = 0;
+    std::string s;
+    Object* o = nullptr;
+
+    static Value Undefined() { return Value(); }
+    static Value Null() {
+        Value v;
+        v.type = Type::Null;
+        return v;
+    }
+    static Value Bool(bool x) {
+        Value v;
+        v.type = Type::Boolean;
+        v.b = x;
+        return v;
+    }
+    static Value Num(double x) {
+        Value v;
+        v.type = Type::Number;
+        v.n = x;
+        return v;
+    }
+    static Value Str(std::string x) {
+        Value v;
+        v.type = Type::String;
+        v.s = std::move(x);
+        return v;
+    }
+    static Value Obj(Object* x) {
+        if (!x)
+            return Null();
+        Value v;
+        v.type = Type::Object;
+        v.o = x;
+        return v;
+    }
+    bool IsUndefined() const { return type == Type::Undefined; }
+    bool IsNullish() const { return type == Type::Undefined || type == Type::Null; }
+    bool IsObject() const { return type == Type::Object; }
+    bool IsString() const { return type == Type::String; }
+    bool IsNumber() const { return type == Type::Number; }
+};
+
+// Flash prints numbers with 15 significant digits.
+std::string NumberToString(double d);
+// Numeric value of a string: decimal, optional sign, exponent, "0x" hex; anything else NaN.
+// Below version 5 a string that is not a number counts as 0.
+double StringToNumber(const std::string& s, int version);
+// Primitive to number / string / boolean under the movie's version rules. Objects are not
+// handled here (Vm::ToNumber etc. call valueOf first).
+double PrimitiveToNumber(const Value& v, int version);
+std::string PrimitiveToString(const Value& v, int version);
+bool ToBoolean(const Value& v, int version);
+// ECMA ToInt32 / ToUint32 of a number.
+int32_t ToInt32(double d);
+uint32_t ToUint32(double d);
+// Case-insensitive (ASCII) equality used for names in movies below version 7.
+bool NamesEqual(const std::string& a, const std::string& b, bool caseSensitive);
+
+} // namespace avm1
