@@ -12,8 +12,8 @@
 
 #include <string>
 
-#include "player/frame_clock.h"
-#include "player/movie_reader.h"
+#include "player/core/timeline/frame_clock.h"
+#include "player/core/swf/movie_reader.h"
 #include "saver/platform/shockwave_flash.h"
 
 // {F9EF14BC-14FF-4B69-A74E-B3C2985FF5E1}

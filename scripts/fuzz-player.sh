@@ -23,8 +23,8 @@ fi
 out=build/fuzz
 mkdir -p "$out/corpus" "$out/artifacts"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. tools/fuzz/fuzz_movie_reader.cpp player/movie_reader.cpp player/movie_url.cpp \
-  player/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
+  -I. tools/fuzz/fuzz_movie_reader.cpp player/core/swf/movie_reader.cpp player/movie_url.cpp \
+  player/core/timeline/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
 
 movies=${FLICKWELL_MOVIES_DIR:-../shared/movies}
 cp -n "$movies"/*.swf "$out/corpus/" 2>/dev/null || true

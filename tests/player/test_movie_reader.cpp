@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "movie_bytes.h"
-#include "player/frame_clock.h"
-#include "player/movie_reader.h"
+#include "player/core/timeline/frame_clock.h"
+#include "player/core/swf/movie_reader.h"
 #include "player/movie_url.h"
 #include "test_env.h"
 

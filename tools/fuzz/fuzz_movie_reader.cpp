@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "player/frame_clock.h"
-#include "player/movie_reader.h"
+#include "player/core/timeline/frame_clock.h"
+#include "player/core/swf/movie_reader.h"
 #include "player/movie_url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

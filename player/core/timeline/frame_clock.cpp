@@ -1,4 +1,4 @@
-#include "player/frame_clock.h"
+#include "player/core/timeline/frame_clock.h"
 
 void FrameClock::Reset(uint32_t frameCount, uint16_t frameRate88) {
     frameCount_ = frameCount;

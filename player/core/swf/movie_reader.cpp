@@ -1,4 +1,4 @@
-#include "player/movie_reader.h"
+#include "player/core/swf/movie_reader.h"
 
 #include <zlib.h>
 

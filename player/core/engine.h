@@ -1,0 +1,94 @@
+// The movie engine as the rest of the project sees it: load a movie's bytes, let time
+// pass, draw the current frame into a pixel surface, and answer what a host asks. Plain
+// C++ with no platform header, so the control, the screen saver and native tools all
+// drive the same code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace engine {
+
+// Why a movie was refused; Ok when it loaded.
+enum class LoadStatus {
+    Ok,
+    TooShort,       // fewer bytes than the fixed header
+    BadSignature,   // neither "FWS" nor "CWS"
+    BadVersion,     // version 0
+    TooLarge,       // declared length above the engine's limit
+    LengthMismatch, // declared length differs from the bytes the movie holds
+    BadCompression, // the zlib stream is damaged, ends early or holds more than declared
+    BadHeader,      // the stage rectangle, rate or count do not fit or make no sense
+    BadTag,         // a tag header or body runs past the end of the movie
+};
+const char* LoadStatusText(LoadStatus status);
+
+// Movies larger than this (uncompressed) are refused rather than allocated.
+const uint32_t kMaxMovieBytes = 64u * 1024u * 1024u;
+
+// 32-bit premultiplied pixels, 0xAARRGGBB as native integers (bytes B, G, R, A: what a
+// top-down 32-bit DIB holds). Rows lie `stride` pixels apart.
+struct Surface {
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+};
+
+// A rectangle of a surface in pixels, right and bottom exclusive.
+struct Box {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class Player {
+  public:
+    Player();
+    ~Player();
+    Player(Player&&) noexcept;
+    Player& operator=(Player&&) noexcept;
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Reads a whole movie file from memory (the bytes are copied). Any earlier movie is
+    // dropped first, so on failure the player is empty. The movie starts stopped at its
+    // first frame.
+    LoadStatus Load(const uint8_t* data, size_t size);
+    bool Loaded() const;
+
+    // The stage in twips, its colour (0xRRGGBB; black without a movie), the rate.
+    int32_t StageWidthTwips() const;
+    int32_t StageHeightTwips() const;
+    uint32_t Background() const;
+    uint16_t FrameRate88() const;     // 8.8 fixed point frames per second
+    uint32_t FrameIntervalMs() const; // at least 1
+
+    // The main timeline: 0-based frame, the header's frame count, play state.
+    uint32_t CurrentFrame() const;
+    uint32_t FrameCount() const;
+    bool Playing() const;
+    bool Loop() const;
+    void SetLoop(bool loop);
+    void Play(uint32_t nowMs);
+    void Stop();
+    void GoTo(uint32_t frame);
+
+    // Runs the frames (and their scripts) due by `nowMs`, any monotonic millisecond
+    // counter. True when the picture may have changed since the last Draw.
+    bool Tick(uint32_t nowMs);
+
+    // Draws the current frame fitted into `viewport` of `target` with the aspect kept and
+    // centred (the stage colour fills the bands around it); pixels outside the viewport
+    // are left alone.
+    void Draw(const Surface& target, const Box& viewport);
+
+    // Where script output (trace) and notes on refused operations go; none by default.
+    void SetTraceSink(std::function<void(const char* line)> sink);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace engine

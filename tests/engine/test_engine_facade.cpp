@@ -1,0 +1,44 @@
+// What a host relies on: a refused movie leaves the player empty and black, a loaded one
+// reports its stage and colour, and drawing touches only the viewport.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "player/core/engine.h"
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(EngineFacade, RefusedMovieLeavesPlayerEmpty) {
+    engine::Player player;
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_MOVIES_DIR "/swf_definebutton.swf");
+    ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+    const uint8_t junk[] = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0};
+    EXPECT_EQ(player.Load(junk, sizeof junk), engine::LoadStatus::BadSignature);
+    EXPECT_FALSE(player.Loaded());
+    EXPECT_EQ(player.Background(), 0u);
+    EXPECT_EQ(player.FrameCount(), 0u);
+}
+
+TEST(EngineFacade, DrawsOnlyInsideViewport) {
+    engine::Player player;
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_MOVIES_DIR "/swf_definebutton.swf");
+    ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+    EXPECT_EQ(player.StageWidthTwips(), 550 * 20);
+    EXPECT_EQ(player.StageHeightTwips(), 400 * 20);
+    std::vector<uint32_t> pixels(8 * 4, 0x12345678u);
+    engine::Surface surface{pixels.data(), 8, 4, 8};
+    player.Draw(surface, engine::Box{2, 1, 6, 3});
+    EXPECT_EQ(pixels[0], 0x12345678u);
+    EXPECT_EQ(pixels[1 * 8 + 2] >> 24, 0xFFu);
+    EXPECT_EQ(pixels[3 * 8 + 7], 0x12345678u);
+}
+
+} // namespace
