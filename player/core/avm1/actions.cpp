@@ -282,8 +282,9 @@ std::shared_ptr<const ActionBlock> DecodeActions(const uint8_t* data, size_t siz
         } else {
             index = kNoTarget;
         }
-        uint32_t& field = f.field == 0 ? code[f.index].a : f.field == 1 ? code[f.index].b
-                                                                         : code[f.index].c;
+        uint32_t& field = f.field == 0   ? code[f.index].a
+                          : f.field == 1 ? code[f.index].b
+                                         : code[f.index].c;
         field = index;
     }
     if (cut < code.size())

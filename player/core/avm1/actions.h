@@ -137,9 +137,9 @@ struct Instruction {
     uint32_t b = 0; // GotoFrame2: scene bias. Try: end of catch. DefineFunction2: flags.
     uint32_t c = 0; // Try: end of finally. DefineFunction2: register count.
     uint8_t tryFlags = 0;
-    std::string s1, s2;              // GetURL url/target, labels, names, catch name
-    std::vector<std::string> names;  // ConstantPool strings, function parameter names
-    std::vector<uint8_t> registers;  // DefineFunction2 parameter registers
+    std::string s1, s2;             // GetURL url/target, labels, names, catch name
+    std::vector<std::string> names; // ConstantPool strings, function parameter names
+    std::vector<uint8_t> registers; // DefineFunction2 parameter registers
     std::vector<PushItem> push;
 };
 

@@ -192,7 +192,8 @@ Value SortWith(Vm& vm, Object* arr, Sorter& s) {
     // Bottom-up merge sort over indexes: terminates whatever the comparator answers.
     for (size_t width = 1; width < idx.size() && !vm.aborted(); width *= 2) {
         for (size_t lo = 0; lo < idx.size(); lo += 2 * width) {
-            size_t mid = std::min(lo + width, idx.size()), hi = std::min(lo + 2 * width, idx.size());
+            size_t mid = std::min(lo + width, idx.size()),
+                   hi = std::min(lo + 2 * width, idx.size());
             size_t i = lo, j = mid, k = lo;
             while (i < mid && j < hi) {
                 int c = vm.aborted() ? 0 : s.Cmp(el[idx[i]], el[idx[j]]);

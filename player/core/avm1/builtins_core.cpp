@@ -7,7 +7,9 @@
 namespace avm1 {
 namespace {
 
-Value Undef() { return Value(); }
+Value Undef() {
+    return Value();
+}
 
 std::string ThisString(Vm& vm, const Value& self) {
     if (self.IsString())
@@ -38,7 +40,9 @@ Value ObjectToString(Vm&, const Value& self, const Args&) {
         return Value::Str("[type Function]");
     return Value::Str("[object Object]");
 }
-Value ObjectValueOf(Vm&, const Value& self, const Args&) { return self; }
+Value ObjectValueOf(Vm&, const Value& self, const Args&) {
+    return self;
+}
 Value ObjectHasOwn(Vm& vm, const Value& self, const Args& a) {
     if (!self.IsObject())
         return Value::Bool(false);
@@ -84,7 +88,9 @@ Value ObjectRegisterClass(Vm& vm, const Value&, const Args& a) {
         vm.registeredClasses.erase(name);
     return Value::Bool(true);
 }
-Value ObjectWatch(Vm&, const Value&, const Args&) { return Value::Bool(false); }
+Value ObjectWatch(Vm&, const Value&, const Args&) {
+    return Value::Bool(false);
+}
 
 // ASSetPropFlags(object, names or null, set, clear)
 Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
@@ -120,10 +126,13 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
 }
 
 // ---- Function ----
-Value FunctionCtor(Vm&, const Value& self, const Args&) { return self; }
+Value FunctionCtor(Vm&, const Value& self, const Args&) {
+    return self;
+}
 Value FunctionCall(Vm& vm, const Value& self, const Args& a) {
     Value thisArg = a.size() > 0 ? a[0] : Value();
-    return vm.Call(self, thisArg, a.size() > 1 ? a.v + 1 : nullptr, a.size() > 1 ? a.size() - 1 : 0);
+    return vm.Call(self, thisArg, a.size() > 1 ? a.v + 1 : nullptr,
+                   a.size() > 1 ? a.size() - 1 : 0);
 }
 Value FunctionApply(Vm& vm, const Value& self, const Args& a) {
     std::vector<Value> list;
@@ -237,8 +246,8 @@ Value StringIndexOf(Vm& vm, const Value& self, const Args& a) {
 Value StringLastIndexOf(Vm& vm, const Value& self, const Args& a) {
     std::string s = ThisString(vm, self);
     std::string t = vm.ToString(a[0]);
-    size_t from = a.size() > 1 ? size_t(ClampIndex(vm.ToNumber(a[1]), int(s.size())))
-                               : std::string::npos;
+    size_t from =
+        a.size() > 1 ? size_t(ClampIndex(vm.ToNumber(a[1]), int(s.size()))) : std::string::npos;
     size_t r = s.rfind(t, from);
     return Value::Num(r == std::string::npos ? -1 : double(r));
 }
@@ -340,7 +349,9 @@ Value StringConcat(Vm& vm, const Value& self, const Args& a) {
 template <double (*F)(double)> Value Math1(Vm& vm, const Value&, const Args& a) {
     return Value::Num(F(vm.ToNumber(a[0])));
 }
-double Round(double d) { return std::floor(d + 0.5); }
+double Round(double d) {
+    return std::floor(d + 0.5);
+}
 Value MathAtan2(Vm& vm, const Value&, const Args& a) {
     return Value::Num(std::atan2(vm.ToNumber(a[0]), vm.ToNumber(a[1])));
 }
@@ -367,7 +378,9 @@ Value MathMax(Vm& vm, const Value&, const Args& a) {
     }
     return Value::Num(r);
 }
-Value MathRandom(Vm& vm, const Value&, const Args&) { return Value::Num(vm.Random()); }
+Value MathRandom(Vm& vm, const Value&, const Args&) {
+    return Value::Num(vm.Random());
+}
 
 // ---- globals ----
 Value ParseInt(Vm& vm, const Value&, const Args& a) {
@@ -456,8 +469,12 @@ Value Unescape(Vm& vm, const Value&, const Args& a) {
     }
     return Value::Str(out);
 }
-Value GetTimer(Vm& vm, const Value&, const Args&) { return Value::Num(std::floor(vm.Now())); }
-Value Nothing(Vm&, const Value&, const Args&) { return Value(); }
+Value GetTimer(Vm& vm, const Value&, const Args&) {
+    return Value::Num(std::floor(vm.Now()));
+}
+Value Nothing(Vm&, const Value&, const Args&) {
+    return Value();
+}
 
 Object* Class(Vm& vm, const char* name, NativeFn ctor, Object* proto, Kind constructs) {
     Object* c = vm.NewNative(ctor, proto, constructs);

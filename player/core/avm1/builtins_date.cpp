@@ -19,7 +19,7 @@ double DaysFromCivil(double y, double m, double d) {
     long long yy = (long long)y - (m < 2 ? 1 : 0);
     long long era = (yy >= 0 ? yy : yy - 399) / 400;
     long long yoe = yy - era * 400;
-    long long mp = ((long long)m + 9) % 12;
+    long long mp = ((long long)m + 10) % 12;
     long long doy = (153 * mp + 2) / 5;
     long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return double(era * 146097 + doe - 719468) + (d - 1);
@@ -95,7 +95,9 @@ Value DateCtor(Vm& vm, const Value& self, const Args& a) {
     return self;
 }
 
-Value DateUTC(Vm& vm, const Value&, const Args& a) { return FromArgs(vm, a); }
+Value DateUTC(Vm& vm, const Value&, const Args& a) {
+    return FromArgs(vm, a);
+}
 
 enum Field { kYear, kMonth, kDay, kHours, kMinutes, kSeconds, kMs, kWeekday, kShortYear };
 
@@ -104,8 +106,8 @@ template <int F> Value Getter(Vm&, const Value& self, const Args&) {
     if (std::isnan(t))
         return Value::Num(t);
     Civil c = FromTime(t);
-    double v[] = {c.year, c.month, c.day, c.hours, c.minutes, c.seconds, c.ms, c.weekday,
-                  c.year - 1900};
+    double v[] = {c.year,    c.month, c.day,     c.hours,      c.minutes,
+                  c.seconds, c.ms,    c.weekday, c.year - 1900};
     return Value::Num(v[F]);
 }
 
@@ -123,14 +125,18 @@ template <int F> Value Setter(Vm& vm, const Value& self, const Args& a) {
     return d->primitive;
 }
 
-Value GetTime(Vm&, const Value& self, const Args&) { return Value::Num(TimeOf(self)); }
+Value GetTime(Vm&, const Value& self, const Args&) {
+    return Value::Num(TimeOf(self));
+}
 Value SetTime(Vm& vm, const Value& self, const Args& a) {
     Object* d = ThisDate(self);
     if (d)
         d->primitive = Value::Num(vm.ToNumber(a[0]));
     return Value::Num(TimeOf(self));
 }
-Value Zero(Vm&, const Value&, const Args&) { return Value::Num(0); }
+Value Zero(Vm&, const Value&, const Args&) {
+    return Value::Num(0);
+}
 Value DateToString(Vm&, const Value& self, const Args&) {
     double t = TimeOf(self);
     if (std::isnan(t))

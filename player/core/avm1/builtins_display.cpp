@@ -14,7 +14,9 @@ int ToDepth(Vm& vm, const Value& v) {
     return int(std::max(-2147483648.0, std::min(d, 2147483647.0)));
 }
 
-ClipId Self(Vm& vm, const Value& self) { return vm.display() ? vm.ClipOf(self) : 0; }
+ClipId Self(Vm& vm, const Value& self) {
+    return vm.display() ? vm.ClipOf(self) : 0;
+}
 
 // A clip named by an object or by a target path from the root.
 ClipId ClipArg(Vm& vm, const Value& v) {
@@ -46,8 +48,12 @@ Value Nav(Vm& vm, const Value& self, Navigation nav) {
         vm.display()->Navigate(c, nav, 0, "");
     return Value();
 }
-Value Play(Vm& vm, const Value& self, const Args&) { return Nav(vm, self, Navigation::Play); }
-Value Stop(Vm& vm, const Value& self, const Args&) { return Nav(vm, self, Navigation::Stop); }
+Value Play(Vm& vm, const Value& self, const Args&) {
+    return Nav(vm, self, Navigation::Play);
+}
+Value Stop(Vm& vm, const Value& self, const Args&) {
+    return Nav(vm, self, Navigation::Stop);
+}
 Value NextFrame(Vm& vm, const Value& self, const Args&) {
     Nav(vm, self, Navigation::NextFrame);
     return Nav(vm, self, Navigation::Stop);
@@ -180,15 +186,21 @@ Value Convert(Vm& vm, const Value& self, const Args& a, bool toStage) {
     vm.Set(a[0], "y", Value::Num(y));
     return Value();
 }
-Value LocalToGlobal(Vm& vm, const Value& self, const Args& a) { return Convert(vm, self, a, true); }
-Value GlobalToLocal(Vm& vm, const Value& self, const Args& a) { return Convert(vm, self, a, false); }
+Value LocalToGlobal(Vm& vm, const Value& self, const Args& a) {
+    return Convert(vm, self, a, true);
+}
+Value GlobalToLocal(Vm& vm, const Value& self, const Args& a) {
+    return Convert(vm, self, a, false);
+}
 
 Value Draw(Vm& vm, const Value& self, const DrawCommand& cmd) {
     if (ClipId c = Self(vm, self))
         vm.display()->Draw(c, cmd);
     return Value();
 }
-uint32_t Rgb(Vm& vm, const Value& v) { return ToUint32(vm.ToNumber(v)) & 0xFFFFFF; }
+uint32_t Rgb(Vm& vm, const Value& v) {
+    return ToUint32(vm.ToNumber(v)) & 0xFFFFFF;
+}
 double Alpha(Vm& vm, const Value& v) {
     if (v.IsUndefined())
         return 100;
@@ -296,15 +308,27 @@ Value Blocked(Vm& vm, const char* what, const Args& a) {
     vm.Notice(std::string(what) + " blocked: " + vm.ToString(a[0]));
     return Value::Bool(false);
 }
-Value GetURLMethod(Vm& vm, const Value&, const Args& a) { return Blocked(vm, "getURL", a); }
-Value LoadMovie(Vm& vm, const Value&, const Args& a) { return Blocked(vm, "loadMovie", a); }
+Value GetURLMethod(Vm& vm, const Value&, const Args& a) {
+    return Blocked(vm, "getURL", a);
+}
+Value LoadMovie(Vm& vm, const Value&, const Args& a) {
+    return Blocked(vm, "loadMovie", a);
+}
 Value LoadVariables(Vm& vm, const Value&, const Args& a) {
     return Blocked(vm, "loadVariables", a);
 }
-Value Nothing(Vm&, const Value&, const Args&) { return Value(); }
-Value False(Vm&, const Value&, const Args&) { return Value::Bool(false); }
-Value Zero(Vm&, const Value&, const Args&) { return Value::Num(0); }
-Value BytesTotal(Vm&, const Value&, const Args&) { return Value::Num(1); }
+Value Nothing(Vm&, const Value&, const Args&) {
+    return Value();
+}
+Value False(Vm&, const Value&, const Args&) {
+    return Value::Bool(false);
+}
+Value Zero(Vm&, const Value&, const Args&) {
+    return Value::Num(0);
+}
+Value BytesTotal(Vm&, const Value&, const Args&) {
+    return Value::Num(1);
+}
 
 // ---- Color ----
 ClipId ColorTarget(Vm& vm, const Value& self) {
@@ -478,11 +502,10 @@ void InstallDisplay(Vm& vm) {
     const struct {
         const char* name;
         int code;
-    } keys[] = {{"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},   {"SHIFT", 16},
-                {"CONTROL", 17},  {"CAPSLOCK", 20}, {"ESCAPE", 27}, {"SPACE", 32},
-                {"PGUP", 33},     {"PGDN", 34},    {"END", 35},     {"HOME", 36},
-                {"LEFT", 37},     {"UP", 38},      {"RIGHT", 39},   {"DOWN", 40},
-                {"INSERT", 45},   {"DELETEKEY", 46}};
+    } keys[] = {{"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},    {"SHIFT", 16}, {"CONTROL", 17},
+                {"CAPSLOCK", 20}, {"ESCAPE", 27}, {"SPACE", 32},    {"PGUP", 33},  {"PGDN", 34},
+                {"END", 35},      {"HOME", 36},   {"LEFT", 37},     {"UP", 38},    {"RIGHT", 39},
+                {"DOWN", 40},     {"INSERT", 45}, {"DELETEKEY", 46}};
     for (const auto& k : keys)
         Constant(vm, key, k.name, Value::Num(k.code));
 

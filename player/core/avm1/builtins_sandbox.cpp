@@ -28,8 +28,12 @@ Value AddTimer(Vm& vm, const Args& a, bool once) {
     int id = vm.AddTimer(std::move(t));
     return id ? Value::Num(id) : Value();
 }
-Value SetInterval(Vm& vm, const Value&, const Args& a) { return AddTimer(vm, a, false); }
-Value SetTimeout(Vm& vm, const Value&, const Args& a) { return AddTimer(vm, a, true); }
+Value SetInterval(Vm& vm, const Value&, const Args& a) {
+    return AddTimer(vm, a, false);
+}
+Value SetTimeout(Vm& vm, const Value&, const Args& a) {
+    return AddTimer(vm, a, true);
+}
 Value ClearTimer(Vm& vm, const Value&, const Args& a) {
     double id = vm.ToNumber(a[0]);
     if (id >= 1 && id < 2147483647.0)
@@ -55,11 +59,21 @@ Value GetLocal(Vm& vm, const Value&, const Args& a) {
     vm.sharedObjects[name] = so;
     return Value::Obj(so);
 }
-Value True(Vm&, const Value&, const Args&) { return Value::Bool(true); }
-Value False(Vm&, const Value&, const Args&) { return Value::Bool(false); }
-Value Zero(Vm&, const Value&, const Args&) { return Value::Num(0); }
-Value Self(Vm&, const Value& self, const Args&) { return self; }
-Value EmptyString(Vm&, const Value&, const Args&) { return Value::Str(""); }
+Value True(Vm&, const Value&, const Args&) {
+    return Value::Bool(true);
+}
+Value False(Vm&, const Value&, const Args&) {
+    return Value::Bool(false);
+}
+Value Zero(Vm&, const Value&, const Args&) {
+    return Value::Num(0);
+}
+Value Self(Vm&, const Value& self, const Args&) {
+    return self;
+}
+Value EmptyString(Vm&, const Value&, const Args&) {
+    return Value::Str("");
+}
 Value ClearShared(Vm& vm, const Value& self, const Args&) {
     if (self.IsObject())
         self.o->Put("data", Value::Obj(vm.NewObject()), vm.caseSensitive(), kDontDelete);

@@ -56,12 +56,12 @@ struct ColorTransform {
 struct DrawCommand {
     enum Op : uint8_t {
         Clear,
-        LineStyle, // width=a, rgb, alpha
-        BeginFill, // rgb, alpha
+        LineStyle,         // width=a, rgb, alpha
+        BeginFill,         // rgb, alpha
         BeginGradientFill, // radial, colors/alphas/ratios, matrix (a,b,c,d,tx,ty)
-        MoveTo,    // x, y
-        LineTo,    // x, y
-        CurveTo,   // cx, cy, x, y
+        MoveTo,            // x, y
+        LineTo,            // x, y
+        CurveTo,           // cx, cy, x, y
         EndFill
     } op = Clear;
     double x = 0, y = 0, cx = 0, cy = 0, width = 0;

@@ -10,12 +10,12 @@ namespace avm1 {
 struct Vm::Frame {
     std::shared_ptr<const ActionBlock> block;
     std::shared_ptr<const std::vector<std::string>> pool;
-    std::vector<Object*> scope; // outermost first; _global is implied before it
+    std::vector<Object*> scope;   // outermost first; _global is implied before it
     Object* activation = nullptr; // locals of a function; null for timeline code
     Value self;
-    Object* target = nullptr;     // the timeline that frame actions address (tellTarget)
+    Object* target = nullptr; // the timeline that frame actions address (tellTarget)
     Object* origTarget = nullptr;
-    Object* home = nullptr;       // prototype holding the running method
+    Object* home = nullptr; // prototype holding the running method
     std::vector<Value> regs;
     Value ret;
     size_t stackBase = 0;
@@ -295,8 +295,7 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
     };
     auto popArgs = [&](std::vector<Value>& args) {
         double count = num(pop());
-        size_t n = count > 0 ? size_t(std::min(count, double(stack_.size() - f.stackBase)))
-                             : 0;
+        size_t n = count > 0 ? size_t(std::min(count, double(stack_.size() - f.stackBase))) : 0;
         args.clear();
         args.reserve(n);
         for (size_t i = 0; i < n; i++)

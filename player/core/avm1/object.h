@@ -75,11 +75,11 @@ class Object {
     Object* proto = nullptr;
     std::vector<Property> props;
 
-    std::vector<Value> elements; // Array
-    Value primitive;             // Boolean / Number / String wrappers, Date's time
-    uint32_t clip = 0;           // Clip / Text: display object id
-    NativeFn native = nullptr;   // Function written in C++
-    Kind constructs = Kind::Plain; // what `new` makes for a native constructor
+    std::vector<Value> elements;        // Array
+    Value primitive;                    // Boolean / Number / String wrappers, Date's time
+    uint32_t clip = 0;                  // Clip / Text: display object id
+    NativeFn native = nullptr;          // Function written in C++
+    Kind constructs = Kind::Plain;      // what `new` makes for a native constructor
     std::unique_ptr<FunctionCode> code; // Function written in the movie
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super

@@ -157,9 +157,13 @@ uint32_t ToUint32(double d) {
     return static_cast<uint32_t>(d);
 }
 
-int32_t ToInt32(double d) { return static_cast<int32_t>(ToUint32(d)); }
+int32_t ToInt32(double d) {
+    return static_cast<int32_t>(ToUint32(d));
+}
 
-static inline char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+static inline char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
 
 bool NamesEqual(const std::string& a, const std::string& b, bool caseSensitive) {
     if (a.size() != b.size())

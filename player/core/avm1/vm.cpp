@@ -8,10 +8,11 @@ namespace avm1 {
 namespace {
 
 const char* const kDisplayNames[] = {
-    "_x",         "_y",          "_xscale",     "_yscale",   "_currentframe", "_totalframes",
-    "_alpha",     "_visible",    "_width",      "_height",   "_rotation",     "_target",
-    "_framesloaded", "_name",    "_droptarget", "_url",      "_highquality",  "_focusrect",
-    "_soundbuftime", "_quality", "_xmouse",     "_ymouse",
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse",
 };
 constexpr int kDisplayCount = sizeof(kDisplayNames) / sizeof(kDisplayNames[0]);
 
@@ -98,8 +99,12 @@ Object* Vm::ProtoNamed(const std::string& name) {
     return p.IsObject() ? p.o : nullptr;
 }
 
-double Vm::Now() { return clock_() - start_; }
-double Vm::WallNow() { return wall_(); }
+double Vm::Now() {
+    return clock_() - start_;
+}
+double Vm::WallNow() {
+    return wall_();
+}
 
 double Vm::Random() {
     // xorshift64*: fast, and repeatable under a fixed seed.
@@ -170,7 +175,9 @@ void Constant(Vm&, Object* o, const char* name, Value v) {
     o->Put(name, std::move(v), false, kDontEnum | kDontDelete | kReadOnly);
 }
 
-ClipId Vm::RootClip() { return display_ ? display_->Root() : 0; }
+ClipId Vm::RootClip() {
+    return display_ ? display_->Root() : 0;
+}
 
 Object* Vm::ClipObject(ClipId clip) {
     if (!clip || !display_)
@@ -250,7 +257,8 @@ void Vm::DisplaySet(ClipId clip, int index, const Value& v) {
         display_->Set(clip, DisplayProp(index), Value::Str(ToString(v)));
         return;
     case DisplayProp::Visible:
-        display_->Set(clip, DisplayProp(index), Value::Bool(ToBoolean(Value::Num(ToNumber(v)), version_)));
+        display_->Set(clip, DisplayProp(index),
+                      Value::Bool(ToBoolean(Value::Num(ToNumber(v)), version_)));
         return;
     case DisplayProp::CurrentFrame:
     case DisplayProp::TotalFrames:
@@ -305,8 +313,8 @@ Value Vm::Get(const Value& target, const std::string& name) {
     case Type::Number:
     case Type::Boolean: {
         Value out;
-        Lookup(Proto(target.type == Type::Number ? Kind::Number : Kind::Boolean), name, target,
-               out, nullptr);
+        Lookup(Proto(target.type == Type::Number ? Kind::Number : Kind::Boolean), name, target, out,
+               nullptr);
         return out;
     }
     case Type::Object:

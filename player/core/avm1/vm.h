@@ -38,7 +38,17 @@ enum class RunResult {
 
 enum class Channel { Trace, Notice };
 
-enum class ClipEvent { Load, EnterFrame, Unload, Data, MouseDown, MouseUp, MouseMove, KeyDown, KeyUp };
+enum class ClipEvent {
+    Load,
+    EnterFrame,
+    Unload,
+    Data,
+    MouseDown,
+    MouseUp,
+    MouseMove,
+    KeyDown,
+    KeyUp
+};
 
 class Vm {
   public:
@@ -140,7 +150,7 @@ class Vm {
     // setInterval / setTimeout
     struct Timer {
         int id = 0;
-        Value fn;      // a function, or the object whose method is named
+        Value fn; // a function, or the object whose method is named
         std::string method;
         double interval = 0, due = 0;
         bool once = false;
@@ -164,8 +174,7 @@ class Vm {
     uint32_t RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi);
     bool Step(Frame& f, uint32_t& pc, uint32_t lo, uint32_t hi);
     Value CallScript(Object* fn, const Value& self, const Value* args, size_t n, Object* home);
-    bool Lookup(Object* o, const std::string& name, const Value& self, Value& out,
-                Object** holder);
+    bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
@@ -200,11 +209,11 @@ class Vm {
 };
 
 // Built-in installers, one per file.
-void InstallCore(Vm& vm);      // Object, Function, Boolean, Number, String, Math, globals
+void InstallCore(Vm& vm); // Object, Function, Boolean, Number, String, Math, globals
 void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
-void InstallDisplay(Vm& vm);   // MovieClip, TextField, Color, Stage, Key, Mouse
-void InstallSandbox(Vm& vm);   // SharedObject, XML, LoadVars, LocalConnection, timers
+void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
+void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, timers
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
