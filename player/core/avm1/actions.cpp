@@ -248,6 +248,8 @@ std::shared_ptr<const ActionBlock> DecodeActions(const uint8_t* data, size_t siz
         }
         if (!in.ok()) {
             // A payload shorter than its fields: stop here rather than guess.
+            while (!fixups.empty() && fixups.back().index == code.size())
+                fixups.pop_back();
             block->status = DecodeStatus::Truncated;
             break;
         }

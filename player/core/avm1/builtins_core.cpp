@@ -178,7 +178,7 @@ Value NumberValueOf(Vm& vm, const Value& self, const Args&) {
 }
 Value NumberToStringFn(Vm& vm, const Value& self, const Args& a) {
     double d = ThisNumber(vm, self);
-    int radix = a[0].IsUndefined() ? 10 : int(vm.ToNumber(a[0]));
+    int radix = a[0].IsUndefined() ? 10 : ClampInt(vm.ToNumber(a[0]));
     if (radix < 2 || radix > 36 || radix == 10 || !std::isfinite(d))
         return Value::Str(NumberToString(d));
     // Other radixes print the integer part, as Flash does.
@@ -391,7 +391,7 @@ Value ParseInt(Vm& vm, const Value&, const Args& a) {
     bool neg = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+'))
         neg = s[i++] == '-';
-    int radix = a[1].IsUndefined() ? 0 : int(vm.ToNumber(a[1]));
+    int radix = a[1].IsUndefined() ? 0 : ClampInt(vm.ToNumber(a[1]));
     if (radix == 0) {
         radix = 10;
         if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {

@@ -54,9 +54,18 @@ Civil FromTime(double t) {
     return c;
 }
 
+// Times beyond 100 million days either side of 1970 are invalid, as in ECMAScript.
+constexpr double kMaxTime = 8.64e15;
+
 double MakeTime(const Civil& c) {
-    return DaysFromCivil(c.year, c.month, c.day) * kMsPerDay + c.hours * 3600000 +
-           c.minutes * 60000 + c.seconds * 1000 + c.ms;
+    for (double f : {c.year, c.month, c.day, c.hours, c.minutes, c.seconds, c.ms})
+        if (!std::isfinite(f) || std::fabs(f) > kMaxTime)
+            return std::nan("");
+    if (std::fabs(c.year) > 400000 || std::fabs(c.month) > 4800000 || std::fabs(c.day) > 1e9)
+        return std::nan("");
+    double t = DaysFromCivil(c.year, c.month, c.day) * kMsPerDay + c.hours * 3600000 +
+               c.minutes * 60000 + c.seconds * 1000 + c.ms;
+    return std::fabs(t) <= kMaxTime ? std::trunc(t) : std::nan("");
 }
 
 Object* ThisDate(const Value& self) {
@@ -65,7 +74,8 @@ Object* ThisDate(const Value& self) {
 
 double TimeOf(const Value& self) {
     Object* d = ThisDate(self);
-    return d && d->primitive.IsNumber() ? d->primitive.n : std::nan("");
+    double t = d && d->primitive.IsNumber() ? d->primitive.n : std::nan("");
+    return std::fabs(t) <= kMaxTime ? t : std::nan("");
 }
 
 Value FromArgs(Vm& vm, const Args& a) {

@@ -9,9 +9,7 @@ namespace {
 
 int ToDepth(Vm& vm, const Value& v) {
     double d = vm.ToNumber(v);
-    if (!std::isfinite(d))
-        return 0;
-    return int(std::max(-2147483648.0, std::min(d, 2147483647.0)));
+    return std::isfinite(d) ? ClampInt(d) : 0;
 }
 
 ClipId Self(Vm& vm, const Value& self) {

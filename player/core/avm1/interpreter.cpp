@@ -354,7 +354,8 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
                     if (std::isnan(d))
                         display_->Navigate(c, Navigation::GotoLabel, 0, s);
                     else
-                        display_->Navigate(c, Navigation::GotoFrame, int(d) + int(ins.b), "");
+                        display_->Navigate(c, Navigation::GotoFrame,
+                                           ClampInt(std::min(d, 1e9)) + int(ins.b), "");
                 }
             } else if (c && display_) {
                 double d = num(frame);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 
 namespace avm1 {
 
@@ -155,6 +156,12 @@ uint32_t ToUint32(double d) {
     if (d < 0)
         d += 4294967296.0;
     return static_cast<uint32_t>(d);
+}
+
+int ClampInt(double d) {
+    if (std::isnan(d))
+        return 0;
+    return static_cast<int>(std::max(-2147483648.0, std::min(d, 2147483647.0)));
 }
 
 int32_t ToInt32(double d) {

@@ -68,6 +68,8 @@ double StringToNumber(const std::string& s, int version);
 double PrimitiveToNumber(const Value& v, int version);
 std::string PrimitiveToString(const Value& v, int version);
 bool ToBoolean(const Value& v, int version);
+// A number as an int for counts, radixes and frames: NaN is 0, the rest clamped.
+int ClampInt(double d);
 // ECMA ToInt32 / ToUint32 of a number.
 int32_t ToInt32(double d);
 uint32_t ToUint32(double d);
