@@ -2,6 +2,7 @@
 // names, depths and numeric properties, and a log of what scripts asked of the display.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -29,6 +30,8 @@ class FakeDisplay : public avm1::DisplayBridge {
     avm1::ClipId NewClip(avm1::ClipId parent, const std::string& name, int depth,
                          bool text = false) {
         avm1::ClipId id = next_++;
+        children[parent].push_back(id);
+        byName[{parent, Lower(name)}].push_back(id);
         Clip& c = clips[id];
         c.parent = parent;
         c.name = name;
@@ -57,9 +60,15 @@ class FakeDisplay : public avm1::DisplayBridge {
         return it->second.text ? avm1::DisplayKind::Text : avm1::DisplayKind::Clip;
     }
     avm1::ClipId Child(avm1::ClipId parent, const std::string& name, bool cs) override {
-        for (auto& [id, c] : clips)
-            if (c.parent == parent && avm1::NamesEqual(c.name, name, cs))
+        // Scripts ask this on every variable lookup that reaches a timeline: an index.
+        auto it = byName.find({parent, Lower(name)});
+        if (it == byName.end())
+            return 0;
+        for (avm1::ClipId id : it->second) {
+            auto c = clips.find(id);
+            if (c != clips.end() && avm1::NamesEqual(c->second.name, name, cs))
                 return id;
+        }
         return 0;
     }
     avm1::Value Get(avm1::ClipId clip, avm1::DisplayProp prop) override {
@@ -78,8 +87,11 @@ class FakeDisplay : public avm1::DisplayBridge {
         auto it = clips.find(clip);
         if (it == clips.end())
             return;
-        if (prop == avm1::DisplayProp::Name)
+        if (prop == avm1::DisplayProp::Name) {
+            Unindex(clip);
             it->second.name = v.s;
+            byName[{it->second.parent, Lower(v.s)}].push_back(clip);
+        }
         else if (prop == avm1::DisplayProp::Visible)
             it->second.props[int(prop)] = v.b ? 1 : 0;
         else if (v.type == avm1::Type::Number)
@@ -101,9 +113,8 @@ class FakeDisplay : public avm1::DisplayBridge {
             return 0;
         Clip copy = it->second;
         avm1::ClipId id = Place(copy.parent, name, depth);
-        std::string keep = clips[id].name;
+        copy.name = clips[id].name;
         clips[id] = copy;
-        clips[id].name = keep;
         clips[id].depth = depth;
         return id;
     }
@@ -125,6 +136,7 @@ class FakeDisplay : public avm1::DisplayBridge {
     bool Remove(avm1::ClipId clip) override {
         if (clip == Root() || !clips.count(clip))
             return false;
+        Unindex(clip);
         clips.erase(clip);
         Removed(clip);
         return true;
@@ -194,13 +206,27 @@ class FakeDisplay : public avm1::DisplayBridge {
     }
 
     std::map<avm1::ClipId, Clip> clips;
+    std::map<avm1::ClipId, std::vector<avm1::ClipId>> children; // in creation order
+    std::map<std::pair<avm1::ClipId, std::string>, std::vector<avm1::ClipId>> byName;
     std::vector<std::string> log;
     std::vector<avm1::ClipId> removed;
     avm1::Vm* vm = nullptr; // told when a clip goes away, as the facade does
 
   private:
+    static std::string Lower(std::string s) {
+        for (char& c : s)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    }
+    void Unindex(avm1::ClipId clip) {
+        const Clip& c = clips[clip];
+        auto& ids = byName[{c.parent, Lower(c.name)}];
+        ids.erase(std::remove(ids.begin(), ids.end(), clip), ids.end());
+    }
     void Removed(avm1::ClipId clip) {
         removed.push_back(clip);
+        for (auto& [parent, kids] : children)
+            kids.erase(std::remove(kids.begin(), kids.end(), clip), kids.end());
         if (vm)
             vm->OnClipRemoved(clip);
     }
@@ -208,6 +234,7 @@ class FakeDisplay : public avm1::DisplayBridge {
         for (auto it = clips.begin(); it != clips.end(); ++it) {
             if (it->second.parent == parent && it->second.depth == depth && it->first != Root()) {
                 avm1::ClipId gone = it->first;
+                Unindex(gone);
                 clips.erase(it);
                 Removed(gone);
                 break;

@@ -17,6 +17,11 @@ struct Vm::Frame {
     Object* origTarget = nullptr;
     Object* home = nullptr; // prototype holding the running method
     std::vector<Value> regs;
+    // `arguments` and `super` are made when first asked for, not on every call.
+    const Value* args = nullptr;
+    size_t argc = 0;
+    Object* callee = nullptr;
+    bool lazyArguments = false, lazySuper = false;
     Value ret;
     size_t stackBase = 0;
 };
@@ -166,10 +171,8 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
             return p ? Value::Obj(p) : Value();
         });
         preload(0x100, [&] { return Value::Obj(global_); });
-        if (!(c.flags & (0x04 | 0x08)))
-            act->Put("arguments", makeArguments(), cs);
-        if (!(c.flags & (0x10 | 0x20)))
-            act->Put("super", makeSuper(), cs);
+        f.lazyArguments = !(c.flags & (0x04 | 0x08));
+        f.lazySuper = !(c.flags & (0x10 | 0x20));
         for (size_t i = 0; i < c.params.size(); i++) {
             Value v = i < n ? args[i] : Value();
             uint8_t reg = i < c.paramRegisters.size() ? c.paramRegisters[i] : 0;
@@ -182,11 +185,13 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
         }
     } else {
         f.regs.resize(4);
-        act->Put("arguments", makeArguments(), cs);
-        act->Put("super", makeSuper(), cs);
+        f.lazyArguments = f.lazySuper = true;
         for (size_t i = 0; i < c.params.size(); i++)
             act->Put(c.params[i], i < n ? args[i] : Value(), cs);
     }
+    f.args = args;
+    f.argc = n;
+    f.callee = fn;
     f.stackBase = stack_.size();
     RunRange(f, c.begin, c.begin, c.end);
     if (stack_.size() > f.stackBase)
@@ -220,6 +225,23 @@ Value Vm::GetVariable(Frame& f, const std::string& name) {
     }
     if (name == "this")
         return f.self;
+    if (f.activation && (f.lazyArguments || f.lazySuper) && name.size() <= 9 &&
+        !f.activation->Find(name, cs)) {
+        if (f.lazyArguments && NamesEqual(name, "arguments", cs)) {
+            Object* a = NewArray(std::vector<Value>(f.args, f.args + f.argc));
+            a->Put("callee", Value::Obj(f.callee), cs, kDontEnum);
+            f.activation->Put("arguments", Value::Obj(a), cs);
+            return Value::Obj(a);
+        }
+        if (f.lazySuper && NamesEqual(name, "super", cs)) {
+            Object* s = NewObject(Kind::Super);
+            s->proto = nullptr;
+            s->superThis = f.self.IsObject() ? f.self.o : nullptr;
+            s->superHome = f.home ? f.home : (f.self.IsObject() ? f.self.o->proto : nullptr);
+            f.activation->Put("super", Value::Obj(s), cs);
+            return Value::Obj(s);
+        }
+    }
     for (size_t i = f.scope.size(); i-- > 0;) {
         Object* s = f.scope[i];
         if (HasProperty(s, name))

@@ -7,11 +7,49 @@ const Value& Args::operator[](size_t i) const {
     return i < n ? v[i] : undefined;
 }
 
+namespace {
+std::string Lowered(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    return out;
+}
+} // namespace
+
 Property* Object::Find(const std::string& name, bool caseSensitive) {
+    if (index_) {
+        auto it = index_->find(Lowered(name));
+        if (it == index_->end())
+            return nullptr;
+        Property& p = props[it->second];
+        if (NamesEqual(p.name, name, caseSensitive))
+            return &p;
+        // Names differing only in case (version 7): scan.
+    }
     for (Property& p : props)
         if (NamesEqual(p.name, name, caseSensitive))
             return &p;
     return nullptr;
+}
+
+Property& Object::Add(Property p) {
+    props.push_back(std::move(p));
+    if (index_)
+        index_->emplace(Lowered(props.back().name), uint32_t(props.size() - 1));
+    else if (props.size() >= kIndexFrom)
+        Reindex();
+    return props.back();
+}
+
+void Object::Reindex() {
+    if (props.size() < kIndexFrom) {
+        index_.reset();
+        return;
+    }
+    index_ = std::make_unique<std::unordered_map<std::string, uint32_t>>();
+    for (size_t i = 0; i < props.size(); i++)
+        index_->emplace(Lowered(props[i].name), uint32_t(i));
 }
 
 Property& Object::Put(const std::string& name, Value value, bool caseSensitive, uint8_t flags) {
@@ -19,8 +57,7 @@ Property& Object::Put(const std::string& name, Value value, bool caseSensitive, 
         p->value = std::move(value);
         return *p;
     }
-    props.push_back(Property{name, std::move(value), nullptr, nullptr, flags});
-    return props.back();
+    return Add(Property{name, std::move(value), nullptr, nullptr, flags});
 }
 
 bool Object::Remove(const std::string& name, bool caseSensitive) {
@@ -29,6 +66,8 @@ bool Object::Remove(const std::string& name, bool caseSensitive) {
             if (props[i].flags & kDontDelete)
                 return false;
             props.erase(props.begin() + i);
+            if (index_)
+                Reindex();
             return true;
         }
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/core/avm1/actions.h"
@@ -85,12 +86,22 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
 
+
     Property* Find(const std::string& name, bool caseSensitive);
+    // Adds a property known to be absent.
+    Property& Add(Property p);
     // Sets or adds an own data property, keeping flags of an existing one.
     Property& Put(const std::string& name, Value value, bool caseSensitive, uint8_t flags = 0);
     bool Remove(const std::string& name, bool caseSensitive);
     bool IsFunction() const { return kind == Kind::Function; }
     size_t Bytes() const;
+
+  private:
+    // Objects with many properties (prototypes, globals) find names through an index of
+    // lower-cased names; small ones scan.
+    static constexpr size_t kIndexFrom = 12;
+    void Reindex();
+    std::unique_ptr<std::unordered_map<std::string, uint32_t>> index_;
 };
 
 class Heap {

@@ -139,11 +139,8 @@ Object* Vm::NewObject(Kind kind) {
     if (!o) {
         Abort(RunResult::OutOfMemory);
         // A throwaway object keeps callers simple; the script stops at the next step.
-        static thread_local Object spare(Kind::Plain);
-        spare.props.clear();
-        spare.elements.clear();
-        spare.kind = kind;
-        return &spare;
+        spare_ = Object(kind);
+        return &spare_;
     }
     o->proto = Proto(kind);
     return o;
@@ -465,7 +462,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
         Abort(RunResult::OutOfMemory);
         return;
     }
-    o->props.push_back(Property{name, value, nullptr, nullptr, 0});
+    o->Add(Property{name, value, nullptr, nullptr, 0});
 }
 
 bool Vm::HasProperty(Object* o, const std::string& name) {

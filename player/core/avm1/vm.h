@@ -183,6 +183,7 @@ class Vm {
     std::vector<Object*> Roots();
 
     DisplayBridge* display_;
+    Object spare_{Kind::Plain};
     int version_;
     Limits limits_;
     Heap heap_;
