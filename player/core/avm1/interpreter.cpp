@@ -780,14 +780,14 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
         case kGetMember: {
             Value name = pop();
             Value o = pop();
-            push(Get(o, name.IsString() ? name.s : ToString(name)));
+            push(Get(o, name.IsString() ? name.s.get() : ToString(name)));
             break;
         }
         case kSetMember: {
             Value v = pop();
             Value name = pop();
             Value o = pop();
-            Set(o, name.IsString() ? name.s : ToString(name), v);
+            Set(o, name.IsString() ? name.s.get() : ToString(name), v);
             break;
         }
         case kIncrement:

@@ -76,11 +76,11 @@ bool Object::Remove(const std::string& name, bool caseSensitive) {
 
 size_t Object::Bytes() const {
     size_t n = sizeof(Object) + props.capacity() * sizeof(Property) +
-               elements.capacity() * sizeof(Value) + primitive.s.capacity();
+               elements.capacity() * sizeof(Value) + primitive.s.size();
     for (const Property& p : props)
-        n += p.name.capacity() + p.value.s.capacity();
+        n += p.name.capacity() + p.value.s.size();
     for (const Value& v : elements)
-        n += v.s.capacity();
+        n += v.s.size();
     if (code)
         n += sizeof(FunctionCode) + code->scope.capacity() * sizeof(Object*);
     return n;

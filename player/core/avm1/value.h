@@ -12,11 +12,51 @@ class Object;
 
 enum class Type : uint8_t { Undefined, Null, Boolean, Number, String, Object };
 
+// An immutable shared string: values are copied and moved on every stack operation, so a
+// string is one pointer with a count (scripts run on one thread).
+class Text {
+  public:
+    Text() = default;
+    Text(std::string s) { // NOLINT: converts implicitly, like the std::string it holds
+        if (!s.empty())
+            p_ = new Rep{std::move(s), 1};
+    }
+    Text(const Text& o) : p_(o.p_) {
+        if (p_)
+            p_->refs++;
+    }
+    Text(Text&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+    Text& operator=(Text o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    ~Text() {
+        if (p_ && --p_->refs == 0)
+            delete p_;
+    }
+    const std::string& get() const { return p_ ? p_->text : Empty(); }
+    operator const std::string&() const { return get(); }
+    size_t size() const { return p_ ? p_->text.size() : 0; }
+    bool empty() const { return !p_; }
+    char operator[](size_t i) const { return p_->text[i]; }
+
+  private:
+    struct Rep {
+        std::string text;
+        uint32_t refs;
+    };
+    static const std::string& Empty() {
+        static const std::string empty;
+        return empty;
+    }
+    Rep* p_ = nullptr;
+};
+
 struct Value {
     Type type = Type::Undefined;
     bool b = false;
     double n = 0;
-    std::string s;
+    Text s;
     Object* o = nullptr;
 
     static Value Undefined() { return Value(); }

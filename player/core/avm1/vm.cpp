@@ -681,7 +681,7 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
     case Type::Number:
         return a.n == b.n;
     case Type::String:
-        return a.s == b.s;
+        return a.s.get() == b.s.get();
     case Type::Object:
         return a.o == b.o;
     }
@@ -717,7 +717,7 @@ bool Vm::Equals(const Value& a, const Value& b) {
 Value Vm::Less(const Value& a, const Value& b) {
     Value pa = ToPrimitive(a), pb = ToPrimitive(b);
     if (pa.IsString() && pb.IsString())
-        return Value::Bool(pa.s < pb.s);
+        return Value::Bool(pa.s.get() < pb.s.get());
     double x = ToNumber(pa), y = ToNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return Value();
