@@ -91,8 +91,7 @@ class FakeDisplay : public avm1::DisplayBridge {
             Unindex(clip);
             it->second.name = v.s;
             byName[{it->second.parent, Lower(v.s)}].push_back(clip);
-        }
-        else if (prop == avm1::DisplayProp::Visible)
+        } else if (prop == avm1::DisplayProp::Visible)
             it->second.props[int(prop)] = v.b ? 1 : 0;
         else if (v.type == avm1::Type::Number)
             it->second.props[int(prop)] = v.n;

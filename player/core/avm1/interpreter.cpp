@@ -135,9 +135,8 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
     if (aborted())
         return Value();
     const bool cs = caseSensitive();
-    std::vector<Value> argList(args, args + n);
     auto makeArguments = [&]() {
-        Object* a = NewArray(argList);
+        Object* a = NewArray(std::vector<Value>(args, args + n));
         a->Put("callee", Value::Obj(fn), cs, kDontEnum);
         return Value::Obj(a);
     };
@@ -227,13 +226,13 @@ Value Vm::GetVariable(Frame& f, const std::string& name) {
         return f.self;
     if (f.activation && (f.lazyArguments || f.lazySuper) && name.size() <= 9 &&
         !f.activation->Find(name, cs)) {
-        if (f.lazyArguments && NamesEqual(name, "arguments", cs)) {
+        if (f.lazyArguments && NameIs(name, "arguments", cs)) {
             Object* a = NewArray(std::vector<Value>(f.args, f.args + f.argc));
             a->Put("callee", Value::Obj(f.callee), cs, kDontEnum);
             f.activation->Put("arguments", Value::Obj(a), cs);
             return Value::Obj(a);
         }
-        if (f.lazySuper && NamesEqual(name, "super", cs)) {
+        if (f.lazySuper && NameIs(name, "super", cs)) {
             Object* s = NewObject(Kind::Super);
             s->proto = nullptr;
             s->superThis = f.self.IsObject() ? f.self.o : nullptr;
@@ -249,13 +248,13 @@ Value Vm::GetVariable(Frame& f, const std::string& name) {
     }
     if (f.target && (f.scope.empty() || f.target != f.scope[0]) && HasProperty(f.target, name))
         return Get(Value::Obj(f.target), name);
-    if (NamesEqual(name, "_global", cs))
+    if (NameIs(name, "_global", cs))
         return Value::Obj(global_);
-    if (NamesEqual(name, "_root", false) || NamesEqual(name, "_level0", false)) {
+    if (NameIs(name, "_root", false) || NameIs(name, "_level0", false)) {
         Object* root = ClipObject(RootClip());
         return root ? Value::Obj(root) : Value();
     }
-    if (NamesEqual(name, "_parent", false) && f.target)
+    if (NameIs(name, "_parent", false) && f.target)
         return Get(Value::Obj(f.target), "_parent");
     Value out;
     Lookup(global_, name, Value::Obj(global_), out, nullptr);
@@ -331,8 +330,14 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
     std::vector<Value> args;
 
     while (pc >= lo && pc < hi) {
-        if (aborted() || throwing_ || !Budget())
+        if (abort_ != RunResult::Done || throwing_)
             return kStopped;
+        ++totalInstructions_;
+        // The clock is read every 1024 instructions only.
+        if ((++budgetUsed_ & 1023) == 0 || budgetUsed_ > limits_.instructionsPerFrame) {
+            if (!Budget())
+                return kStopped;
+        }
         const Instruction& ins = code[pc];
         uint32_t next = pc + 1;
         switch (ins.op) {

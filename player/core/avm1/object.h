@@ -86,7 +86,6 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
 
-
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
     Property& Add(Property p);

@@ -173,11 +173,15 @@ static inline char Lower(char c) {
 }
 
 bool NamesEqual(const std::string& a, const std::string& b, bool caseSensitive) {
-    if (a.size() != b.size())
+    return NamesEqual(a, b.data(), b.size(), caseSensitive);
+}
+
+bool NamesEqual(const std::string& a, const char* b, size_t bLength, bool caseSensitive) {
+    if (a.size() != bLength)
         return false;
     if (caseSensitive)
-        return a == b;
-    for (size_t i = 0; i < a.size(); i++)
+        return a.compare(0, bLength, b, bLength) == 0;
+    for (size_t i = 0; i < bLength; i++)
         if (Lower(a[i]) != Lower(b[i]))
             return false;
     return true;

@@ -115,5 +115,10 @@ int32_t ToInt32(double d);
 uint32_t ToUint32(double d);
 // Case-insensitive (ASCII) equality used for names in movies below version 7.
 bool NamesEqual(const std::string& a, const std::string& b, bool caseSensitive);
+// The same against a literal, without making a string of it.
+bool NamesEqual(const std::string& a, const char* b, size_t bLength, bool caseSensitive);
+template <size_t N> bool NameIs(const std::string& a, const char (&b)[N], bool caseSensitive) {
+    return a.size() == N - 1 && NamesEqual(a, b, N - 1, caseSensitive);
+}
 
 } // namespace avm1

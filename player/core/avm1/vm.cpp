@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace avm1 {
 namespace {
@@ -17,10 +18,14 @@ const char* const kDisplayNames[] = {
 constexpr int kDisplayCount = sizeof(kDisplayNames) / sizeof(kDisplayNames[0]);
 
 int DisplayIndex(const std::string& name) {
-    if (name.size() < 2 || name[0] != '_')
+    if (name.size() < 2 || name.size() > 14 || name[0] != '_')
         return -1;
+    static size_t lengths[kDisplayCount];
+    if (!lengths[0])
+        for (int i = 0; i < kDisplayCount; i++)
+            lengths[i] = std::strlen(kDisplayNames[i]);
     for (int i = 0; i < kDisplayCount; i++)
-        if (NamesEqual(name, kDisplayNames[i], false))
+        if (lengths[i] == name.size() && NamesEqual(name, kDisplayNames[i], lengths[i], false))
             return i;
     return -1;
 }
@@ -300,7 +305,7 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
 Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
-        if (NamesEqual(name, "length", caseSensitive()))
+        if (NameIs(name, "length", caseSensitive()))
             return Value::Num(double(version_ >= 6 ? Utf8Length(target.s) : target.s.size()));
         {
             Value out;
@@ -321,19 +326,19 @@ Value Vm::Get(const Value& target, const std::string& name) {
     }
     Object* o = target.o;
     const bool cs = caseSensitive();
-    if (NamesEqual(name, "__proto__", cs))
+    if (NameIs(name, "__proto__", cs))
         return o->proto ? Value::Obj(o->proto) : Value();
     switch (o->kind) {
     case Kind::Array: {
         size_t i;
         if (ArrayIndex(name, i))
             return i < o->elements.size() ? o->elements[i] : Value();
-        if (NamesEqual(name, "length", cs))
+        if (NameIs(name, "length", cs))
             return Value::Num(double(o->elements.size()));
         break;
     }
     case Kind::String:
-        if (NamesEqual(name, "length", cs))
+        if (NameIs(name, "length", cs))
             return Value::Num(double(Utf8Length(o->primitive.s)));
         break;
     case Kind::Clip:
@@ -342,14 +347,13 @@ Value Vm::Get(const Value& target, const std::string& name) {
         if (index >= 0)
             return DisplayGet(o->clip, index);
         if (o->clip && display_) {
-            if (NamesEqual(name, "_parent", false)) {
+            if (NameIs(name, "_parent", false)) {
                 Object* p = ClipObject(display_->Parent(o->clip));
                 return p ? Value::Obj(p) : Value();
             }
-            if (NamesEqual(name, "_root", false) || NamesEqual(name, "_level0", false))
+            if (NameIs(name, "_root", false) || NameIs(name, "_level0", false))
                 return Value::Obj(ClipObject(RootClip()));
-            if (o->kind == Kind::Text &&
-                (NamesEqual(name, "text", cs) || NamesEqual(name, "htmlText", cs)))
+            if (o->kind == Kind::Text && (NameIs(name, "text", cs) || NameIs(name, "htmlText", cs)))
                 return Value::Str(display_->GetText(o->clip));
         }
         break;
@@ -383,7 +387,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
         return;
     Object* o = target.o;
     const bool cs = caseSensitive();
-    if (NamesEqual(name, "__proto__", cs)) {
+    if (NameIs(name, "__proto__", cs)) {
         o->proto = value.IsObject() ? value.o : nullptr;
         return;
     }
@@ -402,7 +406,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
             o->elements[i] = value;
             return;
         }
-        if (NamesEqual(name, "length", cs)) {
+        if (NameIs(name, "length", cs)) {
             double d = ToNumber(value);
             if (d >= 0 && d < double(kMaxArrayLength)) {
                 size_t n = size_t(d);
@@ -422,7 +426,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
             return;
         }
         if (o->kind == Kind::Text && o->clip && display_ &&
-            (NamesEqual(name, "text", cs) || NamesEqual(name, "htmlText", cs))) {
+            (NameIs(name, "text", cs) || NameIs(name, "htmlText", cs))) {
             display_->SetText(o->clip, ToString(value));
             return;
         }
@@ -475,7 +479,7 @@ bool Vm::HasProperty(Object* o, const std::string& name) {
         size_t i;
         if (ArrayIndex(name, i))
             return i < o->elements.size();
-        if (NamesEqual(name, "length", cs))
+        if (NameIs(name, "length", cs))
             return true;
     }
     int guard = 0;
@@ -772,14 +776,14 @@ Object* Vm::ResolveTarget(Object* base, const std::string& path) {
         i = j + 1;
         if (part.empty())
             continue;
-        if (part == ".." || NamesEqual(part, "_parent", false)) {
+        if (part == ".." || NameIs(part, "_parent", false)) {
             ClipId c = ClipOf(Value::Obj(cur));
             cur = c && display_ ? ClipObject(display_->Parent(c)) : nullptr;
-        } else if (NamesEqual(part, "_root", false) || NamesEqual(part, "_level0", false)) {
+        } else if (NameIs(part, "_root", false) || NameIs(part, "_level0", false)) {
             cur = root;
         } else if (part == "this" || part == ".") {
             // stays
-        } else if (NamesEqual(part, "_global", false)) {
+        } else if (NameIs(part, "_global", false)) {
             cur = global_;
         } else {
             Value v = Get(Value::Obj(cur), part);
@@ -815,10 +819,8 @@ bool Vm::RemoveTimer(int id) {
 bool Vm::Budget() {
     if (frameOver_)
         return false;
-    ++budgetUsed_;
-    ++totalInstructions_;
     if (budgetUsed_ > limits_.instructionsPerFrame ||
-        ((budgetUsed_ & 1023) == 0 && clock_() - frameStart_ > limits_.millisecondsPerFrame)) {
+        clock_() - frameStart_ > limits_.millisecondsPerFrame) {
         frameOver_ = true;
         Abort(RunResult::Abandoned);
         Notice("script abandoned: it ran past the frame's budget");
