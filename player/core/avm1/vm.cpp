@@ -885,8 +885,19 @@ std::vector<Object*> Vm::Roots() {
 }
 
 void Vm::EndFrame() {
-    if (depth_ == 0)
-        heap_.Collect(Roots());
+    // Collect once the heap has grown by half what was live (and 256 KB) since the last
+    // collection, or a second's worth of frames has passed.
+    ++framesSinceCollect_;
+    if (depth_ != 0 || (heap_.Bytes() < liveAfterCollect_ + liveAfterCollect_ / 2 + (256u << 10) &&
+                        framesSinceCollect_ < 60))
+        return;
+    CollectGarbage();
+}
+
+void Vm::CollectGarbage() {
+    heap_.Collect(Roots());
+    liveAfterCollect_ = heap_.Bytes();
+    framesSinceCollect_ = 0;
 }
 
 RunResult Vm::RunActions(ClipId clip, const uint8_t* data, size_t size) {

@@ -70,8 +70,9 @@ class Vm {
     // ---- what the facade drives ----
     // Starts a frame: a fresh budget, then due setInterval/setTimeout callbacks.
     void BeginFrame();
-    // Ends a frame: frees unreachable objects.
+    // Ends a frame: frees unreachable objects when enough garbage may have piled up.
     void EndFrame();
+    void CollectGarbage(); // now, whatever the heap's growth
     // Frame actions, DoInitAction and onClipEvent blocks: run in clip's scope. The bytes
     // are decoded once and cached by address, so they must outlive the Vm (movie data).
     RunResult RunActions(ClipId clip, const uint8_t* data, size_t size);
@@ -205,6 +206,8 @@ class Vm {
     bool throwing_ = false;
     Value thrown_;
     uint64_t budgetUsed_ = 0, totalInstructions_ = 0;
+    size_t liveAfterCollect_ = 0;
+    int framesSinceCollect_ = 0;
     double frameStart_ = 0;
     bool frameOver_ = false; // budget spent: nothing more runs until BeginFrame
 };
