@@ -112,4 +112,34 @@ TEST(DisplayEvents, ClipActionsAndHandlersRunInTheClip) {
     EXPECT_EQ(h.vm.DispatchClipEvent(999, avm1::ClipEvent::Load), avm1::RunResult::Done);
 }
 
+// onClipEvent blocks as PlaceObject2 carries them run before the clip's method.
+TEST(DisplayEvents, ClipEventBlocksRunBeforeTheMethod) {
+    Harness h;
+    avm1::ClipId ball = h.display.NewClip(1, "ball", 1);
+    auto u32 = [](std::vector<uint8_t>& out, uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            out.push_back(uint8_t(v >> (8 * i)));
+    };
+    std::vector<uint8_t> clipActions = {0, 0};
+    u32(clipActions, avm1::kEventLoad | avm1::kEventEnterFrame);
+    for (auto [events, code] :
+         {std::pair<uint32_t, const char*>{avm1::kEventLoad, "push 'load'; trace"},
+          {avm1::kEventEnterFrame, "push 'clip'; trace"}}) {
+        std::vector<uint8_t> actions = avm1test::Assemble(code);
+        actions.push_back(0);
+        u32(clipActions, events);
+        u32(clipActions, uint32_t(actions.size()));
+        clipActions.insert(clipActions.end(), actions.begin(), actions.end());
+    }
+    u32(clipActions, 0);
+    h.Run("push 'ball'; getvar; push 'onEnterFrame'; func () { push 'method'; trace }; setmember");
+    h.vm.DispatchClipEvent(ball, avm1::ClipEvent::Load, clipActions.data(), clipActions.size());
+    h.vm.DispatchClipEvent(ball, avm1::ClipEvent::EnterFrame, clipActions.data(),
+                           clipActions.size());
+    EXPECT_EQ(h.Traces(), "load|clip|method");
+    // Cut short anywhere, the record list stops without reading past the end.
+    for (size_t n = 0; n < clipActions.size(); n++)
+        avm1::DecodeClipActions(clipActions.data(), n, 7);
+}
+
 } // namespace

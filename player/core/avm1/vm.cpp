@@ -918,18 +918,40 @@ RunResult Vm::RunBlock(ClipId clip, const std::shared_ptr<const ActionBlock>& bl
     return r;
 }
 
-RunResult Vm::DispatchClipEvent(ClipId clip, ClipEvent event) {
+RunResult Vm::DispatchClipEvent(ClipId clip, ClipEvent event, const uint8_t* clipActions,
+                                size_t clipActionsSize) {
     static const char* const names[] = {"onLoad",      "onEnterFrame", "onUnload",
                                         "onData",      "onMouseDown",  "onMouseUp",
                                         "onMouseMove", "onKeyDown",    "onKeyUp"};
+    static const uint32_t bits[] = {kEventLoad,      kEventEnterFrame, kEventUnload,
+                                    kEventData,      kEventMouseDown,  kEventMouseUp,
+                                    kEventMouseMove, kEventKeyDown,    kEventKeyUp};
     Object* o = ClipObject(clip);
     if (!o || frameOver_)
         return frameOver_ ? RunResult::Abandoned : RunResult::Done;
+    RunResult first = RunResult::Done;
+    if (clipActions && clipActionsSize) {
+        auto key = std::make_pair(static_cast<const void*>(clipActions), clipActionsSize);
+        auto it = clipHandlers_.find(key);
+        if (it == clipHandlers_.end())
+            it = clipHandlers_
+                     .emplace(key, DecodeClipActions(clipActions, clipActionsSize, version_))
+                     .first;
+        for (const ClipActionHandler& h : it->second) {
+            if (!(h.events & bits[int(event)]))
+                continue;
+            RunResult r = Run(o, h.block, 0, uint32_t(h.block->code.size()));
+            if (first == RunResult::Done)
+                first = r;
+            if (frameOver_ || !o->clip)
+                return first;
+        }
+    }
     Value self = Value::Obj(o);
     Object* holder = nullptr;
     Value fn;
     if (!Lookup(o, names[int(event)], self, fn, &holder) || !fn.IsObject())
-        return RunResult::Done;
+        return first;
     depth_ = 0;
     abort_ = RunResult::Done;
     throwing_ = false;
@@ -940,7 +962,7 @@ RunResult Vm::DispatchClipEvent(ClipId clip, ClipEvent event) {
         r = RunResult::Thrown;
     abort_ = RunResult::Done;
     throwing_ = false;
-    return r;
+    return first != RunResult::Done ? first : r;
 }
 
 } // namespace avm1

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "player/core/avm1/actions.h"
+#include "player/core/avm1/clip_actions.h"
 #include "player/core/avm1/display_bridge.h"
 #include "player/core/avm1/object.h"
 #include "player/core/avm1/value.h"
@@ -77,8 +78,11 @@ class Vm {
     // are decoded once and cached by address, so they must outlive the Vm (movie data).
     RunResult RunActions(ClipId clip, const uint8_t* data, size_t size);
     RunResult RunBlock(ClipId clip, const std::shared_ptr<const ActionBlock>& block);
-    // Calls the clip's handler for the event (onLoad, onEnterFrame, onUnload, onData...).
-    RunResult DispatchClipEvent(ClipId clip, ClipEvent event);
+    // An event for one clip: first its onClipEvent blocks for the event (the CLIPACTIONS
+    // bytes the timeline kept for the placed object, if any; cached by address like frame
+    // actions), then its method (onLoad, onEnterFrame, onUnload, onData...).
+    RunResult DispatchClipEvent(ClipId clip, ClipEvent event, const uint8_t* clipActions = nullptr,
+                                size_t clipActionsSize = 0);
     // A clip placed by the timeline or attachMovie with an export name: applies the class
     // registered with Object.registerClass (prototype and constructor).
     void InitClip(ClipId clip, const std::string& exportName);
@@ -197,6 +201,7 @@ class Vm {
     std::unordered_map<int, Object*> protos_; // by Kind
     std::unordered_map<ClipId, Object*> clips_;
     std::map<std::pair<const void*, size_t>, std::shared_ptr<const ActionBlock>> decoded_;
+    std::map<std::pair<const void*, size_t>, std::vector<ClipActionHandler>> clipHandlers_;
     std::vector<Value> stack_;
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
