@@ -18,6 +18,12 @@ const LimitCase kLimitCases[] = {
     {"endless loop", "L: jump L", RunResult::Abandoned},
     {"endless recursion", "func f() { push 0 'f'; callfunc; return }; push 0 'f'; callfunc",
      RunResult::TooDeep},
+    {"a class that attaches itself",
+     "func Bug() { push 1 'x' 'bug' 3 'this'; getvar; push 'attachMovie'; callmethod }; "
+     "push 'Bug'; getvar; push 'MovieClip'; getvar; extends; "
+     "push 'Bug'; getvar; push 'bug' 2 'Object'; getvar; push 'registerClass'; callmethod; "
+     "push 1 'b' 'bug' 3 '_root'; getvar; push 'attachMovie'; callmethod",
+     RunResult::TooDeep},
     {"growing array",
      "push 'a' 0; array; setvar; L: push 0 'Object'; new; push 1 'a'; getvar; push 'push'; "
      "callmethod; pop; jump L",

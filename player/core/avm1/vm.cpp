@@ -226,10 +226,18 @@ void Vm::InitClip(ClipId clip, const std::string& exportName) {
     if (proto.IsObject())
         o->proto = proto.o;
     o->Put("__constructor__", Value::Obj(it->second), caseSensitive(), kDontEnum);
-    depth_ = 0;
+    // From the facade this starts a script of its own; from attachMovie it is a call inside
+    // the running script, which keeps its depth and its budget.
+    const bool top = depth_ == 0;
+    if (top) {
+        abort_ = RunResult::Done;
+        throwing_ = false;
+    }
     Call(Value::Obj(it->second), Value::Obj(o), nullptr, 0, proto.IsObject() ? proto.o : nullptr);
-    abort_ = RunResult::Done;
-    throwing_ = false;
+    if (top) {
+        abort_ = RunResult::Done;
+        throwing_ = false;
+    }
 }
 
 // ---- display properties ----
@@ -895,7 +903,11 @@ void Vm::EndFrame() {
 }
 
 void Vm::CollectGarbage() {
+    // The stand-in handed out when the cap was reached lives outside the heap: it must not
+    // keep pointers to objects the sweep may free.
+    spare_ = Object(Kind::Plain);
     heap_.Collect(Roots());
+    spare_.marked = false;
     liveAfterCollect_ = heap_.Bytes();
     framesSinceCollect_ = 0;
 }
