@@ -71,6 +71,12 @@ class FakeDisplay : public avm1::DisplayBridge {
         }
         return 0;
     }
+    avm1::ClipId ChildAtDepth(avm1::ClipId parent, int depth) override {
+        for (avm1::ClipId id : children[parent])
+            if (clips.count(id) && clips[id].depth == depth)
+                return id;
+        return 0;
+    }
     avm1::Value Get(avm1::ClipId clip, avm1::DisplayProp prop) override {
         auto it = clips.find(clip);
         if (it == clips.end())

@@ -55,12 +55,13 @@ const DisplayCase kCases[] = {
      "3368601|hi", ""},
     {"depths, hit test and coordinates",
      "push 0 '_root'; getvar; push 'getNextHighestDepth'; callmethod; trace; "
+     "push 1 1 '_root'; getvar; push 'getInstanceAtDepth'; callmethod; trace; "
      "push 7 1 'ball'; getvar; push 'swapDepths'; callmethod; pop; push 0 'ball'; getvar; "
      "push 'getDepth'; callmethod; trace; push 'ball'; getvar; push '_x' 20; setmember; "
      "push 5 25 2 'ball'; getvar; push 'hitTest'; callmethod; trace; "
      "push 'p' 'x' 1 'y' 2 2; object; setvar; push 'p'; getvar; push 1 'ball'; getvar; "
      "push 'localToGlobal'; callmethod; pop; push 'p'; getvar; push 'x'; getmember; trace",
-     "2|7|true|21", ""},
+     "2|_level0.ball|7|true|21", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",

@@ -142,6 +142,10 @@ Value GetNextHighestDepth(Vm& vm, const Value& self, const Args&) {
     ClipId c = Self(vm, self);
     return c ? Value::Num(vm.display()->NextHighestDepth(c)) : Value();
 }
+Value GetInstanceAtDepth(Vm& vm, const Value& self, const Args& a) {
+    ClipId c = Self(vm, self);
+    return c ? ClipValue(vm, vm.display()->ChildAtDepth(c, ToDepth(vm, a[0]))) : Value();
+}
 Value GetDepth(Vm& vm, const Value& self, const Args&) {
     ClipId c = Self(vm, self);
     return c ? vm.display()->Get(c, DisplayProp::Depth) : Value();
@@ -436,6 +440,7 @@ void InstallDisplay(Vm& vm) {
         {"swapDepths", SwapDepths},
         {"getNextHighestDepth", GetNextHighestDepth},
         {"getDepth", GetDepth},
+        {"getInstanceAtDepth", GetInstanceAtDepth},
         {"getBounds", GetBoundsFn},
         {"getRect", GetBoundsFn},
         {"hitTest", HitTest},

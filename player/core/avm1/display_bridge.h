@@ -84,6 +84,7 @@ class DisplayBridge {
     virtual DisplayKind KindOf(ClipId clip) = 0;
     // A child by instance name (case-insensitive below version 7).
     virtual ClipId Child(ClipId parent, const std::string& name, bool caseSensitive) = 0;
+    virtual ClipId ChildAtDepth(ClipId parent, int depth) = 0; // script depth
 
     // Numbers for the numeric properties, strings for _name, _target, _url, _droptarget.
     virtual Value Get(ClipId clip, DisplayProp prop) = 0;

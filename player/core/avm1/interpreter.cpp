@@ -407,7 +407,7 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
                 Notice("fscommand ignored: " + u.substr(10));
             else if (ins.a & 0x80)
                 Notice("loadVariables blocked: " + u);
-            else if (ins.a & 0x40)
+            else if ((ins.a & 0x40) || ToString(target).compare(0, 6, "_level") == 0)
                 Notice("loadMovie blocked: " + u);
             else
                 Notice("getURL blocked: " + u + " (" + ToString(target) + ")");
