@@ -62,6 +62,10 @@ const DisplayCase kCases[] = {
      "push 'p' 'x' 1 'y' 2 2; object; setvar; push 'p'; getvar; push 1 'ball'; getvar; "
      "push 'localToGlobal'; callmethod; pop; push 'p'; getvar; push 'x'; getmember; trace",
      "2|_level0.ball|7|true|21", ""},
+    {"stage size, inert keys and mouse",
+     "push 'Stage'; getvar; push 'width'; getmember; trace; push 37 1 'Key'; getvar; "
+     "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace",
+     "550|false|0", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",

@@ -36,6 +36,10 @@ const Case kCases[] = {
     {"function2 registers", 7,
      "func2 f 4 0x01 (2:x, 3:y) { push r:2 r:3; mul; return }; push 4 3 2 'f'; callfunc; trace",
      "12"},
+    {"function2 preloads", 7,
+     "func2 g 4 0x144 () { push r:1 'length'; getmember; trace; push r:2; targetpath; trace; "
+     "push r:3 'Math'; getmember; typeof; trace }; push 8 7 2 'g'; callfunc",
+     "2|_level0|object"},
     {"closure", 7,
      "func make() { push 'n' 0; local; func () { push 'n'; push 'n'; getvar; inc; setvar; "
      "push 'n'; getvar; return }; return }; "
