@@ -281,10 +281,13 @@ std::vector<Object*> Vm::Roots() {
 
 void Vm::EndFrame() {
     // Collect once the heap has grown by half what was live (and 256 KB) since the last
-    // collection, or a second's worth of frames has passed.
+    // collection, is past half the cap, or a second's worth of frames has passed. Scripts
+    // never see a collection mid-run, so garbage made within one frame counts to the cap.
     ++framesSinceCollect_;
-    if (depth_ != 0 || (heap_.Bytes() < liveAfterCollect_ + liveAfterCollect_ / 2 + (256u << 10) &&
-                        framesSinceCollect_ < 60))
+    const size_t bytes = heap_.Bytes();
+    const bool due = bytes >= liveAfterCollect_ + liveAfterCollect_ / 2 + (256u << 10) ||
+                     bytes > limits_.memoryBytes / 2 || framesSinceCollect_ >= 60;
+    if (depth_ != 0 || !due)
         return;
     CollectGarbage();
 }
