@@ -55,6 +55,48 @@ TEST(Bounds, ScriptsStopCleanly) {
     }
 }
 
+// Malformed records at the decoder: what is kept, and why the rest is dropped.
+struct DecodeCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    avm1::DecodeStatus status;
+    size_t kept; // instructions
+};
+
+TEST(Bounds, DecoderKeepsWhatIsWhole) {
+    using avm1::DecodeStatus;
+    const DecodeCase cases[] = {
+        {"push past the block", {0x17, 0x96, 0x10, 0x00, 0x07, 1}, DecodeStatus::Truncated, 1},
+        {"length field cut", {0x17, 0x96, 0x10}, DecodeStatus::Truncated, 1},
+        {"short payload", {0x17, 0x87, 0x00, 0x00, 0x17}, DecodeStatus::Truncated, 1},
+        {"function body past the block",
+         {0x9B, 0x05, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x17},
+         DecodeStatus::Ok,
+         2},
+        {"function body ends inside an action",
+         {0x9B, 0x05, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x96, 0x02, 0x00, 0x05, 0x01},
+         DecodeStatus::BadBody,
+         0},
+        {"with body ends inside an action",
+         {0x17, 0x94, 0x02, 0x00, 0x01, 0x00, 0x96, 0x02, 0x00, 0x05, 0x01},
+         DecodeStatus::BadBody,
+         1},
+        {"try sizes past the block",
+         {0x8F, 0x08, 0x00, 0x03, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x17},
+         DecodeStatus::Ok,
+         2},
+        {"end action stops", {0x17, 0x00, 0x17}, DecodeStatus::Ok, 1},
+    };
+    for (const DecodeCase& c : cases) {
+        auto block = avm1::DecodeActions(c.bytes.data(), c.bytes.size(), 7);
+        EXPECT_EQ(block->status, c.status) << c.name;
+        EXPECT_EQ(block->code.size(), c.kept) << c.name;
+        // Whatever was kept runs without reading outside it.
+        Harness h;
+        h.vm.RunBlock(1, block);
+    }
+}
+
 TEST(Bounds, SpentBudgetSkipsTheRestOfTheFrameAndTimeCounts) {
     avm1::Limits limits;
     limits.instructionsPerFrame = 1000000000;
