@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -111,6 +112,8 @@ class FakeDisplay : public avm1::DisplayBridge {
         if (nav == avm1::Navigation::GotoLabel)
             entry += " " + label;
         log.push_back(entry);
+        if (onNavigate)
+            onNavigate(clip);
     }
     avm1::ClipId Duplicate(avm1::ClipId clip, const std::string& name, int depth) override {
         auto it = clips.find(clip);
@@ -216,6 +219,7 @@ class FakeDisplay : public avm1::DisplayBridge {
     std::vector<std::string> log;
     std::vector<avm1::ClipId> removed;
     avm1::Vm* vm = nullptr; // told when a clip goes away, as the facade does
+    std::function<void(avm1::ClipId)> onNavigate;
 
   private:
     static std::string Lower(std::string s) {

@@ -117,6 +117,20 @@ TEST(DisplayEvents, ClipActionsAndHandlersRunInTheClip) {
     EXPECT_EQ(h.vm.DispatchClipEvent(999, avm1::ClipEvent::Load), avm1::RunResult::Done);
 }
 
+// A facade that runs a frame's actions at once when a script navigates gets a nested run
+// that leaves the outer script's stack alone.
+TEST(DisplayEvents, ActionsRunFromInsideABridgeCallNest) {
+    Harness h;
+    std::vector<uint8_t> inner =
+        avm1test::Assemble("push 'junk' 'inner'; trace; push 1 'x'; throw");
+    h.display.onNavigate = [&](avm1::ClipId) {
+        h.display.onNavigate = nullptr;
+        EXPECT_EQ(h.vm.RunActions(1, inner.data(), inner.size()), avm1::RunResult::Thrown);
+    };
+    EXPECT_EQ(h.Run("push 'before' 3; goto2 0; trace; push 'after'; trace"), avm1::RunResult::Done);
+    EXPECT_EQ(h.Traces(), "inner|before|after");
+}
+
 // onClipEvent blocks as PlaceObject2 carries them run before the clip's method.
 TEST(DisplayEvents, ClipEventBlocksRunBeforeTheMethod) {
     Harness h;

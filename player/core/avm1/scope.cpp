@@ -11,14 +11,48 @@ bool IsPathName(const std::string& name) {
 
 } // namespace
 
+// A script started by the host. One started from inside a bridge call while another runs
+// (a facade running a frame's actions at once on gotoAndPlay) nests: it keeps the outer
+// script's stack, depth and budget, and an uncaught throw stays inside it.
+class Vm::Entry {
+  public:
+    explicit Entry(Vm& vm) : vm_(vm), nested_(vm.running_ > 0), base_(vm.stack_.size()) {
+        if (!nested_) {
+            vm.depth_ = 0;
+            vm.abort_ = RunResult::Done;
+            vm.throwing_ = false;
+            vm.stack_.clear();
+            base_ = 0;
+        }
+        vm.running_++;
+    }
+    ~Entry() { vm_.running_--; }
+    size_t base() const { return base_; }
+    RunResult Finish() {
+        RunResult r = vm_.abort_;
+        if (r == RunResult::Done && vm_.throwing_) {
+            r = RunResult::Thrown;
+            vm_.Notice("uncaught exception: " + vm_.ToString(vm_.thrown_));
+        }
+        if (vm_.stack_.size() > base_)
+            vm_.stack_.resize(base_);
+        vm_.throwing_ = false;
+        if (!nested_)
+            vm_.abort_ = RunResult::Done;
+        return r;
+    }
+
+  private:
+    Vm& vm_;
+    bool nested_;
+    size_t base_;
+};
+
 RunResult Vm::Run(Object* clip, const std::shared_ptr<const ActionBlock>& block, uint32_t begin,
                   uint32_t end) {
     if (frameOver_)
         return RunResult::Abandoned;
-    depth_ = 0;
-    abort_ = RunResult::Done;
-    throwing_ = false;
-    stack_.clear();
+    Entry entry(*this);
     Frame f;
     f.block = block;
     f.self = clip ? Value::Obj(clip) : Value();
@@ -26,18 +60,16 @@ RunResult Vm::Run(Object* clip, const std::shared_ptr<const ActionBlock>& block,
     if (clip)
         f.scope.push_back(clip);
     f.regs.resize(4);
-    f.stackBase = 0;
-    uint32_t pc = RunRange(f, begin, begin, end);
-    (void)pc;
-    stack_.clear();
-    RunResult r = abort_;
-    if (r == RunResult::Done && throwing_) {
-        r = RunResult::Thrown;
-        Notice("uncaught exception: " + ToString(thrown_));
-    }
-    abort_ = RunResult::Done;
-    throwing_ = false;
-    return r;
+    f.stackBase = entry.base();
+    RunRange(f, begin, begin, end);
+    return entry.Finish();
+}
+
+RunResult Vm::CallFromHost(const Value& fn, const Value& self, const Value* args, size_t n,
+                           Object* home) {
+    Entry entry(*this);
+    Call(fn, self, args, n, home);
+    return entry.Finish();
 }
 
 Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n, Object* home) {

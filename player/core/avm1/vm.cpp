@@ -177,16 +177,11 @@ void Vm::InitClip(ClipId clip, const std::string& exportName) {
     o->Put("__constructor__", Value::Obj(it->second), caseSensitive(), kDontEnum);
     // From the facade this starts a script of its own; from attachMovie it is a call inside
     // the running script, which keeps its depth and its budget.
-    const bool top = depth_ == 0;
-    if (top) {
-        abort_ = RunResult::Done;
-        throwing_ = false;
-    }
-    Call(Value::Obj(it->second), Value::Obj(o), nullptr, 0, proto.IsObject() ? proto.o : nullptr);
-    if (top) {
-        abort_ = RunResult::Done;
-        throwing_ = false;
-    }
+    Object* home = proto.IsObject() ? proto.o : nullptr;
+    if (running_ > 0)
+        Call(Value::Obj(it->second), Value::Obj(o), nullptr, 0, home);
+    else
+        CallFromHost(Value::Obj(it->second), Value::Obj(o), nullptr, 0, home);
 }
 // ---- timers and frames ----
 
@@ -225,6 +220,8 @@ bool Vm::Budget() {
 }
 
 void Vm::BeginFrame() {
+    if (running_ > 0)
+        return; // a new frame cannot start inside a script
     budgetUsed_ = 0;
     frameOver_ = false;
     frameStart_ = clock_();
@@ -245,14 +242,10 @@ void Vm::BeginFrame() {
                 it->due = now + it->interval; // far behind: skip ahead rather than burst
             if (t.once)
                 timers_.erase(it);
-            depth_ = 0;
-            abort_ = RunResult::Done;
-            throwing_ = false;
-            stack_.clear();
             if (t.method.empty())
-                Call(t.fn, Value(), t.args.data(), t.args.size());
+                CallFromHost(t.fn, Value(), t.args.data(), t.args.size(), nullptr);
             else
-                CallMethod(t.fn, t.method, t.args.data(), t.args.size());
+                CallFromHost(Get(t.fn, t.method), t.fn, t.args.data(), t.args.size(), nullptr);
             if (frameOver_)
                 return;
         }
@@ -280,6 +273,8 @@ std::vector<Object*> Vm::Roots() {
 }
 
 void Vm::EndFrame() {
+    if (running_ > 0)
+        return;
     // Collect once the heap has grown by half what was live (and 256 KB) since the last
     // collection, is past half the cap, or a second's worth of frames has passed. Scripts
     // never see a collection mid-run, so garbage made within one frame counts to the cap.
@@ -287,12 +282,14 @@ void Vm::EndFrame() {
     const size_t bytes = heap_.Bytes();
     const bool due = bytes >= liveAfterCollect_ + liveAfterCollect_ / 2 + (256u << 10) ||
                      bytes > limits_.memoryBytes / 2 || framesSinceCollect_ >= 60;
-    if (depth_ != 0 || !due)
+    if (!due)
         return;
     CollectGarbage();
 }
 
 void Vm::CollectGarbage() {
+    if (running_ > 0)
+        return; // the running scripts' stacks and frames are not roots
     // The stand-in handed out when the cap was reached lives outside the heap: it must not
     // keep pointers to objects the sweep may free.
     spare_ = Object(Kind::Plain);
@@ -354,16 +351,7 @@ RunResult Vm::DispatchClipEvent(ClipId clip, ClipEvent event, const uint8_t* cli
     Value fn;
     if (!Lookup(o, names[int(event)], self, fn, &holder) || !fn.IsObject())
         return first;
-    depth_ = 0;
-    abort_ = RunResult::Done;
-    throwing_ = false;
-    stack_.clear();
-    Call(fn, self, nullptr, 0, holder);
-    RunResult r = abort_;
-    if (r == RunResult::Done && throwing_)
-        r = RunResult::Thrown;
-    abort_ = RunResult::Done;
-    throwing_ = false;
+    RunResult r = CallFromHost(fn, self, nullptr, 0, holder);
     return first != RunResult::Done ? first : r;
 }
 

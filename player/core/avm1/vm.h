@@ -170,6 +170,7 @@ class Vm {
 
   private:
     struct Frame;
+    class Entry;
     friend struct Interp;
 
     void InstallBuiltins();
@@ -179,6 +180,8 @@ class Vm {
     uint32_t RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi);
     bool Step(Frame& f, uint32_t& pc, uint32_t lo, uint32_t hi);
     Value CallScript(Object* fn, const Value& self, const Value* args, size_t n, Object* home);
+    RunResult CallFromHost(const Value& fn, const Value& self, const Value* args, size_t n,
+                           Object* home);
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
@@ -207,6 +210,7 @@ class Vm {
     int nextTimer_ = 1;
 
     int depth_ = 0;
+    int running_ = 0; // scripts started by the host and not finished
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;
     Value thrown_;
