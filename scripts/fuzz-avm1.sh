@@ -9,12 +9,18 @@ cd "$(dirname "$0")/.."
 runs=${1:-10000000}
 seconds=${2:-7200}
 
-for p in clang libclang-rt-14-dev; do
+# The fuzzer's own tools: clang with its runtime libraries, and llvm-cov for coverage.
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+missing=()
+for p in clang libclang-rt-14-dev llvm-14; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    echo "missing $p: scripts/install-deps.sh installs it" >&2
-    exit 1
+    missing+=("$p")
   fi
 done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
 
 out=build/fuzz-avm1
 mkdir -p "$out/corpus" "$out/artifacts"
