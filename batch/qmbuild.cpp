@@ -130,24 +130,6 @@ std::string FolderOf(const char* path) {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
-// Whether two paths name the same existing file, however they are spelled.
-bool SameFile(const char* a, const char* b) {
-    FileHandle first(CreateFileA(a, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                 OPEN_EXISTING, 0, NULL));
-    FileHandle second(CreateFileA(b, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  NULL, OPEN_EXISTING, 0, NULL));
-    if (!first.Valid() || !second.Valid()) {
-        return lstrcmpiA(a, b) == 0;
-    }
-    BY_HANDLE_FILE_INFORMATION one, two;
-    if (!GetFileInformationByHandle(first.Get(), &one) ||
-        !GetFileInformationByHandle(second.Get(), &two)) {
-        return lstrcmpiA(a, b) == 0;
-    }
-    return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
-           one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
-}
-
 std::string SizeText(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
@@ -379,32 +361,23 @@ int FindCompanions(const BatchOptions& options, BatchInputs* in, FILE* out, FILE
     return kBatchOk;
 }
 
-// Builds beside the destination and moves the result into place only when complete, so
-// a failed build leaves no half-made installer and an earlier one stays intact.
+// The builder makes the installer beside the destination and moves it into place only
+// when complete, so a failed build leaves no half-made installer and an earlier one stays
+// intact.
 int BuildInPlace(const BatchInputs& in, FILE* out, FILE* err) {
     Step(out, "building", in.destination);
-    char partial[MAX_PATH] = {0};
-    // GetTempFileNameA adds at most 14 characters to the folder.
-    if (in.destinationFolder.size() + 14 >= MAX_PATH) {
-        return Fail(err, "the destination folder is too long to build in: " + in.destinationFolder);
-    }
-    if (GetTempFileNameA(in.destinationFolder.c_str(), "qmb", 0, partial) == 0) {
-        return Fail(err, "cannot write in the destination folder " + in.destinationFolder + ": " +
-                             SystemError(GetLastError()));
-    }
-    bool built = false;
-    {
-        PackageBuilder builder;
-        built = builder.BuildWith(in.movie, partial, in.name.c_str(), in.platform);
-    }
-    if (!built) {
-        DeleteFileA(partial);
-        return Fail(err, Message(IDS_BUILD_FAILED) + " (" + in.destination + ")");
-    }
-    if (!MoveFileExA(partial, in.destination, MOVEFILE_REPLACE_EXISTING)) {
-        const DWORD error = GetLastError();
-        DeleteFileA(partial);
-        return Fail(err, std::string("cannot write ") + in.destination + ": " + SystemError(error));
+    PackageBuilder builder;
+    if (!builder.BuildWith(in.movie, in.destination, in.name.c_str(), in.platform)) {
+        switch (builder.Failure()) {
+        case BuildFailure::Folder:
+            return Fail(err, "cannot write in the destination folder " + in.destinationFolder +
+                                 ": " + SystemError(builder.Error()));
+        case BuildFailure::Destination:
+            return Fail(err, std::string("cannot write ") + in.destination + ": " +
+                                 SystemError(builder.Error()));
+        default:
+            return Fail(err, Message(IDS_BUILD_FAILED) + " (" + in.destination + ")");
+        }
     }
     Step(out, "built", in.destination + SizeText(in.destination));
     Step(out, "file stem",

@@ -261,7 +261,7 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
-BOOL WINAPI ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         return TRUE;

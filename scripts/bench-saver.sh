@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Benchmarks the screen saver under Wine (not a test): start-up latency from process start
 # to the control's Play beside an empty window program, and idle CPU on a still movie.
-# Usage: scripts/bench-saver.sh [RUNS] [SECONDS]     (from the worktree root, after a build)
+# Usage: scripts/bench-saver.sh [RUNS] [SECONDS]     (after a build of the build this machine
+# runs, build/ or build64/: scripts/lib/wine.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build
+source "$root/scripts/lib/wine.sh"
+wine_pick || exit 1
+build=$root/$FLICKWELL_BUILD_DIR
 runs=${1:-20}
 seconds=${2:-10}
 

@@ -5,7 +5,8 @@
 #   floor:  a minimal program doing only the same copies and the same two resource updates
 #   copy:   one plain copy of the movie, for scale
 # Wall time is the median of RUNS runs (default 3); peak is the largest peak working set.
-# Usage: scripts/bench-wizard.sh [RUNS]   (after a build; runs build/tools/bench_build.exe)
+# Usage: scripts/bench-wizard.sh [RUNS]   (after a build; runs bench_build.exe of the build
+# this machine runs, build/ or build64/: scripts/lib/wine.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -14,7 +15,7 @@ source scripts/lib/wine-session.sh
 mkdir -p "$WINEPREFIX/drive_c/bench"
 
 measure() { # mode size -> "ms peak"
-  wine build/tools/bench_build.exe "$1" "C:\\bench\\movie$2.swf" 'C:\bench' | tr -d '\r'
+  wine "$build/tools/bench_build.exe" "$1" "C:\\bench\\movie$2.swf" 'C:\bench' | tr -d '\r'
 }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # From a fresh Debian 12 machine to a playing screen saver, under Wine:
-#   installs what is missing, builds, makes a Wine prefix in build/wine/demo and installs
-#   the toolkit there with its own installer (silently). Then:
+#   installs what is missing, builds, makes a Wine prefix in <build>/wine/demo and installs
+#   the toolkit there with its own installer (silently). <build> is the build this machine
+#   runs (scripts/lib/wine.sh): the shipped i686 one in build/ where 32-bit programs start,
+#   else the x86_64 one in build64/. Then:
 #   - with a display ($DISPLAY set): opens the Flickwell Wizard for you;
 #   - without one: builds a screen saver installer from the default movie with qmbuild,
 #     installs it, starts the installed screen saver as Windows would, takes a screenshot
@@ -23,7 +25,17 @@ for arg in "$@"; do
 done
 [ -z "${DISPLAY:-}" ] && headless=1
 
-build=$root/build
+source scripts/lib/wine.sh
+wine_pick || exit 1
+preset=$FLICKWELL_PRESET
+view=$FLICKWELL_REG_VIEW
+build=$root/$FLICKWELL_BUILD_DIR
+if [ "$preset" = mingw ]; then
+  echo "demo: demonstrating the i686 build (build/), the programs that ship"
+else
+  echo "demo: demonstrating the x86_64 build (build64/): this machine cannot start 32-bit"
+  echo "      programs; scripts/smoke-i686.sh runs the shipped i686 ones through an emulator"
+fi
 prefix=$build/wine/demo
 work=$build/demo
 version=$(sed -n 's/^project(Flickwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -65,11 +77,11 @@ saver_setting() {
 step "Installing what is missing (Debian packages)" "bash scripts/install-deps.sh"
 bash scripts/install-deps.sh || fail
 
-step "Building the toolkit and its installer into build/" \
-  "cmake --preset mingw && cmake --build --preset mingw"
+step "Building the toolkit and its installer into $build/" \
+  "cmake --preset $preset && cmake --build --preset $preset"
 mkdir -p "$build"
 log=$build/demo-build.log
-if ! { cmake --preset mingw && cmake --build --preset mingw --target toolkit_installer qmbuild fwanswer; } \
+if ! { cmake --preset "$preset" && cmake --build --preset "$preset" --target toolkit_installer qmbuild fwanswer; } \
   >"$log" 2>&1; then
   tail -n 30 "$log"
   fail "the whole output is in $log"
@@ -108,7 +120,7 @@ step "Installing the toolkit with its own installer (silent: /S)" \
 wine "$toolkit_setup" /S || fail "the installer ended with an error"
 wineserver -w
 app_paths='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\qmwizard.exe'
-folder=$(reg_value "$app_paths" Path /reg:32)
+folder=$(reg_value "$app_paths" Path "$view")
 [ -n "$folder" ] || fail "no App Paths entry of qmwizard.exe"
 echo "installed in $folder (App Paths entry of qmwizard.exe)"
 echo "on this machine: $(readlink -f "$(wine winepath -u "$folder" 2>/dev/null)")"
@@ -133,7 +145,7 @@ wine "$folder\\qmbuild.exe" "$(winpath "$work/demo.qmv")" || fail
 [ -f "$installer" ] || fail "no $installer"
 
 step "Installing the screen saver (answering its message box)" \
-  "WINEPREFIX=$prefix wine build/tools/fwanswer.exe ok '$(winpath "$installer")'"
+  "WINEPREFIX=$prefix wine $build/tools/fwanswer.exe ok '$(winpath "$installer")'"
 before=$(saver_setting)
 wine "$build/tools/fwanswer.exe" ok "$(winpath "$installer")" || fail
 wineserver -w
@@ -176,19 +188,21 @@ saver_pid=""
 echo "the screen saver has closed"
 
 step "Uninstalling the screen saver from its uninstall entry's command" \
-  "WINEPREFIX=$prefix wine build/tools/fwanswer.exe yes,ok --uninstall '$name'"
+  "WINEPREFIX=$prefix wine $build/tools/fwanswer.exe yes,ok --uninstall '$name'"
 wine "$build/tools/fwanswer.exe" yes,ok --uninstall "$name" || fail
 wineserver -w
 now=$(saver_setting)
 echo "current screen saver now: ${now:-(none)}, as before the install: ${before:-(none)}"
 [ "$now" = "$before" ] || fail "the previous screen saver was not restored"
-if wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 2>/dev/null |
+if wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' /s "$view" 2>/dev/null |
   grep -q "DisplayName.*$name"; then
   fail "the uninstall entry is still there"
 fi
 echo "the uninstall entry is gone"
 # The uninstaller deletes itself through a helper copy once it has ended.
-product="$prefix/drive_c/Program Files (x86)/Tovik/Flickwell"
+program_files="Program Files (x86)"
+[ "$view" = /reg:64 ] && program_files="Program Files"
+product="$prefix/drive_c/$program_files/Tovik/Flickwell"
 for _ in $(seq 1 50); do
   compgen -G "$product/UN*.exe" >/dev/null || break
   sleep 0.2

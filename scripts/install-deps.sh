@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Flickwell needs on Debian 12; skips what is there.
+# Both Windows builds (i686, what ships; x86_64, what runs the Wine tests where 32-bit
+# programs cannot start) and qemu-user-static, through which scripts/smoke-i686.sh starts
+# the i686 programs on such machines.
 set -euo pipefail
 
 SUDO=""
@@ -8,7 +11,9 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 packages=(
   cmake make ninja-build
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32 wine64
+  qemu-user-static
   xvfb xauth x11-utils imagemagick xdotool
   python3 python3-pefile
   googletest

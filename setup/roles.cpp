@@ -94,19 +94,21 @@ int RunSetup(HMODULE module, const char* arguments, DWORD platformId) {
     LoadPackage(module, &package);
 
     int code = 0;
-    switch (ChooseRole(token)) {
+    const Role role = ChooseRole(token);
+    InstallTarget target;
+    if (role != Role::Cleanup) {
+        QueryInstallTarget(platformId, &target);
+    }
+    switch (role) {
     case Role::Uninstall:
-        code = RunUninstall(package, platformId, rest);
+        code = RunUninstall(package, target, rest);
         break;
     case Role::Cleanup:
         code = RunCleanup(rest);
         break;
-    case Role::Install: {
-        InstallTarget target;
-        QueryInstallTarget(platformId, &target);
+    case Role::Install:
         code = RunInstall(package, target);
         break;
-    }
     }
     CoUninitialize();
     return code;
@@ -123,9 +125,16 @@ int RunInstall(const Package& package, const InstallTarget& target) {
         return -1;
     }
 
-    char previous[kTextSize] = {0};
-    GetCurrentScreenSaver(target.platformId, previous);
-    WriteProductValue(package.fileStem, previous);
+    char current[kTextSize] = {0};
+    GetCurrentScreenSaver(target.platformId, current);
+    // Installed again over itself, the setting names this package already: the screen
+    // saver to go back to is the one the first install stored, not the package's own
+    // file, which its uninstall deletes.
+    const bool again = SettingNamesFile(current, installed, target.wow64Folder);
+    char stored[kTextSize] = {0};
+    if (!again || !ReadProductValue(package.fileStem, stored)) {
+        WriteProductValue(package.fileStem, again ? "" : current);
+    }
 
     char setting[kTextSize] = {0};
     SettingPathFor(installed, target.wow64Folder, name, setting);
@@ -150,7 +159,7 @@ int RunInstall(const Package& package, const InstallTarget& target) {
     return 0;
 }
 
-int RunUninstall(const Package& package, DWORD platformId, const char* arguments) {
+int RunUninstall(const Package& package, const InstallTarget& target, const char* arguments) {
     char installed[kTextSize] = {0};
     NextToken(arguments, installed);
     // An install never accepts such a stem, so there is nothing of ours to remove, and an
@@ -162,9 +171,15 @@ int RunUninstall(const Package& package, DWORD platformId, const char* arguments
         return 0;
     }
 
-    char previous[kTextSize] = {0};
-    ReadProductValue(package.fileStem, previous);
-    SetCurrentScreenSaver(platformId, previous);
+    // Only a setting that still names the file going away goes back: a screen saver the
+    // user chose since the install stays chosen.
+    char current[kTextSize] = {0};
+    GetCurrentScreenSaver(target.platformId, current);
+    if (SettingNamesFile(current, installed, target.wow64Folder)) {
+        char previous[kTextSize] = {0};
+        ReadProductValue(package.fileStem, previous);
+        SetCurrentScreenSaver(target.platformId, previous);
+    }
     DeleteProductValue(package.fileStem);
     if (installed[0] != '\0') {
         DeleteFileA(installed);
@@ -186,56 +201,6 @@ int RunCleanup(const char* arguments) {
         return 0;
     }
     NextToken(position, token);
-    WaitAndDelete(processId, token);
+    CleanUpAfter(processId, token);
     return 0;
-}
-
-void LaunchSelfRemoval() {
-    char folder[kTextSize] = {0};
-    const DWORD folderLength = GetTempPathA(kTextSize, folder);
-    char copy[kTextSize] = {0};
-    char own[kTextSize] = {0};
-    if (folderLength == 0 || folderLength >= kTextSize ||
-        !JoinText(copy, kTextSize, {folder, "setup.ex_"})) {
-        return;
-    }
-    const DWORD ownLength = GetModuleFileNameA(NULL, own, kTextSize);
-    if (ownLength == 0 || ownLength >= kTextSize || !CopyFileA(own, copy, FALSE)) {
-        return;
-    }
-    FileHandle held(CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
-                                OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, NULL));
-    char processId[16] = {0};
-    wsprintfA(processId, "%lu", GetCurrentProcessId());
-    char command[kTextSize] = {0};
-    // A copy nobody will delete must not be started: remove it and leave the uninstaller.
-    if (!held.Valid() ||
-        !JoinText(command, kTextSize, {"\"", copy, "\" -pid ", processId, " -exe \"", own, "\""})) {
-        held.Reset(INVALID_HANDLE_VALUE);
-        DeleteFileA(copy);
-        return;
-    }
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    if (CreateProcessA(NULL, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, NULL,
-                       &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    // Keep the copy open while the cleanup process starts from it.
-    Sleep(100);
-}
-
-void WaitAndDelete(DWORD processId, const char* path) {
-    KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
-    if (!process.Valid()) {
-        return;
-    }
-    WaitForSingleObject(process.Get(), INFINITE);
-    process.Reset(NULL);
-    if (path[0] != '\0') {
-        DeleteFileA(path);
-    }
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "setup/command_line.h"
+#include "setup/self_removal.h"
 
 // The two package strings the wizard wrote: string 1 and string 2 of the program.
 struct Package {
@@ -36,10 +37,5 @@ int RunSetup(HMODULE module, const char* arguments, DWORD platformId);
 
 int RunInstall(const Package& package, const InstallTarget& target);
 // Gives 0 when the user declines; a completed uninstall ends the process itself.
-int RunUninstall(const Package& package, DWORD platformId, const char* arguments);
+int RunUninstall(const Package& package, const InstallTarget& target, const char* arguments);
 int RunCleanup(const char* arguments);
-
-// Starts a temporary copy of this program that deletes this program's file once this
-// process has ended; the copy is opened for deletion on close so it goes too.
-void LaunchSelfRemoval();
-void WaitAndDelete(DWORD processId, const char* path);

@@ -1,5 +1,6 @@
 #include "setup/system_state.h"
 
+#include "common/file_name_rule.h"
 #include "common/package_layout.h"
 #include "common/unique_handle.h"
 #include "setup/bounded_text.h"
@@ -15,32 +16,6 @@ const char kIniFile[] = "system.ini";
 const char kIniSection[] = "boot";
 const char kProductKey[] = "SOFTWARE\\Tovik\\Flickwell";
 const char kUninstallList[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-bool IsReservedDevice(const char* name) {
-    // Windows takes the part before the first dot, without trailing blanks, as the device.
-    char base[8] = {0};
-    size_t length = 0;
-    for (const char* p = name; *p != '\0' && *p != '.'; ++p) {
-        if (length == sizeof(base) - 1) {
-            return false; // longer than any device name
-        }
-        base[length++] = *p;
-    }
-    while (length > 0 && base[length - 1] == ' ') {
-        base[--length] = '\0';
-    }
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : kDevices) {
-        if (lstrcmpiA(base, device) == 0) {
-            return true;
-        }
-    }
-    if (length == 4 && base[3] >= '0' && base[3] <= '9') {
-        base[3] = '\0';
-        return lstrcmpiA(base, "COM") == 0 || lstrcmpiA(base, "LPT") == 0;
-    }
-    return false;
-}
 
 bool SetStringValue(HKEY key, const char* name, const char* text) {
     // The text's characters without the terminating zero, as the readers expect them.
@@ -67,16 +42,7 @@ bool UninstallKeyName(const char* entry, char* keyName) {
 } // namespace
 
 bool IsSafeFileName(const char* name) {
-    if (name[0] == '\0') {
-        return false;
-    }
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; ++p) {
-        if (*p < 32 || *p == '<' || *p == '>' || *p == ':' || *p == '"' || *p == '/' ||
-            *p == '\\' || *p == '|' || *p == '?' || *p == '*') {
-            return false;
-        }
-    }
-    return !IsReservedDevice(name);
+    return CheckFileName(name) == FileNameProblem::None;
 }
 
 bool IsSafeEntryName(const char* name) {
@@ -177,6 +143,55 @@ void SettingPathFor(const char* installedPath, const char* wow64Folder, const ch
     if (length != 0 && length < kTextSize) {
         CopyText(setting, kTextSize, shortPath);
     }
+}
+
+namespace {
+
+// Identifies an existing file, whatever path names it; false when it cannot be opened or
+// the file system gives no index.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    FileHandle file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, 0, NULL));
+    return file.Valid() && GetFileInformationByHandle(file.Get(), info) &&
+           (info->nFileIndexHigh | info->nFileIndexLow) != 0;
+}
+
+bool SameText(const char* setting, const char* path) {
+    return path[0] != '\0' && lstrcmpiA(setting, path) == 0;
+}
+
+bool SameAsShortForm(const char* setting, const char* path) {
+    char shortPath[kTextSize] = {0};
+    const DWORD length = GetShortPathNameA(path, shortPath, kTextSize);
+    return length != 0 && length < kTextSize && SameText(setting, shortPath);
+}
+
+} // namespace
+
+bool SettingNamesFile(const char* setting, const char* installedPath, const char* wow64Folder) {
+    if (setting[0] == '\0' || installedPath[0] == '\0') {
+        return false;
+    }
+    if (SameText(setting, installedPath) || SameAsShortForm(setting, installedPath)) {
+        return true;
+    }
+    // The names the stub refuses hold no backslash, so the last one ends the folder.
+    const char* name = installedPath;
+    for (const char* p = installedPath; *p != '\0'; ++p) {
+        if (*p == '\\') {
+            name = p + 1;
+        }
+    }
+    char seen[kTextSize] = {0};
+    if (wow64Folder[0] != '\0' && JoinText(seen, kTextSize, {wow64Folder, "\\", name}) &&
+        (SameText(setting, seen) || SameAsShortForm(setting, seen))) {
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION named, installed;
+    return FileIdentity(setting, &named) && FileIdentity(installedPath, &installed) &&
+           named.dwVolumeSerialNumber == installed.dwVolumeSerialNumber &&
+           named.nFileIndexHigh == installed.nFileIndexHigh &&
+           named.nFileIndexLow == installed.nFileIndexLow;
 }
 
 bool WriteProductValue(const char* name, const char* text) {

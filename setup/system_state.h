@@ -41,6 +41,13 @@ bool SetCurrentScreenSaver(DWORD platformId, const char* text);
 void SettingPathFor(const char* installedPath, const char* wow64Folder, const char* name,
                     char* setting);
 
+// Whether the current-screen-saver `setting` names the screen saver file at
+// `installedPath` (as this program sees it), however it is spelled: the long or the
+// short form, in the folder WOW64 shows a 64-bit system (`wow64Folder` as for
+// SettingPathFor), or any other path that opens the same file. An empty setting or path
+// names nothing.
+bool SettingNamesFile(const char* setting, const char* installedPath, const char* wow64Folder);
+
 // Values under HKCU\SOFTWARE\Tovik\Flickwell. Reading leaves `buffer` as it was on failure.
 bool WriteProductValue(const char* name, const char* text);
 bool ReadProductValue(const char* name, char* buffer);

@@ -58,3 +58,32 @@ bool FileExists(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
+
+namespace {
+
+bool Identify(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    FileHandle file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, 0, NULL));
+    return file.Valid() && GetFileInformationByHandle(file.Get(), info);
+}
+
+} // namespace
+
+bool SameFile(const char* a, const char* b) {
+    if (a[0] == '\0' || b[0] == '\0') {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION one, two;
+    if (Identify(a, &one) && Identify(b, &two)) {
+        return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+               one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+    }
+    char fullA[MAX_PATH] = {0};
+    char fullB[MAX_PATH] = {0};
+    const DWORD lengthA = GetFullPathNameA(a, MAX_PATH, fullA, NULL);
+    const DWORD lengthB = GetFullPathNameA(b, MAX_PATH, fullB, NULL);
+    if (lengthA == 0 || lengthA >= MAX_PATH || lengthB == 0 || lengthB >= MAX_PATH) {
+        return lstrcmpiA(a, b) == 0;
+    }
+    return lstrcmpiA(fullA, fullB) == 0;
+}

@@ -1,5 +1,5 @@
 // The companion files "template.scr" and "setup.ex_", found through the wizard's App Paths
-// entry, and the file test the movie check uses.
+// entry, and the file tests the checks before a build use.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +16,6 @@ void CompanionPathIn(const char* folder, const char* fileName, char (&path)[MAX_
 
 // True for an existing file that is not a directory.
 bool FileExists(const char* path);
+// Whether two paths name the same file, however they are spelled: existing files by the
+// file system's identity, others by their full paths. An empty path names nothing.
+bool SameFile(const char* a, const char* b);

@@ -37,3 +37,26 @@ MovieCheck CheckMovie(const std::string& displayName, const std::string& moviePa
     }
     return MovieCheck::Ok;
 }
+
+OutputCheck CheckOutputs(const std::string& projectPath, const std::string& installerPath,
+                         const std::string& moviePath) {
+    char templatePath[MAX_PATH];
+    char setupPath[MAX_PATH];
+    GetCompanionPath(kTemplateFile, templatePath);
+    GetCompanionPath(kSetupFile, setupPath);
+    const char* const inputs[] = {moviePath.c_str(), templatePath, setupPath};
+    if (SameFile(installerPath.c_str(), projectPath.c_str())) {
+        return OutputCheck::InstallerIsInput;
+    }
+    for (const char* input : inputs) {
+        if (SameFile(installerPath.c_str(), input)) {
+            return OutputCheck::InstallerIsInput;
+        }
+    }
+    for (const char* input : inputs) {
+        if (SameFile(projectPath.c_str(), input)) {
+            return OutputCheck::ProjectIsInput;
+        }
+    }
+    return OutputCheck::Ok;
+}

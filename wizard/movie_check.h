@@ -22,3 +22,15 @@ enum class MovieCheck {
 // Checks the two inputs in the order the page asks about them. Reads at most the first
 // three bytes of the movie and closes it again before returning.
 MovieCheck CheckMovie(const std::string& displayName, const std::string& moviePath);
+
+enum class OutputCheck {
+    Ok,
+    InstallerIsInput, // the installer path names the movie, the project file or a companion
+    ProjectIsInput,   // the project path names the movie or a companion
+};
+
+// Next on the Project Settings page saves the project file and then writes the installer:
+// neither may be written over a file the build reads or over the other. Checks the
+// installer first. The companions are found as the build finds them.
+OutputCheck CheckOutputs(const std::string& projectPath, const std::string& installerPath,
+                         const std::string& moviePath);

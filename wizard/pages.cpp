@@ -5,6 +5,8 @@
 #include "resource.h"
 #include "text_rules.h"
 
+#include "../common/file_name_rule.h"
+
 #include <commdlg.h>
 #include <shellapi.h>
 
@@ -128,7 +130,8 @@ void WelcomePage::OnInitDialog() {
     CenterOnOwner(window_);
 }
 
-FinishPage::FinishPage() : WizardPage(IDD_FINISH, kLargeTitle, PSWIZB_BACK | PSWIZB_FINISH) {}
+FinishPage::FinishPage(const std::string* previewPath)
+    : WizardPage(IDD_FINISH, kLargeTitle, PSWIZB_BACK | PSWIZB_FINISH), previewPath_(previewPath) {}
 
 void FinishPage::OnInitDialog() {
     CenterOnOwner(window_);
@@ -138,20 +141,14 @@ bool FinishPage::OnCommand(int id, int) {
     if (id != IDC_PREVIEW) {
         return false;
     }
-    PreviewScreenSaver(window_);
+    PreviewScreenSaver(window_, *previewPath_);
     return true;
 }
 
-void PreviewScreenSaver(HWND owner) {
-    char path[MAX_PATH] = {0};
-    const char name[] = "preview.scr";
-    DWORD length = GetTempPathA(sizeof(path), path);
-    // A preview path that would not fit is not started at all, rather than cut.
-    if (length >= sizeof(path) || length + sizeof(name) > sizeof(path)) {
-        return;
+void PreviewScreenSaver(HWND owner, const std::string& path) {
+    if (!path.empty()) {
+        ShellExecuteA(owner, NULL, path.c_str(), NULL, NULL, SW_SHOWNORMAL);
     }
-    lstrcatA(path, name);
-    ShellExecuteA(owner, NULL, path, NULL, NULL, SW_SHOWNORMAL);
 }
 
 ScreenSaverPage::ScreenSaverPage(ProjectSettings* settings)
@@ -279,15 +276,42 @@ LONG_PTR ScreenSaverPage::OnWizardNext() {
         }
         break;
     }
+    if (!AcceptName()) {
+        FocusField(window_, IDC_DISPLAY_NAME);
+        return -1;
+    }
     settings_->Set("DisplayName", displayName_);
     settings_->Set("MoviePath", moviePath_);
     return 0;
 }
 
-ProjectPage::ProjectPage(ProjectSettings* settings)
+bool ScreenSaverPage::AcceptName() {
+    // On Windows 95/98/Me the installer names the screen saver file after the display
+    // name and refuses one that cannot be a file name; elsewhere any name works.
+    char offending = 0;
+    char argument[kMaxNameField + 8] = {0};
+    UINT text = 0;
+    switch (CheckFileName(displayName_.c_str(), &offending)) {
+    case FileNameProblem::None:
+    case FileNameProblem::Empty:
+        return true;
+    case FileNameProblem::Character:
+        text = IDS_NAME_CHARACTER;
+        wsprintfA(argument, static_cast<BYTE>(offending) < 32 ? "0x%02X" : "\"%c\"",
+                  static_cast<BYTE>(offending));
+        break;
+    case FileNameProblem::Device:
+        text = IDS_NAME_DEVICE;
+        wsprintfA(argument, "\"%s\"", displayName_.c_str());
+        break;
+    }
+    return ShowMessage(window_, text, MB_YESNO | MB_ICONWARNING, argument) == IDYES;
+}
+
+ProjectPage::ProjectPage(ProjectSettings* settings, std::string* previewPath)
     : WizardPage(IDD_PROJECT, kSmallTitle, PSWIZB_BACK | PSWIZB_NEXT),
       projectPath_(settings->ProjectPath()), installerPath_(settings->Get("DestinationPath")),
-      settings_(settings) {}
+      settings_(settings), previewPath_(previewPath) {}
 
 void ProjectPage::OnInitDialog() {
     if (WriteField(window_, IDC_PROJECT_PATH, projectPath_)) {
@@ -333,6 +357,19 @@ LONG_PTR ProjectPage::OnWizardNext() {
         FocusField(window_, projectPath_.empty() ? IDC_PROJECT_PATH : IDC_INSTALLER_PATH);
         return -1;
     }
+    // Nothing is written over the movie, a companion, or one output over the other.
+    switch (CheckOutputs(projectPath_, installerPath_, settings_->Get("MoviePath"))) {
+    case OutputCheck::Ok:
+        break;
+    case OutputCheck::InstallerIsInput:
+        ShowMessage(window_, IDS_INSTALLER_IS_INPUT, MB_ICONWARNING, installerPath_.c_str());
+        FocusField(window_, IDC_INSTALLER_PATH);
+        return -1;
+    case OutputCheck::ProjectIsInput:
+        ShowMessage(window_, IDS_PROJECT_IS_INPUT, MB_ICONWARNING, projectPath_.c_str());
+        FocusField(window_, IDC_PROJECT_PATH);
+        return -1;
+    }
     settings_->Set("DestinationPath", installerPath_);
     // An unwritable project file does not stop the build.
     settings_->Save(projectPath_.c_str());
@@ -342,6 +379,9 @@ LONG_PTR ProjectPage::OnWizardNext() {
         PackageBuilder builder;
         built = builder.Build(settings_->Get("MoviePath").c_str(), installerPath_.c_str(),
                               settings_->Get("DisplayName").c_str());
+        if (built) {
+            *previewPath_ = builder.PreviewPath();
+        }
     }
     if (!built) {
         ShowMessage(window_, IDS_BUILD_FAILED, MB_ICONWARNING);

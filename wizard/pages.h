@@ -49,16 +49,20 @@ class WelcomePage : public WizardPage {
 
 class FinishPage : public WizardPage {
   public:
-    FinishPage();
+    // `previewPath` names the preview copy of the last build (ProjectPage fills it).
+    explicit FinishPage(const std::string* previewPath);
 
   protected:
     void OnInitDialog() override;
     bool OnCommand(int id, int code) override;
+
+  private:
+    const std::string* previewPath_;
 };
 
-// Starts the last built screen saver's preview copy in the temporary directory through the
-// shell; whatever the shell makes of it, the wizard says nothing.
-void PreviewScreenSaver(HWND owner);
+// Starts the preview copy the last build made through the shell; nothing when it made
+// none. Whatever the shell makes of it, the wizard says nothing.
+void PreviewScreenSaver(HWND owner, const std::string& path);
 
 class ScreenSaverPage : public WizardPage {
   public:
@@ -77,6 +81,8 @@ class ScreenSaverPage : public WizardPage {
     void BrowseMovie();
     // Proposes a name from the movie unless the user has given one.
     void FillName(const char* moviePath);
+    // Warns about a name the Windows 95/98/Me installer refuses; true to go on.
+    bool AcceptName();
 
     std::string displayName_;
     std::string moviePath_;
@@ -86,7 +92,8 @@ class ScreenSaverPage : public WizardPage {
 
 class ProjectPage : public WizardPage {
   public:
-    explicit ProjectPage(ProjectSettings* settings);
+    // A successful build puts its preview copy's path into `*previewPath`.
+    ProjectPage(ProjectSettings* settings, std::string* previewPath);
 
   protected:
     void OnInitDialog() override;
@@ -100,4 +107,5 @@ class ProjectPage : public WizardPage {
     std::string projectPath_;
     std::string installerPath_;
     ProjectSettings* settings_;
+    std::string* previewPath_;
 };

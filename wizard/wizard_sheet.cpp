@@ -93,10 +93,11 @@ INT_PTR RunWizardFor(const char* commandLine) {
         ShowMessage(NULL, IDS_PROJECT_NOT_FOUND, MB_ICONWARNING, argument.c_str());
     }
     WizardSheet sheet(WizardInstance());
+    std::string previewPath;
     WelcomePage welcome;
     ScreenSaverPage saver(&settings);
-    ProjectPage project(&settings);
-    FinishPage finish;
+    ProjectPage project(&settings, &previewPath);
+    FinishPage finish(&previewPath);
     sheet.AddPage(&welcome);
     sheet.AddPage(&saver);
     sheet.AddPage(&project);

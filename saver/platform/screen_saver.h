@@ -8,7 +8,10 @@
 extern "C" {
 // Supplied by the screen saver program, exported by name.
 LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL WINAPI ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// A dialog procedure (DLGPROC): its result is pointer-sized on 64-bit Windows, the same
+// 32-bit value as BOOL on 32-bit Windows, so the export stays what screen savers export.
+INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
 BOOL WINAPI RegisterDialogClasses(HANDLE instance);
 
 // The default screen saver window procedure: applies the closing rules, hides the cursor.

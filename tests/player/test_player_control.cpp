@@ -357,7 +357,7 @@ LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 TEST_F(PlayerControlTest, ReadsAMovieWhosePathIsNotAsciiUnderAnAnsiSubclass) {
     HWND window = Activate(RECT{0, 0, 80, 60});
     g_savedProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(PassOn)));
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PassOn)));
     // "Фильм ü.swf": Cyrillic and Latin-1 letters, outside any one ANSI code page.
     const std::wstring path = Widen(scratch_) + L"\\\x0424\x0438\x043B\x044C\x043C \x00FC.swf";
     MovieSpec spec;

@@ -64,7 +64,7 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
-BOOL WINAPI ScreenSaverConfigureDialog(HWND, UINT, WPARAM, LPARAM) {
+INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
 }
 BOOL WINAPI RegisterDialogClasses(HANDLE) {

@@ -15,6 +15,29 @@ namespace {
 const char kUninstalled[] = "Uninstallation completed successfully.";
 const char kConfirm[] = "This will uninstall screensaver. Continue?";
 
+// The folders the uninstaller makes for its temporary copy.
+std::vector<std::string> CopyFolders() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((TempDir() + "fw*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        names.push_back(found.cFileName);
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    return names;
+}
+
+template <class Condition> bool WaitUntil(Condition done) {
+    for (int i = 0; i < 300; ++i, Sleep(50)) {
+        if (done()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<unsigned char> Bytes(const std::string& path) {
     std::vector<unsigned char> bytes;
     EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
@@ -37,12 +60,6 @@ TEST(Installer, InstallsTwiceAndUninstallsWithItsRegisteredCommand) {
     // WOW64 that is SysWOW64, not the System32 the 32-bit installer asked for.
     const std::string setting = Desktop();
     EXPECT_EQ(ShortPath(SeenSystemFolder() + "\\" + stem + ".scr"), setting);
-    if (SeenSystemFolder() != SystemFolder()) { // and a 64-bit process finds it there
-        const std::string cmd64 =
-            Quoted(SystemFolder() + "\\..\\sysnative\\cmd.exe") + " /c if exist ";
-        EXPECT_EQ(7u, RunAndWait(cmd64 + setting + " (exit 7) else (exit 3)"));
-        EXPECT_EQ(3u, RunAndWait(cmd64 + installed + " (exit 7) else (exit 3)"));
-    }
     EXPECT_EQ(previous, ProductValue(stem));
     // The uninstaller is a byte copy, registered with both paths in quotes.
     EXPECT_TRUE(Bytes(installer) == Bytes(Uninstaller(stem)));
@@ -59,22 +76,56 @@ TEST(Installer, InstallsTwiceAndUninstallsWithItsRegisteredCommand) {
     EXPECT_EQ(setting, Desktop());
     EXPECT_EQ(name, Entry(stem, "DisplayName"));
 
-    // A second install remembers the package's own screen saver as the previous one.
+    // A second install over the first keeps the screen saver that was there before both.
     ASSERT_EQ(0, RunAnswering(Quoted(installer), {IDOK}, &boxes));
-    EXPECT_EQ(setting, ProductValue(stem));
+    EXPECT_EQ(previous, ProductValue(stem));
+    EXPECT_EQ(setting, Desktop());
 
-    // Uninstall, started the way Windows starts the registered command (blanks in both).
+    // Uninstall, started the way Windows starts the registered command (blanks in both),
+    // while another program holds a file named as the uninstaller's temporary copy once was.
+    const std::string foreign = TempDir() + "setup.ex_";
+    HANDLE held =
+        CreateFileA(foreign.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
     boxes.clear();
     ASSERT_EQ(0, RunAnswering(command, {IDYES, IDOK}, &boxes));
     ASSERT_EQ(2u, boxes.size());
     ExpectBox(boxes[1], name, kUninstalled, BoxIcon::Information);
-    EXPECT_EQ(setting, Desktop()) << "restores what the second install found";
+    EXPECT_EQ(previous, Desktop()) << "the screen saver from before the first install";
     EXPECT_EQ("<none>", ProductValue(stem));
     EXPECT_FALSE(FileExistsAt(installed));
     EXPECT_EQ("<none>", Entry(stem, "DisplayName"));
-    // The cleanup copy deletes the uninstaller once it has ended, and goes itself.
+    // The cleanup copy, in a folder of its own, deletes the uninstaller once it has ended;
+    // the copy and its folder go too, and the other program's file stays.
     EXPECT_TRUE(WaitUntilGone(Uninstaller(stem)));
-    EXPECT_TRUE(WaitUntilGone(TempDir() + "setup.ex_"));
+    EXPECT_TRUE(WaitUntil([] { return CopyFolders().empty(); }));
+    CloseHandle(held);
+    EXPECT_TRUE(FileExistsAt(foreign));
+}
+
+// The uninstall puts the previous screen saver back only while the setting still names
+// the file it removes, however spelled; a screen saver chosen since then stays chosen.
+TEST(Installer, UninstallRestoresOnlyASettingThatStillNamesItsFile) {
+    const char* stem = "qmv04712";
+    const std::string installer = MakeScratchDir("restore") + "setup.exe";
+    std::vector<unsigned char> saver;
+    ASSERT_TRUE(BuildInstaller(installer, stem, "Restore", &saver));
+    const std::string previous = "C:\\windows\\system32\\before.scr";
+    std::string own = SeenSystemFolder() + "\\" + stem + ".scr";
+    CharUpperA(&own[0]);
+    const std::string other = "C:\\windows\\system32\\chosen later.scr";
+    for (const std::string& chosen : {own, other}) {
+        ASSERT_TRUE(
+            SetRegText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", previous));
+        std::vector<MessageBoxInfo> boxes;
+        ASSERT_EQ(0, RunAnswering(Quoted(installer), {IDOK}, &boxes));
+        ASSERT_TRUE(
+            SetRegText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", chosen));
+        ASSERT_EQ(0, RunAnswering(Entry(stem, "UninstallString"), {IDYES, IDOK}, &boxes));
+        EXPECT_EQ(chosen == own ? previous : other, Desktop()) << chosen;
+        EXPECT_EQ("<none>", ProductValue(stem));
+        EXPECT_TRUE(WaitUntilGone(Uninstaller(stem)));
+    }
 }
 
 TEST(Installer, DeliveredStubInstallsItsDefaultAndUninstallsToNoSaver) {
@@ -91,6 +142,24 @@ TEST(Installer, DeliveredStubInstallsItsDefaultAndUninstallsToNoSaver) {
     ASSERT_EQ(0, RunAnswering(Entry("ssqmv", "UninstallString"), {IDYES, IDOK}, &boxes));
     EXPECT_EQ("", Desktop());
     EXPECT_FALSE(FileExistsAt(SystemFolder() + "\\ssqmv.scr"));
+    EXPECT_TRUE(WaitUntilGone(Uninstaller("ssqmv")));
+}
+
+// The 32-bit installer asks for System32 and WOW64 writes SysWOW64: the setting must name
+// the file where the 64-bit system that starts screen savers finds it.
+TEST(Installer, UnderWow64TheSettingNamesTheFileWhereA64BitProcessFindsIt) {
+    if (SeenSystemFolder() == SystemFolder()) {
+        GTEST_SKIP() << "not a 32-bit process under WOW64, so no redirection to meet "
+                        "(scripts/smoke-i686.sh checks it with the i686 programs)";
+    }
+    const std::string stub = MakeScratchDir("wow64") + "setup.exe";
+    ASSERT_TRUE(CopyFileA(BinPath("setup.ex_").c_str(), stub.c_str(), FALSE));
+    ExpectSingleBox(stub, 0, "Template Screen Saver", kInstalled, BoxIcon::Information);
+    const std::string cmd64 = Quoted(SystemFolder() + "\\..\\sysnative\\cmd.exe") + " /c if exist ";
+    EXPECT_EQ(7u, RunAndWait(cmd64 + Desktop() + " (exit 7) else (exit 3)"));
+    EXPECT_EQ(3u, RunAndWait(cmd64 + SystemFolder() + "\\ssqmv.scr (exit 7) else (exit 3)"));
+    std::vector<MessageBoxInfo> boxes;
+    ASSERT_EQ(0, RunAnswering(Entry("ssqmv", "UninstallString"), {IDYES, IDOK}, &boxes));
     EXPECT_TRUE(WaitUntilGone(Uninstaller("ssqmv")));
 }
 

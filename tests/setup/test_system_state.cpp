@@ -32,6 +32,43 @@ TEST(SafeNames, DisplayNamesThatWouldLeaveTheFolderOrNameADeviceAreRefused) {
     EXPECT_FALSE(IsSafeEntryName("other\\qmv01234"));
 }
 
+// Whether the current setting still names the installed file decides what an install
+// stores and what an uninstall restores: every spelling of that one file counts, and
+// nothing else does.
+TEST(SettingNamesFile, EverySpellingOfTheFileAndNothingElse) {
+    const std::string system = MakeScratchDir("system32"), wow64 = MakeScratchDir("syswow64");
+    const std::string installed = system + "Sky Lanterns.scr";
+    ASSERT_TRUE(WriteFileBytes(installed, {1}));
+    ASSERT_TRUE(WriteFileBytes(wow64 + "Sky Lanterns.scr", {2}));
+    ASSERT_TRUE(WriteFileBytes(system + "Other.scr", {3}));
+    char shortPath[kTextSize] = {0}, seenShort[kTextSize] = {0};
+    ASSERT_NE(0u, GetShortPathNameA(installed.c_str(), shortPath, kTextSize));
+    ASSERT_NE(0u, GetShortPathNameA((wow64 + "Sky Lanterns.scr").c_str(), seenShort, kTextSize));
+    std::string upper = installed;
+    CharUpperA(&upper[0]);
+    const std::string folder = wow64.substr(0, wow64.size() - 1);
+    const struct {
+        std::string setting;
+        const char* wow64;
+        bool names;
+    } cases[] = {{installed, "", true},
+                 {upper, "", true},
+                 {shortPath, "", true},
+                 {system + ".\\Sky Lanterns.scr", "", true},
+                 {system + "Other.scr", "", false},
+                 {system + "Missing.scr", "", false},
+                 {"", "", false},
+                 // Under WOW64 the setting names the folder a 64-bit system sees.
+                 {wow64 + "Sky Lanterns.scr", folder.c_str(), true},
+                 {seenShort, folder.c_str(), true},
+                 {wow64 + "Sky Lanterns.scr", "", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.names, SettingNamesFile(c.setting.c_str(), installed.c_str(), c.wow64))
+            << c.setting << " / " << c.wow64;
+    }
+    EXPECT_FALSE(SettingNamesFile(installed.c_str(), "", ""));
+}
+
 // A disk that fills during the write: the short file is deleted before the failure is
 // reported, so no damaged screen saver stays behind.
 TEST(Extraction, ShortWriteOnAFullDiskLeavesNoFile) {

@@ -4,9 +4,11 @@
 # Usage: wine-prefix.sh DIR    (does nothing when DIR is already a finished prefix)
 set -euo pipefail
 dir=$1
+source "$(dirname "$0")/../../scripts/lib/wine.sh"
+wine_pick
 stamp="$dir/.flickwell-template"
 # Bump the suffix when the prefix's make-up below changes, so old templates are remade.
-want="$(wine --version 2>/dev/null) unmanaged-1"
+want="$(wine --version 2>/dev/null) $FLICKWELL_WINE_BITS-bit unmanaged-1"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   exit 0
 fi

@@ -5,6 +5,21 @@
 set -uo pipefail
 template=$1 prefix=$2
 shift 2
+source "$(dirname "$0")/../../scripts/lib/wine.sh"
+wine_pick || exit 1
+
+# A 32-bit program where only the 64-bit loader starts would fail in ways that name
+# nothing; say what to run instead. (PE: e_lfanew at 0x3c, the machine after "PE\0\0".)
+machine() {
+    local offset
+    offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+    [ -n "$offset" ] && od -An -t x2 -j $((offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' '
+}
+if [ "$FLICKWELL_WINE_BITS" = 64 ] && [ "$(machine "$1")" = 014c ]; then
+    echo "wine-run: $1 is a 32-bit program and this machine starts only 64-bit Wine:" \
+         "test the x86_64 build (ctest --preset mingw64)" >&2
+    exit 1
+fi
 
 # Clone the template with hard links. Wine rewrites the registry files and the profile
 # files in place, so those are real copies; everything else is shared read-only.

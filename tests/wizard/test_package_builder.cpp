@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 // A file opened as a running program may hold it: with no sharing unless `share` says.
@@ -81,18 +83,23 @@ class BuilderTest : public ::testing::Test {
     bool Build(DWORD tick, const std::string& name = "Sky") {
         return BuildFrom(movie_, destination_, name, tick, temp_);
     }
-    static bool BuildFrom(const std::string& movie, const std::string& destination,
-                          const std::string& name, DWORD tick, const std::string& temp) {
+    bool BuildFrom(const std::string& movie, const std::string& destination,
+                   const std::string& name, DWORD tick, const std::string& temp) {
         const BuildPlatform platform = {tick, CP_ACP, temp, ""};
         PackageBuilder builder;
-        return builder.BuildWith(movie.c_str(), destination.c_str(), name.c_str(), platform);
+        const bool built =
+            builder.BuildWith(movie.c_str(), destination.c_str(), name.c_str(), platform);
+        preview_ = builder.PreviewPath();
+        return built;
     }
-    // What a failed build leaves in the temporary folder: no screen saver, no preview.
+    // What a failed build leaves: no screen saver or preview in the temporary folder, no
+    // unfinished installer beside the destination.
     bool TempClean() const {
-        return NoTemporaryLeft(temp_) && !FileExistsAt(temp_ + "preview.scr");
+        return NoTemporaryLeft(temp_) && !FileExistsAt(temp_ + "preview.scr") &&
+               NoTemporaryLeft(dir_, "qmb*");
     }
 
-    std::string dir_, companions_, temp_, movie_, destination_;
+    std::string dir_, companions_, temp_, movie_, destination_, preview_;
 };
 
 TEST_F(BuilderTest, CompleteExampleReplacingWhatWasThere) {
@@ -107,7 +114,9 @@ TEST_F(BuilderTest, CompleteExampleReplacingWhatWasThere) {
         << "the installer carries the filled screen saver";
     EXPECT_EQ(38u, ResourceBytes(preview, RT_STRING, 1).size());
     EXPECT_EQ(54u, ResourceBytes(destination_, RT_STRING, 1).size());
-    EXPECT_EQ("qmv12345", LoadStringFrom(destination_, 1));
+    char stem[16];
+    FormatFileStem(1234567, movie_.c_str(), "Sky", stem);
+    EXPECT_EQ(stem, LoadStringFrom(destination_, 1));
     EXPECT_FALSE(ResourceBytes(destination_, RT_VERSION, 1).empty()) << "the rest stays";
 
     // For the independent PE reader.
@@ -119,12 +128,13 @@ TEST_F(BuilderTest, TickCountNamesTheTemporaryFileAndTheStem) {
     struct Case {
         DWORD tick;
         const char* temp;
-        const char* stem;
-    } cases[] = {{42, "qmv00042.scr", "qmv00042"},
-                 {99999, "qmv99999.scr", "qmv99999"},
-                 {1234567, "qmv1234567.scr", "qmv12345"},
-                 {4000000000u, "qmv4000000000.scr", "qmv40000"}};
+    } cases[] = {{42, "qmv00042.scr"},
+                 {99999, "qmv99999.scr"},
+                 {1234567, "qmv1234567.scr"},
+                 {4000000000u, "qmv4000000000.scr"}};
     for (const Case& c : cases) {
+        char stem[16];
+        FormatFileStem(c.tick, movie_.c_str(), "Sky", stem);
         // A folder standing in the temporary file's place proves its name: the build
         // cannot make the file and fails before touching anything.
         const std::string blocker = temp_ + c.temp;
@@ -135,12 +145,39 @@ TEST_F(BuilderTest, TickCountNamesTheTemporaryFileAndTheStem) {
         RemoveDirectoryA(blocker.c_str());
 
         ASSERT_TRUE(Build(c.tick)) << c.temp;
-        EXPECT_EQ(c.stem, LoadStringFrom(destination_, 1));
+        EXPECT_EQ(stem, LoadStringFrom(destination_, 1));
         EXPECT_FALSE(FileExistsAt(temp_ + c.temp));
     }
 }
 
-TEST_F(BuilderTest, PreviewThatCannotBeReplacedDoesNotFailTheBuild) {
+// Builds a few seconds apart (tick counts that share their leading digits) and builds of
+// other movies get stems of their own: one package's install must not replace another's.
+TEST(FileStem, BuildsAtDifferentTimesOrOfOtherMoviesDoNotShareIt) {
+    const struct {
+        DWORD tick;
+        const char* movie;
+    } builds[] = {{1234567, "C:\\a.swf"},     {1234599, "C:\\a.swf"},
+                  {1239999, "C:\\a.swf"},     {4000000000u, "C:\\a.swf"},
+                  {4000099999u, "C:\\a.swf"}, {4000012345u, "C:\\a.swf"},
+                  {123456789, "C:\\a.swf"},   {123459999, "C:\\a.swf"},
+                  {123459999, "C:\\b.swf"},   {42, "C:\\a.swf"}};
+    std::vector<std::string> stems;
+    for (const auto& build : builds) {
+        char stem[16], again[16];
+        FormatFileStem(build.tick, build.movie, "Sky", stem);
+        FormatFileStem(build.tick, build.movie, "Sky", again);
+        EXPECT_STREQ(stem, again) << "one build, one stem";
+        EXPECT_EQ(8, lstrlenA(stem));
+        EXPECT_EQ(0, strncmp(stem, "qmv", 3)) << stem;
+        EXPECT_EQ(std::string::npos, std::string(stem + 3).find_first_not_of("0123456789"));
+        for (const std::string& earlier : stems) {
+            EXPECT_NE(earlier, stem) << build.tick << " " << build.movie;
+        }
+        stems.push_back(stem);
+    }
+}
+
+TEST_F(BuilderTest, PreviewStillRunningKeepsItsFileAndThisBuildsGoesBesideIt) {
     const std::vector<unsigned char> old(7, 'o');
     ASSERT_TRUE(WriteFileBytes(temp_ + "preview.scr", old));
     {
@@ -149,23 +186,33 @@ TEST_F(BuilderTest, PreviewThatCannotBeReplacedDoesNotFailTheBuild) {
         ASSERT_TRUE(Build(123456));
     }
     EXPECT_EQ(old, Bytes(temp_ + "preview.scr"));
+    EXPECT_EQ(temp_ + "preview1.scr", preview_) << "what Preview starts";
+    EXPECT_EQ(ResourceBytes(destination_, "SCR", 101), Bytes(preview_));
     EXPECT_EQ("Sky", LoadStringFrom(destination_, 2));
     EXPECT_TRUE(NoTemporaryLeft(temp_));
+    ASSERT_TRUE(Build(123457, "Dusk"));
+    EXPECT_EQ(temp_ + "preview.scr", preview_) << "free again";
+    EXPECT_EQ("Dusk", LoadStringFrom(preview_, 1));
 }
 
 TEST_F(BuilderTest, FailuresLeaveWhatTheyFound) {
-    // The installer stub gone after the screen saver was made (no companions at all: the
-    // end-to-end test).
+    // An earlier installer at the destination stays whole whatever fails: the installer
+    // stub gone after the screen saver was made, or one that cannot take the resources
+    // (no companions at all: the end-to-end test).
+    const std::vector<unsigned char> existing(9, 'e');
+    ASSERT_TRUE(WriteFileBytes(destination_, existing));
     ASSERT_TRUE(DeleteFileA((companions_ + "setup.ex_").c_str()));
     EXPECT_FALSE(Build(22222));
     EXPECT_TRUE(TempClean());
-    EXPECT_FALSE(FileExistsAt(destination_));
+    EXPECT_EQ(existing, Bytes(destination_));
+    ASSERT_TRUE(WriteFileBytes(companions_ + "setup.ex_", std::vector<unsigned char>(64, 'x')));
+    EXPECT_FALSE(Build(22223));
+    EXPECT_TRUE(TempClean());
+    EXPECT_EQ(existing, Bytes(destination_));
     InstallCompanions(companions_);
 
     // Movies that cannot become a resource (one is being written by another program),
     // and a destination another program holds: nothing that was there is lost.
-    const std::vector<unsigned char> existing(9, 'e');
-    ASSERT_TRUE(WriteFileBytes(destination_, existing));
     struct Case {
         std::string movie, held;
         DWORD share;

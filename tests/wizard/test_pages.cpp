@@ -2,6 +2,8 @@
 // pumps, with the wizard's own dialogs and strings linked into the test.
 #include "wizard/resource.h"
 #include "wizard/wizard_sheet.h"
+#include "message_box.h"
+#include "test_env.h"
 #include "wizard_test_util.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +26,8 @@ void Pump() {
 // The four pages in a wizard sheet, starting from `settings` (as a project file left them).
 struct Wizard {
     explicit Wizard(ProjectSettings* settings)
-        : sheet(GetModuleHandleA(NULL)), saver(settings), project(settings) {
+        : sheet(GetModuleHandleA(NULL)), saver(settings), project(settings, &preview),
+          finish(&preview) {
         for (WizardPage* page : std::vector<WizardPage*>{&welcome, &saver, &project, &finish}) {
             sheet.AddPage(page);
         }
@@ -53,6 +56,7 @@ struct Wizard {
     }
 
     WizardSheet sheet;
+    std::string preview;
     WelcomePage welcome;
     ScreenSaverPage saver;
     ProjectPage project;
@@ -180,6 +184,109 @@ TEST(ScreenSaverPageTest, FieldsOverTheirLimitsOrShortMoviesStayWithoutAMessage)
     EXPECT_EQ(name, settings.Get("DisplayName"));
     wizard.Press(PSBTN_NEXT);
     EXPECT_EQ("Changed", settings.Get("DisplayName"));
+}
+
+// Presses `button` of the sheet and answers the one message box it shows with `answer`.
+MessageBoxInfo PressAnswering(Wizard& wizard, int button, int answer) {
+    MessageBoxAnswerer answerer(answer);
+    wizard.Press(button);
+    EXPECT_TRUE(answerer.Seen());
+    EXPECT_EQ("Flickwell Wizard", answerer.Info().caption);
+    EXPECT_STREQ(BoxIconName(BoxIcon::Warning), BoxIconName(answerer.Info().icon));
+    return answerer.Info();
+}
+
+// The Windows 95/98/Me installer names the file after the display name and refuses what
+// cannot be one: the page says so and lets the user choose.
+TEST(ScreenSaverPageTest, NamesTheWindows9xInstallerRefusesAreQuestioned) {
+    const std::string movie = WriteMovie(Scratch() + "m.swf", "FWS", 100);
+    ProjectSettings settings;
+    settings.Set("MoviePath", movie);
+    Wizard wizard(&settings);
+    wizard.Press(PSBTN_NEXT);
+    const char tail[] = ", which Windows 95, 98 and Me do not allow in file names: the installer "
+                        "will not install this screen saver there.\r\n\r\nContinue anyway?";
+    const char device[] = " is a device name on Windows 95, 98 and Me: the installer will not "
+                          "install this screen saver there.\r\n\r\nContinue anyway?";
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {{"Sky/Sea", std::string("The screen saver name contains \"/\"") + tail},
+                 {"Why?", std::string("The screen saver name contains \"?\"") + tail},
+                 {"a\\b:c", std::string("The screen saver name contains \"\\\"") + tail},
+                 {"Tab\there", std::string("The screen saver name contains 0x09") + tail},
+                 {"CON", std::string("The screen saver name \"CON\"") + device},
+                 {"nul .txt", std::string("The screen saver name \"nul .txt\"") + device}};
+    for (const auto& c : cases) {
+        wizard.Type(IDC_DISPLAY_NAME, c.name);
+        EXPECT_EQ(c.text, PressAnswering(wizard, PSBTN_NEXT, IDNO).text);
+        EXPECT_EQ("Screen Saver Settings", wizard.Title());
+        EXPECT_EQ(wizard.Control(IDC_DISPLAY_NAME), GetFocus()) << c.name;
+    }
+    EXPECT_EQ("", settings.Get("DisplayName"));
+    // The NT-family installer names the file after its stem: Yes goes on.
+    wizard.Type(IDC_DISPLAY_NAME, "LPT1");
+    PressAnswering(wizard, PSBTN_NEXT, IDYES);
+    EXPECT_EQ("Project Settings", wizard.Title());
+    EXPECT_EQ("LPT1", settings.Get("DisplayName"));
+}
+
+// Next saves the project file, then writes the installer: neither may land on the movie,
+// on a file the wizard builds from, or on the other, and nothing is written when refused.
+TEST(ProjectPageTest, OutputsThatWouldReplaceAnInputAreRefusedBeforeAnythingIsWritten) {
+    const std::string dir = Scratch();
+    const std::string companions = InstallCompanions(dir + "Flickwell");
+    const std::string movie = WriteMovie(dir + "sky.swf", "FWS", 1032);
+    const std::vector<unsigned char> movieBytes = Bytes(movie),
+                                     setupBytes = Bytes(companions + "setup.ex_");
+    const std::string project = dir + "sky.qmv", installer = dir + "Sky.exe";
+    ProjectSettings settings;
+    settings.Set("DisplayName", "Sky");
+    settings.Set("MoviePath", movie);
+    Wizard wizard(&settings);
+    wizard.Press(PSBTN_NEXT);
+    wizard.Press(PSBTN_NEXT);
+    ASSERT_EQ("Project Settings", wizard.Title());
+    std::string upperMovie = movie;
+    CharUpperA(&upperMovie[0]);
+    const std::string installerText = "The installer cannot be saved as ",
+                      installerTail = ": that file is the movie, the project file or a file the "
+                                      "wizard makes installers from. Please choose another file "
+                                      "for the installer.",
+                      projectText = "The project settings cannot be saved as ",
+                      projectTail = ": that file is the movie or a file the wizard makes "
+                                    "installers from. Please choose another file for the "
+                                    "project settings.";
+    const struct {
+        std::string project, installer, text;
+        int focus;
+    } cases[] = {
+        {project, upperMovie, installerText + upperMovie + installerTail, IDC_INSTALLER_PATH},
+        {project, dir + ".\\sky.qmv", installerText + dir + ".\\sky.qmv" + installerTail,
+         IDC_INSTALLER_PATH},
+        {project, companions + "setup.ex_",
+         installerText + companions + "setup.ex_" + installerTail, IDC_INSTALLER_PATH},
+        {movie, installer, projectText + movie + projectTail, IDC_PROJECT_PATH},
+        {companions + "template.scr", installer,
+         projectText + companions + "template.scr" + projectTail, IDC_PROJECT_PATH}};
+    for (const auto& c : cases) {
+        wizard.Type(IDC_PROJECT_PATH, c.project);
+        wizard.Type(IDC_INSTALLER_PATH, c.installer);
+        EXPECT_EQ(c.text, PressAnswering(wizard, PSBTN_NEXT, IDOK).text);
+        EXPECT_EQ("Project Settings", wizard.Title());
+        EXPECT_EQ(wizard.Control(c.focus), GetFocus()) << c.text;
+    }
+    EXPECT_EQ(movieBytes, Bytes(movie));
+    EXPECT_EQ(setupBytes, Bytes(companions + "setup.ex_"));
+    EXPECT_FALSE(FileExistsAt(project) || FileExistsAt(installer));
+    EXPECT_EQ("", settings.Get("DestinationPath")) << "nothing stored either";
+
+    wizard.Type(IDC_PROJECT_PATH, project);
+    wizard.Type(IDC_INSTALLER_PATH, installer);
+    wizard.Press(PSBTN_NEXT);
+    EXPECT_EQ("Congratulations!", wizard.Title());
+    EXPECT_EQ("Sky", LoadStringFrom(installer, 2));
+    EXPECT_EQ("Sky", LoadStringFrom(wizard.preview, 1)) << "the preview this build made";
 }
 
 } // namespace

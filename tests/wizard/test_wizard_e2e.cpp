@@ -149,20 +149,27 @@ TEST(WizardEndToEnd, NewProjectToFinishThenTheSameProjectFromTheCommandLine) {
     EXPECT_TRUE(WaitFor([&] { return wizard.Field(IDC_INSTALLER_PATH) == installer; }));
 
     wizard.SetField(IDC_PROJECT_PATH, project);
+    // An earlier preview still running holds "preview.scr": this build's copy goes beside it.
+    const std::string running = TempDir() + "preview.scr", fresh = TempDir() + "preview1.scr";
+    DeleteFileA(fresh.c_str());
+    HANDLE held =
+        CreateFileA(running.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
     ASSERT_TRUE(wizard.Go(PSBTN_NEXT, "Congratulations!"));
+    CloseHandle(held);
     EXPECT_EQ("Sunset", LoadStringFrom(installer, 2));
-    EXPECT_EQ("Sunset", LoadStringFrom(TempDir() + "preview.scr", 1));
+    EXPECT_EQ("Sunset", LoadStringFrom(fresh, 1));
     EXPECT_TRUE(NoTemporaryLeft(TempDir()));
     EXPECT_EQ("[Parameters]\r\nDisplayName=Sunset\r\nMoviePath=" + movie +
                   "\r\nDestinationPath=" + installer + "\r\n",
               FileText(project));
 
-    // Preview starts the file as it lies in the temporary folder at that moment; a
-    // program that stays open there shows that it was started.
-    ASSERT_TRUE(
-        CopyFileA(BinPath("qmwizard.exe").c_str(), (TempDir() + "preview.scr").c_str(), FALSE));
+    // Preview starts the file this build made, as it lies in the temporary folder at that
+    // moment; a program that stays open there shows that it was started.
+    ASSERT_TRUE(CopyFileA(BinPath("qmwizard.exe").c_str(), fresh.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BinPath("qmwizard.exe").c_str(), running.c_str(), FALSE));
     wizard.Click(IDC_PREVIEW);
-    EXPECT_TRUE(EndProcessNamed("preview.scr"));
+    EXPECT_TRUE(EndProcessNamed("preview1.scr"));
     EXPECT_EQ("Congratulations!", wizard.Title());
 
     // Back, and Next again: saved and built once more.

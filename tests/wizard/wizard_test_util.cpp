@@ -78,9 +78,9 @@ std::string LoadStringFrom(const std::string& file, UINT id) {
     return text;
 }
 
-bool NoTemporaryLeft(const std::string& folder) {
+bool NoTemporaryLeft(const std::string& folder, const char* pattern) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "qmv*").c_str(), &found);
+    HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return true;
     }

@@ -29,5 +29,6 @@ void WriteText(const std::string& path, const std::string& text);
 std::vector<unsigned char> ResourceBytes(const std::string& file, LPCSTR type, WORD id);
 std::string LoadStringFrom(const std::string& file, UINT id);
 
-// True when `folder` holds no temporary screen saver ("qmv*").
-bool NoTemporaryLeft(const std::string& folder);
+// True when `folder` holds no temporary screen saver ("qmv*"), or nothing `pattern` names
+// (the unfinished installer beside a destination is "qmb*").
+bool NoTemporaryLeft(const std::string& folder, const char* pattern = "qmv*");

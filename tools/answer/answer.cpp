@@ -9,19 +9,31 @@
 // --uninstall, the "UninstallString" of the uninstall entry whose "DisplayName" is the
 // name given is started exactly as stored, as the system's list of programs would.
 // The exit code is the program's, or 3 when an expected box did not come.
+// FWANSWER_WAIT_SECONDS, when set, replaces the 60 s each box and the program's end may
+// take (a 32-bit program started through an emulator needs minutes).
 #include "common/unique_handle.h"
 #include "message_box.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
 
-const DWORD kBoxTimeoutMs = 60000;
-const DWORD kExitTimeoutMs = 120000;
+DWORD g_boxTimeoutMs = 60000;
+DWORD g_exitTimeoutMs = 120000;
+
+void ReadTimeouts() {
+    char text[16] = {0};
+    const DWORD length = GetEnvironmentVariableA("FWANSWER_WAIT_SECONDS", text, sizeof(text));
+    const unsigned long seconds = length > 0 && length < sizeof(text) ? strtoul(text, NULL, 10) : 0;
+    if (seconds > 0 && seconds < 3600) {
+        g_boxTimeoutMs = g_exitTimeoutMs = static_cast<DWORD>(seconds * 1000);
+    }
+}
 
 // Skips one token of a command line (quotes group blanks) and the blanks after it.
 const char* SkipToken(const char* line) {
@@ -63,12 +75,12 @@ bool ParseButtons(const std::string& list, std::vector<int>* buttons) {
     return true;
 }
 
-// The uninstall command of the entry named `displayName`, from the registry view this
-// 32-bit program sees, which is where 32-bit installers write.
-bool FindUninstallCommand(const std::string& displayName, std::string* command) {
+// The uninstall command of the entry named `displayName` in one registry view.
+bool FindUninstallCommandIn(REGSAM view, const std::string& displayName, std::string* command) {
     const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     HKEY opened = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ | view, &opened) !=
+        ERROR_SUCCESS) {
         return false;
     }
     RegKey list(opened);
@@ -93,10 +105,17 @@ bool FindUninstallCommand(const std::string& displayName, std::string* command) 
     return found;
 }
 
+// Like the system's list of programs, both views: this program's own first, then the
+// 32-bit one (where a 32-bit installer writes when this program is 64-bit).
+bool FindUninstallCommand(const std::string& displayName, std::string* command) {
+    return FindUninstallCommandIn(0, displayName, command) ||
+           FindUninstallCommandIn(KEY_WOW64_32KEY, displayName, command);
+}
+
 // The next box of the program, or false once it has ended without one or time is up.
 bool WaitForBox(HANDLE process, DWORD pid, MessageBoxInfo* box) {
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kBoxTimeoutMs) {
+    while (GetTickCount() - start < g_boxTimeoutMs) {
         if (WaitForMessageBox(pid, 250, box)) {
             return true;
         }
@@ -134,6 +153,7 @@ std::string OneLine(const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    ReadTimeouts();
     std::vector<int> buttons;
     if (argc < 3 || !ParseButtons(argv[1], &buttons)) {
         fprintf(stderr, "usage: fwanswer ok|yes|no|cancel[,...] COMMAND LINE...\n");
@@ -173,7 +193,7 @@ int main(int argc, char** argv) {
         if (!WaitForBox(program.Get(), process.dwProcessId, &box)) {
             fprintf(stderr, "fwanswer: no message box came (%s)\n",
                     WaitForSingleObject(program.Get(), 0) == WAIT_OBJECT_0 ? "the program ended"
-                                                                           : "waited 60 s");
+                                                                           : "time is up");
             result = 3;
             break;
         }
@@ -187,7 +207,7 @@ int main(int argc, char** argv) {
         }
     }
     DWORD code = 3;
-    if (WaitForSingleObject(program.Get(), kExitTimeoutMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(program.Get(), g_exitTimeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(program.Get(), &code);
     } else {
         fprintf(stderr, "fwanswer: the program did not end\n");

@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""What the build ships, as python3-pefile reads it: every program is of the build's machine
+type, links nothing but libraries every Windows has (a MinGW runtime DLL left unlinked
+would stop the program on a clean system), and the saver and the control export their
+entry points by plain name.
+
+    check_shipped_pe.py i386|amd64 FILE..."""
+
+import os
+import sys
+
+import pefile
+
+MACHINES = {"i386": 0x14C, "amd64": 0x8664}
+SYSTEM_LIBRARIES = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+                    "ole32.dll", "oleaut32.dll", "comctl32.dll", "comdlg32.dll",
+                    "shlwapi.dll", "msvcrt.dll", "version.dll", "mpr.dll"}
+EXPORTS = {
+    "template.scr": {"ScreenSaverProc", "ScreenSaverConfigureDialog", "RegisterDialogClasses"},
+    "FlickwellPlayer.dll": {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                            "DllUnregisterServer", "DllInstall"},
+}
+
+
+def faults(path, machine):
+    pe = pefile.PE(path)
+    name = os.path.basename(path)
+    if pe.FILE_HEADER.Machine != machine:
+        yield f"{name}: machine {pe.FILE_HEADER.Machine:#x}, not {machine:#x}"
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        library = entry.dll.decode().lower()
+        if library not in SYSTEM_LIBRARIES:
+            yield f"{name}: imports {library}, which Windows does not carry"
+    wanted = EXPORTS.get(name, set())
+    exported = {s.name.decode() for s in pe.DIRECTORY_ENTRY_EXPORT.symbols if s.name} \
+        if hasattr(pe, "DIRECTORY_ENTRY_EXPORT") else set()
+    for missing in sorted(wanted - exported):
+        yield f"{name}: does not export {missing} by that name"
+
+
+def main(argv):
+    machine = MACHINES[argv[1]]
+    bad = [fault for path in argv[2:] for fault in faults(path, machine)]
+    print("\n".join(bad) if bad else f"{len(argv) - 2} files checked: {argv[1]}, system imports")
+    return 1 if bad else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
