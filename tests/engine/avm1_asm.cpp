@@ -1,5 +1,6 @@
 #include "tests/engine/avm1_asm.h"
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <stdexcept>

@@ -1,4 +1,5 @@
 // Array: elements live in a vector; sort is a merge sort, safe with any comparator.
+#include <cctype>
 #include <cmath>
 
 #include "player/core/avm1/vm.h"
