@@ -1,5 +1,7 @@
 // Scripts driving the display list through the bridge: properties, paths, navigation,
 // clip creation, drawing, colour, text, and the events the facade dispatches.
+#include <cctype>
+
 #include "tests/engine/avm1_harness.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // The language as scripts see it: values and conversions under each version's rules, the
 // stack machine's actions and the core built-ins, as trace output of small action blocks.
+#include <cctype>
+
 #include "tests/engine/avm1_harness.h"
 
 namespace {
