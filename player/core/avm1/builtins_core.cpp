@@ -1,0 +1,585 @@
+// Object, Function, Boolean, Number, String, Math and the global functions.
+#include <cmath>
+#include <cstdio>
+
+#include "player/core/avm1/vm.h"
+
+namespace avm1 {
+namespace {
+
+Value Undef() {
+    return Value();
+}
+
+std::string ThisString(Vm& vm, const Value& self) {
+    if (self.IsString())
+        return self.s;
+    if (self.IsObject() && self.o->kind == Kind::String)
+        return self.o->primitive.s;
+    return vm.ToString(self);
+}
+
+int ClampIndex(double d, int size) {
+    if (std::isnan(d))
+        return 0;
+    if (d < 0)
+        d = 0;
+    return d > size ? size : int(d);
+}
+
+// ---- Object ----
+Value ObjectCtor(Vm& vm, const Value& self, const Args& a) {
+    if (a.size() > 0 && a[0].IsObject())
+        return a[0];
+    if (vm.IsConstructing(self))
+        return self;
+    return Value::Obj(vm.NewObject());
+}
+Value ObjectToString(Vm&, const Value& self, const Args&) {
+    if (self.IsObject() && self.o->kind == Kind::Function)
+        return Value::Str("[type Function]");
+    return Value::Str("[object Object]");
+}
+Value ObjectValueOf(Vm&, const Value& self, const Args&) {
+    return self;
+}
+Value ObjectHasOwn(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject())
+        return Value::Bool(false);
+    std::string name = vm.ToString(a[0]);
+    if (self.o->kind == Kind::Array) {
+        double d = StringToNumber(name, vm.version());
+        if (d >= 0 && d < double(self.o->elements.size()) && d == std::floor(d))
+            return Value::Bool(true);
+    }
+    return Value::Bool(self.o->Find(name, vm.caseSensitive()) != nullptr);
+}
+Value ObjectAddProperty(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject() || !a[1].IsObject() || a[1].o->kind != Kind::Function)
+        return Value::Bool(false);
+    std::string name = vm.ToString(a[0]);
+    if (name.empty())
+        return Value::Bool(false);
+    Property& p = self.o->Put(name, Value(), vm.caseSensitive());
+    p.getter = a[1].o;
+    p.setter = a[2].IsObject() && a[2].o->kind == Kind::Function ? a[2].o : nullptr;
+    return Value::Bool(true);
+}
+Value ObjectIsPrototypeOf(Vm&, const Value& self, const Args& a) {
+    if (!self.IsObject() || !a[0].IsObject())
+        return Value::Bool(false);
+    int guard = 0;
+    for (Object* p = a[0].o->proto; p && guard < 256; p = p->proto, guard++)
+        if (p == self.o)
+            return Value::Bool(true);
+    return Value::Bool(false);
+}
+Value ObjectIsEnumerable(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject())
+        return Value::Bool(false);
+    Property* p = self.o->Find(vm.ToString(a[0]), vm.caseSensitive());
+    return Value::Bool(p && !(p->flags & kDontEnum));
+}
+Value ObjectRegisterClass(Vm& vm, const Value&, const Args& a) {
+    std::string name = vm.ToString(a[0]);
+    if (a[1].IsObject() && a[1].o->kind == Kind::Function)
+        vm.registeredClasses[name] = a[1].o;
+    else
+        vm.registeredClasses.erase(name);
+    return Value::Bool(true);
+}
+Value ObjectWatch(Vm&, const Value&, const Args&) {
+    return Value::Bool(false);
+}
+
+// ASSetPropFlags(object, names or null, set, clear)
+Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
+    if (!a[0].IsObject())
+        return Undef();
+    Object* o = a[0].o;
+    std::vector<std::string> names;
+    bool all = a[1].IsNullish();
+    if (a[1].IsObject() && a[1].o->kind == Kind::Array) {
+        for (const Value& v : a[1].o->elements)
+            names.push_back(vm.ToString(v));
+    } else if (!all) {
+        std::string list = vm.ToString(a[1]);
+        size_t i = 0;
+        while (i <= list.size()) {
+            size_t j = list.find(',', i);
+            if (j == std::string::npos)
+                j = list.size();
+            names.push_back(list.substr(i, j - i));
+            i = j + 1;
+        }
+    }
+    uint8_t set = uint8_t(ToUint32(vm.ToNumber(a[2])) & 7);
+    uint8_t clear = uint8_t(ToUint32(vm.ToNumber(a[3])) & 7);
+    for (Property& p : o->props) {
+        bool hit = all;
+        for (const std::string& n : names)
+            hit = hit || NamesEqual(n, p.name, vm.caseSensitive());
+        if (hit)
+            p.flags = uint8_t((p.flags & ~clear) | set);
+    }
+    return Undef();
+}
+
+// ---- Function ----
+Value FunctionCtor(Vm&, const Value& self, const Args&) {
+    return self;
+}
+Value FunctionCall(Vm& vm, const Value& self, const Args& a) {
+    Value thisArg = a.size() > 0 ? a[0] : Value();
+    return vm.Call(self, thisArg, a.size() > 1 ? a.v + 1 : nullptr,
+                   a.size() > 1 ? a.size() - 1 : 0);
+}
+Value FunctionApply(Vm& vm, const Value& self, const Args& a) {
+    std::vector<Value> list;
+    if (a[1].IsObject() && a[1].o->kind == Kind::Array)
+        list = a[1].o->elements;
+    return vm.Call(self, a[0], list.data(), list.size());
+}
+
+// ---- Boolean ----
+Value BooleanCtor(Vm& vm, const Value& self, const Args& a) {
+    Value v = Value::Bool(a.size() > 0 && ToBoolean(a[0], vm.version()));
+    if (vm.IsConstructing(self)) {
+        self.o->primitive = v;
+        return self;
+    }
+    return v;
+}
+Value BooleanValueOf(Vm&, const Value& self, const Args&) {
+    if (self.IsObject() && self.o->kind == Kind::Boolean)
+        return self.o->primitive;
+    return self.type == Type::Boolean ? self : Value::Bool(false);
+}
+Value BooleanToString(Vm& vm, const Value& self, const Args& a) {
+    return Value::Str(PrimitiveToString(BooleanValueOf(vm, self, a), 5));
+}
+
+// ---- Number ----
+Value NumberCtor(Vm& vm, const Value& self, const Args& a) {
+    Value v = Value::Num(a.size() > 0 ? vm.ToNumber(a[0]) : 0);
+    if (vm.IsConstructing(self)) {
+        self.o->primitive = v;
+        return self;
+    }
+    return v;
+}
+double ThisNumber(Vm& vm, const Value& self) {
+    if (self.IsObject() && self.o->kind == Kind::Number)
+        return self.o->primitive.n;
+    return self.IsNumber() ? self.n : vm.ToNumber(self);
+}
+Value NumberValueOf(Vm& vm, const Value& self, const Args&) {
+    return Value::Num(ThisNumber(vm, self));
+}
+Value NumberToStringFn(Vm& vm, const Value& self, const Args& a) {
+    double d = ThisNumber(vm, self);
+    int radix = a[0].IsUndefined() ? 10 : ClampInt(vm.ToNumber(a[0]));
+    if (radix < 2 || radix > 36 || radix == 10 || !std::isfinite(d))
+        return Value::Str(NumberToString(d));
+    // Other radixes print the integer part, as Flash does.
+    bool neg = d < 0;
+    double v = std::floor(std::fabs(d));
+    std::string out;
+    do {
+        int digit = int(std::fmod(v, radix));
+        out.insert(out.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[digit]);
+        v = std::floor(v / radix);
+    } while (v > 0 && out.size() < 1100);
+    return Value::Str(neg ? "-" + out : out);
+}
+
+// ---- String ----
+Value StringCtor(Vm& vm, const Value& self, const Args& a) {
+    Value v = Value::Str(a.size() > 0 ? vm.ToString(a[0]) : "");
+    if (vm.IsConstructing(self)) {
+        self.o->primitive = v;
+        return self;
+    }
+    return v;
+}
+Value StringValueOf(Vm& vm, const Value& self, const Args&) {
+    return Value::Str(ThisString(vm, self));
+}
+Value StringCharAt(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    double i = vm.ToNumber(a[0]);
+    if (!(i >= 0 && i < double(s.size())))
+        return Value::Str("");
+    return Value::Str(std::string(1, s[size_t(i)]));
+}
+Value StringCharCodeAt(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    double i = vm.ToNumber(a[0]);
+    if (!(i >= 0 && i < double(s.size())))
+        return Value::Num(std::nan(""));
+    return Value::Num(double(static_cast<unsigned char>(s[size_t(i)])));
+}
+Value StringFromCharCode(Vm& vm, const Value&, const Args& a) {
+    std::string out;
+    for (size_t i = 0; i < a.size() && i < 65536; i++) {
+        uint32_t c = ToUint32(vm.ToNumber(a[i])) & 0xFFFF;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return Value::Str(out);
+}
+Value StringIndexOf(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    std::string t = vm.ToString(a[0]);
+    int from = a.size() > 1 ? ClampIndex(vm.ToNumber(a[1]), int(s.size())) : 0;
+    size_t r = s.find(t, size_t(from));
+    return Value::Num(r == std::string::npos ? -1 : double(r));
+}
+Value StringLastIndexOf(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    std::string t = vm.ToString(a[0]);
+    size_t from =
+        a.size() > 1 ? size_t(ClampIndex(vm.ToNumber(a[1]), int(s.size()))) : std::string::npos;
+    size_t r = s.rfind(t, from);
+    return Value::Num(r == std::string::npos ? -1 : double(r));
+}
+Value StringSubstr(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    int n = int(s.size());
+    double start = vm.ToNumber(a[0]);
+    if (std::isnan(start))
+        start = 0;
+    if (start < 0)
+        start = std::max(0.0, n + start);
+    int from = ClampIndex(start, n);
+    double len = a[1].IsUndefined() ? n : vm.ToNumber(a[1]);
+    if (std::isnan(len) || len < 0)
+        len = 0;
+    int count = ClampIndex(len, n - from);
+    return Value::Str(s.substr(size_t(from), size_t(count)));
+}
+Value StringSubstring(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    int n = int(s.size());
+    int from = ClampIndex(vm.ToNumber(a[0]), n);
+    int to = a[1].IsUndefined() ? n : ClampIndex(vm.ToNumber(a[1]), n);
+    if (from > to)
+        std::swap(from, to);
+    return Value::Str(s.substr(size_t(from), size_t(to - from)));
+}
+Value StringSlice(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    int n = int(s.size());
+    auto rel = [n](double d) {
+        if (std::isnan(d))
+            return 0;
+        if (d < 0)
+            d = std::max(0.0, n + d);
+        return d > n ? n : int(d);
+    };
+    int from = rel(vm.ToNumber(a[0]));
+    int to = a[1].IsUndefined() ? n : rel(vm.ToNumber(a[1]));
+    if (to <= from)
+        return Value::Str("");
+    return Value::Str(s.substr(size_t(from), size_t(to - from)));
+}
+Value StringSplit(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    std::vector<Value> parts;
+    if (a[0].IsUndefined()) {
+        parts.push_back(Value::Str(s));
+    } else {
+        std::string sep = vm.ToString(a[0]);
+        if (sep.empty()) {
+            for (char c : s)
+                parts.push_back(Value::Str(std::string(1, c)));
+        } else {
+            size_t i = 0;
+            while (parts.size() < (1u << 20)) {
+                size_t j = s.find(sep, i);
+                if (j == std::string::npos) {
+                    parts.push_back(Value::Str(s.substr(i)));
+                    break;
+                }
+                parts.push_back(Value::Str(s.substr(i, j - i)));
+                i = j + sep.size();
+            }
+        }
+    }
+    if (!a[1].IsUndefined()) {
+        double limit = vm.ToNumber(a[1]);
+        if (limit >= 0 && limit < double(parts.size()))
+            parts.resize(size_t(limit));
+    }
+    return Value::Obj(vm.NewArray(std::move(parts)));
+}
+Value StringUpper(Vm& vm, const Value& self, const Args&) {
+    std::string s = ThisString(vm, self);
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    return Value::Str(s);
+}
+Value StringLower(Vm& vm, const Value& self, const Args&) {
+    std::string s = ThisString(vm, self);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    return Value::Str(s);
+}
+Value StringConcat(Vm& vm, const Value& self, const Args& a) {
+    std::string s = ThisString(vm, self);
+    for (size_t i = 0; i < a.size(); i++) {
+        s += vm.ToString(a[i]);
+        if (!vm.StringFits(s.size()))
+            return Value::Str("");
+    }
+    return Value::Str(s);
+}
+
+// ---- Math ----
+template <double (*F)(double)> Value Math1(Vm& vm, const Value&, const Args& a) {
+    return Value::Num(F(vm.ToNumber(a[0])));
+}
+double Round(double d) {
+    return std::floor(d + 0.5);
+}
+Value MathAtan2(Vm& vm, const Value&, const Args& a) {
+    return Value::Num(std::atan2(vm.ToNumber(a[0]), vm.ToNumber(a[1])));
+}
+Value MathPow(Vm& vm, const Value&, const Args& a) {
+    return Value::Num(std::pow(vm.ToNumber(a[0]), vm.ToNumber(a[1])));
+}
+Value MathMin(Vm& vm, const Value&, const Args& a) {
+    if (a.size() == 0)
+        return Value::Num(INFINITY);
+    double r = vm.ToNumber(a[0]);
+    for (size_t i = 1; i < a.size(); i++) {
+        double d = vm.ToNumber(a[i]);
+        r = (std::isnan(r) || std::isnan(d)) ? std::nan("") : std::min(r, d);
+    }
+    return Value::Num(r);
+}
+Value MathMax(Vm& vm, const Value&, const Args& a) {
+    if (a.size() == 0)
+        return Value::Num(-INFINITY);
+    double r = vm.ToNumber(a[0]);
+    for (size_t i = 1; i < a.size(); i++) {
+        double d = vm.ToNumber(a[i]);
+        r = (std::isnan(r) || std::isnan(d)) ? std::nan("") : std::max(r, d);
+    }
+    return Value::Num(r);
+}
+Value MathRandom(Vm& vm, const Value&, const Args&) {
+    return Value::Num(vm.Random());
+}
+
+// ---- globals ----
+Value ParseInt(Vm& vm, const Value&, const Args& a) {
+    std::string s = vm.ToString(a[0]);
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
+        i++;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        neg = s[i++] == '-';
+    int radix = a[1].IsUndefined() ? 0 : ClampInt(vm.ToNumber(a[1]));
+    if (radix == 0) {
+        radix = 10;
+        if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+            radix = 16;
+            i += 2;
+        } else if (i + 1 < s.size() && s[i] == '0') {
+            radix = 8; // Flash reads a leading zero as octal
+        }
+    } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' &&
+               (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        i += 2;
+    }
+    if (radix < 2 || radix > 36)
+        return Value::Num(std::nan(""));
+    double v = 0;
+    size_t digits = 0;
+    for (; i < s.size(); i++, digits++) {
+        char c = s[i];
+        int d = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'a' && c <= 'z') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'Z') ? c - 'A' + 10
+                                         : 99;
+        if (d >= radix)
+            break;
+        v = v * radix + d;
+    }
+    if (!digits)
+        return Value::Num(std::nan(""));
+    return Value::Num(neg ? -v : v);
+}
+Value ParseFloat(Vm& vm, const Value&, const Args& a) {
+    std::string s = vm.ToString(a[0]);
+    // The longest prefix that reads as a number.
+    for (size_t n = s.size(); n > 0; n--) {
+        double d = StringToNumber(s.substr(0, n), 7);
+        if (!std::isnan(d) && s.compare(0, 2, "0x") != 0)
+            return Value::Num(d);
+    }
+    return Value::Num(std::nan(""));
+}
+Value IsNaN(Vm& vm, const Value&, const Args& a) {
+    return Value::Bool(std::isnan(vm.ToNumber(a[0])));
+}
+Value IsFinite(Vm& vm, const Value&, const Args& a) {
+    return Value::Bool(std::isfinite(vm.ToNumber(a[0])));
+}
+Value Escape(Vm& vm, const Value&, const Args& a) {
+    std::string s = vm.ToString(a[0]), out;
+    for (unsigned char c : s) {
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            out += char(c);
+        } else {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        }
+    }
+    return Value::Str(out);
+}
+Value Unescape(Vm& vm, const Value&, const Args& a) {
+    std::string s = vm.ToString(a[0]), out;
+    for (size_t i = 0; i < s.size(); i++) {
+        auto hex = [](char c) {
+            return (c >= '0' && c <= '9')   ? c - '0'
+                   : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                   : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                            : -1;
+        };
+        if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            out += char(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i] == '+' ? ' ' : s[i];
+        }
+    }
+    return Value::Str(out);
+}
+Value GetTimer(Vm& vm, const Value&, const Args&) {
+    return Value::Num(std::floor(vm.Now()));
+}
+Value Nothing(Vm&, const Value&, const Args&) {
+    return Value();
+}
+
+Object* Class(Vm& vm, const char* name, NativeFn ctor, Object* proto, Kind constructs) {
+    Object* c = vm.NewNative(ctor, proto, constructs);
+    vm.global()->Put(name, Value::Obj(c), false, kDontEnum);
+    return c;
+}
+
+} // namespace
+
+void InstallCore(Vm& vm) {
+    Object* g = vm.global();
+    Object* objectProto = vm.Proto(Kind::Plain);
+    Object* functionProto = vm.Proto(Kind::Function);
+
+    Object* object = Class(vm, "Object", ObjectCtor, objectProto, Kind::Plain);
+    Method(vm, objectProto, "toString", ObjectToString);
+    Method(vm, objectProto, "toLocaleString", ObjectToString);
+    Method(vm, objectProto, "valueOf", ObjectValueOf);
+    Method(vm, objectProto, "hasOwnProperty", ObjectHasOwn);
+    Method(vm, objectProto, "addProperty", ObjectAddProperty);
+    Method(vm, objectProto, "isPrototypeOf", ObjectIsPrototypeOf);
+    Method(vm, objectProto, "isPropertyEnumerable", ObjectIsEnumerable);
+    Method(vm, objectProto, "watch", ObjectWatch);
+    Method(vm, objectProto, "unwatch", ObjectWatch);
+    Method(vm, object, "registerClass", ObjectRegisterClass);
+
+    Class(vm, "Function", FunctionCtor, functionProto, Kind::Plain);
+    Method(vm, functionProto, "call", FunctionCall);
+    Method(vm, functionProto, "apply", FunctionApply);
+
+    Object* boolProto = vm.NewObject();
+    Class(vm, "Boolean", BooleanCtor, boolProto, Kind::Boolean);
+    vm.SetProto(Kind::Boolean, boolProto);
+    Method(vm, boolProto, "valueOf", BooleanValueOf);
+    Method(vm, boolProto, "toString", BooleanToString);
+
+    Object* numProto = vm.NewObject();
+    Object* number = Class(vm, "Number", NumberCtor, numProto, Kind::Number);
+    vm.SetProto(Kind::Number, numProto);
+    Method(vm, numProto, "valueOf", NumberValueOf);
+    Method(vm, numProto, "toString", NumberToStringFn);
+    Constant(vm, number, "MAX_VALUE", Value::Num(1.7976931348623158e308));
+    Constant(vm, number, "MIN_VALUE", Value::Num(4.9406564584124654e-324));
+    Constant(vm, number, "NaN", Value::Num(std::nan("")));
+    Constant(vm, number, "POSITIVE_INFINITY", Value::Num(INFINITY));
+    Constant(vm, number, "NEGATIVE_INFINITY", Value::Num(-INFINITY));
+
+    Object* strProto = vm.NewObject();
+    Object* string = Class(vm, "String", StringCtor, strProto, Kind::String);
+    vm.SetProto(Kind::String, strProto);
+    Method(vm, strProto, "valueOf", StringValueOf);
+    Method(vm, strProto, "toString", StringValueOf);
+    Method(vm, strProto, "charAt", StringCharAt);
+    Method(vm, strProto, "charCodeAt", StringCharCodeAt);
+    Method(vm, strProto, "indexOf", StringIndexOf);
+    Method(vm, strProto, "lastIndexOf", StringLastIndexOf);
+    Method(vm, strProto, "substr", StringSubstr);
+    Method(vm, strProto, "substring", StringSubstring);
+    Method(vm, strProto, "slice", StringSlice);
+    Method(vm, strProto, "split", StringSplit);
+    Method(vm, strProto, "toUpperCase", StringUpper);
+    Method(vm, strProto, "toLowerCase", StringLower);
+    Method(vm, strProto, "concat", StringConcat);
+    Method(vm, string, "fromCharCode", StringFromCharCode);
+
+    Object* math = vm.NewObject();
+    g->Put("Math", Value::Obj(math), false, kDontEnum);
+    Method(vm, math, "abs", Math1<std::fabs>);
+    Method(vm, math, "acos", Math1<std::acos>);
+    Method(vm, math, "asin", Math1<std::asin>);
+    Method(vm, math, "atan", Math1<std::atan>);
+    Method(vm, math, "ceil", Math1<std::ceil>);
+    Method(vm, math, "cos", Math1<std::cos>);
+    Method(vm, math, "exp", Math1<std::exp>);
+    Method(vm, math, "floor", Math1<std::floor>);
+    Method(vm, math, "log", Math1<std::log>);
+    Method(vm, math, "round", Math1<Round>);
+    Method(vm, math, "sin", Math1<std::sin>);
+    Method(vm, math, "sqrt", Math1<std::sqrt>);
+    Method(vm, math, "tan", Math1<std::tan>);
+    Method(vm, math, "atan2", MathAtan2);
+    Method(vm, math, "pow", MathPow);
+    Method(vm, math, "min", MathMin);
+    Method(vm, math, "max", MathMax);
+    Method(vm, math, "random", MathRandom);
+    Constant(vm, math, "PI", Value::Num(3.141592653589793));
+    Constant(vm, math, "E", Value::Num(2.718281828459045));
+    Constant(vm, math, "LN2", Value::Num(0.6931471805599453));
+    Constant(vm, math, "LN10", Value::Num(2.302585092994046));
+    Constant(vm, math, "LOG2E", Value::Num(1.4426950408889634));
+    Constant(vm, math, "LOG10E", Value::Num(0.4342944819032518));
+    Constant(vm, math, "SQRT1_2", Value::Num(0.7071067811865476));
+    Constant(vm, math, "SQRT2", Value::Num(1.4142135623730951));
+
+    Method(vm, g, "parseInt", ParseInt);
+    Method(vm, g, "parseFloat", ParseFloat);
+    Method(vm, g, "isNaN", IsNaN);
+    Method(vm, g, "isFinite", IsFinite);
+    Method(vm, g, "escape", Escape);
+    Method(vm, g, "unescape", Unescape);
+    Method(vm, g, "getTimer", GetTimer);
+    Method(vm, g, "ASSetPropFlags", SetPropFlags);
+    Method(vm, g, "updateAfterEvent", Nothing);
+    g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
+    g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+}
+
+} // namespace avm1

@@ -1,0 +1,149 @@
+// Timers, SharedObject in memory, System, and the doors to the outside world that stay shut:
+// XML.load, LoadVars, LocalConnection only say on the debug channel what was asked.
+#include <cmath>
+
+#include "player/core/avm1/vm.h"
+
+namespace avm1 {
+namespace {
+
+Value AddTimer(Vm& vm, const Args& a, bool once) {
+    Vm::Timer t;
+    size_t next;
+    if (a[0].IsObject() && a[0].o->kind == Kind::Function) {
+        t.fn = a[0];
+        next = 1;
+    } else if (a[0].IsObject()) {
+        t.fn = a[0];
+        t.method = vm.ToString(a[1]);
+        next = 2;
+    } else {
+        return Value();
+    }
+    double ms = vm.ToNumber(a[next]);
+    t.interval = std::isfinite(ms) ? std::min(ms, 1e9) : 0;
+    t.once = once;
+    for (size_t i = next + 1; i < a.size() && i < 64; i++)
+        t.args.push_back(a[i]);
+    int id = vm.AddTimer(std::move(t));
+    return id ? Value::Num(id) : Value();
+}
+Value SetInterval(Vm& vm, const Value&, const Args& a) {
+    return AddTimer(vm, a, false);
+}
+Value SetTimeout(Vm& vm, const Value&, const Args& a) {
+    return AddTimer(vm, a, true);
+}
+Value ClearTimer(Vm& vm, const Value&, const Args& a) {
+    double id = vm.ToNumber(a[0]);
+    if (id >= 1 && id < 2147483647.0)
+        vm.RemoveTimer(int(id));
+    return Value();
+}
+
+Value GetLocal(Vm& vm, const Value&, const Args& a) {
+    std::string name = vm.ToString(a[0]);
+    auto it = vm.sharedObjects.find(name);
+    if (it != vm.sharedObjects.end())
+        return Value::Obj(it->second);
+    if (vm.sharedObjects.size() >= 64)
+        return Value::Null();
+    Value proto = vm.GetProp(vm.global(), "SharedObject");
+    Object* so = vm.NewObject();
+    if (proto.IsObject()) {
+        Value p = vm.GetProp(proto.o, "prototype");
+        if (p.IsObject())
+            so->proto = p.o;
+    }
+    so->Put("data", Value::Obj(vm.NewObject()), vm.caseSensitive(), kDontDelete);
+    vm.sharedObjects[name] = so;
+    return Value::Obj(so);
+}
+Value True(Vm&, const Value&, const Args&) {
+    return Value::Bool(true);
+}
+Value False(Vm&, const Value&, const Args&) {
+    return Value::Bool(false);
+}
+Value Zero(Vm&, const Value&, const Args&) {
+    return Value::Num(0);
+}
+Value Self(Vm&, const Value& self, const Args&) {
+    return self;
+}
+Value EmptyString(Vm&, const Value&, const Args&) {
+    return Value::Str("");
+}
+Value ClearShared(Vm& vm, const Value& self, const Args&) {
+    if (self.IsObject())
+        self.o->Put("data", Value::Obj(vm.NewObject()), vm.caseSensitive(), kDontDelete);
+    return Value();
+}
+
+template <const char* What> Value Blocked(Vm& vm, const Value&, const Args& a) {
+    vm.Notice(std::string(What) + " blocked: " + vm.ToString(a[0]));
+    return Value::Bool(false);
+}
+constexpr char kXmlLoad[] = "XML.load";
+constexpr char kXmlSend[] = "XML.send";
+constexpr char kVarsLoad[] = "LoadVars.load";
+constexpr char kVarsSend[] = "LoadVars.send";
+constexpr char kConnect[] = "LocalConnection.connect";
+constexpr char kLcSend[] = "LocalConnection.send";
+constexpr char kFscommand[] = "fscommand";
+
+Object* NewClass(Vm& vm, const char* name, NativeFn ctor) {
+    Object* proto = vm.NewObject();
+    Object* c = vm.NewNative(ctor, proto);
+    vm.global()->Put(name, Value::Obj(c), false, kDontEnum);
+    return proto;
+}
+
+} // namespace
+
+void InstallSandbox(Vm& vm) {
+    Object* g = vm.global();
+    Method(vm, g, "setInterval", SetInterval);
+    Method(vm, g, "clearInterval", ClearTimer);
+    Method(vm, g, "setTimeout", SetTimeout);
+    Method(vm, g, "clearTimeout", ClearTimer);
+    Method(vm, g, "fscommand", Blocked<kFscommand>);
+
+    Object* so = NewClass(vm, "SharedObject", Self);
+    Method(vm, so, "flush", True);
+    Method(vm, so, "clear", ClearShared);
+    Method(vm, so, "getSize", Zero);
+    Method(vm, so, "close", Self);
+    Value soCtor = vm.GetProp(g, "SharedObject");
+    Method(vm, soCtor.o, "getLocal", GetLocal);
+
+    Object* xml = NewClass(vm, "XML", Self);
+    Method(vm, xml, "load", Blocked<kXmlLoad>);
+    Method(vm, xml, "send", Blocked<kXmlSend>);
+    Method(vm, xml, "sendAndLoad", Blocked<kXmlSend>);
+    Method(vm, xml, "parseXML", Self);
+    Method(vm, xml, "toString", EmptyString);
+
+    Object* vars = NewClass(vm, "LoadVars", Self);
+    Method(vm, vars, "load", Blocked<kVarsLoad>);
+    Method(vm, vars, "send", Blocked<kVarsSend>);
+    Method(vm, vars, "sendAndLoad", Blocked<kVarsSend>);
+    Method(vm, vars, "toString", EmptyString);
+
+    Object* lc = NewClass(vm, "LocalConnection", Self);
+    Method(vm, lc, "connect", Blocked<kConnect>);
+    Method(vm, lc, "send", Blocked<kLcSend>);
+    Method(vm, lc, "close", False);
+
+    Object* system = vm.NewObject();
+    g->Put("System", Value::Obj(system), false, kDontEnum);
+    Object* caps = vm.NewObject();
+    system->Put("capabilities", Value::Obj(caps), false, kDontEnum);
+    caps->Put("os", Value::Str("Windows XP"), false);
+    caps->Put("version", Value::Str("WIN 7,0,19,0"), false);
+    caps->Put("language", Value::Str("en"), false);
+    caps->Put("playerType", Value::Str("ActiveX"), false);
+    g->Put("$version", Value::Str("WIN 7,0,19,0"), false, kDontEnum);
+}
+
+} // namespace avm1

@@ -1,0 +1,138 @@
+// Conversions that may run script (valueOf, toString), typeof, equality, ordering and +.
+#include <cmath>
+
+#include "player/core/avm1/vm.h"
+
+namespace avm1 {
+
+// ---- conversions ----
+
+Value Vm::ToPrimitive(const Value& v, bool preferString) {
+    if (!v.IsObject())
+        return v;
+    Object* o = v.o;
+    if (o->kind == Kind::Super)
+        return Value();
+    const bool date = o->kind == Kind::Date;
+    const char* first = (preferString || date) ? "toString" : "valueOf";
+    const char* second = (preferString || date) ? "valueOf" : "toString";
+    Value r = CallMethod(v, first, nullptr, 0);
+    if (!r.IsObject() && !(r.IsUndefined() && !HasProperty(o, first)))
+        return r;
+    r = CallMethod(v, second, nullptr, 0);
+    if (!r.IsObject() && !r.IsUndefined())
+        return r;
+    if (o->kind == Kind::Function)
+        return Value::Str("[type Function]");
+    if (o->kind == Kind::Clip || o->kind == Kind::Text)
+        return Value::Str(TargetPath(o));
+    return Value::Str("[object Object]");
+}
+
+double Vm::ToNumber(const Value& v) {
+    if (v.type != Type::Object)
+        return PrimitiveToNumber(v, version_);
+    Value p = ToPrimitive(v);
+    if (p.IsObject())
+        return std::nan("");
+    return PrimitiveToNumber(p, version_);
+}
+
+std::string Vm::ToString(const Value& v) {
+    if (v.type != Type::Object)
+        return PrimitiveToString(v, version_);
+    Value p = ToPrimitive(v, true);
+    return PrimitiveToString(p, version_);
+}
+
+std::string Vm::TypeOf(const Value& v) {
+    switch (v.type) {
+    case Type::Undefined:
+        return "undefined";
+    case Type::Null:
+        return "null";
+    case Type::Boolean:
+        return "boolean";
+    case Type::Number:
+        return "number";
+    case Type::String:
+        return "string";
+    case Type::Object:
+        if (v.o->kind == Kind::Function)
+            return "function";
+        if (v.o->kind == Kind::Clip)
+            return "movieclip";
+        return "object";
+    }
+    return "undefined";
+}
+
+bool Vm::StrictEquals(const Value& a, const Value& b) {
+    if (a.type != b.type)
+        return false;
+    switch (a.type) {
+    case Type::Undefined:
+    case Type::Null:
+        return true;
+    case Type::Boolean:
+        return a.b == b.b;
+    case Type::Number:
+        return a.n == b.n;
+    case Type::String:
+        return a.s.get() == b.s.get();
+    case Type::Object:
+        return a.o == b.o;
+    }
+    return false;
+}
+
+bool Vm::Equals(const Value& a, const Value& b) {
+    if (a.type == b.type)
+        return StrictEquals(a, b);
+    if (a.IsNullish() && b.IsNullish())
+        return true;
+    if (a.IsNullish() || b.IsNullish())
+        return false;
+    if (a.type == Type::Number && b.type == Type::String)
+        return a.n == StringToNumber(b.s, version_);
+    if (a.type == Type::String && b.type == Type::Number)
+        return StringToNumber(a.s, version_) == b.n;
+    if (a.type == Type::Boolean)
+        return Equals(Value::Num(a.b ? 1 : 0), b);
+    if (b.type == Type::Boolean)
+        return Equals(a, Value::Num(b.b ? 1 : 0));
+    if (a.IsObject() && !b.IsObject()) {
+        Value p = ToPrimitive(a);
+        return !p.IsObject() && Equals(p, b);
+    }
+    if (b.IsObject() && !a.IsObject()) {
+        Value p = ToPrimitive(b);
+        return !p.IsObject() && Equals(a, p);
+    }
+    return false;
+}
+
+Value Vm::Less(const Value& a, const Value& b) {
+    Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+    if (pa.IsString() && pb.IsString())
+        return Value::Bool(pa.s.get() < pb.s.get());
+    double x = ToNumber(pa), y = ToNumber(pb);
+    if (std::isnan(x) || std::isnan(y))
+        return Value();
+    return Value::Bool(x < y);
+}
+
+Value Vm::Add(const Value& a, const Value& b) {
+    Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+    if (pa.IsString() || pb.IsString()) {
+        std::string s = ToString(pa);
+        std::string t = ToString(pb);
+        if (!StringFits(s.size() + t.size()))
+            return Value::Str("");
+        heap_.Charge(s.size() + t.size());
+        return Value::Str(s + t);
+    }
+    return Value::Num(ToNumber(pa) + ToNumber(pb));
+}
+
+} // namespace avm1

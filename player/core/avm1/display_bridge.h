@@ -1,0 +1,123 @@
+// The one door between scripts and the display list. The engine's facade implements it
+// over its timeline objects; tests implement it with a small fake. Display objects are
+// named by ids the implementer hands out (0 = none); an id is never reused while the Vm
+// might hold it (the facade calls Vm::OnClipRemoved when one goes away).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "player/core/avm1/value.h"
+
+namespace avm1 {
+
+using ClipId = uint32_t;
+
+// Display properties in the order of the GetProperty/SetProperty action index.
+enum class DisplayProp : uint8_t {
+    X,
+    Y,
+    XScale,
+    YScale,
+    CurrentFrame,
+    TotalFrames,
+    Alpha,
+    Visible,
+    Width,
+    Height,
+    Rotation,
+    Target,
+    FramesLoaded,
+    Name,
+    DropTarget,
+    Url,
+    HighQuality,
+    FocusRect,
+    SoundBufTime,
+    Quality,
+    XMouse,
+    YMouse,
+    Depth, // not an action index: getDepth()
+    Count
+};
+
+enum class Navigation : uint8_t { Play, Stop, NextFrame, PrevFrame, GotoFrame, GotoLabel };
+
+struct Bounds {
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
+// Multipliers in percent and offsets in 0..255 units, as Color.setTransform takes them.
+struct ColorTransform {
+    double ra = 100, rb = 0, ga = 100, gb = 0, ba = 100, bb = 0, aa = 100, ab = 0;
+};
+
+struct DrawCommand {
+    enum Op : uint8_t {
+        Clear,
+        LineStyle,         // width=a, rgb, alpha
+        BeginFill,         // rgb, alpha
+        BeginGradientFill, // radial, colors/alphas/ratios, matrix (a,b,c,d,tx,ty)
+        MoveTo,            // x, y
+        LineTo,            // x, y
+        CurveTo,           // cx, cy, x, y
+        EndFill
+    } op = Clear;
+    double x = 0, y = 0, cx = 0, cy = 0, width = 0;
+    uint32_t rgb = 0;
+    double alpha = 100;
+    bool radial = false;
+    std::vector<uint32_t> colors;
+    std::vector<double> alphas, ratios;
+    double matrix[6] = {1, 0, 0, 1, 0, 0};
+};
+
+enum class DisplayKind : uint8_t { None, Clip, Text, Other };
+
+class DisplayBridge {
+  public:
+    virtual ~DisplayBridge() = default;
+
+    virtual ClipId Root() = 0;
+    virtual ClipId Parent(ClipId clip) = 0;
+    virtual DisplayKind KindOf(ClipId clip) = 0;
+    // A child by instance name (case-insensitive below version 7).
+    virtual ClipId Child(ClipId parent, const std::string& name, bool caseSensitive) = 0;
+    virtual ClipId ChildAtDepth(ClipId parent, int depth) = 0; // script depth
+
+    // Numbers for the numeric properties, strings for _name, _target, _url, _droptarget.
+    virtual Value Get(ClipId clip, DisplayProp prop) = 0;
+    virtual void Set(ClipId clip, DisplayProp prop, const Value& value) = 0;
+
+    virtual void Navigate(ClipId clip, Navigation nav, int frame, const std::string& label) = 0;
+
+    // Each returns the new clip or 0; an existing object at the depth is replaced.
+    virtual ClipId Duplicate(ClipId clip, const std::string& name, int depth) = 0;
+    virtual ClipId Attach(ClipId parent, const std::string& exportName, const std::string& name,
+                          int depth) = 0;
+    virtual ClipId CreateEmpty(ClipId parent, const std::string& name, int depth) = 0;
+    virtual ClipId CreateText(ClipId parent, const std::string& name, int depth,
+                              const Bounds& box) = 0;
+    virtual bool Remove(ClipId clip) = 0;
+    virtual void SwapDepths(ClipId clip, int depth) = 0;
+    virtual int NextHighestDepth(ClipId clip) = 0;
+
+    // Bounds of clip in the coordinate space of `space` (0 = the stage).
+    virtual Bounds GetBounds(ClipId clip, ClipId space) = 0;
+    virtual bool HitTestPoint(ClipId clip, double x, double y, bool shape) = 0;
+    // Moves a point between clip's space and the stage (toStage) or back.
+    virtual void Transform(ClipId clip, double& x, double& y, bool toStage) = 0;
+
+    virtual void Draw(ClipId clip, const DrawCommand& command) = 0;
+    virtual void SetMask(ClipId clip, ClipId mask) = 0;
+    virtual ColorTransform GetColor(ClipId clip) = 0;
+    virtual void SetColor(ClipId clip, const ColorTransform& color) = 0;
+
+    virtual std::string GetText(ClipId field) = 0;
+    virtual void SetText(ClipId field, const std::string& text) = 0;
+
+    virtual void StageSize(double& width, double& height) = 0;
+};
+
+} // namespace avm1

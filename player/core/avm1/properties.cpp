@@ -1,0 +1,406 @@
+// Property access: display properties through the bridge, array elements, getters and
+// setters, prototype chains, child clips by name; and target paths.
+#include <cmath>
+#include <cstring>
+
+#include "player/core/avm1/vm.h"
+
+namespace avm1 {
+namespace {
+
+const char* const kDisplayNames[] = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse",
+};
+constexpr int kDisplayCount = sizeof(kDisplayNames) / sizeof(kDisplayNames[0]);
+
+int DisplayIndex(const std::string& name) {
+    if (name.size() < 2 || name.size() > 14 || name[0] != '_')
+        return -1;
+    static size_t lengths[kDisplayCount];
+    if (!lengths[0])
+        for (int i = 0; i < kDisplayCount; i++)
+            lengths[i] = std::strlen(kDisplayNames[i]);
+    for (int i = 0; i < kDisplayCount; i++)
+        if (lengths[i] == name.size() && NamesEqual(name, kDisplayNames[i], lengths[i], false))
+            return i;
+    return -1;
+}
+
+bool ArrayIndex(const std::string& name, size_t& index) {
+    if (name.empty() || name.size() > 9)
+        return false;
+    size_t v = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + size_t(c - '0');
+    }
+    if (name.size() > 1 && name[0] == '0')
+        return false;
+    index = v;
+    return true;
+}
+
+// Arrays grow to at most this many elements; a larger index becomes a plain property.
+constexpr size_t kMaxArrayLength = 1u << 22;
+
+size_t Utf8Length(const std::string& s) {
+    size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80)
+            n++;
+    return n;
+}
+
+} // namespace
+
+// ---- display properties ----
+
+Value Vm::DisplayGet(ClipId clip, int index) {
+    if (!clip || !display_ || index < 0 || index >= int(DisplayProp::Count))
+        return Value();
+    if (index == int(DisplayProp::Target)) {
+        Object* o = ClipObject(clip);
+        std::string path;
+        for (ClipId c = clip; c && c != RootClip(); c = display_->Parent(c)) {
+            Value name = display_->Get(c, DisplayProp::Name);
+            path = "/" + PrimitiveToString(name, version_) + path;
+        }
+        (void)o;
+        return Value::Str(path.empty() ? "/" : path);
+    }
+    return display_->Get(clip, DisplayProp(index));
+}
+
+void Vm::DisplaySet(ClipId clip, int index, const Value& v) {
+    if (!clip || !display_ || index < 0 || index >= kDisplayCount)
+        return;
+    switch (DisplayProp(index)) {
+    case DisplayProp::Name:
+    case DisplayProp::Quality:
+        display_->Set(clip, DisplayProp(index), Value::Str(ToString(v)));
+        return;
+    case DisplayProp::Visible:
+        display_->Set(clip, DisplayProp(index),
+                      Value::Bool(ToBoolean(Value::Num(ToNumber(v)), version_)));
+        return;
+    case DisplayProp::CurrentFrame:
+    case DisplayProp::TotalFrames:
+    case DisplayProp::Target:
+    case DisplayProp::FramesLoaded:
+    case DisplayProp::DropTarget:
+    case DisplayProp::Url:
+    case DisplayProp::XMouse:
+    case DisplayProp::YMouse:
+        return; // read-only
+    default: {
+        double d = ToNumber(v);
+        if (std::isnan(d))
+            return; // Flash leaves the property as it was
+        display_->Set(clip, DisplayProp(index), Value::Num(d));
+    }
+    }
+}
+
+// ---- property access ----
+
+bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& out,
+                Object** holder) {
+    const bool cs = caseSensitive();
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
+        if (Property* pr = p->Find(name, cs)) {
+            if (holder)
+                *holder = p;
+            if (pr->getter) {
+                Object* getter = pr->getter;
+                out = Call(Value::Obj(getter), self, nullptr, 0);
+            } else {
+                out = pr->value;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+Value Vm::Get(const Value& target, const std::string& name) {
+    switch (target.type) {
+    case Type::String:
+        if (NameIs(name, "length", caseSensitive()))
+            return Value::Num(double(version_ >= 6 ? Utf8Length(target.s) : target.s.size()));
+        {
+            Value out;
+            Lookup(Proto(Kind::String), name, target, out, nullptr);
+            return out;
+        }
+    case Type::Number:
+    case Type::Boolean: {
+        Value out;
+        Lookup(Proto(target.type == Type::Number ? Kind::Number : Kind::Boolean), name, target, out,
+               nullptr);
+        return out;
+    }
+    case Type::Object:
+        break;
+    default:
+        return Value();
+    }
+    Object* o = target.o;
+    const bool cs = caseSensitive();
+    if (NameIs(name, "__proto__", cs))
+        return o->proto ? Value::Obj(o->proto) : Value();
+    switch (o->kind) {
+    case Kind::Array: {
+        size_t i;
+        if (ArrayIndex(name, i))
+            return i < o->elements.size() ? o->elements[i] : Value();
+        if (NameIs(name, "length", cs))
+            return Value::Num(double(o->elements.size()));
+        break;
+    }
+    case Kind::String:
+        if (NameIs(name, "length", cs))
+            return Value::Num(double(Utf8Length(o->primitive.s)));
+        break;
+    case Kind::Clip:
+    case Kind::Text: {
+        int index = DisplayIndex(name);
+        if (index >= 0)
+            return DisplayGet(o->clip, index);
+        if (o->clip && display_) {
+            if (NameIs(name, "_parent", false)) {
+                Object* p = ClipObject(display_->Parent(o->clip));
+                return p ? Value::Obj(p) : Value();
+            }
+            if (NameIs(name, "_root", false) || NameIs(name, "_level0", false))
+                return Value::Obj(ClipObject(RootClip()));
+            if (o->kind == Kind::Text && (NameIs(name, "text", cs) || NameIs(name, "htmlText", cs)))
+                return Value::Str(display_->GetText(o->clip));
+        }
+        break;
+    }
+    case Kind::Super: {
+        Value out;
+        if (o->superHome)
+            Lookup(o->superHome->proto, name, Value::Obj(o->superThis), out, nullptr);
+        return out;
+    }
+    default:
+        break;
+    }
+    if (Property* pr = o->Find(name, cs)) {
+        if (pr->getter)
+            return Call(Value::Obj(pr->getter), target, nullptr, 0);
+        return pr->value;
+    }
+    if (o->kind == Kind::Clip && o->clip && display_) {
+        ClipId child = display_->Child(o->clip, name, cs);
+        if (child)
+            return Value::Obj(ClipObject(child));
+    }
+    Value out;
+    Lookup(o->proto, name, target, out, nullptr);
+    return out;
+}
+
+void Vm::Set(const Value& target, const std::string& name, const Value& value) {
+    if (target.type != Type::Object)
+        return;
+    Object* o = target.o;
+    const bool cs = caseSensitive();
+    if (NameIs(name, "__proto__", cs)) {
+        o->proto = value.IsObject() ? value.o : nullptr;
+        return;
+    }
+    switch (o->kind) {
+    case Kind::Array: {
+        size_t i;
+        if (ArrayIndex(name, i) && i < kMaxArrayLength) {
+            if (i >= o->elements.size()) {
+                heap_.Charge((i + 1 - o->elements.size()) * sizeof(Value));
+                if (heap_.OverCap()) {
+                    Abort(RunResult::OutOfMemory);
+                    return;
+                }
+                o->elements.resize(i + 1);
+            }
+            o->elements[i] = value;
+            return;
+        }
+        if (NameIs(name, "length", cs)) {
+            double d = ToNumber(value);
+            if (d >= 0 && d < double(kMaxArrayLength)) {
+                size_t n = size_t(d);
+                if (n > o->elements.size())
+                    heap_.Charge((n - o->elements.size()) * sizeof(Value));
+                o->elements.resize(n);
+            }
+            return;
+        }
+        break;
+    }
+    case Kind::Clip:
+    case Kind::Text: {
+        int index = DisplayIndex(name);
+        if (index >= 0) {
+            DisplaySet(o->clip, index, value);
+            return;
+        }
+        if (o->kind == Kind::Text && o->clip && display_ &&
+            (NameIs(name, "text", cs) || NameIs(name, "htmlText", cs))) {
+            display_->SetText(o->clip, ToString(value));
+            return;
+        }
+        break;
+    }
+    case Kind::Super:
+        if (o->superThis)
+            Set(Value::Obj(o->superThis), name, value);
+        return;
+    default:
+        break;
+    }
+    if (Property* pr = o->Find(name, cs)) {
+        if (pr->setter) {
+            Call(Value::Obj(pr->setter), target, &value, 1);
+            return;
+        }
+        if (pr->getter || (pr->flags & kReadOnly))
+            return;
+        heap_.Charge(value.s.size());
+        pr->value = value;
+        return;
+    }
+    // A setter further up the chain (addProperty on a prototype) takes the assignment.
+    int guard = 0;
+    for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
+        if (Property* pr = p->Find(name, cs)) {
+            if (pr->setter) {
+                Call(Value::Obj(pr->setter), target, &value, 1);
+                return;
+            }
+            break;
+        }
+    }
+    heap_.Charge(sizeof(Property) + name.size() + value.s.size());
+    if (heap_.OverCap()) {
+        Abort(RunResult::OutOfMemory);
+        return;
+    }
+    o->Add(Property{name, value, nullptr, nullptr, 0});
+}
+
+bool Vm::HasProperty(Object* o, const std::string& name) {
+    const bool cs = caseSensitive();
+    if (o->kind == Kind::Clip || o->kind == Kind::Text) {
+        if (DisplayIndex(name) >= 0)
+            return true;
+    }
+    if (o->kind == Kind::Array) {
+        size_t i;
+        if (ArrayIndex(name, i))
+            return i < o->elements.size();
+        if (NameIs(name, "length", cs))
+            return true;
+    }
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, guard++)
+        if (p->Find(name, cs))
+            return true;
+    if (o->kind == Kind::Clip && o->clip && display_)
+        return display_->Child(o->clip, name, cs) != 0;
+    return false;
+}
+
+bool Vm::Delete(Object* o, const std::string& name) {
+    if (o->kind == Kind::Array) {
+        size_t i;
+        if (ArrayIndex(name, i) && i < o->elements.size()) {
+            o->elements[i] = Value();
+            return true;
+        }
+    }
+    return o->Remove(name, caseSensitive());
+}
+
+std::vector<std::string> Vm::Keys(Object* o) {
+    std::vector<std::string> out;
+    std::vector<std::string> seen;
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
+        if (p->kind == Kind::Array && p == o)
+            for (size_t i = 0; i < p->elements.size(); i++)
+                out.push_back(std::to_string(i));
+        for (const Property& pr : p->props) {
+            bool dup = false;
+            for (const std::string& s : seen)
+                if (NamesEqual(s, pr.name, caseSensitive()))
+                    dup = true;
+            if (dup)
+                continue;
+            seen.push_back(pr.name);
+            if (!(pr.flags & kDontEnum))
+                out.push_back(pr.name);
+        }
+    }
+    return out;
+}
+
+// ---- paths ----
+
+std::string Vm::TargetPath(Object* clip) {
+    if (!clip || !clip->clip || !display_)
+        return "";
+    std::string path;
+    ClipId root = RootClip();
+    int guard = 0;
+    for (ClipId c = clip->clip; c && c != root && guard < 1000; c = display_->Parent(c), guard++)
+        path = "." + PrimitiveToString(display_->Get(c, DisplayProp::Name), version_) + path;
+    return "_level0" + path;
+}
+
+Object* Vm::ResolveTarget(Object* base, const std::string& path) {
+    Object* root = ClipObject(RootClip());
+    if (!base)
+        base = root;
+    if (path.empty())
+        return base;
+    Object* cur = base;
+    size_t i = 0;
+    const bool slash = path.find('/') != std::string::npos;
+    if (slash && path[0] == '/') {
+        cur = root;
+        i = 1;
+    }
+    const char sep = slash ? '/' : '.';
+    while (i <= path.size() && cur) {
+        size_t j = path.find(sep, i);
+        if (j == std::string::npos)
+            j = path.size();
+        std::string part = path.substr(i, j - i);
+        i = j + 1;
+        if (part.empty())
+            continue;
+        if (part == ".." || NameIs(part, "_parent", false)) {
+            ClipId c = ClipOf(Value::Obj(cur));
+            cur = c && display_ ? ClipObject(display_->Parent(c)) : nullptr;
+        } else if (NameIs(part, "_root", false) || NameIs(part, "_level0", false)) {
+            cur = root;
+        } else if (part == "this" || part == ".") {
+            // stays
+        } else if (NameIs(part, "_global", false)) {
+            cur = global_;
+        } else {
+            Value v = Get(Value::Obj(cur), part);
+            cur = v.IsObject() ? v.o : nullptr;
+        }
+    }
+    return cur;
+}
+
+} // namespace avm1

@@ -1,0 +1,166 @@
+// Scripts driving the display list through the bridge: properties, paths, navigation,
+// clip creation, drawing, colour, text, and the events the facade dispatches.
+#include <cctype>
+
+#include "tests/engine/avm1_harness.h"
+
+namespace {
+
+using avm1::DisplayProp;
+using avm1test::Harness;
+
+struct DisplayCase {
+    const char* name;
+    const char* code;
+    const char* expected; // trace lines
+    const char* log;      // what the display was asked, joined by |
+};
+
+const DisplayCase kCases[] = {
+    {"properties by index, member and path",
+     "push '' 0 15; setprop; push '' 0; getprop; trace; push 'ball'; getvar; push '_x' 20; "
+     "setmember; push '/ball:_y' 5; setvar; push 'ball._y'; getvar; trace; "
+     "push 'ball'; getvar; push '_alpha' 'nonsense'; setmember; push 'ball' 6; getprop; trace; "
+     "push 'ball'; getvar; targetpath; trace; push 'ball' 11; getprop; trace",
+     "15|5|100|_level0.ball|/ball", ""},
+    {"navigation",
+     "push 5; goto2 1; gotoframe 2; gotolabel 'intro'; settarget 'ball'; stop; "
+     "settarget ''; play; push 'end' 1 'ball'; getvar; push 'gotoAndStop'; "
+     "callmethod",
+     "", ":goto 5|:play|:goto 3|:stop|:label intro|:stop|ball:stop|:play|ball:label end|ball:stop"},
+    {"duplicate keeps properties",
+     "push 'ball'; getvar; push '_x' 33; setmember; push 5 'ball2' 2 'ball'; getvar; "
+     "push 'duplicateMovieClip'; callmethod; push '_name'; getmember; trace; "
+     "push 'ball2'; getvar; push '_x'; getmember; trace",
+     "ball2|33", ""},
+    {"attachMovie applies the registered class",
+     "func Bug() { push 'this'; getvar; push 'kind' 'bug'; setmember }; "
+     "push 'Bug'; getvar; push 'bugSymbol' 2 'Object'; getvar; push 'registerClass'; "
+     "callmethod; pop; push 3 'b1' 'bugSymbol' 3 '_root'; getvar; push 'attachMovie'; "
+     "callmethod; pop; push 'b1'; getvar; push 'kind'; getmember; trace; push 'b1'; getvar; "
+     "push 'Bug'; getvar; instanceof; trace; push 4 'x' 'missing' 3 '_root'; getvar; "
+     "push 'attachMovie'; callmethod; trace",
+     "bug|true|undefined", ""},
+    {"drawing",
+     "push 10 'canvas' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; "
+     "pop; push 50 0xFF0000 2 r:1 'beginFill'; callmethod; pop; push 0 0 2 r:1 'moveTo'; "
+     "callmethod; pop; push 0 10 2 r:1 'lineTo'; callmethod; pop; push 0 r:1 'endFill'; "
+     "callmethod; pop; push 0 r:1 'clear'; callmethod",
+     "",
+     "canvas:beginFill 16711680/50|canvas:moveTo 0,0|canvas:lineTo 10,0|canvas:endFill|"
+     "canvas:clear"},
+    {"color and text",
+     "push 'ball'; getvar; push 1 'Color'; new; store 1; pop; push 0x336699 1 r:1 'setRGB'; "
+     "callmethod; pop; push 0 r:1 'getRGB'; callmethod; trace; "
+     "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
+     "push 'label'; getvar; push 'text' 'hi'; setmember; push 'label.text'; getvar; trace",
+     "3368601|hi", ""},
+    {"depths, hit test and coordinates",
+     "push 0 '_root'; getvar; push 'getNextHighestDepth'; callmethod; trace; "
+     "push 1 1 '_root'; getvar; push 'getInstanceAtDepth'; callmethod; trace; "
+     "push 7 1 'ball'; getvar; push 'swapDepths'; callmethod; pop; push 0 'ball'; getvar; "
+     "push 'getDepth'; callmethod; trace; push 'ball'; getvar; push '_x' 20; setmember; "
+     "push 5 25 2 'ball'; getvar; push 'hitTest'; callmethod; trace; "
+     "push 'p' 'x' 1 'y' 2 2; object; setvar; push 'p'; getvar; push 1 'ball'; getvar; "
+     "push 'localToGlobal'; callmethod; pop; push 'p'; getvar; push 'x'; getmember; trace",
+     "2|_level0.ball|7|true|21", ""},
+    {"stage size, inert keys and mouse",
+     "push 'Stage'; getvar; push 'width'; getmember; trace; push 37 1 'Key'; getvar; "
+     "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace",
+     "550|false|0", ""},
+    {"removed clip answers undefined",
+     "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
+     "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",
+     "undefined|undefined", ""},
+};
+
+class Display : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(Display, Script) {
+    const DisplayCase& c = GetParam();
+    Harness h;
+    h.display.NewClip(1, "ball", 1);
+    h.Run(c.code);
+    EXPECT_EQ(h.Traces(), c.expected) << c.name;
+    if (*c.log) {
+        std::string log;
+        for (const std::string& l : h.display.log)
+            log += (log.empty() ? "" : "|") + l;
+        EXPECT_EQ(log, c.log) << c.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, Display, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<DisplayCase>& info) {
+                             std::string n = info.param.name;
+                             for (char& ch : n)
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return n;
+                         });
+
+// The facade's side of events: clip actions run in the clip's scope, then onEnterFrame.
+TEST(DisplayEvents, ClipActionsAndHandlersRunInTheClip) {
+    Harness h;
+    avm1::ClipId ball = h.display.NewClip(1, "ball", 1);
+    h.Run("push 'ball'; getvar; push 'onEnterFrame'; func () { push 'this'; getvar; "
+          "push '_x'; push 'this'; getvar; push '_x'; getmember; push 2; add2; setmember }; "
+          "setmember");
+    for (int frame = 0; frame < 3; frame++) {
+        h.vm.BeginFrame();
+        EXPECT_EQ(h.Run("push '_y'; push '_y'; getvar; inc; setvar", ball), avm1::RunResult::Done);
+        EXPECT_EQ(h.vm.DispatchClipEvent(ball, avm1::ClipEvent::EnterFrame), avm1::RunResult::Done);
+        h.vm.EndFrame();
+    }
+    EXPECT_EQ(h.display.clips[ball].props[int(DisplayProp::X)], 6);
+    EXPECT_EQ(h.display.clips[ball].props[int(DisplayProp::Y)], 3);
+    // A clip without the handler, and a clip that is gone, are quietly skipped.
+    EXPECT_EQ(h.vm.DispatchClipEvent(1, avm1::ClipEvent::Unload), avm1::RunResult::Done);
+    EXPECT_EQ(h.vm.DispatchClipEvent(999, avm1::ClipEvent::Load), avm1::RunResult::Done);
+}
+
+// A facade that runs a frame's actions at once when a script navigates gets a nested run
+// that leaves the outer script's stack alone.
+TEST(DisplayEvents, ActionsRunFromInsideABridgeCallNest) {
+    Harness h;
+    std::vector<uint8_t> inner =
+        avm1test::Assemble("push 'junk' 'inner'; trace; push 1 'x'; throw");
+    h.display.onNavigate = [&](avm1::ClipId) {
+        h.display.onNavigate = nullptr;
+        EXPECT_EQ(h.vm.RunActions(1, inner.data(), inner.size()), avm1::RunResult::Thrown);
+    };
+    EXPECT_EQ(h.Run("push 'before' 3; goto2 0; trace; push 'after'; trace"), avm1::RunResult::Done);
+    EXPECT_EQ(h.Traces(), "inner|before|after");
+}
+
+// onClipEvent blocks as PlaceObject2 carries them run before the clip's method.
+TEST(DisplayEvents, ClipEventBlocksRunBeforeTheMethod) {
+    Harness h;
+    avm1::ClipId ball = h.display.NewClip(1, "ball", 1);
+    auto u32 = [](std::vector<uint8_t>& out, uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            out.push_back(uint8_t(v >> (8 * i)));
+    };
+    std::vector<uint8_t> clipActions = {0, 0};
+    u32(clipActions, avm1::kEventLoad | avm1::kEventEnterFrame);
+    for (auto [events, code] :
+         {std::pair<uint32_t, const char*>{avm1::kEventLoad, "push 'load'; trace"},
+          {avm1::kEventEnterFrame, "push 'clip'; trace"}}) {
+        std::vector<uint8_t> actions = avm1test::Assemble(code);
+        actions.push_back(0);
+        u32(clipActions, events);
+        u32(clipActions, uint32_t(actions.size()));
+        clipActions.insert(clipActions.end(), actions.begin(), actions.end());
+    }
+    u32(clipActions, 0);
+    h.Run("push 'ball'; getvar; push 'onEnterFrame'; func () { push 'method'; trace }; setmember");
+    h.vm.DispatchClipEvent(ball, avm1::ClipEvent::Load, clipActions.data(), clipActions.size());
+    h.vm.DispatchClipEvent(ball, avm1::ClipEvent::EnterFrame, clipActions.data(),
+                           clipActions.size());
+    EXPECT_EQ(h.Traces(), "load|clip|method");
+    // Cut short anywhere, the record list stops without reading past the end.
+    for (size_t n = 0; n < clipActions.size(); n++)
+        avm1::DecodeClipActions(clipActions.data(), n, 7);
+}
+
+} // namespace
