@@ -9,6 +9,8 @@ namespace {
 const char kCopyFolderPrefix[] = "fw";
 const int kCopyFolderDigits = 16;
 const char kCopyName[] = "setup.ex_";
+// How long a starter waits for its cleanup to hold it before ending regardless.
+const DWORD kHandOverTimeoutMs = 30000;
 
 typedef BOOLEAN(WINAPI* RandomFunction)(PVOID, ULONG);
 
@@ -111,6 +113,26 @@ bool SameContent(HANDLE held, const char* original) {
     }
 }
 
+// The event a cleanup sets once it holds process `processId`: the starter must not end
+// before then, or the cleanup, slow to start, finds nothing to wait for and deletes nothing.
+void HandOverEventName(DWORD processId, char (&name)[48]) {
+    wsprintfA(name, "FlickwellCleanupHolds%lu", processId);
+}
+
+// Opens process `processId` for waiting on, and tells its starter that it may end.
+KernelHandle HoldProcess(DWORD processId) {
+    KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+    if (process.Valid()) {
+        char name[48] = {0};
+        HandOverEventName(processId, name);
+        KernelHandle handOver(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+        if (handOver.Valid()) {
+            SetEvent(handOver.Get());
+        }
+    }
+    return process;
+}
+
 // Opens `program` for deletion on close, without sharing writes or deletes, so nothing
 // can change it until the cleanup started from it is running.
 FileHandle HoldForDeletion(const char* program) {
@@ -134,6 +156,15 @@ bool StartCleanup(const char* program, const char* target) {
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                     SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0);
     KernelHandle inherited(self);
+    // An event of that name made by someone else is not waited on: it may never be set,
+    // or be set too early.
+    char name[48] = {0};
+    HandOverEventName(GetCurrentProcessId(), name);
+    SetLastError(0);
+    KernelHandle handOver(CreateEventA(NULL, TRUE, FALSE, name));
+    if (handOver.Valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
+        handOver.Reset(NULL);
+    }
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
@@ -143,8 +174,14 @@ bool StartCleanup(const char* program, const char* target) {
         return false;
     }
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    Sleep(100);
+    KernelHandle child(process.hProcess);
+    if (handOver.Valid()) {
+        // Until the cleanup holds this process, or has ended without doing so.
+        const HANDLE either[2] = {handOver.Get(), child.Get()};
+        WaitForMultipleObjects(2, either, FALSE, kHandOverTimeoutMs);
+    } else {
+        Sleep(100);
+    }
     return true;
 }
 
@@ -180,7 +217,7 @@ void CleanUpAfter(DWORD processId, const char* path) {
     // Running from the temporary copy: the copy cannot take its own folder with it. Once
     // the uninstaller has ended, its file, held for deletion on close, runs the last step
     // instead: it waits for this process, removes the copy's folder, and goes itself.
-    KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+    KernelHandle process = HoldProcess(processId);
     if (!process.Valid() || path[0] == '\0') {
         return;
     }
@@ -217,7 +254,7 @@ void LaunchSelfRemoval() {
 }
 
 void WaitAndDelete(DWORD processId, const char* path) {
-    KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+    KernelHandle process = HoldProcess(processId);
     if (!process.Valid()) {
         return;
     }

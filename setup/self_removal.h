@@ -11,7 +11,8 @@
 // Starts the temporary copy in the cleanup role for this process and its own file.
 void LaunchSelfRemoval();
 
-// The cleanup role ("-pid N -exe path"): waits for process N to end, then deletes `path`,
+// The cleanup role ("-pid N -exe path"): holds process N, tells N's starter it may end
+// (the starter waits a bounded time for that), waits for N to end, then deletes `path`,
 // and removes its folder when that is a temporary copy's; run from a temporary copy, it
 // hands that last step to `path` itself as above.
 void CleanUpAfter(DWORD processId, const char* path);

@@ -179,10 +179,16 @@ TEST(CleanupRole, WaitsForALiveProcessThenDeletesAndOtherwiseDeletesNothing) {
     };
     PROCESS_INFORMATION living, cleanup; // a suspended copy of the stub lives until ended
     ASSERT_TRUE(Start(program, &living, CREATE_SUSPENDED));
+    // The event the process's starter waits on before ending: set once the cleanup holds it.
+    HANDLE handOver = CreateEventA(
+        NULL, TRUE, FALSE, ("FlickwellCleanupHolds" + std::to_string(living.dwProcessId)).c_str());
+    ASSERT_TRUE(handOver != NULL);
     // Without "-exe" it ends at once, even while the process lives.
     EXPECT_EQ(0u, RunAndWait(command(living.dwProcessId, "-exec"), 15000));
     EXPECT_EQ(0u, RunAndWait(program + " -pid " + std::to_string(living.dwProcessId), 15000));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(handOver, 0));
     ASSERT_TRUE(Start(command(living.dwProcessId, "-EXE"), &cleanup));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(handOver, 15000)) << "it tells the starter";
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(cleanup.hProcess, 1500)) << "it waits";
     EXPECT_TRUE(FileExistsAt(victim));
     TerminateProcess(living.hProcess, 0);
@@ -191,7 +197,8 @@ TEST(CleanupRole, WaitsForALiveProcessThenDeletesAndOtherwiseDeletesNothing) {
     GetExitCodeProcess(cleanup.hProcess, &code);
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(FileExistsAt(victim));
-    for (HANDLE handle : {living.hThread, living.hProcess, cleanup.hThread, cleanup.hProcess}) {
+    for (HANDLE handle :
+         {living.hThread, living.hProcess, cleanup.hThread, cleanup.hProcess, handOver}) {
         CloseHandle(handle);
     }
     // The system lets go of an ended process a moment after its last handle closes.
