@@ -234,8 +234,8 @@ bool ReadShapeRecords(ByteReader* r, int version, Shape* shape) {
             }
             if (flags & 1) { // move to
                 const unsigned n = bits.UB(5);
-                x = bits.SB(n);
-                y = bits.SB(n);
+                x = AddTwips(0, bits.SB(n));
+                y = AddTwips(0, bits.SB(n));
             }
             if (flags & 2) {
                 fill0 = static_cast<uint16_t>(bits.UB(fillBits));
@@ -286,15 +286,15 @@ bool ReadShapeRecords(ByteReader* r, int version, Shape* shape) {
             } else {
                 dx = bits.SB(n);
             }
-            x += dx;
-            y += dy;
+            x = AddTwips(x, dx);
+            y = AddTwips(y, dy);
             e.cx = e.x0 + dx / 2;
             e.cy = e.y0 + dy / 2;
         } else {
-            e.cx = x + bits.SB(n);
-            e.cy = y + bits.SB(n);
-            x = e.cx + bits.SB(n);
-            y = e.cy + bits.SB(n);
+            e.cx = AddTwips(x, bits.SB(n));
+            e.cy = AddTwips(y, bits.SB(n));
+            x = AddTwips(e.cx, bits.SB(n));
+            y = AddTwips(e.cy, bits.SB(n));
             e.curved = true;
         }
         e.x1 = x;

@@ -16,6 +16,14 @@ const uint32_t kMaxEdgesPerShape = 1u << 18;
 const uint32_t kMaxStylesPerArray = 1u << 14;
 const uint32_t kMaxStyleGroups = 4096;
 
+// Positions add up edge by edge; far beyond any stage they stop growing instead of
+// overflowing (2^30 twips is about 2700 km).
+inline int32_t AddTwips(int32_t a, int64_t b) {
+    const int64_t v = a + b;
+    const int64_t limit = int64_t(1) << 30;
+    return static_cast<int32_t>(v < -limit ? -limit : v > limit ? limit : v);
+}
+
 struct Rgba {
     uint8_t r = 0, g = 0, b = 0, a = 255;
     bool operator==(const Rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }

@@ -167,7 +167,7 @@ bool ReadStaticText(const Tag& tag, int version, StaticText* text) {
             GlyphEntry g;
             g.index = bits.UB(glyphBits);
             g.advance = bits.SB(advanceBits);
-            x += g.advance;
+            x = AddTwips(x, g.advance);
             run.glyphs.push_back(g);
         }
         r.Skip(bits.BytesConsumed());
