@@ -16,6 +16,26 @@ bool ReadRectAt(ByteReader* r, Rect* rect) {
     return ok && r->Ok();
 }
 
+// The first `count` glyph outlines, each at its offset from the offset table.
+bool ReadGlyphs(const Tag& tag, size_t table, const std::vector<uint32_t>& offsets, uint32_t count,
+                Font* font) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t at = table + offsets[i];
+        if (at >= tag.length) {
+            return false;
+        }
+        ByteReader g(tag.body + at, tag.length - at);
+        Shape glyph;
+        if (!ReadShapeRecords(&g, 1, &glyph)) {
+            return false;
+        }
+        glyph.groups[0].fills.emplace_back(); // glyphs fill with style 1, the text colour
+        glyph.nonZero = true;                 // outlines from font files wind non-zero
+        font->glyphs.push_back(std::move(glyph));
+    }
+    return true;
+}
+
 } // namespace
 
 int Font::GlyphFor(uint16_t code) const {
@@ -45,21 +65,7 @@ bool ReadFont(const Tag& tag, int version, Font* font) {
         if (!r.Ok()) {
             return false;
         }
-        for (uint32_t i = 0; i < count; ++i) {
-            const size_t at = table + offsets[i];
-            if (at >= tag.length) {
-                return false;
-            }
-            ByteReader g(tag.body + at, tag.length - at);
-            Shape glyph;
-            if (!ReadShapeRecords(&g, 1, &glyph)) {
-                return false;
-            }
-            glyph.groups[0].fills.emplace_back(); // glyphs fill with style 1, the text colour
-            glyph.nonZero = true;                 // outlines from font files wind non-zero
-            font->glyphs.push_back(std::move(glyph));
-        }
-        return true;
+        return ReadGlyphs(tag, table, offsets, count, font);
     }
     const uint8_t flags = r.U8();
     const bool wideOffsets = (flags & 0x08) != 0;
@@ -86,19 +92,8 @@ bool ReadFont(const Tag& tag, int version, Font* font) {
     if (!r.Ok() || count > kMaxGlyphs) {
         return false;
     }
-    for (uint32_t i = 0; i < count; ++i) {
-        const size_t at = table + offsets[i];
-        if (at >= tag.length) {
-            return false;
-        }
-        ByteReader g(tag.body + at, tag.length - at);
-        Shape glyph;
-        if (!ReadShapeRecords(&g, 1, &glyph)) {
-            return false;
-        }
-        glyph.groups[0].fills.emplace_back();
-        glyph.nonZero = true;
-        font->glyphs.push_back(std::move(glyph));
+    if (!ReadGlyphs(tag, table, offsets, count, font)) {
+        return false;
     }
     const size_t codesAt = table + offsets[count];
     if (codesAt > tag.length) {
