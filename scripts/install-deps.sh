@@ -16,7 +16,7 @@ packages=(
   qemu-user-static
   xvfb xauth x11-utils imagemagick xdotool
   python3 python3-pefile
-  googletest
+  googletest libgtest-dev
   libagg-dev libstb-dev zlib1g-dev fonts-dejavu-core
   python3-numpy python3-pil
   nsis
