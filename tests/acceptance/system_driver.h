@@ -11,6 +11,7 @@
 
 #include "message_box.h"
 #include "test_env.h"
+#include "window_driver.h"
 
 inline bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -107,4 +108,14 @@ inline Screenshot TakeScreenshot() {
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
     return shot;
+}
+
+// Runs a package's installer as an end user would: its one box says it is done.
+inline void InstallPackage(const std::string& installer, const char* displayName) {
+    Process setup("\"" + installer + "\"");
+    ASSERT_TRUE(setup.started) << installer;
+    ASSERT_NO_FATAL_FAILURE(Answer(setup.info.dwProcessId, displayName,
+                                   "Installation completed successfully.", BoxIcon::Information,
+                                   IDOK));
+    ASSERT_EQ(0u, WaitForExit(setup.info.hProcess, 30000));
 }

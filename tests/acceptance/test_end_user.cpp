@@ -28,14 +28,7 @@ TEST(EndUser, TheInstalledSaverPlaysItsMovieWhereNothingElseIsInstalled) {
 
     const std::string installer = WindowsPathFromEnvironment("FLICKWELL_END_USER_INSTALLER");
     ASSERT_TRUE(FileExistsAt(installer)) << "acceptance_story leaves it: " << installer;
-    {
-        Process setup("\"" + installer + "\"");
-        ASSERT_TRUE(setup.started);
-        ASSERT_NO_FATAL_FAILURE(Answer(setup.info.dwProcessId, kName,
-                                       "Installation completed successfully.", BoxIcon::Information,
-                                       IDOK));
-        ASSERT_EQ(0u, WaitForExit(setup.info.hProcess, 30000));
-    }
+    ASSERT_NO_FATAL_FAILURE(InstallPackage(installer, kName));
 
     std::string current;
     ASSERT_TRUE(ReadString(HKEY_CURRENT_USER, kDesktop, "SCRNSAVE.EXE", &current));

@@ -116,12 +116,7 @@ class Story : public ::testing::Test {
     // The end user runs the installer the wizard made.
     void RunInstaller() {
         ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, kDesktop, "SCRNSAVE.EXE", kPreviousSaver));
-        Process setup("\"" + installer_ + "\"");
-        ASSERT_TRUE(setup.started);
-        ASSERT_NO_FATAL_FAILURE(Answer(setup.info.dwProcessId, kName,
-                                       "Installation completed successfully.", BoxIcon::Information,
-                                       IDOK));
-        ASSERT_EQ(0u, WaitForExit(setup.info.hProcess, 30000));
+        ASSERT_NO_FATAL_FAILURE(InstallPackage(installer_, kName));
 
         // The screen saver is current; its file name is the package's stem, which also names
         // its entry in the list of programs. Whether it holds the movie shows when it plays.
