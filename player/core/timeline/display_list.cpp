@@ -95,6 +95,9 @@ void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
         DisplayObject fresh;
         fresh.depth = p.depth;
         fresh.character = ch;
+        if (ch->kind == Kind::EditText) {
+            fresh.text = ch->editText->text;
+        }
         o = &(clip->objects[p.depth] = std::move(fresh));
         Instantiate(ctx, o, nesting + 1);
     } else {

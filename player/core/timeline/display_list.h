@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/core/timeline/dictionary.h"
+#include "player/core/timeline/drawing.h"
 
 namespace timeline {
 
@@ -33,12 +34,14 @@ struct DisplayObject {
     const uint8_t* clipActions = nullptr; // CLIPACTIONS bytes, for the interpreter
     uint32_t clipActionsSize = 0;
     std::unique_ptr<Clip> clip; // sprites and buttons: their own display list
+    std::string text;           // edit text: what the field shows now (UTF-8)
 };
 
 struct Clip {
     const Timeline* timeline = nullptr; // none for a button
     uint32_t frame = 0;                 // 0-based, the frame shown
     std::map<uint16_t, DisplayObject> objects;
+    std::unique_ptr<Drawing> drawing; // what scripts drew, under the objects
 };
 
 class Stage {
