@@ -21,6 +21,33 @@ Transform Translate(double x, double y) {
     return t;
 }
 
+// A rectangle's bounds on the canvas as left, top, right, bottom.
+void DeviceBox(const swf::Rect& r, const Transform& m, double* box) {
+    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
+    for (int i = 0; i < 4; ++i) {
+        double x, y;
+        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
+        box[0] = i == 0 ? x : std::min(box[0], x);
+        box[1] = i == 0 ? y : std::min(box[1], y);
+        box[2] = i == 0 ? x : std::max(box[2], x);
+        box[3] = i == 0 ? y : std::max(box[3], y);
+    }
+}
+
+void Unite(const double* b, bool* any, double* box) {
+    for (int k = 0; k < 4; ++k) {
+        box[k] = !*any ? b[k] : k < 2 ? std::min(box[k], b[k]) : std::max(box[k], b[k]);
+    }
+    *any = true;
+}
+
+// What the renderer keeps with a script's drawing: its shape prepared for the drawing's
+// generation it was built from.
+struct PreparedDrawing : timeline::DrawingCache {
+    uint32_t generation = 0;
+    PreparedShape prepared;
+};
+
 } // namespace
 
 struct Renderer::ActiveMask {
@@ -70,6 +97,9 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
                         const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
     if (nesting > kMaxDrawNesting) {
         return;
+    }
+    if (clip.drawing) {
+        DrawDrawing(*clip.drawing, m, cx, canvas);
     }
     std::vector<ActiveMask> masks;
     for (const auto& entry : clip.objects) {
@@ -166,17 +196,16 @@ bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m
     case timeline::Kind::Button: {
         bool any = false;
         if (o.clip) {
+            double b[4];
+            if (o.clip->drawing && !o.clip->drawing->Empty()) {
+                DeviceBox(o.clip->drawing->Bounds(), m, b);
+                Unite(b, &any, box);
+            }
             for (const auto& entry : o.clip->objects) {
-                double b[4];
                 const timeline::DisplayObject& child = entry.second;
                 if (child.clipDepth == 0 &&
                     DeviceBounds(child, m * Transform::From(child.matrix), nesting + 1, b)) {
-                    for (int k = 0; k < 4; ++k) {
-                        box[k] = !any    ? b[k]
-                                 : k < 2 ? std::min(box[k], b[k])
-                                         : std::max(box[k], b[k]);
-                    }
-                    any = true;
+                    Unite(b, &any, box);
                 }
             }
         }
@@ -185,16 +214,34 @@ bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m
     case timeline::Kind::Font:
         return false;
     }
-    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
-    for (int i = 0; i < 4; ++i) {
-        double x, y;
-        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        box[0] = i == 0 ? x : std::min(box[0], x);
-        box[1] = i == 0 ? y : std::min(box[1], y);
-        box[2] = i == 0 ? x : std::max(box[2], x);
-        box[3] = i == 0 ? y : std::max(box[3], y);
-    }
+    DeviceBox(r, m, box);
     return true;
+}
+
+void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
+                           const swf::ColorTransform& cx, const Canvas& canvas) {
+    const swf::Shape* shape = drawing.Shape();
+    if (shape == nullptr) {
+        return;
+    }
+    double b[4];
+    DeviceBox(drawing.Bounds(), m, b);
+    if (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2) {
+        return;
+    }
+    // Kept in the drawing's own slot, so it goes when the drawing goes and a rebuilt
+    // drawing never meets a shape prepared from its old edges.
+    std::unique_ptr<timeline::DrawingCache>& slot = drawing.RenderCache();
+    auto* cache = dynamic_cast<PreparedDrawing*>(slot.get());
+    if (cache == nullptr) {
+        cache = new PreparedDrawing;
+        slot.reset(cache);
+        PrepareShape(*shape, &cache->prepared);
+    } else if (cache->generation != drawing.Generation() || cache->prepared.source != shape) {
+        PrepareShape(*shape, &cache->prepared);
+    }
+    cache->generation = drawing.Generation();
+    DrawShape(cache->prepared, m, cx, context_, canvas, &ras_);
 }
 
 void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,

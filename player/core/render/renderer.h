@@ -1,7 +1,7 @@
 // Draws a stage's display list: walks the clips by depth with their transforms and
-// colour transforms, applies clip-depth masks, draws shapes, morphs, bitmaps, text and
-// edit text, and sends objects with a blend mode or filters through a layer. Prepared
-// shapes are kept per character between frames.
+// colour transforms, applies clip-depth masks, draws what scripts drew under each clip's
+// objects, shapes, morphs, bitmaps, text and edit text, and sends objects with a blend mode
+// or filters through a layer. Prepared shapes are kept per character between frames.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +51,9 @@ class Renderer {
                     const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting);
     void DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
                        const swf::ColorTransform& cx, const Canvas& canvas, int nesting);
+    // A script's drawing, under its clip's objects.
+    void DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
+                     const swf::ColorTransform& cx, const Canvas& canvas);
     void DrawStaticText(const swf::StaticText& text, const Transform& m,
                         const swf::ColorTransform& cx, const Canvas& canvas);
     void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "player/core/swf/characters.h"
@@ -31,16 +32,65 @@ struct DrawOp {
     double matrix[6] = {1, 0, 0, 1, 0, 0};
 };
 
+// What a renderer keeps with a drawing between frames; it goes away with the drawing.
+class DrawingCache {
+  public:
+    virtual ~DrawingCache() = default;
+};
+
+// Edges plus paths one drawing may hold; calls beyond are refused.
+const size_t kMaxDrawingItems = 100000;
+
+// Follows the Flash drawing model: each fill is its own path (even-odd), closed back to
+// its start with a straight edge by moveTo, endFill or the next beginFill; lines drawn
+// while a fill is open lie above that fill; later fills lie above earlier lines.
 class Drawing {
   public:
-    void Apply(const DrawOp& op);
-    bool Empty() const { return ops_.empty(); }
+    Drawing() = default;
+    Drawing(const Drawing& other);
+    Drawing& operator=(const Drawing& other);
+
+    // False when the call was refused (the drawing is full).
+    bool Apply(const DrawOp& op);
+    bool Empty() const { return edges_ == 0; }
     // Bumped by every change, so a renderer can tell a shape it prepared is stale.
     uint32_t Generation() const { return generation_; }
+    // The drawing as shape records in twips (built when stale); null when empty.
+    const swf::Shape* Shape() const;
+    // Twips, lines' half widths included; all zero when empty.
+    const swf::Rect& Bounds() const { return bounds_; }
+    std::unique_ptr<DrawingCache>& RenderCache() const { return cache_; }
 
   private:
-    std::vector<DrawOp> ops_;
+    struct Point {
+        int32_t x = 0, y = 0;
+        bool operator!=(const Point& o) const { return x != o.x || y != o.y; }
+    };
+    struct Path {
+        bool fill = false;
+        swf::FillStyle fillStyle;
+        swf::LineStyle lineStyle;
+        std::vector<swf::Edge> edges;
+    };
+    void NewFill(const swf::FillStyle* style);
+    void SetLine(const swf::LineStyle* style);
+    int AddPath(Path path);
+    void Drop(int* index);
+    void ClosePath();
+    void AddEdge(const Point& from, const Point& control, const Point& to, bool curved);
+    void Extend(int32_t x, int32_t y, int32_t pad);
+
+    std::vector<Path> paths_;   // in drawing order
+    int fill_ = -1, line_ = -1; // the open fill and the current line, indexes into paths_
+    Point cursor_, start_;      // the pen, and where the open subpath began
+    size_t edges_ = 0;
+    swf::Rect bounds_;
+    bool bounded_ = false;
     uint32_t generation_ = 0;
+
+    mutable swf::Shape shape_;
+    mutable bool stale_ = true;
+    mutable std::unique_ptr<DrawingCache> cache_;
 };
 
 } // namespace timeline
