@@ -59,6 +59,9 @@ class Drawing {
     const swf::Shape* Shape() const;
     // Twips, lines' half widths included; all zero when empty.
     const swf::Rect& Bounds() const { return bounds_; }
+    // Whether a point (twips, the clip's space) lies in a fill or on a line, for shape hit
+    // tests.
+    bool Contains(int32_t x, int32_t y) const;
     std::unique_ptr<DrawingCache>& RenderCache() const { return cache_; }
 
   private:
