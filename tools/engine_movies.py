@@ -284,6 +284,70 @@ def effects(out):
     write(out, "effects", tags)
 
 
+def push(*values):
+    """ActionPush of strings, integers and doubles (doubles store their high word first)."""
+    body = b""
+    for v in values:
+        if isinstance(v, str):
+            body += b"\x00" + v.encode() + b"\x00"
+        elif isinstance(v, int):
+            body += b"\x07" + struct.pack("<i", v)
+        else:
+            d = struct.pack("<d", v)
+            body += b"\x06" + d[4:] + d[:4]
+    return b"\x96" + struct.pack("<H", len(body)) + body
+
+
+def root_call(method, args):
+    """_root.method(args...), each argument already pushing its one value."""
+    return b"".join(reversed(args)) + push(len(args), "_root") + b"\x1c" + push(method) + b"\x52\x17"
+
+
+def drawing(out):
+    """The drawing API on _root, from drawing.calls beside the movies (the engine tests draw
+    the same calls by hand): C clear, S width rgb alpha (width -1: no line), F rgb alpha,
+    G l|r a b c d tx ty rgb:alpha:ratio..., M x y, L x y, Q cx cy x y, E."""
+    def num(text):
+        v = float(text)
+        return int(v) if v == int(v) else v
+
+    def array(values):
+        return b"".join(push(v) for v in reversed(values)) + push(len(values)) + b"\x42"
+
+    here = os.path.dirname(os.path.abspath(__file__))
+    calls = open(os.path.join(here, "..", "tests", "engine", "movies", "drawing.calls")).read()
+    code = b""
+    for call in calls.replace("\n", ";").split(";"):
+        t = call.split()
+        if not t:
+            continue
+        k, a = t[0], t[1:]
+        if k == "C":
+            code += root_call("clear", [])
+        elif k == "S" and float(a[0]) < 0:
+            code += root_call("lineStyle", [])
+        elif k == "S":
+            code += root_call("lineStyle", [push(num(a[0])), push(int(a[1], 16)), push(num(a[2]))])
+        elif k == "F":
+            code += root_call("beginFill", [push(int(a[0], 16)), push(num(a[1]))])
+        elif k == "G":
+            stops = [s.split(":") for s in a[7:]]
+            m = b"".join(push(n, num(v)) for n, v in zip(("a", "b", "c", "d", "tx", "ty"), a[1:7]))
+            code += root_call("beginGradientFill", [
+                push("linear" if a[0] == "l" else "radial"),
+                array([int(s[0], 16) for s in stops]),
+                array([num(s[1]) for s in stops]),
+                array([num(s[2]) for s in stops]),
+                m + push(6) + b"\x43"])
+        elif k in ("M", "L"):
+            code += root_call("moveTo" if k == "M" else "lineTo", [push(num(v)) for v in a])
+        elif k == "Q":
+            code += root_call("curveTo", [push(num(v)) for v in a])
+        elif k == "E":
+            code += root_call("endFill", [])
+    write(out, "drawing", [tag(12, code + b"\x00"), show_frame()], size=(160 * 20, 120 * 20))
+
+
 def damaged(out):
     """Hostile and damaged definitions beside an intact square: a shape cut short, a
     bitmap claiming 60000 x 60000 pixels, a sprite that places itself at 200 depths."""
@@ -342,7 +406,8 @@ def main():
     if "--heavy" in sys.argv:
         heavy(out)
         return
-    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, fonts, effects, damaged):
+    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, fonts, effects, drawing,
+                 damaged):
         make(out)
 
 

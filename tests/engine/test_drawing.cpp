@@ -2,13 +2,17 @@
 // checked at sample pixels on a small surface.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "player/core/render/renderer.h"
+#include "tests/engine/pictures.h"
 
 namespace {
 
@@ -19,7 +23,9 @@ const int kSize = 40;
 // M x y, L x y, Q cx cy x y, E (endFill).
 std::vector<timeline::DrawOp> Parse(const std::string& text) {
     std::vector<timeline::DrawOp> ops;
-    std::istringstream calls(text);
+    std::string all = text;
+    std::replace(all.begin(), all.end(), '\n', ';');
+    std::istringstream calls(all);
     std::string call;
     while (std::getline(calls, call, ';')) {
         std::istringstream in(call);
@@ -66,12 +72,14 @@ std::vector<timeline::DrawOp> Parse(const std::string& text) {
 }
 
 // Draws `root` on a white surface; pixels as 0xRRGGBB.
-std::vector<uint32_t> Render(render::Renderer* renderer, const timeline::Clip& root) {
+std::vector<uint32_t> Render(render::Renderer* renderer, const timeline::Clip& root,
+                             int width = kSize, int height = kSize) {
     static const timeline::LoadedMovie movie;
-    std::vector<uint32_t> pixels(kSize * kSize, 0xFFFFFFFF);
+    std::vector<uint32_t> pixels(size_t(width) * height, 0xFFFFFFFF);
     render::Canvas canvas;
     canvas.pixels = pixels.data();
-    canvas.width = canvas.height = canvas.stride = kSize;
+    canvas.width = canvas.stride = width;
+    canvas.height = height;
     render::Transform view;
     view.a = view.d = 1.0 / 20;
     renderer->Draw(movie, root, canvas, view, 1);
@@ -189,6 +197,21 @@ TEST(Drawing, ClipsDrawWithTheirTransformColourAndMasks) {
         masked.clip->drawing->Apply(op);
     }
     ExpectPixels(Render(&renderer, root), "20 20 00ffff; 5 5 ffffff", "redrawn");
+}
+
+// The calls the drawing movie makes on _root, drawn by hand, against the reference
+// player's picture of that movie.
+TEST(Drawing, MatchesReferencePicture) {
+    const std::string dir = FLICKWELL_OWN_MOVIES_DIR;
+    std::ifstream in(dir + "/drawing.calls");
+    const std::string calls((std::istreambuf_iterator<char>(in)), {});
+    int w = 0, h = 0;
+    const std::vector<uint32_t> ref = enginetest::LoadPicture(dir + "/drawing.ruffle.png", &w, &h);
+    ASSERT_FALSE(ref.empty());
+    timeline::Clip root;
+    root.drawing = Drawn(calls);
+    render::Renderer renderer;
+    EXPECT_GE(enginetest::ContentScore(Render(&renderer, root, w, h), ref), 0.98);
 }
 
 TEST(Drawing, BoundsAndLimits) {

@@ -1,12 +1,10 @@
 // Pictures held against the reference player's: each movie drawn at a frame and scored as
-// the project's compare tool scores it (the share of matching pixels, within 16 levels,
-// among those where either picture shows something other than the stage colour).
+// the project's compare tool scores it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,9 @@
 #pragma GCC diagnostic ignored "-Wunused-function"
 #endif
 #include <stb_image.h>
+#undef STB_IMAGE_IMPLEMENTATION
+
+#include "tests/engine/pictures.h"
 
 namespace {
 
@@ -78,31 +79,6 @@ std::vector<uint32_t> Render(const std::vector<uint8_t>& movie, int frame, int* 
     return pixels;
 }
 
-double ContentScore(const std::vector<uint32_t>& ours, const std::vector<uint32_t>& ref) {
-    std::map<uint32_t, size_t> counts;
-    for (uint32_t p : ref) {
-        ++counts[p];
-    }
-    const uint32_t stage = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
-                               return a.second < b.second;
-                           })->first;
-    auto diff = [](uint32_t a, uint32_t b) {
-        int d = 0;
-        for (int s = 0; s < 24; s += 8) {
-            d = std::max(d, std::abs(int((a >> s) & 255) - int((b >> s) & 255)));
-        }
-        return d;
-    };
-    size_t content = 0, match = 0;
-    for (size_t i = 0; i < ref.size(); ++i) {
-        if (diff(ours[i], stage) > 16 || diff(ref[i], stage) > 16) {
-            ++content;
-            match += diff(ours[i], ref[i]) <= 16;
-        }
-    }
-    return content == 0 ? 1.0 : double(match) / content;
-}
-
 TEST(Rendering, MatchesReferencePictures) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.movie);
@@ -110,18 +86,12 @@ TEST(Rendering, MatchesReferencePictures) {
         int w = 0, h = 0;
         const std::vector<uint32_t> ours = Render(ReadFile(base + ".swf"), c.frame, &w, &h);
         ASSERT_FALSE(ours.empty());
-        int rw = 0, rh = 0, n = 0;
-        stbi_uc* png = stbi_load((base + ".ruffle.png").c_str(), &rw, &rh, &n, 3);
-        ASSERT_NE(png, nullptr);
-        std::vector<uint32_t> ref(size_t(rw) * rh);
-        for (size_t i = 0; i < ref.size(); ++i) {
-            ref[i] =
-                (uint32_t(png[i * 3]) << 16) | (uint32_t(png[i * 3 + 1]) << 8) | png[i * 3 + 2];
-        }
-        stbi_image_free(png);
+        int rw = 0, rh = 0;
+        const std::vector<uint32_t> ref = enginetest::LoadPicture(base + ".ruffle.png", &rw, &rh);
+        ASSERT_FALSE(ref.empty());
         ASSERT_EQ(w, rw);
         ASSERT_EQ(h, rh);
-        EXPECT_GE(ContentScore(ours, ref), c.lowest);
+        EXPECT_GE(enginetest::ContentScore(ours, ref), c.lowest);
     }
 }
 
