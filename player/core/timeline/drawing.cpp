@@ -111,7 +111,7 @@ bool Drawing::Apply(const DrawOp& op) {
         bounded_ = false;
         break;
     case DrawOp::LineStyle: {
-        if (!(op.width >= 0)) {
+        if (op.width < 0) { // NaN draws a hairline, as Flash does
             SetLine(nullptr);
             break;
         }
@@ -131,7 +131,7 @@ bool Drawing::Apply(const DrawOp& op) {
         const size_t n =
             std::min({op.colors.size(), op.alphas.size(), op.ratios.size(), kMaxStops});
         if (n == 0) {
-            return true; // Flash ignores a gradient without stops
+            return true; // a gradient without stops changes nothing
         }
         swf::FillStyle style;
         style.kind = op.radial ? swf::FillKind::Radial : swf::FillKind::Linear;
