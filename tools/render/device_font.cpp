@@ -20,16 +20,21 @@ namespace flickwell {
 
 namespace {
 
-#ifndef FLICKWELL_DEVICE_FONT_DIR
-#define FLICKWELL_DEVICE_FONT_DIR "/usr/share/fonts/truetype/dejavu"
-#endif
+// Noto Sans first: the reference player draws device text in it. DejaVu Sans where
+// fonts-noto-core is missing.
+const char* const kFaces[][2] = {
+    {"/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf",
+     "/usr/share/fonts/truetype/noto/NotoSans-Bold.ttf"},
+    {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"},
+};
 
 struct Face {
     std::vector<unsigned char> bytes;
     stbtt_fontinfo info{};
     bool ok = false;
-    explicit Face(const char* name) {
-        std::ifstream in(std::string(FLICKWELL_DEVICE_FONT_DIR) + "/" + name, std::ios::binary);
+    explicit Face(const char* path) {
+        std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
         ok = !bytes.empty() &&
              stbtt_InitFont(&info, bytes.data(), stbtt_GetFontOffsetForIndex(bytes.data(), 0));
@@ -72,8 +77,14 @@ bool Glyph(const Face& face, uint32_t code, engine::DeviceGlyph* out) {
 } // namespace
 
 bool InstallDeviceFont(engine::Player* player) {
-    auto regular = std::make_shared<Face>("DejaVuSans.ttf");
-    auto bold = std::make_shared<Face>("DejaVuSans-Bold.ttf");
+    std::shared_ptr<Face> regular, bold;
+    for (const auto& pair : kFaces) {
+        regular = std::make_shared<Face>(pair[0]);
+        if (regular->ok) {
+            bold = std::make_shared<Face>(pair[1]);
+            break;
+        }
+    }
     if (!regular->ok) {
         return false;
     }
