@@ -21,12 +21,16 @@ namespace flickwell {
 namespace {
 
 // Noto Sans first: the reference player draws device text in it. DejaVu Sans where
-// fonts-noto-core is missing.
-const char* const kFaces[][2] = {
+// fonts-noto-core is missing. Regular, bold, italic, bold italic.
+const char* const kFaces[][4] = {
     {"/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf",
-     "/usr/share/fonts/truetype/noto/NotoSans-Bold.ttf"},
+     "/usr/share/fonts/truetype/noto/NotoSans-Bold.ttf",
+     "/usr/share/fonts/truetype/noto/NotoSans-Italic.ttf",
+     "/usr/share/fonts/truetype/noto/NotoSans-BoldItalic.ttf"},
     {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"},
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf"},
 };
 
 struct Face {
@@ -77,14 +81,17 @@ bool Glyph(const Face& face, uint32_t code, engine::DeviceGlyph* out) {
 } // namespace
 
 bool InstallDeviceFont(engine::Player* player) {
-    std::shared_ptr<Face> regular, bold;
-    for (const auto& pair : kFaces) {
-        regular = std::make_shared<Face>(pair[0]);
-        if (regular->ok) {
-            bold = std::make_shared<Face>(pair[1]);
+    std::vector<std::shared_ptr<Face>> faces; // by (bold ? 1 : 0) + (italic ? 2 : 0)
+    for (const auto& set : kFaces) {
+        faces.assign(1, std::make_shared<Face>(set[0]));
+        if (faces[0]->ok) {
+            for (int k = 1; k < 4; ++k) {
+                faces.push_back(std::make_shared<Face>(set[k]));
+            }
             break;
         }
     }
+    const std::shared_ptr<Face> regular = faces[0];
     if (!regular->ok) {
         return false;
     }
@@ -95,8 +102,9 @@ bool InstallDeviceFont(engine::Player* player) {
     metrics.ascent = static_cast<int32_t>(ascent * scale);
     metrics.descent = static_cast<int32_t>(-descent * scale);
     player->SetDeviceGlyphs(
-        [regular, bold](const char*, bool isBold, bool, uint32_t code, engine::DeviceGlyph* out) {
-            return Glyph(isBold && bold->ok ? *bold : *regular, code, out);
+        [faces](const char*, bool bold, bool italic, uint32_t code, engine::DeviceGlyph* out) {
+            const Face& face = *faces[(bold ? 1 : 0) + (italic ? 2 : 0)];
+            return Glyph(face.ok ? face : *faces[0], code, out);
         },
         metrics);
     return true;

@@ -204,8 +204,10 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
             *ascent = (font->hasLayout ? font->ascent : em * 0.8) * scale;
             *leading = font->hasLayout ? font->leading * scale : 0;
         } else {
+            // Device text keeps its font's whole height between lines.
             *ascent = deviceMetrics_.ascent * scale;
-            *leading = 0;
+            *leading = std::max(0.0, (deviceMetrics_.ascent + deviceMetrics_.descent) * scale -
+                                         style.size);
         }
     };
     LayoutBox box;
