@@ -246,7 +246,8 @@ def edit_text(out):
     """Edit text as Flash lays it out: device text centred with word wrap and margins,
     right-aligned lines, HTML styles and entities, text clipped by its box (also a turned
     box, in embedded glyphs: the reference player hides turned device text),
-    a password, and embedded glyphs with indent and leading."""
+    a password, embedded glyphs with indent and leading, a box sized to its text, and a
+    turned device-text field, which is not drawn."""
     blue, black = rgba(20, 20, 160), rgba(0, 0, 0)
     fields = [
         (define_edit_text(2, (0, 2200, 0, 1300), 1, 240, blue, "Centred words wrap inside the box", border=True,
@@ -260,14 +261,18 @@ def edit_text(out):
                           html=True, multiline=True), matrix(tx=100, ty=1600)),
         (define_edit_text(5, (0, 1400, 0, 400), 1, 360, black, "Clipped at the edge", border=True, outlines=False),
          matrix(tx=2500, ty=1600)),
-        (define_edit_text(6, (0, 1400, 0, 600), 9, 400, blue, "ABCABCAB", border=True),
+        (define_edit_text(6, (0, 1400, 0, 600), 20, 400, blue, "ABCABCAB", border=True),
          matrix(math.cos(0.26), math.cos(0.26), math.sin(0.26), -math.sin(0.26), 3100, 2400)),
         (define_edit_text(7, (0, 1600, 0, 500), 1, 240, black, "secret", border=True, outlines=False,
                           password=True), matrix(tx=100, ty=2900)),
-        (define_edit_text(8, (0, 800, 0, 700), 9, 300, rgba(160, 0, 0), "ABC AB\rCAB", multiline=True,
+        (define_edit_text(8, (0, 800, 0, 700), 20, 300, rgba(160, 0, 0), "ABC AB\rCAB", multiline=True,
                           word_wrap=True, layout=(0, 60, 0, 100, 100)), matrix(tx=1900, ty=2850)),
+        (define_edit_text(9, (0, 2000, 0, 1500), 1, 240, black, "auto", border=True, outlines=False,
+                          auto_size=True), matrix(tx=4000, ty=1550)),
+        (define_edit_text(10, (0, 600, 0, 400), 1, 240, black, "hid", border=True, outlines=False),
+         matrix(math.cos(0.2), math.cos(0.2), math.sin(0.2), -math.sin(0.2), 2450, 2150)),
     ]
-    font = define_font2(9, "Blocks", glyph_shapes(), [65, 66, 67], 800, 200, [700, 350, 700])
+    font = define_font2(20, "Blocks", glyph_shapes(), [65, 66, 67], 800, 200, [700, 350, 700])
     tags = [define_device_font(1, "_sans"), font]
     for depth, (definition, mat) in enumerate(fields, 1):
         tags += [definition, place_object2(depth, depth + 1, mat)]

@@ -407,11 +407,12 @@ def define_text(text_id, bounds, mat, font_id, height, color, x, y, glyphs):
 
 
 def define_edit_text(text_id, bounds, font_id, height, color, text, border=False, outlines=True, html=False,
-                     multiline=False, word_wrap=False, password=False, layout=None):
+                     multiline=False, word_wrap=False, password=False, layout=None, auto_size=False):
     """layout: (align 0-3, left margin, right margin, indent, leading) in twips."""
     f1 = 0x80 | 0x04 | 0x01 | 0x08  # has text, colour, font; read-only
     f1 |= (0x40 if word_wrap else 0) | (0x20 if multiline else 0) | (0x10 if password else 0)
     f2 = (0x08 if border else 0) | (0x01 if outlines else 0) | (0x02 if html else 0) | (0x20 if layout else 0)
+    f2 |= 0x40 if auto_size else 0
     body = struct.pack("<H", text_id) + rect(*bounds) + bytes([f1, f2])
     body += struct.pack("<HH", font_id, height) + color
     if layout:

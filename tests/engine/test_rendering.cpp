@@ -40,7 +40,7 @@ const Case kCases[] = {
     {"own", "bitmaps2", 1, 0.97},
     {"own", "display", 3, 0.97},
     {"own", "text", 1, 0.93},
-    {"own", "edittext", 1, 0.55},
+    {"own", "edittext", 1, 0.53},
     {"own", "fonts", 1, 0.97},
     {"own", "effects", 1, 0.95},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},

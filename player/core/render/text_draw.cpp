@@ -151,16 +151,19 @@ const swf::Shape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code
 
 void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown, const Transform& m,
                             const swf::ColorTransform& cx, const Canvas& canvas) {
-    const swf::Rect& b = text.bounds;
-    if (text.border) {
-        DrawFieldFrame(b, m, cx, canvas);
-    }
-    if (shown.empty()) {
+    // Device text is not drawn turned, skewed or mirrored, and neither is its field.
+    const double kShear = 0.006;
+    if (!text.useOutlines &&
+        (std::fabs(m.b) >= kShear || std::fabs(m.c) >= kShear || m.a <= 0 || m.d <= 0)) {
         return;
     }
+    swf::Rect b = text.bounds;
     const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
     const bool embedded = font != nullptr && text.useOutlines && !font->glyphs.empty();
-    if (!embedded && !deviceSource_) {
+    if (shown.empty() || (!embedded && !deviceSource_)) {
+        if (text.border) {
+            DrawFieldFrame(b, m, cx, canvas);
+        }
         return;
     }
     TextStyle base;
@@ -212,13 +215,25 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
     };
     LayoutBox box;
     box.width = double(b.xMax) - b.xMin - 2 * kGutter;
-    box.height = double(b.yMax) - b.yMin - kGutter;
+    box.height = text.autoSize ? 1e9 : double(b.yMax) - b.yMin - kGutter;
     box.leftMargin = text.leftMargin;
     box.rightMargin = text.rightMargin;
     box.indent = text.indent;
     box.leading = text.leading;
     box.wordWrap = text.wordWrap;
-    const std::vector<TextLine> lines = LayOutText(styled, box, measure);
+    TextExtent extent;
+    const std::vector<TextLine> lines = LayOutText(styled, box, measure, &extent);
+    if (text.autoSize) {
+        // The box fits the text from its top left corner (its width too, unless wrapped).
+        auto clamp = [](double v) { return static_cast<int32_t>(std::min(1e7, std::ceil(v))); };
+        if (!text.wordWrap) {
+            b.xMax = clamp(b.xMin + extent.width + 2 * kGutter);
+        }
+        b.yMax = clamp(b.yMin + extent.height + 2 * kGutter);
+    }
+    if (text.border) {
+        DrawFieldFrame(b, m, cx, canvas);
+    }
 
     BoxClip clip;
     if (!ClipToBox(b, m, canvas, &clip)) {

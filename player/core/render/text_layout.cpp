@@ -269,7 +269,8 @@ StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t 
 }
 
 std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
-                                 const FontMeasure& measure) {
+                                 const FontMeasure& measure, TextExtent* extent) {
+    TextExtent seen;
     std::vector<TextLine> lines;
     const size_t n = text.codes.size();
     std::vector<double> advance(n, 0);
@@ -341,6 +342,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             for (PlacedGlyph& g : line.glyphs) {
                 g.x += shift;
             }
+            seen.width = std::max(seen.width, shift + width + box.rightMargin);
             line.baseline = top + baseline;
             lines.push_back(std::move(line));
             top += size + lead + box.leading;
@@ -353,6 +355,10 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
         start = end + 1;
         ++paragraph;
         firstLine = true;
+    }
+    seen.height = top;
+    if (extent != nullptr) {
+        *extent = seen;
     }
     return lines;
 }

@@ -68,7 +68,12 @@ struct TextLine {
 // leading; a line's baseline lies its font's ascent below the line's top. Word wrap breaks
 // after the last space that fits (or inside a word longer than the line); alignment
 // ignores trailing spaces.
+// `extent`, when given, receives the width the lines take (margins included) and the
+// height from the first line's top to below the last line's leading.
+struct TextExtent {
+    double width = 0, height = 0;
+};
 std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
-                                 const FontMeasure& measure);
+                                 const FontMeasure& measure, TextExtent* extent = nullptr);
 
 } // namespace render
