@@ -64,7 +64,6 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
     box.width = 600;
     box.height = 10000;
     box.indent = 100;
-    box.leading = 20;
     box.wordWrap = true;
     const struct {
         uint8_t align;
@@ -82,6 +81,7 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         render::TextStyle style;
+        style.leading = 20;
         const auto lines =
             render::LayOutText(render::FromPlainText(c.text, style, c.align), box, measure);
         ASSERT_EQ(lines.size(), c.lines.size());
@@ -92,7 +92,7 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
             }
             EXPECT_EQ(s, c.lines[i]);
             EXPECT_DOUBLE_EQ(lines[i].glyphs[0].x, c.firstX[i]);
-            // Size 240 + font leading 10 + field leading 20 per line, baseline at ascent.
+            // Size 240 + font leading 10 + style leading 20 per line, baseline at ascent.
             EXPECT_DOUBLE_EQ(lines[i].baseline, 180 + 270.0 * i);
         }
     }

@@ -170,6 +170,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
     base.face = font != nullptr ? font->name : "";
     base.size = text.height;
     base.color = text.color;
+    base.leading = text.leading;
     base.bold = font != nullptr && font->bold;
     base.italic = font != nullptr && font->italic;
     StyledText styled = text.html ? FromHtmlText(shown, base, text.align, text.multiline)
@@ -219,7 +220,6 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
     box.leftMargin = text.leftMargin;
     box.rightMargin = text.rightMargin;
     box.indent = text.indent;
-    box.leading = text.leading;
     box.wordWrap = text.wordWrap;
     TextExtent extent;
     const std::vector<TextLine> lines = LayOutText(styled, box, measure, &extent);
@@ -244,7 +244,26 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
     for (const TextStyle& style : styled.palette) {
         paints.push_back(SolidPaint(style.color, cx));
     }
+    // Underlines: a hairline two pixels under the baseline along each underlined run.
+    const int32_t hairline =
+        static_cast<int32_t>(std::max(1.0, std::round(20 / std::max(1e-6, m.Scale() * 20))));
     for (const TextLine& line : lines) {
+        for (size_t k = 0; k < line.glyphs.size();) {
+            const uint16_t s = line.glyphs[k].style;
+            size_t e = k;
+            while (e < line.glyphs.size() && line.glyphs[e].style == s) {
+                ++e;
+            }
+            if (styled.palette[s].underline) {
+                const double x0 = line.glyphs[k].x,
+                             x1 = line.glyphs[e - 1].x + line.glyphs[e - 1].advance;
+                const int32_t y = static_cast<int32_t>(std::lround(line.baseline + 40));
+                FillRect(swf::Rect{static_cast<int32_t>(std::lround(x0)),
+                                   static_cast<int32_t>(std::lround(x1)), y, y + hairline},
+                         field, paints[s], clip.canvas);
+            }
+            k = e;
+        }
         for (const PlacedGlyph& g : line.glyphs) {
             const TextStyle& style = styled.palette[g.style];
             double advance = 0;

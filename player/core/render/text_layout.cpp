@@ -230,7 +230,8 @@ StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t 
                 out.aligns.back() = AlignNamed(a, align);
             }
         }
-        if (name != "font" && name != "b" && name != "i" && name != "u" && name != "p") {
+        if (name != "font" && name != "b" && name != "i" && name != "u" && name != "p" &&
+            name != "textformat") {
             continue; // unknown tags and those without style are dropped
         }
         Open next{name, style()};
@@ -239,6 +240,11 @@ StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t 
             next.style.bold = true;
         } else if (name == "i") {
             next.style.italic = true;
+        } else if (name == "u") {
+            next.style.underline = true;
+        } else if (name == "textformat" && Attribute(tag, "leading", &v)) {
+            const long px = std::strtol(v.c_str(), nullptr, 10);
+            next.style.leading = static_cast<int32_t>(std::max(-360L, std::min(px, 720L)) * 20);
         } else if (name == "font") {
             if (Attribute(tag, "face", &v)) {
                 next.style.face = v;
@@ -312,7 +318,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             TextLine line;
             double width = 0, pen = 0, size = 0, lead = 0;
             for (size_t k = start; k < j; ++k) {
-                line.glyphs.push_back(PlacedGlyph{text.codes[k], text.styles[k], pen});
+                line.glyphs.push_back(PlacedGlyph{text.codes[k], text.styles[k], pen, advance[k]});
                 pen += advance[k];
                 if (text.codes[k] != ' ') {
                     width = pen;
@@ -339,13 +345,25 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             }
             double shift = align == 1 ? room - width : align == 2 ? (room - width) / 2 : 0;
             shift = left + std::max(0.0, shift);
+            // Justified lines but a paragraph's last spread the spare room over their
+            // inner spaces.
+            size_t spaces = 0;
+            for (const PlacedGlyph& g : line.glyphs) {
+                spaces += g.code == ' ' && g.x < width;
+            }
+            const double spread = align == 3 && j < end && spaces > 0 && room > width
+                                      ? (room - width) / double(spaces)
+                                      : 0;
+            double gap = 0;
             for (PlacedGlyph& g : line.glyphs) {
-                g.x += shift;
+                const bool inner = g.code == ' ' && g.x < width;
+                g.x += shift + gap;
+                gap += inner ? spread : 0;
             }
             seen.width = std::max(seen.width, shift + width + box.rightMargin);
             line.baseline = top + baseline;
             lines.push_back(std::move(line));
-            top += size + lead + box.leading;
+            top += size + lead + text.palette[used[0]].leading;
             firstLine = false;
             start = j;
         } while (start < end && lines.size() < 4096 && top <= box.height);
