@@ -244,7 +244,8 @@ def text(out):
 
 def edit_text(out):
     """Edit text as Flash lays it out: device text centred with word wrap and margins,
-    right-aligned lines, HTML styles and entities, text clipped by its box (also a turned
+    right-aligned lines, HTML styles, entities, underline and justified lines, text clipped
+    by its box (also a turned
     box, in embedded glyphs: the reference player hides turned device text),
     a password, embedded glyphs with indent and leading, a box sized to its text, and a
     turned device-text field, which is not drawn."""
@@ -256,9 +257,10 @@ def edit_text(out):
         (define_edit_text(3, (0, 2000, 0, 1300), 1, 240, black, "one\rtwo\nthree", border=True, outlines=False,
                           multiline=True, layout=(1, 0, 0, 0, 0)), matrix(tx=2500, ty=100)),
         (define_edit_text(4, (0, 2200, 0, 1100), 1, 240, black,
-                          '<p align="center"><font size="16" color="#CC0000">Red</font> and <b>bold</b></p>'
-                          "<p>a &amp; b &lt;c&gt;<br>next <unknown>line</unknown></p>", border=True, outlines=False,
-                          html=True, multiline=True), matrix(tx=100, ty=1600)),
+                          '<textformat leading="2"><p align="center"><font size="16" color="#CC0000">Red</font> '
+                          'and <u>under</u></p></textformat><p align="justify">a &amp; b &lt;c&gt; spread out wide'
+                          "<br>next <unknown>line</unknown></p>", border=True, outlines=False, html=True,
+                          multiline=True, word_wrap=True), matrix(tx=100, ty=1600)),
         (define_edit_text(5, (0, 1400, 0, 400), 1, 360, black, "Clipped at the edge", border=True, outlines=False),
          matrix(tx=2500, ty=1600)),
         (define_edit_text(6, (0, 1400, 0, 600), 20, 400, blue, "ABCABCAB", border=True),
