@@ -255,7 +255,7 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         DrawStaticText(*ch->text, m, cx, canvas);
         break;
     case timeline::Kind::EditText:
-        DrawEditText(*ch->editText, o.text, m, cx, canvas);
+        DrawEditText(*ch->editText, o, m, cx, canvas);
         break;
     case timeline::Kind::Sprite:
     case timeline::Kind::Button:

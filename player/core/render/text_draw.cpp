@@ -98,7 +98,8 @@ bool Renderer::ClipToBox(const swf::Rect& r, const Transform& m, const Canvas& c
     return true;
 }
 
-void Renderer::DrawFieldFrame(const swf::Rect& b, const Transform& m, const swf::ColorTransform& cx,
+void Renderer::DrawFieldFrame(const timeline::DisplayObject& field, const swf::Rect& b,
+                              const Transform& m, const swf::ColorTransform& cx,
                               const Canvas& canvas) {
     // A hairline through the box's corners: on an unrotated box it lands on whole pixels
     // (halves rounding down, as the reference player's do), its right and bottom sides
@@ -117,12 +118,20 @@ void Renderer::DrawFieldFrame(const swf::Rect& b, const Transform& m, const swf:
         frame = Transform();
         t = 1;
     }
-    FillRect(r, frame, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
-    const Paint black = SolidPaint(swf::Rgba{0, 0, 0, 255}, cx);
-    FillRect(swf::Rect{r.xMin, r.xMax + t, r.yMin, r.yMin + t}, frame, black, canvas);
-    FillRect(swf::Rect{r.xMax, r.xMax + t, r.yMin + t, r.yMax}, frame, black, canvas);
-    FillRect(swf::Rect{r.xMin, r.xMax, r.yMax, r.yMax + t}, frame, black, canvas);
-    FillRect(swf::Rect{r.xMin, r.xMin + t, r.yMin + t, r.yMax}, frame, black, canvas);
+    auto rgb = [](uint32_t c) {
+        return swf::Rgba{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
+    };
+    if (field.background) {
+        FillRect(r, frame, SolidPaint(rgb(field.backgroundColor), cx), canvas);
+    }
+    if (!field.border) {
+        return;
+    }
+    const Paint line = SolidPaint(rgb(field.borderColor), cx);
+    FillRect(swf::Rect{r.xMin, r.xMax + t, r.yMin, r.yMin + t}, frame, line, canvas);
+    FillRect(swf::Rect{r.xMax, r.xMax + t, r.yMin + t, r.yMax}, frame, line, canvas);
+    FillRect(swf::Rect{r.xMin, r.xMax, r.yMax, r.yMax + t}, frame, line, canvas);
+    FillRect(swf::Rect{r.xMin, r.xMin + t, r.yMin + t, r.yMax}, frame, line, canvas);
 }
 
 const swf::Shape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code) {
@@ -149,8 +158,10 @@ const swf::Shape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code
     return it->second.get();
 }
 
-void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown, const Transform& m,
-                            const swf::ColorTransform& cx, const Canvas& canvas) {
+void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayObject& field,
+                            const Transform& m, const swf::ColorTransform& cx,
+                            const Canvas& canvas) {
+    const std::string& shown = field.text;
     // Device text is not drawn turned, skewed or mirrored, and neither is its field.
     const double kShear = 0.006;
     if (!text.useOutlines &&
@@ -161,9 +172,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
     const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
     const bool embedded = font != nullptr && text.useOutlines && !font->glyphs.empty();
     if (shown.empty() || (!embedded && !deviceSource_)) {
-        if (text.border) {
-            DrawFieldFrame(b, m, cx, canvas);
-        }
+        DrawFieldFrame(field, b, m, cx, canvas);
         return;
     }
     TextStyle base;
@@ -231,15 +240,13 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
         }
         b.yMax = clamp(b.yMin + extent.height + 2 * kGutter);
     }
-    if (text.border) {
-        DrawFieldFrame(b, m, cx, canvas);
-    }
+    DrawFieldFrame(field, b, m, cx, canvas);
 
     BoxClip clip;
     if (!ClipToBox(b, m, canvas, &clip)) {
         return;
     }
-    const Transform field = clip.shift * m * Translate(b.xMin + kGutter, b.yMin + kGutter);
+    const Transform area = clip.shift * m * Translate(b.xMin + kGutter, b.yMin + kGutter);
     std::vector<Paint> paints;
     for (const TextStyle& style : styled.palette) {
         paints.push_back(SolidPaint(style.color, cx));
@@ -260,7 +267,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
                 const int32_t y = static_cast<int32_t>(std::lround(line.baseline + 40));
                 FillRect(swf::Rect{static_cast<int32_t>(std::lround(x0)),
                                    static_cast<int32_t>(std::lround(x1)), y, y + hairline},
-                         field, paints[s], clip.canvas);
+                         area, paints[s], clip.canvas);
             }
             k = e;
         }
@@ -269,8 +276,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const std::string& shown,
             double advance = 0;
             const swf::Shape* shape = glyph(g.code, style, &advance);
             if (shape != nullptr && !shape->groups.empty()) {
-                const Transform t =
-                    field * Translate(g.x, line.baseline) * Scaling(style.size / em);
+                const Transform t = area * Translate(g.x, line.baseline) * Scaling(style.size / em);
                 DrawShape(Prepared(shape), t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
             }
         }
