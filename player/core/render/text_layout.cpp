@@ -97,8 +97,15 @@ bool Entity(const std::string& html, size_t i, uint32_t* code, size_t* length) {
             return true;
         }
     }
-    const size_t end = html.find(';', i);
-    if (i + 2 < html.size() && html[i + 1] == '#' && end != std::string::npos && end - i < 12) {
+    // A numeric one is short: look no further for its ';' (text full of '&' stays linear).
+    size_t end = std::string::npos;
+    for (size_t k = i + 2; html.compare(i, 2, "&#") == 0 && k < html.size() && k < i + 12; ++k) {
+        if (html[k] == ';') {
+            end = k;
+            break;
+        }
+    }
+    if (end != std::string::npos) {
         const bool hex = html[i + 2] == 'x' || html[i + 2] == 'X';
         const std::string digits = html.substr(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2));
         char* stop = nullptr;
