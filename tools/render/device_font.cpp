@@ -78,10 +78,10 @@ bool Glyph(const Face& face, uint32_t code, engine::DeviceGlyph* out) {
     return true;
 }
 
-} // namespace
-
-bool InstallDeviceFont(engine::Player* player) {
-    std::vector<std::shared_ptr<Face>> faces; // by (bold ? 1 : 0) + (italic ? 2 : 0)
+// Read once per process (several players, as in tests, share them): by
+// (bold ? 1 : 0) + (italic ? 2 : 0).
+std::vector<std::shared_ptr<Face>> LoadFaces() {
+    std::vector<std::shared_ptr<Face>> faces;
     for (const auto& set : kFaces) {
         faces.assign(1, std::make_shared<Face>(set[0]));
         if (faces[0]->ok) {
@@ -91,6 +91,13 @@ bool InstallDeviceFont(engine::Player* player) {
             break;
         }
     }
+    return faces;
+}
+
+} // namespace
+
+bool InstallDeviceFont(engine::Player* player) {
+    static const std::vector<std::shared_ptr<Face>> faces = LoadFaces();
     const std::shared_ptr<Face> regular = faces[0];
     if (!regular->ok) {
         return false;
@@ -102,7 +109,7 @@ bool InstallDeviceFont(engine::Player* player) {
     metrics.ascent = static_cast<int32_t>(ascent * scale);
     metrics.descent = static_cast<int32_t>(-descent * scale);
     player->SetDeviceGlyphs(
-        [faces](const char*, bool bold, bool italic, uint32_t code, engine::DeviceGlyph* out) {
+        [](const char*, bool bold, bool italic, uint32_t code, engine::DeviceGlyph* out) {
             const Face& face = *faces[(bold ? 1 : 0) + (italic ? 2 : 0)];
             return Glyph(face.ok ? face : *faces[0], code, out);
         },
