@@ -69,7 +69,14 @@ class Renderer {
         std::vector<uint8_t> mask;
     };
     bool ClipToBox(const swf::Rect& box, const Transform& m, const Canvas& canvas, BoxClip* out);
-    const swf::Shape* DeviceGlyphFor(const TextStyle& style, uint32_t code);
+    // A host glyph with its shape prepared beside it (not in `prepared_`, which is keyed
+    // by address: forgotten glyphs would leave stale keys there). Null when the host has none.
+    struct DeviceGlyphShape {
+        swf::Shape shape;
+        PreparedShape prepared; // points into `shape`
+        int32_t advance = 0;    // 1024ths of the em
+    };
+    const DeviceGlyphShape* DeviceGlyphFor(const TextStyle& style, uint32_t code);
     const PreparedShape& Prepared(const swf::Shape* shape);
     // An object's bounds on the canvas as left, top, right, bottom; false when it has none.
     bool DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
@@ -87,7 +94,7 @@ class Renderer {
         PreparedShape prepared;
     };
     std::map<const swf::MorphShape*, MorphCache> morphs_;
-    std::map<std::pair<std::string, uint64_t>, std::unique_ptr<swf::Shape>> deviceGlyphs_;
+    std::map<std::pair<std::string, uint64_t>, std::unique_ptr<DeviceGlyphShape>> deviceGlyphs_;
     DeviceGlyphSource deviceSource_;
     DeviceFontMetrics deviceMetrics_;
     ShapeContext context_;

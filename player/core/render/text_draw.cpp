@@ -134,7 +134,7 @@ void Renderer::DrawFieldFrame(const timeline::DisplayObject& field, const swf::R
     FillRect(swf::Rect{r.xMin, r.xMin + t, r.yMin + t, r.yMax}, frame, line, canvas);
 }
 
-const swf::Shape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code) {
+const Renderer::DeviceGlyphShape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code) {
     const std::string& face = style.face.empty() ? std::string("_sans") : style.face;
     const auto key =
         std::make_pair(face, (uint64_t(code) << 2) | (style.bold ? 1 : 0) | (style.italic ? 2 : 0));
@@ -144,16 +144,18 @@ const swf::Shape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code
             deviceGlyphs_.clear(); // a movie cycling through many characters or faces
         }
         DeviceGlyph dg;
-        std::unique_ptr<swf::Shape> s;
+        std::unique_ptr<DeviceGlyphShape> entry;
         if (deviceSource_(face.c_str(), style.bold, style.italic, code, &dg)) {
-            s.reset(new swf::Shape);
-            s->groups.emplace_back();
-            s->groups[0].fills.emplace_back();
-            s->nonZero = true;
-            s->groups[0].edges = std::move(dg.edges);
-            s->bounds.xMax = dg.advance; // the advance rides along in the bounds
+            entry.reset(new DeviceGlyphShape);
+            swf::Shape& s = entry->shape;
+            s.groups.emplace_back();
+            s.groups[0].fills.emplace_back();
+            s.nonZero = true;
+            s.groups[0].edges = std::move(dg.edges);
+            PrepareShape(s, &entry->prepared);
+            entry->advance = dg.advance;
         }
-        it = deviceGlyphs_.emplace(key, std::move(s)).first;
+        it = deviceGlyphs_.emplace(key, std::move(entry)).first;
     }
     return it->second.get();
 }
@@ -191,7 +193,9 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     }
     // Glyph units per em: the embedded font's, or the device source's 1024.
     const double em = embedded ? font->unitsPerEm : 1024.0;
-    auto glyph = [&](uint32_t code, const TextStyle& style, double* advance) -> const swf::Shape* {
+    // A character's outline (null when none) and advance in glyph units.
+    auto glyph = [&](uint32_t code, const TextStyle& style, bool prepare,
+                     double* advance) -> const PreparedShape* {
         if (embedded) {
             const int gi = font->GlyphFor(static_cast<uint16_t>(code));
             if (gi < 0) {
@@ -199,16 +203,16 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
                 return nullptr;
             }
             *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] : em * 0.6;
-            return &font->glyphs[gi];
+            return prepare ? &Prepared(&font->glyphs[gi]) : nullptr;
         }
-        const swf::Shape* s = DeviceGlyphFor(style, code);
-        *advance = s != nullptr ? s->bounds.xMax : 0;
-        return s;
+        const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
+        *advance = g != nullptr ? g->advance : 0;
+        return g != nullptr ? &g->prepared : nullptr;
     };
     FontMeasure measure;
     measure.advance = [&](uint32_t code, const TextStyle& style) {
         double advance = 0;
-        glyph(code, style, &advance);
+        glyph(code, style, false, &advance);
         return advance * style.size / em;
     };
     measure.heights = [&](const TextStyle& style, double* ascent, double* leading) {
@@ -253,7 +257,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     }
     // Underlines: a hairline two pixels under the baseline along each underlined run.
     const int32_t hairline =
-        static_cast<int32_t>(std::max(1.0, std::round(20 / std::max(1e-6, m.Scale() * 20))));
+        static_cast<int32_t>(std::max(1.0, std::round(1 / std::max(1e-6, m.Scale()))));
     for (const TextLine& line : lines) {
         for (size_t k = 0; k < line.glyphs.size();) {
             const uint16_t s = line.glyphs[k].style;
@@ -274,10 +278,10 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
         for (const PlacedGlyph& g : line.glyphs) {
             const TextStyle& style = styled.palette[g.style];
             double advance = 0;
-            const swf::Shape* shape = glyph(g.code, style, &advance);
-            if (shape != nullptr && !shape->groups.empty()) {
+            const PreparedShape* shape = glyph(g.code, style, true, &advance);
+            if (shape != nullptr) {
                 const Transform t = area * Translate(g.x, line.baseline) * Scaling(style.size / em);
-                DrawShape(Prepared(shape), t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
+                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
             }
         }
     }
