@@ -172,7 +172,9 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     }
     swf::Rect b = text.bounds;
     const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
-    const bool embedded = font != nullptr && text.useOutlines && !font->glyphs.empty();
+    // A font without layout only names a face: its text is set in the device font.
+    const bool embedded =
+        font != nullptr && text.useOutlines && !font->glyphs.empty() && font->hasLayout;
     if (shown.empty() || (!embedded && !deviceSource_)) {
         DrawFieldFrame(field, b, m, cx, canvas);
         return;
@@ -218,8 +220,8 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     measure.heights = [&](const TextStyle& style, double* ascent, double* leading) {
         const double scale = style.size / em;
         if (embedded) {
-            *ascent = (font->hasLayout ? font->ascent : em * 0.8) * scale;
-            *leading = font->hasLayout ? font->leading * scale : 0;
+            *ascent = font->ascent * scale;
+            *leading = font->leading * scale;
         } else {
             // Device text keeps its font's whole height between lines.
             *ascent = deviceMetrics_.ascent * scale;
