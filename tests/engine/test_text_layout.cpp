@@ -41,7 +41,8 @@ TEST(TextLayout, HtmlBecomesStyledParagraphs) {
         EXPECT_EQ(t.aligns, c.aligns);
     }
     const StyledText t = render::FromHtmlText(
-        "<font face=\"Serif\" size=\"20\" color=\"#FF0000\">x<b>y</b></font><i>z</i>",
+        "<font face=\"Serif\" size=\"20\" color=\"#FF0000\" letterSpacing=\"1.5\">x<b>y</b></font>"
+        "<i>z</i>",
         render::TextStyle(), 0, true);
     ASSERT_EQ(t.codes.size(), 3u);
     const render::TextStyle &x = t.palette[t.styles[0]], &y = t.palette[t.styles[1]],
@@ -49,6 +50,7 @@ TEST(TextLayout, HtmlBecomesStyledParagraphs) {
     EXPECT_EQ(x.face, "Serif");
     EXPECT_EQ(x.size, 400);
     EXPECT_EQ(x.color.r, 255);
+    EXPECT_EQ(x.letterSpacing, 30);
     EXPECT_TRUE(y.bold && y.size == 400 && !x.bold);
     EXPECT_TRUE(z.italic && z.size == 240 && z.face.empty());
 }

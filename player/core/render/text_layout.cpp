@@ -261,6 +261,11 @@ StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t 
                 const long px = v[0] == '+' || v[0] == '-' ? next.style.size / 20 + n : n;
                 next.style.size = static_cast<int32_t>(std::max(0L, std::min(px, 1000L)) * 20);
             }
+            if (Attribute(tag, "letterspacing", &v)) {
+                const double px = std::strtod(v.c_str(), nullptr);
+                next.style.letterSpacing =
+                    static_cast<int32_t>(std::max(-100.0, std::min(px, 1000.0)) * 20);
+            }
             if (Attribute(tag, "color", &v) && v.size() == 7 && v[0] == '#') {
                 const unsigned long rgb = std::strtoul(v.c_str() + 1, nullptr, 16);
                 next.style.color = swf::Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb),
@@ -289,7 +294,8 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
     std::vector<double> advance(n, 0);
     for (size_t k = 0; k < n; ++k) {
         if (text.codes[k] != '\n') {
-            advance[k] = measure.advance(text.codes[k], text.palette[text.styles[k]]);
+            const TextStyle& style = text.palette[text.styles[k]];
+            advance[k] = measure.advance(text.codes[k], style) + style.letterSpacing;
         }
     }
     std::vector<double> ascent(text.palette.size()), leading(text.palette.size());

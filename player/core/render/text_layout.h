@@ -17,12 +17,14 @@ struct TextStyle {
     std::string face;   // as the text names it; empty for the field's own font
     int32_t size = 240; // twips
     swf::Rgba color{0, 0, 0, 255};
-    int32_t leading = 0; // twips added between lines
+    int32_t leading = 0;       // twips added between lines
+    int32_t letterSpacing = 0; // twips added after each character
     bool bold = false, italic = false, underline = false;
     bool operator==(const TextStyle& o) const {
         return face == o.face && size == o.size && color.r == o.color.r && color.g == o.color.g &&
                color.b == o.color.b && color.a == o.color.a && bold == o.bold &&
-               italic == o.italic && underline == o.underline && leading == o.leading;
+               italic == o.italic && underline == o.underline && leading == o.leading &&
+               letterSpacing == o.letterSpacing;
     }
 };
 
@@ -39,7 +41,7 @@ struct StyledText {
 std::vector<uint32_t> DecodeUtf8(const std::string& s);
 // Plain text: "\r\n", "\r" and "\n" end paragraphs.
 StyledText FromPlainText(const std::string& text, const TextStyle& base, uint8_t align);
-// HTML text: <p align>, <font face size color>, <b>, <i>, <u>, <br>, <textformat
+// HTML text: <p align>, <font face size color letterSpacing>, <b>, <i>, <u>, <br>, <textformat
 // leading>, the five named
 // entities and numeric ones; other tags are dropped. A single-line field keeps no breaks.
 StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t align,
