@@ -242,6 +242,45 @@ def text(out):
     write(out, "text", tags + [show_frame()])
 
 
+def edit_text(out):
+    """Edit text as Flash lays it out: device text centred with word wrap and margins,
+    right-aligned lines, HTML styles, entities, underline and justified lines, text clipped
+    by its box (also a turned
+    box, in embedded glyphs: the reference player hides turned device text),
+    a password, embedded glyphs with indent and leading, a box sized to its text, and a
+    turned device-text field, which is not drawn."""
+    blue, black = rgba(20, 20, 160), rgba(0, 0, 0)
+    fields = [
+        (define_edit_text(2, (0, 2200, 0, 1300), 1, 240, blue, "Centred words wrap inside the box", border=True,
+                          outlines=False, multiline=True, word_wrap=True, layout=(2, 100, 100, 0, 40)),
+         matrix(tx=100, ty=100)),
+        (define_edit_text(3, (0, 2000, 0, 1300), 1, 240, black, "one\rtwo\nthree", border=True, outlines=False,
+                          multiline=True, layout=(1, 0, 0, 0, 0)), matrix(tx=2500, ty=100)),
+        (define_edit_text(4, (0, 2200, 0, 1100), 1, 240, black,
+                          '<textformat leading="2"><p align="center"><font size="16" color="#CC0000">Red</font> '
+                          'and <u>under</u></p></textformat><p align="justify">a &amp; b &lt;c&gt; spread out wide'
+                          "<br>next <unknown>line</unknown></p>", border=True, outlines=False, html=True,
+                          multiline=True, word_wrap=True), matrix(tx=100, ty=1600)),
+        (define_edit_text(5, (0, 1400, 0, 400), 1, 360, black, "Clipped at the edge", border=True, outlines=False),
+         matrix(tx=2500, ty=1600)),
+        (define_edit_text(6, (0, 1400, 0, 600), 20, 400, blue, "ABCABCAB", border=True),
+         matrix(math.cos(0.26), math.cos(0.26), math.sin(0.26), -math.sin(0.26), 3100, 2400)),
+        (define_edit_text(7, (0, 1600, 0, 500), 1, 240, black, "secret", border=True, outlines=False,
+                          password=True), matrix(tx=100, ty=2900)),
+        (define_edit_text(8, (0, 800, 0, 700), 20, 300, rgba(160, 0, 0), "ABC AB\rCAB", multiline=True,
+                          word_wrap=True, layout=(0, 60, 0, 100, 100)), matrix(tx=1900, ty=2850)),
+        (define_edit_text(9, (0, 2000, 0, 1500), 1, 240, black, "auto", border=True, outlines=False,
+                          auto_size=True), matrix(tx=4000, ty=1550)),
+        (define_edit_text(10, (0, 600, 0, 400), 1, 240, black, "hid", border=True, outlines=False),
+         matrix(math.cos(0.2), math.cos(0.2), math.sin(0.2), -math.sin(0.2), 2450, 2150)),
+    ]
+    font = define_font2(20, "Blocks", glyph_shapes(), [65, 66, 67], 800, 200, [700, 350, 700])
+    tags = [define_device_font(1, "_sans"), font]
+    for depth, (definition, mat) in enumerate(fields, 1):
+        tags += [definition, place_object2(depth, depth + 1, mat)]
+    write(out, "edittext", tags + [show_frame()])
+
+
 def scaled_glyphs(factor):
     """The block glyphs with every coordinate multiplied (DefineFont3 works in twentieths)."""
     a = Path(1, 0).style(move=(0, -700 * factor), fill1=1).poly(
@@ -406,8 +445,8 @@ def main():
     if "--heavy" in sys.argv:
         heavy(out)
         return
-    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, fonts, effects, drawing,
-                 damaged):
+    for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, edit_text, fonts, effects,
+                 drawing, damaged):
         make(out)
 
 

@@ -406,12 +406,24 @@ def define_text(text_id, bounds, mat, font_id, height, color, x, y, glyphs):
     return tag(33, body)
 
 
-def define_edit_text(text_id, bounds, font_id, height, color, text, border=False, outlines=True):
+def define_edit_text(text_id, bounds, font_id, height, color, text, border=False, outlines=True, html=False,
+                     multiline=False, word_wrap=False, password=False, layout=None, auto_size=False):
+    """layout: (align 0-3, left margin, right margin, indent, leading) in twips."""
     f1 = 0x80 | 0x04 | 0x01 | 0x08  # has text, colour, font; read-only
-    f2 = (0x08 if border else 0) | (0x01 if outlines else 0)
+    f1 |= (0x40 if word_wrap else 0) | (0x20 if multiline else 0) | (0x10 if password else 0)
+    f2 = (0x08 if border else 0) | (0x01 if outlines else 0) | (0x02 if html else 0) | (0x20 if layout else 0)
+    f2 |= 0x40 if auto_size else 0
     body = struct.pack("<H", text_id) + rect(*bounds) + bytes([f1, f2])
-    body += struct.pack("<HH", font_id, height) + color + b"\0" + text.encode() + b"\0"
+    body += struct.pack("<HH", font_id, height) + color
+    if layout:
+        body += struct.pack("<BHHHh", *layout)
+    body += b"\0" + text.encode() + b"\0"
     return tag(37, body)
+
+
+def define_device_font(font_id, name):
+    """DefineFont2 naming a font without outlines: text in it is drawn in a device font."""
+    return tag(48, struct.pack("<HBBB", font_id, 0, 0, len(name)) + name.encode() + struct.pack("<H", 0))
 
 
 def define_button2(button_id, records):

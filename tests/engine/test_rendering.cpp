@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/core/engine.h"
+#include "tools/render/device_font.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -31,7 +32,7 @@ struct Case {
 };
 
 // Our movies cover each feature group; the shared ones are the real movies without
-// scripts or device fonts.
+// scripts, and those whose device text the packaged font draws.
 const Case kCases[] = {
     {"own", "shapes", 1, 0.97},
     {"own", "gradients", 1, 0.97},
@@ -40,6 +41,7 @@ const Case kCases[] = {
     {"own", "bitmaps2", 1, 0.97},
     {"own", "display", 3, 0.97},
     {"own", "text", 1, 0.93},
+    {"own", "edittext", 1, 0.53},
     {"own", "fonts", 1, 0.97},
     {"own", "effects", 1, 0.95},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
@@ -48,6 +50,8 @@ const Case kCases[] = {
     {"shared", "swf_definemorphshape_f15", 15, 0.85},
     {"shared", "swf_definebutton2", 1, 0.95},
     {"shared", "visual_edittext_bounds_vs_position", 1, 0.97},
+    {"shared", "swf_defineedittext", 1, 0.97},
+    {"shared", "visual_edittext_border_basic", 1, 0.87}, // scripts colour two borders
 };
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
@@ -65,6 +69,7 @@ std::vector<uint32_t> Render(const std::vector<uint8_t>& movie, int frame, int* 
     if (player.Load(movie.data(), movie.size()) != engine::LoadStatus::Ok) {
         return {};
     }
+    flickwell::InstallDeviceFont(&player);
     *w = player.StageWidthTwips() / 20;
     *h = player.StageHeightTwips() / 20;
     player.Play(0);

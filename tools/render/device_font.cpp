@@ -20,16 +20,25 @@ namespace flickwell {
 
 namespace {
 
-#ifndef FLICKWELL_DEVICE_FONT_DIR
-#define FLICKWELL_DEVICE_FONT_DIR "/usr/share/fonts/truetype/dejavu"
-#endif
+// Noto Sans first: the reference player draws device text in it. DejaVu Sans where
+// fonts-noto-core is missing. Regular, bold, italic, bold italic.
+const char* const kFaces[][4] = {
+    {"/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf",
+     "/usr/share/fonts/truetype/noto/NotoSans-Bold.ttf",
+     "/usr/share/fonts/truetype/noto/NotoSans-Italic.ttf",
+     "/usr/share/fonts/truetype/noto/NotoSans-BoldItalic.ttf"},
+    {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf"},
+};
 
 struct Face {
     std::vector<unsigned char> bytes;
     stbtt_fontinfo info{};
     bool ok = false;
-    explicit Face(const char* name) {
-        std::ifstream in(std::string(FLICKWELL_DEVICE_FONT_DIR) + "/" + name, std::ios::binary);
+    explicit Face(const char* path) {
+        std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
         ok = !bytes.empty() &&
              stbtt_InitFont(&info, bytes.data(), stbtt_GetFontOffsetForIndex(bytes.data(), 0));
@@ -69,11 +78,27 @@ bool Glyph(const Face& face, uint32_t code, engine::DeviceGlyph* out) {
     return true;
 }
 
+// Read once per process (several players, as in tests, share them): by
+// (bold ? 1 : 0) + (italic ? 2 : 0).
+std::vector<std::shared_ptr<Face>> LoadFaces() {
+    std::vector<std::shared_ptr<Face>> faces;
+    for (const auto& set : kFaces) {
+        faces.assign(1, std::make_shared<Face>(set[0]));
+        if (faces[0]->ok) {
+            for (int k = 1; k < 4; ++k) {
+                faces.push_back(std::make_shared<Face>(set[k]));
+            }
+            break;
+        }
+    }
+    return faces;
+}
+
 } // namespace
 
 bool InstallDeviceFont(engine::Player* player) {
-    auto regular = std::make_shared<Face>("DejaVuSans.ttf");
-    auto bold = std::make_shared<Face>("DejaVuSans-Bold.ttf");
+    static const std::vector<std::shared_ptr<Face>> faces = LoadFaces();
+    const std::shared_ptr<Face> regular = faces[0];
     if (!regular->ok) {
         return false;
     }
@@ -84,8 +109,9 @@ bool InstallDeviceFont(engine::Player* player) {
     metrics.ascent = static_cast<int32_t>(ascent * scale);
     metrics.descent = static_cast<int32_t>(-descent * scale);
     player->SetDeviceGlyphs(
-        [regular, bold](const char*, bool isBold, bool, uint32_t code, engine::DeviceGlyph* out) {
-            return Glyph(isBold && bold->ok ? *bold : *regular, code, out);
+        [](const char*, bool bold, bool italic, uint32_t code, engine::DeviceGlyph* out) {
+            const Face& face = *faces[(bold ? 1 : 0) + (italic ? 2 : 0)];
+            return Glyph(face.ok ? face : *faces[0], code, out);
         },
         metrics);
     return true;

@@ -1,4 +1,5 @@
-// Device-font outlines for native tools: DejaVu Sans from Debian's fonts-dejavu-core,
+// Device-font outlines for native tools: Noto Sans from Debian's fonts-noto-core (what
+// the reference player draws device text in), else DejaVu Sans from fonts-dejavu-core,
 // read with stb_truetype. The control on Windows supplies the system's outlines instead.
 #pragma once
 

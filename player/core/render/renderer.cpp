@@ -302,7 +302,7 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         DrawStaticText(*ch->text, m, cx, canvas);
         break;
     case timeline::Kind::EditText:
-        DrawEditText(*ch->editText, m, cx, canvas);
+        DrawEditText(*ch->editText, o, m, cx, canvas);
         break;
     case timeline::Kind::Sprite:
     case timeline::Kind::Button:

@@ -8,11 +8,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "player/core/render/paint.h"
 #include "player/core/render/rasterizer.h"
 #include "player/core/render/shape_draw.h"
+#include "player/core/render/text_layout.h"
 #include "player/core/timeline/display_list.h"
 
 namespace render {
@@ -56,8 +59,27 @@ class Renderer {
                      const swf::ColorTransform& cx, const Canvas& canvas);
     void DrawStaticText(const swf::StaticText& text, const Transform& m,
                         const swf::ColorTransform& cx, const Canvas& canvas);
-    void DrawEditText(const swf::EditText& text, const Transform& m, const swf::ColorTransform& cx,
-                      const Canvas& canvas);
+    // `field` carries the text shown now and the frame's look.
+    void DrawEditText(const swf::EditText& text, const timeline::DisplayObject& field,
+                      const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
+    void DrawFieldFrame(const timeline::DisplayObject& field, const swf::Rect& box,
+                        const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
+    // A canvas over the pixels of a box seen through `m`, masked to the box (and to any
+    // mask already in force); `shift` moves canvas coordinates onto it.
+    struct BoxClip {
+        Canvas canvas;
+        Transform shift;
+        std::vector<uint8_t> mask;
+    };
+    bool ClipToBox(const swf::Rect& box, const Transform& m, const Canvas& canvas, BoxClip* out);
+    // A host glyph with its shape prepared beside it (not in `prepared_`, which is keyed
+    // by address: forgotten glyphs would leave stale keys there). Null when the host has none.
+    struct DeviceGlyphShape {
+        swf::Shape shape;
+        PreparedShape prepared; // points into `shape`
+        int32_t advance = 0;    // 1024ths of the em
+    };
+    const DeviceGlyphShape* DeviceGlyphFor(const TextStyle& style, uint32_t code);
     const PreparedShape& Prepared(const swf::Shape* shape);
     // An object's bounds on the canvas as left, top, right, bottom; false when it has none.
     bool DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
@@ -75,7 +97,7 @@ class Renderer {
         PreparedShape prepared;
     };
     std::map<const swf::MorphShape*, MorphCache> morphs_;
-    std::map<uint64_t, std::unique_ptr<swf::Shape>> deviceGlyphs_;
+    std::map<std::pair<std::string, uint64_t>, std::unique_ptr<DeviceGlyphShape>> deviceGlyphs_;
     DeviceGlyphSource deviceSource_;
     DeviceFontMetrics deviceMetrics_;
     ShapeContext context_;

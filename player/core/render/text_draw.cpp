@@ -1,6 +1,6 @@
 // Text on the canvas: static text runs through their fonts' glyphs, and edit text laid out
-// from its initial text (HTML reduced to plain text) with embedded or device outlines,
-// with its frame.
+// from the field's current text with embedded or device outlines, inside its box, with
+// its border and background.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "player/core/render/renderer.h"
+#include "player/core/render/text_layout.h"
 
 namespace render {
 
@@ -26,76 +27,6 @@ Transform Scaling(double s) {
     Transform t;
     t.a = t.d = s;
     return t;
-}
-
-// Characters of a text as code points: UTF-8, with bytes that are not UTF-8 taken as
-// Latin-1 (the older movies' encoding).
-std::vector<uint32_t> Decode(const std::string& s) {
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < s.size();) {
-        const uint8_t c = static_cast<uint8_t>(s[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
-        bool ok = c < 0x80 || extra > 0;
-        for (int k = 1; k <= extra && ok; ++k) {
-            if (i + k >= s.size() || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-            }
-        }
-        if (!ok) {
-            out.push_back(c);
-            ++i;
-        } else {
-            out.push_back(cp);
-            i += extra + 1;
-        }
-    }
-    return out;
-}
-
-// The text an HTML edit text shows: tags dropped, paragraph ends and breaks as new
-// lines, the common entities decoded.
-std::string PlainText(const std::string& html) {
-    std::string out;
-    for (size_t i = 0; i < html.size();) {
-        if (html[i] == '<') {
-            const size_t end = html.find('>', i);
-            if (end == std::string::npos) {
-                break;
-            }
-            std::string tag = html.substr(i + 1, end - i - 1);
-            for (char& ch : tag) {
-                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            }
-            if (tag == "br" || tag == "br/" || tag == "/p" || tag == "br /") {
-                out += '\n';
-            }
-            i = end + 1;
-        } else if (html[i] == '&') {
-            static const char* names[][2] = {{"&amp;", "&"},   {"&lt;", "<"},   {"&gt;", ">"},
-                                             {"&quot;", "\""}, {"&apos;", "'"}, {"&nbsp;", " "}};
-            bool matched = false;
-            for (auto& n : names) {
-                if (html.compare(i, std::strlen(n[0]), n[0]) == 0) {
-                    out += n[1];
-                    i += std::strlen(n[0]);
-                    matched = true;
-                    break;
-                }
-            }
-            if (!matched) {
-                out += html[i++];
-            }
-        } else {
-            out += html[i++];
-        }
-    }
-    if (!out.empty() && out.back() == '\n') {
-        out.pop_back();
-    }
-    return out;
 }
 
 } // namespace
@@ -121,149 +52,239 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
     }
 }
 
-void Renderer::DrawEditText(const swf::EditText& text, const Transform& m,
-                            const swf::ColorTransform& cx, const Canvas& canvas) {
-    const swf::Rect& b = text.bounds;
-    if (text.border) {
-        // The frame is a hairline through the box's corners: on an unrotated box it lands
-        // on whole pixels, its right and bottom sides just outside the box.
-        swf::Rect r = b;
-        Transform frame = m;
-        int32_t t = static_cast<int32_t>(std::lround(1.0 / std::max(1e-6, m.Scale())));
-        if (m.b == 0 && m.c == 0 && m.a > 0 && m.d > 0) {
-            double x0, y0, x1, y1;
-            m.Apply(b.xMin, b.yMin, &x0, &y0);
-            m.Apply(b.xMax, b.yMax, &x1, &y1);
-            auto snap = [](double v) {
-                return static_cast<int32_t>(std::max(-1e6, std::min(1e6, std::floor(v + 0.5))));
-            };
-            r = swf::Rect{snap(x0), snap(x1), snap(y0), snap(y1)};
-            frame = Transform();
-            t = 1;
+bool Renderer::ClipToBox(const swf::Rect& r, const Transform& m, const Canvas& canvas,
+                         BoxClip* out) {
+    double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
+    for (int i = 0; i < 4; ++i) {
+        double x, y;
+        m.Apply(i & 1 ? r.xMax : r.xMin, i & 2 ? r.yMax : r.yMin, &x, &y);
+        x0 = std::min(x0, x);
+        y0 = std::min(y0, y);
+        x1 = std::max(x1, x);
+        y1 = std::max(y1, y);
+    }
+    const int left = static_cast<int>(std::max(0.0, std::floor(x0)));
+    const int top = static_cast<int>(std::max(0.0, std::floor(y0)));
+    const int right = static_cast<int>(std::min(double(canvas.width), std::ceil(x1)));
+    const int bottom = static_cast<int>(std::min(double(canvas.height), std::ceil(y1)));
+    if (right <= left || bottom <= top) {
+        return false;
+    }
+    const int w = right - left, h = bottom - top;
+    out->shift = Translate(-left, -top);
+    out->mask.assign(size_t(w) * h, 0);
+    Canvas coverage;
+    coverage.coverage = out->mask.data();
+    coverage.width = coverage.stride = w;
+    coverage.height = h;
+    FillRect(r, out->shift * m, SolidPaint(swf::Rgba{255, 255, 255, 255}, swf::ColorTransform()),
+             coverage);
+    if (canvas.mask != nullptr) {
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* outer = canvas.mask + size_t(top + y) * canvas.width + left;
+            uint8_t* inner = out->mask.data() + size_t(y) * w;
+            for (int x = 0; x < w; ++x) {
+                inner[x] = static_cast<uint8_t>((inner[x] * (outer[x] + 1)) >> 8);
+            }
         }
-        FillRect(r, frame, SolidPaint(swf::Rgba{255, 255, 255, 255}, cx), canvas);
-        const Paint black = SolidPaint(swf::Rgba{0, 0, 0, 255}, cx);
-        FillRect(swf::Rect{r.xMin, r.xMax + t, r.yMin, r.yMin + t}, frame, black, canvas);
-        FillRect(swf::Rect{r.xMax, r.xMax + t, r.yMin + t, r.yMax}, frame, black, canvas);
-        FillRect(swf::Rect{r.xMin, r.xMax, r.yMax, r.yMax + t}, frame, black, canvas);
-        FillRect(swf::Rect{r.xMin, r.xMin + t, r.yMin + t, r.yMax}, frame, black, canvas);
     }
-    const std::string plain = text.html ? PlainText(text.text) : text.text;
-    if (plain.empty()) {
-        return;
-    }
-    const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
-    const bool embedded = font != nullptr && text.useOutlines && !font->glyphs.empty();
-    if (!embedded && !deviceSource_) {
-        return;
-    }
-    const double size = embedded ? double(text.height) / font->unitsPerEm : text.height / 1024.0;
-    const double ascent = embedded
-                              ? (font->hasLayout ? font->ascent : font->unitsPerEm * 0.8) * size
-                              : deviceMetrics_.ascent * size;
-    const double descent = embedded
-                               ? (font->hasLayout ? font->descent : font->unitsPerEm * 0.2) * size
-                               : deviceMetrics_.descent * size;
-    const bool bold = font != nullptr && font->bold, italic = font != nullptr && font->italic;
-    const std::string fontName = font != nullptr ? font->name : "_sans";
+    const size_t offset = size_t(top) * canvas.stride + left;
+    out->canvas = Canvas{canvas.pixels != nullptr ? canvas.pixels + offset : nullptr,
+                         canvas.coverage != nullptr ? canvas.coverage + offset : nullptr,
+                         w,
+                         h,
+                         canvas.stride,
+                         out->mask.data()};
+    return true;
+}
 
-    struct Placed {
-        const swf::Shape* glyph;
-        double x;
+void Renderer::DrawFieldFrame(const timeline::DisplayObject& field, const swf::Rect& b,
+                              const Transform& m, const swf::ColorTransform& cx,
+                              const Canvas& canvas) {
+    // A hairline through the box's corners: on an unrotated box it lands on whole pixels
+    // (halves rounding down, as the reference player's do), its right and bottom sides
+    // just outside the box.
+    swf::Rect r = b;
+    Transform frame = m;
+    int32_t t = static_cast<int32_t>(std::lround(1.0 / std::max(1e-6, m.Scale())));
+    if (m.b == 0 && m.c == 0 && m.a > 0 && m.d > 0) {
+        double x0, y0, x1, y1;
+        m.Apply(b.xMin, b.yMin, &x0, &y0);
+        m.Apply(b.xMax, b.yMax, &x1, &y1);
+        auto snap = [](double v) {
+            return static_cast<int32_t>(std::max(-1e6, std::min(1e6, std::ceil(v - 0.5))));
+        };
+        r = swf::Rect{snap(x0), snap(x1), snap(y0), snap(y1)};
+        frame = Transform();
+        t = 1;
+    }
+    auto rgb = [](uint32_t c) {
+        return swf::Rgba{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
     };
-    auto glyphFor = [&](uint32_t code, double* advance) -> const swf::Shape* {
+    if (field.background) {
+        FillRect(r, frame, SolidPaint(rgb(field.backgroundColor), cx), canvas);
+    }
+    if (!field.border) {
+        return;
+    }
+    const Paint line = SolidPaint(rgb(field.borderColor), cx);
+    FillRect(swf::Rect{r.xMin, r.xMax + t, r.yMin, r.yMin + t}, frame, line, canvas);
+    FillRect(swf::Rect{r.xMax, r.xMax + t, r.yMin + t, r.yMax}, frame, line, canvas);
+    FillRect(swf::Rect{r.xMin, r.xMax, r.yMax, r.yMax + t}, frame, line, canvas);
+    FillRect(swf::Rect{r.xMin, r.xMin + t, r.yMin + t, r.yMax}, frame, line, canvas);
+}
+
+const Renderer::DeviceGlyphShape* Renderer::DeviceGlyphFor(const TextStyle& style, uint32_t code) {
+    const std::string& face = style.face.empty() ? std::string("_sans") : style.face;
+    const auto key =
+        std::make_pair(face, (uint64_t(code) << 2) | (style.bold ? 1 : 0) | (style.italic ? 2 : 0));
+    auto it = deviceGlyphs_.find(key);
+    if (it == deviceGlyphs_.end()) {
+        if (deviceGlyphs_.size() > 8192) {
+            deviceGlyphs_.clear(); // a movie cycling through many characters or faces
+        }
+        DeviceGlyph dg;
+        std::unique_ptr<DeviceGlyphShape> entry;
+        if (deviceSource_(face.c_str(), style.bold, style.italic, code, &dg)) {
+            entry.reset(new DeviceGlyphShape);
+            swf::Shape& s = entry->shape;
+            s.groups.emplace_back();
+            s.groups[0].fills.emplace_back();
+            s.nonZero = true;
+            s.groups[0].edges = std::move(dg.edges);
+            PrepareShape(s, &entry->prepared);
+            entry->advance = dg.advance;
+        }
+        it = deviceGlyphs_.emplace(key, std::move(entry)).first;
+    }
+    return it->second.get();
+}
+
+void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayObject& field,
+                            const Transform& m, const swf::ColorTransform& cx,
+                            const Canvas& canvas) {
+    const std::string& shown = field.text;
+    // Device text is not drawn turned, skewed or mirrored, and neither is its field.
+    const double kShear = 0.006;
+    if (!text.useOutlines &&
+        (std::fabs(m.b) >= kShear || std::fabs(m.c) >= kShear || m.a <= 0 || m.d <= 0)) {
+        return;
+    }
+    swf::Rect b = text.bounds;
+    const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
+    // A font without layout only names a face: its text is set in the device font.
+    const bool embedded =
+        font != nullptr && text.useOutlines && !font->glyphs.empty() && font->hasLayout;
+    if (shown.empty() || (!embedded && !deviceSource_)) {
+        DrawFieldFrame(field, b, m, cx, canvas);
+        return;
+    }
+    TextStyle base;
+    base.face = font != nullptr ? font->name : "";
+    base.size = text.height;
+    base.color = text.color;
+    base.leading = text.leading;
+    base.bold = font != nullptr && font->bold;
+    base.italic = font != nullptr && font->italic;
+    StyledText styled = text.html ? FromHtmlText(shown, base, text.align, text.multiline)
+                                  : FromPlainText(shown, base, text.align);
+    if (text.password) {
+        for (uint32_t& c : styled.codes) {
+            c = c == '\n' ? c : '*';
+        }
+    }
+    // Glyph units per em: the embedded font's, or the device source's 1024.
+    const double em = embedded ? font->unitsPerEm : 1024.0;
+    // A character's outline (null when none) and advance in glyph units.
+    auto glyph = [&](uint32_t code, const TextStyle& style, bool prepare,
+                     double* advance) -> const PreparedShape* {
         if (embedded) {
             const int gi = font->GlyphFor(static_cast<uint16_t>(code));
             if (gi < 0) {
                 *advance = 0;
                 return nullptr;
             }
-            *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] * size
-                                                                    : text.height * 0.6;
-            return &font->glyphs[gi];
+            *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] : em * 0.6;
+            return prepare ? &Prepared(&font->glyphs[gi]) : nullptr;
         }
-        const uint64_t key = (uint64_t(code) << 2) | (bold ? 1 : 0) | (italic ? 2 : 0);
-        auto it = deviceGlyphs_.find(key);
-        if (it == deviceGlyphs_.end()) {
-            DeviceGlyph dg;
-            std::unique_ptr<swf::Shape> s;
-            if (deviceSource_(fontName.c_str(), bold, italic, code, &dg)) {
-                s.reset(new swf::Shape);
-                s->groups.emplace_back();
-                s->groups[0].fills.emplace_back();
-                s->nonZero = true;
-                s->groups[0].edges = std::move(dg.edges);
-                s->bounds.xMax = dg.advance; // the advance rides along in the bounds
-            }
-            it = deviceGlyphs_.emplace(key, std::move(s)).first;
-        }
-        if (!it->second) {
-            *advance = 0;
-            return nullptr;
-        }
-        *advance = it->second->bounds.xMax * size;
-        return it->second.get();
+        const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
+        *advance = g != nullptr ? g->advance : 0;
+        return g != nullptr ? &g->prepared : nullptr;
     };
+    FontMeasure measure;
+    measure.advance = [&](uint32_t code, const TextStyle& style) {
+        double advance = 0;
+        glyph(code, style, false, &advance);
+        return advance * style.size / em;
+    };
+    measure.heights = [&](const TextStyle& style, double* ascent, double* leading) {
+        const double scale = style.size / em;
+        if (embedded) {
+            *ascent = font->ascent * scale;
+            *leading = font->leading * scale;
+        } else {
+            // Device text keeps its font's whole height between lines.
+            *ascent = deviceMetrics_.ascent * scale;
+            *leading = std::max(0.0, (deviceMetrics_.ascent + deviceMetrics_.descent) * scale -
+                                         style.size);
+        }
+    };
+    LayoutBox box;
+    box.width = double(b.xMax) - b.xMin - 2 * kGutter;
+    box.height = text.autoSize ? 1e9 : double(b.yMax) - b.yMin - kGutter;
+    box.leftMargin = text.leftMargin;
+    box.rightMargin = text.rightMargin;
+    box.indent = text.indent;
+    box.wordWrap = text.wordWrap;
+    TextExtent extent;
+    const std::vector<TextLine> lines = LayOutText(styled, box, measure, &extent);
+    if (text.autoSize) {
+        // The box fits the text from its top left corner (its width too, unless wrapped).
+        auto clamp = [](double v) { return static_cast<int32_t>(std::min(1e7, std::ceil(v))); };
+        if (!text.wordWrap) {
+            b.xMax = clamp(b.xMin + extent.width + 2 * kGutter);
+        }
+        b.yMax = clamp(b.yMin + extent.height + 2 * kGutter);
+    }
+    DrawFieldFrame(field, b, m, cx, canvas);
 
-    const Paint paint = SolidPaint(text.color, cx);
-    const double left = b.xMin + kGutter + text.leftMargin;
-    const double right = b.xMax - kGutter - text.rightMargin;
-    double y = b.yMin + kGutter + ascent;
-    const double lineStep = ascent + descent + text.leading;
-    std::vector<uint32_t> codes = Decode(plain);
-    size_t i = 0;
-    int lines = 0;
-    while (i <= codes.size() && lines < 1000) {
-        // One line: up to a break, or (word wrap) the last space that fits.
-        std::vector<Placed> line;
-        double x = 0;
-        size_t lastSpace = 0;
-        size_t lastSpaceCount = 0;
-        size_t j = i;
-        for (; j < codes.size(); ++j) {
-            const uint32_t c = codes[j];
-            if (c == '\n' || c == '\r') {
-                break;
+    BoxClip clip;
+    if (!ClipToBox(b, m, canvas, &clip)) {
+        return;
+    }
+    const Transform area = clip.shift * m * Translate(b.xMin + kGutter, b.yMin + kGutter);
+    std::vector<Paint> paints;
+    for (const TextStyle& style : styled.palette) {
+        paints.push_back(SolidPaint(style.color, cx));
+    }
+    // Underlines: a hairline two pixels under the baseline along each underlined run.
+    const int32_t hairline =
+        static_cast<int32_t>(std::max(1.0, std::round(1 / std::max(1e-6, m.Scale()))));
+    for (const TextLine& line : lines) {
+        for (size_t k = 0; k < line.glyphs.size();) {
+            const uint16_t s = line.glyphs[k].style;
+            size_t e = k;
+            while (e < line.glyphs.size() && line.glyphs[e].style == s) {
+                ++e;
             }
-            double adv = 0;
-            const swf::Shape* g = glyphFor(text.password ? '*' : c, &adv);
-            if (text.wordWrap && x + adv > right - left && !line.empty() && c != ' ') {
-                // Back to the last space that fits, or break before this character.
-                if (lastSpace > i) {
-                    line.resize(lastSpaceCount);
-                    j = lastSpace + 1;
-                }
-                --j;
-                break;
+            if (styled.palette[s].underline) {
+                const double x0 = line.glyphs[k].x,
+                             x1 = line.glyphs[e - 1].x + line.glyphs[e - 1].advance;
+                const int32_t y = static_cast<int32_t>(std::lround(line.baseline + 40));
+                FillRect(swf::Rect{static_cast<int32_t>(std::lround(x0)),
+                                   static_cast<int32_t>(std::lround(x1)), y, y + hairline},
+                         area, paints[s], clip.canvas);
             }
-            if (c == ' ') {
-                lastSpace = j;
-                lastSpaceCount = line.size();
+            k = e;
+        }
+        for (const PlacedGlyph& g : line.glyphs) {
+            const TextStyle& style = styled.palette[g.style];
+            double advance = 0;
+            const PreparedShape* shape = glyph(g.code, style, true, &advance);
+            if (shape != nullptr) {
+                const Transform t = area * Translate(g.x, line.baseline) * Scaling(style.size / em);
+                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
             }
-            line.push_back(Placed{g, x});
-            x += adv;
-        }
-        double width = line.empty() ? 0 : x;
-        double start = left + text.indent * (lines == 0 ? 1 : 0);
-        if (text.align == 1) {
-            start = right - width;
-        } else if (text.align == 2) {
-            start = left + (right - left - width) / 2;
-        }
-        for (const Placed& p : line) {
-            if (p.glyph != nullptr) {
-                const Transform t = m * Translate(start + p.x, y) * Scaling(size);
-                DrawShape(Prepared(p.glyph), t, cx, context_, canvas, &ras_, &paint);
-            }
-        }
-        ++lines;
-        y += lineStep;
-        if (j >= codes.size()) {
-            break;
-        }
-        i = j + 1;
-        if (codes[j] == '\r' && i < codes.size() && codes[i] == '\n') {
-            ++i;
         }
     }
 }

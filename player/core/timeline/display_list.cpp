@@ -97,6 +97,7 @@ void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
         fresh.character = ch;
         if (ch->kind == Kind::EditText) {
             fresh.text = ch->editText->text;
+            fresh.border = fresh.background = ch->editText->border;
         }
         o = &(clip->objects[p.depth] = std::move(fresh));
         Instantiate(ctx, o, nesting + 1);

@@ -35,6 +35,10 @@ struct DisplayObject {
     uint32_t clipActionsSize = 0;
     std::unique_ptr<Clip> clip; // sprites and buttons: their own display list
     std::string text;           // edit text: what the field shows now (UTF-8)
+    // Edit text's frame, which scripts may change: a hairline border and a background
+    // fill, each drawn when set, in these colours (0xRRGGBB).
+    bool border = false, background = false;
+    uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;
 };
 
 struct Clip {

@@ -1,0 +1,103 @@
+// Edit text's HTML subset and line layout, with every character 100 twips wide.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "player/core/render/text_layout.h"
+
+namespace {
+
+using render::StyledText;
+
+std::string Utf8(const StyledText& t) {
+    std::string s;
+    for (uint32_t c : t.codes) {
+        if (c < 0x80) {
+            s += static_cast<char>(c);
+        } else {
+            s += static_cast<char>(0xC0 | (c >> 6));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return s;
+}
+
+TEST(TextLayout, HtmlBecomesStyledParagraphs) {
+    const struct {
+        const char* html;
+        bool multiline;
+        const char* text;
+        std::vector<uint8_t> aligns;
+    } cases[] = {
+        {"<p align=\"right\">a &amp; b</p><p>c<br>d</p>", true, "a & b\nc\nd", {1, 0, 0}},
+        {"<p align=\"right\">a &amp; b</p><p>c<br>d</p>", false, "a & bcd", {1}},
+        {"<P ALIGN='center'>&lt;x&gt;</P>", true, "<x>", {2}},
+        {"caf&#233; &quot;&apos;&bogus;<unknown>!</unknown>", true, "caf\xC3\xA9 \"'&bogus;!", {0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.html);
+        const StyledText t = render::FromHtmlText(c.html, render::TextStyle(), 0, c.multiline);
+        EXPECT_EQ(Utf8(t), c.text);
+        EXPECT_EQ(t.aligns, c.aligns);
+    }
+    const StyledText t = render::FromHtmlText(
+        "<font face=\"Serif\" size=\"20\" color=\"#FF0000\" letterSpacing=\"1.5\">x<b>y</b></font>"
+        "<i>z</i>",
+        render::TextStyle(), 0, true);
+    ASSERT_EQ(t.codes.size(), 3u);
+    const render::TextStyle &x = t.palette[t.styles[0]], &y = t.palette[t.styles[1]],
+                            &z = t.palette[t.styles[2]];
+    EXPECT_EQ(x.face, "Serif");
+    EXPECT_EQ(x.size, 400);
+    EXPECT_EQ(x.color.r, 255);
+    EXPECT_EQ(x.letterSpacing, 30);
+    EXPECT_TRUE(y.bold && y.size == 400 && !x.bold);
+    EXPECT_TRUE(z.italic && z.size == 240 && z.face.empty());
+}
+
+TEST(TextLayout, LinesWrapAlignAndStep) {
+    render::FontMeasure measure;
+    measure.advance = [](uint32_t, const render::TextStyle&) { return 100.0; };
+    measure.heights = [](const render::TextStyle& s, double* ascent, double* leading) {
+        *ascent = s.size * 0.75;
+        *leading = 10;
+    };
+    render::LayoutBox box;
+    box.width = 600;
+    box.height = 10000;
+    box.indent = 100;
+    box.wordWrap = true;
+    const struct {
+        uint8_t align;
+        const char* text;
+        std::vector<std::string> lines;
+        std::vector<double> firstX;
+    } cases[] = {
+        // The indent takes room from each paragraph's first line only; breaks fall after
+        // the last space that fits, or inside a word longer than the line.
+        {0, "aaa bb cc\rdddddddd", {"aaa ", "bb cc", "ddddd", "ddd"}, {100, 0, 100, 0}},
+        // Trailing spaces do not count when aligning.
+        {1, "ab \ncd", {"ab ", "cd"}, {400, 400}},
+        {2, "ab", {"ab"}, {250}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        render::TextStyle style;
+        style.leading = 20;
+        const auto lines =
+            render::LayOutText(render::FromPlainText(c.text, style, c.align), box, measure);
+        ASSERT_EQ(lines.size(), c.lines.size());
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string s;
+            for (const auto& g : lines[i].glyphs) {
+                s += static_cast<char>(g.code);
+            }
+            EXPECT_EQ(s, c.lines[i]);
+            EXPECT_DOUBLE_EQ(lines[i].glyphs[0].x, c.firstX[i]);
+            // Size 240 + font leading 10 + style leading 20 per line, baseline at ascent.
+            EXPECT_DOUBLE_EQ(lines[i].baseline, 180 + 270.0 * i);
+        }
+    }
+}
+
+} // namespace
