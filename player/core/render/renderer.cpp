@@ -77,6 +77,9 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
         while (!masks.empty() && o.depth > masks.back().clipDepth) {
             masks.pop_back();
         }
+        if (!o.visible || o.isMask) {
+            continue; // hidden by a script, or a script's mask
+        }
         Canvas c = canvas;
         if (!masks.empty()) {
             c.mask = masks.back().coverage.data();
