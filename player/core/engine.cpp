@@ -87,6 +87,7 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         timeline::LoadMovie(s.movie, &s.content);
         s.clock.Reset(s.content.main.frameCount, s.movie.Header().frameRate);
         s.stage.Reset(&s.content);
+        s.renderer.SetStage(&s.stage);
         const swf::Rect& r = s.movie.Header().stage;
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));

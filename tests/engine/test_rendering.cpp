@@ -30,7 +30,7 @@ struct Case {
 };
 
 // Our movies cover each feature group; the shared ones are the real movies without
-// scripts or device fonts.
+// device fonts.
 const Case kCases[] = {
     {"own", "shapes", 1, 0.97},
     {"own", "gradients", 1, 0.97},
@@ -41,12 +41,16 @@ const Case kCases[] = {
     {"own", "text", 1, 0.93},
     {"own", "fonts", 1, 0.97},
     {"own", "effects", 1, 0.95},
+    {"own", "script_clips", 3, 0.97},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
     {"shared", "swf_definebutton", 1, 0.97},
     {"shared", "swf_definefont2_edittext", 1, 0.90},
     {"shared", "swf_definemorphshape_f15", 15, 0.85},
     {"shared", "swf_definebutton2", 1, 0.95},
     {"shared", "visual_edittext_bounds_vs_position", 1, 0.97},
+    // scripted
+    {"shared", "avm1_export_assets", 1, 0.97},
+    {"shared", "shumway_timeline_as2_5", 1, 0.97},
 };
 
 std::vector<uint8_t> ReadFile(const std::string& path) {

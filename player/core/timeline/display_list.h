@@ -91,6 +91,10 @@ class Stage {
 
     // ---- for scripts (ids as handed out in events) ----
     DisplayObject* Find(uint32_t id);
+    const DisplayObject* Find(uint32_t id) const {
+        auto it = byId_.find(id);
+        return it == byId_.end() ? nullptr : it->second;
+    }
     Clip* ClipOf(uint32_t id); // the object's own list, if it has one
     DisplayObject* Child(uint32_t parent, const std::string& name, bool caseSensitive);
     // Any clip to `frame` (0-based, clamped); the frame's actions are queued. False when

@@ -1,0 +1,57 @@
+// Scripted movies through the whole engine: what they print (trace) frame by frame, held
+// against Flash's order of events. Their pictures are in the rendering table.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "player/core/engine.h"
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The trace lines of each frame, frame 1 being the one Load runs.
+std::vector<std::string> TracePerFrame(const std::string& path, int frames) {
+    engine::Player player;
+    std::vector<std::string> lines(1);
+    player.SetTraceSink([&](const char* line) {
+        lines.back() += lines.back().empty() ? "" : " ";
+        lines.back() += line;
+    });
+    const std::vector<uint8_t> movie = ReadFile(path);
+    if (player.Load(movie.data(), movie.size()) != engine::LoadStatus::Ok) {
+        return {};
+    }
+    player.Play(0);
+    for (int f = 1; f < frames; ++f) {
+        lines.emplace_back();
+        player.Tick(f * player.FrameIntervalMs());
+    }
+    return lines;
+}
+
+TEST(EngineScripts, TraceOrder) {
+    struct Case {
+        const char* movie;
+        std::vector<std::string> frames;
+    };
+    const Case cases[] = {
+        // init actions before the frame's, a parent's frame before its new child's,
+        // onEnterFrame before the advance, a goto running only its target's actions, stop.
+        {"script_order", {"init f1 c1", "enter f2 c2", "enter f3 f4", "", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.movie);
+        EXPECT_EQ(TracePerFrame(std::string(FLICKWELL_OWN_MOVIES_DIR "/") + c.movie + ".swf",
+                                int(c.frames.size())),
+                  c.frames);
+    }
+}
+
+} // namespace
