@@ -312,20 +312,20 @@ void ScriptHost::Decompose(DisplayObject& o) {
     const Xform m = Xform::From(o.matrix);
     o.xScale = std::sqrt(m.a * m.a + m.b * m.b) * 100;
     o.yScale = std::sqrt(m.c * m.c + m.d * m.d) * 100;
-    if (m.a * m.d - m.b * m.c < 0) {
-        o.yScale = -o.yScale;
-    }
-    o.rotation = std::atan2(m.b, m.a) * 180 / kPi;
+    // Each axis keeps its own angle, so a flip or skew survives a new _rotation.
+    const double rx = std::atan2(m.b, m.a), ry = std::atan2(-m.c, m.d);
+    o.rotation = rx * 180 / kPi;
+    o.skew = (ry - rx) * 180 / kPi;
     o.decomposed = true;
 }
 
 void ScriptHost::Recompose(DisplayObject& o) {
-    const double r = o.rotation * kPi / 180;
+    const double rx = o.rotation * kPi / 180, ry = (o.rotation + o.skew) * kPi / 180;
     const double xs = o.xScale / 100, ys = o.yScale / 100;
-    o.matrix.scaleX = Fixed(xs * std::cos(r));
-    o.matrix.rotateSkew0 = Fixed(xs * std::sin(r));
-    o.matrix.rotateSkew1 = Fixed(-ys * std::sin(r));
-    o.matrix.scaleY = Fixed(ys * std::cos(r));
+    o.matrix.scaleX = Fixed(xs * std::cos(rx));
+    o.matrix.rotateSkew0 = Fixed(xs * std::sin(rx));
+    o.matrix.rotateSkew1 = Fixed(-ys * std::sin(ry));
+    o.matrix.scaleY = Fixed(ys * std::cos(ry));
     o.scripted = true;
     touched_ = true;
 }

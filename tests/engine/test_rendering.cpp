@@ -51,6 +51,7 @@ const Case kCases[] = {
     // scripted
     {"shared", "avm1_export_assets", 1, 0.97},
     {"shared", "shumway_timeline_as2_5", 1, 0.97},
+    {"shared", "avm1_stage_object_properties_swf6", 1, 0.97},
 };
 
 std::vector<uint8_t> ReadFile(const std::string& path) {

@@ -51,6 +51,7 @@ struct DisplayObject {
     // rounding the others; valid while `decomposed`.
     bool decomposed = false;
     double xScale = 100, yScale = 100, rotation = 0;
+    double skew = 0;       // the y axis's angle beyond the x axis's (a flip is 180), degrees
     uint32_t maskedBy = 0; // a script mask (setMask) over this object
     bool isMask = false;   // masks another object, so is not drawn itself
 };

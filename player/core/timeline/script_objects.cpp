@@ -114,6 +114,7 @@ uint32_t Stage::Duplicate(uint32_t id, const std::string& name, int scriptDepth)
     o->xScale = source->xScale;
     o->yScale = source->yScale;
     o->rotation = source->rotation;
+    o->skew = source->skew;
     return made;
 }
 
