@@ -140,7 +140,33 @@ def script_order(out):
     write(out, "script_order", tags, 5)
 
 
+def goto_frame(index):
+    return bytes([0x81]) + struct.pack("<HH", 2, index)
+
+
+def script_events(out):
+    """Unload of removed objects (by script and by the timeline), a goto back rebuilding the
+    list and running the target frame again, script-made objects surviving it."""
+    def on_unload(target, text):
+        return code(push(target), "getvar", push("onUnload"), function(push(text), "trace"), "setmember")
+
+    tags = [define_shape(1, (0, 400, 0, 400), [fill_solid(rgba(0, 0, 0))], [], rect_path(0, 0, 400, 400)),
+            define_sprite(2, 1, [place_object2(1, 1, matrix()), do_action(push("t"), "trace"), show_frame()]),
+            export_assets([(2, "box")]),
+            place_object2(1, 2, matrix(), name="t"),
+            do_action(push("f1"), "trace", on_unload("t", "unload t"),
+                      call_method("_root", "attachMovie", "box", "a", 1), on_unload("a", "unload a"),
+                      call_method("a", "removeMovieClip"), push("after"), "trace",
+                      push("d"), "getvar", push("_x"), "getmember", "trace",
+                      call_method("_root", "attachMovie", "box", "d", 2), set_prop("d", "_x", 7)),
+            show_frame(),
+            remove_object2(1), do_action(push("f2"), "trace"), show_frame(),
+            do_action(push("f3"), "trace", goto_frame(0), "stop"), show_frame()]
+    write(out, "script_events", tags, 3)
+
+
 if __name__ == "__main__":
     out = sys.argv[1]
     script_clips(out)
     script_order(out)
+    script_events(out)

@@ -45,6 +45,11 @@ TEST(EngineScripts, TraceOrder) {
         // init actions before the frame's, a parent's frame before its new child's,
         // onEnterFrame before the advance, a goto running only its target's actions, stop.
         {"script_order", {"init f1 c1", "enter f2 c2", "enter f3 f4", "", ""}},
+        // unload after the removing script ("a" never runs its frame); a goto back runs
+        // frame 1 again and places again what the timeline removed, while what the script
+        // made stays (d._x is 7). Every "t" after the first is an attached box's frame.
+        {"script_events",
+         {"f1 after undefined t unload a t", "f2 unload t", "f3 f1 after 7 t unload a t", ""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);
