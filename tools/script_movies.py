@@ -119,15 +119,34 @@ def script_clips(out):
     write(out, "script_clips", tags, 2)
 
 
+def place_with_clip_actions(depth, character, name, handlers):
+    """PlaceObject2 with onClipEvent handlers: (event bits, action parts) pairs (SWF 6+)."""
+    records = b""
+    every = 0
+    for events, parts in handlers:
+        body = code(*parts) + b"\0"
+        records += struct.pack("<II", events, len(body)) + body
+        every |= events
+    actions = struct.pack("<HI", 0, every) + records + struct.pack("<I", 0)
+    body = struct.pack("<BHH", 0x80 | 0x20 | 0x04 | 0x02, depth, character) + matrix()
+    return tag(26, body + name.encode() + b"\0" + actions)
+
+
+LOAD, ENTER_FRAME = 1, 2
+
+
 def script_order(out):
-    """Frame actions, init actions, clip frames, stop, goto and labels: what runs when, as
-    trace lines."""
+    """Frame actions, init actions, clip frames, onClipEvent and onEnterFrame, stop, goto
+    and labels: what runs when, as trace lines."""
     sprite = [do_action(push("c1"), "trace"), show_frame(),
               do_action(push("c2"), "trace", "stop"), show_frame()]
     tags = [define_shape(1, (0, 400, 0, 400), [fill_solid(rgba(0, 0, 0))], [], rect_path(0, 0, 400, 400)),
             define_sprite(2, 2, [place_object2(1, 1, matrix())] + sprite),
             do_init_action(2, push("init"), "trace"),
+            define_sprite(3, 1, [place_object2(1, 1, matrix()), show_frame()]),
             place_object2(1, 2, matrix(), name="c"),
+            place_with_clip_actions(2, 3, "e", [(LOAD, [push("load"), "trace"]),
+                                                (ENTER_FRAME, [push("ef"), "trace"])]),
             do_action(push("f1"), "trace",
                       push("c"), "getvar", push("onEnterFrame"), function(push("enter"), "trace"), "setmember"),
             show_frame(),
