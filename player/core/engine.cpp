@@ -215,6 +215,9 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     view.a = view.d = scale / 20;
     view.tx = offsetX - s.movie.Header().stage.xMin * view.a;
     view.ty = offsetY - s.movie.Header().stage.yMin * view.d;
+    if (const timeline::DisplayObject* root = s.stage.Find(timeline::kRootId)) {
+        view = view * render::Transform::From(root->matrix); // a script moved _root
+    }
     render::Canvas canvas;
     canvas.pixels = target.pixels + size_t(box.top) * target.stride + box.left;
     canvas.width = box.right - box.left;

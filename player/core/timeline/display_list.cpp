@@ -95,11 +95,10 @@ DisplayObject* StageOps::PlaceNew(Clip* clip, uint16_t depth, const Character* c
     s.byId_[o->id] = o;
     clip->namesStale = true;
     s.changed_ = true;
-    StageEvent e;
-    e.kind = StageEvent::Placed;
-    e.id = o->id;
-    e.byScript = byScript;
-    s.events_.push_back(e);
+    Event(StageEvent::Placed, o->id);
+    if (!s.events_.empty() && s.events_.back().id == o->id) {
+        s.events_.back().byScript = byScript;
+    }
     Instantiate(o, nesting + 1);
     return o;
 }

@@ -41,10 +41,11 @@ DisplayObject* Stage::Child(uint32_t parent, const std::string& name, bool caseS
         clip->namesStale = false;
     }
     auto it = clip->names.find(Lower(name));
-    if (it == clip->names.end()) {
+    auto found = it != clip->names.end() ? clip->objects.find(it->second) : clip->objects.end();
+    if (found == clip->objects.end()) {
         return nullptr;
     }
-    DisplayObject* o = &clip->objects.at(it->second);
+    DisplayObject* o = &found->second;
     if (caseSensitive && o->name != name) {
         for (auto& entry : clip->objects) {
             if (entry.second.name == name) {

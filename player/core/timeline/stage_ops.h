@@ -6,6 +6,9 @@
 
 namespace timeline {
 
+// Events waiting for the interpreter, at most.
+const size_t kMaxEvents = 65536;
+
 struct StageOps {
     Stage& s;
     size_t budget;
@@ -14,6 +17,9 @@ struct StageOps {
     bool Spend();
     const Dictionary& Dict() const { return s.movie_->dictionary; }
     void Event(StageEvent::Kind kind, uint32_t id, const uint8_t* data = nullptr, size_t size = 0) {
+        if (s.events_.size() >= kMaxEvents) {
+            return; // a script looping through gotos; what it queued beyond this is lost
+        }
         StageEvent e;
         e.kind = kind;
         e.id = id;
