@@ -184,8 +184,21 @@ def script_events(out):
     write(out, "script_events", tags, 3)
 
 
+def script_text(out):
+    """An edit text bound to a variable: the field shows what scripts set, and setting its
+    text sets the variable."""
+    field = struct.pack("<H", 1) + rect(0, 2000, 0, 400) + bytes([0x80 | 0x08, 0]) + b"msg\0init\0"
+    tags = [tag(37, field), place_object2(1, 1, matrix(), name="tf"),
+            do_action(push("msg", "hello"), "setvar"), show_frame(),
+            do_action(push("tf"), "getvar", push("text"), "getmember", "trace",
+                      push("tf"), "getvar", push("text", "set"), "setmember", push("msg"), "getvar", "trace"),
+            show_frame()]
+    write(out, "script_text", tags, 2)
+
+
 if __name__ == "__main__":
     out = sys.argv[1]
     script_clips(out)
     script_order(out)
     script_events(out)
+    script_text(out)

@@ -51,6 +51,8 @@ TEST(EngineScripts, TraceOrder) {
         // made stays (d._x is 7). Every "t" after the first is an attached box's frame.
         {"script_events",
          {"f1 after undefined t unload a t", "f2 unload t", "f3 f1 after 7 t unload a t", ""}},
+        // a field bound to a variable shows it after the frame's scripts, and sets it
+        {"script_text", {"", "hello set"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);
