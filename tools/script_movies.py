@@ -184,6 +184,23 @@ def script_events(out):
     write(out, "script_events", tags, 3)
 
 
+def script_mask(out):
+    """setMask: a large square shown only where a small rotated one (itself unseen) lies."""
+    tags = [define_shape(1, (-400, 400, -400, 400), [fill_solid(rgba(220, 30, 30))], [],
+                         rect_path(-400, -400, 400, 400)),
+            define_sprite(2, 1, [place_object2(1, 1, matrix()), show_frame()]),
+            export_assets([(2, "box")]),
+            do_action(call_method("_root", "attachMovie", "box", "m", 1),
+                      call_method("_root", "attachMovie", "box", "k", 2),
+                      set_prop("m", "_x", 120), set_prop("m", "_y", 90), set_prop("m", "_xscale", 300),
+                      set_prop("m", "_yscale", 200),
+                      set_prop("k", "_x", 140), set_prop("k", "_y", 80), set_prop("k", "_rotation", 45),
+                      set_prop("k", "_xscale", 150),
+                      push("k"), "getvar", push(1, "m"), "getvar", push("setMask"), "callmethod", "pop"),
+            show_frame()]
+    write(out, "script_mask", tags, 1)
+
+
 def script_text(out):
     """An edit text bound to a variable: the field shows what scripts set, and setting its
     text sets the variable."""
@@ -202,3 +219,4 @@ if __name__ == "__main__":
     script_order(out)
     script_events(out)
     script_text(out)
+    script_mask(out)

@@ -42,6 +42,7 @@ const Case kCases[] = {
     {"own", "fonts", 1, 0.97},
     {"own", "effects", 1, 0.95},
     {"own", "script_clips", 3, 0.97},
+    {"own", "script_mask", 1, 0.95},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
     {"shared", "swf_definebutton", 1, 0.97},
     {"shared", "swf_definefont2_edittext", 1, 0.90},
