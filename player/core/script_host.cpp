@@ -102,13 +102,7 @@ ScriptHost::ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movi
             sink_(line.c_str());
         }
     });
-    for (uint32_t id = 1; id <= 65535; ++id) {
-        const timeline::Character* c = movie->dictionary.Find(uint16_t(id));
-        if (c != nullptr && c->kind == timeline::Kind::EditText && !c->editText->variable.empty()) {
-            boundText_ = true;
-            break;
-        }
-    }
+    boundText_ = movie->boundText;
 }
 
 // Movie time for getTimer, plus the real time spent in this frame so far, so a script's

@@ -165,6 +165,7 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         }
         c.kind = Kind::EditText;
         c.editText = t;
+        out->boundText = out->boundText || !t->variable.empty();
         break;
     }
     case swf::kTagDefineButton:

@@ -82,6 +82,7 @@ struct LoadedMovie {
     Timeline main;
     std::vector<InitAction> initActions;
     uint32_t skippedDefinitions = 0; // damaged ones, left out
+    bool boundText = false;          // some edit text shows a script variable
 };
 
 // Reads every definition and the main timeline from the movie's tag stream. A damaged
