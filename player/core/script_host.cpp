@@ -210,7 +210,9 @@ bool ScriptHost::Frame(double nowMs) {
 void ScriptHost::BindText() {
     if (boundText_) {
         if (timeline::Clip* root = stage_->ClipOf(timeline::kRootId)) {
-            BindText(*root);
+            fields_.clear();
+            BoundFields(*root);
+            BindFields();
         }
     }
 }
@@ -227,31 +229,40 @@ avm1::Object* ScriptHost::VariableOf(const DisplayObject& field, std::string* na
     return scope;
 }
 
-void ScriptHost::BindText(timeline::Clip& clip) {
-    for (auto& entry : clip.objects) {
-        DisplayObject& o = entry.second;
+void ScriptHost::BoundFields(const timeline::Clip& clip) {
+    for (const auto& entry : clip.objects) {
+        const DisplayObject& o = entry.second;
         if (o.clip) {
-            BindText(*o.clip);
-            continue;
+            BoundFields(*o.clip);
+        } else if (o.character != nullptr && o.character->kind == timeline::Kind::EditText &&
+                   !o.character->editText->variable.empty()) {
+            fields_.push_back(o.id);
         }
-        if (o.character == nullptr || o.character->kind != timeline::Kind::EditText ||
-            o.character->editText->variable.empty()) {
-            continue;
-        }
+    }
+}
+
+// Reading a variable may run script (a getter) that changes the list, so fields are
+// gathered first and looked up again after each read.
+void ScriptHost::BindFields() {
+    for (uint32_t id : fields_) {
+        DisplayObject* o = stage_->Find(id);
         std::string name;
-        avm1::Object* scope = VariableOf(o, &name);
+        avm1::Object* scope = o != nullptr ? VariableOf(*o, &name) : nullptr;
         if (scope == nullptr) {
             continue;
         }
         const Value v = vm_->Get(Value::Obj(scope), name);
+        if ((o = stage_->Find(id)) == nullptr) {
+            continue;
+        }
         if (v.type == avm1::Type::Undefined) {
-            vm_->Set(Value::Obj(scope), name, Value::Str(o.text));
-        } else {
-            const std::string text = vm_->ToString(v);
-            if (text != o.text) {
-                o.text = text;
-                touched_ = true;
-            }
+            vm_->Set(Value::Obj(scope), name, Value::Str(o->text));
+            continue;
+        }
+        const std::string text = vm_->ToString(v);
+        if ((o = stage_->Find(id)) != nullptr && text != o->text) {
+            o->text = text;
+            touched_ = true;
         }
     }
 }
@@ -396,22 +407,27 @@ Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
 }
 
 void ScriptHost::Set(ClipId clip, DisplayProp prop, const Value& value) {
-    DisplayObject* o = stage_->Find(clip);
-    if (o == nullptr) {
-        return;
-    }
+    // Conversions may run script (valueOf, toString) that removes the object: convert
+    // first, then look it up.
     if (prop == DisplayProp::Name) {
-        o->name = vm_->ToString(value);
-        stage_->Renamed(clip);
+        const std::string name = vm_->ToString(value);
+        if (DisplayObject* o = stage_->Find(clip)) {
+            o->name = name;
+            stage_->Renamed(clip);
+        }
         return;
     }
     if (prop == DisplayProp::Visible) {
-        o->visible = avm1::ToBoolean(vm_->ToPrimitive(value), vm_->version());
-        touched_ = true;
+        const bool visible = avm1::ToBoolean(vm_->ToPrimitive(value), vm_->version());
+        if (DisplayObject* o = stage_->Find(clip)) {
+            o->visible = visible;
+            touched_ = true;
+        }
         return;
     }
     const double v = vm_->ToNumber(value);
-    if (!std::isfinite(v)) {
+    DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr || !std::isfinite(v)) {
         return; // Flash ignores NaN and infinities here
     }
     double box[4];

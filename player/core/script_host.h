@@ -64,7 +64,8 @@ class ScriptHost : public avm1::DisplayBridge {
   private:
     double Clock();
     void BindText();
-    void BindText(timeline::Clip& clip);
+    void BoundFields(const timeline::Clip& clip);
+    void BindFields();
     avm1::Object* VariableOf(const timeline::DisplayObject& field, std::string* name);
     void Decompose(timeline::DisplayObject& o);
     void Recompose(timeline::DisplayObject& o);
@@ -78,8 +79,9 @@ class ScriptHost : public avm1::DisplayBridge {
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;
     bool touched_ = false;
-    bool boundText_ = false;      // some edit text names a variable
-    std::vector<uint32_t> clips_; // scratch: the clips enterFrame visits
+    bool boundText_ = false;       // some edit text names a variable
+    std::vector<uint32_t> clips_;  // scratch: the clips enterFrame visits
+    std::vector<uint32_t> fields_; // scratch: edit texts bound to variables
 };
 
 } // namespace engine
