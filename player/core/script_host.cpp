@@ -307,7 +307,11 @@ ClipId ScriptHost::ChildAtDepth(ClipId parent, int depth) {
         return 0;
     }
     auto it = clip->objects.find(uint16_t(d));
-    return it != clip->objects.end() ? it->second.id : 0;
+    if (it == clip->objects.end()) {
+        return 0;
+    }
+    // What scripts cannot reach (a shape, static text) answers as its parent, as in Flash.
+    return KindOf(it->second.id) == avm1::DisplayKind::Other ? parent : it->second.id;
 }
 
 void ScriptHost::Decompose(DisplayObject& o) {

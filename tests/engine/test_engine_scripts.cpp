@@ -62,4 +62,32 @@ TEST(EngineScripts, TraceOrder) {
     }
 }
 
+// A shared movie's output as the reference player's own test expects it: unnamed clips and
+// fields numbered "instanceN", shapes answering as their parent, depths of each.
+TEST(EngineScripts, InstanceNamesAndDepths) {
+    const std::vector<std::string> lines =
+        TracePerFrame(FLICKWELL_MOVIES_DIR "/avm1_movieclip_get_instance_at_depth.swf", 1);
+    ASSERT_EQ(lines.size(), 1u);
+    const char* const expected[] = {"//_root.getInstanceAtDepth(-16384) undefined",
+                                    "(-16384).getDepth() undefined",
+                                    "(-16383) _level0",
+                                    "(-16383).getDepth() -16384",
+                                    "(-16382) _level0.instance1",
+                                    "(-16382).getDepth() -16382",
+                                    "(-16381) undefined",
+                                    "(-16380) _level0",
+                                    "(-16379) _level0.instance2",
+                                    "(-16379).getDepth() -16379",
+                                    "(123) _level0.fromscript",
+                                    "(123).getDepth() 123"};
+    size_t at = 0;
+    for (const char* e : expected) {
+        at = lines[0].find(e, at);
+        EXPECT_NE(at, std::string::npos) << e;
+        if (at == std::string::npos) {
+            return;
+        }
+    }
+}
+
 } // namespace

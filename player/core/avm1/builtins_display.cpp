@@ -474,6 +474,7 @@ void InstallDisplay(Vm& vm) {
     Method(vm, text, "setTextFormat", Nothing);
     Method(vm, text, "setNewTextFormat", Nothing);
     Method(vm, text, "removeTextField", RemoveMovieClip);
+    Method(vm, text, "getDepth", GetDepth);
     Method(vm, text, "toString", ClipToString);
     NewClass(vm, "TextFormat", Nothing, vm.NewObject());
 

@@ -1,6 +1,7 @@
 #include "player/core/timeline/display_list.h"
 
 #include <algorithm>
+#include <string>
 
 #include "player/core/timeline/stage_ops.h"
 
@@ -47,7 +48,7 @@ void StageOps::BuildButton(const swf::Button& button, const swf::ColorTransform&
         if (c == nullptr || !Spend()) {
             continue;
         }
-        DisplayObject* o = PlaceNew(clip, r.depth, c, nesting, false);
+        DisplayObject* o = PlaceNew(clip, r.depth, c, nesting, false, false);
         o->matrix = r.matrix;
         o->cxform = r.cxform.Then(cx);
         o->blend = static_cast<swf::BlendMode>(r.blendMode == 1 ? 0 : r.blendMode);
@@ -76,7 +77,7 @@ void StageOps::Instantiate(DisplayObject* o, int nesting) {
 }
 
 DisplayObject* StageOps::PlaceNew(Clip* clip, uint16_t depth, const Character* ch, int nesting,
-                                  bool byScript) {
+                                  bool byScript, bool named) {
     auto it = clip->objects.find(depth);
     if (it != clip->objects.end()) {
         Discard(it->second);
@@ -90,6 +91,12 @@ DisplayObject* StageOps::PlaceNew(Clip* clip, uint16_t depth, const Character* c
     fresh.dynamic = byScript;
     if (ch->kind == Kind::EditText) {
         fresh.text = ch->editText->text;
+    }
+    // Flash names the scriptable objects the timeline places without a name by a running
+    // count, parents before what they hold.
+    if (!byScript && !named &&
+        (ch->kind == Kind::Sprite || ch->kind == Kind::EditText || ch->kind == Kind::Button)) {
+        fresh.name = "instance" + std::to_string(++s.instances_);
     }
     DisplayObject* o = &clip->objects.emplace(depth, std::move(fresh)).first->second;
     s.byId_[o->id] = o;
@@ -127,7 +134,7 @@ void StageOps::Apply(const FrameCommand& c, Clip* clip, int nesting) {
             (nesting > 0 && !Spend())) {
             return;
         }
-        o = PlaceNew(clip, p.depth, ch, nesting, false);
+        o = PlaceNew(clip, p.depth, ch, nesting, false, p.hasName);
     } else {
         o = &it->second;
         if (p.hasCharacter) {
@@ -301,6 +308,7 @@ void Stage::Reset(const LoadedMovie* movie) {
     byId_.clear();
     byId_[kRootId] = &root_;
     nextId_ = kRootId + 1;
+    instances_ = 0;
     events_.clear();
     initDone_.assign(movie != nullptr ? movie->initActions.size() : 0, false);
     made_.clear();

@@ -127,6 +127,7 @@ class Stage {
     DisplayObject root_;
     std::unordered_map<uint32_t, DisplayObject*> byId_;
     uint32_t nextId_ = kRootId + 1;
+    uint32_t instances_ = 0; // unnamed objects the timeline placed
     std::vector<StageEvent> events_;
     std::vector<bool> initDone_;                   // per entry of the movie's init actions
     std::vector<std::unique_ptr<Character>> made_; // text fields scripts made

@@ -85,7 +85,8 @@ uint32_t Stage::Place(uint32_t parent, const Character* character, const std::st
         !ops.Spend()) {
         return 0;
     }
-    DisplayObject* o = ops.PlaceNew(clip, uint16_t(depth), character, ops.Nesting(parent), true);
+    DisplayObject* o =
+        ops.PlaceNew(clip, uint16_t(depth), character, ops.Nesting(parent), true, true);
     o->name = name;
     return o->id;
 }

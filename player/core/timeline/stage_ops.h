@@ -30,7 +30,7 @@ struct StageOps {
     // Puts a new object for `ch` at `depth` of `clip` (replacing what is there) and
     // instantiates it; null when a limit refuses it.
     DisplayObject* PlaceNew(Clip* clip, uint16_t depth, const Character* ch, int nesting,
-                            bool byScript);
+                            bool byScript, bool named);
     // The object and all it holds leave the stage (events, ids); the caller erases it.
     void Discard(DisplayObject& o);
     void DiscardChildren(Clip& clip);
