@@ -201,6 +201,24 @@ def script_mask(out):
     write(out, "script_mask", tags, 1)
 
 
+def script_depths(out):
+    """Script depths against the timeline's: what a script may remove, swapDepths into the
+    script range, getNextHighestDepth, getInstanceAtDepth."""
+    def depth_call(target, method, *args):
+        return code(push(*reversed(args)), push(len(args), target), "getvar", push(method), "callmethod")
+
+    tags = [define_shape(1, (0, 400, 0, 400), [fill_solid(rgba(0, 0, 0))], [], rect_path(0, 0, 400, 400)),
+            define_sprite(2, 1, [place_object2(1, 1, matrix()), show_frame()]),
+            place_object2(1, 2, matrix(), name="t"),
+            do_action(depth_call("_root", "getNextHighestDepth"), "trace",
+                      call_method("t", "removeMovieClip"), push("t"), "getvar", push("_name"), "getmember", "trace",
+                      call_method("t", "swapDepths", 5), depth_call("t", "getDepth"), "trace",
+                      depth_call("_root", "getNextHighestDepth"), "trace",
+                      call_method("t", "removeMovieClip"), depth_call("_root", "getInstanceAtDepth", 5), "trace"),
+            show_frame()]
+    write(out, "script_depths", tags, 1)
+
+
 def script_text(out):
     """An edit text bound to a variable: the field shows what scripts set, and setting its
     text sets the variable."""
@@ -220,3 +238,4 @@ if __name__ == "__main__":
     script_events(out)
     script_text(out)
     script_mask(out)
+    script_depths(out)

@@ -53,6 +53,8 @@ TEST(EngineScripts, TraceOrder) {
          {"f1 after undefined t unload a t", "f2 unload t", "f3 f1 after 7 t unload a t", ""}},
         // a field bound to a variable shows it after the frame's scripts, and sets it
         {"script_text", {"", "hello set"}},
+        // a timeline clip cannot be removed until swapped into the script depths
+        {"script_depths", {"0 t 5 6 undefined"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);
