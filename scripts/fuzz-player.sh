@@ -39,7 +39,8 @@ else
   # The engine with its header-only libraries (Anti-Grain Geometry, stb). The rasterizer
   # shifts negative cell values left on purpose (two's complement, defined from C++20).
   clang++ "${flags[@]}" -fno-sanitize=shift-base -isystem /usr/include/agg2 -isystem /usr/include/stb tools/fuzz/fuzz_engine.cpp \
-    player/core/engine.cpp player/core/swf/*.cpp player/core/timeline/*.cpp player/core/render/*.cpp \
+    player/core/engine.cpp player/core/script_*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
+    player/core/render/*.cpp player/core/avm1/*.cpp \
     -lz -o "$out/fuzz_engine"
   fuzzer="$out/fuzz_engine"
 fi

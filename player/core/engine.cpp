@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "player/core/render/renderer.h"
+#include "player/core/script_host.h"
 #include "player/core/swf/movie_reader.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/frame_clock.h"
@@ -48,7 +49,10 @@ struct Player::State {
     timeline::LoadedMovie content;
     timeline::Stage stage;
     render::Renderer renderer;
+    std::unique_ptr<ScriptHost> scripts; // after the stage: it goes first
     FrameClock clock;
+    uint32_t startMs = 0; // movie time 0, for getTimer
+    bool started = false;
     bool loaded = false;
     bool dirty = true; // the picture changed since the last Draw
     std::function<void(const char*)> trace;
@@ -83,7 +87,13 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         timeline::LoadMovie(s.movie, &s.content);
         s.clock.Reset(s.content.main.frameCount, s.movie.Header().frameRate);
         s.stage.Reset(&s.content);
+        s.renderer.SetStage(&s.stage);
+        const swf::Rect& r = s.movie.Header().stage;
+        s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
+                                       (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
+        s.scripts->SetSink(s.trace);
         s.stage.Start();
+        s.scripts->Start();
         if (s.content.skippedDefinitions != 0 && s.trace) {
             s.trace("some damaged definitions were skipped");
         }
@@ -122,7 +132,7 @@ uint32_t Player::FrameIntervalMs() const {
     return state_->clock.IntervalMs();
 }
 uint32_t Player::CurrentFrame() const {
-    return state_->clock.Frame();
+    return state_->stage.Frame();
 }
 uint32_t Player::FrameCount() const {
     return state_->loaded ? state_->clock.FrameCount() : 0;
@@ -137,29 +147,42 @@ void Player::SetLoop(bool loop) {
     state_->clock.SetLoop(loop);
 }
 void Player::Play(uint32_t nowMs) {
-    const uint32_t before = state_->clock.Frame();
-    state_->clock.Play(nowMs);
-    if (state_->clock.Frame() != before) {
-        state_->stage.GoTo(state_->clock.Frame());
-        state_->dirty = true;
+    State& s = *state_;
+    if (!s.started) {
+        s.started = true;
+        s.startMs = nowMs;
+    }
+    const uint32_t before = s.clock.Frame();
+    s.clock.Play(nowMs);
+    if (s.clock.Frame() != before && s.loaded) {
+        // Played again from the start after the last frame.
+        s.stage.GoTo(s.clock.Frame());
+        s.scripts->RunEvents();
+        s.dirty = true;
     }
 }
 void Player::Stop() {
     state_->clock.Stop();
 }
 void Player::GoTo(uint32_t frame) {
-    state_->clock.GoTo(frame);
-    if (state_->loaded && state_->clock.Frame() != state_->stage.Frame()) {
-        state_->stage.GoTo(state_->clock.Frame());
-        state_->dirty = true;
+    State& s = *state_;
+    s.clock.GoTo(frame);
+    if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
+        s.stage.GoTo(s.clock.Frame());
+        s.scripts->RunEvents();
+        s.dirty = true;
     }
 }
 
 bool Player::Tick(uint32_t nowMs) {
     State& s = *state_;
     s.clock.Tick(nowMs);
-    for (uint32_t i = 0; i < s.clock.LastSteps(); ++i) {
-        if (s.stage.Advance()) {
+    if (!s.started) {
+        s.started = true;
+        s.startMs = nowMs;
+    }
+    for (uint32_t i = 0; i < s.clock.LastSteps() && s.loaded; ++i) {
+        if (s.scripts->Frame(double(nowMs - s.startMs))) {
             s.dirty = true;
         }
     }
@@ -192,6 +215,9 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     view.a = view.d = scale / 20;
     view.tx = offsetX - s.movie.Header().stage.xMin * view.a;
     view.ty = offsetY - s.movie.Header().stage.yMin * view.d;
+    if (const timeline::DisplayObject* root = s.stage.Find(timeline::kRootId)) {
+        view = view * render::Transform::From(root->matrix); // a script moved _root
+    }
     render::Canvas canvas;
     canvas.pixels = target.pixels + size_t(box.top) * target.stride + box.left;
     canvas.width = box.right - box.left;
@@ -202,6 +228,9 @@ void Player::Draw(const Surface& target, const Box& viewport) {
 
 void Player::SetTraceSink(std::function<void(const char*)> sink) {
     state_->trace = std::move(sink);
+    if (state_->scripts) {
+        state_->scripts->SetSink(state_->trace);
+    }
 }
 
 void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {

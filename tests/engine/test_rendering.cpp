@@ -32,7 +32,7 @@ struct Case {
 };
 
 // Our movies cover each feature group; the shared ones are the real movies without
-// scripts, and those whose device text the packaged font draws.
+// scripts, and those whose device text the packaged font draws; then scripted ones.
 const Case kCases[] = {
     {"own", "shapes", 1, 0.97},
     {"own", "gradients", 1, 0.97},
@@ -44,6 +44,9 @@ const Case kCases[] = {
     {"own", "edittext", 1, 0.53},
     {"own", "fonts", 1, 0.97},
     {"own", "effects", 1, 0.95},
+    {"own", "script_clips", 3, 0.97},
+    {"own", "script_mask", 1, 0.95},
+    {"own", "drawing", 1, 0.97},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
     {"shared", "swf_definebutton", 1, 0.97},
     {"shared", "swf_definefont2_edittext", 1, 0.90},
@@ -52,6 +55,11 @@ const Case kCases[] = {
     {"shared", "visual_edittext_bounds_vs_position", 1, 0.97},
     {"shared", "swf_defineedittext", 1, 0.97},
     {"shared", "visual_edittext_border_basic", 1, 0.87}, // scripts colour two borders
+    // scripted
+    {"shared", "avm1_export_assets", 1, 0.97},
+    {"shared", "shumway_timeline_as2_5", 1, 0.97},
+    {"shared", "avm1_stage_object_properties_swf6", 1, 0.97},
+    {"shared", "avm1_mask_with_drawing", 1, 0.97},
 };
 
 std::vector<uint8_t> ReadFile(const std::string& path) {

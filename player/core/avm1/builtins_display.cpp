@@ -252,11 +252,10 @@ Value BeginGradientFill(Vm& vm, const Value& self, const Args& a) {
             cmd.matrix[5] = y + h / 2;
         } else {
             const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+            // {a..ty} scales the same square as it stands (what Matrix.createGradientBox
+            // gives), tx and ty in pixels.
             for (int i = 0; i < 6; i++)
                 cmd.matrix[i] = vm.ToNumber(vm.Get(m, names[i]));
-            // {a..ty} maps the same square given in 1/1638.4 units.
-            for (int i = 0; i < 4; i++)
-                cmd.matrix[i] /= 1638.4;
         }
     }
     return Draw(vm, self, cmd);
@@ -474,6 +473,7 @@ void InstallDisplay(Vm& vm) {
     Method(vm, text, "setTextFormat", Nothing);
     Method(vm, text, "setNewTextFormat", Nothing);
     Method(vm, text, "removeTextField", RemoveMovieClip);
+    Method(vm, text, "getDepth", GetDepth);
     Method(vm, text, "toString", ClipToString);
     NewClass(vm, "TextFormat", Nothing, vm.NewObject());
 

@@ -89,6 +89,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         movie_ = &movie;
     }
     scale_ = scale;
+    view_ = view;
     context_.stageScale = scale / 20;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
 }
@@ -106,6 +107,9 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
         const timeline::DisplayObject& o = entry.second;
         while (!masks.empty() && o.depth > masks.back().clipDepth) {
             masks.pop_back();
+        }
+        if (!o.visible || o.isMask) {
+            continue; // hidden by a script, or a script's mask
         }
         Canvas c = canvas;
         if (!masks.empty()) {
@@ -126,8 +130,35 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             masks.push_back(std::move(mask));
             continue;
         }
+        std::vector<uint8_t> scriptMask;
+        if (o.maskedBy != 0 && ScriptMask(o, c, nesting, &scriptMask)) {
+            c.mask = scriptMask.data();
+        }
         DrawObject(o, m, cx, c, nesting);
     }
+}
+
+bool Renderer::ScriptMask(const timeline::DisplayObject& o, const Canvas& canvas, int nesting,
+                          std::vector<uint8_t>* coverage) {
+    const timeline::DisplayObject* mask = stage_ != nullptr ? stage_->Find(o.maskedBy) : nullptr;
+    if (mask == nullptr || canvas.coverage != nullptr) {
+        return false;
+    }
+    // The mask is drawn where it stands on the stage, wherever it sits in the tree.
+    Transform parent;
+    int n = 0;
+    for (const timeline::DisplayObject* p = stage_->Find(mask->parentId);
+         p != nullptr && p->id != timeline::kRootId && n < kMaxDrawNesting;
+         p = stage_->Find(p->parentId), ++n) {
+        parent = Transform::From(p->matrix) * parent;
+    }
+    coverage->assign(size_t(canvas.width) * canvas.height, 0);
+    Canvas mc = canvas;
+    mc.pixels = nullptr;
+    mc.coverage = coverage->data();
+    mc.stride = canvas.width;
+    DrawObject(*mask, view_ * parent, swf::ColorTransform(), mc, nesting);
+    return true;
 }
 
 void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& parent,

@@ -42,6 +42,8 @@ class Renderer {
     // stage pixel), for filters and hairlines.
     void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
               const Transform& view, double scale);
+    // Where objects masked by a script find their mask (by id); none: drawn unmasked.
+    void SetStage(const timeline::Stage* stage) { stage_ = stage; }
     void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
     // Forgets prepared shapes (a new movie).
     void Clear();
@@ -86,7 +88,13 @@ class Renderer {
                       double* box) const;
     void FillRect(const swf::Rect& r, const Transform& m, const Paint& paint, const Canvas& canvas);
 
+    // The coverage of a script mask (setMask), combined with the mask already active.
+    bool ScriptMask(const timeline::DisplayObject& o, const Canvas& canvas, int nesting,
+                    std::vector<uint8_t>* coverage);
+
     const timeline::LoadedMovie* movie_ = nullptr;
+    const timeline::Stage* stage_ = nullptr;
+    Transform view_;
     double scale_ = 1;
     int layers_ = 0; // layers open while drawing
     Rasterizer ras_;

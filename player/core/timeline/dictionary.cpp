@@ -1,6 +1,7 @@
 #include "player/core/timeline/dictionary.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace timeline {
 
@@ -74,6 +75,20 @@ std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
     }
     Finish(t.get(), declared, &frame);
     return t;
+}
+
+const uint16_t kTagExportAssets = 56;
+
+void ReadExports(const Tag& tag, Dictionary* dict) {
+    swf::ByteReader r(tag.body, tag.length);
+    const uint16_t count = r.U16();
+    for (uint16_t i = 0; i < count && r.Ok(); ++i) {
+        const uint16_t id = r.U16();
+        const std::string name = r.String();
+        if (r.Ok()) {
+            dict->Export(id, name);
+        }
+    }
 }
 
 bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, LoadedMovie* out) {
@@ -150,6 +165,7 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         }
         c.kind = Kind::EditText;
         c.editText = t;
+        out->boundText = out->boundText || !t->variable.empty();
         break;
     }
     case swf::kTagDefineButton:
@@ -198,6 +214,29 @@ Character* Dictionary::Mutable(uint16_t id) {
     return it == characters_.end() ? nullptr : &it->second;
 }
 
+void Dictionary::Export(uint16_t id, const std::string& name) {
+    exports_[name] = id;
+    if (Character* c = Mutable(id)) {
+        c->exportName = name;
+    }
+}
+
+const Character* Dictionary::Exported(const std::string& name) const {
+    auto it = exports_.find(name);
+    if (it == exports_.end()) {
+        for (it = exports_.begin(); it != exports_.end(); ++it) {
+            if (it->first.size() == name.size() &&
+                std::equal(name.begin(), name.end(), it->first.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) ==
+                           std::tolower(static_cast<unsigned char>(b));
+                })) {
+                break;
+            }
+        }
+    }
+    return it == exports_.end() ? nullptr : Find(it->second);
+}
+
 const swf::Font* Dictionary::FindFont(uint16_t id) const {
     const Character* c = Find(id);
     return c != nullptr && c->kind == Kind::Font ? c->font.get() : nullptr;
@@ -222,8 +261,13 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             continue;
         }
         if (tag.code == swf::kTagDoInitAction && tag.length >= 2) {
-            out->initActions.push_back(
-                InitAction{swf::DefinitionId(tag), swf::ActionBytes{tag.body + 2, tag.length - 2}});
+            out->initActions.push_back(InitAction{swf::DefinitionId(tag),
+                                                  static_cast<uint32_t>(out->main.frames.size()),
+                                                  swf::ActionBytes{tag.body + 2, tag.length - 2}});
+            continue;
+        }
+        if (tag.code == kTagExportAssets) {
+            ReadExports(tag, &out->dictionary);
             continue;
         }
         if (!ReadDefinition(tag, jpegTables, out)) {

@@ -34,6 +34,7 @@ struct Frame {
 
 struct InitAction {
     uint16_t spriteId = 0;
+    uint32_t frame = 0; // of the main timeline, 0-based
     swf::ActionBytes actions;
 };
 
@@ -56,6 +57,7 @@ struct Character {
     std::shared_ptr<const swf::Button> button;
     std::shared_ptr<const Timeline> sprite;
     swf::ColorTransform buttonCxform; // DefineButtonCxform
+    std::string exportName;           // ExportAssets: what attachMovie calls it
 };
 
 class Dictionary {
@@ -66,9 +68,13 @@ class Dictionary {
     void Add(Character c) { characters_[c.id] = std::move(c); }
     Character* Mutable(uint16_t id);
     size_t Size() const { return characters_.size(); }
+    // By export name: exact first, then ignoring case.
+    const Character* Exported(const std::string& name) const;
+    void Export(uint16_t id, const std::string& name);
 
   private:
     std::map<uint16_t, Character> characters_;
+    std::map<std::string, uint16_t> exports_;
 };
 
 struct LoadedMovie {
@@ -76,6 +82,7 @@ struct LoadedMovie {
     Timeline main;
     std::vector<InitAction> initActions;
     uint32_t skippedDefinitions = 0; // damaged ones, left out
+    bool boundText = false;          // some edit text shows a script variable
 };
 
 // Reads every definition and the main timeline from the movie's tag stream. A damaged

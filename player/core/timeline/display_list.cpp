@@ -1,81 +1,124 @@
 #include "player/core/timeline/display_list.h"
 
 #include <algorithm>
+#include <string>
+
+#include "player/core/timeline/stage_ops.h"
 
 namespace timeline {
 
-namespace {
+// What one call may still create: display objects beyond the stage's limit are not made,
+// so sprites placing sprites cannot multiply without bound.
+StageOps::StageOps(Stage& stage)
+    : s(stage), budget(kMaxObjects - std::min(kMaxObjects, stage.byId_.size())) {}
 
-// What one frame's work may still create: display objects beyond the stage's limit are
-// not made, so sprites placing sprites cannot multiply without bound.
-struct Context {
-    const Dictionary& dict;
-    size_t budget;
-    bool Spend() {
-        if (budget == 0) {
-            return false;
-        }
-        --budget;
-        return true;
+bool StageOps::Spend() {
+    if (budget == 0) {
+        return false;
     }
-};
-
-size_t CountObjects(const Clip& clip) {
-    size_t n = clip.objects.size();
-    for (const auto& entry : clip.objects) {
-        if (entry.second.clip) {
-            n += CountObjects(*entry.second.clip);
-        }
-    }
-    return n;
+    --budget;
+    return true;
 }
 
-void Instantiate(Context& ctx, DisplayObject* o, int nesting);
+void StageOps::DiscardChildren(Clip& clip) {
+    for (auto& entry : clip.objects) {
+        Discard(entry.second);
+    }
+}
+
+void StageOps::Discard(DisplayObject& o) {
+    if (s.byId_.erase(o.id) == 0) {
+        return; // never registered (or gone already)
+    }
+    Event(StageEvent::Removed, o.id, o.clipActions, o.clipActionsSize);
+    s.changed_ = true;
+    if (o.clip) {
+        DiscardChildren(*o.clip);
+    }
+}
 
 // The objects a button shows in its up state.
-void BuildButton(Context& ctx, const swf::Button& button, const swf::ColorTransform& cx, Clip* clip,
-                 int nesting) {
+void StageOps::BuildButton(const swf::Button& button, const swf::ColorTransform& cx, Clip* clip,
+                           int nesting) {
     for (const swf::ButtonRecord& r : button.records) {
         if (!(r.states & 1)) {
             continue;
         }
-        const Character* c = ctx.dict.Find(r.characterId);
-        if (c == nullptr || !ctx.Spend()) {
+        const Character* c = Dict().Find(r.characterId);
+        if (c == nullptr || !Spend()) {
             continue;
         }
-        DisplayObject o;
-        o.depth = r.depth;
-        o.character = c;
-        o.matrix = r.matrix;
-        o.cxform = r.cxform.Then(cx);
-        o.blend = static_cast<swf::BlendMode>(r.blendMode == 1 ? 0 : r.blendMode);
-        o.filters = r.filters;
-        Instantiate(ctx, &o, nesting + 1);
-        clip->objects[r.depth] = std::move(o);
+        DisplayObject* o = PlaceNew(clip, r.depth, c, nesting, false, false);
+        o->matrix = r.matrix;
+        o->cxform = r.cxform.Then(cx);
+        o->blend = static_cast<swf::BlendMode>(r.blendMode == 1 ? 0 : r.blendMode);
+        o->filters = r.filters;
     }
 }
 
-void RunFrame(Context& ctx, Clip* clip, uint32_t frame, int nesting, bool* changed);
-
-void Instantiate(Context& ctx, DisplayObject* o, int nesting) {
-    o->clip.reset();
+void StageOps::Instantiate(DisplayObject* o, int nesting) {
+    if (o->clip) {
+        DiscardChildren(*o->clip);
+        o->clip.reset();
+    }
     if (nesting >= kMaxNesting || o->character == nullptr) {
         return;
     }
     if (o->character->kind == Kind::Sprite) {
         o->clip.reset(new Clip);
+        o->clip->owner = o->id;
         o->clip->timeline = o->character->sprite.get();
-        bool changed = false;
-        RunFrame(ctx, o->clip.get(), 0, nesting, &changed);
+        RunFrame(o->clip.get(), 0, nesting, true);
     } else if (o->character->kind == Kind::Button) {
         o->clip.reset(new Clip);
-        BuildButton(ctx, *o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
+        o->clip->owner = o->id;
+        BuildButton(*o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
     }
 }
 
-void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
+DisplayObject* StageOps::PlaceNew(Clip* clip, uint16_t depth, const Character* ch, int nesting,
+                                  bool byScript, bool named) {
+    auto it = clip->objects.find(depth);
+    if (it != clip->objects.end()) {
+        Discard(it->second);
+        clip->objects.erase(it);
+    }
+    DisplayObject fresh;
+    fresh.id = s.nextId_++;
+    fresh.parentId = clip->owner;
+    fresh.depth = depth;
+    fresh.character = ch;
+    fresh.dynamic = byScript;
+    if (ch->kind == Kind::EditText) {
+        fresh.text = ch->editText->text;
+        fresh.border = fresh.background = ch->editText->border;
+    }
+    // Flash names the scriptable objects the timeline places without a name by a running
+    // count, parents before what they hold.
+    if (!byScript && !named &&
+        (ch->kind == Kind::Sprite || ch->kind == Kind::EditText || ch->kind == Kind::Button)) {
+        fresh.name = "instance" + std::to_string(++s.instances_);
+    }
+    DisplayObject* o = &clip->objects.emplace(depth, std::move(fresh)).first->second;
+    s.byId_[o->id] = o;
+    clip->namesStale = true;
+    s.changed_ = true;
+    Event(StageEvent::Placed, o->id);
+    if (!s.events_.empty() && s.events_.back().id == o->id) {
+        s.events_.back().byScript = byScript;
+    }
+    Instantiate(o, nesting + 1);
+    return o;
+}
+
+void StageOps::Apply(const FrameCommand& c, Clip* clip, int nesting) {
     if (c.remove) {
-        clip->objects.erase(c.depth);
+        auto it = clip->objects.find(c.depth);
+        if (it != clip->objects.end()) {
+            Discard(it->second);
+            clip->objects.erase(it);
+            clip->namesStale = true;
+        }
         return;
     }
     const swf::PlaceObject& p = c.place;
@@ -85,36 +128,30 @@ void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
         if (!p.hasCharacter) {
             return; // a move of nothing
         }
-        const Character* ch = ctx.dict.Find(p.characterId);
+        const Character* ch = Dict().Find(p.characterId);
         // The main timeline's own objects each cost a tag; what sprites make in turn is
         // what can multiply, so only that spends the budget.
         if (ch == nullptr || ch->kind == Kind::Font || clip->objects.size() >= kMaxObjectsPerList ||
-            (nesting > 0 && !ctx.Spend())) {
+            (nesting > 0 && !Spend())) {
             return;
         }
-        DisplayObject fresh;
-        fresh.depth = p.depth;
-        fresh.character = ch;
-        if (ch->kind == Kind::EditText) {
-            fresh.text = ch->editText->text;
-            fresh.border = fresh.background = ch->editText->border;
-        }
-        o = &(clip->objects[p.depth] = std::move(fresh));
-        Instantiate(ctx, o, nesting + 1);
+        o = PlaceNew(clip, p.depth, ch, nesting, false, p.hasName);
     } else {
         o = &it->second;
         if (p.hasCharacter) {
-            const Character* ch = ctx.dict.Find(p.characterId);
+            const Character* ch = Dict().Find(p.characterId);
             if (ch != nullptr && ch != o->character && ch->kind != Kind::Font) {
                 o->character = ch;
-                Instantiate(ctx, o, nesting + 1);
+                Instantiate(o, nesting + 1);
             }
         }
     }
-    if (p.hasMatrix) {
+    // Once a script moved or recoloured an object, the timeline leaves those alone.
+    if (p.hasMatrix && !o->scripted) {
         o->matrix = p.matrix;
+        o->decomposed = false;
     }
-    if (p.hasCxform) {
+    if (p.hasCxform && !o->scripted) {
         o->cxform = p.cxform;
     }
     if (p.hasRatio) {
@@ -122,6 +159,7 @@ void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
     }
     if (p.hasName) {
         o->name = p.name;
+        clip->namesStale = true;
     }
     if (p.hasClipDepth) {
         o->clipDepth = p.clipDepth;
@@ -138,103 +176,200 @@ void Apply(Context& ctx, const FrameCommand& c, Clip* clip, int nesting) {
     }
 }
 
-void RunFrame(Context& ctx, Clip* clip, uint32_t frame, int nesting, bool* changed) {
+// DoInitAction blocks of the main timeline's frame, once per sprite definition.
+void StageOps::QueueInit(Clip* clip, uint32_t frame) {
+    if (clip->owner != kRootId) {
+        return;
+    }
+    const std::vector<InitAction>& inits = s.movie_->initActions;
+    for (size_t i = 0; i < inits.size(); ++i) {
+        if (inits[i].frame == frame && !s.initDone_[i]) {
+            s.initDone_[i] = true;
+            Event(StageEvent::InitActions, kRootId, inits[i].actions.data, inits[i].actions.size);
+        }
+    }
+}
+
+void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActions) {
     clip->frame = frame;
+    QueueInit(clip, frame);
     if (clip->timeline == nullptr || frame >= clip->timeline->frames.size()) {
         return;
     }
-    for (const FrameCommand& c : clip->timeline->frames[frame].commands) {
-        Apply(ctx, c, clip, nesting);
-        *changed = true;
+    const Frame& f = clip->timeline->frames[frame];
+    if (queueActions) {
+        for (const swf::ActionBytes& a : f.actions) {
+            Event(StageEvent::Actions, clip->owner, a.data, a.size);
+        }
+    }
+    for (const FrameCommand& c : f.commands) {
+        Apply(c, clip, nesting);
+        s.changed_ = true;
     }
 }
 
 // Back to the first frame: what frame 1 places again at the same depth with the same
-// character keeps running; everything else goes.
-void Rewind(Context& ctx, Clip* clip, int nesting, bool* changed) {
+// character keeps running, as do objects scripts made; everything else goes.
+void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
     std::map<uint16_t, DisplayObject> old;
     old.swap(clip->objects);
     clip->frame = 0;
-    if (clip->timeline->frames.empty()) {
-        *changed = true;
-        return;
+    clip->namesStale = true;
+    s.changed_ = true;
+    auto keep = [&](std::map<uint16_t, DisplayObject>::iterator it) {
+        DisplayObject* o = &clip->objects.emplace(it->first, std::move(it->second)).first->second;
+        s.byId_[o->id] = o;
+        return old.erase(it);
+    };
+    for (auto it = old.lower_bound(kScriptDepthBase); it != old.end();) {
+        it = keep(it);
     }
-    const Frame& first = clip->timeline->frames[0];
-    for (const FrameCommand& c : first.commands) {
-        if (!c.remove && c.place.hasCharacter) {
-            auto it = old.find(c.place.depth);
-            if (it != old.end() && it->second.character != nullptr &&
-                it->second.character->id == c.place.characterId) {
-                clip->objects[c.place.depth] = std::move(it->second);
-                old.erase(it);
-                FrameCommand move = c;
-                move.place.move = true;
-                move.place.hasCharacter = false;
-                Apply(ctx, move, clip, nesting);
-                continue;
+    QueueInit(clip, 0);
+    if (!clip->timeline->frames.empty()) {
+        const Frame& first = clip->timeline->frames[0];
+        if (queueActions) {
+            for (const swf::ActionBytes& a : first.actions) {
+                Event(StageEvent::Actions, clip->owner, a.data, a.size);
             }
         }
-        Apply(ctx, c, clip, nesting);
-    }
-    *changed = true;
-}
-
-void AdvanceClip(Context& ctx, Clip* clip, int nesting, bool* changed) {
-    for (auto& entry : clip->objects) {
-        if (entry.second.clip) {
-            AdvanceClip(ctx, entry.second.clip.get(), nesting + 1, changed);
+        for (const FrameCommand& c : first.commands) {
+            if (!c.remove && c.place.hasCharacter) {
+                auto it = old.find(c.place.depth);
+                if (it != old.end() && it->second.character != nullptr &&
+                    it->second.character->id == c.place.characterId) {
+                    keep(it);
+                    FrameCommand move = c;
+                    move.place.move = true;
+                    move.place.hasCharacter = false;
+                    Apply(move, clip, nesting);
+                    continue;
+                }
+            }
+            Apply(c, clip, nesting);
         }
     }
-    if (clip->timeline == nullptr || clip->timeline->frameCount <= 1) {
-        return;
-    }
-    if (clip->frame + 1 < clip->timeline->frameCount) {
-        RunFrame(ctx, clip, clip->frame + 1, nesting, changed);
-    } else {
-        Rewind(ctx, clip, nesting, changed);
+    for (auto& entry : old) {
+        Discard(entry.second);
     }
 }
 
-} // namespace
+void StageOps::AdvanceClip(Clip* clip, int nesting) {
+    // The parent's frame first, then the children that were there before it.
+    std::vector<uint32_t> children;
+    for (auto& entry : clip->objects) {
+        if (entry.second.clip) {
+            children.push_back(entry.second.id);
+        }
+    }
+    if (clip->playing && clip->timeline != nullptr && clip->timeline->frameCount > 1) {
+        if (clip->frame + 1 < clip->timeline->frameCount) {
+            RunFrame(clip, clip->frame + 1, nesting, true);
+        } else {
+            Rewind(clip, nesting, true);
+        }
+    }
+    for (uint32_t id : children) {
+        DisplayObject* o = s.Find(id);
+        if (o != nullptr && o->clip) {
+            AdvanceClip(o->clip.get(), nesting + 1);
+        }
+    }
+}
+
+// Only the target frame's actions run; frames passed on the way just build the list.
+bool StageOps::GoTo(Clip* clip, uint32_t frame, int nesting) {
+    if (clip->timeline == nullptr || frame == clip->frame || frame >= clip->timeline->frameCount) {
+        return false;
+    }
+    if (frame < clip->frame) {
+        Rewind(clip, nesting, frame == 0);
+    }
+    while (clip->frame < frame) {
+        RunFrame(clip, clip->frame + 1, nesting, clip->frame + 1 == frame);
+    }
+    return true;
+}
+
+int StageOps::Nesting(uint32_t id) {
+    int n = 0;
+    for (DisplayObject* o = s.Find(id); o != nullptr && o->id != kRootId && n < kMaxNesting;
+         o = s.Find(o->parentId)) {
+        ++n;
+    }
+    return n;
+}
 
 void Stage::Reset(const LoadedMovie* movie) {
     movie_ = movie;
-    root_ = Clip();
-    root_.timeline = movie != nullptr ? &movie->main : nullptr;
+    root_ = DisplayObject();
+    root_.id = kRootId;
+    root_.clip.reset(new Clip);
+    root_.clip->owner = kRootId;
+    root_.clip->timeline = movie != nullptr ? &movie->main : nullptr;
+    byId_.clear();
+    byId_[kRootId] = &root_;
+    nextId_ = kRootId + 1;
+    instances_ = 0;
+    events_.clear();
+    initDone_.assign(movie != nullptr ? movie->initActions.size() : 0, false);
+    made_.clear();
 }
 
 void Stage::Start() {
     if (movie_ == nullptr) {
         return;
     }
-    root_.objects.clear();
-    bool changed = false;
-    Context ctx{movie_->dictionary, kMaxObjects};
-    RunFrame(ctx, &root_, 0, 0, &changed);
+    StageOps ops(*this);
+    ops.DiscardChildren(*root_.clip);
+    root_.clip->objects.clear();
+    ops.RunFrame(root_.clip.get(), 0, 0, true);
+    changed_ = false; // the first frame is drawn anyway
 }
 
 bool Stage::Advance() {
     if (movie_ == nullptr) {
         return false;
     }
-    bool changed = false;
-    Context ctx{movie_->dictionary, kMaxObjects - std::min(kMaxObjects, CountObjects(root_))};
-    AdvanceClip(ctx, &root_, 0, &changed);
-    return changed;
+    StageOps ops(*this);
+    ops.AdvanceClip(root_.clip.get(), 0);
+    return TakeChanged();
 }
 
 void Stage::GoTo(uint32_t frame) {
-    if (movie_ == nullptr || frame == root_.frame || frame >= movie_->main.frameCount) {
-        return;
+    if (movie_ != nullptr) {
+        GoTo(kRootId, frame);
     }
-    bool changed = false;
-    Context ctx{movie_->dictionary, kMaxObjects - std::min(kMaxObjects, CountObjects(root_))};
-    if (frame < root_.frame) {
-        Rewind(ctx, &root_, 0, &changed);
+}
+
+bool Stage::GoTo(uint32_t id, uint32_t frame) {
+    Clip* clip = ClipOf(id);
+    if (movie_ == nullptr || clip == nullptr) {
+        return false;
     }
-    while (root_.frame < frame) {
-        RunFrame(ctx, &root_, root_.frame + 1, 0, &changed);
-    }
+    StageOps ops(*this);
+    return ops.GoTo(clip, frame, ops.Nesting(id));
+}
+
+bool Stage::TakeChanged() {
+    const bool was = changed_;
+    changed_ = false;
+    return was;
+}
+
+std::vector<StageEvent> Stage::TakeEvents() {
+    std::vector<StageEvent> out;
+    out.swap(events_);
+    return out;
+}
+
+DisplayObject* Stage::Find(uint32_t id) {
+    auto it = byId_.find(id);
+    return it == byId_.end() ? nullptr : it->second;
+}
+
+Clip* Stage::ClipOf(uint32_t id) {
+    DisplayObject* o = Find(id);
+    return o != nullptr ? o->clip.get() : nullptr;
 }
 
 } // namespace timeline

@@ -1,11 +1,14 @@
 // What is on stage: each timeline instance (the main movie, every placed sprite, every
 // button) holds its objects by depth and moves through its frames, looping at the end.
+// Scripts are not run here: the stage records what an interpreter must do (frame actions,
+// objects placed and removed) as events, and offers the operations scripts ask for.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/core/timeline/dictionary.h"
@@ -18,10 +21,16 @@ const int kMaxNesting = 64;
 // Objects on one display list, and on the whole stage, beyond these are not placed.
 const size_t kMaxObjectsPerList = 16384;
 const size_t kMaxObjects = 16384;
+// Scripts count depths from here down: timeline depth = script depth + kScriptDepthBase.
+const int kScriptDepthBase = 16384;
+// What the main timeline is known by.
+const uint32_t kRootId = 1;
 
 struct Clip;
 
 struct DisplayObject {
+    uint32_t id = 0;       // never reused while the stage lives
+    uint32_t parentId = 0; // the clip whose list holds it
     uint16_t depth = 0;
     const Character* character = nullptr;
     swf::Matrix matrix;
@@ -35,6 +44,16 @@ struct DisplayObject {
     uint32_t clipActionsSize = 0;
     std::unique_ptr<Clip> clip; // sprites and buttons: their own display list
     std::string text;           // edit text: what the field shows now (UTF-8)
+    bool visible = true;
+    bool scripted = false; // a script moved it: the timeline no longer does
+    bool dynamic = false;  // made by a script
+    // Scale and rotation as scripts set them, kept apart so one can change without
+    // rounding the others; valid while `decomposed`.
+    bool decomposed = false;
+    double xScale = 100, yScale = 100, rotation = 0;
+    double skew = 0;       // the y axis's angle beyond the x axis's (a flip is 180), degrees
+    uint32_t maskedBy = 0; // a script mask (setMask) over this object
+    bool isMask = false;   // masks another object, so is not drawn itself
     // Edit text's frame, which scripts may change: a hairline border and a background
     // fill, each drawn when set, in these colours (0xRRGGBB).
     bool border = false, background = false;
@@ -42,10 +61,25 @@ struct DisplayObject {
 };
 
 struct Clip {
+    uint32_t owner = 0;                 // the id of the object whose list this is
     const Timeline* timeline = nullptr; // none for a button
     uint32_t frame = 0;                 // 0-based, the frame shown
+    bool playing = true;
     std::map<uint16_t, DisplayObject> objects;
     std::unique_ptr<Drawing> drawing; // what scripts drew, under the objects
+    // Instance names (lower case) to depths, rebuilt when `namesStale`.
+    std::unordered_map<std::string, uint16_t> names;
+    bool namesStale = true;
+};
+
+// What an interpreter has to do, in the order it should: run a clip's frame actions or a
+// sprite's init actions, greet a placed object (load), bid a removed one goodbye (unload).
+struct StageEvent {
+    enum Kind : uint8_t { Actions, InitActions, Placed, Removed } kind = Actions;
+    uint32_t id = 0;
+    const uint8_t* data = nullptr; // actions; for Removed, its CLIPACTIONS bytes
+    size_t size = 0;
+    bool byScript = false; // Placed: made by a script, which set it up itself
 };
 
 class Stage {
@@ -53,16 +87,56 @@ class Stage {
     void Reset(const LoadedMovie* movie);
     // Runs the main timeline's first frame.
     void Start();
-    // One frame on for every timeline; false when nothing on stage changed.
+    // One frame on for every playing timeline; false when nothing on stage changed.
     bool Advance();
     // The main timeline jumps to `frame` (0-based), rebuilding its list.
     void GoTo(uint32_t frame);
-    const Clip& Root() const { return root_; }
-    uint32_t Frame() const { return root_.frame; }
+    const Clip& Root() const { return *root_.clip; }
+    uint32_t Frame() const { return root_.clip->frame; }
+
+    // ---- for scripts (ids as handed out in events) ----
+    DisplayObject* Find(uint32_t id);
+    const DisplayObject* Find(uint32_t id) const {
+        auto it = byId_.find(id);
+        return it == byId_.end() ? nullptr : it->second;
+    }
+    Clip* ClipOf(uint32_t id); // the object's own list, if it has one
+    DisplayObject* Child(uint32_t parent, const std::string& name, bool caseSensitive);
+    // Any clip to `frame` (0-based, clamped); the frame's actions are queued. False when
+    // the clip was there already or has no such frame.
+    bool GoTo(uint32_t clip, uint32_t frame);
+    bool GoToLabel(uint32_t clip, const std::string& label);
+    // Script-made objects at script depths; an object already there is replaced. 0 when
+    // not made.
+    uint32_t Duplicate(uint32_t id, const std::string& name, int scriptDepth);
+    uint32_t Place(uint32_t parent, const Character* character, const std::string& name,
+                   int scriptDepth);
+    uint32_t CreateEmpty(uint32_t parent, const std::string& name, int scriptDepth);
+    uint32_t CreateText(uint32_t parent, const std::string& name, int scriptDepth,
+                        const swf::Rect& bounds);
+    bool Remove(uint32_t id);
+    bool SwapDepths(uint32_t id, int scriptDepth);
+    int NextHighestDepth(uint32_t clip); // script depth
+    // After a script renamed an object.
+    void Renamed(uint32_t id);
+    // The events recorded since the last call, in order.
+    std::vector<StageEvent> TakeEvents();
+    bool HasEvents() const { return !events_.empty(); }
+    // True (once) when a script operation changed the picture.
+    bool TakeChanged();
 
   private:
+    friend struct StageOps;
     const LoadedMovie* movie_ = nullptr;
-    Clip root_;
+    DisplayObject root_;
+    std::unordered_map<uint32_t, DisplayObject*> byId_;
+    uint32_t nextId_ = kRootId + 1;
+    uint32_t instances_ = 0; // unnamed objects the timeline placed
+    std::vector<StageEvent> events_;
+    std::vector<bool> initDone_;                   // per entry of the movie's init actions
+    std::vector<std::unique_ptr<Character>> made_; // text fields scripts made
+    std::unique_ptr<Character> emptySprite_;
+    bool changed_ = false;
 };
 
 } // namespace timeline

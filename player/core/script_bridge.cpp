@@ -1,0 +1,540 @@
+// The display bridge over the stage: what scripts read and change on display objects,
+// in script units (pixels, degrees, percent), and the objects they make.
+#include "player/core/script_host.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/core/render/paint.h"
+
+namespace engine {
+
+namespace {
+
+using avm1::ClipId;
+using avm1::DisplayProp;
+using avm1::Value;
+using timeline::DisplayObject;
+using Xform = render::Transform;
+
+const double kPi = 3.14159265358979323846;
+
+int32_t Twips(double pixels) {
+    const double t = std::round(pixels * 20);
+    return t > 2e9 ? 2000000000 : t < -2e9 ? -2000000000 : int32_t(t);
+}
+
+int32_t Fixed(double v) { // 16.16, clamped
+    const double f = std::round(v * 65536);
+    return f > 2e9 ? 2000000000 : f < -2e9 ? -2000000000 : int32_t(f);
+}
+
+int16_t Clamp16(double v) {
+    return int16_t(std::max(-32768.0, std::min(32767.0, std::round(v))));
+}
+
+// An object's bounds in twips of the space `m` maps its own space into; false when empty.
+bool BoundsIn(const DisplayObject& o, const Xform& m, double* box, int nesting) {
+    const timeline::Character* ch = o.character;
+    if (ch == nullptr || nesting > timeline::kMaxNesting) {
+        return false;
+    }
+    swf::Rect r;
+    switch (ch->kind) {
+    case timeline::Kind::Shape:
+        r = ch->shape->bounds;
+        break;
+    case timeline::Kind::Morph:
+        r = ch->morph->start.bounds;
+        break;
+    case timeline::Kind::Text:
+        r = ch->text->bounds;
+        break;
+    case timeline::Kind::EditText:
+        r = ch->editText->bounds;
+        break;
+    case timeline::Kind::Bitmap:
+        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
+        break;
+    case timeline::Kind::Font:
+        return false;
+    case timeline::Kind::Sprite:
+    case timeline::Kind::Button: {
+        bool any = false;
+        if (o.clip) {
+            for (const auto& entry : o.clip->objects) {
+                const DisplayObject& c = entry.second;
+                double b[4];
+                if (c.clipDepth == 0 && !c.isMask &&
+                    BoundsIn(c, m * Xform::From(c.matrix), b, nesting + 1)) {
+                    for (int k = 0; k < 4; ++k) {
+                        box[k] = !any    ? b[k]
+                                 : k < 2 ? std::min(box[k], b[k])
+                                         : std::max(box[k], b[k]);
+                    }
+                    any = true;
+                }
+            }
+        }
+        return any;
+    }
+    }
+    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
+    for (int i = 0; i < 4; ++i) {
+        double x, y;
+        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
+        box[0] = i == 0 ? x : std::min(box[0], x);
+        box[1] = i == 0 ? y : std::min(box[1], y);
+        box[2] = i == 0 ? x : std::max(box[2], x);
+        box[3] = i == 0 ? y : std::max(box[3], y);
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- the bridge ----
+
+ClipId ScriptHost::Parent(ClipId clip) {
+    const DisplayObject* o = stage_->Find(clip);
+    return o != nullptr ? o->parentId : 0;
+}
+
+avm1::DisplayKind ScriptHost::KindOf(ClipId clip) {
+    const DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr) {
+        return avm1::DisplayKind::None;
+    }
+    if (clip == timeline::kRootId) {
+        return avm1::DisplayKind::Clip;
+    }
+    if (o->character == nullptr) {
+        return avm1::DisplayKind::Other;
+    }
+    switch (o->character->kind) {
+    case timeline::Kind::Sprite:
+        return avm1::DisplayKind::Clip;
+    case timeline::Kind::EditText:
+        return avm1::DisplayKind::Text;
+    default:
+        return avm1::DisplayKind::Other;
+    }
+}
+
+ClipId ScriptHost::Child(ClipId parent, const std::string& name, bool caseSensitive) {
+    const DisplayObject* o = stage_->Child(parent, name, caseSensitive);
+    return o != nullptr ? o->id : 0;
+}
+
+ClipId ScriptHost::ChildAtDepth(ClipId parent, int depth) {
+    timeline::Clip* clip = stage_->ClipOf(parent);
+    const long d = long(depth) + timeline::kScriptDepthBase;
+    if (clip == nullptr || d < 0 || d > 65535) {
+        return 0;
+    }
+    auto it = clip->objects.find(uint16_t(d));
+    if (it == clip->objects.end()) {
+        return 0;
+    }
+    // What scripts cannot reach (a shape, static text) answers as its parent, as in Flash.
+    return KindOf(it->second.id) == avm1::DisplayKind::Other ? parent : it->second.id;
+}
+
+void ScriptHost::Decompose(DisplayObject& o) {
+    if (o.decomposed) {
+        return;
+    }
+    const Xform m = Xform::From(o.matrix);
+    o.xScale = std::sqrt(m.a * m.a + m.b * m.b) * 100;
+    o.yScale = std::sqrt(m.c * m.c + m.d * m.d) * 100;
+    // Each axis keeps its own angle, so a flip or skew survives a new _rotation.
+    const double rx = std::atan2(m.b, m.a), ry = std::atan2(-m.c, m.d);
+    o.rotation = rx * 180 / kPi;
+    o.skew = (ry - rx) * 180 / kPi;
+    o.decomposed = true;
+}
+
+void ScriptHost::Recompose(DisplayObject& o) {
+    const double rx = o.rotation * kPi / 180, ry = (o.rotation + o.skew) * kPi / 180;
+    const double xs = o.xScale / 100, ys = o.yScale / 100;
+    o.matrix.scaleX = Fixed(xs * std::cos(rx));
+    o.matrix.rotateSkew0 = Fixed(xs * std::sin(rx));
+    o.matrix.rotateSkew1 = Fixed(-ys * std::sin(ry));
+    o.matrix.scaleY = Fixed(ys * std::cos(ry));
+    o.scripted = true;
+    touched_ = true;
+}
+
+std::string ScriptHost::TargetOf(uint32_t id) {
+    std::string path;
+    for (const DisplayObject* o = stage_->Find(id); o != nullptr && o->id != timeline::kRootId;
+         o = stage_->Find(o->parentId)) {
+        path = "/" + o->name + path;
+    }
+    return path.empty() ? "/" : path;
+}
+
+Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
+    DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr) {
+        return Value();
+    }
+    const timeline::Clip* c = o->clip.get();
+    double box[4];
+    switch (prop) {
+    case DisplayProp::X:
+        return Value::Num(o->matrix.translateX / 20.0);
+    case DisplayProp::Y:
+        return Value::Num(o->matrix.translateY / 20.0);
+    case DisplayProp::XScale:
+        Decompose(*o);
+        return Value::Num(o->xScale);
+    case DisplayProp::YScale:
+        Decompose(*o);
+        return Value::Num(o->yScale);
+    case DisplayProp::Rotation:
+        Decompose(*o);
+        return Value::Num(o->rotation);
+    case DisplayProp::CurrentFrame:
+        return Value::Num(c != nullptr && c->timeline != nullptr ? c->frame + 1 : 1);
+    case DisplayProp::TotalFrames:
+    case DisplayProp::FramesLoaded:
+        return Value::Num(c != nullptr && c->timeline != nullptr ? c->timeline->frameCount : 1);
+    case DisplayProp::Alpha:
+        return Value::Num(o->cxform.mulA * 100.0 / 256);
+    case DisplayProp::Visible:
+        return Value::Bool(o->visible);
+    case DisplayProp::Width:
+    case DisplayProp::Height:
+        if (!BoundsIn(*o, Xform::From(o->matrix), box, 0)) {
+            return Value::Num(0);
+        }
+        return Value::Num(prop == DisplayProp::Width ? (box[2] - box[0]) / 20
+                                                     : (box[3] - box[1]) / 20);
+    case DisplayProp::Target:
+        return Value::Str(TargetOf(clip));
+    case DisplayProp::Name:
+        return Value::Str(o->name);
+    case DisplayProp::DropTarget:
+    case DisplayProp::Url:
+        return Value::Str("");
+    case DisplayProp::HighQuality:
+    case DisplayProp::FocusRect:
+        return Value::Num(1);
+    case DisplayProp::SoundBufTime:
+        return Value::Num(5);
+    case DisplayProp::Quality:
+        return Value::Str("HIGH");
+    case DisplayProp::XMouse:
+    case DisplayProp::YMouse:
+        return Value::Num(0);
+    case DisplayProp::Depth:
+        return Value::Num(double(o->depth) - timeline::kScriptDepthBase);
+    case DisplayProp::Count:
+        break;
+    }
+    return Value();
+}
+
+void ScriptHost::Set(ClipId clip, DisplayProp prop, const Value& value) {
+    // Conversions may run script (valueOf, toString) that removes the object: convert
+    // first, then look it up.
+    if (prop == DisplayProp::Name) {
+        const std::string name = vm_->ToString(value);
+        if (DisplayObject* o = stage_->Find(clip)) {
+            o->name = name;
+            stage_->Renamed(clip);
+        }
+        return;
+    }
+    if (prop == DisplayProp::Visible) {
+        const bool visible = avm1::ToBoolean(vm_->ToPrimitive(value), vm_->version());
+        if (DisplayObject* o = stage_->Find(clip)) {
+            o->visible = visible;
+            touched_ = true;
+        }
+        return;
+    }
+    const double v = vm_->ToNumber(value);
+    DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr || !std::isfinite(v)) {
+        return; // Flash ignores NaN and infinities here
+    }
+    double box[4];
+    switch (prop) {
+    case DisplayProp::X:
+        o->matrix.translateX = Twips(v);
+        break;
+    case DisplayProp::Y:
+        o->matrix.translateY = Twips(v);
+        break;
+    case DisplayProp::XScale:
+    case DisplayProp::YScale:
+    case DisplayProp::Rotation:
+        Decompose(*o);
+        if (prop == DisplayProp::XScale) {
+            o->xScale = v;
+        } else if (prop == DisplayProp::YScale) {
+            o->yScale = v;
+        } else {
+            o->rotation = std::remainder(v, 360.0);
+        }
+        Recompose(*o);
+        break;
+    case DisplayProp::Width:
+    case DisplayProp::Height: {
+        // The unrotated size scales to the asked one.
+        if (!BoundsIn(*o, Xform(), box, 0)) {
+            return;
+        }
+        const double size = prop == DisplayProp::Width ? box[2] - box[0] : box[3] - box[1];
+        if (size <= 0) {
+            return;
+        }
+        Decompose(*o);
+        (prop == DisplayProp::Width ? o->xScale : o->yScale) = v * 20 / size * 100;
+        Recompose(*o);
+        break;
+    }
+    case DisplayProp::Alpha:
+        o->cxform.mulA = Clamp16(v * 256 / 100);
+        break;
+    default:
+        return; // read-only
+    }
+    o->scripted = true;
+    touched_ = true;
+}
+
+void ScriptHost::Navigate(ClipId clip, avm1::Navigation nav, int frame, const std::string& label) {
+    timeline::Clip* c = stage_->ClipOf(clip);
+    if (c == nullptr) {
+        return;
+    }
+    const uint32_t count = c->timeline != nullptr ? c->timeline->frameCount : 1;
+    switch (nav) {
+    case avm1::Navigation::Play:
+        c->playing = true;
+        break;
+    case avm1::Navigation::Stop:
+        c->playing = false;
+        break;
+    case avm1::Navigation::NextFrame:
+        stage_->GoTo(clip, std::min(c->frame + 1, count - 1));
+        break;
+    case avm1::Navigation::PrevFrame:
+        if (c->frame > 0) {
+            stage_->GoTo(clip, c->frame - 1);
+        }
+        break;
+    case avm1::Navigation::GotoFrame:
+        stage_->GoTo(clip, uint32_t(std::max(1, std::min(frame, int(count)))) - 1);
+        break;
+    case avm1::Navigation::GotoLabel:
+        stage_->GoToLabel(clip, label);
+        break;
+    }
+    touched_ = true;
+}
+
+ClipId ScriptHost::Duplicate(ClipId clip, const std::string& name, int depth) {
+    return stage_->Duplicate(clip, name, depth);
+}
+
+ClipId ScriptHost::Attach(ClipId parent, const std::string& exportName, const std::string& name,
+                          int depth) {
+    const timeline::Character* c = movie_->dictionary.Exported(exportName);
+    return c != nullptr && c->kind == timeline::Kind::Sprite ? stage_->Place(parent, c, name, depth)
+                                                             : 0;
+}
+
+ClipId ScriptHost::CreateEmpty(ClipId parent, const std::string& name, int depth) {
+    return stage_->CreateEmpty(parent, name, depth);
+}
+
+ClipId ScriptHost::CreateText(ClipId parent, const std::string& name, int depth,
+                              const avm1::Bounds& box) {
+    const double w = std::max(0.0, box.xMax - box.xMin), h = std::max(0.0, box.yMax - box.yMin);
+    const ClipId made =
+        stage_->CreateText(parent, name, depth, swf::Rect{0, Twips(w), 0, Twips(h)});
+    if (DisplayObject* o = stage_->Find(made)) {
+        o->matrix.translateX = Twips(box.xMin);
+        o->matrix.translateY = Twips(box.yMin);
+    }
+    return made;
+}
+
+bool ScriptHost::Remove(ClipId clip) {
+    return stage_->Remove(clip);
+}
+
+void ScriptHost::SwapDepths(ClipId clip, int depth) {
+    stage_->SwapDepths(clip, depth);
+}
+
+int ScriptHost::NextHighestDepth(ClipId clip) {
+    return stage_->NextHighestDepth(clip);
+}
+
+// The object's placement on the stage, in twips (the main timeline's own is not drawn).
+static bool ToStage(timeline::Stage* stage, ClipId clip, Xform* out) {
+    *out = Xform();
+    const DisplayObject* o = stage->Find(clip);
+    if (o == nullptr) {
+        return false;
+    }
+    for (int n = 0; o != nullptr && o->id != timeline::kRootId && n <= timeline::kMaxNesting; ++n) {
+        *out = Xform::From(o->matrix) * *out;
+        o = stage->Find(o->parentId);
+    }
+    return true;
+}
+
+avm1::Bounds ScriptHost::GetBounds(ClipId clip, ClipId space) {
+    avm1::Bounds b;
+    const DisplayObject* o = stage_->Find(clip);
+    Xform world, into;
+    if (o == nullptr || !ToStage(stage_, clip, &world)) {
+        return b;
+    }
+    if (space != 0) {
+        Xform spaceWorld;
+        if (!ToStage(stage_, space, &spaceWorld) || !spaceWorld.Invert(&into)) {
+            return b;
+        }
+    }
+    // The object's own space carries its children's placements, not its own matrix.
+    double box[4];
+    if (!BoundsIn(*o, into * world, box, 0)) {
+        return b;
+    }
+    b.xMin = box[0] / 20;
+    b.yMin = box[1] / 20;
+    b.xMax = box[2] / 20;
+    b.yMax = box[3] / 20;
+    return b;
+}
+
+bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool) {
+    const avm1::Bounds b = GetBounds(clip, 0);
+    return x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax && b.xMax > b.xMin;
+}
+
+void ScriptHost::Transform(ClipId clip, double& x, double& y, bool toStage) {
+    Xform world, m;
+    if (!ToStage(stage_, clip, &world)) {
+        return;
+    }
+    if (toStage) {
+        m = world;
+    } else if (!world.Invert(&m)) {
+        return;
+    }
+    double ox, oy;
+    m.Apply(x * 20, y * 20, &ox, &oy);
+    x = ox / 20;
+    y = oy / 20;
+}
+
+void ScriptHost::Draw(ClipId clip, const avm1::DrawCommand& c) {
+    timeline::Clip* target = stage_->ClipOf(clip);
+    if (target == nullptr) {
+        return;
+    }
+    if (!target->drawing) {
+        target->drawing.reset(new timeline::Drawing);
+    }
+    timeline::DrawOp op;
+    op.kind = static_cast<timeline::DrawOp::Kind>(c.op);
+    op.x = c.x;
+    op.y = c.y;
+    op.cx = c.cx;
+    op.cy = c.cy;
+    op.width = c.width;
+    op.rgb = c.rgb;
+    op.alpha = c.alpha;
+    op.radial = c.radial;
+    op.colors = c.colors;
+    op.alphas = c.alphas;
+    op.ratios = c.ratios;
+    std::copy(c.matrix, c.matrix + 6, op.matrix);
+    target->drawing->Apply(op);
+    touched_ = true;
+}
+
+void ScriptHost::SetMask(ClipId clip, ClipId mask) {
+    DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr) {
+        return;
+    }
+    if (DisplayObject* old = stage_->Find(o->maskedBy)) {
+        old->isMask = false;
+    }
+    DisplayObject* m = stage_->Find(mask);
+    o->maskedBy = m != nullptr && mask != clip ? mask : 0;
+    if (o->maskedBy != 0) {
+        m->isMask = true;
+    }
+    touched_ = true;
+}
+
+avm1::ColorTransform ScriptHost::GetColor(ClipId clip) {
+    avm1::ColorTransform t;
+    if (const DisplayObject* o = stage_->Find(clip)) {
+        const swf::ColorTransform& c = o->cxform;
+        t.ra = c.mulR * 100.0 / 256;
+        t.ga = c.mulG * 100.0 / 256;
+        t.ba = c.mulB * 100.0 / 256;
+        t.aa = c.mulA * 100.0 / 256;
+        t.rb = c.addR;
+        t.gb = c.addG;
+        t.bb = c.addB;
+        t.ab = c.addA;
+    }
+    return t;
+}
+
+void ScriptHost::SetColor(ClipId clip, const avm1::ColorTransform& t) {
+    DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr) {
+        return;
+    }
+    swf::ColorTransform& c = o->cxform;
+    c.mulR = Clamp16(t.ra * 256 / 100);
+    c.mulG = Clamp16(t.ga * 256 / 100);
+    c.mulB = Clamp16(t.ba * 256 / 100);
+    c.mulA = Clamp16(t.aa * 256 / 100);
+    c.addR = Clamp16(t.rb);
+    c.addG = Clamp16(t.gb);
+    c.addB = Clamp16(t.bb);
+    c.addA = Clamp16(t.ab);
+    o->scripted = true;
+    touched_ = true;
+}
+
+std::string ScriptHost::GetText(ClipId field) {
+    const DisplayObject* o = stage_->Find(field);
+    return o != nullptr ? o->text : std::string();
+}
+
+void ScriptHost::SetText(ClipId field, const std::string& text) {
+    DisplayObject* o = stage_->Find(field);
+    if (o == nullptr) {
+        return;
+    }
+    o->text = text;
+    touched_ = true;
+    std::string name;
+    avm1::Object* scope;
+    if (o->character != nullptr && o->character->kind == timeline::Kind::EditText &&
+        !o->character->editText->variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
+        vm_->Set(Value::Obj(scope), name, Value::Str(text));
+    }
+}
+
+void ScriptHost::StageSize(double& width, double& height) {
+    width = stageWidth_;
+    height = stageHeight_;
+}
+
+} // namespace engine

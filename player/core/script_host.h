@@ -1,0 +1,87 @@
+// The engine's side of the interpreter: owns the Vm, shows it the stage's display objects
+// (the bridge), and runs each frame's scripts in Flash's order. Internal to the engine.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "player/core/avm1/vm.h"
+#include "player/core/timeline/display_list.h"
+
+namespace engine {
+
+class ScriptHost : public avm1::DisplayBridge {
+  public:
+    using Sink = std::function<void(const char*)>;
+    ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movie, int version,
+               double stageWidth, double stageHeight);
+    void SetSink(Sink sink) { sink_ = std::move(sink); }
+
+    // Runs what the stage recorded (actions, load and unload) until nothing is left.
+    void RunEvents();
+    // The first frame's scripts, after the stage started.
+    void Start();
+    // One frame: timers, enterFrame, the timelines' advance, their scripts, bound text.
+    // `nowMs` is movie time (getTimer). True when the picture may have changed.
+    bool Frame(double nowMs);
+    void SetTime(double nowMs);
+    // True (once) when a script changed something drawn.
+    bool TakeTouched();
+    avm1::Vm& vm() { return *vm_; }
+
+    // ---- avm1::DisplayBridge ----
+    avm1::ClipId Root() override { return timeline::kRootId; }
+    avm1::ClipId Parent(avm1::ClipId clip) override;
+    avm1::DisplayKind KindOf(avm1::ClipId clip) override;
+    avm1::ClipId Child(avm1::ClipId parent, const std::string& name, bool caseSensitive) override;
+    avm1::ClipId ChildAtDepth(avm1::ClipId parent, int depth) override;
+    avm1::Value Get(avm1::ClipId clip, avm1::DisplayProp prop) override;
+    void Set(avm1::ClipId clip, avm1::DisplayProp prop, const avm1::Value& value) override;
+    void Navigate(avm1::ClipId clip, avm1::Navigation nav, int frame,
+                  const std::string& label) override;
+    avm1::ClipId Duplicate(avm1::ClipId clip, const std::string& name, int depth) override;
+    avm1::ClipId Attach(avm1::ClipId parent, const std::string& exportName, const std::string& name,
+                        int depth) override;
+    avm1::ClipId CreateEmpty(avm1::ClipId parent, const std::string& name, int depth) override;
+    avm1::ClipId CreateText(avm1::ClipId parent, const std::string& name, int depth,
+                            const avm1::Bounds& box) override;
+    bool Remove(avm1::ClipId clip) override;
+    void SwapDepths(avm1::ClipId clip, int depth) override;
+    int NextHighestDepth(avm1::ClipId clip) override;
+    avm1::Bounds GetBounds(avm1::ClipId clip, avm1::ClipId space) override;
+    bool HitTestPoint(avm1::ClipId clip, double x, double y, bool shape) override;
+    void Transform(avm1::ClipId clip, double& x, double& y, bool toStage) override;
+    void Draw(avm1::ClipId clip, const avm1::DrawCommand& command) override;
+    void SetMask(avm1::ClipId clip, avm1::ClipId mask) override;
+    avm1::ColorTransform GetColor(avm1::ClipId clip) override;
+    void SetColor(avm1::ClipId clip, const avm1::ColorTransform& color) override;
+    std::string GetText(avm1::ClipId field) override;
+    void SetText(avm1::ClipId field, const std::string& text) override;
+    void StageSize(double& width, double& height) override;
+
+  private:
+    double Clock();
+    void BindText();
+    void BoundFields(const timeline::Clip& clip);
+    void BindFields();
+    avm1::Object* VariableOf(const timeline::DisplayObject& field, std::string* name);
+    void Decompose(timeline::DisplayObject& o);
+    void Recompose(timeline::DisplayObject& o);
+    std::string TargetOf(uint32_t id);
+
+    timeline::Stage* stage_;
+    const timeline::LoadedMovie* movie_;
+    std::unique_ptr<avm1::Vm> vm_;
+    Sink sink_;
+    double stageWidth_, stageHeight_;
+    double now_ = 0;
+    std::chrono::steady_clock::time_point since_;
+    bool touched_ = false;
+    bool boundText_ = false;       // some edit text names a variable
+    std::vector<uint32_t> clips_;  // scratch: the clips enterFrame visits
+    std::vector<uint32_t> fields_; // scratch: edit texts bound to variables
+};
+
+} // namespace engine
