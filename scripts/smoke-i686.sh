@@ -82,7 +82,8 @@ FLICKWELL_WINE_BITS=$([ "$how" = native ] && echo 32 || echo 64)
 unset FLICKWELL_WINE_LOADER
 wine_pick 2>/dev/null || fail "no Wine loader starts here"
 helpers=$root/$FLICKWELL_BUILD_DIR
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+# Wine's diagnostics of a missing driver or library stay on: a step fails silently without.
+export WINEDEBUG=-all,err+winediag WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 export FWANSWER_WAIT_SECONDS=600
 
 step "Building the i686 programs (build/) and the helpers ($FLICKWELL_BUILD_DIR/)"
@@ -124,6 +125,15 @@ fi
 rm -rf "$prefix"
 cp -a "$template" "$prefix"
 export WINEPREFIX=$prefix
+# One display for the whole session: the first process of a Wine session picks the
+# display driver for all that follow, so a session begun without a display creates no
+# window later (the installer's message box then fails and it just ends).
+rm -f "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
 
 step "Installing the toolkit with the i686 toolkit installer, silently (32-bit start 1)"
 version=$(sed -n 's/^project(Flickwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -140,11 +150,6 @@ printf '[Parameters]\r\nDisplayName=%s\r\nMoviePath=%s\r\nDestinationPath=%s\r\n
   "$name" "$(winpath "$build/generated/default.swf")" "$(winpath "$installer")" >"$work/smoke.qmv"
 wine "$folder\\qmbuild.exe" "$(winpath "$work/smoke.qmv")" | tr -d '\r' || fail
 [ -f "$installer" ] || fail "no $installer"
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
 
 step "Installing it (32-bit start 3)"
 before=$(saver_setting)
