@@ -14,7 +14,8 @@
 # reservation of the upper address space splits into some 65,000 mmap calls), so the
 # smoke starts as few as it can and keeps its prefix (build/wine/smoke-template) for
 # next time. The helpers (registry edits, the message box answerer) run 64-bit there.
-# Usage: scripts/smoke-i686.sh   (builds what it needs; prints its time)
+# Usage: scripts/smoke-i686.sh   (builds what it needs; prints its time per step)
+# Exit code: 0 passed, 1 failed, 2 cannot run on this machine (it says why).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -41,6 +42,11 @@ step() {
 fail() {
   echo "smoke-i686: FAILED at: $current${1:+ ($1)} after $(($(date +%s) - started)) s" >&2
   exit 1
+}
+# This machine cannot run the smoke at all (exit 2): nothing was tried.
+unable() {
+  echo "smoke-i686: cannot run here: $1" >&2
+  exit 2
 }
 cleanup() {
   [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null
@@ -78,15 +84,15 @@ if "$wine32" --version >/dev/null 2>&1 && ! existing=$(wine_i386_emulator_entry)
   how=native
 else
   how=qemu
-  [ -x "$qemu" ] || fail "32-bit programs cannot start here and $qemu is missing (Debian package qemu-user-static)"
-  [ -x "$wine32" ] || fail "$wine32 is missing (Debian package wine32:i386)"
-  [ -n "$existing" ] || [ "$(id -u)" = 0 ] || fail "registering an i386 binfmt entry needs root"
+  [ -x "$qemu" ] || unable "32-bit programs cannot start here and $qemu is missing (Debian package qemu-user-static)"
+  [ -x "$wine32" ] || unable "$wine32 is missing (Debian package wine32:i386)"
+  [ -n "$existing" ] || [ "$(id -u)" = 0 ] || unable "registering an i386 binfmt entry needs root"
   echo "through $qemu${existing:+ (the existing binfmt entry '$existing')}"
 fi
 # The helpers run at the width this machine starts quickly; their prefix is 64-bit.
 FLICKWELL_WINE_BITS=$([ "$how" = native ] && echo 32 || echo 64)
 unset FLICKWELL_WINE_LOADER
-wine_pick 2>/dev/null || fail "no Wine loader starts here"
+wine_pick 2>/dev/null || unable "no Wine loader starts here"
 helpers=$root/$FLICKWELL_BUILD_DIR
 # Wine's diagnostics of a missing driver or library stay on: a step fails silently without.
 export WINEDEBUG=-all,err+winediag WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
@@ -103,17 +109,17 @@ mkdir -p "$work"
 if [ "$how" = qemu ] && [ -z "$existing" ]; then
   step "Registering a binfmt entry for i386 programs (removed at the end)"
   if [ ! -e "$binfmt/register" ]; then
-    mount -t binfmt_misc binfmt_misc "$binfmt" || fail "cannot mount $binfmt"
+    mount -t binfmt_misc binfmt_misc "$binfmt" || unable "cannot mount $binfmt"
     mounted_binfmt=1
   fi
   # i386 ELF executables (ELFCLASS32, little endian, e_machine 3); F: the kernel opens
   # the emulator now, so it is found whatever root the program later runs under.
   printf '%s' ":$entry:M::"'\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'":"'\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'":$qemu:F" \
-    >"$binfmt/register" || fail "cannot register the binfmt entry"
+    >"$binfmt/register" || unable "cannot register the binfmt entry"
   added_entry=1
   echo "$binfmt/$entry -> $qemu"
 fi
-[ "$how" = native ] || "$wine32" --version >/dev/null 2>&1 || fail "$wine32 does not start even through $qemu"
+[ "$how" = native ] || "$wine32" --version >/dev/null 2>&1 || unable "$wine32 does not start even through $qemu"
 
 step "A 64-bit prefix with its 32-bit half (made once, kept in $template)"
 want="$(wine --version) smoke-1"
