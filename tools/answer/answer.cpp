@@ -191,9 +191,15 @@ int main(int argc, char** argv) {
     for (int button : buttons) {
         MessageBoxInfo box;
         if (!WaitForBox(program.Get(), process.dwProcessId, &box)) {
-            fprintf(stderr, "fwanswer: no message box came (%s)\n",
-                    WaitForSingleObject(program.Get(), 0) == WAIT_OBJECT_0 ? "the program ended"
-                                                                           : "time is up");
+            DWORD code = 0;
+            if (WaitForSingleObject(program.Get(), 0) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(program.Get(), &code)) {
+                // A program whose box could not be created (no display driver) ends too.
+                fprintf(stderr, "fwanswer: no message box came (the program ended, code %ld)\n",
+                        static_cast<long>(code));
+            } else {
+                fprintf(stderr, "fwanswer: no message box came (time is up)\n");
+            }
             result = 3;
             break;
         }
