@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "player/core/render/paint.h"
+#include "player/core/render/text_layout.h"
 
 namespace engine {
 
@@ -512,23 +513,111 @@ void ScriptHost::SetColor(ClipId clip, const avm1::ColorTransform& t) {
     touched_ = true;
 }
 
-std::string ScriptHost::GetText(ClipId field) {
-    const DisplayObject* o = stage_->Find(field);
-    return o != nullptr ? o->text : std::string();
+// HTML markup shown literally: the three characters the parser would take as markup.
+static std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+    }
+    return out;
 }
 
-void ScriptHost::SetText(ClipId field, const std::string& text) {
-    DisplayObject* o = stage_->Find(field);
+// What an HTML field shows, without its markup; paragraphs end in '\r' as Flash reports them.
+static std::string PlainOfHtml(const std::string& html) {
+    const render::StyledText styled = render::FromHtmlText(html, render::TextStyle(), 0, true);
+    std::string out;
+    for (uint32_t c : styled.codes) {
+        c = c == '\n' ? '\r' : c;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+static uint32_t Rgb(double v) {
+    return std::isfinite(v) ? uint32_t(int64_t(v)) & 0xFFFFFF : 0;
+}
+
+Value ScriptHost::GetTextProp(ClipId field, avm1::TextProp prop) {
+    const DisplayObject* o = stage_->Find(field);
     if (o == nullptr) {
+        return Value();
+    }
+    const bool html = o->character != nullptr && o->character->kind == timeline::Kind::EditText &&
+                      o->character->editText->html;
+    const swf::Rgba c = o->character != nullptr && o->character->kind == timeline::Kind::EditText
+                            ? o->character->editText->color
+                            : swf::Rgba{0, 0, 0, 255};
+    switch (prop) {
+    case avm1::TextProp::Text:
+        return Value::Str(html ? PlainOfHtml(o->text) : o->text);
+    case avm1::TextProp::HtmlText:
+        return Value::Str(o->text);
+    case avm1::TextProp::Border:
+        return Value::Bool(o->border);
+    case avm1::TextProp::BorderColor:
+        return Value::Num(o->borderColor);
+    case avm1::TextProp::Background:
+        return Value::Bool(o->background);
+    case avm1::TextProp::BackgroundColor:
+        return Value::Num(o->backgroundColor);
+    case avm1::TextProp::TextColor:
+        return Value::Num(o->textColor >= 0 ? double(o->textColor)
+                                            : double((c.r << 16) | (c.g << 8) | c.b));
+    case avm1::TextProp::Count:
+        break;
+    }
+    return Value();
+}
+
+void ScriptHost::SetTextProp(ClipId field, avm1::TextProp prop, const Value& value) {
+    DisplayObject* o = stage_->Find(field);
+    if (o == nullptr || o->character == nullptr || o->character->kind != timeline::Kind::EditText) {
         return;
     }
-    o->text = text;
     touched_ = true;
+    switch (prop) {
+    case avm1::TextProp::Border:
+        o->border = value.b;
+        return;
+    case avm1::TextProp::BorderColor:
+        o->borderColor = Rgb(value.n);
+        return;
+    case avm1::TextProp::Background:
+        o->background = value.b;
+        return;
+    case avm1::TextProp::BackgroundColor:
+        o->backgroundColor = Rgb(value.n);
+        return;
+    case avm1::TextProp::TextColor:
+        o->textColor = int32_t(Rgb(value.n));
+        return;
+    case avm1::TextProp::Text:
+    case avm1::TextProp::HtmlText:
+    case avm1::TextProp::Count:
+        break;
+    }
+    const swf::EditText& def = *o->character->editText;
+    // An HTML field keeps markup, so plain text goes in escaped; a plain field shows markup
+    // as it stands.
+    o->text = def.html && prop == avm1::TextProp::Text ? EscapeHtml(value.s) : value.s.get();
     std::string name;
     avm1::Object* scope;
-    if (o->character != nullptr && o->character->kind == timeline::Kind::EditText &&
-        !o->character->editText->variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
-        vm_->Set(Value::Obj(scope), name, Value::Str(text));
+    if (!def.variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
+        vm_->Set(Value::Obj(scope), name, Value::Str(o->text));
     }
 }
 
