@@ -233,7 +233,11 @@ def script_text(out):
 
 def script_fields(out):
     """Text fields' own properties: an HTML field's text read without markup and set
-    literally, htmlText setting markup, border and colours read back."""
+    literally, htmlText setting markup, border and colours read back; a script drawing in
+    a clip's size and shape hit test."""
+    def result(target, method, *args):
+        return code(push(*reversed(args)), push(len(args), target), "getvar", push(method), "callmethod")
+
     def trace_prop(target, prop):
         return code(push(target), "getvar", push(prop), "getmember", "trace")
 
@@ -243,7 +247,13 @@ def script_fields(out):
                       set_prop("h", "htmlText", "<b>x</b>"), trace_prop("h", "text"),
                       set_prop("h", "border", 1), trace_prop("h", "border"),
                       set_prop("h", "borderColor", "255"), trace_prop("h", "borderColor"),
-                      set_prop("h", "textColor", 0xFF00), trace_prop("h", "textColor")),
+                      set_prop("h", "textColor", 0xFF00), trace_prop("h", "textColor"),
+                      call_method("_root", "createEmptyMovieClip", "d", 3),
+                      call_method("d", "beginFill", 0xFF0000), call_method("d", "moveTo", 10, 10),
+                      call_method("d", "lineTo", 50, 10), call_method("d", "lineTo", 10, 40),
+                      call_method("d", "endFill"), trace_prop("d", "_width"), trace_prop("d", "_height"),
+                      result("d", "hitTest", 40, 30, True), "trace", result("d", "hitTest", 40, 30, False), "trace",
+                      result("d", "hitTest", 15, 15, True), "trace"),
             show_frame()]
     write(out, "script_fields", tags, 1)
 
