@@ -231,6 +231,33 @@ def script_text(out):
     write(out, "script_text", tags, 2)
 
 
+def script_fields(out):
+    """Text fields' own properties: an HTML field's text read without markup and set
+    literally, htmlText setting markup, border and colours read back; a script drawing in
+    a clip's size and shape hit test."""
+    def result(target, method, *args):
+        return code(push(*reversed(args)), push(len(args), target), "getvar", push(method), "callmethod")
+
+    def trace_prop(target, prop):
+        return code(push(target), "getvar", push(prop), "getmember", "trace")
+
+    html = struct.pack("<H", 1) + rect(0, 2000, 0, 400) + bytes([0x80, 0x02]) + b"\0<b>a</b>&amp;b\0"
+    tags = [tag(37, html), place_object2(1, 1, matrix(), name="h"),
+            do_action(trace_prop("h", "text"), set_prop("h", "text", "<i>&"), trace_prop("h", "text"),
+                      set_prop("h", "htmlText", "<b>x</b>"), trace_prop("h", "text"),
+                      set_prop("h", "border", 1), trace_prop("h", "border"),
+                      set_prop("h", "borderColor", "255"), trace_prop("h", "borderColor"),
+                      set_prop("h", "textColor", 0xFF00), trace_prop("h", "textColor"),
+                      call_method("_root", "createEmptyMovieClip", "d", 3),
+                      call_method("d", "beginFill", 0xFF0000), call_method("d", "moveTo", 10, 10),
+                      call_method("d", "lineTo", 50, 10), call_method("d", "lineTo", 10, 40),
+                      call_method("d", "endFill"), trace_prop("d", "_width"), trace_prop("d", "_height"),
+                      result("d", "hitTest", 40, 30, True), "trace", result("d", "hitTest", 40, 30, False), "trace",
+                      result("d", "hitTest", 15, 15, True), "trace"),
+            show_frame()]
+    write(out, "script_fields", tags, 1)
+
+
 if __name__ == "__main__":
     out = sys.argv[1]
     script_clips(out)
@@ -239,3 +266,4 @@ if __name__ == "__main__":
     script_text(out)
     script_mask(out)
     script_depths(out)
+    script_fields(out)

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "player/core/render/paint.h"
+#include "player/core/render/text_layout.h"
 
 namespace engine {
 
@@ -33,62 +34,96 @@ int16_t Clamp16(double v) {
     return int16_t(std::max(-32768.0, std::min(32767.0, std::round(v))));
 }
 
-// An object's bounds in twips of the space `m` maps its own space into; false when empty.
-bool BoundsIn(const DisplayObject& o, const Xform& m, double* box, int nesting) {
-    const timeline::Character* ch = o.character;
-    if (ch == nullptr || nesting > timeline::kMaxNesting) {
-        return false;
-    }
-    swf::Rect r;
-    switch (ch->kind) {
-    case timeline::Kind::Shape:
-        r = ch->shape->bounds;
-        break;
-    case timeline::Kind::Morph:
-        r = ch->morph->start.bounds;
-        break;
-    case timeline::Kind::Text:
-        r = ch->text->bounds;
-        break;
-    case timeline::Kind::EditText:
-        r = ch->editText->bounds;
-        break;
-    case timeline::Kind::Bitmap:
-        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
-        break;
-    case timeline::Kind::Font:
-        return false;
-    case timeline::Kind::Sprite:
-    case timeline::Kind::Button: {
-        bool any = false;
-        if (o.clip) {
-            for (const auto& entry : o.clip->objects) {
-                const DisplayObject& c = entry.second;
-                double b[4];
-                if (c.clipDepth == 0 && !c.isMask &&
-                    BoundsIn(c, m * Xform::From(c.matrix), b, nesting + 1)) {
-                    for (int k = 0; k < 4; ++k) {
-                        box[k] = !any    ? b[k]
-                                 : k < 2 ? std::min(box[k], b[k])
-                                         : std::max(box[k], b[k]);
-                    }
-                    any = true;
-                }
-            }
-        }
-        return any;
-    }
-    }
+// Widens box (valid when `any`) by the rectangle r as m maps it.
+void Widen(const swf::Rect& r, const Xform& m, double* box, bool* any) {
     const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
     for (int i = 0; i < 4; ++i) {
         double x, y;
         m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        box[0] = i == 0 ? x : std::min(box[0], x);
-        box[1] = i == 0 ? y : std::min(box[1], y);
-        box[2] = i == 0 ? x : std::max(box[2], x);
-        box[3] = i == 0 ? y : std::max(box[3], y);
+        const bool first = !*any && i == 0;
+        box[0] = first ? x : std::min(box[0], x);
+        box[1] = first ? y : std::min(box[1], y);
+        box[2] = first ? x : std::max(box[2], x);
+        box[3] = first ? y : std::max(box[3], y);
     }
-    return true;
+    *any = true;
+}
+
+// An object's bounds in twips of the space `m` maps its own space into; false when empty.
+// A clip's own are its script drawing's and its children's.
+bool BoundsIn(const DisplayObject& o, const Xform& m, double* box, int nesting) {
+    const timeline::Character* ch = o.character;
+    if (nesting > timeline::kMaxNesting) {
+        return false;
+    }
+    bool any = false;
+    if (o.clip) {
+        if (o.clip->drawing && !o.clip->drawing->Empty()) {
+            Widen(o.clip->drawing->Bounds(), m, box, &any);
+        }
+        for (const auto& entry : o.clip->objects) {
+            const DisplayObject& c = entry.second;
+            double b[4];
+            if (c.clipDepth == 0 && !c.isMask &&
+                BoundsIn(c, m * Xform::From(c.matrix), b, nesting + 1)) {
+                for (int k = 0; k < 4; ++k) {
+                    box[k] = !any ? b[k] : k < 2 ? std::min(box[k], b[k]) : std::max(box[k], b[k]);
+                }
+                any = true;
+            }
+        }
+        return any;
+    }
+    if (ch == nullptr) {
+        return false;
+    }
+    switch (ch->kind) {
+    case timeline::Kind::Shape:
+        Widen(ch->shape->bounds, m, box, &any);
+        break;
+    case timeline::Kind::Morph:
+        Widen(ch->morph->start.bounds, m, box, &any);
+        break;
+    case timeline::Kind::Text:
+        Widen(ch->text->bounds, m, box, &any);
+        break;
+    case timeline::Kind::EditText:
+        Widen(ch->editText->bounds, m, box, &any);
+        break;
+    case timeline::Kind::Bitmap:
+        Widen(swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20}, m, box, &any);
+        break;
+    default:
+        break;
+    }
+    return any;
+}
+
+// Whether the stage point (twips) lies on the object drawn through `m` (its space to the
+// stage's): on a script drawing's fills and lines, elsewhere within a shape's bounds.
+bool ShapeHit(const DisplayObject& o, const Xform& m, double x, double y, int nesting) {
+    if (o.isMask || o.clipDepth != 0 || nesting > timeline::kMaxNesting) {
+        return false;
+    }
+    if (!o.clip) {
+        double box[4];
+        return BoundsIn(o, m, box, nesting) && x >= box[0] && x <= box[2] && y >= box[1] &&
+               y <= box[3];
+    }
+    Xform inverse;
+    if (o.clip->drawing && !o.clip->drawing->Empty() && m.Invert(&inverse)) {
+        double lx, ly;
+        inverse.Apply(x, y, &lx, &ly);
+        if (o.clip->drawing->Contains(int32_t(std::lround(lx)), int32_t(std::lround(ly)))) {
+            return true;
+        }
+    }
+    for (const auto& entry : o.clip->objects) {
+        if (ShapeHit(entry.second, m * Xform::From(entry.second.matrix), x, y, nesting + 1)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -415,7 +450,13 @@ avm1::Bounds ScriptHost::GetBounds(ClipId clip, ClipId space) {
     return b;
 }
 
-bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool) {
+bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool shape) {
+    Xform world;
+    const DisplayObject* o = stage_->Find(clip);
+    if (shape) {
+        return o != nullptr && ToStage(stage_, clip, &world) &&
+               ShapeHit(*o, world, x * 20, y * 20, 0);
+    }
     const avm1::Bounds b = GetBounds(clip, 0);
     return x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax && b.xMax > b.xMin;
 }
@@ -512,23 +553,111 @@ void ScriptHost::SetColor(ClipId clip, const avm1::ColorTransform& t) {
     touched_ = true;
 }
 
-std::string ScriptHost::GetText(ClipId field) {
-    const DisplayObject* o = stage_->Find(field);
-    return o != nullptr ? o->text : std::string();
+// HTML markup shown literally: the three characters the parser would take as markup.
+static std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+    }
+    return out;
 }
 
-void ScriptHost::SetText(ClipId field, const std::string& text) {
-    DisplayObject* o = stage_->Find(field);
+// What an HTML field shows, without its markup; paragraphs end in '\r' as Flash reports them.
+static std::string PlainOfHtml(const std::string& html) {
+    const render::StyledText styled = render::FromHtmlText(html, render::TextStyle(), 0, true);
+    std::string out;
+    for (uint32_t c : styled.codes) {
+        c = c == '\n' ? '\r' : c;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+static uint32_t Rgb(double v) {
+    return std::isfinite(v) ? uint32_t(int64_t(v)) & 0xFFFFFF : 0;
+}
+
+Value ScriptHost::GetTextProp(ClipId field, avm1::TextProp prop) {
+    const DisplayObject* o = stage_->Find(field);
     if (o == nullptr) {
+        return Value();
+    }
+    const bool html = o->character != nullptr && o->character->kind == timeline::Kind::EditText &&
+                      o->character->editText->html;
+    const swf::Rgba c = o->character != nullptr && o->character->kind == timeline::Kind::EditText
+                            ? o->character->editText->color
+                            : swf::Rgba{0, 0, 0, 255};
+    switch (prop) {
+    case avm1::TextProp::Text:
+        return Value::Str(html ? PlainOfHtml(o->text) : o->text);
+    case avm1::TextProp::HtmlText:
+        return Value::Str(o->text);
+    case avm1::TextProp::Border:
+        return Value::Bool(o->border);
+    case avm1::TextProp::BorderColor:
+        return Value::Num(o->borderColor);
+    case avm1::TextProp::Background:
+        return Value::Bool(o->background);
+    case avm1::TextProp::BackgroundColor:
+        return Value::Num(o->backgroundColor);
+    case avm1::TextProp::TextColor:
+        return Value::Num(o->textColor >= 0 ? double(o->textColor)
+                                            : double((c.r << 16) | (c.g << 8) | c.b));
+    case avm1::TextProp::Count:
+        break;
+    }
+    return Value();
+}
+
+void ScriptHost::SetTextProp(ClipId field, avm1::TextProp prop, const Value& value) {
+    DisplayObject* o = stage_->Find(field);
+    if (o == nullptr || o->character == nullptr || o->character->kind != timeline::Kind::EditText) {
         return;
     }
-    o->text = text;
     touched_ = true;
+    switch (prop) {
+    case avm1::TextProp::Border:
+        o->border = value.b;
+        return;
+    case avm1::TextProp::BorderColor:
+        o->borderColor = Rgb(value.n);
+        return;
+    case avm1::TextProp::Background:
+        o->background = value.b;
+        return;
+    case avm1::TextProp::BackgroundColor:
+        o->backgroundColor = Rgb(value.n);
+        return;
+    case avm1::TextProp::TextColor:
+        o->textColor = int32_t(Rgb(value.n));
+        return;
+    case avm1::TextProp::Text:
+    case avm1::TextProp::HtmlText:
+    case avm1::TextProp::Count:
+        break;
+    }
+    const swf::EditText& def = *o->character->editText;
+    // An HTML field keeps markup, so plain text goes in escaped; a plain field shows markup
+    // as it stands.
+    o->text = def.html && prop == avm1::TextProp::Text ? EscapeHtml(value.s) : value.s.get();
     std::string name;
     avm1::Object* scope;
-    if (o->character != nullptr && o->character->kind == timeline::Kind::EditText &&
-        !o->character->editText->variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
-        vm_->Set(Value::Obj(scope), name, Value::Str(text));
+    if (!def.variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
+        vm_->Set(Value::Obj(scope), name, Value::Str(o->text));
     }
 }
 

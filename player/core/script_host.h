@@ -57,8 +57,8 @@ class ScriptHost : public avm1::DisplayBridge {
     void SetMask(avm1::ClipId clip, avm1::ClipId mask) override;
     avm1::ColorTransform GetColor(avm1::ClipId clip) override;
     void SetColor(avm1::ClipId clip, const avm1::ColorTransform& color) override;
-    std::string GetText(avm1::ClipId field) override;
-    void SetText(avm1::ClipId field, const std::string& text) override;
+    avm1::Value GetTextProp(avm1::ClipId field, avm1::TextProp prop) override;
+    void SetTextProp(avm1::ClipId field, avm1::TextProp prop, const avm1::Value& value) override;
     void StageSize(double& width, double& height) override;
 
   private:

@@ -22,7 +22,8 @@ class FakeDisplay : public avm1::DisplayBridge {
         int depth = 0;
         bool text = false;
         double props[int(avm1::DisplayProp::Count)] = {};
-        std::string content; // text fields
+        std::string content;                               // text fields: text and htmlText
+        avm1::Value textProps[int(avm1::TextProp::Count)]; // the rest, as the Vm set them
         avm1::ColorTransform color;
         avm1::ClipId mask = 0;
     };
@@ -205,9 +206,15 @@ class FakeDisplay : public avm1::DisplayBridge {
     void SetColor(avm1::ClipId clip, const avm1::ColorTransform& c) override {
         clips[clip].color = c;
     }
-    std::string GetText(avm1::ClipId field) override { return clips[field].content; }
-    void SetText(avm1::ClipId field, const std::string& text) override {
-        clips[field].content = text;
+    avm1::Value GetTextProp(avm1::ClipId field, avm1::TextProp p) override {
+        return p <= avm1::TextProp::HtmlText ? avm1::Value::Str(clips[field].content)
+                                             : clips[field].textProps[int(p)];
+    }
+    void SetTextProp(avm1::ClipId field, avm1::TextProp p, const avm1::Value& v) override {
+        if (p <= avm1::TextProp::HtmlText)
+            clips[field].content = v.s;
+        else
+            clips[field].textProps[int(p)] = v;
     }
     void StageSize(double& w, double& h) override {
         w = 550;

@@ -55,6 +55,9 @@ TEST(EngineScripts, TraceOrder) {
         {"script_text", {"", "hello set"}},
         // a timeline clip cannot be removed until swapped into the script depths
         {"script_depths", {"0 t 5 6 undefined"}},
+        // an HTML field's text without markup, set literally; htmlText sets markup; the
+        // frame's properties read back; a drawing sizes its clip and is hit by its shape
+        {"script_fields", {"a&b <i>& x true 255 65280 40 30 false true true"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);

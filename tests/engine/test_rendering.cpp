@@ -54,7 +54,7 @@ const Case kCases[] = {
     {"shared", "swf_definebutton2", 1, 0.95},
     {"shared", "visual_edittext_bounds_vs_position", 1, 0.97},
     {"shared", "swf_defineedittext", 1, 0.97},
-    {"shared", "visual_edittext_border_basic", 1, 0.87}, // scripts colour two borders
+    {"shared", "visual_edittext_border_basic", 1, 0.99}, // scripts colour two borders
     // scripted
     {"shared", "avm1_export_assets", 1, 0.97},
     {"shared", "shumway_timeline_as2_5", 1, 0.97},

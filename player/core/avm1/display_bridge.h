@@ -75,6 +75,19 @@ struct DrawCommand {
 
 enum class DisplayKind : uint8_t { None, Clip, Text, Other };
 
+// A text field's own properties. Text is what the field shows, literally; HtmlText is its
+// markup (the same as Text for a field that is not HTML). Colours are 0xRRGGBB numbers.
+enum class TextProp : uint8_t {
+    Text,
+    HtmlText,
+    Border,
+    BorderColor,
+    Background,
+    BackgroundColor,
+    TextColor,
+    Count
+};
+
 class DisplayBridge {
   public:
     virtual ~DisplayBridge() = default;
@@ -114,8 +127,10 @@ class DisplayBridge {
     virtual ColorTransform GetColor(ClipId clip) = 0;
     virtual void SetColor(ClipId clip, const ColorTransform& color) = 0;
 
-    virtual std::string GetText(ClipId field) = 0;
-    virtual void SetText(ClipId field, const std::string& text) = 0;
+    // The Vm hands over values already converted: strings for the texts, booleans for the
+    // flags, numbers for the colours.
+    virtual Value GetTextProp(ClipId field, TextProp prop) = 0;
+    virtual void SetTextProp(ClipId field, TextProp prop, const Value& value) = 0;
 
     virtual void StageSize(double& width, double& height) = 0;
 };

@@ -183,6 +183,10 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     base.face = font != nullptr ? font->name : "";
     base.size = text.height;
     base.color = text.color;
+    if (field.textColor >= 0) {
+        base.color = swf::Rgba{uint8_t(field.textColor >> 16), uint8_t(field.textColor >> 8),
+                               uint8_t(field.textColor), text.color.a};
+    }
     base.leading = text.leading;
     base.bold = font != nullptr && font->bold;
     base.italic = font != nullptr && font->italic;

@@ -58,6 +58,7 @@ struct DisplayObject {
     // fill, each drawn when set, in these colours (0xRRGGBB).
     bool border = false, background = false;
     uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;
+    int32_t textColor = -1; // 0xRRGGBB a script set over the definition's colour; -1 none
 };
 
 struct Clip {
