@@ -304,22 +304,45 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
             src[i] = px[size_t(wrap(fv >> 16, h)) * w + wrap(fu >> 16, w)];
         }
     } else {
-        rows::Texels texels[256];
-        for (int at = 0; at < length; at += 256) {
-            const int n = std::min(256, length - at);
-            for (int i = 0; i < n; ++i, fu += du, fv += dv) {
-                const int64_t iu = fu >> 16, iv = fv >> 16;
-                const int x0 = wrap(iu, w), x1 = wrap(iu + 1, w);
-                const uint32_t* r0 = px + size_t(wrap(iv, h)) * w;
-                const uint32_t* r1 = px + size_t(wrap(iv + 1, h)) * w;
-                texels[i] = {r0[x0],
-                             r0[x1],
-                             r1[x0],
-                             r1[x1],
-                             static_cast<uint32_t>((fu >> 8) & 255),
-                             static_cast<uint32_t>((fv >> 8) & 255)};
+        // Clamping the four texels' columns and rows is the common case: a clipped bitmap,
+        // or one whose rows stay put along the span (no rotation).
+        rows::Texels tx;
+        const int64_t wl = w - 1, hl = h - 1;
+        auto clamp = [](int64_t i, int64_t last) {
+            return static_cast<int>(i < 0 ? 0 : i > last ? last : i);
+        };
+        for (int at = 0; at < length; at += rows::kTexels) {
+            const int n = std::min(rows::kTexels, length - at);
+            if (!repeat && dv == 0) {
+                const int64_t iv = fv >> 16;
+                const uint32_t* r0 = px + size_t(clamp(iv, hl)) * w;
+                const uint32_t* r1 = px + size_t(clamp(iv + 1, hl)) * w;
+                const uint32_t fy = static_cast<uint32_t>((fv >> 8) & 255);
+                for (int i = 0; i < n; ++i, fu += du) {
+                    const int64_t iu = fu >> 16;
+                    const int x0 = clamp(iu, wl), x1 = clamp(iu + 1, wl);
+                    tx.t0[i] = r0[x0];
+                    tx.t1[i] = r0[x1];
+                    tx.b0[i] = r1[x0];
+                    tx.b1[i] = r1[x1];
+                    tx.fx[i] = static_cast<uint32_t>((fu >> 8) & 255);
+                    tx.fy[i] = fy;
+                }
+            } else {
+                for (int i = 0; i < n; ++i, fu += du, fv += dv) {
+                    const int64_t iu = fu >> 16, iv = fv >> 16;
+                    const int x0 = wrap(iu, w), x1 = wrap(iu + 1, w);
+                    const uint32_t* r0 = px + size_t(wrap(iv, h)) * w;
+                    const uint32_t* r1 = px + size_t(wrap(iv + 1, h)) * w;
+                    tx.t0[i] = r0[x0];
+                    tx.t1[i] = r0[x1];
+                    tx.b0[i] = r1[x0];
+                    tx.b1[i] = r1[x1];
+                    tx.fx[i] = static_cast<uint32_t>((fu >> 8) & 255);
+                    tx.fy[i] = static_cast<uint32_t>((fv >> 8) & 255);
+                }
             }
-            rows::Bilinear(texels, src + at, n);
+            rows::Bilinear(tx, src + at, n);
         }
     }
     if (!paint.cxform.IsIdentity()) {

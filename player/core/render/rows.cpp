@@ -89,10 +89,9 @@ void BlendSolidScalar(uint32_t* d, uint32_t color, const uint8_t* covers, int n)
     }
 }
 
-void BilinearScalar(const Texels* in, uint32_t* out, int n) {
+void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     for (int i = 0; i < n; ++i) {
-        const Texels& t = in[i];
-        out[i] = Lerp2(Lerp2(t.t0, t.t1, t.fx), Lerp2(t.b0, t.b1, t.fx), t.fy);
+        out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
     }
 }
 
@@ -134,24 +133,22 @@ void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d + i, color, covers + i, n - i);
 }
 
-void Bilinear(const Texels* in, uint32_t* out, int n) {
+void Bilinear(const Texels& t, uint32_t* out, int n) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(256);
+    auto load = [](const uint32_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
+    auto lerp = [&](__m128i p, __m128i q, __m128i f) {
+        return _mm_add_epi16(Scale16(p, _mm_sub_epi16(full, f)), Scale16(q, f));
+    };
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        const Texels* t = in + i;
-        const __m128i t0 = _mm_set_epi32(int(t[3].t0), int(t[2].t0), int(t[1].t0), int(t[0].t0));
-        const __m128i t1 = _mm_set_epi32(int(t[3].t1), int(t[2].t1), int(t[1].t1), int(t[0].t1));
-        const __m128i b0 = _mm_set_epi32(int(t[3].b0), int(t[2].b0), int(t[1].b0), int(t[0].b0));
-        const __m128i b1 = _mm_set_epi32(int(t[3].b1), int(t[2].b1), int(t[1].b1), int(t[0].b1));
+        const __m128i t0 = load(t.t0 + i), t1 = load(t.t1 + i);
+        const __m128i b0 = load(t.b0 + i), b1 = load(t.b1 + i);
         __m128i fxlo, fxhi, fylo, fyhi;
-        Spread4(_mm_set_epi32(int(t[3].fx), int(t[2].fx), int(t[1].fx), int(t[0].fx)), &fxlo,
-                &fxhi);
-        Spread4(_mm_set_epi32(int(t[3].fy), int(t[2].fy), int(t[1].fy), int(t[0].fy)), &fylo,
-                &fyhi);
-        auto lerp = [&](__m128i p, __m128i q, __m128i f) {
-            return _mm_add_epi16(Scale16(p, _mm_sub_epi16(full, f)), Scale16(q, f));
-        };
+        Spread4(load(t.fx + i), &fxlo, &fxhi);
+        Spread4(load(t.fy + i), &fylo, &fyhi);
         const __m128i lo =
             lerp(lerp(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(t1, zero), fxlo),
                  lerp(_mm_unpacklo_epi8(b0, zero), _mm_unpacklo_epi8(b1, zero), fxlo), fylo);
@@ -160,7 +157,9 @@ void Bilinear(const Texels* in, uint32_t* out, int n) {
                  lerp(_mm_unpackhi_epi8(b0, zero), _mm_unpackhi_epi8(b1, zero), fxhi), fyhi);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
-    BilinearScalar(in + i, out + i, n - i);
+    for (; i < n; ++i) {
+        out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
+    }
 }
 #else
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
@@ -169,7 +168,7 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d, color, covers, n);
 }
-void Bilinear(const Texels* in, uint32_t* out, int n) {
+void Bilinear(const Texels& in, uint32_t* out, int n) {
     BilinearScalar(in, out, n);
 }
 #endif

@@ -16,13 +16,14 @@ void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
 void BlendSolidScalar(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
 
 // out[i] = the bilinear mix of four texels: top (t0, t1) by fx, bottom (b0, b1) by fx,
-// then the two by fy (weights 0..255 in 1/256ths).
+// then the two by fy (weights 0..255 in 1/256ths). Up to kTexels pixels a call.
+const int kTexels = 256;
 struct Texels {
-    uint32_t t0, t1, b0, b1;
-    uint32_t fx, fy;
+    uint32_t t0[kTexels], t1[kTexels], b0[kTexels], b1[kTexels];
+    uint32_t fx[kTexels], fy[kTexels];
 };
-void Bilinear(const Texels* in, uint32_t* out, int n);
-void BilinearScalar(const Texels* in, uint32_t* out, int n);
+void Bilinear(const Texels& in, uint32_t* out, int n);
+void BilinearScalar(const Texels& in, uint32_t* out, int n);
 
 } // namespace rows
 } // namespace render
