@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/core/render/rows.h"
+
 namespace render {
 
 namespace {
@@ -65,17 +67,6 @@ void BuildRamp(const swf::Gradient& g, const swf::ColorTransform& cx, std::vecto
         }
         (*ramp)[i] = Premultiplied(c);
     }
-}
-
-inline uint32_t BlendPixel(uint32_t dst, uint32_t src, unsigned cover) {
-    if (cover == 255) {
-        return Over(dst, src);
-    }
-    return Over(dst, ScalePixel(src, cover + (cover >> 7)));
-}
-
-inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
-    return ScalePixel(p, 256 - f256) + ScalePixel(q, f256);
 }
 
 uint32_t ApplyCx(uint32_t p, const swf::ColorTransform& cx) {
@@ -226,18 +217,11 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
     }
     uint32_t* d = canvas.pixels + size_t(y) * canvas.stride + x;
     if (paint.kind == PaintKind::Solid) {
-        const uint32_t c = paint.color;
-        if ((c >> 24) == 255) {
-            for (int i = 0; i < length; ++i) {
-                d[i] = covers[i] == 255 ? c : BlendPixel(d[i], c, covers[i]);
-            }
-        } else {
-            for (int i = 0; i < length; ++i) {
-                d[i] = BlendPixel(d[i], c, covers[i]);
-            }
-        }
+        rows::BlendSolid(d, paint.color, covers, length);
         return;
     }
+    // Source colours are gathered a row at a time, then blended together.
+    uint32_t src[4096];
     const Transform& t = paint.inverse;
     double u = t.a * (x + 0.5) + t.c * (y + 0.5) + t.tx;
     double v = t.b * (x + 0.5) + t.d * (y + 0.5) + t.ty;
@@ -251,57 +235,53 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                 static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
             const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
             for (int i = 0; i < length; ++i, fi += step) {
-                if (covers[i] != 0) {
-                    const int64_t k = (fi + 32768) >> 16;
-                    d[i] = BlendPixel(d[i], ramp[k < 0 ? 0 : k > 255 ? 255 : k], covers[i]);
-                }
+                const int64_t k = (fi + 32768) >> 16;
+                src[i] = ramp[k < 0 ? 0 : k > 255 ? 255 : k];
             }
-            return;
-        }
-        if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
+        } else if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
             float gu = static_cast<float>(u / 16384.0), gv = static_cast<float>(v / 16384.0);
             const float du = static_cast<float>(t.a / 16384.0),
                         dv = static_cast<float>(t.b / 16384.0);
             for (int i = 0; i < length; ++i, gu += du, gv += dv) {
-                if (covers[i] != 0) {
-                    const float r = std::sqrt(gu * gu + gv * gv);
-                    const int k = r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255;
-                    d[i] = BlendPixel(d[i], ramp[k], covers[i]);
+                const float r = std::sqrt(gu * gu + gv * gv);
+                const int k = r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255;
+                src[i] = ramp[k];
+            }
+        } else {
+            for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
+                if (covers[i] == 0) {
+                    src[i] = 0;
+                    continue;
                 }
-            }
-            return;
-        }
-        for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
-            if (covers[i] == 0) {
-                continue;
-            }
-            double g;
-            if (paint.gradientKind == swf::FillKind::Linear) {
-                g = (u + 16384.0) / 32768.0;
-            } else if (paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) {
-                g = std::sqrt(u * u + v * v) / 16384.0;
-            } else {
-                // Focal: how far along the ray from the focal point to the circle.
-                const double px = u / 16384.0 - paint.focal, py = v / 16384.0;
-                const double len = std::sqrt(px * px + py * py);
-                if (len < 1e-9) {
-                    g = 0;
+                double g;
+                if (paint.gradientKind == swf::FillKind::Linear) {
+                    g = (u + 16384.0) / 32768.0;
+                } else if (paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) {
+                    g = std::sqrt(u * u + v * v) / 16384.0;
                 } else {
-                    const double fd = paint.focal * px / len;
-                    const double s =
-                        -fd + std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
-                    g = s > 1e-9 ? len / s : 1;
+                    // Focal: how far along the ray from the focal point to the circle.
+                    const double px = u / 16384.0 - paint.focal, py = v / 16384.0;
+                    const double len = std::sqrt(px * px + py * py);
+                    if (len < 1e-9) {
+                        g = 0;
+                    } else {
+                        const double fd = paint.focal * px / len;
+                        const double s =
+                            -fd +
+                            std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
+                        g = s > 1e-9 ? len / s : 1;
+                    }
                 }
+                src[i] = ramp[Spread(g, paint.spread)];
             }
-            d[i] = BlendPixel(d[i], ramp[Spread(g, paint.spread)], covers[i]);
         }
+        rows::Blend(d, src, covers, length);
         return;
     }
     // Bitmaps: 16.16 fixed point steps through the bitmap's pixels.
     const swf::Bitmap& b = *paint.bitmap;
     const int w = b.width, h = b.height;
     const uint32_t* px = b.pixels.data();
-    const bool cx = !paint.cxform.IsIdentity();
     const double half = paint.smooth ? 0.5 : 0.0;
     auto fixed = [](double f) {
         return static_cast<int64_t>(std::max(-1e13, std::min(1e13, f * 65536.0)));
@@ -319,27 +299,60 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         }
         return i < 0 ? 0 : n - 1;
     };
-    for (int i = 0; i < length; ++i, fu += du, fv += dv) {
-        if (covers[i] == 0) {
-            continue;
+    if (!paint.smooth) {
+        for (int i = 0; i < length; ++i, fu += du, fv += dv) {
+            src[i] = px[size_t(wrap(fv >> 16, h)) * w + wrap(fu >> 16, w)];
         }
-        const int64_t iu = fu >> 16, iv = fv >> 16;
-        uint32_t sp;
-        if (!paint.smooth) {
-            sp = px[size_t(wrap(iv, h)) * w + wrap(iu, w)];
-        } else {
-            const int x0 = wrap(iu, w), x1 = wrap(iu + 1, w);
-            const uint32_t* r0 = px + size_t(wrap(iv, h)) * w;
-            const uint32_t* r1 = px + size_t(wrap(iv + 1, h)) * w;
-            const unsigned ax = static_cast<unsigned>((fu >> 8) & 255),
-                           ay = static_cast<unsigned>((fv >> 8) & 255);
-            sp = Lerp2(Lerp2(r0[x0], r0[x1], ax), Lerp2(r1[x0], r1[x1], ax), ay);
+    } else {
+        // Clamping the four texels' columns and rows is the common case: a clipped bitmap,
+        // or one whose rows stay put along the span (no rotation).
+        rows::Texels tx;
+        const int64_t wl = w - 1, hl = h - 1;
+        auto clamp = [](int64_t i, int64_t last) {
+            return static_cast<int>(i < 0 ? 0 : i > last ? last : i);
+        };
+        for (int at = 0; at < length; at += rows::kTexels) {
+            const int n = std::min(rows::kTexels, length - at);
+            if (!repeat && dv == 0) {
+                const int64_t iv = fv >> 16;
+                const uint32_t* r0 = px + size_t(clamp(iv, hl)) * w;
+                const uint32_t* r1 = px + size_t(clamp(iv + 1, hl)) * w;
+                const uint32_t fy = static_cast<uint32_t>((fv >> 8) & 255);
+                for (int i = 0; i < n; ++i, fu += du) {
+                    const int64_t iu = fu >> 16;
+                    const int x0 = clamp(iu, wl), x1 = clamp(iu + 1, wl);
+                    tx.t0[i] = r0[x0];
+                    tx.t1[i] = r0[x1];
+                    tx.b0[i] = r1[x0];
+                    tx.b1[i] = r1[x1];
+                    tx.fx[i] = static_cast<uint32_t>((fu >> 8) & 255);
+                    tx.fy[i] = fy;
+                }
+            } else {
+                for (int i = 0; i < n; ++i, fu += du, fv += dv) {
+                    const int64_t iu = fu >> 16, iv = fv >> 16;
+                    const int x0 = wrap(iu, w), x1 = wrap(iu + 1, w);
+                    const uint32_t* r0 = px + size_t(wrap(iv, h)) * w;
+                    const uint32_t* r1 = px + size_t(wrap(iv + 1, h)) * w;
+                    tx.t0[i] = r0[x0];
+                    tx.t1[i] = r0[x1];
+                    tx.b0[i] = r1[x0];
+                    tx.b1[i] = r1[x1];
+                    tx.fx[i] = static_cast<uint32_t>((fu >> 8) & 255);
+                    tx.fy[i] = static_cast<uint32_t>((fv >> 8) & 255);
+                }
+            }
+            rows::Bilinear(tx, src + at, n);
         }
-        if (cx) {
-            sp = ApplyCx(sp, paint.cxform);
-        }
-        d[i] = BlendPixel(d[i], sp, covers[i]);
     }
+    if (!paint.cxform.IsIdentity()) {
+        for (int i = 0; i < length; ++i) {
+            if (covers[i] != 0) {
+                src[i] = ApplyCx(src[i], paint.cxform);
+            }
+        }
+    }
+    rows::Blend(d, src, covers, length);
 }
 
 } // namespace render

@@ -1,0 +1,177 @@
+#include "player/core/render/rows.h"
+
+#include "player/core/render/paint.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace render {
+namespace rows {
+
+namespace {
+
+inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
+    return ScalePixel(p, 256 - f256) + ScalePixel(q, f256);
+}
+
+#if defined(__SSE2__)
+// Every step below is per 8-bit channel widened to 16 bits: c * s with c <= 255 and
+// s <= 256 fits, and >> 8 is the scalar ScalePixel's floor. The final sum is a 32-bit add
+// of packed pixels, as the scalar Over does.
+
+// Four 0..256 factors, one per pixel, spread over the channels of pixels 0-1 and 2-3.
+inline void Spread4(__m128i f, __m128i* lo, __m128i* hi) {
+    const __m128i f16 = _mm_packs_epi32(f, f); // f0 f1 f2 f3 f0 f1 f2 f3
+    const __m128i pairs = _mm_unpacklo_epi16(f16, f16);
+    *lo = _mm_unpacklo_epi32(pairs, pairs);
+    *hi = _mm_unpackhi_epi32(pairs, pairs);
+}
+
+inline __m128i Scale16(__m128i p16, __m128i s16) {
+    return _mm_srli_epi16(_mm_mullo_epi16(p16, s16), 8);
+}
+
+// Over(dst, src) for two pixels whose source is already in 16-bit channels.
+inline __m128i OverScaled(__m128i dst16, __m128i src16) {
+    __m128i a = _mm_shufflelo_epi16(src16, 0xFF);
+    a = _mm_shufflehi_epi16(a, 0xFF);
+    const __m128i inv = _mm_sub_epi16(_mm_sub_epi16(_mm_set1_epi16(256), a), _mm_srli_epi16(a, 7));
+    return Scale16(dst16, inv);
+}
+
+inline __m128i Blend4(__m128i dst, __m128i src, uint32_t cover4) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i c = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(cover4)), zero), zero);
+    c = _mm_add_epi32(c, _mm_srli_epi32(c, 7));
+    __m128i clo, chi;
+    Spread4(c, &clo, &chi);
+    const __m128i slo = Scale16(_mm_unpacklo_epi8(src, zero), clo);
+    const __m128i shi = Scale16(_mm_unpackhi_epi8(src, zero), chi);
+    const __m128i dlo = OverScaled(_mm_unpacklo_epi8(dst, zero), slo);
+    const __m128i dhi = OverScaled(_mm_unpackhi_epi8(dst, zero), shi);
+    return _mm_add_epi32(_mm_packus_epi16(slo, shi), _mm_packus_epi16(dlo, dhi));
+}
+
+inline uint32_t Covers4(const uint8_t* c) {
+    return uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24;
+}
+
+inline bool Opaque4(__m128i src) {
+    const __m128i a = _mm_srli_epi32(src, 24);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF;
+}
+#endif
+
+inline uint32_t BlendPixel(uint32_t dst, uint32_t src, unsigned cover) {
+    return Over(dst, cover == 255 ? src : ScalePixel(src, cover + (cover >> 7)));
+}
+
+} // namespace
+
+void BlendScalar(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (covers[i] != 0) {
+            d[i] = BlendPixel(d[i], src[i], covers[i]);
+        }
+    }
+}
+
+void BlendSolidScalar(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    if ((color >> 24) == 255) {
+        for (int i = 0; i < n; ++i) {
+            d[i] = covers[i] == 255 ? color : BlendPixel(d[i], color, covers[i]);
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        d[i] = BlendPixel(d[i], color, covers[i]);
+    }
+}
+
+void BilinearScalar(const Texels& t, uint32_t* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
+    }
+}
+
+#if defined(__SSE2__)
+void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const uint32_t c4 = Covers4(covers + i);
+        if (c4 == 0) {
+            continue;
+        }
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+        if (c4 == 0xFFFFFFFFu && Opaque4(s)) {
+            _mm_storeu_si128(dp, s);
+        } else {
+            _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
+        }
+    }
+    BlendScalar(d + i, src + i, covers + i, n - i);
+}
+
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    const __m128i s = _mm_set1_epi32(int(color));
+    const bool opaque = (color >> 24) == 255;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const uint32_t c4 = Covers4(covers + i);
+        if (c4 == 0) {
+            continue;
+        }
+        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+        if (c4 == 0xFFFFFFFFu && opaque) {
+            _mm_storeu_si128(dp, s);
+        } else {
+            _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
+        }
+    }
+    BlendSolidScalar(d + i, color, covers + i, n - i);
+}
+
+void Bilinear(const Texels& t, uint32_t* out, int n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(256);
+    auto load = [](const uint32_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
+    auto lerp = [&](__m128i p, __m128i q, __m128i f) {
+        return _mm_add_epi16(Scale16(p, _mm_sub_epi16(full, f)), Scale16(q, f));
+    };
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i t0 = load(t.t0 + i), t1 = load(t.t1 + i);
+        const __m128i b0 = load(t.b0 + i), b1 = load(t.b1 + i);
+        __m128i fxlo, fxhi, fylo, fyhi;
+        Spread4(load(t.fx + i), &fxlo, &fxhi);
+        Spread4(load(t.fy + i), &fylo, &fyhi);
+        const __m128i lo =
+            lerp(lerp(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(t1, zero), fxlo),
+                 lerp(_mm_unpacklo_epi8(b0, zero), _mm_unpacklo_epi8(b1, zero), fxlo), fylo);
+        const __m128i hi =
+            lerp(lerp(_mm_unpackhi_epi8(t0, zero), _mm_unpackhi_epi8(t1, zero), fxhi),
+                 lerp(_mm_unpackhi_epi8(b0, zero), _mm_unpackhi_epi8(b1, zero), fxhi), fyhi);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+    }
+    for (; i < n; ++i) {
+        out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
+    }
+}
+#else
+void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+    BlendScalar(d, src, covers, n);
+}
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    BlendSolidScalar(d, color, covers, n);
+}
+void Bilinear(const Texels& in, uint32_t* out, int n) {
+    BilinearScalar(in, out, n);
+}
+#endif
+
+} // namespace rows
+} // namespace render

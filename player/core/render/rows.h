@@ -1,0 +1,29 @@
+// Row kernels behind the span routines: blending a row of premultiplied source colours
+// through coverage, and bilinear sampling. Where SSE2 is available they work four pixels at
+// a time; the scalar forms give the same bits and are what other builds use.
+#pragma once
+
+#include <cstdint>
+
+namespace render {
+namespace rows {
+
+// d[i] = Over(d[i], ScalePixel(src[i], cover)) with cover 0..255 (0 leaves d[i]).
+void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
+void BlendScalar(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
+// The same with one colour for the whole row.
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
+void BlendSolidScalar(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
+
+// out[i] = the bilinear mix of four texels: top (t0, t1) by fx, bottom (b0, b1) by fx,
+// then the two by fy (weights 0..255 in 1/256ths). Up to kTexels pixels a call.
+const int kTexels = 256;
+struct Texels {
+    uint32_t t0[kTexels], t1[kTexels], b0[kTexels], b1[kTexels];
+    uint32_t fx[kTexels], fy[kTexels];
+};
+void Bilinear(const Texels& in, uint32_t* out, int n);
+void BilinearScalar(const Texels& in, uint32_t* out, int n);
+
+} // namespace rows
+} // namespace render

@@ -1,0 +1,81 @@
+// The four-at-a-time row kernels give the scalar kernels' bits on random rows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "player/core/render/rows.h"
+
+namespace {
+
+using namespace render;
+
+struct RowCase {
+    const char* name;
+    int length;
+    int coverMode; // 0 random, 1 mostly full or empty, 2 all full
+    bool premultiplied;
+};
+
+class Rows : public ::testing::TestWithParam<RowCase> {};
+
+TEST_P(Rows, FourAtATimeMatchesScalar) {
+    const RowCase& c = GetParam();
+    std::mt19937 rng(c.length * 7 + c.coverMode);
+    auto pixel = [&]() {
+        uint32_t p = rng();
+        if (!c.premultiplied) {
+            return p;
+        }
+        const uint32_t a = p >> 24;
+        auto ch = [&](int s) { return std::min<uint32_t>((p >> s) & 255, a) << s; };
+        return (a << 24) | ch(16) | ch(8) | ch(0);
+    };
+    for (int round = 0; round < 50; ++round) {
+        std::vector<uint32_t> dst(c.length), src(c.length);
+        std::vector<uint8_t> covers(c.length);
+        for (int i = 0; i < c.length; ++i) {
+            dst[i] = pixel();
+            src[i] = round % 3 == 0 ? src[0] | 0xFF000000u : pixel();
+            const uint32_t r = rng();
+            covers[i] = c.coverMode == 2   ? 255
+                        : c.coverMode == 1 ? (r & 1 ? 255 : (r & 2 ? 0 : r >> 24))
+                                           : r >> 24;
+        }
+        std::vector<uint32_t> a = dst, b = dst;
+        rows::Blend(a.data(), src.data(), covers.data(), c.length);
+        rows::BlendScalar(b.data(), src.data(), covers.data(), c.length);
+        ASSERT_EQ(a, b) << "blend, round " << round;
+        a = dst;
+        b = dst;
+        rows::BlendSolid(a.data(), src[0], covers.data(), c.length);
+        rows::BlendSolidScalar(b.data(), src[0], covers.data(), c.length);
+        ASSERT_EQ(a, b) << "solid, round " << round;
+        const int n = std::min(c.length, rows::kTexels);
+        auto tx = std::make_unique<rows::Texels>();
+        for (int i = 0; i < n; ++i) {
+            tx->t0[i] = pixel();
+            tx->t1[i] = pixel();
+            tx->b0[i] = pixel();
+            tx->b1[i] = pixel();
+            tx->fx[i] = rng() & 255u;
+            tx->fy[i] = rng() & 255u;
+        }
+        a.assign(n, 0);
+        b.assign(n, 0);
+        rows::Bilinear(*tx, a.data(), n);
+        rows::BilinearScalar(*tx, b.data(), n);
+        ASSERT_EQ(a, b) << "bilinear, round " << round;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Spans, Rows,
+                         ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
+                                           RowCase{"edges", 64, 1, true},
+                                           RowCase{"full", 19, 2, true},
+                                           RowCase{"loose", 101, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
