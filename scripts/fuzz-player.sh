@@ -21,7 +21,7 @@ esac
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 missing=()
-for p in clang libclang-rt-14-dev zlib1g-dev; do
+for p in clang libclang-rt-14-dev llvm-14 zlib1g-dev; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi
@@ -47,6 +47,11 @@ else
     player/core/engine.cpp player/core/swf/*.cpp player/core/timeline/*.cpp player/core/render/*.cpp \
     -lz -o "$out/fuzz_engine"
   fuzzer="$out/fuzz_engine"
+  # The same target with source coverage and no sanitizers, to measure what the corpus reaches.
+  clang++ -std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping -I. \
+    -isystem /usr/include/agg2 -isystem /usr/include/stb -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
+    player/core/engine.cpp player/core/swf/*.cpp player/core/timeline/*.cpp player/core/render/*.cpp \
+    -lz -o "$out/fuzz_engine_cov"
 fi
 
 movies=${FLICKWELL_MOVIES_DIR:-../shared/movies}
@@ -81,4 +86,15 @@ nice -n 10 "$fuzzer" "$out/corpus-$target" "$seeds" -dict=tools/fuzz/swf.dict \
 status=${PIPESTATUS[0]}
 echo "corpus: $(ls "$out/corpus-$target" | wc -l) inputs; log: $out/last-run-$target.log"
 grep -E '^#[0-9]+' "$out/last-run-$target.log" | tail -1 | sed 's/^/last: /' || true
+
+# Line coverage of the engine by the corpus the run left behind.
+if [ "$target" = engine ] && command -v llvm-profdata-14 >/dev/null; then
+  LLVM_PROFILE_FILE="$out/engine.profraw" "$out/fuzz_engine_cov" -runs=0 "$out/corpus-$target" \
+    >/dev/null 2>&1 || true
+  llvm-profdata-14 merge -sparse "$out/engine.profraw" -o "$out/engine.profdata"
+  llvm-cov-14 report "$out/fuzz_engine_cov" -instr-profile="$out/engine.profdata" \
+    player/core/engine.cpp player/core/swf player/core/timeline player/core/render |
+    awk 'BEGIN {print "file lines missed cover"} NR > 2 && $1 !~ /^-/ {print $1, $8, $9, $10}' |
+    column -t
+fi
 exit "$status"
