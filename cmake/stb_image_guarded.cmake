@@ -24,6 +24,11 @@ guard("dc = j->img_comp[b].dc_pred + diff;"
       "dc = j->img_comp[b].dc_pred + diff; if (dc < -32768 || dc > 32767) return stbi__err(\"bad delta\",\"Corrupt JPEG\");"
       "lets DC coefficients overflow")
 
-file(WRITE "${STB_IMAGE_OUT}.new" "${text}")
-file(COPY_FILE "${STB_IMAGE_OUT}.new" "${STB_IMAGE_OUT}" ONLY_IF_DIFFERENT)
-file(REMOVE "${STB_IMAGE_OUT}.new")
+# Rewritten only when it changes, so a new configure does not rebuild the bitmap decoder.
+set(written "")
+if(EXISTS "${STB_IMAGE_OUT}")
+  file(READ "${STB_IMAGE_OUT}" written)
+endif()
+if(NOT "${written}" STREQUAL "${text}")
+  file(WRITE "${STB_IMAGE_OUT}" "${text}")
+endif()
