@@ -26,6 +26,9 @@ const Finding kFindings[] = {
     // A component names a quantisation table no segment defines: the decoder would scale
     // by uninitialised memory.
     {"jpeg_undefined_quantiser.swf", false},
+    // A sequential scan whose spectral range ends at 0 still decodes with its AC table,
+    // here one never defined.
+    {"jpeg_undefined_ac_table.swf", false},
     // DC differences that add up past 16 bits, scaled by a 16-bit quantiser, overflow an
     // int in the decoder; such a scan is refused.
     {"jpeg_dc_overflow.swf", false},

@@ -80,6 +80,7 @@ bool TablesSound(const uint8_t* data, size_t size) {
     bool defined[2][4] = {};
     bool quantised[4] = {};
     std::vector<uint8_t> frameTables; // each frame component's quantisation table
+    bool progressive = false;
     size_t i = 0;
     while (i + 4 <= size) {
         if (data[i] != 0xFF) {
@@ -138,6 +139,7 @@ bool TablesSound(const uint8_t* data, size_t size) {
                 return false;
             }
             frameTables.clear();
+            progressive = marker == 0xC2;
             for (size_t c = 0; c < data[i + 9] && i + 12 + c * 3 < size; ++c) {
                 frameTables.push_back(data[i + 12 + c * 3]);
             }
@@ -155,11 +157,13 @@ bool TablesSound(const uint8_t* data, size_t size) {
             if (tail + 2 > size) {
                 return false;
             }
+            // A sequential scan decodes with both tables whatever its spectral range says.
             const unsigned first = data[tail], last = data[tail + 1];
+            const bool dc = !progressive || first == 0, ac = !progressive || last > 0;
             for (unsigned c = 0; c < components; ++c) {
                 const uint8_t tables = data[i + 5 + c * 2 + 1];
-                if ((first == 0 && ((tables >> 4) > 3 || !defined[0][tables >> 4])) ||
-                    (last > 0 && ((tables & 15) > 3 || !defined[1][tables & 15]))) {
+                if ((dc && ((tables >> 4) > 3 || !defined[0][tables >> 4])) ||
+                    (ac && ((tables & 15) > 3 || !defined[1][tables & 15]))) {
                     return false;
                 }
             }
