@@ -57,7 +57,7 @@ fi
 movies=${FLICKWELL_MOVIES_DIR:-../shared/movies}
 seeds="$out/seeds"
 mkdir -p "$seeds"
-# Earlier findings (tests/engine/fuzz) run first, so a regression stops the run at once.
+# Earlier findings (tests/engine/fuzz) run before any mutation, so a regression stops the run.
 cp "$movies"/*.swf tests/engine/movies/*.swf tests/engine/fuzz/*.swf "$seeds/" 2>/dev/null || true
 [ -f build/generated/default.swf ] && cp build/generated/default.swf "$seeds/"
 # Mutating a compressed movie mostly breaks its zlib stream, so each one is seeded
