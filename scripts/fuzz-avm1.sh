@@ -33,6 +33,9 @@ clang++ -std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-map
 clang++ -std=c++17 -O1 -I. tools/fuzz/avm1_seeds.cpp tests/engine/avm1_asm.cpp -o "$out/seeds"
 "$out/seeds" "$out/corpus"
 
+# A small quarantine keeps use-after-free detection for recent frees without paging in
+# fresh memory for every run.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=4}
 nice "$out/fuzz_avm1" "$out/corpus" -runs="$runs" \
   -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=1024 -timeout=10 -detect_leaks=0 \
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 2>&1 |

@@ -23,7 +23,7 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #endif
-#include <stb_image.h>
+#include <stb_image_guarded.h> // the packaged stb_image.h, one shift guarded (cmake/)
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
@@ -72,11 +72,15 @@ std::vector<uint8_t> CleanJpeg(const uint8_t* data, size_t size) {
     return out;
 }
 
-// The JPEG decoder trusts a stream's Huffman tables: it writes past its table when their
+// The JPEG decoder trusts a stream's tables: it writes past its Huffman table when their
 // symbol counts add up to more than 256, and decodes with uninitialised memory when a scan
-// names a table never defined. Such streams are refused before it sees them.
-bool HuffmanTablesSound(const uint8_t* data, size_t size) {
+// names a Huffman table never defined or a component a quantisation table never defined.
+// Such streams are refused before it sees them.
+bool TablesSound(const uint8_t* data, size_t size) {
     bool defined[2][4] = {};
+    bool quantised[4] = {};
+    std::vector<uint8_t> frameTables; // each frame component's quantisation table
+    bool progressive = false;
     size_t i = 0;
     while (i + 4 <= size) {
         if (data[i] != 0xFF) {
@@ -117,7 +121,34 @@ bool HuffmanTablesSound(const uint8_t* data, size_t size) {
                 p += 17 + symbols;
                 remaining -= 17 + static_cast<long>(symbols);
             }
+        } else if (marker == 0xDB) {
+            // As the decoder reads: 8- or 16-bit tables while the segment's length lasts.
+            long remaining = static_cast<long>(length) - 2;
+            size_t p = i + 4;
+            while (remaining > 0 && p < size) {
+                const unsigned precision = data[p] >> 4, id = data[p] & 15;
+                if (precision > 1 || id > 3) {
+                    return false;
+                }
+                quantised[id] = true;
+                p += 1 + 64 * (precision + 1);
+                remaining -= 1 + 64 * (precision + 1);
+            }
+        } else if (marker >= 0xC0 && marker <= 0xC2) {
+            if (i + 10 > size) {
+                return false;
+            }
+            frameTables.clear();
+            progressive = marker == 0xC2;
+            for (size_t c = 0; c < data[i + 9] && i + 12 + c * 3 < size; ++c) {
+                frameTables.push_back(data[i + 12 + c * 3]);
+            }
         } else if (marker == 0xDA) {
+            for (const uint8_t table : frameTables) {
+                if (table > 3 || !quantised[table]) {
+                    return false;
+                }
+            }
             if (i + 5 > size) {
                 return false;
             }
@@ -126,11 +157,13 @@ bool HuffmanTablesSound(const uint8_t* data, size_t size) {
             if (tail + 2 > size) {
                 return false;
             }
+            // A sequential scan decodes with both tables whatever its spectral range says.
             const unsigned first = data[tail], last = data[tail + 1];
+            const bool dc = !progressive || first == 0, ac = !progressive || last > 0;
             for (unsigned c = 0; c < components; ++c) {
                 const uint8_t tables = data[i + 5 + c * 2 + 1];
-                if ((first == 0 && ((tables >> 4) > 3 || !defined[0][tables >> 4])) ||
-                    (last > 0 && ((tables & 15) > 3 || !defined[1][tables & 15]))) {
+                if ((dc && ((tables >> 4) > 3 || !defined[0][tables >> 4])) ||
+                    (ac && ((tables & 15) > 3 || !defined[1][tables & 15]))) {
                     return false;
                 }
             }
@@ -151,7 +184,7 @@ bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
         data = jpeg.data();
         size = jpeg.size();
     }
-    if ((data[0] == 0xFF && !HuffmanTablesSound(data, size)) ||
+    if ((data[0] == 0xFF && !TablesSound(data, size)) ||
         !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &n) || !SizeAllowed(w, h)) {
         return false;
     }
