@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct RowCase {
     int coverMode; // 0 random, 1 mostly full or empty, 2 all full
     bool premultiplied;
 };
+// By name: gtest would otherwise print the struct's bytes, padding included.
+void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
 
 class Rows : public ::testing::TestWithParam<RowCase> {};
 

@@ -216,13 +216,21 @@ void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
     clip->frame = 0;
     clip->namesStale = true;
     s.changed_ = true;
-    auto keep = [&](std::map<uint16_t, DisplayObject>::iterator it) {
-        DisplayObject* o = &clip->objects.emplace(it->first, std::move(it->second)).first->second;
-        s.byId_[o->id] = o;
+    // Moves a kept object back onto the list. Frame 1 may place twice at one depth, so the
+    // depth can be taken by then: the object is discarded instead, never left indexed.
+    auto keep = [&](std::map<uint16_t, DisplayObject>::iterator it, bool* kept) {
+        auto placed = clip->objects.try_emplace(it->first, std::move(it->second));
+        if (placed.second) {
+            s.byId_[placed.first->second.id] = &placed.first->second;
+        } else {
+            Discard(it->second);
+        }
+        *kept = placed.second;
         return old.erase(it);
     };
+    bool kept = false;
     for (auto it = old.lower_bound(kScriptDepthBase); it != old.end();) {
-        it = keep(it);
+        it = keep(it, &kept);
     }
     QueueInit(clip, 0);
     if (!clip->timeline->frames.empty()) {
@@ -237,12 +245,14 @@ void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
                 auto it = old.find(c.place.depth);
                 if (it != old.end() && it->second.character != nullptr &&
                     it->second.character->id == c.place.characterId) {
-                    keep(it);
-                    FrameCommand move = c;
-                    move.place.move = true;
-                    move.place.hasCharacter = false;
-                    Apply(move, clip, nesting);
-                    continue;
+                    keep(it, &kept);
+                    if (kept) {
+                        FrameCommand move = c;
+                        move.place.move = true;
+                        move.place.hasCharacter = false;
+                        Apply(move, clip, nesting);
+                        continue;
+                    }
                 }
             }
             Apply(c, clip, nesting);
