@@ -25,6 +25,14 @@ TEST(EngineFacade, RefusedMovieLeavesPlayerEmpty) {
     EXPECT_FALSE(player.Loaded());
     EXPECT_EQ(player.Background(), 0u);
     EXPECT_EQ(player.FrameCount(), 0u);
+    // A host goes on asking and driving an empty player (its window stays black).
+    engine::Player never;
+    for (engine::Player* p : {&player, &never}) {
+        p->Play(0);
+        p->Tick(100);
+        p->GoTo(2);
+        EXPECT_EQ(p->CurrentFrame(), 0u);
+    }
 }
 
 TEST(EngineFacade, DrawsOnlyInsideViewport) {

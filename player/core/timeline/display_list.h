@@ -93,7 +93,7 @@ class Stage {
     // The main timeline jumps to `frame` (0-based), rebuilding its list.
     void GoTo(uint32_t frame);
     const Clip& Root() const { return *root_.clip; }
-    uint32_t Frame() const { return root_.clip->frame; }
+    uint32_t Frame() const { return root_.clip ? root_.clip->frame : 0; } // 0 before Reset
 
     // ---- for scripts (ids as handed out in events) ----
     DisplayObject* Find(uint32_t id);
