@@ -485,21 +485,7 @@ void ScriptHost::Draw(ClipId clip, const avm1::DrawCommand& c) {
     if (!target->drawing) {
         target->drawing.reset(new timeline::Drawing);
     }
-    timeline::DrawOp op;
-    op.kind = static_cast<timeline::DrawOp::Kind>(c.op);
-    op.x = c.x;
-    op.y = c.y;
-    op.cx = c.cx;
-    op.cy = c.cy;
-    op.width = c.width;
-    op.rgb = c.rgb;
-    op.alpha = c.alpha;
-    op.radial = c.radial;
-    op.colors = c.colors;
-    op.alphas = c.alphas;
-    op.ratios = c.ratios;
-    std::copy(c.matrix, c.matrix + 6, op.matrix);
-    target->drawing->Apply(op);
+    target->drawing->Apply(c);
     touched_ = true;
 }
 

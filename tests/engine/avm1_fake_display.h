@@ -192,12 +192,12 @@ class FakeDisplay : public avm1::DisplayBridge {
     void Draw(avm1::ClipId clip, const avm1::DrawCommand& cmd) override {
         static const char* const ops[] = {"clear",  "lineStyle", "beginFill", "gradient",
                                           "moveTo", "lineTo",    "curveTo",   "endFill"};
-        std::string entry = clips[clip].name + ":" + ops[cmd.op];
-        if (cmd.op == avm1::DrawCommand::MoveTo || cmd.op == avm1::DrawCommand::LineTo)
+        std::string entry = clips[clip].name + ":" + ops[cmd.kind];
+        if (cmd.kind == avm1::DrawCommand::MoveTo || cmd.kind == avm1::DrawCommand::LineTo)
             entry += " " + avm1::NumberToString(cmd.x) + "," + avm1::NumberToString(cmd.y);
-        if (cmd.op == avm1::DrawCommand::BeginFill)
+        if (cmd.kind == avm1::DrawCommand::BeginFill)
             entry += " " + std::to_string(cmd.rgb) + "/" + avm1::NumberToString(cmd.alpha);
-        if (cmd.op == avm1::DrawCommand::BeginGradientFill)
+        if (cmd.kind == avm1::DrawCommand::BeginGradientFill)
             entry += " " + std::to_string(cmd.colors.size());
         log.push_back(entry);
     }

@@ -211,7 +211,7 @@ double Alpha(Vm& vm, const Value& v) {
 }
 Value LineStyle(Vm& vm, const Value& self, const Args& a) {
     DrawCommand cmd;
-    cmd.op = DrawCommand::LineStyle;
+    cmd.kind = DrawCommand::LineStyle;
     cmd.width = a[0].IsUndefined() ? -1 : vm.ToNumber(a[0]); // -1: no line
     cmd.rgb = Rgb(vm, a[1]);
     cmd.alpha = Alpha(vm, a[2]);
@@ -219,14 +219,14 @@ Value LineStyle(Vm& vm, const Value& self, const Args& a) {
 }
 Value BeginFill(Vm& vm, const Value& self, const Args& a) {
     DrawCommand cmd;
-    cmd.op = DrawCommand::BeginFill;
+    cmd.kind = DrawCommand::BeginFill;
     cmd.rgb = Rgb(vm, a[0]);
     cmd.alpha = Alpha(vm, a[1]);
     return Draw(vm, self, cmd);
 }
 Value BeginGradientFill(Vm& vm, const Value& self, const Args& a) {
     DrawCommand cmd;
-    cmd.op = DrawCommand::BeginGradientFill;
+    cmd.kind = DrawCommand::BeginGradientFill;
     cmd.radial = vm.ToString(a[0]) == "radial";
     auto list = [&](const Value& v, auto&& each) {
         if (v.IsObject() && v.o->kind == Kind::Array)
@@ -260,9 +260,9 @@ Value BeginGradientFill(Vm& vm, const Value& self, const Args& a) {
     }
     return Draw(vm, self, cmd);
 }
-Value Point(Vm& vm, const Value& self, const Args& a, DrawCommand::Op op) {
+Value Point(Vm& vm, const Value& self, const Args& a, DrawCommand::Kind op) {
     DrawCommand cmd;
-    cmd.op = op;
+    cmd.kind = op;
     if (op == DrawCommand::CurveTo) {
         cmd.cx = vm.ToNumber(a[0]);
         cmd.cy = vm.ToNumber(a[1]);
@@ -289,12 +289,12 @@ Value CurveTo(Vm& vm, const Value& self, const Args& a) {
 }
 Value EndFill(Vm& vm, const Value& self, const Args&) {
     DrawCommand cmd;
-    cmd.op = DrawCommand::EndFill;
+    cmd.kind = DrawCommand::EndFill;
     return Draw(vm, self, cmd);
 }
 Value Clear(Vm& vm, const Value& self, const Args&) {
     DrawCommand cmd;
-    cmd.op = DrawCommand::Clear;
+    cmd.kind = DrawCommand::Clear;
     return Draw(vm, self, cmd);
 }
 Value SetMask(Vm& vm, const Value& self, const Args& a) {

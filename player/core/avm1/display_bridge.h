@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/core/avm1/value.h"
+#include "player/core/timeline/drawing.h"
 
 namespace avm1 {
 
@@ -53,25 +54,8 @@ struct ColorTransform {
     double ra = 100, rb = 0, ga = 100, gb = 0, ba = 100, bb = 0, aa = 100, ab = 0;
 };
 
-struct DrawCommand {
-    enum Op : uint8_t {
-        Clear,
-        LineStyle,         // width=a, rgb, alpha
-        BeginFill,         // rgb, alpha
-        BeginGradientFill, // radial, colors/alphas/ratios, matrix (a,b,c,d,tx,ty)
-        MoveTo,            // x, y
-        LineTo,            // x, y
-        CurveTo,           // cx, cy, x, y
-        EndFill
-    } op = Clear;
-    double x = 0, y = 0, cx = 0, cy = 0, width = 0;
-    uint32_t rgb = 0;
-    double alpha = 100;
-    bool radial = false;
-    std::vector<uint32_t> colors;
-    std::vector<double> alphas, ratios;
-    double matrix[6] = {1, 0, 0, 1, 0, 0};
-};
+// One drawing-API call, as the timeline keeps it.
+using DrawCommand = timeline::DrawOp;
 
 enum class DisplayKind : uint8_t { None, Clip, Text, Other };
 
