@@ -323,20 +323,6 @@ def effects(out):
     write(out, "effects", tags)
 
 
-def push(*values):
-    """ActionPush of strings, integers and doubles (doubles store their high word first)."""
-    body = b""
-    for v in values:
-        if isinstance(v, str):
-            body += b"\x00" + v.encode() + b"\x00"
-        elif isinstance(v, int):
-            body += b"\x07" + struct.pack("<i", v)
-        else:
-            d = struct.pack("<d", v)
-            body += b"\x06" + d[4:] + d[:4]
-    return b"\x96" + struct.pack("<H", len(body)) + body
-
-
 def root_call(method, args):
     """_root.method(args...), each argument already pushing its one value."""
     return b"".join(reversed(args)) + push(len(args), "_root") + b"\x1c" + push(method) + b"\x52\x17"

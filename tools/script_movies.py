@@ -19,20 +19,6 @@ OPS = {"stop": 0x07, "play": 0x06, "add": 0x47, "sub": 0x0B, "mul": 0x0C, "getva
        "trace": 0x26, "pop": 0x17, "new": 0x40, "return": 0x3E}
 
 
-def push(*items):
-    body = b""
-    for v in items:
-        if isinstance(v, str):
-            body += b"\x00" + v.encode() + b"\0"
-        elif isinstance(v, bool):
-            body += b"\x05" + bytes([v])
-        elif isinstance(v, int):
-            body += b"\x07" + struct.pack("<i", v)
-        else:
-            body += b"\x06" + struct.pack("<d", v)[4:] + struct.pack("<d", v)[:4]
-    return bytes([0x96]) + struct.pack("<H", len(body)) + body
-
-
 def op(name):
     return bytes([OPS[name]])
 

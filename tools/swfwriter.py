@@ -114,6 +114,23 @@ def place(depth, x, y, character=None):
     return tag(PLACE_OBJECT2, body + b.bytes())
 
 
+def push(*values):
+    """ActionPush of strings, booleans, integers and doubles (doubles store their high word
+    first)."""
+    body = b""
+    for v in values:
+        if isinstance(v, str):
+            body += b"\x00" + v.encode() + b"\x00"
+        elif isinstance(v, bool):
+            body += b"\x05" + bytes([v])
+        elif isinstance(v, int):
+            body += b"\x07" + struct.pack("<i", v)
+        else:
+            d = struct.pack("<d", v)
+            body += b"\x06" + d[4:] + d[:4]
+    return b"\x96" + struct.pack("<H", len(body)) + body
+
+
 def show_frame():
     return tag(SHOW_FRAME)
 
