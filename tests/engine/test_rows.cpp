@@ -20,7 +20,9 @@ struct RowCase {
     bool premultiplied;
 };
 // By name: gtest would otherwise print the struct's bytes, padding included.
-void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RowCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Rows : public ::testing::TestWithParam<RowCase> {};
 
