@@ -329,8 +329,7 @@ def root_call(method, args):
 
 
 def drawing(out):
-    """The drawing API on _root, from drawing.calls beside the movies (the engine tests draw
-    the same calls by hand): C clear, S width rgb alpha (width -1: no line), F rgb alpha,
+    """The drawing API on _root, from drawing.calls beside the movies: C clear, S width rgb alpha (width -1: no line), F rgb alpha,
     G l|r a b c d tx ty rgb:alpha:ratio..., M x y, L x y, Q cx cy x y, E."""
     def num(text):
         v = float(text)

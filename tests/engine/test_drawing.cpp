@@ -4,15 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "player/core/render/renderer.h"
-#include "tests/engine/pictures.h"
 
 namespace {
 
@@ -147,22 +144,6 @@ TEST(Drawing, ClipsDrawWithTheirTransformColourAndMasks) {
         masked.clip->drawing->Apply(op);
     }
     ExpectPixels(Render(&renderer, root), "20 20 00ffff; 5 5 ffffff", "redrawn");
-}
-
-// The calls the drawing movie makes on _root (clear, fills with holes, curves, gradients,
-// hairlines and thick lines, fills closed by endFill, fills over earlier lines), drawn by
-// hand, against the reference player's picture of that movie.
-TEST(Drawing, MatchesReferencePicture) {
-    const std::string dir = FLICKWELL_OWN_MOVIES_DIR;
-    std::ifstream in(dir + "/drawing.calls");
-    const std::string calls((std::istreambuf_iterator<char>(in)), {});
-    int w = 0, h = 0;
-    const std::vector<uint32_t> ref = enginetest::LoadPicture(dir + "/drawing.ruffle.png", &w, &h);
-    ASSERT_FALSE(ref.empty());
-    timeline::Clip root;
-    root.drawing = Drawn(calls);
-    render::Renderer renderer;
-    EXPECT_GE(enginetest::ContentScore(Render(&renderer, root, w, h), ref), 0.98);
 }
 
 TEST(Drawing, BoundsAndLimits) {
