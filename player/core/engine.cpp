@@ -56,6 +56,7 @@ struct Player::State {
     bool loaded = false;
     bool dirty = true; // the picture changed since the last Draw
     std::function<void(const char*)> trace;
+    std::function<void(const char*)> notice;
     DeviceGlyphSource deviceGlyphs;
     DeviceFontMetrics deviceMetrics;
 };
@@ -73,6 +74,7 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
     // A fresh state in place: the stage and renderer point into the loaded content.
     std::unique_ptr<State> fresh(new State);
     fresh->trace = std::move(state_->trace);
+    fresh->notice = std::move(state_->notice);
     fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
     fresh->deviceMetrics = state_->deviceMetrics;
     state_ = std::move(fresh);
@@ -91,11 +93,11 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         const swf::Rect& r = s.movie.Header().stage;
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
-        s.scripts->SetSink(s.trace);
+        s.scripts->SetSinks(s.trace, s.notice);
         s.stage.Start();
         s.scripts->Start();
-        if (s.content.skippedDefinitions != 0 && s.trace) {
-            s.trace("some damaged definitions were skipped");
+        if (s.content.skippedDefinitions != 0 && s.notice) {
+            s.notice("some damaged definitions were skipped");
         }
     } else {
         s.movie = swf::Movie();
@@ -229,7 +231,14 @@ void Player::Draw(const Surface& target, const Box& viewport) {
 void Player::SetTraceSink(std::function<void(const char*)> sink) {
     state_->trace = std::move(sink);
     if (state_->scripts) {
-        state_->scripts->SetSink(state_->trace);
+        state_->scripts->SetSinks(state_->trace, state_->notice);
+    }
+}
+
+void Player::SetNoticeSink(std::function<void(const char*)> sink) {
+    state_->notice = std::move(sink);
+    if (state_->scripts) {
+        state_->scripts->SetSinks(state_->trace, state_->notice);
     }
 }
 

@@ -104,8 +104,10 @@ class Player {
     // are left alone.
     void Draw(const Surface& target, const Box& viewport);
 
-    // Where script output (trace) and notes on refused operations go; none by default.
+    // Where script output (trace) goes, and where notices (refused operations, damaged
+    // parts skipped, scripts abandoned) go; none by default. Kept across Load.
     void SetTraceSink(std::function<void(const char* line)> sink);
+    void SetNoticeSink(std::function<void(const char* line)> sink);
 
     // Where device-font text gets its outlines; without a source such text is not drawn.
     // Kept across Load.

@@ -15,9 +15,10 @@ ScriptHost::ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movi
       since_(std::chrono::steady_clock::now()) {
     vm_.reset(new avm1::Vm(this, version));
     vm_->SetClock([this] { return Clock(); });
-    vm_->SetSink([this](avm1::Channel, const std::string& line) {
-        if (sink_) {
-            sink_(line.c_str());
+    vm_->SetSink([this](avm1::Channel channel, const std::string& line) {
+        const Sink& sink = channel == avm1::Channel::Trace ? traces_ : notices_;
+        if (sink) {
+            sink(line.c_str());
         }
     });
     boundText_ = movie->boundText;

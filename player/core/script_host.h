@@ -15,9 +15,13 @@ namespace engine {
 class ScriptHost : public avm1::DisplayBridge {
   public:
     using Sink = std::function<void(const char*)>;
+    // trace() lines go to `traces`, notices (refused calls, abandoned scripts) to `notices`.
     ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movie, int version,
                double stageWidth, double stageHeight);
-    void SetSink(Sink sink) { sink_ = std::move(sink); }
+    void SetSinks(Sink traces, Sink notices) {
+        traces_ = std::move(traces);
+        notices_ = std::move(notices);
+    }
 
     // Runs what the stage recorded (actions, load and unload) until nothing is left.
     void RunEvents();
@@ -74,7 +78,7 @@ class ScriptHost : public avm1::DisplayBridge {
     timeline::Stage* stage_;
     const timeline::LoadedMovie* movie_;
     std::unique_ptr<avm1::Vm> vm_;
-    Sink sink_;
+    Sink traces_, notices_;
     double stageWidth_, stageHeight_;
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;

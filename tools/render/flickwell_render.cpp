@@ -1,7 +1,10 @@
 // flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png
+// flickwell-render --trace [--frames N] MOVIE.swf
 // Draws frame N (1 = the display list after the tags up to the first ShowFrame) of a
-// movie into a PNG, at the stage size in whole pixels or at W x H with showAll. Exit 0
-// written, 1 a movie it cannot read (or a PNG it cannot write), 2 a wrong command line.
+// movie into a PNG, at the stage size in whole pixels or at W x H with showAll. With
+// --trace it draws nothing: it runs N frames (the first at load, then one frame interval
+// apart) and prints each trace() line to standard output; notices go to standard error.
+// Exit 0 done, 1 a movie it cannot read (or a PNG it cannot write), 2 a wrong command line.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +30,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png\n";
+    "usage: flickwell-render [--frame N] [--width W --height H] MOVIE.swf OUT.png\n"
+    "       flickwell-render --trace [--frames N] MOVIE.swf\n";
 
 bool Number(const char* text, long low, long high, long* out) {
     char* end = nullptr;
@@ -43,11 +47,16 @@ bool Number(const char* text, long low, long high, long* out) {
 
 int main(int argc, char** argv) {
     long frame = 1, width = 0, height = 0;
+    bool trace = false;
     std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
         long* target = nullptr;
         long low = 1, high = 100000;
-        if (std::strcmp(argv[i], "--frame") == 0) {
+        if (std::strcmp(argv[i], "--trace") == 0) {
+            trace = true;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--frame") == 0 || std::strcmp(argv[i], "--frames") == 0) {
             target = &frame;
         } else if (std::strcmp(argv[i], "--width") == 0) {
             target = &width;
@@ -68,7 +77,8 @@ int main(int argc, char** argv) {
         }
         ++i;
     }
-    if (files.size() != 2 || (width == 0) != (height == 0)) {
+    if (files.size() != (trace ? 1u : 2u) || (width == 0) != (height == 0) ||
+        (trace && width != 0)) {
         std::fputs(kUsage, stderr);
         return 2;
     }
@@ -81,10 +91,26 @@ int main(int argc, char** argv) {
                                      std::istreambuf_iterator<char>());
     engine::Player player;
     flickwell::InstallDeviceFont(&player);
+    if (trace) {
+        player.SetTraceSink([](const char* line) {
+            std::fputs(line, stdout);
+            std::fputc('\n', stdout);
+        });
+    }
+    player.SetNoticeSink(
+        [&](const char* line) { std::fprintf(stderr, "%s: %s\n", files[0], line); });
     const engine::LoadStatus status = player.Load(bytes.data(), bytes.size());
     if (status != engine::LoadStatus::Ok) {
         std::fprintf(stderr, "%s: %s\n", files[0], engine::LoadStatusText(status));
         return 1;
+    }
+    if (trace) {
+        player.Play(0);
+        const uint32_t interval = player.FrameIntervalMs();
+        for (long f = 1; f < frame; ++f) {
+            player.Tick(static_cast<uint32_t>(f * interval));
+        }
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (width == 0) {
         width = player.StageWidthTwips() / 20;
