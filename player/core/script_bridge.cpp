@@ -93,6 +93,9 @@ bool BoundsIn(const DisplayObject& o, const Xform& m, double* box, int nesting) 
     case timeline::Kind::Bitmap:
         Widen(swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20}, m, box, &any);
         break;
+    case timeline::Kind::Video:
+        Widen(swf::Rect{0, ch->video->def.width * 20, 0, ch->video->def.height * 20}, m, box, &any);
+        break;
     default:
         break;
     }

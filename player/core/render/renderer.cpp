@@ -223,6 +223,9 @@ bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m
     case timeline::Kind::Bitmap:
         r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
         break;
+    case timeline::Kind::Video:
+        r = swf::Rect{0, ch->video->def.width * 20, 0, ch->video->def.height * 20};
+        break;
     case timeline::Kind::Sprite:
     case timeline::Kind::Button: {
         bool any = false;
@@ -329,6 +332,9 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         }
         break;
     }
+    case timeline::Kind::Video:
+        DrawVideo(o, m, cx, canvas);
+        break;
     case timeline::Kind::Text:
         DrawStaticText(*ch->text, m, cx, canvas);
         break;
