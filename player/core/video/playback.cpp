@@ -63,7 +63,11 @@ void Playback::Clear() {
 
 bool Playback::DecodeFrame(uint32_t n) {
     const StreamFrame& f = stream_->frames[n];
-    if (f.data == nullptr || (broken_ && !f.key)) {
+    if (f.data == nullptr) {
+        broken_ = true; // what follows predicts from a frame we never had
+        return false;
+    }
+    if (broken_ && !f.key) {
         return false;
     }
     // The budget is asked before the decoder grows: by the size the frame itself names
@@ -118,7 +122,7 @@ const swf::Bitmap* Playback::Show(uint32_t ratio) {
         // between that keyframe and the target already.
         const auto& keys = stream_->keyframes;
         auto it = std::upper_bound(keys.begin(), keys.end(), uint32_t(target));
-        const int64_t key = it == keys.begin() ? 0 : int64_t(*(it - 1));
+        int64_t key = it == keys.begin() ? 0 : int64_t(*(it - 1));
         int64_t from = key;
         if (!broken_ && decoded_ >= key && decoded_ < target) {
             from = decoded_ + 1;
@@ -129,6 +133,16 @@ const swf::Bitmap* Playback::Show(uint32_t ratio) {
         for (int64_t n = from; n <= target; ++n) {
             if (DecodeFrame(uint32_t(n))) {
                 any = true;
+            } else if (n == key && !any && it - keys.begin() >= 2) {
+                // A keyframe that does not decode: the group before it shows instead (one
+                // step back, so a run of bad keyframes costs one group each).
+                --it;
+                key = *(it - 1);
+                broken_ = false;
+                for (int64_t m = key; m < n; ++m) {
+                    any = DecodeFrame(uint32_t(m)) || any;
+                }
+                broken_ = true;
             }
         }
         // A failed frame leaves the decoder's shown picture at the last good one (the
