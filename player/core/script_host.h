@@ -64,6 +64,8 @@ class ScriptHost : public avm1::DisplayBridge {
     avm1::Value GetTextProp(avm1::ClipId field, avm1::TextProp prop) override;
     void SetTextProp(avm1::ClipId field, avm1::TextProp prop, const avm1::Value& value) override;
     void StageSize(double& width, double& height) override;
+    avm1::Value GetVideoProp(avm1::ClipId video, VideoProp prop) override;
+    void SetVideoProp(avm1::ClipId video, VideoProp prop, const avm1::Value& value) override;
 
   private:
     double Clock();

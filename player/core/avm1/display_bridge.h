@@ -57,7 +57,7 @@ struct ColorTransform {
 // One drawing-API call, as the timeline keeps it.
 using DrawCommand = timeline::DrawOp;
 
-enum class DisplayKind : uint8_t { None, Clip, Text, Other };
+enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video };
 
 // A text field's own properties. Text is what the field shows, literally; HtmlText is its
 // markup (the same as Text for a field that is not HTML). Colours are 0xRRGGBB numbers.
@@ -117,6 +117,12 @@ class DisplayBridge {
     virtual void SetTextProp(ClipId field, TextProp prop, const Value& value) = 0;
 
     virtual void StageSize(double& width, double& height) = 0;
+
+    // A Video object's own state: smoothing (boolean), deblocking (number), the decoded
+    // picture's width and height (read only); setting Cleared empties it until the next frame.
+    enum class VideoProp : uint8_t { Smoothing, Deblocking, Width, Height, Cleared };
+    virtual Value GetVideoProp(ClipId, VideoProp) { return Value(); }
+    virtual void SetVideoProp(ClipId, VideoProp, const Value&) {}
 };
 
 } // namespace avm1

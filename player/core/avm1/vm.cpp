@@ -38,6 +38,7 @@ void Vm::InstallBuiltins() {
     InstallDate(*this);
     InstallDisplay(*this);
     InstallSandbox(*this);
+    InstallVideo(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -144,7 +145,7 @@ Object* Vm::ClipObject(ClipId clip) {
         Abort(RunResult::OutOfMemory);
         return nullptr;
     }
-    o->proto = Proto(o->kind);
+    o->proto = k == DisplayKind::Video ? VideoPrototype(*this) : Proto(o->kind);
     o->clip = clip;
     clips_[clip] = o;
     return o;

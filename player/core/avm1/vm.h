@@ -227,6 +227,8 @@ void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
 void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, timers
+void InstallVideo(Vm& vm);   // Video
+Object* VideoPrototype(Vm& vm);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
