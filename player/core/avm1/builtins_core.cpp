@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 namespace {
@@ -222,17 +223,7 @@ Value StringCharCodeAt(Vm& vm, const Value& self, const Args& a) {
 Value StringFromCharCode(Vm& vm, const Value&, const Args& a) {
     std::string out;
     for (size_t i = 0; i < a.size() && i < 65536; i++) {
-        uint32_t c = ToUint32(vm.ToNumber(a[i])) & 0xFFFF;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        swf::Utf8Append(out, ToUint32(vm.ToNumber(a[i])) & 0xFFFF);
     }
     return Value::Str(out);
 }

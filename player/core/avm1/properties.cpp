@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 namespace {
@@ -59,14 +60,6 @@ bool ArrayIndex(const std::string& name, size_t& index) {
 
 // Arrays grow to at most this many elements; a larger index becomes a plain property.
 constexpr size_t kMaxArrayLength = 1u << 22;
-
-size_t Utf8Length(const std::string& s) {
-    size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            n++;
-    return n;
-}
 
 } // namespace
 
@@ -144,7 +137,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
         if (NameIs(name, "length", caseSensitive()))
-            return Value::Num(double(version_ >= 6 ? Utf8Length(target.s) : target.s.size()));
+            return Value::Num(double(version_ >= 6 ? swf::Utf8Length(target.s) : target.s.size()));
         {
             Value out;
             Lookup(Proto(Kind::String), name, target, out, nullptr);
@@ -177,7 +170,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     }
     case Kind::String:
         if (NameIs(name, "length", cs))
-            return Value::Num(double(Utf8Length(o->primitive.s)));
+            return Value::Num(double(swf::Utf8Length(o->primitive.s)));
         break;
     case Kind::Clip:
     case Kind::Text: {
