@@ -32,6 +32,16 @@ int ClampIndex(double d, int size) {
 Value ObjectCtor(Vm& vm, const Value& self, const Args& a) {
     if (a.size() > 0 && a[0].IsObject())
         return a[0];
+    // Object(primitive) boxes it, as new Number/String/Boolean would.
+    const Value& v = a[0];
+    if (v.IsNumber() || v.IsString() || v.type == Type::Boolean) {
+        Object* box = vm.NewObject(v.IsNumber()   ? Kind::Number
+                                   : v.IsString() ? Kind::String
+                                                  : Kind::Boolean);
+        if (box)
+            box->primitive = v;
+        return box ? Value::Obj(box) : Value();
+    }
     if (vm.IsConstructing(self))
         return self;
     return Value::Obj(vm.NewObject());
@@ -114,14 +124,14 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
             i = j + 1;
         }
     }
-    uint8_t set = uint8_t(ToUint32(vm.ToNumber(a[2])) & 7);
-    uint8_t clear = uint8_t(ToUint32(vm.ToNumber(a[3])) & 7);
+    uint16_t set = uint16_t(ToUint32(vm.ToNumber(a[2])) & 0x7FFF);
+    uint16_t clear = uint16_t(ToUint32(vm.ToNumber(a[3])) & 0x7FFF);
     for (Property& p : o->props) {
         bool hit = all;
         for (const std::string& n : names)
             hit = hit || NamesEqual(n, p.name, vm.caseSensitive());
         if (hit)
-            p.flags = uint8_t((p.flags & ~clear) | set);
+            p.flags = uint16_t((p.flags & ~clear) | set);
     }
     return Undef();
 }

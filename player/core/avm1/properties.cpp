@@ -119,6 +119,8 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
+            if (HiddenForVersion(pr->flags, version_))
+                return false;
             if (holder)
                 *holder = p;
             if (pr->getter) {
@@ -200,6 +202,8 @@ Value Vm::Get(const Value& target, const std::string& name) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
+        if (HiddenForVersion(pr->flags, version_))
+            return Value();
         if (pr->getter)
             return Call(Value::Obj(pr->getter), target, nullptr, 0);
         return pr->value;
@@ -277,6 +281,11 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
+        if (HiddenForVersion(pr->flags, version_)) {
+            // The hidden property gives way to a plain one.
+            *pr = Property{pr->name, value, nullptr, nullptr, 0};
+            return;
+        }
         if (pr->setter) {
             Call(Value::Obj(pr->setter), target, &value, 1);
             return;
@@ -291,7 +300,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
     int guard = 0;
     for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
-            if (pr->setter) {
+            if (pr->setter && !HiddenForVersion(pr->flags, version_)) {
                 Call(Value::Obj(pr->setter), target, &value, 1);
                 return;
             }
