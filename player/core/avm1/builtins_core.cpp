@@ -140,16 +140,25 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
 Value FunctionCtor(Vm&, const Value& self, const Args&) {
     return self;
 }
+// call and apply with no `this` run the function on _global.
+Value ThisArg(Vm& vm, const Value& v) {
+    return v.IsNullish() ? Value::Obj(vm.global()) : v;
+}
 Value FunctionCall(Vm& vm, const Value& self, const Args& a) {
-    Value thisArg = a.size() > 0 ? a[0] : Value();
-    return vm.Call(self, thisArg, a.size() > 1 ? a.v + 1 : nullptr,
+    return vm.Call(self, ThisArg(vm, a[0]), a.size() > 1 ? a.v + 1 : nullptr,
                    a.size() > 1 ? a.size() - 1 : 0);
 }
 Value FunctionApply(Vm& vm, const Value& self, const Args& a) {
     std::vector<Value> list;
-    if (a[1].IsObject() && a[1].o->kind == Kind::Array)
+    if (a[1].IsObject() && a[1].o->kind == Kind::Array) {
         list = a[1].o->elements;
-    return vm.Call(self, a[0], list.data(), list.size());
+    } else if (a[1].IsObject()) {
+        // Any object with a length serves as the argument list.
+        double n = vm.ToNumber(vm.Get(a[1], "length"));
+        for (size_t i = 0; n > 0 && i < n && i < 65536; i++)
+            list.push_back(vm.Get(a[1], std::to_string(i)));
+    }
+    return vm.Call(self, ThisArg(vm, a[0]), list.data(), list.size());
 }
 
 // ---- Boolean ----
@@ -579,8 +588,10 @@ void InstallCore(Vm& vm) {
     Method(vm, g, "getTimer", GetTimer);
     Method(vm, g, "ASSetPropFlags", SetPropFlags);
     Method(vm, g, "updateAfterEvent", Nothing);
-    g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
-    g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+    if (vm.version() >= 5) { // Flash 4 has neither name
+        g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
+        g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+    }
 }
 
 } // namespace avm1

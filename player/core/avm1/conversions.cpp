@@ -11,8 +11,6 @@ Value Vm::ToPrimitive(const Value& v, bool preferString) {
     if (!v.IsObject())
         return v;
     Object* o = v.o;
-    if (o->kind == Kind::Super)
-        return Value();
     const bool date = o->kind == Kind::Date;
     const char* first = (preferString || date) ? "toString" : "valueOf";
     const char* second = (preferString || date) ? "valueOf" : "toString";
