@@ -132,8 +132,11 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
         case kStop:
             navigate(Navigation::Stop, 0, "");
             break;
-        case kToggleQuality:
         case kStopSounds:
+            if (sound_)
+                sound_->StopSounds(0, 0);
+            break;
+        case kToggleQuality:
         case kEndDrag:
             break;
         case kGotoFrame:
