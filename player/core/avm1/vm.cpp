@@ -37,6 +37,7 @@ void Vm::InstallBuiltins() {
     InstallDate(*this);
     InstallDisplay(*this);
     InstallSandbox(*this);
+    InstallSound(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -260,6 +261,8 @@ std::vector<Object*> Vm::Roots() {
     for (auto& r : registeredClasses)
         roots.push_back(r.second);
     for (auto& s : sharedObjects)
+        roots.push_back(s.second);
+    for (auto& s : playingSounds)
         roots.push_back(s.second);
     for (const Timer& t : timers_) {
         if (t.fn.IsObject())

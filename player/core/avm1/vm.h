@@ -15,6 +15,7 @@
 #include "player/core/avm1/clip_actions.h"
 #include "player/core/avm1/display_bridge.h"
 #include "player/core/avm1/object.h"
+#include "player/core/avm1/sound_bridge.h"
 #include "player/core/avm1/value.h"
 
 namespace avm1 {
@@ -165,6 +166,11 @@ class Vm {
     bool RemoveTimer(int id);
     // In-memory SharedObject data by name.
     std::map<std::string, Object*> sharedObjects;
+    // Sound: the bridge to the mixer (none: sounds do nothing), and the Sound objects of
+    // playing instances by handle, kept alive until their onSoundComplete.
+    void SetSound(SoundBridge* sound) { sound_ = sound; }
+    SoundBridge* sound() const { return sound_; }
+    std::map<uint32_t, Object*> playingSounds;
 
     uint64_t instructionsRun() const { return totalInstructions_; }
 
@@ -172,6 +178,7 @@ class Vm {
     struct Frame;
     class Entry;
     friend struct Interp;
+    friend void SoundCompleted(Vm& vm, uint32_t handle);
 
     void InstallBuiltins();
     RunResult Run(Object* clip, const std::shared_ptr<const ActionBlock>& block, uint32_t begin,
@@ -191,6 +198,7 @@ class Vm {
     std::vector<Object*> Roots();
 
     DisplayBridge* display_;
+    SoundBridge* sound_ = nullptr;
     Object spare_{Kind::Plain};
     int version_;
     Limits limits_;
@@ -227,6 +235,9 @@ void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
 void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, timers
+void InstallSound(Vm& vm);   // Sound
+// A sound started by a Sound object ended by itself: its onSoundComplete runs.
+void SoundCompleted(Vm& vm, uint32_t handle);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
