@@ -7,32 +7,21 @@ namespace avm1 {
 
 // ---- conversions ----
 
+// valueOf's answer, which may still be an object; a movie clip is its own primitive, and an
+// object with no valueOf (the bare _global) converts to undefined. The string hint calls
+// toString instead.
 Value Vm::ToPrimitive(const Value& v, bool preferString) {
     if (!v.IsObject())
         return v;
+    if (preferString)
+        return Value::Str(ToString(v));
     Object* o = v.o;
-    const bool date = o->kind == Kind::Date;
-    const char* first = (preferString || date) ? "toString" : "valueOf";
-    const char* second = (preferString || date) ? "valueOf" : "toString";
-    // Each method is tried only when it is a function; an object with neither (the bare
-    // _global) converts to undefined.
-    bool callable = false;
-    for (const char* name : {first, second}) {
-        Value fn = Get(v, name);
-        if (!fn.IsObject() || !fn.o->IsFunction())
-            continue;
-        callable = true;
-        Value r = Call(fn, v, nullptr, 0);
-        if (!r.IsObject())
-            return r;
-    }
-    if (!callable)
-        return Value();
-    if (o->kind == Kind::Function)
-        return Value::Str("[type Function]");
     if (o->kind == Kind::Clip || o->kind == Kind::Text)
-        return Value::Str(TargetPath(o));
-    return Value::Str("[object Object]");
+        return v;
+    Value fn = Get(v, "valueOf");
+    if (!fn.IsObject() || !fn.o->IsFunction())
+        return Value();
+    return Call(fn, v, nullptr, 0);
 }
 
 double Vm::ToNumber(const Value& v) {
@@ -47,8 +36,17 @@ double Vm::ToNumber(const Value& v) {
 std::string Vm::ToString(const Value& v) {
     if (v.type != Type::Object)
         return PrimitiveToString(v, version_);
-    Value p = ToPrimitive(v, true);
-    return PrimitiveToString(p, version_);
+    Object* o = v.o;
+    if ((o->kind == Kind::Clip || o->kind == Kind::Text) && o->clip)
+        return TargetPath(o);
+    Value fn = Get(v, "toString");
+    if (fn.IsObject() && fn.o->IsFunction()) {
+        Value r = Call(fn, v, nullptr, 0);
+        if (r.IsString())
+            return r.s;
+    }
+    // No toString, or one that answers something else.
+    return o->kind == Kind::Function ? "[type Function]" : "[type Object]";
 }
 
 std::string Vm::TypeOf(const Value& v) {
@@ -132,7 +130,9 @@ Value Vm::Less(const Value& a, const Value& b) {
     Value pa = ToPrimitive(a), pb = ToPrimitive(b);
     if (pa.IsString() && pb.IsString())
         return Value::Bool(pa.s.get() < pb.s.get());
-    double x = ToNumber(pa), y = ToNumber(pb);
+    // What stays an object after valueOf compares as NaN.
+    double x = pa.IsObject() ? std::nan("") : ToNumber(pa);
+    double y = pb.IsObject() ? std::nan("") : ToNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return Value();
     return Value::Bool(x < y);
@@ -148,7 +148,9 @@ Value Vm::Add(const Value& a, const Value& b) {
         heap_.Charge(s.size() + t.size());
         return Value::Str(s + t);
     }
-    return Value::Num(ToNumber(pa) + ToNumber(pb));
+    double x = pa.IsObject() ? std::nan("") : ToNumber(pa);
+    double y = pb.IsObject() ? std::nan("") : ToNumber(pb);
+    return Value::Num(x + y);
 }
 
 } // namespace avm1

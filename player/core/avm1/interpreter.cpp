@@ -332,7 +332,9 @@ uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
         Push(Value::Num(std::floor(vm.Now())));
         return pc + 1;
     }
-    double b = PopNum(), a = PopNum();
+    // Both are popped before either converts: a's valueOf runs first.
+    Value vb = Pop(), va = Pop();
+    double a = Num(va), b = Num(vb);
     switch (ins.op) {
     case kAdd:
         Push(Value::Num(a + b));
@@ -357,7 +359,8 @@ uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
 }
 
 uint32_t Interp::Bitwise(const Instruction& ins, uint32_t pc) {
-    double b = PopNum(), a = PopNum();
+    Value vb = Pop(), va = Pop();
+    double a = Num(va), b = Num(vb);
     int32_t x = ToInt32(a), y = ToInt32(b);
     double r = 0;
     switch (ins.op) {
