@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 
@@ -64,7 +65,9 @@ std::string Vm::TypeOf(const Value& v) {
     case Type::Object:
         if (v.o->kind == Kind::Function)
             return "function";
-        if (v.o->kind == Kind::Clip)
+        // Buttons are clips to scripts but objects to typeof.
+        if (v.o->kind == Kind::Clip &&
+            !(v.o->clip && display_ && display_->KindOf(v.o->clip) == DisplayKind::Other))
             return "movieclip";
         return "object";
     }
@@ -127,19 +130,34 @@ bool Vm::Equals(const Value& a, const Value& b) {
 }
 
 Value Vm::Less(const Value& a, const Value& b) {
-    Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+    // An operand whose valueOf answers an object makes the comparison false at once; a clip
+    // compares as NaN.
+    auto answersObject = [](const Value& p) {
+        return p.IsObject() && p.o->kind != Kind::Clip && p.o->kind != Kind::Text;
+    };
+    Value pa = ToPrimitive(a);
+    if (answersObject(pa))
+        return Value::Bool(false);
+    Value pb = ToPrimitive(b);
+    if (answersObject(pb))
+        return Value::Bool(false);
     if (pa.IsString() && pb.IsString())
-        return Value::Bool(pa.s.get() < pb.s.get());
-    // What stays an object after valueOf compares as NaN.
-    double x = pa.IsObject() ? std::nan("") : ToNumber(pa);
-    double y = pb.IsObject() ? std::nan("") : ToNumber(pb);
+        return Value::Bool(swf::Utf8Compare(pa.s.get(), pb.s.get()) < 0);
+    double x = ToNumber(pa), y = ToNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return Value();
     return Value::Bool(x < y);
 }
 
 Value Vm::Add(const Value& a, const Value& b) {
-    Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+    // The right operand converts first, as in Flash; an operand whose valueOf answers an
+    // object converts again from the start.
+    Value pb = ToPrimitive(b);
+    Value pa = ToPrimitive(a);
+    if (pa.IsObject())
+        pa = a;
+    if (pb.IsObject())
+        pb = b;
     if (pa.IsString() || pb.IsString()) {
         std::string s = ToString(pa);
         std::string t = ToString(pb);
@@ -148,9 +166,8 @@ Value Vm::Add(const Value& a, const Value& b) {
         heap_.Charge(s.size() + t.size());
         return Value::Str(s + t);
     }
-    double x = pa.IsObject() ? std::nan("") : ToNumber(pa);
-    double y = pb.IsObject() ? std::nan("") : ToNumber(pb);
-    return Value::Num(x + y);
+    double x = ToNumber(pa);
+    return Value::Num(x + ToNumber(pb));
 }
 
 } // namespace avm1
