@@ -704,7 +704,7 @@ uint32_t Interp::DefineFunction(const Instruction& ins, uint32_t pc) {
     fn->code = std::move(c);
     Object* proto = vm.NewObject();
     proto->Put("constructor", Value::Obj(fn), false, kDontEnum);
-    fn->Put("prototype", Value::Obj(proto), false, kDontEnum);
+    fn->Put("prototype", Value::Obj(proto), false, kDontEnum | kDontDelete);
     if (ins.s1.empty())
         Push(Value::Obj(fn));
     else

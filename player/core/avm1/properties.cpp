@@ -58,6 +58,9 @@ bool ArrayIndex(const std::string& name, size_t& index) {
     return true;
 }
 
+// Prototype chains longer than this stop the script.
+constexpr int kMaxProtoChain = 256;
+
 // Arrays grow to at most this many elements; a larger index becomes a plain property.
 constexpr size_t kMaxArrayLength = 1u << 22;
 
@@ -117,7 +120,13 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
                 Object** holder) {
     const bool cs = caseSensitive();
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
+    for (Object* p = o; p; p = p->proto, guard++) {
+        if (guard >= kMaxProtoChain) {
+            // A cyclic or absurdly long chain stops the script, as Flash stops it.
+            Notice("script stopped: a prototype chain is too long");
+            Abort(RunResult::TooDeep);
+            return false;
+        }
         if (Property* pr = p->Find(name, cs)) {
             if (HiddenForVersion(pr->flags, version_))
                 return false;
