@@ -98,7 +98,7 @@ class Object {
     // Adds a property known to be absent.
     Property& Add(Property p);
     // Sets or adds an own data property, keeping flags of an existing one.
-    Property& Put(const std::string& name, Value value, bool caseSensitive, uint8_t flags = 0);
+    Property& Put(const std::string& name, Value value, bool caseSensitive, uint16_t flags = 0);
     bool Remove(const std::string& name, bool caseSensitive);
     bool IsFunction() const { return kind == Kind::Function; }
     size_t Bytes() const;

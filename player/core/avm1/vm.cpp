@@ -112,7 +112,7 @@ Object* Vm::NewNative(NativeFn fn, Object* proto, Kind constructs) {
     f->native = fn;
     f->constructs = constructs;
     if (proto) {
-        f->Put("prototype", Value::Obj(proto), false, kDontEnum);
+        f->Put("prototype", Value::Obj(proto), false, kDontEnum | kDontDelete);
         proto->Put("constructor", Value::Obj(f), false, kDontEnum);
     }
     return f;

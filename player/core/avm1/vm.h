@@ -191,6 +191,7 @@ class Vm {
                            Object* home);
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
+    Value Resolve(Object* o, const std::string& name, const Value& self);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
     Value DisplayGet(ClipId clip, int index);
