@@ -58,6 +58,7 @@ struct Character {
     std::shared_ptr<const Timeline> sprite;
     swf::ColorTransform buttonCxform; // DefineButtonCxform
     std::string exportName;           // ExportAssets: what attachMovie calls it
+    bool smooth = false;              // a bitmap a script attached with smoothing
 };
 
 class Dictionary {
