@@ -83,6 +83,8 @@ size_t Object::Bytes() const {
         n += v.s.size();
     if (code)
         n += sizeof(FunctionCode) + code->scope.capacity() * sizeof(Object*);
+    if (host)
+        n += host->Bytes();
     return n;
 }
 

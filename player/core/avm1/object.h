@@ -59,6 +59,14 @@ struct Property {
     uint16_t flags = 0;
 };
 
+// What a built-in class keeps beside its properties (a bitmap's pixels, a filter's
+// settings); its bytes count against the heap's cap.
+class HostData {
+  public:
+    virtual ~HostData() = default;
+    virtual size_t Bytes() const = 0;
+};
+
 // A function written in the movie: where its body is, how it takes its arguments, and the
 // scope it closes over.
 struct FunctionCode {
@@ -93,6 +101,7 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
+    std::shared_ptr<HostData> host;     // built-in classes' own data
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
@@ -123,6 +132,13 @@ class Heap {
     // Growth of an existing object (properties, elements, strings) counted against the cap.
     void Charge(size_t bytes) { bytes_ += bytes; }
     bool OverCap() const { return bytes_ > cap_; }
+    // Counts `bytes` about to be allocated, unless they would pass the cap (then false).
+    bool Reserve(size_t bytes) {
+        if (bytes > cap_ || bytes_ > cap_ - bytes)
+            return false;
+        bytes_ += bytes;
+        return true;
+    }
     size_t Bytes() const { return bytes_; }
     size_t Count() const { return objects_.size(); }
 

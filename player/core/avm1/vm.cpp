@@ -38,6 +38,9 @@ void Vm::InstallBuiltins() {
     InstallDisplay(*this);
     InstallSandbox(*this);
     InstallSound(*this);
+    InstallGeom(*this);
+    InstallFilters(*this);
+    InstallBitmap(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -203,6 +206,13 @@ bool Vm::RemoveTimer(int id) {
             return true;
         }
     }
+    return false;
+}
+
+bool Vm::Reserve(size_t bytes) {
+    if (heap_.Reserve(bytes))
+        return true;
+    Abort(RunResult::OutOfMemory);
     return false;
 }
 

@@ -148,6 +148,12 @@ class Vm {
         throwing_ = true;
         thrown_ = v;
     }
+    // Whether the frame's time and instruction budget still holds; long natives ask
+    // between rows and stop (the script is abandoned) when it does not.
+    bool WithinBudget() { return Budget(); }
+    // Counts bytes about to be allocated against the memory cap; false (and the script
+    // stops) when they would pass it.
+    bool Reserve(size_t bytes);
     // A string capped to the limit (concatenation loops end at the cap).
     bool StringFits(size_t bytes);
 
@@ -239,6 +245,9 @@ void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, ti
 void InstallSound(Vm& vm);   // Sound
 // A sound started by a Sound object ended by itself: its onSoundComplete runs.
 void SoundCompleted(Vm& vm, uint32_t handle);
+void InstallGeom(Vm& vm);    // flash.geom, MovieClip.transform
+void InstallFilters(Vm& vm); // flash.filters, MovieClip.filters, blendMode
+void InstallBitmap(Vm& vm);  // flash.display.BitmapData, attachBitmap, beginBitmapFill
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
