@@ -66,6 +66,18 @@ struct FunctionCode {
     Object* target = nullptr;   // the clip whose timeline defined it
 };
 
+// State a built-in class keeps beside an object's properties (an XML node's links): the
+// collector follows its references and counts its bytes. `tag` names the class, so a native
+// method can tell its own state from another's.
+class HostData {
+  public:
+    explicit HostData(const void* t) : tag(t) {}
+    virtual ~HostData() = default;
+    virtual void Trace(std::vector<Object*>& work) const = 0;
+    virtual size_t Bytes() const = 0;
+    const void* const tag;
+};
+
 class Object {
   public:
     explicit Object(Kind k) : kind(k) {}
@@ -85,6 +97,7 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
+    std::unique_ptr<HostData> host;     // a built-in class's own state
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
@@ -116,6 +129,7 @@ class Heap {
     void Charge(size_t bytes) { bytes_ += bytes; }
     bool OverCap() const { return bytes_ > cap_; }
     size_t Bytes() const { return bytes_; }
+    size_t Remaining() const { return bytes_ < cap_ ? cap_ - bytes_ : 0; }
     size_t Count() const { return objects_.size(); }
 
     // Frees everything not reachable from roots; recounts the bytes.

@@ -165,6 +165,12 @@ class Vm {
     bool RemoveTimer(int id);
     // In-memory SharedObject data by name.
     std::map<std::string, Object*> sharedObjects;
+    // The movie's FileAttributes asked for network access: its sandbox is then
+    // "localWithNetwork" instead of "localWithFile" (nothing is ever fetched either way).
+    bool useNetwork = false;
+    // A method called on self once the frame's scripts have run, as Flash delivers the
+    // answer to a load or a dialog after the call that asked (onLoad(false), onCancel...).
+    void Later(Object* self, std::string method, std::vector<Value> args = {});
 
     uint64_t instructionsRun() const { return totalInstructions_; }
 
@@ -208,6 +214,12 @@ class Vm {
     std::vector<Value> stack_;
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
+    struct Deferred {
+        Object* self;
+        std::string method;
+        std::vector<Value> args;
+    };
+    std::vector<Deferred> later_;
 
     int depth_ = 0;
     int running_ = 0; // scripts started by the host and not finished
@@ -226,7 +238,10 @@ void InstallCore(Vm& vm); // Object, Function, Boolean, Number, String, Math, gl
 void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
-void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, timers
+void InstallSandbox(Vm& vm); // SharedObject, LocalConnection, timers
+void InstallXml(Vm& vm);     // XML, XMLNode
+void InstallNet(Vm& vm);     // LoadVars, MovieClipLoader, NetConnection, NetStream, loaders
+void InstallSystem(Vm& vm);  // System, ExternalInterface, FileReference and other services
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);

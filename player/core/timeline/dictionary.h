@@ -83,6 +83,7 @@ struct LoadedMovie {
     std::vector<InitAction> initActions;
     uint32_t skippedDefinitions = 0; // damaged ones, left out
     bool boundText = false;          // some edit text shows a script variable
+    bool useNetwork = false;         // FileAttributes: a local movie that may use the network
 };
 
 // Reads every definition and the main timeline from the movie's tag stream. A damaged
