@@ -93,10 +93,17 @@ size_t IndexIn(XmlNode* parent, Object* child) {
     return size_t(-1);
 }
 
-void Refresh(Vm& vm, XmlNode* n) {
+// appended: the only change was a child added at the end, which touches one element (a
+// loop of appendChild stays linear).
+void Refresh(Vm& vm, XmlNode* n, bool appended = false) {
     if (!n->childNodes)
         return;
     auto& e = n->childNodes->elements;
+    if (appended && e.size() + 1 == n->children.size()) {
+        vm.heap().Charge(sizeof(Value));
+        e.push_back(Value::Obj(n->children.back()));
+        return;
+    }
     if (n->children.size() > e.size())
         vm.heap().Charge((n->children.size() - e.size()) * sizeof(Value));
     e.clear();
@@ -132,7 +139,7 @@ void InsertAt(Vm& vm, Object* node, Object* child, size_t index) {
     n->children.insert(n->children.begin() + long(index), child);
     c->parent = node;
     c->indexHint = index;
-    Refresh(vm, n);
+    Refresh(vm, n, index + 1 == n->children.size());
 }
 
 // ---- XMLNode properties ----
@@ -462,8 +469,10 @@ void ParseInto(Vm& vm, Object* xml, const std::string& text) {
     XmlNode* root = NodeOf(xml);
     if (!root || !root->doc)
         return;
-    while (!root->children.empty())
-        Detach(vm, root->children.back());
+    for (Object* c : root->children)
+        if (XmlNode* cn = NodeOf(c))
+            cn->parent = nullptr;
+    root->children.clear();
     root->doc->xmlDecl = Value();
     root->doc->docType = Value();
     const bool ignoreWhite = ToBoolean(vm.GetProp(xml, "ignoreWhite"), vm.version());

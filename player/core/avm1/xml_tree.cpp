@@ -1,6 +1,7 @@
 #include "player/core/avm1/xml_tree.h"
 
 #include <cstring>
+#include <unordered_set>
 
 namespace avm1 {
 namespace xml {
@@ -172,9 +173,12 @@ class Parser {
                 break;
             close++;
         }
-        for (const auto& a : node->attributes)
-            if (SameName(a.first, name, caseSensitive_))
-                return close + 1; // the first of a repeated name stays
+        std::string key = name;
+        if (!caseSensitive_)
+            for (char& ch : key)
+                ch = Lower(ch);
+        if (!names_.insert(std::move(key)).second)
+            return close + 1; // the first of a repeated name stays
         std::string value = Unescape(s_.data() + p + 1, close - p - 1);
         const size_t cost = name.size() + value.size() + 32;
         if (cost > budget_)
@@ -204,6 +208,7 @@ class Parser {
             return CloseTag(name, end);
         }
         ParsedNode node;
+        names_.clear();
         end = Spaces(end);
         while (end < s_.size() && s_[end] != '>' &&
                !(s_[end] == '/' && end + 1 < s_.size() && s_[end + 1] == '>')) {
@@ -242,6 +247,7 @@ class Parser {
     size_t budget_;
     int32_t current_ = -1;
     Parsed out_;
+    std::unordered_set<std::string> names_; // the current element's attributes so far
 };
 
 } // namespace
