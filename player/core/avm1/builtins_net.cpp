@@ -180,14 +180,14 @@ Value Decode(Vm& vm, const Value& self, const Args& a) {
     }
     return Value();
 }
+// Unlike XML, loaded turns true whether the data came or not.
 Value VarsOnData(Vm& vm, const Value& self, const Args& a) {
     if (!self.IsObject())
         return Value();
-    bool ok = !a[0].IsNullish();
-    if (ok) {
+    vm.Set(self, "loaded", Value::Bool(true));
+    const bool ok = !a[0].IsNullish();
+    if (ok)
         vm.CallMethod(self, "decode", &a[0], 1);
-        vm.Set(self, "loaded", Value::Bool(true));
-    }
     Value arg = Value::Bool(ok);
     vm.CallMethod(self, "onLoad", &arg, 1);
     return Value();

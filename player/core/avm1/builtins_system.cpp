@@ -369,6 +369,9 @@ void InstallSystem(Vm& vm) {
         AddBroadcasterMethods(vm, o.o);
         MakeBroadcaster(vm, o.o, false);
     }
+    if (Object* key = vm.GetProp(g, "Key").o)
+        if (!key->Find("ALT", false))
+            Constant(vm, key, "ALT", Value::Num(18));
     if (Object* text = vm.ProtoNamed("TextField"))
         text->Put("mouseWheelEnabled", Value::Bool(true), false, kDontEnum);
 }

@@ -330,15 +330,21 @@ Value CloneNode(Vm& vm, const Value& self, const Args& a) {
     return Value::Obj(top);
 }
 
+// A node's own attribute names in the order for..in gives them: the last added first.
+std::vector<std::string> AttributeNames(XmlNode* n) {
+    std::vector<std::string> names;
+    if (n->attributes)
+        for (size_t i = n->attributes->props.size(); i-- > 0;)
+            if (!(n->attributes->props[i].flags & kDontEnum))
+                names.push_back(n->attributes->props[i].name);
+    return names;
+}
+
 void WriteAttributes(Vm& vm, XmlNode* n, std::string& out) {
-    if (!n->attributes)
-        return;
-    // In the order for..in gives them: the most recently added first.
-    std::vector<std::string> keys = vm.Keys(n->attributes);
-    for (size_t i = keys.size(); i-- > 0;) {
-        Value v = vm.Get(Value::Obj(n->attributes), keys[i]);
+    for (const std::string& name : AttributeNames(n)) {
+        Value v = vm.Get(Value::Obj(n->attributes), name);
         out += ' ';
-        out += keys[i];
+        out += name;
         out += "=\"";
         out += xml::Escape(vm.ToString(v));
         out += '"';
@@ -404,11 +410,7 @@ Value NodeToString(Vm& vm, const Value& self, const Args&) {
 Value FindPrefix(Vm& vm, Object* node, const std::string& uri) {
     for (Object* o = node; o && NodeOf(o); o = NodeOf(o)->parent) {
         XmlNode* n = NodeOf(o);
-        if (!n->attributes)
-            continue;
-        std::vector<std::string> keys = vm.Keys(n->attributes);
-        for (size_t i = keys.size(); i-- > 0;) {
-            const std::string& k = keys[i];
+        for (const std::string& k : AttributeNames(n)) {
             if (k.size() < 5 || !NamesEqual(k.substr(0, 5), "xmlns", 5, false) ||
                 (k.size() > 5 && k[5] != ':'))
                 continue;
@@ -601,16 +603,14 @@ Value Send(Vm& vm, const Value&, const Args& a) {
 Value OnData(Vm& vm, const Value& self, const Args& a) {
     if (!self.IsObject())
         return Value();
-    if (a[0].IsUndefined()) {
-        Value no = Value::Bool(false);
-        vm.CallMethod(self, "onLoad", &no, 1);
-        return Value();
+    const bool ok = !a[0].IsNullish();
+    vm.Set(self, "loaded", Value::Bool(ok));
+    if (ok) {
+        Value text = Value::Str(vm.ToString(a[0]));
+        vm.CallMethod(self, "parseXML", &text, 1);
     }
-    Value text = Value::Str(vm.ToString(a[0]));
-    vm.CallMethod(self, "parseXML", &text, 1);
-    vm.Set(self, "loaded", Value::Bool(true));
-    Value yes = Value::Bool(true);
-    vm.CallMethod(self, "onLoad", &yes, 1);
+    Value arg = Value::Bool(ok);
+    vm.CallMethod(self, "onLoad", &arg, 1);
     return Value();
 }
 Value BytesLoaded(Vm& vm, const Value& self, const Args&) {
