@@ -216,3 +216,57 @@ TEST(LoadVars, EncodesInForInOrder) {
 }
 
 } // namespace
+
+namespace {
+
+// What an offline player answers: each row runs one frame's script, then ends the frame
+// (where refused loads and cancelled dialogs report), and lists every trace line.
+struct OfflineCase {
+    const char* name;
+    const char* code;
+    const char* traces;
+};
+
+const OfflineCase kOfflineCases[] = {
+    {"loadClip fails as a missing file, after the frame",
+     "push 'l' 0 'MovieClipLoader'; new; setvar; push 'l'; getvar; push 'onLoadError'; "
+     "func (t, code) { push 'code'; getvar; trace }; setmember; "
+     "push '_root'; getvar; push 'a.swf' 2 'l'; getvar; push 'loadClip'; callmethod; trace",
+     "true|URLNotFound"},
+    {"a file dialog is cancelled",
+     "push 'f' 0 'flash'; getvar; push 'net'; getmember; push 'FileReference'; newmethod; "
+     "setvar; push 'o' 0 'Object'; new; setvar; push 'o'; getvar; push 'onCancel'; "
+     "func (f) { push 'cancel'; trace }; setmember; push 'o'; getvar; push 1 'f'; getvar; "
+     "push 'addListener'; callmethod; pop; push 0 'f'; getvar; push 'browse'; callmethod; trace",
+     "true|cancel"},
+    {"LoadVars.load reports onLoad(false) with loaded true",
+     "push 'v' 0 'LoadVars'; new; setvar; push 'v'; getvar; push 'onLoad'; "
+     "func (ok) { push 'ok'; getvar; trace; push 'this'; getvar; push 'loaded'; getmember; "
+     "trace }; setmember; push 'x.txt' 1 'v'; getvar; push 'load'; callmethod; pop",
+     "false|true"},
+    {"ExternalInterface encodes nested values",
+     "push 'a' '<' 1 2; array; push 1; object; push 1 'flash'; getvar; push 'external'; "
+     "getmember; push 'ExternalInterface'; getmember; push '_toXML'; callmethod; trace",
+     "<object><property id=\"a\"><array><property id=\"0\"><number>1</number></property>"
+     "<property id=\"1\"><string>&lt;</string></property></array></property></object>"},
+    {"the sandbox of a local movie",
+     "push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; trace; "
+     "push 'System'; getvar; push 'capabilities'; getmember; push 'version'; getmember; trace",
+     "localWithFile|WIN 8,0,42,0"},
+};
+
+TEST(Offline, RequestsFailAsFlashDoesOffline) {
+    for (const OfflineCase& c : kOfflineCases) {
+        avm1test::Harness h(8);
+        h.Run(c.code);
+        h.vm.EndFrame();
+        EXPECT_EQ(h.Traces(), c.traces) << c.name;
+    }
+    avm1test::Harness h(8);
+    h.vm.useNetwork = true;
+    h.Run("push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; "
+          "trace");
+    EXPECT_EQ(h.Traces(), "localWithNetwork");
+}
+
+} // namespace
