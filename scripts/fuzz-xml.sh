@@ -21,7 +21,7 @@ fi
 
 out=build/fuzz-xml
 mkdir -p "$out/corpus" "$out/artifacts"
-avm1=(player/core/avm1/*.cpp)
+avm1=(player/core/avm1/*.cpp player/core/swf/utf8.cpp)
 clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I. tools/fuzz/fuzz_xml.cpp "${avm1[@]}" -o "$out/fuzz_xml"
 # Seeds: one of each construct the parser knows.

@@ -5,6 +5,7 @@
 
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
+#include "player/core/sound_host.h"
 #include "player/core/swf/movie_reader.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/frame_clock.h"
@@ -42,6 +43,21 @@ render::DeviceGlyphSource Adapt(DeviceGlyphSource source) {
     };
 }
 
+sound::Mp3Factory AdaptMp3(const Mp3DecoderSource& source) {
+    if (!source) {
+        return nullptr;
+    }
+    return [source](int rate, int channels) -> sound::FrameDecoder {
+        std::shared_ptr<Mp3Decoder> d(source(rate, channels));
+        if (!d) {
+            return nullptr;
+        }
+        return [d](const uint8_t* frame, size_t size, int16_t* out, size_t capacity) {
+            return d->DecodeFrame(frame, size, out, capacity);
+        };
+    };
+}
+
 } // namespace
 
 struct Player::State {
@@ -49,6 +65,7 @@ struct Player::State {
     timeline::LoadedMovie content;
     timeline::Stage stage;
     render::Renderer renderer;
+    std::unique_ptr<SoundHost> sound;    // before the scripts: they point at it
     std::unique_ptr<ScriptHost> scripts; // after the stage: it goes first
     FrameClock clock;
     uint32_t startMs = 0; // movie time 0, for getTimer
@@ -59,6 +76,20 @@ struct Player::State {
     std::function<void(const char*)> notice;
     DeviceGlyphSource deviceGlyphs;
     DeviceFontMetrics deviceMetrics;
+    Mp3DecoderSource mp3;
+
+    void SoundCompletions() {
+        if (sound && scripts) {
+            for (uint32_t handle : sound->TakeFinished()) {
+                avm1::SoundCompleted(scripts->vm(), handle);
+            }
+        }
+    }
+    void SyncSound() {
+        if (sound) {
+            sound->Sync(stage);
+        }
+    }
 };
 
 const char* LoadStatusText(LoadStatus status) {
@@ -77,6 +108,7 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
     fresh->notice = std::move(state_->notice);
     fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
     fresh->deviceMetrics = state_->deviceMetrics;
+    fresh->mp3 = std::move(state_->mp3);
     state_ = std::move(fresh);
     State& s = *state_;
     const swf::ReadStatus status = swf::ReadMovie(data, size, &s.movie, kMaxMovieBytes);
@@ -94,8 +126,13 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
         s.scripts->SetSinks(s.trace, s.notice);
+        s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
+        s.sound->SetNotice(s.notice);
+        s.sound->SetMp3(AdaptMp3(s.mp3));
+        s.scripts->vm().SetSound(s.sound.get());
         s.stage.Start();
         s.scripts->Start();
+        s.SyncSound();
         if (s.content.skippedDefinitions != 0 && s.notice) {
             s.notice("some damaged definitions were skipped");
         }
@@ -160,6 +197,7 @@ void Player::Play(uint32_t nowMs) {
         // Played again from the start after the last frame.
         s.stage.GoTo(s.clock.Frame());
         s.scripts->RunEvents();
+        s.SyncSound();
         s.dirty = true;
     }
 }
@@ -172,6 +210,7 @@ void Player::GoTo(uint32_t frame) {
     if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
         s.stage.GoTo(s.clock.Frame());
         s.scripts->RunEvents();
+        s.SyncSound();
         s.dirty = true;
     }
 }
@@ -183,10 +222,18 @@ bool Player::Tick(uint32_t nowMs) {
         s.started = true;
         s.startMs = nowMs;
     }
-    for (uint32_t i = 0; i < s.clock.LastSteps() && s.loaded; ++i) {
+    if (!s.loaded) {
+        return s.dirty;
+    }
+    s.SoundCompletions();
+    // A main-timeline stream, while the host plays it, sets the pace instead of the clock.
+    const int due = s.sound ? s.sound->StepsDue(s.stage.Frame()) : -1;
+    const uint32_t steps = due >= 0 ? uint32_t(due) : s.clock.LastSteps();
+    for (uint32_t i = 0; i < steps; ++i) {
         if (s.scripts->Frame(double(nowMs - s.startMs))) {
             s.dirty = true;
         }
+        s.SyncSound();
     }
     return s.dirty;
 }
@@ -237,8 +284,30 @@ void Player::SetTraceSink(std::function<void(const char*)> sink) {
 
 void Player::SetNoticeSink(std::function<void(const char*)> sink) {
     state_->notice = std::move(sink);
+    if (state_->sound) {
+        state_->sound->SetNotice(state_->notice);
+    }
     if (state_->scripts) {
         state_->scripts->SetSinks(state_->trace, state_->notice);
+    }
+}
+
+bool Player::HasSound() const {
+    return state_->sound && !state_->sound->Empty();
+}
+
+void Player::MixSound(int16_t* out, size_t frames) {
+    if (state_->sound) {
+        state_->sound->Mix(out, frames);
+    } else {
+        std::fill(out, out + frames * 2, int16_t(0));
+    }
+}
+
+void Player::SetMp3Decoder(Mp3DecoderSource source) {
+    state_->mp3 = std::move(source);
+    if (state_->sound) {
+        state_->sound->SetMp3(AdaptMp3(state_->mp3));
     }
 }
 

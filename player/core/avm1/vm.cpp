@@ -31,8 +31,7 @@ void Vm::InstallBuiltins() {
     functionProto->proto = objectProto;
     protos_[int(Kind::Plain)] = objectProto;
     protos_[int(Kind::Function)] = functionProto;
-    global_ = heap_.New(Kind::Plain);
-    global_->proto = objectProto;
+    global_ = heap_.New(Kind::Plain); // bare: no prototype, as in Flash
     InstallCore(*this);
     InstallArray(*this);
     InstallDate(*this);
@@ -41,6 +40,7 @@ void Vm::InstallBuiltins() {
     InstallXml(*this);
     InstallNet(*this);
     InstallSystem(*this);
+    InstallSound(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -271,6 +271,8 @@ std::vector<Object*> Vm::Roots() {
             if (a.IsObject())
                 roots.push_back(a.o);
     }
+    for (auto& s : playingSounds)
+        roots.push_back(s.second);
     for (const Timer& t : timers_) {
         if (t.fn.IsObject())
             roots.push_back(t.fn.o);

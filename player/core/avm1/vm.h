@@ -15,6 +15,7 @@
 #include "player/core/avm1/clip_actions.h"
 #include "player/core/avm1/display_bridge.h"
 #include "player/core/avm1/object.h"
+#include "player/core/avm1/sound_bridge.h"
 #include "player/core/avm1/value.h"
 
 namespace avm1 {
@@ -171,6 +172,11 @@ class Vm {
     // A method called on self once the frame's scripts have run, as Flash delivers the
     // answer to a load or a dialog after the call that asked (onLoad(false), onCancel...).
     void Later(Object* self, std::string method, std::vector<Value> args = {});
+    // Sound: the bridge to the mixer (none: sounds do nothing), and the Sound objects of
+    // playing instances by handle, kept alive until their onSoundComplete.
+    void SetSound(SoundBridge* sound) { sound_ = sound; }
+    SoundBridge* sound() const { return sound_; }
+    std::map<uint32_t, Object*> playingSounds;
 
     uint64_t instructionsRun() const { return totalInstructions_; }
 
@@ -178,6 +184,7 @@ class Vm {
     struct Frame;
     class Entry;
     friend struct Interp;
+    friend void SoundCompleted(Vm& vm, uint32_t handle);
 
     void InstallBuiltins();
     RunResult Run(Object* clip, const std::shared_ptr<const ActionBlock>& block, uint32_t begin,
@@ -197,6 +204,7 @@ class Vm {
     std::vector<Object*> Roots();
 
     DisplayBridge* display_;
+    SoundBridge* sound_ = nullptr;
     Object spare_{Kind::Plain};
     int version_;
     Limits limits_;
@@ -242,6 +250,9 @@ void InstallSandbox(Vm& vm); // SharedObject, LocalConnection, timers
 void InstallXml(Vm& vm);     // XML, XMLNode
 void InstallNet(Vm& vm);     // LoadVars, MovieClipLoader, NetConnection, NetStream, loaders
 void InstallSystem(Vm& vm);  // System, ExternalInterface, FileReference and other services
+void InstallSound(Vm& vm);   // Sound
+// A sound started by a Sound object ended by itself: its onSoundComplete runs.
+void SoundCompleted(Vm& vm, uint32_t handle);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
