@@ -142,6 +142,8 @@ void Heap::Collect(const std::vector<Object*>& roots) {
                 MarkObject(s, work);
             MarkObject(o->code->target, work);
         }
+        if (o->host)
+            o->host->Trace(work);
     }
     size_t kept = 0;
     bytes_ = 0;

@@ -59,14 +59,6 @@ struct Property {
     uint16_t flags = 0;
 };
 
-// What a built-in class keeps beside its properties (a bitmap's pixels, a filter's
-// settings); its bytes count against the heap's cap.
-class HostData {
-  public:
-    virtual ~HostData() = default;
-    virtual size_t Bytes() const = 0;
-};
-
 // A function written in the movie: where its body is, how it takes its arguments, and the
 // scope it closes over.
 struct FunctionCode {
@@ -80,6 +72,19 @@ struct FunctionCode {
     std::shared_ptr<const std::vector<std::string>> pool;
     std::vector<Object*> scope; // outermost first; _global is implied after it
     Object* target = nullptr;   // the clip whose timeline defined it
+};
+
+// State a built-in class keeps beside an object's properties (a bitmap's pixels, a filter's
+// settings, an XML node's links): the collector follows its references and counts its bytes
+// against the heap's cap. `tag`, where set, names the class, so a native method can tell
+// its own state from another's.
+class HostData {
+  public:
+    explicit HostData(const void* t = nullptr) : tag(t) {}
+    virtual ~HostData() = default;
+    virtual void Trace(std::vector<Object*>&) const {}
+    virtual size_t Bytes() const = 0;
+    const void* const tag;
 };
 
 class Object {
@@ -101,7 +106,7 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
-    std::shared_ptr<HostData> host;     // built-in classes' own data
+    std::shared_ptr<HostData> host;     // a built-in class's own state
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
@@ -140,6 +145,7 @@ class Heap {
         return true;
     }
     size_t Bytes() const { return bytes_; }
+    size_t Remaining() const { return bytes_ < cap_ ? cap_ - bytes_ : 0; }
     size_t Count() const { return objects_.size(); }
 
     // Frees everything not reachable from roots; recounts the bytes.

@@ -172,6 +172,12 @@ class Vm {
     bool RemoveTimer(int id);
     // In-memory SharedObject data by name.
     std::map<std::string, Object*> sharedObjects;
+    // The movie's FileAttributes asked for network access: its sandbox is then
+    // "localWithNetwork" instead of "localWithFile" (nothing is ever fetched either way).
+    bool useNetwork = false;
+    // A method called on self once the frame's scripts have run, as Flash delivers the
+    // answer to a load or a dialog after the call that asked (onLoad(false), onCancel...).
+    void Later(Object* self, std::string method, std::vector<Value> args = {});
     // Sound: the bridge to the mixer (none: sounds do nothing), and the Sound objects of
     // playing instances by handle, kept alive until their onSoundComplete.
     void SetSound(SoundBridge* sound) { sound_ = sound; }
@@ -223,6 +229,12 @@ class Vm {
     std::vector<Value> stack_;
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
+    struct Deferred {
+        Object* self;
+        std::string method;
+        std::vector<Value> args;
+    };
+    std::vector<Deferred> later_;
 
     int depth_ = 0;
     int running_ = 0; // scripts started by the host and not finished
@@ -241,7 +253,10 @@ void InstallCore(Vm& vm); // Object, Function, Boolean, Number, String, Math, gl
 void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
-void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, timers
+void InstallSandbox(Vm& vm); // SharedObject, LocalConnection, timers
+void InstallXml(Vm& vm);     // XML, XMLNode
+void InstallNet(Vm& vm);     // LoadVars, MovieClipLoader, NetConnection, NetStream, loaders
+void InstallSystem(Vm& vm);  // System, ExternalInterface, FileReference and other services
 void InstallSound(Vm& vm);   // Sound
 // A sound started by a Sound object ended by itself: its onSoundComplete runs.
 void SoundCompleted(Vm& vm, uint32_t handle);

@@ -93,6 +93,7 @@ std::shared_ptr<const Timeline> ReadSprite(const Tag& tag, Dictionary* dict) {
 }
 
 const uint16_t kTagExportAssets = 56;
+const uint16_t kTagFileAttributes = 69;
 
 void ReadExports(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
@@ -291,6 +292,10 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             out->initActions.push_back(InitAction{swf::DefinitionId(tag),
                                                   static_cast<uint32_t>(out->main.frames.size()),
                                                   swf::ActionBytes{tag.body + 2, tag.length - 2}});
+            continue;
+        }
+        if (tag.code == kTagFileAttributes) {
+            out->useNetwork = tag.length >= 1 && (tag.body[0] & 1) != 0;
             continue;
         }
         if (tag.code == kTagExportAssets) {
