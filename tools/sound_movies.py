@@ -3,7 +3,8 @@
 and stopAllSounds driven by scripts, a main-timeline stream whose frames must follow it,
 button sounds. tests/engine/test_sound.cpp holds what they play and print.
 
-Usage: tools/sound_movies.py OUT_DIR"""
+Usage: tools/sound_movies.py OUT_DIR
+       tools/sound_movies.py --saver OUT.swf   (the movie of the Wine sound test's saver)"""
 
 import math
 import os
@@ -83,7 +84,19 @@ def button_sounds():
     return movie(tags, 2000, 2000, 10, 1)
 
 
+def saver_tone():
+    """The Wine sound test's saver movie: a 660 Hz tone from the first frame, looping."""
+    t = [int(12000 * math.sin(2 * math.pi * 660 * i / 22050)) for i in range(22050)]
+    tags = [set_background((0, 0, 64)), define_sound(1, PCM_LITTLE, 22050, len(t), pcm(t)),
+            start_sound(1, sound_info(loops=1000)), show_frame(), end()]
+    return movie(tags, 4000, 3000, 10, 1)
+
+
 def main():
+    if sys.argv[1] == "--saver":
+        with open(sys.argv[2], "wb") as f:
+            f.write(saver_tone())
+        return
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     for name, make in (("sound_object", sound_object), ("stop_all", stop_all), ("stream_sync", stream_sync),
