@@ -1,29 +1,33 @@
 // libFuzzer target for one video decoder (FUZZ_CODEC, a DefineVideoStream codec id) and the
-// playback over it: the input is a declared width and height (one byte each, in 8-pixel
-// steps) and frames, each a 16-bit big-endian length and its bytes. Every frame is shown in
-// order, then a few seeks. Built by scripts/fuzz-video.sh with AddressSanitizer.
+// playback over it: the input is a declared width and height (one byte each, in 4-pixel
+// steps) and up to 16 frames, each a 16-bit big-endian length and its bytes. Every frame is
+// shown in order, then a few seeks. Built by scripts/fuzz-video.sh with AddressSanitizer;
+// the video tests replay its findings (tests/video/fuzz/, codec in the file name).
 #include <cstddef>
 #include <cstdint>
 
 #include "player/core/video/playback.h"
 
-#ifndef FUZZ_CODEC
-#define FUZZ_CODEC 2
+#ifdef FUZZ_CODEC
+int PlayVideoInput(uint8_t codec, const uint8_t* data, size_t size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return PlayVideoInput(FUZZ_CODEC, data, size);
+}
 #endif
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+int PlayVideoInput(uint8_t codec, const uint8_t* data, size_t size) {
     if (size < 2) {
         return 0;
     }
     auto stream = std::make_shared<video::Stream>();
-    stream->def.codec = FUZZ_CODEC;
-    stream->def.width = uint16_t(data[0] * 8);
-    stream->def.height = uint16_t(data[1] * 8);
-    stream->def.frameCount = 1000;
+    stream->def.codec = codec;
+    stream->def.width = uint16_t(data[0] * 4);
+    stream->def.height = uint16_t(data[1] * 4);
+    stream->def.frameCount = 16;
     size_t pos = 2;
-    for (uint16_t n = 0; pos + 2 <= size && n < 1000; ++n) {
-        const size_t length = std::min<size_t>(size_t(data[pos]) << 8 | data[pos + 1],
-                                               size - pos - 2);
+    for (uint16_t n = 0; pos + 2 <= size && n < 16; ++n) {
+        const size_t length =
+            std::min<size_t>(size_t(data[pos]) << 8 | data[pos + 1], size - pos - 2);
         stream->Add(swf::VideoFrameTag{0, n, data + pos + 2, uint32_t(length)});
         pos += 2 + length;
     }

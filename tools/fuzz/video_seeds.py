@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Seeds for the video fuzz targets: the video frames of SWF movies (written by ffmpeg)
-in the targets' input form: width/8, height/8, then each frame as a 16-bit big-endian length
+in the targets' input form: width/4, height/4, then each frame as a 16-bit big-endian length
 and its bytes. Usage: video_seeds.py OUT_DIR MOVIE.swf..."""
 import os
 import struct
@@ -35,7 +35,7 @@ def main():
         for code, body in tags(data, start):
             if code == 60:
                 w, h = struct.unpack_from('<HH', body, 4)
-                size = bytes([min(255, w // 8), min(255, h // 8)])
+                size = bytes([min(255, w // 4), min(255, h // 4)])
             elif code == 61 and len(body) - 4 < 65536:
                 frames.append(struct.pack('>H', len(body) - 4) + body[4:])
         name = os.path.splitext(os.path.basename(path))[0]

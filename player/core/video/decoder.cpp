@@ -91,6 +91,25 @@ std::unique_ptr<Decoder> MakeDecoder(uint8_t codec, int maxWidth, int maxHeight)
     }
 }
 
+bool FrameSize(uint8_t codec, const uint8_t* data, size_t size, int* width, int* height) {
+    switch (static_cast<swf::VideoCodec>(codec)) {
+    case swf::VideoCodec::H263: {
+        H263Header h;
+        size_t used = 0;
+        if (!ReadH263Header(data, size, &h, &used)) {
+            return false;
+        }
+        *width = h.width;
+        *height = h.height;
+        return true;
+    }
+    case swf::VideoCodec::ScreenVideo:
+        return ScreenFrameSize(data, size, width, height);
+    default:
+        return false;
+    }
+}
+
 bool IsKeyframe(uint8_t codec, const uint8_t* data, size_t size) {
     switch (static_cast<swf::VideoCodec>(codec)) {
     case swf::VideoCodec::H263: {

@@ -57,6 +57,8 @@ class Decoder {
 // A decoder for a DefineVideoStream codec id, bounded by the stream's declared size (0 for
 // none); null for a codec we do not know.
 std::unique_ptr<Decoder> MakeDecoder(uint8_t codec, int maxWidth, int maxHeight);
+// The picture size a frame's header names, where the codec puts one up front; false else.
+bool FrameSize(uint8_t codec, const uint8_t* data, size_t size, int* width, int* height);
 // Whether a frame's bytes start a keyframe: one that needs no earlier picture.
 bool IsKeyframe(uint8_t codec, const uint8_t* data, size_t size);
 

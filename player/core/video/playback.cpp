@@ -78,14 +78,10 @@ bool Playback::DecodeFrame(uint32_t n) {
     }
     // The budget is asked before the decoder grows: by the size the frame itself names
     // when the codec says it up front, else by the stream's declared size.
-    int w = stream_->def.width, h = stream_->def.height;
-    if (stream_->def.codec == uint8_t(swf::VideoCodec::H263)) {
-        H263Header header;
-        size_t used = 0;
-        if (ReadH263Header(f.data, f.size, &header, &used)) {
-            w = std::max(w, header.width);
-            h = std::max(h, header.height);
-        }
+    int w = stream_->def.width, h = stream_->def.height, fw = 0, fh = 0;
+    if (FrameSize(stream_->def.codec, f.data, f.size, &fw, &fh)) {
+        w = std::max(w, fw);
+        h = std::max(h, fh);
     }
     w = std::min(w, kMaxSide);
     h = std::min(h, kMaxSide);

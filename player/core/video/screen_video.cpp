@@ -23,6 +23,17 @@ bool ReadScreenHeader(const uint8_t* data, size_t size, ScreenHeader* h) {
     return h->width > 0 && h->height > 0;
 }
 
+bool ScreenFrameSize(const uint8_t* data, size_t size, int* width, int* height) {
+    const size_t skip = PacketStart(data, size);
+    ScreenHeader h;
+    if (!ReadScreenHeader(data + skip, size - skip, &h)) {
+        return false;
+    }
+    *width = h.width;
+    *height = h.height;
+    return true;
+}
+
 bool ScreenKeyframe(const uint8_t* data, size_t size) {
     const size_t skip = PacketStart(data, size);
     data += skip;

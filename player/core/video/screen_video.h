@@ -11,6 +11,7 @@ struct ScreenHeader {
     int blockWidth = 0, blockHeight = 0, width = 0, height = 0;
 };
 bool ReadScreenHeader(const uint8_t* data, size_t size, ScreenHeader* header);
+bool ScreenFrameSize(const uint8_t* data, size_t size, int* width, int* height);
 // Every block carries pixels: the frame needs no earlier picture.
 bool ScreenKeyframe(const uint8_t* data, size_t size);
 
