@@ -328,10 +328,9 @@ bool ReadH263Header(const uint8_t* data, size_t size, H263Header* h, size_t* bit
 }
 
 int16_t* H263Decoder::Vector(int bx, int by) {
-    static int16_t none[2];
     if (bx < 0 || bx >= gridWidth_ || by < 0) {
-        none[0] = none[1] = 0;
-        return none; // outside the picture: a zero vector
+        zero_[0] = zero_[1] = 0;
+        return zero_; // outside the picture: a zero vector
     }
     return &mvs_[(size_t(by) * gridWidth_ + bx) * 2];
 }
@@ -382,7 +381,6 @@ Status H263Decoder::Decode(const uint8_t* data, size_t size) {
     bits.Skip(static_cast<int>(used));
     int q = h.quantizer;
     int16_t block[64];
-    uint8_t pred[16 * 16 + 2 * 64];
     const int ys = work_.stride, cs = work_.chromaStride;
     const int pw = mbw * 16, ph = mbh * 16;
     for (int my = 0; my < mbh; ++my) {
@@ -477,7 +475,6 @@ Status H263Decoder::Decode(const uint8_t* data, size_t size) {
             }
         }
     }
-    (void)pred;
     if (h.type == 2) {
         shown_ = &work_; // disposable: shown, never predicted from
     } else {

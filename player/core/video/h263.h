@@ -35,6 +35,7 @@ class H263Decoder : public Decoder {
     void PredictVector(int mx, int my, int k, int* out);
     std::vector<int16_t> mvs_; // x, y per 8x8 luma block of the frame being decoded
     int gridWidth_ = 0;
+    int16_t zero_[2] = {0, 0};
 };
 
 // The inverse DCT the block codecs share: 8x8 coefficients (natural order) to samples.
