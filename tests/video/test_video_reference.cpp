@@ -24,7 +24,7 @@ TEST(VideoReference, MatchesTheReferencePlayer) {
         uint32_t frame; // 1-based, as render.sh counts
         double minContent;
     };
-    const Case cases[] = {{"h263_160x120", 4, 0.99}};
+    const Case cases[] = {{"h263_160x120", 4, 0.99}, {"screen_160x120", 3, 0.99}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);
         const std::string base = std::string(FLICKWELL_VIDEO_MOVIES_DIR "/") + c.movie;
