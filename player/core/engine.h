@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "player/core/swf/geometry.h"
+
 namespace engine {
 
 // Why a movie was refused; Ok when it loaded.
@@ -47,10 +49,7 @@ struct Box {
 // system's fonts on Windows, a packaged font natively). Coordinates in 1024ths of the em,
 // y down, the origin on the baseline; curves are quadratic (a straight edge has its control
 // point on it). Inside is where an odd number of edges lies to one side.
-struct GlyphEdge {
-    int32_t x0 = 0, y0 = 0, cx = 0, cy = 0, x1 = 0, y1 = 0;
-    bool curved = false;
-};
+using GlyphEdge = swf::Curve;
 struct DeviceGlyph {
     std::vector<GlyphEdge> edges;
     int32_t advance = 0; // 1024ths of the em

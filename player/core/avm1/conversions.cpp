@@ -11,17 +11,23 @@ Value Vm::ToPrimitive(const Value& v, bool preferString) {
     if (!v.IsObject())
         return v;
     Object* o = v.o;
-    if (o->kind == Kind::Super)
-        return Value();
     const bool date = o->kind == Kind::Date;
     const char* first = (preferString || date) ? "toString" : "valueOf";
     const char* second = (preferString || date) ? "valueOf" : "toString";
-    Value r = CallMethod(v, first, nullptr, 0);
-    if (!r.IsObject() && !(r.IsUndefined() && !HasProperty(o, first)))
-        return r;
-    r = CallMethod(v, second, nullptr, 0);
-    if (!r.IsObject() && !r.IsUndefined())
-        return r;
+    // Each method is tried only when it is a function; an object with neither (the bare
+    // _global) converts to undefined.
+    bool callable = false;
+    for (const char* name : {first, second}) {
+        Value fn = Get(v, name);
+        if (!fn.IsObject() || !fn.o->IsFunction())
+            continue;
+        callable = true;
+        Value r = Call(fn, v, nullptr, 0);
+        if (!r.IsObject())
+            return r;
+    }
+    if (!callable)
+        return Value();
     if (o->kind == Kind::Function)
         return Value::Str("[type Function]");
     if (o->kind == Kind::Clip || o->kind == Kind::Text)
@@ -77,7 +83,7 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
     case Type::Boolean:
         return a.b == b.b;
     case Type::Number:
-        return a.n == b.n;
+        return a.n == b.n || (std::isnan(a.n) && std::isnan(b.n)); // Flash: NaN equals NaN
     case Type::String:
         return a.s.get() == b.s.get();
     case Type::Object:
@@ -87,12 +93,22 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::Equals(const Value& a, const Value& b) {
+    if (version_ <= 5 && a.IsObject() && b.IsObject() && a.o != b.o) {
+        // Flash 5 compares two objects by their values when both have one (boxed numbers).
+        Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+        if (!pa.IsObject() && !pb.IsObject() && a.o->kind != Kind::Plain)
+            return Equals(pa, pb);
+        return false;
+    }
     if (a.type == b.type)
         return StrictEquals(a, b);
     if (a.IsNullish() && b.IsNullish())
         return true;
-    if (a.IsNullish() || b.IsNullish())
-        return false;
+    if (a.IsNullish() || b.IsNullish()) {
+        // An object that converts to nothing (no valueOf or toString) equals undefined.
+        const Value& other = a.IsNullish() ? b : a;
+        return other.IsObject() && ToPrimitive(other).IsNullish();
+    }
     if (a.type == Type::Number && b.type == Type::String)
         return a.n == StringToNumber(b.s, version_);
     if (a.type == Type::String && b.type == Type::Number)

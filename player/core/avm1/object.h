@@ -41,14 +41,22 @@ enum class Kind : uint8_t {
     Super, // the `super` of a method: a view of `this` from the next prototype up
 };
 
-enum PropFlag : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+enum PropFlag : uint16_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+
+// ASSetPropFlags' version bits: a property carrying one is invisible to reads in movies
+// older than the bit's version (it still enumerates, and an assignment replaces it).
+inline bool HiddenForVersion(uint16_t flags, int version) {
+    return ((flags & 0x0080) && version < 6) || ((flags & 0x0500) && version < 7) ||
+           ((flags & 0x1000) && version < 8) || ((flags & 0x2000) && version < 9) ||
+           ((flags & 0x4000) && version < 10);
+}
 
 struct Property {
     std::string name;
     Value value;
     Object* getter = nullptr; // addProperty
     Object* setter = nullptr;
-    uint8_t flags = 0;
+    uint16_t flags = 0;
 };
 
 // A function written in the movie: where its body is, how it takes its arguments, and the

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 namespace {
@@ -59,14 +60,6 @@ bool ArrayIndex(const std::string& name, size_t& index) {
 
 // Arrays grow to at most this many elements; a larger index becomes a plain property.
 constexpr size_t kMaxArrayLength = 1u << 22;
-
-size_t Utf8Length(const std::string& s) {
-    size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            n++;
-    return n;
-}
 
 } // namespace
 
@@ -126,6 +119,8 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
+            if (HiddenForVersion(pr->flags, version_))
+                return false;
             if (holder)
                 *holder = p;
             if (pr->getter) {
@@ -144,7 +139,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
         if (NameIs(name, "length", caseSensitive()))
-            return Value::Num(double(version_ >= 6 ? Utf8Length(target.s) : target.s.size()));
+            return Value::Num(double(version_ >= 6 ? swf::Utf8Length(target.s) : target.s.size()));
         {
             Value out;
             Lookup(Proto(Kind::String), name, target, out, nullptr);
@@ -177,7 +172,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     }
     case Kind::String:
         if (NameIs(name, "length", cs))
-            return Value::Num(double(Utf8Length(o->primitive.s)));
+            return Value::Num(double(swf::Utf8Length(o->primitive.s)));
         break;
     case Kind::Clip:
     case Kind::Text: {
@@ -207,6 +202,8 @@ Value Vm::Get(const Value& target, const std::string& name) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
+        if (HiddenForVersion(pr->flags, version_))
+            return Value();
         if (pr->getter)
             return Call(Value::Obj(pr->getter), target, nullptr, 0);
         return pr->value;
@@ -284,6 +281,11 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
+        if (HiddenForVersion(pr->flags, version_)) {
+            // The hidden property gives way to a plain one.
+            *pr = Property{pr->name, value, nullptr, nullptr, 0};
+            return;
+        }
         if (pr->setter) {
             Call(Value::Obj(pr->setter), target, &value, 1);
             return;
@@ -298,7 +300,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
     int guard = 0;
     for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
-            if (pr->setter) {
+            if (pr->setter && !HiddenForVersion(pr->flags, version_)) {
                 Call(Value::Obj(pr->setter), target, &value, 1);
                 return;
             }

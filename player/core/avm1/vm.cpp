@@ -31,8 +31,7 @@ void Vm::InstallBuiltins() {
     functionProto->proto = objectProto;
     protos_[int(Kind::Plain)] = objectProto;
     protos_[int(Kind::Function)] = functionProto;
-    global_ = heap_.New(Kind::Plain);
-    global_->proto = objectProto;
+    global_ = heap_.New(Kind::Plain); // bare: no prototype, as in Flash
     InstallCore(*this);
     InstallArray(*this);
     InstallDate(*this);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/core/render/filters.h"
+#include "player/core/timeline/bounds.h"
 
 namespace render {
 
@@ -32,13 +33,6 @@ void DeviceBox(const swf::Rect& r, const Transform& m, double* box) {
         box[2] = i == 0 ? x : std::max(box[2], x);
         box[3] = i == 0 ? y : std::max(box[3], y);
     }
-}
-
-void Unite(const double* b, bool* any, double* box) {
-    for (int k = 0; k < 4; ++k) {
-        box[k] = !*any ? b[k] : k < 2 ? std::min(box[k], b[k]) : std::max(box[k], b[k]);
-    }
-    *any = true;
 }
 
 // What the renderer keeps with a script's drawing: its shape prepared for the drawing's
@@ -198,55 +192,12 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
 
 bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
                             double* box) const {
-    const timeline::Character* ch = o.character;
-    if (ch == nullptr || nesting > kMaxDrawNesting) {
-        return false;
-    }
-    swf::Rect r;
-    switch (ch->kind) {
-    case timeline::Kind::Shape:
-        r = ch->shape->bounds;
-        break;
-    case timeline::Kind::Morph: {
-        const swf::Rect& s = ch->morph->start.bounds;
-        const swf::Rect& e = ch->morph->end.bounds;
-        r = swf::Rect{std::min(s.xMin, e.xMin), std::max(s.xMax, e.xMax), std::min(s.yMin, e.yMin),
-                      std::max(s.yMax, e.yMax)};
-        break;
-    }
-    case timeline::Kind::Text:
-        r = ch->text->bounds;
-        break;
-    case timeline::Kind::EditText:
-        r = ch->editText->bounds;
-        break;
-    case timeline::Kind::Bitmap:
-        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
-        break;
-    case timeline::Kind::Sprite:
-    case timeline::Kind::Button: {
-        bool any = false;
-        if (o.clip) {
-            double b[4];
-            if (o.clip->drawing && !o.clip->drawing->Empty()) {
-                DeviceBox(o.clip->drawing->Bounds(), m, b);
-                Unite(b, &any, box);
-            }
-            for (const auto& entry : o.clip->objects) {
-                const timeline::DisplayObject& child = entry.second;
-                if (child.clipDepth == 0 &&
-                    DeviceBounds(child, m * Transform::From(child.matrix), nesting + 1, b)) {
-                    Unite(b, &any, box);
-                }
-            }
-        }
-        return any;
-    }
-    case timeline::Kind::Font:
-        return false;
-    }
-    DeviceBox(r, m, box);
-    return true;
+    const swf::Box b = timeline::ObjectBounds(o, m, nesting);
+    box[0] = b.xMin;
+    box[1] = b.yMin;
+    box[2] = b.xMax;
+    box[3] = b.yMax;
+    return !b.empty;
 }
 
 void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
@@ -329,6 +280,9 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         }
         break;
     }
+    case timeline::Kind::Video:
+        DrawVideo(o, m, cx, canvas);
+        break;
     case timeline::Kind::Text:
         DrawStaticText(*ch->text, m, cx, canvas);
         break;

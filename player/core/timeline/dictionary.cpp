@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "player/core/swf/video_tags.h"
+
 namespace timeline {
 
 namespace {
@@ -59,7 +61,16 @@ void Finish(Timeline* t, uint32_t declared, Frame* pending) {
     t->frameCount = std::min<uint32_t>(std::max<uint32_t>({declared, shown, 1u}), kMaxFrames);
 }
 
-std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
+void AddVideoFrame(const Tag& tag, Dictionary* dict) {
+    swf::VideoFrameTag f;
+    Character* c = nullptr;
+    if (swf::ReadVideoFrame(tag, &f) && (c = dict->Mutable(f.streamId)) != nullptr &&
+        c->kind == Kind::Video) {
+        c->video->Add(f);
+    }
+}
+
+std::shared_ptr<const Timeline> ReadSprite(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
     r.U16();
     const uint16_t declared = r.U16();
@@ -71,7 +82,11 @@ std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
     swf::TagIterator tags(r.Current(), r.Remaining());
     Tag inner;
     while (tags.Next(&inner) && inner.code != swf::kTagEnd) {
-        AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+        if (inner.code == swf::kTagVideoFrame) {
+            AddVideoFrame(inner, dict);
+        } else {
+            AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+        }
     }
     Finish(t.get(), declared, &frame);
     return t;
@@ -187,7 +202,7 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         return true;
     }
     case swf::kTagDefineSprite: {
-        auto t = ReadSprite(tag);
+        auto t = ReadSprite(tag, &out->dictionary);
         if (!t) {
             return false;
         }
@@ -195,6 +210,18 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         c.sprite = t;
         break;
     }
+    case swf::kTagDefineVideoStream: {
+        auto v = std::make_shared<video::Stream>();
+        if (!swf::ReadVideoStream(tag, &v->def)) {
+            return false;
+        }
+        c.kind = Kind::Video;
+        c.video = v;
+        break;
+    }
+    case swf::kTagVideoFrame:
+        AddVideoFrame(tag, &out->dictionary);
+        return true;
     default:
         return true; // not a definition we draw
     }
