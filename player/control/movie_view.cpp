@@ -216,7 +216,13 @@ LRESULT CALLBACK MovieView::WindowProc(HWND window, UINT message, WPARAM wParam,
     if (view->window_ == NULL) {
         view->window_ = window; // messages sent from inside CreateWindowEx
     }
-    return view->OnMessage(message, wParam, lParam);
+    // No exception may unwind into the system's dispatch; the engine throws none, what is
+    // left is the control's own bookkeeping.
+    try {
+        return view->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
 }
 
 LRESULT MovieView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -93,6 +93,7 @@ std::shared_ptr<const Timeline> ReadSprite(const Tag& tag, Dictionary* dict) {
 }
 
 const uint16_t kTagExportAssets = 56;
+const uint16_t kTagFileAttributes = 69;
 
 void ReadExports(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
@@ -293,6 +294,10 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
                                                   swf::ActionBytes{tag.body + 2, tag.length - 2}});
             continue;
         }
+        if (tag.code == kTagFileAttributes) {
+            out->useNetwork = tag.length >= 1 && (tag.body[0] & 1) != 0;
+            continue;
+        }
         if (tag.code == kTagExportAssets) {
             ReadExports(tag, &out->dictionary);
             continue;
@@ -301,7 +306,8 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             ++out->skippedDefinitions;
         }
     }
-    Finish(&out->main, movie.Header().frameCount, &frame);
+    // A truncated movie has only the frames it shows, whatever its header announced.
+    Finish(&out->main, movie.Truncated() ? 0 : movie.Header().frameCount, &frame);
 }
 
 } // namespace timeline

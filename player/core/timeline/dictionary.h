@@ -61,6 +61,7 @@ struct Character {
     std::string exportName;           // ExportAssets: what attachMovie calls it
     // A video stream; its frames are added as their tags come.
     std::shared_ptr<video::Stream> video;
+    bool smooth = false;              // a bitmap a script attached with smoothing
 };
 
 class Dictionary {
@@ -86,6 +87,7 @@ struct LoadedMovie {
     std::vector<InitAction> initActions;
     uint32_t skippedDefinitions = 0; // damaged ones, left out
     bool boundText = false;          // some edit text shows a script variable
+    bool useNetwork = false;         // FileAttributes: a local movie that may use the network
     // What the movie's placed videos may decode at once.
     std::shared_ptr<video::Budget> videoMemory = std::make_shared<video::Budget>();
 };
