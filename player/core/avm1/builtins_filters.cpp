@@ -309,7 +309,12 @@ Value Clone(Vm& vm, const Value& self, const Args&) {
         return Value();
     Value copy = Construct(vm, "filters", Classes()[d->cls].name, nullptr, 0);
     if (FilterData* c = DataOf(copy)) {
-        *c = *d;
+        // Field by field: the HostData base (its class tag) is the copy's own already.
+        c->cls = d->cls;
+        std::copy(std::begin(d->num), std::end(d->num), std::begin(c->num));
+        std::copy(std::begin(d->text), std::end(d->text), std::begin(c->text));
+        std::copy(std::begin(d->array), std::end(d->array), std::begin(c->array));
+        c->map = d->map;
         Value map = vm.Get(self, "__mapBitmap");
         if (!map.IsUndefined())
             copy.o->Put("__mapBitmap", map, vm.caseSensitive(), kDontEnum);
