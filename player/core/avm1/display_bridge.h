@@ -59,7 +59,7 @@ struct ColorTransform {
 // One drawing-API call, as the timeline keeps it.
 using DrawCommand = timeline::DrawOp;
 
-enum class DisplayKind : uint8_t { None, Clip, Text, Other };
+enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video };
 
 // A text field's own properties. Text is what the field shows, literally; HtmlText is its
 // markup (the same as Text for a field that is not HTML). Colours are 0xRRGGBB numbers.
@@ -136,6 +136,12 @@ class DisplayBridge {
     // through the colour transform, within `clip` (bitmap pixels).
     virtual void DrawOnto(ClipId, render::ScriptBitmap*, const swf::Affine&,
                           const swf::ColorTransform&, const render::IntRect&, bool) {}
+
+    // A Video object's own state: smoothing (boolean), deblocking (number), the decoded
+    // picture's width and height (read only); setting Cleared empties it until the next frame.
+    enum class VideoProp : uint8_t { Smoothing, Deblocking, Width, Height, Cleared };
+    virtual Value GetVideoProp(ClipId, VideoProp) { return Value(); }
+    virtual void SetVideoProp(ClipId, VideoProp, const Value&) {}
 };
 
 } // namespace avm1

@@ -44,6 +44,7 @@ void Vm::InstallBuiltins() {
     InstallGeom(*this);
     InstallFilters(*this);
     InstallBitmap(*this);
+    InstallVideo(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -150,7 +151,7 @@ Object* Vm::ClipObject(ClipId clip) {
         Abort(RunResult::OutOfMemory);
         return nullptr;
     }
-    o->proto = Proto(o->kind);
+    o->proto = k == DisplayKind::Video ? VideoPrototype(*this) : Proto(o->kind);
     o->clip = clip;
     clips_[clip] = o;
     return o;
