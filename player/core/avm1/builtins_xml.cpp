@@ -435,8 +435,14 @@ Value GetPrefixForNamespace(Vm& vm, const Value& self, const Args& a) {
     return FindPrefix(vm, self.o, vm.ToString(a[0]));
 }
 
+// Made by `new` or by a subclass's super(); called as a plain function (this is then a
+// clip, or nothing) it makes nothing.
+bool Constructing(const Value& self) {
+    return self.IsObject() && self.o->kind == Kind::Plain;
+}
+
 Value XmlNodeCtor(Vm& vm, const Value& self, const Args& a) {
-    if (!self.IsObject() || a.size() < 2 || a[0].IsUndefined() || a[1].IsUndefined())
+    if (!Constructing(self) || a.size() < 2 || a[0].IsUndefined() || a[1].IsUndefined())
         return Value();
     double t = vm.ToNumber(a[0]);
     Attach(vm, self.o, std::isfinite(t) ? ClampInt(t) : 0, vm.ToString(a[1]));
@@ -521,7 +527,7 @@ void ParseInto(Vm& vm, Object* xml, const std::string& text) {
 }
 
 Value XmlCtor(Vm& vm, const Value& self, const Args& a) {
-    if (!self.IsObject())
+    if (!Constructing(self))
         return Value();
     XmlNode* n = Attach(vm, self.o, 1, "");
     n->name = Value::Null();
