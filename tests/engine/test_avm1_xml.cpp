@@ -171,6 +171,19 @@ TEST(Xml, TreeEditsKeepLinksWhole) {
     EXPECT_TRUE(h.vm.Get(New(h, "XMLNode"), "nodeType").IsUndefined()); // no node made
 }
 
+// A value's toString run while the tree is written may rebuild the very document.
+TEST(Xml, ScriptRunWhileWritingMayEditTheTree) {
+    Harness h(8);
+    h.Run("push 'd' '<a><b/></a>' 1 'XML'; new; setvar; push 'o' 0 'Object'; new; setvar; "
+          "push 'o'; getvar; push 'toString'; func () { push '<c/>' 1 'd'; getvar; "
+          "push 'parseXML'; callmethod; pop; push 'v'; return }; setmember; "
+          "push 'd'; getvar; push 'firstChild'; getmember; push 'attributes'; getmember; "
+          "push 'x'; push 'o'; getvar; setmember; "
+          "push 0 'd'; getvar; push 'toString'; callmethod; trace; "
+          "push 0 'd'; getvar; push 'toString'; callmethod; trace");
+    EXPECT_EQ(h.Traces(), "<a x=\"v\"><b /></a>|<c />");
+}
+
 struct DecodeCase {
     const char* query;
     const char* name;
