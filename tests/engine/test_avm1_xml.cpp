@@ -262,6 +262,10 @@ const OfflineCase kOfflineCases[] = {
      "getmember; push 'ExternalInterface'; getmember; push '_toXML'; callmethod; trace",
      "<object><property id=\"a\"><array><property id=\"0\"><number>1</number></property>"
      "<property id=\"1\"><string>&lt;</string></property></array></property></object>"},
+    {"a shared object's name",
+     "push 'a:b' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; trace; "
+     "push 'a b' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; typeof; trace",
+     "null|object"},
     {"the sandbox of a local movie",
      "push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; trace; "
      "push 'System'; getvar; push 'capabilities'; getmember; push 'version'; getmember; trace",
