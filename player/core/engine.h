@@ -25,6 +25,7 @@ enum class LoadStatus {
     BadCompression, // the zlib stream is damaged, ends early or holds more than declared
     BadHeader,      // the stage rectangle, rate or count do not fit or make no sense
     BadTag,         // a tag header or body runs past the end of the movie
+    OutOfMemory,    // the system could not give the memory the movie needs
 };
 const char* LoadStatusText(LoadStatus status);
 
@@ -78,6 +79,10 @@ using Mp3DecoderSource = std::function<std::unique_ptr<Mp3Decoder>(int rate, int
 // The sound the engine mixes: 44,100 frames a second, two 16-bit channels interleaved.
 const int kSoundRate = 44100;
 
+// No exception leaves a Player: when the system runs out of memory inside one (or a host
+// callback throws), the movie stops for good, Playing() turns false, Draw shows only the
+// stage colour, and the reason goes to the notice sink. Load starts afresh. Only the
+// constructor may throw (std::bad_alloc), before there is a player to stop.
 class Player {
   public:
     Player();
@@ -137,9 +142,13 @@ class Player {
     bool HasSound() const;
     void MixSound(int16_t* out, size_t frames);
     void SetMp3Decoder(Mp3DecoderSource source); // kept across Load
+    // True once an allocation failure stopped the movie (until the next Load).
+    bool Failed() const;
 
   private:
     struct State;
+    void Fail(const char* where) noexcept;
+    static LoadStatus LoadInto(State& s, const uint8_t* data, size_t size);
     std::unique_ptr<State> state_;
 };
 

@@ -134,7 +134,9 @@ void SoundHost::ButtonTransition(uint16_t buttonId, int transition, uint32_t own
 }
 
 void SoundHost::Mix(int16_t* out, size_t frames) {
-    ticksSinceMix_ = 0;
+    if (frames != 0) {
+        ticksSinceMix_ = 0;
+    }
     mixer_.Mix(out, frames);
 }
 

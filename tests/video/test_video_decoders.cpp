@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "player/core/video/h263.h"
 #include "tests/video/video_clips.h"
@@ -11,12 +12,14 @@ namespace {
 
 using videotest::Ffmpeg;
 using videotest::Psnr;
-using videotest::Temp;
+std::string Temp(const std::string& name) {
+    return ::testing::TempDir() + name;
+}
 
 struct Clip {
     const char* name;
     const char* encode; // ffmpeg's output options
-    const char* size;
+    const char* source; // a size for testsrc, or a whole ffmpeg source
     int frames;
     const char* pixFmt; // what ffmpeg decodes to
     double minPsnr;
@@ -29,6 +32,10 @@ const Clip kClips[] = {
     {"h263_odd_size", "-c:v flv1 -g 4", "100x60", 9, "yuv420p", 35},
     {"h263_long_gop_fine", "-c:v flv1 -g 100 -q:v 2", "128x96", 15, "yuv420p", 35},
     {"h263_coarse", "-c:v flv1 -q:v 31", "160x120", 6, "yuv420p", 35},
+    // Fast motion: intra macroblocks with quantiser changes inside inter frames.
+    {"h263_motion", "-c:v flv1 -q:v 5", "testsrc2=size=320x240", 8, "yuv420p", 35},
+    {"h263_four_vectors", "-c:v flv1 -flags +mv4 -b:v 400k", "testsrc2=size=320x240", 8, "yuv420p",
+     35},
     {"screen_video", "-c:v flashsv", "100x60", 4, "bgr24", 99},
     {"screen_video_partial_blocks", "-c:v flashsv -g 3", "200x130", 7, "bgr24", 99},
 };
@@ -41,9 +48,11 @@ TEST(VideoDecoders, MatchFfmpegFrameByFrame) {
         SCOPED_TRACE(clip.name);
         const std::string swfPath = Temp(std::string(clip.name) + ".swf");
         const std::string rawPath = Temp(std::string(clip.name) + ".raw");
-        ASSERT_TRUE(Ffmpeg(std::string("-f lavfi -i testsrc=size=") + clip.size +
-                           ":rate=10 -frames:v " + std::to_string(clip.frames) + " " + clip.encode +
-                           " -f swf " + swfPath));
+        const std::string source = std::strchr(clip.source, '=') != nullptr
+                                       ? clip.source
+                                       : std::string("testsrc=size=") + clip.source;
+        ASSERT_TRUE(Ffmpeg("-f lavfi -i " + source + ":rate=10 -frames:v " +
+                           std::to_string(clip.frames) + " " + clip.encode + " -f swf " + swfPath));
         ASSERT_TRUE(
             Ffmpeg("-i " + swfPath + " -f rawvideo -pix_fmt " + clip.pixFmt + " " + rawPath));
         videotest::VideoMovie m;

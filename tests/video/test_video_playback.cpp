@@ -12,7 +12,9 @@
 namespace {
 
 using videotest::Ffmpeg;
-using videotest::Temp;
+std::string Temp(const std::string& name) {
+    return ::testing::TempDir() + name;
+}
 
 // A 12-frame H.263 clip with a keyframe every 4, and its frames decoded in order.
 struct Reference {

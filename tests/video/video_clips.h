@@ -30,9 +30,6 @@ inline std::vector<uint8_t> ReadAll(const std::string& path) {
     return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), {}};
 }
 
-inline std::string Temp(const std::string& name) {
-    return ::testing::TempDir() + name;
-}
 
 // A movie read and loaded, with its first video stream.
 struct VideoMovie {

@@ -2,37 +2,27 @@
 #include <cmath>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 
 // ---- conversions ----
 
+// valueOf's answer, which may still be an object; a movie clip is its own primitive, and an
+// object with no valueOf (the bare _global) converts to undefined. The string hint calls
+// toString instead.
 Value Vm::ToPrimitive(const Value& v, bool preferString) {
     if (!v.IsObject())
         return v;
+    if (preferString)
+        return Value::Str(ToString(v));
     Object* o = v.o;
-    const bool date = o->kind == Kind::Date;
-    const char* first = (preferString || date) ? "toString" : "valueOf";
-    const char* second = (preferString || date) ? "valueOf" : "toString";
-    // Each method is tried only when it is a function; an object with neither (the bare
-    // _global) converts to undefined.
-    bool callable = false;
-    for (const char* name : {first, second}) {
-        Value fn = Get(v, name);
-        if (!fn.IsObject() || !fn.o->IsFunction())
-            continue;
-        callable = true;
-        Value r = Call(fn, v, nullptr, 0);
-        if (!r.IsObject())
-            return r;
-    }
-    if (!callable)
-        return Value();
-    if (o->kind == Kind::Function)
-        return Value::Str("[type Function]");
     if (o->kind == Kind::Clip || o->kind == Kind::Text)
-        return Value::Str(TargetPath(o));
-    return Value::Str("[object Object]");
+        return v;
+    Value fn = Get(v, "valueOf");
+    if (!fn.IsObject() || !fn.o->IsFunction())
+        return Value();
+    return Call(fn, v, nullptr, 0);
 }
 
 double Vm::ToNumber(const Value& v) {
@@ -47,8 +37,17 @@ double Vm::ToNumber(const Value& v) {
 std::string Vm::ToString(const Value& v) {
     if (v.type != Type::Object)
         return PrimitiveToString(v, version_);
-    Value p = ToPrimitive(v, true);
-    return PrimitiveToString(p, version_);
+    Object* o = v.o;
+    if ((o->kind == Kind::Clip || o->kind == Kind::Text) && o->clip)
+        return TargetPath(o);
+    Value fn = Get(v, "toString");
+    if (fn.IsObject() && fn.o->IsFunction()) {
+        Value r = Call(fn, v, nullptr, 0);
+        if (r.IsString())
+            return r.s;
+    }
+    // No toString, or one that answers something else.
+    return o->kind == Kind::Function ? "[type Function]" : "[type Object]";
 }
 
 std::string Vm::TypeOf(const Value& v) {
@@ -66,7 +65,9 @@ std::string Vm::TypeOf(const Value& v) {
     case Type::Object:
         if (v.o->kind == Kind::Function)
             return "function";
-        if (v.o->kind == Kind::Clip)
+        // Buttons are clips to scripts but objects to typeof.
+        if (v.o->kind == Kind::Clip &&
+            !(v.o->clip && display_ && display_->KindOf(v.o->clip) == DisplayKind::Other))
             return "movieclip";
         return "object";
     }
@@ -129,9 +130,19 @@ bool Vm::Equals(const Value& a, const Value& b) {
 }
 
 Value Vm::Less(const Value& a, const Value& b) {
-    Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+    // An operand whose valueOf answers an object makes the comparison false at once; a clip
+    // compares as NaN.
+    auto answersObject = [](const Value& p) {
+        return p.IsObject() && p.o->kind != Kind::Clip && p.o->kind != Kind::Text;
+    };
+    Value pa = ToPrimitive(a);
+    if (answersObject(pa))
+        return Value::Bool(false);
+    Value pb = ToPrimitive(b);
+    if (answersObject(pb))
+        return Value::Bool(false);
     if (pa.IsString() && pb.IsString())
-        return Value::Bool(pa.s.get() < pb.s.get());
+        return Value::Bool(swf::Utf8Compare(pa.s.get(), pb.s.get()) < 0);
     double x = ToNumber(pa), y = ToNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return Value();
@@ -139,7 +150,14 @@ Value Vm::Less(const Value& a, const Value& b) {
 }
 
 Value Vm::Add(const Value& a, const Value& b) {
-    Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+    // The right operand converts first, as in Flash; an operand whose valueOf answers an
+    // object converts again from the start.
+    Value pb = ToPrimitive(b);
+    Value pa = ToPrimitive(a);
+    if (pa.IsObject())
+        pa = a;
+    if (pb.IsObject())
+        pb = b;
     if (pa.IsString() || pb.IsString()) {
         std::string s = ToString(pa);
         std::string t = ToString(pb);
@@ -148,7 +166,8 @@ Value Vm::Add(const Value& a, const Value& b) {
         heap_.Charge(s.size() + t.size());
         return Value::Str(s + t);
     }
-    return Value::Num(ToNumber(pa) + ToNumber(pb));
+    double x = ToNumber(pa);
+    return Value::Num(x + ToNumber(pb));
 }
 
 } // namespace avm1

@@ -336,7 +336,9 @@ uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
         Push(Value::Num(std::floor(vm.Now())));
         return pc + 1;
     }
-    double b = PopNum(), a = PopNum();
+    // Both are popped before either converts: a's valueOf runs first.
+    Value vb = Pop(), va = Pop();
+    double a = Num(va), b = Num(vb);
     switch (ins.op) {
     case kAdd:
         Push(Value::Num(a + b));
@@ -361,7 +363,8 @@ uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
 }
 
 uint32_t Interp::Bitwise(const Instruction& ins, uint32_t pc) {
-    double b = PopNum(), a = PopNum();
+    Value vb = Pop(), va = Pop();
+    double a = Num(va), b = Num(vb);
     int32_t x = ToInt32(a), y = ToInt32(b);
     double r = 0;
     switch (ins.op) {
@@ -705,7 +708,7 @@ uint32_t Interp::DefineFunction(const Instruction& ins, uint32_t pc) {
     fn->code = std::move(c);
     Object* proto = vm.NewObject();
     proto->Put("constructor", Value::Obj(fn), false, kDontEnum);
-    fn->Put("prototype", Value::Obj(proto), false, kDontEnum);
+    fn->Put("prototype", Value::Obj(proto), false, kDontEnum | kDontDelete);
     if (ins.s1.empty())
         Push(Value::Obj(fn));
     else

@@ -74,14 +74,15 @@ struct FunctionCode {
     Object* target = nullptr;   // the clip whose timeline defined it
 };
 
-// State a built-in class keeps beside an object's properties (an XML node's links): the
-// collector follows its references and counts its bytes. `tag` names the class, so a native
-// method can tell its own state from another's.
+// State a built-in class keeps beside an object's properties (a bitmap's pixels, a filter's
+// settings, an XML node's links): the collector follows its references and counts its bytes
+// against the heap's cap. `tag`, where set, names the class, so a native method can tell
+// its own state from another's.
 class HostData {
   public:
-    explicit HostData(const void* t) : tag(t) {}
+    explicit HostData(const void* t = nullptr) : tag(t) {}
     virtual ~HostData() = default;
-    virtual void Trace(std::vector<Object*>& work) const = 0;
+    virtual void Trace(std::vector<Object*>&) const {}
     virtual size_t Bytes() const = 0;
     const void* const tag;
 };
@@ -105,13 +106,13 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
-    std::unique_ptr<HostData> host;     // a built-in class's own state
+    std::shared_ptr<HostData> host;     // a built-in class's own state
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
     Property& Add(Property p);
     // Sets or adds an own data property, keeping flags of an existing one.
-    Property& Put(const std::string& name, Value value, bool caseSensitive, uint8_t flags = 0);
+    Property& Put(const std::string& name, Value value, bool caseSensitive, uint16_t flags = 0);
     bool Remove(const std::string& name, bool caseSensitive);
     bool IsFunction() const { return kind == Kind::Function; }
     size_t Bytes() const;
@@ -136,6 +137,13 @@ class Heap {
     // Growth of an existing object (properties, elements, strings) counted against the cap.
     void Charge(size_t bytes) { bytes_ += bytes; }
     bool OverCap() const { return bytes_ > cap_; }
+    // Counts `bytes` about to be allocated, unless they would pass the cap (then false).
+    bool Reserve(size_t bytes) {
+        if (bytes > cap_ || bytes_ > cap_ - bytes)
+            return false;
+        bytes_ += bytes;
+        return true;
+    }
     size_t Bytes() const { return bytes_; }
     size_t Remaining() const { return bytes_ < cap_ ? cap_ - bytes_ : 0; }
     size_t Count() const { return objects_.size(); }

@@ -58,6 +58,9 @@ bool ArrayIndex(const std::string& name, size_t& index) {
     return true;
 }
 
+// Prototype chains longer than this stop the script.
+constexpr int kMaxProtoChain = 256;
+
 // Arrays grow to at most this many elements; a larger index becomes a plain property.
 constexpr size_t kMaxArrayLength = 1u << 22;
 
@@ -117,7 +120,13 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
                 Object** holder) {
     const bool cs = caseSensitive();
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
+    for (Object* p = o; p; p = p->proto, guard++) {
+        if (guard >= kMaxProtoChain) {
+            // A cyclic or absurdly long chain stops the script, as Flash stops it.
+            Notice("script stopped: a prototype chain is too long");
+            Abort(RunResult::TooDeep);
+            return false;
+        }
         if (Property* pr = p->Find(name, cs)) {
             if (HiddenForVersion(pr->flags, version_))
                 return false;
@@ -214,8 +223,31 @@ Value Vm::Get(const Value& target, const std::string& name) {
             return Value::Obj(ClipObject(child));
     }
     Value out;
-    Lookup(o->proto, name, target, out, nullptr);
+    if (!Lookup(o->proto, name, target, out, nullptr) && !aborted())
+        out = Resolve(o, name, target);
     return out;
+}
+
+// A name found nowhere goes to the first __resolve function up the chain; a plain object
+// or a getter there ends the search, numbers and clips are passed over.
+Value Vm::Resolve(Object* o, const std::string& name, const Value& self) {
+    const bool cs = caseSensitive();
+    int guard = 0;
+    for (Object* p = o; p && guard < kMaxProtoChain; p = p->proto, guard++) {
+        Property* pr = p->Find("__resolve", cs);
+        if (!pr || HiddenForVersion(pr->flags, version_))
+            continue;
+        if (pr->getter || pr->setter)
+            return Value();
+        const Value& fn = pr->value;
+        if (!fn.IsObject() || fn.o->kind == Kind::Clip || fn.o->kind == Kind::Text)
+            continue;
+        if (!fn.o->IsFunction())
+            return Value();
+        Value arg = Value::Str(name);
+        return Call(fn, self, &arg, 1);
+    }
+    return Value();
 }
 
 void Vm::Set(const Value& target, const std::string& name, const Value& value) {

@@ -41,6 +41,9 @@ void Vm::InstallBuiltins() {
     InstallNet(*this);
     InstallSystem(*this);
     InstallSound(*this);
+    InstallGeom(*this);
+    InstallFilters(*this);
+    InstallBitmap(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -115,7 +118,7 @@ Object* Vm::NewNative(NativeFn fn, Object* proto, Kind constructs) {
     f->native = fn;
     f->constructs = constructs;
     if (proto) {
-        f->Put("prototype", Value::Obj(proto), false, kDontEnum);
+        f->Put("prototype", Value::Obj(proto), false, kDontEnum | kDontDelete);
         proto->Put("constructor", Value::Obj(f), false, kDontEnum);
     }
     return f;
@@ -206,6 +209,13 @@ bool Vm::RemoveTimer(int id) {
             return true;
         }
     }
+    return false;
+}
+
+bool Vm::Reserve(size_t bytes) {
+    if (heap_.Reserve(bytes))
+        return true;
+    Abort(RunResult::OutOfMemory);
     return false;
 }
 

@@ -148,6 +148,12 @@ class Vm {
         throwing_ = true;
         thrown_ = v;
     }
+    // Whether the frame's time and instruction budget still holds; long natives ask
+    // between rows and stop (the script is abandoned) when it does not.
+    bool WithinBudget() { return Budget(); }
+    // Counts bytes about to be allocated against the memory cap; false (and the script
+    // stops) when they would pass it.
+    bool Reserve(size_t bytes);
     // A string capped to the limit (concatenation loops end at the cap).
     bool StringFits(size_t bytes);
 
@@ -197,6 +203,7 @@ class Vm {
                            Object* home);
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
+    Value Resolve(Object* o, const std::string& name, const Value& self);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
     Value DisplayGet(ClipId clip, int index);
@@ -253,6 +260,9 @@ void InstallSystem(Vm& vm);  // System, ExternalInterface, FileReference and oth
 void InstallSound(Vm& vm);   // Sound
 // A sound started by a Sound object ended by itself: its onSoundComplete runs.
 void SoundCompleted(Vm& vm, uint32_t handle);
+void InstallGeom(Vm& vm);    // flash.geom, MovieClip.transform
+void InstallFilters(Vm& vm); // flash.filters, MovieClip.filters, blendMode
+void InstallBitmap(Vm& vm);  // flash.display.BitmapData, attachBitmap, beginBitmapFill
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);

@@ -22,19 +22,6 @@ Transform Translate(double x, double y) {
     return t;
 }
 
-// A rectangle's bounds on the canvas as left, top, right, bottom.
-void DeviceBox(const swf::Rect& r, const Transform& m, double* box) {
-    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
-    for (int i = 0; i < 4; ++i) {
-        double x, y;
-        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        box[0] = i == 0 ? x : std::min(box[0], x);
-        box[1] = i == 0 ? y : std::min(box[1], y);
-        box[2] = i == 0 ? x : std::max(box[2], x);
-        box[3] = i == 0 ? y : std::max(box[3], y);
-    }
-}
-
 // What the renderer keeps with a script's drawing: its shape prepared for the drawing's
 // generation it was built from.
 struct PreparedDrawing : timeline::DrawingCache {
@@ -86,6 +73,19 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     view_ = view;
     context_.stageScale = scale / 20;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
+}
+
+void Renderer::DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
+                              const Canvas& canvas, const Transform& m,
+                              const swf::ColorTransform& cx) {
+    if (movie_ != &movie) {
+        Clear();
+        movie_ = &movie;
+    }
+    scale_ = m.Scale() * 20;
+    view_ = m;
+    context_.stageScale = m.Scale();
+    DrawCharacter(o, m, cx, canvas, 0);
 }
 
 void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
@@ -206,9 +206,9 @@ void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
     if (shape == nullptr) {
         return;
     }
-    double b[4];
-    DeviceBox(drawing.Bounds(), m, b);
-    if (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2) {
+    swf::Box b;
+    b.AddRect(drawing.Bounds(), m);
+    if (b.xMax < -2 || b.yMax < -2 || b.xMin > canvas.width + 2 || b.yMin > canvas.height + 2) {
         return;
     }
     // Kept in the drawing's own slot, so it goes when the drawing goes and a rebuilt
@@ -268,11 +268,14 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     }
     case timeline::Kind::Bitmap: {
         const swf::Bitmap& b = *ch->bitmap;
+        if (b.width <= 0 || b.height <= 0) {
+            break; // disposed
+        }
         swf::FillStyle fill;
         fill.kind = swf::FillKind::Bitmap;
         fill.bitmapId = ch->id;
         fill.repeat = false;
-        fill.smooth = false;
+        fill.smooth = ch->smooth;
         fill.matrix.scaleX = fill.matrix.scaleY = 20 << 16;
         Paint paint;
         if (MakePaint(fill, m, cx, &b, &paint)) {

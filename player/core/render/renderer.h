@@ -42,6 +42,10 @@ class Renderer {
     // stage pixel), for filters and hairlines.
     void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
               const Transform& view, double scale);
+    // One object's contents without its own placement, colours or filters
+    // (BitmapData.draw): `m` maps its space (twips) onto the canvas.
+    void DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
+                        const Canvas& canvas, const Transform& m, const swf::ColorTransform& cx);
     // Where objects masked by a script find their mask (by id); none: drawn unmasked.
     void SetStage(const timeline::Stage* stage) { stage_ = stage; }
     void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);

@@ -12,6 +12,9 @@ const uint64_t kNoEnd = std::numeric_limits<uint64_t>::max();
 double RateHz(uint32_t rate) {
     return rate == 5512 ? 5512.5 : double(rate);
 }
+int32_t Bounded(double v) {
+    return int32_t(std::max(-16777216.0, std::min(16777216.0, v)));
+}
 } // namespace
 
 struct Mixer::Voice {
@@ -292,8 +295,9 @@ void Mixer::Mix(int16_t* out, size_t frames) {
             double l = v.a0[0] + (v.a1[0] - v.a0[0]) * v.frac;
             double r = v.a0[1] + (v.a1[1] - v.a0[1]) * v.frac;
             v.Gain(&l, &r);
-            accum_[2 * i] += int32_t((gll * l + glr * r) * volume);
-            accum_[2 * i + 1] += int32_t((grl * l + grr * r) * volume);
+            // Bounded before the sum: 32 voices of any transform stay inside 32 bits.
+            accum_[2 * i] += Bounded((gll * l + glr * r) * volume);
+            accum_[2 * i + 1] += Bounded((grl * l + grr * r) * volume);
             ++v.played;
             v.frac += v.step;
             while (v.frac >= 1.0 && !v.done) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "player/core/swf/geometry.h"
@@ -64,12 +65,15 @@ struct Gradient {
     std::vector<GradientStop> stops;
 };
 
+struct Bitmap;
+
 struct FillStyle {
     FillKind kind = FillKind::Solid;
     Rgba color;
     Matrix matrix; // gradient square or bitmap pixels to shape twips
     Gradient gradient;
     uint16_t bitmapId = 0;
+    std::shared_ptr<const Bitmap> bitmap; // a script's bitmap, instead of bitmapId
     bool repeat = true;
     bool smooth = true;
 };

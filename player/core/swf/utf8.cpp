@@ -79,6 +79,16 @@ size_t Utf8Offset(const std::string& s, size_t index, size_t from) {
     return i < s.size() ? i : s.size();
 }
 
+int Utf8Compare(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const uint32_t x = Utf8Next(a, i), y = Utf8Next(b, j);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return i < a.size() ? 1 : j < b.size() ? -1 : 0;
+}
+
 std::vector<uint32_t> Utf8Decode(const std::string& s, size_t limit) {
     std::vector<uint32_t> out;
     for (size_t i = 0; i < s.size() && out.size() < limit;)

@@ -21,6 +21,8 @@ size_t Utf8Length(const std::string& s);
 // The byte offset of code point `index` (s.size() when index >= the length).
 size_t Utf8Offset(const std::string& s, size_t index, size_t from = 0);
 // At most `limit` code points of s.
+// Orders two strings by their code points (bad bytes as the Latin-1 characters they read as).
+int Utf8Compare(const std::string& a, const std::string& b);
 std::vector<uint32_t> Utf8Decode(const std::string& s, size_t limit = SIZE_MAX);
 std::string Utf8FromCodes(const std::vector<uint32_t>& codes);
 // Text of a SWF 5 or older movie: bytes in the Windows western code page (1252), the code

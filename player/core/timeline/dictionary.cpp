@@ -306,7 +306,8 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             ++out->skippedDefinitions;
         }
     }
-    Finish(&out->main, movie.Header().frameCount, &frame);
+    // A truncated movie has only the frames it shows, whatever its header announced.
+    Finish(&out->main, movie.Truncated() ? 0 : movie.Header().frameCount, &frame);
 }
 
 } // namespace timeline

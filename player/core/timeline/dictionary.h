@@ -61,6 +61,7 @@ struct Character {
     std::string exportName;           // ExportAssets: what attachMovie calls it
     // A video stream; its frames are added as their tags come.
     std::shared_ptr<video::Stream> video;
+    bool smooth = false;              // a bitmap a script attached with smoothing
 };
 
 class Dictionary {

@@ -122,6 +122,24 @@ bool Drawing::Apply(const DrawOp& op) {
         NewFill(&style);
         break;
     }
+    case DrawOp::BeginBitmapFill: {
+        if (!op.bitmap) {
+            return true;
+        }
+        swf::FillStyle style;
+        style.kind = swf::FillKind::Bitmap;
+        style.bitmap = op.bitmap;
+        style.repeat = op.repeat;
+        style.smooth = op.smooth;
+        style.matrix = GradientMatrix(op.matrix);
+        // Bitmap pixels map onto twips: the scales carry the 20.
+        style.matrix.scaleX = Fixed(op.matrix[0] * 20);
+        style.matrix.rotateSkew0 = Fixed(op.matrix[1] * 20);
+        style.matrix.rotateSkew1 = Fixed(op.matrix[2] * 20);
+        style.matrix.scaleY = Fixed(op.matrix[3] * 20);
+        NewFill(&style);
+        break;
+    }
     case DrawOp::EndFill:
         NewFill(nullptr);
         break;

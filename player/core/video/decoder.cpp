@@ -16,7 +16,11 @@ inline uint8_t Clip(int v) {
 // BT.601 limited range in 8.8 fixed point: 1.164 (luma), 1.596, 0.813, 0.391, 2.018.
 struct YuvTables {
     int luma[256], rv[256], gu[256], gv[256], bu[256];
+    uint8_t clip[1024]; // (sum >> 8) + 384, saturated
     YuvTables() {
+        for (int i = 0; i < 1024; ++i) {
+            clip[i] = Clip(i - 384);
+        }
         for (int i = 0; i < 256; ++i) {
             luma[i] = 298 * (i - 16) + 128;
             rv[i] = 409 * (i - 128);
@@ -128,20 +132,25 @@ void ToBitmap(const Picture& p, bool deblock, swf::Bitmap* out) {
         const uint8_t* yr = luma + size_t(j) * p.stride;
         const uint8_t* ur = p.u.data() + size_t(j / 2) * p.chromaStride;
         const uint8_t* vr = p.v.data() + size_t(j / 2) * p.chromaStride;
-        const uint8_t* ar = p.a.empty() ? nullptr : p.a.data() + size_t(j) * p.stride;
         uint32_t* o = out->pixels.data() + size_t(j) * p.width;
-        for (int i = 0; i < p.width; ++i) {
-            const int l = t.luma[yr[i]], u = ur[i / 2], v = vr[i / 2];
-            int r = Clip((l + t.rv[v]) >> 8), g = Clip((l + t.gu[u] + t.gv[v]) >> 8),
-                b = Clip((l + t.bu[u]) >> 8);
-            uint32_t alpha = 255;
-            if (ar != nullptr) {
-                alpha = ar[i];
-                r = (r * alpha + 127) / 255;
-                g = (g * alpha + 127) / 255;
-                b = (b * alpha + 127) / 255;
+        // Two pixels share each chroma sample.
+        for (int i = 0; i < p.width; i += 2) {
+            const int u = ur[i >> 1], v = vr[i >> 1];
+            const int rc = t.rv[v], gc = t.gu[u] + t.gv[v], bc = t.bu[u];
+            for (int k = i; k < i + 2 && k < p.width; ++k) {
+                const int l = t.luma[yr[k]];
+                o[k] = 0xFF000000u | uint32_t(t.clip[((l + rc) >> 8) + 384]) << 16 |
+                       uint32_t(t.clip[((l + gc) >> 8) + 384]) << 8 | t.clip[((l + bc) >> 8) + 384];
             }
-            o[i] = alpha << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+        }
+        if (!p.a.empty()) {
+            const uint8_t* ar = p.a.data() + size_t(j) * p.stride;
+            for (int i = 0; i < p.width; ++i) {
+                const uint32_t alpha = ar[i], c = o[i];
+                auto scale = [alpha](uint32_t x) { return (x * alpha + 127) / 255; };
+                o[i] = alpha << 24 | scale((c >> 16) & 255) << 16 | scale((c >> 8) & 255) << 8 |
+                       scale(c & 255);
+            }
         }
     }
 }

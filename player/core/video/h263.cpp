@@ -20,10 +20,11 @@ const int kStuffing = 32;
 const Vlc::Code kIntraMcbpc[] = {{1, 1, 4},  {1, 3, 5},  {2, 3, 6},  {3, 3, 7},        {1, 4, 12},
                                  {1, 6, 13}, {2, 6, 14}, {3, 6, 15}, {1, 9, kStuffing}};
 const Vlc::Code kInterMcbpc[] = {
-    {1, 1, 0},        {3, 4, 1},   {2, 4, 2},   {5, 6, 3},   // inter
-    {3, 5, 4},        {4, 8, 5},   {3, 8, 6},   {3, 7, 7},   // intra
-    {3, 3, 8},        {7, 7, 9},   {6, 7, 10},  {5, 9, 11},  // inter, quantiser change
-    {4, 6, 12},       {12, 9, 13}, {11, 9, 14}, {10, 9, 15}, // intra, quantiser change
+    {1, 1, 0},        {3, 4, 1},  {2, 4, 2},  {5, 6, 3},  // inter
+    {3, 5, 4},        {4, 8, 5},  {3, 8, 6},  {3, 7, 7},  // intra
+    {3, 3, 8},        {7, 7, 9},  {6, 7, 10}, {5, 9, 11}, // inter, quantiser change
+    {4, 6, 12},       {4, 9, 13}, {3, 9, 14}, {2, 9, 15}, // intra, quantiser change
+    {2, 3, 16},       {5, 7, 17}, {4, 7, 18}, {5, 8, 19}, // four vectors
     {1, 9, kStuffing}};
 // Luma pattern as coded for intra macroblocks (inter ones code its complement).
 const Vlc::Code kCbpy[] = {{3, 4, 0},  {5, 5, 1},  {4, 5, 2},  {9, 4, 3}, {3, 5, 4},  {7, 4, 5},
@@ -326,9 +327,35 @@ bool ReadH263Header(const uint8_t* data, size_t size, H263Header* h, size_t* bit
     return !bits.Overrun() && h->width > 0 && h->height > 0 && h->type < 3 && h->quantizer > 0;
 }
 
+int16_t* H263Decoder::Vector(int bx, int by) {
+    static int16_t none[2];
+    if (bx < 0 || bx >= gridWidth_ || by < 0) {
+        none[0] = none[1] = 0;
+        return none; // outside the picture: a zero vector
+    }
+    return &mvs_[(size_t(by) * gridWidth_ + bx) * 2];
+}
+
+// The median of the vectors left, above and above right of block k of a macroblock (k = 0
+// for a macroblock with one vector); on the top row only the left one counts.
+void H263Decoder::PredictVector(int mx, int my, int k, int* out) {
+    const int bx = 2 * mx + (k & 1), by = 2 * my + (k >> 1);
+    int a[2] = {Vector(bx - 1, by)[0], Vector(bx - 1, by)[1]};
+    if (my == 0 && k < 2) {
+        out[0] = a[0];
+        out[1] = a[1];
+        return;
+    }
+    static const int kAboveRight[4] = {2, 1, 1, -1};
+    const int16_t* b = Vector(bx, by - 1);
+    const int16_t* c = Vector(bx + kAboveRight[k], by - 1);
+    out[0] = Median(a[0], b[0], c[0]);
+    out[1] = Median(a[1], b[1], c[1]);
+}
+
 size_t H263Decoder::BytesFor(int width, int height) const {
     const size_t coded = size_t((width + 15) & ~15) * ((height + 15) & ~15);
-    return 2 * (coded * 3 / 2) + coded / 256 * 2 * sizeof(int16_t);
+    return 2 * (coded * 3 / 2) + coded / 64 * 2 * sizeof(int16_t);
 }
 
 Status H263Decoder::Decode(const uint8_t* data, size_t size) {
@@ -349,7 +376,8 @@ Status H263Decoder::Decode(const uint8_t* data, size_t size) {
     deblocking_ = h.deblocking;
     const int mbw = (h.width + 15) / 16, mbh = (h.height + 15) / 16;
     work_.AllocateYuv(h.width, h.height, mbw * 16, mbh * 16, false);
-    mvs_.assign(size_t(mbw + 1) * 2 * 2, 0); // two rows of vectors, one spare column
+    gridWidth_ = 2 * mbw;
+    mvs_.assign(size_t(gridWidth_) * 2 * mbh * 2, 0);
     Bits bits(data, size);
     bits.Skip(static_cast<int>(used));
     int q = h.quantizer;
@@ -358,13 +386,10 @@ Status H263Decoder::Decode(const uint8_t* data, size_t size) {
     const int ys = work_.stride, cs = work_.chromaStride;
     const int pw = mbw * 16, ph = mbh * 16;
     for (int my = 0; my < mbh; ++my) {
-        int16_t* row = &mvs_[size_t(my & 1) * (mbw + 1) * 2];
-        const int16_t* above = &mvs_[size_t((my + 1) & 1) * (mbw + 1) * 2];
         for (int mx = 0; mx < mbw; ++mx) {
             uint8_t* py = &work_.y[size_t(my) * 16 * ys + mx * 16];
             uint8_t* pu = &work_.u[size_t(my) * 8 * cs + mx * 8];
             uint8_t* pv = &work_.v[size_t(my) * 8 * cs + mx * 8];
-            row[mx * 2] = row[mx * 2 + 1] = 0;
             if (!intraPicture && bits.Bit()) { // not coded: the reference, unmoved
                 Predict(ref_.y.data(), ys, pw, ph, mx * 32, my * 32, 16, py, ys);
                 Predict(ref_.u.data(), cs, pw / 2, ph / 2, mx * 16, my * 16, 8, pu, cs);
@@ -392,36 +417,47 @@ Status H263Decoder::Decode(const uint8_t* data, size_t size) {
                 q = std::max(1, std::min(31, q + kDq[bits.Read(2)]));
             }
             if (!intra) {
-                int px = 0, pyv = 0;
-                const int ax = mx > 0 ? row[mx * 2 - 2] : 0, ay = mx > 0 ? row[mx * 2 - 1] : 0;
-                if (my == 0) {
-                    px = ax;
-                    pyv = ay;
-                } else {
-                    const bool right = mx + 1 < mbw;
-                    px = Median(ax, above[mx * 2], right ? above[mx * 2 + 2] : 0);
-                    pyv = Median(ay, above[mx * 2 + 1], right ? above[mx * 2 + 3] : 0);
-                }
-                int v[2] = {px, pyv};
-                for (int k = 0; k < 2; ++k) {
-                    const int code = Mvd().Read(&bits);
-                    if (code < 0) {
-                        return Status::Damaged;
+                const int vectors = mcbpc & 16 ? 4 : 1;
+                int sum[2] = {0, 0};
+                for (int k = 0; k < vectors; ++k) {
+                    int v[2];
+                    PredictVector(mx, my, k, v);
+                    for (int c = 0; c < 2; ++c) {
+                        const int code = Mvd().Read(&bits);
+                        if (code < 0) {
+                            return Status::Damaged;
+                        }
+                        const int d = code != 0 && bits.Bit() ? -code : code;
+                        v[c] = ((v[c] + d + 32) & 63) - 32; // vectors wrap to -32..31 half pixels
+                        sum[c] += v[c];
                     }
-                    int d = code;
-                    if (code != 0 && bits.Bit()) {
-                        d = -d;
+                    // One vector stands for all four blocks.
+                    for (int b = vectors == 1 ? 0 : k; b < (vectors == 1 ? 4 : k + 1); ++b) {
+                        int16_t* slot = Vector(2 * mx + (b & 1), 2 * my + (b >> 1));
+                        slot[0] = static_cast<int16_t>(v[0]);
+                        slot[1] = static_cast<int16_t>(v[1]);
                     }
-                    v[k] = ((v[k] + d + 32) & 63) - 32; // vectors wrap to -32..31 half pixels
+                    if (vectors == 1) {
+                        Predict(ref_.y.data(), ys, pw, ph, mx * 32 + v[0], my * 32 + v[1], 16, py,
+                                ys);
+                    } else {
+                        const int bx = (k & 1) * 8, by = (k >> 1) * 8;
+                        Predict(ref_.y.data(), ys, pw, ph, mx * 32 + bx * 2 + v[0],
+                                my * 32 + by * 2 + v[1], 8, py + by * ys + bx, ys);
+                    }
                 }
-                row[mx * 2] = static_cast<int16_t>(v[0]);
-                row[mx * 2 + 1] = static_cast<int16_t>(v[1]);
-                Predict(ref_.y.data(), ys, pw, ph, mx * 32 + v[0], my * 32 + v[1], 16, py, ys);
-                // Chroma moves half as far, quarter positions rounded to the half.
-                const int cx = (v[0] >> 2) * 2 + ((v[0] & 3) != 0);
-                const int cy = (v[1] >> 2) * 2 + ((v[1] & 3) != 0);
-                Predict(ref_.u.data(), cs, pw / 2, ph / 2, mx * 16 + cx, my * 16 + cy, 8, pu, cs);
-                Predict(ref_.v.data(), cs, pw / 2, ph / 2, mx * 16 + cx, my * 16 + cy, 8, pv, cs);
+                // Chroma moves half as far: a quarter position rounds to the half, and four
+                // vectors' sum (in sixteenths of a chroma pixel) to the nearest half.
+                int cv[2];
+                for (int c = 0; c < 2; ++c) {
+                    static const int kRound[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+                    cv[c] = vectors == 1 ? (sum[c] >> 2) * 2 + ((sum[c] & 3) != 0)
+                                         : kRound[sum[c] & 15] + ((sum[c] >> 3) & ~1);
+                }
+                Predict(ref_.u.data(), cs, pw / 2, ph / 2, mx * 16 + cv[0], my * 16 + cv[1], 8, pu,
+                        cs);
+                Predict(ref_.v.data(), cs, pw / 2, ph / 2, mx * 16 + cv[0], my * 16 + cv[1], 8, pv,
+                        cs);
             }
             for (int b = 0; b < 6; ++b) {
                 const bool coded = (cbp >> (5 - b)) & 1;

@@ -1,7 +1,7 @@
 // Sorenson H.263 (Flash's codec 2): H.263 baseline with its own picture header (two
 // versions, which differ only in the escape of a coefficient), no groups of blocks, half-pel
-// motion vectors that may point outside the picture, and disposable inter frames that
-// nothing predicts from.
+// motion vectors that may point outside the picture (one per macroblock or one per 8x8
+// block), and disposable inter frames that nothing predicts from.
 #pragma once
 
 #include "player/core/video/decoder.h"
@@ -31,7 +31,10 @@ class H263Decoder : public Decoder {
     int maxWidth_, maxHeight_;
     Picture ref_, work_;
     bool haveRef_ = false, deblocking_ = false;
-    std::vector<int16_t> mvs_; // per macroblock x, y of the frame being decoded
+    int16_t* Vector(int bx, int by); // of an 8x8 luma block; a zero one outside
+    void PredictVector(int mx, int my, int k, int* out);
+    std::vector<int16_t> mvs_; // x, y per 8x8 luma block of the frame being decoded
+    int gridWidth_ = 0;
 };
 
 // The inverse DCT the block codecs share: 8x8 coefficients (natural order) to samples.
