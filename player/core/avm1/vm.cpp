@@ -302,12 +302,16 @@ void Vm::Later(Object* self, std::string method, std::vector<Value> args) {
 void Vm::EndFrame() {
     if (running_ > 0)
         return;
-    // Answers queued during the frame; those they queue in turn wait for the next frame.
+    // Answers queued during the frame; those they queue in turn wait for the next frame,
+    // as do the rest once the frame's budget is spent.
     std::vector<Deferred> answers;
     answers.swap(later_);
-    for (const Deferred& d : answers) {
-        if (frameOver_)
+    for (size_t i = 0; i < answers.size(); i++) {
+        if (frameOver_) {
+            later_.insert(later_.begin(), answers.begin() + long(i), answers.end());
             break;
+        }
+        const Deferred& d = answers[i];
         Value self = Value::Obj(d.self), fn;
         Object* holder = nullptr;
         if (Lookup(d.self, d.method, self, fn, &holder) && fn.IsObject())
