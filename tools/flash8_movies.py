@@ -179,6 +179,69 @@ def filters_movie(out):
     write(out, "flash8_filters", tags + [action(*s), show_frame()])
 
 
+# ---- FILTERLIST records (PlaceObject3), for the filters the timeline carries ----
+def fixed(v):
+    return struct.pack("<i", int(v * 65536))
+
+
+def fixed8(v):
+    return struct.pack("<h", int(v * 256))
+
+
+def glow(color, bx, by, strength, passes, inner=False, knockout=False):
+    flags = (0x80 if inner else 0) | (0x40 if knockout else 0) | 0x20 | passes
+    return b"\x02" + color + fixed(bx) + fixed(by) + fixed8(strength) + bytes([flags])
+
+
+def bevel(shadow, highlight, bx, by, angle, distance, strength, passes, inner=True, on_top=False):
+    flags = (0x80 if inner else 0) | 0x20 | (0x10 if on_top else 0) | passes
+    return (b"\x03" + shadow + highlight + fixed(bx) + fixed(by) + fixed(angle) + fixed(distance)
+            + fixed8(strength) + bytes([flags]))
+
+
+def gradient_filter(kind, stops, bx, by, angle, distance, strength, passes, inner=False, on_top=False):
+    flags = (0x80 if inner else 0) | 0x20 | (0x10 if on_top else 0) | passes
+    body = bytes([kind, len(stops)]) + b"".join(c for _, c in stops) + bytes(r for r, _ in stops)
+    return body + fixed(bx) + fixed(by) + fixed(angle) + fixed(distance) + fixed8(strength) + bytes([flags])
+
+
+def convolution(mx, my, kernel, divisor=1.0, bias=0.0, clamp=True, preserve=True):
+    return (b"\x05" + bytes([mx, my]) + struct.pack("<ff", divisor, bias)
+            + b"".join(struct.pack("<f", k) for k in kernel) + rgba(0, 0, 0, 0)
+            + bytes([(0x02 if clamp else 0) | (0x01 if preserve else 0)]))
+
+
+def color_matrix(m):
+    return b"\x06" + b"".join(struct.pack("<f", v) for v in m)
+
+
+def filter_list(*filters):
+    return bytes([len(filters)]) + b"".join(filters)
+
+
+def timeline_filters_movie(out):
+    """The filters as PlaceObject3 carries them, on L shapes whose wide part must survive
+    the blur's bounds."""
+    red, blue = rgba(220, 40, 40), rgba(40, 80, 220)
+    tags = [l_shape(1, red), l_shape(2, blue)]
+    lists = [
+        filter_list(b"\x01" + fixed(10) + fixed(10) + bytes([2 << 3])),
+        filter_list(glow(rgba(0, 160, 0), 10, 10, 2, 2)),
+        filter_list(glow(rgba(0, 0, 0), 8, 8, 2, 2, inner=True)),
+        filter_list(bevel(rgba(0, 0, 0), rgba(255, 255, 255), 6, 6, 0.785, 4, 1, 2)),
+        filter_list(gradient_filter(4, [(0, rgba(255, 0, 0, 0)), (255, rgba(255, 220, 0))], 10, 10, 0.785, 0, 2, 2)),
+        filter_list(gradient_filter(7, [(0, rgba(255, 255, 255)), (128, rgba(255, 0, 0, 0)), (255, rgba(0, 0, 0))],
+                                    4, 4, 0.785, 4, 1, 2, inner=True)),
+        filter_list(convolution(3, 3, [0, -1, 0, -1, 5, -1, 0, -1, 0])),
+        filter_list(color_matrix([0.33, 0.33, 0.33, 0, 0] * 3 + [0, 0, 0, 1, 0])),
+    ]
+    spots = [(15, 15), (75, 15), (135, 15), (190, 15), (15, 95), (75, 95), (135, 95), (190, 95)]
+    for i, ((x, y), fl) in enumerate(zip(spots, lists)):
+        tags.append(place_object3(1 + i, 1 if i % 2 == 0 else 2, matrix(1.2, 1.2, tx=x * 20, ty=y * 20),
+                                  filters=fl))
+    write(out, "flash8_filters_tags", tags + [show_frame()])
+
+
 def transform_movie(out):
     """MovieClip.transform: a skewing matrix, negative colour multipliers, a mask at alpha 0
     and a stage wider than tall."""
@@ -207,6 +270,7 @@ def main():
     bitmap_movie(out)
     filters_movie(out)
     transform_movie(out)
+    timeline_filters_movie(out)
 
 
 if __name__ == "__main__":
