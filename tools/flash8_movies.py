@@ -195,7 +195,7 @@ def glow(color, bx, by, strength, passes, inner=False, knockout=False):
 
 def bevel(shadow, highlight, bx, by, angle, distance, strength, passes, inner=True, on_top=False):
     flags = (0x80 if inner else 0) | 0x20 | (0x10 if on_top else 0) | passes
-    return (b"\x03" + shadow + highlight + fixed(bx) + fixed(by) + fixed(angle) + fixed(distance)
+    return (b"\x03" + highlight + shadow + fixed(bx) + fixed(by) + fixed(angle) + fixed(distance)
             + fixed8(strength) + bytes([flags]))
 
 
@@ -221,7 +221,8 @@ def filter_list(*filters):
 
 def timeline_filters_movie(out):
     """The filters as PlaceObject3 carries them, on L shapes whose wide part must survive
-    the blur's bounds."""
+    the blur's bounds (gradient glows and bevels, which the reference player does not draw,
+    are in flash8_filters, checked by pixels)."""
     red, blue = rgba(220, 40, 40), rgba(40, 80, 220)
     tags = [l_shape(1, red), l_shape(2, blue)]
     lists = [
@@ -229,9 +230,9 @@ def timeline_filters_movie(out):
         filter_list(glow(rgba(0, 160, 0), 10, 10, 2, 2)),
         filter_list(glow(rgba(0, 0, 0), 8, 8, 2, 2, inner=True)),
         filter_list(bevel(rgba(0, 0, 0), rgba(255, 255, 255), 6, 6, 0.785, 4, 1, 2)),
-        filter_list(gradient_filter(4, [(0, rgba(255, 0, 0, 0)), (255, rgba(255, 220, 0))], 10, 10, 0.785, 0, 2, 2)),
-        filter_list(gradient_filter(7, [(0, rgba(255, 255, 255)), (128, rgba(255, 0, 0, 0)), (255, rgba(0, 0, 0))],
-                                    4, 4, 0.785, 4, 1, 2, inner=True)),
+        filter_list(b"\x01" + fixed(16) + fixed(2) + bytes([1 << 3])),
+        filter_list(b"\x00" + rgba(0, 0, 0) + fixed(6) + fixed(6) + fixed(0.785) + fixed(4) + fixed8(1)
+                    + bytes([0x80 | 0x20 | 2])),
         filter_list(convolution(3, 3, [0, -1, 0, -1, 5, -1, 0, -1, 0])),
         filter_list(color_matrix([0.33, 0.33, 0.33, 0, 0] * 3 + [0, 0, 0, 1, 0])),
     ]
