@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "player/core/render/paint.h"
+#include "player/core/swf/utf8.h"
 #include "player/core/render/text_layout.h"
 #include "player/core/timeline/bounds.h"
 
@@ -472,22 +473,7 @@ static std::string PlainOfHtml(const std::string& html) {
     const render::StyledText styled = render::FromHtmlText(html, render::TextStyle(), 0, true);
     std::string out;
     for (uint32_t c : styled.codes) {
-        c = c == '\n' ? '\r' : c;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        swf::Utf8Append(out, c == '\n' ? '\r' : c);
     }
     return out;
 }

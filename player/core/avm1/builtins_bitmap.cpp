@@ -351,7 +351,8 @@ Value ApplyFilterFn(Vm& vm, const Value& self, const Args& a) {
     return Value::Num(0);
 }
 Value GenerateFilterRect(Vm& vm, const Value& self, const Args& a) {
-    BITMAP_SELF
+    if (ScriptBitmapOf(self) == nullptr)
+        return Value::Num(-1);
     const IntRect r = RectArg(vm, a[0]);
     swf::Filter f;
     if (!FilterOf(a[1], &f))

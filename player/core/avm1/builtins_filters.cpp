@@ -308,8 +308,8 @@ Value Clone(Vm& vm, const Value& self, const Args&) {
     if (!d)
         return Value();
     Value copy = Construct(vm, "filters", Classes()[d->cls].name, nullptr, 0);
-    if (FilterData* c = DataOf(copy)) {
-        *c = *d;
+    if (DataOf(copy) != nullptr) {
+        copy.o->host = std::make_shared<FilterData>(*d);
         Value map = vm.Get(self, "__mapBitmap");
         if (!map.IsUndefined())
             copy.o->Put("__mapBitmap", map, vm.caseSensitive(), kDontEnum);

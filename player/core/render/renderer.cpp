@@ -283,6 +283,9 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         }
         break;
     }
+    case timeline::Kind::Video:
+        DrawVideo(o, m, cx, canvas);
+        break;
     case timeline::Kind::Text:
         DrawStaticText(*ch->text, m, cx, canvas);
         break;

@@ -63,6 +63,9 @@ class Renderer {
     // A script's drawing, under its clip's objects.
     void DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
                      const swf::ColorTransform& cx, const Canvas& canvas);
+    // The picture of the frame the video's ratio names, scaled to the stream's size.
+    void DrawVideo(const timeline::DisplayObject& o, const Transform& m,
+                   const swf::ColorTransform& cx, const Canvas& canvas);
     void DrawStaticText(const swf::StaticText& text, const Transform& m,
                         const swf::ColorTransform& cx, const Canvas& canvas);
     // `field` carries the text shown now and the frame's look.

@@ -33,6 +33,9 @@ bool CharacterBounds(const Character& ch, uint16_t ratio, swf::Rect* out) {
     case Kind::Bitmap:
         *out = swf::Rect{0, ch.bitmap->width * 20, 0, ch.bitmap->height * 20};
         return true;
+    case Kind::Video:
+        *out = swf::Rect{0, ch.video->def.width * 20, 0, ch.video->def.height * 20};
+        return true;
     default:
         return false;
     }
