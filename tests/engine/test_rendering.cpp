@@ -47,6 +47,8 @@ const Case kCases[] = {
     {"own", "script_clips", 3, 0.97},
     {"own", "script_mask", 1, 0.95},
     {"own", "drawing", 1, 0.97},
+    {"own", "flash8_bitmap", 1, 0.98},       // BitmapData: fills, noise, Perlin noise, fills
+    {"own", "flash8_filters_tags", 1, 0.97}, // every filter the reference player draws
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
     {"shared", "swf_definebutton", 1, 0.97},
     {"shared", "swf_definefont2_edittext", 1, 0.90},

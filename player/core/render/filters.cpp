@@ -227,21 +227,21 @@ void Bevel(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
     *box = sb;
 }
 
-// Convolution over straight colours; edges clamp to the nearest pixel or take the
-// filter's colour.
+// Convolution over the object's own box (its filter surface): edges clamp to the box's
+// nearest pixel or take the filter's colour.
 void Convolve(const swf::Filter& f, Canvas* layer, PixelBox* box) {
     const int mx = f.matrixX, my = f.matrixY;
     if (mx <= 0 || my <= 0 || f.kernel.size() < size_t(mx) * my) {
         return;
     }
-    const int w = layer->width, h = layer->height;
+    const int w = box->right - box->left, h = box->bottom - box->top;
     std::vector<uint32_t> src(size_t(w) * h);
     for (int y = 0; y < h; ++y) {
-        std::copy_n(layer->pixels + size_t(y) * layer->stride, w, &src[size_t(y) * w]);
+        std::copy_n(layer->pixels + size_t(box->top + y) * layer->stride + box->left, w,
+                    &src[size_t(y) * w]);
     }
     const double div = f.divisor == 0 ? 1 : f.divisor;
     const uint32_t fallback = Premultiplied(f.fallback);
-    // Every pixel can change (a bias lights empty ones): the whole layer.
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             double sum[4] = {0, 0, 0, 0};
@@ -249,16 +249,13 @@ void Convolve(const swf::Filter& f, Canvas* layer, PixelBox* box) {
                 for (int kx = 0; kx < mx; ++kx) {
                     int sx = x + kx - mx / 2, sy = y + ky - my / 2;
                     uint32_t p;
-                    if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
-                        if (!f.clamp) {
-                            p = fallback;
-                        } else {
-                            sx = std::max(0, std::min(sx, w - 1));
-                            sy = std::max(0, std::min(sy, h - 1));
-                            p = src[size_t(sy) * w + sx];
-                        }
-                    } else {
+                    if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
                         p = src[size_t(sy) * w + sx];
+                    } else if (f.clamp) {
+                        p = src[size_t(std::max(0, std::min(sy, h - 1))) * w +
+                                std::max(0, std::min(sx, w - 1))];
+                    } else {
+                        p = fallback;
                     }
                     const double k = f.kernel[size_t(ky) * mx + kx];
                     for (int c = 0; c < 4; ++c) {
@@ -267,19 +264,17 @@ void Convolve(const swf::Filter& f, Canvas* layer, PixelBox* box) {
                 }
             }
             const uint32_t orig = src[size_t(y) * w + x];
-            uint32_t out = 0;
             const double alpha = f.preserveAlpha
                                      ? double(orig >> 24)
                                      : std::max(0.0, std::min(255.0, sum[3] / div + f.bias));
+            uint32_t out = uint32_t(alpha + 0.5) << 24;
             for (int c = 0; c < 3; ++c) {
                 const double v = std::max(0.0, std::min(alpha, sum[c] / div + f.bias));
                 out |= uint32_t(v + 0.5) << (c * 8);
             }
-            layer->pixels[size_t(y) * layer->stride + x] = out | uint32_t(alpha + 0.5) << 24;
+            layer->pixels[size_t(box->top + y) * layer->stride + box->left + x] = out;
         }
     }
-    *box = PixelBox{0, 0, w, h};
-    *box = ContentBox(*layer);
 }
 
 int ComponentShift(int component) {
