@@ -94,6 +94,10 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
         s.scripts->SetSinks(s.trace, s.notice);
+        if (s.deviceGlyphs) {
+            s.scripts->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                       {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+        }
         s.stage.Start();
         s.scripts->Start();
         if (s.content.skippedDefinitions != 0 && s.notice) {
@@ -245,7 +249,11 @@ void Player::SetNoticeSink(std::function<void(const char*)> sink) {
 void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
     state_->deviceGlyphs = source;
     state_->deviceMetrics = metrics;
-    state_->renderer.SetDeviceGlyphs(Adapt(std::move(source)), {metrics.ascent, metrics.descent});
+    state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+    if (state_->scripts) {
+        state_->scripts->SetDeviceGlyphs(Adapt(std::move(source)),
+                                         {metrics.ascent, metrics.descent});
+    }
     state_->dirty = true;
 }
 

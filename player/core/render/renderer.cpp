@@ -218,7 +218,7 @@ bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m
         r = ch->text->bounds;
         break;
     case timeline::Kind::EditText:
-        r = ch->editText->bounds;
+        r = o.field ? o.field->bounds : ch->editText->bounds;
         break;
     case timeline::Kind::Bitmap:
         r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/core/swf/bitmaps.h"
@@ -83,6 +84,10 @@ struct LoadedMovie {
     std::vector<InitAction> initActions;
     uint32_t skippedDefinitions = 0; // damaged ones, left out
     bool boundText = false;          // some edit text shows a script variable
+    int version = 0;                 // the movie's SWF version
+    // Fonts by name (lower case), for text that names its face: the first defined wins.
+    std::unordered_map<std::string, uint16_t> fontsByName;
+    const swf::Font* FontNamed(const std::string& name, bool bold, bool italic) const;
 };
 
 // Reads every definition and the main timeline from the movie's tag stream. A damaged
