@@ -600,8 +600,9 @@ avm1::TextMetrics ScriptHost::MeasureField(const timeline::TextFieldState& field
     render::FieldLayout layout;
     LayOut(field, &layout);
     avm1::TextMetrics m;
-    m.width = std::round(layout.extent.width) / 20.0;
-    m.height = std::round(layout.extent.height) / 20.0;
+    // Whole pixels, as Flash reports them.
+    m.width = std::floor(layout.extent.width / 20.0);
+    m.height = std::floor(layout.extent.height / 20.0);
     m.boxWidth = (layout.box.xMax - layout.box.xMin) / 20.0;
     m.boxHeight = (layout.box.yMax - layout.box.yMin) / 20.0;
     m.lines = int(std::max<size_t>(1, layout.lines.size()));

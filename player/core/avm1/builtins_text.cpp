@@ -36,6 +36,10 @@ enum Prop {
     kTextWidth,
     kTextHeight,
     kMouseWheelEnabled,
+    kAntiAliasType,
+    kGridFitType,
+    kSharpness,
+    kThickness,
     kPropCount
 };
 
@@ -68,10 +72,15 @@ const char* const kNames[] = {
     "textWidth",
     "textHeight",
     "mouseWheelEnabled",
+    "antiAliasType",
+    "gridFitType",
+    "sharpness",
+    "thickness",
 };
 static_assert(sizeof(kNames) / sizeof(kNames[0]) == kPropCount, "names");
 
 const char* const kAutoSizes[] = {"none", "left", "right", "center"};
+const char* const kGridFits[] = {"none", "pixel", "subpixel"};
 
 struct Field {
     ClipId id = 0;
@@ -158,6 +167,14 @@ template <int P> Value GetProp(Vm& vm, const Value& self, const Args&) {
         return Value::Num(s.hscroll);
     case kMouseWheelEnabled:
         return Value::Bool(s.mouseWheelEnabled);
+    case kAntiAliasType:
+        return Value::Str(s.advancedAntiAlias ? "advanced" : "normal");
+    case kGridFitType:
+        return Value::Str(kGridFits[s.gridFit % 3]);
+    case kSharpness:
+        return Value::Num(s.sharpness);
+    case kThickness:
+        return Value::Num(s.thickness);
     default:
         break;
     }
@@ -211,6 +228,12 @@ template <int P> Value SetProp(Vm& vm, const Value& self, const Args& a) {
         break;
     }
     case kHtml:
+        if (s.html && !flag) {
+            // A field leaving HTML forgets the alignment its markup gave new text.
+            timeline::TextFormat left;
+            left.align = 0;
+            s.doc.SetDefaultFormat(left);
+        }
         s.html = flag;
         break;
     case kMultiline:
@@ -297,6 +320,28 @@ template <int P> Value SetProp(Vm& vm, const Value& self, const Args& a) {
     case kMouseWheelEnabled:
         s.mouseWheelEnabled = flag;
         break;
+    case kAntiAliasType: {
+        const std::string t = vm.ToString(v);
+        if (t == "normal" || t == "advanced") {
+            s.advancedAntiAlias = t == "advanced";
+        }
+        break;
+    }
+    case kGridFitType: {
+        const std::string t = vm.ToString(v);
+        for (uint8_t k = 0; k < 3; ++k) {
+            s.gridFit = t == kGridFits[k] ? k : s.gridFit;
+        }
+        break;
+    }
+    case kSharpness:
+    case kThickness: {
+        const double d = vm.ToNumber(v);
+        if (std::isfinite(d)) {
+            (P == kSharpness ? s.sharpness : s.thickness) = d;
+        }
+        break;
+    }
     default:
         return Value(); // read only
     }
@@ -432,7 +477,8 @@ void InstallTextField(Vm& vm) {
               kCondenseWhite, kBorder, kBackground, kBorderColor, kBackgroundColor, kTextColor,
               kType, kAutoSize, kVariable, kMaxChars, kRestrict, kLength, kScroll, kMaxScroll,
               kHScroll, kMaxHScroll, kBottomScroll, kTextWidth, kTextHeight,
-              kMouseWheelEnabled>::Install(vm, proto);
+              kMouseWheelEnabled, kAntiAliasType, kGridFitType, kSharpness,
+              kThickness>::Install(vm, proto);
     struct Entry {
         const char* name;
         NativeFn fn;

@@ -85,9 +85,16 @@ void Store(Vm& vm, Object* o, int slot, const Value& v, bool ctor) {
         return;
     }
     switch (conv) {
-    case Conv::String:
-        out = Value::Str(vm.ToString(v));
+    case Conv::String: {
+        std::string text = vm.ToString(v);
+        if (slot == kFont) {
+            // Flash keeps 64 characters of a face name.
+            const std::u32string codes = timeline::DecodeUtf8(text, 64);
+            text = timeline::EncodeUtf8(codes);
+        }
+        out = Value::Str(text);
         break;
+    }
     case Conv::Rounded: {
         double d = Whole(vm, v, ctor);
         if (!ctor && vm.version() < 8 && slot != kSize) {

@@ -695,10 +695,22 @@ void TextDocument::ParseHtml(const std::string& html, bool multiline, bool conde
                         }
                     }
                 }
-                if (tag.Attribute("color", &v) && v.size() >= 7 && v[0] == '#') {
-                    const std::string hex = v.substr(1, 6);
-                    if (hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
-                        f.color = uint32_t(std::strtoul(hex.c_str(), nullptr, 16));
+                if (tag.Attribute("color", &v) && !v.empty() && v[0] == '#') {
+                    // Spaces after '#' are skipped; hex digits up to the first other
+                    // character count, the last six of them.
+                    size_t k = 1;
+                    while (k < v.size() && (v[k] == ' ' || v[k] == '\t')) {
+                        ++k;
+                    }
+                    uint32_t rgb = 0;
+                    bool any = false;
+                    for (; k < v.size() && std::isxdigit(static_cast<unsigned char>(v[k])); ++k) {
+                        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(v[k])));
+                        rgb = ((rgb << 4) | uint32_t(c <= '9' ? c - '0' : c - 'a' + 10)) & 0xFFFFFF;
+                        any = true;
+                    }
+                    if (any) {
+                        f.color = rgb;
                     }
                 }
                 if (tag.Attribute("letterspacing", &v)) {
@@ -989,13 +1001,11 @@ void InitField(const swf::EditText& def, const swf::Font* font, int version, Tex
     f.size = def.height / 20.0;
     f.color =
         def.hasColor ? (uint32_t(def.color.r) << 16 | uint32_t(def.color.g) << 8 | def.color.b) : 0;
-    if (def.hasLayout) {
-        f.align = def.align & 3;
-        f.leftMargin = def.leftMargin / 20.0;
-        f.rightMargin = def.rightMargin / 20.0;
-        f.indent = def.indent / 20.0;
-        f.leading = def.leading / 20.0;
-    }
+    f.align = def.hasLayout ? def.align & 3 : 0;
+    f.leftMargin = def.leftMargin / 20.0;
+    f.rightMargin = def.rightMargin / 20.0;
+    f.indent = def.indent / 20.0;
+    f.leading = def.leading / 20.0;
     f.bold = !def.html && font != nullptr && font->bold;
     f.italic = !def.html && font != nullptr && font->italic;
     f.underline = false;
