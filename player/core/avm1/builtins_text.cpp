@@ -476,9 +476,8 @@ void InstallTextField(Vm& vm) {
     Accessors<kText, kHtmlText, kHtml, kMultiline, kWordWrap, kPassword, kSelectable, kEmbedFonts,
               kCondenseWhite, kBorder, kBackground, kBorderColor, kBackgroundColor, kTextColor,
               kType, kAutoSize, kVariable, kMaxChars, kRestrict, kLength, kScroll, kMaxScroll,
-              kHScroll, kMaxHScroll, kBottomScroll, kTextWidth, kTextHeight,
-              kMouseWheelEnabled, kAntiAliasType, kGridFitType, kSharpness,
-              kThickness>::Install(vm, proto);
+              kHScroll, kMaxHScroll, kBottomScroll, kTextWidth, kTextHeight, kMouseWheelEnabled,
+              kAntiAliasType, kGridFitType, kSharpness, kThickness>::Install(vm, proto);
     struct Entry {
         const char* name;
         NativeFn fn;

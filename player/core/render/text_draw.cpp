@@ -246,13 +246,12 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             }
             k = e;
         }
-        if (line.bullet && !line.glyphs.empty()) {
-            const TextStyle& style = styled.palette[line.glyphs[0].style];
+        if (line.bullet) {
+            const TextStyle& style = styled.palette[line.style];
             if (const PreparedShape* shape = glyph(0x2022, style)) {
                 const Transform t = area * Translate(line.left + 300, line.baseline) *
                                     Scaling(style.size / emOf(style));
-                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_,
-                          &paints[line.glyphs[0].style]);
+                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[line.style]);
             }
         }
         for (const PlacedGlyph& g : line.glyphs) {

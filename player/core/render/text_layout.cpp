@@ -214,6 +214,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             }
             seen.width = std::max(seen.width, shift + width + para.rightMargin);
             line.bullet = para.bullet && firstLine;
+            line.style = used[0];
             line.left = para.leftMargin + para.blockIndent;
             line.baseline = top + baseline;
             line.height = size + lead + text.palette[used[0]].leading;

@@ -75,6 +75,7 @@ struct TextLine {
     double height = 0;   // the step to the next line
     double left = 0;     // the paragraph's margin and block indent
     bool bullet = false; // a bulleted paragraph's first line
+    uint16_t style = 0;  // its first glyph's, or for an empty line the break's
 };
 
 // Lines step down by the largest size on the line, the font's leading and the leading of

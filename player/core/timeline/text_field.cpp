@@ -705,7 +705,8 @@ void TextDocument::ParseHtml(const std::string& html, bool multiline, bool conde
                     uint32_t rgb = 0;
                     bool any = false;
                     for (; k < v.size() && std::isxdigit(static_cast<unsigned char>(v[k])); ++k) {
-                        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(v[k])));
+                        const char c =
+                            static_cast<char>(std::tolower(static_cast<unsigned char>(v[k])));
                         rgb = ((rgb << 4) | uint32_t(c <= '9' ? c - '0' : c - 'a' + 10)) & 0xFFFFFF;
                         any = true;
                     }
