@@ -13,6 +13,10 @@
 #include "player/core/render/text_layout.h"
 #include "player/core/timeline/display_list.h"
 
+namespace render {
+class Renderer;
+}
+
 namespace engine {
 
 class ScriptHost : public avm1::DisplayBridge {
@@ -74,6 +78,18 @@ class ScriptHost : public avm1::DisplayBridge {
     void TextFieldChanged(avm1::ClipId field, bool textChanged) override;
     avm1::TextMetrics MeasureField(const timeline::TextFieldState& field) override;
     void StageSize(double& width, double& height) override;
+    // Flash 8 (script_flash8.cpp)
+    bool GetMatrix(avm1::ClipId clip, swf::Affine* m) override;
+    void SetMatrix(avm1::ClipId clip, const swf::Affine& m) override;
+    std::vector<swf::Filter> GetFilters(avm1::ClipId clip) override;
+    void SetFilters(avm1::ClipId clip, const std::vector<swf::Filter>& filters) override;
+    swf::BlendMode GetBlendMode(avm1::ClipId clip) override;
+    void SetBlendMode(avm1::ClipId clip, swf::BlendMode mode) override;
+    avm1::ClipId AttachBitmap(avm1::ClipId parent, const render::ScriptBitmap& bitmap, int depth,
+                              bool smooth) override;
+    bool LoadBitmap(const std::string& name, render::ScriptBitmap* out) override;
+    void DrawOnto(avm1::ClipId source, render::ScriptBitmap* target, const swf::Affine& m,
+                  const swf::ColorTransform& cx, const render::IntRect& clip, bool smooth) override;
 
   private:
     double Clock();
@@ -101,6 +117,10 @@ class ScriptHost : public avm1::DisplayBridge {
     render::DeviceGlyphSource deviceSource_;
     render::DeviceFontMetrics deviceMetrics_;
     std::map<std::pair<std::string, uint64_t>, double> deviceAdvances_;
+    // Characters for bitmaps scripts attach (each shows a BitmapData's shared pixels), and
+    // the renderer BitmapData.draw uses, made when first needed.
+    std::vector<std::unique_ptr<timeline::Character>> scriptBitmaps_;
+    std::shared_ptr<render::Renderer> offscreen_;
 };
 
 } // namespace engine

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "player/core/swf/utf8.h"
+
 namespace render {
 
 namespace {

@@ -44,6 +44,8 @@ struct DisplayObject {
     const uint8_t* clipActions = nullptr; // CLIPACTIONS bytes, for the interpreter
     uint32_t clipActionsSize = 0;
     std::unique_ptr<Clip> clip; // sprites and buttons: their own display list
+    // A video: decodes the frame its ratio names.
+    std::shared_ptr<video::Playback> video;
     bool visible = true;
     bool scripted = false; // a script moved it: the timeline no longer does
     bool dynamic = false;  // made by a script

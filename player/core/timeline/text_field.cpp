@@ -1,5 +1,7 @@
 #include "player/core/timeline/text_field.h"
 
+#include "player/core/swf/utf8.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -1041,19 +1043,7 @@ void InitField(const swf::EditText& def, const swf::Font* font, int version, Tex
 std::u32string DecodeUtf8(const std::string& s, size_t limit) {
     std::u32string out;
     for (size_t i = 0; i < s.size() && out.size() < limit;) {
-        const uint8_t c = static_cast<uint8_t>(s[i]);
-        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
-        bool ok = c < 0x80 || (extra > 0 && c < 0xF8);
-        for (int k = 1; k <= extra && ok; ++k) {
-            if (i + k >= s.size() || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-            }
-        }
-        out.push_back(ok ? cp : c);
-        i += ok ? extra + 1 : 1;
+        out.push_back(swf::Utf8Next(s, i));
     }
     return out;
 }
@@ -1062,22 +1052,7 @@ std::string EncodeUtf8(const char32_t* s, size_t n) {
     std::string out;
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
-        const uint32_t c = s[i] < 0x110000 ? s[i] : 0xFFFD;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        swf::Utf8Append(out, s[i]);
     }
     return out;
 }

@@ -123,7 +123,7 @@ struct TextFieldState {
 // The state a placed field starts in, from its definition and its font (null when none).
 void InitField(const swf::EditText& def, const swf::Font* font, int version, TextFieldState* out);
 
-// UTF-8 (bad bytes taken as Latin-1) to code points and back.
+// UTF-8 to code points and back, through the engine's one codec (swf/utf8.h).
 std::u32string DecodeUtf8(const std::string& s, size_t limit = kMaxFieldChars);
 std::string EncodeUtf8(const std::u32string& s);
 std::string EncodeUtf8(const char32_t* s, size_t n);
