@@ -36,9 +36,11 @@ enum class Kind : uint8_t {
     Number,
     String,
     Date,
-    Clip,  // a movie clip on the display list (through the display bridge)
-    Text,  // a text field on the display list
-    Super, // the `super` of a method: a view of `this` from the next prototype up
+    Clip,       // a movie clip on the display list (through the display bridge)
+    Text,       // a text field on the display list
+    Super,      // the `super` of a method: a view of `this` from the next prototype up
+    TextFormat, // its properties live in `elements`, one slot each, behind the prototype's
+                // getters and setters
 };
 
 enum PropFlag : uint16_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };

@@ -1,5 +1,7 @@
 #include "player/core/avm1/vm.h"
 
+#include "player/core/avm1/builtins_text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -36,6 +38,8 @@ void Vm::InstallBuiltins() {
     InstallArray(*this);
     InstallDate(*this);
     InstallDisplay(*this);
+    InstallTextFormat(*this);
+    InstallTextField(*this);
     InstallSandbox(*this);
     InstallXml(*this);
     InstallNet(*this);
