@@ -71,7 +71,9 @@ Value ObjectAddProperty(Vm& vm, const Value& self, const Args& a) {
     std::string name = vm.ToString(a[0]);
     if (name.empty())
         return Value::Bool(false);
-    Property& p = self.o->Put(name, Value(), vm.caseSensitive());
+    // A data property keeps its value under the new accessors (watch reports it).
+    Property* existing = self.o->Find(name, vm.caseSensitive());
+    Property& p = existing ? *existing : self.o->Put(name, Value(), vm.caseSensitive());
     p.getter = a[1].o;
     p.setter = a[2].IsObject() && a[2].o->kind == Kind::Function ? a[2].o : nullptr;
     return Value::Bool(true);
@@ -99,7 +101,37 @@ Value ObjectRegisterClass(Vm& vm, const Value&, const Args& a) {
         vm.registeredClasses.erase(name);
     return Value::Bool(true);
 }
-Value ObjectWatch(Vm&, const Value&, const Args&) {
+Value ObjectWatch(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject() || a.size() < 2 || !a[1].IsObject() || !a[1].o->IsFunction())
+        return Value::Bool(false);
+    Object* o = self.o;
+    std::string name = vm.ToString(a[0]);
+    if (!o->watches)
+        o->watches = std::make_unique<std::vector<Watch>>();
+    for (Watch& w : *o->watches) {
+        if (NamesEqual(w.name, name, vm.caseSensitive())) {
+            w.callback = a[1].o;
+            w.userData = a[2];
+            return Value::Bool(true);
+        }
+    }
+    if (o->watches->size() >= 1024)
+        return Value::Bool(false);
+    vm.heap().Charge(sizeof(Watch) + name.size());
+    o->watches->push_back(Watch{name, a[1].o, a[2]});
+    return Value::Bool(true);
+}
+Value ObjectUnwatch(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject() || !self.o->watches)
+        return Value::Bool(false);
+    std::vector<Watch>& list = *self.o->watches;
+    std::string name = vm.ToString(a[0]);
+    for (size_t i = 0; i < list.size(); i++) {
+        if (NamesEqual(list[i].name, name, vm.caseSensitive())) {
+            list.erase(list.begin() + long(i));
+            return Value::Bool(true);
+        }
+    }
     return Value::Bool(false);
 }
 
@@ -508,7 +540,7 @@ void InstallCore(Vm& vm) {
     Method(vm, objectProto, "isPrototypeOf", ObjectIsPrototypeOf);
     Method(vm, objectProto, "isPropertyEnumerable", ObjectIsEnumerable);
     Method(vm, objectProto, "watch", ObjectWatch);
-    Method(vm, objectProto, "unwatch", ObjectWatch);
+    Method(vm, objectProto, "unwatch", ObjectUnwatch);
     Method(vm, object, "registerClass", ObjectRegisterClass);
 
     Class(vm, "Function", FunctionCtor, functionProto, Kind::Plain);

@@ -74,6 +74,13 @@ struct FunctionCode {
     Object* target = nullptr;   // the clip whose timeline defined it
 };
 
+// Object.watch: a callback that sees every assignment to one name before it lands.
+struct Watch {
+    std::string name;
+    Object* callback = nullptr;
+    Value userData;
+};
+
 class Object {
   public:
     explicit Object(Kind k) : kind(k) {}
@@ -93,6 +100,7 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
+    std::unique_ptr<std::vector<Watch>> watches;
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.

@@ -185,6 +185,11 @@ class Vm {
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
     Value Resolve(Object* o, const std::string& name, const Value& self);
+    std::string AccessorKey(Object* holder, const std::string& name);
+    bool AccessorFree(Object* holder, const std::string& name);
+    Value CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
+                       const Value* args, size_t n = 1);
+    bool Watched(Object* o, const std::string& name, const Value& value, Value& out);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
     Value DisplayGet(ClipId clip, int index);
@@ -211,6 +216,8 @@ class Vm {
     int nextTimer_ = 1;
 
     int depth_ = 0;
+    std::unordered_map<std::string, int> accessorDepth_;
+    static constexpr int kMaxAccessorDepth = 65;
     int running_ = 0; // scripts started by the host and not finished
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;
