@@ -148,7 +148,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
         if (NameIs(name, "length", caseSensitive()))
-            return Value::Num(double(version_ >= 6 ? swf::Utf8Length(target.s) : target.s.size()));
+            return Value::Num(double(swf::Utf8Length(target.s)));
         {
             Value out;
             Lookup(Proto(Kind::String), name, target, out, nullptr);

@@ -149,6 +149,9 @@ class Vm {
     }
     // A string capped to the limit (concatenation loops end at the cap).
     bool StringFits(size_t bytes);
+    // Work a native does in proportion to its input (bytes scanned or made), counted against
+    // the frame's budget so long loops of string calls reach the clock check promptly.
+    void Work(size_t units);
 
     // Object.registerClass
     std::map<std::string, Object*> registeredClasses;
@@ -231,6 +234,7 @@ class Vm {
 
 // Built-in installers, one per file.
 void InstallCore(Vm& vm); // Object, Function, Boolean, Number, String, Math, globals
+void InstallString(Vm& vm);
 void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
