@@ -89,6 +89,13 @@ class HostData {
     const void* tag;
 };
 
+// Object.watch: a callback that sees every assignment to one name before it lands.
+struct Watch {
+    std::string name;
+    Object* callback = nullptr;
+    Value userData;
+};
+
 class Object {
   public:
     explicit Object(Kind k) : kind(k) {}
@@ -109,6 +116,7 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
     std::shared_ptr<HostData> host;     // a built-in class's own state
+    std::unique_ptr<std::vector<Watch>> watches;
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.

@@ -92,6 +92,14 @@ bool Vm::StringFits(size_t bytes) {
     return false;
 }
 
+void Vm::Work(size_t units) {
+    // One instruction's worth per 64 bytes; the clock is read when a 1024 boundary passes.
+    const uint64_t before = budgetUsed_;
+    budgetUsed_ += units / 64;
+    if ((before >> 10) != (budgetUsed_ >> 10) && running_ > 0)
+        Budget();
+}
+
 void Vm::Abort(RunResult why) {
     if (abort_ == RunResult::Done)
         abort_ = why;
