@@ -43,9 +43,9 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
         const double size = double(run.height) / font->unitsPerEm;
         double x = run.x;
         for (const swf::GlyphEntry& g : run.glyphs) {
-            if (g.index < font->glyphs.size()) {
+            if (g.index < font->GlyphCount()) {
                 const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->glyphs[g.index]), t, cx, context_, canvas, &ras_, &paint);
+                DrawShape(Prepared(&font->Glyph(g.index)), t, cx, context_, canvas, &ras_, &paint);
             }
             x += g.advance;
         }
@@ -174,7 +174,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
     // A font without layout only names a face: its text is set in the device font.
     const bool embedded =
-        font != nullptr && text.useOutlines && !font->glyphs.empty() && font->hasLayout;
+        font != nullptr && text.useOutlines && font->GlyphCount() != 0 && font->hasLayout;
     if (shown.empty() || (!embedded && !deviceSource_)) {
         DrawFieldFrame(field, b, m, cx, canvas);
         return;
@@ -209,7 +209,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
                 return nullptr;
             }
             *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] : em * 0.6;
-            return prepare ? &Prepared(&font->glyphs[gi]) : nullptr;
+            return prepare ? &Prepared(&font->Glyph(gi)) : nullptr;
         }
         const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
         *advance = g != nullptr ? g->advance : 0;
