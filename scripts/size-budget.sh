@@ -28,6 +28,9 @@ rows = [("template.scr without its movie", os.path.join(bin_dir, "template.scr")
 print("%-40s %10s %10s %10s %8s" % ("file", "on disk", "carried", "own", "of ref"))
 own_saver = None
 for label, path, slot in rows:
+    if not os.path.exists(path):
+        print("%-40s %10s" % (label, "not built"))
+        continue
     total, carried, own = without(path, slot)
     own_saver = own if own_saver is None else own_saver
     print("%-40s %10d %10d %10d %7.1f%%" % (label, total, carried, own, 100.0 * own / ref))
