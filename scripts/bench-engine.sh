@@ -16,3 +16,6 @@ for d in ../shared/movies ../../shared/movies; do
   if [ -d "$d" ]; then shared=$d; break; fi
 done
 build-native/tools/render/flickwell-bench ${shared:+"$shared"/*.swf} build-native/bench/heavy.swf
+# Flash 8's pixel work: perlinNoise and a whole-stage blur, beside their surfaces' floor.
+cmake --build --preset native --target flickwell-bench-flash8 >/dev/null
+build-native/tools/render/flickwell-bench-flash8

@@ -71,6 +71,8 @@ avm1::DisplayKind ScriptHost::KindOf(ClipId clip) {
         return avm1::DisplayKind::Clip;
     case timeline::Kind::EditText:
         return avm1::DisplayKind::Text;
+    case timeline::Kind::Video:
+        return avm1::DisplayKind::Video;
     default:
         return avm1::DisplayKind::Other;
     }

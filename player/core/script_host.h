@@ -90,6 +90,8 @@ class ScriptHost : public avm1::DisplayBridge {
     bool LoadBitmap(const std::string& name, render::ScriptBitmap* out) override;
     void DrawOnto(avm1::ClipId source, render::ScriptBitmap* target, const swf::Affine& m,
                   const swf::ColorTransform& cx, const render::IntRect& clip, bool smooth) override;
+    avm1::Value GetVideoProp(avm1::ClipId video, VideoProp prop) override;
+    void SetVideoProp(avm1::ClipId video, VideoProp prop, const avm1::Value& value) override;
 
   private:
     double Clock();

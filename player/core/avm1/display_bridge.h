@@ -60,7 +60,7 @@ struct ColorTransform {
 // One drawing-API call, as the timeline keeps it.
 using DrawCommand = timeline::DrawOp;
 
-enum class DisplayKind : uint8_t { None, Clip, Text, Other };
+enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video };
 
 // A text field's laid-out text, in pixels and lines (scroll positions count from 1).
 struct TextMetrics {
@@ -136,6 +136,12 @@ class DisplayBridge {
     // through the colour transform, within `clip` (bitmap pixels).
     virtual void DrawOnto(ClipId, render::ScriptBitmap*, const swf::Affine&,
                           const swf::ColorTransform&, const render::IntRect&, bool) {}
+
+    // A Video object's own state: smoothing (boolean), deblocking (number), the decoded
+    // picture's width and height (read only); setting Cleared empties it until the next frame.
+    enum class VideoProp : uint8_t { Smoothing, Deblocking, Width, Height, Cleared };
+    virtual Value GetVideoProp(ClipId, VideoProp) { return Value(); }
+    virtual void SetVideoProp(ClipId, VideoProp, const Value&) {}
 };
 
 } // namespace avm1

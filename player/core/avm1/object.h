@@ -86,7 +86,14 @@ class HostData {
     virtual ~HostData() = default;
     virtual void Trace(std::vector<Object*>&) const {}
     virtual size_t Bytes() const = 0;
-    const void* const tag;
+    const void* tag;
+};
+
+// Object.watch: a callback that sees every assignment to one name before it lands.
+struct Watch {
+    std::string name;
+    Object* callback = nullptr;
+    Value userData;
 };
 
 class Object {
@@ -109,6 +116,7 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
     std::shared_ptr<HostData> host;     // a built-in class's own state
+    std::unique_ptr<std::vector<Watch>> watches;
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
