@@ -43,9 +43,9 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
         const double size = double(run.height) / font->unitsPerEm;
         double x = run.x;
         for (const swf::GlyphEntry& g : run.glyphs) {
-            if (g.index < font->glyphs.size()) {
+            if (g.index < font->GlyphCount()) {
                 const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->glyphs[g.index]), t, cx, context_, canvas, &ras_, &paint);
+                DrawShape(Prepared(&font->Glyph(g.index)), t, cx, context_, canvas, &ras_, &paint);
             }
             x += g.advance;
         }
@@ -198,7 +198,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     auto glyph = [&](uint32_t code, const TextStyle& style) -> const PreparedShape* {
         if (style.font != nullptr) {
             const int gi = style.font->GlyphFor(static_cast<uint16_t>(code));
-            return gi < 0 ? nullptr : &Prepared(&style.font->glyphs[gi]);
+            return gi < 0 ? nullptr : &Prepared(&style.font->Glyph(gi));
         }
         if (field.embedFonts || !deviceSource_) {
             return nullptr;

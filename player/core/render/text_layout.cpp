@@ -242,7 +242,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
 namespace {
 
 bool Usable(const swf::Font* f) {
-    return f != nullptr && !f->glyphs.empty() && f->hasLayout;
+    return f != nullptr && f->GlyphCount() != 0 && f->hasLayout;
 }
 
 double EmOf(const TextStyle& style) {
