@@ -2,6 +2,7 @@
 // against Flash's order of events. Their pictures are in the rendering table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -92,6 +93,38 @@ TEST(EngineScripts, InstanceNamesAndDepths) {
         if (at == std::string::npos) {
             return;
         }
+    }
+}
+
+// Text movies from the shared recordings: what they print, line for line, as Flash Player
+// printed it (TextFormat's conversions, markup read and written, autoSize's words,
+// StyleSheet.transform). Movies whose lines depend on a font's measures are left out.
+TEST(EngineScripts, TextMoviesTraceAsFlashDid) {
+    const char* const movies[] = {
+        "text_format_rounding_swf7", "text_format_rounding_swf8",
+        "text_format_display",       "text_format_font_max_length",
+        "edittext_html_color",       "edittext_html_entity",
+        "edittext_autosize_setter",  "edittext_default_format_font_style",
+        "edittext_html_align_swf8",  "stylesheet_transform",
+    };
+    for (const char* name : movies) {
+        SCOPED_TRACE(name);
+        const std::string base = std::string(FLICKWELL_MOVIES_DIR) + "/as2-traces/" + name;
+        engine::Player player;
+        std::string printed;
+        player.SetTraceSink([&](const char* line) {
+            printed += line;
+            printed += "\n";
+        });
+        const std::vector<uint8_t> movie = ReadFile(base + ".swf");
+        ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+        const std::vector<uint8_t> expected = ReadFile(base + ".output.txt");
+        std::string want(expected.begin(), expected.end());
+        want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
+        if (!want.empty() && want.back() != '\n') {
+            want += "\n";
+        }
+        EXPECT_EQ(printed, want);
     }
 }
 

@@ -499,6 +499,7 @@ void InstallTextField(Vm& vm) {
         Method(vm, proto, e.name, e.fn);
     }
     Method(vm, ctor, "getFontList", FontList);
+    InstallStyleSheet(vm, ctor);
 }
 
 } // namespace avm1

@@ -8,10 +8,11 @@ namespace avm1 {
 
 // A TextFormat object's set properties (nothing set for any other value).
 timeline::TextFormat ToTextFormat(const Value& v);
-// A new TextFormat object holding `f` (null where unset).
-Value FromTextFormat(Vm& vm, const timeline::TextFormat& f);
+// A new TextFormat object holding `f` (null where unset) and a CSS display.
+Value FromTextFormat(Vm& vm, const timeline::TextFormat& f, const char* display = "block");
 
 void InstallTextFormat(Vm& vm);
-void InstallTextField(Vm& vm); // TextField's properties and methods, TextField.StyleSheet
+void InstallTextField(Vm& vm); // TextField's properties and methods
+void InstallStyleSheet(Vm& vm, Object* textField); // TextField.StyleSheet
 
 } // namespace avm1

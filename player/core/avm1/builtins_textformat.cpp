@@ -272,13 +272,13 @@ timeline::TextFormat ToTextFormat(const Value& v) {
     return f;
 }
 
-Value FromTextFormat(Vm& vm, const timeline::TextFormat& f) {
+Value FromTextFormat(Vm& vm, const timeline::TextFormat& f, const char* display) {
     Object* o = vm.NewObject(Kind::TextFormat);
     if (o == nullptr) {
         return Value();
     }
     o->elements.assign(kSlotCount, Value::Null());
-    o->elements[kDisplay] = Value::Str("block");
+    o->elements[kDisplay] = Value::Str(display);
     auto str = [&](int k, const std::optional<std::string>& v) {
         if (v) {
             o->elements[k] = Value::Str(*v);

@@ -570,8 +570,12 @@ void TextDocument::SetPlain(const std::u32string& text) {
 
 void TextDocument::ParseHtml(const std::string& html, bool multiline, bool condenseWhite,
                              int version) {
-    // Version 6 keeps the multiline flag but always breaks lines.
+    // Version 6 keeps the multiline flag but always breaks lines; up to version 7 markup
+    // starts new text left-aligned, whatever the field's format said.
     multiline = multiline || version <= 6;
+    if (version <= 7) {
+        default_.align = 0;
+    }
     text_.clear();
     spans_.clear();
     std::vector<TextFormat> formats{default_};
