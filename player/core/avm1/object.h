@@ -84,7 +84,7 @@ class HostData {
     virtual ~HostData() = default;
     virtual void Trace(std::vector<Object*>&) const {}
     virtual size_t Bytes() const = 0;
-    const void* const tag;
+    const void* tag;
 };
 
 class Object {
