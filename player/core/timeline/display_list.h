@@ -61,6 +61,9 @@ struct DisplayObject {
     bool border = false, background = false;
     uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;
     int32_t textColor = -1; // 0xRRGGBB a script set over the definition's colour; -1 none
+    // scale9Grid, in twips of the clip's own space, when a script set one.
+    bool hasScale9 = false;
+    swf::Rect scale9;
 };
 
 struct Clip {
