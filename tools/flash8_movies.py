@@ -278,6 +278,17 @@ def scale9_movie(out):
     write(out, "flash8_scale9", tags + [action(*s), show_frame()])
 
 
+def line_fill_movie(out):
+    """A 30-pixel line filled with a repeating two-pixel bitmap, each pixel 50 wide."""
+    path = Path().style(move=(200, 600), line=1).line(4400, 600)
+    fill = fill_bitmap(1, matrix(1000, 1000), repeat=True, smooth=False)
+    tags = [define_bits_lossless(1, 2, 1, [[(255, 220, 0, 0), (255, 0, 0, 220)]]),
+            define_shape(2, (0, 4600, 0, 1200), [], [line_style2(600, fill=fill, start_cap=1, end_cap=1)], path,
+                         version=4),
+            place_object2(1, 2, matrix())]
+    write(out, "flash8_linefill", tags + [show_frame()])
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     bitmap_movie(out)
@@ -285,6 +296,7 @@ def main():
     transform_movie(out)
     timeline_filters_movie(out)
     scale9_movie(out)
+    line_fill_movie(out)
 
 
 if __name__ == "__main__":

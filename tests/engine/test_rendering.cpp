@@ -231,3 +231,20 @@ TEST(Rendering, Scale9GridKeepsTheFrame) {
         EXPECT_EQ(p[size_t(r.y) * w + r.x], r.rgb) << r.x << "," << r.y;
     }
 }
+
+// A line filled with a repeating two-pixel bitmap (flash8_linefill.swf): the bitmap's
+// colours along the line, its width 30 pixels, nothing past its ends.
+TEST(Rendering, BitmapFilledLine) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> p =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/flash8_linefill.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 240);
+    const struct {
+        int x, y;
+        uint32_t rgb;
+    } rows[] = {{30, 30, 0xDC0000}, {70, 30, 0x0000DC}, {120, 30, 0xDC0000},
+                {30, 17, 0xDC0000}, {30, 10, 0xFFFFFF}, {5, 30, 0xFFFFFF}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(p[size_t(r.y) * w + r.x], r.rgb) << r.x << "," << r.y;
+    }
+}
