@@ -49,6 +49,7 @@ const Case kCases[] = {
     {"own", "drawing", 1, 0.97},
     {"own", "flash8_bitmap", 1, 0.98},       // BitmapData: fills, noise, Perlin noise, fills
     {"own", "flash8_filters_tags", 1, 0.97}, // every filter the reference player draws
+    {"own", "text_script", 1, 0.55},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
     {"shared", "swf_definebutton", 1, 0.97},
     {"shared", "swf_definefont2_edittext", 1, 0.90},
@@ -137,6 +138,43 @@ TEST(Rendering, DamagedDefinitionsLeaveTheRestPlaying) {
         Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/damaged.swf"), 2, &w, &h);
     ASSERT_EQ(w, 240);
     EXPECT_EQ(pixels[size_t(60) * w + 60], 0x00A000u);
+}
+
+// Text pixels a whole-picture score cannot see: an underline along its run, glyphs cut at
+// the field's edge, and accented and Cyrillic letters drawn rather than left out.
+TEST(Rendering, TextPixelsOneByOne) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/text_pixels.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 120);
+    auto ink = [&](int x, int y) { return (pixels[size_t(y) * w + x] & 0xFF) < 0x80; };
+    auto inkIn = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                n += ink(x, y);
+            }
+        }
+        return n;
+    };
+    // The underline: one row below "ab" inked across both letters.
+    int longest = 0;
+    for (int y = 10; y < 34; ++y) {
+        int run = 0;
+        for (int x = 10; x < 60; ++x) {
+            run = ink(x, y) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    EXPECT_GE(longest, 14);
+    // W after W up to the box's right side (x = 50), nothing past it.
+    EXPECT_GT(inkIn(12, 40, 50, 64), 40);
+    EXPECT_EQ(inkIn(52, 40, 100, 64), 0);
+    // "e", its accented twin with more ink, and a Cyrillic capital.
+    const int plain = inkIn(10, 70, 38, 94), accented = inkIn(40, 70, 68, 94);
+    EXPECT_GT(plain, 5);
+    EXPECT_GT(accented, plain);
+    EXPECT_GT(inkIn(70, 70, 98, 94), plain);
 }
 
 } // namespace
