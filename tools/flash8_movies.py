@@ -266,12 +266,37 @@ def transform_movie(out):
     write(out, "flash8_transform", tags + [action(*s), show_frame()], size=(300 * 20, 90 * 20))
 
 
+def scale9_movie(out):
+    """scale9Grid: a framed square scaled 2 x 0.5 keeps its 10-pixel frame."""
+    tags = [define_shape(1, (0, 2000, 0, 2000), [fill_solid(rgba(0, 0, 0))], [], rect_path(0, 0, 2000, 2000)),
+            define_shape(2, (200, 1800, 200, 1800), [fill_solid(rgba(255, 255, 255))], [],
+                         rect_path(200, 200, 1800, 1800)),
+            define_sprite(3, 1, [place_object2(1, 1, matrix()), place_object2(2, 2, matrix()), show_frame()]),
+            place_object2(1, 3, matrix(tx=200, ty=200), name="p")]
+    s = [SETM(V("p"), "scale9Grid", RECT(10, 10, 80, 80)), SETM(V("p"), "_xscale", 200),
+         SETM(V("p"), "_yscale", 50)]
+    write(out, "flash8_scale9", tags + [action(*s), show_frame()])
+
+
+def line_fill_movie(out):
+    """A 30-pixel line filled with a repeating two-pixel bitmap, each pixel 50 wide."""
+    path = Path().style(move=(200, 600), line=1).line(4400, 600)
+    fill = fill_bitmap(1, matrix(1000, 1000), repeat=True, smooth=False)
+    tags = [define_bits_lossless(1, 2, 1, [[(255, 220, 0, 0), (255, 0, 0, 220)]]),
+            define_shape(2, (0, 4600, 0, 1200), [], [line_style2(600, fill=fill, start_cap=1, end_cap=1)], path,
+                         version=4),
+            place_object2(1, 2, matrix())]
+    write(out, "flash8_linefill", tags + [show_frame()])
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     bitmap_movie(out)
     filters_movie(out)
     transform_movie(out)
     timeline_filters_movie(out)
+    scale9_movie(out)
+    line_fill_movie(out)
 
 
 if __name__ == "__main__":

@@ -52,6 +52,29 @@ void ScriptHost::SetMatrix(avm1::ClipId clip, const swf::Affine& m) {
     touched_ = true;
 }
 
+bool ScriptHost::GetScale9(avm1::ClipId clip, avm1::Bounds* grid) {
+    const timeline::DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr || !o->hasScale9) {
+        return false;
+    }
+    *grid = avm1::Bounds{o->scale9.xMin / 20.0, o->scale9.yMin / 20.0, o->scale9.xMax / 20.0,
+                         o->scale9.yMax / 20.0};
+    return true;
+}
+
+void ScriptHost::SetScale9(avm1::ClipId clip, const avm1::Bounds* grid) {
+    timeline::DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr) {
+        return;
+    }
+    o->hasScale9 = grid != nullptr && grid->xMax > grid->xMin && grid->yMax > grid->yMin;
+    if (o->hasScale9) {
+        o->scale9 =
+            swf::Rect{Twips(grid->xMin), Twips(grid->xMax), Twips(grid->yMin), Twips(grid->yMax)};
+    }
+    touched_ = true;
+}
+
 std::vector<swf::Filter> ScriptHost::GetFilters(avm1::ClipId clip) {
     const timeline::DisplayObject* o = stage_->Find(clip);
     return o != nullptr ? o->filters : std::vector<swf::Filter>();

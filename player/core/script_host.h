@@ -81,6 +81,8 @@ class ScriptHost : public avm1::DisplayBridge {
     // Flash 8 (script_flash8.cpp)
     bool GetMatrix(avm1::ClipId clip, swf::Affine* m) override;
     void SetMatrix(avm1::ClipId clip, const swf::Affine& m) override;
+    bool GetScale9(avm1::ClipId clip, avm1::Bounds* grid) override;
+    void SetScale9(avm1::ClipId clip, const avm1::Bounds* grid) override;
     std::vector<swf::Filter> GetFilters(avm1::ClipId clip) override;
     void SetFilters(avm1::ClipId clip, const std::vector<swf::Filter>& filters) override;
     swf::BlendMode GetBlendMode(avm1::ClipId clip) override;

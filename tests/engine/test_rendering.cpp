@@ -252,3 +252,37 @@ TEST(Rendering, StretchedBitmapKeepsItsSmoothing) {
     EXPECT_GE(greys, 4);
     EXPECT_GT(Channel(p[size_t(74) * w + 12], 0), 245u) << "a white cell's own middle";
 }
+
+// scale9Grid (flash8_scale9.swf): a 100-pixel square with a 10-pixel frame scaled 2 x 0.5
+// keeps its frame 10 pixels wide on every side.
+TEST(Rendering, Scale9GridKeepsTheFrame) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> p =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/flash8_scale9.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 240);
+    const struct {
+        int x, y;
+        uint32_t rgb;
+    } rows[] = {{15, 35, 0x000000},  {25, 35, 0xFFFFFF},  {100, 15, 0x000000}, {100, 25, 0xFFFFFF},
+                {205, 35, 0x000000}, {195, 35, 0xFFFFFF}, {100, 55, 0x000000}, {100, 65, 0xFFFFFF}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(p[size_t(r.y) * w + r.x], r.rgb) << r.x << "," << r.y;
+    }
+}
+
+// A line filled with a repeating two-pixel bitmap (flash8_linefill.swf): the bitmap's
+// colours along the line, its width 30 pixels, nothing past its ends.
+TEST(Rendering, BitmapFilledLine) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> p =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/flash8_linefill.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 240);
+    const struct {
+        int x, y;
+        uint32_t rgb;
+    } rows[] = {{30, 30, 0xDC0000}, {70, 30, 0x0000DC}, {120, 30, 0xDC0000},
+                {30, 17, 0xDC0000}, {30, 10, 0xFFFFFF}, {5, 30, 0xFFFFFF}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(p[size_t(r.y) * w + r.x], r.rgb) << r.x << "," << r.y;
+    }
+}

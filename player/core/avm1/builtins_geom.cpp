@@ -472,6 +472,29 @@ Value TransformPixelBounds(Vm& vm, const Value& self, const Args&) {
     return NewRect(vm, b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin);
 }
 
+Value ClipScale9(Vm& vm, const Value& self, const Args&) {
+    ClipId c = vm.ClipOf(self);
+    Bounds b;
+    if (!c || !vm.display()->GetScale9(c, &b))
+        return Value();
+    return NewRect(vm, b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin);
+}
+Value ClipSetScale9(Vm& vm, const Value& self, const Args& a) {
+    ClipId c = vm.ClipOf(self);
+    if (!c)
+        return Value();
+    if (!a[0].IsObject()) {
+        vm.display()->SetScale9(c, nullptr);
+        return Value();
+    }
+    const Box r = BoxOf(vm, a[0]);
+    const Bounds b{r.x, r.y, r.x + r.w, r.y + r.h};
+    if (std::isfinite(b.xMin) && std::isfinite(b.yMin) && std::isfinite(b.xMax) &&
+        std::isfinite(b.yMax))
+        vm.display()->SetScale9(c, &b);
+    return Value();
+}
+
 Value ClipTransform(Vm& vm, const Value& self, const Args&) {
     if (!vm.ClipOf(self))
         return Value();
@@ -644,6 +667,8 @@ void InstallGeom(Vm& vm) {
 
     if (Object* clip = vm.Proto(Kind::Clip))
         Accessor(vm, clip, "transform", ClipTransform, ClipSetTransform);
+    if (Object* clip = vm.Proto(Kind::Clip))
+        Accessor(vm, clip, "scale9Grid", ClipScale9, ClipSetScale9);
 }
 
 } // namespace avm1

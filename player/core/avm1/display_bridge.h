@@ -128,6 +128,9 @@ class DisplayBridge {
     virtual void SetFilters(ClipId, const std::vector<swf::Filter>&) {}
     virtual swf::BlendMode GetBlendMode(ClipId) { return swf::BlendMode::Normal; }
     virtual void SetBlendMode(ClipId, swf::BlendMode) {}
+    // scale9Grid in pixels of the clip's space; null clears it. False: none set.
+    virtual bool GetScale9(ClipId, Bounds*) { return false; }
+    virtual void SetScale9(ClipId, const Bounds*) {}
     // Shows a script's bitmap as a new child at `depth` (script depth); 0 when not made.
     virtual ClipId AttachBitmap(ClipId, const render::ScriptBitmap&, int, bool) { return 0; }
     // A copy of the bitmap exported under `name` (BitmapData.loadBitmap); false if none.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/core/render/filters.h"
+#include "player/core/render/scale9.h"
 #include "player/core/timeline/bounds.h"
 
 namespace render {
@@ -253,6 +254,30 @@ bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m
     return !b.empty;
 }
 
+void Renderer::DrawScale9(const timeline::DisplayObject& o, const Transform& m,
+                          const swf::ColorTransform& cx, const Canvas& canvas, int nesting) {
+    const swf::Box b = timeline::ObjectBounds(o, Transform(), nesting);
+    const Transform own = Transform::From(o.matrix);
+    const Scale9Map map(
+        swf::Rect{int32_t(b.xMin), int32_t(b.xMax), int32_t(b.yMin), int32_t(b.yMax)}, o.scale9,
+        std::hypot(own.a, own.b), std::hypot(own.c, own.d));
+    for (const auto& entry : o.clip->objects) {
+        const timeline::DisplayObject& c = entry.second;
+        if (!c.visible || c.isMask || c.clipDepth != 0) {
+            continue;
+        }
+        // Shapes warp; anything else is drawn as it stands.
+        if (c.character == nullptr || c.character->kind != timeline::Kind::Shape) {
+            DrawObject(c, m, cx, canvas, nesting);
+            continue;
+        }
+        const swf::Shape warped = Scale9Shape(*c.character->shape, Transform::From(c.matrix), map);
+        PreparedShape prepared;
+        PrepareShape(warped, &prepared);
+        DrawShape(prepared, m, c.cxform.Then(cx), context_, canvas, &ras_);
+    }
+}
+
 void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
                            const swf::ColorTransform& cx, const Canvas& canvas) {
     const swf::Shape* shape = drawing.Shape();
@@ -331,7 +356,8 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         fill.smooth = ch->smooth;
         fill.matrix.scaleX = fill.matrix.scaleY = 20 << 16;
         Paint paint;
-        if (MakePaint(fill, m, cx, context_.bitmaps(ch->id), &paint)) {
+        // A bitmap a script attached has no id: it carries its own pixels.
+        if (MakePaint(fill, m, cx, ch->id == 0 ? &b : context_.bitmaps(ch->id), &paint)) {
             FillRect(swf::Rect{0, b.width * 20, 0, b.height * 20}, m, paint, canvas);
         }
         break;
@@ -347,7 +373,9 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         break;
     case timeline::Kind::Sprite:
     case timeline::Kind::Button:
-        if (o.clip) {
+        if (o.clip && o.hasScale9) {
+            DrawScale9(o, m, cx, canvas, nesting + 1);
+        } else if (o.clip) {
             DrawClip(*o.clip, m, cx, canvas, nesting + 1);
         }
         break;

@@ -72,6 +72,9 @@ class Renderer {
                     const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting);
     void DrawCharacter(const timeline::DisplayObject& o, const Transform& m,
                        const swf::ColorTransform& cx, const Canvas& canvas, int nesting);
+    // A clip with a scale9Grid: its shapes warped so their corners keep their size.
+    void DrawScale9(const timeline::DisplayObject& o, const Transform& m,
+                    const swf::ColorTransform& cx, const Canvas& canvas, int nesting);
     // A script's drawing, under its clip's objects.
     void DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
                      const swf::ColorTransform& cx, const Canvas& canvas);

@@ -57,6 +57,9 @@ struct DisplayObject {
     uint32_t maskedBy = 0; // a script mask (setMask) over this object
     bool isMask = false;   // masks another object, so is not drawn itself
     std::unique_ptr<TextFieldState> field; // edit text: its text, formats and settings
+    // scale9Grid, in twips of the clip's own space, when a script set one.
+    bool hasScale9 = false;
+    swf::Rect scale9;
 };
 
 struct Clip {
