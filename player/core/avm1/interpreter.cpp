@@ -120,7 +120,7 @@ const Interp::Handler* Interp::Table() {
             h = &Interp::Skip; // unknown actions are skipped, as Flash does
         const Entry entries[] = {
             {{kNextFrame, kPrevFrame, kPlay, kStop, kGotoFrame, kGoToLabel, kWaitForFrame,
-              kWaitForFrame2, kCall},
+              kWaitForFrame2, kCall, kStopSounds},
              &Interp::Timeline},
             {{kGotoFrame2}, &Interp::GotoFrame2},
             {{kGetURL, kGetURL2}, &Interp::Network},
@@ -206,6 +206,10 @@ uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
         break;
     case kStop:
         Navigate(Navigation::Stop);
+        break;
+    case kStopSounds:
+        if (vm.sound())
+            vm.sound()->StopSounds(0, 0);
         break;
     case kGotoFrame:
         Navigate(Navigation::GotoFrame, int(ins.a) + 1);

@@ -83,6 +83,8 @@ size_t Object::Bytes() const {
         n += v.s.size();
     if (code)
         n += sizeof(FunctionCode) + code->scope.capacity() * sizeof(Object*);
+    if (host)
+        n += host->Bytes();
     return n;
 }
 
@@ -146,6 +148,8 @@ void Heap::Collect(const std::vector<Object*>& roots) {
                 MarkObject(s, work);
             MarkObject(o->code->target, work);
         }
+        if (o->host)
+            o->host->Trace(work);
     }
     size_t kept = 0;
     bytes_ = 0;

@@ -81,6 +81,19 @@ struct Watch {
     Value userData;
 };
 
+// State a built-in class keeps beside an object's properties (a bitmap's pixels, a filter's
+// settings, an XML node's links): the collector follows its references and counts its bytes
+// against the heap's cap. `tag`, where set, names the class, so a native method can tell
+// its own state from another's.
+class HostData {
+  public:
+    explicit HostData(const void* t = nullptr) : tag(t) {}
+    virtual ~HostData() = default;
+    virtual void Trace(std::vector<Object*>&) const {}
+    virtual size_t Bytes() const = 0;
+    const void* tag;
+};
+
 class Object {
   public:
     explicit Object(Kind k) : kind(k) {}
@@ -101,6 +114,7 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
     std::unique_ptr<std::vector<Watch>> watches;
+    std::shared_ptr<HostData> host;     // a built-in class's own state
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
@@ -131,7 +145,15 @@ class Heap {
     // Growth of an existing object (properties, elements, strings) counted against the cap.
     void Charge(size_t bytes) { bytes_ += bytes; }
     bool OverCap() const { return bytes_ > cap_; }
+    // Counts `bytes` about to be allocated, unless they would pass the cap (then false).
+    bool Reserve(size_t bytes) {
+        if (bytes > cap_ || bytes_ > cap_ - bytes)
+            return false;
+        bytes_ += bytes;
+        return true;
+    }
     size_t Bytes() const { return bytes_; }
+    size_t Remaining() const { return bytes_ < cap_ ? cap_ - bytes_ : 0; }
     size_t Count() const { return objects_.size(); }
 
     // Frees everything not reachable from roots; recounts the bytes.

@@ -28,6 +28,8 @@ class Rasterizer {
 
   private:
     struct Impl;
+    template <class F> void Guarded(F&& f);
+    static void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
     std::unique_ptr<Impl> impl_;
 };
 
