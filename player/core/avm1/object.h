@@ -114,7 +114,7 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
     std::unique_ptr<std::vector<Watch>> watches;
-    std::shared_ptr<HostData> host;     // a built-in class's own state
+    std::shared_ptr<HostData> host; // a built-in class's own state
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
