@@ -263,3 +263,44 @@ INSTANTIATE_TEST_SUITE_P(Scripts, Language, ::testing::ValuesIn(kCases),
                          });
 
 } // namespace
+
+namespace {
+
+// Budgets: what input controls is counted before it is made, and natives' work counts.
+TEST(Budgets, ArrayLengthIsChargedBeforeItGrows) {
+    avm1::Limits limits;
+    limits.memoryBytes = 1u << 20;
+    avm1test::Harness h(7, limits);
+    EXPECT_EQ(h.Run("push 'a' 0; array; setvar; push 'a'; getvar; push 'length' 4194303; "
+                    "setmember; push 'a'; getvar; push 'length'; getmember; trace"),
+              avm1::RunResult::OutOfMemory);
+    EXPECT_EQ(h.Traces(), "");
+    avm1test::Harness small(7, limits);
+    small.Run("push 'a' 0; array; setvar; push 'a'; getvar; push 'length' 1000; setmember; "
+              "push 'a'; getvar; push 'length'; getmember; trace");
+    EXPECT_EQ(small.Traces(), "1000");
+}
+
+TEST(Budgets, LongStringNativesReachTheInstructionBudget) {
+    // Few instructions, much work: each escape of a 64 KB string counts as thousands of steps.
+    avm1::Limits limits;
+    limits.instructionsPerFrame = 200000;
+    avm1test::Harness h(7, limits);
+    std::string code = "push 's' 'x'; setvar; push 'i' 0; setvar; ";
+    for (int i = 0; i < 16; i++)
+        code += "push 's' 's'; getvar; push 's'; getvar; add2; setvar; ";
+    code += "loop: push 1 's'; getvar; push 1 'escape'; callfunc; pop; pop; push 'i' 'i'; "
+            "getvar; inc; setvar; push 'i'; getvar; push 100000; lt2; if loop";
+    EXPECT_EQ(h.Run(code), avm1::RunResult::Abandoned);
+    EXPECT_LT(h.vm.instructionsRun(), 100000u);
+}
+
+TEST(Budgets, ParseFloatReadsTheLongestNumber) {
+    avm1test::Harness h(7);
+    h.Run("push ' -1.5e3xyz' 1 'parseFloat'; callfunc; trace; push '.5.5' 1 'parseFloat'; "
+          "callfunc; trace; push 'e5' 1 'parseFloat'; callfunc; trace; push '2e' 1 'parseFloat'; "
+          "callfunc; trace");
+    EXPECT_EQ(h.Traces(), "-1500|0.5|NaN|2");
+}
+
+} // namespace
