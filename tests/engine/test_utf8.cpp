@@ -26,6 +26,11 @@ const Row kRows[] = {
     {"overlong two", "\xc0\xaf", {0xC0, 0xAF}},
     {"overlong three", "\xe0\x80\xaf", {0xE0, 0x80, 0xAF}},
     {"surrogate", "\xed\xa0\x80", {0xED, 0xA0, 0x80}},
+    {"surrogate pair in two sequences", "\xed\xa0\x80\xed\xb0\x82", {0x10002}},
+    {"high surrogate then ascii",
+     "\xed\xa0\x80"
+     "a",
+     {0xED, 0xA0, 0x80, 'a'}},
     {"truncated at end", "a\xe2\x82", {'a', 0xE2, 0x82}},
     {"truncated before ascii",
      "\xe2"
@@ -59,8 +64,9 @@ TEST(Utf8, OrdersByCodePoint) {
     EXPECT_LT(swf::Utf8Compare("A", "B"), 0);
     EXPECT_EQ(swf::Utf8Compare("ab", "ab"), 0);
     EXPECT_GT(swf::Utf8Compare("ab", "a"), 0);
-    // A bad byte (0xED read as U+00ED) sorts below U+FF61.
+    // A lone surrogate's bytes read as Latin-1 and sort low; a pair sorts by its character.
     EXPECT_LT(swf::Utf8Compare("\xed\xa0\x80", "\xef\xbd\xa1"), 0);
+    EXPECT_LT(swf::Utf8Compare("\xef\xbd\xa1", "\xed\xa0\x80\xed\xb0\x82"), 0);
 }
 
 TEST(Utf8, ReadsCodePage1252) {
