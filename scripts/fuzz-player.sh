@@ -61,6 +61,8 @@ mkdir -p "$seeds"
 # Earlier findings (tests/engine/fuzz) run before any mutation, so a regression stops the run.
 cp "$movies"/*.swf tests/engine/movies/*.swf tests/engine/movies/sound/*.swf tests/engine/fuzz/*.swf "$seeds/" 2>/dev/null || true
 [ -f build/generated/default.swf ] && cp build/generated/default.swf "$seeds/"
+# The hostile battery: movies within every per-item limit that ask for too much in total.
+/usr/bin/python3 tools/hostile_movies.py "$seeds"
 # Mutating a compressed movie mostly breaks its zlib stream, so each one is seeded
 # uncompressed as well.
 /usr/bin/python3 - "$seeds" <<'PY'

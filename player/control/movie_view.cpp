@@ -259,6 +259,9 @@ LRESULT MovieView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     default:
         if (message == queryMessage_ && queryMessage_ != 0) {
+            if (wParam == kQuerySurface) {
+                return (LRESULT(buffer_.Width()) << 16) | buffer_.Height();
+            }
             return control_.Query(static_cast<int>(wParam));
         }
         break;

@@ -72,8 +72,9 @@ struct Player::State {
     uint32_t startMs = 0; // movie time 0, for getTimer
     bool started = false;
     bool loaded = false;
-    bool dirty = true;   // the picture changed since the last Draw
-    bool failed = false; // an allocation failed: stopped until the next Load
+    bool dirty = true;    // the picture changed since the last Draw
+    bool failed = false;  // an allocation failed: stopped until the next Load
+    bool toldCut = false; // a frame's drawing stopped at its budget, and the host was told
     std::function<void(const char*)> trace;
     std::function<void(const char*)> notice;
     DeviceGlyphSource deviceGlyphs;
@@ -174,6 +175,10 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
         s.scripts->SetSinks(s.trace, s.notice);
+        if (s.deviceGlyphs) {
+            s.scripts->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                       {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+        }
         s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
         s.sound->SetNotice(s.notice);
         s.sound->SetMp3(AdaptMp3(s.mp3));
@@ -183,6 +188,9 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
         s.SyncSound();
         if (s.content.skippedDefinitions != 0 && s.notice) {
             s.notice("some damaged definitions were skipped");
+        }
+        if (s.content.overBudget != 0 && s.notice) {
+            s.notice("shapes and fonts beyond the movie's edge budget were left out");
         }
         if (s.movie.Truncated() && s.notice) {
             s.notice("the movie ends early: its whole frames play");
@@ -346,6 +354,10 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     canvas.stride = target.stride;
     try {
         s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
+        if (s.renderer.WasCut() && !s.toldCut && s.notice) {
+            s.toldCut = true;
+            s.notice("a frame asks for more drawing than the player gives it: part is left out");
+        }
     } catch (...) {
         Fail("drawing");
     }
@@ -403,8 +415,11 @@ void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics
     try {
         state_->deviceGlyphs = source;
         state_->deviceMetrics = metrics;
-        state_->renderer.SetDeviceGlyphs(Adapt(std::move(source)),
-                                         {metrics.ascent, metrics.descent});
+        state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+        if (state_->scripts) {
+            state_->scripts->SetDeviceGlyphs(Adapt(std::move(source)),
+                                             {metrics.ascent, metrics.descent});
+        }
     } catch (...) {
         Fail("setting the device fonts");
     }

@@ -118,22 +118,25 @@ TEST(MovieReader, PlaysWhatTheFileHolds) {
     const size_t longTag = 8 + 9 + 4 + 5 + 2; // the length of the unknown tag after the colour
     std::vector<uint8_t> strayByte = Poke(good, good.size() - 1, 0x40); // End becomes unknown
     strayByte.push_back(0x01);
+    swf::Movie whole;
+    ASSERT_EQ(ReadStatus::Ok, Read(good, &whole));
+    const uint32_t n = whole.ShownFrames();
     const struct {
         const char* what;
         std::vector<uint8_t> bytes;
         uint32_t frames;
         bool truncated;
     } cases[] = {
-        {"End tag cut in half", Cut(good, size - 1), 5, true},
-        {"longer than declared", Cut(good, size + 1), 5, false},
-        {"declared length below the header", With(good, 4, 7), 5, false},
-        {"declared length of 4 GB", With(cws, 4, 0xFFFFFFFFu), 5, false},
-        {"zlib stream holds less than declared", With(cws, 4, size + 1), 5, false},
-        {"zlib stream holds more than declared", With(cws, 4, size - 1), 5, false},
-        {"zlib stream without its checksum", Cut(cws, cws.size() - 4), 5, false},
+        {"End tag cut in half", Cut(good, size - 1), n, true},
+        {"longer than declared", Cut(good, size + 1), n, false},
+        {"declared length below the header", With(good, 4, 7), n, false},
+        {"declared length of 4 GB", With(cws, 4, 0xFFFFFFFFu), n, false},
+        {"zlib stream holds less than declared", With(cws, 4, size + 1), n, false},
+        {"zlib stream holds more than declared", With(cws, 4, size - 1), n, false},
+        {"zlib stream without its checksum", Cut(cws, cws.size() - 4), n, false},
         {"tag body runs past the end", With(good, longTag, 5000), 0, true},
         {"tag length of 4 GB", With(good, longTag, 0xFFFFFFFFu), 0, true},
-        {"half a tag header at the end", strayByte, 5, true},
+        {"half a tag header at the end", strayByte, n, true},
     };
     for (const auto& c : cases) {
         swf::Movie movie;
@@ -160,7 +163,7 @@ TEST(MovieReader, EveryTruncationOfAMoviePlaysItsWholeFrames) {
             ASSERT_EQ(ReadStatus::Ok, status) << size;
             EXPECT_TRUE(movie.Truncated() || !movie.HasEndTag()) << size;
             EXPECT_LE(before, movie.ShownFrames()) << size;
-            EXPECT_LT(movie.ShownFrames(), 5u) << size;
+            EXPECT_LE(movie.ShownFrames(), 3u) << size; // Good()'s frames
             before = movie.ShownFrames();
         }
     }

@@ -36,9 +36,11 @@ enum class Kind : uint8_t {
     Number,
     String,
     Date,
-    Clip,  // a movie clip on the display list (through the display bridge)
-    Text,  // a text field on the display list
-    Super, // the `super` of a method: a view of `this` from the next prototype up
+    Clip,       // a movie clip on the display list (through the display bridge)
+    Text,       // a text field on the display list
+    Super,      // the `super` of a method: a view of `this` from the next prototype up
+    TextFormat, // its properties live in `elements`, one slot each, behind the prototype's
+                // getters and setters
 };
 
 enum PropFlag : uint16_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
@@ -74,13 +76,6 @@ struct FunctionCode {
     Object* target = nullptr;   // the clip whose timeline defined it
 };
 
-// Object.watch: a callback that sees every assignment to one name before it lands.
-struct Watch {
-    std::string name;
-    Object* callback = nullptr;
-    Value userData;
-};
-
 // State a built-in class keeps beside an object's properties (a bitmap's pixels, a filter's
 // settings, an XML node's links): the collector follows its references and counts its bytes
 // against the heap's cap. `tag`, where set, names the class, so a native method can tell
@@ -92,6 +87,13 @@ class HostData {
     virtual void Trace(std::vector<Object*>&) const {}
     virtual size_t Bytes() const = 0;
     const void* tag;
+};
+
+// Object.watch: a callback that sees every assignment to one name before it lands.
+struct Watch {
+    std::string name;
+    Object* callback = nullptr;
+    Value userData;
 };
 
 class Object {
@@ -113,8 +115,8 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
+    std::shared_ptr<HostData> host;     // a built-in class's own state
     std::unique_ptr<std::vector<Watch>> watches;
-    std::shared_ptr<HostData> host; // a built-in class's own state
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.

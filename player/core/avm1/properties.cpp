@@ -32,18 +32,6 @@ int DisplayIndex(const std::string& name) {
     return -1;
 }
 
-// A text field's own properties, in TextProp order; case-sensitive from version 7.
-const char* const kTextNames[] = {"text",       "htmlText",        "border",   "borderColor",
-                                  "background", "backgroundColor", "textColor"};
-static_assert(sizeof(kTextNames) / sizeof(kTextNames[0]) == size_t(TextProp::Count), "names");
-
-int TextIndex(const std::string& name, bool cs) {
-    for (size_t i = 0; i < size_t(TextProp::Count); i++)
-        if (NamesEqual(name, kTextNames[i], std::strlen(kTextNames[i]), cs))
-            return int(i);
-    return -1;
-}
-
 bool ArrayIndex(const std::string& name, size_t& index) {
     if (name.empty() || name.size() > 9)
         return false;
@@ -196,9 +184,6 @@ Value Vm::Get(const Value& target, const std::string& name) {
             }
             if (NameIs(name, "_root", false) || NameIs(name, "_level0", false))
                 return Value::Obj(ClipObject(RootClip()));
-            const int t = o->kind == Kind::Text ? TextIndex(name, cs) : -1;
-            if (t >= 0)
-                return display_->GetTextProp(o->clip, TextProp(t));
         }
         break;
     }
@@ -356,16 +341,6 @@ void Vm::Set(const Value& target, const std::string& name, const Value& assigned
         int index = DisplayIndex(name);
         if (index >= 0) {
             DisplaySet(o->clip, index, value);
-            return;
-        }
-        const int t = o->kind == Kind::Text && o->clip && display_ ? TextIndex(name, cs) : -1;
-        if (t >= 0) {
-            const TextProp prop = TextProp(t);
-            display_->SetTextProp(o->clip, prop,
-                                  prop <= TextProp::HtmlText ? Value::Str(ToString(value))
-                                  : prop == TextProp::Border || prop == TextProp::Background
-                                      ? Value::Bool(ToBoolean(value, version_))
-                                      : Value::Num(ToNumber(value)));
             return;
         }
         break;

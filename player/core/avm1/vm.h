@@ -274,6 +274,8 @@ void SoundCompleted(Vm& vm, uint32_t handle);
 void InstallGeom(Vm& vm);    // flash.geom, MovieClip.transform
 void InstallFilters(Vm& vm); // flash.filters, MovieClip.filters, blendMode
 void InstallBitmap(Vm& vm);  // flash.display.BitmapData, attachBitmap, beginBitmapFill
+void InstallVideo(Vm& vm);   // Video
+Object* VideoPrototype(Vm& vm);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);

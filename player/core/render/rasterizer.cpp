@@ -70,6 +70,7 @@ void Rasterizer::LineTo(double x, double y) {
     Guarded([&](Impl& impl) {
         impl.ras.line_to_d(Bound(x), Bound(y));
         impl.any = true;
+        work_ += kSegmentWork;
     });
 }
 
@@ -119,6 +120,7 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
             }
             if (len > 0) {
                 BlendSpan(canvas, paint, x, y, len, covers);
+                work_ += unsigned(len);
             }
         }
     }

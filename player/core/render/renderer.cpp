@@ -33,12 +33,24 @@ struct PreparedDrawing : timeline::DrawingCache {
 
 struct Renderer::ActiveMask {
     uint16_t clipDepth = 0;
-    std::vector<uint8_t> coverage;
+    std::vector<uint8_t> coverage; // empty: no room for it, what it masks is not drawn
+    size_t* reserved = nullptr;    // given back when the mask goes
+    ActiveMask() = default;
+    ActiveMask(ActiveMask&& o) noexcept
+        : clipDepth(o.clipDepth), coverage(std::move(o.coverage)), reserved(o.reserved) {
+        o.reserved = nullptr;
+    }
+    ActiveMask& operator=(ActiveMask&&) = delete;
+    ~ActiveMask() {
+        if (reserved != nullptr) {
+            *reserved -= coverage.size();
+        }
+    }
 };
 
 Renderer::Renderer() {
     context_.bitmaps = [this](uint16_t id) {
-        return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr;
+        return movie_ != nullptr ? bitmaps_.Get(movie_->dictionary, id) : nullptr;
     };
 }
 Renderer::~Renderer() = default;
@@ -46,6 +58,7 @@ Renderer::~Renderer() = default;
 void Renderer::Clear() {
     prepared_.clear();
     morphs_.clear();
+    bitmaps_.Clear();
 }
 
 void Renderer::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
@@ -72,7 +85,22 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     scale_ = scale;
     view_ = view;
     context_.stageScale = scale / 20;
+    bitmaps_.NextFrame();
+    ras_.ResetWork(std::max(kDrawBudget, kDrawBudgetPerPixel * uint64_t(canvas.width) *
+                                             uint64_t(canvas.height)));
+    bufferBytes_ = 0;
+    cut_ = false;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
+    cut_ = cut_ || ras_.Spent();
+}
+
+bool Renderer::Reserve(size_t bytes) {
+    if (bytes > kMaxBufferBytes - bufferBytes_) {
+        cut_ = true;
+        return false;
+    }
+    bufferBytes_ += bytes;
+    return true;
 }
 
 void Renderer::DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
@@ -97,13 +125,20 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
         DrawDrawing(*clip.drawing, m, cx, canvas);
     }
     std::vector<ActiveMask> masks;
+    masks.reserve(kMaxActiveMasks);
     for (const auto& entry : clip.objects) {
         const timeline::DisplayObject& o = entry.second;
         while (!masks.empty() && o.depth > masks.back().clipDepth) {
             masks.pop_back();
         }
+        if (ras_.Spent()) {
+            break; // the frame's budget: the rest waits
+        }
         if (!o.visible || o.isMask) {
             continue; // hidden by a script, or a script's mask
+        }
+        if (!masks.empty() && masks.back().coverage.empty()) {
+            continue; // its mask found no room
         }
         Canvas c = canvas;
         if (!masks.empty()) {
@@ -115,7 +150,13 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             }
             ActiveMask mask;
             mask.clipDepth = o.clipDepth;
-            mask.coverage.assign(size_t(canvas.width) * canvas.height, 0);
+            const size_t bytes = size_t(canvas.width) * canvas.height;
+            if (!Reserve(bytes)) {
+                masks.push_back(std::move(mask));
+                continue;
+            }
+            mask.reserved = &bufferBytes_;
+            mask.coverage.assign(bytes, 0);
             Canvas mc = c;
             mc.pixels = nullptr;
             mc.coverage = mask.coverage.data();
@@ -125,10 +166,19 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             continue;
         }
         std::vector<uint8_t> scriptMask;
-        if (o.maskedBy != 0 && ScriptMask(o, c, nesting, &scriptMask)) {
-            c.mask = scriptMask.data();
+        const size_t maskBytes = size_t(canvas.width) * canvas.height;
+        if (o.maskedBy != 0) {
+            if (!Reserve(maskBytes)) {
+                continue; // no room for its mask: hidden
+            }
+            if (ScriptMask(o, c, nesting, &scriptMask)) {
+                c.mask = scriptMask.data();
+            }
         }
         DrawObject(o, m, cx, c, nesting);
+        if (o.maskedBy != 0) {
+            bufferBytes_ -= maskBytes;
+        }
     }
 }
 
@@ -167,7 +217,9 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     }
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
     const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
-    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers) {
+    const size_t layerBytes = size_t(canvas.width) * canvas.height * 4;
+    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers ||
+        !Reserve(layerBytes)) {
         DrawCharacter(o, m, cx, canvas, nesting);
         return;
     }
@@ -188,6 +240,7 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
         Composite(layer, box, o.blend, canvas);
     }
     --layers_;
+    bufferBytes_ -= layerBytes;
 }
 
 bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
@@ -278,7 +331,7 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         fill.smooth = ch->smooth;
         fill.matrix.scaleX = fill.matrix.scaleY = 20 << 16;
         Paint paint;
-        if (MakePaint(fill, m, cx, &b, &paint)) {
+        if (MakePaint(fill, m, cx, context_.bitmaps(ch->id), &paint)) {
             FillRect(swf::Rect{0, b.width * 20, 0, b.height * 20}, m, paint, canvas);
         }
         break;

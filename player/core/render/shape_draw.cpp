@@ -105,7 +105,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
         const PreparedGroup& g = shape.groups[gi];
         const swf::StyleGroup& styles = source.groups[gi];
         for (size_t i = 0; i < g.fills.size(); ++i) {
-            if (g.fills[i].empty()) {
+            if (g.fills[i].empty() || ras->Spent()) {
                 continue;
             }
             Paint paint;
@@ -139,7 +139,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             continue;
         }
         for (size_t i = 0; i < g.lines.size(); ++i) {
-            if (g.lines[i].empty()) {
+            if (g.lines[i].empty() || ras->Spent()) {
                 continue;
             }
             const swf::LineStyle& style = styles.lines[i];

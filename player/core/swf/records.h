@@ -15,6 +15,7 @@ namespace swf {
 
 // Bounds that keep a hostile movie's memory small.
 const uint32_t kMaxEdgesPerShape = 1u << 18;
+const uint32_t kMaxEdgesPerFont = 1u << 22; // all its outlines together
 const uint32_t kMaxStylesPerArray = 1u << 14;
 const uint32_t kMaxStyleGroups = 4096;
 

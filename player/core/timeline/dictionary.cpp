@@ -107,7 +107,39 @@ void ReadExports(const Tag& tag, Dictionary* dict) {
     }
 }
 
-bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, LoadedMovie* out) {
+// Counts a definition's edges against the movie's budget; false (and left out) past it.
+bool Charge(size_t edges, LoadedMovie* out) {
+    if (edges > kMaxMovieEdges - out->edges) {
+        ++out->overBudget;
+        return false;
+    }
+    out->edges += edges;
+    return true;
+}
+
+bool OutlineTag(uint16_t code) {
+    switch (code) {
+    case swf::kTagDefineShape:
+    case swf::kTagDefineShape2:
+    case swf::kTagDefineShape3:
+    case swf::kTagDefineShape4:
+    case swf::kTagDefineMorphShape:
+    case swf::kTagDefineMorphShape2:
+    case swf::kTagDefineFont:
+    case swf::kTagDefineFont2:
+    case swf::kTagDefineFont3:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ReadDefinition(const Tag& tag, const Tag& tablesTag, const std::vector<uint8_t>& jpegTables,
+                    LoadedMovie* out) {
+    if (out->edges >= kMaxMovieEdges && OutlineTag(tag.code)) {
+        ++out->overBudget; // spent: not even read
+        return true;
+    }
     Character c;
     c.id = swf::DefinitionId(tag);
     switch (tag.code) {
@@ -123,6 +155,9 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         if (!swf::ReadShape(tag, version, s.get())) {
             return false;
         }
+        if (!Charge(swf::EdgeCount(*s), out)) {
+            return true;
+        }
         c.kind = Kind::Shape;
         c.shape = s;
         break;
@@ -132,6 +167,9 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         auto m = std::make_shared<swf::MorphShape>();
         if (!swf::ReadMorphShape(tag, m.get())) {
             return false;
+        }
+        if (!Charge(swf::EdgeCount(m->start) + swf::EdgeCount(m->end), out)) {
+            return true;
         }
         c.kind = Kind::Morph;
         c.morph = m;
@@ -143,11 +181,15 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
     case swf::kTagDefineBitsLossless:
     case swf::kTagDefineBitsLossless2: {
         auto b = std::make_shared<swf::Bitmap>();
-        if (!swf::ReadBitmap(tag, jpegTables, b.get())) {
+        if (!swf::ReadBitmap(tag, jpegTables, b.get(), true)) {
             return false;
         }
+        auto source = std::make_shared<swf::BitmapSource>();
+        source->tag = tag;
+        source->jpegTables = tablesTag;
         c.kind = Kind::Bitmap;
         c.bitmap = b;
+        c.bitmapSource = source;
         break;
     }
     case swf::kTagDefineFont:
@@ -160,8 +202,19 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         if (!swf::ReadFont(tag, version, f.get())) {
             return false;
         }
+        if (!Charge(swf::EdgeCount(*f), out)) {
+            return true;
+        }
         c.kind = Kind::Font;
         c.font = f;
+        if (!f->name.empty() && out->fontsByName.size() < 4096) {
+            std::string key = f->name;
+            for (char& ch : key) {
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            }
+            out->fontsByName.emplace(key, c.id);
+            out->fontsByName.emplace(key + (f->bold ? "|b" : "|") + (f->italic ? "i" : ""), c.id);
+        }
         break;
     }
     case swf::kTagDefineText:
@@ -275,8 +328,22 @@ const swf::Bitmap* Dictionary::FindBitmap(uint16_t id) const {
     return c != nullptr && c->kind == Kind::Bitmap ? c->bitmap.get() : nullptr;
 }
 
+const swf::Font* LoadedMovie::FontNamed(const std::string& name, bool bold, bool italic) const {
+    std::string key = name;
+    for (char& ch : key) {
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    }
+    auto it = fontsByName.find(key + (bold ? "|b" : "|") + (italic ? "i" : ""));
+    if (it == fontsByName.end()) {
+        it = fontsByName.find(key);
+    }
+    return it == fontsByName.end() ? nullptr : dictionary.FindFont(it->second);
+}
+
 void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
+    out->version = movie.Header().version;
     std::vector<uint8_t> jpegTables;
+    Tag tablesTag;
     Frame frame;
     swf::TagIterator tags = movie.Tags();
     Tag tag;
@@ -286,6 +353,7 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
         }
         if (tag.code == swf::kTagJpegTables) {
             jpegTables.assign(tag.body, tag.body + tag.length);
+            tablesTag = tag;
             continue;
         }
         if (tag.code == swf::kTagDoInitAction && tag.length >= 2) {
@@ -302,7 +370,7 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             ReadExports(tag, &out->dictionary);
             continue;
         }
-        if (!ReadDefinition(tag, jpegTables, out)) {
+        if (!ReadDefinition(tag, tablesTag, jpegTables, out)) {
             ++out->skippedDefinitions;
         }
     }

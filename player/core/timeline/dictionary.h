@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/core/swf/bitmaps.h"
@@ -51,7 +52,8 @@ struct Character {
     uint16_t id = 0;
     std::shared_ptr<const swf::Shape> shape;
     std::shared_ptr<const swf::MorphShape> morph;
-    std::shared_ptr<const swf::Bitmap> bitmap;
+    std::shared_ptr<const swf::Bitmap> bitmap; // its size; decoded when drawn
+    std::shared_ptr<const swf::BitmapSource> bitmapSource;
     std::shared_ptr<const swf::Font> font;
     std::shared_ptr<const swf::StaticText> text;
     std::shared_ptr<const swf::EditText> editText;
@@ -81,12 +83,22 @@ class Dictionary {
     std::map<std::string, uint16_t> exports_;
 };
 
+// Edges of shapes, morph shapes and glyph outlines the whole movie may hold (some 32 bytes
+// each); definitions past it are left out, as damaged ones are.
+const size_t kMaxMovieEdges = size_t(1) << 22;
+
 struct LoadedMovie {
     Dictionary dictionary;
     Timeline main;
     std::vector<InitAction> initActions;
     uint32_t skippedDefinitions = 0; // damaged ones, left out
+    uint32_t overBudget = 0;         // definitions left out for the movie's edge budget
+    size_t edges = 0;                // counted against kMaxMovieEdges
     bool boundText = false;          // some edit text shows a script variable
+    int version = 0;                 // the movie's SWF version
+    // Fonts by name (lower case), for text that names its face: the first defined wins.
+    std::unordered_map<std::string, uint16_t> fontsByName;
+    const swf::Font* FontNamed(const std::string& name, bool bold, bool italic) const;
     bool useNetwork = false;         // FileAttributes: a local movie that may use the network
     // What the movie's placed videos may decode at once.
     std::shared_ptr<video::Budget> videoMemory = std::make_shared<video::Budget>();
