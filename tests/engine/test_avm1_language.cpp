@@ -149,6 +149,97 @@ const Case kCases[] = {
      "push 'o'; getvar; push 'a'; getmember; trace; push 'o'; delete2; trace; "
      "push 'o'; getvar; trace",
      "true|undefined|true|undefined"},
+    // ASSetPropFlags' version bits: 0x500 hides in 6, not in 7; a hidden name still
+    // enumerates, and an assignment brings it back.
+    {"version flags hide in 6", 6,
+     "push 'o' 'x' 1 1; object; setvar; push 0 256 'x' 'o'; getvar; push 4 'ASSetPropFlags'; "
+     "callfunc; pop; push 'o'; getvar; push 'x'; getmember; trace; push 'o'; getvar; "
+     "push 'x' 2; setmember; push 'o'; getvar; push 'x'; getmember; trace",
+     "undefined|2"},
+    {"version flags show in 7", 7,
+     "push 'o' 'x' 1 1; object; setvar; push 0 1280 'x' 'o'; getvar; push 4 'ASSetPropFlags'; "
+     "callfunc; pop; push 'o'; getvar; push 'x'; getmember; trace; push 0 4096 'x' 'o'; "
+     "getvar; push 4 'ASSetPropFlags'; callfunc; pop; push 'o'; getvar; push 'x'; getmember; "
+     "trace",
+     "1|undefined"},
+    {"NaN equals NaN", 7,
+     "push 'NaN'; getvar; push 'NaN'; getvar; eq2; trace; push 'NaN'; getvar; push 'NaN'; "
+     "getvar; stricteq; trace; push 0 1; div; push 0 1; div; eq2; trace",
+     "true|true|true"},
+    {"Object() boxes", 7,
+     "push 1 1 'Object'; callfunc; typeof; trace; push 1 1 'Object'; callfunc; push 1; eq2; "
+     "trace; push 0 'Object'; callfunc; typeof; trace",
+     "object|true|object"},
+    {"bare _global", 7,
+     "push '_global'; getvar; push '__proto__'; getmember; trace; push '_global'; getvar; "
+     "push null; eq2; trace; push 'x' '_global'; getvar; add2; trace",
+     "undefined|true|xundefined"},
+    {"comparisons with objects", 6,
+     "push 0 0; object; push 0; lt2; trace; push 0 0; object; lt2; trace; "
+     "push 'b' 'a'; lt2; trace; push 'NaN'; getvar; push 1; lt2; trace",
+     "false|false|false|undefined"},
+    {"flash 4 strings", 4,
+     "push '150a' 300; add; trace; push '0x10' 1; add; trace; push 'NaN'; getvar; typeof; trace",
+     "450|1|undefined"},
+    {"functions use flash 5 rules in 4", 4,
+     "func f() { push 1 1; eq2; trace; push 4 0; div; trace }; push 0 'f'; callfunc; pop; "
+     "push 4 0; div; trace",
+     "true|Infinity|#ERROR#"},
+    {"call and apply without this", 7,
+     "func f() { push 'this'; getvar; push '_global'; getvar; stricteq; trace; "
+     "push 'arguments'; getvar; push 'length'; getmember; trace }; "
+     "push undef 1 'f'; getvar; push 'call'; callmethod; pop; "
+     "push 'a' 'length' 2 0 'x' 1 'y' 3; object; setvar; "
+     "push 'a'; getvar; push null 2 'f'; getvar; push 'apply'; callmethod; pop",
+     "true|0|true|2"},
+    {"__resolve", 7,
+     "push 'o' 0; object; setvar; push 'o'; getvar; push '__resolve'; func (n) { push 'r:'; "
+     "push 'n'; getvar; add2; return }; setmember; push 'o'; getvar; push 'zz'; getmember; "
+     "trace; push 'o'; getvar; push '__resolve' 42; setmember; push 'o'; getvar; push 'zz'; "
+     "getmember; trace",
+     "r:zz|undefined"},
+    {"watch sees and changes assignments", 7,
+     "push 'o' 'x' 1 1; object; setvar; func cb(n, o, v, u) { push 'n'; getvar; "
+     "push 'o'; getvar; add2; push 'v'; getvar; add2; push 'u'; getvar; add2; trace; push 9; "
+     "return }; push 'ud' 'cb'; getvar; push 'x' 3 'o'; getvar; push 'watch'; callmethod; "
+     "trace; push 'o'; getvar; "
+     "push 'x' 5; setmember; push 'o'; getvar; push 'x'; getmember; trace; push 'x' 1 'o'; "
+     "getvar; push 'unwatch'; callmethod; trace; push 'x' 1 'o'; getvar; push 'unwatch'; "
+     "callmethod; trace",
+     "true|x15ud|9|true|false"},
+    {"watch recursion stops at 65", 7,
+     "push 'o' 0; object; setvar; push 'n' 0; setvar; func cb(p, a, v) { push 'n'; "
+     "push 'n'; getvar; inc; setvar; push 'o'; getvar; push 'x' 1; setmember; push 'v'; "
+     "getvar; return }; push 'cb'; getvar; push 'x' 2 'o'; getvar; push 'watch'; callmethod; "
+     "pop; push 'o'; "
+     "getvar; push 'x' 1; setmember; push 'n'; getvar; trace",
+     "65"},
+    {"cyclic prototype stops the script", 7,
+     "push 'a' 0; object; setvar; push 'a'; getvar; push '__proto__' 'a'; getvar; setmember; "
+     "push 'before'; trace; push 'a'; getvar; push 'foo'; getmember; trace; push 'after'; trace",
+     "before"},
+    {"prototype cannot be deleted", 7,
+     "push 'Object'; getvar; push 'prototype'; delete; trace; func f() {}; push 'f'; getvar; "
+     "push 'prototype'; delete; trace",
+     "false|false"},
+    {"string methods count characters", 7,
+     "push 1 1 'h\xc3\xa9llo'; push 'charAt'; callmethod; trace; push 1 1 'h\xc3\xa9llo'; "
+     "push 'charCodeAt'; callmethod; trace; push 'h\xc3\xa9llo' 'length'; getmember; trace; "
+     "push -1 0 2 'hello world'; push 'substr'; callmethod; trace; push 5 1 'hello'; "
+     "push 'charCodeAt'; callmethod; trace; push 4294967297.0 1 'hello'; push 'charAt'; "
+     "callmethod; trace",
+     "\xc3\xa9|233|5|hello worl|0|e"},
+    {"string methods edges", 7,
+     "push 100 '' 2 'abc'; push 'indexOf'; callmethod; trace; push -1 't' 2 'test'; "
+     "push 'lastIndexOf'; callmethod; trace; push 3 6 2 'HELLO1hello'; push 'substring'; "
+     "callmethod; trace; push -1 -3 2 'Hello1234'; push 'slice'; callmethod; trace; "
+     "push 0 82 80 3 'String'; getvar; push 'fromCharCode'; callmethod; trace; "
+     "push '' 1 'abc'; push 'split'; callmethod; push 'length'; getmember; trace",
+     "-1|-1|LO1|23|PR|3"},
+    {"flash 5 strings", 5,
+     "push 0 's'; push 'indexOf'; callmethod; trace; push 0 'a,b'; push 'split'; callmethod; "
+     "push 'length'; getmember; trace",
+     "undefined|2"},
     {"stack underflow reads undefined", 7, "pop; pop; add; trace; swap; trace", "NaN|undefined"},
 };
 
@@ -170,5 +261,46 @@ INSTANTIATE_TEST_SUITE_P(Scripts, Language, ::testing::ValuesIn(kCases),
                                      ch = '_';
                              return n;
                          });
+
+} // namespace
+
+namespace {
+
+// Budgets: what input controls is counted before it is made, and natives' work counts.
+TEST(Budgets, ArrayLengthIsChargedBeforeItGrows) {
+    avm1::Limits limits;
+    limits.memoryBytes = 1u << 20;
+    avm1test::Harness h(7, limits);
+    EXPECT_EQ(h.Run("push 'a' 0; array; setvar; push 'a'; getvar; push 'length' 4194303; "
+                    "setmember; push 'a'; getvar; push 'length'; getmember; trace"),
+              avm1::RunResult::OutOfMemory);
+    EXPECT_EQ(h.Traces(), "");
+    avm1test::Harness small(7, limits);
+    small.Run("push 'a' 0; array; setvar; push 'a'; getvar; push 'length' 1000; setmember; "
+              "push 'a'; getvar; push 'length'; getmember; trace");
+    EXPECT_EQ(small.Traces(), "1000");
+}
+
+TEST(Budgets, LongStringNativesReachTheInstructionBudget) {
+    // Few instructions, much work: each escape of a 64 KB string counts as thousands of steps.
+    avm1::Limits limits;
+    limits.instructionsPerFrame = 200000;
+    avm1test::Harness h(7, limits);
+    std::string code = "push 's' 'x'; setvar; push 'i' 0; setvar; ";
+    for (int i = 0; i < 16; i++)
+        code += "push 's' 's'; getvar; push 's'; getvar; add2; setvar; ";
+    code += "loop: push 1 's'; getvar; push 1 'escape'; callfunc; pop; pop; push 'i' 'i'; "
+            "getvar; inc; setvar; push 'i'; getvar; push 100000; lt2; if loop";
+    EXPECT_EQ(h.Run(code), avm1::RunResult::Abandoned);
+    EXPECT_LT(h.vm.instructionsRun(), 100000u);
+}
+
+TEST(Budgets, ParseFloatReadsTheLongestNumber) {
+    avm1test::Harness h(7);
+    h.Run("push ' -1.5e3xyz' 1 'parseFloat'; callfunc; trace; push '.5.5' 1 'parseFloat'; "
+          "callfunc; trace; push 'e5' 1 'parseFloat'; callfunc; trace; push '2e' 1 'parseFloat'; "
+          "callfunc; trace");
+    EXPECT_EQ(h.Traces(), "-1500|0.5|NaN|2");
+}
 
 } // namespace

@@ -127,6 +127,7 @@ Value Join(Vm& vm, const Value& self, const Args& a) {
     std::string out;
     // A copy: toString of an element may change the array.
     std::vector<Value> items = arr->elements;
+    vm.Work(items.size() * 16);
     for (size_t i = 0; i < items.size(); i++) {
         if (i)
             out += sep;
@@ -136,6 +137,8 @@ Value Join(Vm& vm, const Value& self, const Args& a) {
         if (!vm.StringFits(out.size()) || vm.aborted())
             return Value::Str("");
     }
+    vm.Work(out.size());
+    vm.heap().Charge(out.size());
     return Value::Str(out);
 }
 Value ToStringFn(Vm& vm, const Value& self, const Args&) {

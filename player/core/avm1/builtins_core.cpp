@@ -1,6 +1,7 @@
 // Object, Function, Boolean, Number, String, Math and the global functions.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "player/core/avm1/vm.h"
 
@@ -307,13 +308,35 @@ Value ParseInt(Vm& vm, const Value&, const Args& a) {
 }
 Value ParseFloat(Vm& vm, const Value&, const Args& a) {
     std::string s = vm.ToString(a[0]);
-    // The longest prefix that reads as a number.
-    for (size_t n = s.size(); n > 0; n--) {
-        double d = StringToNumber(s.substr(0, n), 7);
-        if (!std::isnan(d) && s.compare(0, 2, "0x") != 0)
-            return Value::Num(d);
+    vm.Work(s.size());
+    // The longest prefix shaped like a decimal number, found in one pass.
+    size_t i = 0, n = s.size();
+    while (i < n && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
+        i++;
+    size_t k = i;
+    if (k < n && (s[k] == '+' || s[k] == '-'))
+        k++;
+    size_t digits = 0;
+    while (k < n && s[k] >= '0' && s[k] <= '9')
+        k++, digits++;
+    if (k < n && s[k] == '.') {
+        k++;
+        while (k < n && s[k] >= '0' && s[k] <= '9')
+            k++, digits++;
     }
-    return Value::Num(std::nan(""));
+    if (!digits)
+        return Value::Num(std::nan(""));
+    if (k < n && (s[k] == 'e' || s[k] == 'E')) {
+        size_t m = k + 1;
+        if (m < n && (s[m] == '+' || s[m] == '-'))
+            m++;
+        size_t e = m;
+        while (m < n && s[m] >= '0' && s[m] <= '9')
+            m++;
+        if (m > e)
+            k = m;
+    }
+    return Value::Num(std::strtod(s.substr(i, k - i).c_str(), nullptr));
 }
 Value IsNaN(Vm& vm, const Value&, const Args& a) {
     return Value::Bool(std::isnan(vm.ToNumber(a[0])));
@@ -323,6 +346,9 @@ Value IsFinite(Vm& vm, const Value&, const Args& a) {
 }
 Value Escape(Vm& vm, const Value&, const Args& a) {
     std::string s = vm.ToString(a[0]), out;
+    vm.Work(s.size() * 3);
+    if (!vm.StringFits(s.size() * 3))
+        return Value::Str("");
     for (unsigned char c : s) {
         if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
             out += char(c);
@@ -336,6 +362,7 @@ Value Escape(Vm& vm, const Value&, const Args& a) {
 }
 Value Unescape(Vm& vm, const Value&, const Args& a) {
     std::string s = vm.ToString(a[0]), out;
+    vm.Work(s.size());
     for (size_t i = 0; i < s.size(); i++) {
         auto hex = [](char c) {
             return (c >= '0' && c <= '9')   ? c - '0'

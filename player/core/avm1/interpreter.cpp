@@ -12,6 +12,8 @@ namespace avm1 {
 
 namespace {
 constexpr uint32_t kStopped = 0xFFFFFFFEu;
+// What a navigation costs against the frame's budget, in Work units (bytes).
+constexpr size_t kNavigationWork = 1024;
 
 // Characters [index, index+count) of s, counted as bytes or as UTF-8 characters.
 std::string Extract(const std::string& s, double index, double count, bool multibyte) {
@@ -194,6 +196,7 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
 // ---- timeline, network and targets ----
 
 uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
+    vm.Work(kNavigationWork); // a goto may run a frame's actions: it costs more than one step
     switch (ins.op) {
     case kNextFrame:
         Navigate(Navigation::NextFrame);
@@ -232,6 +235,7 @@ uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
 }
 
 uint32_t Interp::GotoFrame2(const Instruction& ins, uint32_t pc) {
+    vm.Work(kNavigationWork);
     Value frame = Pop();
     ClipId c = CurrentClip();
     DisplayBridge* d = vm.display_;

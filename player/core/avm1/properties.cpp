@@ -2,6 +2,7 @@
 // setters, prototype chains, child clips by name; and target paths.
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "player/core/avm1/vm.h"
 #include "player/core/swf/utf8.h"
@@ -321,8 +322,14 @@ void Vm::Set(const Value& target, const std::string& name, const Value& assigned
             double d = ToNumber(value);
             if (d >= 0 && d < double(kMaxArrayLength)) {
                 size_t n = size_t(d);
-                if (n > o->elements.size())
+                if (n > o->elements.size()) {
+                    // Counted before it is made: a length past the cap stops the script.
                     heap_.Charge((n - o->elements.size()) * sizeof(Value));
+                    if (heap_.OverCap()) {
+                        Abort(RunResult::OutOfMemory);
+                        return;
+                    }
+                }
                 o->elements.resize(n);
             }
             return;
@@ -415,20 +422,24 @@ bool Vm::Delete(Object* o, const std::string& name) {
 
 std::vector<std::string> Vm::Keys(Object* o) {
     std::vector<std::string> out;
-    std::vector<std::string> seen;
+    // Names already met, folded as the version compares them: linear in the names listed.
+    std::unordered_set<std::string> seen;
+    const bool cs = caseSensitive();
+    auto fold = [cs](const std::string& s) {
+        std::string f = s;
+        if (!cs)
+            for (char& c : f)
+                c = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+        return f;
+    };
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
         if (p->kind == Kind::Array && p == o)
             for (size_t i = 0; i < p->elements.size(); i++)
                 out.push_back(std::to_string(i));
         for (const Property& pr : p->props) {
-            bool dup = false;
-            for (const std::string& s : seen)
-                if (NamesEqual(s, pr.name, caseSensitive()))
-                    dup = true;
-            if (dup)
+            if (!seen.insert(fold(pr.name)).second)
                 continue;
-            seen.push_back(pr.name);
             if (!(pr.flags & kDontEnum))
                 out.push_back(pr.name);
         }

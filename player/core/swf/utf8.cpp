@@ -23,6 +23,14 @@ uint32_t Utf8Next(const std::string& s, size_t& i) {
         cp = cp << 6 | (b & 0x3F);
     }
     const uint32_t least = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 5 < s.size() && uint8_t(s[i + 3]) == 0xED &&
+        (uint8_t(s[i + 4]) & 0xF0) == 0xB0 && (uint8_t(s[i + 5]) & 0xC0) == 0x80) {
+        // A surrogate pair written as two sequences (as Flash writes UTF-16 text): one
+        // character, as Flash reads it.
+        const uint32_t low = 0xDC00 | (uint8_t(s[i + 4]) & 0x0F) << 6 | (uint8_t(s[i + 5]) & 0x3F);
+        i += 6;
+        return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+    }
     if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         i++;
         return c;

@@ -1,7 +1,8 @@
 // The engine's one UTF-8 codec. Text inside the engine is UTF-8; a byte that does not start
 // a well-formed sequence (a stray continuation byte, an overlong form, a surrogate, a
 // truncated sequence, anything above U+10FFFF) is read as the Latin-1 character of that
-// byte alone, so every byte string decodes and nothing is lost silently.
+// byte alone, so every byte string decodes and nothing is lost silently. A surrogate pair
+// written as two three-byte sequences reads as the one character it encodes.
 #pragma once
 
 #include <cstddef>
