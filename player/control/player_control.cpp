@@ -82,6 +82,7 @@ PlayerControl::PlayerControl() : view_(*this) {
             return glyphs_.Glyph(font, bold, italic, code, out);
         },
         SystemGlyphs::Metrics());
+    movie_.SetMp3Decoder(SystemMp3Decoders());
 }
 
 PlayerControl::~PlayerControl() {

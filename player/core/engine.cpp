@@ -6,6 +6,7 @@
 
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
+#include "player/core/sound_host.h"
 #include "player/core/swf/movie_reader.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/frame_clock.h"
@@ -43,6 +44,21 @@ render::DeviceGlyphSource Adapt(DeviceGlyphSource source) {
     };
 }
 
+sound::Mp3Factory AdaptMp3(const Mp3DecoderSource& source) {
+    if (!source) {
+        return nullptr;
+    }
+    return [source](int rate, int channels) -> sound::FrameDecoder {
+        std::shared_ptr<Mp3Decoder> d(source(rate, channels));
+        if (!d) {
+            return nullptr;
+        }
+        return [d](const uint8_t* frame, size_t size, int16_t* out, size_t capacity) {
+            return d->DecodeFrame(frame, size, out, capacity);
+        };
+    };
+}
+
 } // namespace
 
 struct Player::State {
@@ -50,6 +66,7 @@ struct Player::State {
     timeline::LoadedMovie content;
     timeline::Stage stage;
     render::Renderer renderer;
+    std::unique_ptr<SoundHost> sound;    // before the scripts: they point at it
     std::unique_ptr<ScriptHost> scripts; // after the stage: it goes first
     FrameClock clock;
     uint32_t startMs = 0; // movie time 0, for getTimer
@@ -62,6 +79,20 @@ struct Player::State {
     std::function<void(const char*)> notice;
     DeviceGlyphSource deviceGlyphs;
     DeviceFontMetrics deviceMetrics;
+    Mp3DecoderSource mp3;
+
+    void SoundCompletions() {
+        if (sound && scripts) {
+            for (uint32_t handle : sound->TakeFinished()) {
+                avm1::SoundCompleted(scripts->vm(), handle);
+            }
+        }
+    }
+    void SyncSound() {
+        if (sound) {
+            sound->Sync(stage);
+        }
+    }
 };
 
 const char* LoadStatusText(LoadStatus status) {
@@ -107,6 +138,7 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         fresh->notice = std::move(state_->notice);
         fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
         fresh->deviceMetrics = state_->deviceMetrics;
+        fresh->mp3 = std::move(state_->mp3);
         state_ = std::move(fresh);
         return LoadInto(*state_, data, size);
     } catch (...) {
@@ -117,6 +149,7 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
             empty->notice = std::move(state_->notice);
             empty->deviceGlyphs = std::move(state_->deviceGlyphs);
             empty->deviceMetrics = state_->deviceMetrics;
+            empty->mp3 = std::move(state_->mp3);
             state_ = std::move(empty);
         } catch (...) {
             state_->loaded = false;
@@ -142,8 +175,13 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
         s.scripts->SetSinks(s.trace, s.notice);
+        s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
+        s.sound->SetNotice(s.notice);
+        s.sound->SetMp3(AdaptMp3(s.mp3));
+        s.scripts->vm().SetSound(s.sound.get());
         s.stage.Start();
         s.scripts->Start();
+        s.SyncSound();
         if (s.content.skippedDefinitions != 0 && s.notice) {
             s.notice("some damaged definitions were skipped");
         }
@@ -218,6 +256,7 @@ void Player::Play(uint32_t nowMs) {
         try {
             s.stage.GoTo(s.clock.Frame());
             s.scripts->RunEvents();
+            s.SyncSound();
         } catch (...) {
             Fail("starting again");
         }
@@ -237,6 +276,7 @@ void Player::GoTo(uint32_t frame) {
         try {
             s.stage.GoTo(s.clock.Frame());
             s.scripts->RunEvents();
+            s.SyncSound();
         } catch (...) {
             Fail("going to a frame");
         }
@@ -254,11 +294,19 @@ bool Player::Tick(uint32_t nowMs) {
         s.started = true;
         s.startMs = nowMs;
     }
+    if (!s.loaded) {
+        return s.dirty;
+    }
     try {
-        for (uint32_t i = 0; i < s.clock.LastSteps() && s.loaded; ++i) {
+        s.SoundCompletions();
+        // A main-timeline stream, while the host plays it, sets the pace instead of the clock.
+        const int due = s.sound ? s.sound->StepsDue(s.stage.Frame()) : -1;
+        const uint32_t steps = due >= 0 ? uint32_t(due) : s.clock.LastSteps();
+        for (uint32_t i = 0; i < steps && s.loaded; ++i) {
             if (s.scripts->Frame(double(nowMs - s.startMs))) {
                 s.dirty = true;
             }
+            s.SyncSound();
         }
     } catch (...) {
         Fail("playing a frame");
@@ -325,11 +373,37 @@ void Player::SetTraceSink(std::function<void(const char*)> sink) {
 void Player::SetNoticeSink(std::function<void(const char*)> sink) {
     state_->notice = std::move(sink);
     try {
+        if (state_->sound) {
+            state_->sound->SetNotice(state_->notice);
+        }
         if (state_->scripts) {
             state_->scripts->SetSinks(state_->trace, state_->notice);
         }
     } catch (...) {
         Fail("setting the notice sink");
+    }
+}
+
+bool Player::HasSound() const {
+    return state_->sound && !state_->sound->Empty();
+}
+
+void Player::MixSound(int16_t* out, size_t frames) {
+    if (state_->sound && !state_->failed) {
+        try {
+            state_->sound->Mix(out, frames);
+            return;
+        } catch (...) {
+            Fail("mixing sound");
+        }
+    }
+    std::fill(out, out + frames * 2, int16_t(0));
+}
+
+void Player::SetMp3Decoder(Mp3DecoderSource source) {
+    state_->mp3 = std::move(source);
+    if (state_->sound) {
+        state_->sound->SetMp3(AdaptMp3(state_->mp3));
     }
 }
 

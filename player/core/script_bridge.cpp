@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "player/core/render/paint.h"
+#include "player/core/swf/utf8.h"
 #include "player/core/render/text_layout.h"
+#include "player/core/timeline/bounds.h"
 
 namespace engine {
 
@@ -34,96 +36,14 @@ int16_t Clamp16(double v) {
     return int16_t(std::max(-32768.0, std::min(32767.0, std::round(v))));
 }
 
-// Widens box (valid when `any`) by the rectangle r as m maps it.
-void Widen(const swf::Rect& r, const Xform& m, double* box, bool* any) {
-    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
-    for (int i = 0; i < 4; ++i) {
-        double x, y;
-        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        const bool first = !*any && i == 0;
-        box[0] = first ? x : std::min(box[0], x);
-        box[1] = first ? y : std::min(box[1], y);
-        box[2] = first ? x : std::max(box[2], x);
-        box[3] = first ? y : std::max(box[3], y);
-    }
-    *any = true;
-}
-
 // An object's bounds in twips of the space `m` maps its own space into; false when empty.
-// A clip's own are its script drawing's and its children's.
 bool BoundsIn(const DisplayObject& o, const Xform& m, double* box, int nesting) {
-    const timeline::Character* ch = o.character;
-    if (nesting > timeline::kMaxNesting) {
-        return false;
-    }
-    bool any = false;
-    if (o.clip) {
-        if (o.clip->drawing && !o.clip->drawing->Empty()) {
-            Widen(o.clip->drawing->Bounds(), m, box, &any);
-        }
-        for (const auto& entry : o.clip->objects) {
-            const DisplayObject& c = entry.second;
-            double b[4];
-            if (c.clipDepth == 0 && !c.isMask &&
-                BoundsIn(c, m * Xform::From(c.matrix), b, nesting + 1)) {
-                for (int k = 0; k < 4; ++k) {
-                    box[k] = !any ? b[k] : k < 2 ? std::min(box[k], b[k]) : std::max(box[k], b[k]);
-                }
-                any = true;
-            }
-        }
-        return any;
-    }
-    if (ch == nullptr) {
-        return false;
-    }
-    switch (ch->kind) {
-    case timeline::Kind::Shape:
-        Widen(ch->shape->bounds, m, box, &any);
-        break;
-    case timeline::Kind::Morph:
-        Widen(ch->morph->start.bounds, m, box, &any);
-        break;
-    case timeline::Kind::Text:
-        Widen(ch->text->bounds, m, box, &any);
-        break;
-    case timeline::Kind::EditText:
-        Widen(ch->editText->bounds, m, box, &any);
-        break;
-    case timeline::Kind::Bitmap:
-        Widen(swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20}, m, box, &any);
-        break;
-    default:
-        break;
-    }
-    return any;
-}
-
-// Whether the stage point (twips) lies on the object drawn through `m` (its space to the
-// stage's): on a script drawing's fills and lines, elsewhere within a shape's bounds.
-bool ShapeHit(const DisplayObject& o, const Xform& m, double x, double y, int nesting) {
-    if (o.isMask || o.clipDepth != 0 || nesting > timeline::kMaxNesting) {
-        return false;
-    }
-    if (!o.clip) {
-        double box[4];
-        return BoundsIn(o, m, box, nesting) && x >= box[0] && x <= box[2] && y >= box[1] &&
-               y <= box[3];
-    }
-    Xform inverse;
-    if (o.clip->drawing && !o.clip->drawing->Empty() && m.Invert(&inverse)) {
-        double lx, ly;
-        inverse.Apply(x, y, &lx, &ly);
-        if (o.clip->drawing->Contains(int32_t(std::lround(lx)), int32_t(std::lround(ly)))) {
-            return true;
-        }
-    }
-    for (const auto& entry : o.clip->objects) {
-        if (ShapeHit(entry.second, m * Xform::From(entry.second.matrix), x, y, nesting + 1)) {
-            return true;
-        }
-    }
-    return false;
+    const swf::Box b = timeline::ObjectBounds(o, m, nesting);
+    box[0] = b.xMin;
+    box[1] = b.yMin;
+    box[2] = b.xMax;
+    box[3] = b.yMax;
+    return !b.empty;
 }
 
 } // namespace
@@ -455,7 +375,7 @@ bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool shape) {
     const DisplayObject* o = stage_->Find(clip);
     if (shape) {
         return o != nullptr && ToStage(stage_, clip, &world) &&
-               ShapeHit(*o, world, x * 20, y * 20, 0);
+               timeline::ObjectHit(*o, world, x * 20, y * 20);
     }
     const avm1::Bounds b = GetBounds(clip, 0);
     return x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax && b.xMax > b.xMin;
@@ -553,22 +473,7 @@ static std::string PlainOfHtml(const std::string& html) {
     const render::StyledText styled = render::FromHtmlText(html, render::TextStyle(), 0, true);
     std::string out;
     for (uint32_t c : styled.codes) {
-        c = c == '\n' ? '\r' : c;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        swf::Utf8Append(out, c == '\n' ? '\r' : c);
     }
     return out;
 }

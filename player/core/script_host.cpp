@@ -22,6 +22,7 @@ ScriptHost::ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movi
         }
     });
     boundText_ = movie->boundText;
+    vm_->useNetwork = movie->useNetwork;
 }
 
 // Movie time for getTimer, plus the real time spent in this frame so far, so a script's

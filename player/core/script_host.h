@@ -10,6 +10,10 @@
 #include "player/core/avm1/vm.h"
 #include "player/core/timeline/display_list.h"
 
+namespace render {
+class Renderer;
+}
+
 namespace engine {
 
 class ScriptHost : public avm1::DisplayBridge {
@@ -64,6 +68,18 @@ class ScriptHost : public avm1::DisplayBridge {
     avm1::Value GetTextProp(avm1::ClipId field, avm1::TextProp prop) override;
     void SetTextProp(avm1::ClipId field, avm1::TextProp prop, const avm1::Value& value) override;
     void StageSize(double& width, double& height) override;
+    // Flash 8 (script_flash8.cpp)
+    bool GetMatrix(avm1::ClipId clip, swf::Affine* m) override;
+    void SetMatrix(avm1::ClipId clip, const swf::Affine& m) override;
+    std::vector<swf::Filter> GetFilters(avm1::ClipId clip) override;
+    void SetFilters(avm1::ClipId clip, const std::vector<swf::Filter>& filters) override;
+    swf::BlendMode GetBlendMode(avm1::ClipId clip) override;
+    void SetBlendMode(avm1::ClipId clip, swf::BlendMode mode) override;
+    avm1::ClipId AttachBitmap(avm1::ClipId parent, const render::ScriptBitmap& bitmap, int depth,
+                              bool smooth) override;
+    bool LoadBitmap(const std::string& name, render::ScriptBitmap* out) override;
+    void DrawOnto(avm1::ClipId source, render::ScriptBitmap* target, const swf::Affine& m,
+                  const swf::ColorTransform& cx, const render::IntRect& clip, bool smooth) override;
 
   private:
     double Clock();
@@ -86,6 +102,10 @@ class ScriptHost : public avm1::DisplayBridge {
     bool boundText_ = false;       // some edit text names a variable
     std::vector<uint32_t> clips_;  // scratch: the clips enterFrame visits
     std::vector<uint32_t> fields_; // scratch: edit texts bound to variables
+    // Characters for bitmaps scripts attach (each shows a BitmapData's shared pixels), and
+    // the renderer BitmapData.draw uses, made when first needed.
+    std::vector<std::unique_ptr<timeline::Character>> scriptBitmaps_;
+    std::shared_ptr<render::Renderer> offscreen_;
 };
 
 } // namespace engine

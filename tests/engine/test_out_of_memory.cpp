@@ -79,7 +79,7 @@ TEST(OutOfMemory, NoEntryPointLetsItEscape) {
          [](engine::Player& p, const std::vector<uint8_t>&) {
              p.SetTraceSink([](const char*) {});
          }},
-        {"SetNoticeSink", false,
+        {"SetNoticeSink", true,
          [](engine::Player& p, const std::vector<uint8_t>&) { p.SetNoticeSink(Notice); }},
         {"SetDeviceGlyphs", true,
          [](engine::Player& p, const std::vector<uint8_t>&) {

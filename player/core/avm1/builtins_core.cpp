@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 namespace {
@@ -31,6 +32,16 @@ int ClampIndex(double d, int size) {
 Value ObjectCtor(Vm& vm, const Value& self, const Args& a) {
     if (a.size() > 0 && a[0].IsObject())
         return a[0];
+    // Object(primitive) boxes it, as new Number/String/Boolean would.
+    const Value& v = a[0];
+    if (v.IsNumber() || v.IsString() || v.type == Type::Boolean) {
+        Object* box = vm.NewObject(v.IsNumber()   ? Kind::Number
+                                   : v.IsString() ? Kind::String
+                                                  : Kind::Boolean);
+        if (box)
+            box->primitive = v;
+        return box ? Value::Obj(box) : Value();
+    }
     if (vm.IsConstructing(self))
         return self;
     return Value::Obj(vm.NewObject());
@@ -113,14 +124,14 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
             i = j + 1;
         }
     }
-    uint8_t set = uint8_t(ToUint32(vm.ToNumber(a[2])) & 7);
-    uint8_t clear = uint8_t(ToUint32(vm.ToNumber(a[3])) & 7);
+    uint16_t set = uint16_t(ToUint32(vm.ToNumber(a[2])) & 0x7FFF);
+    uint16_t clear = uint16_t(ToUint32(vm.ToNumber(a[3])) & 0x7FFF);
     for (Property& p : o->props) {
         bool hit = all;
         for (const std::string& n : names)
             hit = hit || NamesEqual(n, p.name, vm.caseSensitive());
         if (hit)
-            p.flags = uint8_t((p.flags & ~clear) | set);
+            p.flags = uint16_t((p.flags & ~clear) | set);
     }
     return Undef();
 }
@@ -129,16 +140,25 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
 Value FunctionCtor(Vm&, const Value& self, const Args&) {
     return self;
 }
+// call and apply with no `this` run the function on _global.
+Value ThisArg(Vm& vm, const Value& v) {
+    return v.IsNullish() ? Value::Obj(vm.global()) : v;
+}
 Value FunctionCall(Vm& vm, const Value& self, const Args& a) {
-    Value thisArg = a.size() > 0 ? a[0] : Value();
-    return vm.Call(self, thisArg, a.size() > 1 ? a.v + 1 : nullptr,
+    return vm.Call(self, ThisArg(vm, a[0]), a.size() > 1 ? a.v + 1 : nullptr,
                    a.size() > 1 ? a.size() - 1 : 0);
 }
 Value FunctionApply(Vm& vm, const Value& self, const Args& a) {
     std::vector<Value> list;
-    if (a[1].IsObject() && a[1].o->kind == Kind::Array)
+    if (a[1].IsObject() && a[1].o->kind == Kind::Array) {
         list = a[1].o->elements;
-    return vm.Call(self, a[0], list.data(), list.size());
+    } else if (a[1].IsObject()) {
+        // Any object with a length serves as the argument list.
+        double n = vm.ToNumber(vm.Get(a[1], "length"));
+        for (size_t i = 0; n > 0 && i < n && i < 65536; i++)
+            list.push_back(vm.Get(a[1], std::to_string(i)));
+    }
+    return vm.Call(self, ThisArg(vm, a[0]), list.data(), list.size());
 }
 
 // ---- Boolean ----
@@ -222,17 +242,7 @@ Value StringCharCodeAt(Vm& vm, const Value& self, const Args& a) {
 Value StringFromCharCode(Vm& vm, const Value&, const Args& a) {
     std::string out;
     for (size_t i = 0; i < a.size() && i < 65536; i++) {
-        uint32_t c = ToUint32(vm.ToNumber(a[i])) & 0xFFFF;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        swf::Utf8Append(out, ToUint32(vm.ToNumber(a[i])) & 0xFFFF);
     }
     return Value::Str(out);
 }
@@ -578,8 +588,10 @@ void InstallCore(Vm& vm) {
     Method(vm, g, "getTimer", GetTimer);
     Method(vm, g, "ASSetPropFlags", SetPropFlags);
     Method(vm, g, "updateAfterEvent", Nothing);
-    g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
-    g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+    if (vm.version() >= 5) { // Flash 4 has neither name
+        g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
+        g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+    }
 }
 
 } // namespace avm1

@@ -302,9 +302,6 @@ Value SetMask(Vm& vm, const Value& self, const Args& a) {
         vm.display()->SetMask(c, ClipArg(vm, a[0]));
     return Value();
 }
-Value ClipToString(Vm& vm, const Value& self, const Args&) {
-    return Value::Str(self.IsObject() ? vm.TargetPath(self.o) : "");
-}
 Value Blocked(Vm& vm, const char* what, const Args& a) {
     vm.Notice(std::string(what) + " blocked: " + vm.ToString(a[0]));
     return Value::Bool(false);
@@ -454,7 +451,6 @@ void InstallDisplay(Vm& vm) {
         {"endFill", EndFill},
         {"clear", Clear},
         {"setMask", SetMask},
-        {"toString", ClipToString},
         {"getURL", GetURLMethod},
         {"loadMovie", LoadMovie},
         {"loadVariables", LoadVariables},
@@ -474,7 +470,6 @@ void InstallDisplay(Vm& vm) {
     Method(vm, text, "setNewTextFormat", Nothing);
     Method(vm, text, "removeTextField", RemoveMovieClip);
     Method(vm, text, "getDepth", GetDepth);
-    Method(vm, text, "toString", ClipToString);
     NewClass(vm, "TextFormat", Nothing, vm.NewObject());
 
     Object* color = vm.NewObject();

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "player/core/avm1/value.h"
+#include "player/core/render/bitmap_ops.h"
+#include "player/core/swf/display_tags.h"
 #include "player/core/timeline/drawing.h"
 
 namespace avm1 {
@@ -117,6 +119,23 @@ class DisplayBridge {
     virtual void SetTextProp(ClipId field, TextProp prop, const Value& value) = 0;
 
     virtual void StageSize(double& width, double& height) = 0;
+
+    // ---- Flash 8 (a display without them answers as an empty stage) ----
+    // The matrix in pixels (tx, ty) and 16.16 scales as Flash keeps them.
+    virtual bool GetMatrix(ClipId, swf::Affine*) { return false; }
+    virtual void SetMatrix(ClipId, const swf::Affine&) {}
+    virtual std::vector<swf::Filter> GetFilters(ClipId) { return {}; }
+    virtual void SetFilters(ClipId, const std::vector<swf::Filter>&) {}
+    virtual swf::BlendMode GetBlendMode(ClipId) { return swf::BlendMode::Normal; }
+    virtual void SetBlendMode(ClipId, swf::BlendMode) {}
+    // Shows a script's bitmap as a new child at `depth` (script depth); 0 when not made.
+    virtual ClipId AttachBitmap(ClipId, const render::ScriptBitmap&, int, bool) { return 0; }
+    // A copy of the bitmap exported under `name` (BitmapData.loadBitmap); false if none.
+    virtual bool LoadBitmap(const std::string&, render::ScriptBitmap*) { return false; }
+    // Draws `source` onto the bitmap: `m` maps its own space (pixels) onto the bitmap's,
+    // through the colour transform, within `clip` (bitmap pixels).
+    virtual void DrawOnto(ClipId, render::ScriptBitmap*, const swf::Affine&,
+                          const swf::ColorTransform&, const render::IntRect&, bool) {}
 };
 
 } // namespace avm1

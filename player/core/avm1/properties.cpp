@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 namespace {
@@ -57,16 +58,11 @@ bool ArrayIndex(const std::string& name, size_t& index) {
     return true;
 }
 
+// Prototype chains longer than this stop the script.
+constexpr int kMaxProtoChain = 256;
+
 // Arrays grow to at most this many elements; a larger index becomes a plain property.
 constexpr size_t kMaxArrayLength = 1u << 22;
-
-size_t Utf8Length(const std::string& s) {
-    size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            n++;
-    return n;
-}
 
 } // namespace
 
@@ -124,8 +120,16 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
                 Object** holder) {
     const bool cs = caseSensitive();
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
+    for (Object* p = o; p; p = p->proto, guard++) {
+        if (guard >= kMaxProtoChain) {
+            // A cyclic or absurdly long chain stops the script, as Flash stops it.
+            Notice("script stopped: a prototype chain is too long");
+            Abort(RunResult::TooDeep);
+            return false;
+        }
         if (Property* pr = p->Find(name, cs)) {
+            if (HiddenForVersion(pr->flags, version_))
+                return false;
             if (holder)
                 *holder = p;
             if (pr->getter) {
@@ -144,7 +148,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
         if (NameIs(name, "length", caseSensitive()))
-            return Value::Num(double(version_ >= 6 ? Utf8Length(target.s) : target.s.size()));
+            return Value::Num(double(version_ >= 6 ? swf::Utf8Length(target.s) : target.s.size()));
         {
             Value out;
             Lookup(Proto(Kind::String), name, target, out, nullptr);
@@ -177,7 +181,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     }
     case Kind::String:
         if (NameIs(name, "length", cs))
-            return Value::Num(double(Utf8Length(o->primitive.s)));
+            return Value::Num(double(swf::Utf8Length(o->primitive.s)));
         break;
     case Kind::Clip:
     case Kind::Text: {
@@ -207,6 +211,8 @@ Value Vm::Get(const Value& target, const std::string& name) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
+        if (HiddenForVersion(pr->flags, version_))
+            return Value();
         if (pr->getter)
             return Call(Value::Obj(pr->getter), target, nullptr, 0);
         return pr->value;
@@ -217,8 +223,31 @@ Value Vm::Get(const Value& target, const std::string& name) {
             return Value::Obj(ClipObject(child));
     }
     Value out;
-    Lookup(o->proto, name, target, out, nullptr);
+    if (!Lookup(o->proto, name, target, out, nullptr) && !aborted())
+        out = Resolve(o, name, target);
     return out;
+}
+
+// A name found nowhere goes to the first __resolve function up the chain; a plain object
+// or a getter there ends the search, numbers and clips are passed over.
+Value Vm::Resolve(Object* o, const std::string& name, const Value& self) {
+    const bool cs = caseSensitive();
+    int guard = 0;
+    for (Object* p = o; p && guard < kMaxProtoChain; p = p->proto, guard++) {
+        Property* pr = p->Find("__resolve", cs);
+        if (!pr || HiddenForVersion(pr->flags, version_))
+            continue;
+        if (pr->getter || pr->setter)
+            return Value();
+        const Value& fn = pr->value;
+        if (!fn.IsObject() || fn.o->kind == Kind::Clip || fn.o->kind == Kind::Text)
+            continue;
+        if (!fn.o->IsFunction())
+            return Value();
+        Value arg = Value::Str(name);
+        return Call(fn, self, &arg, 1);
+    }
+    return Value();
 }
 
 void Vm::Set(const Value& target, const std::string& name, const Value& value) {
@@ -284,6 +313,11 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
+        if (HiddenForVersion(pr->flags, version_)) {
+            // The hidden property gives way to a plain one.
+            *pr = Property{pr->name, value, nullptr, nullptr, 0};
+            return;
+        }
         if (pr->setter) {
             Call(Value::Obj(pr->setter), target, &value, 1);
             return;
@@ -298,7 +332,7 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
     int guard = 0;
     for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
-            if (pr->setter) {
+            if (pr->setter && !HiddenForVersion(pr->flags, version_)) {
                 Call(Value::Obj(pr->setter), target, &value, 1);
                 return;
             }

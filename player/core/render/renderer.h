@@ -52,6 +52,10 @@ class Renderer {
     // stage pixel), for filters and hairlines.
     void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
               const Transform& view, double scale);
+    // One object's contents without its own placement, colours or filters
+    // (BitmapData.draw): `m` maps its space (twips) onto the canvas.
+    void DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
+                        const Canvas& canvas, const Transform& m, const swf::ColorTransform& cx);
     // Where objects masked by a script find their mask (by id); none: drawn unmasked.
     void SetStage(const timeline::Stage* stage) { stage_ = stage; }
     void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
@@ -71,6 +75,9 @@ class Renderer {
     // A script's drawing, under its clip's objects.
     void DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
                      const swf::ColorTransform& cx, const Canvas& canvas);
+    // The picture of the frame the video's ratio names, scaled to the stream's size.
+    void DrawVideo(const timeline::DisplayObject& o, const Transform& m,
+                   const swf::ColorTransform& cx, const Canvas& canvas);
     void DrawStaticText(const swf::StaticText& text, const Transform& m,
                         const swf::ColorTransform& cx, const Canvas& canvas);
     // `field` carries the text shown now and the frame's look.

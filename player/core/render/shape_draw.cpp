@@ -113,9 +113,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             if (solidOverride != nullptr) {
                 paint = *solidOverride;
             } else if (!MakePaint(fill, t, cx,
-                                  fill.kind == swf::FillKind::Bitmap
-                                      ? context.bitmaps(fill.bitmapId)
-                                      : nullptr,
+                                  fill.kind != swf::FillKind::Bitmap ? nullptr
+                                  : fill.bitmap                      ? fill.bitmap.get()
+                                                : context.bitmaps(fill.bitmapId),
                                   &paint)) {
                 continue;
             }
@@ -147,8 +147,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             if (style.hasFill) {
                 const swf::FillStyle& fill = style.fill;
                 if (!MakePaint(fill, t, cx,
-                               fill.kind == swf::FillKind::Bitmap ? context.bitmaps(fill.bitmapId)
-                                                                  : nullptr,
+                               fill.kind != swf::FillKind::Bitmap ? nullptr
+                               : fill.bitmap                      ? fill.bitmap.get()
+                                                                  : context.bitmaps(fill.bitmapId),
                                &paint)) {
                     continue;
                 }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "player/core/swf/utf8.h"
+
 namespace render {
 
 namespace {
@@ -122,23 +124,7 @@ bool Entity(const std::string& html, size_t i, uint32_t* code, size_t* length) {
 } // namespace
 
 std::vector<uint32_t> DecodeUtf8(const std::string& s) {
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < s.size() && out.size() < kMaxCodes;) {
-        const uint8_t c = static_cast<uint8_t>(s[i]);
-        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
-        bool ok = c < 0x80 || (extra > 0 && c < 0xF8);
-        for (int k = 1; k <= extra && ok; ++k) {
-            if (i + k >= s.size() || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-            }
-        }
-        out.push_back(ok ? cp : c);
-        i += ok ? extra + 1 : 1;
-    }
-    return out;
+    return swf::Utf8Decode(s, kMaxCodes);
 }
 
 StyledText FromPlainText(const std::string& text, const TextStyle& base, uint8_t align) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "player/core/swf/video_tags.h"
+
 namespace timeline {
 
 namespace {
@@ -59,7 +61,16 @@ void Finish(Timeline* t, uint32_t declared, Frame* pending) {
     t->frameCount = std::min<uint32_t>(std::max<uint32_t>({declared, shown, 1u}), kMaxFrames);
 }
 
-std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
+void AddVideoFrame(const Tag& tag, Dictionary* dict) {
+    swf::VideoFrameTag f;
+    Character* c = nullptr;
+    if (swf::ReadVideoFrame(tag, &f) && (c = dict->Mutable(f.streamId)) != nullptr &&
+        c->kind == Kind::Video) {
+        c->video->Add(f);
+    }
+}
+
+std::shared_ptr<const Timeline> ReadSprite(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
     r.U16();
     const uint16_t declared = r.U16();
@@ -71,13 +82,18 @@ std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
     swf::TagIterator tags(r.Current(), r.Remaining());
     Tag inner;
     while (tags.Next(&inner) && inner.code != swf::kTagEnd) {
-        AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+        if (inner.code == swf::kTagVideoFrame) {
+            AddVideoFrame(inner, dict);
+        } else {
+            AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+        }
     }
     Finish(t.get(), declared, &frame);
     return t;
 }
 
 const uint16_t kTagExportAssets = 56;
+const uint16_t kTagFileAttributes = 69;
 
 void ReadExports(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
@@ -232,7 +248,7 @@ bool ReadDefinition(const Tag& tag, const Tag& tablesTag, const std::vector<uint
         return true;
     }
     case swf::kTagDefineSprite: {
-        auto t = ReadSprite(tag);
+        auto t = ReadSprite(tag, &out->dictionary);
         if (!t) {
             return false;
         }
@@ -240,6 +256,18 @@ bool ReadDefinition(const Tag& tag, const Tag& tablesTag, const std::vector<uint
         c.sprite = t;
         break;
     }
+    case swf::kTagDefineVideoStream: {
+        auto v = std::make_shared<video::Stream>();
+        if (!swf::ReadVideoStream(tag, &v->def)) {
+            return false;
+        }
+        c.kind = Kind::Video;
+        c.video = v;
+        break;
+    }
+    case swf::kTagVideoFrame:
+        AddVideoFrame(tag, &out->dictionary);
+        return true;
     default:
         return true; // not a definition we draw
     }
@@ -311,6 +339,10 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
             out->initActions.push_back(InitAction{swf::DefinitionId(tag),
                                                   static_cast<uint32_t>(out->main.frames.size()),
                                                   swf::ActionBytes{tag.body + 2, tag.length - 2}});
+            continue;
+        }
+        if (tag.code == kTagFileAttributes) {
+            out->useNetwork = tag.length >= 1 && (tag.body[0] & 1) != 0;
             continue;
         }
         if (tag.code == kTagExportAssets) {

@@ -13,6 +13,7 @@
 #include "player/core/swf/characters.h"
 #include "player/core/swf/display_tags.h"
 #include "player/core/swf/movie_reader.h"
+#include "player/core/video/playback.h"
 
 namespace timeline {
 
@@ -43,7 +44,7 @@ struct Timeline {
     std::vector<Frame> frames; // the frames with content; those after them are empty
 };
 
-enum class Kind : uint8_t { Shape, Morph, Bitmap, Font, Text, EditText, Button, Sprite };
+enum class Kind : uint8_t { Shape, Morph, Bitmap, Font, Text, EditText, Button, Sprite, Video };
 
 struct Character {
     Kind kind = Kind::Shape;
@@ -59,6 +60,9 @@ struct Character {
     std::shared_ptr<const Timeline> sprite;
     swf::ColorTransform buttonCxform; // DefineButtonCxform
     std::string exportName;           // ExportAssets: what attachMovie calls it
+    // A video stream; its frames are added as their tags come.
+    std::shared_ptr<video::Stream> video;
+    bool smooth = false;              // a bitmap a script attached with smoothing
 };
 
 class Dictionary {
@@ -90,6 +94,9 @@ struct LoadedMovie {
     uint32_t overBudget = 0;         // definitions left out for the movie's edge budget
     size_t edges = 0;                // counted against kMaxMovieEdges
     bool boundText = false;          // some edit text shows a script variable
+    bool useNetwork = false;         // FileAttributes: a local movie that may use the network
+    // What the movie's placed videos may decode at once.
+    std::shared_ptr<video::Budget> videoMemory = std::make_shared<video::Budget>();
 };
 
 // Reads every definition and the main timeline from the movie's tag stream. A damaged

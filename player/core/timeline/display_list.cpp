@@ -61,10 +61,14 @@ void StageOps::Instantiate(DisplayObject* o, int nesting) {
         DiscardChildren(*o->clip);
         o->clip.reset();
     }
+    o->video.reset();
     if (nesting >= kMaxNesting || o->character == nullptr) {
         return;
     }
-    if (o->character->kind == Kind::Sprite) {
+    if (o->character->kind == Kind::Video) {
+        o->video =
+            std::make_shared<video::Playback>(o->character->video, s.movie_->videoMemory.get());
+    } else if (o->character->kind == Kind::Sprite) {
         o->clip.reset(new Clip);
         o->clip->owner = o->id;
         o->clip->timeline = o->character->sprite.get();

@@ -44,6 +44,8 @@ struct DisplayObject {
     uint32_t clipActionsSize = 0;
     std::unique_ptr<Clip> clip; // sprites and buttons: their own display list
     std::string text;           // edit text: what the field shows now (UTF-8)
+    // A video: decodes the frame its ratio names.
+    std::shared_ptr<video::Playback> video;
     bool visible = true;
     bool scripted = false; // a script moved it: the timeline no longer does
     bool dynamic = false;  // made by a script
