@@ -16,5 +16,8 @@ for d in ../shared/movies ../../shared/movies; do
   if [ -d "$d" ]; then shared=$d; break; fi
 done
 build-native/tools/render/flickwell-bench ${shared:+"$shared"/*.swf} build-native/bench/heavy.swf
+# Flash 8's pixel work: perlinNoise and a whole-stage blur, beside their surfaces' floor.
+cmake --build --preset native --target flickwell-bench-flash8 >/dev/null
+build-native/tools/render/flickwell-bench-flash8
 # The heavy movie on a 4K screen; one drawing thread (the frame is not yet split in bands).
 build-native/tools/render/flickwell-bench --size 3840x2160 build-native/bench/heavy.swf

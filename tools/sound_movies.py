@@ -4,7 +4,7 @@ and stopAllSounds driven by scripts, a main-timeline stream whose frames must fo
 button sounds. tests/engine/test_sound.cpp holds what they play and print.
 
 Usage: tools/sound_movies.py OUT_DIR
-       tools/sound_movies.py --saver OUT.swf   (the movie of the Wine sound test's saver)"""
+       tools/sound_movies.py --saver OUT.swf [TONE.mp3]   (the Wine sound test's saver movie)"""
 
 import math
 import os
@@ -84,18 +84,24 @@ def button_sounds():
     return movie(tags, 2000, 2000, 10, 1)
 
 
-def saver_tone():
-    """The Wine sound test's saver movie: a 660 Hz tone from the first frame, looping."""
+def saver_tone(mp3_path=None):
+    """The Wine sound test's saver movie: a 660 Hz tone from the first frame, looping; with
+    an MP3 file (a 440 Hz tone), that too, for the system's MP3 codec."""
     t = [int(12000 * math.sin(2 * math.pi * 660 * i / 22050)) for i in range(22050)]
     tags = [set_background((0, 0, 64)), define_sound(1, PCM_LITTLE, 22050, len(t), pcm(t)),
-            start_sound(1, sound_info(loops=1000)), show_frame(), end()]
-    return movie(tags, 4000, 3000, 10, 1)
+            start_sound(1, sound_info(loops=1000))]
+    if mp3_path:
+        frames = mp3_frames(open(mp3_path, "rb").read())
+        data = b"".join(f for f, _ in frames)
+        tags += [define_sound(2, MP3, 44100, sum(n for _, n in frames), data),
+                 start_sound(2, sound_info(loops=1000))]
+    return movie(tags + [show_frame(), end()], 4000, 3000, 10, 1)
 
 
 def main():
     if sys.argv[1] == "--saver":
         with open(sys.argv[2], "wb") as f:
-            f.write(saver_tone())
+            f.write(saver_tone(sys.argv[3] if len(sys.argv) > 3 else None))
         return
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)

@@ -175,6 +175,10 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
         s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                        (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
         s.scripts->SetSinks(s.trace, s.notice);
+        if (s.deviceGlyphs) {
+            s.scripts->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                       {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+        }
         s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
         s.sound->SetNotice(s.notice);
         s.sound->SetMp3(AdaptMp3(s.mp3));
@@ -411,8 +415,11 @@ void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics
     try {
         state_->deviceGlyphs = source;
         state_->deviceMetrics = metrics;
-        state_->renderer.SetDeviceGlyphs(Adapt(std::move(source)),
-                                         {metrics.ascent, metrics.descent});
+        state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+        if (state_->scripts) {
+            state_->scripts->SetDeviceGlyphs(Adapt(std::move(source)),
+                                             {metrics.ascent, metrics.descent});
+        }
     } catch (...) {
         Fail("setting the device fonts");
     }

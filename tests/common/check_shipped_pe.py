@@ -15,7 +15,9 @@ import pefile
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 SYSTEM_LIBRARIES = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
                     "ole32.dll", "oleaut32.dll", "comctl32.dll", "comdlg32.dll",
-                    "shlwapi.dll", "msvcrt.dll", "version.dll", "mpr.dll"}
+                    "shlwapi.dll", "msvcrt.dll", "version.dll", "mpr.dll",
+                    # sound: waveOut, and the Audio Compression Manager for MP3 (Windows 95 on)
+                    "winmm.dll", "msacm32.dll"}
 EXPORTS = {
     "template.scr": {"ScreenSaverProc", "ScreenSaverConfigureDialog", "RegisterDialogClasses"},
     "FlickwellPlayer.dll": {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",

@@ -171,6 +171,19 @@ TEST(Xml, TreeEditsKeepLinksWhole) {
     EXPECT_TRUE(h.vm.Get(New(h, "XMLNode"), "nodeType").IsUndefined()); // no node made
 }
 
+// A value's toString run while the tree is written may rebuild the very document.
+TEST(Xml, ScriptRunWhileWritingMayEditTheTree) {
+    Harness h(8);
+    h.Run("push 'd' '<a><b/></a>' 1 'XML'; new; setvar; push 'o' 0 'Object'; new; setvar; "
+          "push 'o'; getvar; push 'toString'; func () { push '<c/>' 1 'd'; getvar; "
+          "push 'parseXML'; callmethod; pop; push 'v'; return }; setmember; "
+          "push 'd'; getvar; push 'firstChild'; getmember; push 'attributes'; getmember; "
+          "push 'x'; push 'o'; getvar; setmember; "
+          "push 0 'd'; getvar; push 'toString'; callmethod; trace; "
+          "push 0 'd'; getvar; push 'toString'; callmethod; trace");
+    EXPECT_EQ(h.Traces(), "<a x=\"v\"><b /></a>|<c />");
+}
+
 struct DecodeCase {
     const char* query;
     const char* name;
@@ -249,6 +262,10 @@ const OfflineCase kOfflineCases[] = {
      "getmember; push 'ExternalInterface'; getmember; push '_toXML'; callmethod; trace",
      "<object><property id=\"a\"><array><property id=\"0\"><number>1</number></property>"
      "<property id=\"1\"><string>&lt;</string></property></array></property></object>"},
+    {"a shared object's name",
+     "push 'a:b' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; trace; "
+     "push 'a b' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; typeof; trace",
+     "null|object"},
     {"the sandbox of a local movie",
      "push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; trace; "
      "push 'System'; getvar; push 'capabilities'; getmember; push 'version'; getmember; trace",

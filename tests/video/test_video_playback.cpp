@@ -53,7 +53,7 @@ TEST(VideoPlayback, SeeksAndLoopsGiveTheFramesInOrder) {
     EXPECT_EQ(ref.movie.stream->keyframes, (std::vector<uint32_t>{0, 4, 8}));
     video::Budget budget;
     video::Playback p(ref.movie.stream, &budget);
-    p.deblocking = 1;
+    p.SetDeblocking(1);
     // Forward within a group, back across keyframes, repeats, past the end, two loops.
     const uint32_t order[] = {5, 2, 11, 11, 0,  7,  3, 8, 1, 10, 6, 40, 0, 1, 2, 3, 4,  5,
                               6, 7, 8,  9,  10, 11, 0, 1, 2, 3,  4, 5,  6, 7, 8, 9, 10, 11};
@@ -111,7 +111,7 @@ TEST(VideoPlayback, DamagedInputShowsWhatItCan) {
         c.damage(s.get(), garbage);
         video::Budget budget;
         video::Playback p(s, &budget);
-        p.deblocking = 1;
+        p.SetDeblocking(1);
         p.Show(0);
         const swf::Bitmap* shown = p.Show(c.frame);
         if (c.expect < 0) {
@@ -142,7 +142,7 @@ TEST(VideoPlayback, ThousandsOfKeyframesAndPlacementsStayInBudget) {
     std::vector<std::unique_ptr<video::Playback>> placed;
     for (int i = 0; i < 3; ++i) {
         placed.emplace_back(new video::Playback(s, &budget));
-        placed.back()->deblocking = 1;
+        placed.back()->SetDeblocking(1);
     }
     EXPECT_TRUE(Same(placed[0]->Show(59999), ref.frames[0]));
     EXPECT_TRUE(Same(placed[1]->Show(30000), ref.frames[0]));

@@ -33,9 +33,10 @@ bool Allocate(Vm& vm, const Value& self, int w, int h, bool transparent, uint32_
     return true;
 }
 
+// A new BitmapData holding `b`, whose pixels the caller reserved before making them.
 Value Make(Vm& vm, const ScriptBitmap& b) {
     Value out = Construct(vm, "display", "BitmapData", nullptr, 0);
-    if (out.IsObject() && vm.Reserve(size_t(b.Width()) * b.Height() * 4)) {
+    if (out.IsObject()) {
         auto host = std::make_shared<BitmapHost>();
         host->bitmap = b;
         out.o->host = host;
@@ -136,6 +137,8 @@ Value FillRect(Vm& vm, const Value& self, const Args& a) {
 }
 Value Clone(Vm& vm, const Value& self, const Args&) {
     BITMAP_SELF
+    if (!vm.Reserve(size_t(b.Width()) * b.Height() * 4))
+        return Value();
     ScriptBitmap copy = b;
     copy.pixels = std::make_shared<swf::Bitmap>(*b.pixels);
     return Make(vm, copy);
@@ -279,6 +282,9 @@ Value CompareFn(Vm& vm, const Value& self, const Args& a) {
         return Value::Num(a[0].IsObject() && HostOf(a[0]) ? -2 : -1);
     if (other == &b)
         return Value::Num(0);
+    if (other->Width() == b.Width() && other->Height() == b.Height() &&
+        !vm.Reserve(size_t(b.Width()) * b.Height() * 4))
+        return Value();
     ScriptBitmap diff;
     const int r = render::CompareBitmaps(b, *other, &diff);
     return r == 1 ? Make(vm, diff) : Value::Num(r);
@@ -351,7 +357,8 @@ Value ApplyFilterFn(Vm& vm, const Value& self, const Args& a) {
     return Value::Num(0);
 }
 Value GenerateFilterRect(Vm& vm, const Value& self, const Args& a) {
-    BITMAP_SELF
+    if (ScriptBitmapOf(self) == nullptr)
+        return Value::Num(-1);
     const IntRect r = RectArg(vm, a[0]);
     swf::Filter f;
     if (!FilterOf(a[1], &f))
@@ -406,6 +413,7 @@ Value Draw(Vm& vm, const Value& self, const Args& a) {
 
 Value LoadBitmap(Vm& vm, const Value&, const Args& a) {
     render::ScriptBitmap b;
+    // The bridge copies only what Flash 8 allows (2880 a side), then the copy is counted.
     if (!vm.display() || !vm.display()->LoadBitmap(vm.ToString(a[0]), &b))
         return Value();
     if (!vm.Reserve(size_t(b.Width()) * b.Height() * 4))

@@ -1,5 +1,5 @@
-// MovieClip, TextField, Color, Stage, Key and Mouse: every display effect goes through the
-// DisplayBridge; Key and Mouse are present but inert (any input ends a screen saver).
+// MovieClip, Color, Stage, Key and Mouse (TextField: builtins_text.cpp): every display effect goes
+// through the DisplayBridge; Key and Mouse are present but inert (any input ends a screen saver).
 #include <cmath>
 
 #include "player/core/avm1/vm.h"
@@ -462,15 +462,6 @@ void InstallDisplay(Vm& vm) {
     };
     for (const Entry& e : clipMethods)
         Method(vm, clip, e.name, e.fn);
-
-    Object* text = vm.NewObject();
-    vm.SetProto(Kind::Text, text);
-    NewClass(vm, "TextField", Nothing, text);
-    Method(vm, text, "setTextFormat", Nothing);
-    Method(vm, text, "setNewTextFormat", Nothing);
-    Method(vm, text, "removeTextField", RemoveMovieClip);
-    Method(vm, text, "getDepth", GetDepth);
-    NewClass(vm, "TextFormat", Nothing, vm.NewObject());
 
     Object* color = vm.NewObject();
     NewClass(vm, "Color", ColorCtor, color);

@@ -308,8 +308,8 @@ Value Clone(Vm& vm, const Value& self, const Args&) {
     if (!d)
         return Value();
     Value copy = Construct(vm, "filters", Classes()[d->cls].name, nullptr, 0);
-    if (FilterData* c = DataOf(copy)) {
-        *c = *d;
+    if (DataOf(copy) != nullptr) {
+        copy.o->host = std::make_shared<FilterData>(*d);
         Value map = vm.Get(self, "__mapBitmap");
         if (!map.IsUndefined())
             copy.o->Put("__mapBitmap", map, vm.caseSensitive(), kDontEnum);
@@ -419,6 +419,79 @@ swf::Filter ToSwf(const FilterData& d) {
     return f;
 }
 
+// A script object for a filter the timeline placed (PlaceObject3).
+Value FromSwf(Vm& vm, const swf::Filter& f) {
+    int cls = -1;
+    for (size_t i = 0; i < Classes().size(); i++)
+        if (Classes()[i].kind == f.kind)
+            cls = int(i);
+    if (cls < 0)
+        return Value();
+    Value v = Construct(vm, "filters", Classes()[cls].name, nullptr, 0);
+    FilterData* d = DataOf(v);
+    if (d == nullptr)
+        return v;
+    const ClassInfo& info = Classes()[cls];
+    auto rgb = [](swf::Rgba c) { return double(uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b); };
+    auto alpha = [](swf::Rgba c) { return c.a / 255.0; };
+    for (size_t i = 0; i < info.fields.size(); i++) {
+        const std::string name = info.fields[i].name;
+        double* n = &d->num[i];
+        if (name == "blurX")
+            *n = f.blurX;
+        else if (name == "blurY")
+            *n = f.blurY;
+        else if (name == "quality")
+            *n = f.passes;
+        else if (name == "strength")
+            *n = f.strength;
+        else if (name == "distance")
+            *n = f.distance;
+        else if (name == "angle")
+            *n = std::fmod(f.angle * 180 / 3.14159265358979323846, 360.0);
+        else if (name == "color" || name == "shadowColor")
+            *n = rgb(f.kind == FilterKind::Convolution ? f.fallback : f.color);
+        else if (name == "alpha" || name == "shadowAlpha")
+            *n = alpha(f.kind == FilterKind::Convolution ? f.fallback : f.color);
+        else if (name == "highlightColor")
+            *n = rgb(f.highlight);
+        else if (name == "highlightAlpha")
+            *n = alpha(f.highlight);
+        else if (name == "inner")
+            *n = f.inner;
+        else if (name == "knockout")
+            *n = f.knockout;
+        else if (name == "hideObject")
+            *n = !f.compositeSource;
+        else if (name == "type")
+            d->text[i] = f.inner ? "inner" : f.onTop ? "full" : "outer";
+        else if (name == "matrixX")
+            *n = f.matrixX;
+        else if (name == "matrixY")
+            *n = f.matrixY;
+        else if (name == "divisor")
+            *n = f.divisor;
+        else if (name == "bias")
+            *n = f.bias;
+        else if (name == "clamp")
+            *n = f.clamp;
+        else if (name == "preserveAlpha")
+            *n = f.preserveAlpha;
+        else if (name == "matrix" && f.kind == FilterKind::ColorMatrix)
+            d->array[i].assign(f.matrix, f.matrix + 20);
+        else if (name == "matrix")
+            d->array[i].assign(f.kernel.begin(), f.kernel.end());
+        else if (name == "colors" || name == "alphas" || name == "ratios") {
+            d->array[i].clear();
+            for (const swf::GradientStop& s : f.stops)
+                d->array[i].push_back(name == "colors"   ? rgb(s.color)
+                                      : name == "alphas" ? alpha(s.color)
+                                                         : double(s.ratio));
+        }
+    }
+    return v;
+}
+
 // ---- MovieClip.filters and blendMode ----
 Value ClipFilters(Vm& vm, const Value& self, const Args&) {
     if (!vm.ClipOf(self))
@@ -426,9 +499,13 @@ Value ClipFilters(Vm& vm, const Value& self, const Args&) {
     // Copies of what was assigned, so changing them changes nothing until assigned again.
     Value kept = self.IsObject() ? vm.Get(self, "__filters") : Value();
     std::vector<Value> out;
-    if (kept.IsObject() && kept.o->kind == Kind::Array)
+    if (kept.IsObject() && kept.o->kind == Kind::Array) {
         for (const Value& f : kept.o->elements)
             out.push_back(Clone(vm, f, Args()));
+    } else {
+        for (const swf::Filter& f : vm.display()->GetFilters(vm.ClipOf(self)))
+            out.push_back(FromSwf(vm, f));
+    }
     return Value::Obj(vm.NewArray(std::move(out)));
 }
 Value ClipSetFilters(Vm& vm, const Value& self, const Args& a) {

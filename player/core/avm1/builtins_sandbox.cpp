@@ -43,6 +43,9 @@ Value ClearTimer(Vm& vm, const Value&, const Args& a) {
 
 Value GetLocal(Vm& vm, const Value&, const Args& a) {
     std::string name = vm.ToString(a[0]);
+    // Characters Flash refuses in a shared object's name.
+    if (name.find_first_of("~%&\\;:\"',<>?#") != std::string::npos)
+        return Value::Null();
     auto it = vm.sharedObjects.find(name);
     if (it != vm.sharedObjects.end())
         return Value::Obj(it->second);

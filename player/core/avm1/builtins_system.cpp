@@ -68,7 +68,7 @@ void Capabilities(Object* caps) {
         std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight);
     server += "&V=" + UrlEscape(kVersion) + "&M=" + UrlEscape(kManufacturer) + "&R=" + resolution +
               "&DP=72&COL=color&AR=1.0&OS=" + UrlEscape("Windows XP") +
-              "&L=en&IME=t&PT=ActiveX&AVD=f&LFD=f&WD=f";
+              "&L=en&PT=ActiveX&AVD=f&LFD=f&WD=f&IME=t";
     caps->Put("version", Value::Str(kVersion), false);
     caps->Put("manufacturer", Value::Str(kManufacturer), false);
     caps->Put("os", Value::Str("Windows XP"), false);

@@ -190,7 +190,7 @@ Value LocalName(Vm&, const Value& self, const Args&) {
 // xmlns or xmlns:prefix on the node or its nearest ancestor that has it.
 Value NamespaceFor(Vm& vm, Object* node, const std::string& prefix) {
     const std::string attr = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
-    for (Object* o = node; o; o = NodeOf(o)->parent) {
+    for (Object* o = node; o; o = NodeOf(o) ? NodeOf(o)->parent : nullptr) {
         XmlNode* n = NodeOf(o);
         if (!n)
             break;
@@ -285,11 +285,15 @@ Value HasChildNodes(Vm&, const Value& self, const Args&) {
     return n ? Value::Bool(!n->children.empty()) : Value();
 }
 
-Object* CloneOne(Vm& vm, XmlNode* src) {
-    Object* o = NewNode(vm, src->type, "");
+// Making a node looks up XMLNode, which a getter may answer by running script: nodes are
+// looked up again after each one made.
+Object* CloneOne(Vm& vm, Object* from) {
+    Object* o = NewNode(vm, 1, "");
+    XmlNode* src = NodeOf(from);
     XmlNode* d = NodeOf(o);
-    if (!d)
+    if (!src || !d)
         return o;
+    d->type = src->type;
     d->name = src->name;
     d->value = src->value;
     if (src->attributes)
@@ -299,10 +303,9 @@ Object* CloneOne(Vm& vm, XmlNode* src) {
     return o;
 }
 Value CloneNode(Vm& vm, const Value& self, const Args& a) {
-    XmlNode* n = NodeOf(self);
-    if (!n)
+    if (!NodeOf(self))
         return Value();
-    Object* top = CloneOne(vm, n);
+    Object* top = CloneOne(vm, self.o);
     if (!ToBoolean(a[0], vm.version()))
         return Value::Obj(top);
     std::vector<std::pair<Object*, Object*>> work{{self.o, top}};
@@ -310,22 +313,23 @@ Value CloneNode(Vm& vm, const Value& self, const Args& a) {
         auto [src, dst] = work.back();
         work.pop_back();
         XmlNode* s = NodeOf(src);
-        XmlNode* d = NodeOf(dst);
-        if (!s || !d)
+        if (!s)
             continue;
-        for (Object* c : s->children) {
-            XmlNode* cn = NodeOf(c);
-            if (!cn)
+        const std::vector<Object*> children = s->children;
+        for (Object* c : children) {
+            if (!NodeOf(c))
                 continue;
-            Object* copy = CloneOne(vm, cn);
-            if (XmlNode* k = NodeOf(copy)) {
-                k->parent = dst;
-                k->indexHint = d->children.size();
-            }
+            Object* copy = CloneOne(vm, c);
+            XmlNode* d = NodeOf(dst);
+            XmlNode* k = NodeOf(copy);
+            if (!d || !k)
+                break;
+            k->parent = dst;
+            k->indexHint = d->children.size();
+            vm.heap().Charge(sizeof(Object*));
             d->children.push_back(copy);
             work.emplace_back(c, copy);
         }
-        vm.heap().Charge(d->children.size() * sizeof(Object*));
     }
     return Value::Obj(top);
 }
@@ -340,9 +344,11 @@ std::vector<std::string> AttributeNames(XmlNode* n) {
     return names;
 }
 
+// Converting a value may run script, which may change any node: n is not used after.
 void WriteAttributes(Vm& vm, XmlNode* n, std::string& out) {
+    Object* attrs = n->attributes;
     for (const std::string& name : AttributeNames(n)) {
-        Value v = vm.Get(Value::Obj(n->attributes), name);
+        Value v = vm.Get(Value::Obj(attrs), name);
         out += ' ';
         out += name;
         out += "=\"";
@@ -378,7 +384,8 @@ std::string Write(Vm& vm, Object* root) {
             out += '<';
             out += n->name.s.get();
             WriteAttributes(vm, n, out);
-            if (n->children.empty()) {
+            n = NodeOf(o);
+            if (!n || n->children.empty()) {
                 out += " />";
                 stack.pop_back();
                 continue;
@@ -408,13 +415,14 @@ Value NodeToString(Vm& vm, const Value& self, const Args&) {
 }
 
 Value FindPrefix(Vm& vm, Object* node, const std::string& uri) {
-    for (Object* o = node; o && NodeOf(o); o = NodeOf(o)->parent) {
+    for (Object* o = node; o && NodeOf(o); o = NodeOf(o) ? NodeOf(o)->parent : nullptr) {
         XmlNode* n = NodeOf(o);
+        Object* attrs = n->attributes;
         for (const std::string& k : AttributeNames(n)) {
             if (k.size() < 5 || !NamesEqual(k.substr(0, 5), "xmlns", 5, false) ||
                 (k.size() > 5 && k[5] != ':'))
                 continue;
-            if (NamesEqual(vm.ToString(vm.Get(Value::Obj(n->attributes), k)), uri, false))
+            if (NamesEqual(vm.ToString(vm.Get(Value::Obj(attrs), k)), uri, false))
                 return Value::Str(k.size() > 6 ? k.substr(6) : "");
         }
     }
@@ -435,8 +443,14 @@ Value GetPrefixForNamespace(Vm& vm, const Value& self, const Args& a) {
     return FindPrefix(vm, self.o, vm.ToString(a[0]));
 }
 
+// Made by `new` or by a subclass's super(); called as a plain function (this is then a
+// clip, or nothing) it makes nothing.
+bool Constructing(const Value& self) {
+    return self.IsObject() && self.o->kind == Kind::Plain;
+}
+
 Value XmlNodeCtor(Vm& vm, const Value& self, const Args& a) {
-    if (!self.IsObject() || a.size() < 2 || a[0].IsUndefined() || a[1].IsUndefined())
+    if (!Constructing(self) || a.size() < 2 || a[0].IsUndefined() || a[1].IsUndefined())
         return Value();
     double t = vm.ToNumber(a[0]);
     Attach(vm, self.o, std::isfinite(t) ? ClampInt(t) : 0, vm.ToString(a[1]));
@@ -511,6 +525,9 @@ void ParseInto(Vm& vm, Object* xml, const std::string& text) {
             if (attr.first == "id")
                 IdMap(vm, xml, attr.second, o);
     }
+    // Setters met on the way may have run script: look everything up again.
+    if ((root = NodeOf(xml)) == nullptr)
+        return;
     for (Object* o : made)
         vm.heap().Charge(NodeOf(o) ? NodeOf(o)->children.size() * sizeof(Object*) : 0);
     vm.heap().Charge(root->children.size() * sizeof(Object*));
@@ -521,7 +538,7 @@ void ParseInto(Vm& vm, Object* xml, const std::string& text) {
 }
 
 Value XmlCtor(Vm& vm, const Value& self, const Args& a) {
-    if (!self.IsObject())
+    if (!Constructing(self))
         return Value();
     XmlNode* n = Attach(vm, self.o, 1, "");
     n->name = Value::Null();

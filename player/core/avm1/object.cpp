@@ -136,6 +136,12 @@ void Heap::Collect(const std::vector<Object*>& roots) {
         for (Object* i : o->interfaces)
             MarkObject(i, work);
         MarkObject(o->superThis, work);
+        if (o->watches) {
+            for (const Watch& w : *o->watches) {
+                MarkObject(w.callback, work);
+                MarkValue(w.userData, work);
+            }
+        }
         MarkObject(o->superHome, work);
         if (o->code) {
             for (Object* s : o->code->scope)

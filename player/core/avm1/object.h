@@ -36,9 +36,11 @@ enum class Kind : uint8_t {
     Number,
     String,
     Date,
-    Clip,  // a movie clip on the display list (through the display bridge)
-    Text,  // a text field on the display list
-    Super, // the `super` of a method: a view of `this` from the next prototype up
+    Clip,       // a movie clip on the display list (through the display bridge)
+    Text,       // a text field on the display list
+    Super,      // the `super` of a method: a view of `this` from the next prototype up
+    TextFormat, // its properties live in `elements`, one slot each, behind the prototype's
+                // getters and setters
 };
 
 enum PropFlag : uint16_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
@@ -87,6 +89,13 @@ class HostData {
     const void* tag;
 };
 
+// Object.watch: a callback that sees every assignment to one name before it lands.
+struct Watch {
+    std::string name;
+    Object* callback = nullptr;
+    Value userData;
+};
+
 class Object {
   public:
     explicit Object(Kind k) : kind(k) {}
@@ -107,6 +116,7 @@ class Object {
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
     std::shared_ptr<HostData> host;     // a built-in class's own state
+    std::unique_ptr<std::vector<Watch>> watches;
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.

@@ -31,18 +31,6 @@ int DisplayIndex(const std::string& name) {
     return -1;
 }
 
-// A text field's own properties, in TextProp order; case-sensitive from version 7.
-const char* const kTextNames[] = {"text",       "htmlText",        "border",   "borderColor",
-                                  "background", "backgroundColor", "textColor"};
-static_assert(sizeof(kTextNames) / sizeof(kTextNames[0]) == size_t(TextProp::Count), "names");
-
-int TextIndex(const std::string& name, bool cs) {
-    for (size_t i = 0; i < size_t(TextProp::Count); i++)
-        if (NamesEqual(name, kTextNames[i], std::strlen(kTextNames[i]), cs))
-            return int(i);
-    return -1;
-}
-
 bool ArrayIndex(const std::string& name, size_t& index) {
     if (name.empty() || name.size() > 9)
         return false;
@@ -132,9 +120,9 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
                 return false;
             if (holder)
                 *holder = p;
-            if (pr->getter) {
-                Object* getter = pr->getter;
-                out = Call(Value::Obj(getter), self, nullptr, 0);
+            Object* owner = self.IsObject() ? self.o : p;
+            if (pr->getter && AccessorFree(owner, name)) {
+                out = CallAccessor(owner, name, pr->getter, self, nullptr);
             } else {
                 out = pr->value;
             }
@@ -148,7 +136,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
         if (NameIs(name, "length", caseSensitive()))
-            return Value::Num(double(version_ >= 6 ? swf::Utf8Length(target.s) : target.s.size()));
+            return Value::Num(double(swf::Utf8Length(target.s)));
         {
             Value out;
             Lookup(Proto(Kind::String), name, target, out, nullptr);
@@ -195,9 +183,6 @@ Value Vm::Get(const Value& target, const std::string& name) {
             }
             if (NameIs(name, "_root", false) || NameIs(name, "_level0", false))
                 return Value::Obj(ClipObject(RootClip()));
-            const int t = o->kind == Kind::Text ? TextIndex(name, cs) : -1;
-            if (t >= 0)
-                return display_->GetTextProp(o->clip, TextProp(t));
         }
         break;
     }
@@ -213,8 +198,8 @@ Value Vm::Get(const Value& target, const std::string& name) {
     if (Property* pr = o->Find(name, cs)) {
         if (HiddenForVersion(pr->flags, version_))
             return Value();
-        if (pr->getter)
-            return Call(Value::Obj(pr->getter), target, nullptr, 0);
+        if (pr->getter && AccessorFree(o, name))
+            return CallAccessor(o, name, pr->getter, target, nullptr);
         return pr->value;
     }
     if (o->kind == Kind::Clip && o->clip && display_) {
@@ -250,11 +235,69 @@ Value Vm::Resolve(Object* o, const std::string& name, const Value& self) {
     return Value();
 }
 
-void Vm::Set(const Value& target, const std::string& name, const Value& value) {
+// Getters, setters and watch callbacks nest at most kMaxAccessorDepth deep, as in Flash;
+// deeper reads and assignments use the stored slot directly.
+// Counted per object and name: two properties whose setters assign each other nest
+// kMaxAccessorDepth deep each.
+std::string Vm::AccessorKey(Object* holder, const std::string& name) {
+    std::string key(reinterpret_cast<const char*>(&holder), sizeof holder);
+    for (char c : name)
+        key += caseSensitive() || c < 'A' || c > 'Z' ? c : char(c + 32);
+    return key;
+}
+
+bool Vm::AccessorFree(Object* holder, const std::string& name) {
+    if (accessorDepth_.empty())
+        return true;
+    auto it = accessorDepth_.find(AccessorKey(holder, name));
+    return it == accessorDepth_.end() || it->second < kMaxAccessorDepth;
+}
+
+Value Vm::CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
+                       const Value* args, size_t n) {
+    const std::string key = AccessorKey(holder, name);
+    accessorDepth_[key]++;
+    Value r = Call(Value::Obj(fn), self, args, args ? n : 0);
+    auto it = accessorDepth_.find(key);
+    if (it != accessorDepth_.end() && --it->second <= 0)
+        accessorDepth_.erase(it);
+    return r;
+}
+
+// A watched name: the callback decides the value that lands.
+bool Vm::Watched(Object* o, const std::string& name, const Value& value, Value& out) {
+    if (!o->watches || !AccessorFree(o, name))
+        return false;
+    const bool cs = caseSensitive();
+    for (const Watch& w : *o->watches) {
+        if (!NamesEqual(w.name, name, cs))
+            continue;
+        // The old value is the stored one; a getter is not asked.
+        Value old;
+        int guard = 0;
+        for (Object* p = o; p && guard < kMaxProtoChain; p = p->proto, guard++) {
+            if (Property* pr = p->Find(name, cs)) {
+                old = pr->value;
+                break;
+            }
+        }
+        Value args[4] = {Value::Str(w.name), old, value, w.userData};
+        out = CallAccessor(o, name, w.callback, Value::Obj(o), args, 4);
+        return true;
+    }
+    return false;
+}
+
+void Vm::Set(const Value& target, const std::string& name, const Value& assigned) {
     if (target.type != Type::Object)
         return;
     Object* o = target.o;
     const bool cs = caseSensitive();
+    Value watchedValue;
+    const bool watched = Watched(o, name, assigned, watchedValue);
+    if (aborted())
+        return;
+    const Value& value = watched ? watchedValue : assigned;
     if (NameIs(name, "__proto__", cs)) {
         o->proto = value.IsObject() ? value.o : nullptr;
         return;
@@ -293,16 +336,6 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
             DisplaySet(o->clip, index, value);
             return;
         }
-        const int t = o->kind == Kind::Text && o->clip && display_ ? TextIndex(name, cs) : -1;
-        if (t >= 0) {
-            const TextProp prop = TextProp(t);
-            display_->SetTextProp(o->clip, prop,
-                                  prop <= TextProp::HtmlText ? Value::Str(ToString(value))
-                                  : prop == TextProp::Border || prop == TextProp::Background
-                                      ? Value::Bool(ToBoolean(value, version_))
-                                      : Value::Num(ToNumber(value)));
-            return;
-        }
         break;
     }
     case Kind::Super:
@@ -318,11 +351,11 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
             *pr = Property{pr->name, value, nullptr, nullptr, 0};
             return;
         }
-        if (pr->setter) {
-            Call(Value::Obj(pr->setter), target, &value, 1);
+        if (pr->setter && AccessorFree(o, name)) {
+            CallAccessor(o, name, pr->setter, target, &value);
             return;
         }
-        if (pr->getter || (pr->flags & kReadOnly))
+        if ((pr->getter && AccessorFree(o, name)) || (pr->flags & kReadOnly))
             return;
         heap_.Charge(value.s.size());
         pr->value = value;
@@ -332,8 +365,8 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
     int guard = 0;
     for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
-            if (pr->setter && !HiddenForVersion(pr->flags, version_)) {
-                Call(Value::Obj(pr->setter), target, &value, 1);
+            if (pr->setter && !HiddenForVersion(pr->flags, version_) && AccessorFree(o, name)) {
+                CallAccessor(o, name, pr->setter, target, &value);
                 return;
             }
             break;

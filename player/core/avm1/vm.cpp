@@ -1,5 +1,7 @@
 #include "player/core/avm1/vm.h"
 
+#include "player/core/avm1/builtins_text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -36,6 +38,8 @@ void Vm::InstallBuiltins() {
     InstallArray(*this);
     InstallDate(*this);
     InstallDisplay(*this);
+    InstallTextFormat(*this);
+    InstallTextField(*this);
     InstallSandbox(*this);
     InstallXml(*this);
     InstallNet(*this);
@@ -44,6 +48,7 @@ void Vm::InstallBuiltins() {
     InstallGeom(*this);
     InstallFilters(*this);
     InstallBitmap(*this);
+    InstallVideo(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -85,6 +90,14 @@ bool Vm::StringFits(size_t bytes) {
         return true;
     Abort(RunResult::OutOfMemory);
     return false;
+}
+
+void Vm::Work(size_t units) {
+    // One instruction's worth per 64 bytes; the clock is read when a 1024 boundary passes.
+    const uint64_t before = budgetUsed_;
+    budgetUsed_ += units / 64;
+    if ((before >> 10) != (budgetUsed_ >> 10) && running_ > 0)
+        Budget();
 }
 
 void Vm::Abort(RunResult why) {
@@ -150,7 +163,7 @@ Object* Vm::ClipObject(ClipId clip) {
         Abort(RunResult::OutOfMemory);
         return nullptr;
     }
-    o->proto = Proto(o->kind);
+    o->proto = k == DisplayKind::Video ? VideoPrototype(*this) : Proto(o->kind);
     o->clip = clip;
     clips_[clip] = o;
     return o;
@@ -301,12 +314,16 @@ void Vm::Later(Object* self, std::string method, std::vector<Value> args) {
 void Vm::EndFrame() {
     if (running_ > 0)
         return;
-    // Answers queued during the frame; those they queue in turn wait for the next frame.
+    // Answers queued during the frame; those they queue in turn wait for the next frame,
+    // as do the rest once the frame's budget is spent.
     std::vector<Deferred> answers;
     answers.swap(later_);
-    for (const Deferred& d : answers) {
-        if (frameOver_)
+    for (size_t i = 0; i < answers.size(); i++) {
+        if (frameOver_) {
+            later_.insert(later_.begin(), answers.begin() + long(i), answers.end());
             break;
+        }
+        const Deferred& d = answers[i];
         Value self = Value::Obj(d.self), fn;
         Object* holder = nullptr;
         if (Lookup(d.self, d.method, self, fn, &holder) && fn.IsObject())

@@ -156,6 +156,9 @@ class Vm {
     bool Reserve(size_t bytes);
     // A string capped to the limit (concatenation loops end at the cap).
     bool StringFits(size_t bytes);
+    // Work a native does in proportion to its input (bytes scanned or made), counted against
+    // the frame's budget so long loops of string calls reach the clock check promptly.
+    void Work(size_t units);
 
     // Object.registerClass
     std::map<std::string, Object*> registeredClasses;
@@ -204,6 +207,11 @@ class Vm {
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
     Value Resolve(Object* o, const std::string& name, const Value& self);
+    std::string AccessorKey(Object* holder, const std::string& name);
+    bool AccessorFree(Object* holder, const std::string& name);
+    Value CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
+                       const Value* args, size_t n = 1);
+    bool Watched(Object* o, const std::string& name, const Value& value, Value& out);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
     Value DisplayGet(ClipId clip, int index);
@@ -237,6 +245,8 @@ class Vm {
     std::vector<Deferred> later_;
 
     int depth_ = 0;
+    std::unordered_map<std::string, int> accessorDepth_;
+    static constexpr int kMaxAccessorDepth = 65;
     int running_ = 0; // scripts started by the host and not finished
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;
@@ -250,6 +260,7 @@ class Vm {
 
 // Built-in installers, one per file.
 void InstallCore(Vm& vm); // Object, Function, Boolean, Number, String, Math, globals
+void InstallString(Vm& vm);
 void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
@@ -263,6 +274,8 @@ void SoundCompleted(Vm& vm, uint32_t handle);
 void InstallGeom(Vm& vm);    // flash.geom, MovieClip.transform
 void InstallFilters(Vm& vm); // flash.filters, MovieClip.filters, blendMode
 void InstallBitmap(Vm& vm);  // flash.display.BitmapData, attachBitmap, beginBitmapFill
+void InstallVideo(Vm& vm);   // Video
+Object* VideoPrototype(Vm& vm);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);

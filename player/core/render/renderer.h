@@ -83,7 +83,7 @@ class Renderer {
     // `field` carries the text shown now and the frame's look.
     void DrawEditText(const swf::EditText& text, const timeline::DisplayObject& field,
                       const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
-    void DrawFieldFrame(const timeline::DisplayObject& field, const swf::Rect& box,
+    void DrawFieldFrame(const timeline::TextFieldState& field, const swf::Rect& box,
                         const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
     // A canvas over the pixels of a box seen through `m`, masked to the box (and to any
     // mask already in force); `shift` moves canvas coordinates onto it.

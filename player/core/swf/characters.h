@@ -107,8 +107,11 @@ struct EditText {
     Rect bounds;
     bool wordWrap = false, multiline = false, password = false, border = false;
     bool html = false, useOutlines = false, autoSize = false, hasFont = false;
+    bool readOnly = false, noSelect = false, hasColor = false, hasLayout = false;
     uint16_t fontId = 0;
-    uint16_t height = 240; // twips
+    uint16_t maxLength = 0; // 0: none
+    std::string fontClass;  // a font named rather than given by id
+    uint16_t height = 240;  // twips
     Rgba color;
     uint8_t align = 0; // left, right, centre, justify
     uint16_t leftMargin = 0, rightMargin = 0, indent = 0;

@@ -71,10 +71,11 @@ bool ReadFilterList(ByteReader* r, std::vector<Filter>* filters) {
             f.blurY = Fixed(r);
             f.passes = r->U8() >> 3;
             break;
-        case 3: // bevel: shadow and highlight colours
+        case 3: // bevel: the highlight comes first in real movies, whatever the format's
+                // description says
             f.kind = FilterKind::Bevel;
-            f.color = ReadRgba(r);
             f.highlight = ReadRgba(r);
+            f.color = ReadRgba(r);
             f.blurX = Fixed(r);
             f.blurY = Fixed(r);
             f.angle = Fixed(r);

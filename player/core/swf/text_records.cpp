@@ -230,20 +230,24 @@ bool ReadEditText(const Tag& tag, EditText* t) {
     t->border = (f2 & 0x08) != 0;
     t->html = (f2 & 0x02) != 0;
     t->useOutlines = (f2 & 0x01) != 0;
+    t->readOnly = (f1 & 0x08) != 0;
+    t->noSelect = (f2 & 0x10) != 0;
+    t->hasColor = (f1 & 0x04) != 0;
+    t->hasLayout = (f2 & 0x20) != 0;
     if (t->hasFont) {
         t->fontId = r.U16();
     }
     if (f2 & 0x80) {
-        r.String();
+        t->fontClass = r.String();
     }
-    if (t->hasFont) {
+    if (t->hasFont || (f2 & 0x80)) {
         t->height = r.U16();
     }
     if (f1 & 0x04) {
         t->color = ReadRgba(&r);
     }
     if (f1 & 0x02) {
-        r.U16();
+        t->maxLength = r.U16();
     }
     if (f2 & 0x20) {
         t->align = r.U8();

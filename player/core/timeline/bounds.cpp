@@ -59,7 +59,9 @@ swf::Box ObjectBounds(const DisplayObject& o, const swf::Affine& m, int nesting)
         return box;
     }
     swf::Rect r;
-    if (o.character != nullptr && CharacterBounds(*o.character, o.ratio, &r)) {
+    if (o.field) {
+        box.AddRect(o.field->bounds, m); // a field's box as scripts and autoSize left it
+    } else if (o.character != nullptr && CharacterBounds(*o.character, o.ratio, &r)) {
         box.AddRect(r, m);
     }
     return box;
@@ -90,8 +92,11 @@ bool ObjectHit(const DisplayObject& o, const swf::Affine& m, double x, double y,
     }
     const Character* ch = o.character;
     swf::Rect r;
-    if (ch == nullptr || !CharacterBounds(*ch, o.ratio, &r) || lx < r.xMin || lx > r.xMax ||
-        ly < r.yMin || ly > r.yMax) {
+    if (o.field) {
+        r = o.field->bounds;
+    }
+    if (ch == nullptr || (!o.field && !CharacterBounds(*ch, o.ratio, &r)) || lx < r.xMin ||
+        lx > r.xMax || ly < r.yMin || ly > r.yMax) {
         return false;
     }
     switch (ch->kind) {

@@ -207,6 +207,14 @@ bool ReadDefinition(const Tag& tag, const Tag& tablesTag, const std::vector<uint
         }
         c.kind = Kind::Font;
         c.font = f;
+        if (!f->name.empty() && out->fontsByName.size() < 4096) {
+            std::string key = f->name;
+            for (char& ch : key) {
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            }
+            out->fontsByName.emplace(key, c.id);
+            out->fontsByName.emplace(key + (f->bold ? "|b" : "|") + (f->italic ? "i" : ""), c.id);
+        }
         break;
     }
     case swf::kTagDefineText:
@@ -320,7 +328,20 @@ const swf::Bitmap* Dictionary::FindBitmap(uint16_t id) const {
     return c != nullptr && c->kind == Kind::Bitmap ? c->bitmap.get() : nullptr;
 }
 
+const swf::Font* LoadedMovie::FontNamed(const std::string& name, bool bold, bool italic) const {
+    std::string key = name;
+    for (char& ch : key) {
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    }
+    auto it = fontsByName.find(key + (bold ? "|b" : "|") + (italic ? "i" : ""));
+    if (it == fontsByName.end()) {
+        it = fontsByName.find(key);
+    }
+    return it == fontsByName.end() ? nullptr : dictionary.FindFont(it->second);
+}
+
 void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
+    out->version = movie.Header().version;
     std::vector<uint8_t> jpegTables;
     Tag tablesTag;
     Frame frame;

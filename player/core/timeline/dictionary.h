@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/core/swf/bitmaps.h"
@@ -94,6 +95,10 @@ struct LoadedMovie {
     uint32_t overBudget = 0;         // definitions left out for the movie's edge budget
     size_t edges = 0;                // counted against kMaxMovieEdges
     bool boundText = false;          // some edit text shows a script variable
+    int version = 0;                 // the movie's SWF version
+    // Fonts by name (lower case), for text that names its face: the first defined wins.
+    std::unordered_map<std::string, uint16_t> fontsByName;
+    const swf::Font* FontNamed(const std::string& name, bool bold, bool italic) const;
     bool useNetwork = false;         // FileAttributes: a local movie that may use the network
     // What the movie's placed videos may decode at once.
     std::shared_ptr<video::Budget> videoMemory = std::make_shared<video::Budget>();

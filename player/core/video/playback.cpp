@@ -56,6 +56,12 @@ Playback::~Playback() {
     }
 }
 
+void Playback::SetDeblocking(int level) {
+    std::lock_guard<std::mutex> hold(lock_);
+    redo_ = redo_ || level != deblocking_;
+    deblocking_ = level;
+}
+
 void Playback::Clear() {
     std::lock_guard<std::mutex> hold(lock_);
     cleared_ = true;
@@ -99,7 +105,7 @@ bool Playback::DecodeFrame(uint32_t n) {
 
 void Playback::Publish() {
     const Picture& p = decoder_->Current();
-    const bool deblock = deblocking > 0 ? deblocking >= 2
+    const bool deblock = deblocking_ > 0 ? deblocking_ >= 2
                          : stream_->def.deblocking > 0
                              ? stream_->def.deblocking >= 2
                              : stream_->def.codec == uint8_t(swf::VideoCodec::H263) &&
@@ -151,7 +157,10 @@ const swf::Bitmap* Playback::Show(uint32_t ratio) {
             Publish();
         }
         shownFor_ = target;
+    } else if (redo_ && have_ && !cleared_) {
+        Publish();
     }
+    redo_ = false;
     return have_ && !cleared_ ? &bitmap_ : nullptr;
 }
 

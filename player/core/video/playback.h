@@ -58,9 +58,11 @@ class Playback {
     // Video.clear(): nothing shown until the next frame decodes.
     void Clear();
     const Stream& Source() const { return *stream_; }
-    // Script overrides of the stream's flags (-1: as the stream says).
+    // Script overrides of the stream's flags: smoothing -1 as the stream says, else 0 or 1;
+    // deblocking 0 as the stream says, 1 off, 2 and above on (the picture shown is redone).
     int smoothing = -1;
-    int deblocking = -1;
+    void SetDeblocking(int level);
+    int Deblocking() const { return deblocking_; }
     // The last decoded frame's own size, 0 before any.
     int DecodedWidth() const { return decodedWidth_; }
     int DecodedHeight() const { return decodedHeight_; }
@@ -77,7 +79,8 @@ class Playback {
     bool broken_ = false;  // a frame failed: only a keyframe goes on
     int64_t shownFor_ = -1;
     swf::Bitmap bitmap_;
-    bool have_ = false, cleared_ = false;
+    bool have_ = false, cleared_ = false, redo_ = false;
+    int deblocking_ = 0;
     int decodedWidth_ = 0, decodedHeight_ = 0;
 };
 
