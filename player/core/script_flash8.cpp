@@ -124,7 +124,12 @@ bool ScriptHost::LoadBitmap(const std::string& name, render::ScriptBitmap* out) 
         !render::ScriptBitmapSizeAllowed(c->bitmap->width, c->bitmap->height)) {
         return false;
     }
-    out->pixels = std::make_shared<swf::Bitmap>(*c->bitmap);
+    // The movie's bitmaps are decoded when first drawn: this copy decodes its own.
+    auto pixels = std::make_shared<swf::Bitmap>(*c->bitmap);
+    if (c->bitmapSource && !swf::DecodeBitmap(*c->bitmapSource, pixels.get())) {
+        return false;
+    }
+    out->pixels = pixels;
     out->transparent = true;
     return true;
 }

@@ -356,8 +356,9 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
         fill.smooth = ch->smooth;
         fill.matrix.scaleX = fill.matrix.scaleY = 20 << 16;
         Paint paint;
-        // A bitmap a script attached has no id: it carries its own pixels.
-        if (MakePaint(fill, m, cx, ch->id == 0 ? &b : context_.bitmaps(ch->id), &paint)) {
+        // A script's bitmap holds its pixels; the movie's are decoded when drawn.
+        const swf::Bitmap* pixels = ch->bitmapSource ? context_.bitmaps(ch->id) : &b;
+        if (MakePaint(fill, m, cx, pixels, &paint)) {
             FillRect(swf::Rect{0, b.width * 20, 0, b.height * 20}, m, paint, canvas);
         }
         break;
