@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "player/core/as3_host.h"
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
 #include "player/core/swf/movie_reader.h"
@@ -50,6 +51,7 @@ struct Player::State {
     timeline::Stage stage;
     render::Renderer renderer;
     std::unique_ptr<ScriptHost> scripts; // after the stage: it goes first
+    std::unique_ptr<As3Host> as3;        // instead of `scripts` for ActionScript 3 movies
     FrameClock clock;
     uint32_t startMs = 0; // movie time 0, for getTimer
     bool started = false;
@@ -91,11 +93,18 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         s.stage.Reset(&s.content);
         s.renderer.SetStage(&s.stage);
         const swf::Rect& r = s.movie.Header().stage;
-        s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
-                                       (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
-        s.scripts->SetSinks(s.trace, s.notice);
         s.stage.Start();
-        s.scripts->Start();
+        if (UsesActionScript3(s.movie)) {
+            s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
+                                    (r.yMax - r.yMin) / 20.0));
+            s.as3->SetSinks(s.trace, s.notice);
+            s.as3->Start();
+        } else {
+            s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
+                                           (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
+            s.scripts->SetSinks(s.trace, s.notice);
+            s.scripts->Start();
+        }
         if (s.content.skippedDefinitions != 0 && s.notice) {
             s.notice("some damaged definitions were skipped");
         }
@@ -159,7 +168,10 @@ void Player::Play(uint32_t nowMs) {
     if (s.clock.Frame() != before && s.loaded) {
         // Played again from the start after the last frame.
         s.stage.GoTo(s.clock.Frame());
-        s.scripts->RunEvents();
+        if (s.as3)
+            s.as3->RunEvents();
+        else
+            s.scripts->RunEvents();
         s.dirty = true;
     }
 }
@@ -171,7 +183,10 @@ void Player::GoTo(uint32_t frame) {
     s.clock.GoTo(frame);
     if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
         s.stage.GoTo(s.clock.Frame());
-        s.scripts->RunEvents();
+        if (s.as3)
+            s.as3->RunEvents();
+        else
+            s.scripts->RunEvents();
         s.dirty = true;
     }
 }
@@ -184,7 +199,8 @@ bool Player::Tick(uint32_t nowMs) {
         s.startMs = nowMs;
     }
     for (uint32_t i = 0; i < s.clock.LastSteps() && s.loaded; ++i) {
-        if (s.scripts->Frame(double(nowMs - s.startMs))) {
+        if (s.as3 ? s.as3->Frame(double(nowMs - s.startMs))
+                  : s.scripts->Frame(double(nowMs - s.startMs))) {
             s.dirty = true;
         }
     }
@@ -233,12 +249,18 @@ void Player::SetTraceSink(std::function<void(const char*)> sink) {
     if (state_->scripts) {
         state_->scripts->SetSinks(state_->trace, state_->notice);
     }
+    if (state_->as3) {
+        state_->as3->SetSinks(state_->trace, state_->notice);
+    }
 }
 
 void Player::SetNoticeSink(std::function<void(const char*)> sink) {
     state_->notice = std::move(sink);
     if (state_->scripts) {
         state_->scripts->SetSinks(state_->trace, state_->notice);
+    }
+    if (state_->as3) {
+        state_->as3->SetSinks(state_->trace, state_->notice);
     }
 }
 
