@@ -256,6 +256,7 @@ void As3Host::Start() {
     avm2::AttachChild(vm, stageObj, root, false);
     TakeStageEvents();
     vm.ConstructFromHost(doc, root);
+    avm2::DispatchSimple(vm, root, "added", true);
     avm2::DispatchSimple(vm, root, "addedToStage", false);
     started_ = true;
     avm2::Broadcast(vm, "frameConstructed");

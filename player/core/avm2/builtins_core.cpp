@@ -98,6 +98,8 @@ NATIVE(ObjectToString) {
             return Value::Str("[class " + self.o->info->name + "]");
         if (self.o->kind == Kind::Function)
             return Value::Str("function Function() {}");
+        if (self.o->kind == Kind::Global)
+            return Value::Str("[object global]");
         ClassInfo* c = self.o->cls;
         // A prototype object names the class it belongs to.
         if (self.o->dyn && !self.o->cls) {
@@ -671,6 +673,7 @@ void InstallCore(Vm& vm) {
     // The first classes were made before Class and Object existed.
     for (ClassInfo* c : {object, cls, fn}) {
         c->object->cls = cls;
+        c->object->proto = cls->prototype;
         c->prototype->cls = object;
     }
     vm.AddGetter(cls, "prototype", ClassPrototype);

@@ -29,7 +29,7 @@ double DaysFromCivil(double y, double m, double d) { // m 0-based
     const double yy = m < 2 ? y - 1 : y;
     const double era = std::floor(yy / 400);
     const double yoe = yy - era * 400;
-    const double mp = std::fmod(m + 9, 12);
+    const double mp = std::fmod(m + 10, 12);
     const double doy = std::floor((153 * mp + 2) / 5) + d - 1;
     const double doe = yoe * 365 + std::floor(yoe / 4) - std::floor(yoe / 100) + doy;
     return era * 146097 + doe - 719468;
@@ -1096,13 +1096,13 @@ NATIVE(GetQualifiedSuperclassName) {
 NATIVE(GetDefinitionByName) {
     UNUSED;
     const std::string name = vm.ToString(Arg(args, argc, 0));
-    ClassInfo* c = vm.FindClass(name);
+    const Value v = vm.FindDefinition(name);
     if (vm.throwing())
         return Value();
-    if (!c)
+    if (v.IsUndefined())
         return vm.ThrowError("ReferenceError", 1065,
                              "Error #1065: Variable " + name + " is not defined.");
-    return Value::Obj(c->object);
+    return v;
 }
 
 } // namespace
@@ -1204,6 +1204,9 @@ void InstallLibrary(Vm& vm) {
     vm.DefineFunction("flash.utils", "getQualifiedClassName", GetQualifiedClassName);
     vm.DefineFunction("flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassName);
     vm.DefineFunction("flash.utils", "getDefinitionByName", GetDefinitionByName);
+    // The same functions under the VM's own package, as some compilers name them.
+    vm.DefineFunction("avmplus", "getQualifiedClassName", GetQualifiedClassName);
+    vm.DefineFunction("avmplus", "getQualifiedSuperclassName", GetQualifiedSuperclassName);
 }
 
 } // namespace avm2

@@ -176,7 +176,8 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
     const AbcMethod& am = abc.f->methods[m->index];
     const int params = int(am.paramTypes.size());
     const int optional = int(am.optional.size());
-    if (argc < params - optional || (argc > params && !(am.flags & (kNeedRest | kNeedArguments)))) {
+    if (argc < params - optional ||
+        (argc > params && !(am.flags & (kNeedRest | kNeedArguments)) && m->owner)) {
         std::string name = m->name.empty() ? "Function/<anonymous>" : m->name;
         vm.ThrowError("ArgumentError", 1063,
                       ErrorText(1063, name + "()", std::to_string(params), std::to_string(argc)));

@@ -142,12 +142,16 @@ Value Vm::GetProperty(const Value& obj, const Name& n) {
     Object* o = obj.o;
     uint32_t index;
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
-        if (index < o->elems.size())
+        if (index < o->elems.size() && (!o->elems[index].IsUndefined() || o->kind == Kind::Vector))
             return o->elems[index];
         if (o->kind == Kind::Vector)
             return ThrowError(
                 "RangeError", 1125,
                 ErrorText(1125, std::to_string(index), std::to_string(o->elems.size())));
+        for (Object* p = o->proto; p; p = p->proto)
+            if (p->dyn)
+                if (Value* v = p->dyn->Find(n.local))
+                    return *v;
         return Value();
     }
     Object* holder = nullptr;
@@ -401,6 +405,8 @@ bool Vm::IsInstance(const Value& v, const ClassInfo* c) {
         return false;
     }
     ClassInfo* k = ClassOf(v);
+    if (k && c->isVector && !c->vectorOf && k->isVector)
+        return true; // every Vector.<T> is a Vector.<*>
     return k && k->IsSubclassOf(c);
 }
 

@@ -1,6 +1,8 @@
 #include "player/core/avm2/vm.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 
 #include "player/core/avm2/vm_internal.h"
@@ -206,8 +208,10 @@ ClassInfo* Vm::DefineClass(const std::string& uri, const std::string& name, Clas
     obj->info = c;
     obj->own = &c->stat;
     obj->cls = classClass;
+    obj->proto = classClass ? classClass->prototype : nullptr;
     c->object = obj;
     Object* proto = heap_.New(Kind::Plain);
+    proto->cls = objectClass;
     proto->proto = super ? super->prototype : nullptr;
     c->prototype = proto;
     proto->dyn.reset(new DynProps);
@@ -650,7 +654,7 @@ Value Vm::FindGlobal(const Name& n, bool strict, bool* found) {
     return Value::Obj(globalObject);
 }
 
-ClassInfo* Vm::FindClass(const std::string& qualified) {
+Value Vm::FindDefinition(const std::string& qualified) {
     std::string uri, name = qualified;
     size_t cut = qualified.rfind("::");
     if (cut != std::string::npos) {
@@ -666,8 +670,12 @@ ClassInfo* Vm::FindClass(const std::string& qualified) {
     bool found = false;
     const Value holder = FindGlobal(n, true, &found);
     if (!found)
-        return nullptr;
-    const Value v = GetProperty(holder, n);
+        return Value();
+    return GetProperty(holder, n);
+}
+
+ClassInfo* Vm::FindClass(const std::string& qualified) {
+    const Value v = FindDefinition(qualified);
     if (throwing_)
         return nullptr;
     return v.IsObject() && v.o->kind == Kind::Class ? v.o->info : nullptr;
