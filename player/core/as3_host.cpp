@@ -251,7 +251,8 @@ void As3Host::Start() {
     if (doc == nullptr)
         doc = vm.Builtin("MovieClip");
     Object* root = avm2::NewDisplayObject(vm, doc, timeline::kRootId);
-    avm2::DisplayOf(Value::Obj(root))->name = "root1";
+    if (avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(root)))
+        d->name = "root1";
     objects_[timeline::kRootId] = root;
     avm2::AttachChild(vm, stageObj, root, false);
     TakeStageEvents();

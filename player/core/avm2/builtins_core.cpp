@@ -264,50 +264,108 @@ int Index(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
         d = size;
     return int(d);
 }
+// Positions count UTF-16 code units, as Flash's strings do; text is kept as UTF-8.
+std::u16string Units(const std::string& s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const uint8_t c = uint8_t(s[i]);
+        uint32_t cp = c;
+        size_t len = 1;
+        if (c >= 0xF0 && i + 3 < s.size()) {
+            cp = ((c & 7u) << 18) | ((uint8_t(s[i + 1]) & 63u) << 12) |
+                 ((uint8_t(s[i + 2]) & 63u) << 6) | (uint8_t(s[i + 3]) & 63u);
+            len = 4;
+        } else if (c >= 0xE0 && i + 2 < s.size()) {
+            cp = ((c & 15u) << 12) | ((uint8_t(s[i + 1]) & 63u) << 6) | (uint8_t(s[i + 2]) & 63u);
+            len = 3;
+        } else if (c >= 0xC0 && i + 1 < s.size()) {
+            cp = ((c & 31u) << 6) | (uint8_t(s[i + 1]) & 63u);
+            len = 2;
+        }
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += char16_t(0xD800 + (cp >> 10));
+            out += char16_t(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += char16_t(cp);
+        }
+    }
+    return out;
+}
+void AppendUtf8(std::string& out, uint32_t c);
+std::string Utf8(const std::u16string& u, size_t from = 0, size_t count = std::u16string::npos) {
+    std::string out;
+    const size_t end = count == std::u16string::npos ? u.size() : std::min(u.size(), from + count);
+    for (size_t i = from; i < end; ++i) {
+        uint32_t c = u[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < end && u[i + 1] >= 0xDC00 && u[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (u[i + 1] - 0xDC00);
+            ++i;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+bool Ascii(const std::string& s) {
+    for (char c : s)
+        if (uint8_t(c) >= 0x80)
+            return false;
+    return true;
+}
 NATIVE(StringLength) {
     UNUSED;
-    return Value::Num(double(This(vm, self).size()));
+    const std::string s = This(vm, self);
+    return Value::Num(double(Ascii(s) ? s.size() : Units(s).size()));
 }
 NATIVE(StringCharAt) {
     UNUSED;
-    const std::string s = This(vm, self);
-    const double i = Num(vm, args, argc, 0, 0);
-    if (std::isnan(i) || i < 0 || i >= double(s.size()))
+    const std::u16string s = Units(This(vm, self));
+    double i = Num(vm, args, argc, 0, 0);
+    if (std::isnan(i))
+        i = 0;
+    if (i < 0 || i >= double(s.size()))
         return Value::Str("");
-    return Value::Str(s.substr(size_t(i), 1));
+    return Value::Str(Utf8(s, size_t(i), 1));
 }
 NATIVE(StringCharCodeAt) {
     UNUSED;
-    const std::string s = This(vm, self);
+    const std::u16string s = Units(This(vm, self));
     double i = Num(vm, args, argc, 0, 0);
     if (std::isnan(i))
         i = 0;
     if (i < 0 || i >= double(s.size()))
         return Value::Num(std::nan(""));
-    return Value::Num(uint8_t(s[size_t(i)]));
+    return Value::Num(s[size_t(i)]);
 }
 NATIVE(StringIndexOf) {
     UNUSED;
-    const std::string s = This(vm, self), t = Str(vm, args, argc, 0);
+    const std::u16string s = Units(This(vm, self)), t = Units(Str(vm, args, argc, 0));
     const int from = Index(vm, args, argc, 1, 0, int(s.size()));
     const size_t at = s.find(t, size_t(from));
-    return Value::Num(at == std::string::npos ? -1 : double(at));
+    return Value::Num(at == std::u16string::npos ? -1 : double(at));
 }
 NATIVE(StringLastIndexOf) {
     UNUSED;
-    const std::string s = This(vm, self), t = Str(vm, args, argc, 0);
-    const int from = Index(vm, args, argc, 1, 0x7FFFFFFF, int(s.size()));
-    const size_t at = s.rfind(t, size_t(from));
-    return Value::Num(at == std::string::npos ? -1 : double(at));
+    const std::u16string s = Units(This(vm, self)), t = Units(Str(vm, args, argc, 0));
+    double d = argc > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : INFINITY;
+    if (std::isnan(d))
+        d = INFINITY;
+    if (d < 0)
+        return Value::Num(t.empty() ? 0 : -1);
+    const size_t from = d >= double(s.size()) ? s.size() : size_t(d);
+    const size_t at = s.rfind(t, from);
+    return Value::Num(at == std::u16string::npos ? -1 : double(at));
 }
 NATIVE(StringSubstring) {
     UNUSED;
-    const std::string s = This(vm, self);
+    const std::u16string s = Units(This(vm, self));
     int a = Index(vm, args, argc, 0, 0, int(s.size()));
     int b = Index(vm, args, argc, 1, int(s.size()), int(s.size()));
     if (a > b)
         std::swap(a, b);
-    return Value::Str(s.substr(size_t(a), size_t(b - a)));
+    return Value::Str(Utf8(s, size_t(a), size_t(b - a)));
 }
 int Relative(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
     double d = i < argc && !args[i].IsUndefined() ? vm.ToNumber(args[i]) : fallback;
@@ -319,20 +377,20 @@ int Relative(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
 }
 NATIVE(StringSlice) {
     UNUSED;
-    const std::string s = This(vm, self);
+    const std::u16string s = Units(This(vm, self));
     const int a = Relative(vm, args, argc, 0, 0, int(s.size()));
     const int b = Relative(vm, args, argc, 1, int(s.size()), int(s.size()));
-    return Value::Str(b > a ? s.substr(size_t(a), size_t(b - a)) : std::string());
+    return Value::Str(b > a ? Utf8(s, size_t(a), size_t(b - a)) : std::string());
 }
 NATIVE(StringSubstr) {
     UNUSED;
-    const std::string s = This(vm, self);
+    const std::u16string s = Units(This(vm, self));
     const int a = Relative(vm, args, argc, 0, 0, int(s.size()));
     double len = argc > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : double(s.size());
     if (std::isnan(len))
         len = 0;
     len = std::min(std::max(len, 0.0), double(s.size()) - a);
-    return Value::Str(s.substr(size_t(a), size_t(len)));
+    return Value::Str(Utf8(s, size_t(a), size_t(len)));
 }
 NATIVE(StringUpper) {
     UNUSED;

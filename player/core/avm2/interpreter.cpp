@@ -57,7 +57,8 @@ struct Interp {
             Object* o = obj.o;
             if (key.type == Type::Number && (o->kind == Kind::Array || o->kind == Kind::Vector) &&
                 key.n >= 0 && key.n == std::floor(key.n)) {
-                if (key.n < double(o->elems.size()))
+                if (key.n < double(o->elems.size()) &&
+                    (o->kind == Kind::Vector || !o->elems[size_t(key.n)].IsUndefined()))
                     return o->elems[size_t(key.n)];
             }
             if (o->kind == Kind::Dictionary && key.IsObject()) {
@@ -412,8 +413,8 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             case 0x1B: { // lookupswitch
                 NEED(1);
                 const double d = vm.ToNumber(POP());
-                const int cases = ins.b; // including the default
-                const int idx = d >= 0 && d == std::floor(d) && d < cases - 1 ? int(d) : -1;
+                const int cases = ins.b; // case offsets, the default not counted
+                const int idx = d >= 0 && d == std::floor(d) && d < cases ? int(d) : -1;
                 pc = body.switchTargets[ins.switchAt + uint32_t(idx + 1)];
                 break;
             }
