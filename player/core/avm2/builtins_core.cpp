@@ -710,9 +710,13 @@ NATIVE(Unescape) {
 ClassInfo* ErrorClass(Vm& vm, const char* uri, const char* name, ClassInfo* base) {
     ClassInfo* c = vm.DefineClass(uri, name, base, Kind::Error, ErrorCtor, ErrorCall);
     c->sealed = false;
+    // flash.errors classes keep Error's name.
+    const char* shown = std::strcmp(uri, "flash.errors") == 0 ? "Error" : name;
     const Binding* b = c->inst.FindAny("name");
     if (b)
-        c->inst.slots[b->slot].value = Value::Str(name);
+        c->inst.slots[b->slot].value = Value::Str(shown);
+    c->prototype->dyn->Set("name", Value::Str(shown), false);
+    c->prototype->dyn->Set("message", Value::Str(""), false);
     return c;
 }
 
@@ -864,6 +868,8 @@ void InstallCore(Vm& vm) {
         init.value = Value::Str(field[0] == 'n' ? "Error" : "");
         error->inst.slots.push_back(init);
     }
+    error->prototype->dyn->Set("name", Value::Str("Error"), false);
+    error->prototype->dyn->Set("message", Value::Str(""), false);
     vm.AddGetter(error, "errorID", ErrorId);
     vm.AddMethod(error, "toString", ErrorToString);
     vm.AddProtoMethod(error, "toString", ErrorToString);

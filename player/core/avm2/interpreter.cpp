@@ -689,8 +689,19 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 result = POP();
                 {
                     const SlotType t = ReturnType();
-                    if (t != SlotType::Any)
+                    if (t == SlotType::Object) {
+                        ClassInfo* c = vm.ResolveClass(abc, abc.f->methods[m->index].returnType);
+                        if (c && !vm.throwing_)
+                            result = vm.CoerceTo(result, c);
+                        else if (result.IsUndefined())
+                            result = Value::Null();
+                        if (vm.throwing_) {
+                            result = Value();
+                            goto done;
+                        }
+                    } else if (t != SlotType::Any) {
                         result = vm.Coerce(result, t);
+                    }
                 }
                 goto done;
             case 0x49: { // constructsuper

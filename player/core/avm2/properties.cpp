@@ -576,9 +576,11 @@ Value Vm::CoerceTo(const Value& v, ClassInfo* c) {
         return Value::Null();
     if (c == objectClass || IsInstance(v, c))
         return v;
-    std::string what = DescribeForError(v);
+    std::string what = v.IsObject()   ? DescribeForError(v)
+                       : v.IsString() ? "\"" + v.s.get() + "\""
+                                      : PrimitiveToString(v);
     if (v.IsObject() && v.o->kind != Kind::Class)
-        what += "@" + std::to_string(reinterpret_cast<uintptr_t>(v.o) % 0xfffffff);
+        what += "@00000000000"; // Flash prints an address here
     return ThrowError("TypeError", 1034, ErrorText(1034, what, Dotted(c)));
 }
 
