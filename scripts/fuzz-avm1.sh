@@ -24,7 +24,7 @@ fi
 
 out=build/fuzz-avm1
 mkdir -p "$out/corpus" "$out/artifacts"
-avm1=(player/core/avm1/*.cpp)
+avm1=(player/core/avm1/*.cpp player/core/swf/utf8.cpp) # and the codec below it
 clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I. tools/fuzz/fuzz_avm1.cpp "${avm1[@]}" -o "$out/fuzz_avm1"
 # The same target with source coverage and no sanitizers, to measure what the corpus reaches.

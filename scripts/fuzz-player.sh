@@ -44,14 +44,14 @@ else
     -P cmake/stb_image_guarded.cmake
   clang++ "${flags[@]}" -fno-sanitize=shift-base -isystem /usr/include/agg2 -isystem /usr/include/stb \
     -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
-    player/core/engine.cpp player/core/script_*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
+    player/core/engine.cpp player/core/script_*.cpp player/core/sound_host.cpp player/core/sound/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
     player/core/render/*.cpp player/core/avm1/*.cpp \
     -lz -o "$out/fuzz_engine"
   fuzzer="$out/fuzz_engine"
   # The same target with source coverage and no sanitizers, to measure what the corpus reaches.
   clang++ -std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping -I. \
     -isystem /usr/include/agg2 -isystem /usr/include/stb -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
-    player/core/engine.cpp player/core/script_*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
+    player/core/engine.cpp player/core/script_*.cpp player/core/sound_host.cpp player/core/sound/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
     player/core/render/*.cpp player/core/avm1/*.cpp -lz -o "$out/fuzz_engine_cov"
 fi
 
@@ -59,8 +59,10 @@ movies=${FLICKWELL_MOVIES_DIR:-../shared/movies}
 seeds="$out/seeds"
 mkdir -p "$seeds"
 # Earlier findings (tests/engine/fuzz) run before any mutation, so a regression stops the run.
-cp "$movies"/*.swf tests/engine/movies/*.swf tests/engine/fuzz/*.swf "$seeds/" 2>/dev/null || true
+cp "$movies"/*.swf tests/engine/movies/*.swf tests/engine/movies/sound/*.swf tests/engine/fuzz/*.swf "$seeds/" 2>/dev/null || true
 [ -f build/generated/default.swf ] && cp build/generated/default.swf "$seeds/"
+# The hostile battery: movies within every per-item limit that ask for too much in total.
+/usr/bin/python3 tools/hostile_movies.py "$seeds"
 # Mutating a compressed movie mostly breaks its zlib stream, so each one is seeded
 # uncompressed as well.
 /usr/bin/python3 - "$seeds" <<'PY'

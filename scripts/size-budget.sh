@@ -28,6 +28,9 @@ rows = [("template.scr without its movie", os.path.join(bin_dir, "template.scr")
 print("%-40s %10s %10s %10s %8s" % ("file", "on disk", "carried", "own", "of ref"))
 own_saver = None
 for label, path, slot in rows:
+    if not os.path.exists(path):
+        print("%-40s %10s" % (label, "not built"))
+        continue
     total, carried, own = without(path, slot)
     own_saver = own if own_saver is None else own_saver
     print("%-40s %10d %10d %10d %7.1f%%" % (label, total, carried, own, 100.0 * own / ref))
@@ -37,3 +40,46 @@ print("%-40s %10d %10s %10d %7.1f%%" % ("NSIS zlib-x86-ansi stub (reference)", r
 print("template.scr with the player: %.1f x its former size, %.0f%% of the %d KB aim"
       % (own_saver / RUNTIME_ALONE, 100.0 * own_saver / AIM, AIM // 1024))
 PY
+
+# What each library and each large function adds to template.scr, from its link map.
+map=$(dirname "$bin")/template.map
+if [ -f "$map" ]; then
+  /usr/bin/python3 - "$map" <<'PY'
+import collections, os, re, subprocess, sys
+
+lines = open(sys.argv[1], errors="replace").read().split("\n")
+start = next(i for i, l in enumerate(lines) if l.startswith("Linker script and memory map"))
+by_library, by_section = collections.Counter(), collections.Counter()
+pending = None
+for line in lines[start:]:
+    m = re.match(r"^ (\.[^\s]+)\s*$", line)
+    if m:
+        pending = m.group(1)
+        continue
+    m = re.match(r"^ (\.[^\s]+)?\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+    if not m or (m.group(1) is None and pending is None):
+        pending = None
+        continue
+    section, size, origin = m.group(1) or pending, int(m.group(2), 16), m.group(3).strip()
+    pending = None
+    if not section.startswith((".text", ".rdata", ".data", ".bss", ".eh_frame", ".xdata", ".pdata")):
+        continue
+    a = re.match(r"(.*\.a)\((.*)\)$", origin)
+    library = os.path.basename(a.group(1)) if a else os.path.basename(os.path.dirname(origin)) or origin
+    by_library[library] += size
+    name = section.split("$", 1)[1] if "$" in section else section.split(".", 2)[-1] if section.count(".") > 1 else ""
+    if name:
+        by_section[name] += size
+print()
+print("%-40s %10s" % ("library (code, data, unwind tables)", "bytes"))
+for library, size in by_library.most_common(16):
+    print("%-40s %10d" % (library, size))
+print()
+print("%-72s %8s" % ("largest functions and tables", "bytes"))
+top = by_section.most_common(24)
+names = subprocess.run(["c++filt"], input="\n".join(n for n, _ in top), capture_output=True,
+                       text=True).stdout.split("\n")
+for (name, size), shown in zip(top, names):
+    print("%-72s %8d" % (shown[:72], size))
+PY
+fi

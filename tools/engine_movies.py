@@ -3,7 +3,7 @@
 movie the benchmark draws. Their reference pictures come from the reference player
 (../shared/tools/ruffle-ref/render.sh) and sit beside them as NAME.ruffle.png.
 
-Usage: tools/engine_movies.py OUT_DIR          the test movies
+Usage: tools/engine_movies.py OUT_DIR [NAME...] the test movies (or those NAMEs made)
        tools/engine_movies.py OUT_DIR --heavy  the benchmark's movie only"""
 
 import io
@@ -372,6 +372,71 @@ def drawing(out):
     write(out, "drawing", [tag(12, code + b"\x00"), show_frame()], size=(160 * 20, 120 * 20))
 
 
+def get(name):
+    return push(name) + b"\x1c"
+
+
+def set_member(obj, prop, value):
+    """obj.prop = value; obj and value are code pushing one value each."""
+    return obj + push(prop) + value + b"\x4f"
+
+
+def call(obj, method, args):
+    """obj.method(args...) with its result dropped."""
+    return b"".join(reversed(args)) + push(len(args)) + obj + push(method) + b"\x52\x17"
+
+
+def new(cls, props):
+    """new cls() with props set, left in variable `fmt`."""
+    code = push("fmt", 0, cls) + b"\x40\x1d"
+    for k, v in props.items():
+        code += set_member(get("fmt"), k, push(v))
+    return code
+
+
+def field(name, depth, x, y, w, h, props):
+    code = root_call("createTextField", [push(name), push(depth), push(x), push(y), push(w), push(h)])
+    for k, v in props:
+        code += set_member(get(name), k, push(v))
+    return code
+
+
+def text_script(out):
+    """Text fields made and formatted by script: formats over ranges (bold, colour and size,
+    underline), HTML with a centred paragraph, a coloured font and bullets, words wrapped and
+    clipped at the field's edge over a background, Latin-1 and multi-byte text, a field that
+    sizes itself with a left margin."""
+    code = field("a", 1, 10, 8, 220, 30, [("border", True), ("text", "Bold red big under")])
+    code += new("TextFormat", {"bold": True}) + call(get("a"), "setTextFormat", [push(0), push(4), get("fmt")])
+    code += new("TextFormat", {"color": 0xCC0000, "size": 18})
+    code += call(get("a"), "setTextFormat", [push(5), push(12), get("fmt")])
+    code += new("TextFormat", {"underline": True}) + call(get("a"), "setTextFormat", [push(13), push(18), get("fmt")])
+    code += field("b", 2, 10, 45, 150, 70, [("border", True), ("html", True), ("multiline", True),
+                                              ("wordWrap", True),
+                                              ("htmlText", '<p align="center"><font color="#0000CC">Centred</font> '
+                                                           '<b>bold</b></p><li>bullet one</li><li>two</li>')])
+    code += field("c", 3, 165, 45, 70, 40, [("border", True), ("background", True), ("backgroundColor", 0xFFFFCC),
+                                              ("wordWrap", True), ("text", "Words wrap and clip at the edge")])
+    code += field("d", 4, 10, 125, 220, 24, [("text", "Caf\u00e9 Gr\u00f6\u00dfe \u00f1 \u03a9\u03bc\u03ad\u03b3\u03b1 "
+                                                        "\u0416\u0436")])
+    code += field("e", 5, 10, 150, 40, 20, [("border", True), ("autoSize", "left")])
+    code += new("TextFormat", {"leftMargin": 10, "size": 14}) + call(get("e"), "setNewTextFormat", [get("fmt")])
+    code += set_member(get("e"), "text", push("sized to fit"))
+    write(out, "text_script", [tag(12, code + b"\x00"), show_frame()])
+
+
+def text_pixels(out):
+    """Small fields whose pixels the tests check one by one: an underline under "ab" at
+    (10, 10), a line of W clipped by its 40-pixel box at (10, 40), and "e", "\u00e9", "\u0416" in
+    fields at (10, 70), (40, 70), (70, 70)."""
+    code = field("u", 1, 10, 10, 100, 24, [("text", "ab")])
+    code += new("TextFormat", {"underline": True, "size": 16}) + call(get("u"), "setTextFormat", [get("fmt")])
+    code += field("c", 2, 10, 40, 40, 24, [("text", "WWWWWWWWWWWW")])
+    for i, t in enumerate(["e", "\u00e9", "\u0416"]):
+        code += field("g%d" % i, 3 + i, 10 + 30 * i, 70, 28, 24, [("text", t)])
+    write(out, "text_pixels", [tag(12, code + b"\x00"), show_frame()], size=(120 * 20, 100 * 20))
+
+
 def damaged(out):
     """Hostile and damaged definitions beside an intact square: a shape cut short, a
     bitmap claiming 60000 x 60000 pixels, a sprite that places itself at 200 depths."""
@@ -430,9 +495,11 @@ def main():
     if "--heavy" in sys.argv:
         heavy(out)
         return
+    only = [a for a in sys.argv[2:] if not a.startswith("--")]
     for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, edit_text, fonts, effects,
-                 drawing, damaged):
-        make(out)
+                 drawing, damaged, text_script, text_pixels):
+        if not only or make.__name__ in only:
+            make(out)
 
 
 if __name__ == "__main__":

@@ -449,3 +449,160 @@ def define_button2(button_id, records):
     for states, character, depth, mat in records:
         body += bytes([states]) + struct.pack("<HH", character, depth) + mat + cxform_alpha()
     return tag(34, body + b"\0")
+
+
+# --- Sound -------------------------------------------------------------------------------
+
+SOUND_RATES = {5512: 0, 11025: 1, 22050: 2, 44100: 3}
+PCM_NATIVE, ADPCM, MP3, PCM_LITTLE, NELLY16K, NELLY8K, NELLY = 0, 1, 2, 3, 4, 5, 6
+
+
+def sound_format(coding, rate, bits16=True, stereo=False):
+    """The format byte: coding, rate index (or the index itself for 0..3), size, type."""
+    index = SOUND_RATES.get(rate, rate)
+    return bytes([(coding << 4) | (index << 2) | (2 if bits16 else 0) | (1 if stereo else 0)])
+
+
+def define_sound(sound_id, coding, rate, sample_count, data, bits16=True, stereo=False, seek=None):
+    """DefineSound; MP3 data is preceded by its seek samples (default 0)."""
+    if coding == MP3:
+        data = struct.pack("<h", seek or 0) + data
+    body = struct.pack("<H", sound_id) + sound_format(coding, rate, bits16, stereo)
+    return tag(14, body + struct.pack("<I", sample_count) + data)
+
+
+def sound_info(stop=False, no_multiple=False, in_point=None, out_point=None, loops=None, envelope=None):
+    """SOUNDINFO; envelope: [(position in 44 kHz samples, left 0..32768, right)]."""
+    flags = (0x20 if stop else 0) | (0x10 if no_multiple else 0) | (0x08 if envelope else 0)
+    flags |= (0x04 if loops is not None else 0) | (0x02 if out_point is not None else 0)
+    flags |= 0x01 if in_point is not None else 0
+    out = bytes([flags])
+    if in_point is not None:
+        out += struct.pack("<I", in_point)
+    if out_point is not None:
+        out += struct.pack("<I", out_point)
+    if loops is not None:
+        out += struct.pack("<H", loops)
+    if envelope:
+        out += bytes([len(envelope)]) + b"".join(struct.pack("<IHH", *p) for p in envelope)
+    return out
+
+
+def start_sound(sound_id, info=None):
+    return tag(15, struct.pack("<H", sound_id) + (info or sound_info()))
+
+
+def start_sound2(class_name, info=None):
+    return tag(89, class_name.encode() + b"\0" + (info or sound_info()))
+
+
+def export_assets(pairs):
+    """ExportAssets: [(character id, name)]."""
+    body = struct.pack("<H", len(pairs))
+    for cid, name in pairs:
+        body += struct.pack("<H", cid) + name.encode() + b"\0"
+    return tag(56, body)
+
+
+def sound_stream_head(coding, rate, samples_per_frame, bits16=True, stereo=False, latency=0, head2=True):
+    fmt = sound_format(coding, rate, bits16, stereo)
+    body = fmt + fmt + struct.pack("<H", samples_per_frame)
+    if coding == MP3:
+        body += struct.pack("<h", latency)
+    return tag(45 if head2 else 18, body)
+
+
+def sound_stream_block(data, mp3_samples=None, seek=0):
+    """SoundStreamBlock; an MP3 block starts with its sample count and seek samples."""
+    if mp3_samples is not None:
+        data = struct.pack("<Hh", mp3_samples, seek) + data
+    return tag(19, data)
+
+
+def define_button_sound(button_id, sounds):
+    """sounds: four (sound id, SOUNDINFO bytes) or None, for over-to-up, up-to-over,
+    over-to-down, down-to-over."""
+    body = struct.pack("<H", button_id)
+    for entry in sounds:
+        if entry is None:
+            body += struct.pack("<H", 0)
+        else:
+            body += struct.pack("<H", entry[0]) + entry[1]
+    return tag(17, body)
+
+
+def pcm(samples, bits16=True):
+    """Signed 16-bit sample values (interleaved) as little-endian PCM, or 8-bit unsigned."""
+    if bits16:
+        return struct.pack("<%dh" % len(samples), *samples)
+    return bytes(max(0, min(255, (s >> 8) + 128)) for s in samples)
+
+
+_IMA_STEPS = [7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 21, 23, 25, 28, 31, 34, 37, 41, 45, 50, 55, 60, 66,
+              73, 80, 88, 97, 107, 118, 130, 143, 157, 173, 190, 209, 230, 253, 279, 307, 337, 371, 408,
+              449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552, 1707, 1878, 2066,
+              2272, 2499, 2749, 3024, 3327, 3660, 4026, 4428, 4871, 5358, 5894, 6484, 7132, 7845, 8630,
+              9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794,
+              32767]
+_ADPCM_INDEX = {2: [-1, 2], 3: [-1, -1, 2, 4], 4: [-1, -1, -1, -1, 2, 4, 6, 8],
+                5: [-1, -1, -1, -1, -1, -1, -1, -1, 1, 2, 4, 6, 8, 10, 13, 16]}
+
+
+def adpcm(samples, bits=4, channels=1):
+    """SWF ADPCM of interleaved 16-bit samples: packets of 4096 frames, each code the one
+    whose decoded value lands nearest the input."""
+    w = Bits()
+    w.u(bits - 2, 2)
+    frames = len(samples) // channels
+    sign = 1 << (bits - 1)
+
+    def decode(pred, index, code):
+        step = _IMA_STEPS[index]
+        diff = 0
+        mask = sign >> 1
+        while mask:
+            if code & mask:
+                diff += step
+            step >>= 1
+            mask >>= 1
+        diff += step
+        pred = max(-32768, min(32767, pred - diff if code & sign else pred + diff))
+        return pred, max(0, min(88, index + _ADPCM_INDEX[bits][code & (sign - 1)]))
+
+    state = [[0, 0] for _ in range(channels)]
+    for f in range(frames):
+        if f % 4096 == 0:
+            for c in range(channels):
+                v = samples[f * channels + c]
+                state[c] = [v, state[c][1] if f else 0]
+                w.s(v, 16)
+                w.u(state[c][1], 6)
+            continue
+        for c in range(channels):
+            target = samples[f * channels + c]
+            best = min(range(1 << bits), key=lambda code: abs(decode(state[c][0], state[c][1], code)[0] - target))
+            state[c] = list(decode(state[c][0], state[c][1], best))
+            w.u(best, bits)
+    return w.bytes()
+
+
+def mp3_frames(data):
+    """Splits an MP3 stream (layer III) into frames: [(bytes, samples per channel)]."""
+    kbps = [[0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320],
+            [0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160]]
+    frames, pos = [], 0
+    while pos + 4 <= len(data):
+        h = data[pos:pos + 4]
+        if h[0] != 0xFF or (h[1] & 0xE0) != 0xE0:
+            pos += 1
+            continue
+        version, bitrate, rate_index = (h[1] >> 3) & 3, h[2] >> 4, (h[2] >> 2) & 3
+        if version == 1 or bitrate in (0, 15) or rate_index == 3 or ((h[1] >> 1) & 3) != 1:
+            pos += 1
+            continue
+        mpeg1 = version == 3
+        rate = [44100, 48000, 32000][rate_index] >> (0 if mpeg1 else 1 if version == 2 else 2)
+        size = (144 if mpeg1 else 72) * kbps[0 if mpeg1 else 1][bitrate] * 1000 // rate + ((h[2] >> 1) & 1)
+        frames.append((data[pos:pos + size], 1152 if mpeg1 else 576))
+        pos += size
+    return frames

@@ -40,14 +40,28 @@ STDAPI DllCanUnloadNow() {
     return ModuleInUse() ? S_FALSE : S_OK;
 }
 
+namespace {
+
+// Registration builds key paths as strings: a refused allocation becomes a result.
+template <class F> HRESULT Guarded(F&& f) {
+    try {
+        return f();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+} // namespace
+
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH] = {0};
     const HRESULT hr = ModulePath(path, MAX_PATH);
-    return FAILED(hr) ? hr : RegisterPlayer(RegistrationScope::Machine, path);
+    return FAILED(hr) ? hr
+                      : Guarded([&] { return RegisterPlayer(RegistrationScope::Machine, path); });
 }
 
 STDAPI DllUnregisterServer() {
-    return UnregisterPlayer(RegistrationScope::Machine);
+    return Guarded([] { return UnregisterPlayer(RegistrationScope::Machine); });
 }
 
 // regsvr32 /i:user /n FlickwellPlayer.dll registers for the current user only;
@@ -57,9 +71,9 @@ STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
                                         ? RegistrationScope::User
                                         : RegistrationScope::Machine;
     if (!install) {
-        return UnregisterPlayer(scope);
+        return Guarded([&] { return UnregisterPlayer(scope); });
     }
     wchar_t path[MAX_PATH] = {0};
     const HRESULT hr = ModulePath(path, MAX_PATH);
-    return FAILED(hr) ? hr : RegisterPlayer(scope, path);
+    return FAILED(hr) ? hr : Guarded([&] { return RegisterPlayer(scope, path); });
 }

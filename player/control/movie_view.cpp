@@ -8,6 +8,8 @@
 namespace {
 
 const UINT_PTR kFrameTimer = 1;
+const UINT_PTR kSoundTimer = 2;
+const UINT kSoundPeriodMs = 10; // refills well inside the 100 ms the buffers hold
 
 // The monitors' rectangles, collected by EnumDisplayMonitors.
 struct MonitorList {
@@ -54,8 +56,10 @@ bool MovieView::Create(HWND parent, const RECT& position, const wchar_t* text) {
 }
 
 void MovieView::Destroy() {
+    sound_.Close(); // at once: nothing queued plays on
     if (window_ != NULL) {
         KillTimer(window_, kFrameTimer);
+        KillTimer(window_, kSoundTimer);
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
         window_ = NULL;
@@ -73,7 +77,36 @@ void MovieView::Restart() {
     } else {
         KillTimer(window_, kFrameTimer);
     }
+    // Event sounds play on after the timeline stops, so the sound timer runs on.
+    if (movie.HasSound() && SoundAllowed()) {
+        SetTimer(window_, kSoundTimer, kSoundPeriodMs, NULL);
+    } else {
+        KillTimer(window_, kSoundTimer);
+    }
     Invalidate();
+}
+
+// Inside a window of another process (the display settings' preview), the movie is silent.
+bool MovieView::SoundAllowed() const {
+    DWORD process = 0;
+    GetWindowThreadProcessId(GetAncestor(window_, GA_ROOT), &process);
+    return process == GetCurrentProcessId();
+}
+
+// No device opens only once: a machine without sound plays silently, saying nothing.
+void MovieView::OnSoundTimer() {
+    if (!Seen()) {
+        sound_.Pause();
+        return;
+    }
+    if (!sound_.IsOpen()) {
+        if (!sound_.Open()) {
+            KillTimer(window_, kSoundTimer);
+            return;
+        }
+    }
+    sound_.Resume();
+    sound_.Fill(control_.Movie());
 }
 
 void MovieView::Invalidate() {
@@ -183,7 +216,13 @@ LRESULT CALLBACK MovieView::WindowProc(HWND window, UINT message, WPARAM wParam,
     if (view->window_ == NULL) {
         view->window_ = window; // messages sent from inside CreateWindowEx
     }
-    return view->OnMessage(message, wParam, lParam);
+    // No exception may unwind into the system's dispatch; the engine throws none, what is
+    // left is the control's own bookkeeping.
+    try {
+        return view->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
 }
 
 LRESULT MovieView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -198,12 +237,19 @@ LRESULT MovieView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnTimer();
             return 0;
         }
+        if (wParam == kSoundTimer) {
+            OnSoundTimer();
+            return 0;
+        }
         break;
     case WM_SIZE:
     case WM_DISPLAYCHANGE:
         Invalidate(); // the layout of the picture changes with the window
         break;
     case WM_SHOWWINDOW:
+        if (!wParam) {
+            sound_.Pause();
+        }
         if (wParam && stale_) {
             InvalidateRect(window_, NULL, FALSE);
         }
@@ -213,6 +259,9 @@ LRESULT MovieView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     default:
         if (message == queryMessage_ && queryMessage_ != 0) {
+            if (wParam == kQuerySurface) {
+                return (LRESULT(buffer_.Width()) << 16) | buffer_.Height();
+            }
             return control_.Query(static_cast<int>(wParam));
         }
         break;

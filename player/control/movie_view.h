@@ -2,11 +2,14 @@
 // the engine says the picture changed it draws the frame into its back buffer and copies
 // that to the screen. Nothing is drawn while the window cannot be seen, and a movie that
 // does not change is not drawn again. The window also answers "FlickwellPlayerQuery".
+// A movie with sound plays it while the window can be seen, paused while it cannot, and
+// never when the window lies inside another process's window (a screen saver's preview).
 #pragma once
 
 #include <windows.h>
 
 #include "player/control/back_buffer.h"
+#include "player/control/system_sound.h"
 
 class PlayerControl;
 
@@ -39,10 +42,13 @@ class MovieView {
     // Draws the frame into `buffer`, one picture per viewport of the window's layout.
     void Render(BackBuffer* buffer, bool perMonitor);
     bool Seen() const;
+    void OnSoundTimer();
+    bool SoundAllowed() const;
 
     PlayerControl& control_;
     HWND window_ = NULL;
     UINT queryMessage_ = 0;
     BackBuffer buffer_;
     bool stale_ = true; // the back buffer no longer shows the current frame
+    SoundOut sound_;
 };

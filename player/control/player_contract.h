@@ -18,4 +18,5 @@ enum PlayerQuery {
     kQueryTotalFrames = 2, // the movie's frame count, 0 without a movie
     kQueryBackground = 3,  // 0xRRGGBB as painted
     kQueryLoop = 4,        // 1 when the movie loops
+    kQuerySurface = 5,     // width << 16 | height of the pixels the engine last drew into
 };

@@ -51,7 +51,12 @@ engine::LoadStatus LoadMovieFile(const wchar_t* url, size_t length, engine::Play
     if (high != 0 || size > engine::kMaxMovieBytes) {
         return engine::LoadStatus::TooLarge;
     }
-    std::vector<uint8_t> bytes(size);
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(size);
+    } catch (...) {
+        return engine::LoadStatus::OutOfMemory;
+    }
     DWORD total = 0;
     while (total < size) {
         DWORD read = 0;
@@ -65,11 +70,19 @@ engine::LoadStatus LoadMovieFile(const wchar_t* url, size_t length, engine::Play
 
 PlayerControl::PlayerControl() : view_(*this) {
     ModuleLock();
+    // The engine's notices (a movie stopped for want of memory, damaged parts skipped) go
+    // to the debugger's channel, where a host's developer looks.
+    movie_.SetNoticeSink([](const char* line) {
+        OutputDebugStringA("FlickwellPlayer: ");
+        OutputDebugStringA(line);
+        OutputDebugStringA("\n");
+    });
     movie_.SetDeviceGlyphs(
         [this](const char* font, bool bold, bool italic, uint32_t code, engine::DeviceGlyph* out) {
             return glyphs_.Glyph(font, bold, italic, code, out);
         },
         SystemGlyphs::Metrics());
+    movie_.SetMp3Decoder(SystemMp3Decoders());
 }
 
 PlayerControl::~PlayerControl() {
@@ -81,7 +94,13 @@ HRESULT PlayerControl::Create(REFIID iid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
     }
-    PlayerControl* control = new (std::nothrow) PlayerControl();
+    // The engine's player needs memory of its own while it is made; nothrow covers only
+    // the control's.
+    PlayerControl* control = nullptr;
+    try {
+        control = new (std::nothrow) PlayerControl();
+    } catch (...) {
+    }
     if (control == nullptr) {
         *object = nullptr;
         return E_OUTOFMEMORY;

@@ -158,7 +158,9 @@ Object* As3Host::MakeObject(uint32_t id) {
         d->x = o->matrix.translateX / 20.0;
         d->y = o->matrix.translateY / 20.0;
         if (o->character->kind == timeline::Kind::EditText)
-            vm.Set(Value::Obj(obj), "__text", Value::Str(o->text));
+            if (o->field)
+                vm.Set(Value::Obj(obj), "__text",
+                       Value::Str(timeline::EncodeUtf8(o->field->doc.text())));
     }
     objects_[id] = obj;
     return obj;

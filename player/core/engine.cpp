@@ -1,11 +1,13 @@
 #include "player/core/engine.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "player/core/as3_host.h"
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
+#include "player/core/sound_host.h"
 #include "player/core/swf/movie_reader.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/frame_clock.h"
@@ -43,6 +45,21 @@ render::DeviceGlyphSource Adapt(DeviceGlyphSource source) {
     };
 }
 
+sound::Mp3Factory AdaptMp3(const Mp3DecoderSource& source) {
+    if (!source) {
+        return nullptr;
+    }
+    return [source](int rate, int channels) -> sound::FrameDecoder {
+        std::shared_ptr<Mp3Decoder> d(source(rate, channels));
+        if (!d) {
+            return nullptr;
+        }
+        return [d](const uint8_t* frame, size_t size, int16_t* out, size_t capacity) {
+            return d->DecodeFrame(frame, size, out, capacity);
+        };
+    };
+}
+
 } // namespace
 
 struct Player::State {
@@ -50,17 +67,34 @@ struct Player::State {
     timeline::LoadedMovie content;
     timeline::Stage stage;
     render::Renderer renderer;
+    std::unique_ptr<SoundHost> sound;    // before the scripts: they point at it
     std::unique_ptr<ScriptHost> scripts; // after the stage: it goes first
     std::unique_ptr<As3Host> as3;        // instead of `scripts` for ActionScript 3 movies
     FrameClock clock;
     uint32_t startMs = 0; // movie time 0, for getTimer
     bool started = false;
     bool loaded = false;
-    bool dirty = true; // the picture changed since the last Draw
+    bool dirty = true;    // the picture changed since the last Draw
+    bool failed = false;  // an allocation failed: stopped until the next Load
+    bool toldCut = false; // a frame's drawing stopped at its budget, and the host was told
     std::function<void(const char*)> trace;
     std::function<void(const char*)> notice;
     DeviceGlyphSource deviceGlyphs;
     DeviceFontMetrics deviceMetrics;
+    Mp3DecoderSource mp3;
+
+    void SoundCompletions() {
+        if (sound && scripts) {
+            for (uint32_t handle : sound->TakeFinished()) {
+                avm1::SoundCompleted(scripts->vm(), handle);
+            }
+        }
+    }
+    void SyncSound() {
+        if (sound) {
+            sound->Sync(stage);
+        }
+    }
 };
 
 const char* LoadStatusText(LoadStatus status) {
@@ -72,15 +106,62 @@ Player::~Player() = default;
 Player::Player(Player&&) noexcept = default;
 Player& Player::operator=(Player&&) noexcept = default;
 
-LoadStatus Player::Load(const uint8_t* data, size_t size) {
-    // A fresh state in place: the stage and renderer point into the loaded content.
-    std::unique_ptr<State> fresh(new State);
-    fresh->trace = std::move(state_->trace);
-    fresh->notice = std::move(state_->notice);
-    fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
-    fresh->deviceMetrics = state_->deviceMetrics;
-    state_ = std::move(fresh);
+void Player::Fail(const char* where) noexcept {
+    if (!state_) {
+        return;
+    }
     State& s = *state_;
+    s.failed = true;
+    s.clock.Stop();
+    s.dirty = true;
+    if (s.notice) {
+        try {
+            char line[96] = "out of memory: the movie stopped while ";
+            const size_t used = std::char_traits<char>::length(line);
+            for (size_t i = 0; where[i] != 0 && used + i + 1 < sizeof line; ++i) {
+                line[used + i] = where[i];
+                line[used + i + 1] = 0;
+            }
+            s.notice(line);
+        } catch (...) {
+        }
+    }
+}
+
+bool Player::Failed() const {
+    return state_->failed;
+}
+
+LoadStatus Player::Load(const uint8_t* data, size_t size) {
+    try {
+        // A fresh state in place: the stage and renderer point into the loaded content.
+        std::unique_ptr<State> fresh(new State);
+        fresh->trace = std::move(state_->trace);
+        fresh->notice = std::move(state_->notice);
+        fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
+        fresh->deviceMetrics = state_->deviceMetrics;
+        fresh->mp3 = std::move(state_->mp3);
+        state_ = std::move(fresh);
+        return LoadInto(*state_, data, size);
+    } catch (...) {
+        // Whatever was read goes, to give the memory back; the sinks stay when they can.
+        try {
+            std::unique_ptr<State> empty(new State);
+            empty->trace = std::move(state_->trace);
+            empty->notice = std::move(state_->notice);
+            empty->deviceGlyphs = std::move(state_->deviceGlyphs);
+            empty->deviceMetrics = state_->deviceMetrics;
+            empty->mp3 = std::move(state_->mp3);
+            state_ = std::move(empty);
+        } catch (...) {
+            state_->loaded = false;
+        }
+        Fail("loading");
+        return LoadStatus::OutOfMemory;
+    }
+}
+
+LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
     const swf::ReadStatus status = swf::ReadMovie(data, size, &s.movie, kMaxMovieBytes);
     if (s.deviceGlyphs) {
         s.renderer.SetDeviceGlyphs(Adapt(s.deviceGlyphs),
@@ -93,20 +174,41 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         s.stage.Reset(&s.content);
         s.renderer.SetStage(&s.stage);
         const swf::Rect& r = s.movie.Header().stage;
-        s.stage.Start();
         if (UsesActionScript3(s.movie)) {
+            // Timeline sounds play; scripts do not reach them yet.
+            s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
+            s.sound->SetNotice(s.notice);
+            s.sound->SetMp3(AdaptMp3(s.mp3));
+            s.stage.Start();
             s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
                                     (r.yMax - r.yMin) / 20.0));
             s.as3->SetSinks(s.trace, s.notice);
             s.as3->Start();
+            s.SyncSound();
         } else {
             s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
                                            (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
             s.scripts->SetSinks(s.trace, s.notice);
+            if (s.deviceGlyphs) {
+                s.scripts->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                           {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+            }
+            s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
+            s.sound->SetNotice(s.notice);
+            s.sound->SetMp3(AdaptMp3(s.mp3));
+            s.scripts->vm().SetSound(s.sound.get());
+            s.stage.Start();
             s.scripts->Start();
+            s.SyncSound();
         }
         if (s.content.skippedDefinitions != 0 && s.notice) {
             s.notice("some damaged definitions were skipped");
+        }
+        if (s.content.overBudget != 0 && s.notice) {
+            s.notice("shapes and fonts beyond the movie's edge budget were left out");
+        }
+        if (s.movie.Truncated() && s.notice) {
+            s.notice("the movie ends early: its whole frames play");
         }
     } else {
         s.movie = swf::Movie();
@@ -159,6 +261,9 @@ void Player::SetLoop(bool loop) {
 }
 void Player::Play(uint32_t nowMs) {
     State& s = *state_;
+    if (s.failed) {
+        return;
+    }
     if (!s.started) {
         s.started = true;
         s.startMs = nowMs;
@@ -167,11 +272,16 @@ void Player::Play(uint32_t nowMs) {
     s.clock.Play(nowMs);
     if (s.clock.Frame() != before && s.loaded) {
         // Played again from the start after the last frame.
-        s.stage.GoTo(s.clock.Frame());
-        if (s.as3)
-            s.as3->RunEvents();
-        else
-            s.scripts->RunEvents();
+        try {
+            s.stage.GoTo(s.clock.Frame());
+            if (s.as3)
+                s.as3->RunEvents();
+            else
+                s.scripts->RunEvents();
+            s.SyncSound();
+        } catch (...) {
+            Fail("starting again");
+        }
         s.dirty = true;
     }
 }
@@ -180,29 +290,52 @@ void Player::Stop() {
 }
 void Player::GoTo(uint32_t frame) {
     State& s = *state_;
+    if (s.failed) {
+        return;
+    }
     s.clock.GoTo(frame);
     if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
-        s.stage.GoTo(s.clock.Frame());
-        if (s.as3)
-            s.as3->RunEvents();
-        else
-            s.scripts->RunEvents();
+        try {
+            s.stage.GoTo(s.clock.Frame());
+            if (s.as3)
+                s.as3->RunEvents();
+            else
+                s.scripts->RunEvents();
+            s.SyncSound();
+        } catch (...) {
+            Fail("going to a frame");
+        }
         s.dirty = true;
     }
 }
 
 bool Player::Tick(uint32_t nowMs) {
     State& s = *state_;
+    if (s.failed) {
+        return s.dirty;
+    }
     s.clock.Tick(nowMs);
     if (!s.started) {
         s.started = true;
         s.startMs = nowMs;
     }
-    for (uint32_t i = 0; i < s.clock.LastSteps() && s.loaded; ++i) {
-        if (s.as3 ? s.as3->Frame(double(nowMs - s.startMs))
-                  : s.scripts->Frame(double(nowMs - s.startMs))) {
-            s.dirty = true;
+    if (!s.loaded) {
+        return s.dirty;
+    }
+    try {
+        s.SoundCompletions();
+        // A main-timeline stream, while the host plays it, sets the pace instead of the clock.
+        const int due = s.sound ? s.sound->StepsDue(s.stage.Frame()) : -1;
+        const uint32_t steps = due >= 0 ? uint32_t(due) : s.clock.LastSteps();
+        for (uint32_t i = 0; i < steps && s.loaded; ++i) {
+            if (s.as3 ? s.as3->Frame(double(nowMs - s.startMs))
+                      : s.scripts->Frame(double(nowMs - s.startMs))) {
+                s.dirty = true;
+            }
+            s.SyncSound();
         }
+    } catch (...) {
+        Fail("playing a frame");
     }
     return s.dirty;
 }
@@ -221,7 +354,7 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     }
     s.dirty = false;
     const int32_t w = StageWidthTwips(), h = StageHeightTwips();
-    if (!s.loaded || w <= 0 || h <= 0) {
+    if (!s.loaded || s.failed || w <= 0 || h <= 0) {
         return;
     }
     // showAll: the whole stage fits, aspect kept, centred in the viewport.
@@ -241,33 +374,83 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     canvas.width = box.right - box.left;
     canvas.height = box.bottom - box.top;
     canvas.stride = target.stride;
-    s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
+    try {
+        s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
+        if (s.renderer.WasCut() && !s.toldCut && s.notice) {
+            s.toldCut = true;
+            s.notice("a frame asks for more drawing than the player gives it: part is left out");
+        }
+    } catch (...) {
+        Fail("drawing");
+    }
 }
 
 void Player::SetTraceSink(std::function<void(const char*)> sink) {
     state_->trace = std::move(sink);
-    if (state_->scripts) {
-        state_->scripts->SetSinks(state_->trace, state_->notice);
-    }
-    if (state_->as3) {
-        state_->as3->SetSinks(state_->trace, state_->notice);
+    try {
+        if (state_->scripts) {
+            state_->scripts->SetSinks(state_->trace, state_->notice);
+        }
+        if (state_->as3) {
+            state_->as3->SetSinks(state_->trace, state_->notice);
+        }
+    } catch (...) {
+        Fail("setting the trace sink");
     }
 }
 
 void Player::SetNoticeSink(std::function<void(const char*)> sink) {
     state_->notice = std::move(sink);
-    if (state_->scripts) {
-        state_->scripts->SetSinks(state_->trace, state_->notice);
+    try {
+        if (state_->sound) {
+            state_->sound->SetNotice(state_->notice);
+        }
+        if (state_->scripts) {
+            state_->scripts->SetSinks(state_->trace, state_->notice);
+        }
+        if (state_->as3) {
+            state_->as3->SetSinks(state_->trace, state_->notice);
+        }
+    } catch (...) {
+        Fail("setting the notice sink");
     }
-    if (state_->as3) {
-        state_->as3->SetSinks(state_->trace, state_->notice);
+}
+
+bool Player::HasSound() const {
+    return state_->sound && !state_->sound->Empty();
+}
+
+void Player::MixSound(int16_t* out, size_t frames) {
+    if (state_->sound && !state_->failed) {
+        try {
+            state_->sound->Mix(out, frames);
+            return;
+        } catch (...) {
+            Fail("mixing sound");
+        }
+    }
+    std::fill(out, out + frames * 2, int16_t(0));
+}
+
+void Player::SetMp3Decoder(Mp3DecoderSource source) {
+    state_->mp3 = std::move(source);
+    if (state_->sound) {
+        state_->sound->SetMp3(AdaptMp3(state_->mp3));
     }
 }
 
 void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
-    state_->deviceGlyphs = source;
-    state_->deviceMetrics = metrics;
-    state_->renderer.SetDeviceGlyphs(Adapt(std::move(source)), {metrics.ascent, metrics.descent});
+    try {
+        state_->deviceGlyphs = source;
+        state_->deviceMetrics = metrics;
+        state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+        if (state_->scripts) {
+            state_->scripts->SetDeviceGlyphs(Adapt(std::move(source)),
+                                             {metrics.ascent, metrics.descent});
+        }
+    } catch (...) {
+        Fail("setting the device fonts");
+    }
     state_->dirty = true;
 }
 

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "player/core/swf/geometry.h"
+
 namespace engine {
 
 // Why a movie was refused; Ok when it loaded.
@@ -23,6 +25,7 @@ enum class LoadStatus {
     BadCompression, // the zlib stream is damaged, ends early or holds more than declared
     BadHeader,      // the stage rectangle, rate or count do not fit or make no sense
     BadTag,         // a tag header or body runs past the end of the movie
+    OutOfMemory,    // the system could not give the memory the movie needs
 };
 const char* LoadStatusText(LoadStatus status);
 
@@ -47,10 +50,7 @@ struct Box {
 // system's fonts on Windows, a packaged font natively). Coordinates in 1024ths of the em,
 // y down, the origin on the baseline; curves are quadratic (a straight edge has its control
 // point on it). Inside is where an odd number of edges lies to one side.
-struct GlyphEdge {
-    int32_t x0 = 0, y0 = 0, cx = 0, cy = 0, x1 = 0, y1 = 0;
-    bool curved = false;
-};
+using GlyphEdge = swf::Curve;
 struct DeviceGlyph {
     std::vector<GlyphEdge> edges;
     int32_t advance = 0; // 1024ths of the em
@@ -62,6 +62,27 @@ struct DeviceFontMetrics {
 using DeviceGlyphSource =
     std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
 
+// MP3 decoding, supplied by the host as device-font outlines are: the system's codec on
+// Windows, a library natively. One decoder per playing stream of frames.
+class Mp3Decoder {
+  public:
+    virtual ~Mp3Decoder() = default;
+    // One whole MPEG audio frame (header included) in; at most `capacity` interleaved
+    // 16-bit samples out. The count written; 0 when the frame could not be decoded (it
+    // then plays as silence).
+    virtual size_t DecodeFrame(const uint8_t* frame, size_t size, int16_t* out,
+                               size_t capacity) = 0;
+};
+// A decoder for frames at this rate and channel count; null when there is none.
+using Mp3DecoderSource = std::function<std::unique_ptr<Mp3Decoder>(int rate, int channels)>;
+
+// The sound the engine mixes: 44,100 frames a second, two 16-bit channels interleaved.
+const int kSoundRate = 44100;
+
+// No exception leaves a Player: when the system runs out of memory inside one (or a host
+// callback throws), the movie stops for good, Playing() turns false, Draw shows only the
+// stage colour, and the reason goes to the notice sink. Load starts afresh. Only the
+// constructor may throw (std::bad_alloc), before there is a player to stop.
 class Player {
   public:
     Player();
@@ -113,8 +134,21 @@ class Player {
     // Kept across Load.
     void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
 
+    // Sound. True when the movie has any sound at all (the host may leave its device shut
+    // otherwise). MixSound writes the next `frames` stereo frames of the movie's sound; a
+    // host that pulls sound steadily lets a main-timeline stream sound set the frames'
+    // pace, as Flash keeps a timeline in step with its stream (frames are dropped, never
+    // sound). Without a decoder MP3 sounds play silent, said once on the notice channel.
+    bool HasSound() const;
+    void MixSound(int16_t* out, size_t frames);
+    void SetMp3Decoder(Mp3DecoderSource source); // kept across Load
+    // True once an allocation failure stopped the movie (until the next Load).
+    bool Failed() const;
+
   private:
     struct State;
+    void Fail(const char* where) noexcept;
+    static LoadStatus LoadInto(State& s, const uint8_t* data, size_t size);
     std::unique_ptr<State> state_;
 };
 

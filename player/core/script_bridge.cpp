@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "player/core/render/paint.h"
+#include "player/core/swf/utf8.h"
 #include "player/core/render/text_layout.h"
+#include "player/core/timeline/bounds.h"
 
 namespace engine {
 
@@ -34,96 +36,14 @@ int16_t Clamp16(double v) {
     return int16_t(std::max(-32768.0, std::min(32767.0, std::round(v))));
 }
 
-// Widens box (valid when `any`) by the rectangle r as m maps it.
-void Widen(const swf::Rect& r, const Xform& m, double* box, bool* any) {
-    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
-    for (int i = 0; i < 4; ++i) {
-        double x, y;
-        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        const bool first = !*any && i == 0;
-        box[0] = first ? x : std::min(box[0], x);
-        box[1] = first ? y : std::min(box[1], y);
-        box[2] = first ? x : std::max(box[2], x);
-        box[3] = first ? y : std::max(box[3], y);
-    }
-    *any = true;
-}
-
 // An object's bounds in twips of the space `m` maps its own space into; false when empty.
-// A clip's own are its script drawing's and its children's.
 bool BoundsIn(const DisplayObject& o, const Xform& m, double* box, int nesting) {
-    const timeline::Character* ch = o.character;
-    if (nesting > timeline::kMaxNesting) {
-        return false;
-    }
-    bool any = false;
-    if (o.clip) {
-        if (o.clip->drawing && !o.clip->drawing->Empty()) {
-            Widen(o.clip->drawing->Bounds(), m, box, &any);
-        }
-        for (const auto& entry : o.clip->objects) {
-            const DisplayObject& c = entry.second;
-            double b[4];
-            if (c.clipDepth == 0 && !c.isMask &&
-                BoundsIn(c, m * Xform::From(c.matrix), b, nesting + 1)) {
-                for (int k = 0; k < 4; ++k) {
-                    box[k] = !any ? b[k] : k < 2 ? std::min(box[k], b[k]) : std::max(box[k], b[k]);
-                }
-                any = true;
-            }
-        }
-        return any;
-    }
-    if (ch == nullptr) {
-        return false;
-    }
-    switch (ch->kind) {
-    case timeline::Kind::Shape:
-        Widen(ch->shape->bounds, m, box, &any);
-        break;
-    case timeline::Kind::Morph:
-        Widen(ch->morph->start.bounds, m, box, &any);
-        break;
-    case timeline::Kind::Text:
-        Widen(ch->text->bounds, m, box, &any);
-        break;
-    case timeline::Kind::EditText:
-        Widen(ch->editText->bounds, m, box, &any);
-        break;
-    case timeline::Kind::Bitmap:
-        Widen(swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20}, m, box, &any);
-        break;
-    default:
-        break;
-    }
-    return any;
-}
-
-// Whether the stage point (twips) lies on the object drawn through `m` (its space to the
-// stage's): on a script drawing's fills and lines, elsewhere within a shape's bounds.
-bool ShapeHit(const DisplayObject& o, const Xform& m, double x, double y, int nesting) {
-    if (o.isMask || o.clipDepth != 0 || nesting > timeline::kMaxNesting) {
-        return false;
-    }
-    if (!o.clip) {
-        double box[4];
-        return BoundsIn(o, m, box, nesting) && x >= box[0] && x <= box[2] && y >= box[1] &&
-               y <= box[3];
-    }
-    Xform inverse;
-    if (o.clip->drawing && !o.clip->drawing->Empty() && m.Invert(&inverse)) {
-        double lx, ly;
-        inverse.Apply(x, y, &lx, &ly);
-        if (o.clip->drawing->Contains(int32_t(std::lround(lx)), int32_t(std::lround(ly)))) {
-            return true;
-        }
-    }
-    for (const auto& entry : o.clip->objects) {
-        if (ShapeHit(entry.second, m * Xform::From(entry.second.matrix), x, y, nesting + 1)) {
-            return true;
-        }
-    }
-    return false;
+    const swf::Box b = timeline::ObjectBounds(o, m, nesting);
+    box[0] = b.xMin;
+    box[1] = b.yMin;
+    box[2] = b.xMax;
+    box[3] = b.yMax;
+    return !b.empty;
 }
 
 } // namespace
@@ -151,6 +71,8 @@ avm1::DisplayKind ScriptHost::KindOf(ClipId clip) {
         return avm1::DisplayKind::Clip;
     case timeline::Kind::EditText:
         return avm1::DisplayKind::Text;
+    case timeline::Kind::Video:
+        return avm1::DisplayKind::Video;
     default:
         return avm1::DisplayKind::Other;
     }
@@ -455,7 +377,7 @@ bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool shape) {
     const DisplayObject* o = stage_->Find(clip);
     if (shape) {
         return o != nullptr && ToStage(stage_, clip, &world) &&
-               ShapeHit(*o, world, x * 20, y * 20, 0);
+               timeline::ObjectHit(*o, world, x * 20, y * 20);
     }
     const avm1::Bounds b = GetBounds(clip, 0);
     return x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax && b.xMax > b.xMin;
@@ -539,112 +461,104 @@ void ScriptHost::SetColor(ClipId clip, const avm1::ColorTransform& t) {
     touched_ = true;
 }
 
-// HTML markup shown literally: the three characters the parser would take as markup.
-static std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
-    }
-    return out;
-}
-
-// What an HTML field shows, without its markup; paragraphs end in '\r' as Flash reports them.
-static std::string PlainOfHtml(const std::string& html) {
-    const render::StyledText styled = render::FromHtmlText(html, render::TextStyle(), 0, true);
-    std::string out;
-    for (uint32_t c : styled.codes) {
-        c = c == '\n' ? '\r' : c;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-static uint32_t Rgb(double v) {
-    return std::isfinite(v) ? uint32_t(int64_t(v)) & 0xFFFFFF : 0;
-}
-
-Value ScriptHost::GetTextProp(ClipId field, avm1::TextProp prop) {
-    const DisplayObject* o = stage_->Find(field);
-    if (o == nullptr) {
-        return Value();
-    }
-    const bool html = o->character != nullptr && o->character->kind == timeline::Kind::EditText &&
-                      o->character->editText->html;
-    const swf::Rgba c = o->character != nullptr && o->character->kind == timeline::Kind::EditText
-                            ? o->character->editText->color
-                            : swf::Rgba{0, 0, 0, 255};
-    switch (prop) {
-    case avm1::TextProp::Text:
-        return Value::Str(html ? PlainOfHtml(o->text) : o->text);
-    case avm1::TextProp::HtmlText:
-        return Value::Str(o->text);
-    case avm1::TextProp::Border:
-        return Value::Bool(o->border);
-    case avm1::TextProp::BorderColor:
-        return Value::Num(o->borderColor);
-    case avm1::TextProp::Background:
-        return Value::Bool(o->background);
-    case avm1::TextProp::BackgroundColor:
-        return Value::Num(o->backgroundColor);
-    case avm1::TextProp::TextColor:
-        return Value::Num(o->textColor >= 0 ? double(o->textColor)
-                                            : double((c.r << 16) | (c.g << 8) | c.b));
-    case avm1::TextProp::Count:
-        break;
-    }
-    return Value();
-}
-
-void ScriptHost::SetTextProp(ClipId field, avm1::TextProp prop, const Value& value) {
+timeline::TextFieldState* ScriptHost::TextField(ClipId field) {
     DisplayObject* o = stage_->Find(field);
-    if (o == nullptr || o->character == nullptr || o->character->kind != timeline::Kind::EditText) {
+    return o != nullptr ? o->field.get() : nullptr;
+}
+
+void ScriptHost::TextFieldChanged(ClipId field, bool textChanged) {
+    DisplayObject* o = stage_->Find(field);
+    if (o == nullptr || !o->field) {
         return;
     }
     touched_ = true;
-    switch (prop) {
-    case avm1::TextProp::Border:
-        o->border = value.b;
-        return;
-    case avm1::TextProp::BorderColor:
-        o->borderColor = Rgb(value.n);
-        return;
-    case avm1::TextProp::Background:
-        o->background = value.b;
-        return;
-    case avm1::TextProp::BackgroundColor:
-        o->backgroundColor = Rgb(value.n);
-        return;
-    case avm1::TextProp::TextColor:
-        o->textColor = int32_t(Rgb(value.n));
-        return;
-    case avm1::TextProp::Text:
-    case avm1::TextProp::HtmlText:
-    case avm1::TextProp::Count:
-        break;
+    timeline::TextFieldState& state = *o->field;
+    boundText_ = boundText_ || !state.variable.empty();
+    if (state.autoSize != 0) {
+        state.bounds = FieldBox(state);
     }
-    const swf::EditText& def = *o->character->editText;
-    // An HTML field keeps markup, so plain text goes in escaped; a plain field shows markup
-    // as it stands.
-    o->text = def.html && prop == avm1::TextProp::Text ? EscapeHtml(value.s) : value.s.get();
     std::string name;
     avm1::Object* scope;
-    if (!def.variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
-        vm_->Set(Value::Obj(scope), name, Value::Str(o->text));
+    if (textChanged && !state.variable.empty() && (scope = VariableOf(*o, &name)) != nullptr) {
+        const std::string shown =
+            state.html ? state.doc.ToHtml() : timeline::EncodeUtf8(state.doc.text());
+        vm_->Set(Value::Obj(scope), name, Value::Str(shown));
     }
+}
+
+void ScriptHost::LayOut(const timeline::TextFieldState& field, render::FieldLayout* out) {
+    render::FieldFonts fonts;
+    fonts.movie = movie_;
+    if (deviceSource_) {
+        fonts.device = [this](const render::TextStyle& style, uint32_t code, double* advance) {
+            const std::string& face = style.face.empty() ? std::string("_sans") : style.face;
+            const auto key = std::make_pair(face, (uint64_t(code) << 2) | (style.bold ? 1 : 0) |
+                                                      (style.italic ? 2 : 0));
+            auto it = deviceAdvances_.find(key);
+            if (it == deviceAdvances_.end()) {
+                if (deviceAdvances_.size() > 65536) {
+                    deviceAdvances_.clear();
+                }
+                render::DeviceGlyph g;
+                const bool got = deviceSource_(face.c_str(), style.bold, style.italic, code, &g);
+                it = deviceAdvances_.emplace(key, got ? double(g.advance) : -1.0).first;
+            }
+            *advance = std::max(0.0, it->second);
+            return it->second >= 0;
+        };
+    }
+    fonts.deviceAscent = deviceMetrics_.ascent;
+    fonts.deviceDescent = deviceMetrics_.descent;
+    render::LayOutField(field, fonts, out);
+}
+
+swf::Rect ScriptHost::FieldBox(const timeline::TextFieldState& field) {
+    render::FieldLayout layout;
+    LayOut(field, &layout);
+    return layout.box;
+}
+
+avm1::TextMetrics ScriptHost::MeasureField(const timeline::TextFieldState& field) {
+    render::FieldLayout layout;
+    LayOut(field, &layout);
+    avm1::TextMetrics m;
+    // Whole pixels, as Flash reports them.
+    m.width = std::floor(layout.extent.width / 20.0);
+    m.height = std::floor(layout.extent.height / 20.0);
+    m.boxWidth = (layout.box.xMax - layout.box.xMin) / 20.0;
+    m.boxHeight = (layout.box.yMax - layout.box.yMin) / 20.0;
+    m.lines = int(std::max<size_t>(1, layout.lines.size()));
+    if (!layout.lines.empty()) {
+        const render::TextLine& first = layout.lines[0];
+        m.ascent = first.baseline / 20.0;
+        m.descent = std::max(0.0, first.height - first.baseline) / 20.0;
+    }
+    // The lines that fit below each line: the last start that shows the text's end.
+    const double room = double(field.bounds.yMax - field.bounds.yMin) - 2 * render::kFieldGutter;
+    double below = 0;
+    int fit = 0;
+    for (size_t k = layout.lines.size(); k-- > 0;) {
+        below += layout.lines[k].height;
+        if (below > room + 0.5 && fit > 0) {
+            break;
+        }
+        ++fit;
+    }
+    m.maxScroll = std::max(1, m.lines - fit + 1);
+    double shown = 0;
+    int visible = 0;
+    for (size_t k = size_t(std::max(1, field.scroll) - 1); k < layout.lines.size(); ++k) {
+        shown += layout.lines[k].height;
+        if (shown > room + 0.5 && visible > 0) {
+            break;
+        }
+        ++visible;
+    }
+    m.bottomScroll = std::max(1, visible);
+    const double width = double(field.bounds.xMax - field.bounds.xMin) - 2 * render::kFieldGutter;
+    m.maxHScroll =
+        field.wordWrap ? 0 : std::max(0.0, std::floor((layout.extent.width - width) / 20.0));
+    return m;
 }
 
 void ScriptHost::StageSize(double& width, double& height) {

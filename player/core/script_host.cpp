@@ -22,6 +22,7 @@ ScriptHost::ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movi
         }
     });
     boundText_ = movie->boundText;
+    vm_->useNetwork = movie->useNetwork;
 }
 
 // Movie time for getTimer, plus the real time spent in this frame so far, so a script's
@@ -138,7 +139,10 @@ void ScriptHost::BindText() {
 
 // The object holding a field's variable, and the variable's name there.
 avm1::Object* ScriptHost::VariableOf(const DisplayObject& field, std::string* name) {
-    const std::string& var = field.character->editText->variable;
+    if (!field.field) {
+        return nullptr;
+    }
+    const std::string& var = field.field->variable;
     avm1::Object* scope = vm_->ClipObject(field.parentId);
     const size_t cut = var.find_last_of(".:");
     if (scope != nullptr && cut != std::string::npos) {
@@ -153,8 +157,7 @@ void ScriptHost::BoundFields(const timeline::Clip& clip) {
         const DisplayObject& o = entry.second;
         if (o.clip) {
             BoundFields(*o.clip);
-        } else if (o.character != nullptr && o.character->kind == timeline::Kind::EditText &&
-                   !o.character->editText->variable.empty()) {
+        } else if (o.field && !o.field->variable.empty()) {
             fields_.push_back(o.id);
         }
     }
@@ -174,13 +177,24 @@ void ScriptHost::BindFields() {
         if ((o = stage_->Find(id)) == nullptr) {
             continue;
         }
+        timeline::TextFieldState* field = o->field.get();
+        const std::string shown =
+            field->html ? field->doc.ToHtml() : timeline::EncodeUtf8(field->doc.text());
         if (v.type == avm1::Type::Undefined) {
-            vm_->Set(Value::Obj(scope), name, Value::Str(o->text));
+            vm_->Set(Value::Obj(scope), name, Value::Str(shown));
             continue;
         }
         const std::string text = vm_->ToString(v);
-        if ((o = stage_->Find(id)) != nullptr && text != o->text) {
-            o->text = text;
+        if ((o = stage_->Find(id)) != nullptr && o->field && text != shown) {
+            field = o->field.get();
+            if (field->html) {
+                field->doc.ParseHtml(text, field->multiline, field->condenseWhite, vm_->version());
+            } else {
+                field->doc.SetPlain(timeline::DecodeUtf8(text));
+            }
+            if (field->autoSize != 0) {
+                field->bounds = FieldBox(*field);
+            }
             touched_ = true;
         }
     }

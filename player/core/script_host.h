@@ -4,11 +4,18 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/render/renderer.h"
+#include "player/core/render/text_layout.h"
 #include "player/core/timeline/display_list.h"
+
+namespace render {
+class Renderer;
+}
 
 namespace engine {
 
@@ -34,6 +41,12 @@ class ScriptHost : public avm1::DisplayBridge {
     // True (once) when a script changed something drawn.
     bool TakeTouched();
     avm1::Vm& vm() { return *vm_; }
+    // Device text's advances, for fields' metrics (none: device text measures nothing).
+    void SetDeviceGlyphs(render::DeviceGlyphSource source, render::DeviceFontMetrics metrics) {
+        deviceSource_ = std::move(source);
+        deviceMetrics_ = metrics;
+        deviceAdvances_.clear();
+    }
 
     // ---- avm1::DisplayBridge ----
     avm1::ClipId Root() override { return timeline::kRootId; }
@@ -61,9 +74,24 @@ class ScriptHost : public avm1::DisplayBridge {
     void SetMask(avm1::ClipId clip, avm1::ClipId mask) override;
     avm1::ColorTransform GetColor(avm1::ClipId clip) override;
     void SetColor(avm1::ClipId clip, const avm1::ColorTransform& color) override;
-    avm1::Value GetTextProp(avm1::ClipId field, avm1::TextProp prop) override;
-    void SetTextProp(avm1::ClipId field, avm1::TextProp prop, const avm1::Value& value) override;
+    timeline::TextFieldState* TextField(avm1::ClipId field) override;
+    void TextFieldChanged(avm1::ClipId field, bool textChanged) override;
+    avm1::TextMetrics MeasureField(const timeline::TextFieldState& field) override;
     void StageSize(double& width, double& height) override;
+    // Flash 8 (script_flash8.cpp)
+    bool GetMatrix(avm1::ClipId clip, swf::Affine* m) override;
+    void SetMatrix(avm1::ClipId clip, const swf::Affine& m) override;
+    std::vector<swf::Filter> GetFilters(avm1::ClipId clip) override;
+    void SetFilters(avm1::ClipId clip, const std::vector<swf::Filter>& filters) override;
+    swf::BlendMode GetBlendMode(avm1::ClipId clip) override;
+    void SetBlendMode(avm1::ClipId clip, swf::BlendMode mode) override;
+    avm1::ClipId AttachBitmap(avm1::ClipId parent, const render::ScriptBitmap& bitmap, int depth,
+                              bool smooth) override;
+    bool LoadBitmap(const std::string& name, render::ScriptBitmap* out) override;
+    void DrawOnto(avm1::ClipId source, render::ScriptBitmap* target, const swf::Affine& m,
+                  const swf::ColorTransform& cx, const render::IntRect& clip, bool smooth) override;
+    avm1::Value GetVideoProp(avm1::ClipId video, VideoProp prop) override;
+    void SetVideoProp(avm1::ClipId video, VideoProp prop, const avm1::Value& value) override;
 
   private:
     double Clock();
@@ -71,6 +99,8 @@ class ScriptHost : public avm1::DisplayBridge {
     void BoundFields(const timeline::Clip& clip);
     void BindFields();
     avm1::Object* VariableOf(const timeline::DisplayObject& field, std::string* name);
+    void LayOut(const timeline::TextFieldState& field, render::FieldLayout* out);
+    swf::Rect FieldBox(const timeline::TextFieldState& field);
     void Decompose(timeline::DisplayObject& o);
     void Recompose(timeline::DisplayObject& o);
     std::string TargetOf(uint32_t id);
@@ -86,6 +116,13 @@ class ScriptHost : public avm1::DisplayBridge {
     bool boundText_ = false;       // some edit text names a variable
     std::vector<uint32_t> clips_;  // scratch: the clips enterFrame visits
     std::vector<uint32_t> fields_; // scratch: edit texts bound to variables
+    render::DeviceGlyphSource deviceSource_;
+    render::DeviceFontMetrics deviceMetrics_;
+    std::map<std::pair<std::string, uint64_t>, double> deviceAdvances_;
+    // Characters for bitmaps scripts attach (each shows a BitmapData's shared pixels), and
+    // the renderer BitmapData.draw uses, made when first needed.
+    std::vector<std::unique_ptr<timeline::Character>> scriptBitmaps_;
+    std::shared_ptr<render::Renderer> offscreen_;
 };
 
 } // namespace engine

@@ -2,7 +2,8 @@
 """What the build ships, as python3-pefile reads it: every program is of the build's machine
 type, links nothing but libraries every Windows has (a MinGW runtime DLL left unlinked
 would stop the program on a clean system), and the saver and the control export their
-entry points by plain name.
+entry points by plain name; the saver and the wizard carry a manifest asking for per-monitor
+DPI awareness (PerMonitorV2, and true/pm for Windows 8.1).
 
     check_shipped_pe.py i386|amd64 FILE..."""
 
@@ -14,12 +15,30 @@ import pefile
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 SYSTEM_LIBRARIES = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
                     "ole32.dll", "oleaut32.dll", "comctl32.dll", "comdlg32.dll",
-                    "shlwapi.dll", "msvcrt.dll", "version.dll", "mpr.dll"}
+                    "shlwapi.dll", "msvcrt.dll", "version.dll", "mpr.dll",
+                    # sound: waveOut, and the Audio Compression Manager for MP3 (Windows 95 on)
+                    "winmm.dll", "msacm32.dll"}
 EXPORTS = {
     "template.scr": {"ScreenSaverProc", "ScreenSaverConfigureDialog", "RegisterDialogClasses"},
     "FlickwellPlayer.dll": {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
                             "DllUnregisterServer", "DllInstall"},
 }
+
+# Programs whose windows must draw at each monitor's own pixels.
+DPI_AWARE = {"template.scr", "qmwizard.exe"}
+RT_MANIFEST = 24
+
+
+def manifest(pe):
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return None
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id == RT_MANIFEST:
+            for name in kind.directory.entries:
+                for lang in name.directory.entries:
+                    data = lang.data.struct
+                    return pe.get_data(data.OffsetToData, data.Size).decode("utf-8", "replace")
+    return None
 
 
 def faults(path, machine):
@@ -36,6 +55,14 @@ def faults(path, machine):
         if hasattr(pe, "DIRECTORY_ENTRY_EXPORT") else set()
     for missing in sorted(wanted - exported):
         yield f"{name}: does not export {missing} by that name"
+    if name in DPI_AWARE:
+        text = manifest(pe)
+        if text is None:
+            yield f"{name}: carries no manifest"
+        else:
+            for wanted_text in (">PerMonitorV2", ">true/pm<"):
+                if wanted_text not in text.replace(" ", ""):
+                    yield f"{name}: its manifest does not ask for {wanted_text.strip('<>')} DPI awareness"
 
 
 def main(argv):

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,7 @@ class FakeDisplay : public avm1::DisplayBridge {
         int depth = 0;
         bool text = false;
         double props[int(avm1::DisplayProp::Count)] = {};
-        std::string content;                               // text fields: text and htmlText
-        avm1::Value textProps[int(avm1::TextProp::Count)]; // the rest, as the Vm set them
+        std::shared_ptr<timeline::TextFieldState> field; // text fields
         avm1::ColorTransform color;
         avm1::ClipId mask = 0;
     };
@@ -141,6 +141,7 @@ class FakeDisplay : public avm1::DisplayBridge {
                             const avm1::Bounds&) override {
         avm1::ClipId id = Place(parent, name, depth);
         clips[id].text = true;
+        clips[id].field = std::make_shared<timeline::TextFieldState>();
         return id;
     }
     bool Remove(avm1::ClipId clip) override {
@@ -206,15 +207,17 @@ class FakeDisplay : public avm1::DisplayBridge {
     void SetColor(avm1::ClipId clip, const avm1::ColorTransform& c) override {
         clips[clip].color = c;
     }
-    avm1::Value GetTextProp(avm1::ClipId field, avm1::TextProp p) override {
-        return p <= avm1::TextProp::HtmlText ? avm1::Value::Str(clips[field].content)
-                                             : clips[field].textProps[int(p)];
+    timeline::TextFieldState* TextField(avm1::ClipId field) override {
+        auto it = clips.find(field);
+        return it != clips.end() ? it->second.field.get() : nullptr;
     }
-    void SetTextProp(avm1::ClipId field, avm1::TextProp p, const avm1::Value& v) override {
-        if (p <= avm1::TextProp::HtmlText)
-            clips[field].content = v.s;
-        else
-            clips[field].textProps[int(p)] = v;
+    void TextFieldChanged(avm1::ClipId, bool) override {}
+    // Every character 10 pixels wide, every line 20 high.
+    avm1::TextMetrics MeasureField(const timeline::TextFieldState& f) override {
+        avm1::TextMetrics m;
+        m.width = 10.0 * double(f.doc.text().size());
+        m.height = 20;
+        return m;
     }
     void StageSize(double& w, double& h) override {
         w = 550;

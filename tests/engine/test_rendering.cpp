@@ -47,6 +47,9 @@ const Case kCases[] = {
     {"own", "script_clips", 3, 0.97},
     {"own", "script_mask", 1, 0.95},
     {"own", "drawing", 1, 0.97},
+    {"own", "flash8_bitmap", 1, 0.98},       // BitmapData: fills, noise, Perlin noise, fills
+    {"own", "flash8_filters_tags", 1, 0.97}, // every filter the reference player draws
+    {"own", "text_script", 1, 0.55},
     {"shared", "swf_definebits_jpegtables", 1, 0.97},
     {"shared", "swf_definebutton", 1, 0.97},
     {"shared", "swf_definefont2_edittext", 1, 0.90},
@@ -137,4 +140,115 @@ TEST(Rendering, DamagedDefinitionsLeaveTheRestPlaying) {
     EXPECT_EQ(pixels[size_t(60) * w + 60], 0x00A000u);
 }
 
+// Text pixels a whole-picture score cannot see: an underline along its run, glyphs cut at
+// the field's edge, and accented and Cyrillic letters drawn rather than left out.
+TEST(Rendering, TextPixelsOneByOne) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/text_pixels.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 120);
+    auto ink = [&](int x, int y) { return (pixels[size_t(y) * w + x] & 0xFF) < 0x80; };
+    auto inkIn = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                n += ink(x, y);
+            }
+        }
+        return n;
+    };
+    // The underline: one row below "ab" inked across both letters.
+    int longest = 0;
+    for (int y = 10; y < 34; ++y) {
+        int run = 0;
+        for (int x = 10; x < 60; ++x) {
+            run = ink(x, y) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    EXPECT_GE(longest, 14);
+    // W after W up to the box's right side (x = 50), nothing past it.
+    EXPECT_GT(inkIn(12, 40, 50, 64), 40);
+    EXPECT_EQ(inkIn(52, 40, 100, 64), 0);
+    // "e", its accented twin with more ink, and a Cyrillic capital.
+    const int plain = inkIn(10, 70, 38, 94), accented = inkIn(40, 70, 68, 94);
+    EXPECT_GT(plain, 5);
+    EXPECT_GT(accented, plain);
+    EXPECT_GT(inkIn(70, 70, 98, 94), plain);
+}
+
 } // namespace
+
+// ---- Flash 8, pixel by pixel where a whole-picture score cannot see a local fault ----
+
+uint32_t Channel(uint32_t p, int shift) {
+    return (p >> shift) & 255;
+}
+
+// Filters assigned by script (flash8_filters.swf): a blurred L keeps its wide arm and
+// spreads past its bounds; a drop shadow lies down-right; a gradient glow takes its ramp's
+// colours outside the shape; difference blends only where the object is.
+TEST(Rendering, ScriptFiltersAndBlendModes) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> p =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/flash8_filters.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 240);
+    auto at = [&](int x, int y) { return p[size_t(y) * w + x]; };
+    EXPECT_GT(Channel(at(35, 17), 16), 180u) << "the blurred wide arm";
+    EXPECT_LT(Channel(at(35, 17), 8), 160u);
+    EXPECT_LT(Channel(at(43, 17), 8), 250u) << "the blur reaches past the shape's box";
+    EXPECT_EQ(at(60, 60), 0xFFFFFFu) << "and not far";
+    const uint32_t shadow = at(102, 20);
+    EXPECT_LT(Channel(shadow, 16), 200u) << "the drop shadow, down and right";
+    EXPECT_LT(Channel(shadow, 0), 200u) << "in black, not the shape's blue";
+    const uint32_t ramp = at(41, 77);
+    EXPECT_GT(Channel(ramp, 16), 200u) << "the gradient glow outside the shape";
+    EXPECT_GT(Channel(ramp, 8), Channel(ramp, 0) + 20) << "towards its yellow end";
+    EXPECT_EQ(at(150, 150), 0x28AA3Cu) << "the bar outside the multiplied L";
+    EXPECT_NEAR(int(Channel(at(185, 155), 8)), 90, 3) << "difference of blue on green";
+    EXPECT_NEAR(int(Channel(at(205, 145), 16)), 215, 3) << "difference of blue on white";
+}
+
+// MovieClip.transform on a stage wider than tall (flash8_transform.swf): a skewed matrix,
+// a negative red multiplier with an offset, and a mask at alpha 0 that still masks.
+TEST(Rendering, TransformNegativeMultipliersAndInvisibleMask) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> p =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/flash8_transform.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 300);
+    ASSERT_EQ(h, 90);
+    auto at = [&](int x, int y) { return p[size_t(y) * w + x]; };
+    const struct {
+        int x, y;
+        uint32_t rgb;
+        const char* what;
+    } rows[] = {{30, 42, 0xC83C1E, "skewed square, middle"},
+                {52, 28, 0xC83C1E, "pushed right by the skew at the top"},
+                {8, 55, 0xC83C1E, "pulled left at the bottom"},
+                {12, 12, 0xFFFFFF, "where the unskewed square would be"},
+                {90, 30, 0x373C37, "red -1 x 200 + 255, green kept, blue 0.5 x 30 + 40"},
+                {220, 30, 0xC83C1E, "inside the invisible mask"},
+                {220, 17, 0xFFFFFF, "outside it"}};
+    for (const auto& r : rows) {
+        const uint32_t got = at(r.x, r.y);
+        for (int s = 0; s < 24; s += 8) {
+            EXPECT_NEAR(int(Channel(got, s)), int(Channel(r.rgb, s)), 8) << r.what;
+        }
+    }
+}
+
+// A 4 x 4 checker attached with smoothing and stretched 8 x 4 (flash8_bitmap.swf) keeps
+// its smoothing along the stretched axis: greys between the cells.
+TEST(Rendering, StretchedBitmapKeepsItsSmoothing) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> p =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/flash8_bitmap.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 240);
+    int greys = 0;
+    for (int x = 12; x < 40; ++x) {
+        const uint32_t v = Channel(p[size_t(74) * w + x], 0);
+        greys += v > 40 && v < 215;
+    }
+    EXPECT_GE(greys, 4);
+    EXPECT_GT(Channel(p[size_t(74) * w + 12], 0), 245u) << "a white cell's own middle";
+}

@@ -22,28 +22,21 @@ std::string Utf8(const StyledText& t) {
     return s;
 }
 
-TEST(TextLayout, HtmlBecomesStyledParagraphs) {
-    const struct {
-        const char* html;
-        bool multiline;
-        const char* text;
-        std::vector<uint8_t> aligns;
-    } cases[] = {
-        {"<p align=\"right\">a &amp; b</p><p>c<br>d</p>", true, "a & b\nc\nd", {1, 0, 0}},
-        {"<p align=\"right\">a &amp; b</p><p>c<br>d</p>", false, "a & bcd", {1}},
-        {"<P ALIGN='center'>&lt;x&gt;</P>", true, "<x>", {2}},
-        {"caf&#233; &quot;&apos;&bogus;<unknown>!</unknown>", true, "caf\xC3\xA9 \"'&bogus;!", {0}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.html);
-        const StyledText t = render::FromHtmlText(c.html, render::TextStyle(), 0, c.multiline);
-        EXPECT_EQ(Utf8(t), c.text);
-        EXPECT_EQ(t.aligns, c.aligns);
-    }
-    const StyledText t = render::FromHtmlText(
-        "<font face=\"Serif\" size=\"20\" color=\"#FF0000\" letterSpacing=\"1.5\">x<b>y</b></font>"
-        "<i>z</i>",
-        render::TextStyle(), 0, true);
+TEST(TextLayout, DocumentBecomesStyledParagraphs) {
+    timeline::TextDocument doc;
+    doc.ParseHtml("<p align=\"right\">a &amp; b</p><p>c<br>d</p>", true, false, 8);
+    StyledText t = render::FromDocument(doc, false);
+    EXPECT_EQ(Utf8(t), "a & b\nc\nd\n");
+    ASSERT_EQ(t.paragraphs.size(), 4u);
+    EXPECT_EQ(t.paragraphs[0].align, 1);
+    EXPECT_EQ(t.paragraphs[1].align, 0);
+    t = render::FromDocument(doc, true);
+    EXPECT_EQ(Utf8(t), "*****\n*\n*\n");
+    doc.ParseHtml(
+        "<font face=\"Serif\" size=\"20\" color=\"#FF0000\" letterSpacing=\"1.5\">x<b>y</b>"
+        "</font><i>z</i>",
+        true, false, 8);
+    t = render::FromDocument(doc, false);
     ASSERT_EQ(t.codes.size(), 3u);
     const render::TextStyle &x = t.palette[t.styles[0]], &y = t.palette[t.styles[1]],
                             &z = t.palette[t.styles[2]];
@@ -65,7 +58,6 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
     render::LayoutBox box;
     box.width = 600;
     box.height = 10000;
-    box.indent = 100;
     box.wordWrap = true;
     const struct {
         uint8_t align;
@@ -84,8 +76,11 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
         SCOPED_TRACE(c.text);
         render::TextStyle style;
         style.leading = 20;
-        const auto lines =
-            render::LayOutText(render::FromPlainText(c.text, style, c.align), box, measure);
+        StyledText text = render::FromPlainText(c.text, style, c.align);
+        for (render::ParagraphStyle& p : text.paragraphs) {
+            p.indent = 100;
+        }
+        const auto lines = render::LayOutText(text, box, measure);
         ASSERT_EQ(lines.size(), c.lines.size());
         for (size_t i = 0; i < lines.size(); ++i) {
             std::string s;

@@ -76,10 +76,6 @@ std::vector<uint8_t> Poke(std::vector<uint8_t> m, size_t at, uint8_t value) {
 TEST(MovieReader, RefusesDamagedMoviesWithTheirReason) {
     const std::vector<uint8_t> good = Good(), cws = Good(true);
     const uint32_t size = static_cast<uint32_t>(good.size());
-    const size_t longTag = 8 + 9 + 4 + 5 + 2; // the length of the unknown tag after the colour
-    std::vector<uint8_t> strayByte = Poke(good, good.size() - 1, 0x40); // End becomes unknown
-    strayByte.push_back(0x01);
-    PutU32(&strayByte, 4, size + 1);
     MovieSpec upsideDown;
     upsideDown.widthTwips = -100;
     const struct {
@@ -92,15 +88,6 @@ TEST(MovieReader, RefusesDamagedMoviesWithTheirReason) {
         {"LZMA signature", ReadStatus::BadSignature, Poke(good, 0, 'Z')},
         {"text file", ReadStatus::BadSignature, {'h', 'e', 'l', 'l', 'o', ',', ' ', 't', 'e', 'x'}},
         {"version 0", ReadStatus::BadVersion, Poke(good, 3, 0)},
-        {"truncated", ReadStatus::LengthMismatch, Cut(good, size - 1)},
-        {"longer than declared", ReadStatus::LengthMismatch, Cut(good, size + 1)},
-        {"declared length below the header", ReadStatus::LengthMismatch, With(good, 4, 7)},
-        {"declared length of 4 GB", ReadStatus::TooLarge, With(cws, 4, 0xFFFFFFFFu)},
-        {"zlib stream holds less than declared", ReadStatus::BadCompression,
-         With(cws, 4, size + 1)},
-        {"zlib stream holds more than declared", ReadStatus::BadCompression,
-         With(cws, 4, size - 1)},
-        {"zlib stream cut short", ReadStatus::BadCompression, Cut(cws, cws.size() - 6)},
         {"zlib stream damaged", ReadStatus::BadCompression, Poke(cws, 8, cws[8] ^ 0xFF)},
         {"no zlib stream at all", ReadStatus::BadCompression, Cut(cws, 8)},
         {"stage rectangle past the end",
@@ -110,9 +97,6 @@ TEST(MovieReader, RefusesDamagedMoviesWithTheirReason) {
         {"no room for rate and count",
          ReadStatus::BadHeader,
          {'F', 'W', 'S', 6, 12, 0, 0, 0, 0x00, 0x0C, 0x00, 0x01}},
-        {"tag body runs past the end", ReadStatus::BadTag, With(good, longTag, 5000)},
-        {"tag length of 4 GB", ReadStatus::BadTag, With(good, longTag, 0xFFFFFFFFu)},
-        {"half a tag header at the end", ReadStatus::BadTag, strayByte},
     };
     for (const auto& c : cases) {
         swf::Movie movie;
@@ -126,17 +110,61 @@ TEST(MovieReader, RefusesDamagedMoviesWithTheirReason) {
     EXPECT_EQ(ReadStatus::TooLarge, Read(cws, &movie, size - 1));
 }
 
-TEST(MovieReader, EveryTruncationOfAMovieIsRefusedEvenWithItsLengthMended) {
+// As in Flash Player, a declared length that differs from the file is no reason to refuse:
+// the movie plays what the file holds, up to the last whole tag.
+TEST(MovieReader, PlaysWhatTheFileHolds) {
+    const std::vector<uint8_t> good = Good(), cws = Good(true);
+    const uint32_t size = static_cast<uint32_t>(good.size());
+    const size_t longTag = 8 + 9 + 4 + 5 + 2; // the length of the unknown tag after the colour
+    std::vector<uint8_t> strayByte = Poke(good, good.size() - 1, 0x40); // End becomes unknown
+    strayByte.push_back(0x01);
+    swf::Movie whole;
+    ASSERT_EQ(ReadStatus::Ok, Read(good, &whole));
+    const uint32_t n = whole.ShownFrames();
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        uint32_t frames;
+        bool truncated;
+    } cases[] = {
+        {"End tag cut in half", Cut(good, size - 1), n, true},
+        {"longer than declared", Cut(good, size + 1), n, false},
+        {"declared length below the header", With(good, 4, 7), n, false},
+        {"declared length of 4 GB", With(cws, 4, 0xFFFFFFFFu), n, false},
+        {"zlib stream holds less than declared", With(cws, 4, size + 1), n, false},
+        {"zlib stream holds more than declared", With(cws, 4, size - 1), n, false},
+        {"zlib stream without its checksum", Cut(cws, cws.size() - 4), n, false},
+        {"tag body runs past the end", With(good, longTag, 5000), 0, true},
+        {"tag length of 4 GB", With(good, longTag, 0xFFFFFFFFu), 0, true},
+        {"half a tag header at the end", strayByte, n, true},
+    };
+    for (const auto& c : cases) {
+        swf::Movie movie;
+        ASSERT_EQ(ReadStatus::Ok, Read(c.bytes, &movie)) << c.what;
+        EXPECT_EQ(c.frames, movie.ShownFrames()) << c.what;
+        EXPECT_EQ(c.truncated, movie.Truncated()) << c.what;
+        EXPECT_EQ(0x80, movie.Background().blue) << c.what;
+    }
+}
+
+TEST(MovieReader, EveryTruncationOfAMoviePlaysItsWholeFrames) {
     const std::vector<uint8_t> whole = Good();
+    uint32_t before = 0; // frames only grow as the file does
     for (uint32_t size = 0; size < whole.size(); ++size) {
-        // The header agrees with the cut length; compressed too, once there is a header.
-        const std::vector<uint8_t> cut =
-            size < 8 ? Cut(whole, size) : With(Cut(whole, size), 4, size);
+        // The header keeps its length; compressed too, once there is a header.
+        const std::vector<uint8_t> cut = Cut(whole, size);
         for (const std::vector<uint8_t>& bytes : {cut, size < 8 ? cut : Compress(cut)}) {
             swf::Movie movie;
-            // Cut right after a whole tag the movie only lacks its End tag, which the
-            // reader tolerates; anything else is refused.
-            EXPECT_TRUE(Read(bytes, &movie) != ReadStatus::Ok || !movie.HasEndTag()) << size;
+            const ReadStatus status = Read(bytes, &movie);
+            if (size < 8 + 9 + 4) { // the prefix, the stage rectangle, rate and count
+                EXPECT_NE(ReadStatus::Ok, status) << size;
+                continue;
+            }
+            ASSERT_EQ(ReadStatus::Ok, status) << size;
+            EXPECT_TRUE(movie.Truncated() || !movie.HasEndTag()) << size;
+            EXPECT_LE(before, movie.ShownFrames()) << size;
+            EXPECT_LE(movie.ShownFrames(), 3u) << size; // Good()'s frames
+            before = movie.ShownFrames();
         }
     }
 }

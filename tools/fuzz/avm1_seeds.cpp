@@ -1,5 +1,6 @@
 // Writes the fuzzer's starting corpus: a version byte and an assembled block per file,
-// covering functions, classes, exceptions, with, enumeration and display calls.
+// covering functions, classes, exceptions, with, enumeration, display calls, XML and the
+// offline loaders.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +34,15 @@ int main(int argc, char** argv) {
         "push 'p' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; geturl 'a' 'b'",
         "func I() {}; func C() {}; push 'I'; getvar; push 1 'C'; getvar; implements; "
         "push 'I'; getvar; push 0 'C'; new; cast; push 0 'C'; new; push 'I'; getvar; instanceof",
+        "push 'd' '<a x=\"1\"><b/>t</a>' 1 'XML'; new; setvar; push 'd'; getvar; "
+        "push 'firstChild'; getmember; store 1; pop; push r:1 1 r:1 'firstChild'; getmember; "
+        "push 'appendChild'; callmethod; push true 1 'd'; getvar; push 'cloneNode'; callmethod; "
+        "push 0 'd'; getvar; push 'toString'; callmethod; trace; push 'q.xml' 1 'd'; getvar; "
+        "push 'load'; callmethod",
+        "push 'v' 0 'LoadVars'; new; setvar; push 'a=b+c%41&d' 1 'v'; getvar; push 'decode'; "
+        "callmethod; push 0 'v'; getvar; push 'toString'; callmethod; trace; push 'm' 0 "
+        "'MovieClipLoader'; new; setvar; push 'ball'; getvar; push 'x.swf' 2 'm'; getvar; "
+        "push 'loadClip'; callmethod",
     };
     int n = 0;
     for (const char* s : scripts) {

@@ -25,12 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::vector<uint32_t> pixels(32 * 24, 0);
+    std::vector<int16_t> sound(2 * 2205);
     const engine::Surface surface{pixels.data(), 32, 24, 32};
     player.Play(0);
     const uint32_t interval = player.FrameIntervalMs();
     for (uint32_t frame = 0; frame < 4; ++frame) {
         player.Tick(frame * interval);
         player.Draw(surface, engine::Box{0, 0, 32, 24});
+        player.MixSound(sound.data(), 2205); // the sound path: tags, codecs, mixer
     }
     // A jump back rebuilds the display list from the first frame.
     player.GoTo(0);

@@ -4,13 +4,16 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "player/core/swf/utf8.h"
+
 namespace avm1 {
 namespace {
 
 // Bounded little-endian reader over one action's payload.
 class Payload {
   public:
-    Payload(const uint8_t* p, size_t n) : p_(p), n_(n) {}
+    // Flash 5 and older movies carry their text in the Windows western code page.
+    Payload(const uint8_t* p, size_t n, bool cp1252) : p_(p), n_(n), cp1252_(cp1252) {}
     bool ok() const { return ok_; }
     size_t left() const { return n_ - pos_; }
     uint8_t U8() {
@@ -39,12 +42,12 @@ class Payload {
             // An unterminated string takes the rest of the payload.
             std::string s(reinterpret_cast<const char*>(p_ + pos_), n_ - pos_);
             pos_ = n_;
-            return s;
+            return cp1252_ ? swf::Utf8FromCp1252(s) : s;
         }
         size_t len = static_cast<const uint8_t*>(z) - (p_ + pos_);
         std::string s(reinterpret_cast<const char*>(p_ + pos_), len);
         pos_ += len + 1;
-        return s;
+        return cp1252_ ? swf::Utf8FromCp1252(s) : s;
     }
 
   private:
@@ -57,6 +60,7 @@ class Payload {
     size_t n_;
     size_t pos_ = 0;
     bool ok_ = true;
+    bool cp1252_;
 };
 
 void DecodePush(Payload& in, Instruction& ins) {
@@ -155,7 +159,7 @@ std::shared_ptr<const ActionBlock> DecodeActions(const uint8_t* data, size_t siz
         if (ins.op == kEnd)
             break;
         const size_t next = start + len;
-        Payload in(data + start, len);
+        Payload in(data + start, len, version <= 5);
         switch (ins.op) {
         case kGotoFrame:
             ins.a = in.U16();

@@ -11,26 +11,20 @@ Value Undef() {
     return Value();
 }
 
-std::string ThisString(Vm& vm, const Value& self) {
-    if (self.IsString())
-        return self.s;
-    if (self.IsObject() && self.o->kind == Kind::String)
-        return self.o->primitive.s;
-    return vm.ToString(self);
-}
-
-int ClampIndex(double d, int size) {
-    if (std::isnan(d))
-        return 0;
-    if (d < 0)
-        d = 0;
-    return d > size ? size : int(d);
-}
-
 // ---- Object ----
 Value ObjectCtor(Vm& vm, const Value& self, const Args& a) {
     if (a.size() > 0 && a[0].IsObject())
         return a[0];
+    // Object(primitive) boxes it, as new Number/String/Boolean would.
+    const Value& v = a[0];
+    if (v.IsNumber() || v.IsString() || v.type == Type::Boolean) {
+        Object* box = vm.NewObject(v.IsNumber()   ? Kind::Number
+                                   : v.IsString() ? Kind::String
+                                                  : Kind::Boolean);
+        if (box)
+            box->primitive = v;
+        return box ? Value::Obj(box) : Value();
+    }
     if (vm.IsConstructing(self))
         return self;
     return Value::Obj(vm.NewObject());
@@ -60,7 +54,9 @@ Value ObjectAddProperty(Vm& vm, const Value& self, const Args& a) {
     std::string name = vm.ToString(a[0]);
     if (name.empty())
         return Value::Bool(false);
-    Property& p = self.o->Put(name, Value(), vm.caseSensitive());
+    // A data property keeps its value under the new accessors (watch reports it).
+    Property* existing = self.o->Find(name, vm.caseSensitive());
+    Property& p = existing ? *existing : self.o->Put(name, Value(), vm.caseSensitive());
     p.getter = a[1].o;
     p.setter = a[2].IsObject() && a[2].o->kind == Kind::Function ? a[2].o : nullptr;
     return Value::Bool(true);
@@ -88,7 +84,37 @@ Value ObjectRegisterClass(Vm& vm, const Value&, const Args& a) {
         vm.registeredClasses.erase(name);
     return Value::Bool(true);
 }
-Value ObjectWatch(Vm&, const Value&, const Args&) {
+Value ObjectWatch(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject() || a.size() < 2 || !a[1].IsObject() || !a[1].o->IsFunction())
+        return Value::Bool(false);
+    Object* o = self.o;
+    std::string name = vm.ToString(a[0]);
+    if (!o->watches)
+        o->watches = std::make_unique<std::vector<Watch>>();
+    for (Watch& w : *o->watches) {
+        if (NamesEqual(w.name, name, vm.caseSensitive())) {
+            w.callback = a[1].o;
+            w.userData = a[2];
+            return Value::Bool(true);
+        }
+    }
+    if (o->watches->size() >= 1024)
+        return Value::Bool(false);
+    vm.heap().Charge(sizeof(Watch) + name.size());
+    o->watches->push_back(Watch{name, a[1].o, a[2]});
+    return Value::Bool(true);
+}
+Value ObjectUnwatch(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject() || !self.o->watches)
+        return Value::Bool(false);
+    std::vector<Watch>& list = *self.o->watches;
+    std::string name = vm.ToString(a[0]);
+    for (size_t i = 0; i < list.size(); i++) {
+        if (NamesEqual(list[i].name, name, vm.caseSensitive())) {
+            list.erase(list.begin() + long(i));
+            return Value::Bool(true);
+        }
+    }
     return Value::Bool(false);
 }
 
@@ -113,14 +139,14 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
             i = j + 1;
         }
     }
-    uint8_t set = uint8_t(ToUint32(vm.ToNumber(a[2])) & 7);
-    uint8_t clear = uint8_t(ToUint32(vm.ToNumber(a[3])) & 7);
+    uint16_t set = uint16_t(ToUint32(vm.ToNumber(a[2])) & 0x7FFF);
+    uint16_t clear = uint16_t(ToUint32(vm.ToNumber(a[3])) & 0x7FFF);
     for (Property& p : o->props) {
         bool hit = all;
         for (const std::string& n : names)
             hit = hit || NamesEqual(n, p.name, vm.caseSensitive());
         if (hit)
-            p.flags = uint8_t((p.flags & ~clear) | set);
+            p.flags = uint16_t((p.flags & ~clear) | set);
     }
     return Undef();
 }
@@ -129,16 +155,25 @@ Value SetPropFlags(Vm& vm, const Value&, const Args& a) {
 Value FunctionCtor(Vm&, const Value& self, const Args&) {
     return self;
 }
+// call and apply with no `this` run the function on _global.
+Value ThisArg(Vm& vm, const Value& v) {
+    return v.IsNullish() ? Value::Obj(vm.global()) : v;
+}
 Value FunctionCall(Vm& vm, const Value& self, const Args& a) {
-    Value thisArg = a.size() > 0 ? a[0] : Value();
-    return vm.Call(self, thisArg, a.size() > 1 ? a.v + 1 : nullptr,
+    return vm.Call(self, ThisArg(vm, a[0]), a.size() > 1 ? a.v + 1 : nullptr,
                    a.size() > 1 ? a.size() - 1 : 0);
 }
 Value FunctionApply(Vm& vm, const Value& self, const Args& a) {
     std::vector<Value> list;
-    if (a[1].IsObject() && a[1].o->kind == Kind::Array)
+    if (a[1].IsObject() && a[1].o->kind == Kind::Array) {
         list = a[1].o->elements;
-    return vm.Call(self, a[0], list.data(), list.size());
+    } else if (a[1].IsObject()) {
+        // Any object with a length serves as the argument list.
+        double n = vm.ToNumber(vm.Get(a[1], "length"));
+        for (size_t i = 0; n > 0 && i < n && i < 65536; i++)
+            list.push_back(vm.Get(a[1], std::to_string(i)));
+    }
+    return vm.Call(self, ThisArg(vm, a[0]), list.data(), list.size());
 }
 
 // ---- Boolean ----
@@ -191,158 +226,6 @@ Value NumberToStringFn(Vm& vm, const Value& self, const Args& a) {
         v = std::floor(v / radix);
     } while (v > 0 && out.size() < 1100);
     return Value::Str(neg ? "-" + out : out);
-}
-
-// ---- String ----
-Value StringCtor(Vm& vm, const Value& self, const Args& a) {
-    Value v = Value::Str(a.size() > 0 ? vm.ToString(a[0]) : "");
-    if (vm.IsConstructing(self)) {
-        self.o->primitive = v;
-        return self;
-    }
-    return v;
-}
-Value StringValueOf(Vm& vm, const Value& self, const Args&) {
-    return Value::Str(ThisString(vm, self));
-}
-Value StringCharAt(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    double i = vm.ToNumber(a[0]);
-    if (!(i >= 0 && i < double(s.size())))
-        return Value::Str("");
-    return Value::Str(std::string(1, s[size_t(i)]));
-}
-Value StringCharCodeAt(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    double i = vm.ToNumber(a[0]);
-    if (!(i >= 0 && i < double(s.size())))
-        return Value::Num(std::nan(""));
-    return Value::Num(double(static_cast<unsigned char>(s[size_t(i)])));
-}
-Value StringFromCharCode(Vm& vm, const Value&, const Args& a) {
-    std::string out;
-    for (size_t i = 0; i < a.size() && i < 65536; i++) {
-        uint32_t c = ToUint32(vm.ToNumber(a[i])) & 0xFFFF;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return Value::Str(out);
-}
-Value StringIndexOf(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    std::string t = vm.ToString(a[0]);
-    int from = a.size() > 1 ? ClampIndex(vm.ToNumber(a[1]), int(s.size())) : 0;
-    size_t r = s.find(t, size_t(from));
-    return Value::Num(r == std::string::npos ? -1 : double(r));
-}
-Value StringLastIndexOf(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    std::string t = vm.ToString(a[0]);
-    size_t from =
-        a.size() > 1 ? size_t(ClampIndex(vm.ToNumber(a[1]), int(s.size()))) : std::string::npos;
-    size_t r = s.rfind(t, from);
-    return Value::Num(r == std::string::npos ? -1 : double(r));
-}
-Value StringSubstr(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    int n = int(s.size());
-    double start = vm.ToNumber(a[0]);
-    if (std::isnan(start))
-        start = 0;
-    if (start < 0)
-        start = std::max(0.0, n + start);
-    int from = ClampIndex(start, n);
-    double len = a[1].IsUndefined() ? n : vm.ToNumber(a[1]);
-    if (std::isnan(len) || len < 0)
-        len = 0;
-    int count = ClampIndex(len, n - from);
-    return Value::Str(s.substr(size_t(from), size_t(count)));
-}
-Value StringSubstring(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    int n = int(s.size());
-    int from = ClampIndex(vm.ToNumber(a[0]), n);
-    int to = a[1].IsUndefined() ? n : ClampIndex(vm.ToNumber(a[1]), n);
-    if (from > to)
-        std::swap(from, to);
-    return Value::Str(s.substr(size_t(from), size_t(to - from)));
-}
-Value StringSlice(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    int n = int(s.size());
-    auto rel = [n](double d) {
-        if (std::isnan(d))
-            return 0;
-        if (d < 0)
-            d = std::max(0.0, n + d);
-        return d > n ? n : int(d);
-    };
-    int from = rel(vm.ToNumber(a[0]));
-    int to = a[1].IsUndefined() ? n : rel(vm.ToNumber(a[1]));
-    if (to <= from)
-        return Value::Str("");
-    return Value::Str(s.substr(size_t(from), size_t(to - from)));
-}
-Value StringSplit(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    std::vector<Value> parts;
-    if (a[0].IsUndefined()) {
-        parts.push_back(Value::Str(s));
-    } else {
-        std::string sep = vm.ToString(a[0]);
-        if (sep.empty()) {
-            for (char c : s)
-                parts.push_back(Value::Str(std::string(1, c)));
-        } else {
-            size_t i = 0;
-            while (parts.size() < (1u << 20)) {
-                size_t j = s.find(sep, i);
-                if (j == std::string::npos) {
-                    parts.push_back(Value::Str(s.substr(i)));
-                    break;
-                }
-                parts.push_back(Value::Str(s.substr(i, j - i)));
-                i = j + sep.size();
-            }
-        }
-    }
-    if (!a[1].IsUndefined()) {
-        double limit = vm.ToNumber(a[1]);
-        if (limit >= 0 && limit < double(parts.size()))
-            parts.resize(size_t(limit));
-    }
-    return Value::Obj(vm.NewArray(std::move(parts)));
-}
-Value StringUpper(Vm& vm, const Value& self, const Args&) {
-    std::string s = ThisString(vm, self);
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 32);
-    return Value::Str(s);
-}
-Value StringLower(Vm& vm, const Value& self, const Args&) {
-    std::string s = ThisString(vm, self);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    return Value::Str(s);
-}
-Value StringConcat(Vm& vm, const Value& self, const Args& a) {
-    std::string s = ThisString(vm, self);
-    for (size_t i = 0; i < a.size(); i++) {
-        s += vm.ToString(a[i]);
-        if (!vm.StringFits(s.size()))
-            return Value::Str("");
-    }
-    return Value::Str(s);
 }
 
 // ---- Math ----
@@ -498,7 +381,7 @@ void InstallCore(Vm& vm) {
     Method(vm, objectProto, "isPrototypeOf", ObjectIsPrototypeOf);
     Method(vm, objectProto, "isPropertyEnumerable", ObjectIsEnumerable);
     Method(vm, objectProto, "watch", ObjectWatch);
-    Method(vm, objectProto, "unwatch", ObjectWatch);
+    Method(vm, objectProto, "unwatch", ObjectUnwatch);
     Method(vm, object, "registerClass", ObjectRegisterClass);
 
     Class(vm, "Function", FunctionCtor, functionProto, Kind::Plain);
@@ -522,23 +405,7 @@ void InstallCore(Vm& vm) {
     Constant(vm, number, "POSITIVE_INFINITY", Value::Num(INFINITY));
     Constant(vm, number, "NEGATIVE_INFINITY", Value::Num(-INFINITY));
 
-    Object* strProto = vm.NewObject();
-    Object* string = Class(vm, "String", StringCtor, strProto, Kind::String);
-    vm.SetProto(Kind::String, strProto);
-    Method(vm, strProto, "valueOf", StringValueOf);
-    Method(vm, strProto, "toString", StringValueOf);
-    Method(vm, strProto, "charAt", StringCharAt);
-    Method(vm, strProto, "charCodeAt", StringCharCodeAt);
-    Method(vm, strProto, "indexOf", StringIndexOf);
-    Method(vm, strProto, "lastIndexOf", StringLastIndexOf);
-    Method(vm, strProto, "substr", StringSubstr);
-    Method(vm, strProto, "substring", StringSubstring);
-    Method(vm, strProto, "slice", StringSlice);
-    Method(vm, strProto, "split", StringSplit);
-    Method(vm, strProto, "toUpperCase", StringUpper);
-    Method(vm, strProto, "toLowerCase", StringLower);
-    Method(vm, strProto, "concat", StringConcat);
-    Method(vm, string, "fromCharCode", StringFromCharCode);
+    InstallString(vm);
 
     Object* math = vm.NewObject();
     g->Put("Math", Value::Obj(math), false, kDontEnum);
@@ -578,8 +445,10 @@ void InstallCore(Vm& vm) {
     Method(vm, g, "getTimer", GetTimer);
     Method(vm, g, "ASSetPropFlags", SetPropFlags);
     Method(vm, g, "updateAfterEvent", Nothing);
-    g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
-    g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+    if (vm.version() >= 5) { // Flash 4 has neither name
+        g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
+        g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);
+    }
 }
 
 } // namespace avm1

@@ -1,5 +1,5 @@
-// MovieClip, TextField, Color, Stage, Key and Mouse: every display effect goes through the
-// DisplayBridge; Key and Mouse are present but inert (any input ends a screen saver).
+// MovieClip, Color, Stage, Key and Mouse (TextField: builtins_text.cpp): every display effect goes
+// through the DisplayBridge; Key and Mouse are present but inert (any input ends a screen saver).
 #include <cmath>
 
 #include "player/core/avm1/vm.h"
@@ -302,9 +302,6 @@ Value SetMask(Vm& vm, const Value& self, const Args& a) {
         vm.display()->SetMask(c, ClipArg(vm, a[0]));
     return Value();
 }
-Value ClipToString(Vm& vm, const Value& self, const Args&) {
-    return Value::Str(self.IsObject() ? vm.TargetPath(self.o) : "");
-}
 Value Blocked(Vm& vm, const char* what, const Args& a) {
     vm.Notice(std::string(what) + " blocked: " + vm.ToString(a[0]));
     return Value::Bool(false);
@@ -454,7 +451,6 @@ void InstallDisplay(Vm& vm) {
         {"endFill", EndFill},
         {"clear", Clear},
         {"setMask", SetMask},
-        {"toString", ClipToString},
         {"getURL", GetURLMethod},
         {"loadMovie", LoadMovie},
         {"loadVariables", LoadVariables},
@@ -466,16 +462,6 @@ void InstallDisplay(Vm& vm) {
     };
     for (const Entry& e : clipMethods)
         Method(vm, clip, e.name, e.fn);
-
-    Object* text = vm.NewObject();
-    vm.SetProto(Kind::Text, text);
-    NewClass(vm, "TextField", Nothing, text);
-    Method(vm, text, "setTextFormat", Nothing);
-    Method(vm, text, "setNewTextFormat", Nothing);
-    Method(vm, text, "removeTextField", RemoveMovieClip);
-    Method(vm, text, "getDepth", GetDepth);
-    Method(vm, text, "toString", ClipToString);
-    NewClass(vm, "TextFormat", Nothing, vm.NewObject());
 
     Object* color = vm.NewObject();
     NewClass(vm, "Color", ColorCtor, color);

@@ -1,5 +1,5 @@
-// Timers, SharedObject in memory, System, and the doors to the outside world that stay shut:
-// XML.load, LoadVars, LocalConnection only say on the debug channel what was asked.
+// Timers, SharedObject in memory, and fscommand, which only says on the debug channel what
+// was asked.
 #include <cmath>
 
 #include "player/core/avm1/vm.h"
@@ -43,6 +43,9 @@ Value ClearTimer(Vm& vm, const Value&, const Args& a) {
 
 Value GetLocal(Vm& vm, const Value&, const Args& a) {
     std::string name = vm.ToString(a[0]);
+    // Characters Flash refuses in a shared object's name.
+    if (name.find_first_of("~%&\\;:\"',<>?#") != std::string::npos)
+        return Value::Null();
     auto it = vm.sharedObjects.find(name);
     if (it != vm.sharedObjects.end())
         return Value::Obj(it->second);
@@ -62,17 +65,11 @@ Value GetLocal(Vm& vm, const Value&, const Args& a) {
 Value True(Vm&, const Value&, const Args&) {
     return Value::Bool(true);
 }
-Value False(Vm&, const Value&, const Args&) {
-    return Value::Bool(false);
-}
 Value Zero(Vm&, const Value&, const Args&) {
     return Value::Num(0);
 }
 Value Self(Vm&, const Value& self, const Args&) {
     return self;
-}
-Value EmptyString(Vm&, const Value&, const Args&) {
-    return Value::Str("");
 }
 Value ClearShared(Vm& vm, const Value& self, const Args&) {
     if (self.IsObject())
@@ -84,12 +81,6 @@ template <const char* What> Value Blocked(Vm& vm, const Value&, const Args& a) {
     vm.Notice(std::string(What) + " blocked: " + vm.ToString(a[0]));
     return Value::Bool(false);
 }
-constexpr char kXmlLoad[] = "XML.load";
-constexpr char kXmlSend[] = "XML.send";
-constexpr char kVarsLoad[] = "LoadVars.load";
-constexpr char kVarsSend[] = "LoadVars.send";
-constexpr char kConnect[] = "LocalConnection.connect";
-constexpr char kLcSend[] = "LocalConnection.send";
 constexpr char kFscommand[] = "fscommand";
 
 Object* NewClass(Vm& vm, const char* name, NativeFn ctor) {
@@ -116,34 +107,6 @@ void InstallSandbox(Vm& vm) {
     Method(vm, so, "close", Self);
     Value soCtor = vm.GetProp(g, "SharedObject");
     Method(vm, soCtor.o, "getLocal", GetLocal);
-
-    Object* xml = NewClass(vm, "XML", Self);
-    Method(vm, xml, "load", Blocked<kXmlLoad>);
-    Method(vm, xml, "send", Blocked<kXmlSend>);
-    Method(vm, xml, "sendAndLoad", Blocked<kXmlSend>);
-    Method(vm, xml, "parseXML", Self);
-    Method(vm, xml, "toString", EmptyString);
-
-    Object* vars = NewClass(vm, "LoadVars", Self);
-    Method(vm, vars, "load", Blocked<kVarsLoad>);
-    Method(vm, vars, "send", Blocked<kVarsSend>);
-    Method(vm, vars, "sendAndLoad", Blocked<kVarsSend>);
-    Method(vm, vars, "toString", EmptyString);
-
-    Object* lc = NewClass(vm, "LocalConnection", Self);
-    Method(vm, lc, "connect", Blocked<kConnect>);
-    Method(vm, lc, "send", Blocked<kLcSend>);
-    Method(vm, lc, "close", False);
-
-    Object* system = vm.NewObject();
-    g->Put("System", Value::Obj(system), false, kDontEnum);
-    Object* caps = vm.NewObject();
-    system->Put("capabilities", Value::Obj(caps), false, kDontEnum);
-    caps->Put("os", Value::Str("Windows XP"), false);
-    caps->Put("version", Value::Str("WIN 7,0,19,0"), false);
-    caps->Put("language", Value::Str("en"), false);
-    caps->Put("playerType", Value::Str("ActiveX"), false);
-    g->Put("$version", Value::Str("WIN 7,0,19,0"), false, kDontEnum);
 }
 
 } // namespace avm1

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "player/core/avm1/value.h"
+#include "player/core/render/bitmap_ops.h"
+#include "player/core/swf/display_tags.h"
 #include "player/core/timeline/drawing.h"
+#include "player/core/timeline/text_field.h"
 
 namespace avm1 {
 
@@ -57,19 +60,15 @@ struct ColorTransform {
 // One drawing-API call, as the timeline keeps it.
 using DrawCommand = timeline::DrawOp;
 
-enum class DisplayKind : uint8_t { None, Clip, Text, Other };
+enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video };
 
-// A text field's own properties. Text is what the field shows, literally; HtmlText is its
-// markup (the same as Text for a field that is not HTML). Colours are 0xRRGGBB numbers.
-enum class TextProp : uint8_t {
-    Text,
-    HtmlText,
-    Border,
-    BorderColor,
-    Background,
-    BackgroundColor,
-    TextColor,
-    Count
+// A text field's laid-out text, in pixels and lines (scroll positions count from 1).
+struct TextMetrics {
+    double width = 0, height = 0;       // textWidth, textHeight
+    double ascent = 0, descent = 0;     // of the first line
+    double boxWidth = 0, boxHeight = 0; // the field's box, as autoSize leaves it
+    int lines = 1, maxScroll = 1, bottomScroll = 1;
+    double maxHScroll = 0;
 };
 
 class DisplayBridge {
@@ -111,12 +110,38 @@ class DisplayBridge {
     virtual ColorTransform GetColor(ClipId clip) = 0;
     virtual void SetColor(ClipId clip, const ColorTransform& color) = 0;
 
-    // The Vm hands over values already converted: strings for the texts, booleans for the
-    // flags, numbers for the colours.
-    virtual Value GetTextProp(ClipId field, TextProp prop) = 0;
-    virtual void SetTextProp(ClipId field, TextProp prop, const Value& value) = 0;
+    // A text field's state, read and changed in place by the TextField library (null when
+    // `field` is not one); after a change the library calls TextFieldChanged, so the field's
+    // box follows autoSize and its bound variable its text.
+    virtual timeline::TextFieldState* TextField(ClipId field) = 0;
+    virtual void TextFieldChanged(ClipId field, bool textChanged) = 0;
+    // Lays out a field's state (on stage or not) with the movie's fonts.
+    virtual TextMetrics MeasureField(const timeline::TextFieldState& field) = 0;
 
     virtual void StageSize(double& width, double& height) = 0;
+
+    // ---- Flash 8 (a display without them answers as an empty stage) ----
+    // The matrix in pixels (tx, ty) and 16.16 scales as Flash keeps them.
+    virtual bool GetMatrix(ClipId, swf::Affine*) { return false; }
+    virtual void SetMatrix(ClipId, const swf::Affine&) {}
+    virtual std::vector<swf::Filter> GetFilters(ClipId) { return {}; }
+    virtual void SetFilters(ClipId, const std::vector<swf::Filter>&) {}
+    virtual swf::BlendMode GetBlendMode(ClipId) { return swf::BlendMode::Normal; }
+    virtual void SetBlendMode(ClipId, swf::BlendMode) {}
+    // Shows a script's bitmap as a new child at `depth` (script depth); 0 when not made.
+    virtual ClipId AttachBitmap(ClipId, const render::ScriptBitmap&, int, bool) { return 0; }
+    // A copy of the bitmap exported under `name` (BitmapData.loadBitmap); false if none.
+    virtual bool LoadBitmap(const std::string&, render::ScriptBitmap*) { return false; }
+    // Draws `source` onto the bitmap: `m` maps its own space (pixels) onto the bitmap's,
+    // through the colour transform, within `clip` (bitmap pixels).
+    virtual void DrawOnto(ClipId, render::ScriptBitmap*, const swf::Affine&,
+                          const swf::ColorTransform&, const render::IntRect&, bool) {}
+
+    // A Video object's own state: smoothing (boolean), deblocking (number), the decoded
+    // picture's width and height (read only); setting Cleared empties it until the next frame.
+    enum class VideoProp : uint8_t { Smoothing, Deblocking, Width, Height, Cleared };
+    virtual Value GetVideoProp(ClipId, VideoProp) { return Value(); }
+    virtual void SetVideoProp(ClipId, VideoProp, const Value&) {}
 };
 
 } // namespace avm1

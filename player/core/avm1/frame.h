@@ -25,6 +25,7 @@ struct Vm::Frame {
     size_t argc = 0;
     Object* callee = nullptr;
     bool lazyArguments = false, lazySuper = false;
+    bool thisByPath = false;
     Value ret;
     size_t stackBase = 0;
 };

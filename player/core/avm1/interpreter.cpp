@@ -1,772 +1,843 @@
-// The stack machine: one switch over decoded instructions. With, Try and function bodies
-// run as nested ranges of the same block, so every jump is checked against the range it
-// runs in and nothing is read outside the decoded list.
+// The stack machine. Each action family has its own handler; a table built once maps every
+// opcode to its handler. With, Try and function bodies run as nested ranges of the same
+// block, so every jump is checked against the range it runs in and nothing is read outside
+// the decoded list.
 #include <cmath>
 
 #include "player/core/avm1/frame.h"
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 
 namespace {
 constexpr uint32_t kStopped = 0xFFFFFFFEu;
 
-uint32_t Utf8Decode(const std::string& s, size_t& i) {
-    unsigned char c = s[i++];
-    if (c < 0x80)
-        return c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    uint32_t cp = c & (0x3F >> extra);
-    for (int k = 0; k < extra && i < s.size(); k++)
-        cp = cp << 6 | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return cp;
-}
-
-std::string Utf8Encode(uint32_t cp) {
-    std::string out;
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | ((cp >> 18) & 7));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
-
 // Characters [index, index+count) of s, counted as bytes or as UTF-8 characters.
 std::string Extract(const std::string& s, double index, double count, bool multibyte) {
     if (std::isnan(index) || std::isnan(count) || count <= 0)
         return "";
-    long start = index < 1 ? 0 : long(std::min(index, 1e9)) - 1;
-    long n = long(std::min(count, 1e9));
-    if (!multibyte) {
-        if (size_t(start) >= s.size())
-            return "";
-        return s.substr(size_t(start), size_t(n));
-    }
-    size_t i = 0;
-    long ch = 0;
-    while (i < s.size() && ch < start) {
-        Utf8Decode(s, i);
-        ch++;
-    }
-    size_t from = i;
-    while (i < s.size() && n > 0) {
-        Utf8Decode(s, i);
-        n--;
-    }
-    return s.substr(from, i - from);
+    size_t start = index < 1 ? 0 : size_t(std::min(index, 1e9)) - 1;
+    size_t n = size_t(std::min(count, 1e9));
+    if (!multibyte)
+        return start >= s.size() ? "" : s.substr(start, n);
+    const size_t from = swf::Utf8Offset(s, start);
+    return s.substr(from, swf::Utf8Offset(s, n, from) - from);
 }
 } // namespace
-uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
-    const std::vector<Instruction>& code = f.block->code;
-    const int ver = version_;
-    auto pop = [&]() -> Value {
-        if (stack_.size() <= f.stackBase)
+
+// One running range: the frame, the range's bounds and the handlers of each action family.
+// Every handler returns the next instruction, or kStopped.
+struct Interp {
+    Vm& vm;
+    Vm::Frame& f;
+    const uint32_t lo, hi;
+    const int ver;
+    std::vector<Value> args;
+
+    using Handler = uint32_t (Interp::*)(const Instruction&, uint32_t pc);
+
+    Interp(Vm& v, Vm::Frame& fr, uint32_t l, uint32_t h)
+        : vm(v), f(fr), lo(l), hi(h), ver(v.version_) {}
+
+    Value Pop() {
+        if (vm.stack_.size() <= f.stackBase)
             return Value();
-        Value v = std::move(stack_.back());
-        stack_.pop_back();
+        Value v = std::move(vm.stack_.back());
+        vm.stack_.pop_back();
         return v;
-    };
-    auto push = [&](Value v) {
-        if (stack_.size() >= limits_.maxStack) {
-            Abort(RunResult::OutOfMemory);
+    }
+    void Push(Value v) {
+        if (vm.stack_.size() >= vm.limits_.maxStack) {
+            vm.Abort(RunResult::OutOfMemory);
             return;
         }
-        stack_.push_back(std::move(v));
-    };
-    auto num = [&](const Value& v) { return ToNumber(v); };
-    auto boolean = [&](bool b) { return ver >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0); };
-    auto targetClip = [&](const Value& path) -> ClipId {
-        if (path.IsObject())
-            return ClipOf(path);
-        std::string p = ToString(path);
-        Object* o = p.empty() ? f.target : ResolveTarget(f.target, p);
-        return o ? ClipOf(Value::Obj(o)) : 0;
-    };
-    auto popArgs = [&](std::vector<Value>& args) {
-        double count = num(pop());
-        size_t n = count > 0 ? size_t(std::min(count, double(stack_.size() - f.stackBase))) : 0;
+        vm.stack_.push_back(std::move(v));
+    }
+    double Num(const Value& v) { return vm.ToNumber(v); }
+    double PopNum() { return vm.ToNumber(Pop()); }
+    std::string PopString() { return vm.ToString(Pop()); }
+    Value Boolean(bool b) const { return ver >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0); }
+    // The argument count and then that many arguments, as calls and InitArray pop them.
+    void PopArgs() {
+        double count = PopNum();
+        size_t avail = vm.stack_.size() - f.stackBase;
+        size_t n = count > 0 ? size_t(std::min(count, double(avail))) : 0;
         args.clear();
         args.reserve(n);
         for (size_t i = 0; i < n; i++)
-            args.push_back(pop());
-    };
-    auto navigate = [&](Navigation nav, int frame, const std::string& label) {
-        ClipId c = f.target ? ClipOf(Value::Obj(f.target)) : 0;
-        if (c && display_)
-            display_->Navigate(c, nav, frame, label);
-    };
-    std::vector<Value> args;
+            args.push_back(Pop());
+    }
+    ClipId TargetClip(const Value& path) {
+        if (path.IsObject())
+            return vm.ClipOf(path);
+        std::string p = vm.ToString(path);
+        Object* o = p.empty() ? f.target : vm.ResolveTarget(f.target, p);
+        return o ? vm.ClipOf(Value::Obj(o)) : 0;
+    }
+    ClipId CurrentClip() const { return f.target ? vm.ClipOf(Value::Obj(f.target)) : 0; }
+    void Navigate(Navigation nav, int frame = 0, const std::string& label = "") {
+        ClipId c = CurrentClip();
+        if (c && vm.display_)
+            vm.display_->Navigate(c, nav, frame, label);
+    }
+    Object* LocalScope() const {
+        Object* where = f.activation ? f.activation : f.target;
+        return where ? where : vm.global_;
+    }
 
+    uint32_t Timeline(const Instruction& ins, uint32_t pc);
+    uint32_t GotoFrame2(const Instruction& ins, uint32_t pc);
+    uint32_t Network(const Instruction& ins, uint32_t pc);
+    uint32_t SetTarget(const Instruction& ins, uint32_t pc);
+    uint32_t Arithmetic(const Instruction& ins, uint32_t pc);
+    uint32_t Bitwise(const Instruction& ins, uint32_t pc);
+    uint32_t Compare(const Instruction& ins, uint32_t pc);
+    uint32_t Strings(const Instruction& ins, uint32_t pc);
+    uint32_t Stack(const Instruction& ins, uint32_t pc);
+    uint32_t Variables(const Instruction& ins, uint32_t pc);
+    uint32_t Objects(const Instruction& ins, uint32_t pc);
+    uint32_t Calls(const Instruction& ins, uint32_t pc);
+    uint32_t DefineFunction(const Instruction& ins, uint32_t pc);
+    uint32_t Display(const Instruction& ins, uint32_t pc);
+    uint32_t Branch(const Instruction& ins, uint32_t pc);
+    uint32_t With(const Instruction& ins, uint32_t pc);
+    uint32_t Try(const Instruction& ins, uint32_t pc);
+    uint32_t Skip(const Instruction&, uint32_t pc) { return pc + 1; }
+
+    static const Handler* Table();
+    uint32_t Run(uint32_t pc);
+};
+
+const Interp::Handler* Interp::Table() {
+    static const auto table = [] {
+        struct Entry {
+            std::initializer_list<uint8_t> ops;
+            Handler h;
+        };
+        static Handler t[256];
+        for (Handler& h : t)
+            h = &Interp::Skip; // unknown actions are skipped, as Flash does
+        const Entry entries[] = {
+            {{kNextFrame, kPrevFrame, kPlay, kStop, kGotoFrame, kGoToLabel, kWaitForFrame,
+              kWaitForFrame2, kCall, kStopSounds},
+             &Interp::Timeline},
+            {{kGotoFrame2}, &Interp::GotoFrame2},
+            {{kGetURL, kGetURL2}, &Interp::Network},
+            {{kSetTarget, kSetTarget2}, &Interp::SetTarget},
+            {{kAdd, kSubtract, kMultiply, kDivide, kModulo, kIncrement, kDecrement, kToInteger,
+              kToNumber, kToString, kAdd2, kRandomNumber, kGetTime},
+             &Interp::Arithmetic},
+            {{kBitAnd, kBitOr, kBitXor, kBitLShift, kBitRShift, kBitURShift}, &Interp::Bitwise},
+            {{kEquals, kLess, kAnd, kOr, kNot, kLess2, kGreater, kEquals2, kStrictEquals},
+             &Interp::Compare},
+            {{kStringEquals, kStringLess, kStringGreater, kStringLength, kMBStringLength,
+              kStringExtract, kMBStringExtract, kStringAdd, kCharToAscii, kMBCharToAscii,
+              kAsciiToChar, kMBAsciiToChar},
+             &Interp::Strings},
+            {{kPush, kPop, kPushDuplicate, kStackSwap, kStoreRegister, kConstantPool},
+             &Interp::Stack},
+            {{kGetVariable, kSetVariable, kDefineLocal, kDefineLocal2, kDelete, kDelete2,
+              kGetMember, kSetMember},
+             &Interp::Variables},
+            {{kInitArray, kInitObject, kTypeOf, kEnumerate, kEnumerate2, kInstanceOf, kCastOp,
+              kImplementsOp, kExtends},
+             &Interp::Objects},
+            {{kCallFunction, kCallMethod, kNewObject, kNewMethod, kReturn, kThrow}, &Interp::Calls},
+            {{kDefineFunction, kDefineFunction2}, &Interp::DefineFunction},
+            {{kGetProperty, kSetProperty, kCloneSprite, kRemoveSprite, kTrace, kStartDrag,
+              kTargetPath},
+             &Interp::Display},
+            {{kJump, kIf}, &Interp::Branch},
+            {{kWith}, &Interp::With},
+            {{kTry}, &Interp::Try},
+        };
+        for (const Entry& e : entries)
+            for (uint8_t op : e.ops)
+                t[op] = e.h;
+        return t;
+    }();
+    return table;
+}
+
+uint32_t Interp::Run(uint32_t pc) {
+    const std::vector<Instruction>& code = f.block->code;
+    const Handler* table = Table();
     while (pc >= lo && pc < hi) {
-        if (abort_ != RunResult::Done || throwing_)
+        if (vm.abort_ != RunResult::Done || vm.throwing_)
             return kStopped;
-        ++totalInstructions_;
+        ++vm.totalInstructions_;
         // The clock is read every 1024 instructions only.
-        if ((++budgetUsed_ & 1023) == 0 || budgetUsed_ > limits_.instructionsPerFrame) {
-            if (!Budget())
+        if ((++vm.budgetUsed_ & 1023) == 0 || vm.budgetUsed_ > vm.limits_.instructionsPerFrame) {
+            if (!vm.Budget())
                 return kStopped;
         }
         const Instruction& ins = code[pc];
-        uint32_t next = pc + 1;
-        switch (ins.op) {
-        case kNextFrame:
-            navigate(Navigation::NextFrame, 0, "");
-            break;
-        case kPrevFrame:
-            navigate(Navigation::PrevFrame, 0, "");
-            break;
-        case kPlay:
-            navigate(Navigation::Play, 0, "");
-            break;
-        case kStop:
-            navigate(Navigation::Stop, 0, "");
-            break;
-        case kToggleQuality:
-        case kStopSounds:
-        case kEndDrag:
-            break;
-        case kGotoFrame:
-            navigate(Navigation::GotoFrame, int(ins.a) + 1, "");
-            navigate(Navigation::Stop, 0, "");
-            break;
-        case kGoToLabel:
-            navigate(Navigation::GotoLabel, 0, ins.s1);
-            navigate(Navigation::Stop, 0, "");
-            break;
-        case kGotoFrame2: {
-            Value frame = pop();
-            ClipId c = f.target ? ClipOf(Value::Obj(f.target)) : 0;
-            if (frame.IsString()) {
-                std::string s = frame.s;
-                size_t colon = s.rfind(':');
-                if (colon != std::string::npos) {
-                    Object* o = ResolveTarget(f.target, s.substr(0, colon));
-                    c = o ? ClipOf(Value::Obj(o)) : 0;
-                    s = s.substr(colon + 1);
-                }
-                double d = StringToNumber(s, ver);
-                if (c && display_) {
-                    if (std::isnan(d))
-                        display_->Navigate(c, Navigation::GotoLabel, 0, s);
-                    else
-                        display_->Navigate(c, Navigation::GotoFrame,
-                                           ClampInt(std::min(d, 1e9)) + int(ins.b), "");
-                }
-            } else if (c && display_) {
-                double d = num(frame);
-                if (std::isfinite(d))
-                    display_->Navigate(c, Navigation::GotoFrame,
-                                       int(std::max(-1e9, std::min(d, 1e9))) + int(ins.b), "");
-            }
-            if (c && display_)
-                display_->Navigate(c, (ins.a & 1) ? Navigation::Play : Navigation::Stop, 0, "");
-            break;
-        }
-        case kGetURL:
-            if (ins.s1.compare(0, 10, "FSCommand:") == 0)
-                Notice("fscommand ignored: " + ins.s1.substr(10) + " " + ins.s2);
-            else
-                Notice("getURL blocked: " + ins.s1 + " (" + ins.s2 + ")");
-            break;
-        case kGetURL2: {
-            Value target = pop(), url = pop();
-            std::string u = ToString(url);
-            if (u.compare(0, 10, "FSCommand:") == 0)
-                Notice("fscommand ignored: " + u.substr(10));
-            else if (ins.a & 0x80)
-                Notice("loadVariables blocked: " + u);
-            else if ((ins.a & 0x40) || ToString(target).compare(0, 6, "_level") == 0)
-                Notice("loadMovie blocked: " + u);
-            else
-                Notice("getURL blocked: " + u + " (" + ToString(target) + ")");
-            break;
-        }
-        case kWaitForFrame:
-            break; // every frame of an in-memory movie is loaded
-        case kWaitForFrame2:
-            pop();
-            break;
-        case kSetTarget:
-        case kSetTarget2: {
-            Object* t;
-            if (ins.op == kSetTarget) {
-                t = ins.s1.empty() ? f.origTarget : ResolveTarget(f.origTarget, ins.s1);
-            } else {
-                Value v = pop();
-                if (v.IsObject())
-                    t = v.o;
-                else {
-                    std::string p = ToString(v);
-                    t = p.empty() ? f.origTarget : ResolveTarget(f.origTarget, p);
-                }
-            }
-            f.target = t;
-            if (!f.activation && !f.scope.empty())
-                f.scope[0] = t ? t : f.origTarget;
-            break;
-        }
-        case kAdd: {
-            double b = num(pop()), a = num(pop());
-            push(Value::Num(a + b));
-            break;
-        }
-        case kSubtract: {
-            double b = num(pop()), a = num(pop());
-            push(Value::Num(a - b));
-            break;
-        }
-        case kMultiply: {
-            double b = num(pop()), a = num(pop());
-            push(Value::Num(a * b));
-            break;
-        }
-        case kDivide: {
-            double b = num(pop()), a = num(pop());
-            if (b == 0 && ver < 5)
-                push(Value::Str("#ERROR#"));
-            else
-                push(Value::Num(a / b));
-            break;
-        }
-        case kModulo: {
-            double b = num(pop()), a = num(pop());
-            push(Value::Num(std::fmod(a, b)));
-            break;
-        }
-        case kEquals: {
-            double b = num(pop()), a = num(pop());
-            push(boolean(a == b));
-            break;
-        }
-        case kLess: {
-            double b = num(pop()), a = num(pop());
-            push(boolean(a < b));
-            break;
-        }
-        case kAnd: {
-            Value b = pop(), a = pop();
-            push(boolean(ToBoolean(a, ver) && ToBoolean(b, ver)));
-            break;
-        }
-        case kOr: {
-            Value b = pop(), a = pop();
-            push(boolean(ToBoolean(a, ver) || ToBoolean(b, ver)));
-            break;
-        }
-        case kNot:
-            push(boolean(!ToBoolean(pop(), ver)));
-            break;
-        case kStringEquals: {
-            std::string b = ToString(pop()), a = ToString(pop());
-            push(boolean(a == b));
-            break;
-        }
-        case kStringLess: {
-            std::string b = ToString(pop()), a = ToString(pop());
-            push(boolean(a < b));
-            break;
-        }
-        case kStringGreater: {
-            std::string b = ToString(pop()), a = ToString(pop());
-            push(boolean(a > b));
-            break;
-        }
-        case kStringLength:
-            push(Value::Num(double(ToString(pop()).size())));
-            break;
-        case kMBStringLength: {
-            std::string s = ToString(pop());
-            size_t count = 0;
-            for (unsigned char c : s)
-                count += (c & 0xC0) != 0x80;
-            push(Value::Num(double(count)));
-            break;
-        }
-        case kStringExtract:
-        case kMBStringExtract: {
-            double count = num(pop()), index = num(pop());
-            std::string s = ToString(pop());
-            push(Value::Str(Extract(s, index, count, ins.op == kMBStringExtract)));
-            break;
-        }
-        case kStringAdd: {
-            std::string b = ToString(pop()), a = ToString(pop());
-            if (StringFits(a.size() + b.size()))
-                push(Value::Str(a + b));
-            break;
-        }
-        case kCharToAscii: {
-            std::string s = ToString(pop());
-            push(Value::Num(s.empty() ? 0 : double(static_cast<unsigned char>(s[0]))));
-            break;
-        }
-        case kMBCharToAscii: {
-            std::string s = ToString(pop());
-            size_t i = 0;
-            push(Value::Num(s.empty() ? 0 : double(Utf8Decode(s, i))));
-            break;
-        }
-        case kAsciiToChar: {
-            uint32_t c = ToUint32(num(pop())) & 0xFF;
-            push(Value::Str(ver >= 6 ? Utf8Encode(c) : std::string(1, char(c))));
-            break;
-        }
-        case kMBAsciiToChar:
-            push(Value::Str(Utf8Encode(ToUint32(num(pop())) & 0x1FFFFF)));
-            break;
-        case kToInteger: {
-            double d = num(pop());
-            push(Value::Num(std::isfinite(d) ? std::trunc(d) : (std::isnan(d) ? 0 : d)));
-            break;
-        }
-        case kPop:
-            pop();
-            break;
-        case kGetVariable: {
-            std::string name = ToString(pop());
-            push(GetVariable(f, name));
-            break;
-        }
-        case kSetVariable: {
-            Value v = pop();
-            std::string name = ToString(pop());
-            SetVariable(f, name, v);
-            break;
-        }
-        case kGetProperty: {
-            double index = num(pop());
-            ClipId c = targetClip(pop());
-            if (index >= 0 && index < double(DisplayProp::Depth) && c) {
-                push(DisplayGet(c, int(index)));
-            } else {
-                push(Value());
-            }
-            break;
-        }
-        case kSetProperty: {
-            Value v = pop();
-            double index = num(pop());
-            ClipId c = targetClip(pop());
-            if (index >= 0 && index < double(DisplayProp::Depth) && c)
-                DisplaySet(c, int(index), v);
-            break;
-        }
-        case kCloneSprite: {
-            double depth = num(pop());
-            std::string name = ToString(pop());
-            ClipId c = targetClip(pop());
-            if (c && display_ && std::isfinite(depth))
-                display_->Duplicate(c, name, int(std::max(-1e9, std::min(depth, 1e9))) - 16384);
-            break;
-        }
-        case kRemoveSprite: {
-            ClipId c = targetClip(pop());
-            if (c && display_)
-                display_->Remove(c);
-            break;
-        }
-        case kTrace: {
-            Value v = pop();
-            Emit(Channel::Trace, v.IsUndefined() ? "undefined" : ToString(v));
-            break;
-        }
-        case kStartDrag: {
-            pop();
-            pop();
-            if (ToBoolean(pop(), ver))
-                for (int i = 0; i < 4; i++)
-                    pop();
-            break;
-        }
-        case kRandomNumber: {
-            double max = num(pop());
-            push(Value::Num(max > 0 ? std::floor(Random() * std::floor(max)) : 0));
-            break;
-        }
-        case kGetTime:
-            push(Value::Num(std::floor(Now())));
-            break;
-        case kThrow:
-            Throw(pop());
+        const uint32_t next = (this->*table[ins.op])(ins, pc);
+        if (next == kStopped)
             return kStopped;
-        case kCastOp: {
-            Value o = pop(), ctor = pop();
-            push(ctor.IsObject() && InstanceOf(o, ctor.o) ? o : Value::Null());
-            break;
-        }
-        case kImplementsOp: {
-            Value ctor = pop();
-            popArgs(args);
-            Value proto = ctor.IsObject() ? GetProp(ctor.o, "prototype") : Value();
-            if (proto.IsObject())
-                for (const Value& i : args)
-                    if (i.IsObject() && proto.o->interfaces.size() < 64)
-                        proto.o->interfaces.push_back(i.o);
-            break;
-        }
-        case kDelete: {
-            std::string name = ToString(pop());
-            Value o = pop();
-            push(boolean(o.IsObject() && Delete(o.o, name)));
-            break;
-        }
-        case kDelete2: {
-            std::string name = ToString(pop());
-            bool done = false;
-            for (size_t i = f.scope.size(); i-- > 0 && !done;)
-                if (HasProperty(f.scope[i], name))
-                    done = Delete(f.scope[i], name), i = 0;
-            if (!done && global_->Find(name, caseSensitive()))
-                done = Delete(global_, name);
-            push(boolean(done));
-            break;
-        }
-        case kDefineLocal:
-        case kDefineLocal2: {
-            Value v = ins.op == kDefineLocal ? pop() : Value();
-            std::string name = ToString(pop());
-            Object* where = f.activation ? f.activation : f.target;
-            if (!where)
-                where = global_;
-            if (ins.op == kDefineLocal || !where->Find(name, caseSensitive()))
-                Set(Value::Obj(where), name, v);
-            break;
-        }
-        case kCallFunction: {
-            std::string name = ToString(pop());
-            popArgs(args);
-            Value fn = GetVariable(f, name);
-            Value self = f.target ? Value::Obj(f.target) : Value();
-            push(Call(fn, self, args.data(), args.size()));
-            break;
-        }
-        case kCallMethod: {
-            Value name = pop();
-            Value o = pop();
-            popArgs(args);
-            std::string method = name.IsNullish() ? "" : ToString(name);
-            if (method.empty() && !(o.IsObject() && o.o->kind == Kind::Super))
-                push(Call(o, Value(), args.data(), args.size()));
-            else
-                push(CallMethod(o, method, args.data(), args.size()));
-            break;
-        }
-        case kNewObject: {
-            std::string name = ToString(pop());
-            popArgs(args);
-            push(Construct(GetVariable(f, name), args.data(), args.size()));
-            break;
-        }
-        case kNewMethod: {
-            Value name = pop();
-            Value o = pop();
-            popArgs(args);
-            std::string method = name.IsNullish() ? "" : ToString(name);
-            Value ctor = method.empty() ? o : Get(o, method);
-            push(Construct(ctor, args.data(), args.size()));
-            break;
-        }
-        case kReturn:
-            f.ret = pop();
-            return kStopped;
-        case kInitArray: {
-            popArgs(args);
-            push(Value::Obj(NewArray(args)));
-            break;
-        }
-        case kInitObject: {
-            double count = num(pop());
-            Object* o = NewObject();
-            for (double i = 0; i < count && stack_.size() > f.stackBase + 1; i++) {
-                Value v = pop();
-                std::string name = ToString(pop());
-                Set(Value::Obj(o), name, v);
-            }
-            push(Value::Obj(o));
-            break;
-        }
-        case kTypeOf:
-            push(Value::Str(TypeOf(pop())));
-            break;
-        case kTargetPath: {
-            Value v = pop();
-            if (ClipOf(v))
-                push(Value::Str(TargetPath(v.o)));
-            else
-                push(Value());
-            break;
-        }
-        case kEnumerate:
-        case kEnumerate2: {
-            Value v = pop();
-            if (ins.op == kEnumerate)
-                v = GetVariable(f, ToString(v));
-            push(Value::Null());
-            if (v.IsObject())
-                for (std::string& k : Keys(v.o))
-                    push(Value::Str(std::move(k)));
-            break;
-        }
-        case kAdd2: {
-            Value b = pop(), a = pop();
-            push(Add(a, b));
-            break;
-        }
-        case kLess2: {
-            Value b = pop(), a = pop();
-            push(Less(a, b));
-            break;
-        }
-        case kGreater: {
-            Value b = pop(), a = pop();
-            push(Less(b, a));
-            break;
-        }
-        case kEquals2: {
-            Value b = pop(), a = pop();
-            push(Value::Bool(Equals(a, b)));
-            break;
-        }
-        case kStrictEquals: {
-            Value b = pop(), a = pop();
-            push(Value::Bool(StrictEquals(a, b)));
-            break;
-        }
-        case kToNumber:
-            push(Value::Num(num(pop())));
-            break;
-        case kToString:
-            push(Value::Str(ToString(pop())));
-            break;
-        case kPushDuplicate: {
-            Value v = pop();
-            push(v);
-            push(std::move(v));
-            break;
-        }
-        case kStackSwap: {
-            Value b = pop(), a = pop();
-            push(std::move(b));
-            push(std::move(a));
-            break;
-        }
-        case kGetMember: {
-            Value name = pop();
-            Value o = pop();
-            push(Get(o, name.IsString() ? name.s.get() : ToString(name)));
-            break;
-        }
-        case kSetMember: {
-            Value v = pop();
-            Value name = pop();
-            Value o = pop();
-            Set(o, name.IsString() ? name.s.get() : ToString(name), v);
-            break;
-        }
-        case kIncrement:
-            push(Value::Num(num(pop()) + 1));
-            break;
-        case kDecrement:
-            push(Value::Num(num(pop()) - 1));
-            break;
-        case kBitAnd:
-        case kBitOr:
-        case kBitXor:
-        case kBitLShift:
-        case kBitRShift:
-        case kBitURShift: {
-            double b = num(pop()), a = num(pop());
-            int32_t x = ToInt32(a), y = ToInt32(b);
-            double r = 0;
-            switch (ins.op) {
-            case kBitAnd:
-                r = double(x & y);
-                break;
-            case kBitOr:
-                r = double(x | y);
-                break;
-            case kBitXor:
-                r = double(x ^ y);
-                break;
-            case kBitLShift:
-                r = double(int32_t(uint32_t(x) << (y & 31)));
-                break;
-            case kBitRShift:
-                r = double(x >> (y & 31));
-                break;
-            default:
-                r = double(ToUint32(a) >> (y & 31));
-                break;
-            }
-            push(Value::Num(r));
-            break;
-        }
-        case kInstanceOf: {
-            Value ctor = pop(), o = pop();
-            push(Value::Bool(ctor.IsObject() && InstanceOf(o, ctor.o)));
-            break;
-        }
-        case kExtends: {
-            Value super = pop(), sub = pop();
-            if (!super.IsObject() || !sub.IsObject())
-                break;
-            Object* proto = NewObject();
-            Value superProto = GetProp(super.o, "prototype");
-            proto->proto = superProto.IsObject() ? superProto.o : nullptr;
-            proto->Put("__constructor__", super, caseSensitive(), kDontEnum);
-            Set(sub, "prototype", Value::Obj(proto));
-            break;
-        }
-        case kStoreRegister:
-            if (stack_.size() > f.stackBase && ins.a < f.regs.size())
-                f.regs[ins.a] = stack_.back();
-            break;
-        case kConstantPool:
-            f.pool = std::make_shared<const std::vector<std::string>>(ins.names);
-            break;
-        case kPush:
-            for (const PushItem& item : ins.push) {
-                switch (item.kind) {
-                case PushItem::Literal:
-                    push(item.value);
-                    break;
-                case PushItem::Register:
-                    push(item.index < f.regs.size() ? f.regs[item.index] : Value());
-                    break;
-                case PushItem::Constant:
-                    push(f.pool && item.index < f.pool->size() ? Value::Str((*f.pool)[item.index])
-                                                               : Value());
-                    break;
-                }
-            }
-            break;
-        case kJump:
-            next = ins.a;
-            break;
-        case kIf:
-            if (ToBoolean(pop(), ver))
-                next = ins.a;
-            break;
-        case kCall:
-            pop(); // running another frame's actions is the timeline's business; not supported
-            break;
-        case kDefineFunction:
-        case kDefineFunction2: {
-            Object* fn = NewObject(Kind::Function);
-            auto c = std::make_unique<FunctionCode>();
-            c->block = f.block;
-            c->begin = pc + 1;
-            c->end = ins.a;
-            c->params = ins.names;
-            c->v2 = ins.op == kDefineFunction2;
-            if (c->v2) {
-                c->paramRegisters = ins.registers;
-                c->flags = uint16_t(ins.b);
-                c->registerCount = uint8_t(ins.c);
-            }
-            c->pool = f.pool;
-            c->scope = f.scope;
-            c->target = f.target;
-            fn->code = std::move(c);
-            Object* proto = NewObject();
-            proto->Put("constructor", Value::Obj(fn), false, kDontEnum);
-            fn->Put("prototype", Value::Obj(proto), false, kDontEnum);
-            if (ins.s1.empty()) {
-                push(Value::Obj(fn));
-            } else {
-                Object* where = f.activation ? f.activation : f.target;
-                Set(Value::Obj(where ? where : global_), ins.s1, Value::Obj(fn));
-            }
-            next = ins.a;
-            break;
-        }
-        case kWith: {
-            Value v = pop();
-            const uint32_t end = std::min(ins.a, hi);
-            if (depth_ >= limits_.maxCallDepth) {
-                Abort(RunResult::TooDeep);
-                return kStopped;
-            }
-            depth_++;
-            bool pushed = v.IsObject();
-            if (pushed)
-                f.scope.push_back(v.o);
-            uint32_t r = RunRange(f, pc + 1, pc + 1, end);
-            if (pushed && !f.scope.empty())
-                f.scope.pop_back();
-            depth_--;
-            if (r == kStopped)
-                return kStopped;
-            next = r;
-            break;
-        }
-        case kTry: {
-            const uint32_t tryEnd = std::min(ins.a, hi), catchEnd = std::min(ins.b, hi),
-                           finallyEnd = std::min(ins.c, hi);
-            if (depth_ >= limits_.maxCallDepth) {
-                Abort(RunResult::TooDeep);
-                return kStopped;
-            }
-            depth_++;
-            uint32_t r = RunRange(f, pc + 1, pc + 1, tryEnd);
-            bool returned = r == kStopped && !throwing_;
-            if (throwing_ && !aborted() && (ins.tryFlags & 1)) {
-                throwing_ = false;
-                Value e = thrown_;
-                if (ins.tryFlags & 4) {
-                    uint8_t reg = ins.registers.empty() ? 0 : ins.registers[0];
-                    if (reg < f.regs.size())
-                        f.regs[reg] = e;
-                } else {
-                    Object* where = f.activation ? f.activation : f.target;
-                    Set(Value::Obj(where ? where : global_), ins.s1, e);
-                }
-                r = RunRange(f, tryEnd, tryEnd, catchEnd);
-                returned = r == kStopped && !throwing_;
-            }
-            if ((ins.tryFlags & 2) && !aborted()) {
-                bool wasThrowing = throwing_;
-                Value saved = thrown_;
-                Value savedRet = f.ret;
-                throwing_ = false;
-                uint32_t r2 = RunRange(f, catchEnd, catchEnd, finallyEnd);
-                if (r2 == kStopped) {
-                    r = kStopped; // the finally block's own return or throw wins
-                } else {
-                    throwing_ = wasThrowing;
-                    thrown_ = saved;
-                    f.ret = savedRet;
-                }
-            }
-            depth_--;
-            (void)returned;
-            if (r == kStopped || throwing_)
-                return kStopped;
-            next = (r == tryEnd || r == catchEnd) ? finallyEnd : r;
-            break;
-        }
-        default:
-            break; // unknown actions are skipped, as Flash does
-        }
         if (next == kNoTarget) {
-            Abort(RunResult::Malformed);
-            Notice("script stopped: a jump lands inside an action");
+            vm.Abort(RunResult::Malformed);
+            vm.Notice("script stopped: a jump lands inside an action");
             return kStopped;
         }
         pc = next;
     }
     return pc;
+}
+
+uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
+    Interp in(*this, f, lo, hi);
+    return in.Run(pc);
+}
+
+// ---- timeline, network and targets ----
+
+uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kNextFrame:
+        Navigate(Navigation::NextFrame);
+        break;
+    case kPrevFrame:
+        Navigate(Navigation::PrevFrame);
+        break;
+    case kPlay:
+        Navigate(Navigation::Play);
+        break;
+    case kStop:
+        Navigate(Navigation::Stop);
+        break;
+    case kStopSounds:
+        if (vm.sound())
+            vm.sound()->StopSounds(0, 0);
+        break;
+    case kGotoFrame:
+        Navigate(Navigation::GotoFrame, int(ins.a) + 1);
+        Navigate(Navigation::Stop);
+        break;
+    case kGoToLabel:
+        Navigate(Navigation::GotoLabel, 0, ins.s1);
+        Navigate(Navigation::Stop);
+        break;
+    case kWaitForFrame:
+        break; // every frame of an in-memory movie is loaded
+    case kWaitForFrame2:
+        Pop();
+        break;
+    case kCall:
+        Pop(); // running another frame's actions is the timeline's business; not supported
+        break;
+    }
+    return pc + 1;
+}
+
+uint32_t Interp::GotoFrame2(const Instruction& ins, uint32_t pc) {
+    Value frame = Pop();
+    ClipId c = CurrentClip();
+    DisplayBridge* d = vm.display_;
+    if (frame.IsString()) {
+        std::string s = frame.s;
+        size_t colon = s.rfind(':');
+        if (colon != std::string::npos) {
+            Object* o = vm.ResolveTarget(f.target, s.substr(0, colon));
+            c = o ? vm.ClipOf(Value::Obj(o)) : 0;
+            s = s.substr(colon + 1);
+        }
+        double n = StringToNumber(s, ver);
+        if (c && d) {
+            if (std::isnan(n))
+                d->Navigate(c, Navigation::GotoLabel, 0, s);
+            else
+                d->Navigate(c, Navigation::GotoFrame, ClampInt(std::min(n, 1e9)) + int(ins.b), "");
+        }
+    } else if (c && d) {
+        double n = Num(frame);
+        if (std::isfinite(n))
+            d->Navigate(c, Navigation::GotoFrame,
+                        int(std::max(-1e9, std::min(n, 1e9))) + int(ins.b), "");
+    }
+    if (c && d)
+        d->Navigate(c, (ins.a & 1) ? Navigation::Play : Navigation::Stop, 0, "");
+    return pc + 1;
+}
+
+uint32_t Interp::Network(const Instruction& ins, uint32_t pc) {
+    if (ins.op == kGetURL) {
+        if (ins.s1.compare(0, 10, "FSCommand:") == 0)
+            vm.Notice("fscommand ignored: " + ins.s1.substr(10) + " " + ins.s2);
+        else
+            vm.Notice("getURL blocked: " + ins.s1 + " (" + ins.s2 + ")");
+        return pc + 1;
+    }
+    Value target = Pop(), url = Pop();
+    std::string u = vm.ToString(url);
+    if (u.compare(0, 10, "FSCommand:") == 0)
+        vm.Notice("fscommand ignored: " + u.substr(10));
+    else if (ins.a & 0x80)
+        vm.Notice("loadVariables blocked: " + u);
+    else if ((ins.a & 0x40) || vm.ToString(target).compare(0, 6, "_level") == 0)
+        vm.Notice("loadMovie blocked: " + u);
+    else
+        vm.Notice("getURL blocked: " + u + " (" + vm.ToString(target) + ")");
+    return pc + 1;
+}
+
+uint32_t Interp::SetTarget(const Instruction& ins, uint32_t pc) {
+    Object* t;
+    if (ins.op == kSetTarget) {
+        t = ins.s1.empty() ? f.origTarget : vm.ResolveTarget(f.origTarget, ins.s1);
+    } else {
+        Value v = Pop();
+        if (v.IsObject()) {
+            t = v.o;
+        } else {
+            std::string p = vm.ToString(v);
+            t = p.empty() ? f.origTarget : vm.ResolveTarget(f.origTarget, p);
+        }
+    }
+    f.target = t;
+    if (!f.activation && !f.scope.empty())
+        f.scope[0] = t ? t : f.origTarget;
+    return pc + 1;
+}
+
+// ---- numbers ----
+
+uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kAdd2: {
+        Value b = Pop(), a = Pop();
+        Push(vm.Add(a, b));
+        return pc + 1;
+    }
+    case kIncrement:
+        Push(Value::Num(PopNum() + 1));
+        return pc + 1;
+    case kDecrement:
+        Push(Value::Num(PopNum() - 1));
+        return pc + 1;
+    case kToInteger: {
+        double d = PopNum();
+        Push(Value::Num(std::isfinite(d) ? std::trunc(d) : (std::isnan(d) ? 0 : d)));
+        return pc + 1;
+    }
+    case kToNumber:
+        Push(Value::Num(PopNum()));
+        return pc + 1;
+    case kToString:
+        Push(Value::Str(PopString()));
+        return pc + 1;
+    case kRandomNumber: {
+        double max = PopNum();
+        Push(Value::Num(max > 0 ? std::floor(vm.Random() * std::floor(max)) : 0));
+        return pc + 1;
+    }
+    case kGetTime:
+        Push(Value::Num(std::floor(vm.Now())));
+        return pc + 1;
+    }
+    // Both are popped before either converts: a's valueOf runs first.
+    Value vb = Pop(), va = Pop();
+    double a = Num(va), b = Num(vb);
+    switch (ins.op) {
+    case kAdd:
+        Push(Value::Num(a + b));
+        break;
+    case kSubtract:
+        Push(Value::Num(a - b));
+        break;
+    case kMultiply:
+        Push(Value::Num(a * b));
+        break;
+    case kDivide:
+        if (b == 0 && ver < 5)
+            Push(Value::Str("#ERROR#"));
+        else
+            Push(Value::Num(a / b));
+        break;
+    case kModulo:
+        Push(Value::Num(std::fmod(a, b)));
+        break;
+    }
+    return pc + 1;
+}
+
+uint32_t Interp::Bitwise(const Instruction& ins, uint32_t pc) {
+    Value vb = Pop(), va = Pop();
+    double a = Num(va), b = Num(vb);
+    int32_t x = ToInt32(a), y = ToInt32(b);
+    double r = 0;
+    switch (ins.op) {
+    case kBitAnd:
+        r = double(x & y);
+        break;
+    case kBitOr:
+        r = double(x | y);
+        break;
+    case kBitXor:
+        r = double(x ^ y);
+        break;
+    case kBitLShift:
+        r = double(int32_t(uint32_t(x) << (y & 31)));
+        break;
+    case kBitRShift:
+        r = double(x >> (y & 31));
+        break;
+    default:
+        r = double(ToUint32(a) >> (y & 31));
+        break;
+    }
+    Push(Value::Num(r));
+    return pc + 1;
+}
+
+uint32_t Interp::Compare(const Instruction& ins, uint32_t pc) {
+    if (ins.op == kNot) {
+        Push(Boolean(!ToBoolean(Pop(), ver)));
+        return pc + 1;
+    }
+    Value b = Pop(), a = Pop();
+    switch (ins.op) {
+    case kEquals:
+        Push(Boolean(Num(a) == Num(b)));
+        break;
+    case kLess:
+        Push(Boolean(Num(a) < Num(b)));
+        break;
+    case kAnd:
+        Push(Boolean(ToBoolean(a, ver) && ToBoolean(b, ver)));
+        break;
+    case kOr:
+        Push(Boolean(ToBoolean(a, ver) || ToBoolean(b, ver)));
+        break;
+    case kLess2:
+        Push(vm.Less(a, b));
+        break;
+    case kGreater:
+        Push(vm.Less(b, a));
+        break;
+    case kEquals2:
+        Push(Value::Bool(vm.Equals(a, b)));
+        break;
+    case kStrictEquals:
+        Push(Value::Bool(vm.StrictEquals(a, b)));
+        break;
+    }
+    return pc + 1;
+}
+
+// ---- strings ----
+
+uint32_t Interp::Strings(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kStringEquals:
+    case kStringLess:
+    case kStringGreater:
+    case kStringAdd: {
+        std::string b = PopString(), a = PopString();
+        if (ins.op == kStringEquals)
+            Push(Boolean(a == b));
+        else if (ins.op == kStringLess)
+            Push(Boolean(a < b));
+        else if (ins.op == kStringGreater)
+            Push(Boolean(a > b));
+        else if (vm.StringFits(a.size() + b.size()))
+            Push(Value::Str(a + b));
+        break;
+    }
+    case kStringLength:
+        Push(Value::Num(double(PopString().size())));
+        break;
+    case kMBStringLength:
+        Push(Value::Num(double(swf::Utf8Length(PopString()))));
+        break;
+    case kStringExtract:
+    case kMBStringExtract: {
+        double count = PopNum(), index = PopNum();
+        std::string s = PopString();
+        Push(Value::Str(Extract(s, index, count, ins.op == kMBStringExtract)));
+        break;
+    }
+    case kCharToAscii: {
+        std::string s = PopString();
+        Push(Value::Num(s.empty() ? 0 : double(static_cast<unsigned char>(s[0]))));
+        break;
+    }
+    case kMBCharToAscii: {
+        std::string s = PopString();
+        size_t i = 0;
+        Push(Value::Num(s.empty() ? 0 : double(swf::Utf8Next(s, i))));
+        break;
+    }
+    case kAsciiToChar: {
+        uint32_t c = ToUint32(PopNum()) & 0xFF;
+        Push(Value::Str(ver >= 6 ? swf::Utf8Encode(c) : std::string(1, char(c))));
+        break;
+    }
+    case kMBAsciiToChar:
+        Push(Value::Str(swf::Utf8Encode(ToUint32(PopNum()) & 0xFFFF)));
+        break;
+    }
+    return pc + 1;
+}
+
+// ---- stack, registers, variables and members ----
+
+uint32_t Interp::Stack(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kPush:
+        for (const PushItem& item : ins.push) {
+            if (item.kind == PushItem::Literal)
+                Push(item.value);
+            else if (item.kind == PushItem::Register)
+                Push(item.index < f.regs.size() ? f.regs[item.index] : Value());
+            else
+                Push(f.pool && item.index < f.pool->size() ? Value::Str((*f.pool)[item.index])
+                                                           : Value());
+        }
+        break;
+    case kPop:
+        Pop();
+        break;
+    case kPushDuplicate: {
+        Value v = Pop();
+        Push(v);
+        Push(std::move(v));
+        break;
+    }
+    case kStackSwap: {
+        Value b = Pop(), a = Pop();
+        Push(std::move(b));
+        Push(std::move(a));
+        break;
+    }
+    case kStoreRegister:
+        if (vm.stack_.size() > f.stackBase && ins.a < f.regs.size())
+            f.regs[ins.a] = vm.stack_.back();
+        break;
+    case kConstantPool:
+        f.pool = std::make_shared<const std::vector<std::string>>(ins.names);
+        break;
+    }
+    return pc + 1;
+}
+
+uint32_t Interp::Variables(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kGetVariable:
+        Push(vm.GetVariable(f, PopString()));
+        break;
+    case kSetVariable: {
+        Value v = Pop();
+        vm.SetVariable(f, PopString(), v);
+        break;
+    }
+    case kDefineLocal:
+    case kDefineLocal2: {
+        Value v = ins.op == kDefineLocal ? Pop() : Value();
+        std::string name = PopString();
+        Object* where = LocalScope();
+        if (ins.op == kDefineLocal || !where->Find(name, vm.caseSensitive()))
+            vm.Set(Value::Obj(where), name, v);
+        break;
+    }
+    case kDelete: {
+        std::string name = PopString();
+        Value o = Pop();
+        Push(Boolean(o.IsObject() && vm.Delete(o.o, name)));
+        break;
+    }
+    case kDelete2: {
+        std::string name = PopString();
+        bool done = false, found = false;
+        for (size_t i = f.scope.size(); i-- > 0 && !found;) {
+            if (vm.HasProperty(f.scope[i], name)) {
+                found = true;
+                done = vm.Delete(f.scope[i], name);
+            }
+        }
+        if (!found && vm.global_->Find(name, vm.caseSensitive()))
+            done = vm.Delete(vm.global_, name);
+        Push(Boolean(done));
+        break;
+    }
+    case kGetMember: {
+        Value name = Pop();
+        Value o = Pop();
+        Push(vm.Get(o, name.IsString() ? name.s.get() : vm.ToString(name)));
+        break;
+    }
+    case kSetMember: {
+        Value v = Pop();
+        Value name = Pop();
+        Value o = Pop();
+        vm.Set(o, name.IsString() ? name.s.get() : vm.ToString(name), v);
+        break;
+    }
+    }
+    return pc + 1;
+}
+
+// ---- objects ----
+
+uint32_t Interp::Objects(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kInitArray:
+        PopArgs();
+        Push(Value::Obj(vm.NewArray(args)));
+        break;
+    case kInitObject: {
+        double count = PopNum();
+        Object* o = vm.NewObject();
+        for (double i = 0; i < count && vm.stack_.size() > f.stackBase + 1; i++) {
+            Value v = Pop();
+            vm.Set(Value::Obj(o), PopString(), v);
+        }
+        Push(Value::Obj(o));
+        break;
+    }
+    case kTypeOf:
+        Push(Value::Str(vm.TypeOf(Pop())));
+        break;
+    case kEnumerate:
+    case kEnumerate2: {
+        Value v = Pop();
+        if (ins.op == kEnumerate)
+            v = vm.GetVariable(f, vm.ToString(v));
+        Push(Value::Null());
+        if (v.IsObject())
+            for (std::string& k : vm.Keys(v.o))
+                Push(Value::Str(std::move(k)));
+        break;
+    }
+    case kInstanceOf: {
+        Value ctor = Pop(), o = Pop();
+        Push(Value::Bool(ctor.IsObject() && vm.InstanceOf(o, ctor.o)));
+        break;
+    }
+    case kCastOp: {
+        Value o = Pop(), ctor = Pop();
+        Push(ctor.IsObject() && vm.InstanceOf(o, ctor.o) ? o : Value::Null());
+        break;
+    }
+    case kImplementsOp: {
+        Value ctor = Pop();
+        PopArgs();
+        Value proto = ctor.IsObject() ? vm.GetProp(ctor.o, "prototype") : Value();
+        if (proto.IsObject())
+            for (const Value& i : args)
+                if (i.IsObject() && proto.o->interfaces.size() < 64)
+                    proto.o->interfaces.push_back(i.o);
+        break;
+    }
+    case kExtends: {
+        Value super = Pop(), sub = Pop();
+        if (!super.IsObject() || !sub.IsObject())
+            break;
+        Object* proto = vm.NewObject();
+        Value superProto = vm.GetProp(super.o, "prototype");
+        proto->proto = superProto.IsObject() ? superProto.o : nullptr;
+        proto->Put("__constructor__", super, vm.caseSensitive(), kDontEnum);
+        vm.Set(sub, "prototype", Value::Obj(proto));
+        break;
+    }
+    }
+    return pc + 1;
+}
+
+// ---- calls ----
+
+uint32_t Interp::Calls(const Instruction& ins, uint32_t pc) {
+    switch (ins.op) {
+    case kCallFunction: {
+        std::string name = PopString();
+        PopArgs();
+        Value fn = vm.GetVariable(f, name);
+        Value self = f.target ? Value::Obj(f.target) : Value();
+        Push(vm.Call(fn, self, args.data(), args.size()));
+        break;
+    }
+    case kCallMethod:
+    case kNewMethod: {
+        Value name = Pop();
+        Value o = Pop();
+        PopArgs();
+        std::string method = name.IsNullish() ? "" : vm.ToString(name);
+        if (ins.op == kNewMethod) {
+            Value ctor = method.empty() ? o : vm.Get(o, method);
+            Push(vm.Construct(ctor, args.data(), args.size()));
+        } else if (method.empty() && !(o.IsObject() && o.o->kind == Kind::Super)) {
+            Push(vm.Call(o, Value(), args.data(), args.size()));
+        } else {
+            Push(vm.CallMethod(o, method, args.data(), args.size()));
+        }
+        break;
+    }
+    case kNewObject: {
+        std::string name = PopString();
+        PopArgs();
+        Push(vm.Construct(vm.GetVariable(f, name), args.data(), args.size()));
+        break;
+    }
+    case kReturn:
+        f.ret = Pop();
+        return kStopped;
+    case kThrow:
+        vm.Throw(Pop());
+        return kStopped;
+    }
+    return pc + 1;
+}
+
+uint32_t Interp::DefineFunction(const Instruction& ins, uint32_t pc) {
+    Object* fn = vm.NewObject(Kind::Function);
+    auto c = std::make_unique<FunctionCode>();
+    c->block = f.block;
+    c->begin = pc + 1;
+    c->end = ins.a;
+    c->params = ins.names;
+    c->v2 = ins.op == kDefineFunction2;
+    if (c->v2) {
+        c->paramRegisters = ins.registers;
+        c->flags = uint16_t(ins.b);
+        c->registerCount = uint8_t(ins.c);
+    }
+    c->pool = f.pool;
+    c->scope = f.scope;
+    c->target = f.target;
+    fn->code = std::move(c);
+    Object* proto = vm.NewObject();
+    proto->Put("constructor", Value::Obj(fn), false, kDontEnum);
+    fn->Put("prototype", Value::Obj(proto), false, kDontEnum | kDontDelete);
+    if (ins.s1.empty())
+        Push(Value::Obj(fn));
+    else
+        vm.Set(Value::Obj(LocalScope()), ins.s1, Value::Obj(fn));
+    return ins.a;
+}
+
+// ---- the display list through the bridge ----
+
+uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
+    DisplayBridge* d = vm.display_;
+    switch (ins.op) {
+    case kGetProperty: {
+        double index = PopNum();
+        ClipId c = TargetClip(Pop());
+        if (index >= 0 && index < double(DisplayProp::Depth) && c)
+            Push(vm.DisplayGet(c, int(index)));
+        else
+            Push(Value());
+        break;
+    }
+    case kSetProperty: {
+        Value v = Pop();
+        double index = PopNum();
+        ClipId c = TargetClip(Pop());
+        if (index >= 0 && index < double(DisplayProp::Depth) && c)
+            vm.DisplaySet(c, int(index), v);
+        break;
+    }
+    case kCloneSprite: {
+        double depth = PopNum();
+        std::string name = PopString();
+        ClipId c = TargetClip(Pop());
+        if (c && d && std::isfinite(depth))
+            d->Duplicate(c, name, int(std::max(-1e9, std::min(depth, 1e9))) - 16384);
+        break;
+    }
+    case kRemoveSprite: {
+        ClipId c = TargetClip(Pop());
+        if (c && d)
+            d->Remove(c);
+        break;
+    }
+    case kTrace: {
+        Value v = Pop();
+        vm.Emit(Channel::Trace, v.IsUndefined() ? "undefined" : vm.ToString(v));
+        break;
+    }
+    case kStartDrag:
+        Pop();
+        Pop();
+        if (ToBoolean(Pop(), ver))
+            for (int i = 0; i < 4; i++)
+                Pop();
+        break;
+    case kTargetPath: {
+        Value v = Pop();
+        Push(vm.ClipOf(v) ? Value::Str(vm.TargetPath(v.o)) : Value());
+        break;
+    }
+    }
+    return pc + 1;
+}
+
+// ---- control flow ----
+
+uint32_t Interp::Branch(const Instruction& ins, uint32_t pc) {
+    if (ins.op == kJump)
+        return ins.a;
+    return ToBoolean(Pop(), ver) ? ins.a : pc + 1;
+}
+
+uint32_t Interp::With(const Instruction& ins, uint32_t pc) {
+    Value v = Pop();
+    const uint32_t end = std::min(ins.a, hi);
+    if (vm.depth_ >= vm.limits_.maxCallDepth) {
+        vm.Abort(RunResult::TooDeep);
+        return kStopped;
+    }
+    vm.depth_++;
+    bool pushed = v.IsObject();
+    if (pushed)
+        f.scope.push_back(v.o);
+    uint32_t r = vm.RunRange(f, pc + 1, pc + 1, end);
+    if (pushed && !f.scope.empty())
+        f.scope.pop_back();
+    vm.depth_--;
+    return r;
+}
+
+uint32_t Interp::Try(const Instruction& ins, uint32_t pc) {
+    const uint32_t tryEnd = std::min(ins.a, hi), catchEnd = std::min(ins.b, hi),
+                   finallyEnd = std::min(ins.c, hi);
+    if (vm.depth_ >= vm.limits_.maxCallDepth) {
+        vm.Abort(RunResult::TooDeep);
+        return kStopped;
+    }
+    vm.depth_++;
+    uint32_t r = vm.RunRange(f, pc + 1, pc + 1, tryEnd);
+    if (vm.throwing_ && !vm.aborted() && (ins.tryFlags & 1)) {
+        vm.throwing_ = false;
+        Value e = vm.thrown_;
+        if (ins.tryFlags & 4) {
+            uint8_t reg = ins.registers.empty() ? 0 : ins.registers[0];
+            if (reg < f.regs.size())
+                f.regs[reg] = e;
+        } else {
+            vm.Set(Value::Obj(LocalScope()), ins.s1, e);
+        }
+        r = vm.RunRange(f, tryEnd, tryEnd, catchEnd);
+    }
+    if ((ins.tryFlags & 2) && !vm.aborted()) {
+        bool wasThrowing = vm.throwing_;
+        Value saved = vm.thrown_;
+        Value savedRet = f.ret;
+        vm.throwing_ = false;
+        uint32_t r2 = vm.RunRange(f, catchEnd, catchEnd, finallyEnd);
+        if (r2 == kStopped) {
+            r = kStopped; // the finally block's own return or throw wins
+        } else {
+            vm.throwing_ = wasThrowing;
+            vm.thrown_ = saved;
+            f.ret = savedRet;
+        }
+    }
+    vm.depth_--;
+    if (r == kStopped || vm.throwing_)
+        return kStopped;
+    return (r == tryEnd || r == catchEnd) ? finallyEnd : r;
 }
 
 } // namespace avm1

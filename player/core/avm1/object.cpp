@@ -52,7 +52,7 @@ void Object::Reindex() {
         index_->emplace(Lowered(props[i].name), uint32_t(i));
 }
 
-Property& Object::Put(const std::string& name, Value value, bool caseSensitive, uint8_t flags) {
+Property& Object::Put(const std::string& name, Value value, bool caseSensitive, uint16_t flags) {
     if (Property* p = Find(name, caseSensitive)) {
         p->value = std::move(value);
         return *p;
@@ -83,6 +83,8 @@ size_t Object::Bytes() const {
         n += v.s.size();
     if (code)
         n += sizeof(FunctionCode) + code->scope.capacity() * sizeof(Object*);
+    if (host)
+        n += host->Bytes();
     return n;
 }
 
@@ -134,12 +136,20 @@ void Heap::Collect(const std::vector<Object*>& roots) {
         for (Object* i : o->interfaces)
             MarkObject(i, work);
         MarkObject(o->superThis, work);
+        if (o->watches) {
+            for (const Watch& w : *o->watches) {
+                MarkObject(w.callback, work);
+                MarkValue(w.userData, work);
+            }
+        }
         MarkObject(o->superHome, work);
         if (o->code) {
             for (Object* s : o->code->scope)
                 MarkObject(s, work);
             MarkObject(o->code->target, work);
         }
+        if (o->host)
+            o->host->Trace(work);
     }
     size_t kept = 0;
     bytes_ = 0;

@@ -36,19 +36,29 @@ enum class Kind : uint8_t {
     Number,
     String,
     Date,
-    Clip,  // a movie clip on the display list (through the display bridge)
-    Text,  // a text field on the display list
-    Super, // the `super` of a method: a view of `this` from the next prototype up
+    Clip,       // a movie clip on the display list (through the display bridge)
+    Text,       // a text field on the display list
+    Super,      // the `super` of a method: a view of `this` from the next prototype up
+    TextFormat, // its properties live in `elements`, one slot each, behind the prototype's
+                // getters and setters
 };
 
-enum PropFlag : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+enum PropFlag : uint16_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+
+// ASSetPropFlags' version bits: a property carrying one is invisible to reads in movies
+// older than the bit's version (it still enumerates, and an assignment replaces it).
+inline bool HiddenForVersion(uint16_t flags, int version) {
+    return ((flags & 0x0080) && version < 6) || ((flags & 0x0500) && version < 7) ||
+           ((flags & 0x1000) && version < 8) || ((flags & 0x2000) && version < 9) ||
+           ((flags & 0x4000) && version < 10);
+}
 
 struct Property {
     std::string name;
     Value value;
     Object* getter = nullptr; // addProperty
     Object* setter = nullptr;
-    uint8_t flags = 0;
+    uint16_t flags = 0;
 };
 
 // A function written in the movie: where its body is, how it takes its arguments, and the
@@ -64,6 +74,26 @@ struct FunctionCode {
     std::shared_ptr<const std::vector<std::string>> pool;
     std::vector<Object*> scope; // outermost first; _global is implied after it
     Object* target = nullptr;   // the clip whose timeline defined it
+};
+
+// State a built-in class keeps beside an object's properties (a bitmap's pixels, a filter's
+// settings, an XML node's links): the collector follows its references and counts its bytes
+// against the heap's cap. `tag`, where set, names the class, so a native method can tell
+// its own state from another's.
+class HostData {
+  public:
+    explicit HostData(const void* t = nullptr) : tag(t) {}
+    virtual ~HostData() = default;
+    virtual void Trace(std::vector<Object*>&) const {}
+    virtual size_t Bytes() const = 0;
+    const void* tag;
+};
+
+// Object.watch: a callback that sees every assignment to one name before it lands.
+struct Watch {
+    std::string name;
+    Object* callback = nullptr;
+    Value userData;
 };
 
 class Object {
@@ -85,12 +115,14 @@ class Object {
     std::vector<Object*> interfaces;    // ImplementsOp, on a constructor's prototype
     Object* superThis = nullptr;        // Super
     Object* superHome = nullptr;        // Super: the prototype holding the running method
+    std::shared_ptr<HostData> host;     // a built-in class's own state
+    std::unique_ptr<std::vector<Watch>> watches;
 
     Property* Find(const std::string& name, bool caseSensitive);
     // Adds a property known to be absent.
     Property& Add(Property p);
     // Sets or adds an own data property, keeping flags of an existing one.
-    Property& Put(const std::string& name, Value value, bool caseSensitive, uint8_t flags = 0);
+    Property& Put(const std::string& name, Value value, bool caseSensitive, uint16_t flags = 0);
     bool Remove(const std::string& name, bool caseSensitive);
     bool IsFunction() const { return kind == Kind::Function; }
     size_t Bytes() const;
@@ -115,7 +147,15 @@ class Heap {
     // Growth of an existing object (properties, elements, strings) counted against the cap.
     void Charge(size_t bytes) { bytes_ += bytes; }
     bool OverCap() const { return bytes_ > cap_; }
+    // Counts `bytes` about to be allocated, unless they would pass the cap (then false).
+    bool Reserve(size_t bytes) {
+        if (bytes > cap_ || bytes_ > cap_ - bytes)
+            return false;
+        bytes_ += bytes;
+        return true;
+    }
     size_t Bytes() const { return bytes_; }
+    size_t Remaining() const { return bytes_ < cap_ ? cap_ - bytes_ : 0; }
     size_t Count() const { return objects_.size(); }
 
     // Frees everything not reachable from roots; recounts the bytes.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm1 {
 namespace {
@@ -30,18 +31,6 @@ int DisplayIndex(const std::string& name) {
     return -1;
 }
 
-// A text field's own properties, in TextProp order; case-sensitive from version 7.
-const char* const kTextNames[] = {"text",       "htmlText",        "border",   "borderColor",
-                                  "background", "backgroundColor", "textColor"};
-static_assert(sizeof(kTextNames) / sizeof(kTextNames[0]) == size_t(TextProp::Count), "names");
-
-int TextIndex(const std::string& name, bool cs) {
-    for (size_t i = 0; i < size_t(TextProp::Count); i++)
-        if (NamesEqual(name, kTextNames[i], std::strlen(kTextNames[i]), cs))
-            return int(i);
-    return -1;
-}
-
 bool ArrayIndex(const std::string& name, size_t& index) {
     if (name.empty() || name.size() > 9)
         return false;
@@ -57,16 +46,11 @@ bool ArrayIndex(const std::string& name, size_t& index) {
     return true;
 }
 
+// Prototype chains longer than this stop the script.
+constexpr int kMaxProtoChain = 256;
+
 // Arrays grow to at most this many elements; a larger index becomes a plain property.
 constexpr size_t kMaxArrayLength = 1u << 22;
-
-size_t Utf8Length(const std::string& s) {
-    size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            n++;
-    return n;
-}
 
 } // namespace
 
@@ -124,13 +108,21 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
                 Object** holder) {
     const bool cs = caseSensitive();
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, guard++) {
+    for (Object* p = o; p; p = p->proto, guard++) {
+        if (guard >= kMaxProtoChain) {
+            // A cyclic or absurdly long chain stops the script, as Flash stops it.
+            Notice("script stopped: a prototype chain is too long");
+            Abort(RunResult::TooDeep);
+            return false;
+        }
         if (Property* pr = p->Find(name, cs)) {
+            if (HiddenForVersion(pr->flags, version_))
+                return false;
             if (holder)
                 *holder = p;
-            if (pr->getter) {
-                Object* getter = pr->getter;
-                out = Call(Value::Obj(getter), self, nullptr, 0);
+            Object* owner = self.IsObject() ? self.o : p;
+            if (pr->getter && AccessorFree(owner, name)) {
+                out = CallAccessor(owner, name, pr->getter, self, nullptr);
             } else {
                 out = pr->value;
             }
@@ -144,7 +136,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:
         if (NameIs(name, "length", caseSensitive()))
-            return Value::Num(double(version_ >= 6 ? Utf8Length(target.s) : target.s.size()));
+            return Value::Num(double(swf::Utf8Length(target.s)));
         {
             Value out;
             Lookup(Proto(Kind::String), name, target, out, nullptr);
@@ -177,7 +169,7 @@ Value Vm::Get(const Value& target, const std::string& name) {
     }
     case Kind::String:
         if (NameIs(name, "length", cs))
-            return Value::Num(double(Utf8Length(o->primitive.s)));
+            return Value::Num(double(swf::Utf8Length(o->primitive.s)));
         break;
     case Kind::Clip:
     case Kind::Text: {
@@ -191,9 +183,6 @@ Value Vm::Get(const Value& target, const std::string& name) {
             }
             if (NameIs(name, "_root", false) || NameIs(name, "_level0", false))
                 return Value::Obj(ClipObject(RootClip()));
-            const int t = o->kind == Kind::Text ? TextIndex(name, cs) : -1;
-            if (t >= 0)
-                return display_->GetTextProp(o->clip, TextProp(t));
         }
         break;
     }
@@ -207,8 +196,10 @@ Value Vm::Get(const Value& target, const std::string& name) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
-        if (pr->getter)
-            return Call(Value::Obj(pr->getter), target, nullptr, 0);
+        if (HiddenForVersion(pr->flags, version_))
+            return Value();
+        if (pr->getter && AccessorFree(o, name))
+            return CallAccessor(o, name, pr->getter, target, nullptr);
         return pr->value;
     }
     if (o->kind == Kind::Clip && o->clip && display_) {
@@ -217,15 +208,96 @@ Value Vm::Get(const Value& target, const std::string& name) {
             return Value::Obj(ClipObject(child));
     }
     Value out;
-    Lookup(o->proto, name, target, out, nullptr);
+    if (!Lookup(o->proto, name, target, out, nullptr) && !aborted())
+        out = Resolve(o, name, target);
     return out;
 }
 
-void Vm::Set(const Value& target, const std::string& name, const Value& value) {
+// A name found nowhere goes to the first __resolve function up the chain; a plain object
+// or a getter there ends the search, numbers and clips are passed over.
+Value Vm::Resolve(Object* o, const std::string& name, const Value& self) {
+    const bool cs = caseSensitive();
+    int guard = 0;
+    for (Object* p = o; p && guard < kMaxProtoChain; p = p->proto, guard++) {
+        Property* pr = p->Find("__resolve", cs);
+        if (!pr || HiddenForVersion(pr->flags, version_))
+            continue;
+        if (pr->getter || pr->setter)
+            return Value();
+        const Value& fn = pr->value;
+        if (!fn.IsObject() || fn.o->kind == Kind::Clip || fn.o->kind == Kind::Text)
+            continue;
+        if (!fn.o->IsFunction())
+            return Value();
+        Value arg = Value::Str(name);
+        return Call(fn, self, &arg, 1);
+    }
+    return Value();
+}
+
+// Getters, setters and watch callbacks nest at most kMaxAccessorDepth deep, as in Flash;
+// deeper reads and assignments use the stored slot directly.
+// Counted per object and name: two properties whose setters assign each other nest
+// kMaxAccessorDepth deep each.
+std::string Vm::AccessorKey(Object* holder, const std::string& name) {
+    std::string key(reinterpret_cast<const char*>(&holder), sizeof holder);
+    for (char c : name)
+        key += caseSensitive() || c < 'A' || c > 'Z' ? c : char(c + 32);
+    return key;
+}
+
+bool Vm::AccessorFree(Object* holder, const std::string& name) {
+    if (accessorDepth_.empty())
+        return true;
+    auto it = accessorDepth_.find(AccessorKey(holder, name));
+    return it == accessorDepth_.end() || it->second < kMaxAccessorDepth;
+}
+
+Value Vm::CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
+                       const Value* args, size_t n) {
+    const std::string key = AccessorKey(holder, name);
+    accessorDepth_[key]++;
+    Value r = Call(Value::Obj(fn), self, args, args ? n : 0);
+    auto it = accessorDepth_.find(key);
+    if (it != accessorDepth_.end() && --it->second <= 0)
+        accessorDepth_.erase(it);
+    return r;
+}
+
+// A watched name: the callback decides the value that lands.
+bool Vm::Watched(Object* o, const std::string& name, const Value& value, Value& out) {
+    if (!o->watches || !AccessorFree(o, name))
+        return false;
+    const bool cs = caseSensitive();
+    for (const Watch& w : *o->watches) {
+        if (!NamesEqual(w.name, name, cs))
+            continue;
+        // The old value is the stored one; a getter is not asked.
+        Value old;
+        int guard = 0;
+        for (Object* p = o; p && guard < kMaxProtoChain; p = p->proto, guard++) {
+            if (Property* pr = p->Find(name, cs)) {
+                old = pr->value;
+                break;
+            }
+        }
+        Value args[4] = {Value::Str(w.name), old, value, w.userData};
+        out = CallAccessor(o, name, w.callback, Value::Obj(o), args, 4);
+        return true;
+    }
+    return false;
+}
+
+void Vm::Set(const Value& target, const std::string& name, const Value& assigned) {
     if (target.type != Type::Object)
         return;
     Object* o = target.o;
     const bool cs = caseSensitive();
+    Value watchedValue;
+    const bool watched = Watched(o, name, assigned, watchedValue);
+    if (aborted())
+        return;
+    const Value& value = watched ? watchedValue : assigned;
     if (NameIs(name, "__proto__", cs)) {
         o->proto = value.IsObject() ? value.o : nullptr;
         return;
@@ -264,16 +336,6 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
             DisplaySet(o->clip, index, value);
             return;
         }
-        const int t = o->kind == Kind::Text && o->clip && display_ ? TextIndex(name, cs) : -1;
-        if (t >= 0) {
-            const TextProp prop = TextProp(t);
-            display_->SetTextProp(o->clip, prop,
-                                  prop <= TextProp::HtmlText ? Value::Str(ToString(value))
-                                  : prop == TextProp::Border || prop == TextProp::Background
-                                      ? Value::Bool(ToBoolean(value, version_))
-                                      : Value::Num(ToNumber(value)));
-            return;
-        }
         break;
     }
     case Kind::Super:
@@ -284,11 +346,16 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
         break;
     }
     if (Property* pr = o->Find(name, cs)) {
-        if (pr->setter) {
-            Call(Value::Obj(pr->setter), target, &value, 1);
+        if (HiddenForVersion(pr->flags, version_)) {
+            // The hidden property gives way to a plain one.
+            *pr = Property{pr->name, value, nullptr, nullptr, 0};
             return;
         }
-        if (pr->getter || (pr->flags & kReadOnly))
+        if (pr->setter && AccessorFree(o, name)) {
+            CallAccessor(o, name, pr->setter, target, &value);
+            return;
+        }
+        if ((pr->getter && AccessorFree(o, name)) || (pr->flags & kReadOnly))
             return;
         heap_.Charge(value.s.size());
         pr->value = value;
@@ -298,8 +365,8 @@ void Vm::Set(const Value& target, const std::string& name, const Value& value) {
     int guard = 0;
     for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
-            if (pr->setter) {
-                Call(Value::Obj(pr->setter), target, &value, 1);
+            if (pr->setter && !HiddenForVersion(pr->flags, version_) && AccessorFree(o, name)) {
+                CallAccessor(o, name, pr->setter, target, &value);
                 return;
             }
             break;

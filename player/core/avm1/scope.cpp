@@ -1,5 +1,7 @@
 // Running a frame's actions or a function's body: registers, locals, `arguments` and
 // `super`, the scope chain, and variable lookup with slash and dot paths.
+#include <algorithm>
+
 #include "player/core/avm1/frame.h"
 #include "player/core/avm1/vm.h"
 
@@ -110,9 +112,10 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
                 r++;
             }
         };
-        preload(0x01, [&] { return self; });
+        // A suppressed `this` or `super` is not preloaded, though its register is taken.
+        preload(0x01, [&] { return (c.flags & 0x02) ? Value() : self; });
         preload(0x04, makeArguments);
-        preload(0x10, makeSuper);
+        preload(0x10, [&] { return (c.flags & 0x20) ? Value() : makeSuper(); });
         preload(0x40, [&] {
             Object* root = ClipObject(RootClip());
             return root ? Value::Obj(root) : Value();
@@ -123,6 +126,7 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
             return p ? Value::Obj(p) : Value();
         });
         preload(0x100, [&] { return Value::Obj(global_); });
+        f.thisByPath = (c.flags & 0x03) != 0;
         f.lazyArguments = !(c.flags & (0x04 | 0x08));
         f.lazySuper = !(c.flags & (0x10 | 0x20));
         for (size_t i = 0; i < c.params.size(); i++) {
@@ -145,7 +149,11 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
     f.argc = n;
     f.callee = fn;
     f.stackBase = stack_.size();
+    // Functions came with Flash 5: their bodies follow its rules even in a Flash 4 movie.
+    const int movieVersion = version_;
+    version_ = std::max(version_, 5);
     RunRange(f, c.begin, c.begin, c.end);
+    version_ = movieVersion;
     if (stack_.size() > f.stackBase)
         stack_.resize(f.stackBase);
     return f.ret;
@@ -175,8 +183,12 @@ Value Vm::GetVariable(Frame& f, const std::string& name) {
         }
         return i > name.size() ? v : Value();
     }
-    if (name == "this")
+    if (name == "this") {
+        // Preloaded into a register or suppressed, `this` is no name: it reads as a path.
+        if (f.thisByPath)
+            return f.target ? Value::Obj(f.target) : Value();
         return f.self;
+    }
     if (f.activation && (f.lazyArguments || f.lazySuper) && name.size() <= 9 &&
         !f.activation->Find(name, cs)) {
         if (f.lazyArguments && NameIs(name, "arguments", cs)) {

@@ -42,7 +42,7 @@ double StringToNumber(const std::string& s, int version) {
         i++;
     if (i == n)
         return fail;
-    if (n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    if (version >= 5 && n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
         double v = 0;
         for (size_t k = i + 2; k < n; k++) {
             char c = s[k];
@@ -83,8 +83,8 @@ double StringToNumber(const std::string& s, int version) {
     size_t end = k;
     while (k < n && IsSpace(s[k]))
         k++;
-    if (k != n)
-        return fail;
+    if (k != n && version >= 5)
+        return fail; // Flash 4 takes the number a string starts with
     return std::strtod(s.substr(i, end - i).c_str(), nullptr);
 }
 

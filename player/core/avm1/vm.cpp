@@ -1,5 +1,7 @@
 #include "player/core/avm1/vm.h"
 
+#include "player/core/avm1/builtins_text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -31,13 +33,22 @@ void Vm::InstallBuiltins() {
     functionProto->proto = objectProto;
     protos_[int(Kind::Plain)] = objectProto;
     protos_[int(Kind::Function)] = functionProto;
-    global_ = heap_.New(Kind::Plain);
-    global_->proto = objectProto;
+    global_ = heap_.New(Kind::Plain); // bare: no prototype, as in Flash
     InstallCore(*this);
     InstallArray(*this);
     InstallDate(*this);
     InstallDisplay(*this);
+    InstallTextFormat(*this);
+    InstallTextField(*this);
     InstallSandbox(*this);
+    InstallXml(*this);
+    InstallNet(*this);
+    InstallSystem(*this);
+    InstallSound(*this);
+    InstallGeom(*this);
+    InstallFilters(*this);
+    InstallBitmap(*this);
+    InstallVideo(*this);
 }
 
 Object* Vm::Proto(Kind kind) const {
@@ -81,6 +92,14 @@ bool Vm::StringFits(size_t bytes) {
     return false;
 }
 
+void Vm::Work(size_t units) {
+    // One instruction's worth per 64 bytes; the clock is read when a 1024 boundary passes.
+    const uint64_t before = budgetUsed_;
+    budgetUsed_ += units / 64;
+    if ((before >> 10) != (budgetUsed_ >> 10) && running_ > 0)
+        Budget();
+}
+
 void Vm::Abort(RunResult why) {
     if (abort_ == RunResult::Done)
         abort_ = why;
@@ -112,7 +131,7 @@ Object* Vm::NewNative(NativeFn fn, Object* proto, Kind constructs) {
     f->native = fn;
     f->constructs = constructs;
     if (proto) {
-        f->Put("prototype", Value::Obj(proto), false, kDontEnum);
+        f->Put("prototype", Value::Obj(proto), false, kDontEnum | kDontDelete);
         proto->Put("constructor", Value::Obj(f), false, kDontEnum);
     }
     return f;
@@ -144,7 +163,7 @@ Object* Vm::ClipObject(ClipId clip) {
         Abort(RunResult::OutOfMemory);
         return nullptr;
     }
-    o->proto = Proto(o->kind);
+    o->proto = k == DisplayKind::Video ? VideoPrototype(*this) : Proto(o->kind);
     o->clip = clip;
     clips_[clip] = o;
     return o;
@@ -206,6 +225,13 @@ bool Vm::RemoveTimer(int id) {
     return false;
 }
 
+bool Vm::Reserve(size_t bytes) {
+    if (heap_.Reserve(bytes))
+        return true;
+    Abort(RunResult::OutOfMemory);
+    return false;
+}
+
 bool Vm::Budget() {
     if (frameOver_)
         return false;
@@ -262,6 +288,14 @@ std::vector<Object*> Vm::Roots() {
         roots.push_back(r.second);
     for (auto& s : sharedObjects)
         roots.push_back(s.second);
+    for (const Deferred& d : later_) {
+        roots.push_back(d.self);
+        for (const Value& a : d.args)
+            if (a.IsObject())
+                roots.push_back(a.o);
+    }
+    for (auto& s : playingSounds)
+        roots.push_back(s.second);
     for (const Timer& t : timers_) {
         if (t.fn.IsObject())
             roots.push_back(t.fn.o);
@@ -272,9 +306,29 @@ std::vector<Object*> Vm::Roots() {
     return roots;
 }
 
+void Vm::Later(Object* self, std::string method, std::vector<Value> args) {
+    if (self && later_.size() < 1024)
+        later_.push_back(Deferred{self, std::move(method), std::move(args)});
+}
+
 void Vm::EndFrame() {
     if (running_ > 0)
         return;
+    // Answers queued during the frame; those they queue in turn wait for the next frame,
+    // as do the rest once the frame's budget is spent.
+    std::vector<Deferred> answers;
+    answers.swap(later_);
+    for (size_t i = 0; i < answers.size(); i++) {
+        if (frameOver_) {
+            later_.insert(later_.begin(), answers.begin() + long(i), answers.end());
+            break;
+        }
+        const Deferred& d = answers[i];
+        Value self = Value::Obj(d.self), fn;
+        Object* holder = nullptr;
+        if (Lookup(d.self, d.method, self, fn, &holder) && fn.IsObject())
+            CallFromHost(fn, self, d.args.data(), d.args.size(), holder);
+    }
     // Collect once the heap has grown by half what was live (and 256 KB) since the last
     // collection, is past half the cap, or a second's worth of frames has passed. Scripts
     // never see a collection mid-run, so garbage made within one frame counts to the cap.

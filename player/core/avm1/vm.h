@@ -15,6 +15,7 @@
 #include "player/core/avm1/clip_actions.h"
 #include "player/core/avm1/display_bridge.h"
 #include "player/core/avm1/object.h"
+#include "player/core/avm1/sound_bridge.h"
 #include "player/core/avm1/value.h"
 
 namespace avm1 {
@@ -147,8 +148,17 @@ class Vm {
         throwing_ = true;
         thrown_ = v;
     }
+    // Whether the frame's time and instruction budget still holds; long natives ask
+    // between rows and stop (the script is abandoned) when it does not.
+    bool WithinBudget() { return Budget(); }
+    // Counts bytes about to be allocated against the memory cap; false (and the script
+    // stops) when they would pass it.
+    bool Reserve(size_t bytes);
     // A string capped to the limit (concatenation loops end at the cap).
     bool StringFits(size_t bytes);
+    // Work a native does in proportion to its input (bytes scanned or made), counted against
+    // the frame's budget so long loops of string calls reach the clock check promptly.
+    void Work(size_t units);
 
     // Object.registerClass
     std::map<std::string, Object*> registeredClasses;
@@ -165,6 +175,17 @@ class Vm {
     bool RemoveTimer(int id);
     // In-memory SharedObject data by name.
     std::map<std::string, Object*> sharedObjects;
+    // The movie's FileAttributes asked for network access: its sandbox is then
+    // "localWithNetwork" instead of "localWithFile" (nothing is ever fetched either way).
+    bool useNetwork = false;
+    // A method called on self once the frame's scripts have run, as Flash delivers the
+    // answer to a load or a dialog after the call that asked (onLoad(false), onCancel...).
+    void Later(Object* self, std::string method, std::vector<Value> args = {});
+    // Sound: the bridge to the mixer (none: sounds do nothing), and the Sound objects of
+    // playing instances by handle, kept alive until their onSoundComplete.
+    void SetSound(SoundBridge* sound) { sound_ = sound; }
+    SoundBridge* sound() const { return sound_; }
+    std::map<uint32_t, Object*> playingSounds;
 
     uint64_t instructionsRun() const { return totalInstructions_; }
 
@@ -172,6 +193,7 @@ class Vm {
     struct Frame;
     class Entry;
     friend struct Interp;
+    friend void SoundCompleted(Vm& vm, uint32_t handle);
 
     void InstallBuiltins();
     RunResult Run(Object* clip, const std::shared_ptr<const ActionBlock>& block, uint32_t begin,
@@ -184,6 +206,12 @@ class Vm {
                            Object* home);
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
     Value GetVariable(Frame& f, const std::string& name);
+    Value Resolve(Object* o, const std::string& name, const Value& self);
+    std::string AccessorKey(Object* holder, const std::string& name);
+    bool AccessorFree(Object* holder, const std::string& name);
+    Value CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
+                       const Value* args, size_t n = 1);
+    bool Watched(Object* o, const std::string& name, const Value& value, Value& out);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
     Value DisplayGet(ClipId clip, int index);
@@ -191,6 +219,7 @@ class Vm {
     std::vector<Object*> Roots();
 
     DisplayBridge* display_;
+    SoundBridge* sound_ = nullptr;
     Object spare_{Kind::Plain};
     int version_;
     Limits limits_;
@@ -208,8 +237,16 @@ class Vm {
     std::vector<Value> stack_;
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
+    struct Deferred {
+        Object* self;
+        std::string method;
+        std::vector<Value> args;
+    };
+    std::vector<Deferred> later_;
 
     int depth_ = 0;
+    std::unordered_map<std::string, int> accessorDepth_;
+    static constexpr int kMaxAccessorDepth = 65;
     int running_ = 0; // scripts started by the host and not finished
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;
@@ -223,10 +260,22 @@ class Vm {
 
 // Built-in installers, one per file.
 void InstallCore(Vm& vm); // Object, Function, Boolean, Number, String, Math, globals
+void InstallString(Vm& vm);
 void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallDisplay(Vm& vm); // MovieClip, TextField, Color, Stage, Key, Mouse
-void InstallSandbox(Vm& vm); // SharedObject, XML, LoadVars, LocalConnection, timers
+void InstallSandbox(Vm& vm); // SharedObject, LocalConnection, timers
+void InstallXml(Vm& vm);     // XML, XMLNode
+void InstallNet(Vm& vm);     // LoadVars, MovieClipLoader, NetConnection, NetStream, loaders
+void InstallSystem(Vm& vm);  // System, ExternalInterface, FileReference and other services
+void InstallSound(Vm& vm);   // Sound
+// A sound started by a Sound object ended by itself: its onSoundComplete runs.
+void SoundCompleted(Vm& vm, uint32_t handle);
+void InstallGeom(Vm& vm);    // flash.geom, MovieClip.transform
+void InstallFilters(Vm& vm); // flash.filters, MovieClip.filters, blendMode
+void InstallBitmap(Vm& vm);  // flash.display.BitmapData, attachBitmap, beginBitmapFill
+void InstallVideo(Vm& vm);   // Video
+Object* VideoPrototype(Vm& vm);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);

@@ -8,44 +8,46 @@ namespace render {
 
 namespace {
 
-// One box blur pass along rows (or columns) of the box, `radius` pixels each side.
+// One box blur pass along rows (or columns) of the box, `radius` pixels each side: a
+// running sum per channel, with the division done as an exact multiply (sums stay below
+// 2^17 and windows below 2^10, where a 32-bit reciprocal rounds every quotient right).
 void BoxPass(uint32_t* px, int stride, const PixelBox& box, int radius, bool vertical) {
     if (radius <= 0) {
         return;
     }
     const int lines = vertical ? box.right - box.left : box.bottom - box.top;
     const int length = vertical ? box.bottom - box.top : box.right - box.left;
-    std::vector<uint32_t> line(length);
-    const int window = 2 * radius + 1;
-    const uint32_t div = static_cast<uint32_t>(window);
+    std::vector<uint32_t> line(size_t(length) + 2 * radius + 1, 0);
+    const uint32_t div = static_cast<uint32_t>(2 * radius + 1);
+    const uint64_t inverse = ((uint64_t(1) << 32) + div - 1) / div;
     for (int l = 0; l < lines; ++l) {
         uint32_t* base = vertical ? px + size_t(box.top) * stride + box.left + l
                                   : px + size_t(box.top + l) * stride + box.left;
         const size_t step = vertical ? size_t(stride) : 1;
+        // The line with `radius` clear pixels before and after it.
+        uint32_t* padded = line.data() + radius;
         for (int i = 0; i < length; ++i) {
-            line[i] = base[i * step];
+            padded[i] = base[i * step];
         }
-        uint32_t sum[4] = {0, 0, 0, 0};
-        auto add = [&](int i, int sign) {
-            if (i < 0 || i >= length) {
-                return;
-            }
-            const uint32_t p = line[i];
-            for (int c = 0; c < 4; ++c) {
-                sum[c] += sign * ((p >> (c * 8)) & 255);
-            }
-        };
+        uint32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
         for (int i = -radius; i <= radius; ++i) {
-            add(i, 1);
+            const uint32_t p = padded[i];
+            s0 += p & 255;
+            s1 += (p >> 8) & 255;
+            s2 += (p >> 16) & 255;
+            s3 += p >> 24;
         }
+        const uint32_t half = div / 2;
         for (int i = 0; i < length; ++i) {
-            uint32_t out = 0;
-            for (int c = 0; c < 4; ++c) {
-                out |= ((sum[c] + div / 2) / div) << (c * 8);
-            }
-            base[i * step] = out;
-            add(i - radius, -1);
-            add(i + radius + 1, 1);
+            base[i * step] = uint32_t(((s0 + half) * inverse) >> 32) |
+                             uint32_t(((s1 + half) * inverse) >> 32) << 8 |
+                             uint32_t(((s2 + half) * inverse) >> 32) << 16 |
+                             uint32_t(((s3 + half) * inverse) >> 32) << 24;
+            const uint32_t out = padded[i - radius], in = padded[i + radius + 1];
+            s0 += (in & 255) - (out & 255);
+            s1 += ((in >> 8) & 255) - ((out >> 8) & 255);
+            s2 += ((in >> 16) & 255) - ((out >> 16) & 255);
+            s3 += (in >> 24) - (out >> 24);
         }
     }
 }
@@ -65,52 +67,282 @@ void Blur(Canvas* layer, PixelBox* box, double bx, double by, int passes) {
     }
 }
 
-// Drop shadow and glow: the blurred, tinted alpha of the layer, offset, under (or instead
-// of) the object.
-void Shadow(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
-    if (f.inner) {
-        return; // inner shadows and glows are not drawn
-    }
-    const int w = layer->width, h = layer->height;
-    std::vector<uint32_t> shadow(size_t(w) * h, 0);
-    const double angle = f.angle, dist = f.distance * scale;
-    const int dx = static_cast<int>(std::lround(std::cos(angle) * dist));
-    const int dy = static_cast<int>(std::lround(std::sin(angle) * dist));
-    const swf::Rgba c = f.color;
-    for (int y = box->top; y < box->bottom; ++y) {
-        for (int x = box->left; x < box->right; ++x) {
-            const int sx = x + dx, sy = y + dy;
-            if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
-                continue;
+// The layer's alpha (or its complement, for inner effects) blurred and moved by the
+// filter's distance, over the whole layer; `box` grows to hold it.
+std::vector<uint8_t> BlurredAlpha(const swf::Filter& f, double scale, const Canvas& layer,
+                                  const PixelBox& box, bool invert, int dx, int dy, PixelBox* out) {
+    const int w = layer.width, h = layer.height;
+    std::vector<uint32_t> a(size_t(w) * h, invert ? 255 : 0);
+    // Outer effects need only the object's box, moved; inner ones the whole layer.
+    PixelBox sb = invert ? PixelBox{0, 0, w, h}
+                         : PixelBox{std::max(0, box.left + std::min(dx, 0)),
+                                    std::max(0, box.top + std::min(dy, 0)),
+                                    std::min(w, box.right + std::max(dx, 0)),
+                                    std::min(h, box.bottom + std::max(dy, 0))};
+    for (int y = sb.top; y < sb.bottom; ++y) {
+        const int sy = y - dy;
+        for (int x = sb.left; x < sb.right; ++x) {
+            const int sx = x - dx;
+            uint32_t v = 0;
+            if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
+                v = layer.pixels[size_t(sy) * layer.stride + sx] >> 24;
             }
-            const uint32_t a = layer->pixels[size_t(y) * layer->stride + x] >> 24;
-            shadow[size_t(sy) * w + sx] = a;
+            a[size_t(y) * w + x] = invert ? 255 - v : v;
         }
     }
-    PixelBox sb{std::max(0, box->left + std::min(dx, 0)), std::max(0, box->top + std::min(dy, 0)),
-                std::min(w, box->right + std::max(dx, 0)),
-                std::min(h, box->bottom + std::max(dy, 0))};
-    Canvas sc{shadow.data(), nullptr, w, h, w, nullptr};
+    Canvas sc{a.data(), nullptr, w, h, w, nullptr};
     Blur(&sc, &sb, f.blurX * scale, f.blurY * scale, f.passes);
+    std::vector<uint8_t> out8(size_t(w) * h);
+    for (size_t i = 0; i < out8.size(); ++i) {
+        out8[i] = uint8_t(std::min<uint32_t>(255, a[i] & 255));
+    }
+    *out = invert ? PixelBox{0, 0, w, h} : sb;
+    return out8;
+}
+
+uint8_t Strengthen(uint32_t a, double strength) {
+    return uint8_t(std::min(255.0, a * strength));
+}
+
+// A colour of the effect at one pixel (premultiplied), then how it meets the object:
+// under it, inside it (inner), instead of it (knockout) or alone (hidden object).
+void Put(uint32_t effect, bool inner, const swf::Filter& f, uint32_t* d) {
+    const uint32_t src = *d, sa = src >> 24;
+    if (inner) {
+        effect = ScalePixel(effect, sa + (sa >> 7)); // only where the object is
+        *d = f.knockout ? effect : !f.compositeSource ? effect : Over(src, effect);
+        return;
+    }
+    if (f.knockout) {
+        *d = ScalePixel(effect, 256 - sa - (sa >> 7));
+    } else if (!f.compositeSource) {
+        *d = effect;
+    } else {
+        *d = Over(effect, src);
+    }
+}
+
+uint32_t RampAt(const std::vector<swf::GradientStop>& stops, int v) {
+    if (stops.empty()) {
+        return 0;
+    }
+    const swf::GradientStop* lo = &stops.front();
+    if (v <= lo->ratio) {
+        return Premultiplied(lo->color);
+    }
+    for (size_t i = 1; i < stops.size(); ++i) {
+        const swf::GradientStop& hi = stops[i];
+        if (v <= hi.ratio) {
+            const double t =
+                hi.ratio == lo->ratio ? 1 : double(v - lo->ratio) / (hi.ratio - lo->ratio);
+            auto mix = [t](uint8_t a, uint8_t b) { return uint8_t(std::lround(a + (b - a) * t)); };
+            return Premultiplied(
+                swf::Rgba{mix(lo->color.r, hi.color.r), mix(lo->color.g, hi.color.g),
+                          mix(lo->color.b, hi.color.b), mix(lo->color.a, hi.color.a)});
+        }
+        lo = &hi;
+    }
+    return Premultiplied(stops.back().color);
+}
+
+void Grow(PixelBox* box, const PixelBox& b) {
+    box->left = std::min(box->left, b.left);
+    box->top = std::min(box->top, b.top);
+    box->right = std::max(box->right, b.right);
+    box->bottom = std::max(box->bottom, b.bottom);
+}
+
+// Drop shadow, glow and gradient glow: the blurred alpha, tinted (or looked up in the
+// ramp), offset; inner ones from the complement of the alpha, inside the object.
+void Shadow(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
+    const double dist = f.distance * scale;
+    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * dist));
+    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * dist));
+    PixelBox sb;
+    const std::vector<uint8_t> a = BlurredAlpha(f, scale, *layer, *box, f.inner, dx, dy, &sb);
+    const bool ramp = f.kind == swf::FilterKind::GradientGlow && !f.stops.empty();
+    if (!f.inner) {
+        Grow(&sb, *box);
+    }
+    const int w = layer->width;
     for (int y = sb.top; y < sb.bottom; ++y) {
         for (int x = sb.left; x < sb.right; ++x) {
-            uint32_t a = shadow[size_t(y) * w + x] & 255;
-            a = static_cast<uint32_t>(std::min(255.0, double(a) * f.strength * c.a / 255));
-            const uint32_t s = Premultiplied(swf::Rgba{c.r, c.g, c.b, static_cast<uint8_t>(a)});
-            uint32_t& d = layer->pixels[size_t(y) * layer->stride + x];
-            if (f.knockout) {
-                d = ScalePixel(s, 256 - (d >> 24) - ((d >> 24) >> 7));
-            } else if (!f.compositeSource) {
-                d = s;
+            const uint8_t v = Strengthen(a[size_t(y) * w + x], f.strength);
+            uint32_t effect;
+            if (ramp) {
+                effect = RampAt(f.stops, v);
+                effect = ScalePixel(effect, v + (v >> 7));
             } else {
-                d = Over(s, d);
+                effect = Premultiplied(
+                    swf::Rgba{f.color.r, f.color.g, f.color.b, uint8_t(v * f.color.a / 255)});
+            }
+            Put(effect, f.inner, f, &layer->pixels[size_t(y) * layer->stride + x]);
+        }
+    }
+    if (!f.inner) {
+        *box = sb;
+    }
+}
+
+// Bevels: the blurred alpha seen from the light and from the far side; where the light
+// side is denser the highlight shows, where the far side is, the shadow.
+void Bevel(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
+    const double dist = f.distance * scale;
+    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * dist));
+    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * dist));
+    PixelBox b1, b2;
+    const std::vector<uint8_t> lit = BlurredAlpha(f, scale, *layer, *box, false, -dx, -dy, &b1);
+    const std::vector<uint8_t> far = BlurredAlpha(f, scale, *layer, *box, false, dx, dy, &b2);
+    PixelBox sb = b1;
+    Grow(&sb, b2);
+    Grow(&sb, *box);
+    const bool ramp = f.kind == swf::FilterKind::GradientBevel && !f.stops.empty();
+    const bool outer = !f.inner && !f.onTop;
+    const int w = layer->width;
+    for (int y = sb.top; y < sb.bottom; ++y) {
+        for (int x = sb.left; x < sb.right; ++x) {
+            const size_t i = size_t(y) * w + x;
+            const double diff = (double(far[i]) - lit[i]) * f.strength;
+            uint32_t effect;
+            if (ramp) {
+                const int v = int(std::max(0.0, std::min(255.0, 128 + diff / 2)));
+                effect = RampAt(f.stops, v);
+            } else {
+                const swf::Rgba c = diff < 0 ? f.highlight : f.color;
+                const double alpha = std::min(255.0, std::fabs(diff)) * c.a / 255;
+                effect = Premultiplied(swf::Rgba{c.r, c.g, c.b, uint8_t(alpha)});
+            }
+            uint32_t& d = layer->pixels[size_t(y) * layer->stride + x];
+            const uint32_t sa = d >> 24;
+            if (f.inner) {
+                Put(effect, true, f, &d);
+            } else if (outer) {
+                Put(ScalePixel(effect, 256 - sa - (sa >> 7)), false, f, &d);
+            } else {
+                const uint32_t src = d;
+                d = f.knockout || !f.compositeSource ? effect : Over(src, effect);
             }
         }
     }
-    box->left = std::min(box->left, sb.left);
-    box->top = std::min(box->top, sb.top);
-    box->right = std::max(box->right, sb.right);
-    box->bottom = std::max(box->bottom, sb.bottom);
+    *box = sb;
+}
+
+// Convolution over the object's own box (its filter surface): edges clamp to the box's
+// nearest pixel or take the filter's colour.
+void Convolve(const swf::Filter& f, Canvas* layer, PixelBox* box) {
+    const int mx = f.matrixX, my = f.matrixY;
+    if (mx <= 0 || my <= 0 || f.kernel.size() < size_t(mx) * my) {
+        return;
+    }
+    const int w = box->right - box->left, h = box->bottom - box->top;
+    std::vector<uint32_t> src(size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
+        std::copy_n(layer->pixels + size_t(box->top + y) * layer->stride + box->left, w,
+                    &src[size_t(y) * w]);
+    }
+    const double div = f.divisor == 0 ? 1 : f.divisor;
+    const uint32_t fallback = Premultiplied(f.fallback);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            double sum[4] = {0, 0, 0, 0};
+            for (int ky = 0; ky < my; ++ky) {
+                for (int kx = 0; kx < mx; ++kx) {
+                    int sx = x + kx - mx / 2, sy = y + ky - my / 2;
+                    uint32_t p;
+                    if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
+                        p = src[size_t(sy) * w + sx];
+                    } else if (f.clamp) {
+                        p = src[size_t(std::max(0, std::min(sy, h - 1))) * w +
+                                std::max(0, std::min(sx, w - 1))];
+                    } else {
+                        p = fallback;
+                    }
+                    const double k = f.kernel[size_t(ky) * mx + kx];
+                    for (int c = 0; c < 4; ++c) {
+                        sum[c] += k * ((p >> (c * 8)) & 255);
+                    }
+                }
+            }
+            const uint32_t orig = src[size_t(y) * w + x];
+            const double alpha = f.preserveAlpha
+                                     ? double(orig >> 24)
+                                     : std::max(0.0, std::min(255.0, sum[3] / div + f.bias));
+            uint32_t out = uint32_t(alpha + 0.5) << 24;
+            for (int c = 0; c < 3; ++c) {
+                const double v = std::max(0.0, std::min(alpha, sum[c] / div + f.bias));
+                out |= uint32_t(v + 0.5) << (c * 8);
+            }
+            layer->pixels[size_t(box->top + y) * layer->stride + box->left + x] = out;
+        }
+    }
+}
+
+int ComponentShift(int component) {
+    switch (component) {
+    case 1:
+        return 16;
+    case 2:
+        return 8;
+    case 4:
+        return 0;
+    case 8:
+        return 24;
+    default:
+        return -1;
+    }
+}
+
+// Displacement: each pixel takes the source pixel the map's channels point it to.
+void Displace(const swf::Filter& f, double scale, Canvas* layer, PixelBox* box) {
+    if (!f.map || f.map->width <= 0 || f.map->height <= 0) {
+        return;
+    }
+    const int w = layer->width, h = layer->height;
+    std::vector<uint32_t> src(size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
+        std::copy_n(layer->pixels + size_t(y) * layer->stride, w, &src[size_t(y) * w]);
+    }
+    const int shiftX = ComponentShift(f.componentX), shiftY = ComponentShift(f.componentY);
+    const swf::Bitmap& map = *f.map;
+    const uint32_t fallback = Premultiplied(f.fallback);
+    const int ox = box->left + int(f.mapX * scale), oy = box->top + int(f.mapY * scale);
+    for (int y = box->top; y < box->bottom; ++y) {
+        for (int x = box->left; x < box->right; ++x) {
+            const int mx = int((x - ox) / scale), my = int((y - oy) / scale);
+            if (mx < 0 || my < 0 || mx >= map.width || my >= map.height) {
+                continue;
+            }
+            const uint32_t m = map.pixels[size_t(my) * map.width + mx];
+            auto offset = [&](int shift, float s) {
+                const int v = shift < 0 ? 128 : int((m >> shift) & 255);
+                return int(std::floor((v - 128) * s * scale / 256));
+            };
+            int sx = x + offset(shiftX, f.scaleX), sy = y + offset(shiftY, f.scaleY);
+            uint32_t p;
+            if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
+                p = src[size_t(sy) * w + sx];
+            } else {
+                switch (f.mode) {
+                case swf::Filter::Edge::Wrap:
+                    sx = ((sx % w) + w) % w;
+                    sy = ((sy % h) + h) % h;
+                    p = src[size_t(sy) * w + sx];
+                    break;
+                case swf::Filter::Edge::Clamp:
+                    p = src[size_t(std::max(0, std::min(sy, h - 1))) * w +
+                            std::max(0, std::min(sx, w - 1))];
+                    break;
+                case swf::Filter::Edge::Ignore:
+                    p = src[size_t(y) * w + x];
+                    break;
+                default:
+                    p = fallback;
+                    break;
+                }
+            }
+            layer->pixels[size_t(y) * layer->stride + x] = p;
+        }
+    }
 }
 
 void ColorMatrix(const float* m, Canvas* layer, const PixelBox& box) {
@@ -231,13 +463,22 @@ void ApplyFilters(const std::vector<swf::Filter>& filters, double scale, Canvas*
             break;
         case swf::FilterKind::DropShadow:
         case swf::FilterKind::Glow:
+        case swf::FilterKind::GradientGlow:
             Shadow(f, scale, layer, box);
+            break;
+        case swf::FilterKind::Bevel:
+        case swf::FilterKind::GradientBevel:
+            Bevel(f, scale, layer, box);
             break;
         case swf::FilterKind::ColorMatrix:
             ColorMatrix(f.matrix, layer, *box);
             break;
-        default:
-            break; // bevels and convolutions are not drawn
+        case swf::FilterKind::Convolution:
+            Convolve(f, layer, box);
+            break;
+        case swf::FilterKind::DisplacementMap:
+            Displace(f, scale, layer, box);
+            break;
         }
     }
 }

@@ -83,48 +83,6 @@ uint32_t ApplyCx(uint32_t p, const swf::ColorTransform& cx) {
 
 } // namespace
 
-Transform Transform::From(const swf::Matrix& m) {
-    Transform t;
-    t.a = m.scaleX / 65536.0;
-    t.b = m.rotateSkew0 / 65536.0;
-    t.c = m.rotateSkew1 / 65536.0;
-    t.d = m.scaleY / 65536.0;
-    t.tx = m.translateX;
-    t.ty = m.translateY;
-    return t;
-}
-
-Transform Transform::operator*(const Transform& i) const {
-    Transform t;
-    t.a = a * i.a + c * i.b;
-    t.b = b * i.a + d * i.b;
-    t.c = a * i.c + c * i.d;
-    t.d = b * i.c + d * i.d;
-    t.tx = a * i.tx + c * i.ty + tx;
-    t.ty = b * i.tx + d * i.ty + ty;
-    return t;
-}
-
-bool Transform::Invert(Transform* out) const {
-    const double det = a * d - b * c;
-    if (!std::isfinite(det) || std::fabs(det) < 1e-12) {
-        return false;
-    }
-    Transform t;
-    t.a = d / det;
-    t.b = -b / det;
-    t.c = -c / det;
-    t.d = a / det;
-    t.tx = -(t.a * tx + t.c * ty);
-    t.ty = -(t.b * tx + t.d * ty);
-    *out = t;
-    return true;
-}
-
-double Transform::Scale() const {
-    return std::sqrt(std::fabs(a * d - b * c));
-}
-
 uint32_t Premultiplied(swf::Rgba c) {
     const unsigned a = c.a;
     auto m = [a](unsigned v) { return (v * a + 127) / 255; };

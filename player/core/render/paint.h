@@ -11,18 +11,7 @@
 
 namespace render {
 
-// An affine map: x' = a*x + c*y + tx, y' = b*x + d*y + ty.
-struct Transform {
-    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
-    static Transform From(const swf::Matrix& m);
-    Transform operator*(const Transform& inner) const; // this after inner
-    bool Invert(Transform* out) const;
-    void Apply(double x, double y, double* ox, double* oy) const {
-        *ox = a * x + c * y + tx;
-        *oy = b * x + d * y + ty;
-    }
-    double Scale() const; // the geometric mean of the axis scales
-};
+using Transform = swf::Affine;
 
 // Where spans land: 32-bit premultiplied pixels, or (for masks) 8-bit coverage. An
 // optional 8-bit mask of the same size scales every coverage.

@@ -36,7 +36,25 @@ struct Rasterizer::Impl {
 Rasterizer::Rasterizer() : impl_(new Impl) {}
 Rasterizer::~Rasterizer() = default;
 
+// Anti-Grain Geometry frees a buffer before it asks for the larger one, so when that request
+// throws, its object still holds the freed pointer and would free it again. Such an object
+// is abandoned (its memory stays lost) and the rasterizer draws nothing from then on.
+template <class F> void Rasterizer::Guarded(F&& f) {
+    if (!impl_) {
+        return;
+    }
+    try {
+        f(*impl_);
+    } catch (...) {
+        impl_.release();
+        throw;
+    }
+}
+
 void Rasterizer::Begin(int width, int height, bool nonZero) {
+    if (!impl_) {
+        return;
+    }
     impl_->ras.reset();
     impl_->ras.auto_close(false);
     impl_->ras.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
@@ -45,12 +63,15 @@ void Rasterizer::Begin(int width, int height, bool nonZero) {
 }
 
 void Rasterizer::MoveTo(double x, double y) {
-    impl_->ras.move_to_d(Bound(x), Bound(y));
+    Guarded([&](Impl& impl) { impl.ras.move_to_d(Bound(x), Bound(y)); });
 }
 
 void Rasterizer::LineTo(double x, double y) {
-    impl_->ras.line_to_d(Bound(x), Bound(y));
-    impl_->any = true;
+    Guarded([&](Impl& impl) {
+        impl.ras.line_to_d(Bound(x), Bound(y));
+        impl.any = true;
+        work_ += kSegmentWork;
+    });
 }
 
 void Rasterizer::Polygon(const double* xy, int count) {
@@ -65,15 +86,19 @@ void Rasterizer::Polygon(const double* xy, int count) {
 }
 
 bool Rasterizer::Empty() const {
-    return !impl_->any;
+    return !impl_ || !impl_->any;
 }
 
 void Rasterizer::Fill(const Canvas& canvas, const Paint& paint) {
-    agg::rasterizer_scanline_aa<>& ras = impl_->ras;
-    if (!impl_->any || !ras.rewind_scanlines()) {
+    Guarded([&](Impl& impl) { FillSpans(impl, canvas, paint); });
+}
+
+void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint) {
+    agg::rasterizer_scanline_aa<>& ras = impl.ras;
+    if (!impl.any || !ras.rewind_scanlines()) {
         return;
     }
-    agg::scanline_u8& sl = impl_->sl;
+    agg::scanline_u8& sl = impl.sl;
     sl.reset(ras.min_x(), ras.max_x());
     while (ras.sweep_scanline(sl)) {
         const int y = sl.y();
@@ -95,6 +120,7 @@ void Rasterizer::Fill(const Canvas& canvas, const Paint& paint) {
             }
             if (len > 0) {
                 BlendSpan(canvas, paint, x, y, len, covers);
+                work_ += unsigned(len);
             }
         }
     }

@@ -3,6 +3,7 @@
 // cell rasterizer (its headers only; nothing here needs its compiled parts).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "player/core/render/paint.h"
@@ -26,9 +27,23 @@ class Rasterizer {
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
 
+    // Work done since the last reset: pixels filled, and segments at kSegmentWork each.
+    static const uint64_t kSegmentWork = 16;
+    // A frame's drawing stops once its budget is spent (see Renderer).
+    void ResetWork(uint64_t budget) {
+        work_ = 0;
+        budget_ = budget;
+    }
+    uint64_t Work() const { return work_; }
+    bool Spent() const { return work_ > budget_; }
+
   private:
     struct Impl;
+    template <class F> void Guarded(F&& f);
+    void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
     std::unique_ptr<Impl> impl_;
+    uint64_t work_ = 0;
+    uint64_t budget_ = UINT64_MAX;
 };
 
 } // namespace render

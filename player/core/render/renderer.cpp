@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/core/render/filters.h"
+#include "player/core/timeline/bounds.h"
 
 namespace render {
 
@@ -21,26 +22,6 @@ Transform Translate(double x, double y) {
     return t;
 }
 
-// A rectangle's bounds on the canvas as left, top, right, bottom.
-void DeviceBox(const swf::Rect& r, const Transform& m, double* box) {
-    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
-    for (int i = 0; i < 4; ++i) {
-        double x, y;
-        m.Apply(xs[i & 1], ys[i >> 1], &x, &y);
-        box[0] = i == 0 ? x : std::min(box[0], x);
-        box[1] = i == 0 ? y : std::min(box[1], y);
-        box[2] = i == 0 ? x : std::max(box[2], x);
-        box[3] = i == 0 ? y : std::max(box[3], y);
-    }
-}
-
-void Unite(const double* b, bool* any, double* box) {
-    for (int k = 0; k < 4; ++k) {
-        box[k] = !*any ? b[k] : k < 2 ? std::min(box[k], b[k]) : std::max(box[k], b[k]);
-    }
-    *any = true;
-}
-
 // What the renderer keeps with a script's drawing: its shape prepared for the drawing's
 // generation it was built from.
 struct PreparedDrawing : timeline::DrawingCache {
@@ -52,12 +33,24 @@ struct PreparedDrawing : timeline::DrawingCache {
 
 struct Renderer::ActiveMask {
     uint16_t clipDepth = 0;
-    std::vector<uint8_t> coverage;
+    std::vector<uint8_t> coverage; // empty: no room for it, what it masks is not drawn
+    size_t* reserved = nullptr;    // given back when the mask goes
+    ActiveMask() = default;
+    ActiveMask(ActiveMask&& o) noexcept
+        : clipDepth(o.clipDepth), coverage(std::move(o.coverage)), reserved(o.reserved) {
+        o.reserved = nullptr;
+    }
+    ActiveMask& operator=(ActiveMask&&) = delete;
+    ~ActiveMask() {
+        if (reserved != nullptr) {
+            *reserved -= coverage.size();
+        }
+    }
 };
 
 Renderer::Renderer() {
     context_.bitmaps = [this](uint16_t id) {
-        return movie_ != nullptr ? movie_->dictionary.FindBitmap(id) : nullptr;
+        return movie_ != nullptr ? bitmaps_.Get(movie_->dictionary, id) : nullptr;
     };
 }
 Renderer::~Renderer() = default;
@@ -65,6 +58,7 @@ Renderer::~Renderer() = default;
 void Renderer::Clear() {
     prepared_.clear();
     morphs_.clear();
+    bitmaps_.Clear();
 }
 
 void Renderer::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
@@ -91,7 +85,35 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     scale_ = scale;
     view_ = view;
     context_.stageScale = scale / 20;
+    bitmaps_.NextFrame();
+    ras_.ResetWork(std::max(kDrawBudget, kDrawBudgetPerPixel * uint64_t(canvas.width) *
+                                             uint64_t(canvas.height)));
+    bufferBytes_ = 0;
+    cut_ = false;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
+    cut_ = cut_ || ras_.Spent();
+}
+
+bool Renderer::Reserve(size_t bytes) {
+    if (bytes > kMaxBufferBytes - bufferBytes_) {
+        cut_ = true;
+        return false;
+    }
+    bufferBytes_ += bytes;
+    return true;
+}
+
+void Renderer::DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
+                              const Canvas& canvas, const Transform& m,
+                              const swf::ColorTransform& cx) {
+    if (movie_ != &movie) {
+        Clear();
+        movie_ = &movie;
+    }
+    scale_ = m.Scale() * 20;
+    view_ = m;
+    context_.stageScale = m.Scale();
+    DrawCharacter(o, m, cx, canvas, 0);
 }
 
 void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
@@ -103,13 +125,20 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
         DrawDrawing(*clip.drawing, m, cx, canvas);
     }
     std::vector<ActiveMask> masks;
+    masks.reserve(kMaxActiveMasks);
     for (const auto& entry : clip.objects) {
         const timeline::DisplayObject& o = entry.second;
         while (!masks.empty() && o.depth > masks.back().clipDepth) {
             masks.pop_back();
         }
+        if (ras_.Spent()) {
+            break; // the frame's budget: the rest waits
+        }
         if (!o.visible || o.isMask) {
             continue; // hidden by a script, or a script's mask
+        }
+        if (!masks.empty() && masks.back().coverage.empty()) {
+            continue; // its mask found no room
         }
         Canvas c = canvas;
         if (!masks.empty()) {
@@ -121,7 +150,13 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             }
             ActiveMask mask;
             mask.clipDepth = o.clipDepth;
-            mask.coverage.assign(size_t(canvas.width) * canvas.height, 0);
+            const size_t bytes = size_t(canvas.width) * canvas.height;
+            if (!Reserve(bytes)) {
+                masks.push_back(std::move(mask));
+                continue;
+            }
+            mask.reserved = &bufferBytes_;
+            mask.coverage.assign(bytes, 0);
             Canvas mc = c;
             mc.pixels = nullptr;
             mc.coverage = mask.coverage.data();
@@ -131,10 +166,19 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             continue;
         }
         std::vector<uint8_t> scriptMask;
-        if (o.maskedBy != 0 && ScriptMask(o, c, nesting, &scriptMask)) {
-            c.mask = scriptMask.data();
+        const size_t maskBytes = size_t(canvas.width) * canvas.height;
+        if (o.maskedBy != 0) {
+            if (!Reserve(maskBytes)) {
+                continue; // no room for its mask: hidden
+            }
+            if (ScriptMask(o, c, nesting, &scriptMask)) {
+                c.mask = scriptMask.data();
+            }
         }
         DrawObject(o, m, cx, c, nesting);
+        if (o.maskedBy != 0) {
+            bufferBytes_ -= maskBytes;
+        }
     }
 }
 
@@ -173,7 +217,9 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
     }
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
     const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
-    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers) {
+    const size_t layerBytes = size_t(canvas.width) * canvas.height * 4;
+    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers ||
+        !Reserve(layerBytes)) {
         DrawCharacter(o, m, cx, canvas, nesting);
         return;
     }
@@ -194,59 +240,17 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
         Composite(layer, box, o.blend, canvas);
     }
     --layers_;
+    bufferBytes_ -= layerBytes;
 }
 
 bool Renderer::DeviceBounds(const timeline::DisplayObject& o, const Transform& m, int nesting,
                             double* box) const {
-    const timeline::Character* ch = o.character;
-    if (ch == nullptr || nesting > kMaxDrawNesting) {
-        return false;
-    }
-    swf::Rect r;
-    switch (ch->kind) {
-    case timeline::Kind::Shape:
-        r = ch->shape->bounds;
-        break;
-    case timeline::Kind::Morph: {
-        const swf::Rect& s = ch->morph->start.bounds;
-        const swf::Rect& e = ch->morph->end.bounds;
-        r = swf::Rect{std::min(s.xMin, e.xMin), std::max(s.xMax, e.xMax), std::min(s.yMin, e.yMin),
-                      std::max(s.yMax, e.yMax)};
-        break;
-    }
-    case timeline::Kind::Text:
-        r = ch->text->bounds;
-        break;
-    case timeline::Kind::EditText:
-        r = ch->editText->bounds;
-        break;
-    case timeline::Kind::Bitmap:
-        r = swf::Rect{0, ch->bitmap->width * 20, 0, ch->bitmap->height * 20};
-        break;
-    case timeline::Kind::Sprite:
-    case timeline::Kind::Button: {
-        bool any = false;
-        if (o.clip) {
-            double b[4];
-            if (o.clip->drawing && !o.clip->drawing->Empty()) {
-                DeviceBox(o.clip->drawing->Bounds(), m, b);
-                Unite(b, &any, box);
-            }
-            for (const auto& entry : o.clip->objects) {
-                const timeline::DisplayObject& child = entry.second;
-                if (child.clipDepth == 0 &&
-                    DeviceBounds(child, m * Transform::From(child.matrix), nesting + 1, b)) {
-                    Unite(b, &any, box);
-                }
-            }
-        }
-        return any;
-    }
-    case timeline::Kind::Font:
-        return false;
-    }
-    DeviceBox(r, m, box);
-    return true;
+    const swf::Box b = timeline::ObjectBounds(o, m, nesting);
+    box[0] = b.xMin;
+    box[1] = b.yMin;
+    box[2] = b.xMax;
+    box[3] = b.yMax;
+    return !b.empty;
 }
 
 void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
@@ -255,9 +259,9 @@ void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
     if (shape == nullptr) {
         return;
     }
-    double b[4];
-    DeviceBox(drawing.Bounds(), m, b);
-    if (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2) {
+    swf::Box b;
+    b.AddRect(drawing.Bounds(), m);
+    if (b.xMax < -2 || b.yMax < -2 || b.xMin > canvas.width + 2 || b.yMin > canvas.height + 2) {
         return;
     }
     // Kept in the drawing's own slot, so it goes when the drawing goes and a rebuilt
@@ -317,18 +321,24 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     }
     case timeline::Kind::Bitmap: {
         const swf::Bitmap& b = *ch->bitmap;
+        if (b.width <= 0 || b.height <= 0) {
+            break; // disposed
+        }
         swf::FillStyle fill;
         fill.kind = swf::FillKind::Bitmap;
         fill.bitmapId = ch->id;
         fill.repeat = false;
-        fill.smooth = false;
+        fill.smooth = ch->smooth;
         fill.matrix.scaleX = fill.matrix.scaleY = 20 << 16;
         Paint paint;
-        if (MakePaint(fill, m, cx, &b, &paint)) {
+        if (MakePaint(fill, m, cx, context_.bitmaps(ch->id), &paint)) {
             FillRect(swf::Rect{0, b.width * 20, 0, b.height * 20}, m, paint, canvas);
         }
         break;
     }
+    case timeline::Kind::Video:
+        DrawVideo(o, m, cx, canvas);
+        break;
     case timeline::Kind::Text:
         DrawStaticText(*ch->text, m, cx, canvas);
         break;

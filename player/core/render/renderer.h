@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "player/core/render/bitmap_cache.h"
 #include "player/core/render/paint.h"
 #include "player/core/render/rasterizer.h"
 #include "player/core/render/shape_draw.h"
@@ -33,6 +34,15 @@ struct DeviceFontMetrics {
 using DeviceGlyphSource =
     std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
 
+// Drawing one frame may cost at most this much rasterizer work (pixels filled, and
+// Rasterizer::kSegmentWork per segment), or eight times the canvas if that is more:
+// objects beyond it are not drawn in that frame, so a movie asking for too much draws
+// partly instead of hanging its host.
+const uint64_t kDrawBudget = uint64_t(1) << 25;
+const uint64_t kDrawBudgetPerPixel = 8;
+// Mask coverage and layers alive at once while a frame is drawn.
+const size_t kMaxBufferBytes = size_t(128) << 20;
+
 class Renderer {
   public:
     Renderer();
@@ -42,11 +52,17 @@ class Renderer {
     // stage pixel), for filters and hairlines.
     void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
               const Transform& view, double scale);
+    // One object's contents without its own placement, colours or filters
+    // (BitmapData.draw): `m` maps its space (twips) onto the canvas.
+    void DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
+                        const Canvas& canvas, const Transform& m, const swf::ColorTransform& cx);
     // Where objects masked by a script find their mask (by id); none: drawn unmasked.
     void SetStage(const timeline::Stage* stage) { stage_ = stage; }
     void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
     // Forgets prepared shapes (a new movie).
     void Clear();
+    // The last Draw stopped at its budget (kDrawBudget, kMaxBufferBytes).
+    bool WasCut() const { return cut_; }
 
   private:
     struct ActiveMask;
@@ -59,12 +75,15 @@ class Renderer {
     // A script's drawing, under its clip's objects.
     void DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
                      const swf::ColorTransform& cx, const Canvas& canvas);
+    // The picture of the frame the video's ratio names, scaled to the stream's size.
+    void DrawVideo(const timeline::DisplayObject& o, const Transform& m,
+                   const swf::ColorTransform& cx, const Canvas& canvas);
     void DrawStaticText(const swf::StaticText& text, const Transform& m,
                         const swf::ColorTransform& cx, const Canvas& canvas);
     // `field` carries the text shown now and the frame's look.
     void DrawEditText(const swf::EditText& text, const timeline::DisplayObject& field,
                       const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
-    void DrawFieldFrame(const timeline::DisplayObject& field, const swf::Rect& box,
+    void DrawFieldFrame(const timeline::TextFieldState& field, const swf::Rect& box,
                         const Transform& m, const swf::ColorTransform& cx, const Canvas& canvas);
     // A canvas over the pixels of a box seen through `m`, masked to the box (and to any
     // mask already in force); `shift` moves canvas coordinates onto it.
@@ -96,7 +115,11 @@ class Renderer {
     const timeline::Stage* stage_ = nullptr;
     Transform view_;
     double scale_ = 1;
-    int layers_ = 0; // layers open while drawing
+    int layers_ = 0;         // layers open while drawing
+    size_t bufferBytes_ = 0; // mask coverage and layers alive now
+    bool cut_ = false;
+    // Reserves a frame buffer's bytes; false when it would pass kMaxBufferBytes.
+    bool Reserve(size_t bytes);
     Rasterizer ras_;
     std::map<const swf::Shape*, PreparedShape> prepared_;
     struct MorphCache {
@@ -109,6 +132,7 @@ class Renderer {
     DeviceGlyphSource deviceSource_;
     DeviceFontMetrics deviceMetrics_;
     ShapeContext context_;
+    BitmapCache bitmaps_;
 };
 
 } // namespace render

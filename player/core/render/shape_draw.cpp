@@ -105,7 +105,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
         const PreparedGroup& g = shape.groups[gi];
         const swf::StyleGroup& styles = source.groups[gi];
         for (size_t i = 0; i < g.fills.size(); ++i) {
-            if (g.fills[i].empty()) {
+            if (g.fills[i].empty() || ras->Spent()) {
                 continue;
             }
             Paint paint;
@@ -113,9 +113,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             if (solidOverride != nullptr) {
                 paint = *solidOverride;
             } else if (!MakePaint(fill, t, cx,
-                                  fill.kind == swf::FillKind::Bitmap
-                                      ? context.bitmaps(fill.bitmapId)
-                                      : nullptr,
+                                  fill.kind != swf::FillKind::Bitmap ? nullptr
+                                  : fill.bitmap                      ? fill.bitmap.get()
+                                                : context.bitmaps(fill.bitmapId),
                                   &paint)) {
                 continue;
             }
@@ -139,7 +139,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             continue;
         }
         for (size_t i = 0; i < g.lines.size(); ++i) {
-            if (g.lines[i].empty()) {
+            if (g.lines[i].empty() || ras->Spent()) {
                 continue;
             }
             const swf::LineStyle& style = styles.lines[i];
@@ -147,8 +147,9 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             if (style.hasFill) {
                 const swf::FillStyle& fill = style.fill;
                 if (!MakePaint(fill, t, cx,
-                               fill.kind == swf::FillKind::Bitmap ? context.bitmaps(fill.bitmapId)
-                                                                  : nullptr,
+                               fill.kind != swf::FillKind::Bitmap ? nullptr
+                               : fill.bitmap                      ? fill.bitmap.get()
+                                                                  : context.bitmaps(fill.bitmapId),
                                &paint)) {
                     continue;
                 }

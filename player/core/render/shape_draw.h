@@ -13,10 +13,7 @@
 
 namespace render {
 
-struct PathEdge {
-    int32_t x0, y0, cx, cy, x1, y1;
-    bool curved;
-};
+using PathEdge = swf::Curve;
 
 struct PreparedGroup {
     std::vector<std::vector<PathEdge>> fills; // by fill style index (0-based)

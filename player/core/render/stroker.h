@@ -9,9 +9,7 @@
 
 namespace render {
 
-struct Point {
-    double x = 0, y = 0;
-};
+using Point = swf::Point;
 
 struct StrokeStyle {
     double halfWidth = 0.5; // device pixels

@@ -14,7 +14,7 @@ namespace render {
 
 namespace {
 
-const int32_t kGutter = 40; // twips between an edit text's box and its text
+const int32_t kGutter = kFieldGutter;
 
 Transform Translate(double x, double y) {
     Transform t;
@@ -43,9 +43,9 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
         const double size = double(run.height) / font->unitsPerEm;
         double x = run.x;
         for (const swf::GlyphEntry& g : run.glyphs) {
-            if (g.index < font->glyphs.size()) {
+            if (g.index < font->GlyphCount()) {
                 const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->glyphs[g.index]), t, cx, context_, canvas, &ras_, &paint);
+                DrawShape(Prepared(&font->Glyph(g.index)), t, cx, context_, canvas, &ras_, &paint);
             }
             x += g.advance;
         }
@@ -98,7 +98,7 @@ bool Renderer::ClipToBox(const swf::Rect& r, const Transform& m, const Canvas& c
     return true;
 }
 
-void Renderer::DrawFieldFrame(const timeline::DisplayObject& field, const swf::Rect& b,
+void Renderer::DrawFieldFrame(const timeline::TextFieldState& field, const swf::Rect& b,
                               const Transform& m, const swf::ColorTransform& cx,
                               const Canvas& canvas) {
     // A hairline through the box's corners: on an unrotated box it lands on whole pixels
@@ -160,103 +160,68 @@ const Renderer::DeviceGlyphShape* Renderer::DeviceGlyphFor(const TextStyle& styl
     return it->second.get();
 }
 
-void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayObject& field,
+void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayObject& object,
                             const Transform& m, const swf::ColorTransform& cx,
                             const Canvas& canvas) {
-    const std::string& shown = field.text;
+    if (!object.field) {
+        return;
+    }
+    const timeline::TextFieldState& field = *object.field;
     // Device text is not drawn turned, skewed or mirrored, and neither is its field.
     const double kShear = 0.006;
-    if (!text.useOutlines &&
+    if (!field.embedFonts &&
         (std::fabs(m.b) >= kShear || std::fabs(m.c) >= kShear || m.a <= 0 || m.d <= 0)) {
         return;
     }
-    swf::Rect b = text.bounds;
-    const swf::Font* font = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
-    // A font without layout only names a face: its text is set in the device font.
-    const bool embedded =
-        font != nullptr && text.useOutlines && !font->glyphs.empty() && font->hasLayout;
-    if (shown.empty() || (!embedded && !deviceSource_)) {
-        DrawFieldFrame(field, b, m, cx, canvas);
+    FieldFonts fonts;
+    fonts.movie = movie_;
+    fonts.own = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
+    if (deviceSource_) {
+        fonts.device = [this](const TextStyle& style, uint32_t code, double* advance) {
+            const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
+            *advance = g != nullptr ? g->advance : 0;
+            return g != nullptr;
+        };
+    }
+    fonts.deviceAscent = deviceMetrics_.ascent;
+    fonts.deviceDescent = deviceMetrics_.descent;
+    FieldLayout layout;
+    LayOutField(field, fonts, &layout);
+    const swf::Rect b = layout.box;
+    DrawFieldFrame(field, b, m, cx, canvas);
+    if (field.doc.text().empty() || !layout.drawable) {
         return;
     }
-    TextStyle base;
-    base.face = font != nullptr ? font->name : "";
-    base.size = text.height;
-    base.color = text.color;
-    if (field.textColor >= 0) {
-        base.color = swf::Rgba{uint8_t(field.textColor >> 16), uint8_t(field.textColor >> 8),
-                               uint8_t(field.textColor), text.color.a};
-    }
-    base.leading = text.leading;
-    base.bold = font != nullptr && font->bold;
-    base.italic = font != nullptr && font->italic;
-    StyledText styled = text.html ? FromHtmlText(shown, base, text.align, text.multiline)
-                                  : FromPlainText(shown, base, text.align);
-    if (text.password) {
-        for (uint32_t& c : styled.codes) {
-            c = c == '\n' ? c : '*';
+    const StyledText& styled = layout.styled;
+    const std::vector<TextLine>& lines = layout.lines;
+    // A character's outline, or null.
+    auto glyph = [&](uint32_t code, const TextStyle& style) -> const PreparedShape* {
+        if (style.font != nullptr) {
+            const int gi = style.font->GlyphFor(static_cast<uint16_t>(code));
+            return gi < 0 ? nullptr : &Prepared(&style.font->Glyph(gi));
         }
-    }
-    // Glyph units per em: the embedded font's, or the device source's 1024.
-    const double em = embedded ? font->unitsPerEm : 1024.0;
-    // A character's outline (null when none) and advance in glyph units.
-    auto glyph = [&](uint32_t code, const TextStyle& style, bool prepare,
-                     double* advance) -> const PreparedShape* {
-        if (embedded) {
-            const int gi = font->GlyphFor(static_cast<uint16_t>(code));
-            if (gi < 0) {
-                *advance = 0;
-                return nullptr;
-            }
-            *advance = gi < static_cast<int>(font->advances.size()) ? font->advances[gi] : em * 0.6;
-            return prepare ? &Prepared(&font->glyphs[gi]) : nullptr;
+        if (field.embedFonts || !deviceSource_) {
+            return nullptr;
         }
         const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
-        *advance = g != nullptr ? g->advance : 0;
         return g != nullptr ? &g->prepared : nullptr;
     };
-    FontMeasure measure;
-    measure.advance = [&](uint32_t code, const TextStyle& style) {
-        double advance = 0;
-        glyph(code, style, false, &advance);
-        return advance * style.size / em;
+    auto emOf = [](const TextStyle& style) {
+        return style.font != nullptr ? double(style.font->unitsPerEm) : 1024.0;
     };
-    measure.heights = [&](const TextStyle& style, double* ascent, double* leading) {
-        const double scale = style.size / em;
-        if (embedded) {
-            *ascent = font->ascent * scale;
-            *leading = font->leading * scale;
-        } else {
-            // Device text keeps its font's whole height between lines.
-            *ascent = deviceMetrics_.ascent * scale;
-            *leading = std::max(0.0, (deviceMetrics_.ascent + deviceMetrics_.descent) * scale -
-                                         style.size);
-        }
-    };
-    LayoutBox box;
-    box.width = double(b.xMax) - b.xMin - 2 * kGutter;
-    box.height = text.autoSize ? 1e9 : double(b.yMax) - b.yMin - kGutter;
-    box.leftMargin = text.leftMargin;
-    box.rightMargin = text.rightMargin;
-    box.indent = text.indent;
-    box.wordWrap = text.wordWrap;
-    TextExtent extent;
-    const std::vector<TextLine> lines = LayOutText(styled, box, measure, &extent);
-    if (text.autoSize) {
-        // The box fits the text from its top left corner (its width too, unless wrapped).
-        auto clamp = [](double v) { return static_cast<int32_t>(std::min(1e7, std::ceil(v))); };
-        if (!text.wordWrap) {
-            b.xMax = clamp(b.xMin + extent.width + 2 * kGutter);
-        }
-        b.yMax = clamp(b.yMin + extent.height + 2 * kGutter);
-    }
-    DrawFieldFrame(field, b, m, cx, canvas);
 
     BoxClip clip;
     if (!ClipToBox(b, m, canvas, &clip)) {
         return;
     }
-    const Transform area = clip.shift * m * Translate(b.xMin + kGutter, b.yMin + kGutter);
+    // Scrolled text starts at its `scroll`th line and `hscroll` pixels in.
+    double scrolled = 0;
+    for (size_t k = 0; k + 1 < size_t(std::max(1, field.scroll)) && k < lines.size(); ++k) {
+        scrolled += lines[k].height;
+    }
+    const Transform area =
+        clip.shift * m *
+        Translate(b.xMin + kGutter - 20.0 * field.hscroll, b.yMin + kGutter - scrolled);
     std::vector<Paint> paints;
     for (const TextStyle& style : styled.palette) {
         paints.push_back(SolidPaint(style.color, cx));
@@ -281,12 +246,20 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             }
             k = e;
         }
+        if (line.bullet) {
+            const TextStyle& style = styled.palette[line.style];
+            if (const PreparedShape* shape = glyph(0x2022, style)) {
+                const Transform t = area * Translate(line.left + 300, line.baseline) *
+                                    Scaling(style.size / emOf(style));
+                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[line.style]);
+            }
+        }
         for (const PlacedGlyph& g : line.glyphs) {
             const TextStyle& style = styled.palette[g.style];
-            double advance = 0;
-            const PreparedShape* shape = glyph(g.code, style, true, &advance);
+            const PreparedShape* shape = glyph(g.code, style);
             if (shape != nullptr) {
-                const Transform t = area * Translate(g.x, line.baseline) * Scaling(style.size / em);
+                const Transform t =
+                    area * Translate(g.x, line.baseline) * Scaling(style.size / emOf(style));
                 DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
             }
         }

@@ -3,152 +3,84 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
+
+#include "player/core/swf/utf8.h"
 
 namespace render {
 
 namespace {
 
 // Beyond these a field's text is cut: far more than any box shows.
-const size_t kMaxCodes = 1 << 16;
+const size_t kMaxCodes = timeline::kMaxFieldChars;
 const size_t kMaxStyles = 256;
 
+// Styles come in runs, so the last one is tried first; a text with many distinct styles
+// scans a palette of bounded size.
 void Add(StyledText* out, uint32_t code, const TextStyle& style) {
     if (out->codes.size() >= kMaxCodes) {
         return;
     }
-    size_t k = 0;
-    while (k < out->palette.size() && !(out->palette[k] == style)) {
-        ++k;
-    }
-    if (k == out->palette.size()) {
-        if (k >= kMaxStyles) {
-            k = 0;
-        } else {
-            out->palette.push_back(style);
+    size_t k = out->styles.empty() ? 0 : out->styles.back();
+    if (k >= out->palette.size() || !(out->palette[k] == style)) {
+        k = 0;
+        while (k < out->palette.size() && !(out->palette[k] == style)) {
+            ++k;
+        }
+        if (k == out->palette.size()) {
+            if (k >= kMaxStyles) {
+                k = 0;
+            } else {
+                out->palette.push_back(style);
+            }
         }
     }
     out->codes.push_back(code);
     out->styles.push_back(static_cast<uint16_t>(k));
 }
 
-void EndParagraph(StyledText* out, const TextStyle& style, uint8_t align) {
-    Add(out, '\n', style);
-    out->aligns.push_back(align);
+int32_t Twips(double px) {
+    return static_cast<int32_t>(std::max(-1e7, std::min(std::round(px * 20), 1e7)));
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return s;
+TextStyle StyleOf(const timeline::SpanFormat& f) {
+    TextStyle t;
+    t.face = f.font;
+    t.size = std::max(0, Twips(f.size));
+    t.color = swf::Rgba{uint8_t(f.color >> 16), uint8_t(f.color >> 8), uint8_t(f.color), 255};
+    t.leading = Twips(f.leading);
+    t.letterSpacing = Twips(f.letterSpacing);
+    t.bold = f.bold;
+    t.italic = f.italic;
+    t.underline = f.underline;
+    return t;
 }
 
-// The value of attribute `name` in a tag's text (quoted or not), lower-cased name match.
-bool Attribute(const std::string& tag, const char* name, std::string* value) {
-    const std::string lower = Lower(tag);
-    const size_t n = std::strlen(name);
-    for (size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
-        if (at == 0 || !std::isspace(static_cast<unsigned char>(lower[at - 1]))) {
-            continue;
-        }
-        size_t i = at + n;
-        while (i < tag.size() && tag[i] == ' ') {
-            ++i;
-        }
-        if (i >= tag.size() || tag[i] != '=') {
-            continue;
-        }
-        ++i;
-        while (i < tag.size() && tag[i] == ' ') {
-            ++i;
-        }
-        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
-            const size_t end = tag.find(tag[i], i + 1);
-            *value = tag.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
-        } else {
-            size_t end = i;
-            while (end < tag.size() && !std::isspace(static_cast<unsigned char>(tag[end]))) {
-                ++end;
-            }
-            *value = tag.substr(i, end - i);
-        }
-        return true;
-    }
-    return false;
-}
-
-uint8_t AlignNamed(const std::string& v, uint8_t fallback) {
-    const std::string a = Lower(v);
-    return a == "left" ? 0 : a == "right" ? 1 : a == "center" ? 2 : a == "justify" ? 3 : fallback;
-}
-
-// An entity at html[i] ('&'): its code point and length, or false.
-bool Entity(const std::string& html, size_t i, uint32_t* code, size_t* length) {
-    static const struct {
-        const char* name;
-        uint32_t code;
-    } names[] = {{"&amp;", '&'},  {"&lt;", '<'},    {"&gt;", '>'},
-                 {"&quot;", '"'}, {"&apos;", '\''}, {"&nbsp;", 0xA0}};
-    for (const auto& n : names) {
-        if (html.compare(i, std::strlen(n.name), n.name) == 0) {
-            *code = n.code;
-            *length = std::strlen(n.name);
-            return true;
-        }
-    }
-    // A numeric one is short: look no further for its ';' (text full of '&' stays linear).
-    size_t end = std::string::npos;
-    for (size_t k = i + 2; html.compare(i, 2, "&#") == 0 && k < html.size() && k < i + 12; ++k) {
-        if (html[k] == ';') {
-            end = k;
-            break;
-        }
-    }
-    if (end != std::string::npos) {
-        const bool hex = html[i + 2] == 'x' || html[i + 2] == 'X';
-        const std::string digits = html.substr(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2));
-        char* stop = nullptr;
-        const unsigned long v = std::strtoul(digits.c_str(), &stop, hex ? 16 : 10);
-        if (!digits.empty() && *stop == '\0' && v > 0 && v < 0x110000) {
-            *code = static_cast<uint32_t>(v);
-            *length = end - i + 1;
-            return true;
-        }
-    }
-    return false;
+ParagraphStyle ParagraphOf(const timeline::SpanFormat& f) {
+    ParagraphStyle p;
+    p.align = f.align & 3;
+    p.leftMargin = Twips(f.leftMargin);
+    p.rightMargin = Twips(f.rightMargin);
+    p.indent = Twips(f.indent);
+    p.blockIndent = Twips(f.blockIndent);
+    p.bullet = f.bullet;
+    return p;
 }
 
 } // namespace
 
-std::vector<uint32_t> DecodeUtf8(const std::string& s) {
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < s.size() && out.size() < kMaxCodes;) {
-        const uint8_t c = static_cast<uint8_t>(s[i]);
-        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
-        bool ok = c < 0x80 || (extra > 0 && c < 0xF8);
-        for (int k = 1; k <= extra && ok; ++k) {
-            if (i + k >= s.size() || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-            }
-        }
-        out.push_back(ok ? cp : c);
-        i += ok ? extra + 1 : 1;
-    }
-    return out;
-}
-
 StyledText FromPlainText(const std::string& text, const TextStyle& base, uint8_t align) {
     StyledText out;
     out.palette.push_back(base);
-    out.aligns.push_back(align);
-    const std::vector<uint32_t> codes = DecodeUtf8(text);
+    ParagraphStyle p;
+    p.align = align;
+    out.paragraphs.push_back(p);
+    const std::u32string codes = timeline::DecodeUtf8(text, kMaxCodes);
     for (size_t i = 0; i < codes.size(); ++i) {
         if (codes[i] == '\r' || codes[i] == '\n') {
-            EndParagraph(&out, base, align);
+            Add(&out, '\n', base);
+            out.paragraphs.push_back(p);
             i += codes[i] == '\r' && i + 1 < codes.size() && codes[i + 1] == '\n';
         } else {
             Add(&out, codes[i], base);
@@ -157,131 +89,35 @@ StyledText FromPlainText(const std::string& text, const TextStyle& base, uint8_t
     return out;
 }
 
-StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t align,
-                        bool multiline) {
+StyledText FromDocument(const timeline::TextDocument& doc, bool password) {
     StyledText out;
-    out.palette.push_back(base);
-    out.aligns.push_back(align);
-    struct Open {
-        std::string name;
-        TextStyle style;
-    };
-    std::vector<Open> open{{"", base}};
-    auto style = [&]() -> const TextStyle& { return open.back().style; };
-    auto paragraphStart = [&] { return out.codes.empty() || out.codes.back() == '\n'; };
-    auto lineBreak = [&] {
-        if (multiline) {
-            EndParagraph(&out, style(), align);
-        }
-    };
-    std::string text;
-    auto flush = [&] {
-        for (uint32_t c : DecodeUtf8(text)) {
-            if (c == '\r' || c == '\n') {
-                lineBreak();
-            } else {
-                Add(&out, c, style());
+    const std::u32string& text = doc.text();
+    out.codes.reserve(text.size());
+    out.styles.reserve(text.size());
+    bool paragraphStart = true;
+    size_t at = 0;
+    for (const timeline::TextSpan& span : doc.spans()) {
+        const TextStyle style = StyleOf(span.format);
+        for (size_t k = at; k < at + span.length && k < text.size(); ++k) {
+            if (paragraphStart) {
+                out.paragraphs.push_back(ParagraphOf(span.format));
+                paragraphStart = false;
             }
+            const bool end = text[k] == '\r' || text[k] == '\n';
+            Add(&out, end ? '\n' : password ? '*' : text[k], style);
+            paragraphStart = end;
         }
-        text.clear();
-    };
-    for (size_t i = 0; i < html.size();) {
-        if (html[i] == '&') {
-            uint32_t code = 0;
-            size_t length = 0;
-            if (Entity(html, i, &code, &length)) {
-                flush();
-                Add(&out, code, style());
-                i += length;
-            } else {
-                text += html[i++];
-            }
-            continue;
-        }
-        if (html[i] != '<') {
-            text += html[i++];
-            continue;
-        }
-        const size_t end = html.find('>', i);
-        if (end == std::string::npos) {
-            break; // an unclosed tag shows nothing, as in Flash
-        }
-        flush();
-        std::string tag = html.substr(i + 1, end - i - 1);
-        i = end + 1;
-        const bool closing = !tag.empty() && tag[0] == '/';
-        std::string name = Lower(tag.substr(closing ? 1 : 0));
-        name = name.substr(0, name.find_first_of(" \t\r\n/"));
-        if (closing) {
-            if (name == "p") {
-                lineBreak();
-            }
-            for (size_t k = open.size(); k-- > 1;) {
-                if (open[k].name == name) {
-                    open.resize(k);
-                    break;
-                }
-            }
-            continue;
-        }
-        if (name == "br") {
-            lineBreak();
-            continue;
-        }
-        if (name == "p" || name == "li") {
-            if (!paragraphStart()) {
-                lineBreak();
-            }
-            std::string a;
-            if (Attribute(tag, "align", &a)) {
-                out.aligns.back() = AlignNamed(a, align);
-            }
-        }
-        if (name != "font" && name != "b" && name != "i" && name != "u" && name != "p" &&
-            name != "textformat") {
-            continue; // unknown tags and those without style are dropped
-        }
-        Open next{name, style()};
-        std::string v;
-        if (name == "b") {
-            next.style.bold = true;
-        } else if (name == "i") {
-            next.style.italic = true;
-        } else if (name == "u") {
-            next.style.underline = true;
-        } else if (name == "textformat" && Attribute(tag, "leading", &v)) {
-            const long px = std::strtol(v.c_str(), nullptr, 10);
-            next.style.leading = static_cast<int32_t>(std::max(-360L, std::min(px, 720L)) * 20);
-        } else if (name == "font") {
-            if (Attribute(tag, "face", &v)) {
-                next.style.face = v;
-            }
-            if (Attribute(tag, "size", &v) && !v.empty()) {
-                const long n = std::strtol(v.c_str(), nullptr, 10);
-                const long px = v[0] == '+' || v[0] == '-' ? next.style.size / 20 + n : n;
-                next.style.size = static_cast<int32_t>(std::max(0L, std::min(px, 1000L)) * 20);
-            }
-            if (Attribute(tag, "letterspacing", &v)) {
-                const double px = std::strtod(v.c_str(), nullptr);
-                next.style.letterSpacing =
-                    static_cast<int32_t>(std::max(-100.0, std::min(px, 1000.0)) * 20);
-            }
-            if (Attribute(tag, "color", &v) && v.size() == 7 && v[0] == '#') {
-                const unsigned long rgb = std::strtoul(v.c_str() + 1, nullptr, 16);
-                next.style.color = swf::Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb),
-                                             next.style.color.a};
-            }
-        }
-        if (open.size() < 64) {
-            open.push_back(next);
-        }
+        at += span.length;
     }
-    flush();
-    // The last paragraph's closing tag ends the text rather than starting an empty line.
-    if (!out.codes.empty() && out.codes.back() == '\n') {
-        out.codes.pop_back();
-        out.styles.pop_back();
-        out.aligns.pop_back();
+    if (out.palette.empty()) {
+        const timeline::SpanFormat f =
+            doc.spans().empty() ? timeline::SpanFormat() : doc.spans().front().format;
+        out.palette.push_back(StyleOf(f));
+    }
+    if (paragraphStart) {
+        const timeline::SpanFormat f =
+            doc.spans().empty() ? timeline::SpanFormat() : doc.spans().back().format;
+        out.paragraphs.push_back(ParagraphOf(f));
     }
     return out;
 }
@@ -310,10 +146,15 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
         while (end < n && text.codes[end] != '\n') {
             ++end;
         }
-        const uint8_t align = paragraph < text.aligns.size() ? text.aligns[paragraph] : 0;
+        const ParagraphStyle para =
+            paragraph < text.paragraphs.size() ? text.paragraphs[paragraph] : ParagraphStyle();
+        const uint8_t align = para.align;
+        // A bullet's text stands a fixed step in from its margin.
+        const double bulletStep = para.bullet ? 720 : 0;
         do {
-            const double left = box.leftMargin + (firstLine ? box.indent : 0);
-            const double room = box.width - left - box.rightMargin;
+            const double left =
+                para.leftMargin + para.blockIndent + bulletStep + (firstLine ? para.indent : 0);
+            const double room = box.width - left - para.rightMargin;
             size_t j = start, lastSpace = SIZE_MAX;
             double x = 0;
             for (; j < end; ++j) {
@@ -373,10 +214,14 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
                 g.x += shift + gap;
                 gap += inner ? spread : 0;
             }
-            seen.width = std::max(seen.width, shift + width + box.rightMargin);
+            seen.width = std::max(seen.width, shift + width + para.rightMargin);
+            line.bullet = para.bullet && firstLine;
+            line.style = used[0];
+            line.left = para.leftMargin + para.blockIndent;
             line.baseline = top + baseline;
+            line.height = size + lead + text.palette[used[0]].leading;
             lines.push_back(std::move(line));
-            top += size + lead + text.palette[used[0]].leading;
+            top += line.height;
             firstLine = false;
             start = j;
         } while (start < end && lines.size() < 4096 && top <= box.height);
@@ -392,6 +237,98 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
         *extent = seen;
     }
     return lines;
+}
+
+namespace {
+
+bool Usable(const swf::Font* f) {
+    return f != nullptr && f->GlyphCount() != 0 && f->hasLayout;
+}
+
+double EmOf(const TextStyle& style) {
+    return style.font != nullptr ? double(style.font->unitsPerEm) : 1024.0;
+}
+
+} // namespace
+
+double Advance(const FieldFonts& fonts, bool embedFonts, uint32_t code, const TextStyle& style) {
+    double advance = 0;
+    if (style.font != nullptr) {
+        const int gi = style.font->GlyphFor(static_cast<uint16_t>(code));
+        if (gi < 0) {
+            return 0;
+        }
+        advance = gi < static_cast<int>(style.font->advances.size()) ? style.font->advances[gi]
+                                                                     : style.font->unitsPerEm * 0.6;
+    } else if (embedFonts || !fonts.device || !fonts.device(style, code, &advance)) {
+        return 0; // an embedded face the movie does not hold sets nothing
+    }
+    return advance * style.size / EmOf(style);
+}
+
+void LayOutField(const timeline::TextFieldState& field, const FieldFonts& fonts, FieldLayout* out) {
+    out->styled = FromDocument(field.doc, field.password);
+    out->drawable = false;
+    const swf::Font* own = fonts.own;
+    for (TextStyle& style : out->styled.palette) {
+        style.font = nullptr;
+        if (field.embedFonts) {
+            const swf::Font* f = own != nullptr && own->name == style.face &&
+                                         own->bold == style.bold && own->italic == style.italic
+                                     ? own
+                                 : fonts.movie != nullptr
+                                     ? fonts.movie->FontNamed(style.face, style.bold, style.italic)
+                                     : nullptr;
+            if (f == nullptr && Usable(own) && own->name.empty()) {
+                f = own;
+            }
+            // A font without layout only names a face: its text is set in the device font.
+            style.font = Usable(f) ? f : nullptr;
+        }
+        out->drawable = out->drawable || style.font != nullptr || bool(fonts.device);
+    }
+    FontMeasure measure;
+    measure.advance = [&](uint32_t code, const TextStyle& style) {
+        return Advance(fonts, field.embedFonts, code, style);
+    };
+    measure.heights = [&](const TextStyle& style, double* ascent, double* leading) {
+        const double scale = style.size / EmOf(style);
+        if (style.font != nullptr) {
+            *ascent = style.font->ascent * scale;
+            *leading = style.font->leading * scale;
+        } else {
+            // Device text keeps its font's whole height between lines.
+            *ascent = fonts.deviceAscent * scale;
+            *leading =
+                std::max(0.0, (fonts.deviceAscent + fonts.deviceDescent) * scale - style.size);
+        }
+    };
+    swf::Rect& b = out->box;
+    b = field.bounds;
+    LayoutBox box;
+    box.width = double(b.xMax) - b.xMin - 2 * kFieldGutter;
+    box.height = 1e9;
+    box.wordWrap = field.wordWrap;
+    out->lines = LayOutText(out->styled, box, measure, &out->extent);
+    if (field.autoSize != 0) {
+        // The box fits the text: its width too, unless wrapped, kept at its left, right or
+        // centre as the mode says.
+        auto clamp = [](double v) {
+            return static_cast<int32_t>(std::max(-1e7, std::min(1e7, std::ceil(v))));
+        };
+        if (!field.wordWrap) {
+            const int32_t w = clamp(out->extent.width + 2 * kFieldGutter);
+            const int32_t old = b.xMax - b.xMin;
+            if (field.autoSize == 2) {
+                b.xMin = b.xMax - w;
+            } else if (field.autoSize == 3) {
+                b.xMin += (old - w) / 2;
+                b.xMax = b.xMin + w;
+            }
+            b.xMax = b.xMin + w;
+        }
+        b.yMax = clamp(b.yMin + out->extent.height + 2 * kFieldGutter);
+    }
 }
 
 } // namespace render

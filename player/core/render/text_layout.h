@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "player/core/swf/characters.h"
 #include "player/core/swf/records.h"
+#include "player/core/timeline/dictionary.h"
+#include "player/core/timeline/text_field.h"
 
 namespace render {
 
@@ -20,37 +23,38 @@ struct TextStyle {
     int32_t leading = 0;       // twips added between lines
     int32_t letterSpacing = 0; // twips added after each character
     bool bold = false, italic = false, underline = false;
+    const swf::Font* font = nullptr; // the embedded font drawing it; none: the device font
     bool operator==(const TextStyle& o) const {
         return face == o.face && size == o.size && color.r == o.color.r && color.g == o.color.g &&
                color.b == o.color.b && color.a == o.color.a && bold == o.bold &&
                italic == o.italic && underline == o.underline && leading == o.leading &&
-               letterSpacing == o.letterSpacing;
+               letterSpacing == o.letterSpacing && font == o.font;
     }
 };
 
-// Characters with a style each; '\n' ends a paragraph, which has its own alignment
-// (0 left, 1 right, 2 centre, 3 justify).
+// A paragraph's own settings, in twips.
+struct ParagraphStyle {
+    uint8_t align = 0; // 0 left, 1 right, 2 centre, 3 justify
+    double leftMargin = 0, rightMargin = 0, indent = 0, blockIndent = 0;
+    bool bullet = false;
+};
+
+// Characters with a style each; '\n' ends a paragraph, which has its own settings.
 struct StyledText {
     std::vector<uint32_t> codes;
     std::vector<uint16_t> styles; // per code, into `palette`
     std::vector<TextStyle> palette;
-    std::vector<uint8_t> aligns; // per paragraph
+    std::vector<ParagraphStyle> paragraphs;
 };
 
-// Code points of UTF-8 text; bytes that are not UTF-8 are taken as Latin-1.
-std::vector<uint32_t> DecodeUtf8(const std::string& s);
 // Plain text: "\r\n", "\r" and "\n" end paragraphs.
 StyledText FromPlainText(const std::string& text, const TextStyle& base, uint8_t align);
-// HTML text: <p align>, <font face size color letterSpacing>, <b>, <i>, <u>, <br>, <textformat
-// leading>, the five named
-// entities and numeric ones; other tags are dropped. A single-line field keeps no breaks.
-StyledText FromHtmlText(const std::string& html, const TextStyle& base, uint8_t align,
-                        bool multiline);
+// A field's text with its formats; a password field shows '*' for each character.
+StyledText FromDocument(const timeline::TextDocument& doc, bool password);
 
 struct LayoutBox {
     double width = 0;  // the text area: the field's width less the gutters
     double height = 0; // lines starting below this are left out
-    double leftMargin = 0, rightMargin = 0, indent = 0;
     bool wordWrap = false;
 };
 struct FontMeasure {
@@ -68,6 +72,10 @@ struct PlacedGlyph {
 struct TextLine {
     std::vector<PlacedGlyph> glyphs;
     double baseline = 0; // from the text area's top
+    double height = 0;   // the step to the next line
+    double left = 0;     // the paragraph's margin and block indent
+    bool bullet = false; // a bulleted paragraph's first line
+    uint16_t style = 0;  // its first glyph's, or for an empty line the break's
 };
 
 // Lines step down by the largest size on the line, the font's leading and the leading of
@@ -80,5 +88,29 @@ struct TextExtent {
 };
 std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
                                  const FontMeasure& measure, TextExtent* extent = nullptr);
+
+// Between an edit text's box and its text, in twips.
+const int32_t kFieldGutter = 40;
+
+// The fonts a field's text is set in: embedded ones from the movie (by the field's own font
+// or by name), else the device font through `device` (advance in 1024ths of an em).
+struct FieldFonts {
+    const timeline::LoadedMovie* movie = nullptr;
+    const swf::Font* own = nullptr; // the definition's font, if any
+    std::function<bool(const TextStyle& style, uint32_t code, double* advance)> device;
+    double deviceAscent = 0, deviceDescent = 0; // per 1024 units
+};
+struct FieldLayout {
+    StyledText styled;
+    std::vector<TextLine> lines;
+    TextExtent extent;
+    swf::Rect box;         // the field's box, autoSize applied
+    bool drawable = false; // some style has a font to draw with
+};
+// Lays out a field's text inside its box: each style's font resolved (style.font set when
+// embedded), lines broken, the box fitted when the field sizes itself.
+void LayOutField(const timeline::TextFieldState& field, const FieldFonts& fonts, FieldLayout* out);
+// A character's advance in twips in its resolved style.
+double Advance(const FieldFonts& fonts, bool embedFonts, uint32_t code, const TextStyle& style);
 
 } // namespace render

@@ -173,7 +173,7 @@ bool TablesSound(const uint8_t* data, size_t size) {
     return true;
 }
 
-bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
+bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap, bool sizeOnly) {
     if (size < 4 || size > 0x7FFFFFFF) {
         return false;
     }
@@ -187,6 +187,11 @@ bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
     if ((data[0] == 0xFF && !TablesSound(data, size)) ||
         !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &n) || !SizeAllowed(w, h)) {
         return false;
+    }
+    if (sizeOnly) {
+        bitmap->width = w;
+        bitmap->height = h;
+        return true;
     }
     stbi_uc* px = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &n, 4);
     if (px == nullptr) {
@@ -203,7 +208,7 @@ bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap) {
     return true;
 }
 
-bool ReadLossless(const Tag& tag, bool alpha, Bitmap* bitmap) {
+bool ReadLossless(const Tag& tag, bool alpha, Bitmap* bitmap, bool sizeOnly) {
     ByteReader r(tag.body, tag.length);
     r.U16();
     const uint8_t format = r.U8();
@@ -213,8 +218,13 @@ bool ReadLossless(const Tag& tag, bool alpha, Bitmap* bitmap) {
     if (format == 3) {
         colours = r.U8() + 1u;
     }
-    if (!r.Ok() || !SizeAllowed(w, h)) {
+    if (!r.Ok() || !SizeAllowed(w, h) || format < 3 || format > 5) {
         return false;
+    }
+    if (sizeOnly) {
+        bitmap->width = static_cast<int>(w);
+        bitmap->height = static_cast<int>(h);
+        return true;
     }
     std::vector<uint8_t> raw;
     const size_t entry = alpha ? 4 : 3;
@@ -286,7 +296,8 @@ bool InflateExact(const uint8_t* data, size_t size, size_t expected, std::vector
     return false;
 }
 
-bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* bitmap) {
+bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* bitmap,
+                bool sizeOnly) {
     *bitmap = Bitmap();
     if (tag.length < 2) {
         return false;
@@ -315,10 +326,10 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
             }
         }
         joined.insert(joined.end(), data + start, data + size);
-        return Decode(joined.data(), joined.size(), bitmap);
+        return Decode(joined.data(), joined.size(), bitmap, sizeOnly);
     }
     case kTagDefineBitsJpeg2:
-        return Decode(data, size, bitmap);
+        return Decode(data, size, bitmap, sizeOnly);
     case kTagDefineBitsJpeg3: {
         ByteReader r(data, size);
         const uint32_t imageSize = r.U32();
@@ -326,10 +337,10 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
             return false;
         }
         const uint8_t* image = r.Take(imageSize);
-        if (!Decode(image, imageSize, bitmap)) {
+        if (!Decode(image, imageSize, bitmap, sizeOnly)) {
             return false;
         }
-        if (image[0] != 0xFF || r.Remaining() == 0) {
+        if (sizeOnly || image[0] != 0xFF || r.Remaining() == 0) {
             return true; // PNG and GIF carry their own alpha
         }
         std::vector<uint8_t> alpha;
@@ -345,10 +356,18 @@ bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* 
     }
     case kTagDefineBitsLossless:
     case kTagDefineBitsLossless2:
-        return ReadLossless(tag, tag.code == kTagDefineBitsLossless2, bitmap);
+        return ReadLossless(tag, tag.code == kTagDefineBitsLossless2, bitmap, sizeOnly);
     default:
         return false;
     }
+}
+
+bool DecodeBitmap(const BitmapSource& source, Bitmap* bitmap) {
+    std::vector<uint8_t> tables;
+    if (source.tag.code == kTagDefineBits && source.jpegTables.body != nullptr) {
+        tables.assign(source.jpegTables.body, source.jpegTables.body + source.jpegTables.length);
+    }
+    return ReadBitmap(source.tag, tables, bitmap);
 }
 
 } // namespace swf

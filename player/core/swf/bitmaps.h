@@ -19,8 +19,19 @@ struct Bitmap {
     std::vector<uint32_t> pixels; // 0xAARRGGBB premultiplied, rows packed
 };
 
-// `jpegTables` is the JPEGTables tag's body (may be empty) for DefineBits.
-bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* bitmap);
+// `jpegTables` is the JPEGTables tag's body (may be empty) for DefineBits. With
+// `sizeOnly` only the width and height are read (the pixels stay empty): a movie's bitmaps
+// are decoded when first drawn.
+bool ReadBitmap(const Tag& tag, const std::vector<uint8_t>& jpegTables, Bitmap* bitmap,
+                bool sizeOnly = false);
+
+// What decoding a bitmap later needs: its tag and the JPEGTables tag in force where it was
+// defined (both inside the movie's bytes, which outlive it).
+struct BitmapSource {
+    Tag tag;
+    Tag jpegTables;
+};
+bool DecodeBitmap(const BitmapSource& source, Bitmap* bitmap);
 
 // Inflates a zlib stream that must give exactly `size` bytes (or at least, when
 // `atLeast`); never more than that is allocated.

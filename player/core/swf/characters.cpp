@@ -126,6 +126,14 @@ uint16_t DefinitionId(const Tag& tag) {
     return tag.length >= 2 ? static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8)) : 0;
 }
 
+size_t EdgeCount(const Shape& shape) {
+    size_t n = 0;
+    for (const StyleGroup& g : shape.groups) {
+        n += g.edges.size();
+    }
+    return n;
+}
+
 bool ReadShape(const Tag& tag, int version, Shape* shape) {
     ByteReader r(tag.body, tag.length);
     *shape = Shape();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player/core/swf/display_tags.h"
@@ -50,6 +51,7 @@ uint16_t DefinitionId(const Tag& tag);
 
 // DefineShape 1-4: `version` from the tag code.
 bool ReadShape(const Tag& tag, int version, Shape* shape);
+size_t EdgeCount(const Shape& shape);
 
 // DefineMorphShape 1-2: the start and end shapes hold the same edges in the same order,
 // and the same number of styles.
@@ -64,13 +66,21 @@ struct Font {
     std::string name;
     bool bold = false, italic = false;
     int unitsPerEm = 1024; // DefineFont3 works in twentieths
-    std::vector<Shape> glyphs;
-    std::vector<uint16_t> codes;   // character per glyph (DefineFont2/3)
-    std::vector<int16_t> advances; // per glyph, in font units (with layout)
+    // Glyphs whose offsets name the same outline share it: it is read once.
+    std::vector<Shape> outlines;
+    std::vector<uint32_t> glyphOutline; // per glyph, into `outlines`
+    std::vector<uint16_t> codes;        // character per glyph (DefineFont2/3)
+    std::vector<int16_t> advances;      // per glyph, in font units (with layout)
     int ascent = 0, descent = 0, leading = 0;
     bool hasLayout = false;
-    int GlyphFor(uint16_t code) const; // -1 when the font has none
+    size_t GlyphCount() const { return glyphOutline.size(); }
+    const Shape& Glyph(size_t i) const { return outlines[glyphOutline[i]]; }
+    int GlyphFor(uint16_t code) const; // -1 when the font has none; the first glyph wins
+    // Glyphs by code, for GlyphFor: (code, glyph) sorted; built by ReadFont.
+    std::vector<std::pair<uint16_t, uint16_t>> byCode;
 };
+// Edges of all the outlines a font holds.
+size_t EdgeCount(const Font& font);
 // DefineFont (1), DefineFont2 (2) or DefineFont3 (3).
 bool ReadFont(const Tag& tag, int version, Font* font);
 
@@ -97,8 +107,11 @@ struct EditText {
     Rect bounds;
     bool wordWrap = false, multiline = false, password = false, border = false;
     bool html = false, useOutlines = false, autoSize = false, hasFont = false;
+    bool readOnly = false, noSelect = false, hasColor = false, hasLayout = false;
     uint16_t fontId = 0;
-    uint16_t height = 240; // twips
+    uint16_t maxLength = 0; // 0: none
+    std::string fontClass;  // a font named rather than given by id
+    uint16_t height = 240;  // twips
     Rgba color;
     uint8_t align = 0; // left, right, centre, justify
     uint16_t leftMargin = 0, rightMargin = 0, indent = 0;

@@ -38,6 +38,11 @@ void Sanitize(Filter* f) {
     for (float& v : f->matrix) {
         v = Within(v, -1e6f, 1e6f);
     }
+    for (float& v : f->kernel) {
+        v = Within(v, -1e6f, 1e6f);
+    }
+    f->divisor = Within(f->divisor, -1e6f, 1e6f);
+    f->bias = Within(f->bias, -1e6f, 1e6f);
 }
 
 } // namespace
@@ -66,10 +71,11 @@ bool ReadFilterList(ByteReader* r, std::vector<Filter>* filters) {
             f.blurY = Fixed(r);
             f.passes = r->U8() >> 3;
             break;
-        case 3: // bevel: shadow and highlight colours
+        case 3: // bevel: the highlight comes first in real movies, whatever the format's
+                // description says
             f.kind = FilterKind::Bevel;
+            f.highlight = ReadRgba(r);
             f.color = ReadRgba(r);
-            r->Skip(4);
             f.blurX = Fixed(r);
             f.blurY = Fixed(r);
             f.angle = Fixed(r);
@@ -80,11 +86,16 @@ bool ReadFilterList(ByteReader* r, std::vector<Filter>* filters) {
         case 7: {
             f.kind = id == 4 ? FilterKind::GradientGlow : FilterKind::GradientBevel;
             const unsigned n = r->U8();
-            if (n > 0) {
-                r->Skip(4 * (n - 1));
-                f.color = ReadRgba(r); // the outermost colour stands for the ramp
+            f.stops.resize(n);
+            for (GradientStop& s : f.stops) {
+                s.color = ReadRgba(r);
             }
-            r->Skip(n);
+            for (GradientStop& s : f.stops) {
+                s.ratio = r->U8();
+            }
+            if (n > 0) {
+                f.color = f.stops.back().color; // the outermost colour stands for the ramp
+            }
             f.blurX = Fixed(r);
             f.blurY = Fixed(r);
             f.angle = Fixed(r);
@@ -94,8 +105,15 @@ bool ReadFilterList(ByteReader* r, std::vector<Filter>* filters) {
         }
         case 5: {
             f.kind = FilterKind::Convolution;
-            const unsigned mx = r->U8(), my = r->U8();
-            r->Skip(8 + 4 * mx * my + 4);
+            f.matrixX = r->U8();
+            f.matrixY = r->U8();
+            f.divisor = Float(r);
+            f.bias = Float(r);
+            f.kernel.resize(size_t(f.matrixX) * f.matrixY);
+            for (float& v : f.kernel) {
+                v = Float(r);
+            }
+            f.fallback = ReadRgba(r);
             break;
         }
         case 6:
@@ -113,6 +131,13 @@ bool ReadFilterList(ByteReader* r, std::vector<Filter>* filters) {
             f.knockout = (flags & 0x40) != 0;
             f.compositeSource = (flags & 0x20) != 0;
             f.passes = flags & (id == 0 || id == 2 ? 0x1F : 0x0F);
+            f.onTop = (id == 3 || id == 7) && (flags & 0x10) != 0;
+            if (id == 5) {
+                f.clamp = (flags & 0x02) != 0;
+                f.preserveAlpha = (flags & 0x01) != 0;
+                f.inner = f.knockout = false;
+                f.compositeSource = true;
+            }
         }
         Sanitize(&f);
         if (filters->size() < kMaxFilters) {

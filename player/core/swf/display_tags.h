@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "player/core/swf/bitmaps.h"
 #include "player/core/swf/records.h"
 
 namespace swf {
@@ -20,7 +22,8 @@ enum class FilterKind : uint8_t {
     GradientGlow,
     Convolution,
     ColorMatrix,
-    GradientBevel
+    GradientBevel,
+    DisplacementMap // scripts only: no tag carries it
 };
 
 struct Filter {
@@ -30,7 +33,22 @@ struct Filter {
     int passes = 1;
     Rgba color;
     bool inner = false, knockout = false, compositeSource = true;
-    float matrix[20] = {}; // colour matrix
+    float matrix[20] = {};              // colour matrix
+    Rgba highlight{255, 255, 255, 255}; // bevel
+    bool onTop = false;                 // bevels: "full" when inner and outer both
+    std::vector<GradientStop> stops;    // gradient glow and bevel
+    // Convolution: a matrixX by matrixY kernel, row by row.
+    int matrixX = 0, matrixY = 0;
+    std::vector<float> kernel;
+    float divisor = 1, bias = 0;
+    bool clamp = true, preserveAlpha = true;
+    Rgba fallback{0, 0, 0, 0}; // convolution and displacement: colour outside the source
+    // Displacement map: the map's pixels (premultiplied), where it starts, which channel
+    // moves x and y (1 red, 2 green, 4 blue, 8 alpha), how far, and what lies outside.
+    std::shared_ptr<const Bitmap> map;
+    int mapX = 0, mapY = 0, componentX = 0, componentY = 0;
+    float scaleX = 0, scaleY = 0;
+    enum class Edge : uint8_t { Wrap, Clamp, Ignore, Color } mode = Edge::Wrap;
 };
 
 enum class BlendMode : uint8_t {

@@ -26,6 +26,8 @@ const char* StatusText(ReadStatus status) {
         return "damaged stage rectangle, rate or frame count";
     case ReadStatus::BadTag:
         return "a tag runs past the end of the movie";
+    case ReadStatus::OutOfMemory:
+        return "out of memory";
     }
     return "unknown";
 }
@@ -161,33 +163,28 @@ namespace {
 
 const size_t kPrefixBytes = 8; // signature, version, declared length
 
-// Inflates the whole stream into `out`, which must come to exactly `expected` bytes. The
-// buffer grows as output arrives, so a header that lies about a huge size costs nothing
-// unless the data really is that large.
-ReadStatus Inflate(const uint8_t* in, size_t inSize, uint32_t expected, std::vector<uint8_t>* out) {
+// Inflates the stream into `out`, at most `limit` bytes. Like Flash Player, a stream that
+// ends early or turns damaged gives what came before; the declared length is only a hint
+// for the first allocation, so a header that lies about a huge size costs nothing.
+ReadStatus Inflate(const uint8_t* in, size_t inSize, uint32_t hint, uint32_t limit,
+                   std::vector<uint8_t>* out, bool* cut) {
     z_stream stream = {};
     if (inflateInit(&stream) != Z_OK) {
         return ReadStatus::BadCompression;
     }
     stream.next_in = const_cast<Bytef*>(in);
     stream.avail_in = static_cast<uInt>(std::min<size_t>(inSize, 0xFFFFFFFFu));
-    out->resize(std::min<size_t>(expected, std::max<size_t>(64 * 1024, inSize * 4)));
+    const size_t most = size_t(limit) + 1; // one byte more tells a movie over the limit
+    out->resize(std::min<size_t>(
+        {most, std::max<size_t>(hint, 64), std::max<size_t>(64 * 1024, inSize * 4)}));
     size_t produced = 0;
     int result = Z_OK;
     for (;;) {
         if (produced == out->size()) {
-            if (out->size() == expected) {
-                // Full: the stream must end here, with no output left.
-                uint8_t probe = 0;
-                stream.next_out = &probe;
-                stream.avail_out = 1;
-                result = inflate(&stream, Z_NO_FLUSH);
-                if (stream.avail_out == 0) {
-                    result = Z_DATA_ERROR; // more data than declared
-                }
+            if (out->size() == most) {
                 break;
             }
-            out->resize(std::min<size_t>(expected, out->size() * 2));
+            out->resize(std::min<size_t>(most, out->size() * 2));
         }
         stream.next_out = out->data() + produced;
         stream.avail_out = static_cast<uInt>(out->size() - produced);
@@ -198,8 +195,13 @@ ReadStatus Inflate(const uint8_t* in, size_t inSize, uint32_t expected, std::vec
         }
     }
     inflateEnd(&stream);
-    if (result != Z_STREAM_END || produced != expected) {
+    out->resize(produced);
+    *cut = result != Z_STREAM_END;
+    if (produced > limit) {
         out->clear();
+        return ReadStatus::TooLarge;
+    }
+    if (produced == 0) {
         return ReadStatus::BadCompression;
     }
     return ReadStatus::Ok;
@@ -223,24 +225,25 @@ ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t ma
     }
     ByteReader prefix(file + 4, 4);
     header.declaredLength = prefix.U32();
-    if (header.declaredLength > maxBytes) {
+    // The limit holds for what the file really holds; a declared length that differs from
+    // it is no reason to refuse, as Flash Player plays what is there.
+    if (maxBytes < kPrefixBytes) {
         return ReadStatus::TooLarge;
     }
-    if (header.declaredLength < kPrefixBytes) {
-        return ReadStatus::LengthMismatch;
-    }
-    const uint32_t bodyLength = header.declaredLength - kPrefixBytes;
-
+    const uint32_t limit = maxBytes - kPrefixBytes;
+    const uint32_t hint =
+        header.declaredLength > kPrefixBytes ? header.declaredLength - kPrefixBytes : 0;
+    bool cut = false;
     std::vector<uint8_t> body;
     if (header.compressed) {
         const ReadStatus status =
-            Inflate(file + kPrefixBytes, size - kPrefixBytes, bodyLength, &body);
+            Inflate(file + kPrefixBytes, size - kPrefixBytes, hint, limit, &body, &cut);
         if (status != ReadStatus::Ok) {
             return status;
         }
     } else {
-        if (size != header.declaredLength) {
-            return ReadStatus::LengthMismatch;
+        if (size - kPrefixBytes > limit) {
+            return ReadStatus::TooLarge;
         }
         body.assign(file + kPrefixBytes, file + size);
     }
@@ -258,12 +261,15 @@ ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t ma
     }
     const size_t tagsOffset = bits.BytesConsumed() + rest.Position();
 
-    // Walk the main timeline once: every tag must fit, and the few facts the player uses
-    // now are taken on the way. Bytes after the End tag are padding and ignored.
+    // Walk the main timeline once, taking the few facts the player uses now on the way.
+    // Bytes after the End tag are padding and ignored; a tag cut off by the end of the file
+    // ends the movie before it, so a truncated movie plays its whole frames.
     Movie read;
     TagIterator tags(body.data() + tagsOffset, body.size() - tagsOffset);
     Tag tag;
+    size_t whole = 0; // bytes of whole tags
     while (tags.Next(&tag)) {
+        whole = tags.Position();
         if (tag.code == kTagEnd) {
             read.hasEndTag_ = true;
             break;
@@ -277,12 +283,13 @@ ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t ma
             read.background_.blue = tag.body[2];
         }
     }
-    if (tags.Failed()) {
-        return ReadStatus::BadTag;
-    }
+    read.truncated_ = (cut || tags.Failed()) && !read.hasEndTag_;
     read.header_ = header;
-    read.body_.swap(body);
     read.tagsOffset_ = tagsOffset;
+    if (tags.Failed()) {
+        body.resize(tagsOffset + whole);
+    }
+    read.body_.swap(body);
     *movie = std::move(read);
     return ReadStatus::Ok;
 }

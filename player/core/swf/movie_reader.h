@@ -17,11 +17,12 @@ enum class ReadStatus {
     TooShort,       // fewer bytes than the fixed header
     BadSignature,   // neither "FWS" nor "CWS" (LZMA "ZWS" movies are not supported)
     BadVersion,     // version 0
-    TooLarge,       // declared length above the reader's limit
-    LengthMismatch, // declared length differs from the bytes the movie holds
-    BadCompression, // the zlib stream is damaged, ends early or holds more than declared
+    TooLarge,       // holds more than the reader's limit (uncompressed)
+    LengthMismatch, // no longer given: a movie plays what its file holds
+    BadCompression, // the zlib stream is damaged before any of the movie came out
     BadHeader,      // the stage rectangle, rate or count do not fit or make no sense
-    BadTag,         // a tag header or body runs past the end of the movie
+    BadTag,         // no longer given: a movie ends before a tag cut off by the file's end
+    OutOfMemory,    // the system could not give the memory (set by the engine's facade)
 };
 
 const char* StatusText(ReadStatus status);
@@ -141,6 +142,8 @@ class Movie {
     // ShowFrame tags on the main timeline; the header's count is what players go by.
     uint32_t ShownFrames() const { return shownFrames_; }
     bool HasEndTag() const { return hasEndTag_; }
+    // The file ended inside a tag or inside its compressed stream: what came before plays.
+    bool Truncated() const { return truncated_; }
     // The tag stream after the header, for drawing code that walks it again.
     TagIterator Tags() const;
 
@@ -153,6 +156,7 @@ class Movie {
     Rgb background_;
     uint32_t shownFrames_ = 0;
     bool hasEndTag_ = false;
+    bool truncated_ = false;
 };
 
 // Reads a whole movie file. On anything but Ok, `movie` is left empty.

@@ -5,14 +5,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "player/core/swf/geometry.h"
 #include "player/core/swf/movie_reader.h"
 
 namespace swf {
 
 // Bounds that keep a hostile movie's memory small.
 const uint32_t kMaxEdgesPerShape = 1u << 18;
+const uint32_t kMaxEdgesPerFont = 1u << 22; // all its outlines together
 const uint32_t kMaxStylesPerArray = 1u << 14;
 const uint32_t kMaxStyleGroups = 4096;
 
@@ -63,12 +66,15 @@ struct Gradient {
     std::vector<GradientStop> stops;
 };
 
+struct Bitmap;
+
 struct FillStyle {
     FillKind kind = FillKind::Solid;
     Rgba color;
     Matrix matrix; // gradient square or bitmap pixels to shape twips
     Gradient gradient;
     uint16_t bitmapId = 0;
+    std::shared_ptr<const Bitmap> bitmap; // a script's bitmap, instead of bitmapId
     bool repeat = true;
     bool smooth = true;
 };
@@ -87,10 +93,8 @@ struct LineStyle {
     FillStyle fill; // when hasFill
 };
 
-// One edge in shape twips; a straight edge has its control point on the midpoint.
-struct Edge {
-    int32_t x0 = 0, y0 = 0, cx = 0, cy = 0, x1 = 0, y1 = 0;
-    bool curved = false;
+// One edge in shape twips with the styles on its two sides and its line.
+struct Edge : Curve {
     uint16_t fill0 = 0, fill1 = 0, line = 0; // 1-based into the group's arrays, 0 = none
 };
 

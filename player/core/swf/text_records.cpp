@@ -2,6 +2,9 @@
 // DefineText 1-2 glyph runs, DefineEditText's box, style and initial text.
 #include "player/core/swf/characters.h"
 
+#include <algorithm>
+#include <map>
+
 namespace swf {
 
 namespace {
@@ -16,10 +19,18 @@ bool ReadRectAt(ByteReader* r, Rect* rect) {
     return ok && r->Ok();
 }
 
-// The first `count` glyph outlines, each at its offset from the offset table.
+// The first `count` glyph outlines, each at its offset from the offset table; an offset
+// named again shares the outline read the first time.
 bool ReadGlyphs(const Tag& tag, size_t table, const std::vector<uint32_t>& offsets, uint32_t count,
                 Font* font) {
+    std::map<uint32_t, uint32_t> read; // offset -> outline
+    size_t edges = 0;
     for (uint32_t i = 0; i < count; ++i) {
+        const auto known = read.find(offsets[i]);
+        if (known != read.end()) {
+            font->glyphOutline.push_back(known->second);
+            continue;
+        }
         const size_t at = table + offsets[i];
         if (at >= tag.length) {
             return false;
@@ -31,20 +42,41 @@ bool ReadGlyphs(const Tag& tag, size_t table, const std::vector<uint32_t>& offse
         }
         glyph.groups[0].fills.emplace_back(); // glyphs fill with style 1, the text colour
         glyph.nonZero = true;                 // outlines from font files wind non-zero
-        font->glyphs.push_back(std::move(glyph));
+        edges += EdgeCount(glyph);
+        if (edges > kMaxEdgesPerFont) {
+            return false;
+        }
+        const uint32_t index = static_cast<uint32_t>(font->outlines.size());
+        font->outlines.push_back(std::move(glyph));
+        read.emplace(offsets[i], index);
+        font->glyphOutline.push_back(index);
     }
     return true;
 }
 
+void IndexCodes(Font* font) {
+    const size_t n = std::min(font->codes.size(), font->GlyphCount());
+    font->byCode.clear();
+    for (size_t i = 0; i < n; ++i) {
+        font->byCode.emplace_back(font->codes[i], static_cast<uint16_t>(i));
+    }
+    std::sort(font->byCode.begin(), font->byCode.end());
+}
+
 } // namespace
 
-int Font::GlyphFor(uint16_t code) const {
-    for (size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) {
-        if (codes[i] == code) {
-            return static_cast<int>(i);
-        }
+size_t EdgeCount(const Font& font) {
+    size_t n = 0;
+    for (const Shape& s : font.outlines) {
+        n += EdgeCount(s);
     }
-    return -1;
+    return n;
+}
+
+int Font::GlyphFor(uint16_t code) const {
+    const auto it =
+        std::lower_bound(byCode.begin(), byCode.end(), std::make_pair(code, uint16_t(0)));
+    return it != byCode.end() && it->first == code ? it->second : -1;
 }
 
 bool ReadFont(const Tag& tag, int version, Font* font) {
@@ -84,6 +116,9 @@ bool ReadFont(const Tag& tag, int version, Font* font) {
         }
     }
     const uint32_t count = r.U16();
+    if (r.Ok() && count == 0) {
+        return true; // a face name only (device text); no offset table need follow
+    }
     const size_t table = r.Position();
     std::vector<uint32_t> offsets;
     for (uint32_t i = 0; i <= count && r.Ok(); ++i) { // the last one is the code table's
@@ -115,6 +150,7 @@ bool ReadFont(const Tag& tag, int version, Font* font) {
             font->hasLayout = false;
         }
     }
+    IndexCodes(font);
     return c.Ok() || !font->hasLayout;
 }
 
@@ -194,20 +230,24 @@ bool ReadEditText(const Tag& tag, EditText* t) {
     t->border = (f2 & 0x08) != 0;
     t->html = (f2 & 0x02) != 0;
     t->useOutlines = (f2 & 0x01) != 0;
+    t->readOnly = (f1 & 0x08) != 0;
+    t->noSelect = (f2 & 0x10) != 0;
+    t->hasColor = (f1 & 0x04) != 0;
+    t->hasLayout = (f2 & 0x20) != 0;
     if (t->hasFont) {
         t->fontId = r.U16();
     }
     if (f2 & 0x80) {
-        r.String();
+        t->fontClass = r.String();
     }
-    if (t->hasFont) {
+    if (t->hasFont || (f2 & 0x80)) {
         t->height = r.U16();
     }
     if (f1 & 0x04) {
         t->color = ReadRgba(&r);
     }
     if (f1 & 0x02) {
-        r.U16();
+        t->maxLength = r.U16();
     }
     if (f2 & 0x20) {
         t->align = r.U8();

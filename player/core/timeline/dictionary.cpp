@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "player/core/swf/video_tags.h"
+
 namespace timeline {
 
 namespace {
@@ -59,7 +61,16 @@ void Finish(Timeline* t, uint32_t declared, Frame* pending) {
     t->frameCount = std::min<uint32_t>(std::max<uint32_t>({declared, shown, 1u}), kMaxFrames);
 }
 
-std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
+void AddVideoFrame(const Tag& tag, Dictionary* dict) {
+    swf::VideoFrameTag f;
+    Character* c = nullptr;
+    if (swf::ReadVideoFrame(tag, &f) && (c = dict->Mutable(f.streamId)) != nullptr &&
+        c->kind == Kind::Video) {
+        c->video->Add(f);
+    }
+}
+
+std::shared_ptr<const Timeline> ReadSprite(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
     r.U16();
     const uint16_t declared = r.U16();
@@ -71,13 +82,18 @@ std::shared_ptr<const Timeline> ReadSprite(const Tag& tag) {
     swf::TagIterator tags(r.Current(), r.Remaining());
     Tag inner;
     while (tags.Next(&inner) && inner.code != swf::kTagEnd) {
-        AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+        if (inner.code == swf::kTagVideoFrame) {
+            AddVideoFrame(inner, dict);
+        } else {
+            AddControlTag(inner, t.get(), &frame); // nested definitions are not allowed
+        }
     }
     Finish(t.get(), declared, &frame);
     return t;
 }
 
 const uint16_t kTagExportAssets = 56;
+const uint16_t kTagFileAttributes = 69;
 
 void ReadExports(const Tag& tag, Dictionary* dict) {
     swf::ByteReader r(tag.body, tag.length);
@@ -91,7 +107,39 @@ void ReadExports(const Tag& tag, Dictionary* dict) {
     }
 }
 
-bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, LoadedMovie* out) {
+// Counts a definition's edges against the movie's budget; false (and left out) past it.
+bool Charge(size_t edges, LoadedMovie* out) {
+    if (edges > kMaxMovieEdges - out->edges) {
+        ++out->overBudget;
+        return false;
+    }
+    out->edges += edges;
+    return true;
+}
+
+bool OutlineTag(uint16_t code) {
+    switch (code) {
+    case swf::kTagDefineShape:
+    case swf::kTagDefineShape2:
+    case swf::kTagDefineShape3:
+    case swf::kTagDefineShape4:
+    case swf::kTagDefineMorphShape:
+    case swf::kTagDefineMorphShape2:
+    case swf::kTagDefineFont:
+    case swf::kTagDefineFont2:
+    case swf::kTagDefineFont3:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ReadDefinition(const Tag& tag, const Tag& tablesTag, const std::vector<uint8_t>& jpegTables,
+                    LoadedMovie* out) {
+    if (out->edges >= kMaxMovieEdges && OutlineTag(tag.code)) {
+        ++out->overBudget; // spent: not even read
+        return true;
+    }
     Character c;
     c.id = swf::DefinitionId(tag);
     switch (tag.code) {
@@ -107,6 +155,9 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         if (!swf::ReadShape(tag, version, s.get())) {
             return false;
         }
+        if (!Charge(swf::EdgeCount(*s), out)) {
+            return true;
+        }
         c.kind = Kind::Shape;
         c.shape = s;
         break;
@@ -116,6 +167,9 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         auto m = std::make_shared<swf::MorphShape>();
         if (!swf::ReadMorphShape(tag, m.get())) {
             return false;
+        }
+        if (!Charge(swf::EdgeCount(m->start) + swf::EdgeCount(m->end), out)) {
+            return true;
         }
         c.kind = Kind::Morph;
         c.morph = m;
@@ -127,11 +181,15 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
     case swf::kTagDefineBitsLossless:
     case swf::kTagDefineBitsLossless2: {
         auto b = std::make_shared<swf::Bitmap>();
-        if (!swf::ReadBitmap(tag, jpegTables, b.get())) {
+        if (!swf::ReadBitmap(tag, jpegTables, b.get(), true)) {
             return false;
         }
+        auto source = std::make_shared<swf::BitmapSource>();
+        source->tag = tag;
+        source->jpegTables = tablesTag;
         c.kind = Kind::Bitmap;
         c.bitmap = b;
+        c.bitmapSource = source;
         break;
     }
     case swf::kTagDefineFont:
@@ -144,8 +202,19 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         if (!swf::ReadFont(tag, version, f.get())) {
             return false;
         }
+        if (!Charge(swf::EdgeCount(*f), out)) {
+            return true;
+        }
         c.kind = Kind::Font;
         c.font = f;
+        if (!f->name.empty() && out->fontsByName.size() < 4096) {
+            std::string key = f->name;
+            for (char& ch : key) {
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            }
+            out->fontsByName.emplace(key, c.id);
+            out->fontsByName.emplace(key + (f->bold ? "|b" : "|") + (f->italic ? "i" : ""), c.id);
+        }
         break;
     }
     case swf::kTagDefineText:
@@ -187,7 +256,7 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         return true;
     }
     case swf::kTagDefineSprite: {
-        auto t = ReadSprite(tag);
+        auto t = ReadSprite(tag, &out->dictionary);
         if (!t) {
             return false;
         }
@@ -195,6 +264,18 @@ bool ReadDefinition(const Tag& tag, const std::vector<uint8_t>& jpegTables, Load
         c.sprite = t;
         break;
     }
+    case swf::kTagDefineVideoStream: {
+        auto v = std::make_shared<video::Stream>();
+        if (!swf::ReadVideoStream(tag, &v->def)) {
+            return false;
+        }
+        c.kind = Kind::Video;
+        c.video = v;
+        break;
+    }
+    case swf::kTagVideoFrame:
+        AddVideoFrame(tag, &out->dictionary);
+        return true;
     default:
         return true; // not a definition we draw
     }
@@ -247,8 +328,22 @@ const swf::Bitmap* Dictionary::FindBitmap(uint16_t id) const {
     return c != nullptr && c->kind == Kind::Bitmap ? c->bitmap.get() : nullptr;
 }
 
+const swf::Font* LoadedMovie::FontNamed(const std::string& name, bool bold, bool italic) const {
+    std::string key = name;
+    for (char& ch : key) {
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    }
+    auto it = fontsByName.find(key + (bold ? "|b" : "|") + (italic ? "i" : ""));
+    if (it == fontsByName.end()) {
+        it = fontsByName.find(key);
+    }
+    return it == fontsByName.end() ? nullptr : dictionary.FindFont(it->second);
+}
+
 void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
+    out->version = movie.Header().version;
     std::vector<uint8_t> jpegTables;
+    Tag tablesTag;
     Frame frame;
     swf::TagIterator tags = movie.Tags();
     Tag tag;
@@ -258,6 +353,7 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
         }
         if (tag.code == swf::kTagJpegTables) {
             jpegTables.assign(tag.body, tag.body + tag.length);
+            tablesTag = tag;
             continue;
         }
         if (tag.code == swf::kTagDoInitAction && tag.length >= 2) {
@@ -266,15 +362,20 @@ void LoadMovie(const swf::Movie& movie, LoadedMovie* out) {
                                                   swf::ActionBytes{tag.body + 2, tag.length - 2}});
             continue;
         }
+        if (tag.code == kTagFileAttributes) {
+            out->useNetwork = tag.length >= 1 && (tag.body[0] & 1) != 0;
+            continue;
+        }
         if (tag.code == kTagExportAssets) {
             ReadExports(tag, &out->dictionary);
             continue;
         }
-        if (!ReadDefinition(tag, jpegTables, out)) {
+        if (!ReadDefinition(tag, tablesTag, jpegTables, out)) {
             ++out->skippedDefinitions;
         }
     }
-    Finish(&out->main, movie.Header().frameCount, &frame);
+    // A truncated movie has only the frames it shows, whatever its header announced.
+    Finish(&out->main, movie.Truncated() ? 0 : movie.Header().frameCount, &frame);
 }
 
 } // namespace timeline

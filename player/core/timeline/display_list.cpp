@@ -61,10 +61,14 @@ void StageOps::Instantiate(DisplayObject* o, int nesting) {
         DiscardChildren(*o->clip);
         o->clip.reset();
     }
+    o->video.reset();
     if (nesting >= kMaxNesting || o->character == nullptr) {
         return;
     }
-    if (o->character->kind == Kind::Sprite) {
+    if (o->character->kind == Kind::Video) {
+        o->video =
+            std::make_shared<video::Playback>(o->character->video, s.movie_->videoMemory.get());
+    } else if (o->character->kind == Kind::Sprite) {
         o->clip.reset(new Clip);
         o->clip->owner = o->id;
         o->clip->timeline = o->character->sprite.get();
@@ -90,8 +94,12 @@ DisplayObject* StageOps::PlaceNew(Clip* clip, uint16_t depth, const Character* c
     fresh.character = ch;
     fresh.dynamic = byScript;
     if (ch->kind == Kind::EditText) {
-        fresh.text = ch->editText->text;
-        fresh.border = fresh.background = ch->editText->border;
+        const swf::EditText& def = *ch->editText;
+        fresh.field.reset(new TextFieldState);
+        InitField(def,
+                  def.hasFont && s.movie_ != nullptr ? s.movie_->dictionary.FindFont(def.fontId)
+                                                     : nullptr,
+                  s.movie_ != nullptr ? s.movie_->version : 8, fresh.field.get());
     }
     // Flash names the scriptable objects the timeline places without a name by a running
     // count, parents before what they hold.

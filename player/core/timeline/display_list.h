@@ -13,6 +13,7 @@
 
 #include "player/core/timeline/dictionary.h"
 #include "player/core/timeline/drawing.h"
+#include "player/core/timeline/text_field.h"
 
 namespace timeline {
 
@@ -43,7 +44,8 @@ struct DisplayObject {
     const uint8_t* clipActions = nullptr; // CLIPACTIONS bytes, for the interpreter
     uint32_t clipActionsSize = 0;
     std::unique_ptr<Clip> clip; // sprites and buttons: their own display list
-    std::string text;           // edit text: what the field shows now (UTF-8)
+    // A video: decodes the frame its ratio names.
+    std::shared_ptr<video::Playback> video;
     bool visible = true;
     bool scripted = false; // a script moved it: the timeline no longer does
     bool dynamic = false;  // made by a script
@@ -54,11 +56,7 @@ struct DisplayObject {
     double skew = 0;       // the y axis's angle beyond the x axis's (a flip is 180), degrees
     uint32_t maskedBy = 0; // a script mask (setMask) over this object
     bool isMask = false;   // masks another object, so is not drawn itself
-    // Edit text's frame, which scripts may change: a hairline border and a background
-    // fill, each drawn when set, in these colours (0xRRGGBB).
-    bool border = false, background = false;
-    uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;
-    int32_t textColor = -1; // 0xRRGGBB a script set over the definition's colour; -1 none
+    std::unique_ptr<TextFieldState> field; // edit text: its text, formats and settings
 };
 
 struct Clip {

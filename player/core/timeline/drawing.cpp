@@ -48,29 +48,6 @@ swf::Matrix GradientMatrix(const double* m) {
     return out;
 }
 
-// Calls `segment` with the straight pieces of an edge (curves in a fixed 16, plenty for a
-// hit test).
-template <typename F> void Pieces(const swf::Edge& e, F segment) {
-    const int n = e.curved ? 16 : 1;
-    double px = e.x0, py = e.y0;
-    for (int i = 1; i <= n; ++i) {
-        const double t = double(i) / n, s = 1 - t;
-        const double x = e.curved ? s * s * e.x0 + 2 * s * t * e.cx + t * t * e.x1 : e.x1;
-        const double y = e.curved ? s * s * e.y0 + 2 * s * t * e.cy + t * t * e.y1 : e.y1;
-        segment(px, py, x, y);
-        px = x;
-        py = y;
-    }
-}
-
-double DistanceSquared(double x, double y, double x0, double y0, double x1, double y1) {
-    const double dx = x1 - x0, dy = y1 - y0, len = dx * dx + dy * dy;
-    const double t =
-        len > 0 ? std::max(0.0, std::min(1.0, ((x - x0) * dx + (y - y0) * dy) / len)) : 0;
-    const double ex = x0 + t * dx - x, ey = y0 + t * dy - y;
-    return ex * ex + ey * ey;
-}
-
 } // namespace
 
 Drawing::Drawing(const Drawing& other)
@@ -142,6 +119,24 @@ bool Drawing::Apply(const DrawOp& op) {
             stop.color = Color(op.colors[i], op.alphas[i]);
             style.gradient.stops.push_back(stop);
         }
+        NewFill(&style);
+        break;
+    }
+    case DrawOp::BeginBitmapFill: {
+        if (!op.bitmap) {
+            return true;
+        }
+        swf::FillStyle style;
+        style.kind = swf::FillKind::Bitmap;
+        style.bitmap = op.bitmap;
+        style.repeat = op.repeat;
+        style.smooth = op.smooth;
+        style.matrix = GradientMatrix(op.matrix);
+        // Bitmap pixels map onto twips: the scales carry the 20.
+        style.matrix.scaleX = Fixed(op.matrix[0] * 20);
+        style.matrix.rotateSkew0 = Fixed(op.matrix[1] * 20);
+        style.matrix.rotateSkew1 = Fixed(op.matrix[2] * 20);
+        style.matrix.scaleY = Fixed(op.matrix[3] * 20);
         NewFill(&style);
         break;
     }
@@ -273,34 +268,7 @@ bool Drawing::Contains(int32_t x, int32_t y) const {
     if (Empty() || x < bounds_.xMin || x > bounds_.xMax || y < bounds_.yMin || y > bounds_.yMax) {
         return false;
     }
-    const swf::Shape* shape = Shape();
-    for (const swf::StyleGroup& g : shape->groups) {
-        // Fills count crossings per style (even-odd); lines test the distance to each piece,
-        // a hairline as one pixel wide.
-        std::vector<bool> inside(g.fills.size(), false);
-        for (const swf::Edge& e : g.edges) {
-            bool hit = false;
-            Pieces(e, [&](double x0, double y0, double x1, double y1) {
-                if (e.fill1 != 0 && (y0 > y) != (y1 > y) &&
-                    x < x0 + (y - y0) * (x1 - x0) / (y1 - y0)) {
-                    inside[e.fill1 - 1] = !inside[e.fill1 - 1];
-                }
-                if (e.line != 0) {
-                    const double half = std::max(10.0, g.lines[e.line - 1].width / 2.0);
-                    hit = hit || DistanceSquared(x, y, x0, y0, x1, y1) <= half * half;
-                }
-            });
-            if (hit) {
-                return true;
-            }
-        }
-        for (bool in : inside) {
-            if (in) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return swf::ShapeContains(*Shape(), x, y);
 }
 
 const swf::Shape* Drawing::Shape() const {

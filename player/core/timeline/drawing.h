@@ -21,7 +21,8 @@ struct DrawOp {
         MoveTo,            // x, y
         LineTo,            // x, y
         CurveTo,           // cx, cy, x, y
-        EndFill
+        EndFill,
+        BeginBitmapFill // bitmap, matrix (bitmap pixels to the clip's), repeat, smooth
     } kind = Clear;
     double x = 0, y = 0, cx = 0, cy = 0, width = 0;
     uint32_t rgb = 0;
@@ -30,6 +31,8 @@ struct DrawOp {
     std::vector<uint32_t> colors;
     std::vector<double> alphas, ratios;
     double matrix[6] = {1, 0, 0, 1, 0, 0};
+    std::shared_ptr<const swf::Bitmap> bitmap;
+    bool repeat = true, smooth = false;
 };
 
 // What a renderer keeps with a drawing between frames; it goes away with the drawing.

@@ -130,6 +130,8 @@ uint32_t Stage::CreateText(uint32_t parent, const std::string& name, int scriptD
     auto text = std::make_shared<swf::EditText>();
     text->bounds = bounds;
     text->color = swf::Rgba{0, 0, 0, 255};
+    text->hasColor = true;
+    text->readOnly = true;
     std::unique_ptr<Character> c(new Character);
     c->kind = Kind::EditText;
     c->editText = text;

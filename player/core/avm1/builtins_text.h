@@ -1,0 +1,17 @@
+// The text library's shared pieces: TextFormat objects to and from the field model.
+#pragma once
+
+#include "player/core/avm1/vm.h"
+#include "player/core/timeline/text_field.h"
+
+namespace avm1 {
+
+// A TextFormat object's set properties (nothing set for any other value).
+timeline::TextFormat ToTextFormat(const Value& v);
+// A new TextFormat object holding `f` (null where unset).
+Value FromTextFormat(Vm& vm, const timeline::TextFormat& f);
+
+void InstallTextFormat(Vm& vm);
+void InstallTextField(Vm& vm); // TextField's properties and methods, TextField.StyleSheet
+
+} // namespace avm1

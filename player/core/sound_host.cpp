@@ -1,0 +1,206 @@
+#include "player/core/sound_host.h"
+
+#include <algorithm>
+
+namespace engine {
+
+namespace {
+// Ticks without the host pulling sound after which the clock sets the pace again.
+const uint32_t kPullTicks = 8;
+// Frames a timeline may move on at once to catch up with its stream.
+const int kMaxCatchUp = 64;
+} // namespace
+
+SoundHost::SoundHost(const swf::Movie& movie, double framesPerSecond)
+    : framesPerSecond_(std::max(framesPerSecond, 1.0 / 256)) {
+    library_.Load(movie);
+}
+
+void SoundHost::SetNotice(std::function<void(const char*)> notice) {
+    if (notice && library_.Skipped() != 0) {
+        notice("some damaged sound tags were skipped");
+    }
+    mixer_.SetNotice([notice](sound::Silenced why) {
+        if (!notice) {
+            return;
+        }
+        switch (why) {
+        case sound::Silenced::Mp3NoDecoder:
+            notice("MP3 sounds play silent: no MP3 decoder here");
+            break;
+        case sound::Silenced::Nellymoser:
+            notice("Nellymoser sounds play silent: not decoded");
+            break;
+        case sound::Silenced::Speex:
+            notice("Speex sounds play silent: not decoded");
+            break;
+        case sound::Silenced::None:
+            break;
+        }
+    });
+}
+
+void SoundHost::Sync(const timeline::Stage& stage) {
+    if (library_.Empty()) {
+        return;
+    }
+    ++generation_;
+    Visit(timeline::kRootId, stage.Root(), 0);
+    if (library_.SpritesHaveSounds()) {
+        VisitChildren(stage.Root(), 0);
+    }
+    for (auto it = seen_.begin(); it != seen_.end();) {
+        if (it->second.generation != generation_) {
+            mixer_.Stop(it->second.stream); // event sounds play on; a stream needs its clip
+            mixer_.Forget(it->first);
+            it = seen_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void SoundHost::VisitChildren(const timeline::Clip& clip, int depth) {
+    if (depth >= timeline::kMaxNesting) {
+        return;
+    }
+    for (const auto& entry : clip.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        if (o.clip && o.character != nullptr && o.character->kind == timeline::Kind::Sprite) {
+            Visit(o.id, *o.clip, o.character->id);
+            VisitChildren(*o.clip, depth + 1);
+        }
+    }
+}
+
+void SoundHost::Visit(uint32_t id, const timeline::Clip& clip, uint16_t sprite) {
+    const sound::TimelineSounds* t = library_.Timeline(sprite);
+    if (t == nullptr) {
+        return;
+    }
+    auto found = seen_.emplace(id, Seen());
+    Seen& s = found.first->second;
+    const bool fresh = found.second;
+    s.generation = generation_;
+    if (!fresh && s.frame == clip.frame) {
+        if (!clip.playing && s.stream != 0) {
+            mixer_.Stop(s.stream);
+            s.stream = 0;
+        }
+        return;
+    }
+    const uint32_t previous = s.frame;
+    s.frame = clip.frame;
+    auto starts = t->starts.find(clip.frame);
+    if (starts != t->starts.end()) {
+        for (const swf::StartSound& start : starts->second) {
+            const sound::EventSound* e = start.className.empty()
+                                             ? library_.Find(start.id)
+                                             : library_.Exported(start.className);
+            mixer_.Start(e, start.info, id);
+        }
+    }
+    if (t->hasStream) {
+        const bool continues =
+            !fresh && s.stream != 0 && mixer_.Playing(s.stream) && clip.frame == previous + 1;
+        if (!continues) {
+            mixer_.Stop(s.stream);
+            s.stream = clip.playing ? mixer_.StartStream(&t->stream, clip.frame, id) : 0;
+        }
+    }
+}
+
+int SoundHost::StepsDue(uint32_t rootFrame) {
+    if (ticksSinceMix_ > kPullTicks) {
+        return -1;
+    }
+    ++ticksSinceMix_;
+    auto it = seen_.find(timeline::kRootId);
+    uint32_t start = 0;
+    uint64_t played = 0;
+    if (it == seen_.end() || it->second.stream == 0 ||
+        !mixer_.StreamPosition(it->second.stream, &start, &played)) {
+        return -1;
+    }
+    const uint32_t at = start + uint32_t(double(played) * framesPerSecond_ / sound::kOutputRate);
+    return at > rootFrame ? int(std::min<uint32_t>(at - rootFrame, kMaxCatchUp)) : 0;
+}
+
+void SoundHost::ButtonTransition(uint16_t buttonId, int transition, uint32_t owner) {
+    const swf::ButtonSounds* b = library_.Button(buttonId);
+    if (b != nullptr && transition >= 0 && transition < 4 && b->soundIds[transition] != 0) {
+        mixer_.Start(library_.Find(b->soundIds[transition]), b->info[transition], owner);
+    }
+}
+
+void SoundHost::Mix(int16_t* out, size_t frames) {
+    if (frames != 0) {
+        ticksSinceMix_ = 0;
+    }
+    mixer_.Mix(out, frames);
+}
+
+uint32_t SoundHost::FindSound(const std::string& exportName) {
+    const sound::EventSound* e = library_.Exported(exportName);
+    return e != nullptr ? e->def.id : 0;
+}
+
+double SoundHost::DurationMs(uint32_t sound) {
+    const sound::EventSound* e = library_.Find(uint16_t(sound));
+    if (e == nullptr || sound > 0xFFFF || e->def.format.rate == 0) {
+        return 0;
+    }
+    return double(e->def.sampleCount) * 1000.0 / e->def.format.rate;
+}
+
+uint32_t SoundHost::StartSound(avm1::ClipId owner, uint32_t sound, double offsetSeconds,
+                               int loops) {
+    if (sound > 0xFFFF) {
+        return 0;
+    }
+    swf::SoundInfo info;
+    info.loops = uint16_t(std::max(1, std::min(loops, 65535)));
+    const double offset = std::min(std::max(offsetSeconds, 0.0), 86400.0) * sound::kOutputRate;
+    return mixer_.Start(library_.Find(uint16_t(sound)), info, owner, uint32_t(offset));
+}
+
+void SoundHost::StopSounds(avm1::ClipId owner, uint32_t sound) {
+    const sound::EventSound* e = sound <= 0xFFFF ? library_.Find(uint16_t(sound)) : nullptr;
+    if (sound != 0) {
+        mixer_.StopSound(e);
+    } else if (owner == 0) {
+        mixer_.StopAll();
+        for (auto& entry : seen_) {
+            entry.second.stream = 0;
+        }
+    } else {
+        mixer_.StopOwner(owner);
+    }
+}
+
+double SoundHost::PositionMs(uint32_t handle) {
+    return double(mixer_.Played(handle)) * 1000.0 / sound::kOutputRate;
+}
+
+double SoundHost::GetVolume(avm1::ClipId owner) {
+    return mixer_.TransformOf(owner).volume * 100;
+}
+
+void SoundHost::SetVolume(avm1::ClipId owner, double percent) {
+    mixer_.TransformOf(owner).volume = std::max(0.0, std::min(percent, 400.0)) / 100;
+}
+
+avm1::SoundTransform SoundHost::GetSoundTransform(avm1::ClipId owner) {
+    const sound::Transform& t = mixer_.TransformOf(owner);
+    return avm1::SoundTransform{t.ll * 100, t.lr * 100, t.rl * 100, t.rr * 100};
+}
+
+void SoundHost::SetSoundTransform(avm1::ClipId owner, const avm1::SoundTransform& t) {
+    sound::Transform& m = mixer_.TransformOf(owner);
+    m.ll = t.ll / 100;
+    m.lr = t.lr / 100;
+    m.rl = t.rl / 100;
+    m.rr = t.rr / 100;
+}
+
+} // namespace engine

@@ -1,0 +1,70 @@
+// The engine's side of sound: the movie's sounds and the mixer, started and stopped as
+// timelines enter frames, a main-timeline stream setting the timeline's pace, and the
+// Sound object's door (avm1::SoundBridge). Internal to the engine.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+#include "player/core/avm1/sound_bridge.h"
+#include "player/core/sound/library.h"
+#include "player/core/sound/mixer.h"
+#include "player/core/timeline/display_list.h"
+
+namespace engine {
+
+class SoundHost : public avm1::SoundBridge {
+  public:
+    SoundHost(const swf::Movie& movie, double framesPerSecond);
+    bool Empty() const { return library_.Empty(); }
+    void SetMp3(sound::Mp3Factory factory) { mixer_.SetMp3(std::move(factory)); }
+    void SetNotice(std::function<void(const char*)> notice);
+
+    // After the stage moved on: the sounds of the frames timelines entered start, streams
+    // follow their timelines (a jump or a stop ends one; a stream starts where its timeline
+    // is), and the streams of clips gone stop.
+    void Sync(const timeline::Stage& stage);
+    // With a stream playing on the main timeline while the host pulls sound: the frames the
+    // timeline must move on to be where the sound is (0 while it is ahead). -1 otherwise:
+    // the frame clock decides.
+    int StepsDue(uint32_t rootFrame);
+    // A button's transition (swf::ButtonTransition) plays its sound, if it has one.
+    void ButtonTransition(uint16_t buttonId, int transition, uint32_t owner);
+
+    void Mix(int16_t* out, size_t frames);
+    std::vector<uint32_t> TakeFinished() { return mixer_.TakeFinished(); }
+    size_t Voices() const { return mixer_.Voices(); }
+
+    // ---- avm1::SoundBridge ----
+    uint32_t FindSound(const std::string& exportName) override;
+    double DurationMs(uint32_t sound) override;
+    uint32_t StartSound(avm1::ClipId owner, uint32_t sound, double offsetSeconds,
+                        int loops) override;
+    void StopSounds(avm1::ClipId owner, uint32_t sound) override;
+    bool SoundPlaying(uint32_t handle) override { return mixer_.Playing(handle); }
+    double PositionMs(uint32_t handle) override;
+    double GetVolume(avm1::ClipId owner) override;
+    void SetVolume(avm1::ClipId owner, double percent) override;
+    avm1::SoundTransform GetSoundTransform(avm1::ClipId owner) override;
+    void SetSoundTransform(avm1::ClipId owner, const avm1::SoundTransform& t) override;
+
+  private:
+    struct Seen {
+        uint32_t frame = 0;
+        uint32_t stream = 0; // the mixer's handle of the clip's stream
+        uint32_t generation = 0;
+    };
+    void Visit(uint32_t id, const timeline::Clip& clip, uint16_t sprite);
+    void VisitChildren(const timeline::Clip& clip, int depth);
+
+    sound::Library library_;
+    sound::Mixer mixer_;
+    double framesPerSecond_;
+    std::unordered_map<uint32_t, Seen> seen_; // clips with sounds, by object id
+    uint32_t generation_ = 0;
+    uint32_t ticksSinceMix_ = 1000;
+};
+
+} // namespace engine

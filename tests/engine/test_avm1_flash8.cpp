@@ -1,0 +1,121 @@
+// Flash 8's classes as scripts see them: BitmapData's size limit and memory, filters'
+// clamped properties and copies, and flash.geom's arithmetic and strings.
+#include "tests/engine/avm1_harness.h"
+
+namespace {
+
+using avm1::RunResult;
+using avm1test::Harness;
+
+// `new flash.<pkg>.<cls>(args)` left on the stack; args are pushed as written, last first.
+std::string New(const std::string& pkg, const std::string& cls, const std::string& argsReversed,
+                int n) {
+    return (n ? "push " + argsReversed + "; " : "") + "push " + std::to_string(n) +
+           " 'flash'; getvar; push '" + pkg + "'; getmember; push '" + cls + "'; newmethod";
+}
+
+struct Case {
+    const char* name;
+    std::string code;
+    const char* traces;
+};
+
+TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
+    const Case cases[] = {
+        {"largest bitmap",
+         New("display", "BitmapData", "2880 2880", 2) + "; push 'width'; getmember; trace", "2880"},
+        {"one pixel too wide",
+         New("display", "BitmapData", "10 2881", 2) + "; push 'width'; getmember; trace", "-1"},
+        {"no pixel", New("display", "BitmapData", "0 10", 2) + "; push 'height'; getmember; trace",
+         "-1"},
+        {"getPixel32 is signed",
+         "push 'b'; " + New("display", "BitmapData", "-65536 false 4 4", 4) +
+             "; setvar; push 1 1 2 'b'; getvar; push 'getPixel32'; callmethod; trace",
+         "-65536"},
+        {"off the bitmap reads 0",
+         "push 'b'; " + New("display", "BitmapData", "4 4", 2) +
+             "; setvar; push -1 0 2 'b'; getvar; push 'getPixel'; callmethod; trace",
+         "0"},
+        {"disposed answers -1",
+         "push 'b'; " + New("display", "BitmapData", "4 4", 2) +
+             "; setvar; push 0 'b'; getvar; push 'dispose'; callmethod; pop; "
+             "push 'b'; getvar; push 'width'; getmember; trace",
+         "-1"},
+        {"blur clamps",
+         "push 'f'; " + New("filters", "BlurFilter", "20 -5 300", 3) +
+             "; setvar; push 'f'; getvar; push 'blurX'; getmember; trace; "
+             "push 'f'; getvar; push 'blurY'; getmember; trace; "
+             "push 'f'; getvar; push 'quality'; getmember; trace",
+         "255|0|15"},
+        {"glow colour and alpha",
+         "push 'f'; " + New("filters", "GlowFilter", "2 -16777216", 2) +
+             "; setvar; push 'f'; getvar; push 'color'; getmember; trace; "
+             "push 'f'; getvar; push 'alpha'; getmember; trace",
+         "0|1"},
+        {"bevel type",
+         "push 'f'; " + New("filters", "BevelFilter", "'sideways' 1 1 1 1 1 1 1 1 1 4 4", 12) +
+             "; setvar; push 'f'; getvar; push 'type'; getmember; trace",
+         "full"},
+        {"clone is a copy",
+         "push 'f'; " + New("filters", "BlurFilter", "", 0) +
+             "; setvar; push 'g'; push 0 'f'; getvar; push 'clone'; callmethod; setvar; "
+             "push 'g'; getvar; push 'blurX' 9; setmember; "
+             "push 'f'; getvar; push 'blurX'; getmember; trace; "
+             "push 'g'; getvar; push 'blurX'; getmember; trace",
+         "4|9"},
+        {"point",
+         "push 'p'; " + New("geom", "Point", "4 3", 2) +
+             "; setvar; push 'p'; getvar; push 'length'; getmember; trace; "
+             "push 0 'p'; getvar; push 'toString'; callmethod; trace",
+         "5|(x=3, y=4)"},
+        {"rectangle",
+         "push 'r'; " + New("geom", "Rectangle", "40 30 20 10", 4) +
+             "; setvar; push 'r'; getvar; push 'right'; getmember; trace; "
+             "push 'r'; getvar; push 'left' 0; setmember; "
+             "push 0 'r'; getvar; push 'toString'; callmethod; trace",
+         "40|(x=0, y=20, w=40, h=40)"},
+        {"matrix",
+         "push 'm'; " + New("geom", "Matrix", "", 0) +
+             "; setvar; push 3 2 2 'm'; getvar; push 'scale'; callmethod; pop; "
+             "push 5 1 2 'm'; getvar; push 'translate'; callmethod; pop; "
+             "push 0 'm'; getvar; push 'invert'; callmethod; pop; "
+             "push 0 'm'; getvar; push 'toString'; callmethod; trace",
+         "(a=0.5, b=0, c=0, d=0.333333333333333, tx=-0.5, ty=-1.66666666666667)"},
+        {"colour transform",
+         "push 'c'; " + New("geom", "ColorTransform", "", 0) +
+             "; setvar; push 'c'; getvar; push 'rgb' 1193046; setmember; "
+             "push 'c'; getvar; push 'redOffset'; getmember; trace; "
+             "push 'c'; getvar; push 'redMultiplier'; getmember; trace",
+         "18|0"},
+    };
+    for (const Case& c : cases) {
+        Harness h(8);
+        EXPECT_EQ(h.Run(c.code), RunResult::Done) << c.name;
+        EXPECT_EQ(h.Traces(), c.traces) << c.name;
+    }
+}
+
+// Bitmaps count against the memory cap before they exist: a loop keeping big bitmaps
+// stops at the cap instead of taking the machine's memory.
+TEST(Flash8, BitmapsCountAgainstTheMemoryCap) {
+    avm1::Limits limits;
+    limits.memoryBytes = 64u << 20;
+    Harness h(8, limits);
+    const std::string code =
+        "push 'a' 0; array; setvar; L: " + New("display", "BitmapData", "2000 2000", 2) +
+        "; push 1 'a'; getvar; push 'push'; callmethod; pop; jump L";
+    EXPECT_EQ(h.Run(code), RunResult::OutOfMemory);
+    EXPECT_LE(h.vm.heap().Bytes(), size_t(80u << 20));
+}
+
+// Long natives give up when the frame's time runs out.
+TEST(Flash8, PerlinNoiseChecksTheTimeBudget) {
+    Harness h(8);
+    const std::string code = "push 'b'; " + New("display", "BitmapData", "2000 2000", 2) +
+                             "; setvar; L: push 7 1 8 100 100 5 'b'; getvar; "
+                             "push 'perlinNoise'; callmethod; pop; jump L";
+    h.vm.SetClock([&h] { return h.now += 5; });
+    EXPECT_EQ(h.Run(code), RunResult::Abandoned);
+}
+
+} // namespace

@@ -1,0 +1,188 @@
+// BitmapData's pixel operations at their edges: rectangles partly off the bitmap, zero
+// sizes, negative offsets, the 2880 limit, copies onto themselves, and the noise
+// generators' first values as Flash gives them.
+#include <gtest/gtest.h>
+
+#include "player/core/render/bitmap_ops.h"
+
+namespace {
+
+using render::IntRect;
+using render::ScriptBitmap;
+
+ScriptBitmap Make(int w, int h, uint32_t argb, bool transparent = true) {
+    ScriptBitmap b;
+    EXPECT_TRUE(render::MakeScriptBitmap(w, h, transparent, argb, &b));
+    return b;
+}
+
+uint32_t Get(const ScriptBitmap& b, int x, int y) {
+    return render::FromStored(b.At(x, y));
+}
+
+int Count(const ScriptBitmap& b, uint32_t argb) {
+    int n = 0;
+    for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x)
+            n += Get(b, x, y) == argb;
+    return n;
+}
+
+TEST(BitmapOps, SizeLimitIsFlash8s) {
+    const struct {
+        double w, h;
+        bool ok;
+    } rows[] = {{1, 1, true},   {2880, 2880, true}, {2881, 1, false}, {1, 2881, false},
+                {0, 10, false}, {10, 0, false},     {-1, 5, false},   {0.5, 5, false}};
+    for (const auto& r : rows)
+        EXPECT_EQ(render::ScriptBitmapSizeAllowed(r.w, r.h), r.ok) << r.w << "x" << r.h;
+}
+
+TEST(BitmapOps, StoredColoursRoundTrip) {
+    const struct {
+        uint32_t in, out;
+        bool transparent;
+    } rows[] = {{0xFF123456, 0xFF123456, true},
+                {0x00FFFFFF, 0x00000000, true}, // nothing survives alpha 0
+                {0x80FF0000, 0x80FF0000, true},
+                {0x40FFFFFF, 0x40FFFFFF, true},
+                {0x00123456, 0xFF123456, false}}; // an opaque bitmap ignores alpha
+    for (const auto& r : rows)
+        EXPECT_EQ(render::FromStored(render::ToStored(r.in, r.transparent)), r.out)
+            << std::hex << r.in;
+}
+
+TEST(BitmapOps, FillRectClipsToTheBitmap) {
+    const struct {
+        IntRect r;
+        int filled;
+    } rows[] = {{{0, 0, 10, 10}, 100}, {{-5, -5, 10, 10}, 25},       {{8, 8, 10, 10}, 4},
+                {{3, 3, 0, 5}, 0},     {{3, 3, -4, 5}, 0},           {{10, 0, 5, 5}, 0},
+                {{-20, -20, 5, 5}, 0}, {{2147483000, 0, 2000, 2}, 0}};
+    for (const auto& r : rows) {
+        ScriptBitmap b = Make(10, 10, 0);
+        render::FillRect(&b, r.r, 0xFFFF0000);
+        EXPECT_EQ(Count(b, 0xFFFF0000), r.filled) << r.r.x << "," << r.r.y;
+    }
+}
+
+TEST(BitmapOps, CopyPixelsClipsSourceAndDestination) {
+    const struct {
+        IntRect r;
+        int dx, dy, copied;
+    } rows[] = {{{0, 0, 4, 4}, 0, 0, 16},  {{0, 0, 4, 4}, 8, 8, 4}, {{0, 0, 4, 4}, -2, -2, 4},
+                {{-2, -2, 4, 4}, 0, 0, 4}, {{2, 2, 4, 4}, 0, 0, 4}, {{0, 0, 0, 4}, 0, 0, 0},
+                {{0, 0, 4, 4}, 10, 0, 0},  {{0, 0, 4, 4}, -4, 0, 0}};
+    for (const auto& r : rows) {
+        ScriptBitmap src = Make(4, 4, 0xFF00FF00), dst = Make(10, 10, 0);
+        render::CopyPixels(&dst, src, r.r, r.dx, r.dy, false);
+        EXPECT_EQ(Count(dst, 0xFF00FF00), r.copied) << r.r.x << " to " << r.dx << "," << r.dy;
+    }
+}
+
+TEST(BitmapOps, CopyOntoItselfOverlapping) {
+    ScriptBitmap b = Make(6, 1, 0);
+    for (int x = 0; x < 6; ++x)
+        b.At(x, 0) = render::ToStored(0xFF000000u | uint32_t(x), true);
+    render::CopyPixels(&b, b, IntRect{0, 0, 4, 1}, 2, 0, false);
+    const uint32_t want[] = {0, 1, 0, 1, 2, 3};
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(Get(b, x, 0) & 255, want[x]) << x;
+}
+
+TEST(BitmapOps, ScrollMovesAndKeepsWhatIsUncovered) {
+    ScriptBitmap b = Make(4, 1, 0);
+    for (int x = 0; x < 4; ++x)
+        b.At(x, 0) = render::ToStored(0xFF000000u | uint32_t(x + 1), true);
+    render::Scroll(&b, -1, 0);
+    const uint32_t want[] = {2, 3, 4, 4};
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(Get(b, x, 0) & 255, want[x]) << x;
+    render::Scroll(&b, 10, 0); // past the bitmap: nothing moves
+    EXPECT_EQ(Get(b, 0, 0) & 255, 2u);
+}
+
+TEST(BitmapOps, FloodFillStopsAtOtherColours) {
+    ScriptBitmap b = Make(5, 5, 0xFFFFFFFF);
+    render::FillRect(&b, IntRect{2, 0, 1, 5}, 0xFF000000); // a wall
+    EXPECT_TRUE(render::FloodFill(&b, 0, 0, 0xFFFF0000, nullptr));
+    EXPECT_EQ(Count(b, 0xFFFF0000), 10);
+    EXPECT_FALSE(render::FloodFill(&b, 0, 0, 0xFFFF0000, nullptr)); // the same colour
+    EXPECT_FALSE(render::FloodFill(&b, -1, 0, 0xFF00FF00, nullptr));
+    EXPECT_FALSE(render::FloodFill(&b, 5, 0, 0xFF00FF00, nullptr));
+}
+
+TEST(BitmapOps, ThresholdCountsAndCopies) {
+    ScriptBitmap src = Make(4, 1, 0);
+    for (int x = 0; x < 4; ++x)
+        src.At(x, 0) = render::ToStored(0xFF000000u | uint32_t(x * 0x40), true);
+    const struct {
+        render::Compare test;
+        uint32_t threshold;
+        int hits;
+    } rows[] = {{render::Compare::Less, 0x80, 2},    {render::Compare::LessEqual, 0x80, 3},
+                {render::Compare::Greater, 0x80, 1}, {render::Compare::GreaterEqual, 0, 4},
+                {render::Compare::Equal, 0x40, 1},   {render::Compare::NotEqual, 0x40, 3}};
+    for (const auto& r : rows) {
+        ScriptBitmap dst = Make(4, 1, 0);
+        EXPECT_EQ(render::Threshold(&dst, src, IntRect{0, 0, 4, 1}, 0, 0, r.test, r.threshold,
+                                    0xFFFF0000, 0xFF, true, nullptr),
+                  r.hits);
+        EXPECT_EQ(Count(dst, 0xFFFF0000), r.hits);
+    }
+}
+
+TEST(BitmapOps, ColorBoundsAndCompare) {
+    ScriptBitmap b = Make(10, 8, 0xFFFFFFFF);
+    render::FillRect(&b, IntRect{2, 3, 4, 2}, 0xFF0000FF);
+    const IntRect r = render::ColorBounds(b, 0xFFFFFFFF, 0xFF0000FF, true);
+    EXPECT_EQ(r.x, 2);
+    EXPECT_EQ(r.y, 3);
+    EXPECT_EQ(r.w, 4);
+    EXPECT_EQ(r.h, 2);
+    EXPECT_TRUE(render::ColorBounds(b, 0xFFFFFFFF, 0xFF00FF00, true).Empty());
+    ScriptBitmap diff;
+    EXPECT_EQ(render::CompareBitmaps(b, b, &diff), 0);
+    EXPECT_EQ(render::CompareBitmaps(b, Make(9, 8, 0), &diff), -3);
+    EXPECT_EQ(render::CompareBitmaps(b, Make(10, 7, 0), &diff), -4);
+    EXPECT_EQ(render::CompareBitmaps(b, Make(10, 8, 0xFFFFFF00), &diff), 1);
+    EXPECT_EQ(Get(diff, 0, 0), 0xFF0000FFu); // 0xFF - 0x00 in blue
+}
+
+// Flash's noise uses the minimal standard generator: with seed 1 its first values are
+// 16807 and 282475249, so the first grey pixel is 16807 % 256 = 0x A7.
+TEST(BitmapOps, NoiseFollowsTheMinimalStandardGenerator) {
+    ScriptBitmap b = Make(2, 1, 0, false);
+    render::Noise(&b, 1, 0, 255, 7, true);
+    EXPECT_EQ(Get(b, 0, 0), 0xFF000000u | 0xA7A7A7u);
+    EXPECT_EQ(Get(b, 1, 0) & 255, 282475249u % 256);
+    // Seeds at and below 0 start from 1 - seed.
+    ScriptBitmap c = Make(1, 1, 0, false);
+    render::Noise(&c, 0, 0, 255, 7, true);
+    EXPECT_EQ(Get(c, 0, 0), Get(b, 0, 0));
+}
+
+TEST(BitmapOps, PerlinNoiseStopsWhenTheBudgetEnds) {
+    ScriptBitmap b = Make(64, 64, 0xFF000000, false);
+    int rows = 0;
+    render::PerlinNoise(&b, 10, 10, 2, 1, false, true, 7, false, {},
+                        [&rows] { return ++rows < 5; });
+    EXPECT_EQ(rows, 5);
+    EXPECT_NE(Get(b, 10, 3), 0xFF000000u);  // the rows done changed
+    EXPECT_EQ(Get(b, 10, 40), 0xFF000000u); // the rest did not
+}
+
+TEST(BitmapOps, MergeAndPaletteMap) {
+    ScriptBitmap dst = Make(1, 1, 0xFF000000), src = Make(1, 1, 0xFFFFFFFF);
+    const int half[4] = {128, 0, 256, 256};
+    render::Merge(&dst, src, IntRect{0, 0, 1, 1}, 0, 0, half);
+    EXPECT_EQ(Get(dst, 0, 0), 0xFF7F00FFu);
+    uint32_t red[256];
+    for (int i = 0; i < 256; ++i)
+        red[i] = uint32_t(255 - i) << 16;
+    const uint32_t* tables[4] = {red, nullptr, nullptr, nullptr};
+    render::PaletteMap(&dst, dst, IntRect{0, 0, 1, 1}, 0, 0, tables);
+    EXPECT_EQ(Get(dst, 0, 0), 0xFF8000FFu);
+}
+
+} // namespace

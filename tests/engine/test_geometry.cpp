@@ -1,0 +1,97 @@
+// The one geometry: shape point tests by fills and lines, a morph's bounds at its ratio,
+// and hit tests that follow the shape rather than its box.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "player/core/timeline/bounds.h"
+
+namespace {
+
+// A closed polygon as fill1 edges of style 1 (twips).
+swf::Shape Polygon(std::initializer_list<std::pair<int, int>> pts) {
+    swf::Shape s;
+    s.groups.emplace_back();
+    s.groups[0].fills.emplace_back();
+    std::vector<std::pair<int, int>> p(pts);
+    for (size_t i = 0; i < p.size(); ++i) {
+        swf::Edge e;
+        e.x0 = p[i].first;
+        e.y0 = p[i].second;
+        e.x1 = p[(i + 1) % p.size()].first;
+        e.y1 = p[(i + 1) % p.size()].second;
+        e.fill1 = 1;
+        s.groups[0].edges.push_back(e);
+        s.bounds.xMin = std::min(s.bounds.xMin, e.x0);
+        s.bounds.xMax = std::max(s.bounds.xMax, e.x0);
+        s.bounds.yMax = std::max(s.bounds.yMax, e.y0);
+    }
+    return s;
+}
+
+// An L: 0..200 wide at the bottom (y 100..200), 0..100 wide above.
+const swf::Shape kL = Polygon({{0, 0}, {100, 0}, {100, 100}, {200, 100}, {200, 200}, {0, 200}});
+
+TEST(Geometry, ShapeContainsFollowsTheFill) {
+    const struct {
+        double x, y;
+        bool in;
+    } rows[] = {{50, 50, true},   {150, 150, true},  {150, 50, false}, // the notch is outside
+                {199, 199, true}, {201, 150, false}, {-1, 100, false}, {100.5, 99, false}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(swf::ShapeContains(kL, r.x, r.y), r.in) << r.x << "," << r.y;
+    }
+}
+
+TEST(Geometry, EdgeWithTheStyleOnBothSidesDoesNotSplitIt) {
+    swf::Shape s = Polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+    swf::Edge inner; // a seam through the middle with style 1 on both sides
+    inner.x0 = 50;
+    inner.y0 = 0;
+    inner.x1 = 50;
+    inner.y1 = 100;
+    inner.fill0 = inner.fill1 = 1;
+    s.groups[0].edges.push_back(inner);
+    EXPECT_TRUE(swf::ShapeContains(s, 25, 50));
+    EXPECT_TRUE(swf::ShapeContains(s, 75, 50));
+}
+
+TEST(Geometry, MorphBoundsAndHitFollowTheRatio) {
+    auto morph = std::make_shared<swf::MorphShape>();
+    morph->start = Polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+    morph->end = Polygon({{0, 0}, {300, 0}, {300, 100}, {0, 100}});
+    timeline::Character ch;
+    ch.kind = timeline::Kind::Morph;
+    ch.morph = morph;
+    timeline::DisplayObject o;
+    o.character = &ch;
+    const struct {
+        uint16_t ratio;
+        double width;
+        bool hitAt150;
+    } rows[] = {{0, 100, false}, {32768, 200, true}, {65535, 300, true}};
+    for (const auto& r : rows) {
+        o.ratio = r.ratio;
+        const swf::Box b = timeline::ObjectBounds(o, swf::Affine());
+        EXPECT_NEAR(b.xMax - b.xMin, r.width, 1) << r.ratio;
+        EXPECT_EQ(timeline::ObjectHit(o, swf::Affine(), 150, 50), r.hitAt150) << r.ratio;
+    }
+}
+
+TEST(Geometry, HitTestUsesTheShapeThroughItsTransform) {
+    timeline::Character ch;
+    ch.kind = timeline::Kind::Shape;
+    ch.shape = std::make_shared<swf::Shape>(kL);
+    timeline::DisplayObject o;
+    o.character = &ch;
+    swf::Affine m;
+    m.a = m.d = 2; // twice the size, moved by 1000
+    m.tx = 1000;
+    EXPECT_TRUE(timeline::ObjectHit(o, m, 1100, 100));
+    EXPECT_FALSE(timeline::ObjectHit(o, m, 1300, 100)); // in the box, in the notch
+    EXPECT_TRUE(timeline::ObjectHit(o, m, 1300, 300));
+    o.isMask = true;
+    EXPECT_FALSE(timeline::ObjectHit(o, m, 1100, 100));
+}
+
+} // namespace

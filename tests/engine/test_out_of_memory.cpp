@@ -1,0 +1,136 @@
+// The system running out of memory inside the engine: every entry point of the facade,
+// with the allocator refusing from its Nth request on, for every N up to the last request
+// the call makes. Nothing may escape; a failed call leaves a stopped player that said why.
+// Global new is replaced for this program alone.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "player/core/engine.h"
+
+namespace {
+
+long g_allocations = 0;
+long g_failFrom = -1; // -1: never refuse
+bool g_refused = false;
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (g_failFrom >= 0 && g_allocations++ >= g_failFrom) {
+        g_refused = true;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Notices land in a fixed buffer: the sink itself must not need memory.
+char g_notice[128];
+void Notice(const char* line) {
+    std::strncpy(g_notice, line, sizeof g_notice - 1);
+}
+
+struct EntryPoint {
+    const char* name;
+    bool allocates; // in the state the test sets up
+    std::function<void(engine::Player&, const std::vector<uint8_t>&)> call;
+};
+
+TEST(OutOfMemory, NoEntryPointLetsItEscape) {
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/script_clips.swf");
+    ASSERT_FALSE(movie.empty());
+    std::vector<uint32_t> pixels(64 * 48);
+    const engine::Surface surface{pixels.data(), 64, 48, 64};
+    const EntryPoint entries[] = {
+        {"Load", true,
+         [](engine::Player& p, const std::vector<uint8_t>& m) { p.Load(m.data(), m.size()); }},
+        {"Tick", true, [](engine::Player& p, const std::vector<uint8_t>&) { p.Tick(2000); }},
+        {"Play", false, [](engine::Player& p, const std::vector<uint8_t>&) { p.Play(2000); }},
+        {"GoTo", true, [](engine::Player& p, const std::vector<uint8_t>&) { p.GoTo(1); }},
+        {"Draw", true,
+         [&](engine::Player& p, const std::vector<uint8_t>&) {
+             p.Draw(surface, {0, 0, 64, 48});
+         }},
+        {"SetTraceSink", false,
+         [](engine::Player& p, const std::vector<uint8_t>&) {
+             p.SetTraceSink([](const char*) {});
+         }},
+        {"SetNoticeSink", true,
+         [](engine::Player& p, const std::vector<uint8_t>&) { p.SetNoticeSink(Notice); }},
+        {"SetDeviceGlyphs", true,
+         [](engine::Player& p, const std::vector<uint8_t>&) {
+             p.SetDeviceGlyphs(
+                 [](const char*, bool, bool, uint32_t, engine::DeviceGlyph*) { return false; }, {});
+         }},
+    };
+    for (const EntryPoint& entry : entries) {
+        SCOPED_TRACE(entry.name);
+        long n = 0;
+        for (;; ++n) {
+            ASSERT_LT(n, 100000) << "the call never completed";
+            engine::Player player;
+            player.SetNoticeSink(Notice);
+            ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+            player.Play(0);
+            player.Tick(100);
+            g_notice[0] = 0;
+            g_allocations = 0;
+            g_refused = false;
+            g_failFrom = n;
+            entry.call(player, movie); // an escaping exception fails the test
+            const bool refused = g_refused;
+            g_failFrom = -1;
+            if (!refused) {
+                break;
+            }
+            EXPECT_TRUE(player.Failed()) << "refused at allocation " << n;
+            EXPECT_FALSE(player.Playing());
+            EXPECT_NE(std::strstr(g_notice, "out of memory"), nullptr) << g_notice;
+            // The stopped player goes on answering and draws its stage colour.
+            player.Tick(5000);
+            player.Draw(surface, {0, 0, 64, 48});
+            EXPECT_EQ(pixels[0] >> 24, 0xFFu);
+        }
+        EXPECT_EQ(n > 0, entry.allocates) << n << " allocations";
+    }
+}
+
+TEST(OutOfMemory, LoadReportsItAndTheNextLoadPlays) {
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/script_clips.swf");
+    engine::Player player;
+    g_allocations = 0;
+    g_failFrom = 3;
+    EXPECT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::OutOfMemory);
+    g_failFrom = -1;
+    EXPECT_FALSE(player.Loaded());
+    EXPECT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+    EXPECT_FALSE(player.Failed());
+    player.Play(0);
+    EXPECT_TRUE(player.Playing());
+}
+
+} // namespace

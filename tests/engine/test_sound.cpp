@@ -1,0 +1,153 @@
+// The movie's sound through the engine: scripts' Sound objects, a stream setting the main
+// timeline's pace, the bounds on voices, the sound tags read as data. What plays, format by
+// format, is checked end to end by sound/sound_check.py.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "player/core/engine.h"
+#include "player/core/sound/library.h"
+#include "player/core/sound/mixer.h"
+
+namespace {
+
+std::vector<uint8_t> ReadMovie(const std::string& name) {
+    std::ifstream in(std::string(FLICKWELL_OWN_MOVIES_DIR) + "/sound/" + name + ".swf",
+                     std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Plays a movie as a host with a sound device does: every `tickMs` the clock, then
+// `mixMs` of sound. Gives the sound; the trace lines and frames go to the out-parameters.
+struct Played {
+    std::vector<int16_t> sound; // stereo
+    std::vector<std::string> traces, notices;
+    std::vector<uint32_t> frames; // after each tick
+};
+Played Play(const std::string& name, int ticks, int tickMs, int mixMs) {
+    Played run;
+    engine::Player player;
+    player.SetTraceSink([&](const char* line) { run.traces.push_back(line); });
+    player.SetNoticeSink([&](const char* line) { run.notices.push_back(line); });
+    const std::vector<uint8_t> movie = ReadMovie(name);
+    EXPECT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok) << name;
+    player.Play(0);
+    const size_t frames = size_t(engine::kSoundRate) * mixMs / 1000;
+    for (int i = 0; i < ticks; ++i) {
+        if (i > 0) {
+            player.Tick(uint32_t(i * tickMs));
+        }
+        run.frames.push_back(player.CurrentFrame());
+        run.sound.resize(run.sound.size() + frames * 2);
+        player.MixSound(run.sound.data() + run.sound.size() - frames * 2, frames);
+    }
+    return run;
+}
+
+// The loudest sample of one channel between two times.
+int Peak(const std::vector<int16_t>& sound, int channel, double from, double to) {
+    int peak = 0;
+    const size_t end = std::min(sound.size() / 2, size_t(to * engine::kSoundRate));
+    for (size_t i = size_t(from * engine::kSoundRate); i < end; ++i) {
+        peak = std::max(peak, std::abs(int(sound[i * 2 + channel])));
+    }
+    return peak;
+}
+
+TEST(Sound, SoundObject) {
+    const Played run = Play("sound_object", 10, 100, 100);
+    // duration in ms, volume and pan read back; onSoundComplete after two loops of 0.2 s.
+    ASSERT_EQ(run.traces, (std::vector<std::string>{"200", "50", "-40", "done"}));
+    // Half volume; panned left: the right speaker at 60% of that.
+    EXPECT_NEAR(Peak(run.sound, 0, 0.0, 0.4), 6000, 200);
+    EXPECT_NEAR(Peak(run.sound, 1, 0.0, 0.4), 3600, 200);
+    EXPECT_EQ(Peak(run.sound, 0, 0.45, 1.0), 0);
+    EXPECT_NE(std::find_if(run.notices.begin(), run.notices.end(),
+                           [](const std::string& n) { return n.find("loadSound") != n.npos; }),
+              run.notices.end());
+}
+
+TEST(Sound, StopAllSoundsAction) {
+    const Played run = Play("stop_all", 10, 100, 100);
+    EXPECT_GT(Peak(run.sound, 0, 0.0, 0.2), 10000);
+    EXPECT_EQ(Peak(run.sound, 0, 0.25, 1.0), 0); // stopped at the third frame
+}
+
+TEST(Sound, StreamSetsThePace) {
+    struct Case {
+        const char* what;
+        int tickMs, mixMs;
+        uint32_t frameAfter; // after 5 ticks (0-based frame)
+    };
+    const Case cases[] = {
+        {"the clock and the sound agree", 100, 100, 5},
+        // The sound runs twice as fast as the clock: the frames follow the sound.
+        {"sound ahead", 100, 200, 10},
+        // Drawing falls behind (ticks 300 ms apart): frames are dropped, not sound.
+        {"drawing behind", 300, 300, 15},
+        // No sound pulled at all: the clock alone.
+        {"no sound", 100, 0, 5},
+    };
+    for (const Case& c : cases) {
+        const Played run = Play("stream_sync", 6, c.tickMs, c.mixMs);
+        EXPECT_NEAR(run.frames[5], c.frameAfter, 1) << c.what;
+        if (c.mixMs > 0 && c.tickMs == 300) {
+            // The stream is one second long and plays whole, with no gap.
+            int gaps = 0;
+            for (double t = 0.0; t < 0.95; t += 0.05) {
+                gaps += Peak(run.sound, 0, t, t + 0.05) < 10000;
+            }
+            EXPECT_EQ(gaps, 0) << c.what;
+        }
+    }
+}
+
+TEST(Sound, ButtonSoundsAreRead) {
+    const std::vector<uint8_t> bytes = ReadMovie("button_sounds");
+    swf::Movie movie;
+    ASSERT_EQ(swf::ReadMovie(bytes.data(), bytes.size(), &movie), swf::ReadStatus::Ok);
+    sound::Library library;
+    library.Load(movie);
+    const swf::ButtonSounds* b = library.Button(3);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->soundIds[swf::kOverToUp], 0);
+    EXPECT_EQ(b->soundIds[swf::kUpToOver], 1);
+    EXPECT_EQ(library.Button(4), nullptr); // cut short: skipped, and said
+    EXPECT_EQ(library.Skipped(), 1u);
+}
+
+// Voices and decoded memory are bounded whatever the movie asks.
+TEST(Sound, VoicesAreBounded) {
+    std::vector<uint8_t> pcm(20000, 0x40);
+    sound::EventSound s;
+    s.def.format.coding = swf::SoundCoding::PcmLittle;
+    s.def.format.rate = 44100;
+    s.data = pcm.data();
+    s.size = uint32_t(pcm.size());
+    sound::Mixer mixer;
+    swf::SoundInfo info;
+    int started = 0;
+    for (int i = 0; i < 5000; ++i) {
+        started += mixer.Start(&s, info, 0) != 0;
+    }
+    EXPECT_EQ(size_t(started), sound::kMaxVoices);
+    std::vector<int16_t> out(2 * 4410);
+    mixer.Mix(out.data(), 4410);
+    EXPECT_LE(mixer.BytesHeld(), sound::kMaxDecodedBytes);
+    EXPECT_EQ(out[100], 32767); // 32 voices of 0x4040 clip, and nothing worse happens
+    // Looping a sound whose in-point lies past its end gives nothing, once, not 65535 times.
+    sound::Mixer other;
+    info.hasIn = true;
+    info.in = 1000000;
+    info.loops = 65535;
+    ASSERT_NE(other.Start(&s, info, 0), 0u);
+    other.Mix(out.data(), 4410);
+    EXPECT_EQ(other.Voices(), 0u);
+}
+
+} // namespace
