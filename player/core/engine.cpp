@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "player/core/as3_host.h"
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
 #include "player/core/sound_host.h"
@@ -68,6 +69,7 @@ struct Player::State {
     render::Renderer renderer;
     std::unique_ptr<SoundHost> sound;    // before the scripts: they point at it
     std::unique_ptr<ScriptHost> scripts; // after the stage: it goes first
+    std::unique_ptr<As3Host> as3;        // instead of `scripts` for ActionScript 3 movies
     FrameClock clock;
     uint32_t startMs = 0; // movie time 0, for getTimer
     bool started = false;
@@ -172,20 +174,33 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
         s.stage.Reset(&s.content);
         s.renderer.SetStage(&s.stage);
         const swf::Rect& r = s.movie.Header().stage;
-        s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
-                                       (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
-        s.scripts->SetSinks(s.trace, s.notice);
-        if (s.deviceGlyphs) {
-            s.scripts->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
-                                       {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+        if (UsesActionScript3(s.movie)) {
+            // Timeline sounds play; scripts do not reach them yet.
+            s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
+            s.sound->SetNotice(s.notice);
+            s.sound->SetMp3(AdaptMp3(s.mp3));
+            s.stage.Start();
+            s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
+                                    (r.yMax - r.yMin) / 20.0));
+            s.as3->SetSinks(s.trace, s.notice);
+            s.as3->Start();
+            s.SyncSound();
+        } else {
+            s.scripts.reset(new ScriptHost(&s.stage, &s.content, s.movie.Header().version,
+                                           (r.xMax - r.xMin) / 20.0, (r.yMax - r.yMin) / 20.0));
+            s.scripts->SetSinks(s.trace, s.notice);
+            if (s.deviceGlyphs) {
+                s.scripts->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                           {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+            }
+            s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
+            s.sound->SetNotice(s.notice);
+            s.sound->SetMp3(AdaptMp3(s.mp3));
+            s.scripts->vm().SetSound(s.sound.get());
+            s.stage.Start();
+            s.scripts->Start();
+            s.SyncSound();
         }
-        s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
-        s.sound->SetNotice(s.notice);
-        s.sound->SetMp3(AdaptMp3(s.mp3));
-        s.scripts->vm().SetSound(s.sound.get());
-        s.stage.Start();
-        s.scripts->Start();
-        s.SyncSound();
         if (s.content.skippedDefinitions != 0 && s.notice) {
             s.notice("some damaged definitions were skipped");
         }
@@ -259,7 +274,10 @@ void Player::Play(uint32_t nowMs) {
         // Played again from the start after the last frame.
         try {
             s.stage.GoTo(s.clock.Frame());
-            s.scripts->RunEvents();
+            if (s.as3)
+                s.as3->RunEvents();
+            else
+                s.scripts->RunEvents();
             s.SyncSound();
         } catch (...) {
             Fail("starting again");
@@ -279,7 +297,10 @@ void Player::GoTo(uint32_t frame) {
     if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
         try {
             s.stage.GoTo(s.clock.Frame());
-            s.scripts->RunEvents();
+            if (s.as3)
+                s.as3->RunEvents();
+            else
+                s.scripts->RunEvents();
             s.SyncSound();
         } catch (...) {
             Fail("going to a frame");
@@ -307,7 +328,8 @@ bool Player::Tick(uint32_t nowMs) {
         const int due = s.sound ? s.sound->StepsDue(s.stage.Frame()) : -1;
         const uint32_t steps = due >= 0 ? uint32_t(due) : s.clock.LastSteps();
         for (uint32_t i = 0; i < steps && s.loaded; ++i) {
-            if (s.scripts->Frame(double(nowMs - s.startMs))) {
+            if (s.as3 ? s.as3->Frame(double(nowMs - s.startMs))
+                      : s.scripts->Frame(double(nowMs - s.startMs))) {
                 s.dirty = true;
             }
             s.SyncSound();
@@ -369,6 +391,9 @@ void Player::SetTraceSink(std::function<void(const char*)> sink) {
         if (state_->scripts) {
             state_->scripts->SetSinks(state_->trace, state_->notice);
         }
+        if (state_->as3) {
+            state_->as3->SetSinks(state_->trace, state_->notice);
+        }
     } catch (...) {
         Fail("setting the trace sink");
     }
@@ -382,6 +407,9 @@ void Player::SetNoticeSink(std::function<void(const char*)> sink) {
         }
         if (state_->scripts) {
             state_->scripts->SetSinks(state_->trace, state_->notice);
+        }
+        if (state_->as3) {
+            state_->as3->SetSinks(state_->trace, state_->notice);
         }
     } catch (...) {
         Fail("setting the notice sink");

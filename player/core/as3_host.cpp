@@ -1,0 +1,363 @@
+#include "player/core/as3_host.h"
+
+#include <cstring>
+
+#include "player/core/avm2/display.h"
+
+namespace engine {
+
+namespace {
+const uint16_t kTagFileAttributes = 69;
+const uint16_t kTagDoAbc1 = 72;
+const uint16_t kTagSymbolClass = 76;
+const uint16_t kTagDoAbc = 82;
+using avm2::Object;
+using avm2::Value;
+} // namespace
+
+bool UsesActionScript3(const swf::Movie& movie) {
+    if (movie.Header().version < 9)
+        return false;
+    swf::TagIterator it = movie.Tags();
+    swf::Tag tag;
+    while (it.Next(&tag)) {
+        if (tag.code == kTagFileAttributes)
+            return tag.length >= 1 && (tag.body[0] & 0x08) != 0;
+        if (tag.code == swf::kTagShowFrame)
+            break;
+    }
+    return false;
+}
+
+As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
+                 double stageWidth, double stageHeight)
+    : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
+      frameRate_(file.Header().frameRate / 256.0), since_(std::chrono::steady_clock::now()) {
+    vm_.reset(new avm2::Vm());
+    vm_->SetTimeline(this);
+    vm_->SetClock([this] { return Clock(); });
+    vm_->SetSink([this](avm2::Channel channel, const std::string& line) {
+        const Sink& sink = channel == avm2::Channel::Trace ? traces_ : notices_;
+        if (sink)
+            sink(line.c_str());
+    });
+    vm_->markHost = [this](avm2::Vm& vm) {
+        for (auto& e : objects_)
+            vm.MarkValue(Value::Obj(e.second));
+    };
+    // Script blocks and class bindings by the main timeline's frame they arrive on.
+    swf::TagIterator it = file.Tags();
+    swf::Tag tag;
+    uint32_t frame = 0;
+    while (it.Next(&tag)) {
+        if (tag.code == swf::kTagShowFrame) {
+            ++frame;
+        } else if (tag.code == kTagDoAbc || tag.code == kTagDoAbc1) {
+            Block b;
+            b.frame = frame;
+            b.abc = true;
+            b.data = tag.body;
+            b.size = tag.length;
+            if (tag.code == kTagDoAbc) {
+                // Flags, then a name up to its terminator, then the block.
+                if (tag.length < 5)
+                    continue;
+                b.lazy = (tag.body[0] & 1) != 0;
+                size_t at = 4;
+                while (at < tag.length && tag.body[at] != 0)
+                    ++at;
+                if (at >= tag.length)
+                    continue;
+                b.data = tag.body + at + 1;
+                b.size = tag.length - at - 1;
+            }
+            blocks_.push_back(b);
+        } else if (tag.code == kTagSymbolClass) {
+            Block b;
+            b.frame = frame;
+            b.data = tag.body;
+            b.size = tag.length;
+            blocks_.push_back(b);
+        }
+    }
+}
+
+As3Host::~As3Host() = default;
+
+double As3Host::Clock() {
+    return now_ +
+           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since_)
+               .count();
+}
+
+void As3Host::LoadFrameBlocks(uint32_t frame) {
+    while (nextBlock_ < blocks_.size() && blocks_[nextBlock_].frame <= frame) {
+        const Block& b = blocks_[nextBlock_++];
+        if (b.abc) {
+            vm_->LoadAbc(b.data, b.size, b.lazy);
+            if (vm_->throwing())
+                if (traces_)
+                    traces_(vm_->ToString(vm_->TakeThrown()).c_str());
+            continue;
+        }
+        swf::ByteReader r(b.data, b.size);
+        const uint16_t count = r.U16();
+        for (uint16_t i = 0; i < count && r.Ok(); ++i) {
+            const uint16_t id = r.U16();
+            const std::string name = r.String();
+            if (!r.Ok())
+                break;
+            if (id == 0)
+                documentClass_ = name;
+            else
+                symbols_[id] = name;
+        }
+    }
+}
+
+// A script object for a timeline object, made without running its constructor.
+Object* As3Host::MakeObject(uint32_t id) {
+    timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr || o->character == nullptr)
+        return nullptr;
+    avm2::Vm& vm = *vm_;
+    avm2::ClassInfo* cls = nullptr;
+    auto sym = symbols_.find(o->character->id);
+    if (sym != symbols_.end()) {
+        cls = vm.FindClass(sym->second);
+        if (vm.throwing())
+            vm.TakeThrown();
+    }
+    if (cls == nullptr) {
+        const char* name = "Shape";
+        switch (o->character->kind) {
+        case timeline::Kind::Sprite:
+            name = "MovieClip";
+            break;
+        case timeline::Kind::EditText:
+            name = "TextField";
+            break;
+        case timeline::Kind::Button:
+            name = "SimpleButton";
+            break;
+        case timeline::Kind::Bitmap:
+            name = "Bitmap";
+            break;
+        case timeline::Kind::Morph:
+            name = "MorphShape";
+            break;
+        default:
+            break;
+        }
+        cls = vm.Builtin(name);
+    }
+    Object* obj = avm2::NewDisplayObject(vm, cls, id);
+    avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    if (d) {
+        d->name = o->name.empty() ? "instance" + std::to_string(++instances_) : o->name;
+        d->x = o->matrix.translateX / 20.0;
+        d->y = o->matrix.translateY / 20.0;
+        if (o->character->kind == timeline::Kind::EditText)
+            if (o->field)
+                vm.Set(Value::Obj(obj), "__text",
+                       Value::Str(timeline::EncodeUtf8(o->field->doc.text())));
+    }
+    objects_[id] = obj;
+    return obj;
+}
+
+// Placed objects get script objects: made, attached and named on their parent, then
+// constructed, children before the clip that holds them.
+void As3Host::TakeStageEvents() {
+    avm2::Vm& vm = *vm_;
+    for (int round = 0; round < 64 && stage_->HasEvents(); ++round) {
+        std::vector<Object*> made;
+        for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+            if (e.kind == timeline::StageEvent::Placed) {
+                if (objects_.count(e.id) || stage_->Find(e.id) == nullptr)
+                    continue;
+                Object* obj = MakeObject(e.id);
+                if (obj)
+                    made.push_back(obj);
+            } else if (e.kind == timeline::StageEvent::Removed) {
+                auto it = objects_.find(e.id);
+                if (it != objects_.end()) {
+                    avm2::DetachChild(vm, it->second, true);
+                    objects_.erase(it);
+                    scriptFrame_.erase(e.id);
+                }
+            }
+        }
+        for (Object* obj : made) {
+            avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+            const timeline::DisplayObject* o = stage_->Find(d->timeline);
+            if (o == nullptr)
+                continue;
+            auto parent = objects_.find(o->parentId);
+            if (parent == objects_.end())
+                continue;
+            avm2::AttachChild(vm, parent->second, obj, false);
+            if (!o->name.empty()) {
+                vm.SetProperty(Value::Obj(parent->second), avm2::Name::Public(o->name),
+                               Value::Obj(obj));
+                if (vm.throwing())
+                    vm.TakeThrown();
+            }
+        }
+        // Deepest first, so a clip's children exist when its constructor runs.
+        for (size_t i = made.size(); i-- > 0;)
+            vm.ConstructFromHost(made[i]->cls, made[i]);
+        for (Object* obj : made) {
+            avm2::DispatchSimple(vm, obj, "added", true);
+            avm2::DispatchSimple(vm, obj, "addedToStage", false);
+        }
+    }
+}
+
+void As3Host::FrameScripts() {
+    // Clips whose frame changed since their script last ran, parents before children.
+    std::vector<std::pair<uint32_t, Object*>> clips(objects_.begin(), objects_.end());
+    std::sort(clips.begin(), clips.end(),
+              [](const std::pair<uint32_t, Object*>& a, const std::pair<uint32_t, Object*>& b) {
+                  return a.first < b.first;
+              });
+    for (auto& c : clips) {
+        avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(c.second));
+        if (d == nullptr || d->frameScripts.empty())
+            continue;
+        timeline::Clip* clip = stage_->ClipOf(c.first);
+        if (clip == nullptr)
+            continue;
+        auto ran = scriptFrame_.find(c.first);
+        if (ran != scriptFrame_.end() && ran->second == clip->frame)
+            continue;
+        scriptFrame_[c.first] = clip->frame;
+        avm2::RunFrameScript(*vm_, c.second, clip->frame);
+        TakeStageEvents();
+    }
+}
+
+void As3Host::Start() {
+    avm2::Vm& vm = *vm_;
+    now_ = 0;
+    since_ = std::chrono::steady_clock::now();
+    vm.BeginFrame();
+    LoadFrameBlocks(0);
+    Object* stageObj = avm2::StageObject(vm);
+    vm.Set(Value::Obj(stageObj), "__width", Value::Num(stageWidth_));
+    vm.Set(Value::Obj(stageObj), "__height", Value::Num(stageHeight_));
+    vm.Set(Value::Obj(stageObj), "__frameRate", Value::Num(frameRate_));
+    avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
+    if (vm.throwing() && traces_)
+        traces_(vm.ToString(vm.TakeThrown()).c_str());
+    if (doc == nullptr)
+        doc = vm.Builtin("MovieClip");
+    Object* root = avm2::NewDisplayObject(vm, doc, timeline::kRootId);
+    if (avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(root)))
+        d->name = "root1";
+    objects_[timeline::kRootId] = root;
+    avm2::AttachChild(vm, stageObj, root, false);
+    TakeStageEvents();
+    vm.ConstructFromHost(doc, root);
+    avm2::DispatchSimple(vm, root, "added", true);
+    avm2::DispatchSimple(vm, root, "addedToStage", false);
+    started_ = true;
+    avm2::Broadcast(vm, "frameConstructed");
+    FrameScripts();
+    avm2::Broadcast(vm, "exitFrame");
+    vm.EndFrame();
+}
+
+bool As3Host::Frame(double nowMs) {
+    avm2::Vm& vm = *vm_;
+    now_ = nowMs;
+    since_ = std::chrono::steady_clock::now();
+    vm.BeginFrame();
+    vm.RunTimers();
+    avm2::Broadcast(vm, "enterFrame");
+    bool changed = stage_->Advance();
+    LoadFrameBlocks(stage_->Frame());
+    TakeStageEvents();
+    avm2::Broadcast(vm, "frameConstructed");
+    FrameScripts();
+    avm2::Broadcast(vm, "exitFrame");
+    vm.EndFrame();
+    return stage_->TakeChanged() || changed;
+}
+
+void As3Host::RunEvents() {
+    LoadFrameBlocks(stage_->Frame());
+    TakeStageEvents();
+    FrameScripts();
+}
+
+uint32_t As3Host::CurrentFrame(uint32_t id) {
+    timeline::Clip* c = stage_->ClipOf(id);
+    return c ? c->frame + 1 : 1;
+}
+
+uint32_t As3Host::TotalFrames(uint32_t id) {
+    timeline::Clip* c = stage_->ClipOf(id);
+    return c && c->timeline ? std::max<uint32_t>(1, c->timeline->frameCount) : 1;
+}
+
+bool As3Host::Playing(uint32_t id) {
+    timeline::Clip* c = stage_->ClipOf(id);
+    return c && c->playing;
+}
+
+void As3Host::SetPlaying(uint32_t id, bool playing) {
+    if (timeline::Clip* c = stage_->ClipOf(id))
+        c->playing = playing;
+}
+
+void As3Host::Goto(uint32_t id, uint32_t frame) {
+    timeline::Clip* c = stage_->ClipOf(id);
+    if (c == nullptr || frame == 0)
+        return;
+    const bool playing = c->playing;
+    stage_->GoTo(id, frame - 1);
+    if ((c = stage_->ClipOf(id)) != nullptr)
+        c->playing = playing;
+    if (id == timeline::kRootId)
+        LoadFrameBlocks(frame - 1);
+    if (!started_ || gotoDepth_ > 16)
+        return;
+    // The new frame's objects are made and its script runs before the goto returns.
+    ++gotoDepth_;
+    TakeStageEvents();
+    FrameScripts();
+    --gotoDepth_;
+}
+
+int As3Host::FrameOfLabel(uint32_t id, const std::string& label) {
+    timeline::Clip* c = stage_->ClipOf(id);
+    if (c == nullptr || c->timeline == nullptr)
+        return 0;
+    for (size_t i = 0; i < c->timeline->frames.size(); ++i)
+        if (c->timeline->frames[i].label == label)
+            return int(i) + 1;
+    return 0;
+}
+
+std::string As3Host::LabelOf(uint32_t id, uint32_t frame) {
+    timeline::Clip* c = stage_->ClipOf(id);
+    if (c == nullptr || c->timeline == nullptr)
+        return std::string();
+    for (uint32_t i = std::min<uint32_t>(frame, uint32_t(c->timeline->frames.size())); i-- > 0;)
+        if (!c->timeline->frames[i].label.empty())
+            return c->timeline->frames[i].label;
+    return std::string();
+}
+
+std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
+    std::vector<std::pair<std::string, uint32_t>> out;
+    timeline::Clip* c = stage_->ClipOf(id);
+    if (c != nullptr && c->timeline != nullptr)
+        for (size_t i = 0; i < c->timeline->frames.size(); ++i)
+            if (!c->timeline->frames[i].label.empty())
+                out.emplace_back(c->timeline->frames[i].label, uint32_t(i) + 1);
+    return out;
+}
+
+} // namespace engine

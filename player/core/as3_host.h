@@ -1,0 +1,84 @@
+// The engine's side of ActionScript 3: loads the movie's ABC blocks into an avm2::Vm, makes
+// the display objects scripts see for what the timeline places (symbol classes, the document
+// class), and runs each frame in Flash Player's order: enterFrame, the timelines' advance
+// (new objects constructed), frameConstructed, frame scripts, exitFrame. Internal to the
+// engine.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "player/core/avm2/vm.h"
+#include "player/core/timeline/display_list.h"
+
+namespace engine {
+
+// True when a movie's FileAttributes ask for ActionScript 3.
+bool UsesActionScript3(const swf::Movie& movie);
+
+class As3Host : public avm2::TimelineBridge {
+  public:
+    using Sink = std::function<void(const char*)>;
+    As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
+            double stageWidth, double stageHeight);
+    ~As3Host() override;
+    void SetSinks(Sink traces, Sink notices) {
+        traces_ = std::move(traces);
+        notices_ = std::move(notices);
+    }
+    // The first frame: ABC blocks, the document class, frame 1's scripts.
+    void Start();
+    // One frame; true when the picture may have changed.
+    bool Frame(double nowMs);
+    // After the host moved the timeline (Play from the end, GoTo): new objects, scripts.
+    void RunEvents();
+    avm2::Vm& vm() { return *vm_; }
+
+    // ---- avm2::TimelineBridge ----
+    uint32_t CurrentFrame(uint32_t id) override;
+    uint32_t TotalFrames(uint32_t id) override;
+    bool Playing(uint32_t id) override;
+    void SetPlaying(uint32_t id, bool playing) override;
+    void Goto(uint32_t id, uint32_t frame) override;
+    int FrameOfLabel(uint32_t id, const std::string& label) override;
+    std::string LabelOf(uint32_t id, uint32_t frame) override;
+    std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) override;
+
+  private:
+    struct Block {
+        uint32_t frame = 0; // of the main timeline, 0-based
+        bool abc = false;   // else SymbolClass
+        bool lazy = false;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+    };
+    void LoadFrameBlocks(uint32_t frame);
+    void TakeStageEvents();
+    avm2::Object* MakeObject(uint32_t id);
+    void FrameScripts();
+    double Clock();
+
+    timeline::Stage* stage_;
+    const timeline::LoadedMovie* movie_;
+    std::unique_ptr<avm2::Vm> vm_;
+    Sink traces_, notices_;
+    double stageWidth_, stageHeight_, frameRate_;
+    double now_ = 0;
+    std::chrono::steady_clock::time_point since_;
+    std::vector<Block> blocks_;
+    size_t nextBlock_ = 0;
+    std::map<uint16_t, std::string> symbols_; // character id -> class name
+    std::string documentClass_;
+    std::unordered_map<uint32_t, avm2::Object*> objects_; // timeline id -> script object
+    std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
+    uint32_t instances_ = 0;
+    bool started_ = false;
+    int gotoDepth_ = 0;
+};
+
+} // namespace engine

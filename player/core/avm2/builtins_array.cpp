@@ -1,0 +1,519 @@
+// Array and Vector.<T>: one set of natives over an object's element list; a Vector coerces
+// what it stores to its element type and may be fixed in length.
+#include <algorithm>
+#include <cmath>
+
+#include "player/core/avm2/vm.h"
+
+namespace avm2 {
+
+namespace {
+
+#define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
+#define UNUSED (void)vm, (void)self, (void)args, (void)argc
+
+Object* List(const Value& self) {
+    return self.IsObject() && (self.o->kind == Kind::Array || self.o->kind == Kind::Vector)
+               ? self.o
+               : nullptr;
+}
+
+Value Store(Vm& vm, Object* o, const Value& v) {
+    return o->kind == Kind::Vector ? vm.Coerce(v, o->cls->vectorType) : v;
+}
+
+bool Fixed(Vm& vm, Object* o) {
+    if (o->kind == Kind::Vector && o->num != 0) {
+        vm.ThrowError("RangeError", 1126,
+                      "Error #1126: Cannot change the length of a fixed Vector.");
+        return true;
+    }
+    return false;
+}
+
+bool Grow(Vm& vm, Object* o, size_t more) {
+    if (o->elems.size() + more > vm.limits().maxElements) {
+        vm.ThrowError("RangeError", 1000, "Error #1000: The system is out of memory.");
+        vm.Abort(RunResult::OutOfMemory);
+        return false;
+    }
+    vm.heap().Account(o, more * sizeof(Value));
+    return true;
+}
+
+Object* Like(Vm& vm, Object* o, std::vector<Value> e) {
+    if (o->kind == Kind::Vector) {
+        Object* v = vm.NewInstance(o->cls);
+        v->elems = std::move(e);
+        return v;
+    }
+    return vm.NewArray(std::move(e));
+}
+
+int RelIndex(Vm& vm, Value* args, int argc, int i, double fallback, size_t size) {
+    double d = i < argc && !args[i].IsUndefined() ? vm.ToNumber(args[i]) : fallback;
+    if (std::isnan(d))
+        d = 0;
+    if (d < 0)
+        d = std::max(0.0, double(size) + d);
+    return int(std::min(d, double(size)));
+}
+
+NATIVE(ArrayCtor) {
+    UNUSED;
+    Object* o = self.o;
+    if (argc == 1 && args[0].type == Type::Number) {
+        const double n = args[0].n;
+        if (n < 0 || n != std::floor(n) || n > 4294967295.0)
+            return vm.ThrowError("RangeError", 1005,
+                                 "Error #1005: Array index is not a positive integer (" +
+                                     NumberToString(n) + ").");
+        if (!Grow(vm, o, size_t(std::min(n, double(vm.limits().maxElements) + 1))))
+            return Value();
+        o->elems.resize(size_t(n));
+    } else {
+        o->elems.assign(args, args + argc);
+    }
+    return Value();
+}
+NATIVE(ArrayCall) {
+    UNUSED;
+    Object* a = vm.NewArray();
+    ArrayCtor(vm, Value::Obj(a), args, argc);
+    return Value::Obj(a);
+}
+NATIVE(Length) {
+    UNUSED;
+    Object* o = List(self);
+    return Value::Num(o ? double(o->elems.size()) : 0);
+}
+NATIVE(SetLength) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || argc < 1)
+        return Value();
+    const double n = vm.ToNumber(args[0]);
+    if (n < 0 || n != std::floor(n) || n > 4294967295.0)
+        return vm.ThrowError("RangeError", 1005,
+                             "Error #1005: Array index is not a positive integer (" +
+                                 NumberToString(n) + ").");
+    if (size_t(n) != o->elems.size() && Fixed(vm, o))
+        return Value();
+    if (n > o->elems.size() && !Grow(vm, o, size_t(n) - o->elems.size()))
+        return Value();
+    o->elems.resize(size_t(n),
+                    o->kind == Kind::Vector ? vm.Coerce(Value(), o->cls->vectorType) : Value());
+    if (o->kind == Kind::Vector && o->cls->vectorType == SlotType::Object)
+        for (Value& v : o->elems)
+            if (v.IsUndefined())
+                v = Value::Null();
+    return Value();
+}
+NATIVE(Push) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || Fixed(vm, o) || !Grow(vm, o, size_t(argc)))
+        return Value();
+    for (int i = 0; i < argc; ++i)
+        o->elems.push_back(Store(vm, o, args[i]));
+    return Value::Num(double(o->elems.size()));
+}
+NATIVE(Pop) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || o->elems.empty() || Fixed(vm, o))
+        return Value();
+    Value v = o->elems.back();
+    o->elems.pop_back();
+    return v;
+}
+NATIVE(Shift) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || o->elems.empty() || Fixed(vm, o))
+        return Value();
+    Value v = o->elems.front();
+    o->elems.erase(o->elems.begin());
+    return v;
+}
+NATIVE(Unshift) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || Fixed(vm, o) || !Grow(vm, o, size_t(argc)))
+        return Value();
+    std::vector<Value> in;
+    for (int i = 0; i < argc; ++i)
+        in.push_back(Store(vm, o, args[i]));
+    o->elems.insert(o->elems.begin(), in.begin(), in.end());
+    return Value::Num(double(o->elems.size()));
+}
+NATIVE(Slice) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value();
+    const int a = RelIndex(vm, args, argc, 0, 0, o->elems.size());
+    const int b = RelIndex(vm, args, argc, 1, double(o->elems.size()), o->elems.size());
+    std::vector<Value> e;
+    if (b > a)
+        e.assign(o->elems.begin() + a, o->elems.begin() + b);
+    return Value::Obj(Like(vm, o, std::move(e)));
+}
+NATIVE(Splice) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || argc == 0)
+        return Value::Obj(o ? Like(vm, o, {}) : vm.NewArray());
+    const int start = RelIndex(vm, args, argc, 0, 0, o->elems.size());
+    double count = argc > 1 ? vm.ToNumber(args[1]) : double(o->elems.size() - size_t(start));
+    if (std::isnan(count) || count < 0)
+        count = 0;
+    count = std::min(count, double(o->elems.size() - size_t(start)));
+    if ((count != 0 || argc > 2) && Fixed(vm, o))
+        return Value();
+    std::vector<Value> removed(o->elems.begin() + start, o->elems.begin() + start + long(count));
+    o->elems.erase(o->elems.begin() + start, o->elems.begin() + start + long(count));
+    if (argc > 2) {
+        if (!Grow(vm, o, size_t(argc - 2)))
+            return Value();
+        std::vector<Value> in;
+        for (int i = 2; i < argc; ++i)
+            in.push_back(Store(vm, o, args[i]));
+        o->elems.insert(o->elems.begin() + start, in.begin(), in.end());
+    }
+    return Value::Obj(Like(vm, o, std::move(removed)));
+}
+NATIVE(Concat) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value();
+    std::vector<Value> e = o->elems;
+    for (int i = 0; i < argc; ++i) {
+        if (Object* other = List(args[i]))
+            e.insert(e.end(), other->elems.begin(), other->elems.end());
+        else
+            e.push_back(Store(vm, o, args[i]));
+        if (e.size() > vm.limits().maxElements)
+            return vm.ThrowError("RangeError", 1000, "Error #1000: The system is out of memory.");
+    }
+    return Value::Obj(Like(vm, o, std::move(e)));
+}
+NATIVE(Join) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value::Str("");
+    const std::string sep = argc > 0 && !args[0].IsUndefined() ? vm.ToString(args[0]) : ",";
+    std::string out;
+    for (size_t i = 0; i < o->elems.size(); ++i) {
+        if (i)
+            out += sep;
+        const Value& v = o->elems[i];
+        if (!v.IsNullish())
+            out += vm.ToString(v);
+        if (vm.throwing() || !vm.StringFits(out.size()))
+            return Value();
+    }
+    return Value::Str(out);
+}
+NATIVE(ToStringA) {
+    UNUSED;
+    return Join(vm, self, nullptr, 0);
+}
+NATIVE(Reverse) {
+    UNUSED;
+    Object* o = List(self);
+    if (o)
+        std::reverse(o->elems.begin(), o->elems.end());
+    return self;
+}
+NATIVE(IndexOf) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value::Num(-1);
+    const Value x = Arg(args, argc, 0);
+    const int from = RelIndex(vm, args, argc, 1, 0, o->elems.size());
+    for (size_t i = size_t(from); i < o->elems.size(); ++i)
+        if (vm.StrictEquals(o->elems[i], x))
+            return Value::Num(double(i));
+    return Value::Num(-1);
+}
+NATIVE(LastIndexOf) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value::Num(-1);
+    const Value x = Arg(args, argc, 0);
+    int from =
+        argc > 1 ? RelIndex(vm, args, argc, 1, 0, o->elems.size()) : int(o->elems.size()) - 1;
+    if (from >= int(o->elems.size()))
+        from = int(o->elems.size()) - 1;
+    for (int i = from; i >= 0; --i)
+        if (vm.StrictEquals(o->elems[size_t(i)], x))
+            return Value::Num(i);
+    return Value::Num(-1);
+}
+
+enum Iter { kForEach, kMap, kFilter, kSome, kEvery };
+Value Iterate(Vm& vm, const Value& self, Value* args, int argc, Iter kind) {
+    Object* o = List(self);
+    if (!o)
+        return Value();
+    const Value fn = Arg(args, argc, 0), thisArg = argc > 1 ? args[1] : Value::Null();
+    std::vector<Value> out;
+    for (size_t i = 0; i < o->elems.size(); ++i) {
+        Value a[3] = {o->elems[i], Value::Num(double(i)), self};
+        const Value r = vm.Call(fn, thisArg, a, 3);
+        if (vm.throwing() || vm.aborted())
+            return Value();
+        switch (kind) {
+        case kMap:
+            out.push_back(r);
+            break;
+        case kFilter:
+            if (ToBoolean(r))
+                out.push_back(a[0]);
+            break;
+        case kSome:
+            if (ToBoolean(r))
+                return Value::Bool(true);
+            break;
+        case kEvery:
+            if (!ToBoolean(r))
+                return Value::Bool(false);
+            break;
+        default:
+            break;
+        }
+    }
+    switch (kind) {
+    case kMap:
+    case kFilter:
+        return Value::Obj(Like(vm, o, std::move(out)));
+    case kSome:
+        return Value::Bool(false);
+    case kEvery:
+        return Value::Bool(true);
+    default:
+        return Value();
+    }
+}
+NATIVE(ForEach) {
+    return Iterate(vm, self, args, argc, kForEach);
+}
+NATIVE(Map) {
+    return Iterate(vm, self, args, argc, kMap);
+}
+NATIVE(Filter) {
+    return Iterate(vm, self, args, argc, kFilter);
+}
+NATIVE(Some) {
+    return Iterate(vm, self, args, argc, kSome);
+}
+NATIVE(Every) {
+    return Iterate(vm, self, args, argc, kEvery);
+}
+
+const int kCaseInsensitive = 1, kDescending = 2, kUnique = 4, kIndexed = 8, kNumeric = 16;
+
+// -1, 0, 1 by the sort options; undefined sorts last.
+int Compare(Vm& vm, const Value& a, const Value& b, int options, const Value& fn) {
+    if (fn.IsObject()) {
+        Value x[2] = {a, b};
+        const double r = vm.ToNumber(vm.Call(fn, Value::Null(), x, 2));
+        return r < 0 ? -1 : r > 0 ? 1 : 0;
+    }
+    if (a.IsUndefined() || b.IsUndefined())
+        return a.IsUndefined() == b.IsUndefined() ? 0 : a.IsUndefined() ? 1 : -1;
+    int r;
+    if (options & kNumeric) {
+        const double x = vm.ToNumber(a), y = vm.ToNumber(b);
+        r = x < y ? -1 : x > y ? 1 : 0;
+    } else {
+        std::string x = vm.ToString(a), y = vm.ToString(b);
+        if (options & kCaseInsensitive) {
+            for (char& c : x)
+                c = char(std::tolower(uint8_t(c)));
+            for (char& c : y)
+                c = char(std::tolower(uint8_t(c)));
+        }
+        r = x < y ? -1 : x > y ? 1 : 0;
+    }
+    return (options & kDescending) ? -r : r;
+}
+
+Value SortBy(Vm& vm, Object* o, const Value& fn, int options,
+             const std::vector<std::vector<Value>>* keys, const std::vector<int>* keyOptions) {
+    std::vector<size_t> order(o->elems.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    bool duplicate = false;
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+        if (vm.throwing() || vm.aborted())
+            return false;
+        int c = 0;
+        if (keys) {
+            for (size_t k = 0; k < keys->size() && c == 0; ++k)
+                c = Compare(vm, (*keys)[k][x], (*keys)[k][y], (*keyOptions)[k], Value());
+        } else {
+            c = Compare(vm, o->elems[x], o->elems[y], options, fn);
+        }
+        if (c == 0)
+            duplicate = true;
+        return c < 0;
+    });
+    if ((options & kUnique) && duplicate)
+        return Value::Num(0);
+    if (options & kIndexed) {
+        std::vector<Value> idx;
+        for (size_t i : order)
+            idx.push_back(Value::Num(double(i)));
+        return Value::Obj(vm.NewArray(std::move(idx)));
+    }
+    std::vector<Value> sorted;
+    for (size_t i : order)
+        sorted.push_back(o->elems[i]);
+    o->elems = std::move(sorted);
+    return Value::Obj(o);
+}
+NATIVE(Sort) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value();
+    Value fn;
+    int options = 0;
+    for (int i = 0; i < argc; ++i) {
+        if (args[i].IsObject() && args[i].o->kind == Kind::Function)
+            fn = args[i];
+        else if (args[i].IsNumber())
+            options = int(args[i].n);
+    }
+    return SortBy(vm, o, fn, options, nullptr, nullptr);
+}
+NATIVE(SortOn) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o || argc < 1)
+        return Value();
+    std::vector<std::string> names;
+    if (Object* list = List(args[0]))
+        for (const Value& v : list->elems)
+            names.push_back(vm.ToString(v));
+    else
+        names.push_back(vm.ToString(args[0]));
+    std::vector<int> opts(names.size(), 0);
+    if (argc > 1) {
+        if (Object* list = List(args[1])) {
+            for (size_t i = 0; i < opts.size() && i < list->elems.size(); ++i)
+                opts[i] = ClampInt(vm.ToNumber(list->elems[i]));
+        } else {
+            const int x = ClampInt(vm.ToNumber(args[1]));
+            for (int& v : opts)
+                v = x;
+        }
+    }
+    std::vector<std::vector<Value>> keys(names.size());
+    for (size_t k = 0; k < names.size(); ++k)
+        for (const Value& e : o->elems)
+            keys[k].push_back(e.IsObject() ? vm.Get(e, names[k]) : Value());
+    return SortBy(vm, o, Value(), opts.empty() ? 0 : opts[0], &keys, &opts);
+}
+
+// ---- Vector ----
+NATIVE(VectorCtor) {
+    UNUSED;
+    Object* o = self.o;
+    const double n = argc > 0 ? vm.ToNumber(args[0]) : 0;
+    if (n < 0 || n > double(vm.limits().maxElements))
+        return vm.ThrowError("RangeError", 1005,
+                             "Error #1005: Array index is not a positive integer (" +
+                                 NumberToString(n) + ").");
+    if (!Grow(vm, o, size_t(n)))
+        return Value();
+    Value fill = vm.Coerce(Value(), o->cls->vectorType);
+    if (o->cls->vectorType == SlotType::Any)
+        fill = Value::Null();
+    o->elems.assign(size_t(n), fill);
+    o->num = argc > 1 && ToBoolean(args[1]) ? 1 : 0;
+    return Value();
+}
+NATIVE(VectorCall) {
+    UNUSED;
+    return argc > 0 ? args[0] : Value::Null();
+}
+NATIVE(VectorFixed) {
+    UNUSED;
+    return Value::Bool(self.IsObject() && self.o->num != 0);
+}
+NATIVE(VectorSetFixed) {
+    UNUSED;
+    if (self.IsObject())
+        self.o->num = argc > 0 && ToBoolean(args[0]) ? 1 : 0;
+    return Value();
+}
+
+} // namespace
+
+void InstallArray(Vm& vm) {
+    ClassInfo* array =
+        vm.DefineClass("", "Array", vm.objectClass, Kind::Array, ArrayCtor, ArrayCall);
+    array->sealed = false;
+    vm.arrayClass = array;
+    ClassInfo* vector = vm.DefineClass("__AS3__.vec", "Vector", vm.objectClass, Kind::Vector,
+                                       VectorCtor, VectorCall);
+    vm.vectorClass = vector;
+    const struct {
+        const char* name;
+        NativeFn fn;
+    } methods[] = {{"push", Push},
+                   {"pop", Pop},
+                   {"shift", Shift},
+                   {"unshift", Unshift},
+                   {"slice", Slice},
+                   {"splice", Splice},
+                   {"concat", Concat},
+                   {"join", Join},
+                   {"toString", ToStringA},
+                   {"toLocaleString", ToStringA},
+                   {"reverse", Reverse},
+                   {"indexOf", IndexOf},
+                   {"lastIndexOf", LastIndexOf},
+                   {"forEach", ForEach},
+                   {"map", Map},
+                   {"filter", Filter},
+                   {"some", Some},
+                   {"every", Every},
+                   {"sort", Sort},
+                   {"sortOn", SortOn}};
+    for (ClassInfo* c : {array, vector}) {
+        vm.AddGetter(c, "length", Length, SetLength);
+        for (const auto& m : methods) {
+            vm.AddMethod(c, m.name, m.fn);
+            vm.AddProtoMethod(c, m.name, m.fn);
+        }
+    }
+    vm.AddGetter(vector, "fixed", VectorFixed, VectorSetFixed);
+    const struct {
+        const char* name;
+        double v;
+    } constants[] = {{"CASEINSENSITIVE", 1},
+                     {"DESCENDING", 2},
+                     {"UNIQUESORT", 4},
+                     {"RETURNINDEXEDARRAY", 8},
+                     {"NUMERIC", 16}};
+    for (const auto& k : constants) {
+        Binding* b = array->stat.Add(k.name, kAnyNs);
+        b->k = Binding::Const;
+        b->slot = uint32_t(array->stat.slots.size());
+        SlotInit init;
+        init.slot = b->slot;
+        init.value = Value::Num(k.v);
+        array->stat.slots.push_back(init);
+        array->object->slots.push_back(init.value);
+    }
+}
+
+} // namespace avm2

@@ -1,0 +1,1253 @@
+// flash.events, flash.display, flash.geom, flash.text and flash.system as far as scripts see
+// them: events with capture and bubbling, the display tree with its added/removed events,
+// MovieClip frames through the TimelineBridge. Loader and network classes refuse offline.
+#include <algorithm>
+#include <cmath>
+
+#include "player/core/avm2/display.h"
+
+namespace avm2 {
+
+namespace {
+
+#define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
+#define UNUSED (void)vm, (void)self, (void)args, (void)argc
+
+EventData* EventOf(const Value& v) {
+    return v.IsObject() && v.o->kind == Kind::Event ? static_cast<EventData*>(v.o->extra.get())
+                                                    : nullptr;
+}
+
+DisplayData* Ensure(const Value& v) {
+    if (!v.IsObject() || v.o->kind != Kind::Dispatcher)
+        return nullptr;
+    if (!v.o->extra) {
+        DisplayData* d = new DisplayData;
+        d->self = v.o;
+        v.o->extra.reset(d);
+    }
+    return static_cast<DisplayData*>(v.o->extra.get());
+}
+
+std::string Str(Vm& vm, Value* args, int argc, int i) {
+    return i < argc ? vm.ToString(args[i]) : std::string();
+}
+
+// ---- Event ----
+NATIVE(EventCtor) {
+    UNUSED;
+    EventData* e = new EventData;
+    self.o->extra.reset(e);
+    e->type = Str(vm, args, argc, 0);
+    e->bubbles = argc > 1 && ToBoolean(args[1]);
+    e->cancelable = argc > 2 && ToBoolean(args[2]);
+    return Value();
+}
+NATIVE(EventType) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return e ? Value::Str(e->type) : Value::Null();
+}
+NATIVE(EventBubbles) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return Value::Bool(e && e->bubbles);
+}
+NATIVE(EventCancelable) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return Value::Bool(e && e->cancelable);
+}
+NATIVE(EventTarget) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return e && !e->target.IsUndefined() ? e->target : Value::Null();
+}
+NATIVE(EventCurrentTarget) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return e && !e->currentTarget.IsUndefined() ? e->currentTarget : Value::Null();
+}
+NATIVE(EventPhase) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return Value::Num(e ? e->phase : 2);
+}
+NATIVE(EventStop) {
+    UNUSED;
+    if (EventData* e = EventOf(self))
+        e->stop = true;
+    return Value();
+}
+NATIVE(EventStopNow) {
+    UNUSED;
+    if (EventData* e = EventOf(self))
+        e->stop = e->stopNow = true;
+    return Value();
+}
+NATIVE(EventPrevent) {
+    UNUSED;
+    if (EventData* e = EventOf(self))
+        if (e->cancelable)
+            e->prevented = true;
+    return Value();
+}
+NATIVE(EventIsPrevented) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    return Value::Bool(e && e->prevented);
+}
+NATIVE(EventClone) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    if (!e)
+        return Value::Null();
+    Value a[3] = {Value::Str(e->type), Value::Bool(e->bubbles), Value::Bool(e->cancelable)};
+    return vm.ConstructClass(self.o->cls, a, 3);
+}
+NATIVE(EventToString) {
+    UNUSED;
+    EventData* e = EventOf(self);
+    if (!e)
+        return Value::Str("");
+    const std::string cls = self.o->cls ? self.o->cls->name : "Event";
+    return Value::Str("[" + cls + " type=\"" + e->type +
+                      "\" bubbles=" + (e->bubbles ? "true" : "false") +
+                      " cancelable=" + (e->cancelable ? "true" : "false") +
+                      " eventPhase=" + std::to_string(e->phase) + "]");
+}
+NATIVE(EventFormat) {
+    UNUSED;
+    std::string s = "[" + Str(vm, args, argc, 0);
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = vm.ToString(args[i]);
+        const Value v = vm.Get(self, name);
+        s += " " + name + "=" + (v.IsString() ? "\"" + v.s.get() + "\"" : vm.ToString(v));
+    }
+    return Value::Str(s + "]");
+}
+
+// ---- EventDispatcher ----
+bool IsBroadcast(const std::string& type) {
+    return type == "enterFrame" || type == "exitFrame" || type == "frameConstructed" ||
+           type == "render" || type == "activate" || type == "deactivate";
+}
+NATIVE(DispatcherCtor) {
+    UNUSED;
+    Ensure(self);
+    return Value();
+}
+NATIVE(AddListener) {
+    UNUSED;
+    DisplayData* d = Ensure(self);
+    if (!d)
+        return Value();
+    if (argc < 2 || !args[1].IsObject())
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "listener"));
+    const std::string type = vm.ToString(args[0]);
+    Listener l;
+    l.fn = args[1];
+    l.capture = argc > 2 && ToBoolean(args[2]);
+    l.priority = argc > 3 ? ClampInt(vm.ToNumber(args[3])) : 0;
+    std::vector<Listener>& list = d->listeners[type];
+    for (const Listener& x : list)
+        if (x.capture == l.capture && vm.StrictEquals(x.fn, l.fn))
+            return Value();
+    if (list.size() > 100000)
+        return Value();
+    auto at = std::find_if(list.begin(), list.end(),
+                           [&](const Listener& x) { return x.priority < l.priority; });
+    list.insert(at, l);
+    vm.heap().Account(self.o, sizeof(Listener));
+    if (IsBroadcast(type)) {
+        auto& b = vm.broadcast();
+        if (std::find(b.begin(), b.end(), self.o) == b.end())
+            b.push_back(self.o);
+    }
+    return Value();
+}
+NATIVE(RemoveListener) {
+    UNUSED;
+    DisplayData* d = Ensure(self);
+    if (!d || argc < 2)
+        return Value();
+    auto it = d->listeners.find(vm.ToString(args[0]));
+    if (it == d->listeners.end())
+        return Value();
+    const bool capture = argc > 2 && ToBoolean(args[2]);
+    auto& list = it->second;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].capture == capture && vm.StrictEquals(list[i].fn, args[1])) {
+            list.erase(list.begin() + long(i));
+            break;
+        }
+    return Value();
+}
+NATIVE(HasListener) {
+    UNUSED;
+    DisplayData* d = Ensure(self);
+    if (!d)
+        return Value::Bool(false);
+    auto it = d->listeners.find(Str(vm, args, argc, 0));
+    return Value::Bool(it != d->listeners.end() && !it->second.empty());
+}
+
+// Calls the listeners of one object for one phase.
+void Deliver(Vm& vm, Object* at, const Value& event, EventData* e, bool capture) {
+    DisplayData* d = Ensure(Value::Obj(at));
+    if (!d)
+        return;
+    auto it = d->listeners.find(e->type);
+    if (it == d->listeners.end())
+        return;
+    const std::vector<Listener> list = it->second; // listeners may change while called
+    e->currentTarget = Value::Obj(at);
+    for (const Listener& l : list) {
+        if (l.capture != capture)
+            continue;
+        Value arg = event;
+        vm.Call(l.fn, Value::Null(), &arg, 1);
+        if (vm.throwing()) {
+            // An uncaught error in a listener is reported and the dispatch goes on.
+            const Value err = vm.TakeThrown();
+            vm.Trace(vm.ToString(err));
+        }
+        if (e->stopNow || vm.aborted())
+            break;
+    }
+}
+
+bool Dispatch(Vm& vm, Object* target, const Value& event) {
+    EventData* e = EventOf(event);
+    if (!e)
+        return false;
+    if (!e->target.IsUndefined() && !e->target.IsNull()) {
+        // Dispatched again: a clone goes out instead, as Flash does.
+        const Value copy = vm.CallMethod(event, "clone", nullptr, 0);
+        if (vm.throwing())
+            return false;
+        if (!EventOf(copy)) {
+            vm.ThrowError("TypeError", 2007, ErrorText(2007, "event"));
+            return false;
+        }
+        return Dispatch(vm, target, copy);
+    }
+    e->target = Value::Obj(target);
+    std::vector<Object*> path; // ancestors, nearest first
+    DisplayData* d = Ensure(Value::Obj(target));
+    for (Object* p = d ? d->parent : nullptr; p && path.size() < 10000;
+         p = Ensure(Value::Obj(p))->parent)
+        path.push_back(p);
+    e->phase = 1;
+    for (size_t i = path.size(); i-- > 0 && !e->stop;)
+        Deliver(vm, path[i], event, e, true);
+    if (!e->stop) {
+        e->phase = 2;
+        Deliver(vm, target, event, e, false);
+    }
+    if (e->bubbles) {
+        e->phase = 3;
+        for (size_t i = 0; i < path.size() && !e->stop; ++i)
+            Deliver(vm, path[i], event, e, false);
+    }
+    e->currentTarget = Value::Null();
+    return !e->prevented;
+}
+
+NATIVE(DispatchEventN) {
+    UNUSED;
+    if (argc < 1 || !EventOf(args[0]))
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "event"));
+    return Value::Bool(Dispatch(vm, self.o, args[0]));
+}
+
+// ---- DisplayObject ----
+DisplayData* D(const Value& self) {
+    DisplayData* d = Ensure(self);
+    return d && d->isDisplay ? d : nullptr;
+}
+#define FIELD(getter, setter, field)                                                               \
+    NATIVE(getter) {                                                                               \
+        UNUSED;                                                                                    \
+        DisplayData* d = D(self);                                                                  \
+        return Value::Num(d ? d->field : 0);                                                       \
+    }                                                                                              \
+    NATIVE(setter) {                                                                               \
+        UNUSED;                                                                                    \
+        if (DisplayData* d = D(self))                                                              \
+            d->field = vm.ToNumber(Arg(args, argc, 0));                                            \
+        return Value();                                                                            \
+    }
+FIELD(GetX, SetX, x)
+FIELD(GetY, SetY, y)
+FIELD(GetScaleX, SetScaleX, scaleX)
+FIELD(GetScaleY, SetScaleY, scaleY)
+FIELD(GetAlpha, SetAlpha, alpha)
+FIELD(GetWidth, SetWidth, width)
+FIELD(GetHeight, SetHeight, height)
+NATIVE(GetRotation) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Num(d ? d->rotation : 0);
+}
+NATIVE(SetRotation) {
+    UNUSED;
+    if (DisplayData* d = D(self)) {
+        double r = std::fmod(vm.ToNumber(Arg(args, argc, 0)), 360);
+        if (r > 180)
+            r -= 360;
+        else if (r < -180)
+            r += 360;
+        d->rotation = r;
+    }
+    return Value();
+}
+NATIVE(GetVisible) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Bool(d && d->visible);
+}
+NATIVE(SetVisible) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->visible = ToBoolean(Arg(args, argc, 0));
+    return Value();
+}
+NATIVE(GetName) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return d ? Value::Str(d->name) : Value::Null();
+}
+NATIVE(SetName) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->name = Str(vm, args, argc, 0);
+    return Value();
+}
+NATIVE(GetParent) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return d && d->parent ? Value::Obj(d->parent) : Value::Null();
+}
+Object* RootOf(Object* o) {
+    for (int i = 0; o && i < 10000; ++i) {
+        DisplayData* d = D(Value::Obj(o));
+        if (!d || !d->parent)
+            return nullptr;
+        if (D(Value::Obj(d->parent))->isStage)
+            return o;
+        o = d->parent;
+    }
+    return nullptr;
+}
+bool OnStage(Object* o) {
+    for (int i = 0; o && i < 10000; ++i) {
+        DisplayData* d = D(Value::Obj(o));
+        if (!d)
+            return false;
+        if (d->isStage)
+            return true;
+        o = d->parent;
+    }
+    return false;
+}
+NATIVE(GetStage) {
+    UNUSED;
+    return OnStage(self.o) ? Value::Obj(StageObject(vm)) : Value::Null();
+}
+NATIVE(GetRoot) {
+    UNUSED;
+    DisplayData* d = D(self);
+    if (d && d->isStage)
+        return self;
+    Object* r = RootOf(self.o);
+    return r ? Value::Obj(r) : Value::Null();
+}
+NATIVE(GetMetaData) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return d && !d->extraData.IsUndefined() ? d->extraData : Value::Null();
+}
+NATIVE(SetMetaData) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->extraData = Arg(args, argc, 0);
+    return Value();
+}
+NATIVE(GetLoaderInfo) {
+    UNUSED;
+    return Value::Null();
+}
+
+// ---- DisplayObjectContainer ----
+NATIVE(NumChildren) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Num(d ? double(d->children.size()) : 0);
+}
+Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
+    DisplayData* d = D(self);
+    DisplayData* c = D(child);
+    if (!c)
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "child"));
+    if (child.o == self.o)
+        return vm.ThrowError("ArgumentError", 2024,
+                             "Error #2024: An object cannot be added as a child of itself.");
+    for (Object* p = d ? d->parent : nullptr; p; p = D(Value::Obj(p))->parent)
+        if (p == child.o)
+            return vm.ThrowError("ArgumentError", 2150,
+                                 "Error #2150: An object cannot be added as a child to one of it's "
+                                 "children (or children's children, etc.).");
+    if (!d)
+        return child;
+    if (c->parent == self.o) {
+        auto& list = d->children;
+        list.erase(std::find(list.begin(), list.end(), child.o));
+        index = std::min(index, int(list.size()));
+        list.insert(list.begin() + index, child.o);
+        return child;
+    }
+    if (c->parent)
+        DetachChild(vm, child.o, true);
+    if (index > int(d->children.size()) || index < 0)
+        return vm.ThrowError("RangeError", 2006, ErrorText(2006));
+    d->children.insert(d->children.begin() + index, child.o);
+    c->parent = self.o;
+    DispatchSimple(vm, child.o, "added", true);
+    if (OnStage(self.o)) {
+        // addedToStage goes to the child and then each of its descendants.
+        std::vector<Object*> all{child.o};
+        for (size_t i = 0; i < all.size() && i < 100000; ++i)
+            for (Object* k : D(Value::Obj(all[i]))->children)
+                all.push_back(k);
+        for (Object* o : all)
+            DispatchSimple(vm, o, "addedToStage", false);
+    }
+    return child;
+}
+NATIVE(AddChild) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return AddAt(vm, self, Arg(args, argc, 0), d ? int(d->children.size()) : 0);
+}
+NATIVE(AddChildAt) {
+    UNUSED;
+    return AddAt(vm, self, Arg(args, argc, 0), ClampInt(vm.ToNumber(Arg(args, argc, 1))));
+}
+NATIVE(RemoveChild) {
+    UNUSED;
+    DisplayData* c = D(Arg(args, argc, 0));
+    if (!c)
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "child"));
+    if (c->parent != self.o)
+        return vm.ThrowError("ArgumentError", 2025, ErrorText(2025));
+    DetachChild(vm, args[0].o, true);
+    return args[0];
+}
+NATIVE(RemoveChildAt) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const int i = ClampInt(vm.ToNumber(Arg(args, argc, 0)));
+    if (!d || i < 0 || i >= int(d->children.size()))
+        return vm.ThrowError("RangeError", 2006, ErrorText(2006));
+    Object* c = d->children[size_t(i)];
+    DetachChild(vm, c, true);
+    return Value::Obj(c);
+}
+NATIVE(RemoveChildren) {
+    UNUSED;
+    DisplayData* d = D(self);
+    while (d && !d->children.empty() && !vm.aborted())
+        DetachChild(vm, d->children.back(), true);
+    return Value();
+}
+NATIVE(GetChildAt) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const int i = ClampInt(vm.ToNumber(Arg(args, argc, 0)));
+    if (!d || i < 0 || i >= int(d->children.size()))
+        return vm.ThrowError("RangeError", 2006, ErrorText(2006));
+    return Value::Obj(d->children[size_t(i)]);
+}
+NATIVE(GetChildByName) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const std::string name = Str(vm, args, argc, 0);
+    if (d)
+        for (Object* c : d->children)
+            if (D(Value::Obj(c))->name == name)
+                return Value::Obj(c);
+    return Value::Null();
+}
+NATIVE(GetChildIndex) {
+    UNUSED;
+    DisplayData* d = D(self);
+    if (d && argc > 0 && args[0].IsObject())
+        for (size_t i = 0; i < d->children.size(); ++i)
+            if (d->children[i] == args[0].o)
+                return Value::Num(double(i));
+    return vm.ThrowError("ArgumentError", 2025, ErrorText(2025));
+}
+NATIVE(SetChildIndex) {
+    UNUSED;
+    DisplayData* d = D(self);
+    DisplayData* c = D(Arg(args, argc, 0));
+    if (!d || !c || c->parent != self.o)
+        return vm.ThrowError("ArgumentError", 2025, ErrorText(2025));
+    const int i = ClampInt(vm.ToNumber(Arg(args, argc, 1)));
+    if (i < 0 || i >= int(d->children.size()))
+        return vm.ThrowError("RangeError", 2006, ErrorText(2006));
+    auto& list = d->children;
+    list.erase(std::find(list.begin(), list.end(), args[0].o));
+    list.insert(list.begin() + i, args[0].o);
+    return Value();
+}
+NATIVE(Contains) {
+    UNUSED;
+    for (Value v = Arg(args, argc, 0); D(v); v = D(v)->parent ? Value::Obj(D(v)->parent) : Value())
+        if (v.o == self.o)
+            return Value::Bool(true);
+    return Value::Bool(false);
+}
+NATIVE(SwapChildrenAt) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const int a = ClampInt(vm.ToNumber(Arg(args, argc, 0))),
+              b = ClampInt(vm.ToNumber(Arg(args, argc, 1)));
+    if (!d || a < 0 || b < 0 || a >= int(d->children.size()) || b >= int(d->children.size()))
+        return vm.ThrowError("RangeError", 2006, ErrorText(2006));
+    std::swap(d->children[size_t(a)], d->children[size_t(b)]);
+    return Value();
+}
+NATIVE(SwapChildren) {
+    UNUSED;
+    DisplayData* d = D(self);
+    if (!d || argc < 2)
+        return Value();
+    auto a = std::find(d->children.begin(), d->children.end(), args[0].o);
+    auto b = std::find(d->children.begin(), d->children.end(), args[1].o);
+    if (a == d->children.end() || b == d->children.end())
+        return vm.ThrowError("ArgumentError", 2025, ErrorText(2025));
+    std::iter_swap(a, b);
+    return Value();
+}
+
+// ---- MovieClip ----
+uint32_t Timeline(const Value& self) {
+    DisplayData* d = D(self);
+    return d ? d->timeline : 0;
+}
+NATIVE(CurrentFrame) {
+    UNUSED;
+    const uint32_t t = Timeline(self);
+    return Value::Num(t && vm.timeline() ? vm.timeline()->CurrentFrame(t) : 1);
+}
+NATIVE(TotalFrames) {
+    UNUSED;
+    const uint32_t t = Timeline(self);
+    return Value::Num(t && vm.timeline() ? vm.timeline()->TotalFrames(t) : 1);
+}
+NATIVE(IsPlaying) {
+    UNUSED;
+    const uint32_t t = Timeline(self);
+    return Value::Bool(t && vm.timeline() && vm.timeline()->Playing(t));
+}
+NATIVE(Play) {
+    UNUSED;
+    if (uint32_t t = Timeline(self))
+        if (vm.timeline())
+            vm.timeline()->SetPlaying(t, true);
+    return Value();
+}
+NATIVE(Stop) {
+    UNUSED;
+    if (uint32_t t = Timeline(self))
+        if (vm.timeline())
+            vm.timeline()->SetPlaying(t, false);
+    return Value();
+}
+Value Goto(Vm& vm, const Value& self, Value* args, int argc, bool play) {
+    const uint32_t t = Timeline(self);
+    TimelineBridge* tb = vm.timeline();
+    if (!t || !tb || argc < 1)
+        return Value();
+    int frame;
+    if (args[0].IsString()) {
+        frame = tb->FrameOfLabel(t, args[0].s);
+        if (frame == 0) {
+            const double n = StringToNumber(args[0].s);
+            if (std::isnan(n))
+                return vm.ThrowError(
+                    "ArgumentError", 2109,
+                    "Error #2109: Frame label " + args[0].s.get() + " not found in scene " +
+                        (argc > 1 && !args[1].IsNullish() ? vm.ToString(args[1])
+                                                          : std::string("Scene 1")) +
+                        ".");
+            frame = int(n);
+        }
+    } else {
+        frame = ClampInt(vm.ToNumber(args[0]));
+    }
+    const int total = int(tb->TotalFrames(t));
+    frame = std::max(1, std::min(frame, total));
+    tb->SetPlaying(t, play);
+    tb->Goto(t, uint32_t(frame));
+    return Value();
+}
+NATIVE(GotoAndPlay) {
+    return Goto(vm, self, args, argc, true);
+}
+NATIVE(GotoAndStop) {
+    return Goto(vm, self, args, argc, false);
+}
+NATIVE(NextFrame) {
+    UNUSED;
+    Value f = Value::Num(CurrentFrame(vm, self, nullptr, 0).n + 1);
+    return Goto(vm, self, &f, 1, false);
+}
+NATIVE(PrevFrame) {
+    UNUSED;
+    Value f = Value::Num(CurrentFrame(vm, self, nullptr, 0).n - 1);
+    return Goto(vm, self, &f, 1, false);
+}
+NATIVE(CurrentLabel) {
+    UNUSED;
+    const uint32_t t = Timeline(self);
+    if (!t || !vm.timeline())
+        return Value::Null();
+    const std::string l = vm.timeline()->LabelOf(t, vm.timeline()->CurrentFrame(t));
+    return l.empty() ? Value::Null() : Value::Str(l);
+}
+NATIVE(CurrentFrameLabel) {
+    UNUSED;
+    const uint32_t t = Timeline(self);
+    if (!t || !vm.timeline())
+        return Value::Null();
+    const uint32_t f = vm.timeline()->CurrentFrame(t);
+    for (const auto& l : vm.timeline()->Labels(t))
+        if (l.second == f)
+            return Value::Str(l.first);
+    return Value::Null();
+}
+NATIVE(CurrentLabels) {
+    UNUSED;
+    std::vector<Value> out;
+    const uint32_t t = Timeline(self);
+    if (t && vm.timeline()) {
+        ClassInfo* fl = vm.Builtin("FrameLabel");
+        for (const auto& l : vm.timeline()->Labels(t)) {
+            Value a[2] = {Value::Str(l.first), Value::Num(l.second)};
+            out.push_back(vm.ConstructClass(fl, a, 2));
+        }
+    }
+    return Value::Obj(vm.NewArray(std::move(out)));
+}
+NATIVE(AddFrameScript) {
+    UNUSED;
+    DisplayData* d = D(self);
+    if (!d)
+        return Value();
+    for (int i = 0; i + 1 < argc; i += 2) {
+        const double f = vm.ToNumber(args[i]);
+        if (f < 0 || f >= 65535 || std::isnan(f))
+            continue;
+        if (args[i + 1].IsNullish())
+            d->frameScripts.erase(uint32_t(f));
+        else
+            d->frameScripts[uint32_t(f)] = args[i + 1];
+    }
+    return Value();
+}
+NATIVE(FrameLabelCtor) {
+    UNUSED;
+    vm.Set(self, "name", Arg(args, argc, 0));
+    vm.Set(self, "frame", Arg(args, argc, 1));
+    return Value();
+}
+
+// ---- Stage ----
+NATIVE(StageWidth) {
+    UNUSED;
+    return vm.Get(Value::Obj(StageObject(vm)), "__width");
+}
+NATIVE(StageHeight) {
+    UNUSED;
+    return vm.Get(Value::Obj(StageObject(vm)), "__height");
+}
+NATIVE(StageFrameRate) {
+    UNUSED;
+    return vm.Get(Value::Obj(StageObject(vm)), "__frameRate");
+}
+NATIVE(Ignore) {
+    UNUSED;
+    return Value();
+}
+NATIVE(ScaleMode) {
+    UNUSED;
+    return Value::Str("noScale");
+}
+NATIVE(Align) {
+    UNUSED;
+    return Value::Str("");
+}
+NATIVE(Quality) {
+    UNUSED;
+    return Value::Str("HIGH");
+}
+NATIVE(DisplayCtor) {
+    UNUSED;
+    DisplayData* d = Ensure(self);
+    if (d) {
+        d->isDisplay = true;
+        ClassInfo* container = vm.Builtin("DisplayObjectContainer");
+        d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
+    }
+    return Value();
+}
+NATIVE(Refuse) {
+    UNUSED;
+    vm.Notice("a movie asked to load another file; offline, nothing is loaded");
+    return Value();
+}
+
+// ---- Timer ----
+NATIVE(TimerCtor) {
+    UNUSED;
+    Ensure(self);
+    vm.Set(self, "delay", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
+    vm.Set(self, "repeatCount", Value::Num(argc > 1 ? ToInt32(vm.ToNumber(args[1])) : 0));
+    vm.Set(self, "currentCount", Value::Num(0));
+    vm.Set(self, "running", Value::Bool(false));
+    return Value();
+}
+NATIVE(TimerTick) {
+    UNUSED;
+    // `self` is the Timer (the Vm's timer passes its owner).
+    if (!self.IsObject())
+        return Value();
+    const double count = vm.ToNumber(vm.Get(self, "currentCount")) + 1;
+    vm.Set(self, "currentCount", Value::Num(count));
+    const double repeat = vm.ToNumber(vm.Get(self, "repeatCount"));
+    ClassInfo* te = vm.Builtin("TimerEvent");
+    Value a = Value::Str("timer");
+    Value ev = vm.ConstructClass(te, &a, 1);
+    Dispatch(vm, self.o, ev);
+    if (repeat > 0 && count >= repeat) {
+        vm.RemoveTimer(ClampInt(vm.ToNumber(vm.Get(self, "__id"))));
+        vm.Set(self, "running", Value::Bool(false));
+        a = Value::Str("timerComplete");
+        ev = vm.ConstructClass(te, &a, 1);
+        Dispatch(vm, self.o, ev);
+    }
+    return Value();
+}
+NATIVE(TimerStart) {
+    UNUSED;
+    if (ToBoolean(vm.Get(self, "running")))
+        return Value();
+    Vm::Timer t;
+    t.fn = Value::Obj(vm.NewNativeFunction("tick", TimerTick));
+    t.owner = self.o;
+    t.interval = std::max(1.0, vm.ToNumber(vm.Get(self, "delay")));
+    t.due = vm.Now() + t.interval;
+    const int id = vm.AddTimer(t);
+    vm.Set(self, "__id", Value::Num(id));
+    vm.Set(self, "running", Value::Bool(true));
+    return Value();
+}
+NATIVE(TimerStop) {
+    UNUSED;
+    vm.RemoveTimer(ClampInt(vm.ToNumber(vm.Get(self, "__id"))));
+    vm.Set(self, "running", Value::Bool(false));
+    return Value();
+}
+NATIVE(TimerReset) {
+    UNUSED;
+    TimerStop(vm, self, args, argc);
+    vm.Set(self, "currentCount", Value::Num(0));
+    return Value();
+}
+
+// ---- flash.geom: Point, Rectangle, Matrix as dynamic fields ----
+NATIVE(PointCtor) {
+    UNUSED;
+    vm.Set(self, "x", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
+    vm.Set(self, "y", Value::Num(argc > 1 ? vm.ToNumber(args[1]) : 0));
+    return Value();
+}
+NATIVE(PointToString) {
+    UNUSED;
+    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) +
+                      ", y=" + vm.ToString(vm.Get(self, "y")) + ")");
+}
+NATIVE(PointLength) {
+    UNUSED;
+    return Value::Num(std::hypot(vm.ToNumber(vm.Get(self, "x")), vm.ToNumber(vm.Get(self, "y"))));
+}
+NATIVE(PointDistance) {
+    UNUSED;
+    const Value a = Arg(args, argc, 0), b = Arg(args, argc, 1);
+    return Value::Num(std::hypot(vm.ToNumber(vm.Get(a, "x")) - vm.ToNumber(vm.Get(b, "x")),
+                                 vm.ToNumber(vm.Get(a, "y")) - vm.ToNumber(vm.Get(b, "y"))));
+}
+NATIVE(RectCtor) {
+    UNUSED;
+    const char* names[] = {"x", "y", "width", "height"};
+    for (int i = 0; i < 4; ++i)
+        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : 0));
+    return Value();
+}
+NATIVE(RectToString) {
+    UNUSED;
+    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) + ", y=" +
+                      vm.ToString(vm.Get(self, "y")) + ", w=" + vm.ToString(vm.Get(self, "width")) +
+                      ", h=" + vm.ToString(vm.Get(self, "height")) + ")");
+}
+NATIVE(MatrixCtor) {
+    UNUSED;
+    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+    const double defaults[] = {1, 0, 0, 1, 0, 0};
+    for (int i = 0; i < 6; ++i)
+        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
+    return Value();
+}
+NATIVE(MatrixToString) {
+    UNUSED;
+    std::string s = "(";
+    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+    for (int i = 0; i < 6; ++i)
+        s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(vm.Get(self, names[i]));
+    return Value::Str(s + ")");
+}
+NATIVE(ColorTransformCtor) {
+    UNUSED;
+    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
+                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
+    const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
+    for (int i = 0; i < 8; ++i)
+        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
+    return Value();
+}
+NATIVE(TextFieldText) {
+    UNUSED;
+    const Value v = vm.Get(self, "__text");
+    return v.IsUndefined() ? Value::Str("") : v;
+}
+NATIVE(TextFieldSetText) {
+    UNUSED;
+    vm.Set(self, "__text", Value::Str(vm.ToString(Arg(args, argc, 0))));
+    return Value();
+}
+NATIVE(TextFieldAppend) {
+    UNUSED;
+    vm.Set(self, "__text",
+           Value::Str(vm.ToString(TextFieldText(vm, self, nullptr, 0)) +
+                      vm.ToString(Arg(args, argc, 0))));
+    return Value();
+}
+NATIVE(TextFieldLength) {
+    UNUSED;
+    return Value::Num(double(vm.ToString(TextFieldText(vm, self, nullptr, 0)).size()));
+}
+NATIVE(PlainCtor) {
+    UNUSED;
+    return Value();
+}
+
+ClassInfo* Events(Vm& vm, const char* name, ClassInfo* base,
+                  std::initializer_list<std::pair<const char*, const char*>> constants) {
+    ClassInfo* c = vm.DefineClass("flash.events", name, base, Kind::Event, EventCtor);
+    for (const auto& k : constants) {
+        Binding* b = c->stat.Add(k.first, kAnyNs);
+        b->k = Binding::Const;
+        b->slot = uint32_t(c->stat.slots.size());
+        SlotInit init;
+        init.slot = b->slot;
+        init.value = Value::Str(k.second);
+        c->stat.slots.push_back(init);
+        c->object->slots.push_back(init.value);
+    }
+    return c;
+}
+
+} // namespace
+
+void DisplayData::Mark(Vm& vm) {
+    for (auto& e : listeners)
+        for (Listener& l : e.second)
+            vm.MarkValue(l.fn);
+    vm.MarkValue(Value::Obj(parent));
+    for (Object* c : children)
+        vm.MarkValue(Value::Obj(c));
+    for (auto& f : frameScripts)
+        vm.MarkValue(f.second);
+    vm.MarkValue(extraData);
+}
+
+DisplayData* DisplayOf(const Value& v) {
+    return D(v);
+}
+
+Object* NewDisplayObject(Vm& vm, ClassInfo* c, uint32_t timeline) {
+    Object* o = vm.NewInstance(c);
+    DisplayData* d = Ensure(Value::Obj(o));
+    if (d) {
+        d->isDisplay = true;
+        d->timeline = timeline;
+        ClassInfo* container = vm.Builtin("DisplayObjectContainer");
+        d->isContainer = c->IsSubclassOf(container);
+    }
+    return o;
+}
+
+Object* StageObject(Vm& vm) {
+    static const char* kKey = "stage";
+    (void)kKey;
+    ClassInfo* s = vm.Builtin("Stage");
+    const Value v = s->object->dyn ? *s->object->dyn->Find("__instance") : Value();
+    if (v.IsObject())
+        return v.o;
+    Object* o = NewDisplayObject(vm, s, 0);
+    D(Value::Obj(o))->isStage = true;
+    D(Value::Obj(o))->isContainer = true;
+    if (!s->object->dyn)
+        s->object->dyn.reset(new DynProps);
+    s->object->dyn->Set("__instance", Value::Obj(o), false);
+    return o;
+}
+
+void AttachChild(Vm& vm, Object* parent, Object* child, bool events) {
+    DisplayData* d = D(Value::Obj(parent));
+    DisplayData* c = D(Value::Obj(child));
+    if (!d || !c)
+        return;
+    if (events) {
+        AddAt(vm, Value::Obj(parent), Value::Obj(child), int(d->children.size()));
+        return;
+    }
+    d->children.push_back(child);
+    c->parent = parent;
+}
+
+void DetachChild(Vm& vm, Object* child, bool events) {
+    DisplayData* c = D(Value::Obj(child));
+    if (!c || !c->parent)
+        return;
+    if (events) {
+        DispatchSimple(vm, child, "removed", true);
+        if (OnStage(child)) {
+            std::vector<Object*> all{child};
+            for (size_t i = 0; i < all.size() && i < 100000; ++i)
+                for (Object* k : D(Value::Obj(all[i]))->children)
+                    all.push_back(k);
+            for (Object* o : all)
+                DispatchSimple(vm, o, "removedFromStage", false);
+        }
+    }
+    if (!c->parent)
+        return;
+    DisplayData* p = D(Value::Obj(c->parent));
+    auto& list = p->children;
+    list.erase(std::remove(list.begin(), list.end(), child), list.end());
+    c->parent = nullptr;
+}
+
+void DispatchSimple(Vm& vm, Object* target, const char* type, bool bubbles) {
+    // Nobody listening anywhere on the path: no event object is made.
+    bool any = false;
+    for (Object* p = target; p && !any; p = D(Value::Obj(p)) ? D(Value::Obj(p))->parent : nullptr) {
+        DisplayData* d = Ensure(Value::Obj(p));
+        if (!d)
+            break;
+        auto it = d->listeners.find(type);
+        any = it != d->listeners.end() && !it->second.empty();
+        if (!bubbles && p != target)
+            ;
+    }
+    if (!any)
+        return;
+    Value a[2] = {Value::Str(type), Value::Bool(bubbles)};
+    const Value ev = vm.ConstructClass(vm.Builtin("Event"), a, 2);
+    Dispatch(vm, target, ev);
+}
+
+void Broadcast(Vm& vm, const char* type) {
+    const std::vector<Object*> list = vm.broadcast();
+    Value a = Value::Str(type);
+    for (Object* o : list) {
+        DisplayData* d = Ensure(Value::Obj(o));
+        if (!d)
+            continue;
+        auto it = d->listeners.find(type);
+        if (it == d->listeners.end() || it->second.empty())
+            continue;
+        const Value ev = vm.ConstructClass(vm.Builtin("Event"), &a, 1);
+        Dispatch(vm, o, ev);
+        if (vm.aborted())
+            return;
+    }
+}
+
+void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
+    DisplayData* d = D(Value::Obj(clip));
+    if (!d)
+        return;
+    auto it = d->frameScripts.find(frame);
+    if (it == d->frameScripts.end())
+        return;
+    const Value fn = it->second;
+    vm.CallFromHost(fn, Value::Obj(clip), nullptr, 0);
+}
+
+void InstallDisplay(Vm& vm) {
+    ClassInfo* object = vm.objectClass;
+    ClassInfo* event = Events(vm, "Event", object,
+                              {{"ENTER_FRAME", "enterFrame"},
+                               {"EXIT_FRAME", "exitFrame"},
+                               {"FRAME_CONSTRUCTED", "frameConstructed"},
+                               {"ADDED", "added"},
+                               {"ADDED_TO_STAGE", "addedToStage"},
+                               {"REMOVED", "removed"},
+                               {"REMOVED_FROM_STAGE", "removedFromStage"},
+                               {"COMPLETE", "complete"},
+                               {"CHANGE", "change"},
+                               {"INIT", "init"},
+                               {"RENDER", "render"},
+                               {"RESIZE", "resize"},
+                               {"ACTIVATE", "activate"},
+                               {"DEACTIVATE", "deactivate"},
+                               {"OPEN", "open"},
+                               {"CLOSE", "close"},
+                               {"SELECT", "select"},
+                               {"CANCEL", "cancel"},
+                               {"UNLOAD", "unload"},
+                               {"SCROLL", "scroll"},
+                               {"TAB_CHILDREN_CHANGE", "tabChildrenChange"},
+                               {"FULLSCREEN", "fullScreen"},
+                               {"SOUND_COMPLETE", "soundComplete"},
+                               {"MOUSE_LEAVE", "mouseLeave"},
+                               {"CONNECT", "connect"},
+                               {"ID3", "id3"}});
+    event->sealed = true;
+    vm.AddGetter(event, "type", EventType);
+    vm.AddGetter(event, "bubbles", EventBubbles);
+    vm.AddGetter(event, "cancelable", EventCancelable);
+    vm.AddGetter(event, "target", EventTarget);
+    vm.AddGetter(event, "currentTarget", EventCurrentTarget);
+    vm.AddGetter(event, "eventPhase", EventPhase);
+    vm.AddMethod(event, "stopPropagation", EventStop);
+    vm.AddMethod(event, "stopImmediatePropagation", EventStopNow);
+    vm.AddMethod(event, "preventDefault", EventPrevent);
+    vm.AddMethod(event, "isDefaultPrevented", EventIsPrevented);
+    vm.AddMethod(event, "clone", EventClone);
+    vm.AddMethod(event, "toString", EventToString);
+    vm.AddMethod(event, "formatToString", EventFormat);
+    Events(vm, "TimerEvent", event, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}});
+    Events(vm, "MouseEvent", event,
+           {{"CLICK", "click"},
+            {"DOUBLE_CLICK", "doubleClick"},
+            {"MOUSE_DOWN", "mouseDown"},
+            {"MOUSE_UP", "mouseUp"},
+            {"MOUSE_MOVE", "mouseMove"},
+            {"MOUSE_OVER", "mouseOver"},
+            {"MOUSE_OUT", "mouseOut"},
+            {"ROLL_OVER", "rollOver"},
+            {"ROLL_OUT", "rollOut"},
+            {"MOUSE_WHEEL", "mouseWheel"},
+            {"RIGHT_CLICK", "rightClick"}});
+    Events(vm, "KeyboardEvent", event, {{"KEY_DOWN", "keyDown"}, {"KEY_UP", "keyUp"}});
+    Events(vm, "FocusEvent", event, {{"FOCUS_IN", "focusIn"}, {"FOCUS_OUT", "focusOut"}});
+    ClassInfo* text =
+        Events(vm, "TextEvent", event, {{"LINK", "link"}, {"TEXT_INPUT", "textInput"}});
+    ClassInfo* err = Events(vm, "ErrorEvent", text, {{"ERROR", "error"}});
+    Events(vm, "IOErrorEvent", err, {{"IO_ERROR", "ioError"}});
+    Events(vm, "SecurityErrorEvent", err, {{"SECURITY_ERROR", "securityError"}});
+    Events(vm, "AsyncErrorEvent", err, {{"ASYNC_ERROR", "asyncError"}});
+    Events(vm, "ProgressEvent", event, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}});
+    Events(vm, "HTTPStatusEvent", event, {{"HTTP_STATUS", "httpStatus"}});
+    Events(vm, "StatusEvent", event, {{"STATUS", "status"}});
+    Events(vm, "NetStatusEvent", event, {{"NET_STATUS", "netStatus"}});
+
+    ClassInfo* dispatcher =
+        vm.DefineClass("flash.events", "EventDispatcher", object, Kind::Dispatcher, DispatcherCtor);
+    vm.AddMethod(dispatcher, "addEventListener", AddListener);
+    vm.AddMethod(dispatcher, "removeEventListener", RemoveListener);
+    vm.AddMethod(dispatcher, "hasEventListener", HasListener);
+    vm.AddMethod(dispatcher, "willTrigger", HasListener);
+    vm.AddMethod(dispatcher, "dispatchEvent", DispatchEventN);
+    vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr)->isInterface =
+        true;
+
+    ClassInfo* display =
+        vm.DefineClass("flash.display", "DisplayObject", dispatcher, Kind::Dispatcher, DisplayCtor);
+    const struct {
+        const char* name;
+        NativeFn get, set;
+    } props[] = {{"x", GetX, SetX},
+                 {"y", GetY, SetY},
+                 {"scaleX", GetScaleX, SetScaleX},
+                 {"scaleY", GetScaleY, SetScaleY},
+                 {"alpha", GetAlpha, SetAlpha},
+                 {"width", GetWidth, SetWidth},
+                 {"height", GetHeight, SetHeight},
+                 {"rotation", GetRotation, SetRotation},
+                 {"visible", GetVisible, SetVisible},
+                 {"name", GetName, SetName},
+                 {"parent", GetParent, nullptr},
+                 {"stage", GetStage, nullptr},
+                 {"root", GetRoot, nullptr},
+                 {"metaData", GetMetaData, SetMetaData},
+                 {"loaderInfo", GetLoaderInfo, nullptr},
+                 {"mask", GetLoaderInfo, Ignore},
+                 {"filters", nullptr, Ignore},
+                 {"cacheAsBitmap", nullptr, Ignore},
+                 {"blendMode", nullptr, Ignore}};
+    for (const auto& p : props)
+        vm.AddGetter(display, p.name, p.get, p.set);
+    ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
+                                            Kind::Dispatcher, DisplayCtor);
+    vm.AddGetter(interactive, "mouseEnabled", nullptr, Ignore);
+    vm.AddGetter(interactive, "tabEnabled", nullptr, Ignore);
+    ClassInfo* container = vm.DefineClass("flash.display", "DisplayObjectContainer", interactive,
+                                          Kind::Dispatcher, DisplayCtor);
+    const struct {
+        const char* name;
+        NativeFn fn;
+    } containerMethods[] = {{"addChild", AddChild},
+                            {"addChildAt", AddChildAt},
+                            {"removeChild", RemoveChild},
+                            {"removeChildAt", RemoveChildAt},
+                            {"removeChildren", RemoveChildren},
+                            {"getChildAt", GetChildAt},
+                            {"getChildByName", GetChildByName},
+                            {"getChildIndex", GetChildIndex},
+                            {"setChildIndex", SetChildIndex},
+                            {"contains", Contains},
+                            {"swapChildrenAt", SwapChildrenAt},
+                            {"swapChildren", SwapChildren}};
+    for (const auto& m : containerMethods)
+        vm.AddMethod(container, m.name, m.fn);
+    vm.AddGetter(container, "numChildren", NumChildren);
+    vm.AddGetter(container, "mouseChildren", nullptr, Ignore);
+    ClassInfo* sprite =
+        vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);
+    vm.AddGetter(sprite, "buttonMode", nullptr, Ignore);
+    vm.AddGetter(sprite, "useHandCursor", nullptr, Ignore);
+    vm.AddMethod(sprite, "startDrag", Ignore);
+    vm.AddMethod(sprite, "stopDrag", Ignore);
+    ClassInfo* clip =
+        vm.DefineClass("flash.display", "MovieClip", sprite, Kind::Dispatcher, DisplayCtor);
+    clip->sealed = false;
+    const struct {
+        const char* name;
+        NativeFn fn;
+    } clipMethods[] = {{"play", Play},
+                       {"stop", Stop},
+                       {"gotoAndPlay", GotoAndPlay},
+                       {"gotoAndStop", GotoAndStop},
+                       {"nextFrame", NextFrame},
+                       {"prevFrame", PrevFrame},
+                       {"addFrameScript", AddFrameScript}};
+    for (const auto& m : clipMethods)
+        vm.AddMethod(clip, m.name, m.fn);
+    vm.AddGetter(clip, "currentFrame", CurrentFrame);
+    vm.AddGetter(clip, "totalFrames", TotalFrames);
+    vm.AddGetter(clip, "framesLoaded", TotalFrames);
+    vm.AddGetter(clip, "isPlaying", IsPlaying);
+    vm.AddGetter(clip, "currentLabel", CurrentLabel);
+    vm.AddGetter(clip, "currentFrameLabel", CurrentFrameLabel);
+    vm.AddGetter(clip, "currentLabels", CurrentLabels);
+    vm.AddGetter(clip, "enabled", nullptr, Ignore);
+    ClassInfo* frameLabel =
+        vm.DefineClass("flash.display", "FrameLabel", object, Kind::Plain, FrameLabelCtor);
+    frameLabel->sealed = false;
+    vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
+    vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
+    vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
+    vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, DisplayCtor);
+    ClassInfo* loader =
+        vm.DefineClass("flash.display", "Loader", container, Kind::Dispatcher, DisplayCtor);
+    vm.AddMethod(loader, "load", Refuse);
+    vm.AddMethod(loader, "loadBytes", Refuse);
+    ClassInfo* stage =
+        vm.DefineClass("flash.display", "Stage", container, Kind::Dispatcher, DisplayCtor);
+    stage->sealed = false;
+    vm.AddGetter(stage, "stageWidth", StageWidth, Ignore);
+    vm.AddGetter(stage, "stageHeight", StageHeight, Ignore);
+    vm.AddGetter(stage, "frameRate", StageFrameRate, Ignore);
+    vm.AddGetter(stage, "scaleMode", ScaleMode, Ignore);
+    vm.AddGetter(stage, "align", Align, Ignore);
+    vm.AddGetter(stage, "quality", Quality, Ignore);
+    ClassInfo* graphics =
+        vm.DefineClass("flash.display", "Graphics", object, Kind::Plain, PlainCtor);
+    for (const char* m :
+         {"beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo", "clear", "drawRect",
+          "drawCircle", "drawEllipse", "drawRoundRect", "beginGradientFill", "beginBitmapFill",
+          "lineGradientStyle", "cubicCurveTo", "drawPath"})
+        vm.AddMethod(graphics, m, Ignore);
+    ClassInfo* bitmapData =
+        vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
+    (void)bitmapData;
+    ClassInfo* textField =
+        vm.DefineClass("flash.text", "TextField", interactive, Kind::Dispatcher, DisplayCtor);
+    vm.AddGetter(textField, "text", TextFieldText, TextFieldSetText);
+    vm.AddGetter(textField, "htmlText", TextFieldText, TextFieldSetText);
+    vm.AddGetter(textField, "length", TextFieldLength);
+    vm.AddMethod(textField, "appendText", TextFieldAppend);
+    textField->sealed = false;
+    vm.DefineClass("flash.text", "TextFormat", object, Kind::Plain, PlainCtor)->sealed = false;
+
+    ClassInfo* timer =
+        vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);
+    timer->sealed = false;
+    vm.AddMethod(timer, "start", TimerStart);
+    vm.AddMethod(timer, "stop", TimerStop);
+    vm.AddMethod(timer, "reset", TimerReset);
+
+    ClassInfo* point = vm.DefineClass("flash.geom", "Point", object, Kind::Geom, PointCtor);
+    point->sealed = false;
+    vm.AddMethod(point, "toString", PointToString);
+    vm.AddGetter(point, "length", PointLength);
+    vm.AddMethod(point, "distance", PointDistance, true);
+    ClassInfo* rect = vm.DefineClass("flash.geom", "Rectangle", object, Kind::Geom, RectCtor);
+    rect->sealed = false;
+    vm.AddMethod(rect, "toString", RectToString);
+    ClassInfo* matrix = vm.DefineClass("flash.geom", "Matrix", object, Kind::Geom, MatrixCtor);
+    matrix->sealed = false;
+    vm.AddMethod(matrix, "toString", MatrixToString);
+    vm.DefineClass("flash.geom", "ColorTransform", object, Kind::Geom, ColorTransformCtor)->sealed =
+        false;
+
+    ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
+    const struct {
+        const char* name;
+        const char* value;
+    } capabilities[] = {{"version", "WIN 32,0,0,465"},
+                        {"playerType", "StandAlone"},
+                        {"os", "Windows 10"},
+                        {"language", "en"},
+                        {"manufacturer", "Adobe Windows"},
+                        {"cpuArchitecture", "x86"}};
+    for (const auto& k : capabilities) {
+        Binding* b = caps->stat.Add(k.name, kAnyNs);
+        b->k = Binding::Const;
+        b->slot = uint32_t(caps->stat.slots.size());
+        SlotInit init;
+        init.slot = b->slot;
+        init.value = Value::Str(k.value);
+        caps->stat.slots.push_back(init);
+        caps->object->slots.push_back(init.value);
+    }
+    // Network and file classes are present so scripts load, and refuse what they are asked.
+    for (const char* n : {"URLLoader", "URLStream", "Socket", "XMLSocket", "NetConnection",
+                          "NetStream", "FileReference", "LocalConnection", "SharedObject"}) {
+        const char* pkg = std::string(n) == "FileReference" ? "flash.net" : "flash.net";
+        ClassInfo* c = vm.DefineClass(pkg, n, dispatcher, Kind::Dispatcher, DispatcherCtor);
+        c->sealed = false;
+        for (const char* m : {"load", "connect", "send", "browse", "download", "upload", "play"})
+            vm.AddMethod(c, m, Refuse);
+    }
+    vm.DefineClass("flash.net", "URLRequest", object, Kind::Plain, PlainCtor)->sealed = false;
+}
+
+} // namespace avm2

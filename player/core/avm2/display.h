@@ -1,0 +1,61 @@
+// What event dispatchers and display objects keep, and the entry points the engine's facade
+// uses to build the display list from the timeline and to send frame events.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "player/core/avm2/vm.h"
+
+namespace avm2 {
+
+struct Listener {
+    Value fn;
+    bool capture = false;
+    int priority = 0;
+};
+
+// Every EventDispatcher (display objects included) carries one.
+struct DisplayData : Extra {
+    Object* self = nullptr;
+    std::map<std::string, std::vector<Listener>> listeners;
+    bool isDisplay = false, isContainer = false, isStage = false;
+    Object* parent = nullptr;
+    std::vector<Object*> children;
+    std::string name;
+    double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1, width = 0, height = 0;
+    bool visible = true;
+    uint32_t timeline = 0;                  // the timeline object it stands for, 0 if none
+    std::map<uint32_t, Value> frameScripts; // by 0-based frame
+    Value extraData;                        // metaData, Timer state and such
+    void Mark(Vm& vm) override;
+};
+
+struct EventData : Extra {
+    std::string type;
+    bool bubbles = false, cancelable = false;
+    bool stop = false, stopNow = false, prevented = false;
+    int phase = 2;
+    Value target, currentTarget;
+    void Mark(Vm& vm) override {
+        vm.MarkValue(target);
+        vm.MarkValue(currentTarget);
+    }
+};
+
+DisplayData* DisplayOf(const Value& v);
+// An instance of `c` (a display class) with its display data, before its constructor runs.
+Object* NewDisplayObject(Vm& vm, ClassInfo* c, uint32_t timeline);
+// The one Stage object.
+Object* StageObject(Vm& vm);
+void AttachChild(Vm& vm, Object* parent, Object* child, bool events);
+void DetachChild(Vm& vm, Object* child, bool events);
+// Sends an event of `type` to `target` (capture, target, bubble phases when it bubbles).
+void DispatchSimple(Vm& vm, Object* target, const char* type, bool bubbles);
+// enterFrame, frameConstructed, exitFrame, render: to every dispatcher listening.
+void Broadcast(Vm& vm, const char* type);
+// The frame script of a clip for a 0-based frame, if one was added.
+void RunFrameScript(Vm& vm, Object* clip, uint32_t frame);
+
+} // namespace avm2

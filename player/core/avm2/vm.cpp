@@ -1,0 +1,951 @@
+#include "player/core/avm2/vm.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cmath>
+
+#include "player/core/avm2/vm_internal.h"
+
+namespace avm2 {
+
+std::string ErrorText(int code, const std::string& a, const std::string& b, const std::string& c) {
+    std::string t;
+    switch (code) {
+    case 1001:
+        t = "The method " + a + " is not implemented.";
+        break;
+    case 1006:
+        t = a + " is not a function.";
+        break;
+    case 1007:
+        t = "Instantiation attempted on a non-constructor.";
+        break;
+    case 1009:
+        t = "Cannot access a property or method of a null object reference.";
+        break;
+    case 1010:
+        t = "A term is undefined and has no properties.";
+        break;
+    case 1014:
+        t = "Class " + a + " could not be found.";
+        break;
+    case 1023:
+        t = "Stack overflow occurred.";
+        break;
+    case 1034:
+        t = "Type Coercion failed: cannot convert " + a + " to " + b + ".";
+        break;
+    case 1037:
+        t = "Cannot assign to a method " + a + " on " + b + ".";
+        break;
+    case 1040:
+        t = "The right-hand side of instanceof must be a class or function.";
+        break;
+    case 1041:
+        t = "The right-hand side of operator must be a class.";
+        break;
+    case 1056:
+        t = "Cannot create property " + a + " on " + b + ".";
+        break;
+    case 1063:
+        t = "Argument count mismatch on " + a + ". Expected " + b + ", got " + c + ".";
+        break;
+    case 1065:
+        t = "Variable " + a + " is not defined.";
+        break;
+    case 1069:
+        t = "Property " + a + " not found on " + b + " and there is no default value.";
+        break;
+    case 1074:
+        t = "Illegal write to read-only property " + a + " on " + b + ".";
+        break;
+    case 1077:
+        t = "Illegal read of write-only property " + a + " on " + b + ".";
+        break;
+    case 1115:
+        t = a + " is not a constructor.";
+        break;
+    case 1123:
+        t = "Filter operator not supported on type " + a + ".";
+        break;
+    case 1125:
+        t = "The index " + a + " is out of range " + b + ".";
+        break;
+    case 1126:
+        t = "Cannot change the length of a fixed Vector.";
+        break;
+    case 2007:
+        t = "Parameter " + a + " must be non-null.";
+        break;
+    case 2025:
+        t = "The supplied DisplayObject must be a child of the caller.";
+        break;
+    case 2006:
+        t = "The supplied index is out of bounds.";
+        break;
+    default:
+        t = a;
+        break;
+    }
+    return "Error #" + std::to_string(code) + ": " + t;
+}
+
+Vm::Vm(Limits limits) : limits_(limits), heap_(limits.memoryBytes) {
+    InternNs(kGroupPublic, "");
+    InternNs(kGroupPublic, "http://adobe.com/AS3/2006/builtin");
+    stack_.resize(limits_.maxStack);
+    globalObject = heap_.New(Kind::Global);
+    globalObject->own = &globalTraits_;
+    InstallBuiltins();
+}
+
+Vm::~Vm() = default;
+
+int Vm::InternNs(int group, const std::string& uri) {
+    if (group == kGroupPrivate)
+        return ((nextNs_++) << 3) | group;
+    auto key = std::make_pair(group, uri);
+    auto it = nsIds_.find(key);
+    if (it != nsIds_.end())
+        return it->second;
+    const int id = ((nextNs_++) << 3) | group;
+    nsIds_[key] = id;
+    return id;
+}
+
+double Vm::Now() {
+    return clock_ ? clock_() : 0;
+}
+
+double Vm::WallNow() {
+    if (wall_)
+        return wall_();
+    return double(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count());
+}
+
+double Vm::Random() {
+    rng_ ^= rng_ << 13;
+    rng_ ^= rng_ >> 7;
+    rng_ ^= rng_ << 17;
+    return double(rng_ >> 11) / 9007199254740992.0;
+}
+
+void Vm::Emit(Channel c, const std::string& text) {
+    if (sink_)
+        sink_(c, text);
+}
+
+void Vm::Abort(RunResult why) {
+    if (abort_ == RunResult::Done)
+        abort_ = why;
+}
+
+bool Vm::StringFits(size_t bytes) {
+    if (bytes <= limits_.maxStringBytes)
+        return true;
+    ThrowError("Error", 1000, "The system is out of memory.");
+    return false;
+}
+
+bool Vm::Budget() {
+    if (frameOver_ || abort_ != RunResult::Done)
+        return false;
+    ++totalInstructions_;
+    if (++budgetUsed_ > limits_.instructionsPerFrame) {
+        frameOver_ = true;
+        Abort(RunResult::Abandoned);
+        return false;
+    }
+    if ((budgetUsed_ & 4095) == 0) {
+        if (Now() - frameStart_ > limits_.millisecondsPerFrame) {
+            frameOver_ = true;
+            Abort(RunResult::Abandoned);
+            return false;
+        }
+        // Natives hold objects the collector cannot see: no collection mid-script.
+        if (heap_.OverCap()) {
+            Abort(RunResult::OutOfMemory);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Vm::BeginFrame() {
+    budgetUsed_ = 0;
+    frameOver_ = false;
+    frameStart_ = Now();
+    abort_ = RunResult::Done;
+}
+
+void Vm::EndFrame() {
+    enums_.clear();
+    if (heap_.Used() > liveAfterCollect_ * 2 + (4u << 20))
+        CollectGarbage();
+}
+
+// ---- definitions ----
+
+ClassInfo* Vm::DefineClass(const std::string& uri, const std::string& name, ClassInfo* super,
+                           Kind kind, NativeFn ctor, NativeFn call) {
+    classes_.emplace_back(new ClassInfo);
+    ClassInfo* c = classes_.back().get();
+    c->name = name;
+    c->uri = uri;
+    c->super = super;
+    c->kind = super && kind == Kind::Plain ? super->kind : kind;
+    c->call = call;
+    if (super) {
+        c->inst = super->inst;
+    }
+    c->iinit = NativeMethod(name, ctor);
+    c->iinit->owner = c;
+    // The class object and its prototype.
+    Object* obj = heap_.New(Kind::Class);
+    obj->info = c;
+    obj->own = &c->stat;
+    obj->cls = classClass;
+    obj->proto = classClass ? classClass->prototype : nullptr;
+    c->object = obj;
+    Object* proto = heap_.New(Kind::Plain);
+    proto->cls = objectClass;
+    proto->proto = super ? super->prototype : nullptr;
+    c->prototype = proto;
+    proto->dyn.reset(new DynProps);
+    proto->dyn->Set("constructor", Value::Obj(obj), false);
+    Binding* b = globalTraits_.Add(name, InternNs(kGroupPublic, uri));
+    b->k = Binding::Const;
+    b->slot = uint32_t(globalTraits_.slots.size());
+    SlotInit init;
+    init.slot = b->slot;
+    init.value = Value::Obj(obj);
+    globalTraits_.slots.push_back(init);
+    if (globalObject) {
+        globalObject->slots.push_back(init.value);
+    }
+    builtins_[name] = c;
+    if (!uri.empty())
+        builtins_[uri + "::" + name] = c;
+    return c;
+}
+
+void Vm::DefineFunction(const std::string& uri, const std::string& name, NativeFn fn) {
+    DefineConstant(uri, name, Value::Obj(NewNativeFunction(name.c_str(), fn)));
+}
+
+void Vm::DefineConstant(const std::string& uri, const std::string& name, const Value& v) {
+    Binding* b = globalTraits_.Add(name, InternNs(kGroupPublic, uri));
+    b->k = Binding::Const;
+    b->slot = uint32_t(globalTraits_.slots.size());
+    SlotInit init;
+    init.slot = b->slot;
+    init.value = v;
+    globalTraits_.slots.push_back(init);
+    globalObject->slots.push_back(v);
+}
+
+Method* Vm::NativeMethod(const std::string& name, NativeFn fn) {
+    methods_.emplace_back(new Method);
+    Method* m = methods_.back().get();
+    m->native = fn;
+    m->name = name;
+    return m;
+}
+
+void Vm::AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic) {
+    Binding* b = (isStatic ? c->stat : c->inst).Add(name, kAnyNs);
+    b->k = Binding::Method;
+    b->method = NativeMethod(name, fn);
+    b->method->owner = c;
+    b->method->isStatic = isStatic;
+}
+
+void Vm::AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set, bool isStatic) {
+    Binding* b = (isStatic ? c->stat : c->inst).Add(name, kAnyNs);
+    b->k = Binding::Accessor;
+    b->getter = get ? NativeMethod(name, get) : nullptr;
+    b->setter = set ? NativeMethod(name, set) : nullptr;
+    if (b->getter)
+        b->getter->owner = c;
+    if (b->setter)
+        b->setter->owner = c;
+}
+
+void Vm::AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn) {
+    c->prototype->dyn->Set(name, Value::Obj(NewNativeFunction(name, fn)), false);
+}
+
+ClassInfo* Vm::Builtin(const char* name) const {
+    auto it = builtins_.find(name);
+    return it == builtins_.end() ? nullptr : it->second;
+}
+
+Object* Vm::NewObject() {
+    return NewInstance(objectClass);
+}
+
+Object* Vm::NewArray(std::vector<Value> elements) {
+    Object* a = NewInstance(arrayClass);
+    heap_.Account(a, elements.size() * sizeof(Value));
+    a->elems = std::move(elements);
+    return a;
+}
+
+Object* Vm::NewInstance(ClassInfo* c) {
+    Object* o = heap_.New(c->kind);
+    o->cls = c;
+    o->proto = c->prototype;
+    o->dynamicProps = !c->sealed;
+    InitSlots(o, c->inst);
+    return o;
+}
+
+void Vm::InitSlots(Object* o, const Traits& t) {
+    if (t.slots.empty())
+        return;
+    o->slots.resize(t.slots.size());
+    for (size_t i = 0; i < t.slots.size(); ++i)
+        o->slots[i] = t.slots[i].value;
+    heap_.Account(o, t.slots.size() * sizeof(Value));
+}
+
+Object* Vm::NewFunction(Method* m, ScopeRef scope, const Value& bound) {
+    Object* f = heap_.New(Kind::Function);
+    f->cls = functionClass;
+    f->proto = functionClass ? functionClass->prototype : nullptr;
+    f->method = m;
+    f->scope = std::move(scope);
+    f->bound = bound;
+    return f;
+}
+
+Object* Vm::NewNativeFunction(const char* name, NativeFn fn) {
+    return NewFunction(NativeMethod(name, fn), nullptr);
+}
+
+Value Vm::NewError(const char* cls, int code, const std::string& message) {
+    ClassInfo* c = Builtin(cls);
+    if (!c)
+        c = Builtin("Error");
+    Value args[2] = {Value::Str(message), Value::Num(code)};
+    return ConstructClass(c, args, 2);
+}
+
+Value Vm::ThrowError(const char* cls, int code, const std::string& message) {
+    if (throwing_)
+        return Value();
+    return Throw(NewError(cls, code, message));
+}
+
+Value Vm::Throw(const Value& v) {
+    throwing_ = true;
+    thrown_ = v;
+    return Value();
+}
+
+// ---- loading ----
+
+AbcStatus Vm::LoadAbc(const uint8_t* data, size_t size, bool lazy) {
+    std::unique_ptr<LoadedAbc> abc(new LoadedAbc);
+    abc->f.reset(new AbcFile);
+    size_t where = 0;
+    const AbcStatus status = ReadAbc(data, size, abc->f.get(), &where);
+    if (status != AbcStatus::Ok) {
+        Notice(std::string("ActionScript 3 block refused: ") + AbcStatusText(status) + " at byte " +
+               std::to_string(where));
+        return status;
+    }
+    const AbcFile& f = *abc->f;
+    for (const std::string& s : f.strings)
+        abc->strings.emplace_back(s);
+    abc->ns.resize(f.namespaces.size(), kPublicNs);
+    for (size_t i = 1; i < f.namespaces.size(); ++i) {
+        const AbcNamespace& n = f.namespaces[i];
+        int group = kGroupPublic;
+        switch (n.kind) {
+        case kNsPrivate:
+            group = kGroupPrivate;
+            break;
+        case kNsInternal:
+            group = kGroupInternal;
+            break;
+        case kNsProtected:
+            group = kGroupProtected;
+            break;
+        case kNsStaticProtected:
+            group = kGroupStaticProtected;
+            break;
+        case kNsExplicit:
+            group = kGroupExplicit;
+            break;
+        default:
+            break;
+        }
+        abc->ns[i] = InternNs(group, f.strings[n.name]);
+    }
+    abc->sets.resize(f.nsSets.size());
+    for (size_t i = 0; i < f.nsSets.size(); ++i)
+        for (uint32_t n : f.nsSets[i])
+            abc->sets[i].push_back(abc->ns[n]);
+    abc->mns.resize(f.multinames.size());
+    for (size_t i = 0; i < f.multinames.size(); ++i) {
+        const AbcMultiname& m = f.multinames[i];
+        LoadedAbc::Mn& r = abc->mns[i];
+        r.kind = m.kind;
+        r.rtName = m.RuntimeName();
+        r.rtNs = m.RuntimeNs();
+        r.name.attribute = m.Attribute();
+        if (m.kind == kTypeName) {
+            r.name = abc->mns[m.base].name;
+            continue;
+        }
+        r.name.local = abc->strings[m.name];
+        r.name.anyName = m.name == 0 && !r.rtName;
+        if (m.kind == kQName || m.kind == kQNameA) {
+            r.name.single = abc->ns[m.ns];
+            r.name.anyNs = m.ns == 0;
+        } else if (m.kind == kMultiname || m.kind == kMultinameA || m.kind == kMultinameL ||
+                   m.kind == kMultinameLA) {
+            r.name.set = &abc->sets[m.nsSet];
+        }
+    }
+    abc->methods.resize(f.methods.size(), nullptr);
+    abc->classes.resize(f.instances.size(), nullptr);
+    LoadedAbc* loaded = abc.get();
+    abcs_.push_back(std::move(abc));
+    Script* last = nullptr;
+    for (uint32_t i = 0; i < f.scripts.size(); ++i) {
+        scripts_.emplace_back(new Script);
+        Script* s = scripts_.back().get();
+        s->abc = loaded;
+        s->index = i;
+        s->global = heap_.New(Kind::Global);
+        s->global->cls = objectClass;
+        s->global->proto = objectClass->prototype;
+        LinkTraits(*loaded, f.scripts[i].traits, &s->traits, nullptr, false, 0);
+        s->global->own = &s->traits;
+        InitSlots(s->global, s->traits);
+        for (const AbcTrait& t : f.scripts[i].traits) {
+            const LoadedAbc::Mn& mn = loaded->mns[t.name];
+            defs_[mn.name.local].emplace_back(mn.name.single, s);
+        }
+        last = s;
+    }
+    if (!lazy && last)
+        EnsureScript(last);
+    return AbcStatus::Ok;
+}
+
+Method* Vm::MethodOf(LoadedAbc& abc, uint32_t index) {
+    if (abc.methods[index])
+        return abc.methods[index];
+    methods_.emplace_back(new Method);
+    Method* m = methods_.back().get();
+    m->abc = abc.f.get();
+    m->loaded = &abc;
+    m->index = index;
+    const AbcMethod& am = abc.f->methods[index];
+    m->body = am.body >= 0 ? &abc.f->bodies[size_t(am.body)] : nullptr;
+    m->name = abc.f->strings[am.name];
+    abc.methods[index] = m;
+    return m;
+}
+
+Value Vm::ConstValue(const LoadedAbc& abc, uint8_t kind, uint32_t index) {
+    const AbcFile& f = *abc.f;
+    switch (kind) {
+    case kCInt:
+        return Value::Num(f.ints[index]);
+    case kCUInt:
+        return Value::Num(f.uints[index]);
+    case kCDouble:
+        return Value::Num(f.doubles[index]);
+    case kCUtf8:
+        return Value::Str(abc.strings[index]);
+    case kCTrue:
+        return Value::Bool(true);
+    case kCFalse:
+        return Value::Bool(false);
+    case kCNull:
+        return Value::Null();
+    case kCUndefined:
+        return Value();
+    default: {
+        Object* ns = heap_.New(Kind::Namespace);
+        ns->cls = namespaceClass;
+        ns->proto = namespaceClass ? namespaceClass->prototype : nullptr;
+        ns->str = abc.strings[f.namespaces[index].name];
+        ns->num = abc.ns[index];
+        return Value::Obj(ns);
+    }
+    }
+}
+
+SlotType Vm::SlotTypeOf(const LoadedAbc& abc, uint32_t typeName) {
+    if (typeName == 0)
+        return SlotType::Any;
+    const LoadedAbc::Mn& mn = abc.mns[typeName];
+    if (mn.kind == kTypeName || mn.rtName || mn.rtNs)
+        return SlotType::Object;
+    const std::string& n = mn.name.local;
+    const bool pub = mn.name.single == kPublicNs || mn.name.HasPublic();
+    if (!pub)
+        return SlotType::Object;
+    if (n == "int")
+        return SlotType::Int;
+    if (n == "uint")
+        return SlotType::Uint;
+    if (n == "Number")
+        return SlotType::Number;
+    if (n == "Boolean")
+        return SlotType::Boolean;
+    if (n == "String")
+        return SlotType::String;
+    if (n == "Object")
+        return SlotType::Any; // holds undefined as null, close enough here
+    return SlotType::Object;
+}
+
+void Vm::LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* out, ClassInfo* owner,
+                    bool isStatic, uint32_t baseSlots) {
+    for (const AbcTrait& t : src) {
+        const LoadedAbc::Mn& mn = abc.mns[t.name];
+        const std::string& name = mn.name.local;
+        int ns = mn.name.single;
+        // An override in a subclass's protected namespace replaces the base's binding.
+        if (NsGroup(ns) == kGroupProtected || NsGroup(ns) == kGroupStaticProtected) {
+            auto it = out->map.find(name);
+            if (it != out->map.end())
+                for (Binding& b : it->second)
+                    if (NsGroup(b.ns) == NsGroup(ns))
+                        ns = b.ns;
+        }
+        switch (t.kind) {
+        case kTraitSlot:
+        case kTraitConst:
+        case kTraitClass:
+        case kTraitFunction: {
+            Binding* b = out->Add(name, ns);
+            b->k = t.kind == kTraitConst ? Binding::Const : Binding::Slot;
+            uint32_t slot;
+            if (t.slotId == 0 || t.slotId > 1u << 16) {
+                slot = uint32_t(out->slots.size());
+            } else {
+                slot = t.slotId - 1;
+                if (slot < baseSlots)
+                    slot += baseSlots;
+            }
+            if (slot >= out->slots.size())
+                out->slots.resize(slot + 1);
+            b->slot = slot;
+            SlotInit& init = out->slots[slot];
+            init.slot = slot;
+            init.abc = abc.f.get();
+            if (t.kind == kTraitSlot || t.kind == kTraitConst) {
+                init.typeName = t.type;
+                init.type = SlotTypeOf(abc, t.type);
+                b->type = init.type;
+                if (t.index != 0) {
+                    init.value = Coerce(ConstValue(abc, t.valueKind, t.index), init.type);
+                } else {
+                    switch (init.type) {
+                    case SlotType::Int:
+                    case SlotType::Uint:
+                        init.value = Value::Num(0);
+                        break;
+                    case SlotType::Number:
+                        init.value = Value::Num(std::nan(""));
+                        break;
+                    case SlotType::Boolean:
+                        init.value = Value::Bool(false);
+                        break;
+                    case SlotType::String:
+                    case SlotType::Object:
+                        init.value = Value::Null();
+                        break;
+                    case SlotType::Any:
+                        init.value = t.type == 0 ? Value() : Value::Null();
+                        break;
+                    }
+                }
+            } else if (t.kind == kTraitFunction) {
+                init.value = Value::Obj(NewFunction(MethodOf(abc, t.index), nullptr));
+            } else {
+                init.value = Value::Null();
+                init.type = SlotType::Object;
+            }
+            break;
+        }
+        case kTraitMethod: {
+            Binding* b = out->Add(name, ns);
+            b->k = Binding::Method;
+            b->method = MethodOf(abc, t.index);
+            b->method->owner = owner;
+            b->method->isStatic = isStatic;
+            if (owner)
+                b->method->name = owner->name + "/" + name;
+            break;
+        }
+        case kTraitGetter:
+        case kTraitSetter: {
+            Binding* b = out->Add(name, ns);
+            if (b->k != Binding::Accessor) {
+                b->k = Binding::Accessor;
+                b->method = nullptr;
+            }
+            Method* m = MethodOf(abc, t.index);
+            m->owner = owner;
+            m->isStatic = isStatic;
+            (t.kind == kTraitGetter ? b->getter : b->setter) = m;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+bool Vm::EnsureScript(Script* s) {
+    if (s->state != 0)
+        return true;
+    s->state = 1;
+    Method* init = MethodOf(*s->abc, s->abc->f->scripts[s->index].init);
+    std::shared_ptr<Scope> scope(new Scope);
+    scope->values.push_back(Value::Obj(s->global));
+    scope->with.push_back(0);
+    Invoke(init, Value::Obj(s->global), nullptr, 0, nullptr);
+    s->state = 2;
+    if (throwing_) {
+        return false;
+    }
+    return true;
+}
+
+Script* Vm::FindScript(const Name& n, std::string* local) {
+    auto it = defs_.find(n.local);
+    if (it == defs_.end())
+        return nullptr;
+    for (auto& d : it->second) {
+        if (n.Has(d.first) || (n.anyNs)) {
+            *local = n.local;
+            return d.second;
+        }
+    }
+    return nullptr;
+}
+
+Value Vm::FindGlobal(const Name& n, bool strict, bool* found) {
+    *found = true;
+    if (!n.anyName) {
+        const Binding* b = globalTraits_.Find(n.local, n);
+        if (b)
+            return Value::Obj(globalObject);
+        std::string local;
+        if (Script* s = FindScript(n, &local)) {
+            EnsureScript(s);
+            return Value::Obj(s->global);
+        }
+    }
+    *found = false;
+    (void)strict;
+    return Value::Obj(globalObject);
+}
+
+Value Vm::FindDefinition(const std::string& qualified) {
+    std::string uri, name = qualified;
+    size_t cut = qualified.rfind("::");
+    if (cut != std::string::npos) {
+        uri = qualified.substr(0, cut);
+        name = qualified.substr(cut + 2);
+    } else if ((cut = qualified.rfind('.')) != std::string::npos) {
+        uri = qualified.substr(0, cut);
+        name = qualified.substr(cut + 1);
+    }
+    Name n;
+    n.local = name;
+    n.single = InternNs(kGroupPublic, uri);
+    bool found = false;
+    const Value holder = FindGlobal(n, true, &found);
+    if (!found)
+        return Value();
+    return GetProperty(holder, n);
+}
+
+ClassInfo* Vm::FindClass(const std::string& qualified) {
+    const Value v = FindDefinition(qualified);
+    if (throwing_)
+        return nullptr;
+    return v.IsObject() && v.o->kind == Kind::Class ? v.o->info : nullptr;
+}
+
+ClassInfo* Vm::ResolveClass(const LoadedAbc& abcConst, uint32_t multiname) {
+    LoadedAbc& abc = const_cast<LoadedAbc&>(abcConst);
+    if (multiname == 0)
+        return nullptr;
+    LoadedAbc::Mn& mn = abc.mns[multiname];
+    if (mn.resolved)
+        return mn.cls;
+    const AbcMultiname& am = abc.f->multinames[multiname];
+    if (am.kind == kTypeName) {
+        ClassInfo* base = ResolveClass(abc, am.base);
+        ClassInfo* param = am.params.empty() ? nullptr : ResolveClass(abc, am.params[0]);
+        mn.cls = base == vectorClass ? VectorOf(param) : base;
+        mn.resolved = mn.cls != nullptr;
+        return mn.cls;
+    }
+    if (mn.name.local.get() == "*" || mn.rtName || mn.rtNs)
+        return nullptr;
+    bool found = false;
+    const Value holder = FindGlobal(mn.name, true, &found);
+    if (!found)
+        return nullptr;
+    const Value v = GetProperty(holder, mn.name);
+    if (v.IsObject() && v.o->kind == Kind::Class) {
+        mn.cls = v.o->info;
+        mn.resolved = true;
+    }
+    return mn.cls;
+}
+
+ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const ScopeRef& scope) {
+    const AbcInstance& ai = abc.f->instances[index];
+    const AbcClass& ac = abc.f->classes[index];
+    classes_.emplace_back(new ClassInfo);
+    ClassInfo* c = classes_.back().get();
+    const LoadedAbc::Mn& mn = abc.mns[ai.name];
+    c->name = mn.name.local;
+    for (auto& e : nsIds_)
+        if (e.second == mn.name.single)
+            c->uri = e.first.second;
+    c->super = super;
+    c->kind = super ? super->kind : Kind::Plain;
+    c->sealed = (ai.flags & 1) != 0;
+    c->isFinal = (ai.flags & 2) != 0;
+    c->isInterface = (ai.flags & 4) != 0;
+    if (ai.flags & 8)
+        c->protectedNs = abc.ns[ai.protectedNs];
+    for (uint32_t i : ai.interfaces)
+        if (ClassInfo* x = ResolveClass(abc, i))
+            c->interfaces.push_back(x);
+    abc.classes[index] = c;
+    Object* obj = heap_.New(Kind::Class);
+    obj->info = c;
+    obj->own = &c->stat;
+    obj->cls = classClass;
+    obj->proto = classClass->prototype;
+    c->object = obj;
+    std::shared_ptr<Scope> s(new Scope);
+    if (scope)
+        *s = *scope;
+    s->values.push_back(Value::Obj(obj));
+    s->with.push_back(0);
+    c->scope = s;
+    Object* proto = heap_.New(Kind::Plain);
+    proto->cls = objectClass;
+    proto->proto = super ? super->prototype : objectClass->prototype;
+    proto->dyn.reset(new DynProps);
+    proto->dyn->Set("constructor", Value::Obj(obj), false);
+    c->prototype = proto;
+    if (super)
+        c->inst = super->inst;
+    LinkTraits(abc, ai.traits, &c->inst, c, false, super ? uint32_t(super->inst.slots.size()) : 0);
+    LinkTraits(abc, ac.traits, &c->stat, c, true, 0);
+    c->iinit = MethodOf(abc, ai.iinit);
+    c->iinit->owner = c;
+    c->iinit->name = c->name;
+    c->cinit = MethodOf(abc, ac.cinit);
+    c->cinit->owner = c;
+    c->cinit->isStatic = true;
+    InitSlots(obj, c->stat);
+    Invoke(c->cinit, Value::Obj(obj), nullptr, 0, c->scope);
+    return c;
+}
+
+// ---- timers ----
+
+int Vm::AddTimer(Timer t) {
+    if (timers_.size() >= 10000)
+        return 0;
+    t.id = nextTimer_++;
+    timers_.push_back(std::move(t));
+    return timers_.back().id;
+}
+
+bool Vm::RemoveTimer(int id) {
+    for (size_t i = 0; i < timers_.size(); ++i) {
+        if (timers_[i].id == id) {
+            timers_.erase(timers_.begin() + long(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Vm::RunTimers() {
+    const double now = Now();
+    // Each due timer once per frame, in the order they fall due.
+    std::vector<int> due;
+    for (const Timer& t : timers_)
+        if (t.due <= now)
+            due.push_back(t.id);
+    for (int id : due) {
+        Timer* t = nullptr;
+        for (Timer& x : timers_)
+            if (x.id == id)
+                t = &x;
+        if (!t)
+            continue;
+        Timer copy = *t;
+        if (copy.once)
+            RemoveTimer(id);
+        else
+            t->due = std::max(t->due + t->interval, now);
+        std::vector<Value> args = copy.args;
+        CallFromHost(copy.fn, copy.owner ? Value::Obj(copy.owner) : Value::Null(),
+                     args.empty() ? nullptr : args.data(), int(args.size()));
+    }
+}
+
+RunResult Vm::CallFromHost(const Value& fn, const Value& self, const Value* args, int argc) {
+    if (frameOver_)
+        return RunResult::Abandoned;
+    abort_ = RunResult::Done;
+    std::vector<Value> a(args, args + argc);
+    Call(fn, self, a.empty() ? nullptr : a.data(), argc);
+    RunResult r = abort_;
+    if (throwing_) {
+        const Value e = TakeThrown();
+        std::string text;
+        if (e.IsObject() && e.o->kind == Kind::Error) {
+            const Value st = Get(e, "getStackTrace").IsUndefined() ? Value() : Value();
+            (void)st;
+            text = ToString(e);
+        } else {
+            text = ToString(e);
+        }
+        throwing_ = false;
+        Trace(text);
+        r = RunResult::Thrown;
+    }
+    if (abort_ != RunResult::Done && abort_ != RunResult::Thrown) {
+        Notice("a script was stopped: " + std::string(abort_ == RunResult::Abandoned ? "too long"
+                                                      : abort_ == RunResult::TooDeep
+                                                          ? "too deep"
+                                                          : "out of memory"));
+    }
+    if (abort_ != RunResult::Abandoned)
+        abort_ = RunResult::Done;
+    return r;
+}
+
+Object* Vm::ConstructFromHost(ClassInfo* c, Object* preset) {
+    if (frameOver_)
+        return nullptr;
+    abort_ = RunResult::Done;
+    const Value v = ConstructClass(c, nullptr, 0, preset);
+    if (throwing_) {
+        const Value e = TakeThrown();
+        Trace(ToString(e));
+    }
+    if (abort_ != RunResult::Abandoned)
+        abort_ = RunResult::Done;
+    return v.IsObject() ? v.o : preset;
+}
+
+// ---- garbage ----
+
+void Vm::Mark(const Value& v) {
+    if (v.type == Type::Object)
+        MarkObject(v.o);
+}
+
+void Vm::MarkScope(const ScopeRef& s) {
+    if (s)
+        for (const Value& v : s->values)
+            Mark(v);
+}
+
+void Vm::MarkClass(ClassInfo* c) {
+    if (!c)
+        return;
+    MarkObject(c->object);
+    MarkObject(c->prototype);
+}
+
+void Vm::MarkObject(Object* root) {
+    std::vector<Object*> work{root};
+    while (!work.empty()) {
+        Object* o = work.back();
+        work.pop_back();
+        if (!o || o->marked)
+            continue;
+        o->marked = true;
+        auto push = [&](const Value& v) {
+            if (v.type == Type::Object && !v.o->marked)
+                work.push_back(v.o);
+        };
+        work.push_back(o->proto);
+        for (const Value& v : o->slots)
+            push(v);
+        for (const Value& v : o->elems)
+            push(v);
+        if (o->dyn)
+            for (const DynProps::Entry& e : o->dyn->entries)
+                push(e.value);
+        push(o->bound);
+        if (o->scope)
+            for (const Value& v : o->scope->values)
+                push(v);
+        if (o->info) {
+            work.push_back(o->info->prototype);
+            if (o->info->scope)
+                for (const Value& v : o->info->scope->values)
+                    push(v);
+        }
+        if (o->cls) {
+            work.push_back(o->cls->object);
+        }
+        if (o->extra)
+            o->extra->Mark(*this);
+    }
+}
+
+void Vm::CollectGarbage() {
+    MarkObject(globalObject);
+    for (auto& c : classes_) {
+        MarkObject(c->object);
+        MarkObject(c->prototype);
+        MarkScope(c->scope);
+        for (const SlotInit& s : c->inst.slots)
+            Mark(s.value);
+    }
+    for (auto& s : scripts_)
+        MarkObject(s->global);
+    for (const Value& v : stack_)
+        Mark(v);
+    for (const Timer& t : timers_) {
+        Mark(t.fn);
+        MarkObject(t.owner);
+        for (const Value& v : t.args)
+            Mark(v);
+    }
+    for (Object* o : broadcast_)
+        MarkObject(o);
+    Mark(thrown_);
+    if (markHost)
+        markHost(*this);
+    heap_.Sweep();
+    liveAfterCollect_ = heap_.Used();
+}
+
+void Vm::InstallBuiltins() {
+    InstallCore(*this);
+    InstallArray(*this);
+    InstallLibrary(*this);
+    InstallDisplay(*this);
+}
+
+} // namespace avm2

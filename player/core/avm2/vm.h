@@ -1,0 +1,290 @@
+// The ActionScript 3 virtual machine: loaded ABC blocks and their scripts, the class
+// definitions (one application domain), property access by multiname, calls, the
+// interpreter and the budgets. The engine's facade drives it frame by frame through
+// `player/core/as3_host.*`; display objects reach the timeline through `TimelineBridge`.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "player/core/avm2/abc.h"
+#include "player/core/avm2/object.h"
+#include "player/core/avm2/value.h"
+
+namespace avm2 {
+
+// Namespace ids carry their group in the low bits, so traits can match protected names
+// without the Vm's tables.
+enum NsGroup : int {
+    kGroupPublic = 0,
+    kGroupInternal = 1,
+    kGroupProtected = 2,
+    kGroupStaticProtected = 3,
+    kGroupPrivate = 4,
+    kGroupExplicit = 5,
+};
+inline int NsGroup(int id) {
+    return id < 0 ? kGroupPublic : id & 7;
+}
+const int kAs3Ns = 8; // "http://adobe.com/AS3/2006/builtin", interned first
+
+struct Limits {
+    uint64_t instructionsPerFrame = 20'000'000;
+    double millisecondsPerFrame = 300;
+    int maxCallDepth = 200; // Flash's own limit is near this
+    size_t memoryBytes = 128u << 20;
+    size_t maxStack = 1u << 17;
+    size_t maxStringBytes = 16u << 20;
+    size_t maxElements = 1u << 24;
+};
+
+enum class RunResult { Done, Abandoned, TooDeep, OutOfMemory, Thrown };
+
+enum class Channel { Trace, Notice };
+
+// What display objects made from the movie's timelines ask of it. Frames are 1-based.
+struct LoadedAbc;
+struct Script;
+
+class TimelineBridge {
+  public:
+    virtual ~TimelineBridge() = default;
+    virtual uint32_t CurrentFrame(uint32_t id) = 0;
+    virtual uint32_t TotalFrames(uint32_t id) = 0;
+    virtual bool Playing(uint32_t id) = 0;
+    virtual void SetPlaying(uint32_t id, bool playing) = 0;
+    virtual void Goto(uint32_t id, uint32_t frame) = 0;
+    virtual int FrameOfLabel(uint32_t id, const std::string& label) = 0; // 0 when absent
+    virtual std::string LabelOf(uint32_t id, uint32_t frame) = 0;        // the label at or before
+    virtual std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) = 0;
+};
+
+class Vm {
+  public:
+    using Sink = std::function<void(Channel, const std::string&)>;
+    using Clock = std::function<double()>;
+
+    explicit Vm(Limits limits = Limits());
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    void SetSink(Sink sink) { sink_ = std::move(sink); }
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    void SetWallClock(Clock clock) { wall_ = std::move(clock); }
+    void SetTimeline(TimelineBridge* t) { timeline_ = t; }
+    TimelineBridge* timeline() const { return timeline_; }
+
+    // ---- what the facade drives ----
+    // A DoABC block: read and checked whole, its definitions added; unless lazy, its last
+    // script runs now. A damaged block is refused with the reason and nothing of it runs.
+    AbcStatus LoadAbc(const uint8_t* data, size_t size, bool lazy);
+    void BeginFrame();
+    void EndFrame();
+    void CollectGarbage();
+    // Due timers (setTimeout, setInterval, Timer objects).
+    void RunTimers();
+    // The class named "pkg.Name" or "pkg::Name" (scripts run on demand); nullptr if none.
+    ClassInfo* FindClass(const std::string& qualified);
+    Value FindDefinition(const std::string& qualified); // classes, functions, constants
+    // new C(args) from the host; nullptr when it threw (reported).
+    Object* ConstructFromHost(ClassInfo* c, Object* preset = nullptr);
+    RunResult CallFromHost(const Value& fn, const Value& self, const Value* args, int argc);
+    // Roots kept by the host (display objects it holds).
+    std::function<void(Vm&)> markHost;
+    void MarkValue(const Value& v) { Mark(v); }
+
+    // ---- for built-ins ----
+    Heap& heap() { return heap_; }
+    const Limits& limits() const { return limits_; }
+    double Now();
+    double WallNow();
+    double Random();
+    void Emit(Channel c, const std::string& text);
+    void Trace(const std::string& text) { Emit(Channel::Trace, text); }
+    void Notice(const std::string& text) { Emit(Channel::Notice, text); }
+
+    int InternNs(int group, const std::string& uri);
+    // Builtin classes; `super` may be nullptr for Object.
+    ClassInfo* DefineClass(const std::string& uri, const std::string& name, ClassInfo* super,
+                           Kind kind, NativeFn ctor, NativeFn call = nullptr);
+    void DefineFunction(const std::string& uri, const std::string& name, NativeFn fn);
+    void DefineConstant(const std::string& uri, const std::string& name, const Value& v);
+    Method* NativeMethod(const std::string& name, NativeFn fn);
+    void AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic = false);
+    void AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set = nullptr,
+                   bool isStatic = false);
+    void AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn); // on the prototype
+    ClassInfo* Builtin(const char* name) const; // builtin classes by local name
+
+    Object* NewObject(); // a plain Object
+    Object* NewArray(std::vector<Value> elements = {});
+    Object* NewInstance(ClassInfo* c); // allocated, slots set, no constructor run
+    Object* NewFunction(Method* m, ScopeRef scope, const Value& bound = Value());
+    Object* NewNativeFunction(const char* name, NativeFn fn);
+    Value NewError(const char* cls, int code, const std::string& message);
+    // Makes a pending exception; returns undefined, which the caller hands back.
+    Value ThrowError(const char* cls, int code, const std::string& message);
+    Value Throw(const Value& v);
+    bool throwing() const { return throwing_; }
+    Value TakeThrown() {
+        throwing_ = false;
+        Value v = thrown_;
+        thrown_ = Value();
+        return v;
+    }
+    bool aborted() const { return abort_ != RunResult::Done; }
+    void Abort(RunResult why);
+    bool StringFits(size_t bytes);
+
+    // Property access.
+    Value GetProperty(const Value& obj, const Name& n);
+    void SetProperty(const Value& obj, const Name& n, const Value& v, bool init = false);
+    bool HasProperty(const Value& obj, const Name& n);
+    bool DeleteProperty(const Value& obj, const Name& n);
+    Value Get(const Value& obj, const std::string& name) {
+        return GetProperty(obj, Name::Public(name));
+    }
+    void Set(const Value& obj, const std::string& name, const Value& v) {
+        SetProperty(obj, Name::Public(name), v);
+    }
+    Value CallProperty(const Value& obj, const Name& n, Value* args, int argc);
+    Value CallMethod(const Value& obj, const char* name, Value* args, int argc) {
+        return CallProperty(obj, Name::Public(name), args, argc);
+    }
+    Value Call(const Value& fn, const Value& self, Value* args, int argc);
+    Value Construct(const Value& ctor, Value* args, int argc);
+    Value ConstructClass(ClassInfo* c, Value* args, int argc, Object* preset = nullptr);
+    Value Invoke(Method* m, const Value& self, Value* args, int argc, const ScopeRef& scope);
+    bool IsInstance(const Value& v, const ClassInfo* c);
+    ClassInfo* ClassOf(const Value& v); // a primitive's class too
+    // Enumeration for for-in and JSON: names in order, and the object's own values.
+    void EnumerableNames(Object* o, std::vector<Value>* out);
+
+    // Conversions that may run script.
+    double ToNumber(const Value& v);
+    std::string ToString(const Value& v);
+    Value ToPrimitive(const Value& v, bool preferString = false);
+    bool Equals(const Value& a, const Value& b);
+    bool StrictEquals(const Value& a, const Value& b);
+    Value Less(const Value& a, const Value& b); // undefined when NaN meets
+    Value Add(const Value& a, const Value& b);
+    std::string TypeOf(const Value& v);
+    Value Coerce(const Value& v, SlotType t);
+    Value CoerceTo(const Value& v, ClassInfo* c); // TypeError when it is not one
+    std::string DescribeForError(const Value& v);
+
+    // Vector.<T>
+    ClassInfo* VectorOf(ClassInfo* element);
+    // Timers
+    struct Timer {
+        int id = 0;
+        Value fn;
+        double interval = 0, due = 0;
+        bool once = false;
+        std::vector<Value> args;
+        Object* owner = nullptr; // a flash.utils.Timer
+    };
+    int AddTimer(Timer t);
+    bool RemoveTimer(int id);
+    // Broadcast events (enterFrame, frameConstructed, exitFrame): dispatchers listening.
+    std::vector<Object*>& broadcast() { return broadcast_; }
+
+    ClassInfo* objectClass = nullptr;
+    ClassInfo* functionClass = nullptr;
+    ClassInfo* classClass = nullptr;
+    ClassInfo* arrayClass = nullptr;
+    ClassInfo* stringClass = nullptr;
+    ClassInfo* numberClass = nullptr;
+    ClassInfo* intClass = nullptr;
+    ClassInfo* uintClass = nullptr;
+    ClassInfo* booleanClass = nullptr;
+    ClassInfo* vectorClass = nullptr;
+    ClassInfo* namespaceClass = nullptr;
+    Object* globalObject = nullptr; // builtins' global (trace, Math...)
+    uint64_t instructionsRun() const { return totalInstructions_; }
+
+  private:
+    friend struct Interp;
+
+    void InstallBuiltins();
+    Script* FindScript(const Name& n, std::string* local);
+    bool EnsureScript(Script* s);
+    Value FindGlobal(const Name& n, bool strict, bool* found);
+    Value RunBody(Method* m, const Value& self, Value* args, int argc, const ScopeRef& scope);
+    void LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* out, ClassInfo* owner,
+                    bool isStatic, uint32_t baseSlots);
+    Method* MethodOf(LoadedAbc& abc, uint32_t index);
+    ClassInfo* NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const ScopeRef& scope);
+    Value ConstValue(const LoadedAbc& abc, uint8_t kind, uint32_t index);
+    SlotType SlotTypeOf(const LoadedAbc& abc, uint32_t typeName);
+    ClassInfo* ResolveClass(const LoadedAbc& abc, uint32_t multiname);
+    void InitSlots(Object* o, const Traits& t);
+    Value GetBinding(const Value& self, Object* holder, const Binding& b);
+    bool SetBinding(const Value& self, Object* holder, const Binding& b, const Value& v, bool init,
+                    const Name& n);
+    const Binding* FindTrait(Object* o, const Name& n, Object** holder);
+    bool Budget();
+    void Mark(const Value& v);
+    void MarkObject(Object* o);
+    void MarkScope(const ScopeRef& s);
+    void MarkClass(ClassInfo* c);
+
+    Limits limits_;
+    Heap heap_;
+    Sink sink_;
+    Clock clock_, wall_;
+    TimelineBridge* timeline_ = nullptr;
+    uint64_t rng_ = 0x9E3779B97F4A7C15ull;
+
+    std::map<std::pair<int, std::string>, int> nsIds_;
+    int nextNs_ = 0;
+    std::vector<std::unique_ptr<LoadedAbc>> abcs_;
+    std::vector<std::unique_ptr<Script>> scripts_;
+    std::vector<std::unique_ptr<ClassInfo>> classes_;
+    std::vector<std::unique_ptr<Method>> methods_;
+    std::unordered_map<std::string, std::vector<std::pair<int, Script*>>> defs_;
+    std::unordered_map<std::string, ClassInfo*> builtins_;
+    std::map<ClassInfo*, ClassInfo*> vectors_;
+    Traits globalTraits_;
+
+    std::vector<Value> stack_;
+    size_t top_ = 0;                                        // first free entry of stack_
+    std::unordered_map<Object*, std::vector<Value>> enums_; // for-in snapshots
+    std::map<std::pair<const void*, uint32_t>, std::unique_ptr<Traits>> catchTraits_;
+    std::vector<Timer> timers_;
+    int nextTimer_ = 1;
+    std::vector<Object*> broadcast_;
+    int depth_ = 0;
+    RunResult abort_ = RunResult::Done;
+    bool throwing_ = false;
+    Value thrown_;
+    uint64_t budgetUsed_ = 0, totalInstructions_ = 0;
+    double frameStart_ = 0;
+    bool frameOver_ = false;
+    size_t liveAfterCollect_ = 0;
+};
+
+// Built-in installers, one per file.
+void InstallCore(Vm& vm);    // Object, Function, Class, Boolean, Number, int, uint, String,
+                             // Math, Error family, Namespace, globals
+void InstallArray(Vm& vm);   // Array, Vector
+void InstallLibrary(Vm& vm); // Date, RegExp, JSON, Dictionary, ByteArray, flash.utils
+void InstallDisplay(Vm& vm); // flash.events, flash.display, flash.geom, flash.text, system
+
+// Error texts Flash prints, by number: "Error #1009: ...".
+std::string ErrorText(int code, const std::string& a = "", const std::string& b = "",
+                      const std::string& c = "");
+
+// Arguments with defaults, for natives.
+inline Value Arg(Value* args, int argc, int i) {
+    return i < argc ? args[i] : Value();
+}
+
+} // namespace avm2
