@@ -133,26 +133,24 @@ bool Player::Failed() const {
 }
 
 LoadStatus Player::Load(const uint8_t* data, size_t size) {
+    // An empty state that keeps what the host set on the old one (sinks, glyphs, decoders).
+    const auto Fresh = [](State& old) {
+        std::unique_ptr<State> fresh(new State);
+        fresh->trace = std::move(old.trace);
+        fresh->notice = std::move(old.notice);
+        fresh->deviceGlyphs = std::move(old.deviceGlyphs);
+        fresh->deviceMetrics = old.deviceMetrics;
+        fresh->mp3 = std::move(old.mp3);
+        return fresh;
+    };
     try {
         // A fresh state in place: the stage and renderer point into the loaded content.
-        std::unique_ptr<State> fresh(new State);
-        fresh->trace = std::move(state_->trace);
-        fresh->notice = std::move(state_->notice);
-        fresh->deviceGlyphs = std::move(state_->deviceGlyphs);
-        fresh->deviceMetrics = state_->deviceMetrics;
-        fresh->mp3 = std::move(state_->mp3);
-        state_ = std::move(fresh);
+        state_ = Fresh(*state_);
         return LoadInto(*state_, data, size);
     } catch (...) {
         // Whatever was read goes, to give the memory back; the sinks stay when they can.
         try {
-            std::unique_ptr<State> empty(new State);
-            empty->trace = std::move(state_->trace);
-            empty->notice = std::move(state_->notice);
-            empty->deviceGlyphs = std::move(state_->deviceGlyphs);
-            empty->deviceMetrics = state_->deviceMetrics;
-            empty->mp3 = std::move(state_->mp3);
-            state_ = std::move(empty);
+            state_ = Fresh(*state_);
         } catch (...) {
             state_->loaded = false;
         }

@@ -30,7 +30,6 @@ inline std::vector<uint8_t> ReadAll(const std::string& path) {
     return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), {}};
 }
 
-
 // A movie read and loaded, with its first video stream.
 struct VideoMovie {
     std::vector<uint8_t> bytes;

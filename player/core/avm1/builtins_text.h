@@ -12,7 +12,7 @@ timeline::TextFormat ToTextFormat(const Value& v);
 Value FromTextFormat(Vm& vm, const timeline::TextFormat& f, const char* display = "block");
 
 void InstallTextFormat(Vm& vm);
-void InstallTextField(Vm& vm); // TextField's properties and methods
+void InstallTextField(Vm& vm);                     // TextField's properties and methods
 void InstallStyleSheet(Vm& vm, Object* textField); // TextField.StyleSheet
 
 } // namespace avm1

@@ -63,7 +63,7 @@ struct Character {
     std::string exportName;           // ExportAssets: what attachMovie calls it
     // A video stream; its frames are added as their tags come.
     std::shared_ptr<video::Stream> video;
-    bool smooth = false;              // a bitmap a script attached with smoothing
+    bool smooth = false; // a bitmap a script attached with smoothing
 };
 
 class Dictionary {
@@ -99,7 +99,7 @@ struct LoadedMovie {
     // Fonts by name (lower case), for text that names its face: the first defined wins.
     std::unordered_map<std::string, uint16_t> fontsByName;
     const swf::Font* FontNamed(const std::string& name, bool bold, bool italic) const;
-    bool useNetwork = false;         // FileAttributes: a local movie that may use the network
+    bool useNetwork = false; // FileAttributes: a local movie that may use the network
     // What the movie's placed videos may decode at once.
     std::shared_ptr<video::Budget> videoMemory = std::make_shared<video::Budget>();
 };

@@ -110,9 +110,9 @@ struct TextFieldState {
     bool html = false, multiline = false, wordWrap = false, password = false;
     bool selectable = true, editable = false, embedFonts = false, condenseWhite = false;
     bool mouseWheelEnabled = true;
-    uint8_t autoSize = 0;    // none, left, right, centre
+    uint8_t autoSize = 0; // none, left, right, centre
     bool advancedAntiAlias = false;
-    uint8_t gridFit = 1;     // none, pixel, subpixel
+    uint8_t gridFit = 1; // none, pixel, subpixel
     double sharpness = 0, thickness = 0;
     int32_t maxChars = 0; // 0: no limit
     int32_t scroll = 1, hscroll = 0;
