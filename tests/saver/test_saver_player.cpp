@@ -167,7 +167,7 @@ TEST_P(WithPlayer, InputOverTheMovieClosesItButTheMiddleButtonDoesNot) {
 
 TEST_P(WithPlayer, ADamagedMovieShowsNothingAndStillClosesOnInput) {
     std::vector<unsigned char> damaged = EmbeddedMovie();
-    damaged.resize(damaged.size() / 3); // cut short
+    damaged[1] = 'X'; // no longer a movie (a cut-short one plays its whole frames)
     const std::vector<unsigned char> movies[] = {damaged, std::vector<unsigned char>(3000, 0xA5)};
     const std::string copy = TempDir() + "damaged.scr";
     for (const std::vector<unsigned char>& movie : movies) {
