@@ -345,39 +345,16 @@ Value IsFinite(Vm& vm, const Value&, const Args& a) {
     return Value::Bool(std::isfinite(vm.ToNumber(a[0])));
 }
 Value Escape(Vm& vm, const Value&, const Args& a) {
-    std::string s = vm.ToString(a[0]), out;
+    const std::string s = vm.ToString(a[0]);
     vm.Work(s.size() * 3);
     if (!vm.StringFits(s.size() * 3))
         return Value::Str("");
-    for (unsigned char c : s) {
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-            out += char(c);
-        } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        }
-    }
-    return Value::Str(out);
+    return Value::Str(UrlEscape(s));
 }
 Value Unescape(Vm& vm, const Value&, const Args& a) {
-    std::string s = vm.ToString(a[0]), out;
+    const std::string s = vm.ToString(a[0]);
     vm.Work(s.size());
-    for (size_t i = 0; i < s.size(); i++) {
-        auto hex = [](char c) {
-            return (c >= '0' && c <= '9')   ? c - '0'
-                   : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                   : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                            : -1;
-        };
-        if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-            out += char(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i] == '+' ? ' ' : s[i];
-        }
-    }
-    return Value::Str(out);
+    return Value::Str(UrlUnescape(s));
 }
 Value GetTimer(Vm& vm, const Value&, const Args&) {
     return Value::Num(std::floor(vm.Now()));

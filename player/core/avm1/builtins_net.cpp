@@ -79,43 +79,6 @@ void Broadcast(Vm& vm, Object* source, const std::string& event, const std::vect
     }
 }
 
-// ---- URL encoding ----
-
-std::string UrlEscape(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (unsigned char c : s) {
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-            out += char(c);
-        } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        }
-    }
-    return out;
-}
-
-std::string UrlUnescape(const std::string& s) {
-    auto hex = [](char c) {
-        return (c >= '0' && c <= '9')   ? c - '0'
-               : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-               : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                        : -1;
-    };
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); i++) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-            out += char(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i] == '+' ? ' ' : s[i];
-        }
-    }
-    return out;
-}
-
 namespace {
 
 Value Nothing(Vm&, const Value&, const Args&) {

@@ -17,10 +17,4 @@ void AddBroadcasterMethods(Vm& vm, Object* o);
 // Calls event on each listener of source, in the order they were added.
 void Broadcast(Vm& vm, Object* source, const std::string& event, const std::vector<Value>& args);
 
-// URL form encoding as LoadVars and escape() write it: letters and digits stay, every
-// other byte becomes %XX; decoding also turns '+' into a space and keeps a '%' that no
-// two hex digits follow.
-std::string UrlEscape(const std::string& s);
-std::string UrlUnescape(const std::string& s);
-
 } // namespace avm1

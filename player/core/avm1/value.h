@@ -99,6 +99,11 @@ struct Value {
 };
 
 // Flash prints numbers with 15 significant digits.
+// URL form encoding as LoadVars and escape() write it: letters and digits stay, every
+// other byte becomes %XX; decoding also turns '+' into a space and keeps a '%' that no
+// two hex digits follow.
+std::string UrlEscape(const std::string& s);
+std::string UrlUnescape(const std::string& s);
 std::string NumberToString(double d);
 // Numeric value of a string: decimal, optional sign, exponent, "0x" hex; anything else NaN.
 // Below version 5 a string that is not a number counts as 0.
