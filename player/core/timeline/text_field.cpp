@@ -233,6 +233,7 @@ size_t TagEnd(const std::string& s, size_t lt) {
 }
 
 enum class HtmlTag { TextFormat, P, Li, Font, A, B, I, U };
+const char* const kTagNames[] = {"TEXTFORMAT", "P", "LI", "FONT", "A", "B", "I", "U"};
 
 // Flash's markup for spans: paragraphs in <P> or <LI> (in <TEXTFORMAT> when they have
 // paragraph settings), fonts nested by what changes, then link and styles.
@@ -342,20 +343,14 @@ class HtmlWriter {
             *out_ += std::string("<P ALIGN=\"") + names[s.align & 3] + "\">";
             break;
         }
-        case HtmlTag::Li:
-            *out_ += "<LI>";
-            break;
         case HtmlTag::A:
             *out_ += "<A HREF=\"" + s.url + "\" TARGET=\"" + s.target + "\">";
             break;
+        case HtmlTag::Li:
         case HtmlTag::B:
-            *out_ += "<B>";
-            break;
         case HtmlTag::I:
-            *out_ += "<I>";
-            break;
         case HtmlTag::U:
-            *out_ += "<U>";
+            *out_ += std::string("<") + kTagNames[int(t)] + ">";
             break;
         case HtmlTag::Font:
             break;
@@ -414,34 +409,13 @@ class HtmlWriter {
         while (!open_.empty() && open_.back() >= t) {
             const HtmlTag last = open_.back();
             open_.pop_back();
-            switch (last) {
-            case HtmlTag::Font:
-                for (size_t n = 0; n < fonts_.size(); ++n) {
-                    *out_ += "</FONT>";
-                }
+            // A font tag stands for every nested <FONT> written since it opened.
+            const size_t count = last == HtmlTag::Font ? fonts_.size() : 1;
+            for (size_t n = 0; n < count; ++n) {
+                *out_ += std::string("</") + kTagNames[int(last)] + ">";
+            }
+            if (last == HtmlTag::Font) {
                 fonts_.clear();
-                break;
-            case HtmlTag::TextFormat:
-                *out_ += "</TEXTFORMAT>";
-                break;
-            case HtmlTag::P:
-                *out_ += "</P>";
-                break;
-            case HtmlTag::Li:
-                *out_ += "</LI>";
-                break;
-            case HtmlTag::A:
-                *out_ += "</A>";
-                break;
-            case HtmlTag::B:
-                *out_ += "</B>";
-                break;
-            case HtmlTag::I:
-                *out_ += "</I>";
-                break;
-            case HtmlTag::U:
-                *out_ += "</U>";
-                break;
             }
         }
     }
