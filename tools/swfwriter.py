@@ -606,3 +606,16 @@ def mp3_frames(data):
         frames.append((data[pos:pos + size], 1152 if mpeg1 else 576))
         pos += size
     return frames
+
+
+DEFINE_VIDEO_STREAM, VIDEO_FRAME = 60, 61
+
+
+def define_video_stream(stream_id, frames, width, height, codec, deblocking=0, smoothing=False):
+    flags = (deblocking & 7) << 1 | int(smoothing)
+    return tag(DEFINE_VIDEO_STREAM,
+               struct.pack("<HHHHBB", stream_id, frames, width, height, flags, codec))
+
+
+def video_frame(stream_id, number, data):
+    return tag(VIDEO_FRAME, struct.pack("<HH", stream_id, number) + data)

@@ -4,6 +4,7 @@
 
 #include "player/core/video/h263.h"
 #include "player/core/video/screen_video.h"
+#include "player/core/video/vp6.h"
 
 namespace video {
 
@@ -86,6 +87,10 @@ std::unique_ptr<Decoder> MakeDecoder(uint8_t codec, int maxWidth, int maxHeight)
         return std::unique_ptr<Decoder>(new H263Decoder(maxWidth, maxHeight));
     case swf::VideoCodec::ScreenVideo:
         return std::unique_ptr<Decoder>(new ScreenVideoDecoder(maxWidth, maxHeight));
+    case swf::VideoCodec::Vp6:
+    case swf::VideoCodec::Vp6Alpha:
+        return std::unique_ptr<Decoder>(
+            new Vp6Decoder(codec == uint8_t(swf::VideoCodec::Vp6Alpha), maxWidth, maxHeight));
     default:
         return nullptr;
     }
@@ -105,6 +110,9 @@ bool FrameSize(uint8_t codec, const uint8_t* data, size_t size, int* width, int*
     }
     case swf::VideoCodec::ScreenVideo:
         return ScreenFrameSize(data, size, width, height);
+    case swf::VideoCodec::Vp6:
+    case swf::VideoCodec::Vp6Alpha:
+        return Vp6FrameSize(codec == uint8_t(swf::VideoCodec::Vp6Alpha), data, size, width, height);
     default:
         return false;
     }
@@ -120,9 +128,9 @@ bool IsKeyframe(uint8_t codec, const uint8_t* data, size_t size) {
     case swf::VideoCodec::ScreenVideo:
         return ScreenKeyframe(data, size);
     case swf::VideoCodec::Vp6:
-        return size > 1 && (data[1] & 0x80) == 0;
     case swf::VideoCodec::Vp6Alpha:
-        return size > 4 && (data[4] & 0x80) == 0;
+        // A VideoFrame holds the VP6 frame itself (the crop byte is FLV's, not SWF's).
+        return Vp6Keyframe(codec == uint8_t(swf::VideoCodec::Vp6Alpha), data, size);
     default:
         return false;
     }
