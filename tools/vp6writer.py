@@ -19,7 +19,7 @@ Usage: vp6writer.py OUT_BASE WIDTH HEIGHT FRAMES [option=value ...]
   split=0|1      coefficients in their own partition (default 0)
   updates=0|1    probability and scan-order updates (default 1)
   modes=LIST     inter macroblock modes to cycle through (default all: 0..9)
-  detail=N       DCT coefficients per side computed (1..8, default 8)
+  detail=N       DCT coefficients per side computed (1..8, default 4)
   seed=N
 Writes OUT_BASE.flv and OUT_BASE.swf."""
 
@@ -679,7 +679,7 @@ def encode_clip(width, height, count, opts):
 def main():
     base, width, height, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
     opts = {'alpha': 0, 'gop': 4, 'q': 20, 'sub': 8, 'filter': 1, 'loop': 1, 'split': 0,
-            'updates': 1, 'modes': list(range(10)), 'detail': 8, 'seed': 1, 'motion': (5, 3),
+            'updates': 1, 'modes': list(range(10)), 'detail': 4, 'seed': 1, 'motion': (5, 3),
             'filter_header': 1, 'rate': 10}
     for arg in sys.argv[5:]:
         k, v = arg.split('=')

@@ -216,6 +216,9 @@ void Stream::ReadCoefficientModels() {
 }
 
 Status Stream::StartFrame(const uint8_t* data, size_t size) {
+    if (size > 0 && (data[0] & 0x80) != 0 && !haveRef_) {
+        return Status::NeedKeyframe;
+    }
     FrameHeader h;
     if (!ReadFrameHeader(data, size, filterHeader_, &h)) {
         return Status::Damaged;

@@ -56,14 +56,9 @@ class RangeDecoder {
         }
         return -node->next;
     }
-    // Counted once per macroblock: a little reading past the end is normal at a frame's
-    // close, much more means the frame is cut short.
-    bool Exhausted() {
-        if (pos_ >= size_ && bits_ >= 0) {
-            ++overrun_;
-        }
-        return overrun_ > 10;
-    }
+    // A coder needs a few bytes past its last symbol's; many more mean the frame was cut
+    // short (a cut frame of a few macroblocks would else decode as if whole).
+    bool Exhausted() const { return overrun_ > 4; }
 
   private:
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : (++pos_, 0); }
@@ -72,10 +67,14 @@ class RangeDecoder {
         high_ <<= shift;
         code_ <<= shift;
         bits_ += shift;
-        if (bits_ >= 0 && pos_ < size_) {
-            const uint32_t hi = Byte(), lo = Byte();
-            code_ |= (hi << 8 | lo) << bits_;
-            bits_ -= 16;
+        if (bits_ >= 0) {
+            if (pos_ < size_) {
+                const uint32_t hi = Byte(), lo = Byte();
+                code_ |= (hi << 8 | lo) << bits_;
+                bits_ -= 16;
+            } else if (overrun_ < 1000) {
+                ++overrun_;
+            }
         }
     }
     const uint8_t* data_ = nullptr;

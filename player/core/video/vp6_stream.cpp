@@ -68,6 +68,9 @@ Status Stream::Decode(const uint8_t* data, size_t size) {
             ++aboveIndex_[5];
         }
     }
+    if (rc_.Exhausted() || tokens_->Exhausted()) {
+        return Status::Damaged;
+    }
     if (key_ || goldenUpdate_) {
         golden_ = current_;
     }
