@@ -17,6 +17,7 @@ Usage: vp6writer.py OUT_BASE WIDTH HEIGHT FRAMES [option=value ...]
   filter=0|1|2   sub-pixel filter mode: bilinear, four-tap, adaptive (default 1)
   loop=0|1       loop filter in inter frames (default 1)
   split=0|1      coefficients in their own partition (default 0)
+  huffman=0|1    Huffman-coded coefficients (in their own partition; default 0)
   updates=0|1    probability and scan-order updates (default 1)
   modes=LIST     inter macroblock modes to cycle through (default all: 0..9)
   detail=N       DCT coefficients per side computed (1..8, default 4)
@@ -113,6 +114,62 @@ class BoolEncoder:
         for _ in range(32):
             self.bit(0)
         return bytes(self.out)
+
+
+class BitWriter:
+    def __init__(self):
+        self.out = bytearray()
+        self.acc = 0
+        self.n = 0
+
+    def bits(self, value, n):
+        for i in range(n - 1, -1, -1):
+            self.acc = self.acc << 1 | ((value >> i) & 1)
+            self.n += 1
+            if self.n == 8:
+                self.out.append(self.acc)
+                self.acc = self.n = 0
+
+    def finish(self):
+        self.bits(0, 32)
+        if self.n:
+            self.bits(0, 8 - self.n)
+        return bytes(self.out)
+
+
+def huffman_codes(probs, mapping, symbols):
+    """symbol -> (code, length), as the decoder builds its tree from the probabilities."""
+    inner = [256] + [0] * 11
+    counts = [0] * symbols
+    for i in range(symbols - 1):
+        for k, w in enumerate((inner[i] * probs[i] >> 8, inner[i] * (255 - probs[i]) >> 8)):
+            to = mapping[2 * i + k]
+            if to < symbols:
+                counts[to] = max(1, w)
+            else:
+                inner[to - symbols] = max(1, w)
+    nodes = sorted(([c, s, -1] for s, c in enumerate(counts)), key=lambda n: (n[0], -n[1]))
+    i = 0
+    while i + 1 < 2 * symbols - 1:
+        nodes.append([nodes[i][0] + nodes[i + 1][0], -1, i])
+        j = len(nodes) - 1
+        while j > 0:
+            a, b = nodes[j], nodes[j - 1]
+            if a[0] > b[0] or (a[0] == b[0] and (a[2] in (j - 1, j - 2) or (a[1] >= 0 and b[1] >= 0))):
+                break
+            nodes[j], nodes[j - 1] = b, a
+            j -= 1
+        i += 2
+    codes = {}
+
+    def walk(n, code, length):
+        if nodes[n][1] >= 0:
+            codes[nodes[n][1]] = (code, length)
+        else:
+            walk(nodes[n][2], code << 1, length + 1)
+            walk(nodes[n][2] + 1, code << 1 | 1, length + 1)
+    walk(2 * symbols - 2, 0, 0)
+    return codes
 
 
 def tree_path(tree, value, node=0):
@@ -515,12 +572,12 @@ class Stream:
         """src: padded (y, u, v) at the coded size. Returns the frame's bytes."""
         o = self.o
         cols, rows = self.cols, self.rows
-        split = o['split']
+        split = o['split'] or o['huffman']
         hdr = bytearray([(0 if key else 0x80) | (q << 1) | int(split)])
         if key:
             self.filter_header = 6 if o['filter_header'] else 0
             hdr.append((self.sub << 3) | self.filter_header)
-        has_offset = split or self.filter_header == 0
+        has_offset = split or self.filter_header == 0 or o['huffman']
         rc = BoolEncoder()
         tc = BoolEncoder() if has_offset else rc
         golden = False
@@ -549,7 +606,7 @@ class Stream:
                 rc.bit(mode)
             if self.sub > 7:
                 rc.bits(n % 17 if n % 17 < 16 else 7, 4)
-        rc.bit(0)  # range-coded tokens
+        rc.bit(o['huffman'])  # how the tokens are coded
         if key:
             self.default_models()
             self.mbs = [(INTRA, (0, 0))] * (cols * rows)
@@ -565,6 +622,7 @@ class Stream:
         self.above[3 * cols + 4][1] = CURRENT
         mode_prev = INTER_NOVEC
         detail = o['detail']
+        blocks = []  # (plane type, levels) for the Huffman partition
         for row in range(rows):
             self.left = [[0, NONE, 0] for _ in range(4)]
             self.above_idx = [1, 2, 1, 2, 2 * cols + 3, 3 * cols + 5]
@@ -604,7 +662,10 @@ class Stream:
                         levels[idx] = int(round(coef[pos] / acq))
                     dc_level = int(round(coef[0] / dcq))
                     levels[0] = self.dc_predict(b, ref, dc_level)
-                    self.code_block(tc, b, levels)
+                    if o['huffman']:
+                        blocks.append((1 if b > 3 else 0, levels))
+                    else:
+                        self.code_block(tc, b, levels)
                 for b in range(4):
                     self.above_idx[b] += 2
                 self.above_idx[4] += 1
@@ -615,10 +676,87 @@ class Stream:
         else:
             dims = b''
         if has_offset:
-            tokens = tc.finish()
+            tokens = self.huffman_tokens(blocks) if o['huffman'] else tc.finish()
             hdr += struct.pack('>H', len(hdr) + 2 + len(dims) + len(first))
             return bytes(hdr) + dims + first + tokens
         return bytes(hdr) + dims + first
+
+    def huffman_tokens(self, blocks):
+        m = T['kHuffTokenMap']
+        dc = [huffman_codes(self.dc[pt], m, 12) for pt in range(2)]
+        runs = [huffman_codes(self.run[pt], T['kHuffRunMap'], 9) for pt in range(2)]
+        ac = [[[huffman_codes(self.ac[pt][ct][cg], m, 12) for cg in range(4)] for ct in range(3)]
+              for pt in range(2)]
+        w = BitWriter()
+
+        def put(codes, sym):
+            w.bits(*codes[sym])
+
+        def following(i, pt, empty):
+            n = 0
+            for pt2, lv in blocks[i + 1:]:
+                if pt2 != pt:
+                    continue
+                if not empty(lv) or n == 73:
+                    break
+                n += 1
+            if n < 2:
+                w.bits(n, 2)
+            elif n < 6:
+                w.bits(2, 2)
+                w.bits(n - 2, 2)
+            elif n < 10:
+                w.bits(6, 3)
+                w.bits(n - 6, 2)
+            else:
+                w.bits(7, 3)
+                w.bits(n - 10, 6)
+            return n
+
+        skip = [[0, 0], [0, 0]]
+        for i, (pt, levels) in enumerate(blocks):
+            codes = dc[pt]
+            ct = idx = 0
+            while True:
+                run = 1
+                if idx < 2 and skip[idx][pt]:
+                    skip[idx][pt] -= 1
+                    if idx == 1:
+                        break
+                else:
+                    v = levels[idx]
+                    rest = any(levels[idx + 1:])
+                    if v == 0 and (idx == 0 or rest):
+                        put(codes, 0)
+                        if idx:
+                            run = 0
+                            while levels[idx + run] == 0:
+                                run += 1
+                            table = runs[1 if idx >= 6 else 0]
+                            put(table, min(run, 9) - 1)
+                            if run >= 9:
+                                w.bits(run - 9, 6)
+                        else:
+                            skip[0][pt] = following(i, pt, lambda lv: lv[0] == 0)
+                        ct = 0
+                    elif v == 0:
+                        put(codes, 11)
+                        if idx == 1:
+                            skip[1][pt] = following(i, pt, lambda lv: not any(lv[1:]))
+                        break
+                    else:
+                        a = abs(v)
+                        tok = a if a <= 4 else 5 + max(c for c in range(6) if T['kCategoryBase'][c + 5] <= a)
+                        put(codes, tok)
+                        if tok > 4:
+                            w.bits(a - T['kCategoryBase'][tok], tok - 4 if tok <= 9 else 11)
+                        w.bits(int(v < 0), 1)
+                        ct = 2 if a > 1 else 1
+                idx += run
+                if idx >= 64:
+                    break
+                codes = ac[pt][ct][min(T['kCoeffGroup'][idx], 3)]
+        return w.finish()
 
     def keep(self, src, key, golden_flag):
         if key or golden_flag:
@@ -679,7 +817,7 @@ def encode_clip(width, height, count, opts):
 def main():
     base, width, height, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
     opts = {'alpha': 0, 'gop': 4, 'q': 20, 'sub': 8, 'filter': 1, 'loop': 1, 'split': 0,
-            'updates': 1, 'modes': list(range(10)), 'detail': 4, 'seed': 1, 'motion': (5, 3),
+            'updates': 1, 'huffman': 0, 'modes': list(range(10)), 'detail': 4, 'seed': 1, 'motion': (5, 3),
             'filter_header': 1, 'rate': 10}
     for arg in sys.argv[5:]:
         k, v = arg.split('=')

@@ -54,11 +54,14 @@ const Clip kClips[] = {
     {"no_loop_filter", 96, 80, 6, "loop=0"},
     {"two_partitions", 96, 80, 6, "split=1 detail=8"},
     {"no_filter_header", 64, 48, 6, "filter_header=0"},
+    {"huffman_tokens", 80, 64, 8, "huffman=1 gop=4 detail=8"},
+    {"huffman_coarse", 64, 48, 6, "huffman=1 q=50 gop=3"},
     {"version_6", 64, 48, 6, "sub=6 q=40"},
     {"version_7_fine", 64, 48, 6, "sub=7 q=2 detail=8"},
     {"coarse", 64, 48, 6, "q=63"},
     {"alpha", 64, 48, 6, "alpha=1 gop=3"},
     {"alpha_odd_size", 50, 30, 5, "alpha=1 split=1"},
+    {"alpha_huffman", 32, 32, 4, "alpha=1 huffman=1"},
 };
 
 TEST(VideoVp6, MatchesFfmpegFrameByFrame) {

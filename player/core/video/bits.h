@@ -26,6 +26,7 @@ class Bits {
     }
     bool Overrun() const { return pos_ > size_ * 8; }
     size_t Position() const { return pos_; }
+    size_t Size() const { return size_; }
 
   private:
     uint32_t Window() const {

@@ -204,6 +204,19 @@ void Stream::ReadCoefficientModels() {
             }
         }
     }
+    if (huffman_) {
+        for (int pt = 0; pt < 2; ++pt) {
+            dcTree_[pt].Build(m_.dc[pt], kHuffTokenMap, 12);
+            runTree_[pt].Build(m_.run[pt], kHuffRunMap, 9);
+            for (int ct = 0; ct < 3; ++ct) {
+                for (int cg = 0; cg < 4; ++cg) {
+                    acTree_[pt][ct][cg].Build(m_.ac[pt][ct][cg], kHuffTokenMap, 12);
+                }
+            }
+        }
+        std::memset(zeroBlocks_, 0, sizeof zeroBlocks_);
+        return; // the range-coded contexts stay as they were
+    }
     for (int pt = 0; pt < 2; ++pt) {
         for (int ctx = 0; ctx < 3; ++ctx) {
             for (int node = 0; node < 5; ++node) {
@@ -278,11 +291,14 @@ Status Stream::StartFrame(const uint8_t* data, size_t size) {
         }
         filterSelect_ = subVersion_ > 7 ? rc_.Bits(4) : 16;
     }
-    if (rc_.Bit()) {
-        return Status::Unsupported; // Huffman-coded tokens
-    }
+    // Huffman-coded tokens need a partition of their own; without one the flag still
+    // changes which models the frame updates.
+    huffman_ = rc_.Bit();
+    huffmanTokens_ = huffman_ && h.coeffOffset != 0;
     tokens_ = &rc_;
-    if (h.coeffOffset != 0) {
+    if (huffmanTokens_) {
+        bits_ = Bits(data + h.coeffOffset, size - h.coeffOffset);
+    } else if (h.coeffOffset != 0) {
         coeffRc_.Init(data + h.coeffOffset, size - h.coeffOffset);
         tokens_ = &coeffRc_;
     }

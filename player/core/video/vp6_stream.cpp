@@ -54,11 +54,17 @@ Status Stream::Decode(const uint8_t* data, size_t size) {
         std::copy(start, start + 6, aboveIndex_);
         for (int col = 0; col < mbCols_; ++col) {
             const uint8_t mode = key_ ? uint8_t(kIntra) : ReadMode(row, col);
-            if (tokens_->Exhausted()) {
-                return Status::Damaged;
-            }
             std::memset(coeffs_, 0, sizeof coeffs_);
-            ReadCoefficients();
+            if (huffmanTokens_) {
+                if (!ReadHuffmanCoefficients()) {
+                    return Status::Damaged;
+                }
+            } else {
+                if (tokens_->Exhausted()) {
+                    return Status::Damaged;
+                }
+                ReadCoefficients();
+            }
             AddDcPredictors(ReferenceOf(mode));
             Reconstruct(row, col, mode);
             for (int b = 0; b < 4; ++b) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "player/core/video/bits.h"
 #include "player/core/video/decoder.h"
 #include "player/core/video/vp6_range.h"
 
@@ -63,6 +64,18 @@ struct Models {
     uint8_t modeStats[3][10][2];
 };
 
+// A prefix code built from a token tree's probabilities, as VP6's Huffman mode derives it.
+struct HuffmanTree {
+    struct Node {
+        int16_t symbol; // -1 for an inner node
+        int16_t zero;   // an inner node's branches: `zero` and `zero + 1`
+        int count;
+    };
+    Node nodes[24];
+    int root = 0;
+    void Build(const uint8_t* probs, const uint8_t* map, int symbols);
+};
+
 class Stream {
   public:
     // `alphaOnly`: blocks 0-3 of each macroblock are the picture; chroma is read, not kept.
@@ -97,6 +110,7 @@ class Stream {
     uint8_t ReadMode(int row, int col);
     // vp6_tokens.cpp
     void ReadCoefficients();
+    bool ReadHuffmanCoefficients();
     void AddDcPredictors(int8_t ref);
     // vp6_stream.cpp
     void Reconstruct(int row, int col, uint8_t mode);
@@ -111,6 +125,10 @@ class Stream {
 
     RangeDecoder rc_, coeffRc_;
     RangeDecoder* tokens_ = &rc_;
+    bool huffman_ = false, huffmanTokens_ = false;
+    Bits bits_{nullptr, 0};
+    HuffmanTree dcTree_[2], runTree_[2], acTree_[2][3][4];
+    int zeroBlocks_[2][2]; // blocks still to come with no DC (0) or no AC (1), by plane type
     bool key_ = false, goldenUpdate_ = false;
     int subVersion_ = 0, filterHeader_ = 0;
     int quantizer_ = 0, dcStep_ = 0, acStep_ = 0;

@@ -46,6 +46,10 @@ extern const uint8_t kDcDequant[64];
 extern const uint8_t kLoopFilterLimit[64];
 extern const int8_t kNeighbourMbs[12][2]; // x, y of earlier macroblocks, nearest first
 extern const uint8_t kZigzag[64];
+// Huffman trees from the token probabilities: where each node's two branches go (below
+// the symbol count a symbol, else an inner node).
+extern const uint8_t kHuffTokenMap[22];
+extern const uint8_t kHuffRunMap[16];
 
 } // namespace vp6
 } // namespace video
