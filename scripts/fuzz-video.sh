@@ -39,6 +39,6 @@ for codec in ${codecs[@]}; do
     -o "$dir/fuzz_video"
   echo "codec $codec:"
   nice "$dir/fuzz_video" "$dir/corpus" -max_total_time="$seconds" -runs="$runs" -max_len=65536 \
-    -rss_limit_mb=1024 -timeout=10 -artifact_prefix="$dir/artifacts/" -print_final_stats=1 2>&1 |
+    -rss_limit_mb=1024 -timeout=60 -artifact_prefix="$dir/artifacts/" -print_final_stats=1 2>&1 |
     tee "$dir/last-run.log" | grep -E '^#[0-9]+.*DONE|^stat::number_of_executed_units|ERROR|SUMMARY' || true
 done

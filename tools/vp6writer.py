@@ -21,6 +21,8 @@ Usage: vp6writer.py OUT_BASE WIDTH HEIGHT FRAMES [option=value ...]
   updates=0|1    probability and scan-order updates (default 1)
   modes=LIST     inter macroblock modes to cycle through (default all: 0..9)
   detail=N       DCT coefficients per side computed (1..8, default 4)
+  motion=X,Y     the vector most macroblocks use, in quarter pixels (default 5,3)
+  jitter=0|1     vectors spread around that one and some long ones (default 1)
   seed=N
 Writes OUT_BASE.flv and OUT_BASE.swf."""
 
@@ -438,6 +440,8 @@ class Stream:
 
     def choose_vector(self, row, col, n):
         gx, gy = self.o['motion']
+        if not self.o['jitter']:
+            return (gx, gy)
         r = self.rng.random()
         if r < 0.15:  # long, and off the picture at the edges
             return (self.rng.randrange(-120, 120), self.rng.randrange(-90, 90))
@@ -817,7 +821,7 @@ def encode_clip(width, height, count, opts):
 def main():
     base, width, height, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
     opts = {'alpha': 0, 'gop': 4, 'q': 20, 'sub': 8, 'filter': 1, 'loop': 1, 'split': 0,
-            'updates': 1, 'huffman': 0, 'modes': list(range(10)), 'detail': 4, 'seed': 1, 'motion': (5, 3),
+            'updates': 1, 'huffman': 0, 'modes': list(range(10)), 'detail': 4, 'seed': 1, 'motion': (5, 3), 'jitter': 1,
             'filter_header': 1, 'rate': 10}
     for arg in sys.argv[5:]:
         k, v = arg.split('=')

@@ -21,6 +21,8 @@ TEST(VideoFuzzFindings, PlayToTheEnd) {
         const std::string name = e->d_name;
         const uint8_t codec = name.rfind("h263_", 0) == 0     ? 2
                               : name.rfind("screen_", 0) == 0 ? 3
+                              : name.rfind("vp6_", 0) == 0    ? 4
+                              : name.rfind("vp6a_", 0) == 0   ? 5
                                                               : 0;
         if (codec == 0) {
             continue;
