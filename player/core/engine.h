@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "player/core/swf/geometry.h"
@@ -151,5 +152,10 @@ class Player {
     static LoadStatus LoadInto(State& s, const uint8_t* data, size_t size);
     std::unique_ptr<State> state_;
 };
+
+// The ActionScript 3 parts a movie uses that the player does not run yet, each a short
+// phrase naming what was found: "E4X (XML, XMLList)", "Loader", "network (URLLoader)".
+// Empty for a movie that plays whole or cannot be read.
+std::vector<std::string> PartsNotPlayed(const uint8_t* data, size_t size) noexcept;
 
 } // namespace engine
