@@ -55,6 +55,7 @@ Status Stream::Decode(const uint8_t* data, size_t size) {
         for (int col = 0; col < mbCols_; ++col) {
             const uint8_t mode = key_ ? uint8_t(kIntra) : ReadMode(row, col);
             std::memset(coeffs_, 0, sizeof coeffs_);
+            std::memset(ac_, 0, sizeof ac_);
             if (huffmanTokens_) {
                 if (!ReadHuffmanCoefficients()) {
                     return Status::Damaged;
@@ -107,6 +108,8 @@ void Stream::Reconstruct(int row, int col, uint8_t mode) {
             from = (b == 4 ? ref.u : ref.v).data();
         }
         const size_t at = size_t(y) * stride + x;
+        // Nothing to add for a block with no coefficients (common in inter frames).
+        const bool residual = ac_[b] || coeffs_[b][0] != 0;
         switch (mode) {
         case kIntra:
             IdctPut(coeffs_[b], selector_[b], dst + at, stride);
@@ -114,11 +117,15 @@ void Stream::Reconstruct(int row, int col, uint8_t mode) {
         case kInterNoVector:
         case kGoldenNoVector:
             Copy8x8(from + at, stride, dst + at, stride);
-            IdctAdd(coeffs_[b], selector_[b], dst + at, stride);
+            if (residual) {
+                IdctAdd(coeffs_[b], selector_[b], dst + at, stride);
+            }
             break;
         default:
             Predict(b, ref, x, y, dst + at, stride);
-            IdctAdd(coeffs_[b], selector_[b], dst + at, stride);
+            if (residual) {
+                IdctAdd(coeffs_[b], selector_[b], dst + at, stride);
+            }
             break;
         }
     }

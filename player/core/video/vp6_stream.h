@@ -148,6 +148,7 @@ class Stream {
     Vector mv_[6];
     int16_t coeffs_[6][64]; // natural order
     int selector_[6];
+    bool ac_[6]; // any AC coefficient coded
 };
 
 } // namespace vp6

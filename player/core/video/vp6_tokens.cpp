@@ -52,6 +52,7 @@ void Stream::ReadCoefficients() {
                 }
                 if (idx > 0) {
                     v *= acStep_;
+                    ac_[b] = true;
                 }
                 out[kZigzag[m_.indexToPos[idx]]] = int16_t(v);
             } else {
@@ -191,6 +192,7 @@ bool Stream::ReadHuffmanCoefficients() {
                     }
                     if (idx > 0) {
                         v *= acStep_;
+                        ac_[b] = true;
                     }
                     out[kZigzag[m_.indexToPos[idx]]] = int16_t(v);
                 }
