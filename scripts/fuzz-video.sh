@@ -21,6 +21,7 @@ ffmpeg -v error -y $src -c:v flv1 -flags +mv4 -f swf "$out/movies/h263_mv4.swf"
 ffmpeg -v error -y $src -c:v flashsv -g 2 -f swf "$out/movies/screen.swf"
 python3 tools/vp6writer.py "$out/movies/vp6" 48 32 4 gop=2
 python3 tools/vp6writer.py "$out/movies/vp6_split" 32 32 4 gop=3 split=1 filter=2
+python3 tools/vp6writer.py "$out/movies/vp6_huffman" 32 32 4 gop=3 huffman=1 q=40
 python3 tools/vp6writer.py "$out/movies/vp6a" 32 16 4 gop=2 alpha=1
 engine=(player/core/video/*.cpp player/core/swf/video_tags.cpp player/core/swf/bitmaps.cpp
         player/core/swf/movie_reader.cpp)
@@ -30,7 +31,8 @@ for codec in ${codecs[@]}; do
   case $codec in
     2) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies"/h263*.swf ;;
     3) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies/screen.swf" ;;
-    4) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies"/vp6.swf "$out/movies"/vp6_split.swf ;;
+    4) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies"/vp6.swf "$out/movies"/vp6_split.swf \
+         "$out/movies"/vp6_huffman.swf ;;
     5) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies/vp6a.swf" ;;
   esac
   if [ -d "tests/video/fuzz" ]; then cp tests/video/fuzz/* "$dir/corpus/" 2>/dev/null || true; fi
