@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-180}
 shift || true
-codecs=("${@:-2 3 4 5}")
+codecs=("${@:-2 3 4 5 6}")
 runs=${FUZZ_RUNS:--1}
 out=build/fuzz-video
 mkdir -p "$out/movies" "$out/stb"
@@ -23,6 +23,8 @@ python3 tools/vp6writer.py "$out/movies/vp6" 48 32 4 gop=2
 python3 tools/vp6writer.py "$out/movies/vp6_split" 32 32 4 gop=3 split=1 filter=2
 python3 tools/vp6writer.py "$out/movies/vp6_huffman" 32 32 4 gop=3 huffman=1 q=40
 python3 tools/vp6writer.py "$out/movies/vp6a" 32 16 4 gop=2 alpha=1
+ffmpeg -v error -y $src -c:v flashsv2 -g 2 "$out/movies/screen2.flv"
+python3 tools/flv2swf.py "$out/movies/screen2.flv" "$out/movies/screen2.swf" 64 48
 engine=(player/core/video/*.cpp player/core/swf/video_tags.cpp player/core/swf/bitmaps.cpp
         player/core/swf/movie_reader.cpp)
 for codec in ${codecs[@]}; do
@@ -34,6 +36,7 @@ for codec in ${codecs[@]}; do
     4) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies"/vp6.swf "$out/movies"/vp6_split.swf \
          "$out/movies"/vp6_huffman.swf ;;
     5) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies/vp6a.swf" ;;
+    6) python3 tools/fuzz/video_seeds.py "$dir/corpus" "$out/movies/screen2.swf" ;;
   esac
   if [ -d "tests/video/fuzz" ]; then cp tests/video/fuzz/* "$dir/corpus/" 2>/dev/null || true; fi
   clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \

@@ -19,11 +19,12 @@ TEST(VideoFuzzFindings, PlayToTheEnd) {
     int played = 0;
     while (dirent* e = readdir(d)) {
         const std::string name = e->d_name;
-        const uint8_t codec = name.rfind("h263_", 0) == 0     ? 2
-                              : name.rfind("screen_", 0) == 0 ? 3
-                              : name.rfind("vp6_", 0) == 0    ? 4
-                              : name.rfind("vp6a_", 0) == 0   ? 5
-                                                              : 0;
+        const uint8_t codec = name.rfind("h263_", 0) == 0      ? 2
+                              : name.rfind("screen_", 0) == 0  ? 3
+                              : name.rfind("vp6_", 0) == 0     ? 4
+                              : name.rfind("vp6a_", 0) == 0    ? 5
+                              : name.rfind("screen2_", 0) == 0 ? 6
+                                                               : 0;
         if (codec == 0) {
             continue;
         }

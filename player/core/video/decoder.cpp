@@ -86,7 +86,9 @@ std::unique_ptr<Decoder> MakeDecoder(uint8_t codec, int maxWidth, int maxHeight)
     case swf::VideoCodec::H263:
         return std::unique_ptr<Decoder>(new H263Decoder(maxWidth, maxHeight));
     case swf::VideoCodec::ScreenVideo:
-        return std::unique_ptr<Decoder>(new ScreenVideoDecoder(maxWidth, maxHeight));
+        return std::unique_ptr<Decoder>(new ScreenVideoDecoder(1, maxWidth, maxHeight));
+    case swf::VideoCodec::ScreenVideo2:
+        return std::unique_ptr<Decoder>(new ScreenVideoDecoder(2, maxWidth, maxHeight));
     case swf::VideoCodec::Vp6:
     case swf::VideoCodec::Vp6Alpha:
         return std::unique_ptr<Decoder>(
@@ -109,6 +111,7 @@ bool FrameSize(uint8_t codec, const uint8_t* data, size_t size, int* width, int*
         return true;
     }
     case swf::VideoCodec::ScreenVideo:
+    case swf::VideoCodec::ScreenVideo2:
         return ScreenFrameSize(data, size, width, height);
     case swf::VideoCodec::Vp6:
     case swf::VideoCodec::Vp6Alpha:
@@ -126,7 +129,9 @@ bool IsKeyframe(uint8_t codec, const uint8_t* data, size_t size) {
         return ReadH263Header(data, size, &h, &used) && h.type == 0;
     }
     case swf::VideoCodec::ScreenVideo:
-        return ScreenKeyframe(data, size);
+        return ScreenKeyframe(1, data, size);
+    case swf::VideoCodec::ScreenVideo2:
+        return ScreenKeyframe(2, data, size);
     case swf::VideoCodec::Vp6:
     case swf::VideoCodec::Vp6Alpha:
         // A VideoFrame holds the VP6 frame itself (the crop byte is FLV's, not SWF's).
