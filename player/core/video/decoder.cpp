@@ -176,12 +176,14 @@ void ToBitmap(const Picture& p, bool deblock, swf::Bitmap* out) {
             }
         }
         if (!p.a.empty()) {
+            // The colour of a picture with alpha comes premultiplied (as the reference
+            // player reads it); a channel above its alpha is clamped to it.
             const uint8_t* ar = p.a.data() + size_t(j) * p.stride;
             for (int i = 0; i < p.width; ++i) {
                 const uint32_t alpha = ar[i], c = o[i];
-                auto scale = [alpha](uint32_t x) { return (x * alpha + 127) / 255; };
-                o[i] = alpha << 24 | scale((c >> 16) & 255) << 16 | scale((c >> 8) & 255) << 8 |
-                       scale(c & 255);
+                auto clamp = [alpha](uint32_t x) { return x < alpha ? x : alpha; };
+                o[i] = alpha << 24 | clamp((c >> 16) & 255) << 16 | clamp((c >> 8) & 255) << 8 |
+                       clamp(c & 255);
             }
         }
     }

@@ -66,6 +66,14 @@ Status Vp6Decoder::Decode(const uint8_t* data, size_t size) {
     }
     Status s = colour_.Decode(colour, colourSize);
     if (s == Status::Ok && alpha_) {
+        // The alpha stream must code the colour's size: else it would grow outside the
+        // budget the colour's size was counted against.
+        vp6::FrameHeader h;
+        const Picture* c = colour_.Current();
+        if (vp6::ReadFrameHeader(mask, maskSize, 0, &h) && h.key &&
+            (16 * h.cols != c->stride || 16 * h.rows != c->rows)) {
+            return Status::Damaged;
+        }
         s = mask_.Decode(mask, maskSize);
     }
     Picture* p = colour_.Current();
