@@ -1,5 +1,7 @@
 // Whole movies with video against the reference player's pictures (made once with
-// ../shared/tools/ruffle-ref/render.sh; the movies were written by ffmpeg's SWF muxer).
+// ../shared/tools/ruffle-ref/render.sh; the movies were written by ffmpeg's SWF muxer, the
+// VP6 ones by tools/vp6writer.py: `vp6_64x48 64 48 8 gop=4` and
+// `vp6_alpha_64x48 64 48 6 gop=3 alpha=1`).
 #include <gtest/gtest.h>
 
 #include "player/core/engine.h"
@@ -24,7 +26,10 @@ TEST(VideoReference, MatchesTheReferencePlayer) {
         uint32_t frame; // 1-based, as render.sh counts
         double minContent;
     };
-    const Case cases[] = {{"h263_160x120", 4, 0.99}, {"screen_160x120", 3, 0.99}};
+    const Case cases[] = {{"h263_160x120", 4, 0.99},
+                          {"screen_160x120", 3, 0.99},
+                          {"vp6_64x48", 6, 0.99},
+                          {"vp6_alpha_64x48", 4, 0.99}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);
         const std::string base = std::string(FLICKWELL_VIDEO_MOVIES_DIR "/") + c.movie;
