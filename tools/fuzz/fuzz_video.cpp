@@ -33,7 +33,7 @@ int PlayVideoInput(uint8_t codec, const uint8_t* data, size_t size) {
     }
     // A small budget keeps each run fast; its checks are the same code. VP6 frames name
     // their own size (up to 4080 pixels a side), so they get less.
-    video::Budget budget((codec >= 4 ? 4u : 16u) * 1024u * 1024u);
+    video::Budget budget(codec == 4 || codec == 5 ? 1024u * 1024u : 16u * 1024u * 1024u);
     video::Playback playback(stream, &budget);
     const uint32_t frames = uint32_t(stream->frames.size());
     for (uint32_t n = 0; n < frames; ++n) {
