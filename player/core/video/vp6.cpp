@@ -53,9 +53,11 @@ Vp6Decoder::Vp6Decoder(bool alpha, int maxWidth, int maxHeight)
     : alpha_(alpha), maxWidth_(maxWidth), maxHeight_(maxHeight), colour_(false), mask_(true) {}
 
 size_t Vp6Decoder::BytesFor(int width, int height) const {
+    // With alpha, the second stream's pictures and the alpha plane shown with the colour.
+    const size_t coded =
+        ((size_t(width) + 15) & ~size_t(15)) * ((size_t(height) + 15) & ~size_t(15));
     return vp6::Stream::BytesFor(width, height, false) +
-           (alpha_ ? vp6::Stream::BytesFor(width, height, true) : 0) +
-           size_t(width + 16) * (height + 16) * (alpha_ ? 5 : 3) / 2;
+           (alpha_ ? vp6::Stream::BytesFor(width, height, true) + coded : 0);
 }
 
 Status Vp6Decoder::Decode(const uint8_t* data, size_t size) {
