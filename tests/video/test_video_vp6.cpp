@@ -57,7 +57,7 @@ const Clip kClips[] = {
     {"no_filter_header", 64, 48, 6, "filter_header=0"},
     {"huffman_tokens", 80, 64, 8, "huffman=1 gop=4 detail=8"},
     {"huffman_coarse", 64, 48, 6, "huffman=1 q=50 gop=3"},
-    {"version_6", 64, 48, 6, "sub=6 q=40"},
+    {"version_6", 64, 48, 6, "sub=6 q=12 detail=8"},
     {"version_7_fine", 64, 48, 6, "sub=7 q=2 detail=8"},
     {"coarse", 64, 48, 6, "q=63"},
     {"alpha", 64, 48, 6, "alpha=1 gop=3"},
