@@ -19,6 +19,9 @@ Usage: vp6writer.py OUT_BASE WIDTH HEIGHT FRAMES [option=value ...]
   split=0|1      coefficients in their own partition (default 0)
   huffman=0|1    Huffman-coded coefficients (in their own partition; default 0)
   updates=0|1    probability and scan-order updates (default 1)
+  filter_header=0|1  keyframes carry the filter settings (default 1; without, coefficients
+                 always get their own partition)
+  rate=N         frames a second of the movie (default 10)
   modes=LIST     inter macroblock modes to cycle through (default all: 0..9)
   detail=N       DCT coefficients per side computed (1..8, default 4)
   motion=X,Y     the vector most macroblocks use, in quarter pixels (default 5,3)
