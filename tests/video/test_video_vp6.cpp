@@ -222,6 +222,17 @@ TEST(VideoVp6, SizesAndHeaders) {
         EXPECT_EQ(d->Current().width, s.shownW);
         EXPECT_EQ(d->Current().height, s.shownH);
     }
+    {
+        // A keyframe of another size that is cut short leaves the last picture as it was.
+        std::unique_ptr<video::Decoder> d = video::MakeDecoder(4, 0, 0);
+        ASSERT_EQ(d->Decode(key.data, key.size), video::Status::Ok);
+        const std::vector<uint8_t> before = videotest::Raw(d->Current());
+        std::vector<uint8_t> other(key.data, key.data + key.size / 2);
+        other[2] += 1; // one more macroblock row
+        EXPECT_EQ(d->Decode(other.data(), other.size()), video::Status::Damaged);
+        EXPECT_EQ(d->Current().height, 32);
+        EXPECT_EQ(videotest::Raw(d->Current()), before);
+    }
     std::vector<uint8_t> bytes(key.data, key.data + key.size);
     struct Case {
         const char* name;

@@ -241,15 +241,10 @@ Status Stream::StartFrame(const uint8_t* data, size_t size) {
             return Status::Unsupported; // later versions, interlacing
         }
         if (h.cols != mbCols_ || h.rows != mbRows_) {
+            // Pictures are resized as they are next decoded into: the one shown stays up
+            // should this keyframe fail.
             mbCols_ = h.cols;
             mbRows_ = h.rows;
-            for (Picture& p : pool_) {
-                p.AllocateYuv(16 * mbCols_, 16 * mbRows_, 16 * mbCols_, 16 * mbRows_, false);
-                if (alphaOnly_) {
-                    p.u.clear();
-                    p.v.clear();
-                }
-            }
             mbs_.assign(size_t(mbCols_) * mbRows_, Macroblock());
             above_.assign(size_t(4) * mbCols_ + 6, BlockContext());
             haveRef_ = false;

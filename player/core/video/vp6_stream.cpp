@@ -26,8 +26,13 @@ Status Stream::Decode(const uint8_t* data, size_t size) {
     while (current_ == previous_ || current_ == golden_) {
         ++current_;
     }
-    if (!haveRef_) {
-        current_ = 0;
+    Picture& target = pool_[current_];
+    if (target.stride != 16 * mbCols_ || target.rows != 16 * mbRows_) {
+        target.AllocateYuv(16 * mbCols_, 16 * mbRows_, 16 * mbCols_, 16 * mbRows_, false);
+        if (alphaOnly_) {
+            target.u.clear();
+            target.v.clear();
+        }
     }
     if (key_) {
         DefaultModels();
