@@ -19,7 +19,7 @@ namespace engine {
 enum class LoadStatus {
     Ok,
     TooShort,       // fewer bytes than the fixed header
-    BadSignature,   // neither "FWS" nor "CWS"
+    BadSignature,   // none of "FWS", "CWS" and "ZWS"
     BadVersion,     // version 0
     TooLarge,       // declared length above the engine's limit
     LengthMismatch, // declared length differs from the bytes the movie holds
