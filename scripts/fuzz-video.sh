@@ -26,7 +26,7 @@ python3 tools/vp6writer.py "$out/movies/vp6a" 32 16 4 gop=2 alpha=1
 ffmpeg -v error -y $src -c:v flashsv2 -g 2 "$out/movies/screen2.flv"
 python3 tools/flv2swf.py "$out/movies/screen2.flv" "$out/movies/screen2.swf" 64 48
 engine=(player/core/video/*.cpp player/core/swf/video_tags.cpp player/core/swf/bitmaps.cpp
-        player/core/swf/movie_reader.cpp)
+        player/core/swf/movie_reader.cpp player/core/swf/lzma.cpp)
 for codec in ${codecs[@]}; do
   dir="$out/$codec"
   mkdir -p "$dir/corpus" "$dir/artifacts"
