@@ -1,5 +1,6 @@
 #include "player/core/as3_host.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -404,6 +405,22 @@ void As3Host::Draw(uint32_t id, const timeline::DrawOp& op) {
         clip->drawing.reset(new timeline::Drawing);
     clip->drawing->Apply(op);
     touched_ = true;
+}
+
+void As3Host::Restack(const std::vector<uint32_t>& ids) {
+    std::vector<uint16_t> depths;
+    for (uint32_t id : ids)
+        if (const timeline::DisplayObject* o = stage_->Find(id))
+            depths.push_back(o->depth);
+    if (depths.size() != ids.size())
+        return;
+    std::sort(depths.begin(), depths.end());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const timeline::DisplayObject* o = stage_->Find(ids[i]);
+        if (o != nullptr && o->depth != depths[i] &&
+            stage_->SwapDepths(ids[i], int(depths[i]) - timeline::kScriptDepthBase))
+            touched_ = true;
+    }
 }
 
 } // namespace engine

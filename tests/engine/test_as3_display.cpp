@@ -44,6 +44,9 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {330, 230, 0xFFFFFF, 0xFFFF00, "the same square moved down"},
         {301, 50, 0x00AA00, 0xFFFFFF, "its outline"},
         {300, 20, 0xFFFFFF, 0xFFFFFF, "its rounded corner left clear"},
+        {65, 245, 0xFF0000, 0x00FF00, "added below, then brought to the top"},
+        {30, 210, 0xFF0000, 0xFF0000, "the lower square alone"},
+        {100, 280, 0x00FF00, 0x00FF00, "the upper square alone"},
     };
     for (const auto& p : points) {
         EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";

@@ -433,6 +433,22 @@ void Realize(Vm& vm, Object* obj) {
     }
 }
 
+// The drawing order of a container's script-made children follows its list: they trade the
+// depths they hold among themselves (the timeline's own children keep theirs).
+void Restack(Vm& vm, const Value& container) {
+    DisplayData* d = D(container);
+    if (!d || !d->timeline || !vm.timeline())
+        return;
+    std::vector<uint32_t> ids;
+    for (Object* k : d->children) {
+        DisplayData* c = D(Value::Obj(k));
+        if (c && c->scriptMade && c->timeline)
+            ids.push_back(c->timeline);
+    }
+    if (ids.size() > 1)
+        vm.timeline()->Restack(ids);
+}
+
 Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
     DisplayData* d = D(self);
     DisplayData* c = D(child);
@@ -453,6 +469,7 @@ Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
         list.erase(std::find(list.begin(), list.end(), child.o));
         index = std::min(index, int(list.size()));
         list.insert(list.begin() + index, child.o);
+        Restack(vm, self);
         return child;
     }
     if (c->parent)
@@ -462,6 +479,7 @@ Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
     d->children.insert(d->children.begin() + index, child.o);
     c->parent = self.o;
     Realize(vm, child.o);
+    Restack(vm, self);
     DispatchSimple(vm, child.o, "added", true);
     if (OnStage(self.o)) {
         // addedToStage goes to the child and then each of its descendants.
@@ -549,6 +567,7 @@ NATIVE(SetChildIndex) {
     auto& list = d->children;
     list.erase(std::find(list.begin(), list.end(), args[0].o));
     list.insert(list.begin() + i, args[0].o);
+    Restack(vm, self);
     return Value();
 }
 NATIVE(Contains) {
@@ -566,6 +585,7 @@ NATIVE(SwapChildrenAt) {
     if (!d || a < 0 || b < 0 || a >= int(d->children.size()) || b >= int(d->children.size()))
         return vm.ThrowError("RangeError", 2006, ErrorText(2006));
     std::swap(d->children[size_t(a)], d->children[size_t(b)]);
+    Restack(vm, self);
     return Value();
 }
 NATIVE(SwapChildren) {
@@ -578,6 +598,7 @@ NATIVE(SwapChildren) {
     if (a == d->children.end() || b == d->children.end())
         return vm.ThrowError("ArgumentError", 2025, ErrorText(2025));
     std::iter_swap(a, b);
+    Restack(vm, self);
     return Value();
 }
 

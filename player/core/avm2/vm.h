@@ -72,6 +72,8 @@ class TimelineBridge {
     virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
     virtual void Unrealize(uint32_t id) { (void)id; }
     virtual void Draw(uint32_t id, const timeline::DrawOp& op) { (void)id, (void)op; }
+    // Objects of one parent trade the depths they hold so they draw in this order.
+    virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }
     virtual uint32_t CurrentFrame(uint32_t id) = 0;
     virtual uint32_t TotalFrames(uint32_t id) = 0;
     virtual bool Playing(uint32_t id) = 0;
