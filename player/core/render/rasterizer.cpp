@@ -51,24 +51,41 @@ template <class F> void Rasterizer::Guarded(F&& f) {
     }
 }
 
-void Rasterizer::Begin(int width, int height, bool nonZero) {
+void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
     if (!impl_) {
         return;
     }
     impl_->ras.reset();
     impl_->ras.auto_close(false);
     impl_->ras.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-    impl_->ras.clip_box(0, 0, width, height);
+    // The clip box is the whole picture's in every band: clipping to the band would move
+    // where segments cross its edges by a rounding, and change the pixels there.
+    impl_->ras.clip_box(0, 0, canvas.width, canvas.height);
     impl_->any = false;
+    bandTop_ = canvas.top - 1.0;
+    bandBottom_ = canvas.Bottom() + 1.0;
 }
 
 void Rasterizer::MoveTo(double x, double y) {
-    Guarded([&](Impl& impl) { impl.ras.move_to_d(Bound(x), Bound(y)); });
+    lastX_ = Bound(x);
+    lastY_ = Bound(y);
+    Guarded([&](Impl& impl) { impl.ras.move_to_d(lastX_, lastY_); });
 }
 
 void Rasterizer::LineTo(double x, double y) {
+    x = Bound(x);
+    y = Bound(y);
+    const bool outside =
+        (y < bandTop_ && lastY_ < bandTop_) || (y > bandBottom_ && lastY_ > bandBottom_);
+    lastX_ = x;
+    lastY_ = y;
+    if (outside) {
+        // No cell of this segment lies in the band's rows; the next one starts here.
+        Guarded([&](Impl& impl) { impl.ras.move_to_d(x, y); });
+        return;
+    }
     Guarded([&](Impl& impl) {
-        impl.ras.line_to_d(Bound(x), Bound(y));
+        impl.ras.line_to_d(x, y);
         impl.any = true;
         work_ += kSegmentWork;
     });
@@ -102,7 +119,7 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
     sl.reset(ras.min_x(), ras.max_x());
     while (ras.sweep_scanline(sl)) {
         const int y = sl.y();
-        if (y < 0 || y >= canvas.height) {
+        if (y < canvas.top || y >= canvas.Bottom()) {
             continue;
         }
         unsigned n = sl.num_spans();

@@ -17,8 +17,11 @@ class Rasterizer {
     Rasterizer(const Rasterizer&) = delete;
     Rasterizer& operator=(const Rasterizer&) = delete;
 
-    // Starts a new outline set clipped to the canvas; even-odd unless nonZero.
-    void Begin(int width, int height, bool nonZero);
+    // Starts a new outline set clipped to the canvas; even-odd unless nonZero. Only the
+    // rows the canvas holds are filled, and segments wholly outside them are left out:
+    // each row's coverage comes from its own cells alone, so a band's rows come out as
+    // they do when the whole picture is drawn at once.
+    void Begin(const Canvas& canvas, bool nonZero);
     // Segments need not form closed contours one by one; all of them together must.
     void MoveTo(double x, double y);
     void LineTo(double x, double y);
@@ -42,6 +45,8 @@ class Rasterizer {
     template <class F> void Guarded(F&& f);
     void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
     std::unique_ptr<Impl> impl_;
+    double bandTop_ = 0, bandBottom_ = 0; // rows drawn, with a pixel to spare each side
+    double lastX_ = 0, lastY_ = 0;
     uint64_t work_ = 0;
     uint64_t budget_ = UINT64_MAX;
 };

@@ -119,7 +119,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
                                   &paint)) {
                 continue;
             }
-            ras->Begin(canvas.width, canvas.height, source.nonZero);
+            ras->Begin(canvas, source.nonZero);
             int32_t lastX = 0, lastY = 0;
             bool open = false;
             for (const PathEdge& e : g.fills[i]) {
@@ -156,7 +156,7 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             } else {
                 paint = SolidPaint(style.color, cx);
             }
-            ras->Begin(canvas.width, canvas.height, true);
+            ras->Begin(canvas, true);
             StrokeLines(g.lines[i], style, t, context.stageScale, ras);
             ras->Fill(canvas, paint);
         }
