@@ -102,6 +102,23 @@ void Rasterizer::Polygon(const double* xy, int count) {
     LineTo(xy[0], xy[1]);
 }
 
+void Rasterizer::Add(const Outline& o, double dx, double dy) {
+    for (size_t r = 0; r < o.starts.size(); ++r) {
+        const size_t first = o.starts[r];
+        const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
+        if (o.closeRuns && end - first < 3) {
+            continue;
+        }
+        MoveTo(o.points[first].x + dx, o.points[first].y + dy);
+        for (size_t i = first + 1; i < end; ++i) {
+            LineTo(o.points[i].x + dx, o.points[i].y + dy);
+        }
+        if (o.closeRuns) {
+            LineTo(o.points[first].x + dx, o.points[first].y + dy);
+        }
+    }
+}
+
 bool Rasterizer::Empty() const {
     return !impl_ || !impl_->any;
 }

@@ -5,10 +5,39 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "player/core/render/paint.h"
 
 namespace render {
+
+using Point = swf::Point;
+
+// Outlines in device pixels kept for the rasterizer: runs of points, each begun by a move,
+// with the rows they reach.
+struct Outline {
+    std::vector<Point> points;
+    std::vector<uint32_t> starts; // where each run begins
+    bool closeRuns = false;       // each run a polygon that closes itself (stroke pieces)
+    double top = 0, bottom = -1;  // y extent of the points
+
+    bool Empty() const { return points.empty(); }
+    void Move(Point p) {
+        starts.push_back(uint32_t(points.size()));
+        Line(p);
+    }
+    void Line(Point p) {
+        if (points.empty()) {
+            top = bottom = p.y;
+        }
+        top = p.y < top ? p.y : top;
+        bottom = p.y > bottom ? p.y : bottom;
+        points.push_back(p);
+    }
+    size_t Bytes() const {
+        return points.capacity() * sizeof(Point) + starts.capacity() * sizeof(uint32_t);
+    }
+};
 
 class Rasterizer {
   public:
@@ -25,8 +54,10 @@ class Rasterizer {
     // Segments need not form closed contours one by one; all of them together must.
     void MoveTo(double x, double y);
     void LineTo(double x, double y);
-    // A closed polygon (closing itself), for stroke pieces.
+    // A closed polygon (closing itself).
     void Polygon(const double* xy, int count);
+    // An outline moved by (dx, dy).
+    void Add(const Outline& outline, double dx, double dy);
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
 

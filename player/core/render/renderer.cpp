@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
 
 #include "player/core/render/filters.h"
 #include "player/core/render/scale9.h"
@@ -86,6 +88,7 @@ Renderer::Renderer(Shared* shared) : own_(shared == nullptr ? new Shared : nullp
 Renderer::~Renderer() = default;
 
 void Renderer::Clear() {
+    shared_->ClearPaths();
     shared_->prepared.clear();
     shared_->morphs.clear();
     shared_->bitmaps.Clear();
@@ -94,6 +97,7 @@ void Renderer::Clear() {
 void Renderer::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
     shared_->deviceSource = std::move(source);
     shared_->deviceMetrics = metrics;
+    shared_->ClearPaths();
     shared_->deviceGlyphs.clear();
 }
 
@@ -129,9 +133,64 @@ void Renderer::StartFrame() {
     for (auto it = sh.morphs.begin(); it != sh.morphs.end();) {
         it = it->second.used + 1 < sh.frame ? sh.morphs.erase(it) : std::next(it);
     }
+    for (auto it = sh.paths.begin(); it != sh.paths.end();) {
+        if (it->second->used + 1 < sh.frame) {
+            sh.pathBytes -= it->second->bytes;
+            it = sh.paths.erase(it);
+        } else {
+            ++it;
+        }
+    }
     if (sh.deviceGlyphs.size() > 8192) {
+        sh.ClearPaths();
         sh.deviceGlyphs.clear(); // a movie cycling through many characters or faces
     }
+}
+
+bool Renderer::Shared::PathKey::operator<(const PathKey& o) const {
+    if (shape != o.shape) {
+        return std::less<const PreparedShape*>()(shape, o.shape);
+    }
+    return std::lexicographical_compare(bits, bits + 5, o.bits, o.bits + 5);
+}
+
+void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
+                            const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
+                            bool keep) {
+    Shared::PathEntry* entry = nullptr;
+    if (keep) {
+        Shared::PathKey key{&shape, {}};
+        const double linear[5] = {m.a, m.b, m.c, m.d, context_.stageScale};
+        std::memcpy(key.bits, linear, sizeof key.bits);
+        std::lock_guard<std::mutex> hold(shared_->lock);
+        auto it = shared_->paths.find(key);
+        if (it != shared_->paths.end()) {
+            entry = it->second.get();
+        } else if (shared_->pathBytes < kMaxPathBytes) {
+            entry = shared_->paths
+                        .emplace(key, std::unique_ptr<Shared::PathEntry>(new Shared::PathEntry))
+                        .first->second.get();
+        }
+        if (entry != nullptr) {
+            entry->used = shared_->frame;
+        }
+    }
+    if (entry == nullptr) {
+        BuildPaths(shape, m, context_, &scratch_);
+        DrawShape(shape, scratch_, m, cx, context_, canvas, &ras_, solid);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> hold(entry->lock);
+        if (!entry->built) {
+            BuildPaths(shape, m, context_, &entry->paths);
+            entry->built = true;
+            entry->bytes = entry->paths.Bytes();
+            std::lock_guard<std::mutex> count(shared_->lock);
+            shared_->pathBytes += entry->bytes;
+        }
+    }
+    DrawShape(shape, entry->paths, m, cx, context_, canvas, &ras_, solid);
 }
 
 int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
@@ -377,7 +436,7 @@ void Renderer::DrawScale9(const timeline::DisplayObject& o, const Transform& m,
         const swf::Shape warped = Scale9Shape(*c.character->shape, Transform::From(c.matrix), map);
         PreparedShape prepared;
         PrepareShape(warped, &prepared);
-        DrawShape(prepared, m, c.cxform.Then(cx), context_, canvas, &ras_);
+        DrawPrepared(prepared, m, c.cxform.Then(cx), canvas, nullptr, false);
     }
 }
 
@@ -410,7 +469,8 @@ void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
         }
         cache->generation = drawing.Generation();
     }
-    DrawShape(cache->prepared, m, cx, context_, canvas, &ras_);
+    // Not kept: a drawing redrawn in place would meet the outlines of its old edges.
+    DrawPrepared(cache->prepared, m, cx, canvas, nullptr, false);
 }
 
 void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,
@@ -441,10 +501,10 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     }
     switch (ch->kind) {
     case timeline::Kind::Shape:
-        DrawShape(Prepared(ch->shape.get()), m, cx, context_, canvas, &ras_);
+        DrawPrepared(Prepared(ch->shape.get()), m, cx, canvas);
         break;
     case timeline::Kind::Morph: {
-        DrawShape(Morph(ch->morph.get(), o.ratio), m, cx, context_, canvas, &ras_);
+        DrawPrepared(Morph(ch->morph.get(), o.ratio), m, cx, canvas);
         break;
     }
     case timeline::Kind::Bitmap: {

@@ -46,6 +46,9 @@ const uint64_t kDrawBudget = uint64_t(1) << 25;
 const uint64_t kDrawBudgetPerPixel = 8;
 // Mask coverage and layers alive at once while a frame is drawn.
 const size_t kMaxBufferBytes = size_t(128) << 20;
+// Shapes' outlines kept between frames (those of the last frame drawn); past it, outlines
+// are built for each draw.
+const size_t kMaxPathBytes = size_t(64) << 20;
 
 class Renderer {
   public:
@@ -143,6 +146,11 @@ class Renderer {
     // Reserves a frame buffer's bytes; false when it would pass kMaxBufferBytes.
     bool Reserve(size_t bytes);
     const PreparedShape& Morph(const swf::MorphShape* morph, uint16_t ratio);
+    // Draws a prepared shape from its outlines at this scale, rotation and skew: kept
+    // between frames when `keep` (the prepared shape lives in a cache), else built here.
+    void DrawPrepared(const PreparedShape& shape, const Transform& m, const swf::ColorTransform& cx,
+                      const Canvas& canvas, const Paint* solid = nullptr, bool keep = true);
+    ShapePaths scratch_;
     Rasterizer ras_;
     ShapeContext context_;
     std::unique_ptr<Shared> own_; // the first walker's; the others point at it
@@ -166,6 +174,26 @@ struct Renderer::Shared {
     DeviceGlyphSource deviceSource;
     DeviceFontMetrics deviceMetrics;
     BitmapCache bitmaps;
+    // Outlines by prepared shape and the bits of the transform's linear part and the
+    // stage's scale (for lines that keep their width).
+    struct PathKey {
+        const PreparedShape* shape;
+        uint64_t bits[5];
+        bool operator<(const PathKey& o) const;
+    };
+    struct PathEntry {
+        std::mutex lock; // held while one thread builds the outlines
+        bool built = false;
+        ShapePaths paths;
+        size_t bytes = 0;
+        uint64_t used = 0;
+    };
+    std::map<PathKey, std::unique_ptr<PathEntry>> paths;
+    size_t pathBytes = 0;
+    void ClearPaths() {
+        paths.clear();
+        pathBytes = 0;
+    }
     uint64_t frame = 0;
 };
 

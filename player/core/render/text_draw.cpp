@@ -45,7 +45,7 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
         for (const swf::GlyphEntry& g : run.glyphs) {
             if (g.index < font->GlyphCount()) {
                 const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->Glyph(g.index)), t, cx, context_, canvas, &ras_, &paint);
+                DrawPrepared(Prepared(&font->Glyph(g.index)), t, cx, canvas, &paint);
             }
             x += g.advance;
         }
@@ -258,7 +258,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             if (const PreparedShape* shape = glyph(0x2022, style)) {
                 const Transform t = area * Translate(line.left + 300, line.baseline) *
                                     Scaling(style.size / emOf(style));
-                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[line.style]);
+                DrawPrepared(*shape, t, cx, clip.canvas, &paints[line.style]);
             }
         }
         for (const PlacedGlyph& g : line.glyphs) {
@@ -267,7 +267,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             if (shape != nullptr) {
                 const Transform t =
                     area * Translate(g.x, line.baseline) * Scaling(style.size / emOf(style));
-                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
+                DrawPrepared(*shape, t, cx, clip.canvas, &paints[g.style]);
             }
         }
     }
