@@ -1,13 +1,19 @@
 // A frame drawn in bands by several threads holds the very pixels one thread draws: every
-// drawing feature, at canvas sizes whose rows split unevenly, over frames that move.
+// drawing feature, at canvas sizes whose rows split unevenly, over frames that move. Shapes'
+// outlines kept from earlier frames draw what outlines made afresh draw. The thread pool
+// runs every band once, and a band's failure reaches the caller.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "player/core/engine.h"
+#include "player/core/render/band_pool.h"
 #include "tools/render/device_font.h"
 
 namespace {
@@ -18,9 +24,10 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 // The movie's first frames drawn with `threads` into a canvas that sits inside a larger
-// surface (a margin of other pixels all round), all frames side by side.
+// surface (a margin of other pixels all round), all frames side by side; with `onlyLast`
+// the earlier frames play without being drawn.
 std::vector<uint32_t> Frames(const std::vector<uint8_t>& bytes, int threads, int width, int height,
-                             int frames) {
+                             int frames, bool onlyLast = false) {
     engine::Player player;
     flickwell::InstallDeviceFont(&player);
     player.SetDrawThreads(threads);
@@ -30,6 +37,9 @@ std::vector<uint32_t> Frames(const std::vector<uint8_t>& bytes, int threads, int
     std::vector<uint32_t> all;
     for (int f = 0; f < frames; ++f) {
         player.Tick(uint32_t(f) * player.FrameIntervalMs());
+        if (onlyLast && f + 1 < frames) {
+            continue;
+        }
         std::vector<uint32_t> pixels(size_t(stride) * rows, 0x12345678u);
         player.Draw(engine::Surface{pixels.data(), stride, rows, stride},
                     engine::Box{2, 3, 2 + width, 3 + height});
@@ -45,6 +55,7 @@ struct Movie {
 
 const Movie kMovies[] = {
     {FLICKWELL_OWN_MOVIES_DIR "/shapes.swf", 1},
+    {FLICKWELL_OWN_MOVIES_DIR "/motion.swf", 6}, // moved, turned, grown
     {FLICKWELL_OWN_MOVIES_DIR "/gradients.swf", 1},
     {FLICKWELL_OWN_MOVIES_DIR "/lines.swf", 1},
     {FLICKWELL_OWN_MOVIES_DIR "/scaled_lines.swf", 1},
@@ -68,7 +79,7 @@ const Movie kMovies[] = {
 
 // Widths and heights: bands of unequal rows, a height just under two smallest bands (one
 // band) and just over, and one row.
-const int kSizes[][2] = {{333, 257}, {97, 31}, {101, 33}, {640, 479}, {45, 1}};
+const int kSizes[][2] = {{333, 257}, {97, 31}, {101, 33}, {45, 1}};
 const int kThreads[] = {2, 3, 7, 16};
 
 TEST(DrawThreads, BandsDrawTheSamePixelsAsOneThread) {
@@ -98,6 +109,81 @@ TEST(DrawThreads, BandsDrawTheSamePixelsAsOneThread) {
             }
         }
     }
+}
+
+TEST(DrawThreads, KeptOutlinesDrawAsFreshOnes) {
+    // Each frame drawn after every frame before it (outlines kept from them, at other
+    // scales and places) and drawn alone.
+    for (const Movie& movie : kMovies) {
+        SCOPED_TRACE(movie.path);
+        const std::vector<uint8_t> bytes = ReadFile(movie.path);
+        const std::vector<uint32_t> all = Frames(bytes, 1, 333, 257, movie.frames);
+        const size_t frame = all.size() / size_t(movie.frames);
+        for (int f = 1; f < movie.frames; ++f) {
+            const std::vector<uint32_t> alone = Frames(bytes, 1, 333, 257, f + 1, true);
+            ASSERT_EQ(alone.size(), frame);
+            EXPECT_TRUE(std::equal(alone.begin(), alone.end(), all.begin() + f * frame))
+                << "frame " << f;
+        }
+    }
+}
+
+TEST(BandPool, RunsEveryTaskOnceOnOneWorkerAtATime) {
+    const int kCounts[][2] = {{1, 0}, {1, 5}, {2, 1}, {2, 2}, {3, 17}, {16, 100}, {16, 3}};
+    for (const auto& c : kCounts) {
+        SCOPED_TRACE(std::to_string(c[0]) + " threads, " + std::to_string(c[1]) + " tasks");
+        render::BandPool pool;
+        pool.SetThreads(c[0]);
+        ASSERT_GE(pool.Threads(), 1);
+        for (int round = 0; round < 3; ++round) { // the threads sleep and wake again
+            std::vector<std::atomic<int>> runs(static_cast<size_t>(c[1]));
+            std::vector<std::atomic<int>> busy(static_cast<size_t>(pool.Threads()));
+            std::atomic<bool> overlap(false), outside(false);
+            pool.Run(c[1], [&](int worker, int task) {
+                if (worker < 0 || worker >= pool.Threads()) {
+                    outside = true;
+                    return;
+                }
+                if (busy[size_t(worker)]++ != 0) {
+                    overlap = true;
+                }
+                ++runs[size_t(task)];
+                --busy[size_t(worker)];
+            });
+            EXPECT_FALSE(overlap);
+            EXPECT_FALSE(outside);
+            for (const auto& r : runs) {
+                EXPECT_EQ(r.load(), 1);
+            }
+        }
+    }
+}
+
+TEST(BandPool, ThreadCountsHeldToTheirLimits) {
+    const int kAsked[][2] = {{-3, 1}, {0, 1}, {1, 1}, {16, 16}, {17, 16}};
+    for (const auto& a : kAsked) {
+        render::BandPool pool;
+        pool.SetThreads(a[0]);
+        EXPECT_EQ(pool.Threads(), a[1]) << "asked for " << a[0];
+    }
+}
+
+TEST(BandPool, AFailedTaskReachesTheCallerAndThePoolGoesOn) {
+    render::BandPool pool;
+    pool.SetThreads(3);
+    std::atomic<int> ran(0);
+    EXPECT_THROW(pool.Run(50,
+                          [&](int, int task) {
+                              ++ran;
+                              if (task == 7) {
+                                  throw std::bad_alloc();
+                              }
+                          }),
+                 std::bad_alloc);
+    EXPECT_GE(ran.load(), 8);
+    ran = 0;
+    pool.Run(50, [&](int, int) { ++ran; });
+    EXPECT_EQ(ran.load(), 50);
 }
 
 } // namespace
