@@ -129,7 +129,7 @@ class Player {
     // count. 1 to kMaxDrawThreads (counts beyond are held to it); by default as many as the
     // machine has processors, at most kMaxDrawThreads. Kept across Load.
     void SetDrawThreads(int count);
-    static const int kMaxDrawThreads = 16;
+    static constexpr int kMaxDrawThreads = 16;
 
     // Where script output (trace) goes, and where notices (refused operations, damaged
     // parts skipped, scripts abandoned) go; none by default. Kept across Load.
