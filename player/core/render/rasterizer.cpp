@@ -64,6 +64,8 @@ void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
     impl_->any = false;
     bandTop_ = canvas.top - 1.0;
     bandBottom_ = canvas.Bottom() + 1.0;
+    pictureRows_ = uint64_t(std::max(1, canvas.height));
+    bandRows_ = uint64_t(std::max(1, canvas.Rows()));
 }
 
 void Rasterizer::MoveTo(double x, double y) {
@@ -79,6 +81,7 @@ void Rasterizer::LineTo(double x, double y) {
         (y < bandTop_ && lastY_ < bandTop_) || (y > bandBottom_ && lastY_ > bandBottom_);
     lastX_ = x;
     lastY_ = y;
+    work_ += kSegmentWork;
     if (outside) {
         // No cell of this segment lies in the band's rows; the next one starts here.
         Guarded([&](Impl& impl) { impl.ras.move_to_d(x, y); });
@@ -87,7 +90,6 @@ void Rasterizer::LineTo(double x, double y) {
     Guarded([&](Impl& impl) {
         impl.ras.line_to_d(x, y);
         impl.any = true;
-        work_ += kSegmentWork;
     });
 }
 
@@ -154,7 +156,7 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
             }
             if (len > 0) {
                 BlendSpan(canvas, paint, x, y, len, covers);
-                work_ += unsigned(len);
+                work_ += uint64_t(len) * pictureRows_ / bandRows_;
             }
         }
     }

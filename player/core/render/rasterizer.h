@@ -14,19 +14,26 @@ namespace render {
 using Point = swf::Point;
 
 // Outlines in device pixels kept for the rasterizer: runs of points, each begun by a move,
-// with the rows they reach.
+// with the rows they reach. Points past `room` are left out (the outline is drawn partly),
+// as the rasterizer itself leaves out cells past its own limit.
 struct Outline {
     std::vector<Point> points;
     std::vector<uint32_t> starts; // where each run begins
     bool closeRuns = false;       // each run a polygon that closes itself (stroke pieces)
     double top = 0, bottom = -1;  // y extent of the points
+    size_t room = SIZE_MAX;
 
     bool Empty() const { return points.empty(); }
     void Move(Point p) {
-        starts.push_back(uint32_t(points.size()));
-        Line(p);
+        if (points.size() < room) {
+            starts.push_back(uint32_t(points.size()));
+            Line(p);
+        }
     }
     void Line(Point p) {
+        if (points.size() >= room) {
+            return;
+        }
         if (points.empty()) {
             top = bottom = p.y;
         }
@@ -61,7 +68,9 @@ class Rasterizer {
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
 
-    // Work done since the last reset: pixels filled, and segments at kSegmentWork each.
+    // Work done since the last reset: pixels filled, and segments at kSegmentWork each. A
+    // band counts every segment, its own or not, and its pixels as if every row were like
+    // its own: what the whole picture would cost, as the budget is the whole picture's.
     static const uint64_t kSegmentWork = 16;
     // A frame's drawing stops once its budget is spent (see Renderer).
     void ResetWork(uint64_t budget) {
@@ -78,6 +87,7 @@ class Rasterizer {
     std::unique_ptr<Impl> impl_;
     double bandTop_ = 0, bandBottom_ = 0; // rows drawn, with a pixel to spare each side
     double lastX_ = 0, lastY_ = 0;
+    uint64_t pictureRows_ = 1, bandRows_ = 1; // pixels filled count pictureRows_ / bandRows_
     uint64_t work_ = 0;
     uint64_t budget_ = UINT64_MAX;
 };

@@ -32,10 +32,10 @@ struct PreparedDrawing : timeline::DrawingCache {
     PreparedShape prepared;
 };
 
-// Band rows at the least, and bands per thread: more bands than threads even out the
-// threads' shares of a frame whose drawing is not spread evenly.
+// Band rows at the least. One band per thread: each band scan-converts the whole of every
+// outline that reaches it, so more bands would even out the threads' shares at the price of
+// converting large shapes again in each.
 const int kMinBandRows = 16;
-const int kBandsPerThread = 3;
 
 // Whether any object under `clip` has filters (which read the rows around each pixel).
 bool HasFilters(const timeline::Clip& clip, int nesting) {
@@ -198,7 +198,7 @@ int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
         canvas.Rows() < 2 * kMinBandRows || HasFilters(root, 0)) {
         return 1;
     }
-    return std::min(threads_ * kBandsPerThread, canvas.Rows() / kMinBandRows);
+    return std::min(threads_, canvas.Rows() / kMinBandRows);
 }
 
 void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root,
@@ -234,7 +234,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         part.top = int(int64_t(rows) * band / bands);
         part.bottom = int(int64_t(rows) * (band + 1) / bands);
         part.pixels = canvas.pixels + canvas.At(part.top);
-        w.DrawRows(root, part, view, scale, budget * uint64_t(part.Rows()) / uint64_t(rows));
+        w.DrawRows(root, part, view, scale, budget);
         cut[size_t(worker)] |= w.cut_ ? 1 : 0;
     });
     cut_ = std::find(cut.begin(), cut.end(), 1) != cut.end();

@@ -41,7 +41,8 @@ using DeviceGlyphSource =
 // Drawing one frame may cost at most this much rasterizer work (pixels filled, and
 // Rasterizer::kSegmentWork per segment), or eight times the canvas if that is more:
 // objects beyond it are not drawn in that frame, so a movie asking for too much draws
-// partly instead of hanging its host. A band of rows has its share of it.
+// partly instead of hanging its host. A band of rows counts its work as the whole picture's
+// (see Rasterizer::Work), so it stops near where one thread drawing the frame would.
 const uint64_t kDrawBudget = uint64_t(1) << 25;
 const uint64_t kDrawBudgetPerPixel = 8;
 // Mask coverage and layers alive at once while a frame is drawn.

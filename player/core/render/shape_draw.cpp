@@ -56,6 +56,9 @@ void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style
         }
     };
     for (const PathEdge& e : edges) {
+        if (out->points.size() + run.size() >= out->room) {
+            break; // the shape's points are spent
+        }
         if (run.empty() || e.x0 != lastX || e.y0 != lastY) {
             flush();
             Point p0;
@@ -115,14 +118,19 @@ void BuildPaths(const PreparedShape& shape, const Transform& toDevice, const Sha
     t.tx = t.ty = 0;
     out->fills.assign(shape.groups.size(), {});
     out->lines.assign(shape.groups.size(), {});
+    size_t room = kMaxShapePoints;
     for (size_t gi = 0; gi < shape.groups.size(); ++gi) {
         const PreparedGroup& g = shape.groups[gi];
         out->fills[gi].resize(g.fills.size());
         for (size_t i = 0; i < g.fills.size(); ++i) {
             Outline& o = out->fills[gi][i];
+            o.room = room;
             int32_t lastX = 0, lastY = 0;
             bool open = false;
             for (const PathEdge& e : g.fills[i]) {
+                if (o.points.size() >= o.room) {
+                    break;
+                }
                 if (!open || e.x0 != lastX || e.y0 != lastY) {
                     Point p;
                     t.Apply(e.x0, e.y0, &p.x, &p.y);
@@ -133,15 +141,18 @@ void BuildPaths(const PreparedShape& shape, const Transform& toDevice, const Sha
                 lastX = e.x1;
                 lastY = e.y1;
             }
+            room -= o.points.size();
         }
         out->lines[gi].resize(g.lines.size());
         for (size_t i = 0; i < g.lines.size(); ++i) {
             Outline& o = out->lines[gi][i];
             o.closeRuns = true;
+            o.room = room;
             if (!g.lines[i].empty()) {
                 StrokeLines(g.lines[i], shape.source->groups[gi].lines[i], t, context.stageScale,
                             &o);
             }
+            room -= o.points.size();
         }
     }
 }

@@ -28,6 +28,10 @@ struct PreparedShape {
 
 void PrepareShape(const swf::Shape& shape, PreparedShape* out);
 
+// Points one shape's outlines may hold (16 bytes each): curves flatten into up to 200
+// pieces each, so a shape within the movie's edge budget could otherwise ask for gigabytes.
+const size_t kMaxShapePoints = size_t(4) << 20;
+
 // A prepared shape's outlines through the linear part of a transform, about the origin.
 struct ShapePaths {
     std::vector<std::vector<Outline>> fills, lines; // by group, then by style
