@@ -129,7 +129,6 @@ const PreparedShape& Renderer::Morph(const swf::MorphShape* morph, uint16_t rati
 void Renderer::StartFrame() {
     Shared& sh = *shared_;
     ++sh.frame;
-    sh.bitmaps.NextFrame();
     for (auto it = sh.morphs.begin(); it != sh.morphs.end();) {
         it = it->second.used + 1 < sh.frame ? sh.morphs.erase(it) : std::next(it);
     }
@@ -208,6 +207,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         movie_ = &movie;
     }
     StartFrame();
+    shared_->bitmaps.NextFrame();
     scale_ = scale;
     view_ = view;
     const uint64_t budget = std::max(kDrawBudget, kDrawBudgetPerPixel * uint64_t(canvas.width) *

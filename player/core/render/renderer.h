@@ -79,7 +79,8 @@ class Renderer {
     // are first needed, under one lock. Nothing is let go while a frame is drawn.
     struct Shared;
     explicit Renderer(Shared* shared); // one more thread's walker
-    // The serial start of a frame: caches not used in the last one are let go.
+    // The serial start of a frame (or of a drawing into a bitmap): morphs and outlines not
+    // used in the last one are let go.
     void StartFrame();
     // Draws the canvas's rows with this walker's budget share.
     void DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
