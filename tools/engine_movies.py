@@ -489,6 +489,28 @@ def heavy(out):
         fh.write(movie(body, size[0], size[1], 30, frames, version=8, compress=True))
 
 
+def motion(out):
+    """Shapes that move, then turn, then grow, frame by frame (strokes, gradients and a
+    curve): each frame must draw as it would alone, whatever outlines earlier frames kept."""
+    r = 700
+    q = Path().style(move=(0, -r), fill1=1, line=1).curve(r, -r, r, 0).curve(r, r, 0, r)
+    q.line(-r, r).line(-r, 0).curve(-r, -r, 0, -r)
+    stops = [(0, rgba(230, 40, 40)), (255, rgba(40, 40, 230, 180))]
+    tags = [define_shape(1, (-r - 60, r + 60, -r - 60, r + 60),
+                         [fill_gradient("radial", matrix(r / 16384, r / 16384), stops)],
+                         [line_style(60, rgba(0, 0, 0, 200))], q)]
+    # Turned one way and the other: the same scale along x, turned apart.
+    steps = [(1, 0, 1200, 1200), (1, 0, 1533, 1417), (1, 0.4, 1533, 1417), (1, -0.4, 1533, 1417),
+             (1.6, -0.4, 1533, 1417), (1.6, -0.4, 2400, 2000)]
+    for f, (scale, a, x, y) in enumerate(steps):
+        c, s = math.cos(a) * scale, math.sin(a) * scale
+        tags.append(place_object2(1, 1 if f == 0 else None, matrix(c, c, s, -s, x, y), move=f > 0))
+        tags.append(place_object2(2, 1 if f == 0 else None, matrix(0.5, 0.5, 0, 0, 3600 - x // 2, 2400),
+                                  move=f > 0))
+        tags.append(show_frame())
+    write(out, "motion", tags, frames=len(steps))
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -497,7 +519,7 @@ def main():
         return
     only = [a for a in sys.argv[2:] if not a.startswith("--")]
     for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, edit_text, fonts, effects,
-                 drawing, damaged, text_script, text_pixels):
+                 drawing, damaged, text_script, text_pixels, motion):
         if not only or make.__name__ in only:
             make(out)
 

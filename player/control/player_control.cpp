@@ -83,6 +83,10 @@ PlayerControl::PlayerControl() : view_(*this) {
         },
         SystemGlyphs::Metrics());
     movie_.SetMp3Decoder(SystemMp3Decoders());
+    // A frame is drawn in bands, one thread per processor (the engine holds it to its limit).
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    movie_.SetDrawThreads(int(system.dwNumberOfProcessors));
 }
 
 PlayerControl::~PlayerControl() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "player/core/as3_host.h"
@@ -60,6 +61,13 @@ sound::Mp3Factory AdaptMp3(const Mp3DecoderSource& source) {
     };
 }
 
+static_assert(Player::kMaxDrawThreads == render::kMaxDrawThreads, "one limit");
+
+int DefaultDrawThreads() {
+    const unsigned cores = std::thread::hardware_concurrency(); // 0 when unknown
+    return int(std::max(1u, std::min(unsigned(Player::kMaxDrawThreads), cores)));
+}
+
 } // namespace
 
 struct Player::State {
@@ -77,6 +85,8 @@ struct Player::State {
     bool dirty = true;    // the picture changed since the last Draw
     bool failed = false;  // an allocation failed: stopped until the next Load
     bool toldCut = false; // a frame's drawing stopped at its budget, and the host was told
+    int drawThreads = DefaultDrawThreads();
+    State() { renderer.SetThreads(drawThreads); }
     std::function<void(const char*)> trace;
     std::function<void(const char*)> notice;
     DeviceGlyphSource deviceGlyphs;
@@ -141,6 +151,8 @@ LoadStatus Player::Load(const uint8_t* data, size_t size) {
         fresh->deviceGlyphs = std::move(old.deviceGlyphs);
         fresh->deviceMetrics = old.deviceMetrics;
         fresh->mp3 = std::move(old.mp3);
+        fresh->drawThreads = old.drawThreads;
+        fresh->renderer.SetThreads(fresh->drawThreads);
         return fresh;
     };
     try {
@@ -381,6 +393,12 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     } catch (...) {
         Fail("drawing");
     }
+}
+
+void Player::SetDrawThreads(int count) {
+    State& s = *state_;
+    s.drawThreads = std::max(1, std::min(kMaxDrawThreads, count));
+    s.renderer.SetThreads(s.drawThreads);
 }
 
 void Player::SetTraceSink(std::function<void(const char*)> sink) {

@@ -126,13 +126,20 @@ class Player {
     // are left alone.
     void Draw(const Surface& target, const Box& viewport);
 
+    // Threads drawing each frame, in bands of rows; the pixels are the same whatever the
+    // count. 1 to kMaxDrawThreads (counts beyond are held to it); by default as many as the
+    // machine has processors, at most kMaxDrawThreads. Kept across Load.
+    void SetDrawThreads(int count);
+    static constexpr int kMaxDrawThreads = 16;
+
     // Where script output (trace) goes, and where notices (refused operations, damaged
     // parts skipped, scripts abandoned) go; none by default. Kept across Load.
     void SetTraceSink(std::function<void(const char* line)> sink);
     void SetNoticeSink(std::function<void(const char* line)> sink);
 
     // Where device-font text gets its outlines; without a source such text is not drawn.
-    // Kept across Load.
+    // Kept across Load. The source may be called from any drawing thread, from one at a
+    // time.
     void SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics);
 
     // Sound. True when the movie has any sound at all (the host may leave its device shut

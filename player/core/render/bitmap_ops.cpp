@@ -667,7 +667,7 @@ void DrawBitmap(const swf::Bitmap& src, const Transform& m, const swf::ColorTran
     m.Apply(src.width, src.height, &xy[4], &xy[5]);
     m.Apply(0, src.height, &xy[6], &xy[7]);
     Rasterizer ras;
-    ras.Begin(canvas.width, canvas.height, true);
+    ras.Begin(canvas, true);
     ras.Polygon(xy, 4);
     ras.Fill(canvas, paint);
 }

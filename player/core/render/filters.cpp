@@ -429,9 +429,9 @@ uint32_t BlendPixel(swf::BlendMode mode, uint32_t d, uint32_t s) {
 } // namespace
 
 PixelBox ContentBox(const Canvas& layer) {
-    PixelBox b{layer.width, layer.height, 0, 0};
-    for (int y = 0; y < layer.height; ++y) {
-        const uint32_t* row = layer.pixels + size_t(y) * layer.stride;
+    PixelBox b{layer.width, layer.Bottom(), 0, 0};
+    for (int y = layer.top; y < layer.Bottom(); ++y) {
+        const uint32_t* row = layer.pixels + layer.At(y);
         int x = 0;
         while (x < layer.width && row[x] == 0) {
             ++x;
@@ -487,10 +487,9 @@ void Composite(const Canvas& layer, const PixelBox& box, swf::BlendMode mode,
                const Canvas& canvas) {
     const bool normal = mode == swf::BlendMode::Normal || mode == swf::BlendMode::Layer;
     for (int y = box.top; y < box.bottom; ++y) {
-        const uint32_t* src = layer.pixels + size_t(y) * layer.stride;
-        uint32_t* dst = canvas.pixels + size_t(y) * canvas.stride;
-        const uint8_t* mask =
-            canvas.mask != nullptr ? canvas.mask + size_t(y) * canvas.width : nullptr;
+        const uint32_t* src = layer.pixels + layer.At(y);
+        uint32_t* dst = canvas.pixels + canvas.At(y);
+        const uint8_t* mask = canvas.mask != nullptr ? canvas.mask + canvas.MaskAt(y) : nullptr;
         for (int x = box.left; x < box.right; ++x) {
             uint32_t s = src[x];
             if (s == 0) {

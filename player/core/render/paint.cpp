@@ -160,20 +160,20 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         return;
     }
     if (canvas.mask != nullptr) {
-        const uint8_t* m = canvas.mask + size_t(y) * canvas.width + x;
+        const uint8_t* m = canvas.mask + canvas.MaskAt(y) + x;
         for (int i = 0; i < length; ++i) {
             scaled[i] = static_cast<uint8_t>((covers[i] * (m[i] + 1)) >> 8);
         }
         covers = scaled;
     }
     if (canvas.coverage != nullptr) { // a mask: union of coverage
-        uint8_t* d = canvas.coverage + size_t(y) * canvas.stride + x;
+        uint8_t* d = canvas.coverage + canvas.At(y) + x;
         for (int i = 0; i < length; ++i) {
             d[i] = static_cast<uint8_t>(d[i] + covers[i] - (d[i] * covers[i] + 127) / 255);
         }
         return;
     }
-    uint32_t* d = canvas.pixels + size_t(y) * canvas.stride + x;
+    uint32_t* d = canvas.pixels + canvas.At(y) + x;
     if (paint.kind == PaintKind::Solid) {
         rows::BlendSolid(d, paint.color, covers, length);
         return;

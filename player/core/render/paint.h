@@ -3,6 +3,7 @@
 // onto a canvas with anti-aliased coverage.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,12 +15,20 @@ namespace render {
 using Transform = swf::Affine;
 
 // Where spans land: 32-bit premultiplied pixels, or (for masks) 8-bit coverage. An
-// optional 8-bit mask of the same size scales every coverage.
+// optional 8-bit mask of the same size scales every coverage. A canvas may hold only the
+// rows [top, bottom) of its picture (one band of a frame drawn by several threads):
+// coordinates stay the whole picture's, and pixels, coverage and mask point at row `top`.
 struct Canvas {
     uint32_t* pixels = nullptr;
     uint8_t* coverage = nullptr; // mask drawing when set
     int width = 0, height = 0, stride = 0;
-    const uint8_t* mask = nullptr; // width x height, stride width
+    const uint8_t* mask = nullptr; // rows of `width` bytes
+    int top = 0, bottom = INT32_MAX;
+
+    int Bottom() const { return bottom < height ? bottom : height; }
+    int Rows() const { return Bottom() - top; }
+    size_t At(int y) const { return size_t(y - top) * size_t(stride); }
+    size_t MaskAt(int y) const { return size_t(y - top) * size_t(width); }
 };
 
 enum class PaintKind : uint8_t { Solid, Gradient, Bitmap };

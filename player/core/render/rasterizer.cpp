@@ -51,26 +51,45 @@ template <class F> void Rasterizer::Guarded(F&& f) {
     }
 }
 
-void Rasterizer::Begin(int width, int height, bool nonZero) {
+void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
     if (!impl_) {
         return;
     }
     impl_->ras.reset();
     impl_->ras.auto_close(false);
     impl_->ras.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-    impl_->ras.clip_box(0, 0, width, height);
+    // The clip box is the whole picture's in every band: clipping to the band would move
+    // where segments cross its edges by a rounding, and change the pixels there.
+    impl_->ras.clip_box(0, 0, canvas.width, canvas.height);
     impl_->any = false;
+    bandTop_ = canvas.top - 1.0;
+    bandBottom_ = canvas.Bottom() + 1.0;
+    pictureRows_ = uint64_t(std::max(1, canvas.height));
+    bandRows_ = uint64_t(std::max(1, canvas.Rows()));
 }
 
 void Rasterizer::MoveTo(double x, double y) {
-    Guarded([&](Impl& impl) { impl.ras.move_to_d(Bound(x), Bound(y)); });
+    lastX_ = Bound(x);
+    lastY_ = Bound(y);
+    Guarded([&](Impl& impl) { impl.ras.move_to_d(lastX_, lastY_); });
 }
 
 void Rasterizer::LineTo(double x, double y) {
+    x = Bound(x);
+    y = Bound(y);
+    const bool outside =
+        (y < bandTop_ && lastY_ < bandTop_) || (y > bandBottom_ && lastY_ > bandBottom_);
+    lastX_ = x;
+    lastY_ = y;
+    work_ += kSegmentWork;
+    if (outside) {
+        // No cell of this segment lies in the band's rows; the next one starts here.
+        Guarded([&](Impl& impl) { impl.ras.move_to_d(x, y); });
+        return;
+    }
     Guarded([&](Impl& impl) {
-        impl.ras.line_to_d(Bound(x), Bound(y));
+        impl.ras.line_to_d(x, y);
         impl.any = true;
-        work_ += kSegmentWork;
     });
 }
 
@@ -83,6 +102,23 @@ void Rasterizer::Polygon(const double* xy, int count) {
         LineTo(xy[i * 2], xy[i * 2 + 1]);
     }
     LineTo(xy[0], xy[1]);
+}
+
+void Rasterizer::Add(const Outline& o, double dx, double dy) {
+    for (size_t r = 0; r < o.starts.size(); ++r) {
+        const size_t first = o.starts[r];
+        const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
+        if (o.closeRuns && end - first < 3) {
+            continue;
+        }
+        MoveTo(o.points[first].x + dx, o.points[first].y + dy);
+        for (size_t i = first + 1; i < end; ++i) {
+            LineTo(o.points[i].x + dx, o.points[i].y + dy);
+        }
+        if (o.closeRuns) {
+            LineTo(o.points[first].x + dx, o.points[first].y + dy);
+        }
+    }
 }
 
 bool Rasterizer::Empty() const {
@@ -102,7 +138,7 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
     sl.reset(ras.min_x(), ras.max_x());
     while (ras.sweep_scanline(sl)) {
         const int y = sl.y();
-        if (y < 0 || y >= canvas.height) {
+        if (y < canvas.top || y >= canvas.Bottom()) {
             continue;
         }
         unsigned n = sl.num_spans();
@@ -120,7 +156,7 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
             }
             if (len > 0) {
                 BlendSpan(canvas, paint, x, y, len, covers);
-                work_ += unsigned(len);
+                work_ += uint64_t(len) * pictureRows_ / bandRows_;
             }
         }
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
 
 #include "player/core/render/filters.h"
 #include "player/core/render/scale9.h"
@@ -30,51 +32,172 @@ struct PreparedDrawing : timeline::DrawingCache {
     PreparedShape prepared;
 };
 
+// Band rows at the least. One band per thread: each band scan-converts the whole of every
+// outline that reaches it, so more bands would even out the threads' shares at the price of
+// converting large shapes again in each.
+const int kMinBandRows = 16;
+
+// Whether any object under `clip` has filters (which read the rows around each pixel).
+bool HasFilters(const timeline::Clip& clip, int nesting) {
+    if (nesting > kMaxDrawNesting) {
+        return false;
+    }
+    for (const auto& entry : clip.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        if (!o.filters.empty() || (o.clip && HasFilters(*o.clip, nesting + 1))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 struct Renderer::ActiveMask {
     uint16_t clipDepth = 0;
-    std::vector<uint8_t> coverage; // empty: no room for it, what it masks is not drawn
-    size_t* reserved = nullptr;    // given back when the mask goes
+    std::vector<uint8_t> coverage; // the canvas's rows; empty: no room for it, what it
+                                   // masks is not drawn
+    size_t* reserved = nullptr;    // the whole picture's mask, given back when the mask goes
+    size_t bytes = 0;
     ActiveMask() = default;
     ActiveMask(ActiveMask&& o) noexcept
-        : clipDepth(o.clipDepth), coverage(std::move(o.coverage)), reserved(o.reserved) {
+        : clipDepth(o.clipDepth), coverage(std::move(o.coverage)), reserved(o.reserved),
+          bytes(o.bytes) {
         o.reserved = nullptr;
     }
     ActiveMask& operator=(ActiveMask&&) = delete;
     ~ActiveMask() {
         if (reserved != nullptr) {
-            *reserved -= coverage.size();
+            *reserved -= bytes;
         }
     }
 };
 
-Renderer::Renderer() {
-    context_.bitmaps = [this](uint16_t id) {
-        return movie_ != nullptr ? bitmaps_.Get(movie_->dictionary, id) : nullptr;
+Renderer::Renderer() : Renderer(nullptr) {}
+
+Renderer::Renderer(Shared* shared) : own_(shared == nullptr ? new Shared : nullptr) {
+    shared_ = shared != nullptr ? shared : own_.get();
+    context_.bitmaps = [this](uint16_t id) -> const swf::Bitmap* {
+        if (movie_ == nullptr) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> hold(shared_->lock);
+        return shared_->bitmaps.Get(movie_->dictionary, id);
     };
 }
 Renderer::~Renderer() = default;
 
 void Renderer::Clear() {
-    prepared_.clear();
-    morphs_.clear();
-    bitmaps_.Clear();
+    shared_->ClearPaths();
+    shared_->prepared.clear();
+    shared_->morphs.clear();
+    shared_->bitmaps.Clear();
 }
 
 void Renderer::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
-    deviceSource_ = std::move(source);
-    deviceMetrics_ = metrics;
-    deviceGlyphs_.clear();
+    shared_->deviceSource = std::move(source);
+    shared_->deviceMetrics = metrics;
+    shared_->ClearPaths();
+    shared_->deviceGlyphs.clear();
+}
+
+void Renderer::SetThreads(int count) {
+    threads_ = std::max(1, std::min(kMaxDrawThreads, count));
 }
 
 const PreparedShape& Renderer::Prepared(const swf::Shape* shape) {
-    auto it = prepared_.find(shape);
-    if (it == prepared_.end()) {
-        it = prepared_.emplace(shape, PreparedShape()).first;
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    auto it = shared_->prepared.find(shape);
+    if (it == shared_->prepared.end()) {
+        it = shared_->prepared.emplace(shape, PreparedShape()).first;
         PrepareShape(*shape, &it->second);
     }
     return it->second;
+}
+
+const PreparedShape& Renderer::Morph(const swf::MorphShape* morph, uint16_t ratio) {
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    Shared::MorphCache& cache = shared_->morphs[std::make_pair(morph, ratio)];
+    if (!cache.shape) {
+        cache.shape.reset(new swf::Shape(swf::InterpolateMorph(*morph, ratio)));
+        PrepareShape(*cache.shape, &cache.prepared);
+    }
+    cache.used = shared_->frame;
+    return cache.prepared;
+}
+
+void Renderer::StartFrame() {
+    Shared& sh = *shared_;
+    ++sh.frame;
+    for (auto it = sh.morphs.begin(); it != sh.morphs.end();) {
+        it = it->second.used + 1 < sh.frame ? sh.morphs.erase(it) : std::next(it);
+    }
+    for (auto it = sh.paths.begin(); it != sh.paths.end();) {
+        if (it->second->used + 1 < sh.frame) {
+            sh.pathBytes -= it->second->bytes;
+            it = sh.paths.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (sh.deviceGlyphs.size() > 8192) {
+        sh.ClearPaths();
+        sh.deviceGlyphs.clear(); // a movie cycling through many characters or faces
+    }
+}
+
+bool Renderer::Shared::PathKey::operator<(const PathKey& o) const {
+    if (shape != o.shape) {
+        return std::less<const PreparedShape*>()(shape, o.shape);
+    }
+    return std::lexicographical_compare(bits, bits + 5, o.bits, o.bits + 5);
+}
+
+void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
+                            const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
+                            bool keep) {
+    Shared::PathEntry* entry = nullptr;
+    if (keep) {
+        Shared::PathKey key{&shape, {}};
+        const double linear[5] = {m.a, m.b, m.c, m.d, context_.stageScale};
+        std::memcpy(key.bits, linear, sizeof key.bits);
+        std::lock_guard<std::mutex> hold(shared_->lock);
+        auto it = shared_->paths.find(key);
+        if (it != shared_->paths.end()) {
+            entry = it->second.get();
+        } else if (shared_->pathBytes < kMaxPathBytes) {
+            entry = shared_->paths
+                        .emplace(key, std::unique_ptr<Shared::PathEntry>(new Shared::PathEntry))
+                        .first->second.get();
+        }
+        if (entry != nullptr) {
+            entry->used = shared_->frame;
+        }
+    }
+    if (entry == nullptr) {
+        BuildPaths(shape, m, context_, &scratch_);
+        DrawShape(shape, scratch_, m, cx, context_, canvas, &ras_, solid);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> hold(entry->lock);
+        if (!entry->built) {
+            BuildPaths(shape, m, context_, &entry->paths);
+            entry->built = true;
+            entry->bytes = entry->paths.Bytes();
+            std::lock_guard<std::mutex> count(shared_->lock);
+            shared_->pathBytes += entry->bytes;
+        }
+    }
+    DrawShape(shape, entry->paths, m, cx, context_, canvas, &ras_, solid);
+}
+
+int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
+    if (threads_ <= 1 || canvas.pixels == nullptr || canvas.top != 0 ||
+        canvas.Rows() < 2 * kMinBandRows || HasFilters(root, 0)) {
+        return 1;
+    }
+    return std::min(threads_, canvas.Rows() / kMinBandRows);
 }
 
 void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root,
@@ -83,13 +206,48 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         Clear();
         movie_ = &movie;
     }
+    StartFrame();
+    shared_->bitmaps.NextFrame();
+    scale_ = scale;
+    view_ = view;
+    const uint64_t budget = std::max(kDrawBudget, kDrawBudgetPerPixel * uint64_t(canvas.width) *
+                                                      uint64_t(canvas.height));
+    const int bands = BandsFor(root, canvas);
+    if (bands <= 1) {
+        DrawRows(root, canvas, view, scale, budget);
+        return;
+    }
+    if (!pool_) {
+        pool_.reset(new BandPool);
+    }
+    pool_->SetThreads(threads_);
+    while (int(walkers_.size()) + 1 < pool_->Threads()) {
+        walkers_.emplace_back(new Renderer(shared_));
+    }
+    std::vector<char> cut(size_t(pool_->Threads()), 0);
+    const int rows = canvas.Rows();
+    pool_->Run(bands, [&](int worker, int band) {
+        Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
+        w.movie_ = movie_;
+        w.stage_ = stage_;
+        Canvas part = canvas;
+        part.top = int(int64_t(rows) * band / bands);
+        part.bottom = int(int64_t(rows) * (band + 1) / bands);
+        part.pixels = canvas.pixels + canvas.At(part.top);
+        w.DrawRows(root, part, view, scale, budget);
+        cut[size_t(worker)] |= w.cut_ ? 1 : 0;
+    });
+    cut_ = std::find(cut.begin(), cut.end(), 1) != cut.end();
+}
+
+void Renderer::DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
+                        double scale, uint64_t budget) {
     scale_ = scale;
     view_ = view;
     context_.stageScale = scale / 20;
-    bitmaps_.NextFrame();
-    ras_.ResetWork(std::max(kDrawBudget, kDrawBudgetPerPixel * uint64_t(canvas.width) *
-                                             uint64_t(canvas.height)));
+    ras_.ResetWork(budget);
     bufferBytes_ = 0;
+    layers_ = 0;
     cut_ = false;
     DrawClip(root, view, swf::ColorTransform(), canvas, 0);
     cut_ = cut_ || ras_.Spent();
@@ -111,6 +269,7 @@ void Renderer::DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline
         Clear();
         movie_ = &movie;
     }
+    StartFrame();
     scale_ = m.Scale() * 20;
     view_ = m;
     context_.stageScale = m.Scale();
@@ -151,13 +310,15 @@ void Renderer::DrawClip(const timeline::Clip& clip, const Transform& m,
             }
             ActiveMask mask;
             mask.clipDepth = o.clipDepth;
+            // Counted as the whole picture's mask, so every band decides alike.
             const size_t bytes = size_t(canvas.width) * canvas.height;
             if (!Reserve(bytes)) {
                 masks.push_back(std::move(mask));
                 continue;
             }
             mask.reserved = &bufferBytes_;
-            mask.coverage.assign(bytes, 0);
+            mask.bytes = bytes;
+            mask.coverage.assign(size_t(canvas.width) * canvas.Rows(), 0);
             Canvas mc = c;
             mc.pixels = nullptr;
             mc.coverage = mask.coverage.data();
@@ -197,7 +358,7 @@ bool Renderer::ScriptMask(const timeline::DisplayObject& o, const Canvas& canvas
          p = stage_->Find(p->parentId), ++n) {
         parent = Transform::From(p->matrix) * parent;
     }
-    coverage->assign(size_t(canvas.width) * canvas.height, 0);
+    coverage->assign(size_t(canvas.width) * canvas.Rows(), 0);
     Canvas mc = canvas;
     mc.pixels = nullptr;
     mc.coverage = coverage->data();
@@ -225,8 +386,9 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
         return;
     }
     ++layers_;
-    std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.height, 0);
-    Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height, canvas.width, nullptr};
+    std::vector<uint32_t> pixels(size_t(canvas.width) * canvas.Rows(), 0);
+    Canvas layer{pixels.data(), nullptr, canvas.width, canvas.height,
+                 canvas.width,  nullptr, canvas.top,   canvas.Bottom()};
     // A filtered object is drawn with its bounds' corner moved to the nearest whole pixel,
     // as in the reference player, whose filter surfaces start on whole pixels.
     Transform placed = m;
@@ -274,34 +436,41 @@ void Renderer::DrawScale9(const timeline::DisplayObject& o, const Transform& m,
         const swf::Shape warped = Scale9Shape(*c.character->shape, Transform::From(c.matrix), map);
         PreparedShape prepared;
         PrepareShape(warped, &prepared);
-        DrawShape(prepared, m, c.cxform.Then(cx), context_, canvas, &ras_);
+        DrawPrepared(prepared, m, c.cxform.Then(cx), canvas, nullptr, false);
     }
 }
 
 void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
                            const swf::ColorTransform& cx, const Canvas& canvas) {
-    const swf::Shape* shape = drawing.Shape();
-    if (shape == nullptr) {
-        return;
-    }
     swf::Box b;
     b.AddRect(drawing.Bounds(), m);
-    if (b.xMax < -2 || b.yMax < -2 || b.xMin > canvas.width + 2 || b.yMin > canvas.height + 2) {
+    if (b.xMax < -2 || b.yMax < canvas.top - 2 || b.xMin > canvas.width + 2 ||
+        b.yMin > canvas.Bottom() + 2) {
         return;
     }
-    // Kept in the drawing's own slot, so it goes when the drawing goes and a rebuilt
-    // drawing never meets a shape prepared from its old edges.
-    std::unique_ptr<timeline::DrawingCache>& slot = drawing.RenderCache();
-    auto* cache = dynamic_cast<PreparedDrawing*>(slot.get());
-    if (cache == nullptr) {
-        cache = new PreparedDrawing;
-        slot.reset(cache);
-        PrepareShape(*shape, &cache->prepared);
-    } else if (cache->generation != drawing.Generation() || cache->prepared.source != shape) {
-        PrepareShape(*shape, &cache->prepared);
+    PreparedDrawing* cache;
+    {
+        // The drawing builds its shape when first asked, and every band asks.
+        std::lock_guard<std::mutex> hold(shared_->lock);
+        const swf::Shape* shape = drawing.Shape();
+        if (shape == nullptr) {
+            return;
+        }
+        // Kept in the drawing's own slot, so it goes when the drawing goes and a rebuilt
+        // drawing never meets a shape prepared from its old edges.
+        std::unique_ptr<timeline::DrawingCache>& slot = drawing.RenderCache();
+        cache = dynamic_cast<PreparedDrawing*>(slot.get());
+        if (cache == nullptr) {
+            cache = new PreparedDrawing;
+            slot.reset(cache);
+            PrepareShape(*shape, &cache->prepared);
+        } else if (cache->generation != drawing.Generation() || cache->prepared.source != shape) {
+            PrepareShape(*shape, &cache->prepared);
+        }
+        cache->generation = drawing.Generation();
     }
-    cache->generation = drawing.Generation();
-    DrawShape(cache->prepared, m, cx, context_, canvas, &ras_);
+    // Not kept: a drawing redrawn in place would meet the outlines of its old edges.
+    DrawPrepared(cache->prepared, m, cx, canvas, nullptr, false);
 }
 
 void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& paint,
@@ -311,7 +480,7 @@ void Renderer::FillRect(const swf::Rect& r, const Transform& m, const Paint& pai
     m.Apply(r.xMax, r.yMin, &xy[2], &xy[3]);
     m.Apply(r.xMax, r.yMax, &xy[4], &xy[5]);
     m.Apply(r.xMin, r.yMax, &xy[6], &xy[7]);
-    ras_.Begin(canvas.width, canvas.height, true);
+    ras_.Begin(canvas, true);
     ras_.Polygon(xy, 4);
     ras_.Fill(canvas, paint);
 }
@@ -332,16 +501,10 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     }
     switch (ch->kind) {
     case timeline::Kind::Shape:
-        DrawShape(Prepared(ch->shape.get()), m, cx, context_, canvas, &ras_);
+        DrawPrepared(Prepared(ch->shape.get()), m, cx, canvas);
         break;
     case timeline::Kind::Morph: {
-        MorphCache& cache = morphs_[ch->morph.get()];
-        if (!cache.shape || cache.ratio != o.ratio) {
-            cache.shape.reset(new swf::Shape(swf::InterpolateMorph(*ch->morph, o.ratio)));
-            cache.ratio = o.ratio;
-            PrepareShape(*cache.shape, &cache.prepared);
-        }
-        DrawShape(cache.prepared, m, cx, context_, canvas, &ras_);
+        DrawPrepared(Morph(ch->morph.get(), o.ratio), m, cx, canvas);
         break;
     }
     case timeline::Kind::Bitmap: {

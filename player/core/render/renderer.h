@@ -1,17 +1,21 @@
 // Draws a stage's display list: walks the clips by depth with their transforms and
 // colour transforms, applies clip-depth masks, draws what scripts drew under each clip's
 // objects, shapes, morphs, bitmaps, text and edit text, and sends objects with a blend mode
-// or filters through a layer. Prepared shapes are kept per character between frames.
+// or filters through a layer. Prepared shapes are kept per character between frames. A
+// frame may be drawn in bands of rows by several threads, each walking the whole list for
+// its rows; the pixels are the same whatever the number of threads.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "player/core/render/band_pool.h"
 #include "player/core/render/bitmap_cache.h"
 #include "player/core/render/paint.h"
 #include "player/core/render/rasterizer.h"
@@ -37,11 +41,15 @@ using DeviceGlyphSource =
 // Drawing one frame may cost at most this much rasterizer work (pixels filled, and
 // Rasterizer::kSegmentWork per segment), or eight times the canvas if that is more:
 // objects beyond it are not drawn in that frame, so a movie asking for too much draws
-// partly instead of hanging its host.
+// partly instead of hanging its host. A band of rows counts its work as the whole picture's
+// (see Rasterizer::Work), so it stops near where one thread drawing the frame would.
 const uint64_t kDrawBudget = uint64_t(1) << 25;
 const uint64_t kDrawBudgetPerPixel = 8;
 // Mask coverage and layers alive at once while a frame is drawn.
 const size_t kMaxBufferBytes = size_t(128) << 20;
+// Shapes' outlines kept between frames (those of the last frame drawn); past it, outlines
+// are built for each draw.
+const size_t kMaxPathBytes = size_t(64) << 20;
 
 class Renderer {
   public:
@@ -63,8 +71,23 @@ class Renderer {
     void Clear();
     // The last Draw stopped at its budget (kDrawBudget, kMaxBufferBytes).
     bool WasCut() const { return cut_; }
+    // Threads drawing each frame (1 to kMaxDrawThreads), made when a frame first needs them.
+    void SetThreads(int count);
 
   private:
+    // What every band's walk shares: prepared shapes and decoded pictures, filled as they
+    // are first needed, under one lock. Nothing is let go while a frame is drawn.
+    struct Shared;
+    explicit Renderer(Shared* shared); // one more thread's walker
+    // The serial start of a frame (or of a drawing into a bitmap): morphs and outlines not
+    // used in the last one are let go.
+    void StartFrame();
+    // Draws the canvas's rows with this walker's budget share.
+    void DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
+                  double scale, uint64_t budget);
+    // How many bands a frame is cut into: 1 for one thread, or when an object's filters
+    // reach across rows.
+    int BandsFor(const timeline::Clip& root, const Canvas& canvas) const;
     struct ActiveMask;
     void DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx,
                   const Canvas& canvas, int nesting);
@@ -96,8 +119,9 @@ class Renderer {
         std::vector<uint8_t> mask;
     };
     bool ClipToBox(const swf::Rect& box, const Transform& m, const Canvas& canvas, BoxClip* out);
-    // A host glyph with its shape prepared beside it (not in `prepared_`, which is keyed
-    // by address: forgotten glyphs would leave stale keys there). Null when the host has none.
+    // A host glyph with its shape prepared beside it (not among the prepared shapes, which
+    // are keyed by address: forgotten glyphs would leave stale keys there). Null when the
+    // host has none.
     struct DeviceGlyphShape {
         swf::Shape shape;
         PreparedShape prepared; // points into `shape`
@@ -123,19 +147,56 @@ class Renderer {
     bool cut_ = false;
     // Reserves a frame buffer's bytes; false when it would pass kMaxBufferBytes.
     bool Reserve(size_t bytes);
+    const PreparedShape& Morph(const swf::MorphShape* morph, uint16_t ratio);
+    // Draws a prepared shape from its outlines at this scale, rotation and skew: kept
+    // between frames when `keep` (the prepared shape lives in a cache), else built here.
+    void DrawPrepared(const PreparedShape& shape, const Transform& m, const swf::ColorTransform& cx,
+                      const Canvas& canvas, const Paint* solid = nullptr, bool keep = true);
+    ShapePaths scratch_;
     Rasterizer ras_;
-    std::map<const swf::Shape*, PreparedShape> prepared_;
+    ShapeContext context_;
+    std::unique_ptr<Shared> own_; // the first walker's; the others point at it
+    Shared* shared_ = nullptr;
+    int threads_ = 1;
+    std::unique_ptr<BandPool> pool_;
+    std::vector<std::unique_ptr<Renderer>> walkers_; // for the pool's threads past the first
+};
+
+struct Renderer::Shared {
+    std::mutex lock;
+    std::map<const swf::Shape*, PreparedShape> prepared;
     struct MorphCache {
-        uint16_t ratio = 0;
         std::unique_ptr<swf::Shape> shape;
         PreparedShape prepared;
+        uint64_t used = 0; // the frame that last drew it
     };
-    std::map<const swf::MorphShape*, MorphCache> morphs_;
-    std::map<std::pair<std::string, uint64_t>, std::unique_ptr<DeviceGlyphShape>> deviceGlyphs_;
-    DeviceGlyphSource deviceSource_;
-    DeviceFontMetrics deviceMetrics_;
-    ShapeContext context_;
-    BitmapCache bitmaps_;
+    // By morph and ratio: one morph shown at two ratios in a frame keeps both.
+    std::map<std::pair<const swf::MorphShape*, uint16_t>, MorphCache> morphs;
+    std::map<std::pair<std::string, uint64_t>, std::unique_ptr<DeviceGlyphShape>> deviceGlyphs;
+    DeviceGlyphSource deviceSource;
+    DeviceFontMetrics deviceMetrics;
+    BitmapCache bitmaps;
+    // Outlines by prepared shape and the bits of the transform's linear part and the
+    // stage's scale (for lines that keep their width).
+    struct PathKey {
+        const PreparedShape* shape;
+        uint64_t bits[5];
+        bool operator<(const PathKey& o) const;
+    };
+    struct PathEntry {
+        std::mutex lock; // held while one thread builds the outlines
+        bool built = false;
+        ShapePaths paths;
+        size_t bytes = 0;
+        uint64_t used = 0;
+    };
+    std::map<PathKey, std::unique_ptr<PathEntry>> paths;
+    size_t pathBytes = 0;
+    void ClearPaths() {
+        paths.clear();
+        pathBytes = 0;
+    }
+    uint64_t frame = 0;
 };
 
 } // namespace render

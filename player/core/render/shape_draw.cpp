@@ -37,7 +37,7 @@ template <typename F> void Flatten(const Transform& t, const PathEdge& e, F line
 }
 
 void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style,
-                 const Transform& t, double stageScale, Rasterizer* ras) {
+                 const Transform& t, double stageScale, Outline* out) {
     StrokeStyle s;
     // LineStyle2's scale flags keep a line's width whatever its object's scale.
     const double width = style.width * (style.noHScale || style.noVScale ? stageScale : t.Scale());
@@ -51,11 +51,14 @@ void StrokeLines(const std::vector<PathEdge>& edges, const swf::LineStyle& style
     int32_t firstX = 0, firstY = 0;
     auto flush = [&]() {
         if (!run.empty()) {
-            StrokePolyline(run, lastX == firstX && lastY == firstY && run.size() > 2, s, ras);
+            StrokePolyline(run, lastX == firstX && lastY == firstY && run.size() > 2, s, out);
             run.clear();
         }
     };
     for (const PathEdge& e : edges) {
+        if (out->points.size() + run.size() >= out->room) {
+            break; // the shape's points are spent
+        }
         if (run.empty() || e.x0 != lastX || e.y0 != lastY) {
             flush();
             Point p0;
@@ -97,15 +100,77 @@ void PrepareShape(const swf::Shape& shape, PreparedShape* out) {
     }
 }
 
-void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorTransform& cx,
-               const ShapeContext& context, const Canvas& canvas, Rasterizer* ras,
-               const Paint* solidOverride) {
-    const swf::Shape& source = *shape.source;
+size_t ShapePaths::Bytes() const {
+    size_t bytes = 0;
+    for (const auto* kind : {&fills, &lines}) {
+        for (const std::vector<Outline>& group : *kind) {
+            for (const Outline& o : group) {
+                bytes += sizeof(Outline) + o.Bytes();
+            }
+        }
+    }
+    return bytes;
+}
+
+void BuildPaths(const PreparedShape& shape, const Transform& toDevice, const ShapeContext& context,
+                ShapePaths* out) {
+    Transform t = toDevice;
+    t.tx = t.ty = 0;
+    out->fills.assign(shape.groups.size(), {});
+    out->lines.assign(shape.groups.size(), {});
+    size_t room = kMaxShapePoints;
     for (size_t gi = 0; gi < shape.groups.size(); ++gi) {
         const PreparedGroup& g = shape.groups[gi];
-        const swf::StyleGroup& styles = source.groups[gi];
+        out->fills[gi].resize(g.fills.size());
         for (size_t i = 0; i < g.fills.size(); ++i) {
-            if (g.fills[i].empty() || ras->Spent()) {
+            Outline& o = out->fills[gi][i];
+            o.room = room;
+            int32_t lastX = 0, lastY = 0;
+            bool open = false;
+            for (const PathEdge& e : g.fills[i]) {
+                if (o.points.size() >= o.room) {
+                    break;
+                }
+                if (!open || e.x0 != lastX || e.y0 != lastY) {
+                    Point p;
+                    t.Apply(e.x0, e.y0, &p.x, &p.y);
+                    o.Move(p);
+                    open = true;
+                }
+                Flatten(t, e, [&o](const Point& p) { o.Line(p); });
+                lastX = e.x1;
+                lastY = e.y1;
+            }
+            room -= o.points.size();
+        }
+        out->lines[gi].resize(g.lines.size());
+        for (size_t i = 0; i < g.lines.size(); ++i) {
+            Outline& o = out->lines[gi][i];
+            o.closeRuns = true;
+            o.room = room;
+            if (!g.lines[i].empty()) {
+                StrokeLines(g.lines[i], shape.source->groups[gi].lines[i], t, context.stageScale,
+                            &o);
+            }
+            room -= o.points.size();
+        }
+    }
+}
+
+void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transform& t,
+               const swf::ColorTransform& cx, const ShapeContext& context, const Canvas& canvas,
+               Rasterizer* ras, const Paint* solidOverride) {
+    const swf::Shape& source = *shape.source;
+    // Whether an outline reaches the canvas's rows where the shape is now.
+    const auto reaches = [&](const Outline& o) {
+        return !o.Empty() && o.bottom + t.ty >= canvas.top - 1 &&
+               o.top + t.ty <= canvas.Bottom() + 1;
+    };
+    for (size_t gi = 0; gi < shape.groups.size() && gi < paths.fills.size(); ++gi) {
+        const swf::StyleGroup& styles = source.groups[gi];
+        const std::vector<Outline>& fills = paths.fills[gi];
+        for (size_t i = 0; i < fills.size(); ++i) {
+            if (!reaches(fills[i]) || ras->Spent()) {
                 continue;
             }
             Paint paint;
@@ -119,27 +184,16 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
                                   &paint)) {
                 continue;
             }
-            ras->Begin(canvas.width, canvas.height, source.nonZero);
-            int32_t lastX = 0, lastY = 0;
-            bool open = false;
-            for (const PathEdge& e : g.fills[i]) {
-                if (!open || e.x0 != lastX || e.y0 != lastY) {
-                    double x, y;
-                    t.Apply(e.x0, e.y0, &x, &y);
-                    ras->MoveTo(x, y);
-                    open = true;
-                }
-                Flatten(t, e, [ras](const Point& p) { ras->LineTo(p.x, p.y); });
-                lastX = e.x1;
-                lastY = e.y1;
-            }
+            ras->Begin(canvas, source.nonZero);
+            ras->Add(fills[i], t.tx, t.ty);
             ras->Fill(canvas, paint);
         }
         if (solidOverride != nullptr) {
             continue;
         }
-        for (size_t i = 0; i < g.lines.size(); ++i) {
-            if (g.lines[i].empty() || ras->Spent()) {
+        const std::vector<Outline>& lines = paths.lines[gi];
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (!reaches(lines[i]) || ras->Spent()) {
                 continue;
             }
             const swf::LineStyle& style = styles.lines[i];
@@ -156,8 +210,8 @@ void DrawShape(const PreparedShape& shape, const Transform& t, const swf::ColorT
             } else {
                 paint = SolidPaint(style.color, cx);
             }
-            ras->Begin(canvas.width, canvas.height, true);
-            StrokeLines(g.lines[i], style, t, context.stageScale, ras);
+            ras->Begin(canvas, true);
+            ras->Add(lines[i], t.tx, t.ty);
             ras->Fill(canvas, paint);
         }
     }

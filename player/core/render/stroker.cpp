@@ -10,7 +10,7 @@ namespace {
 const double kPi = 3.14159265358979323846;
 
 // Emits a polygon wound counter-clockwise in device space, whatever its given order.
-void Emit(std::vector<double>* xy, Rasterizer* ras) {
+void Emit(std::vector<double>* xy, Outline* out) {
     const int n = static_cast<int>(xy->size() / 2);
     double area = 0;
     for (int i = 0; i < n; ++i) {
@@ -23,28 +23,33 @@ void Emit(std::vector<double>* xy, Rasterizer* ras) {
             std::swap((*xy)[i * 2 + 1], (*xy)[j * 2 + 1]);
         }
     }
-    ras->Polygon(xy->data(), n);
+    if (n >= 3) {
+        out->Move(Point{(*xy)[0], (*xy)[1]});
+        for (int i = 1; i < n; ++i) {
+            out->Line(Point{(*xy)[i * 2], (*xy)[i * 2 + 1]});
+        }
+    }
     xy->clear();
 }
 
-void Disc(Point c, double r, Rasterizer* ras, std::vector<double>* xy) {
+void Disc(Point c, double r, Outline* out, std::vector<double>* xy) {
     const int n = r < 35 ? static_cast<int>(r * 2.5) + 8 : 96;
     for (int i = 0; i < n; ++i) {
         const double a = 2 * kPi * i / n;
         xy->push_back(c.x + r * std::cos(a));
         xy->push_back(c.y + r * std::sin(a));
     }
-    Emit(xy, ras);
+    Emit(xy, out);
 }
 
-void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Rasterizer* ras,
+void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Outline* out,
           std::vector<double>* xy) {
     const double hw = s.halfWidth;
     // Nearly straight on (a flattened curve): a bevel differs from any join by far less
     // than a pixel and costs three edges instead of a disc.
     const bool gentle = d0.x * d1.x + d0.y * d1.y > 0.97;
     if (s.join == swf::Join::Round && !gentle) {
-        Disc(p, hw, ras, xy);
+        Disc(p, hw, out, xy);
         return;
     }
     // Normals of the incoming and outgoing segments; the outer side is where they part.
@@ -62,19 +67,18 @@ void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Rasterizer* ras,
                 const double reach = hw / cosHalf;
                 *xy = {p.x, p.y, a.x, a.y, p.x + m.x / len * reach, p.y + m.y / len * reach,
                        b.x, b.y};
-                Emit(xy, ras);
+                Emit(xy, out);
                 return;
             }
         }
     }
     *xy = {p.x, p.y, a.x, a.y, b.x, b.y};
-    Emit(xy, ras);
+    Emit(xy, out);
 }
 
 } // namespace
 
-void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle& s,
-                    Rasterizer* ras) {
+void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle& s, Outline* out) {
     // Drop repeated points; a dot still gets its caps.
     std::vector<Point> pts;
     pts.reserve(in.size());
@@ -88,11 +92,11 @@ void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle
     const double hw = s.halfWidth;
     if (pts.size() == 1) {
         if (s.startCap == swf::Cap::Round) {
-            Disc(pts[0], hw, ras, &xy);
+            Disc(pts[0], hw, out, &xy);
         } else if (s.startCap == swf::Cap::Square) {
             xy = {pts[0].x - hw, pts[0].y - hw, pts[0].x + hw, pts[0].y - hw,
                   pts[0].x + hw, pts[0].y + hw, pts[0].x - hw, pts[0].y + hw};
-            Emit(&xy, ras);
+            Emit(&xy, out);
         }
         return;
     }
@@ -114,20 +118,20 @@ void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle
         }
         const double nx = -d.y * hw, ny = d.x * hw;
         xy = {a.x + nx, a.y + ny, b.x + nx, b.y + ny, b.x - nx, b.y - ny, a.x - nx, a.y - ny};
-        Emit(&xy, ras);
+        Emit(&xy, out);
     }
     for (size_t i = 1; i + 1 < n; ++i) {
-        Join(pts[i], dirs[i - 1], dirs[i], s, ras, &xy);
+        Join(pts[i], dirs[i - 1], dirs[i], s, out, &xy);
     }
     if (closed) {
-        Join(pts[0], dirs[n - 2], dirs[0], s, ras, &xy);
+        Join(pts[0], dirs[n - 2], dirs[0], s, out, &xy);
         return;
     }
     if (s.startCap == swf::Cap::Round) {
-        Disc(pts[0], hw, ras, &xy);
+        Disc(pts[0], hw, out, &xy);
     }
     if (s.endCap == swf::Cap::Round) {
-        Disc(pts[n - 1], hw, ras, &xy);
+        Disc(pts[n - 1], hw, out, &xy);
     }
 }
 

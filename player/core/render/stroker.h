@@ -9,8 +9,6 @@
 
 namespace render {
 
-using Point = swf::Point;
-
 struct StrokeStyle {
     double halfWidth = 0.5; // device pixels
     swf::Cap startCap = swf::Cap::Round, endCap = swf::Cap::Round;
@@ -18,8 +16,9 @@ struct StrokeStyle {
     double miterLimit = 3;
 };
 
-// Adds the outline of a polyline; `closed` when it ends where it starts.
+// Adds the outline of a polyline to `out` (polygons closing themselves); `closed` when it
+// ends where it starts.
 void StrokePolyline(const std::vector<Point>& points, bool closed, const StrokeStyle& style,
-                    Rasterizer* ras);
+                    Outline* out);
 
 } // namespace render

@@ -45,7 +45,7 @@ void Renderer::DrawStaticText(const swf::StaticText& text, const Transform& m,
         for (const swf::GlyphEntry& g : run.glyphs) {
             if (g.index < font->GlyphCount()) {
                 const Transform t = base * Translate(x, run.y) * Scaling(size);
-                DrawShape(Prepared(&font->Glyph(g.index)), t, cx, context_, canvas, &ras_, &paint);
+                DrawPrepared(Prepared(&font->Glyph(g.index)), t, cx, canvas, &paint);
             }
             x += g.advance;
         }
@@ -79,22 +79,29 @@ bool Renderer::ClipToBox(const swf::Rect& r, const Transform& m, const Canvas& c
     coverage.height = h;
     FillRect(r, out->shift * m, SolidPaint(swf::Rgba{255, 255, 255, 255}, swf::ColorTransform()),
              coverage);
+    // The rows of the box this canvas holds, in the box's own rows.
+    const int first = std::max(0, canvas.top - top), last = std::min(h, canvas.Bottom() - top);
+    if (last <= first) {
+        return false;
+    }
     if (canvas.mask != nullptr) {
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* outer = canvas.mask + size_t(top + y) * canvas.width + left;
+        for (int y = first; y < last; ++y) {
+            const uint8_t* outer = canvas.mask + canvas.MaskAt(top + y) + left;
             uint8_t* inner = out->mask.data() + size_t(y) * w;
             for (int x = 0; x < w; ++x) {
                 inner[x] = static_cast<uint8_t>((inner[x] * (outer[x] + 1)) >> 8);
             }
         }
     }
-    const size_t offset = size_t(top) * canvas.stride + left;
+    const size_t offset = canvas.At(top + first) + left;
     out->canvas = Canvas{canvas.pixels != nullptr ? canvas.pixels + offset : nullptr,
                          canvas.coverage != nullptr ? canvas.coverage + offset : nullptr,
                          w,
                          h,
                          canvas.stride,
-                         out->mask.data()};
+                         out->mask.data() + size_t(first) * w,
+                         first,
+                         last};
     return true;
 }
 
@@ -138,14 +145,14 @@ const Renderer::DeviceGlyphShape* Renderer::DeviceGlyphFor(const TextStyle& styl
     const std::string& face = style.face.empty() ? std::string("_sans") : style.face;
     const auto key =
         std::make_pair(face, (uint64_t(code) << 2) | (style.bold ? 1 : 0) | (style.italic ? 2 : 0));
-    auto it = deviceGlyphs_.find(key);
-    if (it == deviceGlyphs_.end()) {
-        if (deviceGlyphs_.size() > 8192) {
-            deviceGlyphs_.clear(); // a movie cycling through many characters or faces
-        }
+    // The host is asked by one thread at a time. Glyphs stay for the frame (a movie
+    // cycling through many characters or faces lets them go when the next one starts).
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    auto it = shared_->deviceGlyphs.find(key);
+    if (it == shared_->deviceGlyphs.end()) {
         DeviceGlyph dg;
         std::unique_ptr<DeviceGlyphShape> entry;
-        if (deviceSource_(face.c_str(), style.bold, style.italic, code, &dg)) {
+        if (shared_->deviceSource(face.c_str(), style.bold, style.italic, code, &dg)) {
             entry.reset(new DeviceGlyphShape);
             swf::Shape& s = entry->shape;
             s.groups.emplace_back();
@@ -155,7 +162,7 @@ const Renderer::DeviceGlyphShape* Renderer::DeviceGlyphFor(const TextStyle& styl
             PrepareShape(s, &entry->prepared);
             entry->advance = dg.advance;
         }
-        it = deviceGlyphs_.emplace(key, std::move(entry)).first;
+        it = shared_->deviceGlyphs.emplace(key, std::move(entry)).first;
     }
     return it->second.get();
 }
@@ -176,15 +183,15 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
     FieldFonts fonts;
     fonts.movie = movie_;
     fonts.own = text.hasFont ? movie_->dictionary.FindFont(text.fontId) : nullptr;
-    if (deviceSource_) {
+    if (shared_->deviceSource) {
         fonts.device = [this](const TextStyle& style, uint32_t code, double* advance) {
             const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
             *advance = g != nullptr ? g->advance : 0;
             return g != nullptr;
         };
     }
-    fonts.deviceAscent = deviceMetrics_.ascent;
-    fonts.deviceDescent = deviceMetrics_.descent;
+    fonts.deviceAscent = shared_->deviceMetrics.ascent;
+    fonts.deviceDescent = shared_->deviceMetrics.descent;
     FieldLayout layout;
     LayOutField(field, fonts, &layout);
     const swf::Rect b = layout.box;
@@ -200,7 +207,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             const int gi = style.font->GlyphFor(static_cast<uint16_t>(code));
             return gi < 0 ? nullptr : &Prepared(&style.font->Glyph(gi));
         }
-        if (field.embedFonts || !deviceSource_) {
+        if (field.embedFonts || !shared_->deviceSource) {
             return nullptr;
         }
         const DeviceGlyphShape* g = DeviceGlyphFor(style, code);
@@ -251,7 +258,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             if (const PreparedShape* shape = glyph(0x2022, style)) {
                 const Transform t = area * Translate(line.left + 300, line.baseline) *
                                     Scaling(style.size / emOf(style));
-                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[line.style]);
+                DrawPrepared(*shape, t, cx, clip.canvas, &paints[line.style]);
             }
         }
         for (const PlacedGlyph& g : line.glyphs) {
@@ -260,7 +267,7 @@ void Renderer::DrawEditText(const swf::EditText& text, const timeline::DisplayOb
             if (shape != nullptr) {
                 const Transform t =
                     area * Translate(g.x, line.baseline) * Scaling(style.size / emOf(style));
-                DrawShape(*shape, t, cx, context_, clip.canvas, &ras_, &paints[g.style]);
+                DrawPrepared(*shape, t, cx, clip.canvas, &paints[g.style]);
             }
         }
     }

@@ -1,0 +1,50 @@
+// A few drawing threads kept for the life of a renderer: a frame's bands are handed out
+// one at a time to whichever thread is free, the calling thread among them. Threads are
+// made once, when their count is set, and sleep between frames.
+#pragma once
+
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace render {
+
+// Drawing threads one frame may use, the calling thread included.
+const int kMaxDrawThreads = 16;
+
+class BandPool {
+  public:
+    BandPool() = default;
+    ~BandPool();
+    BandPool(const BandPool&) = delete;
+    BandPool& operator=(const BandPool&) = delete;
+
+    // Threads taking part from the next Run, the caller included (1 to kMaxDrawThreads).
+    // When the system gives fewer, those it gave are used.
+    void SetThreads(int count);
+    int Threads() const { return int(threads_.size()) + 1; }
+
+    // Calls job(worker, task) once for every task in [0, tasks), worker in [0, Threads()),
+    // never two tasks on one worker at once; returns when all are done. An exception a
+    // task throws is thrown here once all have stopped (tasks not yet begun are dropped).
+    void Run(int tasks, const std::function<void(int worker, int task)>& job);
+
+  private:
+    void Work(int worker, unsigned seen);
+    void Take(int worker);
+    void Stop();
+
+    std::vector<std::thread> threads_;
+    std::mutex lock_;
+    std::condition_variable wake_, done_;
+    const std::function<void(int, int)>* job_ = nullptr;
+    unsigned generation_ = 0; // one more for every Run
+    int tasks_ = 0, next_ = 0, busy_ = 0;
+    bool quit_ = false;
+    std::exception_ptr failure_;
+};
+
+} // namespace render
