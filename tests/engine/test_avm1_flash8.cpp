@@ -95,6 +95,90 @@ TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
     }
 }
 
+// Each filter property: its default, then what one assignment leaves (clamped, wrapped,
+// masked or named as Flash does); an empty `set` only reads the default.
+struct FilterProp {
+    const char* cls;
+    const char* prop;
+    const char* byDefault;
+    const char* set;
+    const char* after;
+};
+
+const FilterProp kFilterProps[] = {
+    {"BlurFilter", "blurX", "4", "300", "255"},
+    {"BlurFilter", "blurY", "4", "-5", "0"},
+    {"BlurFilter", "quality", "1", "16", "15"},
+    {"BlurFilter", "quality", "1", "2.9", "2"},
+    {"BlurFilter", "blurX", "4", "'x'", "0"},
+    {"DropShadowFilter", "distance", "4", "-7", "-7"},
+    {"DropShadowFilter", "angle", "45", "405", "45"},
+    {"DropShadowFilter", "color", "0", "33489151", "16711935"},
+    {"DropShadowFilter", "alpha", "1", "2", "1"},
+    {"DropShadowFilter", "alpha", "1", "-1", "0"},
+    {"DropShadowFilter", "blurX", "4", "", ""},
+    {"DropShadowFilter", "blurY", "4", "", ""},
+    {"DropShadowFilter", "strength", "1", "256", "255"},
+    {"DropShadowFilter", "quality", "1", "-1", "0"},
+    {"DropShadowFilter", "inner", "false", "1", "true"},
+    {"DropShadowFilter", "knockout", "false", "'x'", "true"},
+    {"DropShadowFilter", "hideObject", "false", "", ""},
+    {"GlowFilter", "color", "16711680", "", ""},
+    {"GlowFilter", "alpha", "1", "0.5", "0.5"},
+    {"GlowFilter", "blurX", "6", "", ""},
+    {"GlowFilter", "blurY", "6", "", ""},
+    {"GlowFilter", "strength", "2", "", ""},
+    {"GlowFilter", "quality", "1", "", ""},
+    {"GlowFilter", "inner", "false", "", ""},
+    {"GlowFilter", "knockout", "false", "", ""},
+    {"BevelFilter", "distance", "4", "", ""},
+    {"BevelFilter", "angle", "45", "-90", "-90"},
+    {"BevelFilter", "highlightColor", "16777215", "", ""},
+    {"BevelFilter", "highlightAlpha", "1", "", ""},
+    {"BevelFilter", "shadowColor", "0", "", ""},
+    {"BevelFilter", "shadowAlpha", "1", "", ""},
+    {"BevelFilter", "strength", "1", "", ""},
+    {"BevelFilter", "type", "inner", "'outer'", "outer"},
+    {"BevelFilter", "type", "inner", "'full'", "full"},
+    {"GradientGlowFilter", "distance", "4", "", ""},
+    {"GradientGlowFilter", "angle", "45", "", ""},
+    {"GradientGlowFilter", "strength", "1", "", ""},
+    {"GradientGlowFilter", "type", "inner", "'inner'", "inner"},
+    {"GradientBevelFilter", "blurX", "4", "", ""},
+    {"GradientBevelFilter", "quality", "1", "", ""},
+    {"ConvolutionFilter", "matrixX", "0", "16", "15"},
+    {"ConvolutionFilter", "matrixY", "0", "3.5", "3"},
+    {"ConvolutionFilter", "divisor", "1", "", ""},
+    {"ConvolutionFilter", "bias", "0", "-2", "-2"},
+    {"ConvolutionFilter", "preserveAlpha", "true", "0", "false"},
+    {"ConvolutionFilter", "clamp", "true", "", ""},
+    {"ConvolutionFilter", "alpha", "0", "5", "1"},
+    {"DisplacementMapFilter", "componentX", "0", "16", "15"},
+    {"DisplacementMapFilter", "componentY", "0", "", ""},
+    {"DisplacementMapFilter", "scaleX", "0", "70000", "65535"},
+    {"DisplacementMapFilter", "scaleY", "0", "-70000", "-65535"},
+    {"DisplacementMapFilter", "mode", "wrap", "'clamp'", "clamp"},
+    {"DisplacementMapFilter", "mode", "wrap", "'ignore'", "ignore"},
+    {"DisplacementMapFilter", "mode", "wrap", "'color'", "color"},
+    {"DisplacementMapFilter", "mode", "wrap", "'CLAMP'", "wrap"},
+    {"DisplacementMapFilter", "alpha", "0", "", ""},
+};
+
+TEST(Flash8, FilterPropertiesDefaultAndClamp) {
+    for (const FilterProp& p : kFilterProps) {
+        Harness h(8);
+        const std::string read =
+            "push 'f'; getvar; push '" + std::string(p.prop) + "'; getmember; trace; ";
+        std::string code = "push 'f'; " + New("filters", p.cls, "", 0) + "; setvar; " + read;
+        if (*p.set)
+            code += "push 'f'; getvar; push '" + std::string(p.prop) + "' " + p.set +
+                    "; setmember; " + read;
+        h.Run(code);
+        EXPECT_EQ(h.Traces(), std::string(p.byDefault) + (*p.set ? "|" : "") + p.after)
+            << p.cls << "." << p.prop << " = " << p.set;
+    }
+}
+
 // Bitmaps count against the memory cap before they exist: a loop keeping big bitmaps
 // stops at the cap instead of taking the machine's memory.
 TEST(Flash8, BitmapsCountAgainstTheMemoryCap) {
