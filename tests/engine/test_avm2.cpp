@@ -209,6 +209,215 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
     EXPECT_EQ(r.status, avm2::AbcStatus::Ok);
 }
 
+// One call per row through a block made for it: `self` is a global class ("Math"), a quoted
+// string literal, "new Class" (constructed with `ctor`), or "" for a global function. Push
+// items: integers, numbers with a point, 'strings', NaN, null, undefined, true, false, and
+// json:TEXT for JSON.parse(TEXT). The trace shows the result.
+struct As3Call {
+    const char* self;
+    const char* method;
+    std::vector<std::string> args;
+    const char* want;
+    std::vector<std::string> ctor = {};
+};
+
+class CallBlock {
+  public:
+    std::vector<uint8_t> Build(const As3Call& c) {
+        std::vector<uint8_t> code = {0xD0, 0x30, 0x5D};
+        U30(&code, Name("trace"));
+        const std::string self = c.self;
+        if (self.empty()) {
+            code.push_back(0x5D);
+            U30(&code, Name(c.method));
+        } else if (self[0] == '\'') {
+            Push(&code, self);
+        } else if (self.compare(0, 4, "new ") == 0) {
+            code.push_back(0x5D);
+            U30(&code, Name(self.substr(4)));
+            for (const std::string& a : c.ctor)
+                Push(&code, a);
+            code.push_back(0x4A);
+            U30(&code, Name(self.substr(4)));
+            U30(&code, uint32_t(c.ctor.size()));
+        } else {
+            code.push_back(0x60);
+            U30(&code, Name(self));
+        }
+        for (const std::string& a : c.args)
+            Push(&code, a);
+        code.push_back(0x46);
+        U30(&code, Name(c.method));
+        U30(&code, uint32_t(c.args.size()));
+        code.push_back(0x4F);
+        U30(&code, Name("trace"));
+        code.push_back(1);
+        code.push_back(0x47);
+        return Assemble(code);
+    }
+
+  private:
+    static void U30(std::vector<uint8_t>* b, uint32_t v) {
+        do {
+            uint8_t x = v & 0x7F;
+            v >>= 7;
+            b->push_back(uint8_t(x | (v ? 0x80 : 0)));
+        } while (v);
+    }
+    uint32_t String(const std::string& s) {
+        for (size_t i = 0; i < strings_.size(); ++i)
+            if (strings_[i] == s)
+                return uint32_t(i + 2);
+        strings_.push_back(s);
+        return uint32_t(strings_.size() + 1); // pool index 1 is ""
+    }
+    uint32_t Name(const std::string& n) {
+        const uint32_t s = String(n);
+        for (size_t i = 0; i < names_.size(); ++i)
+            if (names_[i] == s)
+                return uint32_t(i + 1);
+        names_.push_back(s);
+        return uint32_t(names_.size());
+    }
+    void Push(std::vector<uint8_t>* code, const std::string& a) {
+        if (a[0] == '\'') {
+            code->push_back(0x2C);
+            U30(code, String(a.substr(1, a.size() - 2)));
+        } else if (a.compare(0, 5, "json:") == 0) {
+            code->push_back(0x60);
+            U30(code, Name("JSON"));
+            code->push_back(0x2C);
+            U30(code, String(a.substr(5)));
+            code->push_back(0x46);
+            U30(code, Name("parse"));
+            U30(code, 1);
+        } else if (a == "NaN" || a == "null" || a == "undefined" || a == "true" || a == "false") {
+            code->push_back(a == "NaN"         ? 0x28
+                            : a == "null"      ? 0x20
+                            : a == "undefined" ? 0x21
+                            : a == "true"      ? 0x26
+                                               : 0x27);
+        } else {
+            doubles_.push_back(std::strtod(a.c_str(), nullptr));
+            code->push_back(0x2F);
+            U30(code, uint32_t(doubles_.size()));
+        }
+    }
+    std::vector<uint8_t> Assemble(const std::vector<uint8_t>& code) {
+        std::vector<uint8_t> b = {16, 0, 46, 0, 0, 0};
+        U30(&b, uint32_t(doubles_.size() + 1));
+        for (double d : doubles_) {
+            uint8_t raw[8];
+            std::memcpy(raw, &d, 8);
+            b.insert(b.end(), raw, raw + 8);
+        }
+        U30(&b, uint32_t(strings_.size() + 2)); // string 1 is "", the package's name
+        U30(&b, 0);
+        for (const std::string& s : strings_) {
+            U30(&b, uint32_t(s.size()));
+            b.insert(b.end(), s.begin(), s.end());
+        }
+        b.push_back(2), b.push_back(0x16), b.push_back(1); // namespace 1: package ""
+        b.push_back(0);                                    // ns sets
+        U30(&b, uint32_t(names_.size() + 1));
+        for (uint32_t n : names_)
+            b.push_back(0x07), b.push_back(1), U30(&b, n);
+        for (uint8_t x : {1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 8, 2, 0, 4})
+            b.push_back(x); // one method, no metadata or classes, one script, its body head
+        U30(&b, uint32_t(code.size()));
+        b.insert(b.end(), code.begin(), code.end());
+        b.push_back(0), b.push_back(0);
+        return b;
+    }
+    std::vector<std::string> strings_;
+    std::vector<uint32_t> names_;
+    std::vector<double> doubles_;
+};
+
+const As3Call kAs3Calls[] = {
+    {"", "parseInt", {"'0x1F'"}, "31"},
+    {"", "parseInt", {"'012'"}, "12"},
+    {"", "parseInt", {"'-z'", "36"}, "-35"},
+    {"", "parseInt", {"'11'", "1"}, "NaN"},
+    {"", "parseInt", {"'11'", "37"}, "NaN"},
+    {"", "parseInt", {"'11'", "36"}, "37"},
+    {"", "parseInt", {"'19'", "9"}, "1"},
+    {"", "parseInt", {"'  7 '"}, "7"},
+    {"", "parseInt", {"''"}, "NaN"},
+    {"", "parseFloat", {"'abc'"}, "NaN"},
+    {"", "parseFloat", {"'-1.5e3x'"}, "-1500"},
+    {"", "parseFloat", {"'2e'"}, "2"},
+    {"", "parseFloat", {"' 1.25 '"}, "1.25"},
+    {"", "isNaN", {"'x'"}, "true"},
+    {"", "isFinite", {"'1e400'"}, "false"},
+    {"Math", "atan2", {"1", "2"}, "0.4636476090008061"},
+    {"Math", "atan2", {"2", "1"}, "1.1071487177940904"},
+    {"Math", "pow", {"2", "10"}, "1024"},
+    {"Math", "max", {}, "-Infinity"},
+    {"Math", "min", {}, "Infinity"},
+    {"Math", "min", {"2", "NaN", "1"}, "NaN"},
+    {"Math", "max", {"-1", "3", "2"}, "3"},
+    {"Math", "round", {"-2.5"}, "-2"},
+    {"Math", "round", {"2.5"}, "3"},
+    {"Math", "abs", {"-0.5"}, "0.5"},
+    {"'hello'", "substr", {"-3", "2"}, "ll"},
+    {"'hello'", "substr", {"1"}, "ello"},
+    {"'hello'", "substring", {"4", "1"}, "ell"},
+    {"'hello'", "substring", {"-1", "2"}, "he"},
+    {"'hello'", "slice", {"-3", "-1"}, "ll"},
+    {"'hello'", "slice", {"2"}, "llo"},
+    {"'hello'", "charAt", {"5"}, ""},
+    {"'hello'", "charCodeAt", {"5"}, "NaN"},
+    {"'hello'", "charCodeAt", {"4"}, "111"},
+    {"'hello'", "indexOf", {"'l'", "3"}, "3"},
+    {"'hello'", "indexOf", {"''", "9"}, "5"},
+    {"'hello'", "lastIndexOf", {"'l'", "2"}, "2"},
+    {"'hello'", "lastIndexOf", {"'o'", "3"}, "-1"},
+    {"'a,b,,c'", "split", {"','"}, "a,b,,c"},
+    {"'a,b,,c'", "split", {"','", "2"}, "a,b"},
+    {"'aBc'", "toUpperCase", {}, "ABC"},
+    {"'h\xf0\x9f\x98\x80!'", "charAt", {"3"}, "!"},
+    {"'h\xf0\x9f\x98\x80!'", "charCodeAt", {"1"}, "55357"},
+    {"'abc'", "concat", {"1", "null"}, "abc1null"},
+    {"'a-b-c'", "replace", {"'-'", "'+'"}, "a+b-c"},
+    {"'b'", "localeCompare", {"'a'"}, "1"},
+    {"new Number", "toString", {"16"}, "ff", {"255"}},
+    {"new Number", "toString", {"2"}, "-101", {"-5"}},
+    {"new Number", "toString", {"36"}, "z", {"35"}},
+    {"new Number", "toFixed", {"2"}, "1.01", {"1.005001"}},
+    {"new Number", "toFixed", {"0"}, "-3", {"-2.5001"}},
+    {"new Number", "toExponential", {"2"}, "1.23e+5", {"123456"}},
+    {"new Number", "toExponential", {"1"}, "1.5e-7", {"0.00000015"}},
+    {"new Number", "toPrecision", {"3"}, "0.00123", {"0.001234"}},
+    {"new Number", "toPrecision", {"2"}, "1.2e+3", {"1234"}},
+    {"JSON",
+     "stringify",
+     {"json:{\"a\":[1,null,\"x\\\"y\"],\"b\":true}"},
+     "{\"a\":[1,null,\"x\\\"y\"],\"b\":true}"},
+    {"JSON", "stringify", {"json: [ 1 , 2 ]\n"}, "[1,2]"},
+    {"JSON", "stringify", {"json:[1,[2]]", "null", "2"}, "[\n  1,\n  [\n    2\n  ]\n]"},
+    {"JSON", "stringify", {"json:[1]", "null", "'abcdefghijkl'"}, "[\nabcdefghij1\n]"},
+    {"JSON", "stringify", {"json:{\"k\":-1.5e2}"}, "{\"k\":-150}"},
+    {"JSON", "stringify", {"'\xc3\xa9\n\\'"}, "\"\xc3\xa9\\n\\\\\""},
+    {"new Date", "getMilliseconds", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
+    {"new Date", "getDay", {}, "2", {"2000", "1", "29"}},
+    {"new Date", "getMonth", {}, "0", {"2000", "12", "1"}},
+    {"Date", "UTC", {"2000", "0", "1"}, "946684800000"},
+    {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0000 2000'"}, "951830055000"},
+    {"Date", "parse", {"'02/29/2000 13:14:15 GMT-0100'"}, "951833655000"},
+    {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0130 2000'"}, "951824655000"},
+};
+
+TEST(Avm2, BuiltinCalls) {
+    for (const As3Call& c : kAs3Calls) {
+        CallBlock block;
+        const Outcome r = Execute(block.Build(c));
+        ASSERT_EQ(r.status, avm2::AbcStatus::Ok) << c.self << "." << c.method;
+        EXPECT_EQ(r.lines.size() == 1 ? r.lines[0] : "(" + r.notices + ")", c.want)
+            << c.self << "." << c.method << "(" << (c.args.empty() ? "" : c.args[0]) << ")";
+    }
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
