@@ -28,6 +28,12 @@ const Case kCases[] = {
      "push 'u'; getvar; push 1; add2; trace; push 'x:'; push 'u'; getvar; add2; trace",
      "NaN|x:undefined"},
     {"names fold case below 7", 6, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "5"},
+    {"built-in names fold case below 7", 6,
+     "push 'STAGE'; getvar; push 'SCALEMODE'; getmember; trace; push 'Stage'; getvar; "
+     "push 'SHOWMENU'; getmember; trace; push 'Stage'; getvar; push 'Align'; getmember; "
+     "typeof; trace; push 'FLASH'; getvar; typeof; trace; push 'math'; getvar; push 'PI'; "
+     "getmember; push 'MATH'; getvar; push 'pi'; getmember; eq2; trace",
+     "showAll|false|string|object|true"},
     {"names keep case in 7", 7, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "undefined"},
     {"string truth below 7", 6, "push 'abc'; not; trace; push '2'; not; trace", "true|false"},
     {"string truth in 7", 7, "push 'abc'; not; trace; push ''; not; trace", "false|true"},
