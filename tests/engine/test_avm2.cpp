@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player/core/avm2/abc.h"
@@ -212,7 +213,7 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
 // One call per row through a block made for it: `self` is a global class ("Math"), a quoted
 // string literal, "new Class" (constructed with `ctor`), or "" for a global function. Push
 // items: integers, numbers with a point, 'strings', NaN, null, undefined, true, false, and
-// json:TEXT for JSON.parse(TEXT). The trace shows the result.
+// json:TEXT for JSON.parse(TEXT), fn:NAME for a global function. The trace shows the result.
 struct As3Call {
     const char* self;
     const char* method;
@@ -271,12 +272,20 @@ class CallBlock {
         strings_.push_back(s);
         return uint32_t(strings_.size() + 1); // pool index 1 is ""
     }
+    // "pkg::name" names a package's public name; a bare name the top level's.
     uint32_t Name(const std::string& n) {
-        const uint32_t s = String(n);
+        const size_t colons = n.find("::");
+        const std::string pkg = colons == std::string::npos ? "" : n.substr(0, colons);
+        const uint32_t local = String(colons == std::string::npos ? n : n.substr(colons + 2));
+        uint32_t ns = 1;
+        while (ns <= packages_.size() && packages_[ns - 1] != pkg)
+            ++ns;
+        if (ns > packages_.size())
+            packages_.push_back(pkg);
         for (size_t i = 0; i < names_.size(); ++i)
-            if (names_[i] == s)
+            if (names_[i] == std::make_pair(ns, local))
                 return uint32_t(i + 1);
-        names_.push_back(s);
+        names_.emplace_back(ns, local);
         return uint32_t(names_.size());
     }
     void Push(std::vector<uint8_t>* code, const std::string& a) {
@@ -291,6 +300,9 @@ class CallBlock {
             code->push_back(0x46);
             U30(code, Name("parse"));
             U30(code, 1);
+        } else if (a.compare(0, 3, "fn:") == 0) {
+            code->push_back(0x60);
+            U30(code, Name(a.substr(3)));
         } else if (a == "NaN" || a == "null" || a == "undefined" || a == "true" || a == "false") {
             code->push_back(a == "NaN"         ? 0x28
                             : a == "null"      ? 0x20
@@ -311,17 +323,22 @@ class CallBlock {
             std::memcpy(raw, &d, 8);
             b.insert(b.end(), raw, raw + 8);
         }
-        U30(&b, uint32_t(strings_.size() + 2)); // string 1 is "", the package's name
+        std::vector<uint32_t> packageNames;
+        for (const std::string& p : packages_)
+            packageNames.push_back(p.empty() ? 1 : String(p));
+        U30(&b, uint32_t(strings_.size() + 2)); // string 1 is "", the top level's package
         U30(&b, 0);
         for (const std::string& s : strings_) {
             U30(&b, uint32_t(s.size()));
             b.insert(b.end(), s.begin(), s.end());
         }
-        b.push_back(2), b.push_back(0x16), b.push_back(1); // namespace 1: package ""
-        b.push_back(0);                                    // ns sets
+        U30(&b, uint32_t(packages_.size() + 1));
+        for (uint32_t p : packageNames)
+            b.push_back(0x16), U30(&b, p);
+        b.push_back(0); // ns sets
         U30(&b, uint32_t(names_.size() + 1));
-        for (uint32_t n : names_)
-            b.push_back(0x07), b.push_back(1), U30(&b, n);
+        for (const auto& n : names_)
+            b.push_back(0x07), U30(&b, n.first), U30(&b, n.second);
         for (uint8_t x : {1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 8, 2, 0, 4})
             b.push_back(x); // one method, no metadata or classes, one script, its body head
         U30(&b, uint32_t(code.size()));
@@ -330,7 +347,8 @@ class CallBlock {
         return b;
     }
     std::vector<std::string> strings_;
-    std::vector<uint32_t> names_;
+    std::vector<std::string> packages_;
+    std::vector<std::pair<uint32_t, uint32_t>> names_; // namespace, local name
     std::vector<double> doubles_;
 };
 
@@ -423,6 +441,37 @@ TEST(Avm2, BuiltinCalls) {
         ASSERT_EQ(r.status, avm2::AbcStatus::Ok) << c.self << "." << c.method;
         EXPECT_EQ(r.lines.size() == 1 ? r.lines[0] : "(" + r.notices + ")", c.want)
             << c.self << "." << c.method << "(" << (c.args.empty() ? "" : c.args[0]) << ")";
+    }
+}
+
+// setTimeout calls once, setInterval on each frame it falls due, both with their arguments;
+// each bound of the delay at its edge.
+TEST(Avm2, TimersFallDueOnceOrAgain) {
+    const struct {
+        const char* method;
+        const char* delay;
+        int ticks; // "tick" lines over frames at 5, 15, ... 45 ms
+    } rows[] = {{"flash.utils::setTimeout", "10", 1},  {"flash.utils::setInterval", "10", 4},
+                {"flash.utils::setInterval", "40", 1}, {"flash.utils::setInterval", "45", 1},
+                {"flash.utils::setInterval", "46", 0}, {"flash.utils::setInterval", "0", 5}};
+    for (const auto& row : rows) {
+        CallBlock block;
+        const std::vector<uint8_t> abc =
+            block.Build(As3Call{"", row.method, {"fn:trace", row.delay, "'tick'"}, ""});
+        double now = 0;
+        int ticks = 0;
+        avm2::Vm vm;
+        vm.SetClock([&now] { return now; });
+        vm.SetSink([&ticks](avm2::Channel, const std::string& s) { ticks += s == "tick"; });
+        vm.BeginFrame();
+        ASSERT_EQ(vm.LoadAbc(abc.data(), abc.size(), false), avm2::AbcStatus::Ok);
+        vm.EndFrame();
+        for (now = 5; now < 50; now += 10) {
+            vm.BeginFrame();
+            vm.RunTimers();
+            vm.EndFrame();
+        }
+        EXPECT_EQ(ticks, row.ticks) << row.method << " " << row.delay;
     }
 }
 
