@@ -23,6 +23,11 @@ const DisplayCase kCases[] = {
      "push 'ball'; getvar; push '_alpha' 'nonsense'; setmember; push 'ball' 6; getprop; trace; "
      "push 'ball'; getvar; targetpath; trace; push 'ball' 11; getprop; trace",
      "15|5|100|_level0.ball|/ball", ""},
+    {"property indexes at their ends",
+     "push 'ball' 0; getprop; typeof; trace; push 'ball' 21; getprop; typeof; trace; "
+     "push 'ball' 22; getprop; trace; push 'ball' -1; getprop; trace; push 'ball' 22 7; setprop; "
+     "push 'ball' -1 7; setprop; push 'ball' 0; getprop; trace",
+     "number|number|undefined|undefined|0", ""},
     {"navigation",
      "push 5; goto2 1; gotoframe 2; gotolabel 'intro'; settarget 'ball'; stop; "
      "settarget ''; play; push 'end' 1 'ball'; getvar; push 'gotoAndStop'; "

@@ -406,6 +406,7 @@ const As3Call kAs3Calls[] = {
     {"new Number", "toFixed", {"0"}, "-3", {"-2.5001"}},
     {"new Number", "toExponential", {"2"}, "1.23e+5", {"123456"}},
     {"new Number", "toExponential", {"1"}, "1.5e-7", {"0.00000015"}},
+    {"new Number", "toExponential", {"1"}, "1.5e+0", {"1.5"}},
     {"new Number", "toPrecision", {"3"}, "0.00123", {"0.001234"}},
     {"new Number", "toPrecision", {"2"}, "1.2e+3", {"1234"}},
     {"JSON",
