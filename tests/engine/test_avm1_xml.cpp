@@ -132,6 +132,24 @@ TEST(Xml, PrefixesAndNamespaceDeclarations) {
     }
 }
 
+// Moving nodes: what is not a node is refused, as is a node under itself or its own child.
+TEST(Xml, MovesOnlyNodesAndNeverIntoThemselves) {
+    Harness h(8);
+    h.Run("push 'd' '<a><b/></a>' 1 'XML'; new; setvar; push 'a'; push 'd'; getvar; "
+          "push 'firstChild'; getmember; setvar; push 'b'; push 'a'; getvar; "
+          "push 'firstChild'; getmember; setvar; "
+          "push 0; object; push 1 'a'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'x' 1 'a'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'a'; getvar; push 1 'b'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'a'; getvar; push 1 'a'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'b'; getvar; push 0; object; push 2 'a'; getvar; push 'insertBefore'; "
+          "callmethod; pop; push 'd'; getvar; trace; "
+          "push 'c' 'c' 1 'd'; getvar; push 'createElement'; callmethod; setvar; "
+          "push 'b'; getvar; push 'c'; getvar; push 2 'a'; getvar; push 'insertBefore'; "
+          "callmethod; pop; push 'd'; getvar; trace");
+    EXPECT_EQ(h.Traces(), "<a><b /></a>|<a><c /><b /></a>");
+}
+
 TEST(Xml, LoadFailsAfterTheFrameAsAMissingFile) {
     Harness h(8);
     h.Run("push 'd' 0 'XML'; new; setvar; push 'd'; getvar; push 'onLoad'; "

@@ -417,6 +417,8 @@ const As3Call kAs3Calls[] = {
     {"new Number", "toString", {"16"}, "ff", {"255"}},
     {"new Number", "toString", {"2"}, "-101", {"-5"}},
     {"new Number", "toString", {"36"}, "z", {"35"}},
+    {"new Number", "toString", {"2"}, "10.11", {"2.75"}},
+    {"new Number", "toString", {"16"}, "-ff.8", {"-255.5"}},
     {"new Number", "toFixed", {"2"}, "1.01", {"1.005001"}},
     {"new Number", "toFixed", {"0"}, "-3", {"-2.5001"}},
     {"new Number", "toExponential", {"2"}, "1.23e+5", {"123456"}},
@@ -515,6 +517,8 @@ const As3Call kAs3Calls[] = {
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0000 2000'"}, "951830055000"},
     {"Date", "parse", {"'02/29/2000 13:14:15 GMT-0100'"}, "951833655000"},
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0130 2000'"}, "951824655000"},
+    {"Date", "parse", {"'Tue Feb 29 13:14 GMT+0000 2000'"}, "951830040000"},
+    {"Date", "parse", {"'Feb 29 2000 GMT+0000'"}, "951782400000"},
 };
 
 TEST(Avm2, BuiltinCalls) {
