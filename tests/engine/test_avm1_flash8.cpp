@@ -65,6 +65,14 @@ TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
              "push 'f'; getvar; push 'blurX'; getmember; trace; "
              "push 'g'; getvar; push 'blurX'; getmember; trace",
          "4|9"},
+        {"copyChannel takes red into blue",
+         "push 'b'; " + New("display", "BitmapData", "16711680 false 2 2", 4) +
+             "; setvar; push 'c'; " + New("display", "BitmapData", "0 false 2 2", 4) +
+             "; setvar; push 4 1; " + New("geom", "Point", "0 0", 2) +
+             "; push 'b'; getvar; push 'rectangle'; getmember; push 'b'; getvar; push 5 'c'; "
+             "getvar; push 'copyChannel'; callmethod; pop; push 1 1 2 'c'; getvar; "
+             "push 'getPixel'; callmethod; trace",
+         "255"},
         {"point",
          "push 'p'; " + New("geom", "Point", "4 3", 2) +
              "; setvar; push 'p'; getvar; push 'length'; getmember; trace; "
