@@ -458,6 +458,9 @@ const Call kCalls[] = {
     {"'aB1z'", "toUpperCase", {}, "AB1Z"},
     {"'aB1Z'", "toLowerCase", {}, "ab1z"},
     {"String", "fromCharCode", {"104", "233", "8364"}, "h\xc3\xa9\xe2\x82\xac"},
+    // addProperty wants a name and a getter function.
+    {"new Object()", "addProperty", {"'p'", "5", "null"}, "false"},
+    {"new Object()", "addProperty", {"'p'"}, "false"},
     // Array methods: what they return and what is left.
     {"new Array(1,2,3,4)", "splice", {"1"}, "2,3,4|1", "self"},
     {"new Array(1,2,3,4)", "splice", {"1", "2"}, "2,3|1,4", "self"},
