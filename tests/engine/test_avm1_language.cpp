@@ -250,6 +250,12 @@ const Case kCases[] = {
      "push 0 's'; push 'indexOf'; callmethod; trace; push 0 'a,b'; push 'split'; callmethod; "
      "push 'length'; getmember; trace",
      "undefined|2"},
+    {"shared objects live in memory", 7,
+     "push 'x' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; store 1; pop; "
+     "push r:1 'data'; getmember; push 'k' 5; setmember; push 0 r:1 'flush'; callmethod; "
+     "trace; push 0 r:1 'getSize'; callmethod; trace; push 'x' 1 'SharedObject'; getvar; "
+     "push 'getLocal'; callmethod; push 'data'; getmember; push 'k'; getmember; trace",
+     "true|0|5"},
     {"stack underflow reads undefined", 7, "pop; pop; add; trace; swap; trace", "NaN|undefined"},
 };
 
