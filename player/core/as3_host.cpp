@@ -1,33 +1,17 @@
 #include "player/core/as3_host.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "player/core/avm2/display.h"
+#include "player/core/script_transform.h"
 
 namespace engine {
 
 namespace {
-const uint16_t kTagFileAttributes = 69;
-const uint16_t kTagDoAbc1 = 72;
-const uint16_t kTagSymbolClass = 76;
-const uint16_t kTagDoAbc = 82;
 using avm2::Object;
 using avm2::Value;
 } // namespace
-
-bool UsesActionScript3(const swf::Movie& movie) {
-    if (movie.Header().version < 9)
-        return false;
-    swf::TagIterator it = movie.Tags();
-    swf::Tag tag;
-    while (it.Next(&tag)) {
-        if (tag.code == kTagFileAttributes)
-            return tag.length >= 1 && (tag.body[0] & 0x08) != 0;
-        if (tag.code == swf::kTagShowFrame)
-            break;
-    }
-    return false;
-}
 
 As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
                  double stageWidth, double stageHeight)
@@ -56,21 +40,8 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
             Block b;
             b.frame = frame;
             b.abc = true;
-            b.data = tag.body;
-            b.size = tag.length;
-            if (tag.code == kTagDoAbc) {
-                // Flags, then a name up to its terminator, then the block.
-                if (tag.length < 5)
-                    continue;
-                b.lazy = (tag.body[0] & 1) != 0;
-                size_t at = 4;
-                while (at < tag.length && tag.body[at] != 0)
-                    ++at;
-                if (at >= tag.length)
-                    continue;
-                b.data = tag.body + at + 1;
-                b.size = tag.length - at - 1;
-            }
+            if (!AbcOfTag(tag, &b.data, &b.size, &b.lazy))
+                continue;
             blocks_.push_back(b);
         } else if (tag.code == kTagSymbolClass) {
             Block b;
@@ -282,7 +253,9 @@ bool As3Host::Frame(double nowMs) {
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
     vm.EndFrame();
-    return stage_->TakeChanged() || changed;
+    changed = stage_->TakeChanged() || changed || touched_;
+    touched_ = false;
+    return changed;
 }
 
 void As3Host::RunEvents() {
@@ -358,6 +331,79 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
             if (!c->timeline->frames[i].label.empty())
                 out.emplace_back(c->timeline->frames[i].label, uint32_t(i) + 1);
     return out;
+}
+
+bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {
+    timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return false;
+    Decompose(*o);
+    p->x = o->matrix.translateX / 20.0;
+    p->y = o->matrix.translateY / 20.0;
+    p->scaleX = o->xScale / 100;
+    p->scaleY = o->yScale / 100;
+    p->rotation = o->rotation;
+    p->alpha = o->cxform.mulA / 256.0;
+    p->visible = o->visible;
+    return true;
+}
+
+void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
+    timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return;
+    o->matrix.translateX = Twips(p.x);
+    o->matrix.translateY = Twips(p.y);
+    Decompose(*o);
+    o->xScale = p.scaleX * 100;
+    o->yScale = p.scaleY * 100;
+    o->rotation = p.rotation;
+    Recompose(*o);
+    const double alpha = std::round(p.alpha * 256);
+    o->cxform.mulA = int16_t(std::isfinite(alpha) ? std::fmax(-32768, std::fmin(32767, alpha)) : 0);
+    o->visible = p.visible;
+    touched_ = true;
+}
+
+// A script-made object goes on top of its parent's list: the library symbol its class is
+// bound to, or an empty sprite that holds its drawing and children.
+uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
+    const timeline::Character* character = nullptr;
+    for (const auto& s : symbols_) {
+        avm2::ClassInfo* cls = vm_->FindClass(s.second);
+        if (vm_->throwing())
+            vm_->TakeThrown();
+        if (cls != nullptr && cls == obj->cls) {
+            character = movie_->dictionary.Find(s.first);
+            break;
+        }
+    }
+    const int depth = stage_->NextHighestDepth(parent);
+    const uint32_t id = character ? stage_->Place(parent, character, "", depth)
+                                  : stage_->CreateEmpty(parent, "", depth);
+    if (id != 0) {
+        objects_[id] = obj;
+        touched_ = true;
+    }
+    return id;
+}
+
+void As3Host::Unrealize(uint32_t id) {
+    if (id == timeline::kRootId || !stage_->Remove(id))
+        return;
+    objects_.erase(id);
+    scriptFrame_.erase(id);
+    touched_ = true;
+}
+
+void As3Host::Draw(uint32_t id, const timeline::DrawOp& op) {
+    timeline::Clip* clip = stage_->ClipOf(id);
+    if (clip == nullptr)
+        return;
+    if (!clip->drawing)
+        clip->drawing.reset(new timeline::Drawing);
+    clip->drawing->Apply(op);
+    touched_ = true;
 }
 
 } // namespace engine

@@ -13,13 +13,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "player/core/as3_blocks.h"
 #include "player/core/avm2/vm.h"
 #include "player/core/timeline/display_list.h"
 
 namespace engine {
-
-// True when a movie's FileAttributes ask for ActionScript 3.
-bool UsesActionScript3(const swf::Movie& movie);
 
 class As3Host : public avm2::TimelineBridge {
   public:
@@ -48,6 +46,11 @@ class As3Host : public avm2::TimelineBridge {
     int FrameOfLabel(uint32_t id, const std::string& label) override;
     std::string LabelOf(uint32_t id, uint32_t frame) override;
     std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) override;
+    bool GetPlacement(uint32_t id, avm2::Placement* p) override;
+    void SetPlacement(uint32_t id, const avm2::Placement& p) override;
+    uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
+    void Unrealize(uint32_t id) override;
+    void Draw(uint32_t id, const timeline::DrawOp& op) override;
 
   private:
     struct Block {
@@ -78,6 +81,7 @@ class As3Host : public avm2::TimelineBridge {
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
     uint32_t instances_ = 0;
     bool started_ = false;
+    bool touched_ = false; // a script moved, drew, added or removed something
     int gotoDepth_ = 0;
 };
 
