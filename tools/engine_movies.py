@@ -439,15 +439,19 @@ def text_pixels(out):
 
 def damaged(out):
     """Hostile and damaged definitions beside an intact square: a shape cut short, a
-    bitmap claiming 60000 x 60000 pixels, a sprite that places itself at 200 depths."""
+    bitmap claiming 60000 x 60000 pixels, a sprite that places itself at 200 depths, and
+    bitmap fills naming no character (65535, as real movies do) and a shape."""
     good = define_shape(1, (0, 2000, 0, 2000), [fill_solid(rgba(0, 160, 0))], [], rect_path(0, 0, 2000, 2000))
     cut = define_shape(2, (0, 2000, 0, 2000), [fill_solid(rgba(200, 0, 0))], [], rect_path(0, 0, 2000, 2000))
     cut = cut[:2] + cut[2:][: len(cut) - 8]  # the body ends inside the shape records
     cut = struct.pack("<H", (32 << 6) | len(cut[2:])) + cut[2:] if len(cut[2:]) < 63 else cut
     huge = tag(36, struct.pack("<HBHH", 3, 5, 60000, 60000) + zlib.compress(b"\0" * 64))
     bomb = define_sprite(4, 1, [place_object2(d, 4, matrix(0.5, 0.5, 0, 0, d, 0)) for d in range(1, 201)] + [show_frame()])
-    tags = [good, cut, huge, bomb, place_object2(1, 2, matrix()), place_object2(2, 3, matrix()),
-            place_object2(3, 4, matrix()), place_object2(4, 1, matrix(1, 1, 0, 0, 400, 400)), show_frame()]
+    no_bitmap = define_shape(5, (3000, 4000, 0, 1000), [fill_bitmap(65535, matrix()), fill_bitmap(1, matrix())], [],
+                             rect_path(3000, 0, 3500, 1000).style(move=(3500, 0), fill1=2).poly(box(3500, 0, 4000, 1000)))
+    tags = [good, cut, huge, bomb, no_bitmap, place_object2(1, 2, matrix()), place_object2(2, 3, matrix()),
+            place_object2(3, 4, matrix()), place_object2(4, 1, matrix(1, 1, 0, 0, 400, 400)),
+            place_object2(5, 5, matrix()), show_frame()]
     write(out, "damaged", tags)
 
 

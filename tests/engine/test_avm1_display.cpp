@@ -23,6 +23,11 @@ const DisplayCase kCases[] = {
      "push 'ball'; getvar; push '_alpha' 'nonsense'; setmember; push 'ball' 6; getprop; trace; "
      "push 'ball'; getvar; targetpath; trace; push 'ball' 11; getprop; trace",
      "15|5|100|_level0.ball|/ball", ""},
+    {"property indexes at their ends",
+     "push 'ball' 0; getprop; typeof; trace; push 'ball' 21; getprop; typeof; trace; "
+     "push 'ball' 22; getprop; trace; push 'ball' -1; getprop; trace; push 'ball' 22 7; setprop; "
+     "push 'ball' -1 7; setprop; push 'ball' 0; getprop; trace",
+     "number|number|undefined|undefined|0", ""},
     {"navigation",
      "push 5; goto2 1; gotoframe 2; gotolabel 'intro'; settarget 'ball'; stop; "
      "settarget ''; play; push 'end' 1 'ball'; getvar; push 'gotoAndStop'; "
@@ -55,6 +60,21 @@ const DisplayCase kCases[] = {
      "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
      "push 'label'; getvar; push 'text' 'hi'; setmember; push 'label.text'; getvar; trace",
      "3368601|hi", ""},
+    // A range's ends, one index, and a format over a mixed range.
+    {"text formats by range",
+     "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
+     "push 'label'; getvar; push 'text' 'abcd'; setmember; push 'f' 0 'TextFormat'; new; "
+     "setvar; push 'f'; getvar; push 'bold' true; setmember; push 'f'; getvar; push 3 1 3 "
+     "'label'; getvar; push 'setTextFormat'; callmethod; pop; "
+     "push 0 1 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+     "push 1 1 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+     "push 2 1 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+     "push 3 1 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+     "push 3 1 2 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+     "push 2 0 2 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+     "push 'f'; getvar; push 3 2 'label'; getvar; push 'setTextFormat'; callmethod; pop; "
+     "push 3 1 'label'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace",
+     "false|true|true|false|true|null|true", ""},
     {"depths, hit test and coordinates",
      "push 0 '_root'; getvar; push 'getNextHighestDepth'; callmethod; trace; "
      "push 1 1 '_root'; getvar; push 'getInstanceAtDepth'; callmethod; trace; "

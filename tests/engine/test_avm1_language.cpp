@@ -1,6 +1,10 @@
 // The language as scripts see it: values and conversions under each version's rules, the
 // stack machine's actions and the core built-ins, as trace output of small action blocks.
 #include <cctype>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/engine/avm1_harness.h"
 
@@ -24,6 +28,12 @@ const Case kCases[] = {
      "push 'u'; getvar; push 1; add2; trace; push 'x:'; push 'u'; getvar; add2; trace",
      "NaN|x:undefined"},
     {"names fold case below 7", 6, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "5"},
+    {"built-in names fold case below 7", 6,
+     "push 'STAGE'; getvar; push 'SCALEMODE'; getmember; trace; push 'Stage'; getvar; "
+     "push 'SHOWMENU'; getmember; trace; push 'Stage'; getvar; push 'Align'; getmember; "
+     "typeof; trace; push 'FLASH'; getvar; typeof; trace; push 'math'; getvar; push 'PI'; "
+     "getmember; push 'MATH'; getvar; push 'pi'; getmember; eq2; trace",
+     "showAll|false|string|object|true"},
     {"names keep case in 7", 7, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "undefined"},
     {"string truth below 7", 6, "push 'abc'; not; trace; push '2'; not; trace", "true|false"},
     {"string truth in 7", 7, "push 'abc'; not; trace; push ''; not; trace", "false|true"},
@@ -240,6 +250,12 @@ const Case kCases[] = {
      "push 0 's'; push 'indexOf'; callmethod; trace; push 0 'a,b'; push 'split'; callmethod; "
      "push 'length'; getmember; trace",
      "undefined|2"},
+    {"shared objects live in memory", 7,
+     "push 'x' 1 'SharedObject'; getvar; push 'getLocal'; callmethod; store 1; pop; "
+     "push r:1 'data'; getmember; push 'k' 5; setmember; push 0 r:1 'flush'; callmethod; "
+     "trace; push 0 r:1 'getSize'; callmethod; trace; push 'x' 1 'SharedObject'; getvar; "
+     "push 'getLocal'; callmethod; push 'data'; getmember; push 'k'; getmember; trace",
+     "true|0|5"},
     {"stack underflow reads undefined", 7, "pop; pop; add; trace; swap; trace", "NaN|undefined"},
 };
 
@@ -302,5 +318,216 @@ TEST(Budgets, ParseFloatReadsTheLongestNumber) {
           "callfunc; trace");
     EXPECT_EQ(h.Traces(), "-1500|0.5|NaN|2");
 }
+
+} // namespace
+
+namespace {
+
+// One built-in call per row. `self`: "" calls a global function, a quoted literal is pushed as
+// is, "new Name(items)" first constructs r:1, else a global's name. args are push items in call
+// order. The trace shows the result; `show` names a member of it, or "self" adds r:1 as text,
+// or "m()" traces r:1.m() instead. An empty first line leaves no separator.
+struct Call {
+    const char* self;
+    const char* method;
+    std::vector<std::string> args;
+    const char* expected;
+    const char* show = nullptr;
+};
+
+std::string Pushes(std::vector<std::string> items) {
+    std::string code = "push";
+    for (size_t i = items.size(); i-- > 0;)
+        code += " " + items[i];
+    return code + " " + std::to_string(items.size()) + "; ";
+}
+
+std::string CallCode(const Call& c) {
+    const std::string self = c.self;
+    std::string code;
+    if (self.compare(0, 4, "new ") == 0) {
+        const size_t open = self.find('(');
+        std::vector<std::string> items;
+        std::stringstream list(self.substr(open + 1, self.size() - open - 2));
+        for (std::string item; std::getline(list, item, ',');)
+            if (!item.empty())
+                items.push_back(item);
+        code += Pushes(items) + "push '" + self.substr(4, open - 4) + "'; new; store 1; pop; ";
+    }
+    code += Pushes(c.args);
+    if (self.empty())
+        code += std::string("push '") + c.method + "'; callfunc; ";
+    else if (self.compare(0, 4, "new ") == 0)
+        code += std::string("push r:1 '") + c.method + "'; callmethod; ";
+    else if (self[0] == '\'')
+        code += "push " + self + " '" + c.method + "'; callmethod; ";
+    else
+        code += "push '" + self + "'; getvar; push '" + c.method + "'; callmethod; ";
+    const std::string show = c.show ? c.show : "";
+    if (show == "self")
+        return code + "trace; push 0 r:1 'toString'; callmethod; trace";
+    if (show.size() > 2 && show.compare(show.size() - 2, 2, "()") == 0)
+        return code + "pop; push 0 r:1 '" + show.substr(0, show.size() - 2) +
+               "'; callmethod; trace";
+    if (!show.empty())
+        code += "push '" + show + "'; getmember; ";
+    return code + "trace";
+}
+
+const Call kCalls[] = {
+    // parseInt: radix from the text, each radix bound, signs, junk.
+    {"", "parseInt", {"'0x1F'"}, "31"},
+    {"", "parseInt", {"'-0x10'"}, "-16"},
+    {"", "parseInt", {"'012'"}, "10"},
+    {"", "parseInt", {"'08'"}, "0"},
+    {"", "parseInt", {"'0'"}, "0"},
+    {"", "parseInt", {"' \t+42px'"}, "42"},
+    {"", "parseInt", {"''"}, "NaN"},
+    {"", "parseInt", {"'x1'"}, "NaN"},
+    {"", "parseInt", {"'0x'"}, "NaN"},
+    {"", "parseInt", {"'11'", "2"}, "3"},
+    {"", "parseInt", {"'12'", "2"}, "1"},
+    {"", "parseInt", {"'11'", "1"}, "NaN"},
+    {"", "parseInt", {"'zZ'", "36"}, "1295"},
+    {"", "parseInt", {"'11'", "37"}, "NaN"},
+    {"", "parseInt", {"'0xff'", "16"}, "255"},
+    {"", "parseInt", {"'ff'", "16"}, "255"},
+    {"", "parseInt", {"'077'", "10"}, "77"},
+    // parseFloat: the longest decimal prefix.
+    {"", "parseFloat", {"'abc'"}, "NaN"},
+    {"", "parseFloat", {"'.5'"}, "0.5"},
+    {"", "parseFloat", {"'-.5e-1x'"}, "-0.05"},
+    {"", "parseFloat", {"'1e'"}, "1"},
+    {"", "parseFloat", {"'+3.'"}, "3"},
+    {"", "parseFloat", {"'-'"}, "NaN"},
+    {"", "parseFloat", {"'1.5E+2'"}, "150"},
+    {"", "String", {"0.0000001"}, "1e-7"},
+    {"", "String", {"1000000000000000.0"}, "1e+15"},
+    {"", "String", {"999999999999999.0"}, "999999999999999"},
+    {"", "String", {"-0.5"}, "-0.5"},
+    {"", "isNaN", {"'12'"}, "false"},
+    {"", "isNaN", {}, "true"},
+    {"", "isFinite", {"1.5"}, "true"},
+    {"", "isFinite", {"'x'"}, "false"},
+    {"", "escape", {"'a b+\xc3\xa9/'"}, "a%20b%2B%C3%A9%2F"},
+    {"", "unescape", {"'%41%2'"}, "A%2"},
+    // Math: argument order, counts and non-finite input.
+    {"Math", "atan2", {"1", "2"}, "0.463647609000806"},
+    {"Math", "atan2", {"2", "1"}, "1.10714871779409"},
+    {"Math", "atan2", {"1", "-1"}, "2.35619449019234"},
+    {"Math", "atan2", {"-1", "0"}, "-1.5707963267949"},
+    {"Math", "pow", {"2", "-1"}, "0.5"},
+    {"Math", "pow", {"-1", "0.5"}, "NaN"},
+    {"Math", "min", {}, "Infinity"},
+    {"Math", "max", {}, "-Infinity"},
+    {"Math", "min", {"3", "1", "2"}, "1"},
+    {"Math", "max", {"3", "5", "2"}, "5"},
+    {"Math", "min", {"1", "'x'"}, "NaN"},
+    {"Math", "max", {"'x'", "1"}, "NaN"},
+    {"Math", "round", {"2.5"}, "3"},
+    {"Math", "round", {"-2.5"}, "-2"},
+    {"Math", "round", {"-2.6"}, "-3"},
+    {"Math", "abs", {"-3"}, "3"},
+    {"Math", "ceil", {"1.1"}, "2"},
+    {"Math", "sqrt", {"-1"}, "NaN"},
+    {"Math", "floor", {"'x'"}, "NaN"},
+    // String methods: each argument count, negative and reversed bounds, ends.
+    {"'hello'", "substr", {"1"}, "ello"},
+    {"'hello'", "substr", {"-3", "2"}, "ll"},
+    {"'hello'", "substr", {"1", "0"}, ""},
+    {"'hello'", "substr", {"4", "9"}, "o"},
+    {"'hello'", "substring", {"3", "1"}, "el"},
+    {"'hello'", "substring", {"-2", "2"}, "he"},
+    {"'hello'", "substring", {"2"}, "llo"},
+    {"'hello'", "substring", {"5"}, ""},
+    {"'hello'", "slice", {"-2"}, "lo"},
+    {"'hello'", "slice", {"3", "1"}, ""},
+    {"'hello'", "slice", {"1", "-1"}, "ell"},
+    {"'hello'", "charAt", {"5"}, ""},
+    {"'hello'", "charAt", {"4"}, "o"},
+    {"'hello'", "charAt", {"-1"}, ""},
+    {"'hello'", "charCodeAt", {"0"}, "104"},
+    {"'hello'", "charCodeAt", {"-1"}, "NaN"},
+    {"'hello'", "indexOf", {"'l'", "3"}, "3"},
+    {"'hello'", "indexOf", {"'l'", "4"}, "-1"},
+    {"'hello'", "indexOf", {"'o'", "4"}, "4"},
+    {"'hello'", "indexOf", {"'lo'"}, "3"},
+    {"'hello'", "lastIndexOf", {"'l'"}, "3"},
+    {"'hello'", "lastIndexOf", {"'l'", "2"}, "2"},
+    {"'hello'", "lastIndexOf", {"'h'", "0"}, "0"},
+    {"'hello'", "lastIndexOf", {"'o'", "3"}, "-1"},
+    {"'a,b,,c'", "split", {"','"}, "4", "length"},
+    {"'a,b,,c'", "split", {"','", "2"}, "2", "length"},
+    {"'a,b,,c'", "split", {"','", "0"}, "0", "length"},
+    {"'abc'", "split", {}, "1", "length"},
+    {"'a'", "concat", {"1", "'b'", "null"}, "a1bnull"},
+    {"'aB1z'", "toUpperCase", {}, "AB1Z"},
+    {"'aB1Z'", "toLowerCase", {}, "ab1z"},
+    {"String", "fromCharCode", {"104", "233", "8364"}, "h\xc3\xa9\xe2\x82\xac"},
+    // addProperty wants a name and a getter function.
+    {"new Object()", "addProperty", {"'p'", "5", "null"}, "false"},
+    {"new Object()", "addProperty", {"'p'"}, "false"},
+    // Array methods: what they return and what is left.
+    {"new Array(1,2,3,4)", "splice", {"1"}, "2,3,4|1", "self"},
+    {"new Array(1,2,3,4)", "splice", {"1", "2"}, "2,3|1,4", "self"},
+    {"new Array(1,2,3,4)", "splice", {"-1"}, "4|1,2,3", "self"},
+    {"new Array(1,2,3,4)", "splice", {"4"}, "1,2,3,4", "self"},
+    {"new Array(1,2,3,4)", "splice", {"1", "9"}, "2,3,4|1", "self"},
+    {"new Array(1,2,3,4)", "splice", {"1", "0", "'a'", "'b'"}, "1,a,b,2,3,4", "self"},
+    {"new Array(1,2,3,4)", "splice", {"3", "1", "'z'"}, "4|1,2,3,z", "self"},
+    {"new Array(1,2,3,4)", "slice", {"1", "3"}, "2,3"},
+    {"new Array(1,2,3,4)", "slice", {"-2"}, "3,4"},
+    {"new Array(1,2,3,4)", "slice", {"3", "1"}, ""},
+    {"new Array(1,2,3,4)", "slice", {"0", "-1"}, "1,2,3"},
+    {"new Array(1,2,3,4)", "slice", {"4"}, ""},
+    {"new Array(1,2,3,4)", "concat", {"5", "'x'"}, "1,2,3,4,5,x|1,2,3,4", "self"},
+    {"new Array(1,2,3,4)", "join", {}, "1,2,3,4"},
+    {"new Array(1,2,3,4)", "join", {"'-'"}, "1-2-3-4"},
+    {"new Array(1,2,3,4)", "reverse", {}, "4,3,2,1"},
+    {"new Array(1,2,3,4)", "shift", {}, "1|2,3,4", "self"},
+    {"new Array(1,2,3,4)", "pop", {}, "4|1,2,3", "self"},
+    {"new Array(1,2,3,4)", "unshift", {"0", "'a'"}, "6|0,a,1,2,3,4", "self"},
+    {"new Array(1,2,3,4)", "push", {"5", "6"}, "6|1,2,3,4,5,6", "self"},
+    {"new Array()", "shift", {}, "undefined|", "self"},
+    {"new Array()", "pop", {}, "undefined|", "self"},
+    {"new Array(10,9,100)", "sort", {}, "10,100,9"},
+    {"new Array(10,9,100)", "sort", {"16"}, "9,10,100"},
+    {"new Array(10,9,100)", "sort", {"18"}, "100,10,9"},
+    {"new Array('b','C','a')", "sort", {}, "C,a,b"},
+    {"new Array('b','C','a')", "sort", {"1"}, "a,b,C"},
+    {"new Array('b','C','a')", "sort", {"3"}, "C,b,a"},
+    {"new Array(3,1,2)", "sort", {"8"}, "1,2,0|3,1,2", "self"},
+    {"new Array(1,2,1)", "sort", {"4"}, "0|1,2,1", "self"},
+    {"new Array(2,1)", "sort", {"4"}, "1,2"},
+    {"new Array(3)", "join", {}, ",,"},
+    {"new Array('3')", "join", {}, "3"},
+    // Date: the fields of one local time, the setters' carries, UTC's defaults.
+    {"new Date(2000,1,29,13,14,15,456)", "getMilliseconds", {}, "456"},
+    {"new Date(2000,1,29,13,14,15,456)", "getSeconds", {}, "15"},
+    {"new Date(2000,1,29,13,14,15,456)", "getMinutes", {}, "14"},
+    {"new Date(2000,1,29,13,14,15,456)", "getHours", {}, "13"},
+    {"new Date(2000,1,29,13,14,15,456)", "getDay", {}, "2"},
+    {"new Date(2000,1,29,13,14,15,456)", "getYear", {}, "100"},
+    {"new Date(2000,1,29,13,14,15,456)", "getUTCMilliseconds", {}, "456"},
+    {"new Date(2000,1,29)", "setMonth", {"12"}, "2001", "getFullYear()"},
+    {"new Date(2000,1,29)", "setDate", {"0"}, "31", "getDate()"},
+    {"new Date(2000,1,29)", "setHours", {"24"}, "1", "getDate()"},
+    {"new Date(2000,1,29)", "setMilliseconds", {"1000"}, "1", "getSeconds()"},
+    {"new Date(2000,1,29)", "setFullYear", {"2001"}, "2", "getMonth()"},
+    {"Date", "UTC", {"2000", "0"}, "946684800000"},
+    {"Date", "UTC", {"99", "11", "31", "23", "59", "59", "999"}, "946684799999"},
+};
+
+class Calls : public ::testing::TestWithParam<Call> {};
+
+TEST_P(Calls, Trace) {
+    const Call& c = GetParam();
+    avm1test::Harness h(7);
+    h.Run(CallCode(c));
+    EXPECT_EQ(h.Traces(), c.expected)
+        << CallCode(c) << "\nnotices: " << (h.notices.empty() ? "" : h.notices[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builtins, Calls, ::testing::ValuesIn(kCalls));
 
 } // namespace

@@ -95,6 +95,61 @@ TEST(Xml, DeclarationsNamespacesAndIds) {
     EXPECT_EQ(Str(h7, h7.vm.Get(doc7, "k")), "<e id=\"k\" />");
 }
 
+// A node name's prefix and local name at each place a colon can be; which attributes declare
+// a prefix's namespace (case aside), and the nearest declaration winning.
+TEST(Xml, PrefixesAndNamespaceDeclarations) {
+    const struct {
+        const char* name;
+        const char* prefix;
+        const char* local;
+    } names[] = {{"p:e", "p", "e"},
+                 {"e", "", "e"},
+                 {"p:", "", "p:"},
+                 {":e", "", "e"},
+                 {"a:b:c", "a", "b:c"}};
+    for (const auto& n : names) {
+        Harness h(8);
+        Value node =
+            h.vm.Get(New(h, "XML", {Value::Str("<" + std::string(n.name) + "/>")}), "firstChild");
+        EXPECT_EQ(Str(h, h.vm.Get(node, "prefix")), n.prefix) << n.name;
+        EXPECT_EQ(Str(h, h.vm.Get(node, "localName")), n.local) << n.name;
+    }
+    const struct {
+        const char* doc;
+        const char* uri;
+        const char* prefix; // getPrefixForNamespace(uri) on the innermost node
+    } decls[] = {
+        {"<r xmlns:p='u'><e/></r>", "u", "p"}, {"<r XMLNS:p='u'><e/></r>", "u", "p"},
+        {"<r xmlns='u'><e/></r>", "u", ""},    {"<r xmlnsp='u'><e/></r>", "u", "null"},
+        {"<r xmln='u'><e/></r>", "u", "null"}, {"<r xmlns:p='u'><e xmlns:q='u'/></r>", "u", "q"},
+    };
+    for (const auto& d : decls) {
+        Harness h(8);
+        Value e =
+            h.vm.Get(h.vm.Get(New(h, "XML", {Value::Str(d.doc)}), "firstChild"), "firstChild");
+        Value uri = Value::Str(d.uri);
+        EXPECT_EQ(Str(h, h.vm.CallMethod(e, "getPrefixForNamespace", &uri, 1)), d.prefix) << d.doc;
+    }
+}
+
+// Moving nodes: what is not a node is refused, as is a node under itself or its own child.
+TEST(Xml, MovesOnlyNodesAndNeverIntoThemselves) {
+    Harness h(8);
+    h.Run("push 'd' '<a><b/></a>' 1 'XML'; new; setvar; push 'a'; push 'd'; getvar; "
+          "push 'firstChild'; getmember; setvar; push 'b'; push 'a'; getvar; "
+          "push 'firstChild'; getmember; setvar; "
+          "push 0; object; push 1 'a'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'x' 1 'a'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'a'; getvar; push 1 'b'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'a'; getvar; push 1 'a'; getvar; push 'appendChild'; callmethod; pop; "
+          "push 'b'; getvar; push 0; object; push 2 'a'; getvar; push 'insertBefore'; "
+          "callmethod; pop; push 'd'; getvar; trace; "
+          "push 'c' 'c' 1 'd'; getvar; push 'createElement'; callmethod; setvar; "
+          "push 'b'; getvar; push 'c'; getvar; push 2 'a'; getvar; push 'insertBefore'; "
+          "callmethod; pop; push 'd'; getvar; trace");
+    EXPECT_EQ(h.Traces(), "<a><b /></a>|<a><c /><b /></a>");
+}
+
 TEST(Xml, LoadFailsAfterTheFrameAsAMissingFile) {
     Harness h(8);
     h.Run("push 'd' 0 'XML'; new; setvar; push 'd'; getvar; push 'onLoad'; "

@@ -172,6 +172,19 @@ TEST(BitmapOps, PerlinNoiseStopsWhenTheBudgetEnds) {
     EXPECT_EQ(Get(b, 10, 40), 0xFF000000u); // the rest did not
 }
 
+// Perlin noise's seeds at and below 0 also start from 1 - seed.
+TEST(BitmapOps, PerlinNoiseSeedsAtAndBelowZero) {
+    const int pairs[][2] = {{0, 1}, {-5, 6}};
+    for (const auto& p : pairs) {
+        ScriptBitmap a = Make(8, 8, 0xFF000000, false), b = Make(8, 8, 0xFF000000, false);
+        render::PerlinNoise(&a, 4, 4, 1, p[0], false, true, 7, false, {}, [] { return true; });
+        render::PerlinNoise(&b, 4, 4, 1, p[1], false, true, 7, false, {}, [] { return true; });
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(Get(a, x, y), Get(b, x, y)) << p[0] << " at " << x << "," << y;
+    }
+}
+
 TEST(BitmapOps, MergeAndPaletteMap) {
     ScriptBitmap dst = Make(1, 1, 0xFF000000), src = Make(1, 1, 0xFFFFFFFF);
     const int half[4] = {128, 0, 256, 256};

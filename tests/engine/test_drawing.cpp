@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -88,7 +89,7 @@ std::vector<uint32_t> Render(render::Renderer* renderer, const timeline::Clip& r
 
 // "x y rrggbb" samples, ';' between them, each channel within 24 levels.
 void ExpectPixels(const std::vector<uint32_t>& pixels, const std::string& samples,
-                  const std::string& name) {
+                  const std::string& name, int width = kSize) {
     std::istringstream list(samples);
     std::string sample;
     while (std::getline(list, sample, ';')) {
@@ -97,7 +98,7 @@ void ExpectPixels(const std::vector<uint32_t>& pixels, const std::string& sample
         std::string hex;
         in >> x >> y >> hex;
         const uint32_t want = uint32_t(std::strtoul(hex.c_str(), nullptr, 16));
-        const uint32_t got = pixels[size_t(y) * kSize + x];
+        const uint32_t got = pixels[size_t(y) * width + x];
         bool near = true;
         for (int s = 0; s < 24; s += 8) {
             near = near && std::abs(int((got >> s) & 255) - int((want >> s) & 255)) <= 24;
@@ -144,6 +145,109 @@ TEST(Drawing, ClipsDrawWithTheirTransformColourAndMasks) {
         masked.clip->drawing->Apply(op);
     }
     ExpectPixels(Render(&renderer, root), "20 20 00ffff; 5 5 ffffff", "redrawn");
+}
+
+// A one-row or one-column bitmap, black then white, for smoothing along one axis.
+std::shared_ptr<const swf::Bitmap> BlackWhite(bool across) {
+    auto b = std::make_shared<swf::Bitmap>();
+    b->width = across ? 2 : 1;
+    b->height = across ? 1 : 2;
+    b->pixels = {0xFF000000u, 0xFFFFFFFFu};
+    return b;
+}
+
+// One feature per row, drawn on a small canvas and checked at the pixels it decides.
+TEST(Drawing, FeaturesAtTheirPixels) {
+    timeline::Character sprite;
+    sprite.kind = timeline::Kind::Sprite;
+    auto child = [&sprite](timeline::Clip& root, uint16_t depth, const std::string& calls) {
+        timeline::DisplayObject& o = root.objects[depth];
+        o.depth = depth;
+        o.character = &sprite;
+        o.clip.reset(new timeline::Clip);
+        o.clip->drawing = Drawn(calls);
+        return &o;
+    };
+    auto bitmapFill = [](bool across, double a, double d) {
+        timeline::DrawOp op;
+        op.kind = timeline::DrawOp::BeginBitmapFill;
+        op.bitmap = BlackWhite(across);
+        op.matrix[0] = a;
+        op.matrix[3] = d;
+        op.smooth = true;
+        return op;
+    };
+    const struct {
+        const char* name;
+        int width, height;
+        std::function<void(timeline::Clip&)> build;
+        const char* samples;
+    } rows[] = {
+        // Culling and clipping keep width and height apart.
+        {"wide canvas", 60, 20,
+         [&](timeline::Clip& r) {
+             child(r, 1, "F 00ff00 100; M 45 5; L 55 5; L 55 15; L 45 15; E");
+         },
+         "50 10 00ff00; 40 10 ffffff; 59 19 ffffff"},
+        {"tall canvas", 20, 60,
+         [&](timeline::Clip& r) {
+             child(r, 1, "F 00ff00 100; M 5 45; L 15 45; L 15 55; L 5 55; E");
+         },
+         "10 50 00ff00; 10 40 ffffff"},
+        // A mask's own alpha does not thin what it shows.
+        {"mask at alpha 0", kSize, kSize,
+         [&](timeline::Clip& r) {
+             timeline::DisplayObject* m =
+                 child(r, 1, "F ffffff 100; M 10 10; L 30 10; L 30 30; L 10 30; E");
+             m->clipDepth = 2;
+             m->cxform.mulA = 0;
+             child(r, 2, "F ff0000 100; M 0 0; L 40 0; L 40 40; L 0 40; E");
+         },
+         "20 20 ff0000; 5 5 ffffff; 35 35 ffffff"},
+        // Negative multipliers subtract: 255 - 255, 255 - 0, 128 - 64.
+        {"negative colour multipliers", kSize, kSize,
+         [&](timeline::Clip& r) {
+             timeline::DisplayObject* o =
+                 child(r, 1, "F ff0080 100; M 0 0; L 40 0; L 40 40; L 0 40; E");
+             o->cxform.mulR = o->cxform.mulG = -256;
+             o->cxform.addR = o->cxform.addG = 255;
+             o->cxform.mulB = -128;
+             o->cxform.addB = 128;
+         },
+         "20 20 00ff40"},
+        // A blurred L keeps both arms: the filter's bounds hold the whole shape.
+        {"blurred L", kSize, kSize,
+         [&](timeline::Clip& r) {
+             timeline::DisplayObject* o =
+                 child(r, 1, "F 0000ff 100; M 2 2; L 12 2; L 12 28; L 38 28; L 38 38; L 2 38; E");
+             o->filters.emplace_back();
+         },
+         "7 7 0000ff; 33 33 0000ff; 7 33 0000ff; 25 15 ffffff; 38 20 ffffff"},
+        // A bitmap stretched along one axis only is smoothed along it.
+        {"bitmap stretched across", kSize, kSize,
+         [&](timeline::Clip& r) {
+             timeline::DisplayObject* o = child(r, 1, "");
+             o->clip->drawing->Apply(bitmapFill(true, 20, 1));
+             for (const timeline::DrawOp& op : Parse("M 0 0; L 40 0; L 40 40; L 0 40; E"))
+                 o->clip->drawing->Apply(op);
+         },
+         "20 7 808080; 10 7 000000; 30 33 ffffff"},
+        {"bitmap stretched down", kSize, kSize,
+         [&](timeline::Clip& r) {
+             timeline::DisplayObject* o = child(r, 1, "");
+             o->clip->drawing->Apply(bitmapFill(false, 1, 20));
+             for (const timeline::DrawOp& op : Parse("M 0 0; L 40 0; L 40 40; L 0 40; E"))
+                 o->clip->drawing->Apply(op);
+         },
+         "7 20 808080; 7 10 000000; 33 30 ffffff"},
+    };
+    for (const auto& row : rows) {
+        timeline::Clip root;
+        row.build(root);
+        render::Renderer renderer;
+        ExpectPixels(Render(&renderer, root, row.width, row.height), row.samples, row.name,
+                     row.width);
+    }
 }
 
 TEST(Drawing, BoundsAndLimits) {

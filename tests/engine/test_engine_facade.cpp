@@ -2,6 +2,8 @@
 // reports its stage and colour, and drawing touches only the viewport.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -32,6 +34,11 @@ TEST(EngineFacade, RefusedMovieLeavesPlayerEmpty) {
         p->Tick(100);
         p->GoTo(2);
         EXPECT_EQ(p->CurrentFrame(), 0u);
+        // Its sound is silence, exactly as many stereo frames as asked for.
+        std::vector<int16_t> out(2 * 64 + 8, 7);
+        p->MixSound(out.data(), 64);
+        EXPECT_EQ(std::count(out.begin(), out.begin() + 128, 0), 128);
+        EXPECT_EQ(std::count(out.begin() + 128, out.end(), 7), 8);
     }
 }
 

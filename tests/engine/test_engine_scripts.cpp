@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/core/engine.h"
+#include "tests/engine/avm1_asm.h"
 
 namespace {
 
@@ -125,6 +126,88 @@ TEST(EngineScripts, TextMoviesTraceAsFlashDid) {
             want += "\n";
         }
         EXPECT_EQ(printed, want);
+    }
+}
+
+// A one-frame movie (version 8) whose frame runs `actions`, with an empty sprite exported
+// as "sym" for attachMovie.
+std::vector<uint8_t> ScriptMovie(const std::vector<uint8_t>& actions) {
+    std::vector<uint8_t> body;
+    auto u16 = [&body](uint32_t v) {
+        body.push_back(uint8_t(v));
+        body.push_back(uint8_t(v >> 8));
+    };
+    auto tag = [&](uint32_t code, const std::vector<uint8_t>& data) {
+        u16(code << 6 | 0x3F);
+        u16(uint32_t(data.size()));
+        u16(uint32_t(data.size() >> 16));
+        body.insert(body.end(), data.begin(), data.end());
+    };
+    // RECT 0..4000 x 0..3000 twips in 13-bit fields, then 12 fps and one frame.
+    const uint8_t stage[] = {0x68, 0x00, 0x1F, 0x40, 0x00, 0x05, 0xDC, 0x00, 0x00, 0x0C, 1, 0};
+    body.insert(body.end(), stage, stage + sizeof stage);
+    tag(39, {1, 0, 1, 0, 0x40, 0, 0, 0});    // DefineSprite 1: ShowFrame, End
+    tag(56, {1, 0, 1, 0, 's', 'y', 'm', 0}); // ExportAssets 1 as "sym"
+    tag(12, actions);                        // DoAction
+    tag(1, {});                              // ShowFrame
+    tag(0, {});                              // End
+    std::vector<uint8_t> swf = {'F', 'W', 'S', 8};
+    const uint32_t size = uint32_t(body.size() + 8);
+    for (int i = 0; i < 4; ++i)
+        swf.push_back(uint8_t(size >> (8 * i)));
+    swf.insert(swf.end(), body.begin(), body.end());
+    return swf;
+}
+
+// What the interpreter's fake display cannot show: scripts through the whole engine.
+TEST(EngineScripts, TheBridgeThroughTheWholeEngine) {
+    const struct {
+        const char* what;
+        const char* code;
+        const char* traces;
+    } rows[] = {
+        {"a registered class's constructor runs once",
+         "push 'n' 0; setvar; func C() { push 'n'; push 'n'; getvar; inc; setvar }; "
+         "push 'C'; getvar; push 'sym' 2 'Object'; getvar; push 'registerClass'; callmethod; "
+         "pop; push 1 'a' 'sym' 3 '_root'; getvar; push 'attachMovie'; callmethod; pop; "
+         "push 'n'; getvar; trace; push 'a'; getvar; push 'C'; getvar; instanceof; trace",
+         "1 true"},
+        {"_width and _height scale their own axis",
+         "push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
+         "push 16711680 1 r:1 'beginFill'; callmethod; pop; push 0 0 2 r:1 'moveTo'; "
+         "callmethod; pop; push 0 100 2 r:1 'lineTo'; callmethod; pop; push 50 100 2 r:1 "
+         "'lineTo'; callmethod; pop; push 50 0 2 r:1 'lineTo'; callmethod; pop; push 0 r:1 "
+         "'endFill'; callmethod; pop; push r:1 '_width' 200; setmember; push r:1 '_xscale'; "
+         "getmember; trace; push r:1 '_yscale'; getmember; trace; push r:1 '_height' 25; "
+         "setmember; push r:1 '_yscale'; getmember; trace; push r:1 '_width'; getmember; trace",
+         "200 100 50 200"},
+        {"a colour transform's percentages read back",
+         "push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
+         "push r:1 1 'Color'; new; store 2; pop; push 'ra' 100 'ga' -100 'ba' 100 'bb' 255 "
+         "'aa' 50 5; object; push 1 r:2 'setTransform'; callmethod; pop; push 0 r:2 "
+         "'getTransform'; callmethod; store 3; pop; push r:3 'ba'; getmember; trace; push r:3 "
+         "'ga'; getmember; trace; push r:3 'bb'; getmember; trace; push r:3 'aa'; getmember; "
+         "trace",
+         "100 -100 255 50"},
+        {"a bitmap clip is its bitmap's size",
+         "push 1 'm' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
+         "push 1; push 20 30 2 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "
+         "newmethod; push 2 r:1 'attachBitmap'; callmethod; pop; push r:1 '_width'; getmember; "
+         "trace; push r:1 '_height'; getmember; trace",
+         "30 20"},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        const std::vector<uint8_t> movie = ScriptMovie(avm1test::Assemble(row.code, &error));
+        ASSERT_EQ(error, "") << row.what;
+        engine::Player player;
+        std::string printed;
+        player.SetTraceSink([&](const char* line) {
+            printed += printed.empty() ? "" : " ";
+            printed += line;
+        });
+        ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok) << row.what;
+        EXPECT_EQ(printed, row.traces) << row.what;
     }
 }
 

@@ -129,9 +129,9 @@ TEST(Rendering, NonScalingLinesKeepTheirWidth) {
     EXPECT_NEAR(red, 9, 1);
 }
 
-// A shape cut short, a bitmap too large to decode and a sprite that places itself at 200
-// depths: the damaged definitions are skipped, the bomb stops at the object limit, and
-// the intact square still shows.
+// A shape cut short, a bitmap too large to decode, a sprite that places itself at 200
+// depths and bitmap fills naming no bitmap: the damaged definitions are skipped, the bomb
+// stops at the object limit, and the intact square still shows.
 TEST(Rendering, DamagedDefinitionsLeaveTheRestPlaying) {
     int w = 0, h = 0;
     const std::vector<uint32_t> pixels =

@@ -85,6 +85,36 @@ TEST(TextField, MarkupRoundTripsAsFlashWritesIt) {
     }
 }
 
+// <font> attributes as Flash reads them: the colour's digits after '#' (spaces skipped, the
+// last six kept), sizes absolute or relative within 1..127.
+TEST(TextField, FontAttributes) {
+    const struct {
+        const char* attrs;
+        uint32_t color;
+        double size;
+    } rows[] = {
+        {"color=\"#FF0000\"", 0xFF0000, 6},
+        {"color=\"# 00ff00\"", 0x00FF00, 6},
+        {"color=\"#12345678\"", 0x345678, 6},
+        {"color=\"#F0x9\"", 0x0000F0, 6},
+        {"color=\"#\"", 0, 6},
+        {"color=\"#zz\"", 0, 6},
+        {"color=\"red\"", 0, 6},
+        {"size=\"+2\"", 0, 8},
+        {"size=\"-10\"", 0, 1},
+        {"size=\"200\"", 0, 127},
+        {"size=\"12\"", 0, 12},
+        {"size=\"1\"", 0, 1},
+    };
+    for (const auto& r : rows) {
+        TextDocument doc = Field();
+        doc.ParseHtml(std::string("<font ") + r.attrs + ">x</font>", false, false, 8);
+        const TextFormat f = doc.GetFormat(0, 1);
+        EXPECT_EQ(f.color.value_or(999), r.color) << r.attrs;
+        EXPECT_EQ(f.size.value_or(0), r.size) << r.attrs;
+    }
+}
+
 TEST(TextField, CondensedWhiteAndLongInputStayBounded) {
     TextDocument doc = Field();
     doc.ParseHtml("  a \n\t b  <b> c </b>  ", true, true, 8);
