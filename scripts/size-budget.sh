@@ -42,9 +42,16 @@ print("template.scr with the player: %.1f x its former size, %.0f%% of the %d KB
 PY
 
 # What each library, each runtime piece and each large function adds to template.scr, from
-# its link map: sizes of the input sections the linker kept (before stripping), by kind.
+# the link map of the same program linked from the plain code (template_plain: the shipped
+# one is optimised as one whole, which leaves its map no libraries to name): sizes of the
+# input sections the linker kept, before stripping and whole-program optimisation, by kind.
 # Zero-filled data (.bss) takes no room in the file and is left out.
-map=$(dirname "$bin")/template.map
+build=$(dirname "$bin")
+map=$build/template_plain.map
+if [ -f "$build/CMakeCache.txt" ]; then
+  cmake --build "$build" --target template_plain >/dev/null
+  ls -l "$build/tools/template_plain.scr" | awk '{ printf "\ntemplate.scr linked from the plain code: %d bytes\n", $5 }'
+fi
 if [ -f "$map" ]; then
   /usr/bin/python3 - "$map" <<'PY'
 import collections, os, re, subprocess, sys
@@ -74,7 +81,7 @@ for line in lines[start:]:
     a = re.match(r"(.*\.a)\((.*)\)$", origin)
     library = os.path.basename(a.group(1)) if a else os.path.basename(origin)
     by_library[library][kind] += size
-    if a and not a.group(1).startswith(".."):
+    if a and a.group(1).startswith("/"):  # the toolchain's, not ours
         by_member["%s(%s)" % (library, a.group(2))] += size
     name = section.split("$", 1)[1] if "$" in section else ""
     if name and kind != "unwind":
