@@ -155,8 +155,8 @@ bool HasParameters(const char* project) {
 }
 
 // Refuses what the wizard would refuse before the build, in the wizard's order.
-int CheckMovieInput(const BatchOptions& options, const char* project, const std::string& name,
-                    const std::string& movie, FILE* out, FILE* err) {
+int CheckMovieSignature(const BatchOptions& options, const char* project, const std::string& name,
+                        const std::string& movie, FILE* out, FILE* err) {
     switch (CheckMovie(name, movie)) {
     case MovieCheck::Ok:
         return kBatchOk;
@@ -182,6 +182,17 @@ int CheckMovieInput(const BatchOptions& options, const char* project, const std:
         return kBatchOk;
     }
     return kBatchFailed;
+}
+
+// The movie checked as the wizard checks it; what the wizard asks about is noted.
+int CheckMovieInput(const BatchOptions& options, const char* project, const std::string& name,
+                    const std::string& movie, FILE* out, FILE* err) {
+    const int checked = CheckMovieSignature(options, project, name, movie, out, err);
+    const std::string parts = checked == kBatchOk ? MoviePartsNotPlayed(movie) : std::string();
+    if (!parts.empty()) {
+        Step(out, "note", "the player does not run yet: " + parts);
+    }
+    return checked;
 }
 
 // The file stem the build wrote into the installer: it names the installed screen saver

@@ -23,6 +23,11 @@ enum class MovieCheck {
 // three bytes of the movie and closes it again before returning.
 MovieCheck CheckMovie(const std::string& displayName, const std::string& moviePath);
 
+// The ActionScript 3 parts the movie uses that the screen saver's player leaves out, joined
+// for a message ("E4X (XML), Loader"); empty when there are none, or when the file cannot
+// be read whole or is larger than the player reads.
+std::string MoviePartsNotPlayed(const std::string& moviePath);
+
 enum class OutputCheck {
     Ok,
     InstallerIsInput, // the installer path names the movie, the project file or a companion

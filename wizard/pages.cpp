@@ -276,6 +276,12 @@ LONG_PTR ScreenSaverPage::OnWizardNext() {
         }
         break;
     }
+    const std::string parts = MoviePartsNotPlayed(moviePath_);
+    if (!parts.empty() && ShowMessage(window_, IDS_PARTS_NOT_PLAYED, MB_YESNO | MB_ICONWARNING,
+                                      parts.c_str()) != IDYES) {
+        FocusField(window_, IDC_MOVIE_PATH);
+        return -1;
+    }
     if (!AcceptName()) {
         FocusField(window_, IDC_DISPLAY_NAME);
         return -1;

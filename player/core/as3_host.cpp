@@ -7,27 +7,9 @@
 namespace engine {
 
 namespace {
-const uint16_t kTagFileAttributes = 69;
-const uint16_t kTagDoAbc1 = 72;
-const uint16_t kTagSymbolClass = 76;
-const uint16_t kTagDoAbc = 82;
 using avm2::Object;
 using avm2::Value;
 } // namespace
-
-bool UsesActionScript3(const swf::Movie& movie) {
-    if (movie.Header().version < 9)
-        return false;
-    swf::TagIterator it = movie.Tags();
-    swf::Tag tag;
-    while (it.Next(&tag)) {
-        if (tag.code == kTagFileAttributes)
-            return tag.length >= 1 && (tag.body[0] & 0x08) != 0;
-        if (tag.code == swf::kTagShowFrame)
-            break;
-    }
-    return false;
-}
 
 As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
                  double stageWidth, double stageHeight)
@@ -56,21 +38,8 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
             Block b;
             b.frame = frame;
             b.abc = true;
-            b.data = tag.body;
-            b.size = tag.length;
-            if (tag.code == kTagDoAbc) {
-                // Flags, then a name up to its terminator, then the block.
-                if (tag.length < 5)
-                    continue;
-                b.lazy = (tag.body[0] & 1) != 0;
-                size_t at = 4;
-                while (at < tag.length && tag.body[at] != 0)
-                    ++at;
-                if (at >= tag.length)
-                    continue;
-                b.data = tag.body + at + 1;
-                b.size = tag.length - at - 1;
-            }
+            if (!AbcOfTag(tag, &b.data, &b.size, &b.lazy))
+                continue;
             blocks_.push_back(b);
         } else if (tag.code == kTagSymbolClass) {
             Block b;

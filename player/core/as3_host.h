@@ -13,13 +13,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "player/core/as3_blocks.h"
 #include "player/core/avm2/vm.h"
 #include "player/core/timeline/display_list.h"
 
 namespace engine {
-
-// True when a movie's FileAttributes ask for ActionScript 3.
-bool UsesActionScript3(const swf::Movie& movie);
 
 class As3Host : public avm2::TimelineBridge {
   public:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "player/core/swf/geometry.h"
@@ -18,7 +19,7 @@ namespace engine {
 enum class LoadStatus {
     Ok,
     TooShort,       // fewer bytes than the fixed header
-    BadSignature,   // neither "FWS" nor "CWS"
+    BadSignature,   // none of "FWS", "CWS" and "ZWS"
     BadVersion,     // version 0
     TooLarge,       // declared length above the engine's limit
     LengthMismatch, // declared length differs from the bytes the movie holds
@@ -151,5 +152,10 @@ class Player {
     static LoadStatus LoadInto(State& s, const uint8_t* data, size_t size);
     std::unique_ptr<State> state_;
 };
+
+// The ActionScript 3 parts a movie uses that the player does not run yet, each a short
+// phrase naming what was found: "E4X (XML, XMLList)", "Loader", "network (URLLoader)".
+// Empty for a movie that plays whole or cannot be read.
+std::vector<std::string> PartsNotPlayed(const uint8_t* data, size_t size) noexcept;
 
 } // namespace engine

@@ -10,6 +10,8 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -229,6 +231,78 @@ TEST(ScreenSaverPageTest, NamesTheWindows9xInstallerRefusesAreQuestioned) {
     PressAnswering(wizard, PSBTN_NEXT, IDYES);
     EXPECT_EQ("Project Settings", wizard.Title());
     EXPECT_EQ("LPT1", settings.Get("DisplayName"));
+}
+
+// An ActionScript 3 movie whose code refers to each name in its package: a QName per
+// pair in an ABC block with no code, after FileAttributes asking for ActionScript 3.
+std::string WriteAs3Movie(const std::string& path,
+                          const std::vector<std::pair<std::string, std::string>>& refs) {
+    std::vector<unsigned char> abc = {16, 0, 46, 0, 0, 0, 0};
+    const size_t n = refs.size();
+    abc.push_back(static_cast<unsigned char>(2 * n + 1));
+    for (const auto& ref : refs) {
+        for (const std::string* text : {&ref.first, &ref.second}) {
+            abc.push_back(static_cast<unsigned char>(text->size()));
+            abc.insert(abc.end(), text->begin(), text->end());
+        }
+    }
+    abc.push_back(static_cast<unsigned char>(n + 1)); // package namespaces
+    for (size_t i = 0; i < n; ++i) {
+        abc.insert(abc.end(), {0x16, static_cast<unsigned char>(2 * i + 2)});
+    }
+    abc.push_back(0);                                 // namespace sets
+    abc.push_back(static_cast<unsigned char>(n + 1)); // QNames
+    for (size_t i = 0; i < n; ++i) {
+        abc.insert(abc.end(), {0x07, static_cast<unsigned char>(i + 1),
+                               static_cast<unsigned char>(2 * i + 1)});
+    }
+    abc.insert(abc.end(), {0, 0, 0, 0, 0}); // methods, metadata, classes, scripts, bodies
+    std::vector<unsigned char> movie = {'F', 'W', 'S', 10,   0,    0,    0, 0, 0x08, 0,    0,
+                                        24,  1,   0,   0x44, 0x11, 0x08, 0, 0, 0,    0xBF, 0x14};
+    const size_t tag = abc.size() + 5; // flags and an empty name first
+    for (int shift = 0; shift < 32; shift += 8) {
+        movie.push_back(static_cast<unsigned char>(tag >> shift));
+    }
+    movie.insert(movie.end(), {1, 0, 0, 0, 0});
+    movie.insert(movie.end(), abc.begin(), abc.end());
+    movie.insert(movie.end(), {0x40, 0, 0, 0});
+    for (int shift = 0; shift < 32; shift += 8) {
+        movie[4 + shift / 8] = static_cast<unsigned char>(movie.size() >> shift);
+    }
+    WriteFileBytes(path, movie);
+    return path;
+}
+
+// A movie whose scripts use what the player leaves out is named with those parts before
+// the author goes on; one that only shares a name with them goes on without a word.
+TEST(ScreenSaverPageTest, ActionScript3PartsThePlayerLeavesOutAreQuestioned) {
+    const std::string dir = Scratch();
+    const std::string lacking = WriteAs3Movie(
+        dir + "xml.swf", {{"XML", ""}, {"Loader", "flash.display"}, {"Socket", "flash.net"}});
+    const std::string own = WriteAs3Movie(dir + "own.swf", {{"Loader", "com.example"}});
+    ProjectSettings settings;
+    settings.Set("MoviePath", lacking);
+    Wizard wizard(&settings);
+    wizard.Press(PSBTN_NEXT);
+    wizard.Type(IDC_DISPLAY_NAME, "Sky");
+    EXPECT_EQ("This movie uses ActionScript 3 parts that the screen saver's player does not run "
+              "yet: E4X (XML), Loader, network (Socket). The rest of the movie plays without "
+              "them.\r\n\r\nContinue anyway?",
+              PressAnswering(wizard, PSBTN_NEXT, IDNO).text);
+    EXPECT_EQ("Screen Saver Settings", wizard.Title());
+    EXPECT_EQ(wizard.Control(IDC_MOVIE_PATH), GetFocus());
+    EXPECT_EQ("", settings.Get("DisplayName"));
+    PressAnswering(wizard, PSBTN_NEXT, IDYES);
+    EXPECT_EQ("Project Settings", wizard.Title());
+    EXPECT_EQ(lacking, settings.Get("MoviePath"));
+
+    wizard.Press(PSBTN_BACK);
+    wizard.Type(IDC_MOVIE_PATH, own);
+    MessageBoxAnswerer none(IDOK, 3000);
+    wizard.Press(PSBTN_NEXT);
+    EXPECT_FALSE(none.Seen());
+    EXPECT_EQ("Project Settings", wizard.Title());
+    EXPECT_EQ(own, settings.Get("MoviePath"));
 }
 
 // Next saves the project file, then writes the installer: neither may land on the movie,

@@ -1,5 +1,7 @@
 #include "player/core/swf/movie_reader.h"
 
+#include "player/core/swf/lzma.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -207,6 +209,32 @@ ReadStatus Inflate(const uint8_t* in, size_t inSize, uint32_t hint, uint32_t lim
     return ReadStatus::Ok;
 }
 
+// An LZMA movie ("ZWS"): after the prefix, the compressed length (not needed: the data
+// runs to the end of the file), five property bytes, then the data. The declared length
+// is the decoder's stopping point, as it is Flash Player's; damage keeps what came before.
+const size_t kLzmaPrefixBytes = kPrefixBytes + 4 + 5;
+
+ReadStatus Unlzma(const uint8_t* file, size_t size, uint32_t hint, uint32_t limit,
+                  std::vector<uint8_t>* out, bool* cut) {
+    if (size < kLzmaPrefixBytes) {
+        return ReadStatus::BadCompression;
+    }
+    const size_t most = hint ? std::min<size_t>(hint, size_t(limit) + 1) : size_t(limit) + 1;
+    out->reserve(std::min<size_t>(most, std::max<size_t>(64 * 1024, size * 8)));
+    const LzmaEnd end =
+        DecodeLzma(file + 12, file + kLzmaPrefixBytes, size - kLzmaPrefixBytes, most, out);
+    *cut = end == LzmaEnd::Cut;
+    if (end == LzmaEnd::BadProperties || out->empty()) {
+        out->clear();
+        return ReadStatus::BadCompression;
+    }
+    if (out->size() > limit) {
+        out->clear();
+        return ReadStatus::TooLarge;
+    }
+    return ReadStatus::Ok;
+}
+
 } // namespace
 
 ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t maxBytes) {
@@ -215,10 +243,11 @@ ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t ma
         return ReadStatus::TooShort;
     }
     MovieHeader header;
-    if (file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C')) {
+    if (file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C' && file[0] != 'Z')) {
         return ReadStatus::BadSignature;
     }
-    header.compressed = file[0] == 'C';
+    header.compressed = file[0] != 'F';
+    header.lzma = file[0] == 'Z';
     header.version = file[3];
     if (header.version == 0) {
         return ReadStatus::BadVersion;
@@ -236,8 +265,9 @@ ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t ma
     bool cut = false;
     std::vector<uint8_t> body;
     if (header.compressed) {
-        const ReadStatus status =
-            Inflate(file + kPrefixBytes, size - kPrefixBytes, hint, limit, &body, &cut);
+        const ReadStatus status = header.lzma ? Unlzma(file, size, hint, limit, &body, &cut)
+                                              : Inflate(file + kPrefixBytes, size - kPrefixBytes,
+                                                        hint, limit, &body, &cut);
         if (status != ReadStatus::Ok) {
             return status;
         }

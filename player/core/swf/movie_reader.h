@@ -15,11 +15,11 @@ namespace swf {
 enum class ReadStatus {
     Ok,
     TooShort,       // fewer bytes than the fixed header
-    BadSignature,   // neither "FWS" nor "CWS" (LZMA "ZWS" movies are not supported)
+    BadSignature,   // none of "FWS", "CWS" (zlib) and "ZWS" (LZMA)
     BadVersion,     // version 0
     TooLarge,       // holds more than the reader's limit (uncompressed)
     LengthMismatch, // no longer given: a movie plays what its file holds
-    BadCompression, // the zlib stream is damaged before any of the movie came out
+    BadCompression, // the zlib or LZMA stream is damaged before any of the movie came out
     BadHeader,      // the stage rectangle, rate or count do not fit or make no sense
     BadTag,         // no longer given: a movie ends before a tag cut off by the file's end
     OutOfMemory,    // the system could not give the memory (set by the engine's facade)
@@ -124,7 +124,8 @@ class TagIterator {
 };
 
 struct MovieHeader {
-    bool compressed = false;
+    bool compressed = false; // zlib or LZMA
+    bool lzma = false;
     uint8_t version = 0;
     uint32_t declaredLength = 0; // of the whole uncompressed file, header included
     Rect stage;
