@@ -34,25 +34,24 @@ out=build/fuzz
 mkdir -p "$out/corpus-$target" "$out/artifacts" "$out/stb"
 flags=(-std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
 if [ "$target" = reader ]; then
-  clang++ "${flags[@]}" tools/fuzz/fuzz_movie_reader.cpp player/core/swf/movie_reader.cpp \
+  clang++ "${flags[@]}" tools/fuzz/fuzz_movie_reader.cpp player/core/swf/movie_reader.cpp player/core/swf/lzma.cpp \
     player/control/movie_url.cpp player/core/timeline/frame_clock.cpp -lz -o "$out/fuzz_movie_reader"
   fuzzer="$out/fuzz_movie_reader"
 else
+  engine=(player/core/*.cpp player/core/*/*.cpp) # every layer: the engine has no platform code
   # The engine with its header-only libraries (Anti-Grain Geometry, stb). The rasterizer
   # shifts negative cell values left on purpose (two's complement, defined from C++20).
   cmake -DSTB_IMAGE_IN=/usr/include/stb/stb_image.h -DSTB_IMAGE_OUT="$out/stb/stb_image_guarded.h" \
     -P cmake/stb_image_guarded.cmake
   clang++ "${flags[@]}" -fno-sanitize=shift-base -isystem /usr/include/agg2 -isystem /usr/include/stb \
     -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
-    player/core/engine.cpp player/core/script_*.cpp player/core/sound_host.cpp player/core/sound/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
-    player/core/render/*.cpp player/core/avm1/*.cpp \
+    "${engine[@]}" \
     -lz -o "$out/fuzz_engine"
   fuzzer="$out/fuzz_engine"
   # The same target with source coverage and no sanitizers, to measure what the corpus reaches.
   clang++ -std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping -I. \
     -isystem /usr/include/agg2 -isystem /usr/include/stb -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
-    player/core/engine.cpp player/core/script_*.cpp player/core/sound_host.cpp player/core/sound/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp \
-    player/core/render/*.cpp player/core/avm1/*.cpp -lz -o "$out/fuzz_engine_cov"
+    "${engine[@]}" -lz -o "$out/fuzz_engine_cov"
 fi
 
 movies=${FLICKWELL_MOVIES_DIR:-../shared/movies}

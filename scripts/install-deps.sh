@@ -19,7 +19,7 @@ packages=(
   googletest libgtest-dev
   libagg-dev libstb-dev zlib1g-dev fonts-dejavu-core fonts-noto-core
   python3-numpy python3-pil
-  libmpg123-dev liblzma-dev ffmpeg pulseaudio
+  libmpg123-dev liblzma-dev ffmpeg pulseaudio haxe
   nsis
   clang-format
 )

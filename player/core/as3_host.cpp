@@ -1,8 +1,11 @@
 #include "player/core/as3_host.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "player/core/avm2/display.h"
+#include "player/core/script_transform.h"
 
 namespace engine {
 
@@ -251,7 +254,9 @@ bool As3Host::Frame(double nowMs) {
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
     vm.EndFrame();
-    return stage_->TakeChanged() || changed;
+    changed = stage_->TakeChanged() || changed || touched_;
+    touched_ = false;
+    return changed;
 }
 
 void As3Host::RunEvents() {
@@ -327,6 +332,95 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
             if (!c->timeline->frames[i].label.empty())
                 out.emplace_back(c->timeline->frames[i].label, uint32_t(i) + 1);
     return out;
+}
+
+bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {
+    timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return false;
+    Decompose(*o);
+    p->x = o->matrix.translateX / 20.0;
+    p->y = o->matrix.translateY / 20.0;
+    p->scaleX = o->xScale / 100;
+    p->scaleY = o->yScale / 100;
+    p->rotation = o->rotation;
+    p->alpha = o->cxform.mulA / 256.0;
+    p->visible = o->visible;
+    return true;
+}
+
+void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
+    timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return;
+    o->matrix.translateX = Twips(p.x);
+    o->matrix.translateY = Twips(p.y);
+    Decompose(*o);
+    o->xScale = p.scaleX * 100;
+    o->yScale = p.scaleY * 100;
+    o->rotation = p.rotation;
+    Recompose(*o);
+    const double alpha = std::round(p.alpha * 256);
+    o->cxform.mulA = int16_t(std::isfinite(alpha) ? std::fmax(-32768, std::fmin(32767, alpha)) : 0);
+    o->visible = p.visible;
+    touched_ = true;
+}
+
+// A script-made object goes on top of its parent's list: the library symbol its class is
+// bound to, or an empty sprite that holds its drawing and children.
+uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
+    const timeline::Character* character = nullptr;
+    for (const auto& s : symbols_) {
+        avm2::ClassInfo* cls = vm_->FindClass(s.second);
+        if (vm_->throwing())
+            vm_->TakeThrown();
+        if (cls != nullptr && cls == obj->cls) {
+            character = movie_->dictionary.Find(s.first);
+            break;
+        }
+    }
+    const int depth = stage_->NextHighestDepth(parent);
+    const uint32_t id = character ? stage_->Place(parent, character, "", depth)
+                                  : stage_->CreateEmpty(parent, "", depth);
+    if (id != 0) {
+        objects_[id] = obj;
+        touched_ = true;
+    }
+    return id;
+}
+
+void As3Host::Unrealize(uint32_t id) {
+    if (id == timeline::kRootId || !stage_->Remove(id))
+        return;
+    objects_.erase(id);
+    scriptFrame_.erase(id);
+    touched_ = true;
+}
+
+void As3Host::Draw(uint32_t id, const timeline::DrawOp& op) {
+    timeline::Clip* clip = stage_->ClipOf(id);
+    if (clip == nullptr)
+        return;
+    if (!clip->drawing)
+        clip->drawing.reset(new timeline::Drawing);
+    clip->drawing->Apply(op);
+    touched_ = true;
+}
+
+void As3Host::Restack(const std::vector<uint32_t>& ids) {
+    std::vector<uint16_t> depths;
+    for (uint32_t id : ids)
+        if (const timeline::DisplayObject* o = stage_->Find(id))
+            depths.push_back(o->depth);
+    if (depths.size() != ids.size())
+        return;
+    std::sort(depths.begin(), depths.end());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const timeline::DisplayObject* o = stage_->Find(ids[i]);
+        if (o != nullptr && o->depth != depths[i] &&
+            stage_->SwapDepths(ids[i], int(depths[i]) - timeline::kScriptDepthBase))
+            touched_ = true;
+    }
 }
 
 } // namespace engine

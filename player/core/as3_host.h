@@ -46,6 +46,12 @@ class As3Host : public avm2::TimelineBridge {
     int FrameOfLabel(uint32_t id, const std::string& label) override;
     std::string LabelOf(uint32_t id, uint32_t frame) override;
     std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) override;
+    bool GetPlacement(uint32_t id, avm2::Placement* p) override;
+    void SetPlacement(uint32_t id, const avm2::Placement& p) override;
+    uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
+    void Unrealize(uint32_t id) override;
+    void Draw(uint32_t id, const timeline::DrawOp& op) override;
+    void Restack(const std::vector<uint32_t>& ids) override;
 
   private:
     struct Block {
@@ -76,6 +82,7 @@ class As3Host : public avm2::TimelineBridge {
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
     uint32_t instances_ = 0;
     bool started_ = false;
+    bool touched_ = false; // a script moved, drew, added or removed something
     int gotoDepth_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "player/core/render/paint.h"
+#include "player/core/script_transform.h"
 #include "player/core/swf/utf8.h"
 #include "player/core/render/text_layout.h"
 #include "player/core/timeline/bounds.h"
@@ -21,16 +22,6 @@ using timeline::DisplayObject;
 using Xform = render::Transform;
 
 const double kPi = 3.14159265358979323846;
-
-int32_t Twips(double pixels) {
-    const double t = std::round(pixels * 20);
-    return t > 2e9 ? 2000000000 : t < -2e9 ? -2000000000 : int32_t(t);
-}
-
-int32_t Fixed(double v) { // 16.16, clamped
-    const double f = std::round(v * 65536);
-    return f > 2e9 ? 2000000000 : f < -2e9 ? -2000000000 : int32_t(f);
-}
 
 int16_t Clamp16(double v) {
     return int16_t(std::max(-32768.0, std::min(32767.0, std::round(v))));
@@ -98,27 +89,11 @@ ClipId ScriptHost::ChildAtDepth(ClipId parent, int depth) {
 }
 
 void ScriptHost::Decompose(DisplayObject& o) {
-    if (o.decomposed) {
-        return;
-    }
-    const Xform m = Xform::From(o.matrix);
-    o.xScale = std::sqrt(m.a * m.a + m.b * m.b) * 100;
-    o.yScale = std::sqrt(m.c * m.c + m.d * m.d) * 100;
-    // Each axis keeps its own angle, so a flip or skew survives a new _rotation.
-    const double rx = std::atan2(m.b, m.a), ry = std::atan2(-m.c, m.d);
-    o.rotation = rx * 180 / kPi;
-    o.skew = (ry - rx) * 180 / kPi;
-    o.decomposed = true;
+    engine::Decompose(o);
 }
 
 void ScriptHost::Recompose(DisplayObject& o) {
-    const double rx = o.rotation * kPi / 180, ry = (o.rotation + o.skew) * kPi / 180;
-    const double xs = o.xScale / 100, ys = o.yScale / 100;
-    o.matrix.scaleX = Fixed(xs * std::cos(rx));
-    o.matrix.rotateSkew0 = Fixed(xs * std::sin(rx));
-    o.matrix.rotateSkew1 = Fixed(-ys * std::sin(ry));
-    o.matrix.scaleY = Fixed(ys * std::cos(ry));
-    o.scripted = true;
+    engine::Recompose(o);
     touched_ = true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
+#include "player/core/script_transform.h"
 
 namespace engine {
 
@@ -12,16 +13,6 @@ namespace {
 
 // The most bitmaps scripts may attach over a movie's life; each is one character.
 const size_t kMaxScriptBitmaps = 4096;
-
-int32_t Fixed(double v) {
-    const double f = std::round(v * 65536);
-    return f > 2e9 ? 2000000000 : f < -2e9 ? -2000000000 : std::isfinite(f) ? int32_t(f) : 0;
-}
-
-int32_t Twips(double pixels) {
-    const double t = std::round(pixels * 20);
-    return t > 2e9 ? 2000000000 : t < -2e9 ? -2000000000 : std::isfinite(t) ? int32_t(t) : 0;
-}
 
 } // namespace
 

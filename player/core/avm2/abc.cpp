@@ -649,7 +649,9 @@ struct Parse {
                 ins.a = int32_t(int64_t(cr.pos()) + off < 0 || int64_t(cr.pos()) + off > len
                                     ? -1
                                     : int64_t(cr.pos()) + off);
-                if (ins.a < 0 || uint32_t(ins.a) >= len)
+                // The body's end is a target too: compilers (Haxe) jump there, and
+                // arriving there returns as falling off the end does.
+                if (ins.a < 0 || uint32_t(ins.a) > len)
                     return Fail(AbcStatus::BadJump);
             } else if (shape == kSwitch) {
                 const int64_t deflt = int64_t(start) + cr.S24();
@@ -674,8 +676,9 @@ struct Parse {
             b.code.push_back(ins);
         }
         r = outer;
+        at[len] = int32_t(b.code.size());
         auto target = [&](int64_t off, uint32_t* out) {
-            if (off < 0 || off >= int64_t(len) || at[size_t(off)] < 0)
+            if (off < 0 || off > int64_t(len) || at[size_t(off)] < 0)
                 return false;
             *out = uint32_t(at[size_t(off)]);
             return true;

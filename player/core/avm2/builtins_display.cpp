@@ -278,39 +278,66 @@ DisplayData* D(const Value& self) {
             d->field = vm.ToNumber(Arg(args, argc, 0));                                            \
         return Value();                                                                            \
     }
-FIELD(GetX, SetX, x)
-FIELD(GetY, SetY, y)
-FIELD(GetScaleX, SetScaleX, scaleX)
-FIELD(GetScaleY, SetScaleY, scaleY)
-FIELD(GetAlpha, SetAlpha, alpha)
 FIELD(GetWidth, SetWidth, width)
 FIELD(GetHeight, SetHeight, height)
-NATIVE(GetRotation) {
-    UNUSED;
+
+// An object on the stage answers with where the timeline has it (a tween moves it), and
+// what a script sets goes to the timeline.
+DisplayData* Placed(Vm& vm, const Value& self) {
     DisplayData* d = D(self);
-    return Value::Num(d ? d->rotation : 0);
-}
-NATIVE(SetRotation) {
-    UNUSED;
-    if (DisplayData* d = D(self)) {
-        double r = std::fmod(vm.ToNumber(Arg(args, argc, 0)), 360);
-        if (r > 180)
-            r -= 360;
-        else if (r < -180)
-            r += 360;
-        d->rotation = r;
+    Placement p;
+    if (d && d->timeline && vm.timeline() && vm.timeline()->GetPlacement(d->timeline, &p)) {
+        d->x = p.x, d->y = p.y, d->scaleX = p.scaleX, d->scaleY = p.scaleY;
+        d->rotation = p.rotation, d->alpha = p.alpha, d->visible = p.visible;
     }
-    return Value();
+    return d;
 }
+void Place(Vm& vm, const DisplayData* d) {
+    if (d->timeline && vm.timeline()) {
+        Placement p;
+        p.x = d->x, p.y = d->y, p.scaleX = d->scaleX, p.scaleY = d->scaleY;
+        p.rotation = d->rotation, p.alpha = d->alpha, p.visible = d->visible;
+        vm.timeline()->SetPlacement(d->timeline, p);
+    }
+}
+#define PLACEMENT(getter, setter, field, convert)                                                  \
+    NATIVE(getter) {                                                                               \
+        UNUSED;                                                                                    \
+        DisplayData* d = Placed(vm, self);                                                         \
+        return d ? Value::Num(d->field) : Value::Num(0);                                           \
+    }                                                                                              \
+    NATIVE(setter) {                                                                               \
+        UNUSED;                                                                                    \
+        if (DisplayData* d = Placed(vm, self)) {                                                   \
+            d->field = convert(vm.ToNumber(Arg(args, argc, 0)));                                   \
+            Place(vm, d);                                                                          \
+        }                                                                                          \
+        return Value();                                                                            \
+    }
+double AsIs(double v) {
+    return v;
+}
+double Degrees(double v) {
+    double r = std::fmod(v, 360);
+    return r > 180 ? r - 360 : r < -180 ? r + 360 : r;
+}
+PLACEMENT(GetX, SetX, x, AsIs)
+PLACEMENT(GetY, SetY, y, AsIs)
+PLACEMENT(GetScaleX, SetScaleX, scaleX, AsIs)
+PLACEMENT(GetScaleY, SetScaleY, scaleY, AsIs)
+PLACEMENT(GetAlpha, SetAlpha, alpha, AsIs)
+PLACEMENT(GetRotation, SetRotation, rotation, Degrees)
 NATIVE(GetVisible) {
     UNUSED;
-    DisplayData* d = D(self);
+    DisplayData* d = Placed(vm, self);
     return Value::Bool(d && d->visible);
 }
 NATIVE(SetVisible) {
     UNUSED;
-    if (DisplayData* d = D(self))
+    if (DisplayData* d = Placed(vm, self)) {
         d->visible = ToBoolean(Arg(args, argc, 0));
+        Place(vm, d);
+    }
     return Value();
 }
 NATIVE(GetName) {
@@ -385,6 +412,43 @@ NATIVE(NumChildren) {
     DisplayData* d = D(self);
     return Value::Num(d ? double(d->children.size()) : 0);
 }
+// Puts a script-made object, and what it holds, on the timeline once its parent is there,
+// so that it draws: parents before their children, each with its placement and drawing.
+void Realize(Vm& vm, Object* obj) {
+    TimelineBridge* t = vm.timeline();
+    std::vector<Object*> all{obj};
+    for (size_t i = 0; t && i < all.size() && i < 100000; ++i) {
+        DisplayData* c = D(Value::Obj(all[i]));
+        DisplayData* p = c && c->parent ? D(Value::Obj(c->parent)) : nullptr;
+        if (!p || c->timeline)
+            continue;
+        // The stage's own children lie over the main timeline.
+        const uint32_t parent = p->isStage ? timeline::kRootId : p->timeline;
+        if (!parent || !(c->timeline = t->Realize(parent, all[i])))
+            continue;
+        Place(vm, c);
+        for (const timeline::DrawOp& op : c->drawing)
+            t->Draw(c->timeline, op);
+        all.insert(all.end(), c->children.begin(), c->children.end());
+    }
+}
+
+// The drawing order of a container's script-made children follows its list: they trade the
+// depths they hold among themselves (the timeline's own children keep theirs).
+void Restack(Vm& vm, const Value& container) {
+    DisplayData* d = D(container);
+    if (!d || !d->timeline || !vm.timeline())
+        return;
+    std::vector<uint32_t> ids;
+    for (Object* k : d->children) {
+        DisplayData* c = D(Value::Obj(k));
+        if (c && c->scriptMade && c->timeline)
+            ids.push_back(c->timeline);
+    }
+    if (ids.size() > 1)
+        vm.timeline()->Restack(ids);
+}
+
 Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
     DisplayData* d = D(self);
     DisplayData* c = D(child);
@@ -405,6 +469,7 @@ Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
         list.erase(std::find(list.begin(), list.end(), child.o));
         index = std::min(index, int(list.size()));
         list.insert(list.begin() + index, child.o);
+        Restack(vm, self);
         return child;
     }
     if (c->parent)
@@ -413,6 +478,8 @@ Value AddAt(Vm& vm, const Value& self, const Value& child, int index) {
         return vm.ThrowError("RangeError", 2006, ErrorText(2006));
     d->children.insert(d->children.begin() + index, child.o);
     c->parent = self.o;
+    Realize(vm, child.o);
+    Restack(vm, self);
     DispatchSimple(vm, child.o, "added", true);
     if (OnStage(self.o)) {
         // addedToStage goes to the child and then each of its descendants.
@@ -500,6 +567,7 @@ NATIVE(SetChildIndex) {
     auto& list = d->children;
     list.erase(std::find(list.begin(), list.end(), args[0].o));
     list.insert(list.begin() + i, args[0].o);
+    Restack(vm, self);
     return Value();
 }
 NATIVE(Contains) {
@@ -517,6 +585,7 @@ NATIVE(SwapChildrenAt) {
     if (!d || a < 0 || b < 0 || a >= int(d->children.size()) || b >= int(d->children.size()))
         return vm.ThrowError("RangeError", 2006, ErrorText(2006));
     std::swap(d->children[size_t(a)], d->children[size_t(b)]);
+    Restack(vm, self);
     return Value();
 }
 NATIVE(SwapChildren) {
@@ -529,6 +598,7 @@ NATIVE(SwapChildren) {
     if (a == d->children.end() || b == d->children.end())
         return vm.ThrowError("ArgumentError", 2025, ErrorText(2025));
     std::iter_swap(a, b);
+    Restack(vm, self);
     return Value();
 }
 
@@ -698,6 +768,9 @@ NATIVE(DisplayCtor) {
     UNUSED;
     DisplayData* d = Ensure(self);
     if (d) {
+        // The host gives what the timeline placed its object before constructing it.
+        if (!d->isDisplay)
+            d->scriptMade = true;
         d->isDisplay = true;
         ClassInfo* container = vm.Builtin("DisplayObjectContainer");
         d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
@@ -882,6 +955,7 @@ void DisplayData::Mark(Vm& vm) {
     for (auto& f : frameScripts)
         vm.MarkValue(f.second);
     vm.MarkValue(extraData);
+    vm.MarkValue(graphics);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -946,6 +1020,16 @@ void DetachChild(Vm& vm, Object* child, bool events) {
     }
     if (!c->parent)
         return;
+    if (c->timeline && vm.timeline()) {
+        // Off the stage with everything under it; put back when added again.
+        vm.timeline()->Unrealize(c->timeline);
+        std::vector<Object*> all{child};
+        for (size_t i = 0; i < all.size() && i < 100000; ++i) {
+            DisplayData* k = D(Value::Obj(all[i]));
+            k->timeline = 0;
+            all.insert(all.end(), k->children.begin(), k->children.end());
+        }
+    }
     DisplayData* p = D(Value::Obj(c->parent));
     auto& list = p->children;
     list.erase(std::remove(list.begin(), list.end(), child), list.end());
@@ -1104,6 +1188,7 @@ void InstallDisplay(Vm& vm) {
                  {"blendMode", nullptr, Ignore}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
+    InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
     vm.AddGetter(interactive, "mouseEnabled", nullptr, Ignore);
@@ -1178,13 +1263,6 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(stage, "scaleMode", ScaleMode, Ignore);
     vm.AddGetter(stage, "align", Align, Ignore);
     vm.AddGetter(stage, "quality", Quality, Ignore);
-    ClassInfo* graphics =
-        vm.DefineClass("flash.display", "Graphics", object, Kind::Plain, PlainCtor);
-    for (const char* m :
-         {"beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo", "clear", "drawRect",
-          "drawCircle", "drawEllipse", "drawRoundRect", "beginGradientFill", "beginBitmapFill",
-          "lineGradientStyle", "cubicCurveTo", "drawPath"})
-        vm.AddMethod(graphics, m, Ignore);
     ClassInfo* bitmapData =
         vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
     (void)bitmapData;

@@ -26,7 +26,10 @@ struct DisplayData : Extra {
     std::string name;
     double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1, width = 0, height = 0;
     bool visible = true;
-    uint32_t timeline = 0;                  // the timeline object it stands for, 0 if none
+    uint32_t timeline = 0;   // the timeline object it stands for, 0 if none
+    bool scriptMade = false; // made by `new`: on the stage once added under an object there
+    std::vector<timeline::DrawOp> drawing;  // what its Graphics drew, replayed when it is put
+    Value graphics;                         // its Graphics, made when first asked for
     std::map<uint32_t, Value> frameScripts; // by 0-based frame
     Value extraData;                        // metaData, Timer state and such
     void Mark(Vm& vm) override;
@@ -55,6 +58,10 @@ void DetachChild(Vm& vm, Object* child, bool events);
 void DispatchSimple(Vm& vm, Object* target, const char* type, bool bubbles);
 // enterFrame, frameConstructed, exitFrame, render: to every dispatcher listening.
 void Broadcast(Vm& vm, const char* type);
+// A drawing call on a display object's Graphics: kept, and drawn when it is on the stage.
+// False when the object holds as many as a drawing may.
+bool DrawInto(Vm& vm, Object* owner, const timeline::DrawOp& op);
+void InstallGraphics(Vm& vm, ClassInfo* display);
 // The frame script of a clip for a 0-based frame, if one was added.
 void RunFrameScript(Vm& vm, Object* clip, uint32_t frame);
 

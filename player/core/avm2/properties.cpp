@@ -341,8 +341,14 @@ Value Vm::Call(const Value& fn, const Value& self, Value* args, int argc) {
 Value Vm::Invoke(Method* m, const Value& self, Value* args, int argc, const ScopeRef& scope) {
     if (abort_ != RunResult::Done)
         return Value();
-    if (depth_ >= limits_.maxCallDepth) {
-        ThrowError("Error", 1023, ErrorText(1023));
+    // The stack overflow error is built with a little room past the limit, since its own
+    // constructor runs as a call; running out of that room too only returns.
+    if (depth_ >= limits_.maxCallDepth + (overflowing_ ? 16 : 0)) {
+        if (!overflowing_) {
+            overflowing_ = true;
+            ThrowError("Error", 1023, ErrorText(1023));
+            overflowing_ = false;
+        }
         return Value();
     }
     ++depth_;

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "player/core/avm2/abc.h"
+#include "player/core/timeline/display_list.h"
+#include "player/core/timeline/drawing.h"
 #include "player/core/avm2/object.h"
 #include "player/core/avm2/value.h"
 
@@ -52,9 +54,26 @@ enum class Channel { Trace, Notice };
 struct LoadedAbc;
 struct Script;
 
+// A display object's placement as scripts see it: pixels, scales as factors, degrees.
+struct Placement {
+    double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1;
+    bool visible = true;
+};
+
 class TimelineBridge {
   public:
     virtual ~TimelineBridge() = default;
+    // Objects on the stage: their placement read and set (setting makes an object the
+    // script's: the timeline no longer moves it); an object scripts made put on the stage
+    // on top of a parent's (its id, 0 when it cannot be) or taken off with what it holds;
+    // what scripts draw into one. The defaults answer as if nothing were on a stage.
+    virtual bool GetPlacement(uint32_t id, Placement* p) { return (void)id, (void)p, false; }
+    virtual void SetPlacement(uint32_t id, const Placement& p) { (void)id, (void)p; }
+    virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
+    virtual void Unrealize(uint32_t id) { (void)id; }
+    virtual void Draw(uint32_t id, const timeline::DrawOp& op) { (void)id, (void)op; }
+    // Objects of one parent trade the depths they hold so they draw in this order.
+    virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }
     virtual uint32_t CurrentFrame(uint32_t id) = 0;
     virtual uint32_t TotalFrames(uint32_t id) = 0;
     virtual bool Playing(uint32_t id) = 0;
@@ -262,6 +281,7 @@ class Vm {
     int nextTimer_ = 1;
     std::vector<Object*> broadcast_;
     int depth_ = 0;
+    bool overflowing_ = false; // building the stack overflow error
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;
     Value thrown_;

@@ -279,10 +279,12 @@ ReadStatus ReadMovie(const uint8_t* file, size_t size, Movie* movie, uint32_t ma
     }
 
     BitReader bits(body.data(), body.size());
-    if (!ReadRect(&bits, &header.stage) || header.stage.xMax < header.stage.xMin ||
-        header.stage.yMax < header.stage.yMin) {
+    if (!ReadRect(&bits, &header.stage)) {
         return ReadStatus::BadHeader;
     }
+    // An upside-down stage is an empty one: Flash Player runs such a movie's scripts.
+    header.stage.xMax = std::max(header.stage.xMax, header.stage.xMin);
+    header.stage.yMax = std::max(header.stage.yMax, header.stage.yMin);
     ByteReader rest(body.data() + bits.BytesConsumed(), body.size() - bits.BytesConsumed());
     header.frameRate = rest.U16();
     header.frameCount = rest.U16();

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Fuzzes the ActionScript 3 reader and interpreter natively with libFuzzer, AddressSanitizer
+# and UndefinedBehaviorSanitizer, seeded with the ABC blocks of the movies in the shared
+# folder and ours. Stops after a number of runs (default 10^7) or seconds, whichever comes
+# first. Not part of CI.
+# Usage: scripts/fuzz-avm2.sh [runs] [seconds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-10000000}
+seconds=${2:-7200}
+command -v clang++ >/dev/null || sudo apt-get install -y --no-install-recommends clang libclang-rt-14-dev
+
+out=build/fuzz-avm2
+mkdir -p "$out/corpus" "$out/artifacts" "$out/seeds"
+avm2=(player/core/avm2/*.cpp player/core/swf/utf8.cpp)
+clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+  -I. tools/fuzz/fuzz_avm2.cpp "${avm2[@]}" -o "$out/fuzz_avm2"
+/usr/bin/python3 tools/fuzz/abc_seeds.py "$out/seeds" "${FLICKWELL_MOVIES_DIR:-../shared/movies}/as3-traces" \
+  tests/engine/movies
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=4}
+nice "$out/fuzz_avm2" "$out/corpus" "$out/seeds" -runs="$runs" -max_total_time="$seconds" \
+  -max_len=16384 -rss_limit_mb=1024 -timeout=10 -artifact_prefix="$out/artifacts/" \
+  -print_final_stats=1 2>&1 |
+  tee "$out/last-run.log" | grep -E '^#[0-9]+.*(INITED|DONE|pulse)|^stat::|ERROR|SUMMARY' || true
+status=${PIPESTATUS[0]}
+echo "corpus: $(ls "$out/corpus" | wc -l) inputs; log: $out/last-run.log"
+exit "$status"

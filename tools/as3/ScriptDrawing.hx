@@ -1,0 +1,51 @@
+// A movie drawn by script: a filled rectangle on the root's own graphics, a half-clear
+// circle in a sprite placed by script, a sprite drawn before it was added, moved by a
+// later frame, and two overlapping squares whose order the script changes. Compiled with `haxe -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing
+// -swf-version 10 -swf-header 400:300:30:FFFFFF` (tools/as3/build.sh).
+import flash.display.Sprite;
+import flash.events.Event;
+
+class ScriptDrawing {
+    static function main() {
+        var root = flash.Lib.current;
+        var g = root.graphics;
+        g.beginFill(0x0000FF);
+        g.drawRect(10, 10, 100, 50);
+        g.endFill();
+        var circle = new Sprite();
+        circle.graphics.beginFill(0xFF0000, 0.5);
+        circle.graphics.drawCircle(0, 0, 40);
+        circle.x = 200;
+        circle.y = 150;
+        root.addChild(circle);
+        // Drawn and nested before it reaches the stage.
+        var holder = new Sprite();
+        var square = new Sprite();
+        square.graphics.lineStyle(4, 0x00AA00);
+        square.graphics.beginFill(0xFFFF00);
+        square.graphics.drawRoundRect(0, 0, 60, 60, 20);
+        square.graphics.endFill();
+        holder.addChild(square);
+        holder.x = 300;
+        holder.y = 20;
+        root.addChild(holder);
+        // Added below one already there, then brought to the top a frame later.
+        var red = new Sprite();
+        red.graphics.beginFill(0xFF0000);
+        red.graphics.drawRect(20, 200, 60, 60);
+        root.addChild(red);
+        var green = new Sprite();
+        green.graphics.beginFill(0x00FF00);
+        green.graphics.drawRect(50, 230, 60, 60);
+        root.addChildAt(green, root.getChildIndex(red));
+        var frames = 0;
+        root.addEventListener(Event.ENTER_FRAME, function(_) {
+            frames++;
+            if (frames == 2) {
+                holder.y = 200;
+                circle.visible = false;
+                root.setChildIndex(green, root.numChildren - 1);
+            }
+        });
+    }
+}

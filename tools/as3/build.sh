@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Compiles the ActionScript 3 test movies with Debian's haxe (a test tool: the movies are
+# kept in tests/engine/movies so the tests need no compiler).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+haxe -cp tools/as3 -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing -swf-version 10 \
+  -swf-header 400:300:30:FFFFFF
+haxe -cp tools/as3 -swf build/as3_bench.swf -main SpriteBench -swf-version 10 \
+  -swf-header 550:400:30:FFFFFF
