@@ -3,7 +3,7 @@
 #include <mmreg.h>
 #include <msacm.h>
 
-#include <vector>
+#include <new>
 
 namespace {
 
@@ -12,27 +12,27 @@ const size_t kMaxOutSamples = 4608 * 2; // a frame or two of 1152 stereo samples
 
 class AcmMp3 : public engine::Mp3Decoder {
   public:
-    AcmMp3(HACMSTREAM stream) : stream_(stream), in_(kMaxFrameBytes), out_(kMaxOutSamples) {
+    AcmMp3(HACMSTREAM stream) : stream_(stream) {
         header_.cbStruct = sizeof(header_);
-        header_.pbSrc = in_.data();
-        header_.cbSrcLength = DWORD(in_.size());
-        header_.pbDst = reinterpret_cast<BYTE*>(out_.data());
-        header_.cbDstLength = DWORD(out_.size() * sizeof(int16_t));
+        header_.pbSrc = in_;
+        header_.cbSrcLength = DWORD(sizeof in_);
+        header_.pbDst = reinterpret_cast<BYTE*>(out_);
+        header_.cbDstLength = DWORD(sizeof out_);
         prepared_ = acmStreamPrepareHeader(stream_, &header_, 0) == 0;
     }
     ~AcmMp3() override {
         if (prepared_) {
-            header_.cbSrcLength = DWORD(in_.size());
+            header_.cbSrcLength = DWORD(sizeof in_);
             acmStreamUnprepareHeader(stream_, &header_, 0);
         }
         acmStreamClose(stream_, 0);
     }
 
     size_t DecodeFrame(const uint8_t* frame, size_t size, int16_t* out, size_t capacity) override {
-        if (!prepared_ || size > in_.size()) {
+        if (!prepared_ || size > sizeof in_) {
             return 0;
         }
-        memcpy(in_.data(), frame, size);
+        memcpy(in_, frame, size);
         header_.cbSrcLength = DWORD(size);
         header_.cbSrcLengthUsed = header_.cbDstLengthUsed = 0;
         if (acmStreamConvert(stream_, &header_, ACM_STREAMCONVERTF_BLOCKALIGN) != 0) {
@@ -40,14 +40,14 @@ class AcmMp3 : public engine::Mp3Decoder {
         }
         size_t samples = header_.cbDstLengthUsed / sizeof(int16_t);
         samples = samples < capacity ? samples : capacity;
-        memcpy(out, out_.data(), samples * sizeof(int16_t));
+        memcpy(out, out_, samples * sizeof(int16_t));
         return samples;
     }
 
   private:
     HACMSTREAM stream_;
-    std::vector<BYTE> in_;
-    std::vector<int16_t> out_;
+    BYTE in_[kMaxFrameBytes];
+    int16_t out_[kMaxOutSamples];
     ACMSTREAMHEADER header_ = {};
     bool prepared_ = false;
 };
@@ -80,7 +80,12 @@ engine::Mp3DecoderSource SystemMp3Decoders() {
             0) {
             return nullptr;
         }
-        return std::unique_ptr<engine::Mp3Decoder>(new AcmMp3(stream));
+        // Without memory for the decoder the stream is closed again and the sound is silent.
+        AcmMp3* decoder = new (std::nothrow) AcmMp3(stream);
+        if (decoder == nullptr) {
+            acmStreamClose(stream, 0);
+        }
+        return std::unique_ptr<engine::Mp3Decoder>(decoder);
     };
 }
 

@@ -450,8 +450,12 @@ void Player::MixSound(int16_t* out, size_t frames) {
 
 void Player::SetMp3Decoder(Mp3DecoderSource source) {
     state_->mp3 = std::move(source);
-    if (state_->sound) {
-        state_->sound->SetMp3(AdaptMp3(state_->mp3));
+    try {
+        if (state_->sound) {
+            state_->sound->SetMp3(AdaptMp3(state_->mp3));
+        }
+    } catch (...) {
+        Fail("setting the MP3 decoder");
     }
 }
 

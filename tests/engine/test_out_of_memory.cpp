@@ -81,6 +81,15 @@ TEST(OutOfMemory, NoEntryPointLetsItEscape) {
          }},
         {"SetNoticeSink", true,
          [](engine::Player& p, const std::vector<uint8_t>&) { p.SetNoticeSink(Notice); }},
+        {"SetMp3Decoder", true,
+         [](engine::Player& p, const std::vector<uint8_t>&) {
+             p.SetMp3Decoder([](int, int) { return std::unique_ptr<engine::Mp3Decoder>(); });
+         }},
+        {"MixSound", true,
+         [](engine::Player& p, const std::vector<uint8_t>&) {
+             int16_t out[64];
+             p.MixSound(out, 32);
+         }},
         {"SetDeviceGlyphs", true,
          [](engine::Player& p, const std::vector<uint8_t>&) {
              p.SetDeviceGlyphs(
