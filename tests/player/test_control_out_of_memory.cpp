@@ -17,32 +17,7 @@
 #include "player/control/class_factory.h"
 #include "test_env.h"
 #include "test_site.h"
-
-namespace {
-
-long g_allocations = 0;
-long g_failFrom = -1; // -1: never refuse
-bool g_refused = false;
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_failFrom >= 0 && g_allocations++ >= g_failFrom) {
-        g_refused = true;
-        throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "tests/support/refusing_allocator.h"
 
 namespace {
 
