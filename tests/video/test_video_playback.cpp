@@ -12,6 +12,7 @@
 namespace {
 
 using videotest::Ffmpeg;
+using videotest::Same;
 std::string Temp(const std::string& name) {
     return ::testing::TempDir() + name;
 }
@@ -27,22 +28,9 @@ struct Reference {
             !movie.Load(path)) {
             return false;
         }
-        const swf::VideoStream& d = movie.stream->def;
-        std::unique_ptr<video::Decoder> dec = video::MakeDecoder(d.codec, d.width, d.height);
-        for (const video::StreamFrame& f : movie.stream->frames) {
-            if (dec->Decode(f.data, f.size) != video::Status::Ok) {
-                return false;
-            }
-            frames.emplace_back();
-            video::ToBitmap(dec->Current(), false, &frames.back());
-        }
-        return true;
+        return movie.DecodeAll(&frames);
     }
 };
-
-bool Same(const swf::Bitmap* a, const swf::Bitmap& b) {
-    return a != nullptr && a->width == b.width && a->height == b.height && a->pixels == b.pixels;
-}
 
 TEST(VideoPlayback, SeeksAndLoopsGiveTheFramesInOrder) {
     if (!videotest::HaveFfmpeg()) {

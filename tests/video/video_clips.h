@@ -50,7 +50,24 @@ struct VideoMovie {
         }
         return stream != nullptr;
     }
+    // Every frame of the stream decoded in order, as the reference for seeks and loops.
+    bool DecodeAll(std::vector<swf::Bitmap>* frames) const {
+        const swf::VideoStream& d = stream->def;
+        std::unique_ptr<video::Decoder> dec = video::MakeDecoder(d.codec, d.width, d.height);
+        for (const video::StreamFrame& f : stream->frames) {
+            if (!dec || dec->Decode(f.data, f.size) != video::Status::Ok) {
+                return false;
+            }
+            frames->emplace_back();
+            video::ToBitmap(dec->Current(), false, &frames->back());
+        }
+        return true;
+    }
 };
+
+inline bool Same(const swf::Bitmap* a, const swf::Bitmap& b) {
+    return a != nullptr && a->width == b.width && a->height == b.height && a->pixels == b.pixels;
+}
 
 // Peak signal to noise ratio of two equal-sized sample runs, in dB (99 when equal).
 inline double Psnr(const uint8_t* a, const uint8_t* b, size_t n) {
