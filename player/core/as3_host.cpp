@@ -369,15 +369,18 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
 // A script-made object goes on top of its parent's list: the library symbol its class is
 // bound to, or an empty sprite that holds its drawing and children.
 uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
+    // Bindings name classes as "package.Name"; comparing names runs no script, where
+    // looking the class up could start its script here.
     const timeline::Character* character = nullptr;
-    for (const auto& s : symbols_) {
-        avm2::ClassInfo* cls = vm_->FindClass(s.second);
-        if (vm_->throwing())
-            vm_->TakeThrown();
-        if (cls != nullptr && cls == obj->cls) {
-            character = movie_->dictionary.Find(s.first);
-            break;
-        }
+    if (obj->cls != nullptr) {
+        const std::string& local = obj->cls->name;
+        const std::string& uri = obj->cls->uri;
+        const std::string name = uri.empty() ? local : uri + "." + local;
+        for (const auto& s : symbols_)
+            if (s.second == name) {
+                character = movie_->dictionary.Find(s.first);
+                break;
+            }
     }
     const int depth = stage_->NextHighestDepth(parent);
     const uint32_t id = character ? stage_->Place(parent, character, "", depth)
