@@ -195,6 +195,10 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
 
 // ---- timeline, network and targets ----
 
+namespace {
+const uint32_t kLastFrameIndex = 16000; // Flash's cap on a timeline's frames
+} // namespace
+
 uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
     vm.Work(kNavigationWork); // a goto may run a frame's actions: it costs more than one step
     switch (ins.op) {
@@ -223,7 +227,11 @@ uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
         Navigate(Navigation::Stop);
         break;
     case kWaitForFrame:
-        break; // every frame of an in-memory movie is loaded
+        // Every frame of an in-memory movie is loaded, but none past the format's last
+        // frame: there the next actions are skipped.
+        if (ins.a > kLastFrameIndex)
+            return std::min(pc + 1 + ins.b, hi);
+        break;
     case kWaitForFrame2:
         Pop();
         break;
