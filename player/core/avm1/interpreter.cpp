@@ -58,6 +58,12 @@ struct Interp {
     }
     double Num(const Value& v) { return vm.ToNumber(v); }
     double PopNum() { return vm.ToNumber(Pop()); }
+    // A property index is truncated toward zero (-0.8 names _x) and never read as hex.
+    double PropertyIndex(const Value& v) {
+        if (v.IsString() && v.s.get().find_first_of("xX") != std::string::npos)
+            return std::nan("");
+        return std::trunc(vm.ToNumber(v));
+    }
     std::string PopString() { return vm.ToString(Pop()); }
     Value Boolean(bool b) const { return ver >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0); }
     // The argument count and then that many arguments, as calls and InitArray pop them.
@@ -734,7 +740,7 @@ uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
     DisplayBridge* d = vm.display_;
     switch (ins.op) {
     case kGetProperty: {
-        double index = PopNum();
+        double index = PropertyIndex(Pop());
         ClipId c = TargetClip(Pop());
         if (index >= 0 && index < double(DisplayProp::Depth) && c)
             Push(vm.DisplayGet(c, int(index)));
@@ -744,7 +750,7 @@ uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
     }
     case kSetProperty: {
         Value v = Pop();
-        double index = PopNum();
+        double index = PropertyIndex(Pop());
         ClipId c = TargetClip(Pop());
         if (index >= 0 && index < double(DisplayProp::Depth) && c)
             vm.DisplaySet(c, int(index), v);
