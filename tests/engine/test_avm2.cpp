@@ -174,6 +174,11 @@ TEST(Avm2, InstructionFamilies) {
         {"lookupswitch",
          {0x24, 1, 0x1B, 11, 0, 0, 1, 11, 0, 0, 17, 0, 0, 0x24, 8, 0x10, 2, 0, 0, 0x24, 6},
          "6"},
+        // Below applytype 2 lie only trace's receiver and one value: a base short. Were it
+        // run, the trace after it would print 7.
+        {"applytype short of its base",
+         {0x24, 1, 0x53, 2, 0x5D, 1, 0x24, 7},
+         "threw VerifyError: Error #1024: Stack underflow occurred."},
     };
     for (const auto& row : rows) {
         const Outcome r = Execute(Block(TraceOf(row.value)));
