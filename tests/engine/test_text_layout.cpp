@@ -60,6 +60,8 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
         const char* text;
         std::vector<std::string> lines;
         std::vector<double> firstX;
+        bool bullet = false;
+        double width = 600;
     } cases[] = {
         // The indent takes room from each paragraph's first line only; breaks fall after
         // the last space that fits, or inside a word longer than the line.
@@ -72,6 +74,8 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
          "\xc3\xa9t\xc3\xa9 \xe2\x82\xac\xf0\x9f\x98\x80 \xe9",
          {"\xc3\xa9t\xc3\xa9 ", "\xe2\x82\xac\xf0\x9f\x98\x80 \xc3\xa9"},
          {100, 0}},
+        // A bullet's text stands 720 twips in on every line of its paragraph.
+        {0, "aaa bb", {"aaa ", "bb"}, {820, 720}, true, 1300},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -80,7 +84,9 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
         StyledText text = render::FromPlainText(c.text, style, c.align);
         for (render::ParagraphStyle& p : text.paragraphs) {
             p.indent = 100;
+            p.bullet = c.bullet;
         }
+        box.width = c.width;
         const auto lines = render::LayOutText(text, box, measure);
         ASSERT_EQ(lines.size(), c.lines.size());
         for (size_t i = 0; i < lines.size(); ++i) {
