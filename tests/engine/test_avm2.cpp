@@ -446,6 +446,9 @@ const As3Call kAs3Calls[] = {
     {"new Date", "getMilliseconds", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getDay", {}, "2", {"2000", "1", "29"}},
     {"new Date", "getMonth", {}, "0", {"2000", "12", "1"}},
+    // A year from 0 to 99 means the 1900s; 100 is taken as written.
+    {"new Date", "getFullYear", {}, "1999", {"99", "0", "1"}},
+    {"new Date", "getFullYear", {}, "100", {"100", "0", "1"}},
     {"Date", "UTC", {"2000", "0", "1"}, "946684800000"},
     // Listeners: added, removed only with the same capture flag, counted per type.
     {"new flash.events::EventDispatcher",
