@@ -574,6 +574,51 @@ TEST(Avm2, BuiltinCalls) {
     }
 }
 
+// trace() writes what Flash's log shows: carriage returns break lines, surrogates kept in
+// their three-byte forms join when they pair and show as U+FFFD alone.
+TEST(Avm2, TraceWritesTheLogsText) {
+    const struct {
+        const char* arg;
+        const char* want;
+    } rows[] = {
+        {"'a\rb'", "a\nb"},
+        {"'a\r\nb'", "a\n\nb"},
+        {"'\xed\xa0\xbd'", "\xef\xbf\xbd"},                         // lone high
+        {"'\xed\xb8\x80x'", "\xef\xbf\xbdx"},                       // lone low
+        {"'\xed\xa0\xbd\xed\xb8\x80'", "\xf0\x9f\x98\x80"},         // a pair
+        {"'\xed\xb8\x80\xed\xa0\xbd'", "\xef\xbf\xbd\xef\xbf\xbd"}, // low first
+        {"'\xed\xa0'", "\xed\xa0"},                                 // cut short: not a surrogate
+    };
+    for (const auto& row : rows) {
+        CallBlock block;
+        const Outcome r = Execute(block.Build(As3Call{"", "trace", {row.arg}, ""}));
+        ASSERT_EQ(r.lines.size(), 2u) << row.arg << r.notices;
+        EXPECT_EQ(r.lines[0], row.want) << row.arg;
+    }
+}
+
+// Strings order by their UTF-16 units: a character above U+FFFF sorts before U+E000-U+FFFF.
+TEST(Avm2, StringsOrderByUtf16Units) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool less;
+    } rows[] = {
+        {"A", "B", true},
+        {"ab", "abc", true},
+        {"abc", "ab", false},
+        {"ab", "ab", false},
+        {"", "a", true},
+        {"\xef\xbd\xa1", "\xf0\x90\x80\x82", false}, // U+FF61, U+10002
+        {"\xf0\x90\x80\x82", "\xef\xbd\xa1", true},
+        {"\xed\x9f\xbf", "\xf0\x90\x80\x80", true}, // U+D7FF below any pair
+        {"x\xf0\x90\x80\x81", "x\xf0\x90\x80\x80", false},
+        {"\xed\xa0\x80", "\xf0\x90\x80\x80", true}, // a lone D800 before D800 DC00
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(avm2::Utf16Less(row.a, row.b), row.less) << row.a << " < " << row.b;
+}
+
 // setTimeout calls once, setInterval on each frame it falls due, both with their arguments;
 // each bound of the delay at its edge.
 TEST(Avm2, TimersFallDueOnceOrAgain) {

@@ -125,8 +125,18 @@ NATIVE(FunctionApply) {
     UNUSED;
     const Value thisArg = argc > 0 ? args[0] : Value();
     std::vector<Value> list;
-    if (argc > 1 && args[1].IsObject())
-        list = args[1].o->elems;
+    if (argc > 1 && args[1].IsObject()) {
+        Object* a = args[1].o;
+        list = a->elems;
+        // Arrays keep no holes apart from undefined, so an undefined element reads through
+        // the prototype chain as a hole would.
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (list[i].IsUndefined() && a->proto && a->proto->dyn) {
+                if (const Value* v = a->proto->dyn->Find(std::to_string(i)))
+                    list[i] = *v;
+            }
+        }
+    }
     return vm.Call(self, thisArg, list.empty() ? nullptr : list.data(), int(list.size()));
 }
 NATIVE(FunctionLength) {
@@ -588,6 +598,33 @@ NATIVE(NamespaceUri) {
 }
 
 // ---- globals ----
+// The log's text: a surrogate pair split over two 3-byte forms is joined into one code point,
+// a lone surrogate shows as U+FFFD, a carriage return as a line break of its own.
+std::string LogText(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    auto surrogate = [&](size_t i) -> uint32_t {
+        if (i + 2 >= s.size() || uint8_t(s[i]) != 0xED || (uint8_t(s[i + 1]) & 0xE0) != 0xA0)
+            return 0;
+        return 0xD000u | (uint32_t(uint8_t(s[i + 1]) & 0x3F) << 6) | (uint8_t(s[i + 2]) & 0x3F);
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const uint32_t hi = surrogate(i);
+        if (!hi) {
+            out += s[i] == '\r' ? '\n' : s[i];
+            continue;
+        }
+        const uint32_t lo = surrogate(i + 3);
+        if (hi < 0xDC00 && lo >= 0xDC00) {
+            AppendUtf8(out, 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00));
+            i += 5;
+        } else {
+            out += "\xEF\xBF\xBD";
+            i += 2;
+        }
+    }
+    return out;
+}
 NATIVE(Trace) {
     UNUSED;
     std::string line;
@@ -598,7 +635,7 @@ NATIVE(Trace) {
         if (vm.throwing())
             return Value();
     }
-    vm.Trace(line);
+    vm.Trace(LogText(line));
     return Value();
 }
 NATIVE(IsNaNFn) {
@@ -710,12 +747,12 @@ NATIVE(Unescape) {
 ClassInfo* ErrorClass(Vm& vm, const char* uri, const char* name, ClassInfo* base) {
     ClassInfo* c = vm.DefineClass(uri, name, base, Kind::Error, ErrorCtor, ErrorCall);
     c->sealed = false;
-    // flash.errors classes keep Error's name.
+    // flash.errors instances keep Error's name; only their prototype carries their own.
     const char* shown = std::strcmp(uri, "flash.errors") == 0 ? "Error" : name;
     const Binding* b = c->inst.FindAny("name");
     if (b)
         c->inst.slots[b->slot].value = Value::Str(shown);
-    c->prototype->dyn->Set("name", Value::Str(shown), false);
+    c->prototype->dyn->Set("name", Value::Str(name), false);
     c->prototype->dyn->Set("message", Value::Str(""), false);
     return c;
 }
@@ -738,6 +775,7 @@ void InstallCore(Vm& vm) {
         c->object->proto = cls->prototype;
         c->prototype->cls = object;
     }
+    fn->prototype->cls = fn; // Function.prototype is itself a function
     vm.AddGetter(cls, "prototype", ClassPrototype);
     vm.AddProtoMethod(object, "hasOwnProperty", ObjectHasOwn);
     vm.AddProtoMethod(object, "propertyIsEnumerable", ObjectIsEnumerable);

@@ -129,10 +129,15 @@ struct Interp {
         return SlotType(m->ret);
     }
 
-    const std::vector<Value>& Names(Object* o) {
+    // A loop starting at index 0 takes a fresh snapshot, so it sees deletions and additions
+    // made since an earlier loop over the same object.
+    const std::vector<Value>& Names(Object* o, bool fresh = false) {
         auto it = vm.enums_.find(o);
-        if (it != vm.enums_.end())
-            return it->second;
+        if (it != vm.enums_.end()) {
+            if (!fresh)
+                return it->second;
+            vm.enums_.erase(it);
+        }
         std::vector<Value>& names = vm.enums_[o];
         if (o->kind == Kind::Dictionary)
             DictionaryKeys(o, &names);
@@ -474,7 +479,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 double next = 0;
                 if (obj.IsObject()) {
                     const double i = vm.ToNumber(idx);
-                    if (i < double(Names(obj.o).size()))
+                    if (i < double(Names(obj.o, i == 0).size()))
                         next = i + 1;
                 }
                 PUSH(Value::Num(next));
@@ -486,7 +491,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 bool more = false;
                 if (obj.IsObject()) {
                     const double i = vm.ToNumber(idx);
-                    if (i < double(Names(obj.o).size())) {
+                    if (i < double(Names(obj.o, i == 0).size())) {
                         idx = Value::Num(i + 1);
                         more = true;
                     }
@@ -1207,10 +1212,13 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 NEED(2);
                 const Value t = POP(), v = sp[-1];
                 bool r = false;
-                if (t.IsObject() && t.o->kind == Kind::Class) {
-                    r = v.IsObject() && vm.IsInstance(v, t.o->info) && !t.o->info->isInterface;
-                } else if (t.IsObject() && t.o->kind == Kind::Function) {
-                    const Value proto = vm.Get(t, "prototype");
+                if (t.IsObject() && t.o->kind == Kind::Class && !v.IsObject()) {
+                    r = !v.IsNullish() && vm.IsInstance(v, t.o->info) && !t.o->info->isInterface;
+                } else if (t.IsObject() &&
+                           (t.o->kind == Kind::Function || t.o->kind == Kind::Class)) {
+                    // An object is an instance of what has its prototype on its chain.
+                    const Value proto = t.o->kind == Kind::Class ? Value::Obj(t.o->info->prototype)
+                                                                 : vm.Get(t, "prototype");
                     if (v.IsObject() && proto.IsObject())
                         for (Object* p = v.o->proto; p; p = p->proto)
                             if (p == proto.o)

@@ -523,7 +523,7 @@ bool Vm::Equals(const Value& a, const Value& b) {
 Value Vm::Less(const Value& a0, const Value& b0) {
     const Value a = ToPrimitive(a0), b = ToPrimitive(b0);
     if (a.type == Type::String && b.type == Type::String)
-        return Value::Bool(a.s.get() < b.s.get());
+        return Value::Bool(Utf16Less(a.s.get(), b.s.get()));
     const double x = PrimitiveToNumber(a), y = PrimitiveToNumber(b);
     if (std::isnan(x) || std::isnan(y))
         return Value();
