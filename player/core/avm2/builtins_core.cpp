@@ -571,6 +571,26 @@ NATIVE(ErrorCtor) {
     o->num = argc > 1 ? vm.ToNumber(args[1]) : 0;
     return Value();
 }
+// DRMManagerError(message, errorID, subErrorID): the sub-error rides in the payload's
+// one element.
+NATIVE(DrmErrorCtor) {
+    ErrorCtor(vm, self, args, argc);
+    if (self.IsObject() && !vm.throwing())
+        self.o->elems.assign(1, Value::Num(argc > 2 ? vm.ToNumber(args[2]) : 0));
+    return Value();
+}
+NATIVE(DrmErrorSubId) {
+    UNUSED;
+    return self.IsObject() && !self.o->elems.empty() ? self.o->elems[0] : Value::Num(0);
+}
+NATIVE(DrmErrorToString) {
+    UNUSED;
+    if (!self.IsObject())
+        return Value::Str("");
+    const std::string msg = vm.ToString(vm.Get(self, "message"));
+    return Value::Str("DRMManagerError: '" + msg + "', error ID:'" + NumberToString(self.o->num) +
+                      "', subErrorID:'" + vm.ToString(DrmErrorSubId(vm, self, args, argc)) + "'");
+}
 NATIVE(ErrorCall) {
     UNUSED;
     return vm.ConstructClass(vm.Builtin("Error"), args, argc);
@@ -920,6 +940,11 @@ void InstallCore(Vm& vm) {
                              "StackOverflowError", "ScriptTimeoutError", "InvalidSWFError"})
         ErrorClass(vm, "flash.errors", name, error);
     ErrorClass(vm, "flash.errors", "EOFError", vm.Builtin("IOError"));
+    ClassInfo* drm = ErrorClass(vm, "flash.errors", "DRMManagerError", error);
+    drm->iinit->native = DrmErrorCtor;
+    drm->prototype->dyn->Set("name", Value(), false); // Flash's prototype has no name
+    vm.AddGetter(drm, "subErrorID", DrmErrorSubId);
+    vm.AddMethod(drm, "toString", DrmErrorToString);
 
     vm.DefineFunction("", "trace", Trace);
     vm.DefineFunction("", "isNaN", IsNaNFn);

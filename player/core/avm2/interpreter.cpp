@@ -164,6 +164,11 @@ Traits* Interp::CatchTraits(uint32_t index) {
         b->k = Binding::Slot;
         b->slot = 0;
         t->slots.resize(1);
+        // The caught value's type, so assigning to the variable coerces as for any slot.
+        b->type = vm.SlotTypeOf(abc, e.type);
+        t->slots[0].type = b->type;
+        t->slots[0].abc = abc.f.get();
+        t->slots[0].typeName = e.type;
     }
     Traits* raw = t.get();
     vm.catchTraits_[key] = std::move(t);
@@ -182,7 +187,8 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
     const AbcMethod& am = abc.f->methods[m->index];
     const int params = int(am.paramTypes.size());
     const int optional = int(am.optional.size());
-    if (argc < params - optional ||
+    // A method taking a rest array takes too few arguments too (the missing ones undefined).
+    if ((argc < params - optional && !(am.flags & kNeedRest)) ||
         (argc > params && !(am.flags & (kNeedRest | kNeedArguments)) && m->owner)) {
         std::string name = m->name.empty() ? "Function/<anonymous>" : m->name;
         vm.ThrowError("ArgumentError", 1063,
@@ -197,7 +203,7 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
         Value v;
         if (i < argc) {
             v = args[i];
-        } else {
+        } else if (i >= params - optional) {
             const AbcConst& c = am.optional[size_t(i - (params - optional))];
             v = vm.ConstValue(abc, c.kind, c.index);
         }
@@ -798,6 +804,9 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             case 0x5A: { // newcatch
                 Object* o = vm.heap().New(Kind::Activation);
                 o->own = CatchTraits(uint32_t(ins.a));
+                o->dynamicProps = false; // sealed, no prototype: only the caught name
+                if (const AbcException& e = body.exceptions[size_t(ins.a)]; e.name != 0)
+                    o->str = abc.mns[e.name].name.local;
                 o->slots.resize(o->own->slots.size());
                 PUSH(Value::Obj(o));
                 break;
@@ -934,6 +943,14 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                                                    : nullptr;
                     const SlotType type =
                         t && s < t->slots.size() ? t->slots[s].type : SlotType::Any;
+                    if (type == SlotType::Object && !v.IsNullish()) {
+                        if (ClassInfo* c = vm.SlotClass(obj.o, s)) {
+                            const Value x = vm.CoerceTo(v, c);
+                            if (!vm.throwing_)
+                                obj.o->slots[s] = x;
+                            break;
+                        }
+                    }
                     obj.o->slots[s] = type == SlotType::Object
                                           ? (v.IsUndefined() ? Value::Null() : v)
                                           : vm.Coerce(v, type);
