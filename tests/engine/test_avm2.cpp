@@ -561,6 +561,19 @@ const As3Call kAs3Calls[] = {
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0130 2000'"}, "951824655000"},
     {"Date", "parse", {"'Tue Feb 29 13:14 GMT+0000 2000'"}, "951830040000"},
     {"Date", "parse", {"'Feb 29 2000 GMT+0000'"}, "951782400000"},
+    // Date.parse: each date form, the year/day split at 70, a field given twice or missing.
+    {"Date", "parse", {"'2000/02/29 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Feb/29/2000 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Sat, Feb 29, 2000 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Feb 29 2000 1:02:03 PM GMT'"}, "951829323000"},
+    {"Date", "parse", {"'Jan 1 70 GMT'"}, "0"},
+    {"Date", "parse", {"'Jan 1 69 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 GMT'"}, "NaN"},
+    {"Date", "parse", {"'29 2000 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 GMT GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 soon GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 1:02 3:04 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 GMT+01:00'"}, "NaN"},
 };
 
 TEST(Avm2, BuiltinCalls) {

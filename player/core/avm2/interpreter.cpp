@@ -187,8 +187,9 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
     const AbcMethod& am = abc.f->methods[m->index];
     const int params = int(am.paramTypes.size());
     const int optional = int(am.optional.size());
-    // A method taking a rest array takes too few arguments too (the missing ones undefined).
-    if ((argc < params - optional && !(am.flags & kNeedRest)) ||
+    // Only class methods count their arguments; a plain function, or one taking a rest
+    // array, takes too few too (the missing ones undefined).
+    if ((argc < params - optional && !(am.flags & kNeedRest) && m->owner) ||
         (argc > params && !(am.flags & (kNeedRest | kNeedArguments)) && m->owner)) {
         std::string name = m->name.empty() ? "Function/<anonymous>" : m->name;
         vm.ThrowError("ArgumentError", 1063,
