@@ -264,8 +264,9 @@ NATIVE(StringCall) {
 std::string This(Vm& vm, const Value& self) {
     return self.type == Type::String ? self.s.get() : vm.ToString(self);
 }
+// Only a missing argument takes the default: an undefined one is NaN, so 0.
 int Index(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
-    double d = i < argc && !args[i].IsUndefined() ? vm.ToNumber(args[i]) : fallback;
+    double d = i < argc ? vm.ToNumber(args[i]) : fallback;
     if (std::isnan(d))
         d = 0;
     if (d < 0)
@@ -349,8 +350,11 @@ NATIVE(StringCharCodeAt) {
         return Value::Num(std::nan(""));
     return Value::Num(s[size_t(i)]);
 }
+// indexOf(null) and indexOf(undefined) find nothing: the String parameter holds them as null.
 NATIVE(StringIndexOf) {
     UNUSED;
+    if (argc > 0 && args[0].IsNullish())
+        return Value::Num(-1);
     const std::u16string s = Units(This(vm, self)), t = Units(Str(vm, args, argc, 0));
     const int from = Index(vm, args, argc, 1, 0, int(s.size()));
     const size_t at = s.find(t, size_t(from));
@@ -358,6 +362,8 @@ NATIVE(StringIndexOf) {
 }
 NATIVE(StringLastIndexOf) {
     UNUSED;
+    if (argc > 0 && args[0].IsNullish())
+        return Value::Num(-1);
     const std::u16string s = Units(This(vm, self)), t = Units(Str(vm, args, argc, 0));
     double d = argc > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : INFINITY;
     if (std::isnan(d))
@@ -378,7 +384,7 @@ NATIVE(StringSubstring) {
     return Value::Str(Utf8(s, size_t(a), size_t(b - a)));
 }
 int Relative(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
-    double d = i < argc && !args[i].IsUndefined() ? vm.ToNumber(args[i]) : fallback;
+    double d = i < argc ? vm.ToNumber(args[i]) : fallback;
     if (std::isnan(d))
         d = 0;
     if (d < 0)
@@ -396,7 +402,7 @@ NATIVE(StringSubstr) {
     UNUSED;
     const std::u16string s = Units(This(vm, self));
     const int a = Relative(vm, args, argc, 0, 0, int(s.size()));
-    double len = argc > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : double(s.size());
+    double len = argc > 1 ? vm.ToNumber(args[1]) : double(s.size());
     if (std::isnan(len))
         len = 0;
     len = std::min(std::max(len, 0.0), double(s.size()) - a);
