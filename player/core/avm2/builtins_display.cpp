@@ -602,139 +602,6 @@ NATIVE(SwapChildren) {
     return Value();
 }
 
-// ---- MovieClip ----
-uint32_t Timeline(const Value& self) {
-    DisplayData* d = D(self);
-    return d ? d->timeline : 0;
-}
-NATIVE(CurrentFrame) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    return Value::Num(t && vm.timeline() ? vm.timeline()->CurrentFrame(t) : 1);
-}
-NATIVE(TotalFrames) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    return Value::Num(t && vm.timeline() ? vm.timeline()->TotalFrames(t) : 1);
-}
-NATIVE(IsPlaying) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    return Value::Bool(t && vm.timeline() && vm.timeline()->Playing(t));
-}
-NATIVE(Play) {
-    UNUSED;
-    if (uint32_t t = Timeline(self))
-        if (vm.timeline())
-            vm.timeline()->SetPlaying(t, true);
-    return Value();
-}
-NATIVE(Stop) {
-    UNUSED;
-    if (uint32_t t = Timeline(self))
-        if (vm.timeline())
-            vm.timeline()->SetPlaying(t, false);
-    return Value();
-}
-Value Goto(Vm& vm, const Value& self, Value* args, int argc, bool play) {
-    const uint32_t t = Timeline(self);
-    TimelineBridge* tb = vm.timeline();
-    if (!t || !tb || argc < 1)
-        return Value();
-    int frame;
-    if (args[0].IsString()) {
-        frame = tb->FrameOfLabel(t, args[0].s);
-        if (frame == 0) {
-            const double n = StringToNumber(args[0].s);
-            if (std::isnan(n))
-                return vm.ThrowError(
-                    "ArgumentError", 2109,
-                    "Error #2109: Frame label " + args[0].s.get() + " not found in scene " +
-                        (argc > 1 && !args[1].IsNullish() ? vm.ToString(args[1])
-                                                          : std::string("Scene 1")) +
-                        ".");
-            frame = int(n);
-        }
-    } else {
-        frame = ClampInt(vm.ToNumber(args[0]));
-    }
-    const int total = int(tb->TotalFrames(t));
-    frame = std::max(1, std::min(frame, total));
-    tb->SetPlaying(t, play);
-    tb->Goto(t, uint32_t(frame));
-    return Value();
-}
-NATIVE(GotoAndPlay) {
-    return Goto(vm, self, args, argc, true);
-}
-NATIVE(GotoAndStop) {
-    return Goto(vm, self, args, argc, false);
-}
-NATIVE(NextFrame) {
-    UNUSED;
-    Value f = Value::Num(CurrentFrame(vm, self, nullptr, 0).n + 1);
-    return Goto(vm, self, &f, 1, false);
-}
-NATIVE(PrevFrame) {
-    UNUSED;
-    Value f = Value::Num(CurrentFrame(vm, self, nullptr, 0).n - 1);
-    return Goto(vm, self, &f, 1, false);
-}
-NATIVE(CurrentLabel) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    if (!t || !vm.timeline())
-        return Value::Null();
-    const std::string l = vm.timeline()->LabelOf(t, vm.timeline()->CurrentFrame(t));
-    return l.empty() ? Value::Null() : Value::Str(l);
-}
-NATIVE(CurrentFrameLabel) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    if (!t || !vm.timeline())
-        return Value::Null();
-    const uint32_t f = vm.timeline()->CurrentFrame(t);
-    for (const auto& l : vm.timeline()->Labels(t))
-        if (l.second == f)
-            return Value::Str(l.first);
-    return Value::Null();
-}
-NATIVE(CurrentLabels) {
-    UNUSED;
-    std::vector<Value> out;
-    const uint32_t t = Timeline(self);
-    if (t && vm.timeline()) {
-        ClassInfo* fl = vm.Builtin("FrameLabel");
-        for (const auto& l : vm.timeline()->Labels(t)) {
-            Value a[2] = {Value::Str(l.first), Value::Num(l.second)};
-            out.push_back(vm.ConstructClass(fl, a, 2));
-        }
-    }
-    return Value::Obj(vm.NewArray(std::move(out)));
-}
-NATIVE(AddFrameScript) {
-    UNUSED;
-    DisplayData* d = D(self);
-    if (!d)
-        return Value();
-    for (int i = 0; i + 1 < argc; i += 2) {
-        const double f = vm.ToNumber(args[i]);
-        if (f < 0 || f >= 65535 || std::isnan(f))
-            continue;
-        if (args[i + 1].IsNullish())
-            d->frameScripts.erase(uint32_t(f));
-        else
-            d->frameScripts[uint32_t(f)] = args[i + 1];
-    }
-    return Value();
-}
-NATIVE(FrameLabelCtor) {
-    UNUSED;
-    vm.Set(self, "name", Arg(args, argc, 0));
-    vm.Set(self, "frame", Arg(args, argc, 1));
-    return Value();
-}
-
 // ---- Stage ----
 NATIVE(StageWidth) {
     UNUSED;
@@ -1080,6 +947,9 @@ void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
     if (it == d->frameScripts.end())
         return;
     const Value fn = it->second;
+    // Flash Player passes over a frame script that is not a function.
+    if (!fn.IsObject() || (fn.o->kind != Kind::Function && fn.o->kind != Kind::Class))
+        return;
     vm.CallFromHost(fn, Value::Obj(clip), nullptr, 0);
 }
 
@@ -1209,7 +1079,8 @@ void InstallDisplay(Vm& vm) {
                             {"setChildIndex", SetChildIndex},
                             {"contains", Contains},
                             {"swapChildrenAt", SwapChildrenAt},
-                            {"swapChildren", SwapChildren}};
+                            {"swapChildren", SwapChildren},
+                            {"stopAllMovieClips", StopAllMovieClips}};
     for (const auto& m : containerMethods)
         vm.AddMethod(container, m.name, m.fn);
     vm.AddGetter(container, "numChildren", NumChildren);
@@ -1223,29 +1094,8 @@ void InstallDisplay(Vm& vm) {
     ClassInfo* clip =
         vm.DefineClass("flash.display", "MovieClip", sprite, Kind::Dispatcher, DisplayCtor);
     clip->sealed = false;
-    const struct {
-        const char* name;
-        NativeFn fn;
-    } clipMethods[] = {{"play", Play},
-                       {"stop", Stop},
-                       {"gotoAndPlay", GotoAndPlay},
-                       {"gotoAndStop", GotoAndStop},
-                       {"nextFrame", NextFrame},
-                       {"prevFrame", PrevFrame},
-                       {"addFrameScript", AddFrameScript}};
-    for (const auto& m : clipMethods)
-        vm.AddMethod(clip, m.name, m.fn);
-    vm.AddGetter(clip, "currentFrame", CurrentFrame);
-    vm.AddGetter(clip, "totalFrames", TotalFrames);
-    vm.AddGetter(clip, "framesLoaded", TotalFrames);
-    vm.AddGetter(clip, "isPlaying", IsPlaying);
-    vm.AddGetter(clip, "currentLabel", CurrentLabel);
-    vm.AddGetter(clip, "currentFrameLabel", CurrentFrameLabel);
-    vm.AddGetter(clip, "currentLabels", CurrentLabels);
     vm.AddGetter(clip, "enabled", nullptr, Ignore);
-    ClassInfo* frameLabel =
-        vm.DefineClass("flash.display", "FrameLabel", object, Kind::Plain, FrameLabelCtor);
-    frameLabel->sealed = false;
+    InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
