@@ -58,6 +58,8 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
             if (!AbcOfTag(tag, &b.data, &b.size, &b.lazy))
                 continue;
             blocks_.push_back(b);
+        } else if (tag.code == kTagFileAttributes && tag.length > 0) {
+            useNetwork_ = (tag.body[0] & 1) != 0;
         } else if (tag.code == kTagSceneAndFrameLabels && scenes_.empty()) {
             // Each scene is at least two bytes, so the count is bounded by the tag.
             swf::ByteReader r(tag.body, tag.length);
@@ -251,6 +253,7 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__height", Value::Num(stageHeight_));
     vm.Set(Value::Obj(stageObj), "__frameRate", Value::Num(frameRate_));
     vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
+    vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());
@@ -263,6 +266,10 @@ void As3Host::Start() {
     avm2::AttachChild(vm, stageObj, root, false);
     TakeStageEvents();
     vm.ConstructFromHost(doc, root);
+    if (!doc->IsSubclassOf(vm.Builtin("Sprite")) && traces_)
+        traces_(("TypeError: Error #2023: Class " + doc->QualifiedName() +
+                 "$ must inherit from Sprite to link to the root.")
+                    .c_str());
     avm2::DispatchSimple(vm, root, "added", true);
     avm2::DispatchSimple(vm, root, "addedToStage", false);
     started_ = true;

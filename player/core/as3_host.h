@@ -74,6 +74,7 @@ class As3Host : public avm2::TimelineBridge {
     Sink traces_, notices_;
     double stageWidth_, stageHeight_, frameRate_;
     int swfVersion_;
+    bool useNetwork_ = false;
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::vector<Block> blocks_;

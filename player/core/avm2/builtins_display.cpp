@@ -102,8 +102,13 @@ NATIVE(EventClone) {
     EventData* e = EventOf(self);
     if (!e)
         return Value::Null();
+    // A subclass that does not override clone gets an instance of the native class it
+    // extends.
+    ClassInfo* c = self.o->cls;
+    while (c && c->super && vm.Builtin(c->name.c_str()) != c)
+        c = c->super;
     Value a[3] = {Value::Str(e->type), Value::Bool(e->bubbles), Value::Bool(e->cancelable)};
-    return vm.ConstructClass(self.o->cls, a, 3);
+    return vm.ConstructClass(c, a, 3);
 }
 NATIVE(EventToString) {
     UNUSED;
@@ -1029,8 +1034,10 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(dispatcher, "hasEventListener", HasListener);
     vm.AddMethod(dispatcher, "willTrigger", HasListener);
     vm.AddMethod(dispatcher, "dispatchEvent", DispatchEventN);
-    vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr)->isInterface =
-        true;
+    ClassInfo* iface =
+        vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr);
+    iface->isInterface = true;
+    dispatcher->interfaces.push_back(iface);
 
     ClassInfo* display =
         vm.DefineClass("flash.display", "DisplayObject", dispatcher, Kind::Dispatcher, DisplayCtor);
@@ -1168,14 +1175,13 @@ void InstallDisplay(Vm& vm) {
     }
     // Network and file classes are present so scripts load, and refuse what they are asked.
     for (const char* n : {"URLLoader", "URLStream", "Socket", "XMLSocket", "NetConnection",
-                          "NetStream", "FileReference", "LocalConnection", "SharedObject"}) {
-        const char* pkg = std::string(n) == "FileReference" ? "flash.net" : "flash.net";
-        ClassInfo* c = vm.DefineClass(pkg, n, dispatcher, Kind::Dispatcher, DispatcherCtor);
+                          "NetStream", "LocalConnection"}) {
+        ClassInfo* c = vm.DefineClass("flash.net", n, dispatcher, Kind::Dispatcher, DispatcherCtor);
         c->sealed = false;
         for (const char* m : {"load", "connect", "send", "browse", "download", "upload", "play"})
             vm.AddMethod(c, m, Refuse);
     }
-    vm.DefineClass("flash.net", "URLRequest", object, Kind::Plain, PlainCtor)->sealed = false;
+    InstallOffline(vm, dispatcher);
 }
 
 } // namespace avm2

@@ -149,17 +149,18 @@ Value Goto(Vm& vm, const Value& self, Value* args, int argc, bool play) {
         frame = scene->start + FrameIndex(a.n);
     } else {
         // Strings that read as numbers are frame numbers; anything else names a label,
-        // looked for in the scene first.
+        // looked for in the scene named, else the current scene first.
         const std::string s = vm.ToString(a);
         const double n = StringToNumber(s);
-        int at = a.IsString() && !std::isnan(n) ? 0 : LabelIn(vm, t, s, scene);
-        if (!at && !a.IsString())
+        const bool numeric = a.IsString() && !std::isnan(n);
+        int at = numeric ? 0 : LabelIn(vm, t, s, scene);
+        if (!at && !numeric && !named)
             at = LabelIn(vm, t, s, nullptr);
         // Before SWF 11 a label not found goes to the first frame, without an error.
         const bool quiet = vm.ToNumber(vm.Get(Value::Obj(StageObject(vm)), "__swfVersion")) < 11;
         if (at)
             frame = at;
-        else if (quiet && !(a.IsString() && !std::isnan(n)))
+        else if (quiet && !numeric)
             frame = 1;
         else if (!std::isnan(n))
             frame = scene->start + FrameIndex(n);
