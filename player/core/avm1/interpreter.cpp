@@ -58,6 +58,12 @@ struct Interp {
     }
     double Num(const Value& v) { return vm.ToNumber(v); }
     double PopNum() { return vm.ToNumber(Pop()); }
+    // A property index is truncated toward zero (-0.8 names _x) and never read as hex.
+    double PropertyIndex(const Value& v) {
+        if (v.IsString() && v.s.get().find_first_of("xX") != std::string::npos)
+            return std::nan("");
+        return std::trunc(vm.ToNumber(v));
+    }
     std::string PopString() { return vm.ToString(Pop()); }
     Value Boolean(bool b) const { return ver >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0); }
     // The argument count and then that many arguments, as calls and InitArray pop them.
@@ -195,6 +201,10 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
 
 // ---- timeline, network and targets ----
 
+namespace {
+const uint32_t kLastFrameIndex = 16000; // Flash's cap on a timeline's frames
+} // namespace
+
 uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
     vm.Work(kNavigationWork); // a goto may run a frame's actions: it costs more than one step
     switch (ins.op) {
@@ -223,7 +233,11 @@ uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
         Navigate(Navigation::Stop);
         break;
     case kWaitForFrame:
-        break; // every frame of an in-memory movie is loaded
+        // Every frame of an in-memory movie is loaded, but none past the format's last
+        // frame: there the next actions are skipped.
+        if (ins.a > kLastFrameIndex)
+            return std::min(pc + 1 + ins.b, hi);
+        break;
     case kWaitForFrame2:
         Pop();
         break;
@@ -726,7 +740,7 @@ uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
     DisplayBridge* d = vm.display_;
     switch (ins.op) {
     case kGetProperty: {
-        double index = PopNum();
+        double index = PropertyIndex(Pop());
         ClipId c = TargetClip(Pop());
         if (index >= 0 && index < double(DisplayProp::Depth) && c)
             Push(vm.DisplayGet(c, int(index)));
@@ -736,7 +750,7 @@ uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
     }
     case kSetProperty: {
         Value v = Pop();
-        double index = PopNum();
+        double index = PropertyIndex(Pop());
         ClipId c = TargetClip(Pop());
         if (index >= 0 && index < double(DisplayProp::Depth) && c)
             vm.DisplaySet(c, int(index), v);
