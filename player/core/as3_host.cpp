@@ -6,6 +6,7 @@
 
 #include "player/core/avm2/display.h"
 #include "player/core/script_transform.h"
+#include "player/core/timeline/bounds.h"
 
 namespace engine {
 
@@ -378,6 +379,15 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
 
 std::vector<std::pair<std::string, uint32_t>> As3Host::Scenes(uint32_t id) {
     return id == timeline::kRootId ? scenes_ : std::vector<std::pair<std::string, uint32_t>>();
+}
+
+bool As3Host::Bounds(uint32_t id, double* box) {
+    const timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return false;
+    const swf::Box b = timeline::ObjectBounds(*o, swf::Affine::From(o->matrix));
+    box[0] = b.xMin / 20, box[1] = b.yMin / 20, box[2] = b.xMax / 20, box[3] = b.yMax / 20;
+    return !b.empty;
 }
 
 bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {

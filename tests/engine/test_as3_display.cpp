@@ -155,4 +155,42 @@ TEST(As3Display, ScenesNumberFramesAndLabelsFromTheirStart) {
     }
 }
 
+// Off the stage, width and height are the bounds of what an object and its children draw;
+// setting one scales to it, and an empty object stays as it is.
+TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const Value shape = vm.ConstructClass(vm.Builtin("Shape"), nullptr, 0);
+    Value n = Value::Num(200);
+    vm.Set(sprite, "width", n);
+    EXPECT_EQ(0, vm.ToNumber(vm.Get(sprite, "width"))) << "empty: nothing to scale";
+    EXPECT_EQ(1, vm.ToNumber(vm.Get(sprite, "scaleX"))) << "empty: scale kept";
+    const Value g = vm.Get(shape, "graphics");
+    Value fill = Value::Num(0xFF0000);
+    vm.CallMethod(g, "beginFill", &fill, 1);
+    Value rect[4] = {Value::Num(0), Value::Num(0), Value::Num(100), Value::Num(50)};
+    vm.CallMethod(g, "drawRect", rect, 4);
+    vm.Set(shape, "x", Value::Num(10));
+    Value child = shape;
+    vm.CallMethod(sprite, "addChild", &child, 1);
+    const struct {
+        const char* set;
+        double to, width, height, scaleX;
+    } cases[] = {
+        {nullptr, 0, 100, 50, 1},   // the child's rectangle, wherever it lies
+        {"width", 200, 200, 50, 2}, // scaled to it
+        {"height", 25, 200, 25, 2}, // the other axis alone
+        {"width", 0, 0, 25, 0},     // down to nothing
+        {"width", 100, 0, 25, 0},   // and nothing to scale back from
+    };
+    for (const auto& c : cases) {
+        if (c.set)
+            vm.Set(sprite, c.set, Value::Num(c.to));
+        EXPECT_NEAR(c.width, vm.ToNumber(vm.Get(sprite, "width")), 1e-9) << c.set << c.to;
+        EXPECT_NEAR(c.height, vm.ToNumber(vm.Get(sprite, "height")), 1e-9) << c.set << c.to;
+        EXPECT_NEAR(c.scaleX, vm.ToNumber(vm.Get(sprite, "scaleX")), 1e-9) << c.set << c.to;
+    }
+}
+
 } // namespace

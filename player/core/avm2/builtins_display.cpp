@@ -271,20 +271,6 @@ DisplayData* D(const Value& self) {
     DisplayData* d = Ensure(self);
     return d && d->isDisplay ? d : nullptr;
 }
-#define FIELD(getter, setter, field)                                                               \
-    NATIVE(getter) {                                                                               \
-        UNUSED;                                                                                    \
-        DisplayData* d = D(self);                                                                  \
-        return Value::Num(d ? d->field : 0);                                                       \
-    }                                                                                              \
-    NATIVE(setter) {                                                                               \
-        UNUSED;                                                                                    \
-        if (DisplayData* d = D(self))                                                              \
-            d->field = vm.ToNumber(Arg(args, argc, 0));                                            \
-        return Value();                                                                            \
-    }
-FIELD(GetWidth, SetWidth, width)
-FIELD(GetHeight, SetHeight, height)
 
 // An object on the stage answers with where the timeline has it (a tween moves it), and
 // what a script sets goes to the timeline.
@@ -332,6 +318,71 @@ PLACEMENT(GetScaleX, SetScaleX, scaleX, AsIs)
 PLACEMENT(GetScaleY, SetScaleY, scaleY, AsIs)
 PLACEMENT(GetAlpha, SetAlpha, alpha, AsIs)
 PLACEMENT(GetRotation, SetRotation, rotation, Degrees)
+
+// Width and height are those of the bounds in the parent's space: the stage's for an
+// object there, else its own drawing's at its scale (rotation left out).
+bool BoxOf(Vm& vm, DisplayData* d, double* box, int nesting = 0) {
+    if (d->timeline && vm.timeline())
+        return vm.timeline()->Bounds(d->timeline, box);
+    // Off the stage: its drawing and its children's boxes, then its own scale and place.
+    swf::Box own;
+    timeline::Drawing drawing;
+    for (const timeline::DrawOp& op : d->drawing)
+        drawing.Apply(op);
+    if (!drawing.Empty()) {
+        const swf::Rect& r = drawing.Bounds();
+        own.Add(r.xMin / 20.0, r.yMin / 20.0);
+        own.Add(r.xMax / 20.0, r.yMax / 20.0);
+    }
+    double child[4];
+    for (Object* k : d->children)
+        if (DisplayData* c = D(Value::Obj(k)))
+            if (nesting < 64 && BoxOf(vm, c, child, nesting + 1)) {
+                own.Add(child[0], child[1]);
+                own.Add(child[2], child[3]);
+            }
+    if (own.empty)
+        return false;
+    box[0] = d->x + own.xMin * d->scaleX, box[2] = d->x + own.xMax * d->scaleX;
+    box[1] = d->y + own.yMin * d->scaleY, box[3] = d->y + own.yMax * d->scaleY;
+    return true;
+}
+Value Extent(Vm& vm, const Value& self, int axis) {
+    DisplayData* d = Placed(vm, self);
+    double box[4];
+    return Value::Num(d && BoxOf(vm, d, box) ? std::fabs(box[axis + 2] - box[axis]) : 0);
+}
+// Scales so the extent becomes the one asked for; nothing when there is nothing to scale.
+void SetExtent(Vm& vm, const Value& self, int axis, double want) {
+    DisplayData* d = Placed(vm, self);
+    double box[4];
+    if (!d || std::isnan(want) || !BoxOf(vm, d, box))
+        return;
+    const double now = std::fabs(box[axis + 2] - box[axis]);
+    double& scale = axis ? d->scaleY : d->scaleX;
+    if (now <= 0 || !std::isfinite(now))
+        return;
+    scale = scale * want / now;
+    Place(vm, d);
+}
+NATIVE(GetWidth) {
+    UNUSED;
+    return Extent(vm, self, 0);
+}
+NATIVE(GetHeight) {
+    UNUSED;
+    return Extent(vm, self, 1);
+}
+NATIVE(SetWidth) {
+    UNUSED;
+    SetExtent(vm, self, 0, vm.ToNumber(Arg(args, argc, 0)));
+    return Value();
+}
+NATIVE(SetHeight) {
+    UNUSED;
+    SetExtent(vm, self, 1, vm.ToNumber(Arg(args, argc, 0)));
+    return Value();
+}
 NATIVE(GetVisible) {
     UNUSED;
     DisplayData* d = Placed(vm, self);
