@@ -6,18 +6,33 @@
 
 #include "player/core/avm2/display.h"
 #include "player/core/script_transform.h"
+#include "player/core/timeline/bounds.h"
 
 namespace engine {
 
 namespace {
 using avm2::Object;
 using avm2::Value;
+
+const uint16_t kTagSceneAndFrameLabels = 86;
+
+uint32_t EncodedU32(swf::ByteReader& r) {
+    uint32_t v = 0;
+    for (int shift = 0; shift < 35 && r.Ok(); shift += 7) {
+        const uint8_t b = r.U8();
+        v |= uint32_t(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            break;
+    }
+    return v;
+}
 } // namespace
 
 As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
                  double stageWidth, double stageHeight)
     : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
-      frameRate_(file.Header().frameRate / 256.0), since_(std::chrono::steady_clock::now()) {
+      frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version),
+      since_(std::chrono::steady_clock::now()) {
     vm_.reset(new avm2::Vm());
     vm_->SetTimeline(this);
     vm_->SetClock([this] { return Clock(); });
@@ -44,6 +59,25 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
             if (!AbcOfTag(tag, &b.data, &b.size, &b.lazy))
                 continue;
             blocks_.push_back(b);
+        } else if (tag.code == kTagFileAttributes && tag.length > 0) {
+            useNetwork_ = (tag.body[0] & 1) != 0;
+        } else if (tag.code == kTagSceneAndFrameLabels && scenes_.empty()) {
+            // Each scene is at least two bytes, so the count is bounded by the tag.
+            swf::ByteReader r(tag.body, tag.length);
+            const uint32_t count = EncodedU32(r);
+            for (uint32_t i = 0; i < count && r.Ok() && r.Remaining() >= 2; ++i) {
+                const uint32_t offset = EncodedU32(r);
+                std::string name = r.String();
+                if (r.Ok())
+                    scenes_.emplace_back(std::move(name), offset + 1);
+            }
+            const uint32_t labels = EncodedU32(r);
+            for (uint32_t i = 0; i < labels && r.Ok() && r.Remaining() >= 2; ++i) {
+                const uint32_t frame = EncodedU32(r);
+                std::string name = r.String();
+                if (r.Ok())
+                    sceneLabels_.emplace_back(std::move(name), frame + 1);
+            }
         } else if (tag.code == kTagSymbolClass) {
             Block b;
             b.frame = frame;
@@ -219,6 +253,8 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__width", Value::Num(stageWidth_));
     vm.Set(Value::Obj(stageObj), "__height", Value::Num(stageHeight_));
     vm.Set(Value::Obj(stageObj), "__frameRate", Value::Num(frameRate_));
+    vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
+    vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());
@@ -231,6 +267,10 @@ void As3Host::Start() {
     avm2::AttachChild(vm, stageObj, root, false);
     TakeStageEvents();
     vm.ConstructFromHost(doc, root);
+    if (!doc->IsSubclassOf(vm.Builtin("Sprite")) && traces_)
+        traces_(("TypeError: Error #2023: Class " + doc->QualifiedName() +
+                 "$ must inherit from Sprite to link to the root.")
+                    .c_str());
     avm2::DispatchSimple(vm, root, "added", true);
     avm2::DispatchSimple(vm, root, "addedToStage", false);
     started_ = true;
@@ -325,6 +365,9 @@ std::string As3Host::LabelOf(uint32_t id, uint32_t frame) {
 }
 
 std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
+    // The main timeline's labels are those its scenes list, when it has them.
+    if (id == timeline::kRootId && !scenes_.empty())
+        return sceneLabels_;
     std::vector<std::pair<std::string, uint32_t>> out;
     timeline::Clip* c = stage_->ClipOf(id);
     if (c != nullptr && c->timeline != nullptr)
@@ -332,6 +375,19 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
             if (!c->timeline->frames[i].label.empty())
                 out.emplace_back(c->timeline->frames[i].label, uint32_t(i) + 1);
     return out;
+}
+
+std::vector<std::pair<std::string, uint32_t>> As3Host::Scenes(uint32_t id) {
+    return id == timeline::kRootId ? scenes_ : std::vector<std::pair<std::string, uint32_t>>();
+}
+
+bool As3Host::Bounds(uint32_t id, double* box) {
+    const timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return false;
+    const swf::Box b = timeline::ObjectBounds(*o, swf::Affine::From(o->matrix));
+    box[0] = b.xMin / 20, box[1] = b.yMin / 20, box[2] = b.xMax / 20, box[3] = b.yMax / 20;
+    return !b.empty;
 }
 
 bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {

@@ -46,6 +46,8 @@ class As3Host : public avm2::TimelineBridge {
     int FrameOfLabel(uint32_t id, const std::string& label) override;
     std::string LabelOf(uint32_t id, uint32_t frame) override;
     std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) override;
+    std::vector<std::pair<std::string, uint32_t>> Scenes(uint32_t id) override;
+    bool Bounds(uint32_t id, double* box) override;
     bool GetPlacement(uint32_t id, avm2::Placement* p) override;
     void SetPlacement(uint32_t id, const avm2::Placement& p) override;
     uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
@@ -72,12 +74,16 @@ class As3Host : public avm2::TimelineBridge {
     std::unique_ptr<avm2::Vm> vm_;
     Sink traces_, notices_;
     double stageWidth_, stageHeight_, frameRate_;
+    int swfVersion_;
+    bool useNetwork_ = false;
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::vector<Block> blocks_;
     size_t nextBlock_ = 0;
     std::map<uint16_t, std::string> symbols_; // character id -> class name
     std::string documentClass_;
+    std::vector<std::pair<std::string, uint32_t>> scenes_; // name, 1-based first frame
+    std::vector<std::pair<std::string, uint32_t>> sceneLabels_;
     std::unordered_map<uint32_t, avm2::Object*> objects_; // timeline id -> script object
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
     uint32_t instances_ = 0;
