@@ -424,6 +424,7 @@ const Call kCalls[] = {
     {"", "parseFloat", {"'-.5e-1x'"}, "-0.05"},
     {"", "parseFloat", {"'1e'"}, "1"},
     {"", "parseFloat", {"'+3.'"}, "3"},
+    {"", "parseFloat", {"'2.09'"}, "2.09"},
     {"", "parseFloat", {"'-'"}, "NaN"},
     {"", "parseFloat", {"'1.5E+2'"}, "150"},
     {"", "String", {"0.0000001"}, "1e-7"},
