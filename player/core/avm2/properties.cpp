@@ -297,7 +297,7 @@ bool Vm::DeleteProperty(const Value& obj, const Name& n) {
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (o->kind == Kind::Array && index < o->elems.size())
             o->elems[index] = Value();
-        return o->kind == Kind::Array;
+        return true; // a Vector keeps its element but answers true
     }
     Object* holder;
     if (FindTrait(o, n, &holder))
@@ -605,7 +605,10 @@ Value Vm::CoerceTo(const Value& v, ClassInfo* c) {
         return Value::Null();
     if (c == objectClass || IsInstance(v, c))
         return v;
-    std::string what = v.IsObject()   ? DescribeForError(v)
+    // The value's class goes by its qualified name ("pkg::Name"), the target by its dotted one.
+    ClassInfo* from = v.IsObject() && v.o->kind != Kind::Class ? ClassOf(v) : nullptr;
+    std::string what = from           ? from->QualifiedName()
+                       : v.IsObject() ? DescribeForError(v)
                        : v.IsString() ? "\"" + v.s.get() + "\""
                                       : PrimitiveToString(v);
     if (v.IsObject() && v.o->kind != Kind::Class)
