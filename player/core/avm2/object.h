@@ -124,6 +124,10 @@ struct ClassInfo {
     Kind kind = Kind::Plain; // what its instances carry
     bool sealed = true, isFinal = false, isInterface = false;
     std::vector<ClassInfo*> interfaces;
+    // Interfaces not yet defined when the class was (a class may come before the interfaces
+    // it implements): resolved when an instance test first needs them.
+    std::vector<uint32_t> pendingInterfaces;
+    LoadedAbc* pendingAbc = nullptr;
     Object* prototype = nullptr;
     ScopeRef scope; // for its methods: the scope at newclass, then the class
     int protectedNs = -2;

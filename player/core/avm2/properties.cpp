@@ -419,6 +419,27 @@ Value Vm::Construct(const Value& ctor, Value* args, int argc) {
     return ThrowError("TypeError", 1007, ErrorText(1007));
 }
 
+void Vm::ResolveInterfaces(ClassInfo* c, int depth) {
+    if (depth > 32)
+        return;
+    for (; c; c = c->super) {
+        if (!c->pendingInterfaces.empty() && c->pendingAbc) {
+            std::vector<uint32_t> left;
+            for (uint32_t i : c->pendingInterfaces) {
+                ClassInfo* x = ResolveClass(*c->pendingAbc, i);
+                if (!x)
+                    left.push_back(i);
+                else if (!x->IsSubclassOf(
+                             c)) // never a circle, which instance tests would walk forever
+                    c->interfaces.push_back(x);
+            }
+            c->pendingInterfaces.swap(left);
+        }
+        for (ClassInfo* i : c->interfaces)
+            ResolveInterfaces(i, depth + 1);
+    }
+}
+
 bool Vm::IsInstance(const Value& v, const ClassInfo* c) {
     if (!c)
         return !v.IsNullish();
@@ -434,6 +455,8 @@ bool Vm::IsInstance(const Value& v, const ClassInfo* c) {
         return false;
     }
     ClassInfo* k = ClassOf(v);
+    if (k && c->isInterface)
+        ResolveInterfaces(k, 0);
     if (k && c->isVector && !c->vectorOf && k->isVector)
         return true; // every Vector.<T> is a Vector.<*>
     return k && k->IsSubclassOf(c);
