@@ -181,6 +181,10 @@ Value Vm::GetProperty(const Value& obj, const Name& n) {
     Object* holder = nullptr;
     if (const Binding* b = FindTrait(o, n, &holder))
         return GetBinding(obj, holder, *b);
+    if (IsProxy(o)) {
+        Value q = QNameValue(n);
+        return ProxyHook(o, "getProperty", &q, 1);
+    }
     if (n.HasPublic() && !n.anyName) {
         for (Object* p = o; p; p = p->proto)
             if (p->dyn)
@@ -259,6 +263,11 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
         SetBinding(obj, holder, *b, v, init, n);
         return;
     }
+    if (IsProxy(o)) {
+        Value a[2] = {QNameValue(n), v};
+        ProxyHook(o, "setProperty", a, 2);
+        return;
+    }
     if ((o->dynamicProps || o->kind == Kind::Global) && n.HasPublic() && !n.anyName) {
         if (!o->dyn)
             o->dyn.reset(new DynProps);
@@ -302,6 +311,10 @@ bool Vm::DeleteProperty(const Value& obj, const Name& n) {
     Object* holder;
     if (FindTrait(o, n, &holder))
         return false;
+    if (IsProxy(o)) {
+        Value q = QNameValue(n);
+        return ToBoolean(ProxyHook(o, "deleteProperty", &q, 1));
+    }
     return o->dyn && o->dyn->Erase(n.local);
 }
 
@@ -321,10 +334,19 @@ void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
 Value Vm::CallProperty(const Value& obj, const Name& n, Value* args, int argc) {
     if (obj.type == Type::Object) {
         Object* holder;
-        if (const Binding* b = FindTrait(obj.o, n, &holder))
-            if (b->k == Binding::Method)
-                return Invoke(b->method, obj, args, argc,
-                              b->method->owner ? b->method->owner->scope : nullptr);
+        const Binding* b = FindTrait(obj.o, n, &holder);
+        if (b && b->k == Binding::Method)
+            return Invoke(b->method, obj, args, argc,
+                          b->method->owner ? b->method->owner->scope : nullptr);
+        if (!b && IsProxy(obj.o)) {
+            // callProperty(name, ...args), its arguments counted against the stack's room
+            if (argc > 255)
+                return ThrowError("RangeError", 1000, "Error #1000: The system is out of memory.");
+            std::vector<Value> a(size_t(argc) + 1);
+            a[0] = QNameValue(n);
+            std::copy(args, args + argc, a.begin() + 1);
+            return ProxyHook(obj.o, "callProperty", a.data(), argc + 1);
+        }
     } else if (!obj.IsNullish()) {
         ClassInfo* c = ClassOf(obj);
         if (c == intClass)

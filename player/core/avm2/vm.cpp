@@ -978,6 +978,7 @@ void Vm::InstallBuiltins() {
     InstallCore(*this);
     InstallArray(*this);
     InstallLibrary(*this);
+    InstallProxy(*this);
     InstallDisplay(*this);
 }
 
