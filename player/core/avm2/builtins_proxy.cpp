@@ -1,5 +1,8 @@
-// QName and flash.utils.Proxy: a Proxy subclass answers, through its flash_proxy methods, the
-// property reads, writes, calls, deletions and `in` tests its traits do not.
+// Names made at run time, QName and Namespace (uri and prefix), and flash.utils.Proxy: a
+// Proxy subclass answers, through its flash_proxy methods, the property reads, writes,
+// calls, deletions and `in` tests its traits do not.
+#include <cctype>
+
 #include "player/core/avm2/vm.h"
 
 namespace avm2 {
@@ -74,6 +77,70 @@ NATIVE(QNameValueOf) {
     return self;
 }
 
+// Namespace(uri) or Namespace(prefix, uri), as E4X has them: a prefix that is no XML name
+// is dropped, and only "" may name the empty uri.
+bool XmlName(const std::string& s) {
+    if (s.empty() || !(std::isalpha(uint8_t(s[0])) || s[0] == '_' || uint8_t(s[0]) >= 0x80))
+        return false;
+    for (char c : s)
+        if (!(std::isalnum(uint8_t(c)) || c == '_' || c == '-' || c == '.' || uint8_t(c) >= 0x80))
+            return false;
+    return true;
+}
+std::string NsUriOf(Vm& vm, const Value& v) {
+    if (const Object* q = QNameOf(v))
+        return q->bound.IsNull() ? "null" : vm.ToString(q->bound);
+    if (v.IsObject() && v.o->kind == Kind::Namespace)
+        return v.o->str;
+    return vm.ToString(v);
+}
+NATIVE(NamespaceCtor) {
+    UNUSED;
+    if (!self.IsObject())
+        return Value();
+    Object* ns = self.o;
+    ns->bound = Value();
+    if (argc == 0) {
+        ns->str = "";
+        ns->bound = Value::Str("");
+    } else if (argc == 1) {
+        if (args[0].IsObject() && args[0].o->kind == Kind::Namespace) {
+            ns->str = args[0].o->str;
+            ns->bound = args[0].o->bound;
+        } else {
+            ns->str = NsUriOf(vm, args[0]);
+            if (ns->str.empty())
+                ns->bound = Value::Str("");
+        }
+    } else {
+        ns->str = NsUriOf(vm, args[1]);
+        const std::string prefix = vm.ToString(args[0]);
+        if (vm.throwing())
+            return Value();
+        if (ns->str.empty()) {
+            if (!prefix.empty() || args[0].IsNullish())
+                return vm.ThrowError("TypeError", 1098,
+                                     "Error #1098: Illegal prefix " + prefix +
+                                         " for no namespace.");
+            ns->bound = Value::Str("");
+        } else if (!args[0].IsNullish() && (prefix.empty() || XmlName(prefix))) {
+            ns->bound = Value::Str(prefix);
+        }
+    }
+    ns->num = vm.InternNs(kGroupPublic, ns->str);
+    return Value();
+}
+NATIVE(NamespaceCall) {
+    UNUSED;
+    if (argc == 1 && args[0].IsObject() && args[0].o->kind == Kind::Namespace)
+        return args[0];
+    return vm.ConstructClass(vm.namespaceClass, args, argc);
+}
+NATIVE(NamespacePrefix) {
+    UNUSED;
+    return self.IsObject() && self.o->kind == Kind::Namespace ? self.o->bound : Value();
+}
+
 NATIVE(ProxyCtor) {
     UNUSED;
     return Value();
@@ -127,17 +194,22 @@ void InstallProxy(Vm& vm) {
     vm.AddProtoMethod(q, "toString", QNameToString);
     vm.AddMethod(q, "valueOf", QNameValueOf);
 
+    ClassInfo* ns = vm.namespaceClass;
+    ns->iinit->native = NamespaceCtor;
+    ns->call = NamespaceCall;
+    vm.AddGetter(ns, "prefix", NamespacePrefix);
+
     ClassInfo* proxy =
         vm.DefineClass("flash.utils", "Proxy", vm.objectClass, Kind::Plain, ProxyCtor);
     vm.AddMethod(proxy, "hasOwnProperty", ProxyHasOwn);
     vm.proxyClass = proxy;
     vm.proxyNs = vm.InternNs(kGroupPublic, kProxyUri);
-    Object* ns = vm.heap().New(Kind::Namespace);
-    ns->cls = vm.namespaceClass;
-    ns->proto = vm.namespaceClass ? vm.namespaceClass->prototype : nullptr;
-    ns->str = kProxyUri;
-    ns->num = vm.proxyNs;
-    vm.DefineConstant("flash.utils", "flash_proxy", Value::Obj(ns));
+    Object* proxyNs = vm.heap().New(Kind::Namespace);
+    proxyNs->cls = ns;
+    proxyNs->proto = ns->prototype;
+    proxyNs->str = kProxyUri;
+    proxyNs->num = vm.proxyNs;
+    vm.DefineConstant("flash.utils", "flash_proxy", Value::Obj(proxyNs));
 }
 
 } // namespace avm2
