@@ -176,9 +176,13 @@ Object* As3Host::MakeObject(uint32_t id) {
 // constructed, children before the clip that holds them.
 void As3Host::TakeStageEvents() {
     avm2::Vm& vm = *vm_;
-    for (int round = 0; round < 64 && stage_->HasEvents(); ++round) {
+    for (int round = 0; round < 64 && (stage_->HasEvents() || !pending_.empty()); ++round) {
         std::vector<Object*> made;
-        for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        std::vector<timeline::StageEvent> events;
+        events.swap(pending_);
+        for (const timeline::StageEvent& e : stage_->TakeEvents())
+            events.push_back(e);
+        for (const timeline::StageEvent& e : events) {
             if (e.kind == timeline::StageEvent::Placed) {
                 if (objects_.count(e.id) || stage_->Find(e.id) == nullptr)
                     continue;
@@ -286,8 +290,15 @@ bool As3Host::Frame(double nowMs) {
     since_ = std::chrono::steady_clock::now();
     vm.BeginFrame();
     vm.RunTimers();
-    avm2::Broadcast(vm, "enterFrame");
+    // The playheads move first; what leaves hears "removed" while its parent still tells
+    // the frame it leaves, then enterFrame, then what arrives is made.
+    for (const auto& o : objects_)
+        if (const timeline::Clip* c = stage_->ClipOf(o.first))
+            leaving_[o.first] = c->frame + 1;
     bool changed = stage_->Advance();
+    TakeRemovals();
+    leaving_.clear();
+    avm2::Broadcast(vm, "enterFrame");
     LoadFrameBlocks(stage_->Frame());
     TakeStageEvents();
     avm2::Broadcast(vm, "frameConstructed");
@@ -305,7 +316,26 @@ void As3Host::RunEvents() {
     FrameScripts();
 }
 
+// Removed objects hear their event before what arrives is made; the rest waits.
+void As3Host::TakeRemovals() {
+    avm2::Vm& vm = *vm_;
+    for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        auto it = e.kind == timeline::StageEvent::Removed ? objects_.find(e.id) : objects_.end();
+        if (it == objects_.end()) {
+            pending_.push_back(e);
+            continue;
+        }
+        Object* obj = it->second;
+        objects_.erase(it);
+        scriptFrame_.erase(e.id);
+        avm2::DetachChild(vm, obj, true);
+    }
+}
+
 uint32_t As3Host::CurrentFrame(uint32_t id) {
+    auto left = leaving_.find(id);
+    if (left != leaving_.end())
+        return left->second;
     timeline::Clip* c = stage_->ClipOf(id);
     return c ? c->frame + 1 : 1;
 }

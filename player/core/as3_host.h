@@ -65,6 +65,7 @@ class As3Host : public avm2::TimelineBridge {
     };
     void LoadFrameBlocks(uint32_t frame);
     void TakeStageEvents();
+    void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
     void FrameScripts();
     double Clock();
@@ -86,6 +87,8 @@ class As3Host : public avm2::TimelineBridge {
     std::vector<std::pair<std::string, uint32_t>> sceneLabels_;
     std::unordered_map<uint32_t, avm2::Object*> objects_; // timeline id -> script object
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
+    std::unordered_map<uint32_t, uint32_t> leaving_;      // clip id -> the frame it is leaving
+    std::vector<timeline::StageEvent> pending_;           // arrivals waiting for enterFrame
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something
