@@ -764,66 +764,6 @@ NATIVE(TimerReset) {
     return Value();
 }
 
-// ---- flash.geom: Point, Rectangle, Matrix as dynamic fields ----
-NATIVE(PointCtor) {
-    UNUSED;
-    vm.Set(self, "x", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
-    vm.Set(self, "y", Value::Num(argc > 1 ? vm.ToNumber(args[1]) : 0));
-    return Value();
-}
-NATIVE(PointToString) {
-    UNUSED;
-    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) +
-                      ", y=" + vm.ToString(vm.Get(self, "y")) + ")");
-}
-NATIVE(PointLength) {
-    UNUSED;
-    return Value::Num(std::hypot(vm.ToNumber(vm.Get(self, "x")), vm.ToNumber(vm.Get(self, "y"))));
-}
-NATIVE(PointDistance) {
-    UNUSED;
-    const Value a = Arg(args, argc, 0), b = Arg(args, argc, 1);
-    return Value::Num(std::hypot(vm.ToNumber(vm.Get(a, "x")) - vm.ToNumber(vm.Get(b, "x")),
-                                 vm.ToNumber(vm.Get(a, "y")) - vm.ToNumber(vm.Get(b, "y"))));
-}
-NATIVE(RectCtor) {
-    UNUSED;
-    const char* names[] = {"x", "y", "width", "height"};
-    for (int i = 0; i < 4; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : 0));
-    return Value();
-}
-NATIVE(RectToString) {
-    UNUSED;
-    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) + ", y=" +
-                      vm.ToString(vm.Get(self, "y")) + ", w=" + vm.ToString(vm.Get(self, "width")) +
-                      ", h=" + vm.ToString(vm.Get(self, "height")) + ")");
-}
-NATIVE(MatrixCtor) {
-    UNUSED;
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    const double defaults[] = {1, 0, 0, 1, 0, 0};
-    for (int i = 0; i < 6; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
-    return Value();
-}
-NATIVE(MatrixToString) {
-    UNUSED;
-    std::string s = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    for (int i = 0; i < 6; ++i)
-        s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(vm.Get(self, names[i]));
-    return Value::Str(s + ")");
-}
-NATIVE(ColorTransformCtor) {
-    UNUSED;
-    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
-    const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
-    for (int i = 0; i < 8; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
-    return Value();
-}
 NATIVE(TextFieldText) {
     UNUSED;
     const Value v = vm.Get(self, "__text");
@@ -1190,19 +1130,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(timer, "stop", TimerStop);
     vm.AddMethod(timer, "reset", TimerReset);
 
-    ClassInfo* point = vm.DefineClass("flash.geom", "Point", object, Kind::Geom, PointCtor);
-    point->sealed = false;
-    vm.AddMethod(point, "toString", PointToString);
-    vm.AddGetter(point, "length", PointLength);
-    vm.AddMethod(point, "distance", PointDistance, true);
-    ClassInfo* rect = vm.DefineClass("flash.geom", "Rectangle", object, Kind::Geom, RectCtor);
-    rect->sealed = false;
-    vm.AddMethod(rect, "toString", RectToString);
-    ClassInfo* matrix = vm.DefineClass("flash.geom", "Matrix", object, Kind::Geom, MatrixCtor);
-    matrix->sealed = false;
-    vm.AddMethod(matrix, "toString", MatrixToString);
-    vm.DefineClass("flash.geom", "ColorTransform", object, Kind::Geom, ColorTransformCtor)->sealed =
-        false;
+    InstallGeom(vm);
 
     ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
     const struct {
