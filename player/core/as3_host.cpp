@@ -16,6 +16,13 @@ using avm2::Value;
 
 const uint16_t kTagSceneAndFrameLabels = 86;
 
+// Flash Player truncates a position to whole twips, toward zero; past the range (or NaN)
+// it becomes the lowest.
+int32_t As3Twips(double pixels) {
+    const double t = pixels * 20;
+    return t > -2147483649.0 && t < 2147483648.0 ? int32_t(t) : INT32_MIN;
+}
+
 uint32_t EncodedU32(swf::ByteReader& r) {
     uint32_t v = 0;
     for (int shift = 0; shift < 35 && r.Ok(); shift += 7) {
@@ -439,8 +446,8 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     timeline::DisplayObject* o = stage_->Find(id);
     if (o == nullptr)
         return;
-    o->matrix.translateX = Twips(p.x);
-    o->matrix.translateY = Twips(p.y);
+    o->matrix.translateX = As3Twips(p.x);
+    o->matrix.translateY = As3Twips(p.y);
     Decompose(*o);
     o->xScale = p.scaleX * 100;
     o->yScale = p.scaleY * 100;

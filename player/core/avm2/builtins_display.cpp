@@ -312,8 +312,13 @@ double Degrees(double v) {
     double r = std::fmod(v, 360);
     return r > 180 ? r - 360 : r < -180 ? r + 360 : r;
 }
-PLACEMENT(GetX, SetX, x, AsIs)
-PLACEMENT(GetY, SetY, y, AsIs)
+// Positions are kept in whole twips, truncated; past the range (or NaN) the lowest.
+double WholeTwips(double v) {
+    const double t = v * 20;
+    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
+}
+PLACEMENT(GetX, SetX, x, WholeTwips)
+PLACEMENT(GetY, SetY, y, WholeTwips)
 PLACEMENT(GetScaleX, SetScaleX, scaleX, AsIs)
 PLACEMENT(GetScaleY, SetScaleY, scaleY, AsIs)
 PLACEMENT(GetAlpha, SetAlpha, alpha, AsIs)
