@@ -1126,7 +1126,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(textField, "length", TextFieldLength);
     vm.AddMethod(textField, "appendText", TextFieldAppend);
     textField->sealed = false;
-    vm.DefineClass("flash.text", "TextFormat", object, Kind::Plain, PlainCtor)->sealed = false;
+    InstallText(vm);
 
     ClassInfo* timer =
         vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);

@@ -65,6 +65,7 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 // MovieClip's frame methods and properties, Scene and FrameLabel.
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
+void InstallText(Vm& vm); // TextFormat
 // Classes that reach outside the player, answering as a player with nothing around it.
 void InstallOffline(Vm& vm, ClassInfo* dispatcher);
 Value StopAllMovieClips(Vm& vm, const Value& self, Value* args, int argc);
