@@ -221,12 +221,12 @@ void As3Host::TakeStageEvents() {
                     vm.TakeThrown();
             }
         }
-        // Deepest first, so a clip's children exist when its constructor runs.
-        for (size_t i = made.size(); i-- > 0;)
+        // Deepest first, so a clip's children exist when its constructor runs; each hears
+        // added right after its constructor, before its parent's constructor can listen.
+        for (size_t i = made.size(); i-- > 0;) {
             vm.ConstructFromHost(made[i]->cls, made[i]);
-        for (Object* obj : made) {
-            avm2::DispatchSimple(vm, obj, "added", true);
-            avm2::DispatchSimple(vm, obj, "addedToStage", false);
+            avm2::DispatchSimple(vm, made[i], "added", true);
+            avm2::DispatchSimple(vm, made[i], "addedToStage", false);
         }
     }
 }
@@ -377,7 +377,9 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     // The new frame's objects are made and its script runs before the goto returns.
     ++gotoDepth_;
     TakeStageEvents();
+    avm2::Broadcast(*vm_, "frameConstructed");
     FrameScripts();
+    avm2::Broadcast(*vm_, "exitFrame");
     --gotoDepth_;
 }
 
