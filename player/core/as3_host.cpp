@@ -266,6 +266,7 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__frameRate", Value::Num(frameRate_));
     vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
     vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
+    vm.Set(Value::Obj(stageObj), "__fileBytes", Value::Num(double(fileBytes_)));
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());
@@ -288,6 +289,10 @@ void As3Host::Start() {
     avm2::Broadcast(vm, "frameConstructed");
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
+    // A local file is there whole: its LoaderInfo tells init and complete after frame 1.
+    const Value info = avm2::MovieLoaderInfo(vm, Value(), nullptr, 0);
+    avm2::DispatchSimple(vm, info.o, "init", false);
+    avm2::DispatchSimple(vm, info.o, "complete", false);
     vm.EndFrame();
 }
 

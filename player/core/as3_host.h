@@ -29,6 +29,8 @@ class As3Host : public avm2::TimelineBridge {
         traces_ = std::move(traces);
         notices_ = std::move(notices);
     }
+    // The movie file's length, as its LoaderInfo tells it.
+    void SetFileBytes(size_t bytes) { fileBytes_ = bytes; }
     // The first frame: ABC blocks, the document class, frame 1's scripts.
     void Start();
     // One frame; true when the picture may have changed.
@@ -77,6 +79,7 @@ class As3Host : public avm2::TimelineBridge {
     double stageWidth_, stageHeight_, frameRate_;
     int swfVersion_;
     bool useNetwork_ = false;
+    size_t fileBytes_ = 0;
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::vector<Block> blocks_;

@@ -1054,7 +1054,7 @@ void InstallDisplay(Vm& vm) {
                  {"stage", GetStage, nullptr},
                  {"root", GetRoot, nullptr},
                  {"metaData", GetMetaData, SetMetaData},
-                 {"loaderInfo", GetLoaderInfo, nullptr},
+                 {"loaderInfo", MovieLoaderInfo, nullptr},
                  {"mask", GetLoaderInfo, Ignore},
                  {"filters", nullptr, Ignore},
                  {"cacheAsBitmap", nullptr, Ignore},

@@ -66,6 +66,8 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
 void InstallText(Vm& vm); // TextFormat
+// The movie's one LoaderInfo (every display object answers with it).
+Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc);
 // Classes that reach outside the player, answering as a player with nothing around it.
 void InstallOffline(Vm& vm, ClassInfo* dispatcher);
 Value StopAllMovieClips(Vm& vm, const Value& self, Value* args, int argc);
