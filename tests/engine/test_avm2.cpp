@@ -174,6 +174,15 @@ TEST(Avm2, InstructionFamilies) {
         {"lookupswitch",
          {0x24, 1, 0x1B, 11, 0, 0, 1, 11, 0, 0, 17, 0, 0, 0x24, 8, 0x10, 2, 0, 0, 0x24, 6},
          "6"},
+        // A pair pushed and stored away again stays out of the object made below it.
+        {"newobject takes only its pairs",
+         {0x2C, 1, 0x24, 1, 0x2C, 2, 0x24, 5, 0xD5, 0xD5, 0x55, 1, 0x66, 2},
+         "undefined"},
+        // Below applytype 2 lie only trace's receiver and one value: a base short. Were it
+        // run, the trace after it would print 7.
+        {"applytype short of its base",
+         {0x24, 1, 0x53, 2, 0x5D, 1, 0x24, 7},
+         "threw VerifyError: Error #1024: Stack underflow occurred."},
     };
     for (const auto& row : rows) {
         const Outcome r = Execute(Block(TraceOf(row.value)));
@@ -184,15 +193,22 @@ TEST(Avm2, InstructionFamilies) {
 }
 
 TEST(Avm2, ThrowIsCaughtByItsHandler) {
-    // try { throw 5 } catch (e) { trace(e) }: the handler covers the throw.
+    // try { throw 5 } catch (e) { trace(e) }: the handler covers the throw at offset 4 when
+    // its range [from, to) holds it.
     const std::vector<uint8_t> code = {0xD0, 0x30,       // 0: scope
                                        0x24, 5,    0x03, // 2: throw 5
                                        0x47,             // 5
                                        0xD5,             // 6: handler, keep the value
                                        0xD0, 0x30, 0x5D, 1, 0xD1, 0x4F, 1, 1, 0x47};
-    const Outcome r = Execute(Block(code, 3, 1, {2, 5, 6, 0, 0}));
-    ASSERT_EQ(r.lines.size(), 1u) << r.notices;
-    EXPECT_EQ(r.lines[0], "5");
+    const struct {
+        uint32_t from, to;
+        const char* want;
+    } ranges[] = {{2, 5, "5"}, {4, 5, "5"}, {2, 4, "threw 5"}, {5, 6, "threw 5"}};
+    for (const auto& range : ranges) {
+        const Outcome r = Execute(Block(code, 3, 1, {range.from, range.to, 6, 0, 0}));
+        ASSERT_EQ(r.lines.size(), 1u) << r.notices;
+        EXPECT_EQ(r.lines[0], range.want) << range.from << ".." << range.to;
+    }
 }
 
 TEST(Avm2, HostileCodeStaysInItsBudget) {
@@ -212,7 +228,8 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
 }
 
 // One call per row through a block made for it: `self` is a global class ("Math"), a quoted
-// string literal, "new Class" (constructed with `ctor`), or "" for a global function. Push
+// string literal, "new Class" (constructed with `ctor`), or "" for a global function; a
+// method ".name" reads that property instead of calling. Push
 // items: integers, numbers with a point, 'strings', NaN, null, undefined, true, false, and
 // json:TEXT for JSON.parse(TEXT), fn:NAME for a global function. The trace shows the result.
 struct As3Call {
@@ -261,11 +278,17 @@ class CallBlock {
             code.push_back(0x60);
             U30(&code, Name(self));
         }
-        for (const std::string& a : c.args)
-            Push(&code, a);
-        code.push_back(0x46);
-        U30(&code, Name(c.method));
-        U30(&code, uint32_t(c.args.size()));
+        const std::string method = c.method;
+        if (method[0] == '.') { // a property read
+            code.push_back(0x66);
+            U30(&code, Name(method.substr(1)));
+        } else {
+            for (const std::string& a : c.args)
+                Push(&code, a);
+            code.push_back(0x46);
+            U30(&code, Name(method));
+            U30(&code, uint32_t(c.args.size()));
+        }
         code.push_back(0x4F);
         U30(&code, Name("trace"));
         code.push_back(1);
@@ -414,6 +437,18 @@ const As3Call kAs3Calls[] = {
     {"'h\xf0\x9f\x98\x80!'", "charCodeAt", {"1"}, "55357"},
     {"'abc'", "concat", {"1", "null"}, "abc1null"},
     {"'a-b-c'", "replace", {"'-'", "'+'"}, "a+b-c"},
+    {"'hello'", "replace", {"'l'", "'[$`]'"}, "he[he]lo"},
+    {"'hello'", "replace", {"'l'", "'[$\']'"}, "he[lo]lo"},
+    {"'hello'", "replace", {"'o'", "'[$\']'"}, "hell[]"},
+    // A null or undefined search string finds nothing; an undefined bound is 0, not the end.
+    {"'a null'", "indexOf", {"null"}, "-1"},
+    {"'undefined'", "indexOf", {"undefined"}, "-1"},
+    {"'undefined'", "indexOf", {}, "0"},
+    {"'a null'", "lastIndexOf", {"null"}, "-1"},
+    {"'hello'", "slice", {"1", "undefined"}, ""},
+    {"'hello'", "substr", {"1", "undefined"}, ""},
+    {"'hello'", "substring", {"3", "undefined"}, "hel"},
+    {"'hello'", "substring", {"3"}, "lo"},
     {"'b'", "localeCompare", {"'a'"}, "1"},
     {"new Number", "toString", {"16"}, "ff", {"255"}},
     {"new Number", "toString", {"2"}, "-101", {"-5"}},
@@ -440,7 +475,11 @@ const As3Call kAs3Calls[] = {
     {"JSON", "stringify", {"'\xc3\xa9\n\\'"}, "\"\xc3\xa9\\n\\\\\""},
     {"new Date", "getMilliseconds", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getDay", {}, "2", {"2000", "1", "29"}},
+    {"new Date", ".millisecondsUTC", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getMonth", {}, "0", {"2000", "12", "1"}},
+    // A year from 0 to 99 means the 1900s; 100 is taken as written.
+    {"new Date", "getFullYear", {}, "1999", {"99", "0", "1"}},
+    {"new Date", "getFullYear", {}, "100", {"100", "0", "1"}},
     {"Date", "UTC", {"2000", "0", "1"}, "946684800000"},
     // Listeners: added, removed only with the same capture flag, counted per type.
     {"new flash.events::EventDispatcher",
@@ -554,6 +593,8 @@ const As3Call kAs3Calls[] = {
     {"new Array", "hasOwnProperty", {"'length'"}, "true", {}},
     {"new Array", "hasOwnProperty", {"'1'"}, "true", {"5", "6"}},
     {"new Array", "hasOwnProperty", {"'2'"}, "false", {"5", "6"}},
+    {"new Array", "sort", {"4"}, "0", {"3", "1", "3"}},
+    {"new Array", "sort", {"4"}, "1,2,3", {"3", "1", "2"}},
     {"new Array", "propertyIsEnumerable", {"'length'"}, "false", {}},
     {"'abc'", "hasOwnProperty", {"'length'"}, "true"},
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0000 2000'"}, "951830055000"},
@@ -561,6 +602,19 @@ const As3Call kAs3Calls[] = {
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0130 2000'"}, "951824655000"},
     {"Date", "parse", {"'Tue Feb 29 13:14 GMT+0000 2000'"}, "951830040000"},
     {"Date", "parse", {"'Feb 29 2000 GMT+0000'"}, "951782400000"},
+    // Date.parse: each date form, the year/day split at 70, a field given twice or missing.
+    {"Date", "parse", {"'2000/02/29 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Feb/29/2000 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Sat, Feb 29, 2000 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Feb 29 2000 1:02:03 PM GMT'"}, "951829323000"},
+    {"Date", "parse", {"'Jan 1 70 GMT'"}, "0"},
+    {"Date", "parse", {"'Jan 1 69 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 GMT'"}, "NaN"},
+    {"Date", "parse", {"'29 2000 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 GMT GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 soon GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 1:02 3:04 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 GMT+01:00'"}, "NaN"},
 };
 
 TEST(Avm2, BuiltinCalls) {
@@ -572,6 +626,51 @@ TEST(Avm2, BuiltinCalls) {
         EXPECT_EQ(got.find("#2030") != std::string::npos ? "EOF" : got, c.want)
             << c.self << "." << c.method << "(" << (c.args.empty() ? "" : c.args[0]) << ")";
     }
+}
+
+// trace() writes what Flash's log shows: carriage returns break lines, surrogates kept in
+// their three-byte forms join when they pair and show as U+FFFD alone.
+TEST(Avm2, TraceWritesTheLogsText) {
+    const struct {
+        const char* arg;
+        const char* want;
+    } rows[] = {
+        {"'a\rb'", "a\nb"},
+        {"'a\r\nb'", "a\n\nb"},
+        {"'\xed\xa0\xbd'", "\xef\xbf\xbd"},                         // lone high
+        {"'\xed\xb8\x80x'", "\xef\xbf\xbdx"},                       // lone low
+        {"'\xed\xa0\xbd\xed\xb8\x80'", "\xf0\x9f\x98\x80"},         // a pair
+        {"'\xed\xb8\x80\xed\xa0\xbd'", "\xef\xbf\xbd\xef\xbf\xbd"}, // low first
+        {"'\xed\xa0'", "\xed\xa0"},                                 // cut short: not a surrogate
+    };
+    for (const auto& row : rows) {
+        CallBlock block;
+        const Outcome r = Execute(block.Build(As3Call{"", "trace", {row.arg}, ""}));
+        ASSERT_EQ(r.lines.size(), 2u) << row.arg << r.notices;
+        EXPECT_EQ(r.lines[0], row.want) << row.arg;
+    }
+}
+
+// Strings order by their UTF-16 units: a character above U+FFFF sorts before U+E000-U+FFFF.
+TEST(Avm2, StringsOrderByUtf16Units) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool less;
+    } rows[] = {
+        {"A", "B", true},
+        {"ab", "abc", true},
+        {"abc", "ab", false},
+        {"ab", "ab", false},
+        {"", "a", true},
+        {"\xef\xbd\xa1", "\xf0\x90\x80\x82", false}, // U+FF61, U+10002
+        {"\xf0\x90\x80\x82", "\xef\xbd\xa1", true},
+        {"\xed\x9f\xbf", "\xf0\x90\x80\x80", true}, // U+D7FF below any pair
+        {"x\xf0\x90\x80\x81", "x\xf0\x90\x80\x80", false},
+        {"\xed\xa0\x80", "\xf0\x90\x80\x80", true}, // a lone D800 before D800 DC00
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(avm2::Utf16Less(row.a, row.b), row.less) << row.a << " < " << row.b;
 }
 
 // setTimeout calls once, setInterval on each frame it falls due, both with their arguments;

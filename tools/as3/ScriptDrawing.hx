@@ -38,8 +38,11 @@ class ScriptDrawing {
         green.graphics.beginFill(0x00FF00);
         green.graphics.drawRect(50, 230, 60, 60);
         root.addChildAt(green, root.getChildIndex(red));
+        // Counted by a sprite never added, whose only listener is this one: every display
+        // object hears exitFrame, on the stage or not.
         var frames = 0;
-        root.addEventListener(Event.ENTER_FRAME, function(_) {
+        var ticker = new Sprite();
+        ticker.addEventListener(Event.EXIT_FRAME, function(_) {
             frames++;
             if (frames == 2) {
                 holder.y = 200;

@@ -45,6 +45,8 @@ ClassInfo* Vm::ClassOf(const Value& v) {
 std::string Vm::DescribeForError(const Value& v) {
     if (v.IsObject() && v.o->kind == Kind::Class)
         return Dotted(v.o->info) + "$";
+    if (v.IsObject() && v.o->kind == Kind::Activation && !v.o->str.empty())
+        return v.o->str; // a catch scope goes by its variable's name
     ClassInfo* c = ClassOf(v);
     if (c == intClass)
         c = numberClass;
@@ -90,6 +92,17 @@ bool Vm::SetBinding(const Value& self, Object* holder, const Binding& b, const V
         }
         // fallthrough
     case Binding::Slot:
+        if (holder && b.slot < holder->slots.size() && b.type == SlotType::Object &&
+            !v.IsNullish()) {
+            // A slot typed with a class takes only its instances.
+            if (ClassInfo* c = SlotClass(holder, b.slot)) {
+                const Value x = CoerceTo(v, c);
+                if (throwing_)
+                    return false;
+                holder->slots[b.slot] = x;
+                return true;
+            }
+        }
         if (holder && b.slot < holder->slots.size())
             holder->slots[b.slot] =
                 b.type == SlotType::Any || b.type == SlotType::Object
@@ -110,6 +123,17 @@ bool Vm::SetBinding(const Value& self, Object* holder, const Binding& b, const V
     }
     }
     return false;
+}
+
+ClassInfo* Vm::SlotClass(Object* holder, uint32_t slot) {
+    const Traits* t = holder->own ? holder->own : holder->cls ? &holder->cls->inst : nullptr;
+    if (!t || slot >= t->slots.size() || !t->slots[slot].abc || !t->slots[slot].typeName)
+        return nullptr;
+    const SlotInit& init = t->slots[slot];
+    for (const auto& loaded : abcs_)
+        if (loaded->f.get() == init.abc)
+            return ResolveClass(*loaded, init.typeName);
+    return nullptr;
 }
 
 Value Vm::GetProperty(const Value& obj, const Name& n) {
@@ -235,8 +259,7 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
         SetBinding(obj, holder, *b, v, init, n);
         return;
     }
-    if ((o->dynamicProps || o->kind == Kind::Global || o->kind == Kind::Activation) &&
-        n.HasPublic() && !n.anyName) {
+    if ((o->dynamicProps || o->kind == Kind::Global) && n.HasPublic() && !n.anyName) {
         if (!o->dyn)
             o->dyn.reset(new DynProps);
         if (!o->dyn->Find(n.local))
@@ -523,7 +546,7 @@ bool Vm::Equals(const Value& a, const Value& b) {
 Value Vm::Less(const Value& a0, const Value& b0) {
     const Value a = ToPrimitive(a0), b = ToPrimitive(b0);
     if (a.type == Type::String && b.type == Type::String)
-        return Value::Bool(a.s.get() < b.s.get());
+        return Value::Bool(Utf16Less(a.s.get(), b.s.get()));
     const double x = PrimitiveToNumber(a), y = PrimitiveToNumber(b);
     if (std::isnan(x) || std::isnan(y))
         return Value();

@@ -504,9 +504,7 @@ SlotType Vm::SlotTypeOf(const LoadedAbc& abc, uint32_t typeName) {
         return SlotType::Boolean;
     if (n == "String")
         return SlotType::String;
-    if (n == "Object")
-        return SlotType::Any; // holds undefined as null, close enough here
-    return SlotType::Object;
+    return SlotType::Object; // Object too: it holds undefined as null
 }
 
 void Vm::LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* out, ClassInfo* owner,
@@ -720,6 +718,11 @@ ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const 
     for (auto& e : nsIds_)
         if (e.second == mn.name.single)
             c->uri = e.first.second;
+    // A class private to its file is named after the file's namespace ("Test.as$38").
+    const AbcMultiname& am = abc.f->multinames[ai.name];
+    if (am.kind == kQName && am.ns < abc.f->namespaces.size() &&
+        abc.f->namespaces[am.ns].kind == kNsPrivate)
+        c->uri = abc.f->strings[abc.f->namespaces[am.ns].name];
     c->super = super;
     c->kind = super ? super->kind : Kind::Plain;
     c->sealed = (ai.flags & 1) != 0;

@@ -252,6 +252,7 @@ class Vm {
     ClassInfo* ResolveClass(const LoadedAbc& abc, uint32_t multiname);
     void InitSlots(Object* o, const Traits& t);
     Value GetBinding(const Value& self, Object* holder, const Binding& b);
+    ClassInfo* SlotClass(Object* holder, uint32_t slot); // a slot's class type, if any
     bool SetBinding(const Value& self, Object* holder, const Binding& b, const Value& v, bool init,
                     const Name& n);
     const Binding* FindTrait(Object* o, const Name& n, Object** holder);
