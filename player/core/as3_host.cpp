@@ -16,6 +16,13 @@ using avm2::Value;
 
 const uint16_t kTagSceneAndFrameLabels = 86;
 
+// Flash Player truncates a position to whole twips, toward zero; past the range (or NaN)
+// it becomes the lowest.
+int32_t As3Twips(double pixels) {
+    const double t = pixels * 20;
+    return t > -2147483649.0 && t < 2147483648.0 ? int32_t(t) : INT32_MIN;
+}
+
 uint32_t EncodedU32(swf::ByteReader& r) {
     uint32_t v = 0;
     for (int shift = 0; shift < 35 && r.Ok(); shift += 7) {
@@ -176,9 +183,13 @@ Object* As3Host::MakeObject(uint32_t id) {
 // constructed, children before the clip that holds them.
 void As3Host::TakeStageEvents() {
     avm2::Vm& vm = *vm_;
-    for (int round = 0; round < 64 && stage_->HasEvents(); ++round) {
+    for (int round = 0; round < 64 && (stage_->HasEvents() || !pending_.empty()); ++round) {
         std::vector<Object*> made;
-        for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        std::vector<timeline::StageEvent> events;
+        events.swap(pending_);
+        for (const timeline::StageEvent& e : stage_->TakeEvents())
+            events.push_back(e);
+        for (const timeline::StageEvent& e : events) {
             if (e.kind == timeline::StageEvent::Placed) {
                 if (objects_.count(e.id) || stage_->Find(e.id) == nullptr)
                     continue;
@@ -210,12 +221,12 @@ void As3Host::TakeStageEvents() {
                     vm.TakeThrown();
             }
         }
-        // Deepest first, so a clip's children exist when its constructor runs.
-        for (size_t i = made.size(); i-- > 0;)
+        // Deepest first, so a clip's children exist when its constructor runs; each hears
+        // added right after its constructor, before its parent's constructor can listen.
+        for (size_t i = made.size(); i-- > 0;) {
             vm.ConstructFromHost(made[i]->cls, made[i]);
-        for (Object* obj : made) {
-            avm2::DispatchSimple(vm, obj, "added", true);
-            avm2::DispatchSimple(vm, obj, "addedToStage", false);
+            avm2::DispatchSimple(vm, made[i], "added", true);
+            avm2::DispatchSimple(vm, made[i], "addedToStage", false);
         }
     }
 }
@@ -255,6 +266,7 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__frameRate", Value::Num(frameRate_));
     vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
     vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
+    vm.Set(Value::Obj(stageObj), "__fileBytes", Value::Num(double(fileBytes_)));
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());
@@ -277,6 +289,10 @@ void As3Host::Start() {
     avm2::Broadcast(vm, "frameConstructed");
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
+    // A local file is there whole: its LoaderInfo tells init and complete after frame 1.
+    const Value info = avm2::MovieLoaderInfo(vm, Value(), nullptr, 0);
+    avm2::DispatchSimple(vm, info.o, "init", false);
+    avm2::DispatchSimple(vm, info.o, "complete", false);
     vm.EndFrame();
 }
 
@@ -286,8 +302,15 @@ bool As3Host::Frame(double nowMs) {
     since_ = std::chrono::steady_clock::now();
     vm.BeginFrame();
     vm.RunTimers();
-    avm2::Broadcast(vm, "enterFrame");
+    // The playheads move first; what leaves hears "removed" while its parent still tells
+    // the frame it leaves, then enterFrame, then what arrives is made.
+    for (const auto& o : objects_)
+        if (const timeline::Clip* c = stage_->ClipOf(o.first))
+            leaving_[o.first] = c->frame + 1;
     bool changed = stage_->Advance();
+    TakeRemovals();
+    leaving_.clear();
+    avm2::Broadcast(vm, "enterFrame");
     LoadFrameBlocks(stage_->Frame());
     TakeStageEvents();
     avm2::Broadcast(vm, "frameConstructed");
@@ -305,7 +328,26 @@ void As3Host::RunEvents() {
     FrameScripts();
 }
 
+// Removed objects hear their event before what arrives is made; the rest waits.
+void As3Host::TakeRemovals() {
+    avm2::Vm& vm = *vm_;
+    for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        auto it = e.kind == timeline::StageEvent::Removed ? objects_.find(e.id) : objects_.end();
+        if (it == objects_.end()) {
+            pending_.push_back(e);
+            continue;
+        }
+        Object* obj = it->second;
+        objects_.erase(it);
+        scriptFrame_.erase(e.id);
+        avm2::DetachChild(vm, obj, true);
+    }
+}
+
 uint32_t As3Host::CurrentFrame(uint32_t id) {
+    auto left = leaving_.find(id);
+    if (left != leaving_.end())
+        return left->second;
     timeline::Clip* c = stage_->ClipOf(id);
     return c ? c->frame + 1 : 1;
 }
@@ -340,7 +382,9 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     // The new frame's objects are made and its script runs before the goto returns.
     ++gotoDepth_;
     TakeStageEvents();
+    avm2::Broadcast(*vm_, "frameConstructed");
     FrameScripts();
+    avm2::Broadcast(*vm_, "exitFrame");
     --gotoDepth_;
 }
 
@@ -409,8 +453,8 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     timeline::DisplayObject* o = stage_->Find(id);
     if (o == nullptr)
         return;
-    o->matrix.translateX = Twips(p.x);
-    o->matrix.translateY = Twips(p.y);
+    o->matrix.translateX = As3Twips(p.x);
+    o->matrix.translateY = As3Twips(p.y);
     Decompose(*o);
     o->xScale = p.scaleX * 100;
     o->yScale = p.scaleY * 100;

@@ -29,6 +29,8 @@ class As3Host : public avm2::TimelineBridge {
         traces_ = std::move(traces);
         notices_ = std::move(notices);
     }
+    // The movie file's length, as its LoaderInfo tells it.
+    void SetFileBytes(size_t bytes) { fileBytes_ = bytes; }
     // The first frame: ABC blocks, the document class, frame 1's scripts.
     void Start();
     // One frame; true when the picture may have changed.
@@ -65,6 +67,7 @@ class As3Host : public avm2::TimelineBridge {
     };
     void LoadFrameBlocks(uint32_t frame);
     void TakeStageEvents();
+    void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
     void FrameScripts();
     double Clock();
@@ -76,6 +79,7 @@ class As3Host : public avm2::TimelineBridge {
     double stageWidth_, stageHeight_, frameRate_;
     int swfVersion_;
     bool useNetwork_ = false;
+    size_t fileBytes_ = 0;
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::vector<Block> blocks_;
@@ -86,6 +90,8 @@ class As3Host : public avm2::TimelineBridge {
     std::vector<std::pair<std::string, uint32_t>> sceneLabels_;
     std::unordered_map<uint32_t, avm2::Object*> objects_; // timeline id -> script object
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
+    std::unordered_map<uint32_t, uint32_t> leaving_;      // clip id -> the frame it is leaving
+    std::vector<timeline::StageEvent> pending_;           // arrivals waiting for enterFrame
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something

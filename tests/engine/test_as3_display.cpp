@@ -4,6 +4,7 @@
 // and gotos over a timeline of known scenes and labels.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -193,6 +194,31 @@ TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
         EXPECT_NEAR(c.height, vm.ToNumber(vm.Get(sprite, "height")), 1e-9) << c.set << c.to;
         EXPECT_NEAR(c.scaleX, vm.ToNumber(vm.Get(sprite, "scaleX")), 1e-9) << c.set << c.to;
     }
+}
+
+// Positions are whole twips, truncated toward zero; out of range they become the lowest.
+TEST(As3Display, PositionsAreWholeTwips) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const struct {
+        double set, get;
+    } cases[] = {
+        {10.123, 10.1},
+        {-1.5 + 1 / 60.0, -1.45},
+        {0.049, 0},
+        {-0.049, 0},
+        {107374182.35, 107374182.35},
+        {107374182.4, -107374182.4},
+        {-107374182.4, -107374182.4},
+        {-107374182.45, -107374182.4},
+        {NAN, -107374182.4},
+    };
+    for (const auto& c : cases)
+        for (const char* axis : {"x", "y"}) {
+            vm.Set(sprite, axis, Value::Num(c.set));
+            EXPECT_DOUBLE_EQ(c.get, vm.ToNumber(vm.Get(sprite, axis))) << axis << " " << c.set;
+        }
 }
 
 } // namespace

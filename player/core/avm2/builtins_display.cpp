@@ -312,8 +312,13 @@ double Degrees(double v) {
     double r = std::fmod(v, 360);
     return r > 180 ? r - 360 : r < -180 ? r + 360 : r;
 }
-PLACEMENT(GetX, SetX, x, AsIs)
-PLACEMENT(GetY, SetY, y, AsIs)
+// Positions are kept in whole twips, truncated; past the range (or NaN) the lowest.
+double WholeTwips(double v) {
+    const double t = v * 20;
+    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
+}
+PLACEMENT(GetX, SetX, x, WholeTwips)
+PLACEMENT(GetY, SetY, y, WholeTwips)
 PLACEMENT(GetScaleX, SetScaleX, scaleX, AsIs)
 PLACEMENT(GetScaleY, SetScaleY, scaleY, AsIs)
 PLACEMENT(GetAlpha, SetAlpha, alpha, AsIs)
@@ -764,66 +769,6 @@ NATIVE(TimerReset) {
     return Value();
 }
 
-// ---- flash.geom: Point, Rectangle, Matrix as dynamic fields ----
-NATIVE(PointCtor) {
-    UNUSED;
-    vm.Set(self, "x", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
-    vm.Set(self, "y", Value::Num(argc > 1 ? vm.ToNumber(args[1]) : 0));
-    return Value();
-}
-NATIVE(PointToString) {
-    UNUSED;
-    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) +
-                      ", y=" + vm.ToString(vm.Get(self, "y")) + ")");
-}
-NATIVE(PointLength) {
-    UNUSED;
-    return Value::Num(std::hypot(vm.ToNumber(vm.Get(self, "x")), vm.ToNumber(vm.Get(self, "y"))));
-}
-NATIVE(PointDistance) {
-    UNUSED;
-    const Value a = Arg(args, argc, 0), b = Arg(args, argc, 1);
-    return Value::Num(std::hypot(vm.ToNumber(vm.Get(a, "x")) - vm.ToNumber(vm.Get(b, "x")),
-                                 vm.ToNumber(vm.Get(a, "y")) - vm.ToNumber(vm.Get(b, "y"))));
-}
-NATIVE(RectCtor) {
-    UNUSED;
-    const char* names[] = {"x", "y", "width", "height"};
-    for (int i = 0; i < 4; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : 0));
-    return Value();
-}
-NATIVE(RectToString) {
-    UNUSED;
-    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) + ", y=" +
-                      vm.ToString(vm.Get(self, "y")) + ", w=" + vm.ToString(vm.Get(self, "width")) +
-                      ", h=" + vm.ToString(vm.Get(self, "height")) + ")");
-}
-NATIVE(MatrixCtor) {
-    UNUSED;
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    const double defaults[] = {1, 0, 0, 1, 0, 0};
-    for (int i = 0; i < 6; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
-    return Value();
-}
-NATIVE(MatrixToString) {
-    UNUSED;
-    std::string s = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    for (int i = 0; i < 6; ++i)
-        s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(vm.Get(self, names[i]));
-    return Value::Str(s + ")");
-}
-NATIVE(ColorTransformCtor) {
-    UNUSED;
-    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
-    const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
-    for (int i = 0; i < 8; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
-    return Value();
-}
 NATIVE(TextFieldText) {
     UNUSED;
     const Value v = vm.Get(self, "__text");
@@ -1109,7 +1054,7 @@ void InstallDisplay(Vm& vm) {
                  {"stage", GetStage, nullptr},
                  {"root", GetRoot, nullptr},
                  {"metaData", GetMetaData, SetMetaData},
-                 {"loaderInfo", GetLoaderInfo, nullptr},
+                 {"loaderInfo", MovieLoaderInfo, nullptr},
                  {"mask", GetLoaderInfo, Ignore},
                  {"filters", nullptr, Ignore},
                  {"cacheAsBitmap", nullptr, Ignore},
@@ -1181,7 +1126,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(textField, "length", TextFieldLength);
     vm.AddMethod(textField, "appendText", TextFieldAppend);
     textField->sealed = false;
-    vm.DefineClass("flash.text", "TextFormat", object, Kind::Plain, PlainCtor)->sealed = false;
+    InstallText(vm);
 
     ClassInfo* timer =
         vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);
@@ -1190,19 +1135,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(timer, "stop", TimerStop);
     vm.AddMethod(timer, "reset", TimerReset);
 
-    ClassInfo* point = vm.DefineClass("flash.geom", "Point", object, Kind::Geom, PointCtor);
-    point->sealed = false;
-    vm.AddMethod(point, "toString", PointToString);
-    vm.AddGetter(point, "length", PointLength);
-    vm.AddMethod(point, "distance", PointDistance, true);
-    ClassInfo* rect = vm.DefineClass("flash.geom", "Rectangle", object, Kind::Geom, RectCtor);
-    rect->sealed = false;
-    vm.AddMethod(rect, "toString", RectToString);
-    ClassInfo* matrix = vm.DefineClass("flash.geom", "Matrix", object, Kind::Geom, MatrixCtor);
-    matrix->sealed = false;
-    vm.AddMethod(matrix, "toString", MatrixToString);
-    vm.DefineClass("flash.geom", "ColorTransform", object, Kind::Geom, ColorTransformCtor)->sealed =
-        false;
+    InstallGeom(vm);
 
     ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
     const struct {

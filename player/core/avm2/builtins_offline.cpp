@@ -143,7 +143,67 @@ NATIVE(PlainCtor) {
     return Value();
 }
 
+// ---- LoaderInfo of the movie, a local file read whole ----
+NATIVE(FileBytes) {
+    UNUSED;
+    return HostSetting(vm, "__fileBytes");
+}
+NATIVE(Content) {
+    UNUSED;
+    DisplayData* stage = DisplayOf(Value::Obj(StageObject(vm)));
+    return stage && !stage->children.empty() ? Value::Obj(stage->children[0]) : Value::Null();
+}
+NATIVE(ContentType) {
+    UNUSED;
+    return Value::Str("application/x-shockwave-flash");
+}
+NATIVE(Three) {
+    UNUSED;
+    return Value::Num(3);
+}
+NATIVE(True) {
+    UNUSED;
+    return Value::Bool(true);
+}
+NATIVE(Url) {
+    UNUSED;
+    return Value::Str("file:///movie.swf");
+}
+NATIVE(Parameters) {
+    UNUSED;
+    return Value::Obj(vm.NewObject());
+}
+NATIVE(SharedEvents) {
+    UNUSED;
+    Value v = vm.Get(self, "__sharedEvents");
+    if (!v.IsObject()) {
+        v = vm.ConstructClass(vm.Builtin("EventDispatcher"), nullptr, 0);
+        vm.Set(self, "__sharedEvents", v);
+    }
+    return v;
+}
+#define SETTING(name, key)                                                                         \
+    NATIVE(name) {                                                                                 \
+        UNUSED;                                                                                    \
+        return HostSetting(vm, key);                                                               \
+    }
+SETTING(MovieWidth, "__width")
+SETTING(MovieHeight, "__height")
+SETTING(MovieFrameRate, "__frameRate")
+SETTING(MovieSwfVersion, "__swfVersion")
+
 } // namespace
+
+Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc) {
+    UNUSED;
+    const Value stage = Value::Obj(StageObject(vm));
+    Value v = vm.Get(stage, "__loaderInfo");
+    if (!v.IsObject()) {
+        v = vm.ConstructClass(vm.Builtin("LoaderInfo"), nullptr, 0);
+        vm.Set(stage, "__loaderInfo", v);
+    }
+    return v;
+}
 
 void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     ClassInfo* object = vm.objectClass;
@@ -207,6 +267,34 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
         vm.DefineClass("flash.net", "URLRequest", object, Kind::Plain, UrlRequestCtor);
     request->sealed = false;
     vm.AddGetter(request, "method", UrlRequestMethod, UrlRequestSetMethod);
+
+    ClassInfo* info =
+        vm.DefineClass("flash.display", "LoaderInfo", dispatcher, Kind::Dispatcher, PlainCtor);
+    info->sealed = false;
+    const struct {
+        const char* name;
+        NativeFn get;
+    } infoProps[] = {{"bytesLoaded", FileBytes},
+                     {"bytesTotal", FileBytes},
+                     {"content", Content},
+                     {"contentType", ContentType},
+                     {"actionScriptVersion", Three},
+                     {"frameRate", MovieFrameRate},
+                     {"width", MovieWidth},
+                     {"height", MovieHeight},
+                     {"swfVersion", MovieSwfVersion},
+                     {"url", Url},
+                     {"loaderURL", Url},
+                     {"loader", Null},
+                     {"applicationDomain", Null},
+                     {"parameters", Parameters},
+                     {"sharedEvents", SharedEvents},
+                     {"isURLInaccessible", False},
+                     {"childAllowsParent", True},
+                     {"parentAllowsChild", True},
+                     {"sameDomain", True}};
+    for (const auto& p : infoProps)
+        vm.AddGetter(info, p.name, p.get);
 
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;
