@@ -77,6 +77,10 @@ const Case kCases[] = {
      "NaN|5|NaN|true|false|undefined"},
     {"strings to numbers in 6", 6,
      "push '0x10' 1 'Number'; callfunc; trace; push '5 ' 1 'Number'; callfunc; trace", "16|5"},
+    {"a function found among locals runs on them", 7,
+     "func outer() { push 'v' 3; local; func inner() { push 'this'; getvar; push 'v'; "
+     "getmember; trace }; push 0 'inner'; callfunc; pop }; push 0 'outer'; callfunc",
+     "3"},
     {"closure", 7,
      "func make() { push 'n' 0; local; func () { push 'n'; push 'n'; getvar; inc; setvar; "
      "push 'n'; getvar; return }; return }; "

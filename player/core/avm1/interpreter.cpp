@@ -689,8 +689,10 @@ uint32_t Interp::Calls(const Instruction& ins, uint32_t pc) {
     case kCallFunction: {
         std::string name = PopString();
         PopArgs();
-        Value fn = vm.GetVariable(f, name);
-        Value self = f.target ? Value::Obj(f.target) : Value();
+        Object* holder = nullptr;
+        Value fn = vm.GetVariable(f, name, &holder);
+        // A function found on a scope object (a function's locals, a with object) runs on it.
+        Value self = holder ? Value::Obj(holder) : f.target ? Value::Obj(f.target) : Value();
         Push(vm.Call(fn, self, args.data(), args.size()));
         break;
     }

@@ -168,7 +168,7 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
     return f.ret;
 }
 
-Value Vm::GetVariable(Frame& f, const std::string& name) {
+Value Vm::GetVariable(Frame& f, const std::string& name, Object** holder) {
     if (IsPathName(name)) {
         size_t colon = name.rfind(':');
         if (colon == std::string::npos) {
@@ -217,8 +217,11 @@ Value Vm::GetVariable(Frame& f, const std::string& name) {
     }
     for (size_t i = f.scope.size(); i-- > 0;) {
         Object* s = f.scope[i];
-        if (HasProperty(s, name))
+        if (HasProperty(s, name)) {
+            if (holder)
+                *holder = s;
             return Get(Value::Obj(s), name);
+        }
     }
     if (f.target && (f.scope.empty() || f.target != f.scope[0]) && HasProperty(f.target, name))
         return Get(Value::Obj(f.target), name);

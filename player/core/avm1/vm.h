@@ -205,7 +205,9 @@ class Vm {
     RunResult CallFromHost(const Value& fn, const Value& self, const Value* args, size_t n,
                            Object* home);
     bool Lookup(Object* o, const std::string& name, const Value& self, Value& out, Object** holder);
-    Value GetVariable(Frame& f, const std::string& name);
+    // `holder`, when given, is set to the scope object the name was found on (null when it
+    // came from elsewhere): a function called by name runs with it as `this`.
+    Value GetVariable(Frame& f, const std::string& name, Object** holder = nullptr);
     Value Resolve(Object* o, const std::string& name, const Value& self);
     std::string AccessorKey(Object* holder, const std::string& name);
     bool AccessorFree(Object* holder, const std::string& name);
