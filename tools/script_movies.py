@@ -133,6 +133,12 @@ def script_order(out):
             place_object2(1, 2, matrix(), name="c"),
             place_with_clip_actions(2, 3, "e", [(LOAD, [push("load"), "trace"]),
                                                 (ENTER_FRAME, [push("ef"), "trace"])]),
+            # a clip inside a button's state gets enterFrame like any other
+            define_sprite(4, 1, [do_action(push("this"), "getvar", push("onEnterFrame"),
+                                           function(push("b"), "trace"), "setmember"),
+                                 show_frame()]),
+            define_button2(5, [(0x0f, 4, 1, matrix())]),
+            place_object2(3, 5, matrix()),
             do_action(push("f1"), "trace",
                       push("c"), "getvar", push("onEnterFrame"), function(push("enter"), "trace"), "setmember"),
             show_frame(),

@@ -103,14 +103,18 @@ bool ScriptHost::Frame(double nowMs) {
         }
         for (auto& entry : clip->objects) {
             const DisplayObject& o = entry.second;
-            if (o.clip && o.character != nullptr && o.character->kind == timeline::Kind::Sprite) {
+            // A button's states may hold clips of their own; the button gets no clip events.
+            if (o.clip && o.character != nullptr &&
+                (o.character->kind == timeline::Kind::Sprite ||
+                 o.character->kind == timeline::Kind::Button)) {
                 clips_.push_back(o.id);
             }
         }
     }
     for (uint32_t id : clips_) {
         const DisplayObject* o = stage_->Find(id);
-        if (o != nullptr) {
+        if (o != nullptr &&
+            (o->character == nullptr || o->character->kind != timeline::Kind::Button)) {
             vm_->DispatchClipEvent(id, avm1::ClipEvent::EnterFrame, o->clipActions,
                                    o->clipActionsSize);
         }

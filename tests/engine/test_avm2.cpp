@@ -437,6 +437,18 @@ const As3Call kAs3Calls[] = {
     {"'h\xf0\x9f\x98\x80!'", "charCodeAt", {"1"}, "55357"},
     {"'abc'", "concat", {"1", "null"}, "abc1null"},
     {"'a-b-c'", "replace", {"'-'", "'+'"}, "a+b-c"},
+    {"'hello'", "replace", {"'l'", "'[$`]'"}, "he[he]lo"},
+    {"'hello'", "replace", {"'l'", "'[$\']'"}, "he[lo]lo"},
+    {"'hello'", "replace", {"'o'", "'[$\']'"}, "hell[]"},
+    // A null or undefined search string finds nothing; an undefined bound is 0, not the end.
+    {"'a null'", "indexOf", {"null"}, "-1"},
+    {"'undefined'", "indexOf", {"undefined"}, "-1"},
+    {"'undefined'", "indexOf", {}, "0"},
+    {"'a null'", "lastIndexOf", {"null"}, "-1"},
+    {"'hello'", "slice", {"1", "undefined"}, ""},
+    {"'hello'", "substr", {"1", "undefined"}, ""},
+    {"'hello'", "substring", {"3", "undefined"}, "hel"},
+    {"'hello'", "substring", {"3"}, "lo"},
     {"'b'", "localeCompare", {"'a'"}, "1"},
     {"new Number", "toString", {"16"}, "ff", {"255"}},
     {"new Number", "toString", {"2"}, "-101", {"-5"}},
@@ -461,6 +473,12 @@ const As3Call kAs3Calls[] = {
     {"JSON", "stringify", {"json:[1]", "null", "'abcdefghijkl'"}, "[\nabcdefghij1\n]"},
     {"JSON", "stringify", {"json:{\"k\":-1.5e2}"}, "{\"k\":-150}"},
     {"JSON", "stringify", {"'\xc3\xa9\n\\'"}, "\"\xc3\xa9\\n\\\\\""},
+    // QName: "uri::name", the bare name in the public namespace, "*::" for any.
+    {"new QName", "toString", {}, "a::b", {"'a'", "'b'"}},
+    {"new QName", "toString", {}, "b", {"''", "'b'"}},
+    {"new QName", "toString", {}, "b", {"'b'"}},
+    {"new QName", "toString", {}, "*::b", {"null", "'b'"}},
+    {"new QName", "toString", {}, "", {}},
     {"new Date", "getMilliseconds", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getDay", {}, "2", {"2000", "1", "29"}},
     {"new Date", ".millisecondsUTC", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
@@ -590,6 +608,19 @@ const As3Call kAs3Calls[] = {
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0130 2000'"}, "951824655000"},
     {"Date", "parse", {"'Tue Feb 29 13:14 GMT+0000 2000'"}, "951830040000"},
     {"Date", "parse", {"'Feb 29 2000 GMT+0000'"}, "951782400000"},
+    // Date.parse: each date form, the year/day split at 70, a field given twice or missing.
+    {"Date", "parse", {"'2000/02/29 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Feb/29/2000 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Sat, Feb 29, 2000 GMT'"}, "951782400000"},
+    {"Date", "parse", {"'Feb 29 2000 1:02:03 PM GMT'"}, "951829323000"},
+    {"Date", "parse", {"'Jan 1 70 GMT'"}, "0"},
+    {"Date", "parse", {"'Jan 1 69 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 GMT'"}, "NaN"},
+    {"Date", "parse", {"'29 2000 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 GMT GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 soon GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 1:02 3:04 GMT'"}, "NaN"},
+    {"Date", "parse", {"'Feb 29 2000 GMT+01:00'"}, "NaN"},
 };
 
 TEST(Avm2, BuiltinCalls) {
@@ -601,6 +632,51 @@ TEST(Avm2, BuiltinCalls) {
         EXPECT_EQ(got.find("#2030") != std::string::npos ? "EOF" : got, c.want)
             << c.self << "." << c.method << "(" << (c.args.empty() ? "" : c.args[0]) << ")";
     }
+}
+
+// trace() writes what Flash's log shows: carriage returns break lines, surrogates kept in
+// their three-byte forms join when they pair and show as U+FFFD alone.
+TEST(Avm2, TraceWritesTheLogsText) {
+    const struct {
+        const char* arg;
+        const char* want;
+    } rows[] = {
+        {"'a\rb'", "a\nb"},
+        {"'a\r\nb'", "a\n\nb"},
+        {"'\xed\xa0\xbd'", "\xef\xbf\xbd"},                         // lone high
+        {"'\xed\xb8\x80x'", "\xef\xbf\xbdx"},                       // lone low
+        {"'\xed\xa0\xbd\xed\xb8\x80'", "\xf0\x9f\x98\x80"},         // a pair
+        {"'\xed\xb8\x80\xed\xa0\xbd'", "\xef\xbf\xbd\xef\xbf\xbd"}, // low first
+        {"'\xed\xa0'", "\xed\xa0"},                                 // cut short: not a surrogate
+    };
+    for (const auto& row : rows) {
+        CallBlock block;
+        const Outcome r = Execute(block.Build(As3Call{"", "trace", {row.arg}, ""}));
+        ASSERT_EQ(r.lines.size(), 2u) << row.arg << r.notices;
+        EXPECT_EQ(r.lines[0], row.want) << row.arg;
+    }
+}
+
+// Strings order by their UTF-16 units: a character above U+FFFF sorts before U+E000-U+FFFF.
+TEST(Avm2, StringsOrderByUtf16Units) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool less;
+    } rows[] = {
+        {"A", "B", true},
+        {"ab", "abc", true},
+        {"abc", "ab", false},
+        {"ab", "ab", false},
+        {"", "a", true},
+        {"\xef\xbd\xa1", "\xf0\x90\x80\x82", false}, // U+FF61, U+10002
+        {"\xf0\x90\x80\x82", "\xef\xbd\xa1", true},
+        {"\xed\x9f\xbf", "\xf0\x90\x80\x80", true}, // U+D7FF below any pair
+        {"x\xf0\x90\x80\x81", "x\xf0\x90\x80\x80", false},
+        {"\xed\xa0\x80", "\xf0\x90\x80\x80", true}, // a lone D800 before D800 DC00
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(avm2::Utf16Less(row.a, row.b), row.less) << row.a << " < " << row.b;
 }
 
 // setTimeout calls once, setInterval on each frame it falls due, both with their arguments;

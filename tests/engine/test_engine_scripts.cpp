@@ -45,9 +45,10 @@ TEST(EngineScripts, TraceOrder) {
     };
     const Case cases[] = {
         // init actions before the frame's, a parent's frame before its new child's,
-        // enterFrame (method and clip event) before the advance, a goto running only its
-        // target's actions, stop holding the main timeline while clips go on.
-        {"script_order", {"init f1 c1 load", "enter ef f2 c2", "enter ef f3 f4", "ef", "ef"}},
+        // enterFrame (method, clip event, a clip in a button) before the advance, a goto
+        // running only its target's actions, stop holding the main timeline while clips go on.
+        {"script_order",
+         {"init f1 c1 load", "enter ef b f2 c2", "enter ef b f3 f4", "ef b", "ef b"}},
         // unload after the removing script ("a" never runs its frame); a goto back runs
         // frame 1 again and places again what the timeline removed, while what the script
         // made stays (d._x is 7). Every "t" after the first is an attached box's frame.

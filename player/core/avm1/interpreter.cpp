@@ -58,6 +58,12 @@ struct Interp {
     }
     double Num(const Value& v) { return vm.ToNumber(v); }
     double PopNum() { return vm.ToNumber(Pop()); }
+    // A property index is truncated toward zero (-0.8 names _x) and never read as hex.
+    double PropertyIndex(const Value& v) {
+        if (v.IsString() && v.s.get().find_first_of("xX") != std::string::npos)
+            return std::nan("");
+        return std::trunc(vm.ToNumber(v));
+    }
     std::string PopString() { return vm.ToString(Pop()); }
     Value Boolean(bool b) const { return ver >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0); }
     // The argument count and then that many arguments, as calls and InitArray pop them.
@@ -86,6 +92,27 @@ struct Interp {
     Object* LocalScope() const {
         Object* where = f.activation ? f.activation : f.target;
         return where ? where : vm.global_;
+    }
+
+    // Defines a variable (or, with `keep`, only declares it). On a timeline a name with a
+    // path ("/:a", "/clip/:a", "_root.a") defines it where the path leads, as setting it
+    // would; inside a function every name is a local, path or not.
+    void DefineVariable(const std::string& name, const Value& v, bool keep) {
+        Object* where = LocalScope();
+        std::string leaf = name;
+        const size_t colon = name.rfind(':'), dot = name.rfind('.');
+        if (!f.activation && colon != std::string::npos) {
+            where = vm.ResolveTarget(f.target, name.substr(0, colon));
+            leaf = name.substr(colon + 1);
+        } else if (!f.activation && name.find('/') != std::string::npos) {
+            return; // a path to a clip names no variable
+        } else if (!f.activation && dot != std::string::npos && dot > 0) {
+            const Value owner = vm.GetVariable(f, name.substr(0, dot));
+            where = owner.IsObject() ? owner.o : nullptr;
+            leaf = name.substr(dot + 1);
+        }
+        if (where != nullptr && (!keep || !where->Find(leaf, vm.caseSensitive())))
+            vm.Set(Value::Obj(where), leaf, v);
     }
 
     uint32_t Timeline(const Instruction& ins, uint32_t pc);
@@ -195,6 +222,10 @@ uint32_t Vm::RunRange(Frame& f, uint32_t pc, uint32_t lo, uint32_t hi) {
 
 // ---- timeline, network and targets ----
 
+namespace {
+const uint32_t kLastFrameIndex = 16000; // Flash's cap on a timeline's frames
+} // namespace
+
 uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
     vm.Work(kNavigationWork); // a goto may run a frame's actions: it costs more than one step
     switch (ins.op) {
@@ -223,7 +254,11 @@ uint32_t Interp::Timeline(const Instruction& ins, uint32_t pc) {
         Navigate(Navigation::Stop);
         break;
     case kWaitForFrame:
-        break; // every frame of an in-memory movie is loaded
+        // Every frame of an in-memory movie is loaded, but none past the format's last
+        // frame: there the next actions are skipped.
+        if (ins.a > kLastFrameIndex)
+            return std::min(pc + 1 + ins.b, hi);
+        break;
     case kWaitForFrame2:
         Pop();
         break;
@@ -540,9 +575,7 @@ uint32_t Interp::Variables(const Instruction& ins, uint32_t pc) {
     case kDefineLocal2: {
         Value v = ins.op == kDefineLocal ? Pop() : Value();
         std::string name = PopString();
-        Object* where = LocalScope();
-        if (ins.op == kDefineLocal || !where->Find(name, vm.caseSensitive()))
-            vm.Set(Value::Obj(where), name, v);
+        DefineVariable(name, v, ins.op == kDefineLocal2);
         break;
     }
     case kDelete: {
@@ -716,7 +749,7 @@ uint32_t Interp::DefineFunction(const Instruction& ins, uint32_t pc) {
     if (ins.s1.empty())
         Push(Value::Obj(fn));
     else
-        vm.Set(Value::Obj(LocalScope()), ins.s1, Value::Obj(fn));
+        DefineVariable(ins.s1, Value::Obj(fn), false);
     return ins.a;
 }
 
@@ -726,7 +759,7 @@ uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
     DisplayBridge* d = vm.display_;
     switch (ins.op) {
     case kGetProperty: {
-        double index = PopNum();
+        double index = PropertyIndex(Pop());
         ClipId c = TargetClip(Pop());
         if (index >= 0 && index < double(DisplayProp::Depth) && c)
             Push(vm.DisplayGet(c, int(index)));
@@ -736,7 +769,7 @@ uint32_t Interp::Display(const Instruction& ins, uint32_t pc) {
     }
     case kSetProperty: {
         Value v = Pop();
-        double index = PopNum();
+        double index = PropertyIndex(Pop());
         ClipId c = TargetClip(Pop());
         if (index >= 0 && index < double(DisplayProp::Depth) && c)
             vm.DisplaySet(c, int(index), v);

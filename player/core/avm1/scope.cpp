@@ -83,6 +83,15 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
     f.target = f.origTarget = c.target ? c.target : (self.IsObject() ? self.o : nullptr);
     f.home = home;
     f.scope = c.scope;
+    if (version_ < 6) {
+        // Flash 5 functions are not closures: they run on the timeline of the clip they are
+        // called on, seeing only its variables and the globals.
+        if (ClipOf(self))
+            f.target = f.origTarget = self.o;
+        f.scope.clear();
+        if (f.target)
+            f.scope.push_back(f.target);
+    }
     Object* act = NewObject(Kind::Plain);
     act->proto = nullptr;
     f.activation = act;

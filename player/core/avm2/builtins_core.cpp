@@ -125,8 +125,18 @@ NATIVE(FunctionApply) {
     UNUSED;
     const Value thisArg = argc > 0 ? args[0] : Value();
     std::vector<Value> list;
-    if (argc > 1 && args[1].IsObject())
-        list = args[1].o->elems;
+    if (argc > 1 && args[1].IsObject()) {
+        Object* a = args[1].o;
+        list = a->elems;
+        // Arrays keep no holes apart from undefined, so an undefined element reads through
+        // the prototype chain as a hole would.
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (list[i].IsUndefined() && a->proto && a->proto->dyn) {
+                if (const Value* v = a->proto->dyn->Find(std::to_string(i)))
+                    list[i] = *v;
+            }
+        }
+    }
     return vm.Call(self, thisArg, list.empty() ? nullptr : list.data(), int(list.size()));
 }
 NATIVE(FunctionLength) {
@@ -254,8 +264,9 @@ NATIVE(StringCall) {
 std::string This(Vm& vm, const Value& self) {
     return self.type == Type::String ? self.s.get() : vm.ToString(self);
 }
+// Only a missing argument takes the default: an undefined one is NaN, so 0.
 int Index(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
-    double d = i < argc && !args[i].IsUndefined() ? vm.ToNumber(args[i]) : fallback;
+    double d = i < argc ? vm.ToNumber(args[i]) : fallback;
     if (std::isnan(d))
         d = 0;
     if (d < 0)
@@ -339,8 +350,11 @@ NATIVE(StringCharCodeAt) {
         return Value::Num(std::nan(""));
     return Value::Num(s[size_t(i)]);
 }
+// indexOf(null) and indexOf(undefined) find nothing: the String parameter holds them as null.
 NATIVE(StringIndexOf) {
     UNUSED;
+    if (argc > 0 && args[0].IsNullish())
+        return Value::Num(-1);
     const std::u16string s = Units(This(vm, self)), t = Units(Str(vm, args, argc, 0));
     const int from = Index(vm, args, argc, 1, 0, int(s.size()));
     const size_t at = s.find(t, size_t(from));
@@ -348,6 +362,8 @@ NATIVE(StringIndexOf) {
 }
 NATIVE(StringLastIndexOf) {
     UNUSED;
+    if (argc > 0 && args[0].IsNullish())
+        return Value::Num(-1);
     const std::u16string s = Units(This(vm, self)), t = Units(Str(vm, args, argc, 0));
     double d = argc > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : INFINITY;
     if (std::isnan(d))
@@ -368,7 +384,7 @@ NATIVE(StringSubstring) {
     return Value::Str(Utf8(s, size_t(a), size_t(b - a)));
 }
 int Relative(Vm& vm, Value* args, int argc, int i, int fallback, int size) {
-    double d = i < argc && !args[i].IsUndefined() ? vm.ToNumber(args[i]) : fallback;
+    double d = i < argc ? vm.ToNumber(args[i]) : fallback;
     if (std::isnan(d))
         d = 0;
     if (d < 0)
@@ -386,7 +402,7 @@ NATIVE(StringSubstr) {
     UNUSED;
     const std::u16string s = Units(This(vm, self));
     const int a = Relative(vm, args, argc, 0, 0, int(s.size()));
-    double len = argc > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : double(s.size());
+    double len = argc > 1 ? vm.ToNumber(args[1]) : double(s.size());
     if (std::isnan(len))
         len = 0;
     len = std::min(std::max(len, 0.0), double(s.size()) - a);
@@ -561,6 +577,26 @@ NATIVE(ErrorCtor) {
     o->num = argc > 1 ? vm.ToNumber(args[1]) : 0;
     return Value();
 }
+// DRMManagerError(message, errorID, subErrorID): the sub-error rides in the payload's
+// one element.
+NATIVE(DrmErrorCtor) {
+    ErrorCtor(vm, self, args, argc);
+    if (self.IsObject() && !vm.throwing())
+        self.o->elems.assign(1, Value::Num(argc > 2 ? vm.ToNumber(args[2]) : 0));
+    return Value();
+}
+NATIVE(DrmErrorSubId) {
+    UNUSED;
+    return self.IsObject() && !self.o->elems.empty() ? self.o->elems[0] : Value::Num(0);
+}
+NATIVE(DrmErrorToString) {
+    UNUSED;
+    if (!self.IsObject())
+        return Value::Str("");
+    const std::string msg = vm.ToString(vm.Get(self, "message"));
+    return Value::Str("DRMManagerError: '" + msg + "', error ID:'" + NumberToString(self.o->num) +
+                      "', subErrorID:'" + vm.ToString(DrmErrorSubId(vm, self, args, argc)) + "'");
+}
 NATIVE(ErrorCall) {
     UNUSED;
     return vm.ConstructClass(vm.Builtin("Error"), args, argc);
@@ -588,6 +624,33 @@ NATIVE(NamespaceUri) {
 }
 
 // ---- globals ----
+// The log's text: a surrogate pair split over two 3-byte forms is joined into one code point,
+// a lone surrogate shows as U+FFFD, a carriage return as a line break of its own.
+std::string LogText(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    auto surrogate = [&](size_t i) -> uint32_t {
+        if (i + 2 >= s.size() || uint8_t(s[i]) != 0xED || (uint8_t(s[i + 1]) & 0xE0) != 0xA0)
+            return 0;
+        return 0xD000u | (uint32_t(uint8_t(s[i + 1]) & 0x3F) << 6) | (uint8_t(s[i + 2]) & 0x3F);
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const uint32_t hi = surrogate(i);
+        if (!hi) {
+            out += s[i] == '\r' ? '\n' : s[i];
+            continue;
+        }
+        const uint32_t lo = surrogate(i + 3);
+        if (hi < 0xDC00 && lo >= 0xDC00) {
+            AppendUtf8(out, 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00));
+            i += 5;
+        } else {
+            out += "\xEF\xBF\xBD";
+            i += 2;
+        }
+    }
+    return out;
+}
 NATIVE(Trace) {
     UNUSED;
     std::string line;
@@ -598,7 +661,7 @@ NATIVE(Trace) {
         if (vm.throwing())
             return Value();
     }
-    vm.Trace(line);
+    vm.Trace(LogText(line));
     return Value();
 }
 NATIVE(IsNaNFn) {
@@ -710,12 +773,12 @@ NATIVE(Unescape) {
 ClassInfo* ErrorClass(Vm& vm, const char* uri, const char* name, ClassInfo* base) {
     ClassInfo* c = vm.DefineClass(uri, name, base, Kind::Error, ErrorCtor, ErrorCall);
     c->sealed = false;
-    // flash.errors classes keep Error's name.
+    // flash.errors instances keep Error's name; only their prototype carries their own.
     const char* shown = std::strcmp(uri, "flash.errors") == 0 ? "Error" : name;
     const Binding* b = c->inst.FindAny("name");
     if (b)
         c->inst.slots[b->slot].value = Value::Str(shown);
-    c->prototype->dyn->Set("name", Value::Str(shown), false);
+    c->prototype->dyn->Set("name", Value::Str(name), false);
     c->prototype->dyn->Set("message", Value::Str(""), false);
     return c;
 }
@@ -738,6 +801,7 @@ void InstallCore(Vm& vm) {
         c->object->proto = cls->prototype;
         c->prototype->cls = object;
     }
+    fn->prototype->cls = fn; // Function.prototype is itself a function
     vm.AddGetter(cls, "prototype", ClassPrototype);
     vm.AddProtoMethod(object, "hasOwnProperty", ObjectHasOwn);
     vm.AddProtoMethod(object, "propertyIsEnumerable", ObjectIsEnumerable);
@@ -882,6 +946,11 @@ void InstallCore(Vm& vm) {
                              "StackOverflowError", "ScriptTimeoutError", "InvalidSWFError"})
         ErrorClass(vm, "flash.errors", name, error);
     ErrorClass(vm, "flash.errors", "EOFError", vm.Builtin("IOError"));
+    ClassInfo* drm = ErrorClass(vm, "flash.errors", "DRMManagerError", error);
+    drm->iinit->native = DrmErrorCtor;
+    drm->prototype->dyn->Set("name", Value(), false); // Flash's prototype has no name
+    vm.AddGetter(drm, "subErrorID", DrmErrorSubId);
+    vm.AddMethod(drm, "toString", DrmErrorToString);
 
     vm.DefineFunction("", "trace", Trace);
     vm.DefineFunction("", "isNaN", IsNaNFn);

@@ -1,8 +1,11 @@
 // Date, JSON, Dictionary, ByteArray and flash.utils (timers, class names and lookups).
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "player/core/avm2/vm.h"
 
@@ -107,14 +110,16 @@ NATIVE(DateCtor) {
     if (argc == 0) {
         t = std::floor(vm.WallNow());
     } else if (argc == 1) {
+        // Only a string is parsed: an object converts as a number, even when its valueOf
+        // gives a string.
         const Value v = args[0].IsObject() && args[0].o->kind == Kind::Date
                             ? Value::Num(args[0].o->num)
-                            : vm.ToPrimitive(args[0]);
+                            : args[0];
         if (v.IsString()) {
             Value s = v;
             t = vm.ToNumber(vm.CallMethod(Value::Obj(vm.Builtin("Date")->object), "parse", &s, 1));
         } else {
-            t = PrimitiveToNumber(v);
+            t = vm.ToNumber(v);
         }
     } else {
         double f[7] = {0, 0, 1, 0, 0, 0, 0};
@@ -216,9 +221,11 @@ template <int Field, bool Utc> Value GetField(Vm& vm, const Value& self, Value* 
 }
 template <int Field, bool Utc> Value SetField(Vm& vm, const Value& self, Value* args, int argc) {
     double& t = TimeOf(self);
-    const double base = std::isnan(t) && Field == 0 ? 0 : t;
+    // Setting the year of an invalid date starts from 1 January 1970, 00:00 in its own zone.
+    const bool fresh = std::isnan(t) && Field == 0;
+    const double base = fresh ? 0 : t;
     const double off = Utc ? 0 : Offset(base);
-    const Fields f = Split(base + off);
+    const Fields f = Split(fresh ? 0 : base + off);
     double v[] = {f.y, f.mo, f.d, f.h, f.mi, f.s, f.ms};
     // setFullYear(y, m, d), setHours(h, m, s, ms)...: later arguments set the next fields.
     for (int i = 0; i < argc && Field + i < 7; ++i) {
@@ -243,89 +250,150 @@ NATIVE(DateUTC) {
         f[0] += 1900;
     return Value::Num(TimeClip(MakeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6])));
 }
+// Date.parse reads whitespace-separated items, each one of: a date ("M/D/Y", "Y/M/D" with a
+// four-digit year first, "Mon/D/Y"), a time ("H:M" or "H:M:S"), a day name (ignored), a
+// month name (the last one counts), "GMT"/"UTC" with an optional "+HHMM"/"-HHMM", "AM"/"PM",
+// or a number: a year from 70 on (70-99 meaning 19xx), else the day. A field given twice,
+// an unknown word, or a missing year, month or day makes NaN.
+struct ParsedDate {
+    double y = -1, mo = -1, d = -1, h = -1, mi = 0, s = 0, zone = std::nan("");
+    int half = 0; // 1 AM, 2 PM
+};
+// A word naming what `abbrev` abbreviates: its first three letters, any case.
+bool Names(const std::string& w, const char* abbrev) {
+    if (w.size() < 3 || w.size() > 9)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (std::tolower(uint8_t(w[size_t(i)])) != std::tolower(uint8_t(abbrev[i])))
+            return false;
+    return true;
+}
+int MonthOf(const std::string& w) {
+    for (int m = 0; m < 12; ++m)
+        if (Names(w, kMonths[m]))
+            return m;
+    return -1;
+}
+bool DayName(const std::string& w) {
+    for (const char* d : kDays)
+        if (Names(w, d))
+            return true;
+    return false;
+}
+// Splits "a<sep>b<sep>c" into up to 3 parts; false when there are more.
+bool SplitParts(const std::string& item, char sep, std::vector<std::string>* parts) {
+    size_t from = 0;
+    for (;;) {
+        const size_t at = item.find(sep, from);
+        parts->push_back(
+            item.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos || parts->size() > 3)
+            return parts->size() <= 3;
+        from = at + 1;
+    }
+}
+bool Digits(const std::string& s, size_t maxLen, double* out) {
+    if (s.empty() || s.size() > maxLen)
+        return false;
+    double v = 0;
+    for (char c : s) {
+        if (!std::isdigit(uint8_t(c)))
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *out = v;
+    return true;
+}
+bool ParseItem(const std::string& item, ParsedDate* p) {
+    std::vector<std::string> parts;
+    if (item.find('/') != std::string::npos) {
+        double a, b, c;
+        if (!SplitParts(item, '/', &parts) || parts.size() != 3 || p->y >= 0 || p->d >= 0 ||
+            !Digits(parts[1], 2, &b) || !Digits(parts[2], 4, &c))
+            return false;
+        const int month = MonthOf(parts[0]);
+        if (month >= 0) { // Mon/D/Y
+            p->mo = month, p->d = b, p->y = c;
+        } else if (!Digits(parts[0], 4, &a)) {
+            return false;
+        } else if (parts[0].size() == 4) { // Y/M/D
+            p->y = a, p->mo = b - 1, p->d = c;
+        } else { // M/D/Y
+            p->mo = a - 1, p->d = b, p->y = c;
+        }
+        return true;
+    }
+    if (item.find(':') != std::string::npos) {
+        double h, m, sec = 0;
+        if (!SplitParts(item, ':', &parts) || parts.size() < 2 || p->h >= 0 ||
+            !Digits(parts[0], 2, &h) || !Digits(parts[1], 2, &m) ||
+            (parts.size() == 3 && !Digits(parts[2], 2, &sec)))
+            return false;
+        p->h = h, p->mi = m, p->s = sec;
+        return true;
+    }
+    double n;
+    if (Digits(item, 9, &n)) {
+        if (n >= 70) {
+            if (p->y >= 0)
+                return false;
+            p->y = n < 100 ? n + 1900 : n;
+        } else {
+            if (p->d >= 0)
+                return false;
+            p->d = n;
+        }
+        return true;
+    }
+    std::string w = item;
+    for (char& c : w)
+        c = char(std::tolower(uint8_t(c)));
+    if (w.compare(0, 3, "gmt") == 0 || w.compare(0, 3, "utc") == 0) {
+        double hhmm = 0;
+        if (!std::isnan(p->zone) ||
+            (w.size() > 3 && ((w[3] != '+' && w[3] != '-') || !Digits(w.substr(4), 4, &hhmm))))
+            return false;
+        const double minutes = std::floor(hhmm / 100) * 60 + std::fmod(hhmm, 100);
+        p->zone = (w.size() > 3 && w[3] == '-' ? -minutes : minutes) * 60000.0;
+        return true;
+    }
+    if (w == "am" || w == "pm") {
+        p->half = w == "am" ? 1 : 2;
+        return true;
+    }
+    const int month = MonthOf(w);
+    if (month >= 0) {
+        p->mo = month;
+        return true;
+    }
+    return DayName(w);
+}
 NATIVE(DateParse) {
     UNUSED;
     const std::string s = argc > 0 ? vm.ToString(args[0]) : "";
-    // The forms Flash reads: "MM/DD/YYYY [HH:MM[:SS]]", "Day Mon DD HH:MM:SS [GMT+HHMM] YYYY",
-    // "Mon DD YYYY", with words anywhere.
-    int nums[8];
-    int n = 0;
-    int month = -1;
-    double zone = std::nan("");
-    bool pm = false, am = false;
+    const double nan = std::nan("");
+    ParsedDate p;
     for (size_t i = 0; i < s.size();) {
-        if (std::isdigit(uint8_t(s[i]))) {
-            int v = 0;
-            while (i < s.size() && std::isdigit(uint8_t(s[i])))
-                v = std::min(v * 10 + (s[i++] - '0'), 100000000);
-            if (n < 8)
-                nums[n++] = v;
-        } else if (std::isalpha(uint8_t(s[i]))) {
-            std::string w;
-            while (i < s.size() && std::isalpha(uint8_t(s[i])))
-                w += char(std::tolower(uint8_t(s[i++])));
-            for (int m = 0; m < 12; ++m)
-                if (w.size() >= 3 &&
-                    w.compare(0, 3,
-                              std::string(kMonths[m]).substr(0, 3) == ""
-                                  ? ""
-                                  : std::string(1, char(std::tolower(kMonths[m][0]))) +
-                                        kMonths[m][1] + kMonths[m][2]) == 0)
-                    month = m;
-            if (w == "gmt" || w == "utc" || w == "z") {
-                zone = 0;
-                if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-                    const int sign = s[i] == '-' ? -1 : 1;
-                    ++i;
-                    int v = 0, digits = 0;
-                    while (i < s.size() && std::isdigit(uint8_t(s[i])) && digits < 4)
-                        v = v * 10 + (s[i++] - '0'), ++digits;
-                    zone = sign * ((v / 100) * 60 + v % 100) * 60000.0;
-                }
-            }
-            if (w == "pm")
-                pm = true;
-            if (w == "am")
-                am = true;
-        } else {
+        if (std::isspace(uint8_t(s[i])) || s[i] == ',') {
             ++i;
+            continue;
         }
+        size_t end = i;
+        while (end < s.size() && !std::isspace(uint8_t(s[end])) && s[end] != ',')
+            ++end;
+        if (!ParseItem(s.substr(i, end - i), &p))
+            return Value::Num(nan);
+        i = end;
     }
-    double y, mo, d, h = 0, mi = 0, sec = 0;
-    if (month >= 0) {
-        if (n < 2)
-            return Value::Num(std::nan(""));
-        d = nums[0];
-        // The year is the last number that is not part of the time.
-        y = nums[n - 1];
-        if (n >= 5) {
-            h = nums[1];
-            mi = nums[2];
-            sec = nums[3];
-        } else if (n >= 4) {
-            h = nums[1];
-            mi = nums[2];
-        }
-        mo = month;
-    } else {
-        if (n < 3)
-            return Value::Num(std::nan(""));
-        mo = nums[0] - 1;
-        d = nums[1];
-        y = nums[2];
-        if (n >= 4)
-            h = nums[3];
-        if (n >= 5)
-            mi = nums[4];
-        if (n >= 6)
-            sec = nums[5];
-    }
-    if (pm && h < 12)
+    if (p.y < 0 || p.mo < 0 || p.d < 0)
+        return Value::Num(nan);
+    double h = p.h < 0 ? 0 : p.h;
+    if (p.half == 2 && h < 12)
         h += 12;
-    if (am && h == 12)
+    if (p.half == 1 && h == 12)
         h = 0;
-    double t = MakeTime(y, mo, d, h, mi, sec, 0);
-    t = std::isnan(zone) ? t - Offset(t) : t - zone;
+    double t = MakeTime(p.y, p.mo, p.d, h, p.mi, p.s, 0);
+    t = std::isnan(p.zone) ? t - Offset(t) : t - p.zone;
     return Value::Num(TimeClip(t));
 }
 NATIVE(DateValueOf) {
@@ -1158,6 +1226,20 @@ void InstallLibrary(Vm& vm) {
     ClassInfo* dict = vm.DefineClass("flash.utils", "Dictionary", vm.objectClass, Kind::Dictionary,
                                      DictionaryCtor);
     dict->sealed = false;
+
+    // Endian: the two names ByteArray.endian takes.
+    ClassInfo* endian =
+        vm.DefineClass("flash.utils", "Endian", vm.objectClass, Kind::Plain, nullptr);
+    for (const char* name : {"BIG_ENDIAN", "LITTLE_ENDIAN"}) {
+        Binding* b = endian->stat.Add(name, kAnyNs);
+        b->k = Binding::Const;
+        b->slot = uint32_t(endian->stat.slots.size());
+        SlotInit init;
+        init.slot = b->slot;
+        init.value = Value::Str(name[0] == 'B' ? "bigEndian" : "littleEndian");
+        endian->stat.slots.push_back(init);
+        endian->object->slots.push_back(init.value);
+    }
 
     ClassInfo* ba =
         vm.DefineClass("flash.utils", "ByteArray", vm.objectClass, Kind::ByteArray, ByteArrayCtor);

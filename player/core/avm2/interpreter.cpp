@@ -129,10 +129,15 @@ struct Interp {
         return SlotType(m->ret);
     }
 
-    const std::vector<Value>& Names(Object* o) {
+    // A loop starting at index 0 takes a fresh snapshot, so it sees deletions and additions
+    // made since an earlier loop over the same object.
+    const std::vector<Value>& Names(Object* o, bool fresh = false) {
         auto it = vm.enums_.find(o);
-        if (it != vm.enums_.end())
-            return it->second;
+        if (it != vm.enums_.end()) {
+            if (!fresh)
+                return it->second;
+            vm.enums_.erase(it);
+        }
         std::vector<Value>& names = vm.enums_[o];
         if (o->kind == Kind::Dictionary)
             DictionaryKeys(o, &names);
@@ -159,6 +164,11 @@ Traits* Interp::CatchTraits(uint32_t index) {
         b->k = Binding::Slot;
         b->slot = 0;
         t->slots.resize(1);
+        // The caught value's type, so assigning to the variable coerces as for any slot.
+        b->type = vm.SlotTypeOf(abc, e.type);
+        t->slots[0].type = b->type;
+        t->slots[0].abc = abc.f.get();
+        t->slots[0].typeName = e.type;
     }
     Traits* raw = t.get();
     vm.catchTraits_[key] = std::move(t);
@@ -177,7 +187,9 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
     const AbcMethod& am = abc.f->methods[m->index];
     const int params = int(am.paramTypes.size());
     const int optional = int(am.optional.size());
-    if (argc < params - optional ||
+    // Only class methods count their arguments; a plain function, or one taking a rest
+    // array, takes too few too (the missing ones undefined).
+    if ((argc < params - optional && !(am.flags & kNeedRest) && m->owner) ||
         (argc > params && !(am.flags & (kNeedRest | kNeedArguments)) && m->owner)) {
         std::string name = m->name.empty() ? "Function/<anonymous>" : m->name;
         vm.ThrowError("ArgumentError", 1063,
@@ -192,7 +204,7 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
         Value v;
         if (i < argc) {
             v = args[i];
-        } else {
+        } else if (i >= params - optional) {
             const AbcConst& c = am.optional[size_t(i - (params - optional))];
             v = vm.ConstValue(abc, c.kind, c.index);
         }
@@ -213,7 +225,14 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
         const int from = (am.flags & kNeedRest) ? params : 0;
         for (int i = from; i < argc; ++i)
             rest.push_back(args[i]);
-        L[params + 1] = Value::Obj(vm.NewArray(std::move(rest)));
+        Object* list = vm.NewArray(std::move(rest));
+        L[params + 1] = Value::Obj(list);
+        if (!(am.flags & kNeedRest)) {
+            // arguments.callee: a function of this method over the caller's scope, not
+            // enumerable, so for-in sees only the arguments.
+            list->dyn.reset(new DynProps);
+            list->dyn->Set("callee", Value::Obj(vm.NewFunction(m, outer)), false);
+        }
     }
     return true;
 }
@@ -474,7 +493,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 double next = 0;
                 if (obj.IsObject()) {
                     const double i = vm.ToNumber(idx);
-                    if (i < double(Names(obj.o).size()))
+                    if (i < double(Names(obj.o, i == 0).size()))
                         next = i + 1;
                 }
                 PUSH(Value::Num(next));
@@ -486,7 +505,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 bool more = false;
                 if (obj.IsObject()) {
                     const double i = vm.ToNumber(idx);
-                    if (i < double(Names(obj.o).size())) {
+                    if (i < double(Names(obj.o, i == 0).size())) {
                         idx = Value::Num(i + 1);
                         more = true;
                     }
@@ -793,6 +812,9 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             case 0x5A: { // newcatch
                 Object* o = vm.heap().New(Kind::Activation);
                 o->own = CatchTraits(uint32_t(ins.a));
+                o->dynamicProps = false; // sealed, no prototype: only the caught name
+                if (const AbcException& e = body.exceptions[size_t(ins.a)]; e.name != 0)
+                    o->str = abc.mns[e.name].name.local;
                 o->slots.resize(o->own->slots.size());
                 PUSH(Value::Obj(o));
                 break;
@@ -929,6 +951,14 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                                                    : nullptr;
                     const SlotType type =
                         t && s < t->slots.size() ? t->slots[s].type : SlotType::Any;
+                    if (type == SlotType::Object && !v.IsNullish()) {
+                        if (ClassInfo* c = vm.SlotClass(obj.o, s)) {
+                            const Value x = vm.CoerceTo(v, c);
+                            if (!vm.throwing_)
+                                obj.o->slots[s] = x;
+                            break;
+                        }
+                    }
                     obj.o->slots[s] = type == SlotType::Object
                                           ? (v.IsUndefined() ? Value::Null() : v)
                                           : vm.Coerce(v, type);
@@ -1207,10 +1237,13 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 NEED(2);
                 const Value t = POP(), v = sp[-1];
                 bool r = false;
-                if (t.IsObject() && t.o->kind == Kind::Class) {
-                    r = v.IsObject() && vm.IsInstance(v, t.o->info) && !t.o->info->isInterface;
-                } else if (t.IsObject() && t.o->kind == Kind::Function) {
-                    const Value proto = vm.Get(t, "prototype");
+                if (t.IsObject() && t.o->kind == Kind::Class && !v.IsObject()) {
+                    r = !v.IsNullish() && vm.IsInstance(v, t.o->info) && !t.o->info->isInterface;
+                } else if (t.IsObject() &&
+                           (t.o->kind == Kind::Function || t.o->kind == Kind::Class)) {
+                    // An object is an instance of what has its prototype on its chain.
+                    const Value proto = t.o->kind == Kind::Class ? Value::Obj(t.o->info->prototype)
+                                                                 : vm.Get(t, "prototype");
                     if (v.IsObject() && proto.IsObject())
                         for (Object* p = v.o->proto; p; p = p->proto)
                             if (p == proto.o)
@@ -1229,6 +1262,9 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     sp[-1] = Value::Bool(DictionaryGet(vm, obj.o, key, &out));
                 } else if (obj.IsNullish()) {
                     vm.ThrowError("TypeError", 1009, ErrorText(1009));
+                } else if (obj.IsObject() && vm.IsProxy(obj.o)) {
+                    Value name = Value::Str(vm.ToString(key)); // a QName as "uri::name"
+                    sp[-1] = Value::Bool(ToBoolean(vm.ProxyHook(obj.o, "hasProperty", &name, 1)));
                 } else {
                     sp[-1] = Value::Bool(vm.HasProperty(obj, Name::Public(vm.ToString(key))));
                 }

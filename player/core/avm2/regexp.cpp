@@ -539,6 +539,16 @@ NATIVE(RegExpMultiline) {
 
 } // namespace
 
+namespace {
+// Past an empty match: the start of the next character, not the next byte of this one.
+int AfterEmpty(const std::string& s, int at) {
+    size_t i = size_t(at) + 1;
+    while (i < s.size() && (uint8_t(s[i]) & 0xC0) == 0x80)
+        ++i;
+    return int(i);
+}
+} // namespace
+
 std::string RegExpReplace(Vm& vm, const std::string& s, const Value& pattern, const Value& with) {
     std::vector<std::vector<int>> matches;
     RegExpData* d = Data(pattern);
@@ -549,7 +559,7 @@ std::string RegExpReplace(Vm& vm, const std::string& s, const Value& pattern, co
             matches.push_back(caps);
             if (!d->global)
                 break;
-            from = caps[1] > caps[0] ? caps[1] : caps[1] + 1;
+            from = caps[1] > caps[0] ? caps[1] : AfterEmpty(s, caps[1]);
         }
     } else {
         const std::string t = vm.ToString(pattern);
@@ -588,9 +598,25 @@ std::string RegExpReplace(Vm& vm, const std::string& s, const Value& pattern, co
                         ++k;
                         continue;
                     }
+                    if (n == '`' || n == '\'') { // the text before or after the match
+                        out += n == '`' ? s.substr(0, size_t(caps[0])) : s.substr(size_t(caps[1]));
+                        ++k;
+                        continue;
+                    }
                     if (n >= '0' && n <= '9') {
                         int g = n - '0';
                         size_t used = 1;
+                        // "$0d" names group d but, as Flash reads it, leaves the d in place.
+                        if (g == 0 && k + 2 < text.size() && text[k + 2] > '0' &&
+                            text[k + 2] <= '9' &&
+                            size_t(2 * (text[k + 2] - '0') + 1) < caps.size()) {
+                            g = text[k + 2] - '0';
+                            const size_t at = size_t(2 * g);
+                            if (caps[at] >= 0)
+                                out += s.substr(size_t(caps[at]), size_t(caps[at + 1] - caps[at]));
+                            ++k;
+                            continue;
+                        }
                         if (k + 2 < text.size() && std::isdigit(uint8_t(text[k + 2])) &&
                             (g * 10 + text[k + 2] - '0') * 2 < int(caps.size())) {
                             g = g * 10 + text[k + 2] - '0';
@@ -632,9 +658,11 @@ Value RegExpMatch(Vm& vm, const std::string& s, const Value& pattern) {
     std::vector<Value> all;
     std::vector<int> caps;
     int from = 0;
-    while (from <= int(s.size()) && Exec(*d, s, from, &caps)) {
+    // Once a match reaches the end, Flash tries no empty one after it.
+    while ((from < int(s.size()) || all.empty()) && from <= int(s.size()) &&
+           Exec(*d, s, from, &caps)) {
         all.push_back(Value::Str(s.substr(size_t(caps[0]), size_t(caps[1] - caps[0]))));
-        from = caps[1] > caps[0] ? caps[1] : caps[1] + 1;
+        from = caps[1] > caps[0] ? caps[1] : AfterEmpty(s, caps[1]);
     }
     vm.Set(re, "lastIndex", Value::Num(0));
     return Value::Obj(vm.NewArray(std::move(all)));
@@ -657,12 +685,9 @@ Value RegExpSplit(Vm& vm, const std::string& s, const Value& pattern, uint32_t l
     int from = 0;
     std::vector<int> caps;
     while (out.size() < limit && from < int(s.size()) && Exec(*d, s, from, &caps)) {
-        if (caps[1] == caps[0] && size_t(caps[0]) >= s.size())
-            break;
-        if (caps[1] == caps[0] && size_t(caps[0]) == last) {
-            from = caps[0] + 1;
-            if (caps[0] == 0)
-                continue;
+        if (caps[1] == caps[0]) { // Flash never splits at an empty match
+            from = AfterEmpty(s, caps[0]);
+            continue;
         }
         out.push_back(Value::Str(s.substr(last, size_t(caps[0]) - last)));
         for (size_t g = 2; g + 1 < caps.size(); g += 2)
@@ -670,7 +695,7 @@ Value RegExpSplit(Vm& vm, const std::string& s, const Value& pattern, uint32_t l
                 caps[g] < 0 ? Value()
                             : Value::Str(s.substr(size_t(caps[g]), size_t(caps[g + 1] - caps[g]))));
         last = size_t(caps[1]);
-        from = caps[1] > caps[0] ? caps[1] : caps[1] + 1;
+        from = caps[1] > caps[0] ? caps[1] : AfterEmpty(s, caps[1]);
     }
     if (out.size() < limit)
         out.push_back(Value::Str(s.substr(std::min(last, s.size()))));

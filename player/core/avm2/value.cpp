@@ -233,4 +233,36 @@ bool IsIndex(const std::string& s, uint32_t* index) {
     return true;
 }
 
+namespace {
+// The UTF-16 units of the character whose UTF-8 starts at s[i] (a surrogate kept in its
+// three-byte form is one unit); the second is 0 for a character of one unit.
+std::pair<uint32_t, uint32_t> UnitsAt(const std::string& s, size_t i) {
+    const uint8_t c = uint8_t(s[i]);
+    auto more = [&](size_t k) { return i + k < s.size() ? uint8_t(s[i + k]) & 63u : 0u; };
+    uint32_t cp = c;
+    if (c >= 0xF0)
+        cp = ((c & 7u) << 18) | (more(1) << 12) | (more(2) << 6) | more(3);
+    else if (c >= 0xE0)
+        cp = ((c & 15u) << 12) | (more(1) << 6) | more(2);
+    else if (c >= 0xC0)
+        cp = ((c & 31u) << 6) | more(1);
+    if (cp < 0x10000)
+        return {cp, 0};
+    cp -= 0x10000;
+    return {0xD800 + (cp >> 10), 0xDC00 + (cp & 0x3FF)};
+}
+} // namespace
+
+bool Utf16Less(const std::string& a, const std::string& b) {
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    if (i == a.size() || i == b.size())
+        return a.size() < b.size() && i == a.size();
+    // Back to the start of the character the strings first differ in.
+    while (i > 0 && (uint8_t(a[i]) & 0xC0) == 0x80)
+        --i;
+    return UnitsAt(a, i) < UnitsAt(b, i);
+}
+
 } // namespace avm2

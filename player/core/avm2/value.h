@@ -115,6 +115,8 @@ int32_t ToInt32(double d);
 uint32_t ToUint32(double d);
 // A number as a count or index: NaN is 0, the rest clamped to int.
 int ClampInt(double d);
+// Orders two strings as Flash does, by their UTF-16 units.
+bool Utf16Less(const std::string& a, const std::string& b);
 // True when s is a canonical array index ("0", "17", not "01" or "1.0").
 bool IsIndex(const std::string& s, uint32_t* index);
 
