@@ -52,6 +52,7 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {65, 245, 0xFF0000, 0x00FF00, "added below, then brought to the top"},
         {30, 210, 0xFF0000, 0xFF0000, "the lower square alone"},
         {100, 280, 0x00FF00, 0x00FF00, "the upper square alone"},
+        {160, 270, 0xFFFFFF, 0xFFFFFF, "no mark from a child's removal reaching the root"},
     };
     for (const auto& p : points) {
         EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";

@@ -54,9 +54,11 @@ const DisplayCase kCases[] = {
      "",
      "canvas:beginFill 16711680/50|canvas:moveTo 0,0|canvas:lineTo 10,0|canvas:endFill|"
      "canvas:clear"},
+    // setTransform without an object leaves the colour.
     {"color and text",
      "push 'ball'; getvar; push 1 'Color'; new; store 1; pop; push 0x336699 1 r:1 'setRGB'; "
-     "callmethod; pop; push 0 r:1 'getRGB'; callmethod; trace; "
+     "callmethod; pop; push 0 r:1 'setTransform'; callmethod; pop; push 0 r:1 'getRGB'; "
+     "callmethod; trace; "
      "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
      "push 'label'; getvar; push 'text' 'hi'; setmember; push 'label.text'; getvar; trace",
      "3368601|hi", ""},

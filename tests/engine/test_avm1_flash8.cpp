@@ -58,6 +58,13 @@ TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
              "; setvar; push 0 'b'; getvar; push 'dispose'; callmethod; pop; "
              "push 'b'; getvar; push 'width'; getmember; trace",
          "-1"},
+        {"compare with a disposed bitmap, then with no bitmap",
+         "push 'b'; " + New("display", "BitmapData", "4 4", 2) + "; setvar; push 'c'; " +
+             New("display", "BitmapData", "4 4", 2) +
+             "; setvar; push 0 'c'; getvar; push 'dispose'; callmethod; pop; "
+             "push 'c'; getvar; push 1 'b'; getvar; push 'compare'; callmethod; trace; "
+             "push 5 1 'b'; getvar; push 'compare'; callmethod; trace",
+         "-2|-1"},
         {"blur clamps",
          "push 'f'; " + New("filters", "BlurFilter", "20 -5 300", 3) +
              "; setvar; push 'f'; getvar; push 'blurX'; getmember; trace; "

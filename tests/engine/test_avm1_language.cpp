@@ -201,6 +201,14 @@ const Case kCases[] = {
      "getvar; push 4 'ASSetPropFlags'; callfunc; pop; push 'o'; getvar; push 'x'; getmember; "
      "trace",
      "1|undefined"},
+    // A list of names, each one read-only, the last as well as the first.
+    {"flags for names listed with commas", 7,
+     "push 'o' 'a' 1 'b' 2 'c' 3 3; object; setvar; push 0 4 'a,c' 'o'; getvar; "
+     "push 4 'ASSetPropFlags'; callfunc; pop; push 'o'; getvar; push 'a' 9; setmember; "
+     "push 'o'; getvar; push 'b' 9; setmember; push 'o'; getvar; push 'c' 9; setmember; "
+     "push 'o'; getvar; push 'a'; getmember; trace; push 'o'; getvar; push 'b'; getmember; "
+     "trace; push 'o'; getvar; push 'c'; getmember; trace",
+     "1|9|3"},
     {"NaN equals NaN", 7,
      "push 'NaN'; getvar; push 'NaN'; getvar; eq2; trace; push 'NaN'; getvar; push 'NaN'; "
      "getvar; stricteq; trace; push 0 1; div; push 0 1; div; eq2; trace",
@@ -429,6 +437,8 @@ const Call kCalls[] = {
     {"", "parseFloat", {"'1e'"}, "1"},
     {"", "parseFloat", {"'+3.'"}, "3"},
     {"", "parseFloat", {"'2.09'"}, "2.09"},
+    {"", "Number", {"'+5'"}, "5"},
+    {"", "Number", {"' -2.5'"}, "-2.5"},
     {"", "parseFloat", {"'-'"}, "NaN"},
     {"", "parseFloat", {"'1.5E+2'"}, "150"},
     {"", "String", {"0.0000001"}, "1e-7"},

@@ -406,6 +406,7 @@ const As3Call kAs3Calls[] = {
     {"", "parseFloat", {"'2e'"}, "2"},
     {"", "parseFloat", {"' 1.25 '"}, "1.25"},
     {"", "isNaN", {"'x'"}, "true"},
+    {"", "escape", {"'aZ9 \xc3\xa9@'"}, "aZ9%20%C3%A9@"},
     {"", "isFinite", {"'1e400'"}, "false"},
     {"Math", "atan2", {"1", "2"}, "0.4636476090008061"},
     {"Math", "atan2", {"2", "1"}, "1.1071487177940904"},

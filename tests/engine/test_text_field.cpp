@@ -92,6 +92,8 @@ TEST(TextField, FontAttributes) {
         const char* attrs;
         uint32_t color;
         double size;
+        bool kerning = false;
+        int version = 8;
     } rows[] = {
         {"color=\"#FF0000\"", 0xFF0000, 6},
         {"color=\"# 00ff00\"", 0x00FF00, 6},
@@ -105,13 +107,17 @@ TEST(TextField, FontAttributes) {
         {"size=\"200\"", 0, 127},
         {"size=\"12\"", 0, 12},
         {"size=\"1\"", 0, 1},
+        // Kerning is Flash 8's.
+        {"kerning=\"1\"", 0, 6, true},
+        {"kerning=\"1\"", 0, 6, false, 7},
     };
     for (const auto& r : rows) {
         TextDocument doc = Field();
-        doc.ParseHtml(std::string("<font ") + r.attrs + ">x</font>", false, false, 8);
+        doc.ParseHtml(std::string("<font ") + r.attrs + ">x</font>", false, false, r.version);
         const TextFormat f = doc.GetFormat(0, 1);
         EXPECT_EQ(f.color.value_or(999), r.color) << r.attrs;
         EXPECT_EQ(f.size.value_or(0), r.size) << r.attrs;
+        EXPECT_EQ(f.kerning.value_or(false), r.kerning) << r.attrs << " in " << r.version;
     }
 }
 

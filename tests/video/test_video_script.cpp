@@ -9,7 +9,8 @@
 namespace {
 
 // ffmpeg's movie with a DoAction before its first ShowFrame (an uncompressed movie's tags
-// start after the 8-byte prefix, the rectangle and 4 bytes of rate and count).
+// start after the 8-byte prefix, the rectangle and 4 bytes of rate and count), its video
+// stream marked smoothed.
 std::vector<uint8_t> WithScript(std::vector<uint8_t> movie, const std::vector<uint8_t>& code) {
     const size_t rect = (5 + 4 * (movie[8] >> 3) + 7) / 8;
     size_t pos = 8 + rect + 4;
@@ -23,6 +24,9 @@ std::vector<uint8_t> WithScript(std::vector<uint8_t> movie, const std::vector<ui
             length = movie[pos + 2] | movie[pos + 3] << 8 | movie[pos + 4] << 16 |
                      uint32_t(movie[pos + 5]) << 24;
             header = 6;
+        }
+        if (head >> 6 == 60 && length >= 10) { // DefineVideoStream: flags after id, count, size
+            movie[pos + header + 8] |= 1;
         }
         pos += header + length;
     }
@@ -53,7 +57,7 @@ TEST(VideoScript, TheVideoObject) {
     std::string error;
     const std::vector<uint8_t> code = avm1test::Assemble(
         get + "'width'; getmember; trace;" + get + "'height'; getmember; trace;" + get +
-            "'smoothing'; getmember; trace;" + get + "'smoothing' true; setmember;" + get +
+            "'smoothing'; getmember; trace;" + get + "'smoothing' false; setmember;" + get +
             "'smoothing'; getmember; trace;" + get + "'deblocking' 2; setmember;" + get +
             "'deblocking'; getmember; trace;" + get + "'_width'; getmember; trace;" + get +
             "'attachVideo'; getmember; typeof; trace;" +
@@ -65,7 +69,7 @@ TEST(VideoScript, TheVideoObject) {
     std::vector<std::string> lines;
     player.SetTraceSink([&](const char* line) { lines.push_back(line); });
     ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok); // runs frame 1
-    const std::vector<std::string> expected = {"96", "64", "false", "true", "2", "96", "function"};
+    const std::vector<std::string> expected = {"96", "64", "true", "false", "2", "96", "function"};
     EXPECT_EQ(lines, expected);
     // Cleared: the stage colour only, until the next frame brings a picture.
     const int w = 96, h = 64;

@@ -44,6 +44,15 @@ class ScriptDrawing {
         root.addChildAt(green, root.getChildIndex(red));
         // Counted by a sprite never added, whose only listener is this one: every display
         // object hears exitFrame, on the stage or not.
+        // Removed later: its removedFromStage does not bubble up to the root, which would
+        // mark the picture.
+        var gone = new Sprite();
+        root.addChild(gone);
+        root.addEventListener(Event.REMOVED_FROM_STAGE, function(_) {
+            g.beginFill(0x000000);
+            g.drawRect(150, 260, 20, 20);
+            g.endFill();
+        });
         var frames = 0;
         var ticker = new Sprite();
         ticker.addEventListener(Event.EXIT_FRAME, function(_) {
@@ -52,6 +61,7 @@ class ScriptDrawing {
                 holder.y = 200;
                 circle.visible = false;
                 root.setChildIndex(green, root.numChildren - 1);
+                root.removeChild(gone);
             }
         });
     }
