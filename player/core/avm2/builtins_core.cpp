@@ -472,10 +472,14 @@ NATIVE(StringSearch) {
     UNUSED;
     return Value::Num(RegExpSearch(vm, This(vm, self), Arg(args, argc, 0)));
 }
+// The difference of the first UTF-16 units that differ, else of the lengths.
 NATIVE(StringLocaleCompare) {
     UNUSED;
-    const std::string a = This(vm, self), b = Str(vm, args, argc, 0);
-    return Value::Num(a < b ? -1 : a > b ? 1 : 0);
+    const std::u16string a = Units(This(vm, self)), b = Units(Str(vm, args, argc, 0));
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i] != b[i])
+            return Value::Num(double(a[i]) - double(b[i]));
+    return Value::Num(double(a.size()) - double(b.size()));
 }
 NATIVE(StringToString) {
     UNUSED;

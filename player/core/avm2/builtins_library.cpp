@@ -1041,8 +1041,25 @@ NATIVE(BaReadUTFBytes) {
         return Value();
     std::string s(reinterpret_cast<const char*>(b->data.data() + b->position), n);
     b->position += n;
+    if (s.compare(0, 3, "\xEF\xBB\xBF") == 0) // a byte order mark is not text
+        s.erase(0, 3);
     const size_t z = s.find('\0');
     return Value::Str(z == std::string::npos ? s : s.substr(0, z));
+}
+// flash.crypto.generateRandomBytes(n): 1 to 1024 bytes.
+NATIVE(GenerateRandomBytes) {
+    UNUSED;
+    const double n = vm.ToNumber(Arg(args, argc, 0));
+    if (!(n >= 1 && n <= 1024))
+        return vm.ThrowError("RangeError", 2004, "Error #2004: One of the parameters is invalid.");
+    const Value ba = vm.ConstructClass(vm.Builtin("ByteArray"), nullptr, 0);
+    Bytes* b = BytesOf(ba);
+    if (!b)
+        return Value();
+    vm.heap().Account(ba.o, size_t(n));
+    for (int i = 0; i < int(n); ++i)
+        b->data.push_back(uint8_t(vm.Random() * 256));
+    return ba;
 }
 NATIVE(BaReadUTF) {
     UNUSED;
@@ -1279,6 +1296,7 @@ void InstallLibrary(Vm& vm) {
         vm.AddMethod(ba, m.name, m.fn);
 
     vm.DefineFunction("flash.utils", "getTimer", GetTimer);
+    vm.DefineFunction("flash.crypto", "generateRandomBytes", GenerateRandomBytes);
     vm.DefineFunction("flash.utils", "setTimeout", SetTimeout);
     vm.DefineFunction("flash.utils", "setInterval", SetInterval);
     vm.DefineFunction("flash.utils", "clearTimeout", ClearTimer);

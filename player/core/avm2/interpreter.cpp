@@ -45,6 +45,12 @@ struct Interp {
         }
         if (mn.rtNs) {
             const Value ns = *--sp;
+            if (!ns.IsObject() || ns.o->kind != Kind::Namespace) {
+                vm.ThrowError("VerifyError", 1058,
+                              "Error #1058: Illegal operand type: " + vm.ToString(ns) +
+                                  " must be Namespace.");
+                return false;
+            }
             n.set = nullptr;
             n.anyNs = false;
             n.single = ns.IsObject() && ns.o->kind == Kind::Namespace ? int(ns.o->num) : kPublicNs;

@@ -319,6 +319,10 @@ bool Vm::DeleteProperty(const Value& obj, const Name& n) {
 }
 
 void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
+    if (o->kind == Kind::Namespace) { // a Namespace lists its two properties
+        out->push_back(Value::Str("uri"));
+        out->push_back(Value::Str("prefix"));
+    }
     if (IsArrayLike(o))
         for (size_t i = 0; i < o->elems.size(); ++i)
             out->push_back(o->kind == Kind::Vector ? Value::Num(double(i))
