@@ -450,6 +450,18 @@ const As3Call kAs3Calls[] = {
     {"JSON", "stringify", {"json: [ 1 , 2 ]\n"}, "[1,2]"},
     {"JSON", "stringify", {"fn:trace"}, "undefined"},
     {"JSON", "stringify", {"undefined"}, "undefined"},
+    // A replacer given must be a function, an array or null.
+    {"JSON", "stringify", {"json:[1]", "null"}, "[1]"},
+    {"JSON",
+     "stringify",
+     {"json:[1]", "undefined"},
+     "threw TypeError: Error #1131: Replacer argument to JSON stringifier must be an array or a "
+     "two parameter function."},
+    {"JSON",
+     "stringify",
+     {"json:[1]", "'k'"},
+     "threw TypeError: Error #1131: Replacer argument to JSON stringifier must be an array or a "
+     "two parameter function."},
     {"JSON", "stringify", {"json:[1,[2]]", "null", "2"}, "[\n  1,\n  [\n    2\n  ]\n]"},
     {"JSON", "stringify", {"json:[1]", "null", "'abcdefghijkl'"}, "[\nabcdefghij1\n]"},
     {"JSON", "stringify", {"json:{\"k\":-1.5e2}"}, "{\"k\":-150}"},

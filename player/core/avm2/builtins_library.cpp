@@ -1,4 +1,5 @@
 // Date, JSON, Dictionary, ByteArray and flash.utils (timers, class names and lookups).
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -695,7 +696,8 @@ struct JsonWriter {
 
     bool Write(const Value& holder, const std::string& key, Value v, const std::string& pad,
                std::string* out) {
-        if (v.IsObject()) {
+        // Only a toJSON the object has: a sealed class without one is no error.
+        if (v.IsObject() && vm.HasProperty(v, Name::Public("toJSON"))) {
             const Value fn = vm.Get(v, "toJSON");
             if (vm.throwing())
                 return false;
@@ -764,14 +766,23 @@ struct JsonWriter {
             if (!allow.empty()) {
                 keys = allow;
             } else {
-                // Sealed classes' public fields and getters, then dynamic properties.
+                // Sealed classes' public fields in slot order, then their getters (by name),
+                // then dynamic properties.
+                std::vector<std::pair<uint32_t, std::string>> fields;
+                std::vector<std::string> getters;
                 if (o->cls && o->kind != Kind::Class)
                     for (const auto& e : o->cls->inst.map)
                         for (const Binding& b : e.second)
                             if (b.ns == kPublicNs &&
-                                (b.k == Binding::Slot || b.k == Binding::Const ||
-                                 (b.k == Binding::Accessor && b.getter)))
-                                keys.push_back(e.first);
+                                (b.k == Binding::Slot || b.k == Binding::Const))
+                                fields.emplace_back(b.slot, e.first);
+                            else if (b.ns == kPublicNs && b.k == Binding::Accessor && b.getter)
+                                getters.push_back(e.first);
+                std::sort(fields.begin(), fields.end());
+                std::sort(getters.begin(), getters.end());
+                for (const auto& f : fields)
+                    keys.push_back(f.second);
+                keys.insert(keys.end(), getters.begin(), getters.end());
                 if (o->dyn)
                     for (const DynProps::Entry& e : o->dyn->entries)
                         if (e.live && e.enumerable)
@@ -822,6 +833,13 @@ NATIVE(JsonParse) {
 NATIVE(JsonStringify) {
     UNUSED;
     JsonWriter w{vm, Arg(args, argc, 1), {}, "", {}};
+    // A replacer given must be a function, an array or null (undefined is refused too).
+    if (argc > 1 && !args[1].IsNull() &&
+        !(args[1].IsObject() &&
+          (args[1].o->kind == Kind::Function || args[1].o->kind == Kind::Array)))
+        return vm.ThrowError("TypeError", 1131,
+                             "Error #1131: Replacer argument to JSON stringifier must be an array "
+                             "or a two parameter function.");
     if (w.replacer.IsObject() && w.replacer.o->kind == Kind::Array)
         for (const Value& k : w.replacer.o->elems)
             w.allow.push_back(vm.ToString(k));
