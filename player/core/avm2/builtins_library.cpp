@@ -754,6 +754,28 @@ NATIVE(GetDefinitionByName) {
 
 } // namespace
 
+// byteArray[i]: the byte, or undefined past the end; a write past the end grows the array.
+Value ByteArrayAt(Object* o, uint32_t index) {
+    const Bytes* b = static_cast<const Bytes*>(o->extra.get());
+    return b && index < b->data.size() ? Value::Num(b->data[index]) : Value();
+}
+void ByteArrayPut(Vm& vm, Object* o, uint32_t index, const Value& v) {
+    Bytes* b = static_cast<Bytes*>(o->extra.get());
+    const double x = vm.ToNumber(v);
+    if (!b || vm.throwing())
+        return;
+    if (index >= b->data.size()) {
+        if (index >= vm.limits().maxElements) {
+            vm.ThrowError("RangeError", 1000, "Error #1000: The system is out of memory.");
+            vm.Abort(RunResult::OutOfMemory);
+            return;
+        }
+        vm.heap().Account(o, index + 1 - b->data.size());
+        b->data.resize(size_t(index) + 1);
+    }
+    b->data[index] = uint8_t(ToInt32(x) & 0xFF);
+}
+
 bool DictionaryGet(Vm& vm, Object* dict, const Value& key, Value* out) {
     (void)vm;
     DictData* d = static_cast<DictData*>(dict->extra.get());

@@ -7,6 +7,9 @@
 
 namespace avm2 {
 
+Value ByteArrayAt(Object* o, uint32_t index);
+void ByteArrayPut(Vm& vm, Object* o, uint32_t index, const Value& v);
+
 namespace {
 
 std::string Dotted(const ClassInfo* c) {
@@ -165,6 +168,8 @@ Value Vm::GetProperty(const Value& obj, const Name& n) {
     }
     Object* o = obj.o;
     uint32_t index;
+    if (o->kind == Kind::ByteArray && ElementIndex(n, &index))
+        return ByteArrayAt(o, index);
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (index < o->elems.size() && (!o->elems[index].IsUndefined() || o->kind == Kind::Vector))
             return o->elems[index];
@@ -229,6 +234,10 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
     }
     Object* o = obj.o;
     uint32_t index;
+    if (o->kind == Kind::ByteArray && ElementIndex(n, &index)) {
+        ByteArrayPut(*this, o, index, v);
+        return;
+    }
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (o->kind == Kind::Vector) {
             const bool fixed = o->num != 0;
