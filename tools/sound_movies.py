@@ -49,7 +49,8 @@ def sound_object():
         push("n", 0, "Sound"), "new", "setvar",
         call_method("n", "attachSound", "nothing"), call_method("n", "start"),
         call_method("n", "loadSound", "http://example.com/a.mp3", True))
-    tags = [define_sound(1, PCM_LITTLE, RATE, len(beep), pcm(beep)), export_assets([(1, "beep")]), frame1]
+    # The largest character id: the id is 16 bits wide, and all of it names the sound.
+    tags = [define_sound(65535, PCM_LITTLE, RATE, len(beep), pcm(beep)), export_assets([(65535, "beep")]), frame1]
     return movie(tags + [show_frame()] * 10 + [end()], 2000, 2000, 10, 10, version=6)
 
 

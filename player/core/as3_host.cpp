@@ -6,18 +6,40 @@
 
 #include "player/core/avm2/display.h"
 #include "player/core/script_transform.h"
+#include "player/core/timeline/bounds.h"
 
 namespace engine {
 
 namespace {
 using avm2::Object;
 using avm2::Value;
+
+const uint16_t kTagSceneAndFrameLabels = 86;
+
+// Flash Player truncates a position to whole twips, toward zero; past the range (or NaN)
+// it becomes the lowest.
+int32_t As3Twips(double pixels) {
+    const double t = pixels * 20;
+    return t > -2147483649.0 && t < 2147483648.0 ? int32_t(t) : INT32_MIN;
+}
+
+uint32_t EncodedU32(swf::ByteReader& r) {
+    uint32_t v = 0;
+    for (int shift = 0; shift < 35 && r.Ok(); shift += 7) {
+        const uint8_t b = r.U8();
+        v |= uint32_t(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            break;
+    }
+    return v;
+}
 } // namespace
 
 As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
                  double stageWidth, double stageHeight)
     : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
-      frameRate_(file.Header().frameRate / 256.0), since_(std::chrono::steady_clock::now()) {
+      frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version),
+      since_(std::chrono::steady_clock::now()) {
     vm_.reset(new avm2::Vm());
     vm_->SetTimeline(this);
     vm_->SetClock([this] { return Clock(); });
@@ -44,6 +66,25 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
             if (!AbcOfTag(tag, &b.data, &b.size, &b.lazy))
                 continue;
             blocks_.push_back(b);
+        } else if (tag.code == kTagFileAttributes && tag.length > 0) {
+            useNetwork_ = (tag.body[0] & 1) != 0;
+        } else if (tag.code == kTagSceneAndFrameLabels && scenes_.empty()) {
+            // Each scene is at least two bytes, so the count is bounded by the tag.
+            swf::ByteReader r(tag.body, tag.length);
+            const uint32_t count = EncodedU32(r);
+            for (uint32_t i = 0; i < count && r.Ok() && r.Remaining() >= 2; ++i) {
+                const uint32_t offset = EncodedU32(r);
+                std::string name = r.String();
+                if (r.Ok())
+                    scenes_.emplace_back(std::move(name), offset + 1);
+            }
+            const uint32_t labels = EncodedU32(r);
+            for (uint32_t i = 0; i < labels && r.Ok() && r.Remaining() >= 2; ++i) {
+                const uint32_t frame = EncodedU32(r);
+                std::string name = r.String();
+                if (r.Ok())
+                    sceneLabels_.emplace_back(std::move(name), frame + 1);
+            }
         } else if (tag.code == kTagSymbolClass) {
             Block b;
             b.frame = frame;
@@ -142,9 +183,13 @@ Object* As3Host::MakeObject(uint32_t id) {
 // constructed, children before the clip that holds them.
 void As3Host::TakeStageEvents() {
     avm2::Vm& vm = *vm_;
-    for (int round = 0; round < 64 && stage_->HasEvents(); ++round) {
+    for (int round = 0; round < 64 && (stage_->HasEvents() || !pending_.empty()); ++round) {
         std::vector<Object*> made;
-        for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        std::vector<timeline::StageEvent> events;
+        events.swap(pending_);
+        for (const timeline::StageEvent& e : stage_->TakeEvents())
+            events.push_back(e);
+        for (const timeline::StageEvent& e : events) {
             if (e.kind == timeline::StageEvent::Placed) {
                 if (objects_.count(e.id) || stage_->Find(e.id) == nullptr)
                     continue;
@@ -176,12 +221,12 @@ void As3Host::TakeStageEvents() {
                     vm.TakeThrown();
             }
         }
-        // Deepest first, so a clip's children exist when its constructor runs.
-        for (size_t i = made.size(); i-- > 0;)
+        // Deepest first, so a clip's children exist when its constructor runs; each hears
+        // added right after its constructor, before its parent's constructor can listen.
+        for (size_t i = made.size(); i-- > 0;) {
             vm.ConstructFromHost(made[i]->cls, made[i]);
-        for (Object* obj : made) {
-            avm2::DispatchSimple(vm, obj, "added", true);
-            avm2::DispatchSimple(vm, obj, "addedToStage", false);
+            avm2::DispatchSimple(vm, made[i], "added", true);
+            avm2::DispatchSimple(vm, made[i], "addedToStage", false);
         }
     }
 }
@@ -219,6 +264,9 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__width", Value::Num(stageWidth_));
     vm.Set(Value::Obj(stageObj), "__height", Value::Num(stageHeight_));
     vm.Set(Value::Obj(stageObj), "__frameRate", Value::Num(frameRate_));
+    vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
+    vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
+    vm.Set(Value::Obj(stageObj), "__fileBytes", Value::Num(double(fileBytes_)));
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());
@@ -231,12 +279,20 @@ void As3Host::Start() {
     avm2::AttachChild(vm, stageObj, root, false);
     TakeStageEvents();
     vm.ConstructFromHost(doc, root);
+    if (!doc->IsSubclassOf(vm.Builtin("Sprite")) && traces_)
+        traces_(("TypeError: Error #2023: Class " + doc->QualifiedName() +
+                 "$ must inherit from Sprite to link to the root.")
+                    .c_str());
     avm2::DispatchSimple(vm, root, "added", true);
     avm2::DispatchSimple(vm, root, "addedToStage", false);
     started_ = true;
     avm2::Broadcast(vm, "frameConstructed");
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
+    // A local file is there whole: its LoaderInfo tells init and complete after frame 1.
+    const Value info = avm2::MovieLoaderInfo(vm, Value(), nullptr, 0);
+    avm2::DispatchSimple(vm, info.o, "init", false);
+    avm2::DispatchSimple(vm, info.o, "complete", false);
     vm.EndFrame();
 }
 
@@ -246,8 +302,15 @@ bool As3Host::Frame(double nowMs) {
     since_ = std::chrono::steady_clock::now();
     vm.BeginFrame();
     vm.RunTimers();
-    avm2::Broadcast(vm, "enterFrame");
+    // The playheads move first; what leaves hears "removed" while its parent still tells
+    // the frame it leaves, then enterFrame, then what arrives is made.
+    for (const auto& o : objects_)
+        if (const timeline::Clip* c = stage_->ClipOf(o.first))
+            leaving_[o.first] = c->frame + 1;
     bool changed = stage_->Advance();
+    TakeRemovals();
+    leaving_.clear();
+    avm2::Broadcast(vm, "enterFrame");
     LoadFrameBlocks(stage_->Frame());
     TakeStageEvents();
     avm2::Broadcast(vm, "frameConstructed");
@@ -265,7 +328,26 @@ void As3Host::RunEvents() {
     FrameScripts();
 }
 
+// Removed objects hear their event before what arrives is made; the rest waits.
+void As3Host::TakeRemovals() {
+    avm2::Vm& vm = *vm_;
+    for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        auto it = e.kind == timeline::StageEvent::Removed ? objects_.find(e.id) : objects_.end();
+        if (it == objects_.end()) {
+            pending_.push_back(e);
+            continue;
+        }
+        Object* obj = it->second;
+        objects_.erase(it);
+        scriptFrame_.erase(e.id);
+        avm2::DetachChild(vm, obj, true);
+    }
+}
+
 uint32_t As3Host::CurrentFrame(uint32_t id) {
+    auto left = leaving_.find(id);
+    if (left != leaving_.end())
+        return left->second;
     timeline::Clip* c = stage_->ClipOf(id);
     return c ? c->frame + 1 : 1;
 }
@@ -300,7 +382,9 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     // The new frame's objects are made and its script runs before the goto returns.
     ++gotoDepth_;
     TakeStageEvents();
+    avm2::Broadcast(*vm_, "frameConstructed");
     FrameScripts();
+    avm2::Broadcast(*vm_, "exitFrame");
     --gotoDepth_;
 }
 
@@ -325,6 +409,9 @@ std::string As3Host::LabelOf(uint32_t id, uint32_t frame) {
 }
 
 std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
+    // The main timeline's labels are those its scenes list, when it has them.
+    if (id == timeline::kRootId && !scenes_.empty())
+        return sceneLabels_;
     std::vector<std::pair<std::string, uint32_t>> out;
     timeline::Clip* c = stage_->ClipOf(id);
     if (c != nullptr && c->timeline != nullptr)
@@ -332,6 +419,19 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
             if (!c->timeline->frames[i].label.empty())
                 out.emplace_back(c->timeline->frames[i].label, uint32_t(i) + 1);
     return out;
+}
+
+std::vector<std::pair<std::string, uint32_t>> As3Host::Scenes(uint32_t id) {
+    return id == timeline::kRootId ? scenes_ : std::vector<std::pair<std::string, uint32_t>>();
+}
+
+bool As3Host::Bounds(uint32_t id, double* box) {
+    const timeline::DisplayObject* o = stage_->Find(id);
+    if (o == nullptr)
+        return false;
+    const swf::Box b = timeline::ObjectBounds(*o, swf::Affine::From(o->matrix));
+    box[0] = b.xMin / 20, box[1] = b.yMin / 20, box[2] = b.xMax / 20, box[3] = b.yMax / 20;
+    return !b.empty;
 }
 
 bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {
@@ -353,8 +453,8 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     timeline::DisplayObject* o = stage_->Find(id);
     if (o == nullptr)
         return;
-    o->matrix.translateX = Twips(p.x);
-    o->matrix.translateY = Twips(p.y);
+    o->matrix.translateX = As3Twips(p.x);
+    o->matrix.translateY = As3Twips(p.y);
     Decompose(*o);
     o->xScale = p.scaleX * 100;
     o->yScale = p.scaleY * 100;

@@ -29,6 +29,8 @@ class As3Host : public avm2::TimelineBridge {
         traces_ = std::move(traces);
         notices_ = std::move(notices);
     }
+    // The movie file's length, as its LoaderInfo tells it.
+    void SetFileBytes(size_t bytes) { fileBytes_ = bytes; }
     // The first frame: ABC blocks, the document class, frame 1's scripts.
     void Start();
     // One frame; true when the picture may have changed.
@@ -46,6 +48,8 @@ class As3Host : public avm2::TimelineBridge {
     int FrameOfLabel(uint32_t id, const std::string& label) override;
     std::string LabelOf(uint32_t id, uint32_t frame) override;
     std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) override;
+    std::vector<std::pair<std::string, uint32_t>> Scenes(uint32_t id) override;
+    bool Bounds(uint32_t id, double* box) override;
     bool GetPlacement(uint32_t id, avm2::Placement* p) override;
     void SetPlacement(uint32_t id, const avm2::Placement& p) override;
     uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
@@ -63,6 +67,7 @@ class As3Host : public avm2::TimelineBridge {
     };
     void LoadFrameBlocks(uint32_t frame);
     void TakeStageEvents();
+    void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
     void FrameScripts();
     double Clock();
@@ -72,14 +77,21 @@ class As3Host : public avm2::TimelineBridge {
     std::unique_ptr<avm2::Vm> vm_;
     Sink traces_, notices_;
     double stageWidth_, stageHeight_, frameRate_;
+    int swfVersion_;
+    bool useNetwork_ = false;
+    size_t fileBytes_ = 0;
     double now_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::vector<Block> blocks_;
     size_t nextBlock_ = 0;
     std::map<uint16_t, std::string> symbols_; // character id -> class name
     std::string documentClass_;
+    std::vector<std::pair<std::string, uint32_t>> scenes_; // name, 1-based first frame
+    std::vector<std::pair<std::string, uint32_t>> sceneLabels_;
     std::unordered_map<uint32_t, avm2::Object*> objects_; // timeline id -> script object
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
+    std::unordered_map<uint32_t, uint32_t> leaving_;      // clip id -> the frame it is leaving
+    std::vector<timeline::StageEvent> pending_;           // arrivals waiting for enterFrame
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something

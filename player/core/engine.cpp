@@ -193,6 +193,7 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
             s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
                                     (r.yMax - r.yMin) / 20.0));
             s.as3->SetSinks(s.trace, s.notice);
+            s.as3->SetFileBytes(size);
             s.as3->Start();
             s.SyncSound();
         } else {

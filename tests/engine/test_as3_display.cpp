@@ -1,12 +1,15 @@
 // ActionScript 3 display objects on the stage: what scripts draw with Graphics, objects
 // they make and add (also ones drawn and nested before they were added), and placement
-// they set later, checked where each lands on a 400 x 300 canvas.
+// they set later, checked where each lands on a 400 x 300 canvas; a clip's frames, scenes
+// and gotos over a timeline of known scenes and labels.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "player/core/avm2/display.h"
 #include "player/core/engine.h"
 
 namespace {
@@ -37,6 +40,8 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
     } points[] = {
         {60, 35, 0x0000FF, 0x0000FF, "the root's own rectangle"},
         {111, 35, 0xFFFFFF, 0xFFFFFF, "just right of it"},
+        {70, 120, 0x0000FF, 0x0000FF, "a pill with half-circle ends"},
+        {15, 100, 0xFFFFFF, 0xFFFFFF, "outside its upper left curve"},
         {200, 150, 0xFF8080, 0xFFFFFF, "a half-clear circle, hidden later"},
         {200, 189, 0xFF8080, 0xFFFFFF, "the circle's bottom edge inside"},
         {200, 192, 0xFFFFFF, 0xFFFFFF, "below the circle"},
@@ -52,6 +57,168 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";
         EXPECT_EQ(p.later, later.At(p.x, p.y)) << p.what << " later";
     }
+}
+
+// Fifteen frames in five scenes starting at 1, 6, 9, 11 and 14, with labels.
+struct ScenedTimeline : avm2::TimelineBridge {
+    uint32_t frame = 1;
+    bool playing = true;
+    std::vector<std::pair<std::string, uint32_t>> labels{
+        {"frame4", 4}, {"frame3", 8}, {"2.1", 13}, {"2", 14}};
+    uint32_t CurrentFrame(uint32_t) override { return frame; }
+    uint32_t TotalFrames(uint32_t) override { return 15; }
+    bool Playing(uint32_t) override { return playing; }
+    void SetPlaying(uint32_t, bool p) override { playing = p; }
+    void Goto(uint32_t, uint32_t f) override { frame = f; }
+    int FrameOfLabel(uint32_t, const std::string&) override { return 0; }
+    std::string LabelOf(uint32_t, uint32_t) override { return std::string(); }
+    std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t) override { return labels; }
+    std::vector<std::pair<std::string, uint32_t>> Scenes(uint32_t) override {
+        return {{"Scene 1", 1}, {"Scene 2", 6}, {"Scene 3", 9}, {"Scene 4", 11}, {"Scene 5", 14}};
+    }
+};
+
+TEST(As3Display, GotoReadsItsFrameArgumentAsFlashDoes) {
+    using avm2::Value;
+    avm2::Vm vm;
+    ScenedTimeline timeline;
+    vm.SetTimeline(&timeline);
+    const Value clip =
+        Value::Obj(avm2::NewDisplayObject(vm, vm.Builtin("MovieClip"), timeline::kRootId));
+    const Value none;
+    const struct {
+        uint32_t from;
+        Value frame, scene;
+        uint32_t to; // the timeline's frame after, when no error
+        int error;   // the error thrown, 0 if none
+        const char* what;
+    } cases[] = {
+        {1, Value::Num(999), none, 15, 0, "past the end: the last frame"},
+        {9, Value::Num(0), none, 8, 0, "frame 0 of a scene: the frame before it"},
+        {1, Value::Num(0), none, 1, 0, "frame 0 of the first: the first"},
+        {1, Value::Num(-2147483647.0), none, 1, 0, "the lowest that does not wrap"},
+        {1, Value::Num(-2147483648.0), none, 15, 0, "the lowest wraps to the last"},
+        {1, Value::Num(2147483648.0), none, 15, 0, "just over the int range"},
+        {1, Value::Num(6), none, 6, 0, "a frame past scene 1 runs into scene 2"},
+        {6, Value::Num(2), none, 7, 0, "numbers count from the current scene"},
+        {1, Value::Str("3 "), none, 3, 0, "a string that reads as a number"},
+        {1, Value::Str("2"), Value::Str("Scene 5"), 15, 0, "numeric strings beat labels"},
+        {1, Value::Num(2.1), Value::Str("Scene 4"), 13, 0, "a fraction names a label"},
+        {1, Value::Str("frame3"), none, 8, 0, "a label in another scene"},
+        {1, Value::Str("frame3"), Value::Str("Scene 1"), 1, 2109, "not in the scene named"},
+        {1, Value::Str("nowhere"), none, 1, 2109, "no such label"},
+        {1, Value::Num(1), Value::Str("Scene 9"), 1, 2108, "no such scene"},
+    };
+    for (const auto& c : cases) {
+        timeline.frame = c.from;
+        Value args[2] = {c.frame, c.scene};
+        vm.CallMethod(clip, "gotoAndStop", args, c.scene.IsUndefined() ? 1 : 2);
+        const Value thrown = vm.throwing() ? vm.TakeThrown() : Value();
+        EXPECT_EQ(c.error, thrown.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(thrown, "errorID"))))
+            << c.what;
+        EXPECT_EQ(c.to, timeline.frame) << c.what;
+    }
+}
+
+TEST(As3Display, ScenesNumberFramesAndLabelsFromTheirStart) {
+    using avm2::Value;
+    avm2::Vm vm;
+    ScenedTimeline timeline;
+    vm.SetTimeline(&timeline);
+    const Value clip =
+        Value::Obj(avm2::NewDisplayObject(vm, vm.Builtin("MovieClip"), timeline::kRootId));
+    const struct {
+        uint32_t frame;
+        double current;
+        const char *scene, *label, *labels;
+        uint32_t afterNext;
+    } cases[] = {
+        {1, 1, "Scene 1", "null", "frame4@4", 6},
+        {5, 5, "Scene 1", "frame4", "frame4@4", 6},
+        {6, 1, "Scene 2", "null", "frame3@3", 9},
+        {8, 3, "Scene 2", "frame3", "frame3@3", 9},
+        {13, 3, "Scene 4", "2.1", "2.1@3", 14},
+        {15, 2, "Scene 5", "2", "2@1", 14}, // the last scene: back to its start
+    };
+    for (const auto& c : cases) {
+        timeline.frame = c.frame;
+        EXPECT_EQ(c.current, vm.ToNumber(vm.Get(clip, "currentFrame"))) << c.frame;
+        const Value scene = vm.Get(clip, "currentScene");
+        EXPECT_EQ(c.scene, vm.ToString(vm.Get(scene, "name"))) << c.frame;
+        EXPECT_EQ(c.label, vm.ToString(vm.Get(clip, "currentLabel"))) << c.frame;
+        std::string labels;
+        const Value list = vm.Get(clip, "currentLabels");
+        for (int i = 0; i < int(vm.ToNumber(vm.Get(list, "length"))); ++i) {
+            const Value l = vm.Get(list, std::to_string(i));
+            labels += vm.ToString(vm.Get(l, "name")) + "@" + vm.ToString(vm.Get(l, "frame"));
+        }
+        EXPECT_EQ(c.labels, labels) << c.frame;
+        vm.CallMethod(clip, "nextScene", nullptr, 0);
+        EXPECT_EQ(c.afterNext, timeline.frame) << c.frame;
+    }
+}
+
+// Off the stage, width and height are the bounds of what an object and its children draw;
+// setting one scales to it, and an empty object stays as it is.
+TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const Value shape = vm.ConstructClass(vm.Builtin("Shape"), nullptr, 0);
+    Value n = Value::Num(200);
+    vm.Set(sprite, "width", n);
+    EXPECT_EQ(0, vm.ToNumber(vm.Get(sprite, "width"))) << "empty: nothing to scale";
+    EXPECT_EQ(1, vm.ToNumber(vm.Get(sprite, "scaleX"))) << "empty: scale kept";
+    const Value g = vm.Get(shape, "graphics");
+    Value fill = Value::Num(0xFF0000);
+    vm.CallMethod(g, "beginFill", &fill, 1);
+    Value rect[4] = {Value::Num(0), Value::Num(0), Value::Num(100), Value::Num(50)};
+    vm.CallMethod(g, "drawRect", rect, 4);
+    vm.Set(shape, "x", Value::Num(10));
+    Value child = shape;
+    vm.CallMethod(sprite, "addChild", &child, 1);
+    const struct {
+        const char* set;
+        double to, width, height, scaleX;
+    } cases[] = {
+        {nullptr, 0, 100, 50, 1},   // the child's rectangle, wherever it lies
+        {"width", 200, 200, 50, 2}, // scaled to it
+        {"height", 25, 200, 25, 2}, // the other axis alone
+        {"width", 0, 0, 25, 0},     // down to nothing
+        {"width", 100, 0, 25, 0},   // and nothing to scale back from
+    };
+    for (const auto& c : cases) {
+        if (c.set)
+            vm.Set(sprite, c.set, Value::Num(c.to));
+        EXPECT_NEAR(c.width, vm.ToNumber(vm.Get(sprite, "width")), 1e-9) << c.set << c.to;
+        EXPECT_NEAR(c.height, vm.ToNumber(vm.Get(sprite, "height")), 1e-9) << c.set << c.to;
+        EXPECT_NEAR(c.scaleX, vm.ToNumber(vm.Get(sprite, "scaleX")), 1e-9) << c.set << c.to;
+    }
+}
+
+// Positions are whole twips, truncated toward zero; out of range they become the lowest.
+TEST(As3Display, PositionsAreWholeTwips) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const struct {
+        double set, get;
+    } cases[] = {
+        {10.123, 10.1},
+        {-1.5 + 1 / 60.0, -1.45},
+        {0.049, 0},
+        {-0.049, 0},
+        {107374182.35, 107374182.35},
+        {107374182.4, -107374182.4},
+        {-107374182.4, -107374182.4},
+        {-107374182.45, -107374182.4},
+        {NAN, -107374182.4},
+    };
+    for (const auto& c : cases)
+        for (const char* axis : {"x", "y"}) {
+            vm.Set(sprite, axis, Value::Num(c.set));
+            EXPECT_DOUBLE_EQ(c.get, vm.ToNumber(vm.Get(sprite, axis))) << axis << " " << c.set;
+        }
 }
 
 } // namespace

@@ -22,6 +22,21 @@ struct Case {
     const char* traces;
 };
 
+// A red pixel beside a blue one, displaced one pixel right by an all-red map in `mode`
+// (fallback green): the blue pixel's source lies past the edge. Traces that pixel.
+std::string DisplacedPastTheEdge(const std::string& mode) {
+    return "push 'b'; " + New("display", "BitmapData", "16711680 false 1 2", 4) +
+           "; setvar; push 255 0 1 3 'b'; getvar; push 'setPixel'; callmethod; pop; "
+           "push 'm'; " +
+           New("display", "BitmapData", "16711680 false 1 2", 4) + "; setvar; push 'p'; " +
+           New("geom", "Point", "0 0", 2) + "; setvar; push 'f'; " +
+           New("filters", "DisplacementMapFilter",
+               "1 65280 '" + mode + "' 0 4 1 1 'p'; getvar; push 'm'; getvar", 9) +
+           "; setvar; push 'f'; getvar; push 'p'; getvar; push 'b'; getvar; push 'rectangle'; "
+           "getmember; push 'b'; getvar; push 4 'b'; getvar; push 'applyFilter'; callmethod; "
+           "pop; push 0 1 2 'b'; getvar; push 'getPixel'; callmethod; trace";
+}
+
 TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
     const Case cases[] = {
         {"largest bitmap",
@@ -97,6 +112,8 @@ TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
              "push 'c'; getvar; push 'redOffset'; getmember; trace; "
              "push 'c'; getvar; push 'redMultiplier'; getmember; trace",
          "18|0"},
+        {"displacement wraps", DisplacedPastTheEdge("wrap"), "16711680"},
+        {"displacement falls back to its colour", DisplacedPastTheEdge("color"), "65280"},
     };
     for (const Case& c : cases) {
         Harness h(8);

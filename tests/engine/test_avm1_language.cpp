@@ -52,6 +52,31 @@ const Case kCases[] = {
      "func2 g 4 0x144 () { push r:1 'length'; getmember; trace; push r:2; targetpath; trace; "
      "push r:3 'Math'; getmember; typeof; trace }; push 8 7 2 'g'; callfunc",
      "2|_level0|object"},
+    {"a timeline defines where a path leads", 7,
+     "push '/:p' 5; local; push 'p'; getvar; trace; push '_root.q' 6; local; push 'q'; getvar; "
+     "trace; push '/:p'; local2; push 'p'; getvar; trace; push '/:s'; local2; push '_root'; "
+     "getvar; push 's'; push 1; push '_root'; getvar; push 'hasOwnProperty'; callmethod; trace; "
+     "pop",
+     "5|6|5|true"},
+    {"a function keeps a path as a local", 7,
+     "func f() { push '/:r' 7; local; push '/:r'; getvar; trace }; push 0 'f'; callfunc; pop; "
+     "push 'r'; getvar; trace",
+     "undefined|undefined"},
+    {"no closures in 5", 5,
+     "func make() { push 'n' 1; local; func g() { push 'n'; getvar; trace }; push 0 'g'; "
+     "callfunc; pop }; push 'n' 'root'; setvar; push 0 'make'; callfunc",
+     "root"},
+    {"closures from 6", 6,
+     "func make() { push 'n' 1; local; func g() { push 'n'; getvar; trace }; push 0 'g'; "
+     "callfunc; pop }; push 'n' 'root'; setvar; push 0 'make'; callfunc",
+     "1"},
+    {"strings to numbers in 5", 5,
+     "push '0x10' 1 'Number'; callfunc; trace; push ' 5' 1 'Number'; callfunc; trace; "
+     "push '5 ' 1 'Number'; callfunc; trace; push 0 'isNaN'; callfunc; trace; "
+     "push 0 'isFinite'; callfunc; trace; push 0 'Boolean'; callfunc; typeof; trace",
+     "NaN|5|NaN|true|false|undefined"},
+    {"strings to numbers in 6", 6,
+     "push '0x10' 1 'Number'; callfunc; trace; push '5 ' 1 'Number'; callfunc; trace", "16|5"},
     {"closure", 7,
      "func make() { push 'n' 0; local; func () { push 'n'; push 'n'; getvar; inc; setvar; "
      "push 'n'; getvar; return }; return }; "
@@ -399,6 +424,7 @@ const Call kCalls[] = {
     {"", "parseFloat", {"'-.5e-1x'"}, "-0.05"},
     {"", "parseFloat", {"'1e'"}, "1"},
     {"", "parseFloat", {"'+3.'"}, "3"},
+    {"", "parseFloat", {"'2.09'"}, "2.09"},
     {"", "parseFloat", {"'-'"}, "NaN"},
     {"", "parseFloat", {"'1.5E+2'"}, "150"},
     {"", "String", {"0.0000001"}, "1e-7"},

@@ -174,6 +174,15 @@ TEST(Avm2, InstructionFamilies) {
         {"lookupswitch",
          {0x24, 1, 0x1B, 11, 0, 0, 1, 11, 0, 0, 17, 0, 0, 0x24, 8, 0x10, 2, 0, 0, 0x24, 6},
          "6"},
+        // A pair pushed and stored away again stays out of the object made below it.
+        {"newobject takes only its pairs",
+         {0x2C, 1, 0x24, 1, 0x2C, 2, 0x24, 5, 0xD5, 0xD5, 0x55, 1, 0x66, 2},
+         "undefined"},
+        // Below applytype 2 lie only trace's receiver and one value: a base short. Were it
+        // run, the trace after it would print 7.
+        {"applytype short of its base",
+         {0x24, 1, 0x53, 2, 0x5D, 1, 0x24, 7},
+         "threw VerifyError: Error #1024: Stack underflow occurred."},
     };
     for (const auto& row : rows) {
         const Outcome r = Execute(Block(TraceOf(row.value)));
@@ -184,15 +193,22 @@ TEST(Avm2, InstructionFamilies) {
 }
 
 TEST(Avm2, ThrowIsCaughtByItsHandler) {
-    // try { throw 5 } catch (e) { trace(e) }: the handler covers the throw.
+    // try { throw 5 } catch (e) { trace(e) }: the handler covers the throw at offset 4 when
+    // its range [from, to) holds it.
     const std::vector<uint8_t> code = {0xD0, 0x30,       // 0: scope
                                        0x24, 5,    0x03, // 2: throw 5
                                        0x47,             // 5
                                        0xD5,             // 6: handler, keep the value
                                        0xD0, 0x30, 0x5D, 1, 0xD1, 0x4F, 1, 1, 0x47};
-    const Outcome r = Execute(Block(code, 3, 1, {2, 5, 6, 0, 0}));
-    ASSERT_EQ(r.lines.size(), 1u) << r.notices;
-    EXPECT_EQ(r.lines[0], "5");
+    const struct {
+        uint32_t from, to;
+        const char* want;
+    } ranges[] = {{2, 5, "5"}, {4, 5, "5"}, {2, 4, "threw 5"}, {5, 6, "threw 5"}};
+    for (const auto& range : ranges) {
+        const Outcome r = Execute(Block(code, 3, 1, {range.from, range.to, 6, 0, 0}));
+        ASSERT_EQ(r.lines.size(), 1u) << r.notices;
+        EXPECT_EQ(r.lines[0], range.want) << range.from << ".." << range.to;
+    }
 }
 
 TEST(Avm2, HostileCodeStaysInItsBudget) {
@@ -212,7 +228,8 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
 }
 
 // One call per row through a block made for it: `self` is a global class ("Math"), a quoted
-// string literal, "new Class" (constructed with `ctor`), or "" for a global function. Push
+// string literal, "new Class" (constructed with `ctor`), or "" for a global function; a
+// method ".name" reads that property instead of calling. Push
 // items: integers, numbers with a point, 'strings', NaN, null, undefined, true, false, and
 // json:TEXT for JSON.parse(TEXT), fn:NAME for a global function. The trace shows the result.
 struct As3Call {
@@ -261,11 +278,17 @@ class CallBlock {
             code.push_back(0x60);
             U30(&code, Name(self));
         }
-        for (const std::string& a : c.args)
-            Push(&code, a);
-        code.push_back(0x46);
-        U30(&code, Name(c.method));
-        U30(&code, uint32_t(c.args.size()));
+        const std::string method = c.method;
+        if (method[0] == '.') { // a property read
+            code.push_back(0x66);
+            U30(&code, Name(method.substr(1)));
+        } else {
+            for (const std::string& a : c.args)
+                Push(&code, a);
+            code.push_back(0x46);
+            U30(&code, Name(method));
+            U30(&code, uint32_t(c.args.size()));
+        }
         code.push_back(0x4F);
         U30(&code, Name("trace"));
         code.push_back(1);
@@ -474,7 +497,11 @@ const As3Call kAs3Calls[] = {
     {"new QName", "toString", {}, "", {}},
     {"new Date", "getMilliseconds", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getDay", {}, "2", {"2000", "1", "29"}},
+    {"new Date", ".millisecondsUTC", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getMonth", {}, "0", {"2000", "12", "1"}},
+    // A year from 0 to 99 means the 1900s; 100 is taken as written.
+    {"new Date", "getFullYear", {}, "1999", {"99", "0", "1"}},
+    {"new Date", "getFullYear", {}, "100", {"100", "0", "1"}},
     {"Date", "UTC", {"2000", "0", "1"}, "946684800000"},
     // Listeners: added, removed only with the same capture flag, counted per type.
     {"new flash.events::EventDispatcher",
@@ -597,6 +624,8 @@ const As3Call kAs3Calls[] = {
     {"new Array", "hasOwnProperty", {"'length'"}, "true", {}},
     {"new Array", "hasOwnProperty", {"'1'"}, "true", {"5", "6"}},
     {"new Array", "hasOwnProperty", {"'2'"}, "false", {"5", "6"}},
+    {"new Array", "sort", {"4"}, "0", {"3", "1", "3"}},
+    {"new Array", "sort", {"4"}, "1,2,3", {"3", "1", "2"}},
     {"new Array", "propertyIsEnumerable", {"'length'"}, "false", {}},
     {"'abc'", "hasOwnProperty", {"'length'"}, "true"},
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0000 2000'"}, "951830055000"},

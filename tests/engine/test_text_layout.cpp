@@ -4,6 +4,7 @@
 #include <string>
 
 #include "player/core/render/text_layout.h"
+#include "player/core/swf/utf8.h"
 
 namespace {
 
@@ -12,12 +13,7 @@ using render::StyledText;
 std::string Utf8(const StyledText& t) {
     std::string s;
     for (uint32_t c : t.codes) {
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        swf::Utf8Append(s, c);
     }
     return s;
 }
@@ -64,6 +60,8 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
         const char* text;
         std::vector<std::string> lines;
         std::vector<double> firstX;
+        bool bullet = false;
+        double width = 600;
     } cases[] = {
         // The indent takes room from each paragraph's first line only; breaks fall after
         // the last space that fits, or inside a word longer than the line.
@@ -71,6 +69,13 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
         // Trailing spaces do not count when aligning.
         {1, "ab \ncd", {"ab ", "cd"}, {400, 400}},
         {2, "ab", {"ab"}, {250}},
+        // A character is one glyph however many bytes it takes; a lone Latin-1 byte too.
+        {0,
+         "\xc3\xa9t\xc3\xa9 \xe2\x82\xac\xf0\x9f\x98\x80 \xe9",
+         {"\xc3\xa9t\xc3\xa9 ", "\xe2\x82\xac\xf0\x9f\x98\x80 \xc3\xa9"},
+         {100, 0}},
+        // A bullet's text stands 720 twips in on every line of its paragraph.
+        {0, "aaa bb", {"aaa ", "bb"}, {820, 720}, true, 1300},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -79,13 +84,15 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
         StyledText text = render::FromPlainText(c.text, style, c.align);
         for (render::ParagraphStyle& p : text.paragraphs) {
             p.indent = 100;
+            p.bullet = c.bullet;
         }
+        box.width = c.width;
         const auto lines = render::LayOutText(text, box, measure);
         ASSERT_EQ(lines.size(), c.lines.size());
         for (size_t i = 0; i < lines.size(); ++i) {
             std::string s;
             for (const auto& g : lines[i].glyphs) {
-                s += static_cast<char>(g.code);
+                swf::Utf8Append(s, g.code);
             }
             EXPECT_EQ(s, c.lines[i]);
             EXPECT_DOUBLE_EQ(lines[i].glyphs[0].x, c.firstX[i]);

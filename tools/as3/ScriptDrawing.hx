@@ -1,4 +1,4 @@
-// A movie drawn by script: a filled rectangle on the root's own graphics, a half-clear
+// A movie drawn by script: a filled rectangle and a pill on the root's own graphics, a half-clear
 // circle in a sprite placed by script, a sprite drawn before it was added, moved by a
 // later frame, and two overlapping squares whose order the script changes. Compiled with `haxe -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing
 // -swf-version 10 -swf-header 400:300:30:FFFFFF` (tools/as3/build.sh).
@@ -11,6 +11,10 @@ class ScriptDrawing {
         var g = root.graphics;
         g.beginFill(0x0000FF);
         g.drawRect(10, 10, 100, 50);
+        g.endFill();
+        // A pill: corners as round as the height allows, ends half circles.
+        g.beginFill(0x0000FF);
+        g.drawRoundRect(10, 90, 120, 60, 60);
         g.endFill();
         var circle = new Sprite();
         circle.graphics.beginFill(0xFF0000, 0.5);
@@ -38,8 +42,11 @@ class ScriptDrawing {
         green.graphics.beginFill(0x00FF00);
         green.graphics.drawRect(50, 230, 60, 60);
         root.addChildAt(green, root.getChildIndex(red));
+        // Counted by a sprite never added, whose only listener is this one: every display
+        // object hears exitFrame, on the stage or not.
         var frames = 0;
-        root.addEventListener(Event.ENTER_FRAME, function(_) {
+        var ticker = new Sprite();
+        ticker.addEventListener(Event.EXIT_FRAME, function(_) {
             frames++;
             if (frames == 2) {
                 holder.y = 200;

@@ -311,7 +311,10 @@ template <int P> Value SetProp(Vm& vm, const Value& self, const Args& a) {
         }
         const TextMetrics m = vm.display()->MeasureField(s);
         if (P == kScroll) {
-            s.scroll = std::max(1, std::min(ClampInt(d), m.maxScroll));
+            // Flash wraps the value to 32 bits and keeps the line counted from 0, so the
+            // lowest integer wraps again, to the last line.
+            const int32_t line = int32_t(uint32_t(ToInt32(d)) - 1u);
+            s.scroll = std::max(0, std::min(line, m.maxScroll - 1)) + 1;
         } else {
             s.hscroll = std::max(0, std::min(ClampInt(d), int(m.maxHScroll)));
         }

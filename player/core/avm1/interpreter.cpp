@@ -94,6 +94,27 @@ struct Interp {
         return where ? where : vm.global_;
     }
 
+    // Defines a variable (or, with `keep`, only declares it). On a timeline a name with a
+    // path ("/:a", "/clip/:a", "_root.a") defines it where the path leads, as setting it
+    // would; inside a function every name is a local, path or not.
+    void DefineVariable(const std::string& name, const Value& v, bool keep) {
+        Object* where = LocalScope();
+        std::string leaf = name;
+        const size_t colon = name.rfind(':'), dot = name.rfind('.');
+        if (!f.activation && colon != std::string::npos) {
+            where = vm.ResolveTarget(f.target, name.substr(0, colon));
+            leaf = name.substr(colon + 1);
+        } else if (!f.activation && name.find('/') != std::string::npos) {
+            return; // a path to a clip names no variable
+        } else if (!f.activation && dot != std::string::npos && dot > 0) {
+            const Value owner = vm.GetVariable(f, name.substr(0, dot));
+            where = owner.IsObject() ? owner.o : nullptr;
+            leaf = name.substr(dot + 1);
+        }
+        if (where != nullptr && (!keep || !where->Find(leaf, vm.caseSensitive())))
+            vm.Set(Value::Obj(where), leaf, v);
+    }
+
     uint32_t Timeline(const Instruction& ins, uint32_t pc);
     uint32_t GotoFrame2(const Instruction& ins, uint32_t pc);
     uint32_t Network(const Instruction& ins, uint32_t pc);
@@ -554,9 +575,7 @@ uint32_t Interp::Variables(const Instruction& ins, uint32_t pc) {
     case kDefineLocal2: {
         Value v = ins.op == kDefineLocal ? Pop() : Value();
         std::string name = PopString();
-        Object* where = LocalScope();
-        if (ins.op == kDefineLocal || !where->Find(name, vm.caseSensitive()))
-            vm.Set(Value::Obj(where), name, v);
+        DefineVariable(name, v, ins.op == kDefineLocal2);
         break;
     }
     case kDelete: {
@@ -730,7 +749,7 @@ uint32_t Interp::DefineFunction(const Instruction& ins, uint32_t pc) {
     if (ins.s1.empty())
         Push(Value::Obj(fn));
     else
-        vm.Set(Value::Obj(LocalScope()), ins.s1, Value::Obj(fn));
+        DefineVariable(ins.s1, Value::Obj(fn), false);
     return ins.a;
 }
 

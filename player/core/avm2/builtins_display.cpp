@@ -102,8 +102,13 @@ NATIVE(EventClone) {
     EventData* e = EventOf(self);
     if (!e)
         return Value::Null();
+    // A subclass that does not override clone gets an instance of the native class it
+    // extends.
+    ClassInfo* c = self.o->cls;
+    while (c && c->super && vm.Builtin(c->name.c_str()) != c)
+        c = c->super;
     Value a[3] = {Value::Str(e->type), Value::Bool(e->bubbles), Value::Bool(e->cancelable)};
-    return vm.ConstructClass(self.o->cls, a, 3);
+    return vm.ConstructClass(c, a, 3);
 }
 NATIVE(EventToString) {
     UNUSED;
@@ -266,20 +271,6 @@ DisplayData* D(const Value& self) {
     DisplayData* d = Ensure(self);
     return d && d->isDisplay ? d : nullptr;
 }
-#define FIELD(getter, setter, field)                                                               \
-    NATIVE(getter) {                                                                               \
-        UNUSED;                                                                                    \
-        DisplayData* d = D(self);                                                                  \
-        return Value::Num(d ? d->field : 0);                                                       \
-    }                                                                                              \
-    NATIVE(setter) {                                                                               \
-        UNUSED;                                                                                    \
-        if (DisplayData* d = D(self))                                                              \
-            d->field = vm.ToNumber(Arg(args, argc, 0));                                            \
-        return Value();                                                                            \
-    }
-FIELD(GetWidth, SetWidth, width)
-FIELD(GetHeight, SetHeight, height)
 
 // An object on the stage answers with where the timeline has it (a tween moves it), and
 // what a script sets goes to the timeline.
@@ -321,12 +312,82 @@ double Degrees(double v) {
     double r = std::fmod(v, 360);
     return r > 180 ? r - 360 : r < -180 ? r + 360 : r;
 }
-PLACEMENT(GetX, SetX, x, AsIs)
-PLACEMENT(GetY, SetY, y, AsIs)
+// Positions are kept in whole twips, truncated; past the range (or NaN) the lowest.
+double WholeTwips(double v) {
+    const double t = v * 20;
+    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
+}
+PLACEMENT(GetX, SetX, x, WholeTwips)
+PLACEMENT(GetY, SetY, y, WholeTwips)
 PLACEMENT(GetScaleX, SetScaleX, scaleX, AsIs)
 PLACEMENT(GetScaleY, SetScaleY, scaleY, AsIs)
 PLACEMENT(GetAlpha, SetAlpha, alpha, AsIs)
 PLACEMENT(GetRotation, SetRotation, rotation, Degrees)
+
+// Width and height are those of the bounds in the parent's space: the stage's for an
+// object there, else its own drawing's at its scale (rotation left out).
+bool BoxOf(Vm& vm, DisplayData* d, double* box, int nesting = 0) {
+    if (d->timeline && vm.timeline())
+        return vm.timeline()->Bounds(d->timeline, box);
+    // Off the stage: its drawing and its children's boxes, then its own scale and place.
+    swf::Box own;
+    timeline::Drawing drawing;
+    for (const timeline::DrawOp& op : d->drawing)
+        drawing.Apply(op);
+    if (!drawing.Empty()) {
+        const swf::Rect& r = drawing.Bounds();
+        own.Add(r.xMin / 20.0, r.yMin / 20.0);
+        own.Add(r.xMax / 20.0, r.yMax / 20.0);
+    }
+    double child[4];
+    for (Object* k : d->children)
+        if (DisplayData* c = D(Value::Obj(k)))
+            if (nesting < 64 && BoxOf(vm, c, child, nesting + 1)) {
+                own.Add(child[0], child[1]);
+                own.Add(child[2], child[3]);
+            }
+    if (own.empty)
+        return false;
+    box[0] = d->x + own.xMin * d->scaleX, box[2] = d->x + own.xMax * d->scaleX;
+    box[1] = d->y + own.yMin * d->scaleY, box[3] = d->y + own.yMax * d->scaleY;
+    return true;
+}
+Value Extent(Vm& vm, const Value& self, int axis) {
+    DisplayData* d = Placed(vm, self);
+    double box[4];
+    return Value::Num(d && BoxOf(vm, d, box) ? std::fabs(box[axis + 2] - box[axis]) : 0);
+}
+// Scales so the extent becomes the one asked for; nothing when there is nothing to scale.
+void SetExtent(Vm& vm, const Value& self, int axis, double want) {
+    DisplayData* d = Placed(vm, self);
+    double box[4];
+    if (!d || std::isnan(want) || !BoxOf(vm, d, box))
+        return;
+    const double now = std::fabs(box[axis + 2] - box[axis]);
+    double& scale = axis ? d->scaleY : d->scaleX;
+    if (now <= 0 || !std::isfinite(now))
+        return;
+    scale = scale * want / now;
+    Place(vm, d);
+}
+NATIVE(GetWidth) {
+    UNUSED;
+    return Extent(vm, self, 0);
+}
+NATIVE(GetHeight) {
+    UNUSED;
+    return Extent(vm, self, 1);
+}
+NATIVE(SetWidth) {
+    UNUSED;
+    SetExtent(vm, self, 0, vm.ToNumber(Arg(args, argc, 0)));
+    return Value();
+}
+NATIVE(SetHeight) {
+    UNUSED;
+    SetExtent(vm, self, 1, vm.ToNumber(Arg(args, argc, 0)));
+    return Value();
+}
 NATIVE(GetVisible) {
     UNUSED;
     DisplayData* d = Placed(vm, self);
@@ -602,139 +663,6 @@ NATIVE(SwapChildren) {
     return Value();
 }
 
-// ---- MovieClip ----
-uint32_t Timeline(const Value& self) {
-    DisplayData* d = D(self);
-    return d ? d->timeline : 0;
-}
-NATIVE(CurrentFrame) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    return Value::Num(t && vm.timeline() ? vm.timeline()->CurrentFrame(t) : 1);
-}
-NATIVE(TotalFrames) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    return Value::Num(t && vm.timeline() ? vm.timeline()->TotalFrames(t) : 1);
-}
-NATIVE(IsPlaying) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    return Value::Bool(t && vm.timeline() && vm.timeline()->Playing(t));
-}
-NATIVE(Play) {
-    UNUSED;
-    if (uint32_t t = Timeline(self))
-        if (vm.timeline())
-            vm.timeline()->SetPlaying(t, true);
-    return Value();
-}
-NATIVE(Stop) {
-    UNUSED;
-    if (uint32_t t = Timeline(self))
-        if (vm.timeline())
-            vm.timeline()->SetPlaying(t, false);
-    return Value();
-}
-Value Goto(Vm& vm, const Value& self, Value* args, int argc, bool play) {
-    const uint32_t t = Timeline(self);
-    TimelineBridge* tb = vm.timeline();
-    if (!t || !tb || argc < 1)
-        return Value();
-    int frame;
-    if (args[0].IsString()) {
-        frame = tb->FrameOfLabel(t, args[0].s);
-        if (frame == 0) {
-            const double n = StringToNumber(args[0].s);
-            if (std::isnan(n))
-                return vm.ThrowError(
-                    "ArgumentError", 2109,
-                    "Error #2109: Frame label " + args[0].s.get() + " not found in scene " +
-                        (argc > 1 && !args[1].IsNullish() ? vm.ToString(args[1])
-                                                          : std::string("Scene 1")) +
-                        ".");
-            frame = int(n);
-        }
-    } else {
-        frame = ClampInt(vm.ToNumber(args[0]));
-    }
-    const int total = int(tb->TotalFrames(t));
-    frame = std::max(1, std::min(frame, total));
-    tb->SetPlaying(t, play);
-    tb->Goto(t, uint32_t(frame));
-    return Value();
-}
-NATIVE(GotoAndPlay) {
-    return Goto(vm, self, args, argc, true);
-}
-NATIVE(GotoAndStop) {
-    return Goto(vm, self, args, argc, false);
-}
-NATIVE(NextFrame) {
-    UNUSED;
-    Value f = Value::Num(CurrentFrame(vm, self, nullptr, 0).n + 1);
-    return Goto(vm, self, &f, 1, false);
-}
-NATIVE(PrevFrame) {
-    UNUSED;
-    Value f = Value::Num(CurrentFrame(vm, self, nullptr, 0).n - 1);
-    return Goto(vm, self, &f, 1, false);
-}
-NATIVE(CurrentLabel) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    if (!t || !vm.timeline())
-        return Value::Null();
-    const std::string l = vm.timeline()->LabelOf(t, vm.timeline()->CurrentFrame(t));
-    return l.empty() ? Value::Null() : Value::Str(l);
-}
-NATIVE(CurrentFrameLabel) {
-    UNUSED;
-    const uint32_t t = Timeline(self);
-    if (!t || !vm.timeline())
-        return Value::Null();
-    const uint32_t f = vm.timeline()->CurrentFrame(t);
-    for (const auto& l : vm.timeline()->Labels(t))
-        if (l.second == f)
-            return Value::Str(l.first);
-    return Value::Null();
-}
-NATIVE(CurrentLabels) {
-    UNUSED;
-    std::vector<Value> out;
-    const uint32_t t = Timeline(self);
-    if (t && vm.timeline()) {
-        ClassInfo* fl = vm.Builtin("FrameLabel");
-        for (const auto& l : vm.timeline()->Labels(t)) {
-            Value a[2] = {Value::Str(l.first), Value::Num(l.second)};
-            out.push_back(vm.ConstructClass(fl, a, 2));
-        }
-    }
-    return Value::Obj(vm.NewArray(std::move(out)));
-}
-NATIVE(AddFrameScript) {
-    UNUSED;
-    DisplayData* d = D(self);
-    if (!d)
-        return Value();
-    for (int i = 0; i + 1 < argc; i += 2) {
-        const double f = vm.ToNumber(args[i]);
-        if (f < 0 || f >= 65535 || std::isnan(f))
-            continue;
-        if (args[i + 1].IsNullish())
-            d->frameScripts.erase(uint32_t(f));
-        else
-            d->frameScripts[uint32_t(f)] = args[i + 1];
-    }
-    return Value();
-}
-NATIVE(FrameLabelCtor) {
-    UNUSED;
-    vm.Set(self, "name", Arg(args, argc, 0));
-    vm.Set(self, "frame", Arg(args, argc, 1));
-    return Value();
-}
-
 // ---- Stage ----
 NATIVE(StageWidth) {
     UNUSED;
@@ -841,66 +769,6 @@ NATIVE(TimerReset) {
     return Value();
 }
 
-// ---- flash.geom: Point, Rectangle, Matrix as dynamic fields ----
-NATIVE(PointCtor) {
-    UNUSED;
-    vm.Set(self, "x", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
-    vm.Set(self, "y", Value::Num(argc > 1 ? vm.ToNumber(args[1]) : 0));
-    return Value();
-}
-NATIVE(PointToString) {
-    UNUSED;
-    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) +
-                      ", y=" + vm.ToString(vm.Get(self, "y")) + ")");
-}
-NATIVE(PointLength) {
-    UNUSED;
-    return Value::Num(std::hypot(vm.ToNumber(vm.Get(self, "x")), vm.ToNumber(vm.Get(self, "y"))));
-}
-NATIVE(PointDistance) {
-    UNUSED;
-    const Value a = Arg(args, argc, 0), b = Arg(args, argc, 1);
-    return Value::Num(std::hypot(vm.ToNumber(vm.Get(a, "x")) - vm.ToNumber(vm.Get(b, "x")),
-                                 vm.ToNumber(vm.Get(a, "y")) - vm.ToNumber(vm.Get(b, "y"))));
-}
-NATIVE(RectCtor) {
-    UNUSED;
-    const char* names[] = {"x", "y", "width", "height"};
-    for (int i = 0; i < 4; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : 0));
-    return Value();
-}
-NATIVE(RectToString) {
-    UNUSED;
-    return Value::Str("(x=" + vm.ToString(vm.Get(self, "x")) + ", y=" +
-                      vm.ToString(vm.Get(self, "y")) + ", w=" + vm.ToString(vm.Get(self, "width")) +
-                      ", h=" + vm.ToString(vm.Get(self, "height")) + ")");
-}
-NATIVE(MatrixCtor) {
-    UNUSED;
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    const double defaults[] = {1, 0, 0, 1, 0, 0};
-    for (int i = 0; i < 6; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
-    return Value();
-}
-NATIVE(MatrixToString) {
-    UNUSED;
-    std::string s = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    for (int i = 0; i < 6; ++i)
-        s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(vm.Get(self, names[i]));
-    return Value::Str(s + ")");
-}
-NATIVE(ColorTransformCtor) {
-    UNUSED;
-    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
-    const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
-    for (int i = 0; i < 8; ++i)
-        vm.Set(self, names[i], Value::Num(i < argc ? vm.ToNumber(args[i]) : defaults[i]));
-    return Value();
-}
 NATIVE(TextFieldText) {
     UNUSED;
     const Value v = vm.Get(self, "__text");
@@ -1080,6 +948,9 @@ void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
     if (it == d->frameScripts.end())
         return;
     const Value fn = it->second;
+    // Flash Player passes over a frame script that is not a function.
+    if (!fn.IsObject() || (fn.o->kind != Kind::Function && fn.o->kind != Kind::Class))
+        return;
     vm.CallFromHost(fn, Value::Obj(clip), nullptr, 0);
 }
 
@@ -1159,8 +1030,10 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(dispatcher, "hasEventListener", HasListener);
     vm.AddMethod(dispatcher, "willTrigger", HasListener);
     vm.AddMethod(dispatcher, "dispatchEvent", DispatchEventN);
-    vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr)->isInterface =
-        true;
+    ClassInfo* iface =
+        vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr);
+    iface->isInterface = true;
+    dispatcher->interfaces.push_back(iface);
 
     ClassInfo* display =
         vm.DefineClass("flash.display", "DisplayObject", dispatcher, Kind::Dispatcher, DisplayCtor);
@@ -1181,7 +1054,7 @@ void InstallDisplay(Vm& vm) {
                  {"stage", GetStage, nullptr},
                  {"root", GetRoot, nullptr},
                  {"metaData", GetMetaData, SetMetaData},
-                 {"loaderInfo", GetLoaderInfo, nullptr},
+                 {"loaderInfo", MovieLoaderInfo, nullptr},
                  {"mask", GetLoaderInfo, Ignore},
                  {"filters", nullptr, Ignore},
                  {"cacheAsBitmap", nullptr, Ignore},
@@ -1209,7 +1082,8 @@ void InstallDisplay(Vm& vm) {
                             {"setChildIndex", SetChildIndex},
                             {"contains", Contains},
                             {"swapChildrenAt", SwapChildrenAt},
-                            {"swapChildren", SwapChildren}};
+                            {"swapChildren", SwapChildren},
+                            {"stopAllMovieClips", StopAllMovieClips}};
     for (const auto& m : containerMethods)
         vm.AddMethod(container, m.name, m.fn);
     vm.AddGetter(container, "numChildren", NumChildren);
@@ -1223,29 +1097,8 @@ void InstallDisplay(Vm& vm) {
     ClassInfo* clip =
         vm.DefineClass("flash.display", "MovieClip", sprite, Kind::Dispatcher, DisplayCtor);
     clip->sealed = false;
-    const struct {
-        const char* name;
-        NativeFn fn;
-    } clipMethods[] = {{"play", Play},
-                       {"stop", Stop},
-                       {"gotoAndPlay", GotoAndPlay},
-                       {"gotoAndStop", GotoAndStop},
-                       {"nextFrame", NextFrame},
-                       {"prevFrame", PrevFrame},
-                       {"addFrameScript", AddFrameScript}};
-    for (const auto& m : clipMethods)
-        vm.AddMethod(clip, m.name, m.fn);
-    vm.AddGetter(clip, "currentFrame", CurrentFrame);
-    vm.AddGetter(clip, "totalFrames", TotalFrames);
-    vm.AddGetter(clip, "framesLoaded", TotalFrames);
-    vm.AddGetter(clip, "isPlaying", IsPlaying);
-    vm.AddGetter(clip, "currentLabel", CurrentLabel);
-    vm.AddGetter(clip, "currentFrameLabel", CurrentFrameLabel);
-    vm.AddGetter(clip, "currentLabels", CurrentLabels);
     vm.AddGetter(clip, "enabled", nullptr, Ignore);
-    ClassInfo* frameLabel =
-        vm.DefineClass("flash.display", "FrameLabel", object, Kind::Plain, FrameLabelCtor);
-    frameLabel->sealed = false;
+    InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
@@ -1273,7 +1126,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(textField, "length", TextFieldLength);
     vm.AddMethod(textField, "appendText", TextFieldAppend);
     textField->sealed = false;
-    vm.DefineClass("flash.text", "TextFormat", object, Kind::Plain, PlainCtor)->sealed = false;
+    InstallText(vm);
 
     ClassInfo* timer =
         vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);
@@ -1282,19 +1135,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(timer, "stop", TimerStop);
     vm.AddMethod(timer, "reset", TimerReset);
 
-    ClassInfo* point = vm.DefineClass("flash.geom", "Point", object, Kind::Geom, PointCtor);
-    point->sealed = false;
-    vm.AddMethod(point, "toString", PointToString);
-    vm.AddGetter(point, "length", PointLength);
-    vm.AddMethod(point, "distance", PointDistance, true);
-    ClassInfo* rect = vm.DefineClass("flash.geom", "Rectangle", object, Kind::Geom, RectCtor);
-    rect->sealed = false;
-    vm.AddMethod(rect, "toString", RectToString);
-    ClassInfo* matrix = vm.DefineClass("flash.geom", "Matrix", object, Kind::Geom, MatrixCtor);
-    matrix->sealed = false;
-    vm.AddMethod(matrix, "toString", MatrixToString);
-    vm.DefineClass("flash.geom", "ColorTransform", object, Kind::Geom, ColorTransformCtor)->sealed =
-        false;
+    InstallGeom(vm);
 
     ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
     const struct {
@@ -1318,14 +1159,13 @@ void InstallDisplay(Vm& vm) {
     }
     // Network and file classes are present so scripts load, and refuse what they are asked.
     for (const char* n : {"URLLoader", "URLStream", "Socket", "XMLSocket", "NetConnection",
-                          "NetStream", "FileReference", "LocalConnection", "SharedObject"}) {
-        const char* pkg = std::string(n) == "FileReference" ? "flash.net" : "flash.net";
-        ClassInfo* c = vm.DefineClass(pkg, n, dispatcher, Kind::Dispatcher, DispatcherCtor);
+                          "NetStream", "LocalConnection"}) {
+        ClassInfo* c = vm.DefineClass("flash.net", n, dispatcher, Kind::Dispatcher, DispatcherCtor);
         c->sealed = false;
         for (const char* m : {"load", "connect", "send", "browse", "download", "upload", "play"})
             vm.AddMethod(c, m, Refuse);
     }
-    vm.DefineClass("flash.net", "URLRequest", object, Kind::Plain, PlainCtor)->sealed = false;
+    InstallOffline(vm, dispatcher);
 }
 
 } // namespace avm2

@@ -62,6 +62,15 @@ void Broadcast(Vm& vm, const char* type);
 // False when the object holds as many as a drawing may.
 bool DrawInto(Vm& vm, Object* owner, const timeline::DrawOp& op);
 void InstallGraphics(Vm& vm, ClassInfo* display);
+// MovieClip's frame methods and properties, Scene and FrameLabel.
+void InstallMovieClip(Vm& vm, ClassInfo* clip);
+void InstallGeom(Vm& vm);
+void InstallText(Vm& vm); // TextFormat
+// The movie's one LoaderInfo (every display object answers with it).
+Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc);
+// Classes that reach outside the player, answering as a player with nothing around it.
+void InstallOffline(Vm& vm, ClassInfo* dispatcher);
+Value StopAllMovieClips(Vm& vm, const Value& self, Value* args, int argc);
 // The frame script of a clip for a 0-based frame, if one was added.
 void RunFrameScript(Vm& vm, Object* clip, uint32_t frame);
 

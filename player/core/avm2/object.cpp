@@ -39,10 +39,15 @@ const Binding* Traits::Find(const std::string& name, const Name& n) const {
     auto it = map.find(name);
     if (it == map.end())
         return nullptr;
+    // A script's own binding (an override of a native method) comes before the native one.
+    const Binding* native = nullptr;
     for (const Binding& b : it->second)
-        if (Matches(b.ns, n))
-            return &b;
-    return nullptr;
+        if (Matches(b.ns, n)) {
+            if (b.ns != kAnyNs)
+                return &b;
+            native = native ? native : &b;
+        }
+    return native;
 }
 
 const Binding* Traits::FindAny(const std::string& name) const {

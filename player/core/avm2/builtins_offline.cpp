@@ -1,0 +1,303 @@
+// The classes that reach outside the player, answering as a Flash Player playing a local
+// file with nothing around it: no browser (ExternalInterface), no file dialog (a browse is
+// cancelled), no disk for shared objects (they live as long as the movie), no printer.
+#include "player/core/avm2/display.h"
+
+namespace avm2 {
+
+namespace {
+
+#define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
+#define UNUSED (void)vm, (void)self, (void)args, (void)argc
+
+void Constant(ClassInfo* c, const char* name, const Value& v) {
+    Binding* b = c->stat.Add(name, kAnyNs);
+    b->k = Binding::Const;
+    b->slot = uint32_t(c->stat.slots.size());
+    SlotInit init;
+    init.slot = b->slot;
+    init.value = v;
+    c->stat.slots.push_back(init);
+    c->object->slots.push_back(v);
+}
+
+Value HostSetting(Vm& vm, const char* name) {
+    return vm.Get(Value::Obj(StageObject(vm)), name);
+}
+
+NATIVE(Nothing) {
+    UNUSED;
+    return Value();
+}
+NATIVE(False) {
+    UNUSED;
+    return Value::Bool(false);
+}
+NATIVE(Null) {
+    UNUSED;
+    return Value::Null();
+}
+NATIVE(OutOfSequence) {
+    UNUSED;
+    return vm.ThrowError("Error", 2037,
+                         "Error #2037: Functions called in incorrect sequence, or earlier call "
+                         "was unsuccessful.");
+}
+
+// ---- Security ----
+NATIVE(SandboxType) {
+    UNUSED;
+    return Value::Str(ToBoolean(HostSetting(vm, "__useNetwork")) ? "localWithNetwork"
+                                                                 : "localWithFile");
+}
+
+// ---- ExternalInterface ----
+NATIVE(NoContainer) {
+    UNUSED;
+    return vm.ThrowError("Error", 2067,
+                         "Error #2067: The ExternalInterface is not available in this container. "
+                         "ExternalInterface requires Internet Explorer ActiveX, Firefox, Mozilla "
+                         "1.7.5 and greater, or other browsers that support NPRuntime.");
+}
+
+// ---- SharedObject: one per name, kept in memory ----
+NATIVE(GetLocal) {
+    UNUSED;
+    const std::string key = "__local " + vm.ToString(Arg(args, argc, 0));
+    ClassInfo* c = vm.Builtin("SharedObject");
+    if (!c->object->dyn)
+        c->object->dyn.reset(new DynProps);
+    if (Value* known = c->object->dyn->Find(key))
+        return *known;
+    if (c->object->dyn->live >= 1000)
+        return Value::Null();
+    const Value so = vm.ConstructClass(c, nullptr, 0);
+    if (vm.throwing())
+        return Value();
+    vm.Set(so, "data", Value::Obj(vm.NewObject()));
+    c->object->dyn->Set(key, so, false);
+    return so;
+}
+NATIVE(SharedObjectFlush) {
+    UNUSED;
+    return Value::Str("flushed");
+}
+NATIVE(SharedObjectClear) {
+    UNUSED;
+    vm.Set(self, "data", Value::Obj(vm.NewObject()));
+    return Value();
+}
+NATIVE(SharedObjectSetProperty) {
+    UNUSED;
+    vm.Set(vm.Get(self, "data"), vm.ToString(Arg(args, argc, 0)), Arg(args, argc, 1));
+    return Value();
+}
+
+// ---- FileReference and FileFilter ----
+// No dialog can open: the browse is cancelled at once.
+NATIVE(Browse) {
+    UNUSED;
+    if (self.IsObject())
+        DispatchSimple(vm, self.o, "cancel", false);
+    return Value::Bool(true);
+}
+NATIVE(FileFilterCtor) {
+    UNUSED;
+    vm.Set(self, "description", Value::Str(vm.ToString(Arg(args, argc, 0))));
+    vm.Set(self, "extension", Value::Str(vm.ToString(Arg(args, argc, 1))));
+    vm.Set(self, "macType",
+           argc > 2 && !args[2].IsNullish() ? Value::Str(vm.ToString(args[2])) : Value::Null());
+    return Value();
+}
+
+// ---- URLRequest ----
+NATIVE(UrlRequestCtor) {
+    UNUSED;
+    vm.Set(self, "url",
+           argc > 0 && !args[0].IsNullish() ? Value::Str(vm.ToString(args[0])) : Value::Null());
+    vm.Set(self, "__method", Value::Str("GET"));
+    return Value();
+}
+NATIVE(UrlRequestMethod) {
+    UNUSED;
+    return vm.Get(self, "__method");
+}
+NATIVE(UrlRequestSetMethod) {
+    UNUSED;
+    const std::string m = vm.ToString(Arg(args, argc, 0));
+    if (m != "GET" && m != "get" && m != "POST" && m != "post")
+        return vm.ThrowError("ArgumentError", 2008,
+                             "Error #2008: Parameter method must be one of the accepted values.");
+    vm.Set(self, "__method", Value::Str(m));
+    return Value();
+}
+
+NATIVE(PrintJobOptionsCtor) {
+    UNUSED;
+    vm.Set(self, "printAsBitmap", Value::Bool(ToBoolean(Arg(args, argc, 0))));
+    return Value();
+}
+
+NATIVE(PlainCtor) {
+    UNUSED;
+    return Value();
+}
+
+// ---- LoaderInfo of the movie, a local file read whole ----
+NATIVE(FileBytes) {
+    UNUSED;
+    return HostSetting(vm, "__fileBytes");
+}
+NATIVE(Content) {
+    UNUSED;
+    DisplayData* stage = DisplayOf(Value::Obj(StageObject(vm)));
+    return stage && !stage->children.empty() ? Value::Obj(stage->children[0]) : Value::Null();
+}
+NATIVE(ContentType) {
+    UNUSED;
+    return Value::Str("application/x-shockwave-flash");
+}
+NATIVE(Three) {
+    UNUSED;
+    return Value::Num(3);
+}
+NATIVE(True) {
+    UNUSED;
+    return Value::Bool(true);
+}
+NATIVE(Url) {
+    UNUSED;
+    return Value::Str("file:///movie.swf");
+}
+NATIVE(Parameters) {
+    UNUSED;
+    return Value::Obj(vm.NewObject());
+}
+NATIVE(SharedEvents) {
+    UNUSED;
+    Value v = vm.Get(self, "__sharedEvents");
+    if (!v.IsObject()) {
+        v = vm.ConstructClass(vm.Builtin("EventDispatcher"), nullptr, 0);
+        vm.Set(self, "__sharedEvents", v);
+    }
+    return v;
+}
+#define SETTING(name, key)                                                                         \
+    NATIVE(name) {                                                                                 \
+        UNUSED;                                                                                    \
+        return HostSetting(vm, key);                                                               \
+    }
+SETTING(MovieWidth, "__width")
+SETTING(MovieHeight, "__height")
+SETTING(MovieFrameRate, "__frameRate")
+SETTING(MovieSwfVersion, "__swfVersion")
+
+} // namespace
+
+Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc) {
+    UNUSED;
+    const Value stage = Value::Obj(StageObject(vm));
+    Value v = vm.Get(stage, "__loaderInfo");
+    if (!v.IsObject()) {
+        v = vm.ConstructClass(vm.Builtin("LoaderInfo"), nullptr, 0);
+        vm.Set(stage, "__loaderInfo", v);
+    }
+    return v;
+}
+
+void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
+    ClassInfo* object = vm.objectClass;
+    ClassInfo* access =
+        vm.DefineClass("flash.accessibility", "Accessibility", object, Kind::Plain, nullptr);
+    vm.AddGetter(access, "active", False, nullptr, true);
+    vm.AddMethod(access, "updateProperties", Nothing, true);
+
+    ClassInfo* security = vm.DefineClass("flash.system", "Security", object, Kind::Plain, nullptr);
+    vm.AddGetter(security, "sandboxType", SandboxType, nullptr, true);
+    for (const char* m : {"allowDomain", "allowInsecureDomain", "loadPolicyFile", "showSettings"})
+        vm.AddMethod(security, m, Nothing, true);
+    const char* sandboxes[][2] = {{"REMOTE", "remote"},
+                                  {"LOCAL_WITH_FILE", "localWithFile"},
+                                  {"LOCAL_WITH_NETWORK", "localWithNetwork"},
+                                  {"LOCAL_TRUSTED", "localTrusted"},
+                                  {"APPLICATION", "application"}};
+    for (const auto& s : sandboxes)
+        Constant(security, s[0], Value::Str(s[1]));
+
+    ClassInfo* caps = vm.Builtin("Capabilities");
+    // The screen Flash Player's recordings were made on; a saver has no other to tell.
+    const std::pair<const char*, double> screen[] = {{"screenResolutionX", 1536},
+                                                     {"screenResolutionY", 864},
+                                                     {"pixelAspectRatio", 1},
+                                                     {"screenDPI", 72}};
+    for (const auto& s : screen)
+        Constant(caps, s.first, Value::Num(s.second));
+
+    ClassInfo* external =
+        vm.DefineClass("flash.external", "ExternalInterface", object, Kind::Plain, nullptr);
+    vm.AddGetter(external, "available", False, nullptr, true);
+    vm.AddGetter(external, "objectID", Null, nullptr, true);
+    vm.AddMethod(external, "call", NoContainer, true);
+    vm.AddMethod(external, "addCallback", NoContainer, true);
+    Constant(external, "marshallExceptions", Value::Bool(false));
+
+    ClassInfo* so =
+        vm.DefineClass("flash.net", "SharedObject", dispatcher, Kind::Dispatcher, PlainCtor);
+    so->sealed = false;
+    vm.AddMethod(so, "getLocal", GetLocal, true);
+    vm.AddMethod(so, "getRemote", Null, true);
+    vm.AddMethod(so, "flush", SharedObjectFlush);
+    vm.AddMethod(so, "clear", SharedObjectClear);
+    vm.AddMethod(so, "close", Nothing);
+    vm.AddMethod(so, "setProperty", SharedObjectSetProperty);
+
+    ClassInfo* file =
+        vm.DefineClass("flash.net", "FileReference", dispatcher, Kind::Dispatcher, PlainCtor);
+    for (const char* p : {"creationDate", "modificationDate", "name", "size", "type"})
+        vm.AddGetter(file, p, OutOfSequence);
+    vm.AddGetter(file, "creator", Null);
+    vm.AddGetter(file, "data", Null);
+    vm.AddMethod(file, "browse", Browse);
+    for (const char* m : {"load", "save", "download", "upload"})
+        vm.AddMethod(file, m, OutOfSequence);
+    vm.AddMethod(file, "cancel", Nothing);
+    vm.DefineClass("flash.net", "FileFilter", object, Kind::Plain, FileFilterCtor)->sealed = false;
+
+    ClassInfo* request =
+        vm.DefineClass("flash.net", "URLRequest", object, Kind::Plain, UrlRequestCtor);
+    request->sealed = false;
+    vm.AddGetter(request, "method", UrlRequestMethod, UrlRequestSetMethod);
+
+    ClassInfo* info =
+        vm.DefineClass("flash.display", "LoaderInfo", dispatcher, Kind::Dispatcher, PlainCtor);
+    info->sealed = false;
+    const struct {
+        const char* name;
+        NativeFn get;
+    } infoProps[] = {{"bytesLoaded", FileBytes},
+                     {"bytesTotal", FileBytes},
+                     {"content", Content},
+                     {"contentType", ContentType},
+                     {"actionScriptVersion", Three},
+                     {"frameRate", MovieFrameRate},
+                     {"width", MovieWidth},
+                     {"height", MovieHeight},
+                     {"swfVersion", MovieSwfVersion},
+                     {"url", Url},
+                     {"loaderURL", Url},
+                     {"loader", Null},
+                     {"applicationDomain", Null},
+                     {"parameters", Parameters},
+                     {"sharedEvents", SharedEvents},
+                     {"isURLInaccessible", False},
+                     {"childAllowsParent", True},
+                     {"parentAllowsChild", True},
+                     {"sameDomain", True}};
+    for (const auto& p : infoProps)
+        vm.AddGetter(info, p.name, p.get);
+
+    vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
+        ->sealed = false;
+}
+
+} // namespace avm2
