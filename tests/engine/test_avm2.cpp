@@ -433,6 +433,17 @@ const As3Call kAs3Calls[] = {
     {"'a,b,,c'", "split", {"','"}, "a,b,,c"},
     {"'a,b,,c'", "split", {"','", "2"}, "a,b"},
     {"'aBc'", "toUpperCase", {}, "ABC"},
+    // Flash's case table: dotless i and long s raise to ASCII, sharp s stays, the edges of
+    // the Latin-1 run, a character beyond the BMP untouched.
+    {"'\xc4\xb1\xc5\xbf\xc3\x9f\xc3\xbf\xc3\xa0\xc3\xbe'",
+     "toUpperCase",
+     {},
+     "IS\xc3\x9f\xc5\xb8\xc3\x80\xc3\x9e"},
+    {"'\xc4\xb0\xe2\x84\xaa\xc3\x80\xc3\x9e\xc3\x97'",
+     "toLowerCase",
+     {},
+     "ik\xc3\xa0\xc3\xbe\xc3\x97"},
+    {"'a\xf0\x9f\x98\x8b'", "toUpperCase", {}, "A\xf0\x9f\x98\x8b"},
     {"'h\xf0\x9f\x98\x80!'", "charAt", {"3"}, "!"},
     {"'h\xf0\x9f\x98\x80!'", "charCodeAt", {"1"}, "55357"},
     {"'abc'", "concat", {"1", "null"}, "abc1null"},

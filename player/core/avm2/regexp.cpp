@@ -514,7 +514,13 @@ NATIVE(RegExpTest) {
 NATIVE(RegExpToString) {
     UNUSED;
     RegExpData* d = Data(self);
-    return Value::Str(d ? "/" + d->source + "/" + d->flags : "");
+    if (!d) // called on something else: the coercion error Flash reports
+        return vm.CoerceTo(self, vm.Builtin("RegExp"));
+    std::string flags; // in Flash's order, whatever order they were given in
+    for (char c : std::string("gimsx"))
+        if (d->flags.find(c) != std::string::npos)
+            flags += c;
+    return Value::Str("/" + d->source + "/" + flags);
 }
 NATIVE(RegExpSource) {
     UNUSED;
