@@ -340,6 +340,21 @@ void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
         for (const DynProps::Entry& e : o->dyn->entries)
             if (e.live && e.enumerable)
                 out->push_back(Value::Str(e.key));
+    // Then what the prototype chain adds, unless a nearer object has the name.
+    int depth = 0;
+    for (Object* p = o->proto; p && depth < 64; p = p->proto, ++depth) {
+        if (!p->dyn || p->dyn->live == 0)
+            continue;
+        for (const DynProps::Entry& e : p->dyn->entries) {
+            if (!e.live || !e.enumerable)
+                continue;
+            bool seen = o->dyn && o->dyn->Find(e.key);
+            for (Object* q = o->proto; q != p && !seen; q = q->proto)
+                seen = q->dyn && q->dyn->Find(e.key);
+            if (!seen)
+                out->push_back(Value::Str(e.key));
+        }
+    }
 }
 
 // ---- calls ----
