@@ -451,6 +451,19 @@ const As3Call kAs3Calls[] = {
     {"'hello'", "replace", {"'l'", "'[$`]'"}, "he[he]lo"},
     {"'hello'", "replace", {"'l'", "'[$\']'"}, "he[lo]lo"},
     {"'hello'", "replace", {"'o'", "'[$\']'"}, "hell[]"},
+    // search() takes a string as a pattern and answers positions in UTF-16 units.
+    {"'xAA'", "search", {"'(A)(A)'"}, "1"},
+    {"'xy'", "search", {"'.y'"}, "0"},
+    {"'\xc3\xa9"
+     "1'",
+     "search",
+     {"'1'"},
+     "1"},
+    {"'\xf0\x9f\x98\x8b"
+     "x'",
+     "search",
+     {"'x'"},
+     "2"},
     // A null or undefined search string finds nothing; an undefined bound is 0, not the end.
     {"'a null'", "indexOf", {"null"}, "-1"},
     {"'undefined'", "indexOf", {"undefined"}, "-1"},

@@ -453,6 +453,26 @@ bool Exec(const RegExpData& d, const std::string& s, int from, std::vector<int>*
     return false;
 }
 
+// The matcher works on the UTF-8 bytes; scripts see positions in UTF-16 units.
+int UnitsBefore(const std::string& s, int bytes) {
+    int units = 0;
+    for (int i = 0; i < bytes && size_t(i) < s.size(); ++i) {
+        const uint8_t c = uint8_t(s[size_t(i)]);
+        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
+}
+int ByteOfUnit(const std::string& s, int units) {
+    size_t i = 0;
+    for (int u = 0; i < s.size() && u < units; ++i) {
+        const uint8_t c = uint8_t(s[i]);
+        u += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    }
+    while (i < s.size() && (uint8_t(s[i]) & 0xC0) == 0x80)
+        ++i;
+    return int(i);
+}
+
 Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps) {
     std::vector<Value> parts;
     for (size_t g = 0; g + 1 < caps.size(); g += 2)
@@ -461,7 +481,7 @@ Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps) {
                             : Value::Str(s.substr(size_t(caps[g]), size_t(caps[g + 1] - caps[g]))));
     Object* a = vm.NewArray(std::move(parts));
     a->dyn.reset(new DynProps);
-    a->dyn->Set("index", Value::Num(caps[0]));
+    a->dyn->Set("index", Value::Num(UnitsBefore(s, caps[0])));
     a->dyn->Set("input", Value::Str(s));
     return Value::Obj(a);
 }
@@ -497,6 +517,8 @@ NATIVE(RegExpExec) {
         return Value::Null();
     const std::string s = argc > 0 ? vm.ToString(args[0]) : "undefined";
     int from = d->global ? ClampInt(vm.ToNumber(vm.Get(self, "lastIndex"))) : 0;
+    if (from > 0) // past the last unit: no match, as past the last byte
+        from = from > UnitsBefore(s, int(s.size())) ? int(s.size()) + 1 : ByteOfUnit(s, from);
     std::vector<int> caps;
     if (from < 0 || from > int(s.size()) || !Exec(*d, s, from, &caps)) {
         if (d->global)
@@ -504,7 +526,7 @@ NATIVE(RegExpExec) {
         return Value::Null();
     }
     if (d->global)
-        vm.Set(self, "lastIndex", Value::Num(caps[1] == caps[0] ? caps[1] : caps[1]));
+        vm.Set(self, "lastIndex", Value::Num(UnitsBefore(s, caps[1])));
     return ExecResult(vm, s, caps);
 }
 NATIVE(RegExpTest) {
@@ -585,7 +607,7 @@ std::string RegExpReplace(Vm& vm, const std::string& s, const Value& pattern, co
                 a.push_back(caps[g] < 0 ? Value::Str("")
                                         : Value::Str(s.substr(size_t(caps[g]),
                                                               size_t(caps[g + 1] - caps[g]))));
-            a.push_back(Value::Num(caps[0]));
+            a.push_back(Value::Num(UnitsBefore(s, caps[0])));
             a.push_back(Value::Str(s));
             out += vm.ToString(vm.Call(with, Value::Null(), a.data(), int(a.size())));
             if (vm.throwing())
@@ -676,12 +698,16 @@ Value RegExpMatch(Vm& vm, const std::string& s, const Value& pattern) {
 
 int RegExpSearch(Vm& vm, const std::string& s, const Value& pattern) {
     RegExpData* d = Data(pattern);
-    if (!d) {
-        const size_t at = s.find(vm.ToString(pattern));
-        return at == std::string::npos ? -1 : int(at);
+    Value re;
+    if (!d) { // a string searches as the pattern it spells, as match() takes it
+        Value a = Value::Str(vm.ToString(pattern));
+        re = vm.ConstructClass(vm.Builtin("RegExp"), &a, 1);
+        d = Data(re);
+        if (!d)
+            return -1;
     }
     std::vector<int> caps;
-    return Exec(*d, s, 0, &caps) ? caps[0] : -1;
+    return Exec(*d, s, 0, &caps) ? UnitsBefore(s, caps[0]) : -1;
 }
 
 Value RegExpSplit(Vm& vm, const std::string& s, const Value& pattern, uint32_t limit) {
