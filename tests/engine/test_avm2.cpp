@@ -454,6 +454,8 @@ const As3Call kAs3Calls[] = {
     // search() takes a string as a pattern and answers positions in UTF-16 units.
     {"'xAA'", "search", {"'(A)(A)'"}, "1"},
     {"'xy'", "search", {"'.y'"}, "0"},
+    {"'xab'", "search", {"'a(?#note)b'"}, "1"},
+    {"'xab'", "match", {"'(?P<first>a)b'"}, "ab,a"},
     {"'\xc3\xa9"
      "1'",
      "search",

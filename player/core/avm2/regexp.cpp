@@ -27,6 +27,7 @@ struct Pattern {
     std::unique_ptr<Node> root;
     int groups = 1;
     bool ignoreCase = false, multiline = false, dotall = false, extended = false;
+    std::vector<std::pair<std::string, int>> names; // (?P<name>...): name, capture index
 };
 
 struct Parser {
@@ -81,7 +82,26 @@ struct Parser {
             return std::unique_ptr<Node>(new Node(Node::End));
         case '(': {
             std::unique_ptr<Node> g(new Node(Node::Group));
-            if (p.compare(i, 2, "?:") == 0) {
+            if (p.compare(i, 2, "?#") == 0) { // a comment: matches nothing, takes nothing
+                const size_t end = p.find(')', i);
+                if (end == std::string::npos) {
+                    ok = false;
+                    return g;
+                }
+                i = end + 1;
+                g->alts.emplace_back();
+                return g;
+            }
+            if (p.compare(i, 3, "?P<") == 0) { // a named capture
+                const size_t end = p.find('>', i);
+                if (end == std::string::npos || out.names.size() >= 1000) {
+                    ok = false;
+                    return g;
+                }
+                out.names.emplace_back(p.substr(i + 3, end - i - 3), out.groups);
+                i = end + 1;
+                g->group = out.groups++;
+            } else if (p.compare(i, 2, "?:") == 0) {
                 i += 2;
             } else if (p.compare(i, 2, "?=") == 0 || p.compare(i, 2, "?!") == 0) {
                 g->k = Node::Look;
@@ -182,6 +202,8 @@ struct Parser {
                 continue;
             }
             std::unique_ptr<Node> a = Atom();
+            while (out.extended && i < p.size() && (p[i] == ' ' || p[i] == '\n' || p[i] == '\t'))
+                ++i; // extended patterns may space a quantifier from its atom
             if (i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?' || p[i] == '{')) {
                 std::unique_ptr<Node> r(new Node(Node::Repeat));
                 const char q = p[i];
@@ -473,7 +495,8 @@ int ByteOfUnit(const std::string& s, int units) {
     return int(i);
 }
 
-Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps) {
+Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps,
+                 const Pattern* pat = nullptr) {
     std::vector<Value> parts;
     for (size_t g = 0; g + 1 < caps.size(); g += 2)
         parts.push_back(caps[g] < 0
@@ -483,6 +506,12 @@ Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps) {
     a->dyn.reset(new DynProps);
     a->dyn->Set("index", Value::Num(UnitsBefore(s, caps[0])));
     a->dyn->Set("input", Value::Str(s));
+    if (pat)
+        for (const auto& n : pat->names)
+            if (size_t(n.second) < a->elems.size()) // a group that took no part names ""
+                a->dyn->Set(n.first, a->elems[size_t(n.second)].IsUndefined()
+                                         ? Value::Str("")
+                                         : a->elems[size_t(n.second)]);
     return Value::Obj(a);
 }
 
@@ -527,7 +556,7 @@ NATIVE(RegExpExec) {
     }
     if (d->global)
         vm.Set(self, "lastIndex", Value::Num(UnitsBefore(s, caps[1])));
-    return ExecResult(vm, s, caps);
+    return ExecResult(vm, s, caps, &d->pat);
 }
 NATIVE(RegExpTest) {
     UNUSED;
@@ -681,7 +710,7 @@ Value RegExpMatch(Vm& vm, const std::string& s, const Value& pattern) {
         return Value::Null();
     if (!d->global) {
         std::vector<int> caps;
-        return Exec(*d, s, 0, &caps) ? ExecResult(vm, s, caps) : Value::Null();
+        return Exec(*d, s, 0, &caps) ? ExecResult(vm, s, caps, &d->pat) : Value::Null();
     }
     std::vector<Value> all;
     std::vector<int> caps;
