@@ -179,6 +179,10 @@ NATIVE(Splice) {
         return Value::Obj(o ? Like(vm, o, {}) : vm.NewArray());
     const int start = RelIndex(vm, args, argc, 0, 0, o->elems.size());
     double count = argc > 1 ? vm.ToNumber(args[1]) : double(o->elems.size() - size_t(start));
+    // A Vector reads a negative count from its end, as slice does: splice(2, -3) on six
+    // elements removes one.
+    if (o->kind == Kind::Vector && count < 0)
+        count = std::max(0.0, std::floor(count) + double(o->elems.size()) - start);
     if (std::isnan(count) || count < 0)
         count = 0;
     count = std::min(count, double(o->elems.size() - size_t(start)));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "player/core/avm2/case_map.h"
 #include "player/core/avm2/vm.h"
 #include "player/core/avm2/vm_internal.h"
 
@@ -408,21 +409,26 @@ NATIVE(StringSubstr) {
     len = std::min(std::max(len, 0.0), double(s.size()) - a);
     return Value::Str(Utf8(s, size_t(a), size_t(len)));
 }
+// Each UTF-16 unit through Flash's one-to-one case table.
+Value MapCase(Vm& vm, const Value& self, uint32_t (*map)(uint32_t)) {
+    std::string s = This(vm, self);
+    if (Ascii(s)) {
+        for (char& c : s)
+            c = char(map(uint8_t(c)));
+        return Value::Str(s);
+    }
+    std::u16string u = Units(s);
+    for (char16_t& c : u)
+        c = char16_t(map(c));
+    return Value::Str(Utf8(u));
+}
 NATIVE(StringUpper) {
     UNUSED;
-    std::string s = This(vm, self);
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 32);
-    return Value::Str(s);
+    return MapCase(vm, self, ToUpperCase);
 }
 NATIVE(StringLower) {
     UNUSED;
-    std::string s = This(vm, self);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    return Value::Str(s);
+    return MapCase(vm, self, ToLowerCase);
 }
 NATIVE(StringConcat) {
     UNUSED;
@@ -472,10 +478,14 @@ NATIVE(StringSearch) {
     UNUSED;
     return Value::Num(RegExpSearch(vm, This(vm, self), Arg(args, argc, 0)));
 }
+// The difference of the first UTF-16 units that differ, else of the lengths.
 NATIVE(StringLocaleCompare) {
     UNUSED;
-    const std::string a = This(vm, self), b = Str(vm, args, argc, 0);
-    return Value::Num(a < b ? -1 : a > b ? 1 : 0);
+    const std::u16string a = Units(This(vm, self)), b = Units(Str(vm, args, argc, 0));
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i] != b[i])
+            return Value::Num(double(a[i]) - double(b[i]));
+    return Value::Num(double(a.size()) - double(b.size()));
 }
 NATIVE(StringToString) {
     UNUSED;

@@ -45,6 +45,12 @@ struct Interp {
         }
         if (mn.rtNs) {
             const Value ns = *--sp;
+            if (!ns.IsObject() || ns.o->kind != Kind::Namespace) {
+                vm.ThrowError("VerifyError", 1058,
+                              "Error #1058: Illegal operand type: " + vm.ToString(ns) +
+                                  " must be Namespace.");
+                return false;
+            }
             n.set = nullptr;
             n.anyNs = false;
             n.single = ns.IsObject() && ns.o->kind == Kind::Namespace ? int(ns.o->num) : kPublicNs;
@@ -729,6 +735,11 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 std::vector<Value> args(a, a + ins.a);
                 const Value obj = a[-1];
                 sp = a - 1;
+                if (obj.IsNullish()) {
+                    vm.ThrowError("TypeError", obj.IsNull() ? 1009 : 1010,
+                                  ErrorText(obj.IsNull() ? 1009 : 1010));
+                    break;
+                }
                 ClassInfo* base = m->owner ? m->owner->super : nullptr;
                 if (base && base->iinit)
                     vm.Invoke(base->iinit, obj, args.data(), ins.a, base->scope);

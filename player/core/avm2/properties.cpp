@@ -7,6 +7,9 @@
 
 namespace avm2 {
 
+Value ByteArrayAt(Object* o, uint32_t index);
+void ByteArrayPut(Vm& vm, Object* o, uint32_t index, const Value& v);
+
 namespace {
 
 std::string Dotted(const ClassInfo* c) {
@@ -165,6 +168,8 @@ Value Vm::GetProperty(const Value& obj, const Name& n) {
     }
     Object* o = obj.o;
     uint32_t index;
+    if (o->kind == Kind::ByteArray && ElementIndex(n, &index))
+        return ByteArrayAt(o, index);
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (index < o->elems.size() && (!o->elems[index].IsUndefined() || o->kind == Kind::Vector))
             return o->elems[index];
@@ -229,6 +234,10 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
     }
     Object* o = obj.o;
     uint32_t index;
+    if (o->kind == Kind::ByteArray && ElementIndex(n, &index)) {
+        ByteArrayPut(*this, o, index, v);
+        return;
+    }
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (o->kind == Kind::Vector) {
             const bool fixed = o->num != 0;
@@ -319,6 +328,10 @@ bool Vm::DeleteProperty(const Value& obj, const Name& n) {
 }
 
 void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
+    if (o->kind == Kind::Namespace) { // a Namespace lists its two properties
+        out->push_back(Value::Str("uri"));
+        out->push_back(Value::Str("prefix"));
+    }
     if (IsArrayLike(o))
         for (size_t i = 0; i < o->elems.size(); ++i)
             out->push_back(o->kind == Kind::Vector ? Value::Num(double(i))
@@ -327,6 +340,21 @@ void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
         for (const DynProps::Entry& e : o->dyn->entries)
             if (e.live && e.enumerable)
                 out->push_back(Value::Str(e.key));
+    // Then what the prototype chain adds, unless a nearer object has the name.
+    int depth = 0;
+    for (Object* p = o->proto; p && depth < 64; p = p->proto, ++depth) {
+        if (!p->dyn || p->dyn->live == 0)
+            continue;
+        for (const DynProps::Entry& e : p->dyn->entries) {
+            if (!e.live || !e.enumerable)
+                continue;
+            bool seen = o->dyn && o->dyn->Find(e.key);
+            for (Object* q = o->proto; q != p && !seen; q = q->proto)
+                seen = q->dyn && q->dyn->Find(e.key);
+            if (!seen)
+                out->push_back(Value::Str(e.key));
+        }
+    }
 }
 
 // ---- calls ----

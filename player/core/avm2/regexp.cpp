@@ -27,6 +27,7 @@ struct Pattern {
     std::unique_ptr<Node> root;
     int groups = 1;
     bool ignoreCase = false, multiline = false, dotall = false, extended = false;
+    std::vector<std::pair<std::string, int>> names; // (?P<name>...): name, capture index
 };
 
 struct Parser {
@@ -81,7 +82,26 @@ struct Parser {
             return std::unique_ptr<Node>(new Node(Node::End));
         case '(': {
             std::unique_ptr<Node> g(new Node(Node::Group));
-            if (p.compare(i, 2, "?:") == 0) {
+            if (p.compare(i, 2, "?#") == 0) { // a comment: matches nothing, takes nothing
+                const size_t end = p.find(')', i);
+                if (end == std::string::npos) {
+                    ok = false;
+                    return g;
+                }
+                i = end + 1;
+                g->alts.emplace_back();
+                return g;
+            }
+            if (p.compare(i, 3, "?P<") == 0) { // a named capture
+                const size_t end = p.find('>', i);
+                if (end == std::string::npos || out.names.size() >= 1000) {
+                    ok = false;
+                    return g;
+                }
+                out.names.emplace_back(p.substr(i + 3, end - i - 3), out.groups);
+                i = end + 1;
+                g->group = out.groups++;
+            } else if (p.compare(i, 2, "?:") == 0) {
                 i += 2;
             } else if (p.compare(i, 2, "?=") == 0 || p.compare(i, 2, "?!") == 0) {
                 g->k = Node::Look;
@@ -182,6 +202,8 @@ struct Parser {
                 continue;
             }
             std::unique_ptr<Node> a = Atom();
+            while (out.extended && i < p.size() && (p[i] == ' ' || p[i] == '\n' || p[i] == '\t'))
+                ++i; // extended patterns may space a quantifier from its atom
             if (i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?' || p[i] == '{')) {
                 std::unique_ptr<Node> r(new Node(Node::Repeat));
                 const char q = p[i];
@@ -453,7 +475,28 @@ bool Exec(const RegExpData& d, const std::string& s, int from, std::vector<int>*
     return false;
 }
 
-Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps) {
+// The matcher works on the UTF-8 bytes; scripts see positions in UTF-16 units.
+int UnitsBefore(const std::string& s, int bytes) {
+    int units = 0;
+    for (int i = 0; i < bytes && size_t(i) < s.size(); ++i) {
+        const uint8_t c = uint8_t(s[size_t(i)]);
+        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
+}
+int ByteOfUnit(const std::string& s, int units) {
+    size_t i = 0;
+    for (int u = 0; i < s.size() && u < units; ++i) {
+        const uint8_t c = uint8_t(s[i]);
+        u += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    }
+    while (i < s.size() && (uint8_t(s[i]) & 0xC0) == 0x80)
+        ++i;
+    return int(i);
+}
+
+Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps,
+                 const Pattern* pat = nullptr) {
     std::vector<Value> parts;
     for (size_t g = 0; g + 1 < caps.size(); g += 2)
         parts.push_back(caps[g] < 0
@@ -461,8 +504,14 @@ Value ExecResult(Vm& vm, const std::string& s, const std::vector<int>& caps) {
                             : Value::Str(s.substr(size_t(caps[g]), size_t(caps[g + 1] - caps[g]))));
     Object* a = vm.NewArray(std::move(parts));
     a->dyn.reset(new DynProps);
-    a->dyn->Set("index", Value::Num(caps[0]));
+    a->dyn->Set("index", Value::Num(UnitsBefore(s, caps[0])));
     a->dyn->Set("input", Value::Str(s));
+    if (pat)
+        for (const auto& n : pat->names)
+            if (size_t(n.second) < a->elems.size()) // a group that took no part names ""
+                a->dyn->Set(n.first, a->elems[size_t(n.second)].IsUndefined()
+                                         ? Value::Str("")
+                                         : a->elems[size_t(n.second)]);
     return Value::Obj(a);
 }
 
@@ -497,6 +546,8 @@ NATIVE(RegExpExec) {
         return Value::Null();
     const std::string s = argc > 0 ? vm.ToString(args[0]) : "undefined";
     int from = d->global ? ClampInt(vm.ToNumber(vm.Get(self, "lastIndex"))) : 0;
+    if (from > 0) // past the last unit: no match, as past the last byte
+        from = from > UnitsBefore(s, int(s.size())) ? int(s.size()) + 1 : ByteOfUnit(s, from);
     std::vector<int> caps;
     if (from < 0 || from > int(s.size()) || !Exec(*d, s, from, &caps)) {
         if (d->global)
@@ -504,8 +555,8 @@ NATIVE(RegExpExec) {
         return Value::Null();
     }
     if (d->global)
-        vm.Set(self, "lastIndex", Value::Num(caps[1] == caps[0] ? caps[1] : caps[1]));
-    return ExecResult(vm, s, caps);
+        vm.Set(self, "lastIndex", Value::Num(UnitsBefore(s, caps[1])));
+    return ExecResult(vm, s, caps, &d->pat);
 }
 NATIVE(RegExpTest) {
     UNUSED;
@@ -514,7 +565,13 @@ NATIVE(RegExpTest) {
 NATIVE(RegExpToString) {
     UNUSED;
     RegExpData* d = Data(self);
-    return Value::Str(d ? "/" + d->source + "/" + d->flags : "");
+    if (!d) // called on something else: the coercion error Flash reports
+        return vm.CoerceTo(self, vm.Builtin("RegExp"));
+    std::string flags; // in Flash's order, whatever order they were given in
+    for (char c : std::string("gimsx"))
+        if (d->flags.find(c) != std::string::npos)
+            flags += c;
+    return Value::Str("/" + d->source + "/" + flags);
 }
 NATIVE(RegExpSource) {
     UNUSED;
@@ -579,7 +636,7 @@ std::string RegExpReplace(Vm& vm, const std::string& s, const Value& pattern, co
                 a.push_back(caps[g] < 0 ? Value::Str("")
                                         : Value::Str(s.substr(size_t(caps[g]),
                                                               size_t(caps[g + 1] - caps[g]))));
-            a.push_back(Value::Num(caps[0]));
+            a.push_back(Value::Num(UnitsBefore(s, caps[0])));
             a.push_back(Value::Str(s));
             out += vm.ToString(vm.Call(with, Value::Null(), a.data(), int(a.size())));
             if (vm.throwing())
@@ -653,7 +710,7 @@ Value RegExpMatch(Vm& vm, const std::string& s, const Value& pattern) {
         return Value::Null();
     if (!d->global) {
         std::vector<int> caps;
-        return Exec(*d, s, 0, &caps) ? ExecResult(vm, s, caps) : Value::Null();
+        return Exec(*d, s, 0, &caps) ? ExecResult(vm, s, caps, &d->pat) : Value::Null();
     }
     std::vector<Value> all;
     std::vector<int> caps;
@@ -670,12 +727,16 @@ Value RegExpMatch(Vm& vm, const std::string& s, const Value& pattern) {
 
 int RegExpSearch(Vm& vm, const std::string& s, const Value& pattern) {
     RegExpData* d = Data(pattern);
-    if (!d) {
-        const size_t at = s.find(vm.ToString(pattern));
-        return at == std::string::npos ? -1 : int(at);
+    Value re;
+    if (!d) { // a string searches as the pattern it spells, as match() takes it
+        Value a = Value::Str(vm.ToString(pattern));
+        re = vm.ConstructClass(vm.Builtin("RegExp"), &a, 1);
+        d = Data(re);
+        if (!d)
+            return -1;
     }
     std::vector<int> caps;
-    return Exec(*d, s, 0, &caps) ? caps[0] : -1;
+    return Exec(*d, s, 0, &caps) ? UnitsBefore(s, caps[0]) : -1;
 }
 
 Value RegExpSplit(Vm& vm, const std::string& s, const Value& pattern, uint32_t limit) {
