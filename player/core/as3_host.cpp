@@ -446,6 +446,9 @@ bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {
     p->rotation = o->rotation;
     p->alpha = o->cxform.mulA / 256.0;
     p->visible = o->visible;
+    const swf::ColorTransform& c = o->cxform;
+    p->mul[0] = c.mulR / 256.0, p->mul[1] = c.mulG / 256.0, p->mul[2] = c.mulB / 256.0;
+    p->add[0] = c.addR, p->add[1] = c.addG, p->add[2] = c.addB, p->add[3] = c.addA;
     return true;
 }
 
@@ -460,8 +463,14 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     o->yScale = p.scaleY * 100;
     o->rotation = p.rotation;
     Recompose(*o);
-    const double alpha = std::round(p.alpha * 256);
-    o->cxform.mulA = int16_t(std::isfinite(alpha) ? std::fmax(-32768, std::fmin(32767, alpha)) : 0);
+    auto fixed = [](double v) {
+        return int16_t(std::isfinite(v) ? std::fmax(-32768, std::fmin(32767, std::round(v))) : 0);
+    };
+    swf::ColorTransform& c = o->cxform;
+    c.mulR = fixed(p.mul[0] * 256), c.mulG = fixed(p.mul[1] * 256), c.mulB = fixed(p.mul[2] * 256);
+    c.mulA = fixed(p.alpha * 256);
+    c.addR = fixed(p.add[0]), c.addG = fixed(p.add[1]), c.addB = fixed(p.add[2]);
+    c.addA = fixed(p.add[3]);
     o->visible = p.visible;
     touched_ = true;
 }

@@ -50,6 +50,8 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {65, 245, 0xFF0000, 0x00FF00, "added below, then brought to the top"},
         {30, 210, 0xFF0000, 0xFF0000, "the lower square alone"},
         {100, 280, 0x00FF00, 0x00FF00, "the upper square alone"},
+        {170, 40, 0x0000FF, 0x0000FF, "a white square tinted blue"},
+        {210, 40, 0xFFFFFF, 0x0000FF, "the same stretched by its matrix"},
     };
     for (const auto& p : points) {
         EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";

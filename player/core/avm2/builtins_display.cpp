@@ -280,6 +280,8 @@ DisplayData* Placed(Vm& vm, const Value& self) {
     if (d && d->timeline && vm.timeline() && vm.timeline()->GetPlacement(d->timeline, &p)) {
         d->x = p.x, d->y = p.y, d->scaleX = p.scaleX, d->scaleY = p.scaleY;
         d->rotation = p.rotation, d->alpha = p.alpha, d->visible = p.visible;
+        std::copy(p.mul, p.mul + 3, d->mul);
+        std::copy(p.add, p.add + 4, d->add);
     }
     return d;
 }
@@ -288,6 +290,8 @@ void Place(Vm& vm, const DisplayData* d) {
         Placement p;
         p.x = d->x, p.y = d->y, p.scaleX = d->scaleX, p.scaleY = d->scaleY;
         p.rotation = d->rotation, p.alpha = d->alpha, p.visible = d->visible;
+        std::copy(d->mul, d->mul + 3, p.mul);
+        std::copy(d->add, d->add + 4, p.add);
         vm.timeline()->SetPlacement(d->timeline, p);
     }
 }
@@ -311,11 +315,6 @@ double AsIs(double v) {
 double Degrees(double v) {
     double r = std::fmod(v, 360);
     return r > 180 ? r - 360 : r < -180 ? r + 360 : r;
-}
-// Positions are kept in whole twips, truncated; past the range (or NaN) the lowest.
-double WholeTwips(double v) {
-    const double t = v * 20;
-    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
 }
 PLACEMENT(GetX, SetX, x, WholeTwips)
 PLACEMENT(GetY, SetY, y, WholeTwips)
@@ -813,6 +812,17 @@ ClassInfo* Events(Vm& vm, const char* name, ClassInfo* base,
 
 } // namespace
 
+DisplayData* ReadPlacement(Vm& vm, const Value& object) {
+    return Placed(vm, object);
+}
+void WritePlacement(Vm& vm, const DisplayData* d) {
+    Place(vm, d);
+}
+double WholeTwips(double v) {
+    const double t = v * 20;
+    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
+}
+
 void DisplayData::Mark(Vm& vm) {
     for (auto& e : listeners)
         for (Listener& l : e.second)
@@ -1055,6 +1065,7 @@ void InstallDisplay(Vm& vm) {
                  {"root", GetRoot, nullptr},
                  {"metaData", GetMetaData, SetMetaData},
                  {"loaderInfo", MovieLoaderInfo, nullptr},
+                 {"transform", TransformOf, SetTransform},
                  {"mask", GetLoaderInfo, Ignore},
                  {"filters", nullptr, Ignore},
                  {"cacheAsBitmap", nullptr, Ignore},

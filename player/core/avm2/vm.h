@@ -58,6 +58,7 @@ struct Script;
 struct Placement {
     double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1;
     bool visible = true;
+    double mul[3] = {1, 1, 1}, add[4] = {0, 0, 0, 0}; // colour: red, green, blue (, alpha)
 };
 
 class TimelineBridge {
