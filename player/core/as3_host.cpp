@@ -267,6 +267,11 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
     vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
     vm.Set(Value::Obj(stageObj), "__fileBytes", Value::Num(double(fileBytes_)));
+    // Without a class bound to the main timeline, Flash Player takes one bound to a
+    // character the movie does not define.
+    for (const auto& s : symbols_)
+        if (documentClass_.empty() && movie_->dictionary.Find(s.first) == nullptr)
+            documentClass_ = s.second;
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());

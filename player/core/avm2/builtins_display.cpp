@@ -237,12 +237,23 @@ bool Dispatch(Vm& vm, Object* target, const Value& event) {
         }
         return Dispatch(vm, target, copy);
     }
-    e->target = Value::Obj(target);
     std::vector<Object*> path; // ancestors, nearest first
     DisplayData* d = Ensure(Value::Obj(target));
     for (Object* p = d ? d->parent : nullptr; p && path.size() < 10000;
          p = Ensure(Value::Obj(p))->parent)
         path.push_back(p);
+    // With nobody listening on the way the event is left untouched, its target unset.
+    bool heard = false;
+    for (size_t i = 0; i <= path.size() && !heard; ++i) {
+        DisplayData* at = i < path.size() ? Ensure(Value::Obj(path[i])) : d;
+        if (!at)
+            continue;
+        auto it = at->listeners.find(e->type);
+        heard = it != at->listeners.end() && !it->second.empty();
+    }
+    if (!heard)
+        return true;
+    e->target = Value::Obj(target);
     e->phase = 1;
     for (size_t i = path.size(); i-- > 0 && !e->stop;)
         Deliver(vm, path[i], event, e, true);
@@ -255,7 +266,6 @@ bool Dispatch(Vm& vm, Object* target, const Value& event) {
         for (size_t i = 0; i < path.size() && !e->stop; ++i)
             Deliver(vm, path[i], event, e, false);
     }
-    e->currentTarget = Value::Null();
     return !e->prevented;
 }
 
