@@ -159,6 +159,9 @@ Object* As3Host::MakeObject(uint32_t id) {
         case timeline::Kind::Morph:
             name = "MorphShape";
             break;
+        case timeline::Kind::Text:
+            name = "StaticText";
+            break;
         default:
             break;
         }

@@ -714,6 +714,16 @@ NATIVE(DisplayCtor) {
     }
     return Value();
 }
+// Only the timeline makes these.
+NATIVE(TimelineOnlyCtor) {
+    UNUSED;
+    DisplayData* d = Ensure(self);
+    if (d && !d->isDisplay)
+        return vm.ThrowError("ArgumentError", 2012,
+                             "Error #2012: " + self.o->cls->name +
+                                 "$ class cannot be instantiated.");
+    return DisplayCtor(vm, self, args, argc);
+}
 NATIVE(Refuse) {
     UNUSED;
     vm.Notice("a movie asked to load another file; offline, nothing is loaded");
@@ -1123,7 +1133,8 @@ void InstallDisplay(Vm& vm) {
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
-    vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, DisplayCtor);
+    vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
+    vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);
     ClassInfo* loader =
         vm.DefineClass("flash.display", "Loader", container, Kind::Dispatcher, DisplayCtor);
     vm.AddMethod(loader, "load", Refuse);
