@@ -471,6 +471,44 @@ NATIVE(SetMetaData) {
         d->extraData = Arg(args, argc, 0);
     return Value();
 }
+// The filters read back as a new array each time; they are kept, not drawn.
+NATIVE(GetFilters) {
+    UNUSED;
+    DisplayData* d = D(self);
+    std::vector<Value> list;
+    if (d && d->filters.IsObject())
+        for (const Value& f : d->filters.o->elems) {
+            list.push_back(vm.CallMethod(f, "clone", nullptr, 0));
+            if (vm.throwing())
+                return Value();
+        }
+    return Value::Obj(vm.NewArray(std::move(list)));
+}
+NATIVE(SetFilters) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const Value v = Arg(args, argc, 0);
+    if (!d)
+        return Value();
+    if (v.IsNullish()) {
+        d->filters = Value();
+        return Value();
+    }
+    if (!v.IsObject() || v.o->kind != Kind::Array)
+        return vm.ThrowError("TypeError", 1034,
+                             "Error #1034: Type Coercion failed: cannot convert " + vm.ToString(v) +
+                                 " to Array.");
+    ClassInfo* filter = vm.Builtin("BitmapFilter");
+    for (const Value& f : v.o->elems)
+        if (!vm.IsInstance(f, filter))
+            return vm.ThrowError(
+                "ArgumentError", 2005,
+                "Error #2005: Parameter 0 is of the incorrect type. Should be type Filter.");
+    if (v.o->elems.size() > 1000)
+        return Value();
+    d->filters = Value::Obj(vm.NewArray(v.o->elems));
+    return Value();
+}
 NATIVE(GetLoaderInfo) {
     UNUSED;
     return Value::Null();
@@ -854,6 +892,7 @@ void DisplayData::Mark(Vm& vm) {
         vm.MarkValue(f.second);
     vm.MarkValue(extraData);
     vm.MarkValue(graphics);
+    vm.MarkValue(filters);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -1087,7 +1126,7 @@ void InstallDisplay(Vm& vm) {
                  {"loaderInfo", MovieLoaderInfo, nullptr},
                  {"transform", TransformOf, SetTransform},
                  {"mask", GetLoaderInfo, Ignore},
-                 {"filters", nullptr, Ignore},
+                 {"filters", GetFilters, SetFilters},
                  {"cacheAsBitmap", nullptr, Ignore},
                  {"blendMode", nullptr, Ignore}};
     for (const auto& p : props)
@@ -1168,6 +1207,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(timer, "reset", TimerReset);
 
     InstallGeom(vm);
+    InstallFilters(vm);
 
     ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
     const struct {

@@ -33,6 +33,7 @@ struct DisplayData : Extra {
     Value graphics;                         // its Graphics, made when first asked for
     std::map<uint32_t, Value> frameScripts; // by 0-based frame
     Value extraData;                        // metaData, Timer state and such
+    Value filters;                          // an Array of the filters set (not drawn yet)
     void Mark(Vm& vm) override;
 };
 
@@ -66,6 +67,7 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 // MovieClip's frame methods and properties, Scene and FrameLabel.
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
+void InstallFilters(Vm& vm);
 // A display object's placement, read from the timeline when it is there, and written back.
 DisplayData* ReadPlacement(Vm& vm, const Value& object);
 void WritePlacement(Vm& vm, const DisplayData* d);
