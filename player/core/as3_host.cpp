@@ -429,15 +429,37 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
     return out;
 }
 
+bool As3Host::Hit(uint32_t id, double x, double y) {
+    const timeline::DisplayObject* o = stage_->Find(id);
+    return o != nullptr &&
+           timeline::ObjectHit(
+               *o, id == timeline::kRootId ? swf::Affine::From(o->matrix) : StageMatrix(*o), x * 20,
+               y * 20);
+}
+
 std::vector<std::pair<std::string, uint32_t>> As3Host::Scenes(uint32_t id) {
     return id == timeline::kRootId ? scenes_ : std::vector<std::pair<std::string, uint32_t>>();
 }
 
-bool As3Host::Bounds(uint32_t id, double* box) {
+// Its own matrix, then each parent's up to the stage.
+swf::Affine As3Host::StageMatrix(const timeline::DisplayObject& o) {
+    swf::Affine m = swf::Affine::From(o.matrix);
+    const timeline::DisplayObject* p = stage_->Find(o.parentId);
+    for (int i = 0; p != nullptr && p->id != o.id && i < 256; ++i) {
+        m = swf::Affine::From(p->matrix) * m;
+        if (p->id == timeline::kRootId)
+            break;
+        p = stage_->Find(p->parentId);
+    }
+    return m;
+}
+
+bool As3Host::Bounds(uint32_t id, double* box, bool onStage) {
     const timeline::DisplayObject* o = stage_->Find(id);
     if (o == nullptr)
         return false;
-    const swf::Box b = timeline::ObjectBounds(*o, swf::Affine::From(o->matrix));
+    const swf::Box b = timeline::ObjectBounds(
+        *o, onStage && id != timeline::kRootId ? StageMatrix(*o) : swf::Affine::From(o->matrix));
     box[0] = b.xMin / 20, box[1] = b.yMin / 20, box[2] = b.xMax / 20, box[3] = b.yMax / 20;
     return !b.empty;
 }

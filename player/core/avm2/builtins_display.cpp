@@ -509,6 +509,32 @@ NATIVE(SetFilters) {
     d->filters = Value::Obj(vm.NewArray(v.o->elems));
     return Value();
 }
+// Hit tests in stage pixels, for objects on the stage.
+bool StageBox(Vm& vm, const Value& v, double* box) {
+    DisplayData* d = Placed(vm, v);
+    if (d && d->timeline && vm.timeline())
+        return vm.timeline()->Bounds(d->timeline, box, true);
+    // Off the stage its own space stands for the stage's.
+    return d && BoxOf(vm, d, box);
+}
+NATIVE(HitTestPoint) {
+    UNUSED;
+    const double x = vm.ToNumber(Arg(args, argc, 0)), y = vm.ToNumber(Arg(args, argc, 1));
+    DisplayData* d = D(self);
+    if (argc > 2 && ToBoolean(args[2]))
+        return Value::Bool(d && d->timeline && vm.timeline() &&
+                           vm.timeline()->Hit(d->timeline, x, y));
+    double b[4];
+    return Value::Bool(StageBox(vm, self, b) && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3]);
+}
+NATIVE(HitTestObject) {
+    UNUSED;
+    if (!D(Arg(args, argc, 0)))
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "obj"));
+    double a[4], b[4];
+    return Value::Bool(StageBox(vm, self, a) && StageBox(vm, args[0], b) && a[0] <= b[2] &&
+                       b[0] <= a[2] && a[1] <= b[3] && b[1] <= a[3]);
+}
 NATIVE(GetLoaderInfo) {
     UNUSED;
     return Value::Null();
@@ -1131,6 +1157,8 @@ void InstallDisplay(Vm& vm) {
                  {"blendMode", nullptr, Ignore}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
+    vm.AddMethod(display, "hitTestPoint", HitTestPoint);
+    vm.AddMethod(display, "hitTestObject", HitTestObject);
     InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
