@@ -753,6 +753,20 @@ NATIVE(Ignore) {
     UNUSED;
     return Value();
 }
+NATIVE(StageRefuses) {
+    UNUSED;
+    return vm.ThrowError("Error", 2071,
+                         "Error #2071: The Stage class does not implement this property or "
+                         "method.");
+}
+NATIVE(False) {
+    UNUSED;
+    return Value::Bool(false);
+}
+NATIVE(MinusOne) {
+    UNUSED;
+    return Value::Num(-1);
+}
 NATIVE(ScaleMode) {
     UNUSED;
     return Value::Str("noScale");
@@ -1215,6 +1229,45 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(stage, "scaleMode", ScaleMode, Ignore);
     vm.AddGetter(stage, "align", Align, Ignore);
     vm.AddGetter(stage, "quality", Quality, Ignore);
+    // What the Stage, not being placed like other objects, refuses to be set.
+    for (const char* name : {"accessibilityImplementation",
+                             "accessibilityProperties",
+                             "alpha",
+                             "blendMode",
+                             "cacheAsBitmap",
+                             "contextMenu",
+                             "filters",
+                             "focusRect",
+                             "height",
+                             "mask",
+                             "name",
+                             "opaqueBackground",
+                             "rotation",
+                             "rotationX",
+                             "rotationY",
+                             "rotationZ",
+                             "scale9Grid",
+                             "scaleX",
+                             "scaleY",
+                             "scaleZ",
+                             "scrollRect",
+                             "tabEnabled",
+                             "tabIndex",
+                             "transform",
+                             "visible",
+                             "width",
+                             "x",
+                             "y",
+                             "z"}) {
+        NativeFn get = nullptr;
+        for (const auto& p : props)
+            if (std::string(p.name) == name)
+                get = p.get;
+        vm.AddGetter(stage, name, get, StageRefuses);
+    }
+    vm.AddGetter(stage, "tabEnabled", False, StageRefuses);
+    vm.AddGetter(stage, "tabIndex", MinusOne, StageRefuses);
+    vm.AddGetter(stage, "textSnapshot", StageRefuses);
     ClassInfo* bitmapData =
         vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
     (void)bitmapData;
