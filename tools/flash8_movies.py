@@ -159,6 +159,10 @@ def filters_movie(out):
     tags.append(place_object2(30, 3, matrix(tx=140 * 20, ty=130 * 20)))
     tags.append(place_object2(31, 1, matrix(tx=150 * 20, ty=120 * 20), name="m1"))
     tags.append(place_object2(32, 2, matrix(tx=180 * 20, ty=140 * 20), name="m2"))
+    # A layer of green at half size whose red L erases what lies below it in the layer.
+    tags.append(define_sprite(4, 1, [place_object2(1, 3, matrix()), place_object2(2, 1, matrix(), name="e"),
+                                     show_frame()]))
+    tags.append(place_object2(33, 4, matrix(0.5, 0.5, tx=105 * 20, ty=150 * 20), name="g"))
     F = lambda cls, *a: NEW("filters", cls, *a)  # noqa: E731
     assign = [
         ("s0", F("BlurFilter", 8, 8, 2)),
@@ -175,7 +179,8 @@ def filters_movie(out):
                  ARR(0, 128, 255), 4, 4, 1, 2, "inner")),
     ]
     s = [SETM(V(name), "filters", ARR(f)) for name, f in assign]
-    s += [SETM(V("m1"), "blendMode", "multiply"), SETM(V("m2"), "blendMode", "difference")]
+    s += [SETM(V("m1"), "blendMode", "multiply"), SETM(V("m2"), "blendMode", "difference"),
+          SETM(V("g"), "blendMode", "layer"), SETM(M(V("g"), "e"), "blendMode", "erase")]
     write(out, "flash8_filters", tags + [action(*s), show_frame()])
 
 

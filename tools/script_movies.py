@@ -226,14 +226,14 @@ def script_text(out):
 def script_fields(out):
     """Text fields' own properties: an HTML field's text read without markup and set
     literally, htmlText setting markup, border and colours read back; a script drawing in
-    a clip's size and shape hit test."""
+    a clip's size and shape hit test; a field's position at its box's corner."""
     def result(target, method, *args):
         return code(push(*reversed(args)), push(len(args), target), "getvar", push(method), "callmethod")
 
     def trace_prop(target, prop):
         return code(push(target), "getvar", push(prop), "getmember", "trace")
 
-    html = struct.pack("<H", 1) + rect(0, 2000, 0, 400) + bytes([0x80, 0x02]) + b"\0<b>a</b>&amp;b\0"
+    html = struct.pack("<H", 1) + rect(100, 2000, 60, 400) + bytes([0x80, 0x02]) + b"\0<b>a</b>&amp;b\0"
     tags = [tag(37, html), place_object2(1, 1, matrix(), name="h"),
             do_action(trace_prop("h", "text"), set_prop("h", "text", "<i>&"), trace_prop("h", "text"),
                       set_prop("h", "htmlText", "<b>x</b>"), trace_prop("h", "text"),
@@ -245,7 +245,10 @@ def script_fields(out):
                       call_method("d", "lineTo", 50, 10), call_method("d", "lineTo", 10, 40),
                       call_method("d", "endFill"), trace_prop("d", "_width"), trace_prop("d", "_height"),
                       result("d", "hitTest", 40, 30, True), "trace", result("d", "hitTest", 40, 30, False), "trace",
-                      result("d", "hitTest", 15, 15, True), "trace"),
+                      result("d", "hitTest", 15, 15, True), "trace",
+                      # a field stands where its box starts
+                      trace_prop("h", "_x"), trace_prop("h", "_y"), set_prop("h", "_x", 7),
+                      trace_prop("h", "_x")),
             show_frame()]
     write(out, "script_fields", tags, 1)
 

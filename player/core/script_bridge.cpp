@@ -106,6 +106,16 @@ std::string ScriptHost::TargetOf(uint32_t id) {
     return path.empty() ? "/" : path;
 }
 
+namespace {
+// A text field stands where its box starts: the box's corner counts in its _x and _y.
+int32_t FieldOrigin(const DisplayObject& o, int axis) {
+    if (!o.field) {
+        return 0;
+    }
+    return axis == 0 ? o.field->bounds.xMin : o.field->bounds.yMin;
+}
+} // namespace
+
 Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
     DisplayObject* o = stage_->Find(clip);
     if (o == nullptr) {
@@ -115,9 +125,9 @@ Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
     double box[4];
     switch (prop) {
     case DisplayProp::X:
-        return Value::Num(o->matrix.translateX / 20.0);
+        return Value::Num((o->matrix.translateX + FieldOrigin(*o, 0)) / 20.0);
     case DisplayProp::Y:
-        return Value::Num(o->matrix.translateY / 20.0);
+        return Value::Num((o->matrix.translateY + FieldOrigin(*o, 1)) / 20.0);
     case DisplayProp::XScale:
         Decompose(*o);
         return Value::Num(o->xScale);
@@ -195,10 +205,10 @@ void ScriptHost::Set(ClipId clip, DisplayProp prop, const Value& value) {
     double box[4];
     switch (prop) {
     case DisplayProp::X:
-        o->matrix.translateX = Twips(v);
+        o->matrix.translateX = Twips(v) - FieldOrigin(*o, 0);
         break;
     case DisplayProp::Y:
-        o->matrix.translateY = Twips(v);
+        o->matrix.translateY = Twips(v) - FieldOrigin(*o, 1);
         break;
     case DisplayProp::XScale:
     case DisplayProp::YScale:

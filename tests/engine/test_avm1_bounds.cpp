@@ -113,6 +113,27 @@ TEST(Bounds, SpentBudgetSkipsTheRestOfTheFrameAndTimeCounts) {
     EXPECT_EQ(h.Run("push 'later'; trace"), RunResult::Done);
 }
 
+// Values handed to ExternalInterface nest as deep as scripts may recurse (256 levels) and no
+// deeper: arrays nested `depth` times.
+TEST(Bounds, ExternalInterfaceEncodingStopsAtTheRecursionLimit) {
+    const struct {
+        int depth;
+        RunResult result;
+    } rows[] = {{257, RunResult::Done}, {258, RunResult::TooDeep}};
+    for (const auto& row : rows) {
+        Harness h(8);
+        EXPECT_EQ(h.Run("push 'a' 0; array; setvar; push 'i' 1; setvar; L: push 'a' 'a'; getvar; "
+                        "push 1; array; setvar; push 'i'; push 'i'; getvar; inc; store 0; setvar; "
+                        "push r:0 " +
+                        std::to_string(row.depth) +
+                        "; lt2; if L; push 'a'; getvar; push 1 'flash'; getvar; "
+                        "push 'external'; getmember; push 'ExternalInterface'; getmember; "
+                        "push '_toXML'; callmethod; pop"),
+                  row.result)
+            << row.depth;
+    }
+}
+
 TEST(Bounds, GarbageIncludingCyclesIsFreed) {
     Harness h;
     h.vm.CollectGarbage();

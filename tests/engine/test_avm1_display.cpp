@@ -86,8 +86,18 @@ const DisplayCase kCases[] = {
      "2|_level0.ball|7|true|21", ""},
     {"stage size, inert keys and mouse",
      "push 'Stage'; getvar; push 'width'; getmember; trace; push 37 1 'Key'; getvar; "
-     "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace",
-     "550|false|0", ""},
+     "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace; "
+     "push 'Key'; getvar; push 'BACKSPACE'; getmember; trace",
+     "550|false|0|8", ""},
+    // The parent's colour applies after the child's: green offset 10 + 50% of 20.
+    {"colour transforms concatenate",
+     "push 'gb' 10 'ga' 50 2; object; push 1 '_root'; getvar; push 1 'Color'; new; "
+     "push 'setTransform'; callmethod; pop; push 'gb' 20 'ga' 50 2; object; push 1 "
+     "'ball'; getvar; push 1 'Color'; new; push 'setTransform'; callmethod; pop; "
+     "push 'ball'; getvar; push 'transform'; getmember; push 'concatenatedColorTransform'; "
+     "getmember; store 1; push 'greenOffset'; getmember; trace; push r:1 'greenMultiplier'; "
+     "getmember; trace",
+     "20|0.25", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",

@@ -70,6 +70,13 @@ const Case kCases[] = {
      "func make() { push 'n' 1; local; func g() { push 'n'; getvar; trace }; push 0 'g'; "
      "callfunc; pop }; push 'n' 'root'; setvar; push 0 'make'; callfunc",
      "1"},
+    {"strings to numbers in 5", 5,
+     "push '0x10' 1 'Number'; callfunc; trace; push ' 5' 1 'Number'; callfunc; trace; "
+     "push '5 ' 1 'Number'; callfunc; trace; push 0 'isNaN'; callfunc; trace; "
+     "push 0 'isFinite'; callfunc; trace; push 0 'Boolean'; callfunc; typeof; trace",
+     "NaN|5|NaN|true|false|undefined"},
+    {"strings to numbers in 6", 6,
+     "push '0x10' 1 'Number'; callfunc; trace; push '5 ' 1 'Number'; callfunc; trace", "16|5"},
     {"closure", 7,
      "func make() { push 'n' 0; local; func () { push 'n'; push 'n'; getvar; inc; setvar; "
      "push 'n'; getvar; return }; return }; "
@@ -417,6 +424,7 @@ const Call kCalls[] = {
     {"", "parseFloat", {"'-.5e-1x'"}, "-0.05"},
     {"", "parseFloat", {"'1e'"}, "1"},
     {"", "parseFloat", {"'+3.'"}, "3"},
+    {"", "parseFloat", {"'2.09'"}, "2.09"},
     {"", "parseFloat", {"'-'"}, "NaN"},
     {"", "parseFloat", {"'1.5E+2'"}, "150"},
     {"", "String", {"0.0000001"}, "1e-7"},

@@ -473,6 +473,12 @@ const As3Call kAs3Calls[] = {
     {"JSON", "stringify", {"json:[1]", "null", "'abcdefghijkl'"}, "[\nabcdefghij1\n]"},
     {"JSON", "stringify", {"json:{\"k\":-1.5e2}"}, "{\"k\":-150}"},
     {"JSON", "stringify", {"'\xc3\xa9\n\\'"}, "\"\xc3\xa9\\n\\\\\""},
+    // QName: "uri::name", the bare name in the public namespace, "*::" for any.
+    {"new QName", "toString", {}, "a::b", {"'a'", "'b'"}},
+    {"new QName", "toString", {}, "b", {"''", "'b'"}},
+    {"new QName", "toString", {}, "b", {"'b'"}},
+    {"new QName", "toString", {}, "*::b", {"null", "'b'"}},
+    {"new QName", "toString", {}, "", {}},
     {"new Date", "getMilliseconds", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},
     {"new Date", "getDay", {}, "2", {"2000", "1", "29"}},
     {"new Date", ".millisecondsUTC", {}, "456", {"2000", "1", "29", "13", "14", "15", "456"}},

@@ -59,8 +59,9 @@ TEST(EngineScripts, TraceOrder) {
         // a timeline clip cannot be removed until swapped into the script depths
         {"script_depths", {"0 t 5 6 undefined"}},
         // an HTML field's text without markup, set literally; htmlText sets markup; the
-        // frame's properties read back; a drawing sizes its clip and is hit by its shape
-        {"script_fields", {"a&b <i>& x true 255 65280 40 30 false true true"}},
+        // frame's properties read back; a drawing sizes its clip and is hit by its shape; a
+        // field's _x and _y count its box's corner
+        {"script_fields", {"a&b <i>& x true 255 65280 40 30 false true true 5 3 7"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);

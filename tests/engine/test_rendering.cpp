@@ -187,7 +187,8 @@ uint32_t Channel(uint32_t p, int shift) {
 
 // Filters assigned by script (flash8_filters.swf): a blurred L keeps its wide arm and
 // spreads past its bounds; a drop shadow lies down-right; a gradient glow takes its ramp's
-// colours outside the shape; difference blends only where the object is.
+// colours outside the shape; difference blends only where the object is; an erasing child
+// clears its layer, not the stage.
 TEST(Rendering, ScriptFiltersAndBlendModes) {
     int w = 0, h = 0;
     const std::vector<uint32_t> p =
@@ -207,6 +208,8 @@ TEST(Rendering, ScriptFiltersAndBlendModes) {
     EXPECT_EQ(at(150, 150), 0x28AA3Cu) << "the bar outside the multiplied L";
     EXPECT_NEAR(int(Channel(at(185, 155), 8)), 90, 3) << "difference of blue on green";
     EXPECT_NEAR(int(Channel(at(205, 145), 16)), 215, 3) << "difference of blue on white";
+    EXPECT_EQ(at(108, 153), 0xFFFFFFu) << "erased from its layer down to the stage";
+    EXPECT_EQ(at(125, 160), 0x28AA3Cu) << "the layer beside what was erased";
 }
 
 // MovieClip.transform on a stage wider than tall (flash8_transform.swf): a skewed matrix,

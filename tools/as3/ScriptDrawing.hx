@@ -1,7 +1,8 @@
-// A movie drawn by script: a filled rectangle on the root's own graphics, a half-clear
-// circle in a sprite placed by script, a sprite drawn before it was added, moved by a
-// later frame, two overlapping squares whose order the script changes, and a white
-// square tinted blue by its colour transform, stretched by its matrix a frame later. Compiled with `haxe -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing
+// A movie drawn by script: a filled rectangle and a pill on the root's own graphics, a
+// half-clear circle in a sprite placed by script, a sprite drawn before it was added, moved
+// by a later frame, two overlapping squares whose order the script changes, and a white
+// square tinted blue by its colour transform, stretched by its matrix a frame later.
+// Compiled with `haxe -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing
 // -swf-version 10 -swf-header 400:300:30:FFFFFF` (tools/as3/build.sh).
 import flash.display.Sprite;
 import flash.events.Event;
@@ -12,6 +13,10 @@ class ScriptDrawing {
         var g = root.graphics;
         g.beginFill(0x0000FF);
         g.drawRect(10, 10, 100, 50);
+        g.endFill();
+        // A pill: corners as round as the height allows, ends half circles.
+        g.beginFill(0x0000FF);
+        g.drawRoundRect(10, 90, 120, 60, 60);
         g.endFill();
         var circle = new Sprite();
         circle.graphics.beginFill(0xFF0000, 0.5);

@@ -184,7 +184,7 @@ Value BooleanCtor(Vm& vm, const Value& self, const Args& a) {
         self.o->primitive = v;
         return self;
     }
-    return v;
+    return a.size() > 0 ? v : Value(); // Boolean() converts nothing
 }
 Value BooleanValueOf(Vm&, const Value& self, const Args&) {
     if (self.IsObject() && self.o->kind == Kind::Boolean)
@@ -338,11 +338,12 @@ Value ParseFloat(Vm& vm, const Value&, const Args& a) {
     }
     return Value::Num(std::strtod(s.substr(i, k - i).c_str(), nullptr));
 }
+// With no argument these test NaN, not the number undefined converts to.
 Value IsNaN(Vm& vm, const Value&, const Args& a) {
-    return Value::Bool(std::isnan(vm.ToNumber(a[0])));
+    return Value::Bool(a.size() == 0 || std::isnan(vm.ToNumber(a[0])));
 }
 Value IsFinite(Vm& vm, const Value&, const Args& a) {
-    return Value::Bool(std::isfinite(vm.ToNumber(a[0])));
+    return Value::Bool(a.size() > 0 && std::isfinite(vm.ToNumber(a[0])));
 }
 Value Escape(Vm& vm, const Value&, const Args& a) {
     const std::string s = vm.ToString(a[0]);

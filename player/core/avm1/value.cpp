@@ -77,7 +77,8 @@ double StringToNumber(const std::string& s, int version) {
         i++;
     if (i == n)
         return fail;
-    if (version >= 5 && n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    // Hex is read from Flash 6 on; Flash 5 also refuses whitespace after the number.
+    if (version >= 6 && n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
         double v = 0;
         for (size_t k = i + 2; k < n; k++) {
             char c = s[k];
@@ -116,7 +117,7 @@ double StringToNumber(const std::string& s, int version) {
             k = m;
     }
     size_t end = k;
-    while (k < n && IsSpace(s[k]))
+    while (k < n && IsSpace(s[k]) && version != 5)
         k++;
     if (k != n && version >= 5)
         return fail; // Flash 4 takes the number a string starts with

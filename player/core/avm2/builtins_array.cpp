@@ -101,12 +101,14 @@ NATIVE(SetLength) {
         return Value();
     if (n > o->elems.size() && !Grow(vm, o, size_t(n) - o->elems.size()))
         return Value();
-    o->elems.resize(size_t(n),
-                    o->kind == Kind::Vector ? vm.Coerce(Value(), o->cls->vectorType) : Value());
-    if (o->kind == Kind::Vector && o->cls->vectorType == SlotType::Object)
-        for (Value& v : o->elems)
-            if (v.IsUndefined())
-                v = Value::Null();
+    // A Vector of numbers grows with zeros; any other Vector (Boolean and String too) with null.
+    Value fill;
+    if (o->kind == Kind::Vector) {
+        const SlotType t = o->cls->vectorType;
+        fill = t == SlotType::Int || t == SlotType::Uint || t == SlotType::Number ? Value::Num(0)
+                                                                                  : Value::Null();
+    }
+    o->elems.resize(size_t(n), fill);
     return Value();
 }
 NATIVE(Push) {
@@ -118,9 +120,18 @@ NATIVE(Push) {
         o->elems.push_back(Store(vm, o, args[i]));
     return Value::Num(double(o->elems.size()));
 }
+// What a Vector answers for undefined: 0 or NaN for number types, undefined for the rest.
+Value Empty(Vm& vm, Object* o) {
+    const bool numeric = o->kind == Kind::Vector && (o->cls->vectorType == SlotType::Int ||
+                                                     o->cls->vectorType == SlotType::Uint ||
+                                                     o->cls->vectorType == SlotType::Number);
+    return numeric ? vm.Coerce(Value(), o->cls->vectorType) : Value();
+}
 NATIVE(Pop) {
     UNUSED;
     Object* o = List(self);
+    if (o && o->elems.empty() && !Fixed(vm, o))
+        return Empty(vm, o);
     if (!o || o->elems.empty() || Fixed(vm, o))
         return Value();
     Value v = o->elems.back();
@@ -130,6 +141,8 @@ NATIVE(Pop) {
 NATIVE(Shift) {
     UNUSED;
     Object* o = List(self);
+    if (o && o->elems.empty() && !Fixed(vm, o))
+        return Empty(vm, o);
     if (!o || o->elems.empty() || Fixed(vm, o))
         return Value();
     Value v = o->elems.front();
@@ -221,6 +234,27 @@ NATIVE(ToStringA) {
     UNUSED;
     return Join(vm, self, nullptr, 0);
 }
+// Each element by its toLocaleString: Boolean and String have none of their own, so they
+// print as Object's does.
+NATIVE(ToLocaleStringA) {
+    UNUSED;
+    Object* o = List(self);
+    if (!o)
+        return Value::Str("");
+    std::string out;
+    for (size_t i = 0; i < o->elems.size(); ++i) {
+        if (i)
+            out += ',';
+        const Value& v = o->elems[i];
+        if (v.type == Type::Boolean || v.type == Type::String)
+            out += v.type == Type::Boolean ? "[object Boolean]" : "[object String]";
+        else if (!v.IsNullish())
+            out += vm.ToString(v);
+        if (vm.throwing() || !vm.StringFits(out.size()))
+            return Value();
+    }
+    return Value::Str(out);
+}
 NATIVE(Reverse) {
     UNUSED;
     Object* o = List(self);
@@ -270,7 +304,7 @@ Value Iterate(Vm& vm, const Value& self, Value* args, int argc, Iter kind) {
             return Value();
         switch (kind) {
         case kMap:
-            out.push_back(r);
+            out.push_back(Store(vm, o, r));
             break;
         case kFilter:
             if (ToBoolean(r))
@@ -477,7 +511,7 @@ void InstallArray(Vm& vm) {
                    {"concat", Concat},
                    {"join", Join},
                    {"toString", ToStringA},
-                   {"toLocaleString", ToStringA},
+                   {"toLocaleString", ToLocaleStringA},
                    {"reverse", Reverse},
                    {"indexOf", IndexOf},
                    {"lastIndexOf", LastIndexOf},

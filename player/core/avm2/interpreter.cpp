@@ -225,7 +225,14 @@ bool Interp::Args(const Value& self, Value* args, int argc) {
         const int from = (am.flags & kNeedRest) ? params : 0;
         for (int i = from; i < argc; ++i)
             rest.push_back(args[i]);
-        L[params + 1] = Value::Obj(vm.NewArray(std::move(rest)));
+        Object* list = vm.NewArray(std::move(rest));
+        L[params + 1] = Value::Obj(list);
+        if (!(am.flags & kNeedRest)) {
+            // arguments.callee: a function of this method over the caller's scope, not
+            // enumerable, so for-in sees only the arguments.
+            list->dyn.reset(new DynProps);
+            list->dyn->Set("callee", Value::Obj(vm.NewFunction(m, outer)), false);
+        }
     }
     return true;
 }
@@ -1255,6 +1262,9 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     sp[-1] = Value::Bool(DictionaryGet(vm, obj.o, key, &out));
                 } else if (obj.IsNullish()) {
                     vm.ThrowError("TypeError", 1009, ErrorText(1009));
+                } else if (obj.IsObject() && vm.IsProxy(obj.o)) {
+                    Value name = Value::Str(vm.ToString(key)); // a QName as "uri::name"
+                    sp[-1] = Value::Bool(ToBoolean(vm.ProxyHook(obj.o, "hasProperty", &name, 1)));
                 } else {
                     sp[-1] = Value::Bool(vm.HasProperty(obj, Name::Public(vm.ToString(key))));
                 }

@@ -37,6 +37,7 @@ enum class Kind : uint8_t {
     Activation,
     Namespace,
     Boxed, // new Number / String / Boolean
+    QName, // str: the local name, bound: the uri (null for any)
     Event,
     Dispatcher, // EventDispatcher and everything built on it
     Timer,
@@ -124,6 +125,10 @@ struct ClassInfo {
     Kind kind = Kind::Plain; // what its instances carry
     bool sealed = true, isFinal = false, isInterface = false;
     std::vector<ClassInfo*> interfaces;
+    // Interfaces not yet defined when the class was (a class may come before the interfaces
+    // it implements): resolved when an instance test first needs them.
+    std::vector<uint32_t> pendingInterfaces;
+    LoadedAbc* pendingAbc = nullptr;
     Object* prototype = nullptr;
     ScopeRef scope; // for its methods: the scope at newclass, then the class
     int protectedNs = -2;
@@ -173,7 +178,7 @@ struct Object {
     Text str;                  // RegExp source, boxed strings, Namespace uri
     Method* method = nullptr;  // Function
     ScopeRef scope;            // Function: captured scope
-    Value bound;               // Function: a method closure's this
+    Value bound;               // Function: a method closure's this; QName: the uri
     ClassInfo* info = nullptr; // Class: what it describes
     std::unique_ptr<Extra> extra;
     size_t bytes = 0; // counted against the heap's cap

@@ -181,6 +181,10 @@ Value Vm::GetProperty(const Value& obj, const Name& n) {
     Object* holder = nullptr;
     if (const Binding* b = FindTrait(o, n, &holder))
         return GetBinding(obj, holder, *b);
+    if (IsProxy(o)) {
+        Value q = QNameValue(n);
+        return ProxyHook(o, "getProperty", &q, 1);
+    }
     if (n.HasPublic() && !n.anyName) {
         for (Object* p = o; p; p = p->proto)
             if (p->dyn)
@@ -259,6 +263,11 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
         SetBinding(obj, holder, *b, v, init, n);
         return;
     }
+    if (IsProxy(o)) {
+        Value a[2] = {QNameValue(n), v};
+        ProxyHook(o, "setProperty", a, 2);
+        return;
+    }
     if ((o->dynamicProps || o->kind == Kind::Global) && n.HasPublic() && !n.anyName) {
         if (!o->dyn)
             o->dyn.reset(new DynProps);
@@ -297,11 +306,15 @@ bool Vm::DeleteProperty(const Value& obj, const Name& n) {
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (o->kind == Kind::Array && index < o->elems.size())
             o->elems[index] = Value();
-        return o->kind == Kind::Array;
+        return true; // a Vector keeps its element but answers true
     }
     Object* holder;
     if (FindTrait(o, n, &holder))
         return false;
+    if (IsProxy(o)) {
+        Value q = QNameValue(n);
+        return ToBoolean(ProxyHook(o, "deleteProperty", &q, 1));
+    }
     return o->dyn && o->dyn->Erase(n.local);
 }
 
@@ -321,10 +334,19 @@ void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
 Value Vm::CallProperty(const Value& obj, const Name& n, Value* args, int argc) {
     if (obj.type == Type::Object) {
         Object* holder;
-        if (const Binding* b = FindTrait(obj.o, n, &holder))
-            if (b->k == Binding::Method)
-                return Invoke(b->method, obj, args, argc,
-                              b->method->owner ? b->method->owner->scope : nullptr);
+        const Binding* b = FindTrait(obj.o, n, &holder);
+        if (b && b->k == Binding::Method)
+            return Invoke(b->method, obj, args, argc,
+                          b->method->owner ? b->method->owner->scope : nullptr);
+        if (!b && IsProxy(obj.o)) {
+            // callProperty(name, ...args), its arguments counted against the stack's room
+            if (argc > 255)
+                return ThrowError("RangeError", 1000, "Error #1000: The system is out of memory.");
+            std::vector<Value> a(size_t(argc) + 1);
+            a[0] = QNameValue(n);
+            std::copy(args, args + argc, a.begin() + 1);
+            return ProxyHook(obj.o, "callProperty", a.data(), argc + 1);
+        }
     } else if (!obj.IsNullish()) {
         ClassInfo* c = ClassOf(obj);
         if (c == intClass)
@@ -419,6 +441,27 @@ Value Vm::Construct(const Value& ctor, Value* args, int argc) {
     return ThrowError("TypeError", 1007, ErrorText(1007));
 }
 
+void Vm::ResolveInterfaces(ClassInfo* c, int depth) {
+    if (depth > 32)
+        return;
+    for (; c; c = c->super) {
+        if (!c->pendingInterfaces.empty() && c->pendingAbc) {
+            std::vector<uint32_t> left;
+            for (uint32_t i : c->pendingInterfaces) {
+                ClassInfo* x = ResolveClass(*c->pendingAbc, i);
+                if (!x)
+                    left.push_back(i);
+                else if (!x->IsSubclassOf(
+                             c)) // never a circle, which instance tests would walk forever
+                    c->interfaces.push_back(x);
+            }
+            c->pendingInterfaces.swap(left);
+        }
+        for (ClassInfo* i : c->interfaces)
+            ResolveInterfaces(i, depth + 1);
+    }
+}
+
 bool Vm::IsInstance(const Value& v, const ClassInfo* c) {
     if (!c)
         return !v.IsNullish();
@@ -434,6 +477,8 @@ bool Vm::IsInstance(const Value& v, const ClassInfo* c) {
         return false;
     }
     ClassInfo* k = ClassOf(v);
+    if (k && c->isInterface)
+        ResolveInterfaces(k, 0);
     if (k && c->isVector && !c->vectorOf && k->isVector)
         return true; // every Vector.<T> is a Vector.<*>
     return k && k->IsSubclassOf(c);
@@ -605,7 +650,10 @@ Value Vm::CoerceTo(const Value& v, ClassInfo* c) {
         return Value::Null();
     if (c == objectClass || IsInstance(v, c))
         return v;
-    std::string what = v.IsObject()   ? DescribeForError(v)
+    // The value's class goes by its qualified name ("pkg::Name"), the target by its dotted one.
+    ClassInfo* from = v.IsObject() && v.o->kind != Kind::Class ? ClassOf(v) : nullptr;
+    std::string what = from           ? from->QualifiedName()
+                       : v.IsObject() ? DescribeForError(v)
                        : v.IsString() ? "\"" + v.s.get() + "\""
                                       : PrimitiveToString(v);
     if (v.IsObject() && v.o->kind != Kind::Class)

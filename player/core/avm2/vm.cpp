@@ -708,6 +708,29 @@ ClassInfo* Vm::ResolveClass(const LoadedAbc& abcConst, uint32_t multiname) {
     return mn.cls;
 }
 
+// A call through an interface type names the method in the interface's namespace: the class
+// answers it with its public method of that name.
+void Vm::BindInterfaceNames(ClassInfo* c, const ClassInfo* from, int depth) {
+    if (depth > 32)
+        return;
+    for (const ClassInfo* i : from->interfaces) {
+        for (const auto& entry : i->inst.map) {
+            const Binding* pub = c->inst.Find(entry.first, Name::Public(entry.first));
+            if (!pub)
+                continue;
+            const Binding copy = *pub;
+            for (const Binding& b : entry.second) {
+                if (b.ns != kPublicNs) { // replaces what a base class bound, for overrides
+                    Binding* added = c->inst.Add(entry.first, b.ns);
+                    *added = copy;
+                    added->ns = b.ns;
+                }
+            }
+        }
+        BindInterfaceNames(c, i, depth + 1);
+    }
+}
+
 ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const ScopeRef& scope) {
     const AbcInstance& ai = abc.f->instances[index];
     const AbcClass& ac = abc.f->classes[index];
@@ -730,9 +753,13 @@ ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const 
     c->isInterface = (ai.flags & 4) != 0;
     if (ai.flags & 8)
         c->protectedNs = abc.ns[ai.protectedNs];
-    for (uint32_t i : ai.interfaces)
+    for (uint32_t i : ai.interfaces) {
         if (ClassInfo* x = ResolveClass(abc, i))
             c->interfaces.push_back(x);
+        else
+            c->pendingInterfaces.push_back(i);
+    }
+    c->pendingAbc = &abc;
     abc.classes[index] = c;
     Object* obj = heap_.New(Kind::Class);
     obj->info = c;
@@ -756,6 +783,9 @@ ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const 
         c->inst = super->inst;
     LinkTraits(abc, ai.traits, &c->inst, c, false, super ? uint32_t(super->inst.slots.size()) : 0);
     LinkTraits(abc, ac.traits, &c->stat, c, true, 0);
+    if (!c->isInterface)
+        for (const ClassInfo* k = c; k; k = k->super)
+            BindInterfaceNames(c, k, 0);
     c->iinit = MethodOf(abc, ai.iinit);
     c->iinit->owner = c;
     c->iinit->name = c->name;
@@ -948,6 +978,7 @@ void Vm::InstallBuiltins() {
     InstallCore(*this);
     InstallArray(*this);
     InstallLibrary(*this);
+    InstallProxy(*this);
     InstallDisplay(*this);
 }
 

@@ -228,6 +228,13 @@ class Vm {
 
     ClassInfo* objectClass = nullptr;
     ClassInfo* functionClass = nullptr;
+    ClassInfo* proxyClass = nullptr; // flash.utils.Proxy
+    int proxyNs = 0;                 // the flash_proxy namespace
+    // A name as the QName a Proxy's hooks receive; whether an object's class is a Proxy
+    // subclass; one flash_proxy hook called on it (IllegalOperationError when missing).
+    Value QNameValue(const Name& n);
+    bool IsProxy(const Object* o) const;
+    Value ProxyHook(Object* o, const char* hook, Value* args, int argc);
     ClassInfo* classClass = nullptr;
     ClassInfo* arrayClass = nullptr;
     ClassInfo* stringClass = nullptr;
@@ -257,6 +264,8 @@ class Vm {
     ClassInfo* ResolveClass(const LoadedAbc& abc, uint32_t multiname);
     void InitSlots(Object* o, const Traits& t);
     Value GetBinding(const Value& self, Object* holder, const Binding& b);
+    void ResolveInterfaces(ClassInfo* c, int depth);
+    void BindInterfaceNames(ClassInfo* c, const ClassInfo* from, int depth);
     ClassInfo* SlotClass(Object* holder, uint32_t slot); // a slot's class type, if any
     bool SetBinding(const Value& self, Object* holder, const Binding& b, const Value& v, bool init,
                     const Name& n);
@@ -309,6 +318,7 @@ void InstallCore(Vm& vm);    // Object, Function, Class, Boolean, Number, int, u
 void InstallArray(Vm& vm);   // Array, Vector
 void InstallLibrary(Vm& vm); // Date, RegExp, JSON, Dictionary, ByteArray, flash.utils
 void InstallDisplay(Vm& vm); // flash.events, flash.display, flash.geom, flash.text, system
+void InstallProxy(Vm& vm);   // QName, flash.utils.Proxy
 
 // Error texts Flash prints, by number: "Error #1009: ...".
 std::string ErrorText(int code, const std::string& a = "", const std::string& b = "",

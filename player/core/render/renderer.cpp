@@ -378,10 +378,10 @@ void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& par
         return;
     }
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
-    const bool normal = o.blend == swf::BlendMode::Normal || o.blend == swf::BlendMode::Layer;
+    // A layer is drawn on its own, so that children erasing or setting alpha change only it.
+    const bool direct = o.blend == swf::BlendMode::Normal && o.filters.empty();
     const size_t layerBytes = size_t(canvas.width) * canvas.height * 4;
-    if (canvas.coverage != nullptr || (normal && o.filters.empty()) || layers_ >= kMaxLayers ||
-        !Reserve(layerBytes)) {
+    if (canvas.coverage != nullptr || direct || layers_ >= kMaxLayers || !Reserve(layerBytes)) {
         DrawCharacter(o, m, cx, canvas, nesting);
         return;
     }
