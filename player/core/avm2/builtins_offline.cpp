@@ -192,6 +192,34 @@ SETTING(MovieHeight, "__height")
 SETTING(MovieFrameRate, "__frameRate")
 SETTING(MovieSwfVersion, "__swfVersion")
 
+// ---- ApplicationDomain: the movie's one domain ----
+// A new object each time it is asked for, as Flash Player answers.
+NATIVE(CurrentDomain) {
+    UNUSED;
+    return vm.ConstructClass(vm.Builtin("ApplicationDomain"), nullptr, 0);
+}
+NATIVE(HasDefinition) {
+    UNUSED;
+    const Value name = Arg(args, argc, 0);
+    if (name.IsNullish())
+        return Value::Bool(false);
+    const Value v = vm.FindDefinition(vm.ToString(name));
+    if (vm.throwing())
+        vm.TakeThrown();
+    return Value::Bool(!v.IsUndefined());
+}
+NATIVE(GetDefinition) {
+    UNUSED;
+    const std::string name = vm.ToString(Arg(args, argc, 0));
+    const Value v = vm.FindDefinition(name);
+    if (vm.throwing())
+        return Value();
+    if (v.IsUndefined())
+        return vm.ThrowError("ReferenceError", 1065,
+                             "Error #1065: Variable " + name + " is not defined.");
+    return v;
+}
+
 } // namespace
 
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc) {
@@ -286,7 +314,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                      {"url", Url},
                      {"loaderURL", Url},
                      {"loader", Null},
-                     {"applicationDomain", Null},
+                     {"applicationDomain", CurrentDomain},
                      {"parameters", Parameters},
                      {"sharedEvents", SharedEvents},
                      {"isURLInaccessible", False},
@@ -295,6 +323,14 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                      {"sameDomain", True}};
     for (const auto& p : infoProps)
         vm.AddGetter(info, p.name, p.get);
+
+    ClassInfo* domain =
+        vm.DefineClass("flash.system", "ApplicationDomain", object, Kind::Plain, PlainCtor);
+    vm.AddGetter(domain, "currentDomain", CurrentDomain, nullptr, true);
+    vm.AddMethod(domain, "hasDefinition", HasDefinition);
+    vm.AddMethod(domain, "getDefinition", GetDefinition);
+    vm.AddGetter(domain, "parentDomain", Null);
+    vm.AddGetter(domain, "domainMemory", Null, Nothing);
 
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;
