@@ -220,6 +220,21 @@ NATIVE(GetDefinition) {
     return v;
 }
 
+// ---- GameInput: no controllers attached ----
+NATIVE(Zero) {
+    UNUSED;
+    return Value::Num(0);
+}
+NATIVE(NoDevice) {
+    UNUSED;
+    return vm.ThrowError("RangeError", 1506, "Error #1506: The specified range is invalid.");
+}
+NATIVE(NotMadeByScript) {
+    UNUSED;
+    return vm.ThrowError("ArgumentError", 2012,
+                         "Error #2012: " + self.o->cls->name + "$ class cannot be instantiated.");
+}
+
 } // namespace
 
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc) {
@@ -331,6 +346,14 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     vm.AddMethod(domain, "getDefinition", GetDefinition);
     vm.AddGetter(domain, "parentDomain", Null);
     vm.AddGetter(domain, "domainMemory", Null, Nothing);
+
+    ClassInfo* game =
+        vm.DefineClass("flash.ui", "GameInput", dispatcher, Kind::Dispatcher, PlainCtor);
+    vm.AddGetter(game, "numDevices", Zero, nullptr, true);
+    vm.AddGetter(game, "isSupported", True, nullptr, true);
+    vm.AddMethod(game, "getDeviceAt", NoDevice, true);
+    for (const char* n : {"GameInputControl", "GameInputDevice"})
+        vm.DefineClass("flash.ui", n, dispatcher, Kind::Dispatcher, NotMadeByScript);
 
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;
