@@ -509,6 +509,63 @@ NATIVE(SetFilters) {
     d->filters = Value::Obj(vm.NewArray(v.o->elems));
     return Value();
 }
+// ---- Tab order: kept, as there is no keyboard focus to move ----
+NATIVE(GetTabEnabled) {
+    UNUSED;
+    DisplayData* d = D(self);
+    if (!d)
+        return Value::Bool(false);
+    if (d->tabEnabled >= 0)
+        return Value::Bool(d->tabEnabled != 0);
+    // Buttons, sprites in button mode and input fields take part unless told otherwise.
+    const bool button = self.o->cls && self.o->cls->IsSubclassOf(vm.Builtin("SimpleButton"));
+    return Value::Bool(button || d->buttonMode || d->inputText);
+}
+NATIVE(SetTabEnabled) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->tabEnabled = ToBoolean(Arg(args, argc, 0)) ? 1 : 0;
+    return Value();
+}
+NATIVE(GetTabIndex) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Num(d ? d->tabIndex : -1);
+}
+NATIVE(SetTabIndex) {
+    UNUSED;
+    const int32_t i = ToInt32(vm.ToNumber(Arg(args, argc, 0)));
+    if (i < -1) // -1 takes it out of the order
+        return vm.ThrowError("RangeError", 2027,
+                             "Error #2027: Parameter tabIndex must be a non-negative number; got " +
+                                 std::to_string(i) + ".");
+    if (DisplayData* d = D(self))
+        d->tabIndex = i;
+    return Value();
+}
+NATIVE(GetTabChildren) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Bool(!d || d->tabChildren);
+}
+NATIVE(SetTabChildren) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->tabChildren = ToBoolean(Arg(args, argc, 0));
+    return Value();
+}
+NATIVE(GetButtonMode) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Bool(d && d->buttonMode);
+}
+NATIVE(SetButtonMode) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->buttonMode = ToBoolean(Arg(args, argc, 0));
+    return Value();
+}
+
 // Hit tests in stage pixels, for objects on the stage.
 bool StageBox(Vm& vm, const Value& v, double* box) {
     DisplayData* d = Placed(vm, v);
@@ -1177,7 +1234,8 @@ void InstallDisplay(Vm& vm) {
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
     vm.AddGetter(interactive, "mouseEnabled", nullptr, Ignore);
-    vm.AddGetter(interactive, "tabEnabled", nullptr, Ignore);
+    vm.AddGetter(interactive, "tabEnabled", GetTabEnabled, SetTabEnabled);
+    vm.AddGetter(interactive, "tabIndex", GetTabIndex, SetTabIndex);
     ClassInfo* container = vm.DefineClass("flash.display", "DisplayObjectContainer", interactive,
                                           Kind::Dispatcher, DisplayCtor);
     const struct {
@@ -1200,9 +1258,10 @@ void InstallDisplay(Vm& vm) {
         vm.AddMethod(container, m.name, m.fn);
     vm.AddGetter(container, "numChildren", NumChildren);
     vm.AddGetter(container, "mouseChildren", nullptr, Ignore);
+    vm.AddGetter(container, "tabChildren", GetTabChildren, SetTabChildren);
     ClassInfo* sprite =
         vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(sprite, "buttonMode", nullptr, Ignore);
+    vm.AddGetter(sprite, "buttonMode", GetButtonMode, SetButtonMode);
     vm.AddGetter(sprite, "useHandCursor", nullptr, Ignore);
     vm.AddMethod(sprite, "startDrag", Ignore);
     vm.AddMethod(sprite, "stopDrag", Ignore);
