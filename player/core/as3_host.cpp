@@ -175,8 +175,7 @@ Object* As3Host::MakeObject(uint32_t id) {
         d->y = o->matrix.translateY / 20.0;
         if (o->character->kind == timeline::Kind::EditText)
             if (o->field)
-                vm.Set(Value::Obj(obj), "__text",
-                       Value::Str(timeline::EncodeUtf8(o->field->doc.text())));
+                d->text = Value::Str(timeline::EncodeUtf8(o->field->doc.text()));
     }
     objects_[id] = obj;
     return obj;

@@ -925,19 +925,20 @@ NATIVE(TimerReset) {
 
 NATIVE(TextFieldText) {
     UNUSED;
-    const Value v = vm.Get(self, "__text");
-    return v.IsUndefined() ? Value::Str("") : v;
+    DisplayData* d = D(self);
+    return d && d->text.IsString() ? d->text : Value::Str("");
 }
 NATIVE(TextFieldSetText) {
     UNUSED;
-    vm.Set(self, "__text", Value::Str(vm.ToString(Arg(args, argc, 0))));
+    if (DisplayData* d = D(self))
+        d->text = Value::Str(vm.ToString(Arg(args, argc, 0)));
     return Value();
 }
 NATIVE(TextFieldAppend) {
     UNUSED;
-    vm.Set(self, "__text",
-           Value::Str(vm.ToString(TextFieldText(vm, self, nullptr, 0)) +
-                      vm.ToString(Arg(args, argc, 0))));
+    if (DisplayData* d = D(self))
+        d->text = Value::Str(vm.ToString(TextFieldText(vm, self, nullptr, 0)) +
+                             vm.ToString(Arg(args, argc, 0)));
     return Value();
 }
 NATIVE(TextFieldLength) {
@@ -990,6 +991,7 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(extraData);
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
+    vm.MarkValue(text);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -1336,6 +1338,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(textField, "htmlText", TextFieldText, TextFieldSetText);
     vm.AddGetter(textField, "length", TextFieldLength);
     vm.AddMethod(textField, "appendText", TextFieldAppend);
+    // Left open: many of its properties are not kept yet, and setting one must not throw.
     textField->sealed = false;
     InstallText(vm);
 

@@ -34,6 +34,7 @@ struct DisplayData : Extra {
     std::map<uint32_t, Value> frameScripts; // by 0-based frame
     Value extraData;                        // metaData, Timer state and such
     Value filters;                          // an Array of the filters set (not drawn yet)
+    Value text;                             // a TextField's text
     int32_t tabIndex = -1;
     int8_t tabEnabled = -1; // -1: as its kind has it
     bool tabChildren = true, buttonMode = false, inputText = false;
