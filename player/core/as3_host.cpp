@@ -159,6 +159,9 @@ Object* As3Host::MakeObject(uint32_t id) {
         case timeline::Kind::Morph:
             name = "MorphShape";
             break;
+        case timeline::Kind::Text:
+            name = "StaticText";
+            break;
         default:
             break;
         }
@@ -172,8 +175,7 @@ Object* As3Host::MakeObject(uint32_t id) {
         d->y = o->matrix.translateY / 20.0;
         if (o->character->kind == timeline::Kind::EditText)
             if (o->field)
-                vm.Set(Value::Obj(obj), "__text",
-                       Value::Str(timeline::EncodeUtf8(o->field->doc.text())));
+                d->text = Value::Str(timeline::EncodeUtf8(o->field->doc.text()));
     }
     objects_[id] = obj;
     return obj;
@@ -267,6 +269,11 @@ void As3Host::Start() {
     vm.Set(Value::Obj(stageObj), "__swfVersion", Value::Num(swfVersion_));
     vm.Set(Value::Obj(stageObj), "__useNetwork", Value::Bool(useNetwork_));
     vm.Set(Value::Obj(stageObj), "__fileBytes", Value::Num(double(fileBytes_)));
+    // Without a class bound to the main timeline, Flash Player takes one bound to a
+    // character the movie does not define.
+    for (const auto& s : symbols_)
+        if (documentClass_.empty() && movie_->dictionary.Find(s.first) == nullptr)
+            documentClass_ = s.second;
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
         traces_(vm.ToString(vm.TakeThrown()).c_str());
@@ -421,15 +428,37 @@ std::vector<std::pair<std::string, uint32_t>> As3Host::Labels(uint32_t id) {
     return out;
 }
 
+bool As3Host::Hit(uint32_t id, double x, double y) {
+    const timeline::DisplayObject* o = stage_->Find(id);
+    return o != nullptr &&
+           timeline::ObjectHit(
+               *o, id == timeline::kRootId ? swf::Affine::From(o->matrix) : StageMatrix(*o), x * 20,
+               y * 20);
+}
+
 std::vector<std::pair<std::string, uint32_t>> As3Host::Scenes(uint32_t id) {
     return id == timeline::kRootId ? scenes_ : std::vector<std::pair<std::string, uint32_t>>();
 }
 
-bool As3Host::Bounds(uint32_t id, double* box) {
+// Its own matrix, then each parent's up to the stage.
+swf::Affine As3Host::StageMatrix(const timeline::DisplayObject& o) {
+    swf::Affine m = swf::Affine::From(o.matrix);
+    const timeline::DisplayObject* p = stage_->Find(o.parentId);
+    for (int i = 0; p != nullptr && p->id != o.id && i < 256; ++i) {
+        m = swf::Affine::From(p->matrix) * m;
+        if (p->id == timeline::kRootId)
+            break;
+        p = stage_->Find(p->parentId);
+    }
+    return m;
+}
+
+bool As3Host::Bounds(uint32_t id, double* box, bool onStage) {
     const timeline::DisplayObject* o = stage_->Find(id);
     if (o == nullptr)
         return false;
-    const swf::Box b = timeline::ObjectBounds(*o, swf::Affine::From(o->matrix));
+    const swf::Box b = timeline::ObjectBounds(
+        *o, onStage && id != timeline::kRootId ? StageMatrix(*o) : swf::Affine::From(o->matrix));
     box[0] = b.xMin / 20, box[1] = b.yMin / 20, box[2] = b.xMax / 20, box[3] = b.yMax / 20;
     return !b.empty;
 }
@@ -446,6 +475,9 @@ bool As3Host::GetPlacement(uint32_t id, avm2::Placement* p) {
     p->rotation = o->rotation;
     p->alpha = o->cxform.mulA / 256.0;
     p->visible = o->visible;
+    const swf::ColorTransform& c = o->cxform;
+    p->mul[0] = c.mulR / 256.0, p->mul[1] = c.mulG / 256.0, p->mul[2] = c.mulB / 256.0;
+    p->add[0] = c.addR, p->add[1] = c.addG, p->add[2] = c.addB, p->add[3] = c.addA;
     return true;
 }
 
@@ -460,8 +492,14 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     o->yScale = p.scaleY * 100;
     o->rotation = p.rotation;
     Recompose(*o);
-    const double alpha = std::round(p.alpha * 256);
-    o->cxform.mulA = int16_t(std::isfinite(alpha) ? std::fmax(-32768, std::fmin(32767, alpha)) : 0);
+    auto fixed = [](double v) {
+        return int16_t(std::isfinite(v) ? std::fmax(-32768, std::fmin(32767, std::round(v))) : 0);
+    };
+    swf::ColorTransform& c = o->cxform;
+    c.mulR = fixed(p.mul[0] * 256), c.mulG = fixed(p.mul[1] * 256), c.mulB = fixed(p.mul[2] * 256);
+    c.mulA = fixed(p.alpha * 256);
+    c.addR = fixed(p.add[0]), c.addG = fixed(p.add[1]), c.addB = fixed(p.add[2]);
+    c.addA = fixed(p.add[3]);
     o->visible = p.visible;
     touched_ = true;
 }

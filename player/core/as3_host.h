@@ -49,7 +49,8 @@ class As3Host : public avm2::TimelineBridge {
     std::string LabelOf(uint32_t id, uint32_t frame) override;
     std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) override;
     std::vector<std::pair<std::string, uint32_t>> Scenes(uint32_t id) override;
-    bool Bounds(uint32_t id, double* box) override;
+    bool Bounds(uint32_t id, double* box, bool onStage) override;
+    bool Hit(uint32_t id, double x, double y) override;
     bool GetPlacement(uint32_t id, avm2::Placement* p) override;
     void SetPlacement(uint32_t id, const avm2::Placement& p) override;
     uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
@@ -69,6 +70,7 @@ class As3Host : public avm2::TimelineBridge {
     void TakeStageEvents();
     void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
+    swf::Affine StageMatrix(const timeline::DisplayObject& o);
     void FrameScripts();
     double Clock();
 

@@ -53,6 +53,8 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {30, 210, 0xFF0000, 0xFF0000, "the lower square alone"},
         {100, 280, 0x00FF00, 0x00FF00, "the upper square alone"},
         {160, 270, 0xFFFFFF, 0xFFFFFF, "no mark from a child's removal reaching the root"},
+        {170, 40, 0x0000FF, 0x0000FF, "a white square tinted blue"},
+        {210, 40, 0xFFFFFF, 0x0000FF, "the same stretched by its matrix"},
     };
     for (const auto& p : points) {
         EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";
@@ -220,6 +222,55 @@ TEST(As3Display, PositionsAreWholeTwips) {
             vm.Set(sprite, axis, Value::Num(c.set));
             EXPECT_DOUBLE_EQ(c.get, vm.ToNumber(vm.Get(sprite, axis))) << axis << " " << c.set;
         }
+}
+
+// Matrix methods against products worked by hand: concat applies its argument after,
+// scale and rotate too; invert undoes; a singular matrix inverts to its moved-back origin.
+TEST(As3Display, MatrixMethodsComposeInFlashOrder) {
+    using avm2::Value;
+    avm2::Vm vm;
+    auto matrix = [&](double a, double b, double c, double d, double tx, double ty) {
+        Value v[6] = {Value::Num(a), Value::Num(b),  Value::Num(c),
+                      Value::Num(d), Value::Num(tx), Value::Num(ty)};
+        return vm.ConstructClass(vm.Builtin("Matrix"), v, 6);
+    };
+    const struct {
+        const char* method;
+        double args[6];
+        int argc;
+        const char* after;
+    } cases[] = {
+        {"translate", {5, -5}, 2, "(a=2, b=0, c=0, d=4, tx=15, ty=15)"},
+        {"scale", {2, 0.5}, 2, "(a=4, b=0, c=0, d=2, tx=20, ty=10)"},
+        {"concat", {0, 1, -1, 0, 1, 2}, 6, "(a=0, b=2, c=-4, d=0, tx=-19, ty=12)"},
+        {"invert", {}, 0, "(a=0.5, b=0, c=0, d=0.25, tx=-5, ty=-5)"},
+        {"createBox", {2, 3, 0, 7, 8}, 5, "(a=2, b=0, c=0, d=3, tx=7, ty=8)"},
+        {"setTo", {1, 2, 2, 4, 3, 4}, 6, "(a=1, b=2, c=2, d=4, tx=3, ty=4)"},
+    };
+    for (const auto& c : cases) {
+        const Value m = matrix(2, 0, 0, 4, 10, 20);
+        Value args[6];
+        for (int i = 0; i < c.argc; ++i)
+            args[i] = Value::Num(c.args[i]);
+        if (std::string(c.method) == "concat") {
+            args[0] = matrix(c.args[0], c.args[1], c.args[2], c.args[3], c.args[4], c.args[5]);
+            vm.CallMethod(m, "concat", args, 1);
+        } else {
+            vm.CallMethod(m, c.method, args, c.argc);
+        }
+        EXPECT_EQ(c.after, vm.ToString(m)) << c.method;
+    }
+    // A singular matrix: nothing to undo but its offset.
+    const Value flat = matrix(1, 2, 2, 4, 3, 4);
+    vm.CallMethod(flat, "invert", nullptr, 0);
+    EXPECT_EQ("(a=0, b=0, c=0, d=0, tx=-3, ty=-4)", vm.ToString(flat));
+    Value point[2] = {Value::Num(1), Value::Num(1)};
+    const Value p = vm.ConstructClass(vm.Builtin("Point"), point, 2);
+    Value arg = p;
+    EXPECT_EQ("(x=12, y=24)",
+              vm.ToString(vm.CallMethod(matrix(2, 0, 0, 4, 10, 20), "transformPoint", &arg, 1)));
+    EXPECT_EQ("(x=2, y=4)", vm.ToString(vm.CallMethod(matrix(2, 0, 0, 4, 10, 20),
+                                                      "deltaTransformPoint", &arg, 1)));
 }
 
 } // namespace

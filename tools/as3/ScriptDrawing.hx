@@ -1,6 +1,8 @@
-// A movie drawn by script: a filled rectangle and a pill on the root's own graphics, a half-clear
-// circle in a sprite placed by script, a sprite drawn before it was added, moved by a
-// later frame, and two overlapping squares whose order the script changes. Compiled with `haxe -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing
+// A movie drawn by script: a filled rectangle and a pill on the root's own graphics, a
+// half-clear circle in a sprite placed by script, a sprite drawn before it was added, moved
+// by a later frame, two overlapping squares whose order the script changes, and a white
+// square tinted blue by its colour transform, stretched by its matrix a frame later.
+// Compiled with `haxe -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing
 // -swf-version 10 -swf-header 400:300:30:FFFFFF` (tools/as3/build.sh).
 import flash.display.Sprite;
 import flash.events.Event;
@@ -42,6 +44,13 @@ class ScriptDrawing {
         green.graphics.beginFill(0x00FF00);
         green.graphics.drawRect(50, 230, 60, 60);
         root.addChildAt(green, root.getChildIndex(red));
+        var tinted = new Sprite();
+        tinted.graphics.beginFill(0xFFFFFF);
+        tinted.graphics.drawRect(0, 0, 40, 40);
+        tinted.x = 150;
+        tinted.y = 20;
+        root.addChild(tinted);
+        tinted.transform.colorTransform = new flash.geom.ColorTransform(0, 0, 0, 1, 0, 0, 255, 0);
         // Counted by a sprite never added, whose only listener is this one: every display
         // object hears exitFrame, on the stage or not.
         // Removed later: its removedFromStage does not bubble up to the root, which would
@@ -62,6 +71,7 @@ class ScriptDrawing {
                 circle.visible = false;
                 root.setChildIndex(green, root.numChildren - 1);
                 root.removeChild(gone);
+                tinted.transform.matrix = new flash.geom.Matrix(2, 0, 0, 1, 150, 20);
             }
         });
     }

@@ -237,12 +237,23 @@ bool Dispatch(Vm& vm, Object* target, const Value& event) {
         }
         return Dispatch(vm, target, copy);
     }
-    e->target = Value::Obj(target);
     std::vector<Object*> path; // ancestors, nearest first
     DisplayData* d = Ensure(Value::Obj(target));
     for (Object* p = d ? d->parent : nullptr; p && path.size() < 10000;
          p = Ensure(Value::Obj(p))->parent)
         path.push_back(p);
+    // With nobody listening on the way the event is left untouched, its target unset.
+    bool heard = false;
+    for (size_t i = 0; i <= path.size() && !heard; ++i) {
+        DisplayData* at = i < path.size() ? Ensure(Value::Obj(path[i])) : d;
+        if (!at)
+            continue;
+        auto it = at->listeners.find(e->type);
+        heard = it != at->listeners.end() && !it->second.empty();
+    }
+    if (!heard)
+        return true;
+    e->target = Value::Obj(target);
     e->phase = 1;
     for (size_t i = path.size(); i-- > 0 && !e->stop;)
         Deliver(vm, path[i], event, e, true);
@@ -255,7 +266,6 @@ bool Dispatch(Vm& vm, Object* target, const Value& event) {
         for (size_t i = 0; i < path.size() && !e->stop; ++i)
             Deliver(vm, path[i], event, e, false);
     }
-    e->currentTarget = Value::Null();
     return !e->prevented;
 }
 
@@ -280,6 +290,8 @@ DisplayData* Placed(Vm& vm, const Value& self) {
     if (d && d->timeline && vm.timeline() && vm.timeline()->GetPlacement(d->timeline, &p)) {
         d->x = p.x, d->y = p.y, d->scaleX = p.scaleX, d->scaleY = p.scaleY;
         d->rotation = p.rotation, d->alpha = p.alpha, d->visible = p.visible;
+        std::copy(p.mul, p.mul + 3, d->mul);
+        std::copy(p.add, p.add + 4, d->add);
     }
     return d;
 }
@@ -288,6 +300,8 @@ void Place(Vm& vm, const DisplayData* d) {
         Placement p;
         p.x = d->x, p.y = d->y, p.scaleX = d->scaleX, p.scaleY = d->scaleY;
         p.rotation = d->rotation, p.alpha = d->alpha, p.visible = d->visible;
+        std::copy(d->mul, d->mul + 3, p.mul);
+        std::copy(d->add, d->add + 4, p.add);
         vm.timeline()->SetPlacement(d->timeline, p);
     }
 }
@@ -311,11 +325,6 @@ double AsIs(double v) {
 double Degrees(double v) {
     double r = std::fmod(v, 360);
     return r > 180 ? r - 360 : r < -180 ? r + 360 : r;
-}
-// Positions are kept in whole twips, truncated; past the range (or NaN) the lowest.
-double WholeTwips(double v) {
-    const double t = v * 20;
-    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
 }
 PLACEMENT(GetX, SetX, x, WholeTwips)
 PLACEMENT(GetY, SetY, y, WholeTwips)
@@ -461,6 +470,127 @@ NATIVE(SetMetaData) {
     if (DisplayData* d = D(self))
         d->extraData = Arg(args, argc, 0);
     return Value();
+}
+// The filters read back as a new array each time; they are kept, not drawn.
+NATIVE(GetFilters) {
+    UNUSED;
+    DisplayData* d = D(self);
+    std::vector<Value> list;
+    if (d && d->filters.IsObject())
+        for (const Value& f : d->filters.o->elems) {
+            list.push_back(vm.CallMethod(f, "clone", nullptr, 0));
+            if (vm.throwing())
+                return Value();
+        }
+    return Value::Obj(vm.NewArray(std::move(list)));
+}
+NATIVE(SetFilters) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const Value v = Arg(args, argc, 0);
+    if (!d)
+        return Value();
+    if (v.IsNullish()) {
+        d->filters = Value();
+        return Value();
+    }
+    if (!v.IsObject() || v.o->kind != Kind::Array)
+        return vm.ThrowError("TypeError", 1034,
+                             "Error #1034: Type Coercion failed: cannot convert " + vm.ToString(v) +
+                                 " to Array.");
+    ClassInfo* filter = vm.Builtin("BitmapFilter");
+    for (const Value& f : v.o->elems)
+        if (!vm.IsInstance(f, filter))
+            return vm.ThrowError(
+                "ArgumentError", 2005,
+                "Error #2005: Parameter 0 is of the incorrect type. Should be type Filter.");
+    if (v.o->elems.size() > 1000)
+        return Value();
+    d->filters = Value::Obj(vm.NewArray(v.o->elems));
+    return Value();
+}
+// ---- Tab order: kept, as there is no keyboard focus to move ----
+NATIVE(GetTabEnabled) {
+    UNUSED;
+    DisplayData* d = D(self);
+    if (!d)
+        return Value::Bool(false);
+    if (d->tabEnabled >= 0)
+        return Value::Bool(d->tabEnabled != 0);
+    // Buttons, sprites in button mode and input fields take part unless told otherwise.
+    const bool button = self.o->cls && self.o->cls->IsSubclassOf(vm.Builtin("SimpleButton"));
+    return Value::Bool(button || d->buttonMode || d->inputText);
+}
+NATIVE(SetTabEnabled) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->tabEnabled = ToBoolean(Arg(args, argc, 0)) ? 1 : 0;
+    return Value();
+}
+NATIVE(GetTabIndex) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Num(d ? d->tabIndex : -1);
+}
+NATIVE(SetTabIndex) {
+    UNUSED;
+    const int32_t i = ToInt32(vm.ToNumber(Arg(args, argc, 0)));
+    if (i < -1) // -1 takes it out of the order
+        return vm.ThrowError("RangeError", 2027,
+                             "Error #2027: Parameter tabIndex must be a non-negative number; got " +
+                                 std::to_string(i) + ".");
+    if (DisplayData* d = D(self))
+        d->tabIndex = i;
+    return Value();
+}
+NATIVE(GetTabChildren) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Bool(!d || d->tabChildren);
+}
+NATIVE(SetTabChildren) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->tabChildren = ToBoolean(Arg(args, argc, 0));
+    return Value();
+}
+NATIVE(GetButtonMode) {
+    UNUSED;
+    DisplayData* d = D(self);
+    return Value::Bool(d && d->buttonMode);
+}
+NATIVE(SetButtonMode) {
+    UNUSED;
+    if (DisplayData* d = D(self))
+        d->buttonMode = ToBoolean(Arg(args, argc, 0));
+    return Value();
+}
+
+// Hit tests in stage pixels, for objects on the stage.
+bool StageBox(Vm& vm, const Value& v, double* box) {
+    DisplayData* d = Placed(vm, v);
+    if (d && d->timeline && vm.timeline())
+        return vm.timeline()->Bounds(d->timeline, box, true);
+    // Off the stage its own space stands for the stage's.
+    return d && BoxOf(vm, d, box);
+}
+NATIVE(HitTestPoint) {
+    UNUSED;
+    const double x = vm.ToNumber(Arg(args, argc, 0)), y = vm.ToNumber(Arg(args, argc, 1));
+    DisplayData* d = D(self);
+    if (argc > 2 && ToBoolean(args[2]))
+        return Value::Bool(d && d->timeline && vm.timeline() &&
+                           vm.timeline()->Hit(d->timeline, x, y));
+    double b[4];
+    return Value::Bool(StageBox(vm, self, b) && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3]);
+}
+NATIVE(HitTestObject) {
+    UNUSED;
+    if (!D(Arg(args, argc, 0)))
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "obj"));
+    double a[4], b[4];
+    return Value::Bool(StageBox(vm, self, a) && StageBox(vm, args[0], b) && a[0] <= b[2] &&
+                       b[0] <= a[2] && a[1] <= b[3] && b[1] <= a[3]);
 }
 NATIVE(GetLoaderInfo) {
     UNUSED;
@@ -680,6 +810,20 @@ NATIVE(Ignore) {
     UNUSED;
     return Value();
 }
+NATIVE(StageRefuses) {
+    UNUSED;
+    return vm.ThrowError("Error", 2071,
+                         "Error #2071: The Stage class does not implement this property or "
+                         "method.");
+}
+NATIVE(False) {
+    UNUSED;
+    return Value::Bool(false);
+}
+NATIVE(MinusOne) {
+    UNUSED;
+    return Value::Num(-1);
+}
 NATIVE(ScaleMode) {
     UNUSED;
     return Value::Str("noScale");
@@ -704,6 +848,16 @@ NATIVE(DisplayCtor) {
         d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
     }
     return Value();
+}
+// Only the timeline makes these.
+NATIVE(TimelineOnlyCtor) {
+    UNUSED;
+    DisplayData* d = Ensure(self);
+    if (d && !d->isDisplay)
+        return vm.ThrowError("ArgumentError", 2012,
+                             "Error #2012: " + self.o->cls->name +
+                                 "$ class cannot be instantiated.");
+    return DisplayCtor(vm, self, args, argc);
 }
 NATIVE(Refuse) {
     UNUSED;
@@ -771,19 +925,20 @@ NATIVE(TimerReset) {
 
 NATIVE(TextFieldText) {
     UNUSED;
-    const Value v = vm.Get(self, "__text");
-    return v.IsUndefined() ? Value::Str("") : v;
+    DisplayData* d = D(self);
+    return d && d->text.IsString() ? d->text : Value::Str("");
 }
 NATIVE(TextFieldSetText) {
     UNUSED;
-    vm.Set(self, "__text", Value::Str(vm.ToString(Arg(args, argc, 0))));
+    if (DisplayData* d = D(self))
+        d->text = Value::Str(vm.ToString(Arg(args, argc, 0)));
     return Value();
 }
 NATIVE(TextFieldAppend) {
     UNUSED;
-    vm.Set(self, "__text",
-           Value::Str(vm.ToString(TextFieldText(vm, self, nullptr, 0)) +
-                      vm.ToString(Arg(args, argc, 0))));
+    if (DisplayData* d = D(self))
+        d->text = Value::Str(vm.ToString(TextFieldText(vm, self, nullptr, 0)) +
+                             vm.ToString(Arg(args, argc, 0)));
     return Value();
 }
 NATIVE(TextFieldLength) {
@@ -813,6 +968,17 @@ ClassInfo* Events(Vm& vm, const char* name, ClassInfo* base,
 
 } // namespace
 
+DisplayData* ReadPlacement(Vm& vm, const Value& object) {
+    return Placed(vm, object);
+}
+void WritePlacement(Vm& vm, const DisplayData* d) {
+    Place(vm, d);
+}
+double WholeTwips(double v) {
+    const double t = v * 20;
+    return (t > -2147483649.0 && t < 2147483648.0 ? double(int32_t(t)) : -2147483648.0) / 20;
+}
+
 void DisplayData::Mark(Vm& vm) {
     for (auto& e : listeners)
         for (Listener& l : e.second)
@@ -824,6 +990,8 @@ void DisplayData::Mark(Vm& vm) {
         vm.MarkValue(f.second);
     vm.MarkValue(extraData);
     vm.MarkValue(graphics);
+    vm.MarkValue(filters);
+    vm.MarkValue(text);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -1055,17 +1223,21 @@ void InstallDisplay(Vm& vm) {
                  {"root", GetRoot, nullptr},
                  {"metaData", GetMetaData, SetMetaData},
                  {"loaderInfo", MovieLoaderInfo, nullptr},
+                 {"transform", TransformOf, SetTransform},
                  {"mask", GetLoaderInfo, Ignore},
-                 {"filters", nullptr, Ignore},
+                 {"filters", GetFilters, SetFilters},
                  {"cacheAsBitmap", nullptr, Ignore},
                  {"blendMode", nullptr, Ignore}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
+    vm.AddMethod(display, "hitTestPoint", HitTestPoint);
+    vm.AddMethod(display, "hitTestObject", HitTestObject);
     InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
     vm.AddGetter(interactive, "mouseEnabled", nullptr, Ignore);
-    vm.AddGetter(interactive, "tabEnabled", nullptr, Ignore);
+    vm.AddGetter(interactive, "tabEnabled", GetTabEnabled, SetTabEnabled);
+    vm.AddGetter(interactive, "tabIndex", GetTabIndex, SetTabIndex);
     ClassInfo* container = vm.DefineClass("flash.display", "DisplayObjectContainer", interactive,
                                           Kind::Dispatcher, DisplayCtor);
     const struct {
@@ -1088,9 +1260,10 @@ void InstallDisplay(Vm& vm) {
         vm.AddMethod(container, m.name, m.fn);
     vm.AddGetter(container, "numChildren", NumChildren);
     vm.AddGetter(container, "mouseChildren", nullptr, Ignore);
+    vm.AddGetter(container, "tabChildren", GetTabChildren, SetTabChildren);
     ClassInfo* sprite =
         vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(sprite, "buttonMode", nullptr, Ignore);
+    vm.AddGetter(sprite, "buttonMode", GetButtonMode, SetButtonMode);
     vm.AddGetter(sprite, "useHandCursor", nullptr, Ignore);
     vm.AddMethod(sprite, "startDrag", Ignore);
     vm.AddMethod(sprite, "stopDrag", Ignore);
@@ -1102,7 +1275,8 @@ void InstallDisplay(Vm& vm) {
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
-    vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, DisplayCtor);
+    vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
+    vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);
     ClassInfo* loader =
         vm.DefineClass("flash.display", "Loader", container, Kind::Dispatcher, DisplayCtor);
     vm.AddMethod(loader, "load", Refuse);
@@ -1116,6 +1290,45 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(stage, "scaleMode", ScaleMode, Ignore);
     vm.AddGetter(stage, "align", Align, Ignore);
     vm.AddGetter(stage, "quality", Quality, Ignore);
+    // What the Stage, not being placed like other objects, refuses to be set.
+    for (const char* name : {"accessibilityImplementation",
+                             "accessibilityProperties",
+                             "alpha",
+                             "blendMode",
+                             "cacheAsBitmap",
+                             "contextMenu",
+                             "filters",
+                             "focusRect",
+                             "height",
+                             "mask",
+                             "name",
+                             "opaqueBackground",
+                             "rotation",
+                             "rotationX",
+                             "rotationY",
+                             "rotationZ",
+                             "scale9Grid",
+                             "scaleX",
+                             "scaleY",
+                             "scaleZ",
+                             "scrollRect",
+                             "tabEnabled",
+                             "tabIndex",
+                             "transform",
+                             "visible",
+                             "width",
+                             "x",
+                             "y",
+                             "z"}) {
+        NativeFn get = nullptr;
+        for (const auto& p : props)
+            if (std::string(p.name) == name)
+                get = p.get;
+        vm.AddGetter(stage, name, get, StageRefuses);
+    }
+    vm.AddGetter(stage, "tabEnabled", False, StageRefuses);
+    vm.AddGetter(stage, "tabIndex", MinusOne, StageRefuses);
+    vm.AddGetter(stage, "textSnapshot", StageRefuses);
     ClassInfo* bitmapData =
         vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
     (void)bitmapData;
@@ -1125,6 +1338,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(textField, "htmlText", TextFieldText, TextFieldSetText);
     vm.AddGetter(textField, "length", TextFieldLength);
     vm.AddMethod(textField, "appendText", TextFieldAppend);
+    // Left open: many of its properties are not kept yet, and setting one must not throw.
     textField->sealed = false;
     InstallText(vm);
 
@@ -1136,6 +1350,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddMethod(timer, "reset", TimerReset);
 
     InstallGeom(vm);
+    InstallFilters(vm);
 
     ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
     const struct {

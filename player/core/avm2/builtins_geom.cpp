@@ -1,6 +1,7 @@
 // flash.geom: Point, Rectangle, Matrix and ColorTransform, their fields typed Numbers kept
 // natively, with the edge rules Flash Player follows (an empty rectangle neither meets nor
 // holds another; interpolate weighs the first point by f).
+#include <algorithm>
 #include <cmath>
 
 #include "player/core/avm2/display.h"
@@ -551,6 +552,64 @@ NATIVE(ColorTransformConcat) {
     return Value();
 }
 
+// ---- Transform: a display object's matrix and colours (no skew kept) ----
+const double kPi = 3.14159265358979323846;
+DisplayData* Owner(Vm& vm, const Value& self) {
+    return ReadPlacement(vm, vm.Get(self, "__owner"));
+}
+NATIVE(TransformCtor) {
+    UNUSED;
+    vm.Set(self, "__owner", Arg(args, argc, 0));
+    return Value();
+}
+NATIVE(TransformMatrix) {
+    UNUSED;
+    DisplayData* d = Owner(vm, self);
+    if (!d)
+        return Value::Null();
+    // A rotation set to NaN leaves the matrix unturned.
+    const double r = std::isfinite(d->rotation) ? d->rotation * kPi / 180 : 0;
+    const double c = std::cos(r), s = std::sin(r);
+    return Make(vm, "Matrix",
+                {d->scaleX * c, d->scaleX * s, -d->scaleY * s, d->scaleY * c, d->x, d->y});
+}
+NATIVE(TransformSetMatrix) {
+    UNUSED;
+    DisplayData* d = Owner(vm, self);
+    Fields* m = F(Arg(args, argc, 0));
+    if (!d || !m)
+        return Value();
+    const double* v = m->v;
+    d->scaleX = std::hypot(v[0], v[1]);
+    d->scaleY = std::hypot(v[2], v[3]) * (v[0] * v[3] - v[1] * v[2] < 0 ? -1 : 1);
+    d->rotation = std::atan2(v[1], v[0]) * 180 / kPi;
+    d->x = WholeTwips(v[4]);
+    d->y = WholeTwips(v[5]);
+    WritePlacement(vm, d);
+    return Value();
+}
+NATIVE(TransformColor) {
+    UNUSED;
+    DisplayData* d = Owner(vm, self);
+    if (!d)
+        return Value::Null();
+    return Make(
+        vm, "ColorTransform",
+        {d->mul[0], d->mul[1], d->mul[2], d->alpha, d->add[0], d->add[1], d->add[2], d->add[3]});
+}
+NATIVE(TransformSetColor) {
+    UNUSED;
+    DisplayData* d = Owner(vm, self);
+    Fields* c = F(Arg(args, argc, 0));
+    if (!d || !c)
+        return Value();
+    std::copy(c->v, c->v + 3, d->mul);
+    d->alpha = c->v[3];
+    std::copy(c->v + 4, c->v + 8, d->add);
+    WritePlacement(vm, d);
+    return Value();
+}
+
 struct Entry {
     const char* name;
     NativeFn fn;
@@ -561,6 +620,23 @@ void Methods(Vm& vm, ClassInfo* c, std::initializer_list<Entry> list) {
 }
 
 } // namespace
+
+Value TransformOf(Vm& vm, const Value& self, Value* args, int argc) {
+    UNUSED;
+    Value owner = self;
+    return vm.ConstructClass(vm.Builtin("Transform"), &owner, 1);
+}
+Value SetTransform(Vm& vm, const Value& self, Value* args, int argc) {
+    UNUSED;
+    const Value from = Arg(args, argc, 0);
+    if (!from.IsObject())
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "transform"));
+    const Value to = TransformOf(vm, self, nullptr, 0);
+    Value m = vm.Get(from, "matrix"), c = vm.Get(from, "colorTransform");
+    TransformSetMatrix(vm, to, &m, 1);
+    TransformSetColor(vm, to, &c, 1);
+    return Value();
+}
 
 void InstallGeom(Vm& vm) {
     ClassInfo* point = GeomClass(vm, "Point", PointCtor, {"x", "y"});
@@ -634,6 +710,12 @@ void InstallGeom(Vm& vm) {
                    "redOffset", "greenOffset", "blueOffset", "alphaOffset"});
     Methods(vm, ct, {{"toString", ColorTransformToString}, {"concat", ColorTransformConcat}});
     vm.AddGetter(ct, "color", ColorTransformColor, ColorTransformSetColor);
+
+    ClassInfo* transform =
+        vm.DefineClass("flash.geom", "Transform", vm.objectClass, Kind::Plain, TransformCtor);
+    transform->sealed = false;
+    vm.AddGetter(transform, "matrix", TransformMatrix, TransformSetMatrix);
+    vm.AddGetter(transform, "colorTransform", TransformColor, TransformSetColor);
 }
 
 } // namespace avm2

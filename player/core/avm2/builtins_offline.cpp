@@ -192,6 +192,49 @@ SETTING(MovieHeight, "__height")
 SETTING(MovieFrameRate, "__frameRate")
 SETTING(MovieSwfVersion, "__swfVersion")
 
+// ---- ApplicationDomain: the movie's one domain ----
+// A new object each time it is asked for, as Flash Player answers.
+NATIVE(CurrentDomain) {
+    UNUSED;
+    return vm.ConstructClass(vm.Builtin("ApplicationDomain"), nullptr, 0);
+}
+NATIVE(HasDefinition) {
+    UNUSED;
+    const Value name = Arg(args, argc, 0);
+    if (name.IsNullish())
+        return Value::Bool(false);
+    const Value v = vm.FindDefinition(vm.ToString(name));
+    if (vm.throwing())
+        vm.TakeThrown();
+    return Value::Bool(!v.IsUndefined());
+}
+NATIVE(GetDefinition) {
+    UNUSED;
+    const std::string name = vm.ToString(Arg(args, argc, 0));
+    const Value v = vm.FindDefinition(name);
+    if (vm.throwing())
+        return Value();
+    if (v.IsUndefined())
+        return vm.ThrowError("ReferenceError", 1065,
+                             "Error #1065: Variable " + name + " is not defined.");
+    return v;
+}
+
+// ---- GameInput: no controllers attached ----
+NATIVE(Zero) {
+    UNUSED;
+    return Value::Num(0);
+}
+NATIVE(NoDevice) {
+    UNUSED;
+    return vm.ThrowError("RangeError", 1506, "Error #1506: The specified range is invalid.");
+}
+NATIVE(NotMadeByScript) {
+    UNUSED;
+    return vm.ThrowError("ArgumentError", 2012,
+                         "Error #2012: " + self.o->cls->name + "$ class cannot be instantiated.");
+}
+
 } // namespace
 
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc) {
@@ -286,7 +329,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                      {"url", Url},
                      {"loaderURL", Url},
                      {"loader", Null},
-                     {"applicationDomain", Null},
+                     {"applicationDomain", CurrentDomain},
                      {"parameters", Parameters},
                      {"sharedEvents", SharedEvents},
                      {"isURLInaccessible", False},
@@ -295,6 +338,22 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                      {"sameDomain", True}};
     for (const auto& p : infoProps)
         vm.AddGetter(info, p.name, p.get);
+
+    ClassInfo* domain =
+        vm.DefineClass("flash.system", "ApplicationDomain", object, Kind::Plain, PlainCtor);
+    vm.AddGetter(domain, "currentDomain", CurrentDomain, nullptr, true);
+    vm.AddMethod(domain, "hasDefinition", HasDefinition);
+    vm.AddMethod(domain, "getDefinition", GetDefinition);
+    vm.AddGetter(domain, "parentDomain", Null);
+    vm.AddGetter(domain, "domainMemory", Null, Nothing);
+
+    ClassInfo* game =
+        vm.DefineClass("flash.ui", "GameInput", dispatcher, Kind::Dispatcher, PlainCtor);
+    vm.AddGetter(game, "numDevices", Zero, nullptr, true);
+    vm.AddGetter(game, "isSupported", True, nullptr, true);
+    vm.AddMethod(game, "getDeviceAt", NoDevice, true);
+    for (const char* n : {"GameInputControl", "GameInputDevice"})
+        vm.DefineClass("flash.ui", n, dispatcher, Kind::Dispatcher, NotMadeByScript);
 
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;

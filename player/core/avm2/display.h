@@ -26,12 +26,18 @@ struct DisplayData : Extra {
     std::string name;
     double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1, width = 0, height = 0;
     bool visible = true;
+    double mul[3] = {1, 1, 1}, add[4] = {0, 0, 0, 0}; // colour transform but alpha's multiplier
     uint32_t timeline = 0;   // the timeline object it stands for, 0 if none
     bool scriptMade = false; // made by `new`: on the stage once added under an object there
     std::vector<timeline::DrawOp> drawing;  // what its Graphics drew, replayed when it is put
     Value graphics;                         // its Graphics, made when first asked for
     std::map<uint32_t, Value> frameScripts; // by 0-based frame
     Value extraData;                        // metaData, Timer state and such
+    Value filters;                          // an Array of the filters set (not drawn yet)
+    Value text;                             // a TextField's text
+    int32_t tabIndex = -1;
+    int8_t tabEnabled = -1; // -1: as its kind has it
+    bool tabChildren = true, buttonMode = false, inputText = false;
     void Mark(Vm& vm) override;
 };
 
@@ -65,7 +71,16 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 // MovieClip's frame methods and properties, Scene and FrameLabel.
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
+void InstallFilters(Vm& vm);
+// A display object's placement, read from the timeline when it is there, and written back.
+DisplayData* ReadPlacement(Vm& vm, const Value& object);
+void WritePlacement(Vm& vm, const DisplayData* d);
+// A position as Flash keeps it: whole twips, truncated; past the range the lowest.
+double WholeTwips(double pixels);
 void InstallText(Vm& vm); // TextFormat
+// DisplayObject.transform: a Transform over the object; set, its matrix and colours copied.
+Value TransformOf(Vm& vm, const Value& self, Value* args, int argc);
+Value SetTransform(Vm& vm, const Value& self, Value* args, int argc);
 // The movie's one LoaderInfo (every display object answers with it).
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc);
 // Classes that reach outside the player, answering as a player with nothing around it.

@@ -58,6 +58,7 @@ struct Script;
 struct Placement {
     double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1;
     bool visible = true;
+    double mul[3] = {1, 1, 1}, add[4] = {0, 0, 0, 0}; // colour: red, green, blue (, alpha)
 };
 
 class TimelineBridge {
@@ -82,8 +83,12 @@ class TimelineBridge {
     virtual int FrameOfLabel(uint32_t id, const std::string& label) = 0; // 0 when absent
     virtual std::string LabelOf(uint32_t id, uint32_t frame) = 0;        // the label at or before
     virtual std::vector<std::pair<std::string, uint32_t>> Labels(uint32_t id) = 0;
-    // The object's bounds in its parent's pixels (xMin, yMin, xMax, yMax); false if empty.
-    virtual bool Bounds(uint32_t id, double* box) { return (void)id, (void)box, false; }
+    // The object's bounds in its parent's pixels (xMin, yMin, xMax, yMax), or the stage's;
+    // false if empty. Whether a stage point lies on what it shows.
+    virtual bool Bounds(uint32_t id, double* box, bool onStage = false) {
+        return (void)id, (void)box, (void)onStage, false;
+    }
+    virtual bool Hit(uint32_t id, double x, double y) { return (void)id, (void)x, (void)y, false; }
     // Scenes by name and first frame; none when the timeline has no scenes of its own.
     virtual std::vector<std::pair<std::string, uint32_t>> Scenes(uint32_t id) {
         return (void)id, std::vector<std::pair<std::string, uint32_t>>();

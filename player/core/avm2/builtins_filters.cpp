@@ -1,0 +1,166 @@
+// flash.filters: the filter classes as data a display object keeps (they are not drawn yet),
+// each with its constructor's parameters and defaults, and clone.
+#include "player/core/avm2/display.h"
+
+namespace avm2 {
+
+namespace {
+
+#define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
+#define UNUSED (void)vm, (void)self, (void)args, (void)argc
+
+enum class P : uint8_t { Number, Flag, Text, Any, Identity };
+
+struct Param {
+    const char* name;
+    P as;
+    double number;
+    const char* text;
+};
+
+struct FilterClass {
+    const char* name;
+    std::vector<Param> params;
+};
+
+const std::vector<FilterClass>& Classes() {
+    static const std::vector<FilterClass> classes = {
+        {"BlurFilter",
+         {{"blurX", P::Number, 4, ""}, {"blurY", P::Number, 4, ""}, {"quality", P::Number, 1, ""}}},
+        {"GlowFilter",
+         {{"color", P::Number, 0xFF0000, ""},
+          {"alpha", P::Number, 1, ""},
+          {"blurX", P::Number, 6, ""},
+          {"blurY", P::Number, 6, ""},
+          {"strength", P::Number, 2, ""},
+          {"quality", P::Number, 1, ""},
+          {"inner", P::Flag, 0, ""},
+          {"knockout", P::Flag, 0, ""}}},
+        {"DropShadowFilter",
+         {{"distance", P::Number, 4, ""},
+          {"angle", P::Number, 45, ""},
+          {"color", P::Number, 0, ""},
+          {"alpha", P::Number, 1, ""},
+          {"blurX", P::Number, 4, ""},
+          {"blurY", P::Number, 4, ""},
+          {"strength", P::Number, 1, ""},
+          {"quality", P::Number, 1, ""},
+          {"inner", P::Flag, 0, ""},
+          {"knockout", P::Flag, 0, ""},
+          {"hideObject", P::Flag, 0, ""}}},
+        {"BevelFilter",
+         {{"distance", P::Number, 4, ""},
+          {"angle", P::Number, 45, ""},
+          {"highlightColor", P::Number, 0xFFFFFF, ""},
+          {"highlightAlpha", P::Number, 1, ""},
+          {"shadowColor", P::Number, 0, ""},
+          {"shadowAlpha", P::Number, 1, ""},
+          {"blurX", P::Number, 4, ""},
+          {"blurY", P::Number, 4, ""},
+          {"strength", P::Number, 1, ""},
+          {"quality", P::Number, 1, ""},
+          {"type", P::Text, 0, "inner"},
+          {"knockout", P::Flag, 0, ""}}},
+        {"ColorMatrixFilter", {{"matrix", P::Identity, 0, ""}}},
+        {"ConvolutionFilter",
+         {{"matrixX", P::Number, 0, ""},
+          {"matrixY", P::Number, 0, ""},
+          {"matrix", P::Any, 0, ""},
+          {"divisor", P::Number, 1, ""},
+          {"bias", P::Number, 0, ""},
+          {"preserveAlpha", P::Flag, 1, ""},
+          {"clamp", P::Flag, 1, ""},
+          {"color", P::Number, 0, ""},
+          {"alpha", P::Number, 0, ""}}},
+        {"GradientGlowFilter",
+         {{"distance", P::Number, 4, ""},
+          {"angle", P::Number, 45, ""},
+          {"colors", P::Any, 0, ""},
+          {"alphas", P::Any, 0, ""},
+          {"ratios", P::Any, 0, ""},
+          {"blurX", P::Number, 4, ""},
+          {"blurY", P::Number, 4, ""},
+          {"strength", P::Number, 1, ""},
+          {"quality", P::Number, 1, ""},
+          {"type", P::Text, 0, "inner"},
+          {"knockout", P::Flag, 0, ""}}},
+        {"DisplacementMapFilter",
+         {{"mapBitmap", P::Any, 0, ""},
+          {"mapPoint", P::Any, 0, ""},
+          {"componentX", P::Number, 0, ""},
+          {"componentY", P::Number, 0, ""},
+          {"scaleX", P::Number, 0, ""},
+          {"scaleY", P::Number, 0, ""},
+          {"mode", P::Text, 0, "wrap"},
+          {"color", P::Number, 0, ""},
+          {"alpha", P::Number, 0, ""}}},
+    };
+    return classes;
+}
+
+const FilterClass* ClassOf(Vm& vm, const Value& self) {
+    for (ClassInfo* c = self.IsObject() ? self.o->cls : nullptr; c; c = c->super)
+        for (const FilterClass& f : Classes())
+            if (c->name == f.name && vm.Builtin(f.name) == c)
+                return &f;
+    return nullptr;
+}
+
+Value IdentityMatrix(Vm& vm) {
+    std::vector<Value> m;
+    for (int i = 0; i < 20; ++i)
+        m.push_back(Value::Num(i % 6 == 0 ? 1 : 0));
+    return Value::Obj(vm.NewArray(std::move(m)));
+}
+
+NATIVE(FilterCtor) {
+    UNUSED;
+    const FilterClass* f = ClassOf(vm, self);
+    for (size_t i = 0; f && i < f->params.size(); ++i) {
+        const Param& p = f->params[i];
+        const bool given = int(i) < argc && !args[i].IsUndefined();
+        Value v;
+        switch (p.as) {
+        case P::Number:
+            v = Value::Num(given ? vm.ToNumber(args[i]) : p.number);
+            break;
+        case P::Flag:
+            v = Value::Bool(given ? ToBoolean(args[i]) : p.number != 0);
+            break;
+        case P::Text:
+            v = Value::Str(given ? vm.ToString(args[i]) : std::string(p.text));
+            break;
+        case P::Any:
+            v = given ? args[i] : Value::Null();
+            break;
+        case P::Identity:
+            v = given && !args[i].IsNull() ? args[i] : IdentityMatrix(vm);
+            break;
+        }
+        vm.Set(self, p.name, v);
+    }
+    return Value();
+}
+
+NATIVE(FilterClone) {
+    UNUSED;
+    const FilterClass* f = ClassOf(vm, self);
+    if (!f)
+        return vm.ConstructClass(vm.Builtin("BitmapFilter"), nullptr, 0);
+    std::vector<Value> a;
+    for (const Param& p : f->params)
+        a.push_back(vm.Get(self, p.name));
+    return vm.ConstructClass(vm.Builtin(f->name), a.data(), int(a.size()));
+}
+
+} // namespace
+
+void InstallFilters(Vm& vm) {
+    ClassInfo* base =
+        vm.DefineClass("flash.filters", "BitmapFilter", vm.objectClass, Kind::Plain, FilterCtor);
+    vm.AddMethod(base, "clone", FilterClone);
+    for (const FilterClass& f : Classes())
+        vm.DefineClass("flash.filters", f.name, base, Kind::Plain, FilterCtor)->sealed = false;
+}
+
+} // namespace avm2
