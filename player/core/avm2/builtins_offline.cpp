@@ -210,14 +210,7 @@ NATIVE(HasDefinition) {
 }
 NATIVE(GetDefinition) {
     UNUSED;
-    const std::string name = vm.ToString(Arg(args, argc, 0));
-    const Value v = vm.FindDefinition(name);
-    if (vm.throwing())
-        return Value();
-    if (v.IsUndefined())
-        return vm.ThrowError("ReferenceError", 1065,
-                             "Error #1065: Variable " + name + " is not defined.");
-    return v;
+    return vm.DefinitionOrError(vm.ToString(Arg(args, argc, 0)));
 }
 
 // ---- GameInput: no controllers attached ----

@@ -672,6 +672,14 @@ Value Vm::FindDefinition(const std::string& qualified) {
     return GetProperty(holder, n);
 }
 
+Value Vm::DefinitionOrError(const std::string& qualified) {
+    const Value v = FindDefinition(qualified);
+    if (throwing_ || !v.IsUndefined())
+        return throwing_ ? Value() : v;
+    return ThrowError("ReferenceError", 1065,
+                      "Error #1065: Variable " + qualified + " is not defined.");
+}
+
 ClassInfo* Vm::FindClass(const std::string& qualified) {
     const Value v = FindDefinition(qualified);
     if (throwing_)
