@@ -542,16 +542,8 @@ void InstallArray(Vm& vm) {
                      {"UNIQUESORT", 4},
                      {"RETURNINDEXEDARRAY", 8},
                      {"NUMERIC", 16}};
-    for (const auto& k : constants) {
-        Binding* b = array->stat.Add(k.name, kAnyNs);
-        b->k = Binding::Const;
-        b->slot = uint32_t(array->stat.slots.size());
-        SlotInit init;
-        init.slot = b->slot;
-        init.value = Value::Num(k.v);
-        array->stat.slots.push_back(init);
-        array->object->slots.push_back(init.value);
-    }
+    for (const auto& k : constants)
+        vm.AddConstant(array, k.name, Value::Num(k.v));
 }
 
 } // namespace avm2

@@ -854,14 +854,7 @@ void InstallCore(Vm& vm) {
         vm.AddProtoMethod(c, "toString", NumberToStringM);
     }
     auto constant = [&](ClassInfo* c, const char* name, double v) {
-        Binding* b = c->stat.Add(name, kAnyNs);
-        b->k = Binding::Const;
-        b->slot = uint32_t(c->stat.slots.size());
-        SlotInit init;
-        init.slot = b->slot;
-        init.value = Value::Num(v);
-        c->stat.slots.push_back(init);
-        c->object->slots.push_back(init.value);
+        vm.AddConstant(c, name, Value::Num(v));
     };
     constant(number, "MAX_VALUE", 1.7976931348623157e308);
     constant(number, "MIN_VALUE", 4.9406564584124654e-324);

@@ -953,16 +953,8 @@ NATIVE(PlainCtor) {
 ClassInfo* Events(Vm& vm, const char* name, ClassInfo* base,
                   std::initializer_list<std::pair<const char*, const char*>> constants) {
     ClassInfo* c = vm.DefineClass("flash.events", name, base, Kind::Event, EventCtor);
-    for (const auto& k : constants) {
-        Binding* b = c->stat.Add(k.first, kAnyNs);
-        b->k = Binding::Const;
-        b->slot = uint32_t(c->stat.slots.size());
-        SlotInit init;
-        init.slot = b->slot;
-        init.value = Value::Str(k.second);
-        c->stat.slots.push_back(init);
-        c->object->slots.push_back(init.value);
-    }
+    for (const auto& k : constants)
+        vm.AddConstant(c, k.first, Value::Str(k.second));
     return c;
 }
 
@@ -1362,16 +1354,8 @@ void InstallDisplay(Vm& vm) {
                         {"language", "en"},
                         {"manufacturer", "Adobe Windows"},
                         {"cpuArchitecture", "x86"}};
-    for (const auto& k : capabilities) {
-        Binding* b = caps->stat.Add(k.name, kAnyNs);
-        b->k = Binding::Const;
-        b->slot = uint32_t(caps->stat.slots.size());
-        SlotInit init;
-        init.slot = b->slot;
-        init.value = Value::Str(k.value);
-        caps->stat.slots.push_back(init);
-        caps->object->slots.push_back(init.value);
-    }
+    for (const auto& k : capabilities)
+        vm.AddConstant(caps, k.name, Value::Str(k.value));
     // Network and file classes are present so scripts load, and refuse what they are asked.
     for (const char* n : {"URLLoader", "URLStream", "Socket", "XMLSocket", "NetConnection",
                           "NetStream", "LocalConnection"}) {

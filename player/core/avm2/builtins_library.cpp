@@ -824,16 +824,8 @@ void InstallLibrary(Vm& vm) {
     // Endian: the two names ByteArray.endian takes.
     ClassInfo* endian =
         vm.DefineClass("flash.utils", "Endian", vm.objectClass, Kind::Plain, nullptr);
-    for (const char* name : {"BIG_ENDIAN", "LITTLE_ENDIAN"}) {
-        Binding* b = endian->stat.Add(name, kAnyNs);
-        b->k = Binding::Const;
-        b->slot = uint32_t(endian->stat.slots.size());
-        SlotInit init;
-        init.slot = b->slot;
-        init.value = Value::Str(name[0] == 'B' ? "bigEndian" : "littleEndian");
-        endian->stat.slots.push_back(init);
-        endian->object->slots.push_back(init.value);
-    }
+    vm.AddConstant(endian, "BIG_ENDIAN", Value::Str("bigEndian"));
+    vm.AddConstant(endian, "LITTLE_ENDIAN", Value::Str("littleEndian"));
 
     ClassInfo* ba =
         vm.DefineClass("flash.utils", "ByteArray", vm.objectClass, Kind::ByteArray, ByteArrayCtor);

@@ -10,17 +10,6 @@ namespace {
 #define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
 #define UNUSED (void)vm, (void)self, (void)args, (void)argc
 
-void Constant(ClassInfo* c, const char* name, const Value& v) {
-    Binding* b = c->stat.Add(name, kAnyNs);
-    b->k = Binding::Const;
-    b->slot = uint32_t(c->stat.slots.size());
-    SlotInit init;
-    init.slot = b->slot;
-    init.value = v;
-    c->stat.slots.push_back(init);
-    c->object->slots.push_back(v);
-}
-
 Value HostSetting(Vm& vm, const char* name) {
     return vm.Get(Value::Obj(StageObject(vm)), name);
 }
@@ -258,7 +247,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                                   {"LOCAL_TRUSTED", "localTrusted"},
                                   {"APPLICATION", "application"}};
     for (const auto& s : sandboxes)
-        Constant(security, s[0], Value::Str(s[1]));
+        vm.AddConstant(security, s[0], Value::Str(s[1]));
 
     ClassInfo* caps = vm.Builtin("Capabilities");
     // The screen Flash Player's recordings were made on; a saver has no other to tell.
@@ -267,7 +256,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                                                      {"pixelAspectRatio", 1},
                                                      {"screenDPI", 72}};
     for (const auto& s : screen)
-        Constant(caps, s.first, Value::Num(s.second));
+        vm.AddConstant(caps, s.first, Value::Num(s.second));
 
     ClassInfo* external =
         vm.DefineClass("flash.external", "ExternalInterface", object, Kind::Plain, nullptr);
@@ -275,7 +264,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     vm.AddGetter(external, "objectID", Null, nullptr, true);
     vm.AddMethod(external, "call", NoContainer, true);
     vm.AddMethod(external, "addCallback", NoContainer, true);
-    Constant(external, "marshallExceptions", Value::Bool(false));
+    vm.AddConstant(external, "marshallExceptions", Value::Bool(false));
 
     ClassInfo* so =
         vm.DefineClass("flash.net", "SharedObject", dispatcher, Kind::Dispatcher, PlainCtor);

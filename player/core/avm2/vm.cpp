@@ -216,16 +216,7 @@ ClassInfo* Vm::DefineClass(const std::string& uri, const std::string& name, Clas
     c->prototype = proto;
     proto->dyn.reset(new DynProps);
     proto->dyn->Set("constructor", Value::Obj(obj), false);
-    Binding* b = globalTraits_.Add(name, InternNs(kGroupPublic, uri));
-    b->k = Binding::Const;
-    b->slot = uint32_t(globalTraits_.slots.size());
-    SlotInit init;
-    init.slot = b->slot;
-    init.value = Value::Obj(obj);
-    globalTraits_.slots.push_back(init);
-    if (globalObject) {
-        globalObject->slots.push_back(init.value);
-    }
+    DefineConstant(uri, name, Value::Obj(obj));
     builtins_[name] = c;
     if (!uri.empty())
         builtins_[uri + "::" + name] = c;
@@ -244,7 +235,19 @@ void Vm::DefineConstant(const std::string& uri, const std::string& name, const V
     init.slot = b->slot;
     init.value = v;
     globalTraits_.slots.push_back(init);
-    globalObject->slots.push_back(v);
+    if (globalObject) // the global object itself is made after the first classes
+        globalObject->slots.push_back(v);
+}
+
+void Vm::AddConstant(ClassInfo* c, const char* name, const Value& v) {
+    Binding* b = c->stat.Add(name, kAnyNs);
+    b->k = Binding::Const;
+    b->slot = uint32_t(c->stat.slots.size());
+    SlotInit init;
+    init.slot = b->slot;
+    init.value = v;
+    c->stat.slots.push_back(init);
+    c->object->slots.push_back(v);
 }
 
 Method* Vm::NativeMethod(const std::string& name, NativeFn fn) {

@@ -149,6 +149,7 @@ class Vm {
     void DefineConstant(const std::string& uri, const std::string& name, const Value& v);
     Method* NativeMethod(const std::string& name, NativeFn fn);
     void AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic = false);
+    void AddConstant(ClassInfo* c, const char* name, const Value& v); // a static const slot
     void AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set = nullptr,
                    bool isStatic = false);
     void AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn); // on the prototype
