@@ -1072,9 +1072,8 @@ void DispatchSimple(Vm& vm, Object* target, const char* type, bool bubbles) {
         if (!d)
             break;
         auto it = d->listeners.find(type);
+        // Ancestors count even when the event does not bubble: they may listen in capture.
         any = it != d->listeners.end() && !it->second.empty();
-        if (!bubbles && p != target)
-            ;
     }
     if (!any)
         return;
