@@ -81,6 +81,11 @@ const Case kCases[] = {
      "func outer() { push 'v' 3; local; func inner() { push 'this'; getvar; push 'v'; "
      "getmember; trace }; push 0 'inner'; callfunc; pop }; push 0 'outer'; callfunc",
      "3"},
+    {"ASnew tells a construction from a call", 7,
+     "push 'n' 0 2 2 'ASnative'; callfunc; setvar; func F() { push 0 'n'; callfunc; trace; "
+     "func g() { push 0 'n'; callfunc; trace }; push 0 'g'; callfunc; pop }; push 0 'F'; "
+     "callfunc; pop; push 0 'F'; new; pop; push 0 'n'; callfunc; trace",
+     "false|false|true|false|false"},
     {"closure", 7,
      "func make() { push 'n' 0; local; func () { push 'n'; push 'n'; getvar; inc; setvar; "
      "push 'n'; getvar; return }; return }; "

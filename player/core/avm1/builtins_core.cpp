@@ -345,6 +345,16 @@ Value IsNaN(Vm& vm, const Value&, const Args& a) {
 Value IsFinite(Vm& vm, const Value&, const Args& a) {
     return Value::Bool(a.size() > 0 && std::isfinite(vm.ToNumber(a[0])));
 }
+// ASnative(table, index): Flash's native functions by number. Only ASnew (2, 0), which
+// tells whether the running function was called with `new`, is one scripts call directly.
+Value AsNew(Vm& vm, const Value&, const Args&) {
+    return Value::Bool(vm.InConstructor());
+}
+Value AsNative(Vm& vm, const Value&, const Args& a) {
+    if (vm.ToNumber(a[0]) == 2 && vm.ToNumber(a[1]) == 0)
+        return Value::Obj(vm.NewNative(AsNew));
+    return Value();
+}
 Value Escape(Vm& vm, const Value&, const Args& a) {
     const std::string s = vm.ToString(a[0]);
     vm.Work(s.size() * 3);
@@ -445,6 +455,7 @@ void InstallCore(Vm& vm) {
     Method(vm, g, "parseFloat", ParseFloat);
     Method(vm, g, "isNaN", IsNaN);
     Method(vm, g, "isFinite", IsFinite);
+    Method(vm, g, "ASnative", AsNative);
     Method(vm, g, "escape", Escape);
     Method(vm, g, "unescape", Unescape);
     Method(vm, g, "getTimer", GetTimer);

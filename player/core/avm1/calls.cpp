@@ -68,7 +68,9 @@ Value Vm::Construct(const Value& ctor, const Value* args, size_t n) {
         // Native constructors may hand back another object (new Object(x), new Array...).
         return r.IsObject() ? r : Value::Obj(o);
     }
+    constructNext_ = true;
     Call(ctor, Value::Obj(o), args, n, protoV.IsObject() ? protoV.o : nullptr);
+    constructNext_ = false;
     return Value::Obj(o);
 }
 

@@ -161,7 +161,10 @@ Value Vm::CallScript(Object* fn, const Value& self, const Value* args, size_t n,
     // Functions came with Flash 5: their bodies follow its rules even in a Flash 4 movie.
     const int movieVersion = version_;
     version_ = std::max(version_, 5);
+    constructing_.push_back(constructNext_);
+    constructNext_ = false;
     RunRange(f, c.begin, c.begin, c.end);
+    constructing_.pop_back();
     version_ = movieVersion;
     if (stack_.size() > f.stackBase)
         stack_.resize(f.stackBase);

@@ -98,6 +98,8 @@ class Vm {
     bool IsConstructing(const Value& self) const {
         return self.type == Type::Object && self.o->constructing;
     }
+    // Whether the innermost running script function was called with `new` (ASnative 2,0).
+    bool InConstructor() const { return !constructing_.empty() && constructing_.back(); }
     double Now();
     double WallNow();
     double Random(); // [0, 1)
@@ -247,6 +249,8 @@ class Vm {
     std::vector<Deferred> later_;
 
     int depth_ = 0;
+    bool constructNext_ = false;     // the next script call is a construction
+    std::vector<bool> constructing_; // one per running script function
     std::unordered_map<std::string, int> accessorDepth_;
     static constexpr int kMaxAccessorDepth = 65;
     int running_ = 0; // scripts started by the host and not finished
