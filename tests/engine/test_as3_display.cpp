@@ -81,13 +81,21 @@ struct ScenedTimeline : avm2::TimelineBridge {
     }
 };
 
-TEST(As3Display, GotoReadsItsFrameArgumentAsFlashDoes) {
-    using avm2::Value;
+// The root clip of a movie with five scenes, as the script sees it.
+class ScenedClip : public ::testing::Test {
+  protected:
+    ScenedClip() {
+        vm.SetTimeline(&timeline);
+        clip = avm2::Value::Obj(
+            avm2::NewDisplayObject(vm, vm.Builtin("MovieClip"), timeline::kRootId));
+    }
     avm2::Vm vm;
     ScenedTimeline timeline;
-    vm.SetTimeline(&timeline);
-    const Value clip =
-        Value::Obj(avm2::NewDisplayObject(vm, vm.Builtin("MovieClip"), timeline::kRootId));
+    avm2::Value clip;
+};
+
+TEST_F(ScenedClip, GotoReadsItsFrameArgumentAsFlashDoes) {
+    using avm2::Value;
     const Value none;
     const struct {
         uint32_t from;
@@ -123,13 +131,8 @@ TEST(As3Display, GotoReadsItsFrameArgumentAsFlashDoes) {
     }
 }
 
-TEST(As3Display, ScenesNumberFramesAndLabelsFromTheirStart) {
+TEST_F(ScenedClip, ScenesNumberFramesAndLabelsFromTheirStart) {
     using avm2::Value;
-    avm2::Vm vm;
-    ScenedTimeline timeline;
-    vm.SetTimeline(&timeline);
-    const Value clip =
-        Value::Obj(avm2::NewDisplayObject(vm, vm.Builtin("MovieClip"), timeline::kRootId));
     const struct {
         uint32_t frame;
         double current;

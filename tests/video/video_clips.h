@@ -69,6 +69,20 @@ inline bool Same(const swf::Bitmap* a, const swf::Bitmap& b) {
     return a != nullptr && a->width == b.width && a->height == b.height && a->pixels == b.pixels;
 }
 
+// Plays frame 0, then `frame`, of a fresh playback: true when it shows `expected` (or, when
+// that is null, nothing). A negative `deblocking` leaves the stream's own choice.
+inline bool ShowsAfterFirst(std::shared_ptr<const video::Stream> stream, uint32_t frame,
+                            const swf::Bitmap* expected, int deblocking = -1) {
+    video::Budget budget;
+    video::Playback p(std::move(stream), &budget);
+    if (deblocking >= 0) {
+        p.SetDeblocking(deblocking);
+    }
+    p.Show(0);
+    const swf::Bitmap* shown = p.Show(frame);
+    return expected == nullptr ? shown == nullptr : Same(shown, *expected);
+}
+
 // Peak signal to noise ratio of two equal-sized sample runs, in dB (99 when equal).
 inline double Psnr(const uint8_t* a, const uint8_t* b, size_t n) {
     double sum = 0;
