@@ -56,6 +56,20 @@ TEST(Utf8, EncodesAndRefusesSurrogates) {
     EXPECT_EQ(swf::Utf8Encode(0x10000), "\xf0\x90\x80\x80");
     EXPECT_EQ(swf::Utf8Encode(0xD800), "\xef\xbf\xbd");
     EXPECT_EQ(swf::Utf8Encode(0x110000), "\xef\xbf\xbd");
+    // ActionScript 3 keeps a lone UTF-16 half, at both ends of the surrogate range only.
+    const struct {
+        uint32_t cp;
+        const char* kept;
+    } halves[] = {{0xD7FF, "\xed\x9f\xbf"},
+                  {0xD800, "\xed\xa0\x80"},
+                  {0xDFFF, "\xed\xbf\xbf"},
+                  {0xE000, "\xee\x80\x80"},
+                  {0x110000, "\xef\xbf\xbd"}};
+    for (const auto& h : halves) {
+        std::string kept;
+        swf::Utf8Append(kept, h.cp, true);
+        EXPECT_EQ(kept, h.kept) << h.cp;
+    }
     for (const Row& r : kRows)
         EXPECT_EQ(swf::Utf8Decode(swf::Utf8FromCodes(r.codes)), r.codes) << r.name;
 }

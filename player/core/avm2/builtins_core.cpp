@@ -7,6 +7,7 @@
 #include "player/core/avm2/case_map.h"
 #include "player/core/avm2/vm.h"
 #include "player/core/avm2/vm_internal.h"
+#include "player/core/swf/utf8.h"
 
 namespace avm2 {
 
@@ -306,7 +307,6 @@ std::u16string Units(const std::string& s) {
     }
     return out;
 }
-void AppendUtf8(std::string& out, uint32_t c);
 std::string Utf8(const std::u16string& u, size_t from = 0, size_t count = std::u16string::npos) {
     std::string out;
     const size_t end = count == std::u16string::npos ? u.size() : std::min(u.size(), from + count);
@@ -316,7 +316,7 @@ std::string Utf8(const std::u16string& u, size_t from = 0, size_t count = std::u
             c = 0x10000 + ((c - 0xD800) << 10) + (u[i + 1] - 0xDC00);
             ++i;
         }
-        AppendUtf8(out, c);
+        swf::Utf8Append(out, c, true);
     }
     return out;
 }
@@ -491,28 +491,11 @@ NATIVE(StringToString) {
     UNUSED;
     return Value::Str(This(vm, self));
 }
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
 NATIVE(StringFromCharCode) {
     UNUSED;
     std::string s;
     for (int i = 0; i < argc; ++i)
-        AppendUtf8(s, ToUint32(vm.ToNumber(args[i])) & 0xFFFF);
+        swf::Utf8Append(s, ToUint32(vm.ToNumber(args[i])) & 0xFFFF, true);
     return Value::Str(s);
 }
 
@@ -652,7 +635,7 @@ std::string LogText(const std::string& s) {
         }
         const uint32_t lo = surrogate(i + 3);
         if (hi < 0xDC00 && lo >= 0xDC00) {
-            AppendUtf8(out, 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00));
+            swf::Utf8Append(out, 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00));
             i += 5;
         } else {
             out += "\xEF\xBF\xBD";

@@ -39,8 +39,8 @@ uint32_t Utf8Next(const std::string& s, size_t& i) {
     return cp;
 }
 
-void Utf8Append(std::string& out, uint32_t cp) {
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+void Utf8Append(std::string& out, uint32_t cp, bool keepSurrogates) {
+    if ((cp >= 0xD800 && cp <= 0xDFFF && !keepSurrogates) || cp > 0x10FFFF)
         cp = 0xFFFD;
     if (cp < 0x80) {
         out += char(cp);

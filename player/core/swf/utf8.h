@@ -14,8 +14,9 @@ namespace swf {
 
 // The code point starting at s[i]; i moves past it (one byte for a bad byte).
 uint32_t Utf8Next(const std::string& s, size_t& i);
-// Appends cp as UTF-8; surrogates and values above U+10FFFF become U+FFFD.
-void Utf8Append(std::string& out, uint32_t cp);
+// Appends cp as UTF-8; surrogates and values above U+10FFFF become U+FFFD, unless
+// `keepSurrogates` (ActionScript 3 strings hold lone UTF-16 halves, which may pair later).
+void Utf8Append(std::string& out, uint32_t cp, bool keepSurrogates = false);
 std::string Utf8Encode(uint32_t cp);
 // How many code points Utf8Next reads from s.
 size_t Utf8Length(const std::string& s);
