@@ -339,6 +339,14 @@ class CallBlock {
             code->push_back(0x46);
             U30(code, Name("parse"));
             U30(code, 1);
+        } else if (a.compare(0, 3, "re:") == 0) { // re:PATTERN, a new RegExp
+            code->push_back(0x5D);
+            U30(code, Name("RegExp"));
+            code->push_back(0x2C);
+            U30(code, String(a.substr(3)));
+            code->push_back(0x4A);
+            U30(code, Name("RegExp"));
+            U30(code, 1);
         } else if (a.compare(0, 3, "fn:") == 0) {
             code->push_back(0x60);
             U30(code, Name(a.substr(3)));
@@ -654,6 +662,22 @@ const As3Call kAs3Calls[] = {
     {"new Array", "sort", {"4"}, "0", {"3", "1", "3"}},
     {"new Array", "sort", {"4"}, "1,2,3", {"3", "1", "2"}},
     {"new Array", "propertyIsEnumerable", {"'length'"}, "false", {}},
+    // Sorting: each partition size sorted directly (2, 3) and one split (4); undefined last.
+    {"new Array", "sort", {}, "1,2", {"2", "1"}},
+    {"new Array", "sort", {}, "1,2,3", {"3", "2", "1"}},
+    {"new Array", "sort", {}, "1,2,3", {"2", "3", "1"}},
+    {"new Array", "sort", {}, "1,2,3,4", {"4", "3", "2", "1"}},
+    {"new Array", "sort", {"16"}, "2,3,10,,", {"10", "undefined", "3", "undefined", "2"}},
+    {"new Array", "sort", {"18"}, "10,3,2", {"2", "10", "3"}},
+    {"new Array", "sort", {"16"}, "-268435456,268435455", {"268435455", "-268435456"}},
+    // split's limit: the captures stop at it, the next piece of text still comes.
+    {"'aXYbXYc'", "split", {"re:(X)(Y)", "0"}, ""},
+    {"'aXYbXYc'", "split", {"re:(X)(Y)", "1"}, "a"},
+    {"'aXYbXYc'", "split", {"re:(X)(Y)", "2"}, "a,X,b"},
+    {"'aXYbXYc'", "split", {"re:(X)(Y)", "3"}, "a,X,Y,b"},
+    {"'aXYbXYc'", "split", {"re:(X)(Y)", "4"}, "a,X,Y,b"},
+    {"'aXYbXYc'", "split", {"re:(X)(Y)", "5"}, "a,X,Y,b,X"},
+    {"'aXYbXYc'", "split", {"re:(X)(Y)"}, "a,X,Y,b,X,Y,c"},
     {"'abc'", "hasOwnProperty", {"'length'"}, "true"},
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0000 2000'"}, "951830055000"},
     {"Date", "parse", {"'02/29/2000 13:14:15 GMT-0100'"}, "951833655000"},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/core/avm2/display.h"
 #include "player/core/avm2/vm.h"
 
 namespace avm2 {
@@ -356,8 +357,18 @@ NATIVE(Every) {
 
 const int kCaseInsensitive = 1, kDescending = 2, kUnique = 4, kIndexed = 8, kNumeric = 16;
 
+// Before SWF 11 Flash Player (32-bit) compares two small integers by the sign of their
+// tagged difference, which wraps when they lie far apart: movies of that age see it.
+bool WrapsLikeOldPlayer(double x, double y, bool old) {
+    const double lo = -268435456.0, hi = 268435455.0; // what fits a tagged 29-bit integer
+    auto small = [&](double v) {
+        return v >= lo && v <= hi && v == std::floor(v) && !(v == 0 && std::signbit(v));
+    };
+    return old && small(x) && small(y);
+}
+
 // -1, 0, 1 by the sort options; undefined sorts last.
-int Compare(Vm& vm, const Value& a, const Value& b, int options, const Value& fn) {
+int Compare(Vm& vm, const Value& a, const Value& b, int options, const Value& fn, bool old) {
     if (fn.IsObject()) {
         Value x[2] = {a, b};
         const double r = vm.ToNumber(vm.Call(fn, Value::Null(), x, 2));
@@ -368,7 +379,12 @@ int Compare(Vm& vm, const Value& a, const Value& b, int options, const Value& fn
     int r;
     if (options & kNumeric) {
         const double x = vm.ToNumber(a), y = vm.ToNumber(b);
-        r = x < y ? -1 : x > y ? 1 : 0;
+        if (WrapsLikeOldPlayer(x, y, old)) {
+            const int32_t d = int32_t(uint32_t(int64_t(x) - int64_t(y)) << 3);
+            r = d < 0 ? -1 : d > 0 ? 1 : 0;
+        } else {
+            r = x < y ? -1 : x > y ? 1 : 0;
+        }
     } else {
         std::string x = vm.ToString(a), y = vm.ToString(b);
         if (options & kCaseInsensitive) {
@@ -382,26 +398,97 @@ int Compare(Vm& vm, const Value& a, const Value& b, int options, const Value& fn
     return (options & kDescending) ? -r : r;
 }
 
+// Flash Player's own order of comparisons: a quicksort on the middle element, partitions of
+// fewer than four sorted directly, the smaller side first. A comparator that is not
+// consistent (random, say) then gives the same order Flash gives.
+template <typename Cmp> void QuickSort(std::vector<size_t>& v, Cmp cmp, Vm& vm) {
+    if (v.size() < 2)
+        return;
+    std::vector<std::pair<size_t, size_t>> todo{{0, v.size() - 1}};
+    auto before = [&](size_t i, size_t j) { // true when v[i] belongs after v[j]
+        return vm.Step() && !vm.throwing() && cmp(v[i], v[j]) > 0;
+    };
+    auto stop = [&] { return vm.throwing() || vm.aborted(); };
+    while (!todo.empty() && !stop()) {
+        size_t lo = todo.back().first, hi = todo.back().second;
+        todo.pop_back();
+        const size_t n = hi - lo + 1;
+        if (n == 2) {
+            if (before(lo, lo + 1))
+                std::swap(v[lo], v[lo + 1]);
+            continue;
+        }
+        if (n == 3) {
+            if (before(lo, lo + 1))
+                std::swap(v[lo], v[lo + 1]);
+            if (before(lo + 1, lo + 2)) {
+                std::swap(v[lo + 1], v[lo + 2]);
+                if (before(lo, lo + 1))
+                    std::swap(v[lo], v[lo + 1]);
+            }
+            continue;
+        }
+        if (n < 2)
+            continue;
+        std::swap(v[lo], v[lo + n / 2]);
+        size_t left = lo, right = hi + 1;
+        for (;;) {
+            while (++left <= hi && vm.Step() && !stop() && cmp(v[left], v[lo]) <= 0) {
+            }
+            while (--right > lo && vm.Step() && !stop() && cmp(v[right], v[lo]) >= 0) {
+            }
+            if (right < left || stop())
+                break;
+            std::swap(v[left], v[right]);
+        }
+        if (stop())
+            return;
+        std::swap(v[lo], v[right]);
+        // Between right and left lie only elements both scans passed, equal to the pivot:
+        // Flash leaves them out of the upper partition.
+        const bool lowerBigger = right - 1 - lo >= hi - right;
+        const std::pair<size_t, size_t> lower{lo, right - 1}, upper{left, hi};
+        // Pushed last is sorted first: the smaller partition.
+        if (lowerBigger) {
+            if (lo + 1 < right)
+                todo.push_back(lower);
+            if (left < hi)
+                todo.push_back(upper);
+        } else {
+            if (left < hi)
+                todo.push_back(upper);
+            if (lo + 1 < right)
+                todo.push_back(lower);
+        }
+    }
+}
+
 Value SortBy(Vm& vm, Object* o, const Value& fn, int options,
              const std::vector<std::vector<Value>>* keys, const std::vector<int>* keyOptions) {
-    std::vector<size_t> order(o->elems.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
+    const bool old = vm.ToNumber(vm.Get(Value::Obj(StageObject(vm)), "__swfVersion")) < 11;
+    // Undefined elements are never compared: they follow the others in their order.
+    std::vector<size_t> order, after;
+    for (size_t i = 0; i < o->elems.size(); ++i)
+        (!keys && o->elems[i].IsUndefined() ? after : order).push_back(i);
     bool duplicate = false;
-    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-        if (vm.throwing() || vm.aborted())
-            return false;
-        int c = 0;
-        if (keys) {
-            for (size_t k = 0; k < keys->size() && c == 0; ++k)
-                c = Compare(vm, (*keys)[k][x], (*keys)[k][y], (*keyOptions)[k], Value());
-        } else {
-            c = Compare(vm, o->elems[x], o->elems[y], options, fn);
-        }
-        if (c == 0)
-            duplicate = true;
-        return c < 0;
-    });
+    QuickSort(
+        order,
+        [&](size_t x, size_t y) {
+            int c = 0;
+            if (keys) {
+                for (size_t k = 0; k < keys->size() && c == 0; ++k)
+                    c = Compare(vm, (*keys)[k][x], (*keys)[k][y], (*keyOptions)[k], Value(), old);
+            } else {
+                c = Compare(vm, o->elems[x], o->elems[y], options, fn, old);
+            }
+            if (c == 0)
+                duplicate = true;
+            return c;
+        },
+        vm);
+    if (vm.throwing() || vm.aborted())
+        return Value();
+    order.insert(order.end(), after.begin(), after.end());
     if ((options & kUnique) && duplicate)
         return Value::Num(0);
     if (options & kIndexed) {

@@ -720,13 +720,13 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                             result = vm.CoerceTo(result, c);
                         else if (result.IsUndefined())
                             result = Value::Null();
-                        if (vm.throwing_) {
-                            result = Value();
-                            goto done;
-                        }
                     } else if (t != SlotType::Any) {
                         result = vm.Coerce(result, t);
                     }
+                }
+                if (vm.throwing_) { // the method's own handlers may catch a failed coercion
+                    result = Value();
+                    break;
                 }
                 goto done;
             case 0x49: { // constructsuper

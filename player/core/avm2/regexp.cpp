@@ -721,7 +721,9 @@ Value RegExpMatch(Vm& vm, const std::string& s, const Value& pattern) {
         all.push_back(Value::Str(s.substr(size_t(caps[0]), size_t(caps[1] - caps[0]))));
         from = caps[1] > caps[0] ? caps[1] : AfterEmpty(s, caps[1]);
     }
-    vm.Set(re, "lastIndex", Value::Num(0));
+    // Flash leaves lastIndex at 0, except that a call starting from 0 leaves it at 1.
+    bool was_zero = vm.ToNumber(vm.Get(re, "lastIndex")) == 0;
+    vm.Set(re, "lastIndex", Value::Num(was_zero ? 1 : 0));
     return Value::Obj(vm.NewArray(std::move(all)));
 }
 
@@ -745,13 +747,19 @@ Value RegExpSplit(Vm& vm, const std::string& s, const Value& pattern, uint32_t l
     size_t last = 0;
     int from = 0;
     std::vector<int> caps;
-    while (out.size() < limit && from < int(s.size()) && Exec(*d, s, from, &caps)) {
+    if (limit == 0)
+        return Value::Obj(vm.NewArray(std::move(out)));
+    // The limit ends the captures of one match, but Flash still adds the next piece of text
+    // before it stops.
+    while (from < int(s.size()) && Exec(*d, s, from, &caps)) {
         if (caps[1] == caps[0]) { // Flash never splits at an empty match
             from = AfterEmpty(s, caps[0]);
             continue;
         }
         out.push_back(Value::Str(s.substr(last, size_t(caps[0]) - last)));
-        for (size_t g = 2; g + 1 < caps.size(); g += 2)
+        if (out.size() >= limit)
+            return Value::Obj(vm.NewArray(std::move(out)));
+        for (size_t g = 2; g + 1 < caps.size() && out.size() < limit; g += 2)
             out.push_back(
                 caps[g] < 0 ? Value()
                             : Value::Str(s.substr(size_t(caps[g]), size_t(caps[g + 1] - caps[g]))));

@@ -248,6 +248,8 @@ class Vm {
     ClassInfo* namespaceClass = nullptr;
     Object* globalObject = nullptr; // builtins' global (trace, Math...)
     uint64_t instructionsRun() const { return totalInstructions_; }
+    // Natives whose work grows with input count each step like an instruction.
+    bool Step() { return Budget(); }
 
   private:
     friend struct Interp;
