@@ -93,23 +93,35 @@ struct Interp {
         vm.SetProperty(obj, n, v, init);
     }
 
-    // The innermost scope object that has the name; else a script global defining it.
+    // The innermost scope object that has the name. The outermost scope, the script's global,
+    // comes last and in Flash's order: its own traits, then any script's definition, then its
+    // dynamic properties (a global named like a class does not hide the class).
     Value Find(const Name& n, bool strict, bool* found) {
+        const size_t outerCount = outer ? outer->values.size() : 0;
+        const Value* global = outerCount ? &outer->values[0] : scopeDepth ? &S[0] : nullptr;
         for (uint32_t i = scopeDepth; i-- > 0;)
-            if (vm.HasProperty(S[i], n)) {
+            if (&S[i] != global && vm.HasProperty(S[i], n)) {
                 *found = true;
                 return S[i];
             }
-        if (outer)
-            for (size_t i = outer->values.size(); i-- > 0;)
-                if (vm.HasProperty(outer->values[i], n)) {
-                    *found = true;
-                    return outer->values[i];
-                }
+        for (size_t i = outerCount; i-- > 1;)
+            if (vm.HasProperty(outer->values[i], n)) {
+                *found = true;
+                return outer->values[i];
+            }
+        Object* holder = nullptr;
+        if (global && global->IsObject() && vm.FindTrait(global->o, n, &holder)) {
+            *found = true;
+            return *global;
+        }
         const Value g = vm.FindGlobal(n, strict, found);
-        if (*found || !strict)
-            return *found ? g : GlobalScope();
-        return g;
+        if (*found)
+            return g;
+        if (global && vm.HasProperty(*global, n)) {
+            *found = true;
+            return *global;
+        }
+        return strict ? g : GlobalScope();
     }
 
     Value GlobalScope() {

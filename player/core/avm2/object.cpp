@@ -1,5 +1,7 @@
 #include "player/core/avm2/object.h"
 
+#include <algorithm>
+
 #include "player/core/avm2/vm.h"
 
 namespace avm2 {
@@ -39,13 +41,14 @@ const Binding* Traits::Find(const std::string& name, const Name& n) const {
     auto it = map.find(name);
     if (it == map.end())
         return nullptr;
-    // A script's own binding (an override of a native method) comes before the native one.
+    // A script's own binding (an override of a native method) comes before the native one;
+    // of two a namespace set both matches, the subclass's (added later) wins, as in Flash.
     const Binding* native = nullptr;
-    for (const Binding& b : it->second)
-        if (Matches(b.ns, n)) {
+    for (auto b_it = it->second.rbegin(); b_it != it->second.rend(); ++b_it)
+        if (const Binding& b = *b_it; Matches(b.ns, n)) {
             if (b.ns != kAnyNs)
                 return &b;
-            native = native ? native : &b;
+            native = &b; // the first native one added
         }
     return native;
 }
@@ -57,9 +60,13 @@ const Binding* Traits::FindAny(const std::string& name) const {
 
 Binding* Traits::Add(const std::string& name, int ns) {
     std::vector<Binding>& list = map[name];
-    for (Binding& b : list)
-        if (b.ns == ns)
-            return &b;
+    // A binding declared again (an override, a subclass's own) moves last, where Find looks
+    // first.
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].ns == ns) {
+            std::rotate(list.begin() + long(i), list.begin() + long(i) + 1, list.end());
+            return &list.back();
+        }
     list.emplace_back();
     list.back().ns = ns;
     return &list.back();
