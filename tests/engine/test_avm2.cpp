@@ -339,6 +339,11 @@ class CallBlock {
             code->push_back(0x46);
             U30(code, Name("parse"));
             U30(code, 1);
+        } else if (a.compare(0, 2, "i:") ==
+                   0) { // i:N, pushint of N's 32 bits as a compiler writes them
+            ints_.push_back(uint32_t(std::strtoll(a.c_str() + 2, nullptr, 10)));
+            code->push_back(0x2D);
+            U30(code, uint32_t(ints_.size()));
         } else if (a.compare(0, 3, "re:") == 0) { // re:PATTERN, a new RegExp
             code->push_back(0x5D);
             U30(code, Name("RegExp"));
@@ -363,7 +368,11 @@ class CallBlock {
         }
     }
     std::vector<uint8_t> Assemble(const std::vector<uint8_t>& code) {
-        std::vector<uint8_t> b = {16, 0, 46, 0, 0, 0};
+        std::vector<uint8_t> b = {16, 0, 46, 0};
+        U30(&b, uint32_t(ints_.size() + 1));
+        for (uint32_t v : ints_)
+            U30(&b, v);
+        b.push_back(0); // uints
         U30(&b, uint32_t(doubles_.size() + 1));
         for (double d : doubles_) {
             uint8_t raw[8];
@@ -397,6 +406,7 @@ class CallBlock {
     std::vector<std::string> packages_;
     std::vector<std::pair<uint32_t, uint32_t>> names_; // namespace, local name
     std::vector<double> doubles_;
+    std::vector<uint32_t> ints_;
 };
 
 const As3Call kAs3Calls[] = {
@@ -662,6 +672,25 @@ const As3Call kAs3Calls[] = {
     {"new Array", "sort", {"4"}, "0", {"3", "1", "3"}},
     {"new Array", "sort", {"4"}, "1,2,3", {"3", "1", "2"}},
     {"new Array", "propertyIsEnumerable", {"'length'"}, "false", {}},
+    // Holes: made by a length, a write past the end or a delete; owned and listed only when set.
+    {"new Array", "hasOwnProperty", {"'0'"}, "false", {"3"}},
+    {"new Array", "hasOwnProperty", {"'0'"}, "true", {"undefined"}},
+    {"new Array", "hasOwnProperty", {"'1'"}, "false", {}, {{"=2", {"7"}}}},
+    {"new Array", "hasOwnProperty", {"'2'"}, "true", {}, {{"=2", {"7"}}}},
+    {"new Array", "hasOwnProperty", {"'3'"}, "false", {}, {{"=2", {"7"}}}},
+    {"new Array", "hasOwnProperty", {"'0'"}, "false", {}, {{"=length", {"2"}}}},
+    {"new Array", "propertyIsEnumerable", {"'1'"}, "false", {}, {{"=2", {"7"}}}},
+    {"new Array", ".length", {}, "3", {}, {{"=2", {"7"}}}},
+    {"new Array", "splice", {}, "undefined", {"1", "2"}},
+    {"new Array", "splice", {"0", "1"}, "1", {"1", "2"}},
+    // Integer constants: a short form's top bit is a value bit, only five bytes go negative.
+    {"Math", "max", {"i:1048575"}, "1048575"},
+    {"Math", "max", {"i:1048576"}, "1048576"},
+    {"Math", "max", {"i:1234567"}, "1234567"},
+    {"Math", "max", {"i:2097152"}, "2097152"},
+    {"Math", "max", {"i:2147483647"}, "2147483647"},
+    {"Math", "max", {"i:-1"}, "-1"},
+    {"Math", "max", {"i:-2147483648"}, "-2147483648"},
     // Sorting: each partition size sorted directly (2, 3) and one split (4); undefined last.
     {"new Array", "sort", {}, "1,2", {"2", "1"}},
     {"new Array", "sort", {}, "1,2,3", {"3", "2", "1"}},

@@ -136,20 +136,9 @@ class Reader {
         return v;
     }
     uint32_t U30() { return U32() & 0x3FFFFFFF; }
-    int32_t S32() {
-        uint32_t v = 0;
-        int shift = 0;
-        for (int i = 0; i < 5; ++i) {
-            const uint8_t b = U8();
-            v |= uint32_t(b & 0x7F) << shift;
-            shift += 7;
-            if (!(b & 0x80))
-                break;
-        }
-        if (shift < 32 && (v & (1u << (shift - 1))))
-            v |= ~0u << shift;
-        return int32_t(v);
-    }
+    // Flash reads a signed constant as its 32 bits, without extending a short form's top bit:
+    // three bytes holding 1234567 mean 1234567, and only a five-byte form is negative.
+    int32_t S32() { return int32_t(U32()); }
     int32_t S24() {
         uint32_t v = U8();
         v |= uint32_t(U8()) << 8;

@@ -20,7 +20,7 @@ Object* List(const Value& self) {
 }
 
 Value Store(Vm& vm, Object* o, const Value& v) {
-    return o->kind == Kind::Vector ? vm.Coerce(v, o->cls->vectorType) : v;
+    return o->kind == Kind::Vector ? vm.Coerce(v, o->cls->vectorType) : v.IsHole() ? Value() : v;
 }
 
 bool Fixed(Vm& vm, Object* o) {
@@ -71,7 +71,7 @@ NATIVE(ArrayCtor) {
                                      NumberToString(n) + ").");
         if (!Grow(vm, o, size_t(std::min(n, double(vm.limits().maxElements) + 1))))
             return Value();
-        o->elems.resize(size_t(n));
+        o->elems.resize(size_t(n), Value::Hole());
     } else {
         o->elems.assign(args, args + argc);
     }
@@ -103,7 +103,7 @@ NATIVE(SetLength) {
     if (n > o->elems.size() && !Grow(vm, o, size_t(n) - o->elems.size()))
         return Value();
     // A Vector of numbers grows with zeros; any other Vector (Boolean and String too) with null.
-    Value fill;
+    Value fill = Value::Hole();
     if (o->kind == Kind::Vector) {
         const SlotType t = o->cls->vectorType;
         fill = t == SlotType::Int || t == SlotType::Uint || t == SlotType::Number ? Value::Num(0)
@@ -176,9 +176,19 @@ NATIVE(Slice) {
 NATIVE(Splice) {
     UNUSED;
     Object* o = List(self);
+    if (o && o->kind == Kind::Array && argc == 0)
+        return Value();
     if (!o || argc == 0)
         return Value::Obj(o ? Like(vm, o, {}) : vm.NewArray());
     const int start = RelIndex(vm, args, argc, 0, 0, o->elems.size());
+    // Flash moves and returns an Array's elements as read, so a hole from the start on
+    // becomes what the prototype holds at its index.
+    for (size_t k = size_t(start); o->kind == Kind::Array && k < o->elems.size(); ++k)
+        if (o->elems[k].IsUndefined()) {
+            if (!vm.Step())
+                return Value();
+            o->elems[k] = vm.GetProperty(self, Name::Public(std::to_string(k)));
+        }
     double count = argc > 1 ? vm.ToNumber(args[1]) : double(o->elems.size() - size_t(start));
     // A Vector reads a negative count from its end, as slice does: splice(2, -3) on six
     // elements removes one.

@@ -47,7 +47,7 @@ NATIVE(ObjectHasOwn) {
         Object* o = self.o;
         uint32_t i;
         if ((o->kind == Kind::Array || o->kind == Kind::Vector) && IsIndex(name, &i))
-            return Value::Bool(i < o->elems.size());
+            return Value::Bool(i < o->elems.size() && !o->elems[i].IsHole());
         if (o->dyn && o->dyn->Find(name))
             return Value::Bool(true);
         Name n = Name::Public(name);
@@ -73,13 +73,14 @@ NATIVE(ObjectIsEnumerable) {
         return Value::Bool(false);
     uint32_t i;
     if ((self.o->kind == Kind::Array || self.o->kind == Kind::Vector) && IsIndex(name, &i))
-        return Value::Bool(i < self.o->elems.size());
+        return Value::Bool(i < self.o->elems.size() && !self.o->elems[i].IsHole());
     DynProps::Entry* e = self.o->dyn ? self.o->dyn->FindEntry(name) : nullptr;
     return Value::Bool(e && e->enumerable);
 }
 NATIVE(ObjectSetEnumerable) {
     UNUSED;
-    if (self.IsObject() && self.o->dyn)
+    // A Dictionary's keys stay enumerable in Flash whatever is asked.
+    if (self.IsObject() && self.o->dyn && self.o->kind != Kind::Dictionary)
         if (DynProps::Entry* e = self.o->dyn->FindEntry(Str(vm, args, argc, 0)))
             e->enumerable = argc > 1 ? ToBoolean(args[1]) : true;
     return Value();

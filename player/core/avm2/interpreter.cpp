@@ -82,7 +82,7 @@ struct Interp {
             Object* o = obj.o;
             if (key.type == Type::Number && o->kind == Kind::Array && key.n >= 0 &&
                 key.n == std::floor(key.n) && key.n < double(o->elems.size())) {
-                o->elems[size_t(key.n)] = v;
+                o->elems[size_t(key.n)] = v.IsHole() ? Value() : v;
                 return;
             }
             if (o->kind == Kind::Dictionary && key.IsObject()) {
@@ -494,7 +494,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                             r = k;
                         } else if (obj.o->kind == Kind::Dictionary && k.IsObject()) {
                             DictionaryGet(vm, obj.o, k, &r);
-                        } else if (obj.o->kind == Kind::Array || obj.o->kind == Kind::Vector) {
+                        } else if (obj.o->kind == Kind::Vector) { // no holes: i is the index
                             r = size_t(i) < obj.o->elems.size() ? obj.o->elems[size_t(i)]
                                                                 : vm.Get(obj, vm.ToString(k));
                         } else {

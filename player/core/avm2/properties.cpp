@@ -262,9 +262,9 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
                 return;
             }
             heap_.Account(o, (index + 1 - o->elems.size()) * sizeof(Value));
-            o->elems.resize(index + 1);
+            o->elems.resize(index + 1, o->kind == Kind::Array ? Value::Hole() : Value());
         }
-        o->elems[index] = v;
+        o->elems[index] = v.IsHole() ? Value() : v;
         return;
     }
     Object* holder = nullptr;
@@ -296,7 +296,7 @@ bool Vm::HasProperty(const Value& obj, const Name& n) {
     Object* o = obj.o;
     uint32_t index;
     if (IsArrayLike(o) && ElementIndex(n, &index))
-        return index < o->elems.size();
+        return index < o->elems.size() && !o->elems[index].IsHole();
     Object* holder;
     if (FindTrait(o, n, &holder))
         return true;
@@ -314,7 +314,7 @@ bool Vm::DeleteProperty(const Value& obj, const Name& n) {
     uint32_t index;
     if (IsArrayLike(o) && ElementIndex(n, &index)) {
         if (o->kind == Kind::Array && index < o->elems.size())
-            o->elems[index] = Value();
+            o->elems[index] = Value::Hole();
         return true; // a Vector keeps its element but answers true
     }
     Object* holder;
@@ -334,8 +334,9 @@ void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
     }
     if (IsArrayLike(o))
         for (size_t i = 0; i < o->elems.size(); ++i)
-            out->push_back(o->kind == Kind::Vector ? Value::Num(double(i))
-                                                   : Value::Str(std::to_string(i)));
+            if (!o->elems[i].IsHole())
+                out->push_back(o->kind == Kind::Vector ? Value::Num(double(i))
+                                                       : Value::Str(std::to_string(i)));
     if (o->dyn)
         for (const DynProps::Entry& e : o->dyn->entries)
             if (e.live && e.enumerable)

@@ -62,6 +62,12 @@ struct Value {
     Object* o = nullptr;
 
     static Value Undefined() { return Value(); }
+    // An Array's missing element: undefined, but not listed by for-in nor owned.
+    static Value Hole() {
+        Value v;
+        v.b = true;
+        return v;
+    }
     static Value Null() {
         Value v;
         v.type = Type::Null;
@@ -96,6 +102,7 @@ struct Value {
         return v;
     }
     bool IsUndefined() const { return type == Type::Undefined; }
+    bool IsHole() const { return type == Type::Undefined && b; }
     bool IsNull() const { return type == Type::Null; }
     bool IsNullish() const { return type == Type::Undefined || type == Type::Null; }
     bool IsObject() const { return type == Type::Object; }
