@@ -683,6 +683,9 @@ const As3Call kAs3Calls[] = {
     {"new Array", ".length", {}, "3", {}, {{"=2", {"7"}}}},
     {"new Array", "splice", {}, "undefined", {"1", "2"}},
     {"new Array", "splice", {"0", "1"}, "1", {"1", "2"}},
+    // Function() and new Function() make an empty function, which a movie may construct.
+    {"", "Function", {}, "function Function() {}"},
+    {"new Function", "call", {"null"}, "undefined"},
     // Integer constants: a short form's top bit is a value bit, only five bytes go negative.
     {"Math", "max", {"i:1048575"}, "1048575"},
     {"Math", "max", {"i:1048576"}, "1048576"},

@@ -119,6 +119,15 @@ NATIVE(ObjectValueOf) {
 }
 
 // ---- Function ----
+NATIVE(FunctionEmpty) {
+    UNUSED;
+    return Value();
+}
+// new Function() and Function(): an empty function (Flash compiles no source text).
+NATIVE(FunctionMake) {
+    UNUSED;
+    return Value::Obj(vm.NewNativeFunction("Function", FunctionEmpty));
+}
 NATIVE(FunctionCall) {
     UNUSED;
     const Value thisArg = argc > 0 ? args[0] : Value();
@@ -786,7 +795,7 @@ void InstallCore(Vm& vm) {
     object->prototype->cls = nullptr;
     ClassInfo* cls = vm.DefineClass("", "Class", object, Kind::Plain, ObjectCtor);
     vm.classClass = cls;
-    ClassInfo* fn = vm.DefineClass("", "Function", object, Kind::Plain, ObjectCtor);
+    ClassInfo* fn = vm.DefineClass("", "Function", object, Kind::Plain, ObjectCtor, FunctionMake);
     fn->sealed = false;
     vm.functionClass = fn;
     // The first classes were made before Class and Object existed.

@@ -337,7 +337,11 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     PUSH(b ? vm.GetBinding(obj, obj.IsObject() ? obj.o : nullptr, *b)
                            : vm.GetProperty(obj, n));
                 } else if (b) {
-                    vm.SetBinding(obj, obj.IsObject() ? obj.o : nullptr, *b, v, false, n);
+                    // Through super, a constant or a getter alone is left as it is, silently.
+                    const bool readOnly =
+                        b->k == Binding::Const || (b->k == Binding::Accessor && !b->setter);
+                    if (!readOnly)
+                        vm.SetBinding(obj, obj.IsObject() ? obj.o : nullptr, *b, v, false, n);
                 } else {
                     vm.SetProperty(obj, n, v);
                 }
@@ -654,7 +658,10 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 ClassInfo* base = m->owner ? m->owner->super : nullptr;
                 const Binding* b = base ? base->inst.Find(n.local, n) : nullptr;
                 Value r;
-                if (b && b->k == Binding::Method) {
+                if (!b && base) {
+                    vm.ThrowError("ReferenceError", 1070,
+                                  ErrorText(1070, n.local, vm.DescribeForError(obj)));
+                } else if (b && b->k == Binding::Method) {
                     r = vm.Invoke(b->method, obj, args.data(), ins.b,
                                   b->method->owner ? b->method->owner->scope : nullptr);
                 } else {
@@ -695,7 +702,11 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 const Value obj = POP();
                 Value r;
                 if (ins.op == 0x4A) {
-                    const Value ctor = Get(obj, n, key, hasKey);
+                    // A primitive without the property is no constructor (1007), not a
+                    // missing property (1069).
+                    const bool primitive = !obj.IsObject() && !obj.IsNullish();
+                    const Value ctor =
+                        primitive && !vm.HasProperty(obj, n) ? Value() : Get(obj, n, key, hasKey);
                     if (!vm.throwing_) {
                         if (!ctor.IsObject())
                             vm.ThrowError("TypeError", 1007, ErrorText(1007));

@@ -291,7 +291,17 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
 bool Vm::HasProperty(const Value& obj, const Name& n) {
     if (obj.type != Type::Object) {
         ClassInfo* c = ClassOf(obj);
-        return c && c->inst.Find(n.local, n) != nullptr;
+        if (!c)
+            return false;
+        if (c->inst.Find(n.local, n) != nullptr)
+            return true;
+        // Every number, int or not, reads Number's prototype.
+        Object* proto = obj.IsNumber() && numberClass ? numberClass->prototype : c->prototype;
+        if (n.HasPublic())
+            for (Object* p = proto; p; p = p->proto)
+                if (p->dyn && p->dyn->Find(n.local))
+                    return true;
+        return false;
     }
     Object* o = obj.o;
     uint32_t index;
@@ -439,7 +449,7 @@ Value Vm::Invoke(Method* m, const Value& self, Value* args, int argc, const Scop
 }
 
 Value Vm::ConstructClass(ClassInfo* c, Value* args, int argc, Object* preset) {
-    if (c->kind == Kind::Boxed && c->call)
+    if ((c->kind == Kind::Boxed || c == functionClass) && c->call)
         return c->call(*this, Value(), args, argc);
     if (c->isInterface)
         return ThrowError("VerifyError", 1001, ErrorText(1001, c->name + "()"));

@@ -57,6 +57,9 @@ std::string ErrorText(int code, const std::string& a, const std::string& b, cons
     case 1069:
         t = "Property " + a + " not found on " + b + " and there is no default value.";
         break;
+    case 1070:
+        t = "Method " + a + " not found on " + b;
+        break;
     case 1074:
         t = "Illegal write to read-only property " + a + " on " + b + ".";
         break;
