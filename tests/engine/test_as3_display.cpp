@@ -41,6 +41,8 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {60, 35, 0x0000FF, 0x0000FF, "the root's own rectangle"},
         {111, 35, 0xFFFFFF, 0xFFFFFF, "just right of it"},
         {70, 120, 0x0000FF, 0x0000FF, "a pill with half-circle ends"},
+        {70, 93, 0x0000FF, 0x0000FF, "the pill's straight top"},
+        {70, 147, 0x0000FF, 0x0000FF, "its straight bottom"},
         {15, 100, 0xFFFFFF, 0xFFFFFF, "outside its upper left curve"},
         {200, 150, 0xFF8080, 0xFFFFFF, "a half-clear circle, hidden later"},
         {200, 189, 0xFF8080, 0xFFFFFF, "the circle's bottom edge inside"},

@@ -87,10 +87,11 @@ const DisplayCase kCases[] = {
      "push 'localToGlobal'; callmethod; pop; push 'p'; getvar; push 'x'; getmember; trace",
      "2|_level0.ball|7|true|21", ""},
     {"stage size, inert keys and mouse",
-     "push 'Stage'; getvar; push 'width'; getmember; trace; push 37 1 'Key'; getvar; "
+     "push 'Stage'; getvar; push 'width'; getmember; trace; "
+     "push 'Stage'; getvar; push 'showMenu'; getmember; trace; push 37 1 'Key'; getvar; "
      "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace; "
      "push 'Key'; getvar; push 'BACKSPACE'; getmember; trace",
-     "550|false|0|8", ""},
+     "550|true|false|0|8", ""},
     // The parent's colour applies after the child's: green offset 10 + 50% of 20.
     {"colour transforms concatenate",
      "push 'gb' 10 'ga' 50 2; object; push 1 '_root'; getvar; push 1 'Color'; new; "
