@@ -425,7 +425,20 @@ const As3Call kAs3Calls[] = {
     {"", "parseFloat", {"'2e'"}, "2"},
     {"", "parseFloat", {"' 1.25 '"}, "1.25"},
     {"", "isNaN", {"'x'"}, "true"},
-    {"", "escape", {"'aZ9 \xc3\xa9@'"}, "aZ9%20%C3%A9@"},
+    // escape and unescape work on UTF-16 units: two hex digits below 256, %u above.
+    {"", "escape", {"'aZ9 \xc3\xa9@'"}, "aZ9%20%E9@"},
+    {"", "escape", {"'\xc3\xbf\xc4\x80'"}, "%FF%u0100"},
+    {"", "escape", {"'\xf0\x9f\x98\x8a'"}, "%uD83D%uDE0A"},
+    {"", "unescape", {"'%E9%u20AC%u20a'"}, "\xc3\xa9\xe2\x82\xac%u20a"},
+    {"", "unescape", {"'%uD83D%uDE0A'"}, "\xf0\x9f\x98\x8a"},
+    // escapeMultiByte: UTF-8 bytes, letters and digits kept, U+0000 ends the text.
+    {"", "flash.utils::escapeMultiByte", {"'a-\xc3\xa9'"}, "a%2D%C3%A9"},
+    {"", "flash.utils::escapeMultiByte", {}, "undefined"},
+    {"", "flash.utils::unescapeMultiByte", {"'%4f%C3%A9'"}, "O\xc3\xa9"},
+    {"", "flash.utils::unescapeMultiByte", {"'%GA'"}, "A"},
+    {"", "flash.utils::unescapeMultiByte", {"'%AG!'"}, "!"},
+    {"", "flash.utils::unescapeMultiByte", {"'%A'"}, ""},
+    {"", "flash.utils::unescapeMultiByte", {"'%C3'"}, "\xc3\x83"}, // a bad byte as Latin-1
     {"", "isFinite", {"'1e400'"}, "false"},
     {"Math", "atan2", {"1", "2"}, "0.4636476090008061"},
     {"Math", "atan2", {"2", "1"}, "1.1071487177940904"},
@@ -688,6 +701,13 @@ const As3Call kAs3Calls[] = {
     {"new Array", ".length", {}, "3", {}, {{"=2", {"7"}}}},
     {"new Array", "splice", {}, "undefined", {"1", "2"}},
     {"new Array", "splice", {"0", "1"}, "1", {"1", "2"}},
+    // Vector types by name, with or without their package, nested.
+    {"", "flash.utils::getDefinitionByName", {"'Vector.<int>'"}, "[class Vector.<int>]"},
+    {"",
+     "flash.utils::getDefinitionByName",
+     {"'__AS3__.vec::Vector.<Vector.<String>>'"},
+     "[class Vector.<__AS3__.vec::Vector.<String>>]"},
+    {"", "flash.utils::getDefinitionByName", {"'Vector.<*>'"}, "[class Vector.<*>]"},
     // Function() and new Function() make an empty function, which a movie may construct.
     {"", "Function", {}, "function Function() {}"},
     {"new Function", "call", {"null"}, "undefined"},

@@ -561,7 +561,9 @@ NATIVE(SortOn) {
 NATIVE(VectorCtor) {
     UNUSED;
     Object* o = self.o;
-    const double n = argc > 0 ? vm.ToNumber(args[0]) : 0;
+    // The length is a uint: NaN (an Array given, say) is 0 and a fraction drops.
+    double n = argc > 0 ? vm.ToNumber(args[0]) : 0;
+    n = std::isnan(n) ? 0 : std::trunc(n);
     if (n < 0 || n > double(vm.limits().maxElements))
         return vm.ThrowError("RangeError", 1005,
                              "Error #1005: Array index is not a positive integer (" +

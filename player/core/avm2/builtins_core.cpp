@@ -745,9 +745,116 @@ std::string Escape(const std::string& s, const char* keep) {
     }
     return out;
 }
+// escape() works on UTF-16 units: %XX below 256, %uXXXX above.
 NATIVE(EscapeFn) {
     UNUSED;
-    return Value::Str(Escape(Str(vm, args, argc, 0), "@-_.*+/"));
+    const std::u16string u = Units(Str(vm, args, argc, 0));
+    std::string out;
+    char buf[8];
+    for (char16_t c : u) {
+        if (c < 128 && (std::isalnum(c) || std::strchr("@-_.*+/", char(c)))) {
+            out += char(c);
+            continue;
+        }
+        std::snprintf(buf, sizeof buf, c < 256 ? "%%%02X" : "%%u%04X", unsigned(c));
+        out += buf;
+    }
+    return Value::Str(out);
+}
+int HexDigit(char16_t c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+// The value of `count` hex digits at u[at], or -1.
+int HexAt(const std::u16string& u, size_t at, int count) {
+    int v = 0;
+    for (int k = 0; k < count; ++k) {
+        if (at + size_t(k) >= u.size() || HexDigit(u[at + size_t(k)]) < 0)
+            return -1;
+        v = v * 16 + HexDigit(u[at + size_t(k)]);
+    }
+    return v;
+}
+NATIVE(Unescape) {
+    UNUSED;
+    const std::u16string u = Units(Str(vm, args, argc, 0));
+    std::u16string out;
+    for (size_t i = 0; i < u.size(); ++i) {
+        int v;
+        if (u[i] == '%' && i + 1 < u.size() && u[i + 1] == 'u' && (v = HexAt(u, i + 2, 4)) >= 0) {
+            out += char16_t(v);
+            i += 5;
+        } else if (u[i] == '%' && (v = HexAt(u, i + 1, 2)) >= 0) {
+            out += char16_t(v);
+            i += 2;
+        } else {
+            out += u[i];
+        }
+    }
+    return Value::Str(Utf8(out));
+}
+// escapeMultiByte: the text's UTF-8 bytes (a lone surrogate as U+FFFD) up to the first U+0000,
+// each byte but a letter or digit as %XX.
+NATIVE(EscapeMultiByte) {
+    UNUSED;
+    const std::u16string u = Units(argc > 0 ? vm.ToString(args[0]) : "undefined");
+    std::string bytes, out;
+    for (size_t i = 0; i < u.size() && u[i] != 0; ++i) {
+        uint32_t cp = u[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < u.size() && u[i + 1] >= 0xDC00 &&
+            u[i + 1] < 0xE000)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[++i] - 0xDC00);
+        swf::Utf8Append(bytes, cp); // a lone half becomes U+FFFD
+    }
+    char buf[4];
+    for (unsigned char c : bytes) {
+        if (std::isalnum(c)) {
+            out += char(c);
+        } else {
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        }
+    }
+    return Value::Str(out);
+}
+// unescapeMultiByte: %XX gives a byte, a bad sequence after % is dropped (two characters, or
+// three when only the first is a hex digit), U+0000 outside one ends the text; the bytes read
+// as UTF-8, a byte that does not fit as its Latin-1 character, a lone half kept.
+NATIVE(UnescapeMultiByte) {
+    UNUSED;
+    const std::u16string u = Units(argc > 0 ? vm.ToString(args[0]) : "undefined");
+    std::string bytes;
+    for (size_t i = 0; i < u.size() && u[i] != 0;) {
+        if (u[i] == '%') {
+            const int v = HexAt(u, i + 1, 2);
+            if (v >= 0)
+                bytes += char(v);
+            i += HexAt(u, i + 1, 1) >= 0 ? 3 : 2;
+            continue;
+        }
+        uint32_t cp = u[i++];
+        if (cp >= 0xD800 && cp < 0xDC00 && i < u.size() && u[i] >= 0xDC00 && u[i] < 0xE000)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i++] - 0xDC00);
+        swf::Utf8Append(bytes, cp);
+    }
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        size_t next = i;
+        const uint32_t cp = swf::Utf8Next(bytes, next);
+        const bool loneHalf = cp == 0xED && next == i + 1 && i + 2 < bytes.size() &&
+                              (uint8_t(bytes[i + 1]) & 0xE0) == 0xA0 &&
+                              (uint8_t(bytes[i + 2]) & 0xC0) == 0x80;
+        if (loneHalf) {
+            out.append(bytes, i, 3);
+            i += 3;
+        } else {
+            swf::Utf8Append(out, cp, true);
+            i = next;
+        }
+    }
+    return Value::Str(out);
 }
 NATIVE(EncodeUriComponent) {
     UNUSED;
@@ -757,7 +864,7 @@ NATIVE(EncodeUri) {
     UNUSED;
     return Value::Str(Escape(Str(vm, args, argc, 0), "-_.!~*'();/?:@&=+$,#"));
 }
-NATIVE(Unescape) {
+NATIVE(DecodeUri) {
     UNUSED;
     const std::string s = Str(vm, args, argc, 0);
     std::string out;
@@ -957,8 +1064,10 @@ void InstallCore(Vm& vm) {
     vm.DefineFunction("", "unescape", Unescape);
     vm.DefineFunction("", "encodeURIComponent", EncodeUriComponent);
     vm.DefineFunction("", "encodeURI", EncodeUri);
-    vm.DefineFunction("", "decodeURIComponent", Unescape);
-    vm.DefineFunction("", "decodeURI", Unescape);
+    vm.DefineFunction("", "decodeURIComponent", DecodeUri);
+    vm.DefineFunction("", "decodeURI", DecodeUri);
+    vm.DefineFunction("flash.utils", "escapeMultiByte", EscapeMultiByte);
+    vm.DefineFunction("flash.utils", "unescapeMultiByte", UnescapeMultiByte);
     vm.DefineConstant("", "NaN", Value::Num(std::nan("")));
     vm.DefineConstant("", "Infinity", Value::Num(INFINITY));
     vm.DefineConstant("", "undefined", Value());

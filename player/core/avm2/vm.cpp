@@ -659,6 +659,20 @@ Value Vm::FindGlobal(const Name& n, bool strict, bool* found) {
 }
 
 Value Vm::FindDefinition(const std::string& qualified) {
+    // Vector.<T>, with or without its package, T named any way a definition may be.
+    const std::string vec = "Vector.<";
+    const size_t at = qualified.compare(0, 13, "__AS3__.vec::") == 0 ? 13 : 0;
+    if (qualified.compare(at, vec.size(), vec) == 0 && qualified.back() == '>' &&
+        qualified.size() < 1024) {
+        const std::string inner =
+            qualified.substr(at + vec.size(), qualified.size() - at - vec.size() - 1);
+        if (inner == "*")
+            return Value::Obj(VectorOf(nullptr)->object);
+        const Value t = FindDefinition(inner);
+        if (throwing_ || !t.IsObject() || t.o->kind != Kind::Class)
+            return Value();
+        return Value::Obj(VectorOf(t.o->info)->object);
+    }
     std::string uri, name = qualified;
     size_t cut = qualified.rfind("::");
     if (cut != std::string::npos) {
