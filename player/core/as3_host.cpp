@@ -110,7 +110,7 @@ void As3Host::LoadFrameBlocks(uint32_t frame) {
             vm_->LoadAbc(b.data, b.size, b.lazy);
             if (vm_->throwing())
                 if (traces_)
-                    traces_(vm_->ToString(vm_->TakeThrown()).c_str());
+                    traces_(vm_->Report(vm_->TakeThrown()).c_str());
             continue;
         }
         swf::ByteReader r(b.data, b.size);
@@ -276,7 +276,7 @@ void As3Host::Start() {
             documentClass_ = s.second;
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)
-        traces_(vm.ToString(vm.TakeThrown()).c_str());
+        traces_(vm.Report(vm.TakeThrown()).c_str());
     if (doc == nullptr)
         doc = vm.Builtin("MovieClip");
     Object* root = avm2::NewDisplayObject(vm, doc, timeline::kRootId);

@@ -701,6 +701,11 @@ const As3Call kAs3Calls[] = {
     {"new Array", ".length", {}, "3", {}, {{"=2", {"7"}}}},
     {"new Array", "splice", {}, "undefined", {"1", "2"}},
     {"new Array", "splice", {"0", "1"}, "1", {"1", "2"}},
+    // An error records the methods running where it was made, innermost first.
+    {"new Error", "getStackTrace", {}, "Error: x\n\tat global$init()", {"'x'"}},
+    {"", "Error", {"'y'"}, "Error: y"},
+    {"flash.trace::Trace", "getLevel", {"2"}, "0", {}, {}},
+    {"flash.trace::Trace", ".LISTENER", {}, "2"},
     // Vector types by name, with or without their package, nested.
     {"", "flash.utils::getDefinitionByName", {"'Vector.<int>'"}, "[class Vector.<int>]"},
     {"",

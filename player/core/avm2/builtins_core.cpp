@@ -156,6 +156,8 @@ NATIVE(FunctionLength) {
     if (self.IsObject() && self.o->method && self.o->method->abc)
         return Value::Num(
             double(self.o->method->abc->methods[self.o->method->index].paramTypes.size()));
+    if (self.IsObject() && self.o->method)
+        return Value::Num(self.o->method->length);
     return Value::Num(0);
 }
 NATIVE(FunctionToString) {
@@ -578,6 +580,10 @@ NATIVE(ErrorCtor) {
     const Value msg = argc > 0 ? args[0] : Value::Str("");
     vm.Set(self, "message", msg.IsUndefined() ? Value::Str("") : Value::Str(vm.ToString(msg)));
     o->num = argc > 1 ? vm.ToNumber(args[1]) : 0;
+    // The stack where the error was made, for getStackTrace and an uncaught error's report.
+    std::string where = vm.StackTrace();
+    vm.heap().Account(o, where.size());
+    o->str = Text(std::move(where));
     return Value();
 }
 // DRMManagerError(message, errorID, subErrorID): the sub-error rides in the payload's
@@ -617,7 +623,7 @@ NATIVE(ErrorId) {
 NATIVE(ErrorStack) {
     UNUSED;
     const Value s = ErrorToString(vm, self, args, argc);
-    return Value::Str(vm.ToString(s) + "\n\tat global$init()");
+    return Value::Str(vm.ToString(s) + (self.IsObject() ? self.o->str.get() : std::string()));
 }
 
 // ---- Namespace ----

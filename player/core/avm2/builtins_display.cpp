@@ -215,7 +215,7 @@ void Deliver(Vm& vm, Object* at, const Value& event, EventData* e, bool capture)
         if (vm.throwing()) {
             // An uncaught error in a listener is reported and the dispatch goes on.
             const Value err = vm.TakeThrown();
-            vm.Trace(vm.ToString(err));
+            vm.Trace(vm.Report(err));
         }
         if (e->stopNow || vm.aborted())
             break;

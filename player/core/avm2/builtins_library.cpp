@@ -810,7 +810,38 @@ void DictionaryKeys(Object* dict, std::vector<Value>* out) {
         for (auto& e : d->entries)
             out->push_back(Value::Obj(e.first));
 }
+// flash.trace.Trace: a release player keeps no trace level nor listener.
+NATIVE(TraceLevel) {
+    UNUSED;
+    return Value::Num(0);
+}
+NATIVE(TraceListener) {
+    UNUSED;
+    return Value::Null();
+}
+NATIVE(TraceIgnore) {
+    UNUSED;
+    return Value();
+}
+void InstallTrace(Vm& vm) {
+    ClassInfo* t = vm.DefineClass("flash.trace", "Trace", vm.objectClass, Kind::Plain, nullptr);
+    const std::pair<const char*, int> constants[] = {{"OFF", 0},
+                                                     {"METHODS", 1},
+                                                     {"METHODS_WITH_ARGS", 2},
+                                                     {"METHODS_AND_LINES", 3},
+                                                     {"METHODS_AND_LINES_WITH_ARGS", 4},
+                                                     {"FILE", 1},
+                                                     {"LISTENER", 2}};
+    for (const auto& c : constants)
+        vm.AddConstant(t, c.first, Value::Num(c.second));
+    vm.AddMethod(t, "getLevel", TraceLevel, true)->length = 1;
+    vm.AddMethod(t, "getListener", TraceListener, true)->length = 0;
+    vm.AddMethod(t, "setLevel", TraceIgnore, true)->length = 2;
+    vm.AddMethod(t, "setListener", TraceIgnore, true)->length = 1;
+}
+
 void InstallLibrary(Vm& vm) {
+    InstallTrace(vm);
     InstallDate(vm);
     InstallRegExp(vm);
     ClassInfo* json = vm.DefineClass("", "JSON", vm.objectClass, Kind::Plain, nullptr);

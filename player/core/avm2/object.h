@@ -107,6 +107,8 @@ struct Method {
     ClassInfo* owner = nullptr; // the class whose trait it is (super calls)
     std::unique_ptr<Traits> activation;
     bool isStatic = false;
+    uint8_t length = 0; // a native's declared parameter count (Function.length)
+    std::string frame;  // as a stack trace names it: "pkg::Class/get name", "Class$cinit"
 };
 
 struct Scope {

@@ -442,7 +442,9 @@ Value Vm::Invoke(Method* m, const Value& self, Value* args, int argc, const Scop
     } else if (!m->body) {
         ThrowError("VerifyError", 1001, ErrorText(1001, m->name + "()"));
     } else {
+        frames_.push_back(m);
         r = RunBody(m, self, args, argc, scope);
+        frames_.pop_back();
     }
     --depth_;
     return r;

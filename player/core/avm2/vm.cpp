@@ -261,12 +261,13 @@ Method* Vm::NativeMethod(const std::string& name, NativeFn fn) {
     return m;
 }
 
-void Vm::AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic) {
+Method* Vm::AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic) {
     Binding* b = (isStatic ? c->stat : c->inst).Add(name, kAnyNs);
     b->k = Binding::Method;
     b->method = NativeMethod(name, fn);
     b->method->owner = c;
     b->method->isStatic = isStatic;
+    return b->method;
 }
 
 void Vm::AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set, bool isStatic) {
@@ -513,6 +514,38 @@ SlotType Vm::SlotTypeOf(const LoadedAbc& abc, uint32_t typeName) {
     return SlotType::Object; // Object too: it holds undefined as null
 }
 
+// A trait's method as a stack trace names it: the class, "$" when static, a namespace's uri
+// only when it is a user namespace, then the name.
+std::string Vm::FrameName(const LoadedAbc& abc, const ClassInfo* owner, bool isStatic,
+                          uint32_t multiname, const char* accessor) {
+    const AbcMultiname& mn = abc.f->multinames[multiname];
+    std::string ns;
+    if (mn.ns < abc.f->namespaces.size()) {
+        const AbcNamespace& n = abc.f->namespaces[mn.ns];
+        if (n.kind == kNsNamespace && !abc.f->strings[n.name].empty())
+            ns = abc.f->strings[n.name] + "::";
+    }
+    std::string out = owner ? owner->QualifiedName() + (isStatic ? "$/" : "/") : std::string();
+    return out + accessor + ns + abc.f->strings[mn.name];
+}
+
+std::string Vm::Report(const Value& thrown) {
+    const std::string text = ToString(thrown);
+    if (thrown.IsObject() && thrown.o->kind == Kind::Error)
+        return text + thrown.o->str.get();
+    return text;
+}
+
+std::string Vm::StackTrace() const {
+    std::string out;
+    for (size_t i = frames_.size(); i-- > 0;) {
+        const Method* m = frames_[i];
+        out += "\n\tat " +
+               (m->frame.empty() ? "MethodInfo-" + std::to_string(m->index) : m->frame) + "()";
+    }
+    return out;
+}
+
 void Vm::LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* out, ClassInfo* owner,
                     bool isStatic, uint32_t baseSlots) {
     for (const AbcTrait& t : src) {
@@ -591,6 +624,7 @@ void Vm::LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* ou
             b->method->isStatic = isStatic;
             if (owner)
                 b->method->name = owner->name + "/" + name;
+            b->method->frame = FrameName(abc, owner, isStatic, t.name, "");
             break;
         }
         case kTraitGetter:
@@ -603,6 +637,8 @@ void Vm::LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* ou
             Method* m = MethodOf(abc, t.index);
             m->owner = owner;
             m->isStatic = isStatic;
+            m->frame =
+                FrameName(abc, owner, isStatic, t.name, t.kind == kTraitGetter ? "get " : "set ");
             (t.kind == kTraitGetter ? b->getter : b->setter) = m;
             break;
         }
@@ -617,6 +653,7 @@ bool Vm::EnsureScript(Script* s) {
         return true;
     s->state = 1;
     Method* init = MethodOf(*s->abc, s->abc->f->scripts[s->index].init);
+    init->frame = "global$init";
     std::shared_ptr<Scope> scope(new Scope);
     scope->values.push_back(Value::Obj(s->global));
     scope->with.push_back(0);
@@ -817,9 +854,11 @@ ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const 
     c->iinit = MethodOf(abc, ai.iinit);
     c->iinit->owner = c;
     c->iinit->name = c->name;
+    c->iinit->frame = c->QualifiedName();
     c->cinit = MethodOf(abc, ac.cinit);
     c->cinit->owner = c;
     c->cinit->isStatic = true;
+    c->cinit->frame = c->QualifiedName() + "$cinit";
     InitSlots(obj, c->stat);
     Invoke(c->cinit, Value::Obj(obj), nullptr, 0, c->scope);
     return c;
@@ -879,14 +918,7 @@ RunResult Vm::CallFromHost(const Value& fn, const Value& self, const Value* args
     RunResult r = abort_;
     if (throwing_) {
         const Value e = TakeThrown();
-        std::string text;
-        if (e.IsObject() && e.o->kind == Kind::Error) {
-            const Value st = Get(e, "getStackTrace").IsUndefined() ? Value() : Value();
-            (void)st;
-            text = ToString(e);
-        } else {
-            text = ToString(e);
-        }
+        const std::string text = Report(e);
         throwing_ = false;
         Trace(text);
         r = RunResult::Thrown;
@@ -909,7 +941,7 @@ Object* Vm::ConstructFromHost(ClassInfo* c, Object* preset) {
     const Value v = ConstructClass(c, nullptr, 0, preset);
     if (throwing_) {
         const Value e = TakeThrown();
-        Trace(ToString(e));
+        Trace(Report(e));
     }
     if (abort_ != RunResult::Abandoned)
         abort_ = RunResult::Done;

@@ -148,7 +148,7 @@ class Vm {
     void DefineFunction(const std::string& uri, const std::string& name, NativeFn fn);
     void DefineConstant(const std::string& uri, const std::string& name, const Value& v);
     Method* NativeMethod(const std::string& name, NativeFn fn);
-    void AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic = false);
+    Method* AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic = false);
     void AddConstant(ClassInfo* c, const char* name, const Value& v); // a static const slot
     void AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set = nullptr,
                    bool isStatic = false);
@@ -248,6 +248,10 @@ class Vm {
     ClassInfo* namespaceClass = nullptr;
     Object* globalObject = nullptr; // builtins' global (trace, Math...)
     uint64_t instructionsRun() const { return totalInstructions_; }
+    // The running methods as Error.getStackTrace lists them, innermost first.
+    std::string StackTrace() const;
+    // An uncaught error as Flash reports it: its text, then, for an Error, where it was made.
+    std::string Report(const Value& thrown);
     // Natives whose work grows with input count each step like an instruction.
     bool Step() { return Budget(); }
 
@@ -259,6 +263,8 @@ class Vm {
     bool EnsureScript(Script* s);
     Value FindGlobal(const Name& n, bool strict, bool* found);
     Value RunBody(Method* m, const Value& self, Value* args, int argc, const ScopeRef& scope);
+    std::string FrameName(const LoadedAbc& abc, const ClassInfo* owner, bool isStatic,
+                          uint32_t multiname, const char* accessor);
     void LinkTraits(LoadedAbc& abc, const std::vector<AbcTrait>& src, Traits* out, ClassInfo* owner,
                     bool isStatic, uint32_t baseSlots);
     Method* MethodOf(LoadedAbc& abc, uint32_t index);
@@ -298,6 +304,7 @@ class Vm {
     std::map<ClassInfo*, ClassInfo*> vectors_;
     Traits globalTraits_;
 
+    std::vector<const Method*> frames_; // the methods running, outermost first
     std::vector<Value> stack_;
     size_t top_ = 0;                                        // first free entry of stack_
     std::unordered_map<Object*, std::vector<Value>> enums_; // for-in snapshots
