@@ -203,6 +203,17 @@ struct Parse {
         return true;
     }
     bool Index(uint32_t i, size_t size) { return i < size ? true : Fail(AbcStatus::BadIndex); }
+    // A constant an instruction names outside its pool (0 counts as outside for a value's
+    // pool): Flash refuses only the method, when it is first called; the block loads.
+    uint32_t poolIndex = 0, poolSize = 0;
+    bool poolBad = false;
+    bool Constant(uint32_t i, size_t pool, bool zeroBad) {
+        if ((i == 0 && zeroBad) || i >= pool) {
+            if (!poolBad)
+                poolIndex = i, poolSize = uint32_t(pool), poolBad = true;
+        }
+        return true;
+    }
 
     bool Pool() {
         uint32_t n;
@@ -537,19 +548,19 @@ struct Parse {
             return true;
         case kMn:
             ins->a = int32_t(r.U30());
-            return Index(uint32_t(ins->a), f->multinames.size());
+            return Constant(uint32_t(ins->a), f->multinames.size(), false);
         case kStr:
             ins->a = int32_t(r.U30());
-            return Index(uint32_t(ins->a), f->strings.size());
+            return Constant(uint32_t(ins->a), f->strings.size(), true);
         case kInt:
             ins->a = int32_t(r.U30());
-            return Index(uint32_t(ins->a), f->ints.size());
+            return Constant(uint32_t(ins->a), f->ints.size(), true);
         case kUint:
             ins->a = int32_t(r.U30());
-            return Index(uint32_t(ins->a), f->uints.size());
+            return Constant(uint32_t(ins->a), f->uints.size(), true);
         case kDouble:
             ins->a = int32_t(r.U30());
-            return Index(uint32_t(ins->a), f->doubles.size());
+            return Constant(uint32_t(ins->a), f->doubles.size(), true);
         case kNs:
             ins->a = int32_t(r.U30());
             return Index(uint32_t(ins->a), f->namespaces.size());
@@ -624,6 +635,7 @@ struct Parse {
         std::vector<int64_t> rawSwitch;
         Reader cr(code, len);
         Reader outer = r;
+        poolBad = false;
         const Shape* shapes = Shapes().s;
         while (cr.pos() < len) {
             const uint32_t start = uint32_t(cr.pos());
@@ -665,6 +677,11 @@ struct Parse {
             b.code.push_back(ins);
         }
         r = outer;
+        if (poolBad) {
+            b.badPool = true;
+            b.badPoolIndex = poolIndex;
+            b.badPoolSize = poolSize;
+        }
         at[len] = int32_t(b.code.size());
         auto target = [&](int64_t off, uint32_t* out) {
             if (off < 0 || off > int64_t(len) || at[size_t(off)] < 0)

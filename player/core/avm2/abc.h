@@ -144,6 +144,9 @@ struct AbcMethodBody {
     std::vector<uint32_t> switchTargets; // instruction indices
     std::vector<AbcException> exceptions;
     std::vector<AbcTrait> traits; // activation
+    // An instruction names a constant outside its pool: the method throws when called.
+    bool badPool = false;
+    uint32_t badPoolIndex = 0, badPoolSize = 0;
 };
 
 struct AbcMethod {

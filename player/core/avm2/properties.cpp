@@ -441,6 +441,10 @@ Value Vm::Invoke(Method* m, const Value& self, Value* args, int argc, const Scop
         r = m->native(*this, self, args, argc);
     } else if (!m->body) {
         ThrowError("VerifyError", 1001, ErrorText(1001, m->name + "()"));
+    } else if (m->body->badPool) {
+        ThrowError("VerifyError", 1032,
+                   "Error #1032: Cpool index " + std::to_string(m->body->badPoolIndex) +
+                       " is out of range " + std::to_string(m->body->badPoolSize) + ".");
     } else {
         frames_.push_back(m);
         r = RunBody(m, self, args, argc, scope);
