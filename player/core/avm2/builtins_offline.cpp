@@ -187,6 +187,18 @@ NATIVE(CurrentDomain) {
     UNUSED;
     return vm.ConstructClass(vm.Builtin("ApplicationDomain"), nullptr, 0);
 }
+NATIVE(DefinitionNames) {
+    UNUSED;
+    std::vector<Value> names;
+    for (const std::string& n : vm.DefinitionNames())
+        names.push_back(Value::Str(n));
+    const Value v = vm.ConstructClass(vm.VectorOf(vm.stringClass), nullptr, 0);
+    if (v.IsObject()) {
+        vm.heap().Account(v.o, names.size() * sizeof(Value));
+        v.o->elems = std::move(names);
+    }
+    return v;
+}
 NATIVE(HasDefinition) {
     UNUSED;
     const Value name = Arg(args, argc, 0);
@@ -325,6 +337,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
         vm.DefineClass("flash.system", "ApplicationDomain", object, Kind::Plain, PlainCtor);
     vm.AddGetter(domain, "currentDomain", CurrentDomain, nullptr, true);
     vm.AddMethod(domain, "hasDefinition", HasDefinition);
+    vm.AddMethod(domain, "getQualifiedDefinitionNames", DefinitionNames);
     vm.AddMethod(domain, "getDefinition", GetDefinition);
     vm.AddGetter(domain, "parentDomain", Null);
     vm.AddGetter(domain, "domainMemory", Null, Nothing);

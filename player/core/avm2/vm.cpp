@@ -729,6 +729,22 @@ Value Vm::FindDefinition(const std::string& qualified) {
     return GetProperty(holder, n);
 }
 
+std::vector<std::string> Vm::DefinitionNames() const {
+    std::vector<std::string> out;
+    for (const auto& s : scripts_) {
+        const AbcFile& f = *s->abc->f;
+        for (const AbcTrait& t : f.scripts[s->index].traits) {
+            const AbcMultiname& mn = f.multinames[t.name];
+            if (mn.ns >= f.namespaces.size() || f.namespaces[mn.ns].kind != kNsPackage)
+                continue;
+            const std::string& uri = f.strings[f.namespaces[mn.ns].name];
+            out.push_back(uri.empty() ? f.strings[mn.name]
+                                      : uri + "::" + f.strings[mn.name]);
+        }
+    }
+    return out;
+}
+
 Value Vm::DefinitionOrError(const std::string& qualified) {
     const Value v = FindDefinition(qualified);
     if (throwing_ || !v.IsUndefined())

@@ -122,7 +122,9 @@ class Vm {
     void RunTimers();
     // The class named "pkg.Name" or "pkg::Name" (scripts run on demand); nullptr if none.
     ClassInfo* FindClass(const std::string& qualified);
-    Value FindDefinition(const std::string& qualified);    // classes, functions, constants
+    Value FindDefinition(const std::string& qualified);
+    // The movie's public definitions, "pkg::Name", in the order their scripts came.
+    std::vector<std::string> DefinitionNames() const;    // classes, functions, constants
     Value DefinitionOrError(const std::string& qualified); // the same, or a ReferenceError
     // new C(args) from the host; nullptr when it threw (reported).
     Object* ConstructFromHost(ClassInfo* c, Object* preset = nullptr);
