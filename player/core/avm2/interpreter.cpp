@@ -826,6 +826,29 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 const Value base = POP();
                 ClassInfo* super =
                     base.IsObject() && base.o->kind == Kind::Class ? base.o->info : nullptr;
+                // The base given must be the class the definition names: a value that is no
+                // class fails as a coercion, null as a null reference, another class verifies
+                // wrong. (Interfaces name none and get null.)
+                if (abc.f->instances[size_t(ins.a)].superName != 0) {
+                    if (base.IsNullish()) {
+                        vm.ThrowError("TypeError", 1009, ErrorText(1009));
+                        break;
+                    }
+                    if (!super) {
+                        vm.CoerceTo(base, vm.classClass);
+                        break;
+                    }
+                    ClassInfo* named =
+                        vm.ResolveClass(abc, abc.f->instances[size_t(ins.a)].superName);
+                    if (vm.throwing_)
+                        break;
+                    if (named && named != super) {
+                        vm.ThrowError("VerifyError", 1108,
+                                      "Error #1108: The OP_newclass opcode was used with the "
+                                      "incorrect base class.");
+                        break;
+                    }
+                }
                 ClassInfo* c = vm.NewClass(abc, uint32_t(ins.a), super, Capture());
                 PUSH(Value::Obj(c->object));
                 break;

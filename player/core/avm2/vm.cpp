@@ -738,8 +738,7 @@ std::vector<std::string> Vm::DefinitionNames() const {
             if (mn.ns >= f.namespaces.size() || f.namespaces[mn.ns].kind != kNsPackage)
                 continue;
             const std::string& uri = f.strings[f.namespaces[mn.ns].name];
-            out.push_back(uri.empty() ? f.strings[mn.name]
-                                      : uri + "::" + f.strings[mn.name]);
+            out.push_back(uri.empty() ? f.strings[mn.name] : uri + "::" + f.strings[mn.name]);
         }
     }
     return out;

@@ -124,7 +124,7 @@ class Vm {
     ClassInfo* FindClass(const std::string& qualified);
     Value FindDefinition(const std::string& qualified);
     // The movie's public definitions, "pkg::Name", in the order their scripts came.
-    std::vector<std::string> DefinitionNames() const;    // classes, functions, constants
+    std::vector<std::string> DefinitionNames() const;      // classes, functions, constants
     Value DefinitionOrError(const std::string& qualified); // the same, or a ReferenceError
     // new C(args) from the host; nullptr when it threw (reported).
     Object* ConstructFromHost(ClassInfo* c, Object* preset = nullptr);
