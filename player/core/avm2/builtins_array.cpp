@@ -238,7 +238,7 @@ NATIVE(Join) {
         if (i)
             out += sep;
         const Value& v = o->elems[i];
-        if (!v.IsNullish())
+        if (!v.IsNullish() || (o->kind == Kind::Vector && v.IsNull())) // a Vector shows null
             out += vm.ToString(v);
         if (vm.throwing() || !vm.StringFits(out.size()))
             return Value();

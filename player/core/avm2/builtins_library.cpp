@@ -13,6 +13,9 @@
 namespace avm2 {
 
 void InstallRegExp(Vm& vm);
+void InstallAmf(Vm& vm);
+void AmfWrite(Vm& vm, const Value& v, std::vector<uint8_t>* out);
+Value AmfRead(Vm& vm, const std::vector<uint8_t>& in, uint32_t* pos);
 void InstallDate(Vm& vm);
 
 namespace {
@@ -675,6 +678,34 @@ NATIVE(BaClear) {
     }
     return Value();
 }
+// AMF3 only: objectEncoding stays 3.
+NATIVE(BaWriteObject) {
+    UNUSED;
+    Bytes* b = BytesOf(self);
+    if (!b)
+        return Value();
+    std::vector<uint8_t> out;
+    AmfWrite(vm, argc > 0 ? args[0] : Value(), &out);
+    if (!vm.throwing() && !out.empty()) {
+        vm.heap().Account(self.o, out.size());
+        Put(vm, b, out.data(), out.size());
+    }
+    return Value();
+}
+NATIVE(BaReadObject) {
+    UNUSED;
+    Bytes* b = BytesOf(self);
+    if (!b || !Need(vm, b, 1))
+        return Value();
+    uint32_t pos = b->position;
+    const Value v = AmfRead(vm, b->data, &pos);
+    b->position = pos;
+    return v;
+}
+NATIVE(BaObjectEncoding) {
+    UNUSED;
+    return Value::Num(3);
+}
 NATIVE(BaToString) {
     UNUSED;
     Bytes* b = BytesOf(self);
@@ -767,6 +798,11 @@ void ByteArrayPut(Vm& vm, Object* o, uint32_t index, const Value& v) {
         b->data.resize(size_t(index) + 1);
     }
     b->data[index] = uint8_t(ToInt32(x) & 0xFF);
+}
+
+std::vector<uint8_t>* ByteArrayData(const Value& v) {
+    Bytes* b = BytesOf(v);
+    return b ? &b->data : nullptr;
 }
 
 bool DictionaryGet(Vm& vm, Object* dict, const Value& key, Value* out) {
@@ -891,9 +927,13 @@ void InstallLibrary(Vm& vm) {
                    {"writeBytes", BaWriteBytes},
                    {"readBytes", BaReadBytes},
                    {"clear", BaClear},
+                   {"writeObject", BaWriteObject},
+                   {"readObject", BaReadObject},
                    {"toString", BaToString}};
     for (const auto& m : methods)
         vm.AddMethod(ba, m.name, m.fn);
+    vm.AddGetter(ba, "objectEncoding", BaObjectEncoding, BaObjectEncoding);
+    InstallAmf(vm);
 
     vm.DefineFunction("flash.utils", "getTimer", GetTimer);
     vm.DefineFunction("flash.crypto", "generateRandomBytes", GenerateRandomBytes);

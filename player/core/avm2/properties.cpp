@@ -345,8 +345,7 @@ void Vm::EnumerableNames(Object* o, std::vector<Value>* out) {
     if (IsArrayLike(o))
         for (size_t i = 0; i < o->elems.size(); ++i)
             if (!o->elems[i].IsHole())
-                out->push_back(o->kind == Kind::Vector ? Value::Num(double(i))
-                                                       : Value::Str(std::to_string(i)));
+                out->push_back(Value::Num(double(i))); // an index enumerates as an int
     if (o->dyn)
         for (const DynProps::Entry& e : o->dyn->entries)
             if (e.live && e.enumerable)
@@ -411,6 +410,23 @@ Value Vm::Call(const Value& fn, const Value& self, Value* args, int argc) {
             return Invoke(f->method, f->bound.IsUndefined() ? self : f->bound, args, argc,
                           f->scope);
         if (f->kind == Kind::Class) {
+            // Vector.<T>(list): a new Vector of the list's elements, unless it is one already.
+            if (f->info->isVector && argc == 1 && args[0].IsObject() &&
+                (args[0].o->kind == Kind::Array || args[0].o->kind == Kind::Vector) &&
+                args[0].o->cls != f->info) {
+                const Value v = ConstructClass(f->info, nullptr, 0);
+                if (throwing_ || !v.IsObject())
+                    return Value();
+                std::vector<Value> elems;
+                const SlotType t = f->info->vectorType;
+                for (const Value& e : args[0].o->elems) // undefined is null in a Vector of objects
+                    elems.push_back(e.IsUndefined() && (t == SlotType::Object || t == SlotType::Any)
+                                        ? Value::Null()
+                                        : Coerce(e, t));
+                heap_.Account(v.o, elems.size() * sizeof(Value));
+                v.o->elems = std::move(elems);
+                return v;
+            }
             if (f->info->call)
                 return f->info->call(*this, self, args, argc);
             if (argc != 1)

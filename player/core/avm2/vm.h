@@ -240,6 +240,7 @@ class Vm {
     bool IsProxy(const Object* o) const;
     Value ProxyHook(Object* o, const char* hook, Value* args, int argc);
     ClassInfo* classClass = nullptr;
+    std::map<std::string, ClassInfo*> classAliases; // registerClassAlias
     ClassInfo* arrayClass = nullptr;
     ClassInfo* stringClass = nullptr;
     ClassInfo* numberClass = nullptr;
