@@ -18,17 +18,16 @@ namespace {
 
 const int kMaxDepth = 256; // nesting, written or read
 
-// The public, declared (sealed) variables of a typed object's class, in slot order.
+// The public, declared (sealed) members of a typed object's class: variables and accessors
+// both read and written, by name as Flash lists them.
 std::vector<std::string> SealedNames(const ClassInfo* c) {
-    std::vector<std::pair<uint32_t, std::string>> found;
+    std::vector<std::string> out;
     for (const auto& e : c->inst.map)
         for (const Binding& b : e.second)
-            if (b.ns == kPublicNs && (b.k == Binding::Slot || b.k == Binding::Const))
-                found.emplace_back(b.slot, e.first);
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> out;
-    for (auto& f : found)
-        out.push_back(std::move(f.second));
+            if (b.ns == kPublicNs && (b.k == Binding::Slot || b.k == Binding::Const ||
+                                      (b.k == Binding::Accessor && b.getter && b.setter)))
+                out.push_back(e.first);
+    std::sort(out.begin(), out.end());
     return out;
 }
 
@@ -455,8 +454,14 @@ class Reader {
             if (vm_.throwing())
                 return Value();
             vm_.Set(o, n, v);
-            if (vm_.throwing())
-                return Value();
+            // A member the class refuses is reported and skipped; the object still comes,
+            // unless the error cannot be told (its toString fails: that error goes on).
+            if (vm_.throwing() && !vm_.aborted()) {
+                const std::string text = vm_.ToString(vm_.TakeThrown());
+                if (vm_.throwing())
+                    return Value();
+                vm_.Trace(text);
+            }
         }
         while (t.dynamic) {
             std::string key;
@@ -563,6 +568,11 @@ Value AmfRead(Vm& vm, const std::vector<uint8_t>& in, uint32_t* pos) {
 }
 
 void InstallAmf(Vm& vm) {
+    ClassInfo* enc =
+        vm.DefineClass("flash.net", "ObjectEncoding", vm.objectClass, Kind::Plain, nullptr);
+    vm.AddConstant(enc, "AMF0", Value::Num(0));
+    vm.AddConstant(enc, "AMF3", Value::Num(3));
+    vm.AddConstant(enc, "DEFAULT", Value::Num(3));
     vm.DefineFunction("flash.net", "registerClassAlias", RegisterClassAlias);
     vm.DefineFunction("flash.net", "getClassByAlias", GetClassByAlias);
 }
