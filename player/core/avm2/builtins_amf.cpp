@@ -532,6 +532,160 @@ class Reader {
     std::vector<TraitsInfo> traits_;
 };
 
+// AMF0, the older form, read when a ByteArray's objectEncoding is 0.
+class Reader0 {
+  public:
+    Reader0(Vm& vm, const std::vector<uint8_t>& in, uint32_t pos) : vm_(vm), in_(in), pos_(pos) {}
+    uint32_t pos() const { return pos_; }
+
+    Value Value0(int depth) {
+        if (vm_.throwing() || vm_.aborted() || !vm_.Step())
+            return Value();
+        if (depth > kMaxDepth)
+            return Fail();
+        uint32_t marker;
+        if (!Int(1, &marker))
+            return Value();
+        switch (marker) {
+        case 0x00: {
+            double d;
+            return Double(&d) ? Value::Num(d) : Value();
+        }
+        case 0x01: {
+            uint32_t b;
+            return Int(1, &b) ? Value::Bool(b != 0) : Value();
+        }
+        case 0x02:
+        case 0x0C: {
+            std::string s;
+            return String(marker == 0x02 ? 2 : 4, &s) ? Value::Str(s) : Value();
+        }
+        case 0x03:
+            return Props(Value::Obj(vm_.NewObject()), depth);
+        case 0x05:
+            return Value::Null();
+        case 0x06:
+            return Value();
+        case 0x07: {
+            uint32_t i;
+            if (!Int(2, &i))
+                return Value();
+            return i < objects_.size() ? objects_[i] : Fail();
+        }
+        case 0x08: {
+            uint32_t count;
+            if (!Int(4, &count))
+                return Value();
+            return Props(Value::Obj(vm_.NewArray()), depth);
+        }
+        case 0x0A: {
+            uint32_t n;
+            if (!Int(4, &n) || n > in_.size() - pos_)
+                return Fail();
+            const Value a = Value::Obj(vm_.NewArray());
+            objects_.push_back(a);
+            std::vector<Value> elems;
+            for (uint32_t i = 0; i < n && !vm_.throwing(); ++i)
+                elems.push_back(Value0(depth + 1));
+            vm_.heap().Account(a.o, elems.size() * sizeof(Value));
+            a.o->elems = std::move(elems);
+            return a;
+        }
+        case 0x0B: {
+            double ms;
+            uint32_t zone;
+            if (!Double(&ms) || !Int(2, &zone))
+                return Value();
+            Value a = Value::Num(ms);
+            return vm_.ConstructClass(vm_.Builtin("Date"), &a, 1);
+        }
+        case 0x10: {
+            std::string alias;
+            if (!String(2, &alias))
+                return Value();
+            auto it = vm_.classAliases.find(alias);
+            const Value o = it != vm_.classAliases.end()
+                                ? vm_.ConstructClass(it->second, nullptr, 0)
+                                : Value::Obj(vm_.NewObject());
+            return vm_.throwing() ? Value() : Props(o, depth);
+        }
+        case 0x11: { // the rest in AMF3
+            Reader r3(vm_, in_, pos_);
+            const Value v = r3.Value3(depth + 1);
+            pos_ = r3.pos();
+            return v;
+        }
+        default:
+            return Fail();
+        }
+    }
+
+  private:
+    Value Fail() {
+        if (!vm_.throwing())
+            vm_.ThrowError("RangeError", 2006, "Error #2006: The supplied index is out of bounds.");
+        return Value();
+    }
+    bool Int(int n, uint32_t* v) {
+        if (in_.size() - pos_ < uint32_t(n)) {
+            vm_.ThrowError("EOFError", 2030, "Error #2030: End of file was encountered.");
+            return false;
+        }
+        *v = 0;
+        for (int i = 0; i < n; ++i)
+            *v = (*v << 8) | in_[pos_++];
+        return true;
+    }
+    bool Double(double* d) {
+        uint32_t hi, lo;
+        if (!Int(4, &hi) || !Int(4, &lo))
+            return false;
+        const uint64_t bits = uint64_t(hi) << 32 | lo;
+        std::memcpy(d, &bits, 8);
+        return true;
+    }
+    bool String(int width, std::string* s) {
+        uint32_t n;
+        if (!Int(width, &n))
+            return false;
+        if (in_.size() - pos_ < n) {
+            vm_.ThrowError("EOFError", 2030, "Error #2030: End of file was encountered.");
+            return false;
+        }
+        s->assign(reinterpret_cast<const char*>(in_.data()) + pos_, n);
+        pos_ += n;
+        return true;
+    }
+    // Named values up to an empty name and the end marker (9).
+    Value Props(const Value& o, int depth) {
+        objects_.push_back(o);
+        for (;;) {
+            std::string key;
+            if (!String(2, &key))
+                return Value();
+            if (key.empty()) {
+                uint32_t end;
+                if (!Int(1, &end))
+                    return Value();
+                if (end == 0x09)
+                    return o;
+                return Fail();
+            }
+            const Value v = Value0(depth + 1);
+            if (vm_.throwing())
+                return Value();
+            vm_.Set(o, key, v);
+            if (vm_.throwing())
+                return Value();
+        }
+    }
+
+    Vm& vm_;
+    const std::vector<uint8_t>& in_;
+    uint32_t pos_;
+    std::vector<Value> objects_;
+};
+
 NATIVE(RegisterClassAlias) {
     UNUSED;
     if (argc < 2 || args[0].IsNullish() || args[1].IsNullish())
@@ -560,7 +714,13 @@ void AmfWrite(Vm& vm, const Value& v, std::vector<uint8_t>* out) {
     Writer(vm, *out).Value3(v, 0);
 }
 
-Value AmfRead(Vm& vm, const std::vector<uint8_t>& in, uint32_t* pos) {
+Value AmfRead(Vm& vm, const std::vector<uint8_t>& in, uint32_t* pos, bool amf0) {
+    if (amf0) {
+        Reader0 r(vm, in, *pos);
+        const Value v = r.Value0(0);
+        *pos = r.pos();
+        return v;
+    }
     Reader r(vm, in, *pos);
     const Value v = r.Value3(0);
     *pos = r.pos();

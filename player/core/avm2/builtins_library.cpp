@@ -15,7 +15,7 @@ namespace avm2 {
 void InstallRegExp(Vm& vm);
 void InstallAmf(Vm& vm);
 void AmfWrite(Vm& vm, const Value& v, std::vector<uint8_t>* out);
-Value AmfRead(Vm& vm, const std::vector<uint8_t>& in, uint32_t* pos);
+Value AmfRead(Vm& vm, const std::vector<uint8_t>& in, uint32_t* pos, bool amf0);
 void InstallDate(Vm& vm);
 
 namespace {
@@ -425,6 +425,7 @@ struct Bytes : Extra {
     std::vector<uint8_t> data;
     uint32_t position = 0;
     bool little = false;
+    uint8_t encoding = 3; // objectEncoding: AMF0 or AMF3
 };
 Bytes* BytesOf(const Value& v) {
     return v.IsObject() && v.o->kind == Kind::ByteArray ? static_cast<Bytes*>(v.o->extra.get())
@@ -433,6 +434,7 @@ Bytes* BytesOf(const Value& v) {
 NATIVE(ByteArrayCtor) {
     UNUSED;
     self.o->extra.reset(new Bytes);
+    static_cast<Bytes*>(self.o->extra.get())->encoding = uint8_t(vm.defaultObjectEncoding);
     return Value();
 }
 bool Need(Vm& vm, Bytes* b, uint32_t n) {
@@ -678,13 +680,15 @@ NATIVE(BaClear) {
     }
     return Value();
 }
-// AMF3 only: objectEncoding stays 3.
+// Written in AMF3 (under AMF0, behind its switch marker); read in the encoding set.
 NATIVE(BaWriteObject) {
     UNUSED;
     Bytes* b = BytesOf(self);
     if (!b)
         return Value();
     std::vector<uint8_t> out;
+    if (b->encoding == 0)
+        out.push_back(0x11); // AMF0's switch to AMF3, so it reads back either way
     AmfWrite(vm, argc > 0 ? args[0] : Value(), &out);
     if (!vm.throwing() && !out.empty()) {
         vm.heap().Account(self.o, out.size());
@@ -698,13 +702,34 @@ NATIVE(BaReadObject) {
     if (!b || !Need(vm, b, 1))
         return Value();
     uint32_t pos = b->position;
-    const Value v = AmfRead(vm, b->data, &pos);
+    const Value v = AmfRead(vm, b->data, &pos, b->encoding == 0);
     b->position = pos;
     return v;
 }
 NATIVE(BaObjectEncoding) {
     UNUSED;
-    return Value::Num(3);
+    Bytes* b = BytesOf(self);
+    return Value::Num(b ? b->encoding : 3);
+}
+// Only 0 and 3 are encodings; anything else leaves it as it is.
+NATIVE(BaSetObjectEncoding) {
+    UNUSED;
+    Bytes* b = BytesOf(self);
+    const double e = argc > 0 ? vm.ToNumber(args[0]) : 3;
+    if (b && (e == 0 || e == 3))
+        b->encoding = uint8_t(e);
+    return Value();
+}
+NATIVE(BaDefaultEncoding) {
+    UNUSED;
+    return Value::Num(vm.defaultObjectEncoding);
+}
+NATIVE(BaSetDefaultEncoding) {
+    UNUSED;
+    const double e = argc > 0 ? vm.ToNumber(args[0]) : 3;
+    if (e == 0 || e == 3)
+        vm.defaultObjectEncoding = int(e);
+    return Value();
 }
 NATIVE(BaToString) {
     UNUSED;
@@ -932,7 +957,8 @@ void InstallLibrary(Vm& vm) {
                    {"toString", BaToString}};
     for (const auto& m : methods)
         vm.AddMethod(ba, m.name, m.fn);
-    vm.AddGetter(ba, "objectEncoding", BaObjectEncoding, BaObjectEncoding);
+    vm.AddGetter(ba, "objectEncoding", BaObjectEncoding, BaSetObjectEncoding);
+    vm.AddGetter(ba, "defaultObjectEncoding", BaDefaultEncoding, BaSetDefaultEncoding, true);
     InstallAmf(vm);
 
     vm.DefineFunction("flash.utils", "getTimer", GetTimer);

@@ -241,6 +241,7 @@ class Vm {
     Value ProxyHook(Object* o, const char* hook, Value* args, int argc);
     ClassInfo* classClass = nullptr;
     std::map<std::string, ClassInfo*> classAliases; // registerClassAlias
+    int defaultObjectEncoding = 3;                  // ByteArray's, 0 or 3
     ClassInfo* arrayClass = nullptr;
     ClassInfo* stringClass = nullptr;
     ClassInfo* numberClass = nullptr;
