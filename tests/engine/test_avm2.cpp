@@ -678,6 +678,10 @@ const As3Call kAs3Calls[] = {
     {"Date", "parse", {"'Feb 29 2000 soon GMT'"}, "NaN"},
     {"Date", "parse", {"'Feb 29 2000 1:02 3:04 GMT'"}, "NaN"},
     {"Date", "parse", {"'Feb 29 2000 GMT+01:00'"}, "NaN"},
+    // Date.UTC: years 0 to 99 are of the 1900s, 100 is itself.
+    {"Date", "UTC", {"99", "0"}, "915148800000"},
+    {"Date", "UTC", {"100", "0"}, "-59011459200000"},
+    {"Date", "UTC", {"-1", "0"}, "-62198755200000"},
 };
 
 TEST(Avm2, BuiltinCalls) {

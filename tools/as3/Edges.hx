@@ -22,6 +22,12 @@ class Edges {
         for (n in Reflect.fields(f))
             names.push(n);
         Lib.trace("[" + names.join(",") + "]");
+        // Rectangles that only touch do not intersect.
+        var r = new flash.geom.Rectangle(0, 0, 10, 10);
+        var touching = new flash.geom.Rectangle(10, 0, 5, 5);
+        Lib.trace(r.intersects(touching) + " " + r.intersection(touching));
+        var overlapping = new flash.geom.Rectangle(9, 9, 5, 5);
+        Lib.trace(r.intersects(overlapping) + " " + r.intersection(overlapping));
         // A class called as a function takes exactly one argument.
         try {
             var c:Dynamic = Edges;
