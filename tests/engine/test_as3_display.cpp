@@ -166,6 +166,23 @@ TEST_F(ScenedClip, ScenesNumberFramesAndLabelsFromTheirStart) {
     }
 }
 
+// nextFrame and prevFrame step within the whole timeline and stop it, at its ends too.
+TEST_F(ScenedClip, StepsStopTheClip) {
+    const struct {
+        uint32_t from;
+        const char* method;
+        uint32_t to;
+    } cases[] = {{1, "nextFrame", 2}, {5, "nextFrame", 6}, {15, "nextFrame", 15},
+                 {6, "prevFrame", 5}, {2, "prevFrame", 1}, {1, "prevFrame", 1}};
+    for (const auto& c : cases) {
+        timeline.frame = c.from;
+        timeline.playing = true;
+        vm.CallMethod(clip, c.method, nullptr, 0);
+        EXPECT_EQ(c.to, timeline.frame) << c.method << " from " << c.from;
+        EXPECT_FALSE(timeline.playing) << c.method << " from " << c.from;
+    }
+}
+
 // Off the stage, width and height are the bounds of what an object and its children draw;
 // setting one scales to it, and an empty object stays as it is.
 TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
@@ -250,6 +267,10 @@ TEST(As3Display, MatrixMethodsComposeInFlashOrder) {
         {"concat", {0, 1, -1, 0, 1, 2}, 6, "(a=0, b=2, c=-4, d=0, tx=-19, ty=12)"},
         {"invert", {}, 0, "(a=0.5, b=0, c=0, d=0.25, tx=-5, ty=-5)"},
         {"createBox", {2, 3, 0, 7, 8}, 5, "(a=2, b=0, c=0, d=3, tx=7, ty=8)"},
+        {"createGradientBox",
+         {100, 50, 0, 10, 20},
+         5,
+         "(a=0.06103515625, b=0, c=0, d=0.030517578125, tx=60, ty=45)"},
         {"setTo", {1, 2, 2, 4, 3, 4}, 6, "(a=1, b=2, c=2, d=4, tx=3, ty=4)"},
     };
     for (const auto& c : cases) {

@@ -101,6 +101,17 @@ const DisplayCase kCases[] = {
      "getmember; store 1; push 'greenOffset'; getmember; trace; push r:1 'greenMultiplier'; "
      "getmember; trace",
      "20|0.25", ""},
+    // Blend modes by number (1 to 14) or name; anything else leaves the mode as it was.
+    {"blend modes by number and name",
+     "push 'ball'; getvar; push 'blendMode' 14; setmember; push 'ball.blendMode'; getvar; "
+     "trace; push 'ball'; getvar; push 'blendMode' 15; setmember; push 'ball.blendMode'; "
+     "getvar; trace; push 'ball'; getvar; push 'blendMode' 'layer'; setmember; "
+     "push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; push 'blendMode' 0; "
+     "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
+     "push 'blendMode' 'hardlight'; setmember; push 'ball'; getvar; push 'blendMode' 'nope'; "
+     "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
+     "push 'blendMode' 1; setmember; push 'ball.blendMode'; getvar; trace",
+     "hardlight|hardlight|layer|layer|hardlight|normal", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",
