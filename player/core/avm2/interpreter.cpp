@@ -24,6 +24,18 @@ struct Interp {
     Value* stackBase = nullptr;
     uint32_t scopeDepth = 0;
     std::vector<uint8_t> withs;
+    Object* self_ = nullptr; // `this` of an instance method
+
+    // A name read or written on `this` binds as Flash's verifier binds it: to the variable
+    // the method's own class sees, even where a subclass declares one of the same name.
+    const Binding* Early(const Value& obj, const Name& n, bool hasKey) {
+        if (hasKey || !m->owner || m->isStatic || !obj.IsObject() || obj.o != self_ ||
+            obj.o->cls == m->owner || n.anyName || !obj.o->cls ||
+            !obj.o->cls->IsSubclassOf(m->owner))
+            return nullptr;
+        const Binding* b = m->owner->inst.Find(n.local, n);
+        return b && (b->k == Binding::Slot || b->k == Binding::Const) ? b : nullptr;
+    }
 
     Interp(Vm& v, Method* method, const ScopeRef& o)
         : vm(v), m(method), abc(*method->loaded), body(*method->body), outer(o) {}
@@ -267,6 +279,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
         return vm.ThrowError("Error", 1023, ErrorText(1023));
     }
     vm.top_ += need;
+    self_ = self.IsObject() ? self.o : nullptr;
     L = &vm.stack_[base];
     S = L + body.localCount;
     stackBase = S + body.maxScope;
@@ -914,7 +927,10 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     break;
                 NEED(1);
                 const Value obj = POP();
-                Set(obj, n, key, hasKey, v, ins.op == 0x68);
+                if (const Binding* b = Early(obj, n, hasKey))
+                    vm.SetBinding(obj, obj.o, *b, v, ins.op == 0x68, n);
+                else
+                    Set(obj, n, key, hasKey, v, ins.op == 0x68);
                 break;
             }
             case 0x62:
@@ -942,7 +958,10 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 if (!ReadName(uint32_t(ins.a), n, key, hasKey))
                     break;
                 NEED(1);
-                sp[-1] = Get(sp[-1], n, key, hasKey);
+                if (const Binding* b = Early(sp[-1], n, hasKey))
+                    sp[-1] = vm.GetBinding(sp[-1], sp[-1].o, *b);
+                else
+                    sp[-1] = Get(sp[-1], n, key, hasKey);
                 break;
             }
             case 0x67:
