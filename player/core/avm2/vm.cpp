@@ -1060,6 +1060,22 @@ void Vm::InstallBuiltins() {
     InstallLibrary(*this);
     InstallProxy(*this);
     InstallDisplay(*this);
+    // A call through IEventDispatcher's namespace finds the dispatcher's own methods.
+    ClassInfo* dispatcher = Builtin("EventDispatcher");
+    const int ns = InternNs(kGroupPublic, "flash.events:IEventDispatcher");
+    for (const auto& c : classes_) {
+        if (!dispatcher || !c->IsSubclassOf(dispatcher))
+            continue;
+        for (const char* name : {"addEventListener", "dispatchEvent", "hasEventListener",
+                                 "removeEventListener", "willTrigger"}) {
+            const Binding* b = c->inst.FindAny(name);
+            if (!b || b->k != Binding::Method)
+                continue;
+            Binding copy = *b; // the native binding stays for public names
+            copy.ns = ns;
+            *c->inst.Add(name, ns) = copy;
+        }
+    }
 }
 
 } // namespace avm2
