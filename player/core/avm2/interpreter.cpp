@@ -176,6 +176,7 @@ struct Interp {
     }
 
     Value Run(const Value& self, Value* args, int argc);
+    bool Associations();
     bool Args(const Value& self, Value* args, int argc);
     Traits* CatchTraits(uint32_t index);
     Traits* ActivationTraits();
@@ -272,7 +273,26 @@ Value Vm::RunBody(Method* m, const Value& self, Value* args, int argc, const Sco
     return in.Run(self, args, argc);
 }
 
+// A method body is one class's method or one function, never both: Flash refuses a body that
+// makes a function of a class's method, or calls as a class's method one that is none.
+bool Interp::Associations() {
+    for (const AbcInstruction& ins : body.code) {
+        if (ins.op != 0x40 && ins.op != 0x44)
+            continue;
+        const Method* f = vm.MethodOf(abc, uint32_t(ins.a));
+        if (ins.op == 0x40 ? f->owner != nullptr : f->owner == nullptr)
+            return false;
+    }
+    return true;
+}
+
 Value Interp::Run(const Value& self, Value* args, int argc) {
+    if (m->associated == 0)
+        m->associated = Associations() ? 1 : -1;
+    if (m->associated < 0)
+        return vm.ThrowError("VerifyError", 1107,
+                             "Error #1107: The ABC data is corrupt, attempt to read out of "
+                             "bounds.");
     const size_t need = size_t(body.localCount) + body.maxScope + body.maxStack + 2;
     const size_t base = vm.top_;
     if (need > vm.stack_.size() - base) {
@@ -649,8 +669,14 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             case 0x44: { // callstatic
                 NEED(ins.b + 1);
                 Value* a = sp - ins.b;
-                const Value r =
-                    vm.Invoke(vm.MethodOf(abc, uint32_t(ins.a)), a[-1], a, ins.b, outer);
+                Method* f = vm.MethodOf(abc, uint32_t(ins.a));
+                // The receiver must be of the method's class.
+                if (f->owner && !f->isStatic && !vm.IsInstance(a[-1], f->owner)) {
+                    vm.CoerceTo(a[-1], f->owner);
+                    if (vm.throwing_)
+                        break;
+                }
+                const Value r = vm.Invoke(f, a[-1], a, ins.b, outer);
                 sp = a - 1;
                 PUSH(r);
                 break;

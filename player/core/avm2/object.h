@@ -107,8 +107,9 @@ struct Method {
     ClassInfo* owner = nullptr; // the class whose trait it is (super calls)
     std::unique_ptr<Traits> activation;
     bool isStatic = false;
-    uint8_t length = 0; // a native's declared parameter count (Function.length)
-    std::string frame;  // as a stack trace names it: "pkg::Class/get name", "Class$cinit"
+    uint8_t length = 0;    // a native's declared parameter count (Function.length)
+    std::string frame;     // as a stack trace names it: "pkg::Class/get name", "Class$cinit"
+    int8_t associated = 0; // 1 when its uses of other methods check out, -1 when not
 };
 
 struct Scope {
