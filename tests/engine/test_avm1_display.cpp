@@ -112,6 +112,11 @@ const DisplayCase kCases[] = {
      "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
      "push 'blendMode' 1; setmember; push 'ball.blendMode'; getvar; trace",
      "hardlight|hardlight|layer|layer|hardlight|normal", ""},
+    {"maxChars leaves restrict alone",
+     "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
+     "push 'label'; getvar; push 'maxChars' 5; setmember; push 'label.maxChars'; getvar; "
+     "trace; push 'label.restrict'; getvar; trace",
+     "5|null", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",

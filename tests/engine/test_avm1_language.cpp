@@ -27,6 +27,10 @@ const Case kCases[] = {
     {"undefined in 7", 7,
      "push 'u'; getvar; push 1; add2; trace; push 'x:'; push 'u'; getvar; add2; trace",
      "NaN|x:undefined"},
+    {"LoadVars.load needs a URL", 8,
+     "push 0 'LoadVars'; new; store 1; pop; push 0 r:1 'load'; callmethod; trace; "
+     "push 'x.txt' 1 r:1 'load'; callmethod; trace",
+     "false|true"},
     {"names fold case below 7", 6, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "5"},
     {"built-in names fold case below 7", 6,
      "push 'STAGE'; getvar; push 'SCALEMODE'; getmember; trace; push 'Stage'; getvar; "
