@@ -518,13 +518,19 @@ avm1::TextMetrics ScriptHost::MeasureField(const timeline::TextFieldState& field
         m.ascent = first.baseline / 20.0;
         m.descent = std::max(0.0, first.height - first.baseline) / 20.0;
     }
-    // The lines that fit below each line: the last start that shows the text's end.
+    // The lines that fit below each line: the last start that shows the text's end. A line
+    // shows when all but its span's leading fits.
     const double room = double(field.bounds.yMax - field.bounds.yMin) - 2 * render::kFieldGutter;
+    auto leadingOf = [&](const render::TextLine& line) {
+        return line.style < layout.styled.palette.size()
+                   ? double(layout.styled.palette[line.style].leading)
+                   : 0.0;
+    };
     double below = 0;
     int fit = 0;
     for (size_t k = layout.lines.size(); k-- > 0;) {
         below += layout.lines[k].height;
-        if (below > room + 0.5 && fit > 0) {
+        if (below - leadingOf(layout.lines.back()) > room + 0.5 && fit > 0) {
             break;
         }
         ++fit;
@@ -534,7 +540,7 @@ avm1::TextMetrics ScriptHost::MeasureField(const timeline::TextFieldState& field
     int visible = 0;
     for (size_t k = size_t(std::max(1, field.scroll) - 1); k < layout.lines.size(); ++k) {
         shown += layout.lines[k].height;
-        if (shown > room + 0.5 && visible > 0) {
+        if (shown - leadingOf(layout.lines[k]) > room + 0.5 && visible > 0) {
             break;
         }
         ++visible;
