@@ -113,17 +113,22 @@ TEST(TextLayout, ExtentCountsAsFlashDoes) {
     const struct {
         uint8_t align;
         const char* text;
-        double width, height;
+        double width, height, firstX;
+        bool alignSpaces = false;
     } cases[] = {
         // The only line keeps its span leading (240 + 10 + 20); a last line of several
-        // leaves it off.
-        {0, "ab", 200, 270},
-        {0, "ab\ncd", 200, 270 + 250},
-        {0, "ab\n", 200, 270 + 250},
-        // A left-aligned line's trailing spaces count; an aligned line's do not.
-        {0, "ab  ", 400, 270},
-        {1, "ab  ", 1000, 270},
-        {2, "ab  ", 600, 270},
+        // leaves it off; no text has no height.
+        {0, "ab", 200, 270, 0},
+        {0, "ab\ncd", 200, 270 + 250, 0},
+        {0, "ab\n", 200, 270 + 250, 0},
+        {0, "", 0, 0, 0},
+        // A left-aligned line's trailing spaces count; an aligned line's do not, unless
+        // the box keeps them (before version 8).
+        {0, "ab  ", 400, 270, 0},
+        {1, "ab  ", 1000, 270, 800},
+        {2, "ab  ", 600, 270, 400},
+        {1, "ab  ", 1000, 270, 600, true},
+        {2, "  ", 600, 270, 400, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -132,10 +137,16 @@ TEST(TextLayout, ExtentCountsAsFlashDoes) {
         render::LayoutBox box;
         box.width = 1000;
         box.height = 10000;
+        box.alignTrailingSpaces = c.alignSpaces;
         render::TextExtent extent;
-        render::LayOutText(render::FromPlainText(c.text, style, c.align), box, measure, &extent);
+        const auto lines = render::LayOutText(render::FromPlainText(c.text, style, c.align), box,
+                                              measure, &extent);
         EXPECT_DOUBLE_EQ(extent.width, c.width);
         EXPECT_DOUBLE_EQ(extent.height, c.height);
+        ASSERT_EQ(lines.size(), 1u + (std::string(c.text).find('\n') != std::string::npos));
+        if (!lines[0].glyphs.empty()) {
+            EXPECT_DOUBLE_EQ(lines[0].glyphs[0].x, c.firstX);
+        }
     }
 }
 

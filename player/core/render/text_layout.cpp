@@ -174,7 +174,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             for (size_t k = start; k < j; ++k) {
                 line.glyphs.push_back(PlacedGlyph{text.codes[k], text.styles[k], pen, advance[k]});
                 pen += advance[k];
-                if (text.codes[k] != ' ') {
+                if (text.codes[k] != ' ' || box.alignTrailingSpaces) {
                     width = pen;
                 }
             }
@@ -235,8 +235,11 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
         ++paragraph;
         firstLine = true;
     }
-    // The span's leading stays off the last line, unless it is the only one.
-    if (lines.size() > 1) {
+    // The span's leading stays off the last line, unless it is the only one; no text has
+    // no height.
+    if (n == 0) {
+        seen.height = 0;
+    } else if (lines.size() > 1) {
         const TextLine& last = lines.back();
         seen.height = top - text.palette[last.style].leading;
     } else {
@@ -322,6 +325,7 @@ void LayOutField(const timeline::TextFieldState& field, const FieldFonts& fonts,
     box.width = double(b.xMax) - b.xMin - 2 * kFieldGutter;
     box.height = 1e9;
     box.wordWrap = field.wordWrap;
+    box.alignTrailingSpaces = fonts.movie != nullptr && fonts.movie->version < 8;
     out->lines = LayOutText(out->styled, box, measure, &out->extent);
     if (field.autoSize != 0) {
         // The box fits the text: its width too, unless wrapped, kept at its left, right or
