@@ -116,6 +116,20 @@ int32_t FieldOrigin(const DisplayObject& o, int axis) {
 }
 } // namespace
 
+// A text field's _width and _height size its box, not its scale: the box takes the asked
+// size divided by the field's own scale on that axis.
+void ScriptHost::SetFieldSize(DisplayObject& o, bool width, double v) {
+    Decompose(o);
+    const double scale = std::fabs(width ? o.xScale : o.yScale) / 100;
+    if (!(scale > 0) || !std::isfinite(v)) {
+        return;
+    }
+    const double twips = std::max(0.0, std::min(std::round(v * 20 / scale), 1e7));
+    swf::Rect& b = o.field->bounds;
+    (width ? b.xMax : b.yMax) = (width ? b.xMin : b.yMin) + static_cast<int32_t>(twips);
+    TextFieldChanged(o.id, false);
+}
+
 Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
     DisplayObject* o = stage_->Find(clip);
     if (o == nullptr) {
@@ -151,8 +165,10 @@ Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
         if (!BoundsIn(*o, Xform::From(o->matrix), box, 0)) {
             return Value::Num(0);
         }
-        return Value::Num(prop == DisplayProp::Width ? (box[2] - box[0]) / 20
-                                                     : (box[3] - box[1]) / 20);
+        // Flash's box has whole twips at each edge.
+        return Value::Num(prop == DisplayProp::Width
+                              ? (std::round(box[2]) - std::round(box[0])) / 20
+                              : (std::round(box[3]) - std::round(box[1])) / 20);
     case DisplayProp::Target:
         return Value::Str(TargetOf(clip));
     case DisplayProp::Name:
@@ -225,6 +241,10 @@ void ScriptHost::Set(ClipId clip, DisplayProp prop, const Value& value) {
         break;
     case DisplayProp::Width:
     case DisplayProp::Height: {
+        if (o->field) {
+            SetFieldSize(*o, prop == DisplayProp::Width, v);
+            break;
+        }
         // The unrotated size scales to the asked one.
         if (!BoundsIn(*o, Xform(), box, 0)) {
             return;
@@ -535,7 +555,7 @@ avm1::TextMetrics ScriptHost::MeasureField(const timeline::TextFieldState& field
         }
         ++fit;
     }
-    m.maxScroll = std::max(1, m.lines - fit + 1);
+    m.maxScroll = std::max(1, int(layout.lines.size()) - fit + 1);
     double shown = 0;
     int visible = 0;
     for (size_t k = size_t(std::max(1, field.scroll) - 1); k < layout.lines.size(); ++k) {

@@ -105,6 +105,7 @@ class ScriptHost : public avm1::DisplayBridge {
     swf::Rect FieldBox(const timeline::TextFieldState& field);
     void Decompose(timeline::DisplayObject& o);
     void Recompose(timeline::DisplayObject& o);
+    void SetFieldSize(timeline::DisplayObject& o, bool width, double v);
     std::string TargetOf(uint32_t id);
 
     timeline::Stage* stage_;

@@ -588,6 +588,9 @@ void InstallFilters(Vm& vm) {
         // Drawn the same either way here; kept so scripts read back what they set.
         clip->Put("cacheAsBitmap", Value::Bool(false), false, kDontEnum);
     }
+    if (Object* text = vm.Proto(Kind::Text)) {
+        Accessor(vm, text, "filters", ClipFilters, ClipSetFilters);
+    }
 }
 
 } // namespace avm1

@@ -119,8 +119,11 @@ template <int P> Value GetProp(Vm& vm, const Value& self, const Args&) {
     switch (P) {
     case kText:
         return Value::Str(timeline::EncodeUtf8(s.doc.text()));
-    case kHtmlText:
-        return Value::Str(s.html ? s.doc.ToHtml() : timeline::EncodeUtf8(s.doc.text()));
+    case kHtmlText: {
+        // A field given a style sheet answers its markup even when not set to HTML.
+        const bool markup = s.html || vm.Get(self, "styleSheet").IsObject();
+        return Value::Str(markup ? s.doc.ToHtml() : timeline::EncodeUtf8(s.doc.text()));
+    }
     case kHtml:
         return Value::Bool(s.html);
     case kMultiline:

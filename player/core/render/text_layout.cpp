@@ -327,6 +327,13 @@ void LayOutField(const timeline::TextFieldState& field, const FieldFonts& fonts,
     box.wordWrap = field.wordWrap;
     box.alignTrailingSpaces = fonts.movie != nullptr && fonts.movie->version < 8;
     out->lines = LayOutText(out->styled, box, measure, &out->extent);
+    // Embedded text with none of its fonts in the movie shows nothing and takes no room.
+    const bool anyFont = std::any_of(out->styled.palette.begin(), out->styled.palette.end(),
+                                     [](const TextStyle& s) { return s.font != nullptr; });
+    if (field.embedFonts && !anyFont) {
+        out->extent = TextExtent();
+        out->lines.clear();
+    }
     if (field.autoSize != 0) {
         // The box fits the text: its width too, unless wrapped, kept at its left, right or
         // centre as the mode says.
