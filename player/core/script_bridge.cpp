@@ -491,6 +491,30 @@ void ScriptHost::TextFieldChanged(ClipId field, bool textChanged) {
     }
 }
 
+bool ScriptHost::StaticTexts(ClipId clip, std::vector<std::u32string>* out) {
+    const DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr || !o->clip || o->clip->staticTextGiven || movie_ == nullptr) {
+        return false;
+    }
+    for (const auto& entry : o->clip->objects) {
+        const timeline::Character* ch = entry.second.character;
+        if (ch == nullptr || ch->kind != timeline::Kind::Text || !ch->text) {
+            continue;
+        }
+        std::u32string s;
+        for (const swf::TextRun& run : ch->text->runs) {
+            const swf::Font* font = movie_->dictionary.FindFont(run.fontId);
+            for (const swf::GlyphEntry& g : run.glyphs) {
+                if (font != nullptr && g.index < font->codes.size()) {
+                    s += char32_t(font->codes[g.index]);
+                }
+            }
+        }
+        out->push_back(std::move(s));
+    }
+    return true;
+}
+
 void ScriptHost::LayOut(const timeline::TextFieldState& field, render::FieldLayout* out) {
     render::FieldFonts fonts;
     fonts.movie = movie_;

@@ -100,6 +100,21 @@ const DisplayCase kCases[] = {
      "getmember; store 1; push 'greenOffset'; getmember; trace; push r:1 'greenMultiplier'; "
      "getmember; trace",
      "20|0.25", ""},
+    // 'ball' shows "Hello" and "World" as static text: a search from each end, either case;
+    // line ends only between texts; a snapshot of nothing has no text.
+    {"text snapshot",
+     "push 0 'ball'; getvar; push 'getTextSnapshot'; callmethod; store 1; pop; "
+     "push 0 r:1 'getCount'; callmethod; trace; "
+     "push true 'WORLD' 0 3 r:1 'findText'; callmethod; trace; "
+     "push false 'WORLD' 0 3 r:1 'findText'; callmethod; trace; "
+     "push false 'o' 5 3 r:1 'findText'; callmethod; trace; "
+     "push false 'o' 9 3 r:1 'findText'; callmethod; trace; "
+     "push false 'd' 10 3 r:1 'findText'; callmethod; trace; "
+     "push true 9 3 3 r:1 'getText'; callmethod; trace; "
+     "push true 5 4 3 r:1 'getText'; callmethod; trace; "
+     "push 0 'TextSnapshot'; new; store 2; pop; push 0 r:2 'getCount'; callmethod; trace; "
+     "push 1 0 2 r:2 'getText'; callmethod; trace",
+     "10|-1|5|6|-1|-1|lo\nWorl|o|undefined|undefined", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",
@@ -111,7 +126,8 @@ class Display : public ::testing::TestWithParam<DisplayCase> {};
 TEST_P(Display, Script) {
     const DisplayCase& c = GetParam();
     Harness h;
-    h.display.NewClip(1, "ball", 1);
+    const avm1::ClipId ball = h.display.NewClip(1, "ball", 1);
+    h.display.staticTexts[ball] = {U"Hello", U"World"};
     h.Run(c.code);
     EXPECT_EQ(h.Traces(), c.expected) << c.name;
     if (*c.log) {

@@ -506,6 +506,7 @@ void InstallTextField(Vm& vm) {
     }
     Method(vm, ctor, "getFontList", FontList);
     InstallStyleSheet(vm, ctor);
+    InstallTextSnapshot(vm);
 }
 
 } // namespace avm1

@@ -14,5 +14,6 @@ Value FromTextFormat(Vm& vm, const timeline::TextFormat& f, const char* display 
 void InstallTextFormat(Vm& vm);
 void InstallTextField(Vm& vm);                     // TextField's properties and methods
 void InstallStyleSheet(Vm& vm, Object* textField); // TextField.StyleSheet
+void InstallTextSnapshot(Vm& vm);                  // TextSnapshot, MovieClip.getTextSnapshot
 
 } // namespace avm1

@@ -110,6 +110,10 @@ uint32_t Stage::Duplicate(uint32_t id, const std::string& name, int scriptDepth)
     o->blend = source->blend;
     o->clipActions = source->clipActions;
     o->clipActionsSize = source->clipActionsSize;
+    if (o->clip && source->clip) {
+        o->clip->staticTextGiven = source->clip->staticTextGiven;
+        source->clip->staticTextGiven = true;
+    }
     // A text field's copy starts from its definition: no filters, shown.
     if (!o->field) {
         o->filters = source->filters;
