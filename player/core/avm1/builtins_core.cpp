@@ -60,6 +60,7 @@ Value ObjectAddProperty(Vm& vm, const Value& self, const Args& a) {
     Property& p = existing ? *existing : self.o->Put(name, Value(), vm.caseSensitive());
     p.getter = a[1].o;
     p.setter = a[2].IsObject() && a[2].o->kind == Kind::Function ? a[2].o : nullptr;
+    p.serial = vm.NewAccessorSerial();
     return Value::Bool(true);
 }
 Value ObjectIsPrototypeOf(Vm&, const Value& self, const Args& a) {
