@@ -158,6 +158,12 @@ Object* Vm::ClipObject(ClipId clip) {
     DisplayKind k = display_->KindOf(clip);
     if (k == DisplayKind::None)
         return nullptr;
+    // Before version 6 a button is no object of its own: scripts reach its clip instead.
+    if (k == DisplayKind::Other && version_ < 6) {
+        const ClipId parent = display_->Parent(clip);
+        return parent != clip && display_->KindOf(parent) != DisplayKind::Other ? ClipObject(parent)
+                                                                                : nullptr;
+    }
     Object* o = heap_.New(k == DisplayKind::Text ? Kind::Text : Kind::Clip);
     if (!o) {
         Abort(RunResult::OutOfMemory);
