@@ -16,6 +16,12 @@ constexpr int kScreenWidth = 1024, kScreenHeight = 768;
 Value Nothing(Vm&, const Value&, const Args&) {
     return Value();
 }
+Value NullFn(Vm&, const Value&, const Args&) {
+    return Value::Null();
+}
+Value MinusOne(Vm&, const Value&, const Args&) {
+    return Value::Num(-1);
+}
 Value False(Vm&, const Value&, const Args&) {
     return Value::Bool(false);
 }
@@ -355,6 +361,25 @@ void InstallSystem(Vm& vm) {
     Object* access = Child(vm, g, "Accessibility");
     Method(vm, access, "isActive", False);
     Method(vm, access, "updateProperties", Nothing);
+
+    // Nothing ever has focus or a selection in a screen saver.
+    Object* selection = Child(vm, g, "Selection");
+    Method(vm, selection, "getFocus", NullFn);
+    Method(vm, selection, "setFocus", False);
+    Method(vm, selection, "setSelection", Nothing);
+    for (const char* name : {"getBeginIndex", "getEndIndex", "getCaretIndex"})
+        Method(vm, selection, name, MinusOne);
+    AddBroadcasterMethods(vm, selection);
+    MakeBroadcaster(vm, selection, false);
+
+    if (!ClassObject(vm, g, "Button"))
+        NewClass(vm, g, "Button", Nothing);
+
+    Object* text = Child(vm, flash, "text");
+    NewClass(vm, text, "TextRenderer", Nothing);
+    Object* renderer = ClassObject(vm, text, "TextRenderer");
+    renderer->Put("maxLevel", Value::Num(4), false, kDontEnum);
+    Method(vm, renderer, "setAdvancedAntialiasingTable", Nothing);
 
     Object* socket = NewClass(vm, g, "XMLSocket", Nothing);
     Method(vm, socket, "connect", SocketConnect);
