@@ -64,6 +64,8 @@ avm1::DisplayKind ScriptHost::KindOf(ClipId clip) {
         return avm1::DisplayKind::Text;
     case timeline::Kind::Video:
         return avm1::DisplayKind::Video;
+    case timeline::Kind::Button:
+        return avm1::DisplayKind::Button;
     default:
         return avm1::DisplayKind::Other;
     }
@@ -85,7 +87,9 @@ ClipId ScriptHost::ChildAtDepth(ClipId parent, int depth) {
         return 0;
     }
     // What scripts cannot reach (a shape, static text) answers as its parent, as in Flash.
-    return KindOf(it->second.id) == avm1::DisplayKind::Other ? parent : it->second.id;
+    const avm1::DisplayKind kind = KindOf(it->second.id);
+    return kind == avm1::DisplayKind::Other || kind == avm1::DisplayKind::Button ? parent
+                                                                                 : it->second.id;
 }
 
 void ScriptHost::Decompose(DisplayObject& o) {

@@ -372,9 +372,6 @@ void InstallSystem(Vm& vm) {
     AddBroadcasterMethods(vm, selection);
     MakeBroadcaster(vm, selection, false);
 
-    if (!ClassObject(vm, g, "Button"))
-        NewClass(vm, g, "Button", Nothing);
-
     Object* text = Child(vm, flash, "text");
     NewClass(vm, text, "TextRenderer", Nothing);
     Object* renderer = ClassObject(vm, text, "TextRenderer");

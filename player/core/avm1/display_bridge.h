@@ -60,7 +60,7 @@ struct ColorTransform {
 // One drawing-API call, as the timeline keeps it.
 using DrawCommand = timeline::DrawOp;
 
-enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video };
+enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video, Button };
 
 // A text field's laid-out text, in pixels and lines (scroll positions count from 1).
 struct TextMetrics {

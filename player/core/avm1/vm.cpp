@@ -159,10 +159,11 @@ Object* Vm::ClipObject(ClipId clip) {
     if (k == DisplayKind::None)
         return nullptr;
     // Before version 6 a button is no object of its own: scripts reach its clip instead.
-    if (k == DisplayKind::Other && version_ < 6) {
+    if (k == DisplayKind::Button && version_ < 6) {
         const ClipId parent = display_->Parent(clip);
-        return parent != clip && display_->KindOf(parent) != DisplayKind::Other ? ClipObject(parent)
-                                                                                : nullptr;
+        return parent != clip && display_->KindOf(parent) != DisplayKind::Button
+                   ? ClipObject(parent)
+                   : nullptr;
     }
     Object* o = heap_.New(k == DisplayKind::Text ? Kind::Text : Kind::Clip);
     if (!o) {
@@ -170,6 +171,10 @@ Object* Vm::ClipObject(ClipId clip) {
         return nullptr;
     }
     o->proto = k == DisplayKind::Video ? VideoPrototype(*this) : Proto(o->kind);
+    if (k == DisplayKind::Button) {
+        if (Object* button = ProtoNamed("Button"))
+            o->proto = button;
+    }
     o->clip = clip;
     clips_[clip] = o;
     return o;
