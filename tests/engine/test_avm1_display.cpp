@@ -127,6 +127,24 @@ const DisplayCase kCases[] = {
      "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
      "push 'blendMode' 1; setmember; push 'ball.blendMode'; getvar; trace",
      "hardlight|hardlight|layer|layer|hardlight|normal", ""},
+    // A clip takes the focus only when it asks for it; hiding it takes the focus away, and
+    // Selection's listeners hear each change with the old and new objects.
+    {"focus",
+     "push 'l' 0; object; setvar; func f(a, b) { push 'a'; getvar; push ' > '; add2; "
+     "push 'b'; getvar; add2; trace }; push 'l'; getvar; push 'onSetFocus'; push 'f'; "
+     "getvar; setmember; push 'l'; getvar; push 1 'Selection'; getvar; push 'addListener'; "
+     "callmethod; pop; push 'ball'; getvar; push 1 'Selection'; getvar; push 'setFocus'; "
+     "callmethod; trace; push 'ball'; getvar; push 'focusEnabled' true; setmember; "
+     "push 'ball'; getvar; push 1 'Selection'; getvar; push 'setFocus'; callmethod; trace; "
+     "push 0 'Selection'; getvar; push 'getFocus'; callmethod; trace; "
+     "push 'ball'; getvar; push '_visible' false; setmember; "
+     "push 0 'Selection'; getvar; push 'getFocus'; callmethod; trace; "
+     "push 'ball'; getvar; push '_visible' true; setmember; "
+     "push '_level0.ball' 1 'Selection'; getvar; push 'setFocus'; callmethod; pop; "
+     "push undef 1 'Selection'; getvar; push 'setFocus'; callmethod; trace",
+     "false|null > _level0.ball|true|_level0.ball|_level0.ball > null|null|"
+     "null > _level0.ball|_level0.ball > null|true",
+     ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",

@@ -81,10 +81,14 @@ void Vm::DisplaySet(ClipId clip, int index, const Value& v) {
     case DisplayProp::Quality:
         display_->Set(clip, DisplayProp(index), Value::Str(ToString(v)));
         return;
-    case DisplayProp::Visible:
-        display_->Set(clip, DisplayProp(index),
-                      Value::Bool(ToBoolean(Value::Num(ToNumber(v)), version_)));
+    case DisplayProp::Visible: {
+        const bool shown = ToBoolean(Value::Num(ToNumber(v)), version_);
+        display_->Set(clip, DisplayProp(index), Value::Bool(shown));
+        // What is hidden loses the focus at once.
+        if (!shown && clip == focus_)
+            SetFocus(0);
         return;
+    }
     case DisplayProp::CurrentFrame:
     case DisplayProp::TotalFrames:
     case DisplayProp::Target:

@@ -1,6 +1,7 @@
 #include "player/core/avm1/vm.h"
 
 #include "player/core/avm1/builtins_text.h"
+#include "player/core/avm1/listeners.h"
 
 #include <algorithm>
 #include <chrono>
@@ -188,7 +189,30 @@ ClipId Vm::ClipOf(const Value& v) const {
     return 0;
 }
 
+void Vm::SetFocus(ClipId clip) {
+    const ClipId old = focus_;
+    if (clip == old)
+        return;
+    focus_ = clip;
+    auto object = [this](ClipId id) {
+        Object* o = id ? ClipObject(id) : nullptr;
+        return o != nullptr ? Value::Obj(o) : Value::Null();
+    };
+    const Value before = object(old), after = object(clip);
+    if (before.IsObject())
+        CallMethod(before, "onKillFocus", &after, 1);
+    if (after.IsObject() && !aborted())
+        CallMethod(after, "onSetFocus", &before, 1);
+    const Value selection = GetProp(global_, "Selection");
+    if (selection.IsObject() && !aborted()) {
+        const Value args[] = {before, after};
+        Broadcast(*this, selection.o, "onSetFocus", std::vector<Value>(args, args + 2));
+    }
+}
+
 void Vm::OnClipRemoved(ClipId clip) {
+    if (clip == focus_)
+        focus_ = 0;
     auto it = clips_.find(clip);
     if (it == clips_.end())
         return;

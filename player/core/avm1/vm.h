@@ -90,6 +90,10 @@ class Vm {
     // registered with Object.registerClass (prototype and constructor).
     void InitClip(ClipId clip, const std::string& exportName);
     void OnClipRemoved(ClipId clip);
+    // The object with the keyboard focus (0: none). A change tells Selection's listeners
+    // (onSetFocus) and the objects themselves (onKillFocus, onSetFocus).
+    ClipId focus() const { return focus_; }
+    void SetFocus(ClipId clip);
 
     // ---- for built-ins and tests ----
     int version() const { return version_; }
@@ -256,6 +260,7 @@ class Vm {
     std::unordered_map<std::string, int> accessorDepth_;
     static constexpr int kMaxAccessorDepth = 65;
     uint32_t accessorSerial_ = 0;
+    ClipId focus_ = 0;
     int running_ = 0; // scripts started by the host and not finished
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;
