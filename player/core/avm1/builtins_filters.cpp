@@ -592,6 +592,10 @@ void InstallFilters(Vm& vm) {
     if (Object* text = vm.Proto(Kind::Text)) {
         Accessor(vm, text, "filters", ClipFilters, ClipSetFilters);
     }
+    if (Object* button = vm.ProtoNamed("Button")) {
+        Accessor(vm, button, "filters", ClipFilters, ClipSetFilters);
+        Accessor(vm, button, "blendMode", ClipBlendMode, ClipSetBlendMode);
+    }
 }
 
 } // namespace avm1
