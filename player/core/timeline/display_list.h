@@ -72,6 +72,8 @@ struct Clip {
     // Instance names (lower case) to depths, rebuilt when `namesStale`.
     std::unordered_map<std::string, uint16_t> names;
     bool namesStale = true;
+    // Flash hands a clip's static text to its copy: scripts read none from it after that.
+    bool staticTextGiven = false;
 };
 
 // What an interpreter has to do, in the order it should: run a clip's frame actions or a
