@@ -53,6 +53,14 @@ struct EventData : Extra {
     }
 };
 
+// The dispatcher data of an EventDispatcher, made when first asked for; null for others.
+DisplayData* DispatcherData(const Value& v);
+// EventDispatcher's constructor, for native dispatcher classes.
+Value DispatcherCtor(Vm& vm, const Value& self, Value* args, int argc);
+// Event, its kinds and EventDispatcher; returns EventDispatcher.
+ClassInfo* InstallEvents(Vm& vm);
+// Sends `event` to `target` through its ancestors; false when its default was prevented.
+bool DispatchEvent(Vm& vm, Object* target, const Value& event);
 DisplayData* DisplayOf(const Value& v);
 // An instance of `c` (a display class) with its display data, before its constructor runs.
 Object* NewDisplayObject(Vm& vm, ClassInfo* c, uint32_t timeline);
