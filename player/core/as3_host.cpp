@@ -15,6 +15,9 @@ using avm2::Object;
 using avm2::Value;
 
 const uint16_t kTagSceneAndFrameLabels = 86;
+// How many times in one frame the timers due may be run, however short their delays.
+const int kTimerRounds = 64;
+const double kInstructionsPerMs = 100000;
 
 // Flash Player truncates a position to whole twips, toward zero; past the range (or NaN)
 // it becomes the lowest.
@@ -39,7 +42,7 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
                  double stageWidth, double stageHeight)
     : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
       frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version),
-      since_(std::chrono::steady_clock::now()) {
+      since_(0) {
     vm_.reset(new avm2::Vm());
     vm_->SetTimeline(this);
     vm_->SetClock([this] { return Clock(); });
@@ -97,10 +100,11 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
 
 As3Host::~As3Host() = default;
 
+// Within a frame the clock moves with the work done, 1 ms for each kInstructionsPerMs
+// instructions, not with the wall clock: a script timing a loop sees time pass, and what
+// a movie traces does not depend on how busy the machine is.
 double As3Host::Clock() {
-    return now_ +
-           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since_)
-               .count();
+    return now_ + double(vm_->instructionsRun() - since_) / kInstructionsPerMs;
 }
 
 void As3Host::LoadFrameBlocks(uint32_t frame) {
@@ -259,7 +263,7 @@ void As3Host::FrameScripts() {
 void As3Host::Start() {
     avm2::Vm& vm = *vm_;
     now_ = 0;
-    since_ = std::chrono::steady_clock::now();
+    since_ = vm.instructionsRun();
     vm.BeginFrame();
     LoadFrameBlocks(0);
     Object* stageObj = avm2::StageObject(vm);
@@ -305,10 +309,16 @@ void As3Host::Start() {
 
 bool As3Host::Frame(double nowMs) {
     avm2::Vm& vm = *vm_;
-    now_ = nowMs;
-    since_ = std::chrono::steady_clock::now();
     vm.BeginFrame();
-    vm.RunTimers();
+    // Timers fall due between frames: each runs at its own time, as the clock tells it.
+    for (int round = 0; round < kTimerRounds && vm.NextTimerDue() <= nowMs && !vm.aborted();
+         ++round) {
+        now_ = std::max(now_, vm.NextTimerDue());
+        since_ = vm.instructionsRun();
+        vm.RunTimers();
+    }
+    now_ = nowMs;
+    since_ = vm.instructionsRun();
     // The playheads move first; what leaves hears "removed" while its parent still tells
     // the frame it leaves, then enterFrame, then what arrives is made.
     for (const auto& o : objects_)

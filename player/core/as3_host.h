@@ -5,7 +5,6 @@
 // engine.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -83,7 +82,7 @@ class As3Host : public avm2::TimelineBridge {
     bool useNetwork_ = false;
     size_t fileBytes_ = 0;
     double now_ = 0;
-    std::chrono::steady_clock::time_point since_;
+    uint64_t since_; // the instructions run when the clock was last set
     std::vector<Block> blocks_;
     size_t nextBlock_ = 0;
     std::map<uint16_t, std::string> symbols_; // character id -> class name

@@ -1,7 +1,7 @@
 // ActionScript 3 display objects on the stage: what scripts draw with Graphics, objects
 // they make and add (also ones drawn and nested before they were added), and placement
 // they set later, checked where each lands on a 400 x 300 canvas; a clip's frames, scenes
-// and gotos over a timeline of known scenes and labels.
+// and gotos over a timeline of known scenes and labels; Timer counts and their ends.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -274,6 +274,113 @@ TEST(As3Display, MatrixMethodsComposeInFlashOrder) {
               vm.ToString(vm.CallMethod(matrix(2, 0, 0, 4, 10, 20), "transformPoint", &arg, 1)));
     EXPECT_EQ("(x=2, y=4)", vm.ToString(vm.CallMethod(matrix(2, 0, 0, 4, 10, 20),
                                                       "deltaTransformPoint", &arg, 1)));
+}
+
+// A Timer's listener: traces "timer N" or "complete N" and, on the tick `changeAt`, does
+// what the case asks of the timer it hears.
+struct TimerCase {
+    int32_t repeat;
+    int changeAt;
+    const char* change; // "stop", "repeat=N" (in the listener), or nullptr
+    const char* heard;  // what the listeners traced, over ten ticks' time
+};
+const TimerCase* g_timerCase = nullptr;
+
+avm2::Value HearTimer(avm2::Vm& vm, const avm2::Value&, avm2::Value* args, int) {
+    using avm2::Value;
+    const Value timer = vm.Get(args[0], "target");
+    const int count = int(vm.ToNumber(vm.Get(timer, "currentCount")));
+    vm.Trace(vm.ToString(vm.Get(args[0], "type")) + " " + std::to_string(count));
+    const std::string change = g_timerCase->change ? g_timerCase->change : "";
+    if (count == g_timerCase->changeAt && vm.ToString(vm.Get(args[0], "type")) == "timer") {
+        if (change == "stop")
+            vm.CallMethod(timer, "stop", nullptr, 0);
+        else if (change.compare(0, 7, "repeat=") == 0)
+            vm.Set(timer, "repeatCount", Value::Num(std::atoi(change.c_str() + 7)));
+    }
+    return Value();
+}
+
+TEST(As3Display, TimersCompleteWhenTheirCountIsReachedAfterTheTick) {
+    using avm2::Value;
+    const TimerCase cases[] = {
+        {2, 0, nullptr, "timer 1,timer 2,timerComplete 2"},
+        {1, 0, nullptr, "timer 1,timerComplete 1"},
+        {0, 0, nullptr, "timer 1,timer 2,timer 3,timer 4,timer 5,timer 6,timer 7,timer 8"},
+        {2, 2, "repeat=4", "timer 1,timer 2,timer 3,timer 4,timerComplete 4"},
+        {0, 3, "repeat=3", "timer 1,timer 2,timer 3,timerComplete 3"},
+        {5, 3, "repeat=1", "timer 1,timer 2,timer 3,timerComplete 3"},
+        {5, 2, "stop", "timer 1,timer 2"},
+        {2, 2, "stop", "timer 1,timer 2"},
+    };
+    for (const auto& c : cases) {
+        g_timerCase = &c;
+        double now = 0;
+        std::string heard;
+        avm2::Vm vm;
+        vm.SetClock([&now] { return now; });
+        vm.SetSink([&heard](avm2::Channel, const std::string& s) {
+            heard += (heard.empty() ? "" : ",") + s;
+        });
+        Value args[2] = {Value::Num(10), Value::Num(c.repeat)};
+        const Value timer = vm.ConstructClass(vm.Builtin("Timer"), args, 2);
+        Value listen[2] = {Value::Str("timer"), Value::Obj(vm.NewNativeFunction("l", HearTimer))};
+        vm.CallMethod(timer, "addEventListener", listen, 2);
+        listen[0] = Value::Str("timerComplete");
+        vm.CallMethod(timer, "addEventListener", listen, 2);
+        vm.CallMethod(timer, "start", nullptr, 0);
+        for (now = 10; now <= 80; now += 10)
+            vm.RunTimers();
+        EXPECT_EQ(c.heard, heard) << c.repeat << " " << (c.change ? c.change : "");
+        EXPECT_FALSE(vm.throwing());
+    }
+}
+
+// Lowered to the count reached between ticks, the repeat count stops the timer quietly;
+// a delay must be a finite number not below zero, at construction and when set.
+TEST(As3Display, TimerRepeatAndDelayEdges) {
+    using avm2::Value;
+    avm2::Vm vm;
+    double now = 0;
+    vm.SetClock([&now] { return now; });
+    Value args[2] = {Value::Num(10), Value::Num(0)};
+    const Value timer = vm.ConstructClass(vm.Builtin("Timer"), args, 2);
+    vm.CallMethod(timer, "start", nullptr, 0);
+    for (now = 10; now <= 30; now += 10)
+        vm.RunTimers();
+    vm.Set(timer, "repeatCount", Value::Num(4));
+    EXPECT_TRUE(ToBoolean(vm.Get(timer, "running"))) << "4 is not reached at 3";
+    vm.Set(timer, "repeatCount", Value::Num(3));
+    EXPECT_FALSE(ToBoolean(vm.Get(timer, "running"))) << "3 is reached";
+    const struct {
+        double delay;
+        bool refused;
+    } delays[] = {{0, false},    {-0.0, false}, {-1e-9, true},   {-1, true},
+                  {1e15, false}, {NAN, true},   {INFINITY, true}};
+    for (const auto& d : delays) {
+        Value a = Value::Num(d.delay);
+        vm.ConstructClass(vm.Builtin("Timer"), &a, 1);
+        const Value made = vm.throwing() ? vm.TakeThrown() : Value();
+        vm.Set(timer, "delay", a);
+        const Value set = vm.throwing() ? vm.TakeThrown() : Value();
+        for (const Value& e : {made, set})
+            EXPECT_EQ(d.refused ? 2066 : 0,
+                      e.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(e, "errorID"))))
+                << d.delay;
+    }
+}
+
+// A call through IEventDispatcher names the method in the interface's namespace.
+TEST(As3Display, DispatcherMethodsAnswerThroughTheirInterface) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value clip = vm.ConstructClass(vm.Builtin("MovieClip"), nullptr, 0);
+    avm2::Name name = avm2::Name::Public("dispatchEvent");
+    name.single = vm.InternNs(avm2::kGroupPublic, "flash.events:IEventDispatcher");
+    Value ev = Value::Str("x");
+    ev = vm.ConstructClass(vm.Builtin("Event"), &ev, 1);
+    EXPECT_TRUE(ToBoolean(vm.CallProperty(clip, name, &ev, 1)));
+    EXPECT_FALSE(vm.throwing());
 }
 
 } // namespace

@@ -606,64 +606,6 @@ NATIVE(Refuse) {
     return Value();
 }
 
-// ---- Timer ----
-NATIVE(TimerCtor) {
-    UNUSED;
-    DispatcherData(self);
-    vm.Set(self, "delay", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
-    vm.Set(self, "repeatCount", Value::Num(argc > 1 ? ToInt32(vm.ToNumber(args[1])) : 0));
-    vm.Set(self, "currentCount", Value::Num(0));
-    vm.Set(self, "running", Value::Bool(false));
-    return Value();
-}
-NATIVE(TimerTick) {
-    UNUSED;
-    // `self` is the Timer (the Vm's timer passes its owner).
-    if (!self.IsObject())
-        return Value();
-    const double count = vm.ToNumber(vm.Get(self, "currentCount")) + 1;
-    vm.Set(self, "currentCount", Value::Num(count));
-    const double repeat = vm.ToNumber(vm.Get(self, "repeatCount"));
-    ClassInfo* te = vm.Builtin("TimerEvent");
-    Value a = Value::Str("timer");
-    Value ev = vm.ConstructClass(te, &a, 1);
-    DispatchEvent(vm, self.o, ev);
-    if (repeat > 0 && count >= repeat) {
-        vm.RemoveTimer(ClampInt(vm.ToNumber(vm.Get(self, "__id"))));
-        vm.Set(self, "running", Value::Bool(false));
-        a = Value::Str("timerComplete");
-        ev = vm.ConstructClass(te, &a, 1);
-        DispatchEvent(vm, self.o, ev);
-    }
-    return Value();
-}
-NATIVE(TimerStart) {
-    UNUSED;
-    if (ToBoolean(vm.Get(self, "running")))
-        return Value();
-    Vm::Timer t;
-    t.fn = Value::Obj(vm.NewNativeFunction("tick", TimerTick));
-    t.owner = self.o;
-    t.interval = std::max(1.0, vm.ToNumber(vm.Get(self, "delay")));
-    t.due = vm.Now() + t.interval;
-    const int id = vm.AddTimer(t);
-    vm.Set(self, "__id", Value::Num(id));
-    vm.Set(self, "running", Value::Bool(true));
-    return Value();
-}
-NATIVE(TimerStop) {
-    UNUSED;
-    vm.RemoveTimer(ClampInt(vm.ToNumber(vm.Get(self, "__id"))));
-    vm.Set(self, "running", Value::Bool(false));
-    return Value();
-}
-NATIVE(TimerReset) {
-    UNUSED;
-    TimerStop(vm, self, args, argc);
-    vm.Set(self, "currentCount", Value::Num(0));
-    return Value();
-}
-
 NATIVE(TextFieldText) {
     UNUSED;
     DisplayData* d = D(self);
@@ -954,12 +896,7 @@ void InstallDisplay(Vm& vm) {
     textField->sealed = false;
     InstallText(vm);
 
-    ClassInfo* timer =
-        vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);
-    timer->sealed = false;
-    vm.AddMethod(timer, "start", TimerStart);
-    vm.AddMethod(timer, "stop", TimerStop);
-    vm.AddMethod(timer, "reset", TimerReset);
+    InstallTimer(vm, dispatcher);
 
     InstallGeom(vm);
     InstallFilters(vm);

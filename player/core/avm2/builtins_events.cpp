@@ -396,15 +396,25 @@ ClassInfo* InstallEvents(Vm& vm) {
 
     ClassInfo* dispatcher =
         vm.DefineClass("flash.events", "EventDispatcher", object, Kind::Dispatcher, DispatcherCtor);
-    vm.AddMethod(dispatcher, "addEventListener", AddListener);
-    vm.AddMethod(dispatcher, "removeEventListener", RemoveListener);
-    vm.AddMethod(dispatcher, "hasEventListener", HasListener);
-    vm.AddMethod(dispatcher, "willTrigger", HasListener);
-    vm.AddMethod(dispatcher, "dispatchEvent", DispatchEventN);
     ClassInfo* iface =
         vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr);
     iface->isInterface = true;
     dispatcher->interfaces.push_back(iface);
+    // A call through the interface type names the method in the interface's namespace; the
+    // interface lists them so that a script's class implementing it answers too.
+    const int ns = vm.InternNs(kGroupPublic, "flash.events:IEventDispatcher");
+    const std::pair<const char*, NativeFn> methods[] = {{"addEventListener", AddListener},
+                                                        {"removeEventListener", RemoveListener},
+                                                        {"hasEventListener", HasListener},
+                                                        {"willTrigger", HasListener},
+                                                        {"dispatchEvent", DispatchEventN}};
+    for (const auto& m : methods) {
+        vm.AddMethod(dispatcher, m.first, m.second);
+        Binding named = *dispatcher->inst.FindAny(m.first);
+        named.ns = ns;
+        *dispatcher->inst.Add(m.first, ns) = named;
+        *iface->inst.Add(m.first, ns) = named;
+    }
     return dispatcher;
 }
 

@@ -35,6 +35,10 @@ struct DisplayData : Extra {
     Value extraData;                        // metaData, Timer state and such
     Value filters;                          // an Array of the filters set (not drawn yet)
     Value text;                             // a TextField's text
+    double timerDelay = 0;                  // a Timer's
+    int32_t timerRepeat = 0, timerCount = 0;
+    int timerId = 0;           // the Vm's timer while running
+    bool timerTicking = false; // its listeners are being told of a tick
     int32_t tabIndex = -1;
     int8_t tabEnabled = -1; // -1: as its kind has it
     bool tabChildren = true, buttonMode = false, inputText = false;
@@ -79,6 +83,7 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 // MovieClip's frame methods and properties, Scene and FrameLabel.
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
+void InstallTimer(Vm& vm, ClassInfo* dispatcher);
 void InstallFilters(Vm& vm);
 // A display object's placement, read from the timeline when it is there, and written back.
 DisplayData* ReadPlacement(Vm& vm, const Value& object);

@@ -120,6 +120,8 @@ class Vm {
     void CollectGarbage();
     // Due timers (setTimeout, setInterval, Timer objects).
     void RunTimers();
+    // When the next timer falls due (infinity when none waits).
+    double NextTimerDue() const;
     // The class named "pkg.Name" or "pkg::Name" (scripts run on demand); nullptr if none.
     ClassInfo* FindClass(const std::string& qualified);
     Value FindDefinition(const std::string& qualified);    // classes, functions, constants
