@@ -41,8 +41,7 @@ uint32_t EncodedU32(swf::ByteReader& r) {
 As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
                  double stageWidth, double stageHeight)
     : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
-      frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version),
-      since_(0) {
+      frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version), since_(0) {
     vm_.reset(new avm2::Vm());
     vm_->SetTimeline(this);
     vm_->SetClock([this] { return Clock(); });
@@ -325,6 +324,11 @@ bool As3Host::Frame(double nowMs) {
         if (const timeline::Clip* c = stage_->ClipOf(o.first))
             leaving_[o.first] = c->frame + 1;
     bool changed = stage_->Advance();
+    // A clip that went back to its first frame tells that frame already.
+    for (auto it = leaving_.begin(); it != leaving_.end();) {
+        const timeline::Clip* c = stage_->ClipOf(it->first);
+        it = c != nullptr && c->frame + 1 < it->second ? leaving_.erase(it) : std::next(it);
+    }
     TakeRemovals();
     leaving_.clear();
     avm2::Broadcast(vm, "enterFrame");
@@ -365,8 +369,12 @@ uint32_t As3Host::CurrentFrame(uint32_t id) {
     auto left = leaving_.find(id);
     if (left != leaving_.end())
         return left->second;
+    // A clip a script made of no symbol has no frame to be at.
     timeline::Clip* c = stage_->ClipOf(id);
-    return c ? c->frame + 1 : 1;
+    if (c == nullptr)
+        return 1;
+    const bool none = c->timeline == nullptr || c->timeline->frames.empty();
+    return none && id != timeline::kRootId ? 0 : c->frame + 1;
 }
 
 uint32_t As3Host::TotalFrames(uint32_t id) {
@@ -389,9 +397,25 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     if (c == nullptr || frame == 0)
         return;
     const bool playing = c->playing;
+    const uint32_t from = c->frame;
     stage_->GoTo(id, frame - 1);
     if ((c = stage_->ClipOf(id)) != nullptr)
         c->playing = playing;
+    if (c != nullptr && c->frame != from)
+        scriptFrame_.erase(id); // the new frame's script runs, even one that ran before
+    if (started_ && frame - 1 > from) {
+        // Going forward, what leaves hears removed while the clip still tells the frame
+        // it leaves; going back, the clip is on its new frame already.
+        auto left = leaving_.find(id);
+        const bool had = left != leaving_.end();
+        const uint32_t before = had ? left->second : 0;
+        leaving_[id] = from + 1;
+        TakeRemovals();
+        if (had)
+            leaving_[id] = before;
+        else
+            leaving_.erase(id);
+    }
     if (id == timeline::kRootId)
         LoadFrameBlocks(frame - 1);
     if (!started_ || gotoDepth_ > 16)
@@ -514,22 +538,27 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     touched_ = true;
 }
 
+// The library symbol a class is bound to. Bindings name classes as "package.Name";
+// comparing names runs no script, where looking the class up could start its script here.
+const timeline::Character* As3Host::SymbolOf(const avm2::ClassInfo* c) {
+    if (c == nullptr)
+        return nullptr;
+    const std::string name = c->uri.empty() ? c->name : c->uri + "." + c->name;
+    for (const auto& s : symbols_)
+        if (s.second == name)
+            return movie_->dictionary.Find(s.first);
+    return nullptr;
+}
+
+bool As3Host::HasSymbol(const avm2::ClassInfo* c) {
+    const timeline::Character* ch = SymbolOf(c);
+    return ch != nullptr && ch->kind == timeline::Kind::Sprite;
+}
+
 // A script-made object goes on top of its parent's list: the library symbol its class is
 // bound to, or an empty sprite that holds its drawing and children.
 uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
-    // Bindings name classes as "package.Name"; comparing names runs no script, where
-    // looking the class up could start its script here.
-    const timeline::Character* character = nullptr;
-    if (obj->cls != nullptr) {
-        const std::string& local = obj->cls->name;
-        const std::string& uri = obj->cls->uri;
-        const std::string name = uri.empty() ? local : uri + "." + local;
-        for (const auto& s : symbols_)
-            if (s.second == name) {
-                character = movie_->dictionary.Find(s.first);
-                break;
-            }
-    }
+    const timeline::Character* character = SymbolOf(obj->cls);
     const int depth = stage_->NextHighestDepth(parent);
     const uint32_t id = character ? stage_->Place(parent, character, "", depth)
                                   : stage_->CreateEmpty(parent, "", depth);
@@ -541,10 +570,19 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
 }
 
 void As3Host::Unrealize(uint32_t id) {
+    // What it holds leaves the timeline with it; their script objects go with their
+    // parent, so they must not hear the timeline's removal as their own.
+    std::vector<uint32_t> gone{id};
+    for (size_t i = 0; i < gone.size() && gone.size() < 100000; ++i)
+        if (const timeline::Clip* c = stage_->ClipOf(gone[i]))
+            for (const auto& o : c->objects)
+                gone.push_back(o.second.id);
     if (id == timeline::kRootId || !stage_->Remove(id))
         return;
-    objects_.erase(id);
-    scriptFrame_.erase(id);
+    for (uint32_t g : gone) {
+        objects_.erase(g);
+        scriptFrame_.erase(g);
+    }
     touched_ = true;
 }
 

@@ -54,6 +54,7 @@ class As3Host : public avm2::TimelineBridge {
     void SetPlacement(uint32_t id, const avm2::Placement& p) override;
     uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
     void Unrealize(uint32_t id) override;
+    bool HasSymbol(const avm2::ClassInfo* c) override;
     void Draw(uint32_t id, const timeline::DrawOp& op) override;
     void Restack(const std::vector<uint32_t>& ids) override;
 
@@ -69,6 +70,7 @@ class As3Host : public avm2::TimelineBridge {
     void TakeStageEvents();
     void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
+    const timeline::Character* SymbolOf(const avm2::ClassInfo* c);
     swf::Affine StageMatrix(const timeline::DisplayObject& o);
     void FrameScripts();
     double Clock();

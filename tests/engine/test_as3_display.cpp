@@ -1,7 +1,8 @@
 // ActionScript 3 display objects on the stage: what scripts draw with Graphics, objects
 // they make and add (also ones drawn and nested before they were added), and placement
 // they set later, checked where each lands on a 400 x 300 canvas; a clip's frames, scenes
-// and gotos over a timeline of known scenes and labels; Timer counts and their ends.
+// and gotos over a timeline of known scenes and labels; Timer counts and their ends; what
+// a rewind keeps.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,8 @@
 
 #include "player/core/avm2/display.h"
 #include "player/core/engine.h"
+#include "player/core/timeline/dictionary.h"
+#include "player/core/timeline/display_list.h"
 
 namespace {
 
@@ -381,6 +384,70 @@ TEST(As3Display, DispatcherMethodsAnswerThroughTheirInterface) {
     ev = vm.ConstructClass(vm.Builtin("Event"), &ev, 1);
     EXPECT_TRUE(ToBoolean(vm.CallProperty(clip, name, &ev, 1)));
     EXPECT_FALSE(vm.throwing());
+}
+
+// Three frames over one empty sprite (character 1): frame 1 places it at depth 1 as "a",
+// frame 2 does what `second` holds there, frame 3 nothing.
+std::vector<uint8_t> ThreeFrames(const std::vector<uint8_t>& second) {
+    std::vector<uint8_t> body = {0x68, 0x00, 0x1F, 0x40, 0x00, 0x05, 0xDC, 0x00, 0x00, 0x0C, 3, 0};
+    auto tag = [&body](uint32_t code, const std::vector<uint8_t>& data) {
+        const uint32_t head = code << 6 | 0x3F, size = uint32_t(data.size());
+        for (uint32_t v : {head & 0xFF, head >> 8, size & 0xFF, size >> 8 & 0xFF, 0u, 0u})
+            body.push_back(uint8_t(v));
+        body.insert(body.end(), data.begin(), data.end());
+    };
+    tag(39, {1, 0, 1, 0, 0x40, 0, 0, 0}); // DefineSprite 1: ShowFrame, End
+    tag(26, {0x22, 1, 0, 1, 0, 'a', 0});  // PlaceObject2 depth 1, char 1, "a"
+    tag(1, {});
+    // Second frame: the commands given, as whole tags (code, then body).
+    for (size_t i = 0; i + 1 < second.size();) {
+        const uint8_t code = second[i], size = second[i + 1];
+        tag(code, std::vector<uint8_t>(second.begin() + long(i) + 2,
+                                       second.begin() + long(i) + 2 + size));
+        i += 2 + size;
+    }
+    tag(1, {});
+    tag(1, {});
+    tag(0, {});
+    std::vector<uint8_t> swf = {'F', 'W', 'S', 9};
+    const uint32_t size = uint32_t(body.size() + 8);
+    for (int i = 0; i < 4; ++i)
+        swf.push_back(uint8_t(size >> (8 * i)));
+    swf.insert(swf.end(), body.begin(), body.end());
+    return swf;
+}
+
+// Back on frame 1, an object survives only when frame 1 placed it: one a later frame put in
+// its place at the same depth, even of the same character, is made anew.
+TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
+    const struct {
+        std::vector<uint8_t> second; // tags: code, size, body
+        bool kept;
+        const char* what;
+    } cases[] = {
+        {{}, true, "left alone"},
+        {{26, 3, 0x01, 1, 0}, true, "moved"},
+        {{26, 6, 0x21, 1, 0, 'b', 0}, true, "renamed in place"},
+        {{28, 2, 1, 0, 26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "removed and placed again"},
+        {{26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "placed over without removal"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> file = ThreeFrames(c.second);
+        swf::Movie movie;
+        ASSERT_EQ(swf::ReadMovie(file.data(), file.size(), &movie), swf::ReadStatus::Ok);
+        timeline::LoadedMovie loaded;
+        timeline::LoadMovie(movie, &loaded);
+        timeline::Stage stage;
+        stage.Reset(&loaded);
+        stage.Start();
+        stage.Advance();
+        stage.Advance();
+        const uint32_t before = stage.ClipOf(timeline::kRootId)->objects.at(1).id;
+        stage.GoTo(0);
+        const timeline::DisplayObject& now = stage.ClipOf(timeline::kRootId)->objects.at(1);
+        EXPECT_EQ(c.kept, now.id == before) << c.what;
+        EXPECT_EQ("a", now.name) << c.what;
+    }
 }
 
 } // namespace

@@ -217,6 +217,12 @@ NATIVE(NotMadeByScript) {
                          "Error #2012: " + self.o->cls->name + "$ class cannot be instantiated.");
 }
 
+// What the scripts' heap holds, as System's memory figures.
+NATIVE(HeapBytes) {
+    UNUSED;
+    return Value::Num(double(vm.heap().Used()));
+}
+
 } // namespace
 
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc) {
@@ -339,6 +345,17 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;
+
+    // The heap is collected between frames anyway; a saver does not exit, pause or copy.
+    ClassInfo* system = vm.DefineClass("flash.system", "System", object, Kind::Plain, nullptr);
+    for (const char* m : {"gc", "pause", "resume", "exit", "setClipboard", "disposeXML",
+                          "pauseForGCIfCollectionImminent"})
+        vm.AddMethod(system, m, Nothing, true);
+    for (const char* p : {"totalMemory", "totalMemoryNumber", "privateMemory"})
+        vm.AddGetter(system, p, HeapBytes, nullptr, true);
+    vm.AddGetter(system, "freeMemory", Zero, nullptr, true);
+    vm.AddGetter(system, "ime", Null, nullptr, true);
+    vm.AddGetter(system, "useCodePage", False, Nothing, true);
 }
 
 } // namespace avm2

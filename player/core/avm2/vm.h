@@ -72,6 +72,8 @@ class TimelineBridge {
     virtual void SetPlacement(uint32_t id, const Placement& p) { (void)id, (void)p; }
     virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
     virtual void Unrealize(uint32_t id) { (void)id; }
+    // Whether instances of `c` come with a library symbol's frames.
+    virtual bool HasSymbol(const ClassInfo* c) { return (void)c, false; }
     virtual void Draw(uint32_t id, const timeline::DrawOp& op) { (void)id, (void)op; }
     // Objects of one parent trade the depths they hold so they draw in this order.
     virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }

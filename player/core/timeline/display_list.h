@@ -37,6 +37,7 @@ struct DisplayObject {
     swf::Matrix matrix;
     swf::ColorTransform cxform;
     uint16_t ratio = 0;
+    uint32_t placedFrame = 0; // the frame of its parent's timeline that placed it
     uint16_t clipDepth = 0; // a mask over depths up to this one, when not 0
     std::string name;
     swf::BlendMode blend = swf::BlendMode::Normal;
