@@ -26,6 +26,7 @@ class FakeDisplay : public avm1::DisplayBridge {
         std::shared_ptr<timeline::TextFieldState> field; // text fields
         avm1::ColorTransform color;
         avm1::ClipId mask = 0;
+        swf::BlendMode blend = swf::BlendMode::Normal;
     };
 
     FakeDisplay() { NewClip(0, "", 0); }
@@ -203,6 +204,8 @@ class FakeDisplay : public avm1::DisplayBridge {
         log.push_back(entry);
     }
     void SetMask(avm1::ClipId clip, avm1::ClipId mask) override { clips[clip].mask = mask; }
+    swf::BlendMode GetBlendMode(avm1::ClipId clip) override { return clips[clip].blend; }
+    void SetBlendMode(avm1::ClipId clip, swf::BlendMode b) override { clips[clip].blend = b; }
     avm1::ColorTransform GetColor(avm1::ClipId clip) override { return clips[clip].color; }
     void SetColor(avm1::ClipId clip, const avm1::ColorTransform& c) override {
         clips[clip].color = c;

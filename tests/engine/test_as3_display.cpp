@@ -44,6 +44,8 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {60, 35, 0x0000FF, 0x0000FF, "the root's own rectangle"},
         {111, 35, 0xFFFFFF, 0xFFFFFF, "just right of it"},
         {70, 120, 0x0000FF, 0x0000FF, "a pill with half-circle ends"},
+        {70, 93, 0x0000FF, 0x0000FF, "the pill's straight top"},
+        {70, 147, 0x0000FF, 0x0000FF, "its straight bottom"},
         {15, 100, 0xFFFFFF, 0xFFFFFF, "outside its upper left curve"},
         {200, 150, 0xFF8080, 0xFFFFFF, "a half-clear circle, hidden later"},
         {200, 189, 0xFF8080, 0xFFFFFF, "the circle's bottom edge inside"},
@@ -251,6 +253,10 @@ TEST(As3Display, MatrixMethodsComposeInFlashOrder) {
         {"concat", {0, 1, -1, 0, 1, 2}, 6, "(a=0, b=2, c=-4, d=0, tx=-19, ty=12)"},
         {"invert", {}, 0, "(a=0.5, b=0, c=0, d=0.25, tx=-5, ty=-5)"},
         {"createBox", {2, 3, 0, 7, 8}, 5, "(a=2, b=0, c=0, d=3, tx=7, ty=8)"},
+        {"createGradientBox",
+         {100, 50, 0, 10, 20},
+         5,
+         "(a=0.06103515625, b=0, c=0, d=0.030517578125, tx=60, ty=45)"},
         {"setTo", {1, 2, 2, 4, 3, 4}, 6, "(a=1, b=2, c=2, d=4, tx=3, ty=4)"},
     };
     for (const auto& c : cases) {

@@ -87,10 +87,11 @@ const DisplayCase kCases[] = {
      "push 'localToGlobal'; callmethod; pop; push 'p'; getvar; push 'x'; getmember; trace",
      "2|_level0.ball|7|true|21", ""},
     {"stage size, inert keys and mouse",
-     "push 'Stage'; getvar; push 'width'; getmember; trace; push 37 1 'Key'; getvar; "
+     "push 'Stage'; getvar; push 'width'; getmember; trace; "
+     "push 'Stage'; getvar; push 'showMenu'; getmember; trace; push 37 1 'Key'; getvar; "
      "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace; "
      "push 'Key'; getvar; push 'BACKSPACE'; getmember; trace",
-     "550|false|0|8", ""},
+     "550|true|false|0|8", ""},
     // The parent's colour applies after the child's: green offset 10 + 50% of 20.
     {"colour transforms concatenate",
      "push 'gb' 10 'ga' 50 2; object; push 1 '_root'; getvar; push 1 'Color'; new; "
@@ -100,6 +101,17 @@ const DisplayCase kCases[] = {
      "getmember; store 1; push 'greenOffset'; getmember; trace; push r:1 'greenMultiplier'; "
      "getmember; trace",
      "20|0.25", ""},
+    // Blend modes by number (1 to 14) or name; anything else leaves the mode as it was.
+    {"blend modes by number and name",
+     "push 'ball'; getvar; push 'blendMode' 14; setmember; push 'ball.blendMode'; getvar; "
+     "trace; push 'ball'; getvar; push 'blendMode' 15; setmember; push 'ball.blendMode'; "
+     "getvar; trace; push 'ball'; getvar; push 'blendMode' 'layer'; setmember; "
+     "push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; push 'blendMode' 0; "
+     "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
+     "push 'blendMode' 'hardlight'; setmember; push 'ball'; getvar; push 'blendMode' 'nope'; "
+     "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
+     "push 'blendMode' 1; setmember; push 'ball.blendMode'; getvar; trace",
+     "hardlight|hardlight|layer|layer|hardlight|normal", ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",

@@ -33,7 +33,7 @@ const Case kCases[] = {
      "push 'SHOWMENU'; getmember; trace; push 'Stage'; getvar; push 'Align'; getmember; "
      "typeof; trace; push 'FLASH'; getvar; typeof; trace; push 'math'; getvar; push 'PI'; "
      "getmember; push 'MATH'; getvar; push 'pi'; getmember; eq2; trace",
-     "showAll|false|string|object|true"},
+     "showAll|true|string|object|true"},
     {"names keep case in 7", 7, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "undefined"},
     {"string truth below 7", 6, "push 'abc'; not; trace; push '2'; not; trace", "true|false"},
     {"string truth in 7", 7, "push 'abc'; not; trace; push ''; not; trace", "false|true"},

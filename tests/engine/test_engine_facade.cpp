@@ -56,6 +56,34 @@ TEST(EngineFacade, DrawsOnlyInsideViewport) {
     EXPECT_EQ(pixels[3 * 8 + 7], 0x12345678u);
 }
 
+// The stage keeps its aspect, centred in a viewport of another shape, and scaled to fit;
+// the root's blue rectangle (10, 10)-(110, 60) of the 400 x 300 stage shows where it lands.
+TEST(EngineFacade, FitsTheStageCentredInTheViewport) {
+    engine::Player player;
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/as3_drawing.swf");
+    ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+    player.Play(0);
+    player.Tick(0);
+    const struct {
+        int width, height;
+        engine::Box viewport;
+        int blueX, blueY, whiteX, whiteY; // just inside and just outside the rectangle
+    } cases[] = {
+        {800, 300, {0, 0, 800, 300}, 212, 12, 208, 12},    // wider: bands left and right
+        {400, 600, {0, 0, 400, 600}, 12, 162, 12, 158},    // taller: bands above and below
+        {1000, 300, {100, 0, 900, 300}, 312, 12, 308, 12}, // a viewport off the corner
+        {800, 600, {0, 0, 800, 600}, 22, 22, 18, 18},      // twice the size
+        {1000, 700, {0, 100, 800, 700}, 22, 122, 18, 118}, // scaled and moved down
+    };
+    for (const auto& c : cases) {
+        std::vector<uint32_t> pixels(size_t(c.width) * c.height, 0);
+        player.Draw(engine::Surface{pixels.data(), c.width, c.height, c.width}, c.viewport);
+        auto at = [&](int x, int y) { return pixels[size_t(y) * c.width + x] & 0xFFFFFFu; };
+        EXPECT_EQ(at(c.blueX, c.blueY), 0x0000FFu) << c.width << "x" << c.height;
+        EXPECT_EQ(at(c.whiteX, c.whiteY), 0xFFFFFFu) << c.width << "x" << c.height;
+    }
+}
+
 // A host repaints only when Tick says the picture may have changed: a still movie costs
 // nothing once drawn, an animated one changes every frame.
 TEST(EngineFacade, TickReportsChangeOnlyWhenTheFrameDiffers) {

@@ -476,7 +476,7 @@ void InstallDisplay(Vm& vm) {
     stage->Put("height", Value(), false, kDontEnum).getter = vm.NewNative(StageHeight);
     stage->Put("scaleMode", Value::Str("showAll"), false, kDontEnum);
     stage->Put("align", Value::Str(""), false, kDontEnum);
-    stage->Put("showMenu", Value::Bool(false), false, kDontEnum);
+    stage->Put("showMenu", Value::Bool(true), false, kDontEnum); // Flash shows its menu by default
     Method(vm, stage, "addListener", Nothing);
     Method(vm, stage, "removeListener", False);
 

@@ -532,12 +532,13 @@ Value ClipSetFilters(Vm& vm, const Value& self, const Args& a) {
 const char* const kBlendNames[] = {"normal",  "normal", "layer",      "multiply", "screen",
                                    "lighten", "darken", "difference", "add",      "subtract",
                                    "invert",  "alpha",  "erase",      "overlay",  "hardlight"};
+constexpr int kBlendCount = int(sizeof kBlendNames / sizeof kBlendNames[0]);
 Value ClipBlendMode(Vm& vm, const Value& self, const Args&) {
     ClipId c = vm.ClipOf(self);
     if (!c)
         return Value();
     const int mode = int(vm.display()->GetBlendMode(c));
-    return Value::Str(mode < 15 ? kBlendNames[mode] : "normal");
+    return Value::Str(mode >= 0 && mode < kBlendCount ? kBlendNames[mode] : "normal");
 }
 Value ClipSetBlendMode(Vm& vm, const Value& self, const Args& a) {
     ClipId c = vm.ClipOf(self);
@@ -547,10 +548,10 @@ Value ClipSetBlendMode(Vm& vm, const Value& self, const Args& a) {
     if (a[0].IsNumber()) {
         // Numbers name the format's modes (1 normal .. 14 hard light).
         const double n = a[0].n;
-        mode = n >= 1 && n <= 14 ? int(n) : -1;
+        mode = n >= 1 && n < kBlendCount ? int(n) : -1;
     } else {
         const std::string s = vm.ToString(a[0]);
-        for (int i = 1; i < 15; i++)
+        for (int i = 1; i < kBlendCount; i++)
             if (s == kBlendNames[i])
                 mode = i;
     }
