@@ -254,8 +254,17 @@ void As3Host::FrameScripts() {
         if (ran != scriptFrame_.end() && ran->second == clip->frame)
             continue;
         scriptFrame_[c.first] = clip->frame;
+        // A goto the clip's own frame script asks for waits until that script is done.
+        scripting_.push_back(c.first);
         avm2::RunFrameScript(*vm_, c.second, clip->frame);
+        scripting_.pop_back();
         TakeStageEvents();
+        auto queued = queuedGoto_.find(c.first);
+        if (queued != queuedGoto_.end()) {
+            const uint32_t frame = queued->second;
+            queuedGoto_.erase(queued);
+            Goto(c.first, frame);
+        }
     }
 }
 
@@ -396,6 +405,10 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     timeline::Clip* c = stage_->ClipOf(id);
     if (c == nullptr || frame == 0)
         return;
+    if (std::find(scripting_.begin(), scripting_.end(), id) != scripting_.end()) {
+        queuedGoto_[id] = frame; // a later goto in the same script replaces it
+        return;
+    }
     const bool playing = c->playing;
     const uint32_t from = c->frame;
     stage_->GoTo(id, frame - 1);
@@ -418,7 +431,7 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     }
     if (id == timeline::kRootId)
         LoadFrameBlocks(frame - 1);
-    if (!started_ || gotoDepth_ > 16)
+    if (gotoDepth_ > 16)
         return;
     // The new frame's objects are made and its script runs before the goto returns.
     ++gotoDepth_;

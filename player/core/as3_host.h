@@ -95,6 +95,8 @@ class As3Host : public avm2::TimelineBridge {
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
     std::unordered_map<uint32_t, uint32_t> leaving_;      // clip id -> the frame it is leaving
     std::vector<timeline::StageEvent> pending_;           // arrivals waiting for enterFrame
+    std::vector<uint32_t> scripting_;                     // clips running their frame script
+    std::unordered_map<uint32_t, uint32_t> queuedGoto_;   // clip id -> frame asked for there
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something
