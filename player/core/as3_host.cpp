@@ -174,6 +174,7 @@ Object* As3Host::MakeObject(uint32_t id) {
     avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
     if (d) {
         d->name = o->name.empty() ? "instance" + std::to_string(++instances_) : o->name;
+        d->character = o->character->id;
         d->x = o->matrix.translateX / 20.0;
         d->y = o->matrix.translateY / 20.0;
         if (o->character->kind == timeline::Kind::EditText)
@@ -572,6 +573,10 @@ bool As3Host::HasSymbol(const avm2::ClassInfo* c) {
 // bound to, or an empty sprite that holds its drawing and children.
 uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
     const timeline::Character* character = SymbolOf(obj->cls);
+    // One the timeline placed comes back as the symbol it was placed as.
+    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    if (character == nullptr && d != nullptr && d->character != 0)
+        character = movie_->dictionary.Find(d->character);
     const int depth = stage_->NextHighestDepth(parent);
     const uint32_t id = character ? stage_->Place(parent, character, "", depth)
                                   : stage_->CreateEmpty(parent, "", depth);
@@ -590,7 +595,7 @@ void As3Host::Unrealize(uint32_t id) {
         if (const timeline::Clip* c = stage_->ClipOf(gone[i]))
             for (const auto& o : c->objects)
                 gone.push_back(o.second.id);
-    if (id == timeline::kRootId || !stage_->Remove(id))
+    if (id == timeline::kRootId || !stage_->Remove(id, true))
         return;
     for (uint32_t g : gone) {
         objects_.erase(g);

@@ -456,4 +456,23 @@ TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
     }
 }
 
+// An object the timeline placed, once a script removes it, is no longer drawn (the shared
+// movie removes the middle of three squares on its first frame).
+TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
+    std::ifstream in(FLICKWELL_MOVIES_DIR "/as3-traces/displayobjectcontainer_removechild.swf",
+                     std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    if (movie.empty())
+        GTEST_SKIP() << "no shared movies";
+    engine::Player player;
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    std::vector<uint32_t> pixels(550 * 400, 0);
+    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
+    auto at = [&](int x, int y) { return pixels[size_t(y) * 550 + size_t(x)] & 0xFFFFFF; };
+    EXPECT_EQ(0xFFFFFFu, at(225, 80)) << "where the removed square was";
+    EXPECT_NE(0xFFFFFFu, at(80, 200)) << "the square left of it stays";
+    EXPECT_NE(0xFFFFFFu, at(250, 250)) << "the square below it stays";
+}
+
 } // namespace

@@ -28,6 +28,7 @@ struct DisplayData : Extra {
     bool visible = true;
     double mul[3] = {1, 1, 1}, add[4] = {0, 0, 0, 0}; // colour transform but alpha's multiplier
     uint32_t timeline = 0;   // the timeline object it stands for, 0 if none
+    uint16_t character = 0;  // the library symbol the timeline placed it as, 0 if none
     bool scriptMade = false; // made by `new`: on the stage once added under an object there
     std::vector<timeline::DrawOp> drawing;  // what its Graphics drew, replayed when it is put
     Value graphics;                         // its Graphics, made when first asked for

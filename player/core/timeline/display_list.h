@@ -117,7 +117,8 @@ class Stage {
     uint32_t CreateEmpty(uint32_t parent, const std::string& name, int scriptDepth);
     uint32_t CreateText(uint32_t parent, const std::string& name, int scriptDepth,
                         const swf::Rect& bounds);
-    bool Remove(uint32_t id);
+    // Only what scripts placed, unless `placedToo` (ActionScript 3 removes either).
+    bool Remove(uint32_t id, bool placedToo = false);
     bool SwapDepths(uint32_t id, int scriptDepth);
     int NextHighestDepth(uint32_t clip); // script depth
     // After a script renamed an object.
