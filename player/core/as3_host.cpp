@@ -165,6 +165,9 @@ Object* As3Host::MakeObject(uint32_t id) {
         case timeline::Kind::Text:
             name = "StaticText";
             break;
+        case timeline::Kind::Video:
+            name = "Video";
+            break;
         default:
             break;
         }

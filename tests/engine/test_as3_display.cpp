@@ -475,4 +475,78 @@ TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
     EXPECT_NE(0xFFFFFFu, at(250, 250)) << "the square below it stays";
 }
 
+// A Video's size: zero on either side gives the default on both; negative sides, an area
+// of 2^29 or more, or a side past the twips' range are refused.
+TEST(As3Display, VideoSizesAtTheirEdges) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value none;
+    const struct {
+        Value w, h;
+        int argc;
+        double width, height; // -1: refused with error 2006
+    } cases[] = {
+        {none, none, 0, 320, 240},
+        {none, Value::Num(100), 2, 320, 240},
+        {Value::Num(0), Value::Num(100), 2, 320, 240},
+        {Value::Num(1.9), none, 1, 1, 240},
+        {Value::Num(-0.5), none, 1, 320, 240},
+        {Value::Num(-1), Value::Num(0), 2, -1, -1},
+        {Value::Num(0x100000), none, 1, 0x100000, 240},
+        {Value::Num(0x200000), Value::Num(255), 2, 0x200000, 255},
+        {Value::Num(0x200000), Value::Num(256), 2, -1, -1},
+        {Value::Num(0x4000000), Value::Num(1), 2, 0x4000000, 1},
+        {Value::Num(0x7FFFFFF), Value::Num(1), 2, -1, -1},
+    };
+    for (const auto& c : cases) {
+        Value args[2] = {c.w, c.h};
+        const Value v = vm.ConstructClass(vm.Builtin("Video"), args, c.argc);
+        const Value thrown = vm.throwing() ? vm.TakeThrown() : Value();
+        const std::string what = vm.ToString(c.w) + " " + vm.ToString(c.h);
+        if (c.width < 0) {
+            EXPECT_EQ(2006, thrown.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(thrown, "errorID"))))
+                << what;
+            continue;
+        }
+        EXPECT_TRUE(thrown.IsUndefined()) << what;
+        EXPECT_EQ(c.width, vm.ToNumber(vm.Get(v, "width"))) << what;
+        EXPECT_EQ(c.height, vm.ToNumber(vm.Get(v, "height"))) << what;
+    }
+}
+
+// getBounds in an object's own space, its parent's, and the stage's (off the stage, the
+// space its placement maps into).
+TEST(As3Display, BoundsInTheSpaceAsked) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const Value shape = vm.ConstructClass(vm.Builtin("Shape"), nullptr, 0);
+    const Value empty = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const Value g = vm.Get(shape, "graphics");
+    Value fill = Value::Num(0xFF0000);
+    vm.CallMethod(g, "beginFill", &fill, 1);
+    Value rect[4] = {Value::Num(0), Value::Num(0), Value::Num(100), Value::Num(50)};
+    vm.CallMethod(g, "drawRect", rect, 4);
+    vm.Set(shape, "x", Value::Num(10));
+    Value child = shape;
+    vm.CallMethod(sprite, "addChild", &child, 1);
+    vm.Set(sprite, "x", Value::Num(5));
+    vm.Set(sprite, "y", Value::Num(7));
+    vm.Set(sprite, "scaleX", Value::Num(2));
+    const struct {
+        Value of, in;
+        const char* box;
+    } cases[] = {
+        {sprite, sprite, "(x=10, y=0, w=100, h=50)"},
+        {shape, sprite, "(x=10, y=0, w=100, h=50)"},
+        {shape, shape, "(x=0, y=0, w=100, h=50)"},
+        {sprite, Value::Null(), "(x=25, y=7, w=200, h=50)"},
+        {empty, empty, "(x=0, y=0, w=0, h=0)"},
+    };
+    for (const auto& c : cases) {
+        Value in = c.in;
+        EXPECT_EQ(c.box, vm.ToString(vm.CallMethod(c.of, "getBounds", &in, 1))) << c.box;
+    }
+}
+
 } // namespace

@@ -96,6 +96,10 @@ bool BoxOf(Vm& vm, DisplayData* d, double* box, int nesting = 0) {
                 own.Add(child[0], child[1]);
                 own.Add(child[2], child[3]);
             }
+    if (d->boxWidth > 0) {
+        own.Add(0, 0);
+        own.Add(d->boxWidth, d->boxHeight);
+    }
     if (own.empty)
         return false;
     box[0] = d->x + own.xMin * d->scaleX, box[2] = d->x + own.xMax * d->scaleX;
@@ -324,6 +328,30 @@ NATIVE(HitTestPoint) {
                            vm.timeline()->Hit(d->timeline, x, y));
     double b[4];
     return Value::Bool(StageBox(vm, self, b) && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3]);
+}
+// getBounds and getRect: its box in the space of `target`: its own (itself), its parent's,
+// or, for any other, the stage's standing for it. Rotation is left out, as in width.
+NATIVE(GetBounds) {
+    UNUSED;
+    DisplayData* d = Placed(vm, self);
+    DisplayData* target = D(Arg(args, argc, 0));
+    double b[4] = {0, 0, 0, 0};
+    bool has = false;
+    if (d && target == d) {
+        has = BoxOf(vm, d, b);
+        const double sx = d->scaleX != 0 ? d->scaleX : 1, sy = d->scaleY != 0 ? d->scaleY : 1;
+        b[0] = (b[0] - d->x) / sx, b[2] = (b[2] - d->x) / sx;
+        b[1] = (b[1] - d->y) / sy, b[3] = (b[3] - d->y) / sy;
+    } else if (d && target && d->parent == target->self) {
+        has = BoxOf(vm, d, b);
+    } else if (d) {
+        has = StageBox(vm, self, b);
+    }
+    if (!has)
+        b[0] = b[1] = b[2] = b[3] = 0;
+    Value r[4] = {Value::Num(std::min(b[0], b[2])), Value::Num(std::min(b[1], b[3])),
+                  Value::Num(std::fabs(b[2] - b[0])), Value::Num(std::fabs(b[3] - b[1]))};
+    return vm.ConstructClass(vm.Builtin("Rectangle"), r, 4);
 }
 NATIVE(HitTestObject) {
     UNUSED;
@@ -577,19 +605,26 @@ NATIVE(Quality) {
     UNUSED;
     return Value::Str("HIGH");
 }
-NATIVE(DisplayCtor) {
+} // namespace
+
+Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc) {
     UNUSED;
     DisplayData* d = DispatcherData(self);
     if (d) {
         // The host gives what the timeline placed its object before constructing it.
-        if (!d->isDisplay)
+        if (!d->isDisplay) {
             d->scriptMade = true;
+            if (vm.timeline())
+                d->name = vm.timeline()->NewInstanceName();
+        }
         d->isDisplay = true;
         ClassInfo* container = vm.Builtin("DisplayObjectContainer");
         d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
     }
     return Value();
 }
+
+namespace {
 // Only the timeline makes these.
 NATIVE(TimelineOnlyCtor) {
     UNUSED;
@@ -786,6 +821,8 @@ void InstallDisplay(Vm& vm) {
         vm.AddGetter(display, p.name, p.get, p.set);
     vm.AddMethod(display, "hitTestPoint", HitTestPoint);
     vm.AddMethod(display, "hitTestObject", HitTestObject);
+    vm.AddMethod(display, "getBounds", GetBounds);
+    vm.AddMethod(display, "getRect", GetBounds);
     InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
@@ -828,6 +865,7 @@ void InstallDisplay(Vm& vm) {
     InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
+    InstallVideo(vm, display);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
     vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);

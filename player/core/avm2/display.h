@@ -36,7 +36,10 @@ struct DisplayData : Extra {
     Value extraData;                        // metaData, Timer state and such
     Value filters;                          // an Array of the filters set (not drawn yet)
     Value text;                             // a TextField's text
-    double timerDelay = 0;                  // a Timer's
+    double boxWidth = 0, boxHeight = 0;     // a Video's own size, when a script made it
+    int32_t deblocking = 0;
+    bool smoothing = false;
+    double timerDelay = 0; // a Timer's
     int32_t timerRepeat = 0, timerCount = 0;
     int timerId = 0;           // the Vm's timer while running
     bool timerTicking = false; // its listeners are being told of a tick
@@ -85,6 +88,9 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
 void InstallTimer(Vm& vm, ClassInfo* dispatcher);
+void InstallVideo(Vm& vm, ClassInfo* display);
+// DisplayObject's constructor, for native display classes.
+Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc);
 void InstallFilters(Vm& vm);
 // A display object's placement, read from the timeline when it is there, and written back.
 DisplayData* ReadPlacement(Vm& vm, const Value& object);

@@ -72,6 +72,8 @@ class TimelineBridge {
     virtual void SetPlacement(uint32_t id, const Placement& p) { (void)id, (void)p; }
     virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
     virtual void Unrealize(uint32_t id) { (void)id; }
+    // The name of the next display object made: "instance" and a count the timeline shares.
+    virtual std::string NewInstanceName() { return std::string(); }
     // Whether instances of `c` come with a library symbol's frames.
     virtual bool HasSymbol(const ClassInfo* c) { return (void)c, false; }
     virtual void Draw(uint32_t id, const timeline::DrawOp& op) { (void)id, (void)op; }
