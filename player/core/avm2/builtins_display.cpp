@@ -310,6 +310,22 @@ NATIVE(SetButtonMode) {
         d->buttonMode = ToBoolean(Arg(args, argc, 0));
     return Value();
 }
+// The mouse flags: kept, as a saver ends at the first mouse move.
+#define FLAG(Get, Set, field)                                                                      \
+    NATIVE(Get) {                                                                                  \
+        UNUSED;                                                                                    \
+        DisplayData* d = D(self);                                                                  \
+        return Value::Bool(d && d->field);                                                         \
+    }                                                                                              \
+    NATIVE(Set) {                                                                                  \
+        UNUSED;                                                                                    \
+        if (DisplayData* d = D(self))                                                              \
+            d->field = ToBoolean(Arg(args, argc, 0));                                              \
+        return Value();                                                                            \
+    }
+FLAG(GetMouseEnabled, SetMouseEnabled, mouseEnabled)
+FLAG(GetDoubleClick, SetDoubleClick, doubleClickEnabled)
+FLAG(GetMouseChildren, SetMouseChildren, mouseChildren)
 
 // Hit tests in stage pixels, for objects on the stage.
 bool StageBox(Vm& vm, const Value& v, double* box) {
@@ -826,7 +842,8 @@ void InstallDisplay(Vm& vm) {
     InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(interactive, "mouseEnabled", nullptr, Ignore);
+    vm.AddGetter(interactive, "mouseEnabled", GetMouseEnabled, SetMouseEnabled);
+    vm.AddGetter(interactive, "doubleClickEnabled", GetDoubleClick, SetDoubleClick);
     vm.AddGetter(interactive, "tabEnabled", GetTabEnabled, SetTabEnabled);
     vm.AddGetter(interactive, "tabIndex", GetTabIndex, SetTabIndex);
     ClassInfo* container = vm.DefineClass("flash.display", "DisplayObjectContainer", interactive,
@@ -850,7 +867,7 @@ void InstallDisplay(Vm& vm) {
     for (const auto& m : containerMethods)
         vm.AddMethod(container, m.name, m.fn);
     vm.AddGetter(container, "numChildren", NumChildren);
-    vm.AddGetter(container, "mouseChildren", nullptr, Ignore);
+    vm.AddGetter(container, "mouseChildren", GetMouseChildren, SetMouseChildren);
     vm.AddGetter(container, "tabChildren", GetTabChildren, SetTabChildren);
     ClassInfo* sprite =
         vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);

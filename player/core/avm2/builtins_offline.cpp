@@ -346,6 +346,9 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;
 
+    // What a movie tells its container: nobody listens to a saver.
+    vm.DefineFunction("flash.system", "fscommand", Nothing);
+
     // The heap is collected between frames anyway; a saver does not exit, pause or copy.
     ClassInfo* system = vm.DefineClass("flash.system", "System", object, Kind::Plain, nullptr);
     for (const char* m : {"gc", "pause", "resume", "exit", "setClipboard", "disposeXML",

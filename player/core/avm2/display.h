@@ -46,6 +46,7 @@ struct DisplayData : Extra {
     int32_t tabIndex = -1;
     int8_t tabEnabled = -1; // -1: as its kind has it
     bool tabChildren = true, buttonMode = false, inputText = false;
+    bool mouseEnabled = true, doubleClickEnabled = false, mouseChildren = true;
     void Mark(Vm& vm) override;
 };
 
