@@ -549,4 +549,39 @@ TEST(As3Display, BoundsInTheSpaceAsked) {
     }
 }
 
+// A ConvolutionFilter's matrix takes as many numbers as its sides multiply to (at most 15
+// each), zeros where none were given; bias is single precision, alpha within 0..1.
+TEST(As3Display, ConvolutionFilterFieldsAtTheirEdges) {
+    using avm2::Value;
+    avm2::Vm vm;
+    auto numbers = [&](std::vector<double> v) {
+        std::vector<Value> e;
+        for (double x : v)
+            e.push_back(Value::Num(x));
+        return Value::Obj(vm.NewArray(e));
+    };
+    const struct {
+        double x, y;
+        Value matrix;
+        double bias, alpha;
+        const char* want; // matrix, bias, alpha
+    } cases[] = {
+        {0, 0, Value(), 0, 0, " 0 0"},
+        {2, 2, numbers({}), 0.1, -1, "0,0,0,0 0.10000000149011612 0"},
+        {2, 1, numbers({1, 2, 3}), 0, 2, "1,2 0 1"},
+        {1, 1, numbers({0.1}), 0, 0.2, "0.10000000149011612 0 0.2"},
+        {16, 1, numbers({}), 0, 1, "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0 0 1"},
+        {-1, 3, numbers({1}), 0, 0, " 0 0"},
+    };
+    for (const auto& c : cases) {
+        Value a[9] = {Value::Num(c.x),   Value::Num(c.y),    c.matrix,
+                      Value::Num(1),     Value::Num(c.bias), Value::Bool(true),
+                      Value::Bool(true), Value::Num(0),      Value::Num(c.alpha)};
+        const Value f = vm.ConstructClass(vm.Builtin("ConvolutionFilter"), a, 9);
+        EXPECT_EQ(c.want, vm.ToString(vm.Get(f, "matrix")) + " " + vm.ToString(vm.Get(f, "bias")) +
+                              " " + vm.ToString(vm.Get(f, "alpha")))
+            << c.x << "x" << c.y;
+    }
+}
+
 } // namespace
