@@ -584,4 +584,26 @@ TEST(As3Display, ConvolutionFilterFieldsAtTheirEdges) {
     }
 }
 
+// A Loader's LoaderInfo never loads offline: what only a loaded movie tells is refused, its
+// byte counts are zero; the movie's own answers.
+TEST(As3Display, ALoadersInfoIsNeverLoaded) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value loader = vm.ConstructClass(vm.Builtin("Loader"), nullptr, 0);
+    const Value info = vm.Get(loader, "contentLoaderInfo");
+    EXPECT_EQ(info.o, vm.Get(loader, "contentLoaderInfo").o) << "one for each loader";
+    const Value movie = avm2::MovieLoaderInfo(vm, Value(), nullptr, 0);
+    for (const char* p : {"actionScriptVersion", "childAllowsParent", "frameRate", "height",
+                          "parentAllowsChild", "sameDomain", "swfVersion", "width"}) {
+        vm.Get(info, p);
+        const Value e = vm.throwing() ? vm.TakeThrown() : Value();
+        EXPECT_EQ(2099, e.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(e, "errorID")))) << p;
+        vm.Get(movie, p);
+        EXPECT_FALSE(vm.throwing()) << p;
+        if (vm.throwing())
+            vm.TakeThrown();
+    }
+    EXPECT_EQ(0, vm.ToNumber(vm.Get(info, "bytesTotal")));
+}
+
 } // namespace

@@ -710,6 +710,7 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
     vm.MarkValue(text);
+    vm.MarkValue(loaderInfo);
 }
 
 DisplayData* DisplayOf(const Value& v) {

@@ -36,6 +36,7 @@ struct DisplayData : Extra {
     Value extraData;                        // metaData, Timer state and such
     Value filters;                          // an Array of the filters set (not drawn yet)
     Value text;                             // a TextField's text
+    Value loaderInfo;                       // a Loader's contentLoaderInfo
     double boxWidth = 0, boxHeight = 0;     // a Video's own size, when a script made it
     int32_t deblocking = 0;
     bool smoothing = false;
