@@ -55,6 +55,10 @@ class As3Host : public avm2::TimelineBridge {
     uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
     void Unrealize(uint32_t id) override;
     bool HasSymbol(const avm2::ClassInfo* c) override;
+    std::vector<swf::Filter> PlacedFilters(uint32_t id) override {
+        const timeline::DisplayObject* o = stage_->Find(id);
+        return o != nullptr ? o->filters : std::vector<swf::Filter>();
+    }
     std::string NewInstanceName() override { return "instance" + std::to_string(++instances_); }
     void Draw(uint32_t id, const timeline::DrawOp& op) override;
     void Restack(const std::vector<uint32_t>& ids) override;

@@ -424,7 +424,8 @@ std::vector<uint8_t> ThreeFrames(const std::vector<uint8_t>& second) {
 }
 
 // Back on frame 1, an object survives only when frame 1 placed it: one a later frame put in
-// its place at the same depth, even of the same character, is made anew.
+// its place at the same depth, even of the same character, is made anew; one kept loses the
+// filters a later frame gave it.
 TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
     const struct {
         std::vector<uint8_t> second; // tags: code, size, body
@@ -436,6 +437,9 @@ TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
         {{26, 6, 0x21, 1, 0, 'b', 0}, true, "renamed in place"},
         {{28, 2, 1, 0, 26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "removed and placed again"},
         {{26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "placed over without removal"},
+        {{70, 15, 0x01, 0x01, 1, 0, 1, 1, 0, 0, 4, 0, 0, 0, 4, 0, 8},
+         true,
+         "blurred: kept, unblurred"},
     };
     for (const auto& c : cases) {
         const std::vector<uint8_t> file = ThreeFrames(c.second);
@@ -453,6 +457,7 @@ TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
         const timeline::DisplayObject& now = stage.ClipOf(timeline::kRootId)->objects.at(1);
         EXPECT_EQ(c.kept, now.id == before) << c.what;
         EXPECT_EQ("a", now.name) << c.what;
+        EXPECT_TRUE(now.filters.empty()) << c.what;
     }
 }
 
@@ -604,6 +609,52 @@ TEST(As3Display, ALoadersInfoIsNeverLoaded) {
             vm.TakeThrown();
     }
     EXPECT_EQ(0, vm.ToNumber(vm.Get(info, "bytesTotal")));
+}
+
+// Filters the timeline placed an object with read back as filter objects: colours split
+// into colour and alpha, the angle in degrees, the passes as quality.
+TEST(As3Display, FiltersFromTagsReadAsTheirClasses) {
+    using avm2::Value;
+    avm2::Vm vm;
+    swf::Filter blur;
+    blur.kind = swf::FilterKind::Blur;
+    blur.blurX = 2, blur.blurY = 8, blur.passes = 3;
+    swf::Filter glow;
+    glow.kind = swf::FilterKind::Glow;
+    glow.color = swf::Rgba{0x12, 0x34, 0x56, 51};
+    glow.inner = true;
+    swf::Filter shadow;
+    shadow.kind = swf::FilterKind::DropShadow;
+    shadow.angle = float(3.141592653589793 / 2), shadow.distance = 5;
+    shadow.compositeSource = false;
+    swf::Filter matrix;
+    matrix.kind = swf::FilterKind::ColorMatrix;
+    matrix.matrix[0] = 0.5f, matrix.matrix[19] = 255;
+    swf::Filter bevel;
+    bevel.kind = swf::FilterKind::GradientBevel;
+    const struct {
+        const swf::Filter* f;
+        const char* read; // the properties asked, joined
+        const char* want;
+    } cases[] = {
+        {&blur, "blurX blurY quality", "2 8 3"},
+        {&glow, "color alpha inner", "1193046 0.2 true"},
+        {&shadow, "distance hideObject", "5 true"},
+        {&matrix, "matrix", "0.5,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,255"},
+    };
+    for (const auto& c : cases) {
+        const Value f = avm2::FilterOfTag(vm, *c.f);
+        std::string got, names = c.read;
+        for (size_t at = 0; at < names.size();) {
+            const size_t end = std::min(names.find(' ', at), names.size());
+            got += (got.empty() ? "" : " ") +
+                   vm.ToString(vm.Get(f, names.substr(at, end - at).c_str()));
+            at = end + 1;
+        }
+        EXPECT_EQ(c.want, got) << c.read;
+    }
+    EXPECT_NEAR(90, vm.ToNumber(vm.Get(avm2::FilterOfTag(vm, shadow), "angle")), 1e-4);
+    EXPECT_TRUE(avm2::FilterOfTag(vm, bevel).IsNull()) << "a kind not read";
 }
 
 } // namespace

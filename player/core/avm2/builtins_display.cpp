@@ -221,12 +221,20 @@ NATIVE(GetFilters) {
     UNUSED;
     DisplayData* d = D(self);
     std::vector<Value> list;
-    if (d && d->filters.IsObject())
+    if (d && d->filters.IsObject()) {
         for (const Value& f : d->filters.o->elems) {
             list.push_back(vm.CallMethod(f, "clone", nullptr, 0));
             if (vm.throwing())
                 return Value();
         }
+    } else if (d && d->timeline && vm.timeline()) {
+        // None set by a script: those the timeline placed it with.
+        for (const swf::Filter& f : vm.timeline()->PlacedFilters(d->timeline)) {
+            const Value v = FilterOfTag(vm, f);
+            if (!v.IsNull())
+                list.push_back(v);
+        }
+    }
     return Value::Obj(vm.NewArray(std::move(list)));
 }
 NATIVE(SetFilters) {

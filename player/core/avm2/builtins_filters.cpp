@@ -186,6 +186,50 @@ NATIVE(FilterClone) {
 
 } // namespace
 
+Value FilterOfTag(Vm& vm, const swf::Filter& f) {
+    auto num = [](double v) { return Value::Num(v); };
+    auto rgb = [](const swf::Rgba& c) { return Value::Num(double(c.r << 16 | c.g << 8 | c.b)); };
+    auto alpha = [](const swf::Rgba& c) { return Value::Num(c.a / 255.0); };
+    const double degrees = f.angle * 180 / 3.141592653589793;
+    std::vector<Value> a;
+    const char* cls = nullptr;
+    switch (f.kind) {
+    case swf::FilterKind::Blur:
+        cls = "BlurFilter", a = {num(f.blurX), num(f.blurY), num(f.passes)};
+        break;
+    case swf::FilterKind::Glow:
+        cls = "GlowFilter";
+        a = {rgb(f.color),    alpha(f.color), num(f.blurX),         num(f.blurY),
+             num(f.strength), num(f.passes),  Value::Bool(f.inner), Value::Bool(f.knockout)};
+        break;
+    case swf::FilterKind::DropShadow:
+        cls = "DropShadowFilter";
+        a = {num(f.distance),
+             degrees == 0 ? num(0) : num(degrees),
+             rgb(f.color),
+             alpha(f.color),
+             num(f.blurX),
+             num(f.blurY),
+             num(f.strength),
+             num(f.passes),
+             Value::Bool(f.inner),
+             Value::Bool(f.knockout),
+             Value::Bool(!f.compositeSource)};
+        break;
+    case swf::FilterKind::ColorMatrix: {
+        cls = "ColorMatrixFilter";
+        std::vector<Value> m;
+        for (float v : f.matrix)
+            m.push_back(num(v));
+        a = {Value::Obj(vm.NewArray(std::move(m)))};
+        break;
+    }
+    default:
+        return Value::Null();
+    }
+    return vm.ConstructClass(vm.Builtin(cls), a.data(), int(a.size()));
+}
+
 void InstallFilters(Vm& vm) {
     ClassInfo* base =
         vm.DefineClass("flash.filters", "BitmapFilter", vm.objectClass, Kind::Plain, FilterCtor);

@@ -94,6 +94,8 @@ void InstallVideo(Vm& vm, ClassInfo* display);
 // DisplayObject's constructor, for native display classes.
 Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc);
 void InstallFilters(Vm& vm);
+// A filter object for one the timeline placed an object with; null for kinds not read.
+Value FilterOfTag(Vm& vm, const swf::Filter& f);
 // A display object's placement, read from the timeline when it is there, and written back.
 DisplayData* ReadPlacement(Vm& vm, const Value& object);
 void WritePlacement(Vm& vm, const DisplayData* d);

@@ -72,6 +72,10 @@ class TimelineBridge {
     virtual void SetPlacement(uint32_t id, const Placement& p) { (void)id, (void)p; }
     virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
     virtual void Unrealize(uint32_t id) { (void)id; }
+    // The filters the timeline placed an object with.
+    virtual std::vector<swf::Filter> PlacedFilters(uint32_t id) {
+        return (void)id, std::vector<swf::Filter>();
+    }
     // The name of the next display object made: "instance" and a count the timeline shares.
     virtual std::string NewInstanceName() { return std::string(); }
     // Whether instances of `c` come with a library symbol's frames.

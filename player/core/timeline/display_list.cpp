@@ -258,6 +258,8 @@ void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
                     it->second.placedFrame == 0) {
                     keep(it, &kept);
                     if (kept) {
+                        // What frame 1 does not give it, it loses (filters a later frame set).
+                        clip->objects.at(c.place.depth).filters.clear();
                         FrameCommand move = c;
                         move.place.move = true;
                         move.place.hasCharacter = false;
