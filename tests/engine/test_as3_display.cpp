@@ -169,6 +169,23 @@ TEST_F(ScenedClip, ScenesNumberFramesAndLabelsFromTheirStart) {
     }
 }
 
+// nextFrame and prevFrame step within the whole timeline and stop it, at its ends too.
+TEST_F(ScenedClip, StepsStopTheClip) {
+    const struct {
+        uint32_t from;
+        const char* method;
+        uint32_t to;
+    } cases[] = {{1, "nextFrame", 2}, {5, "nextFrame", 6}, {15, "nextFrame", 15},
+                 {6, "prevFrame", 5}, {2, "prevFrame", 1}, {1, "prevFrame", 1}};
+    for (const auto& c : cases) {
+        timeline.frame = c.from;
+        timeline.playing = true;
+        vm.CallMethod(clip, c.method, nullptr, 0);
+        EXPECT_EQ(c.to, timeline.frame) << c.method << " from " << c.from;
+        EXPECT_FALSE(timeline.playing) << c.method << " from " << c.from;
+    }
+}
+
 // Off the stage, width and height are the bounds of what an object and its children draw;
 // setting one scales to it, and an empty object stays as it is.
 TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {

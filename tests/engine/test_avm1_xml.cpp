@@ -31,6 +31,7 @@ const XmlCase kXmlCases[] = {
     {"<a><b></a>", false, -9, "<a><b /></a>"},
     {"</a>", false, -10, ""},
     {"<a></b>", false, -10, "<a />"},
+    {"<a></ab>", false, -10, "<a />"}, // an end tag's name must match in length too
     {"<>", false, -6, ""},
     {"<a", false, -6, ""},
     {"<a>x</a><", false, -6, "<a>x</a>"},

@@ -678,6 +678,10 @@ const As3Call kAs3Calls[] = {
     {"Date", "parse", {"'Feb 29 2000 soon GMT'"}, "NaN"},
     {"Date", "parse", {"'Feb 29 2000 1:02 3:04 GMT'"}, "NaN"},
     {"Date", "parse", {"'Feb 29 2000 GMT+01:00'"}, "NaN"},
+    // Date.UTC: years 0 to 99 are of the 1900s, 100 is itself.
+    {"Date", "UTC", {"99", "0"}, "915148800000"},
+    {"Date", "UTC", {"100", "0"}, "-59011459200000"},
+    {"Date", "UTC", {"-1", "0"}, "-62198755200000"},
 };
 
 TEST(Avm2, BuiltinCalls) {
@@ -852,6 +856,25 @@ TEST(Avm2, SharedTraceMoviesPlay) {
     for (const std::string& name : exact)
         if (std::find(listed.begin(), listed.end(), name) == listed.end())
             std::printf("exact but not listed: %s\n", name.c_str());
+}
+
+// Our own movie of language corners (tools/as3/Edges.hx, compiled by Haxe) traces what
+// Flash Player does, line for line.
+TEST(Avm2, EdgeMovieTracesAsFlashDoes) {
+    const std::string dir = FLICKWELL_OWN_MOVIES_DIR "/";
+    const std::string bytes = ReadFile(dir + "as3_edges.swf");
+    std::string got;
+    engine::Player player;
+    player.SetTraceSink([&](const char* l) { got += std::string(l) + "\n"; });
+    ASSERT_EQ(engine::LoadStatus::Ok,
+              player.Load(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    player.Play(0);
+    const std::vector<std::string> want = Lines(ReadFile(dir + "as3_edges.output.txt")),
+                                   lines = Lines(got);
+    ASSERT_FALSE(want.empty());
+    for (size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(want[i], i < lines.size() ? lines[i] : "(missing)") << "line " << i + 1;
+    EXPECT_EQ(want.size(), lines.size());
 }
 
 } // namespace

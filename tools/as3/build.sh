@@ -7,3 +7,5 @@ haxe -cp tools/as3 -swf tests/engine/movies/as3_drawing.swf -main ScriptDrawing 
   -swf-header 400:300:30:FFFFFF
 haxe -cp tools/as3 -swf build/as3_bench.swf -main SpriteBench -swf-version 10 \
   -swf-header 550:400:30:FFFFFF
+haxe -cp tools/as3 -swf tests/engine/movies/as3_edges.swf -main Edges -swf-version 10 \
+  -swf-header 100:100:30:FFFFFF

@@ -182,8 +182,7 @@ Value Vm::ProxyHook(Object* o, const char* hook, Value* args, int argc) {
         return ThrowError("IllegalOperationError", 2088,
                           std::string("Error #2088: The Proxy class does not implement ") + hook +
                               ". It must be overridden by a subclass.");
-    return Invoke(b->method, Value::Obj(o), args, argc,
-                  b->method->owner ? b->method->owner->scope : nullptr);
+    return Invoke(b->method, Value::Obj(o), args, argc, ScopeOf(b->method));
 }
 
 void InstallProxy(Vm& vm) {

@@ -643,8 +643,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 const Binding* b = base ? base->inst.Find(n.local, n) : nullptr;
                 Value r;
                 if (b && b->k == Binding::Method) {
-                    r = vm.Invoke(b->method, obj, args.data(), ins.b,
-                                  b->method->owner ? b->method->owner->scope : nullptr);
+                    r = vm.Invoke(b->method, obj, args.data(), ins.b, vm.ScopeOf(b->method));
                 } else {
                     const Value fn = b ? vm.GetBinding(obj, obj.IsObject() ? obj.o : nullptr, *b)
                                        : vm.GetProperty(obj, n);

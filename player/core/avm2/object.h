@@ -130,7 +130,10 @@ struct ClassInfo {
     std::vector<uint32_t> pendingInterfaces;
     LoadedAbc* pendingAbc = nullptr;
     Object* prototype = nullptr;
-    ScopeRef scope; // for its methods: the scope at newclass, then the class
+    // Instance methods see the scope at newclass, then the class; the class initialiser and
+    // static methods only the scope at newclass (a static method of a class with a `trace`
+    // finds the global one, as Haxe's flash.Lib.trace relies on).
+    ScopeRef scope, staticScope;
     int protectedNs = -2;
     ClassInfo* vectorOf = nullptr; // Vector.<T>: T (nullptr for *)
     bool isVector = false;

@@ -74,13 +74,11 @@ Value Vm::GetBinding(const Value& self, Object* holder, const Binding& b) {
     case Binding::Const:
         return holder && b.slot < holder->slots.size() ? holder->slots[b.slot] : Value();
     case Binding::Method:
-        return Value::Obj(
-            NewFunction(b.method, b.method->owner ? b.method->owner->scope : nullptr, self));
+        return Value::Obj(NewFunction(b.method, ScopeOf(b.method), self));
     case Binding::Accessor:
         if (!b.getter)
             return ThrowError("ReferenceError", 1077, ErrorText(1077, "", DescribeForError(self)));
-        return Invoke(b.getter, self, nullptr, 0,
-                      b.getter->owner ? b.getter->owner->scope : nullptr);
+        return Invoke(b.getter, self, nullptr, 0, ScopeOf(b.getter));
     }
     return Value();
 }
@@ -121,7 +119,7 @@ bool Vm::SetBinding(const Value& self, Object* holder, const Binding& b, const V
             return false;
         }
         Value arg = v;
-        Invoke(b.setter, self, &arg, 1, b.setter->owner ? b.setter->owner->scope : nullptr);
+        Invoke(b.setter, self, &arg, 1, ScopeOf(b.setter));
         return true;
     }
     }
@@ -364,8 +362,7 @@ Value Vm::CallProperty(const Value& obj, const Name& n, Value* args, int argc) {
         Object* holder;
         const Binding* b = FindTrait(obj.o, n, &holder);
         if (b && b->k == Binding::Method)
-            return Invoke(b->method, obj, args, argc,
-                          b->method->owner ? b->method->owner->scope : nullptr);
+            return Invoke(b->method, obj, args, argc, ScopeOf(b->method));
         if (!b && IsProxy(obj.o)) {
             // callProperty(name, ...args), its arguments counted against the stack's room
             if (argc > 255)
@@ -403,8 +400,7 @@ Value Vm::Call(const Value& fn, const Value& self, Value* args, int argc) {
             if (f->info->call)
                 return f->info->call(*this, self, args, argc);
             if (argc != 1)
-                return ThrowError("ArgumentError", 1063,
-                                  ErrorText(1063, f->info->name, "1", std::to_string(argc)));
+                return ThrowError("ArgumentError", 1112, ErrorText(1112, std::to_string(argc)));
             return CoerceTo(args[0], f->info);
         }
     }

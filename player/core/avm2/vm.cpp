@@ -63,6 +63,9 @@ std::string ErrorText(int code, const std::string& a, const std::string& b, cons
     case 1077:
         t = "Illegal read of write-only property " + a + " on " + b + ".";
         break;
+    case 1112:
+        t = "Argument count mismatch on class coercion.  Expected 1, got " + a + ".";
+        break;
     case 1115:
         t = a + " is not a constructor.";
         break;
@@ -785,9 +788,11 @@ ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const 
     obj->cls = classClass;
     obj->proto = classClass->prototype;
     c->object = obj;
-    std::shared_ptr<Scope> s(new Scope);
+    std::shared_ptr<Scope> outer(new Scope);
     if (scope)
-        *s = *scope;
+        *outer = *scope;
+    c->staticScope = outer;
+    std::shared_ptr<Scope> s(new Scope(*outer));
     s->values.push_back(Value::Obj(obj));
     s->with.push_back(0);
     c->scope = s;
@@ -811,7 +816,7 @@ ClassInfo* Vm::NewClass(LoadedAbc& abc, uint32_t index, ClassInfo* super, const 
     c->cinit->owner = c;
     c->cinit->isStatic = true;
     InitSlots(obj, c->stat);
-    Invoke(c->cinit, Value::Obj(obj), nullptr, 0, c->scope);
+    Invoke(c->cinit, Value::Obj(obj), nullptr, 0, c->staticScope);
     return c;
 }
 

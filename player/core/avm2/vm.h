@@ -204,6 +204,10 @@ class Vm {
     Value Construct(const Value& ctor, Value* args, int argc);
     Value ConstructClass(ClassInfo* c, Value* args, int argc, Object* preset = nullptr);
     Value Invoke(Method* m, const Value& self, Value* args, int argc, const ScopeRef& scope);
+    // The scope a class's method runs in: its class's, without the class for a static one.
+    static ScopeRef ScopeOf(const Method* m) {
+        return !m->owner ? nullptr : m->isStatic ? m->owner->staticScope : m->owner->scope;
+    }
     bool IsInstance(const Value& v, const ClassInfo* c);
     ClassInfo* ClassOf(const Value& v); // a primitive's class too
     // Enumeration for for-in and JSON: names in order, and the object's own values.

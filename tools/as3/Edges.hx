@@ -1,0 +1,40 @@
+// Corners of the language that compiled movies reach, each traced on a line of its own;
+// tests/engine/movies/as3_edges.output.txt holds what Flash Player prints. Haxe's own
+// flash.Lib.trace is a static method named like the global function it calls, so the movie
+// also shows that a static method's scope does not hold its class.
+import flash.Lib;
+
+class Edges {
+    static function main() {
+        // An array written under a string key keeps its elements; a numeric string is an index.
+        var a:Array<Dynamic> = [1, 2];
+        var d:Dynamic = a;
+        var k:Dynamic = "k";
+        d[k] = 5;
+        Lib.trace(a[0] + " " + a.length + " " + d.k);
+        var one:Dynamic = "1";
+        d[one] = 9;
+        Lib.trace(a[1] + " " + a.length);
+        // A function's prototype, once made, is not enumerated.
+        var f:Dynamic = function() {};
+        var p = f.prototype;
+        var names = [];
+        for (n in Reflect.fields(f))
+            names.push(n);
+        Lib.trace("[" + names.join(",") + "]");
+        // Rectangles that only touch do not intersect.
+        var r = new flash.geom.Rectangle(0, 0, 10, 10);
+        var touching = new flash.geom.Rectangle(10, 0, 5, 5);
+        Lib.trace(r.intersects(touching) + " " + r.intersection(touching));
+        var overlapping = new flash.geom.Rectangle(9, 9, 5, 5);
+        Lib.trace(r.intersects(overlapping) + " " + r.intersection(overlapping));
+        // A class called as a function takes exactly one argument.
+        try {
+            var c:Dynamic = Edges;
+            c(1, 2);
+        } catch (e:Dynamic) {
+            Lib.trace(e);
+            Lib.trace(e.errorID);
+        }
+    }
+}
