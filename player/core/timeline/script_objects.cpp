@@ -165,9 +165,9 @@ uint32_t Stage::CreateEmpty(uint32_t parent, const std::string& name, int script
     return Place(parent, emptySprite_.get(), name, scriptDepth);
 }
 
-bool Stage::Remove(uint32_t id) {
+bool Stage::Remove(uint32_t id, bool placedToo) {
     DisplayObject* o = Find(id);
-    if (o == nullptr || o->id == kRootId || o->depth < kScriptDepthBase) {
+    if (o == nullptr || o->id == kRootId || (o->depth < kScriptDepthBase && !placedToo)) {
         return false; // what the timeline placed stays until the timeline removes it
     }
     Clip* clip = ClipOf(o->parentId);
