@@ -15,6 +15,9 @@ using avm2::Object;
 using avm2::Value;
 
 const uint16_t kTagSceneAndFrameLabels = 86;
+// How many times in one frame the timers due may be run, however short their delays.
+const int kTimerRounds = 64;
+const double kInstructionsPerMs = 100000;
 
 // Flash Player truncates a position to whole twips, toward zero; past the range (or NaN)
 // it becomes the lowest.
@@ -38,8 +41,7 @@ uint32_t EncodedU32(swf::ByteReader& r) {
 As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, const swf::Movie& file,
                  double stageWidth, double stageHeight)
     : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
-      frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version),
-      since_(std::chrono::steady_clock::now()) {
+      frameRate_(file.Header().frameRate / 256.0), swfVersion_(file.Header().version), since_(0) {
     vm_.reset(new avm2::Vm());
     vm_->SetTimeline(this);
     vm_->SetClock([this] { return Clock(); });
@@ -97,10 +99,11 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
 
 As3Host::~As3Host() = default;
 
+// Within a frame the clock moves with the work done, 1 ms for each kInstructionsPerMs
+// instructions, not with the wall clock: a script timing a loop sees time pass, and what
+// a movie traces does not depend on how busy the machine is.
 double As3Host::Clock() {
-    return now_ +
-           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since_)
-               .count();
+    return now_ + double(vm_->instructionsRun() - since_) / kInstructionsPerMs;
 }
 
 void As3Host::LoadFrameBlocks(uint32_t frame) {
@@ -162,6 +165,9 @@ Object* As3Host::MakeObject(uint32_t id) {
         case timeline::Kind::Text:
             name = "StaticText";
             break;
+        case timeline::Kind::Video:
+            name = "Video";
+            break;
         default:
             break;
         }
@@ -171,6 +177,7 @@ Object* As3Host::MakeObject(uint32_t id) {
     avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
     if (d) {
         d->name = o->name.empty() ? "instance" + std::to_string(++instances_) : o->name;
+        d->character = o->character->id;
         d->x = o->matrix.translateX / 20.0;
         d->y = o->matrix.translateY / 20.0;
         if (o->character->kind == timeline::Kind::EditText)
@@ -251,15 +258,24 @@ void As3Host::FrameScripts() {
         if (ran != scriptFrame_.end() && ran->second == clip->frame)
             continue;
         scriptFrame_[c.first] = clip->frame;
+        // A goto the clip's own frame script asks for waits until that script is done.
+        scripting_.push_back(c.first);
         avm2::RunFrameScript(*vm_, c.second, clip->frame);
+        scripting_.pop_back();
         TakeStageEvents();
+        auto queued = queuedGoto_.find(c.first);
+        if (queued != queuedGoto_.end()) {
+            const uint32_t frame = queued->second;
+            queuedGoto_.erase(queued);
+            Goto(c.first, frame);
+        }
     }
 }
 
 void As3Host::Start() {
     avm2::Vm& vm = *vm_;
     now_ = 0;
-    since_ = std::chrono::steady_clock::now();
+    since_ = vm.instructionsRun();
     vm.BeginFrame();
     LoadFrameBlocks(0);
     Object* stageObj = avm2::StageObject(vm);
@@ -305,16 +321,27 @@ void As3Host::Start() {
 
 bool As3Host::Frame(double nowMs) {
     avm2::Vm& vm = *vm_;
-    now_ = nowMs;
-    since_ = std::chrono::steady_clock::now();
     vm.BeginFrame();
-    vm.RunTimers();
+    // Timers fall due between frames: each runs at its own time, as the clock tells it.
+    for (int round = 0; round < kTimerRounds && vm.NextTimerDue() <= nowMs && !vm.aborted();
+         ++round) {
+        now_ = std::max(now_, vm.NextTimerDue());
+        since_ = vm.instructionsRun();
+        vm.RunTimers();
+    }
+    now_ = nowMs;
+    since_ = vm.instructionsRun();
     // The playheads move first; what leaves hears "removed" while its parent still tells
     // the frame it leaves, then enterFrame, then what arrives is made.
     for (const auto& o : objects_)
         if (const timeline::Clip* c = stage_->ClipOf(o.first))
             leaving_[o.first] = c->frame + 1;
     bool changed = stage_->Advance();
+    // A clip that went back to its first frame tells that frame already.
+    for (auto it = leaving_.begin(); it != leaving_.end();) {
+        const timeline::Clip* c = stage_->ClipOf(it->first);
+        it = c != nullptr && c->frame + 1 < it->second ? leaving_.erase(it) : std::next(it);
+    }
     TakeRemovals();
     leaving_.clear();
     avm2::Broadcast(vm, "enterFrame");
@@ -355,8 +382,12 @@ uint32_t As3Host::CurrentFrame(uint32_t id) {
     auto left = leaving_.find(id);
     if (left != leaving_.end())
         return left->second;
+    // A clip a script made of no symbol has no frame to be at.
     timeline::Clip* c = stage_->ClipOf(id);
-    return c ? c->frame + 1 : 1;
+    if (c == nullptr)
+        return 1;
+    const bool none = c->timeline == nullptr || c->timeline->frames.empty();
+    return none && id != timeline::kRootId ? 0 : c->frame + 1;
 }
 
 uint32_t As3Host::TotalFrames(uint32_t id) {
@@ -378,13 +409,33 @@ void As3Host::Goto(uint32_t id, uint32_t frame) {
     timeline::Clip* c = stage_->ClipOf(id);
     if (c == nullptr || frame == 0)
         return;
+    if (std::find(scripting_.begin(), scripting_.end(), id) != scripting_.end()) {
+        queuedGoto_[id] = frame; // a later goto in the same script replaces it
+        return;
+    }
     const bool playing = c->playing;
+    const uint32_t from = c->frame;
     stage_->GoTo(id, frame - 1);
     if ((c = stage_->ClipOf(id)) != nullptr)
         c->playing = playing;
+    if (c != nullptr && c->frame != from)
+        scriptFrame_.erase(id); // the new frame's script runs, even one that ran before
+    if (started_ && frame - 1 > from) {
+        // Going forward, what leaves hears removed while the clip still tells the frame
+        // it leaves; going back, the clip is on its new frame already.
+        auto left = leaving_.find(id);
+        const bool had = left != leaving_.end();
+        const uint32_t before = had ? left->second : 0;
+        leaving_[id] = from + 1;
+        TakeRemovals();
+        if (had)
+            leaving_[id] = before;
+        else
+            leaving_.erase(id);
+    }
     if (id == timeline::kRootId)
         LoadFrameBlocks(frame - 1);
-    if (!started_ || gotoDepth_ > 16)
+    if (gotoDepth_ > 16)
         return;
     // The new frame's objects are made and its script runs before the goto returns.
     ++gotoDepth_;
@@ -504,22 +555,31 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
     touched_ = true;
 }
 
+// The library symbol a class is bound to. Bindings name classes as "package.Name";
+// comparing names runs no script, where looking the class up could start its script here.
+const timeline::Character* As3Host::SymbolOf(const avm2::ClassInfo* c) {
+    if (c == nullptr)
+        return nullptr;
+    const std::string name = c->uri.empty() ? c->name : c->uri + "." + c->name;
+    for (const auto& s : symbols_)
+        if (s.second == name)
+            return movie_->dictionary.Find(s.first);
+    return nullptr;
+}
+
+bool As3Host::HasSymbol(const avm2::ClassInfo* c) {
+    const timeline::Character* ch = SymbolOf(c);
+    return ch != nullptr && ch->kind == timeline::Kind::Sprite;
+}
+
 // A script-made object goes on top of its parent's list: the library symbol its class is
 // bound to, or an empty sprite that holds its drawing and children.
 uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
-    // Bindings name classes as "package.Name"; comparing names runs no script, where
-    // looking the class up could start its script here.
-    const timeline::Character* character = nullptr;
-    if (obj->cls != nullptr) {
-        const std::string& local = obj->cls->name;
-        const std::string& uri = obj->cls->uri;
-        const std::string name = uri.empty() ? local : uri + "." + local;
-        for (const auto& s : symbols_)
-            if (s.second == name) {
-                character = movie_->dictionary.Find(s.first);
-                break;
-            }
-    }
+    const timeline::Character* character = SymbolOf(obj->cls);
+    // One the timeline placed comes back as the symbol it was placed as.
+    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    if (character == nullptr && d != nullptr && d->character != 0)
+        character = movie_->dictionary.Find(d->character);
     const int depth = stage_->NextHighestDepth(parent);
     const uint32_t id = character ? stage_->Place(parent, character, "", depth)
                                   : stage_->CreateEmpty(parent, "", depth);
@@ -531,10 +591,19 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
 }
 
 void As3Host::Unrealize(uint32_t id) {
-    if (id == timeline::kRootId || !stage_->Remove(id))
+    // What it holds leaves the timeline with it; their script objects go with their
+    // parent, so they must not hear the timeline's removal as their own.
+    std::vector<uint32_t> gone{id};
+    for (size_t i = 0; i < gone.size() && gone.size() < 100000; ++i)
+        if (const timeline::Clip* c = stage_->ClipOf(gone[i]))
+            for (const auto& o : c->objects)
+                gone.push_back(o.second.id);
+    if (id == timeline::kRootId || !stage_->Remove(id, true))
         return;
-    objects_.erase(id);
-    scriptFrame_.erase(id);
+    for (uint32_t g : gone) {
+        objects_.erase(g);
+        scriptFrame_.erase(g);
+    }
     touched_ = true;
 }
 

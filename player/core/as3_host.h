@@ -5,7 +5,6 @@
 // engine.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -55,6 +54,12 @@ class As3Host : public avm2::TimelineBridge {
     void SetPlacement(uint32_t id, const avm2::Placement& p) override;
     uint32_t Realize(uint32_t parent, avm2::Object* obj) override;
     void Unrealize(uint32_t id) override;
+    bool HasSymbol(const avm2::ClassInfo* c) override;
+    std::vector<swf::Filter> PlacedFilters(uint32_t id) override {
+        const timeline::DisplayObject* o = stage_->Find(id);
+        return o != nullptr ? o->filters : std::vector<swf::Filter>();
+    }
+    std::string NewInstanceName() override { return "instance" + std::to_string(++instances_); }
     void Draw(uint32_t id, const timeline::DrawOp& op) override;
     void Restack(const std::vector<uint32_t>& ids) override;
 
@@ -70,6 +75,7 @@ class As3Host : public avm2::TimelineBridge {
     void TakeStageEvents();
     void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
+    const timeline::Character* SymbolOf(const avm2::ClassInfo* c);
     swf::Affine StageMatrix(const timeline::DisplayObject& o);
     void FrameScripts();
     double Clock();
@@ -83,7 +89,7 @@ class As3Host : public avm2::TimelineBridge {
     bool useNetwork_ = false;
     size_t fileBytes_ = 0;
     double now_ = 0;
-    std::chrono::steady_clock::time_point since_;
+    uint64_t since_; // the instructions run when the clock was last set
     std::vector<Block> blocks_;
     size_t nextBlock_ = 0;
     std::map<uint16_t, std::string> symbols_; // character id -> class name
@@ -94,6 +100,8 @@ class As3Host : public avm2::TimelineBridge {
     std::unordered_map<uint32_t, uint32_t> scriptFrame_;  // clip id -> frame its script ran for
     std::unordered_map<uint32_t, uint32_t> leaving_;      // clip id -> the frame it is leaving
     std::vector<timeline::StageEvent> pending_;           // arrivals waiting for enterFrame
+    std::vector<uint32_t> scripting_;                     // clips running their frame script
+    std::unordered_map<uint32_t, uint32_t> queuedGoto_;   // clip id -> frame asked for there
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something

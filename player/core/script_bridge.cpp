@@ -64,6 +64,8 @@ avm1::DisplayKind ScriptHost::KindOf(ClipId clip) {
         return avm1::DisplayKind::Text;
     case timeline::Kind::Video:
         return avm1::DisplayKind::Video;
+    case timeline::Kind::Button:
+        return avm1::DisplayKind::Button;
     default:
         return avm1::DisplayKind::Other;
     }
@@ -85,7 +87,9 @@ ClipId ScriptHost::ChildAtDepth(ClipId parent, int depth) {
         return 0;
     }
     // What scripts cannot reach (a shape, static text) answers as its parent, as in Flash.
-    return KindOf(it->second.id) == avm1::DisplayKind::Other ? parent : it->second.id;
+    const avm1::DisplayKind kind = KindOf(it->second.id);
+    return kind == avm1::DisplayKind::Other || kind == avm1::DisplayKind::Button ? parent
+                                                                                 : it->second.id;
 }
 
 void ScriptHost::Decompose(DisplayObject& o) {
@@ -115,6 +119,20 @@ int32_t FieldOrigin(const DisplayObject& o, int axis) {
     return axis == 0 ? o.field->bounds.xMin : o.field->bounds.yMin;
 }
 } // namespace
+
+// A text field's _width and _height size its box, not its scale: the box takes the asked
+// size divided by the field's own scale on that axis.
+void ScriptHost::SetFieldSize(DisplayObject& o, bool width, double v) {
+    Decompose(o);
+    const double scale = std::fabs(width ? o.xScale : o.yScale) / 100;
+    if (!(scale > 0) || !std::isfinite(v)) {
+        return;
+    }
+    const double twips = std::max(0.0, std::min(std::round(v * 20 / scale), 1e7));
+    swf::Rect& b = o.field->bounds;
+    (width ? b.xMax : b.yMax) = (width ? b.xMin : b.yMin) + static_cast<int32_t>(twips);
+    TextFieldChanged(o.id, false);
+}
 
 Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
     DisplayObject* o = stage_->Find(clip);
@@ -151,8 +169,10 @@ Value ScriptHost::Get(ClipId clip, DisplayProp prop) {
         if (!BoundsIn(*o, Xform::From(o->matrix), box, 0)) {
             return Value::Num(0);
         }
-        return Value::Num(prop == DisplayProp::Width ? (box[2] - box[0]) / 20
-                                                     : (box[3] - box[1]) / 20);
+        // Flash's box has whole twips at each edge.
+        return Value::Num(prop == DisplayProp::Width
+                              ? (std::round(box[2]) - std::round(box[0])) / 20
+                              : (std::round(box[3]) - std::round(box[1])) / 20);
     case DisplayProp::Target:
         return Value::Str(TargetOf(clip));
     case DisplayProp::Name:
@@ -225,6 +245,10 @@ void ScriptHost::Set(ClipId clip, DisplayProp prop, const Value& value) {
         break;
     case DisplayProp::Width:
     case DisplayProp::Height: {
+        if (o->field) {
+            SetFieldSize(*o, prop == DisplayProp::Width, v);
+            break;
+        }
         // The unrotated size scales to the asked one.
         if (!BoundsIn(*o, Xform(), box, 0)) {
             return;
@@ -471,6 +495,30 @@ void ScriptHost::TextFieldChanged(ClipId field, bool textChanged) {
     }
 }
 
+bool ScriptHost::StaticTexts(ClipId clip, std::vector<std::u32string>* out) {
+    const DisplayObject* o = stage_->Find(clip);
+    if (o == nullptr || !o->clip || o->clip->staticTextGiven || movie_ == nullptr) {
+        return false;
+    }
+    for (const auto& entry : o->clip->objects) {
+        const timeline::Character* ch = entry.second.character;
+        if (ch == nullptr || ch->kind != timeline::Kind::Text || !ch->text) {
+            continue;
+        }
+        std::u32string s;
+        for (const swf::TextRun& run : ch->text->runs) {
+            const swf::Font* font = movie_->dictionary.FindFont(run.fontId);
+            for (const swf::GlyphEntry& g : run.glyphs) {
+                if (font != nullptr && g.index < font->codes.size()) {
+                    s += char32_t(font->codes[g.index]);
+                }
+            }
+        }
+        out->push_back(std::move(s));
+    }
+    return true;
+}
+
 void ScriptHost::LayOut(const timeline::TextFieldState& field, render::FieldLayout* out) {
     render::FieldFonts fonts;
     fonts.movie = movie_;
@@ -518,23 +566,29 @@ avm1::TextMetrics ScriptHost::MeasureField(const timeline::TextFieldState& field
         m.ascent = first.baseline / 20.0;
         m.descent = std::max(0.0, first.height - first.baseline) / 20.0;
     }
-    // The lines that fit below each line: the last start that shows the text's end.
+    // The lines that fit below each line: the last start that shows the text's end. A line
+    // shows when all but its span's leading fits.
     const double room = double(field.bounds.yMax - field.bounds.yMin) - 2 * render::kFieldGutter;
+    auto leadingOf = [&](const render::TextLine& line) {
+        return line.style < layout.styled.palette.size()
+                   ? double(layout.styled.palette[line.style].leading)
+                   : 0.0;
+    };
     double below = 0;
     int fit = 0;
     for (size_t k = layout.lines.size(); k-- > 0;) {
         below += layout.lines[k].height;
-        if (below > room + 0.5 && fit > 0) {
+        if (below - leadingOf(layout.lines.back()) > room + 0.5 && fit > 0) {
             break;
         }
         ++fit;
     }
-    m.maxScroll = std::max(1, m.lines - fit + 1);
+    m.maxScroll = std::max(1, int(layout.lines.size()) - fit + 1);
     double shown = 0;
     int visible = 0;
     for (size_t k = size_t(std::max(1, field.scroll) - 1); k < layout.lines.size(); ++k) {
         shown += layout.lines[k].height;
-        if (shown > room + 0.5 && visible > 0) {
+        if (shown - leadingOf(layout.lines[k]) > room + 0.5 && visible > 0) {
             break;
         }
         ++visible;

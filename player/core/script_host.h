@@ -76,6 +76,7 @@ class ScriptHost : public avm1::DisplayBridge {
     void SetColor(avm1::ClipId clip, const avm1::ColorTransform& color) override;
     timeline::TextFieldState* TextField(avm1::ClipId field) override;
     void TextFieldChanged(avm1::ClipId field, bool textChanged) override;
+    bool StaticTexts(avm1::ClipId clip, std::vector<std::u32string>* out) override;
     avm1::TextMetrics MeasureField(const timeline::TextFieldState& field) override;
     void StageSize(double& width, double& height) override;
     // Flash 8 (script_flash8.cpp)
@@ -105,6 +106,7 @@ class ScriptHost : public avm1::DisplayBridge {
     swf::Rect FieldBox(const timeline::TextFieldState& field);
     void Decompose(timeline::DisplayObject& o);
     void Recompose(timeline::DisplayObject& o);
+    void SetFieldSize(timeline::DisplayObject& o, bool width, double v);
     std::string TargetOf(uint32_t id);
 
     timeline::Stage* stage_;

@@ -222,13 +222,21 @@ class FakeDisplay : public avm1::DisplayBridge {
         m.height = 20;
         return m;
     }
+    bool StaticTexts(avm1::ClipId clip, std::vector<std::u32string>* out) override {
+        auto it = staticTexts.find(clip);
+        if (it == staticTexts.end())
+            return false;
+        *out = it->second;
+        return true;
+    }
     void StageSize(double& w, double& h) override {
         w = 550;
         h = 400;
     }
 
     std::map<avm1::ClipId, Clip> clips;
-    std::map<avm1::ClipId, std::vector<avm1::ClipId>> children; // in creation order
+    std::map<avm1::ClipId, std::vector<std::u32string>> staticTexts; // clips that have some
+    std::map<avm1::ClipId, std::vector<avm1::ClipId>> children;      // in creation order
     std::map<std::pair<avm1::ClipId, std::string>, std::vector<avm1::ClipId>> byName;
     std::vector<std::string> log;
     std::vector<avm1::ClipId> removed;

@@ -1,7 +1,8 @@
 // ActionScript 3 display objects on the stage: what scripts draw with Graphics, objects
 // they make and add (also ones drawn and nested before they were added), and placement
 // they set later, checked where each lands on a 400 x 300 canvas; a clip's frames, scenes
-// and gotos over a timeline of known scenes and labels.
+// and gotos over a timeline of known scenes and labels; Timer counts and their ends; what
+// a rewind keeps.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,8 @@
 
 #include "player/core/avm2/display.h"
 #include "player/core/engine.h"
+#include "player/core/timeline/dictionary.h"
+#include "player/core/timeline/display_list.h"
 
 namespace {
 
@@ -297,6 +300,275 @@ TEST(As3Display, MatrixMethodsComposeInFlashOrder) {
               vm.ToString(vm.CallMethod(matrix(2, 0, 0, 4, 10, 20), "transformPoint", &arg, 1)));
     EXPECT_EQ("(x=2, y=4)", vm.ToString(vm.CallMethod(matrix(2, 0, 0, 4, 10, 20),
                                                       "deltaTransformPoint", &arg, 1)));
+}
+
+// A Timer's listener: traces "timer N" or "complete N" and, on the tick `changeAt`, does
+// what the case asks of the timer it hears.
+struct TimerCase {
+    int32_t repeat;
+    int changeAt;
+    const char* change; // "stop", "repeat=N" (in the listener), or nullptr
+    const char* heard;  // what the listeners traced, over ten ticks' time
+};
+const TimerCase* g_timerCase = nullptr;
+
+avm2::Value HearTimer(avm2::Vm& vm, const avm2::Value&, avm2::Value* args, int) {
+    using avm2::Value;
+    const Value timer = vm.Get(args[0], "target");
+    const int count = int(vm.ToNumber(vm.Get(timer, "currentCount")));
+    vm.Trace(vm.ToString(vm.Get(args[0], "type")) + " " + std::to_string(count));
+    const std::string change = g_timerCase->change ? g_timerCase->change : "";
+    if (count == g_timerCase->changeAt && vm.ToString(vm.Get(args[0], "type")) == "timer") {
+        if (change == "stop")
+            vm.CallMethod(timer, "stop", nullptr, 0);
+        else if (change.compare(0, 7, "repeat=") == 0)
+            vm.Set(timer, "repeatCount", Value::Num(std::atoi(change.c_str() + 7)));
+    }
+    return Value();
+}
+
+TEST(As3Display, TimersCompleteWhenTheirCountIsReachedAfterTheTick) {
+    using avm2::Value;
+    const TimerCase cases[] = {
+        {2, 0, nullptr, "timer 1,timer 2,timerComplete 2"},
+        {1, 0, nullptr, "timer 1,timerComplete 1"},
+        {0, 0, nullptr, "timer 1,timer 2,timer 3,timer 4,timer 5,timer 6,timer 7,timer 8"},
+        {2, 2, "repeat=4", "timer 1,timer 2,timer 3,timer 4,timerComplete 4"},
+        {0, 3, "repeat=3", "timer 1,timer 2,timer 3,timerComplete 3"},
+        {5, 3, "repeat=1", "timer 1,timer 2,timer 3,timerComplete 3"},
+        {5, 2, "stop", "timer 1,timer 2"},
+        {2, 2, "stop", "timer 1,timer 2"},
+    };
+    for (const auto& c : cases) {
+        g_timerCase = &c;
+        double now = 0;
+        std::string heard;
+        avm2::Vm vm;
+        vm.SetClock([&now] { return now; });
+        vm.SetSink([&heard](avm2::Channel, const std::string& s) {
+            heard += (heard.empty() ? "" : ",") + s;
+        });
+        Value args[2] = {Value::Num(10), Value::Num(c.repeat)};
+        const Value timer = vm.ConstructClass(vm.Builtin("Timer"), args, 2);
+        Value listen[2] = {Value::Str("timer"), Value::Obj(vm.NewNativeFunction("l", HearTimer))};
+        vm.CallMethod(timer, "addEventListener", listen, 2);
+        listen[0] = Value::Str("timerComplete");
+        vm.CallMethod(timer, "addEventListener", listen, 2);
+        vm.CallMethod(timer, "start", nullptr, 0);
+        for (now = 10; now <= 80; now += 10)
+            vm.RunTimers();
+        EXPECT_EQ(c.heard, heard) << c.repeat << " " << (c.change ? c.change : "");
+        EXPECT_FALSE(vm.throwing());
+    }
+}
+
+// Lowered to the count reached between ticks, the repeat count stops the timer quietly;
+// a delay must be a finite number not below zero, at construction and when set.
+TEST(As3Display, TimerRepeatAndDelayEdges) {
+    using avm2::Value;
+    avm2::Vm vm;
+    double now = 0;
+    vm.SetClock([&now] { return now; });
+    Value args[2] = {Value::Num(10), Value::Num(0)};
+    const Value timer = vm.ConstructClass(vm.Builtin("Timer"), args, 2);
+    vm.CallMethod(timer, "start", nullptr, 0);
+    for (now = 10; now <= 30; now += 10)
+        vm.RunTimers();
+    vm.Set(timer, "repeatCount", Value::Num(4));
+    EXPECT_TRUE(ToBoolean(vm.Get(timer, "running"))) << "4 is not reached at 3";
+    vm.Set(timer, "repeatCount", Value::Num(3));
+    EXPECT_FALSE(ToBoolean(vm.Get(timer, "running"))) << "3 is reached";
+    const struct {
+        double delay;
+        bool refused;
+    } delays[] = {{0, false},    {-0.0, false}, {-1e-9, true},   {-1, true},
+                  {1e15, false}, {NAN, true},   {INFINITY, true}};
+    for (const auto& d : delays) {
+        Value a = Value::Num(d.delay);
+        vm.ConstructClass(vm.Builtin("Timer"), &a, 1);
+        const Value made = vm.throwing() ? vm.TakeThrown() : Value();
+        vm.Set(timer, "delay", a);
+        const Value set = vm.throwing() ? vm.TakeThrown() : Value();
+        for (const Value& e : {made, set})
+            EXPECT_EQ(d.refused ? 2066 : 0,
+                      e.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(e, "errorID"))))
+                << d.delay;
+    }
+}
+
+// A call through IEventDispatcher names the method in the interface's namespace.
+TEST(As3Display, DispatcherMethodsAnswerThroughTheirInterface) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value clip = vm.ConstructClass(vm.Builtin("MovieClip"), nullptr, 0);
+    avm2::Name name = avm2::Name::Public("dispatchEvent");
+    name.single = vm.InternNs(avm2::kGroupPublic, "flash.events:IEventDispatcher");
+    Value ev = Value::Str("x");
+    ev = vm.ConstructClass(vm.Builtin("Event"), &ev, 1);
+    EXPECT_TRUE(ToBoolean(vm.CallProperty(clip, name, &ev, 1)));
+    EXPECT_FALSE(vm.throwing());
+}
+
+// Three frames over one empty sprite (character 1): frame 1 places it at depth 1 as "a",
+// frame 2 does what `second` holds there, frame 3 nothing.
+std::vector<uint8_t> ThreeFrames(const std::vector<uint8_t>& second) {
+    std::vector<uint8_t> body = {0x68, 0x00, 0x1F, 0x40, 0x00, 0x05, 0xDC, 0x00, 0x00, 0x0C, 3, 0};
+    auto tag = [&body](uint32_t code, const std::vector<uint8_t>& data) {
+        const uint32_t head = code << 6 | 0x3F, size = uint32_t(data.size());
+        for (uint32_t v : {head & 0xFF, head >> 8, size & 0xFF, size >> 8 & 0xFF, 0u, 0u})
+            body.push_back(uint8_t(v));
+        body.insert(body.end(), data.begin(), data.end());
+    };
+    tag(39, {1, 0, 1, 0, 0x40, 0, 0, 0}); // DefineSprite 1: ShowFrame, End
+    tag(26, {0x22, 1, 0, 1, 0, 'a', 0});  // PlaceObject2 depth 1, char 1, "a"
+    tag(1, {});
+    // Second frame: the commands given, as whole tags (code, then body).
+    for (size_t i = 0; i + 1 < second.size();) {
+        const uint8_t code = second[i], size = second[i + 1];
+        tag(code, std::vector<uint8_t>(second.begin() + long(i) + 2,
+                                       second.begin() + long(i) + 2 + size));
+        i += 2 + size;
+    }
+    tag(1, {});
+    tag(1, {});
+    tag(0, {});
+    std::vector<uint8_t> swf = {'F', 'W', 'S', 9};
+    const uint32_t size = uint32_t(body.size() + 8);
+    for (int i = 0; i < 4; ++i)
+        swf.push_back(uint8_t(size >> (8 * i)));
+    swf.insert(swf.end(), body.begin(), body.end());
+    return swf;
+}
+
+// Back on frame 1, an object survives only when frame 1 placed it: one a later frame put in
+// its place at the same depth, even of the same character, is made anew; one kept loses the
+// filters a later frame gave it.
+TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
+    const struct {
+        std::vector<uint8_t> second; // tags: code, size, body
+        bool kept;
+        const char* what;
+    } cases[] = {
+        {{}, true, "left alone"},
+        {{26, 3, 0x01, 1, 0}, true, "moved"},
+        {{26, 6, 0x21, 1, 0, 'b', 0}, true, "renamed in place"},
+        {{28, 2, 1, 0, 26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "removed and placed again"},
+        {{26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "placed over without removal"},
+        {{70, 15, 0x01, 0x01, 1, 0, 1, 1, 0, 0, 4, 0, 0, 0, 4, 0, 8},
+         true,
+         "blurred: kept, unblurred"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> file = ThreeFrames(c.second);
+        swf::Movie movie;
+        ASSERT_EQ(swf::ReadMovie(file.data(), file.size(), &movie), swf::ReadStatus::Ok);
+        timeline::LoadedMovie loaded;
+        timeline::LoadMovie(movie, &loaded);
+        timeline::Stage stage;
+        stage.Reset(&loaded);
+        stage.Start();
+        stage.Advance();
+        stage.Advance();
+        const uint32_t before = stage.ClipOf(timeline::kRootId)->objects.at(1).id;
+        stage.GoTo(0);
+        const timeline::DisplayObject& now = stage.ClipOf(timeline::kRootId)->objects.at(1);
+        EXPECT_EQ(c.kept, now.id == before) << c.what;
+        EXPECT_EQ("a", now.name) << c.what;
+        EXPECT_TRUE(now.filters.empty()) << c.what;
+    }
+}
+
+// An object the timeline placed, once a script removes it, is no longer drawn (the shared
+// movie removes the middle of three squares on its first frame).
+TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
+    std::ifstream in(FLICKWELL_MOVIES_DIR "/as3-traces/displayobjectcontainer_removechild.swf",
+                     std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    if (movie.empty())
+        GTEST_SKIP() << "no shared movies";
+    engine::Player player;
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    std::vector<uint32_t> pixels(550 * 400, 0);
+    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
+    auto at = [&](int x, int y) { return pixels[size_t(y) * 550 + size_t(x)] & 0xFFFFFF; };
+    EXPECT_EQ(0xFFFFFFu, at(225, 80)) << "where the removed square was";
+    EXPECT_NE(0xFFFFFFu, at(80, 200)) << "the square left of it stays";
+    EXPECT_NE(0xFFFFFFu, at(250, 250)) << "the square below it stays";
+}
+
+// A Video's size: zero on either side gives the default on both; negative sides, an area
+// of 2^29 or more, or a side past the twips' range are refused.
+TEST(As3Display, VideoSizesAtTheirEdges) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value none;
+    const struct {
+        Value w, h;
+        int argc;
+        double width, height; // -1: refused with error 2006
+    } cases[] = {
+        {none, none, 0, 320, 240},
+        {none, Value::Num(100), 2, 320, 240},
+        {Value::Num(0), Value::Num(100), 2, 320, 240},
+        {Value::Num(1.9), none, 1, 1, 240},
+        {Value::Num(-0.5), none, 1, 320, 240},
+        {Value::Num(-1), Value::Num(0), 2, -1, -1},
+        {Value::Num(0x100000), none, 1, 0x100000, 240},
+        {Value::Num(0x200000), Value::Num(255), 2, 0x200000, 255},
+        {Value::Num(0x200000), Value::Num(256), 2, -1, -1},
+        {Value::Num(0x4000000), Value::Num(1), 2, 0x4000000, 1},
+        {Value::Num(0x7FFFFFF), Value::Num(1), 2, -1, -1},
+    };
+    for (const auto& c : cases) {
+        Value args[2] = {c.w, c.h};
+        const Value v = vm.ConstructClass(vm.Builtin("Video"), args, c.argc);
+        const Value thrown = vm.throwing() ? vm.TakeThrown() : Value();
+        const std::string what = vm.ToString(c.w) + " " + vm.ToString(c.h);
+        if (c.width < 0) {
+            EXPECT_EQ(2006, thrown.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(thrown, "errorID"))))
+                << what;
+            continue;
+        }
+        EXPECT_TRUE(thrown.IsUndefined()) << what;
+        EXPECT_EQ(c.width, vm.ToNumber(vm.Get(v, "width"))) << what;
+        EXPECT_EQ(c.height, vm.ToNumber(vm.Get(v, "height"))) << what;
+    }
+}
+
+// getBounds in an object's own space, its parent's, and the stage's (off the stage, the
+// space its placement maps into).
+TEST(As3Display, BoundsInTheSpaceAsked) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const Value shape = vm.ConstructClass(vm.Builtin("Shape"), nullptr, 0);
+    const Value empty = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    const Value g = vm.Get(shape, "graphics");
+    Value fill = Value::Num(0xFF0000);
+    vm.CallMethod(g, "beginFill", &fill, 1);
+    Value rect[4] = {Value::Num(0), Value::Num(0), Value::Num(100), Value::Num(50)};
+    vm.CallMethod(g, "drawRect", rect, 4);
+    vm.Set(shape, "x", Value::Num(10));
+    Value child = shape;
+    vm.CallMethod(sprite, "addChild", &child, 1);
+    vm.Set(sprite, "x", Value::Num(5));
+    vm.Set(sprite, "y", Value::Num(7));
+    vm.Set(sprite, "scaleX", Value::Num(2));
+    const struct {
+        Value of, in;
+        const char* box;
+    } cases[] = {
+        {sprite, sprite, "(x=10, y=0, w=100, h=50)"},
+        {shape, sprite, "(x=10, y=0, w=100, h=50)"},
+        {shape, shape, "(x=0, y=0, w=100, h=50)"},
+        {sprite, Value::Null(), "(x=25, y=7, w=200, h=50)"},
+        {empty, empty, "(x=0, y=0, w=0, h=0)"},
+    };
+    for (const auto& c : cases) {
+        Value in = c.in;
+        EXPECT_EQ(c.box, vm.ToString(vm.CallMethod(c.of, "getBounds", &in, 1))) << c.box;
+    }
 }
 
 } // namespace

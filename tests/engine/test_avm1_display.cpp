@@ -101,6 +101,21 @@ const DisplayCase kCases[] = {
      "getmember; store 1; push 'greenOffset'; getmember; trace; push r:1 'greenMultiplier'; "
      "getmember; trace",
      "20|0.25", ""},
+    // 'ball' shows "Hello" and "World" as static text: a search from each end, either case;
+    // line ends only between texts; a snapshot of nothing has no text.
+    {"text snapshot",
+     "push 0 'ball'; getvar; push 'getTextSnapshot'; callmethod; store 1; pop; "
+     "push 0 r:1 'getCount'; callmethod; trace; "
+     "push true 'WORLD' 0 3 r:1 'findText'; callmethod; trace; "
+     "push false 'WORLD' 0 3 r:1 'findText'; callmethod; trace; "
+     "push false 'o' 5 3 r:1 'findText'; callmethod; trace; "
+     "push false 'o' 9 3 r:1 'findText'; callmethod; trace; "
+     "push false 'd' 10 3 r:1 'findText'; callmethod; trace; "
+     "push true 9 3 3 r:1 'getText'; callmethod; trace; "
+     "push true 5 4 3 r:1 'getText'; callmethod; trace; "
+     "push 0 'TextSnapshot'; new; store 2; pop; push 0 r:2 'getCount'; callmethod; trace; "
+     "push 1 0 2 r:2 'getText'; callmethod; trace",
+     "10|-1|5|6|-1|-1|lo\nWorl|o|undefined|undefined", ""},
     // Blend modes by number (1 to 14) or name; anything else leaves the mode as it was.
     {"blend modes by number and name",
      "push 'ball'; getvar; push 'blendMode' 14; setmember; push 'ball.blendMode'; getvar; "
@@ -112,6 +127,29 @@ const DisplayCase kCases[] = {
      "setmember; push 'ball.blendMode'; getvar; trace; push 'ball'; getvar; "
      "push 'blendMode' 1; setmember; push 'ball.blendMode'; getvar; trace",
      "hardlight|hardlight|layer|layer|hardlight|normal", ""},
+    {"maxChars leaves restrict alone",
+     "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
+     "push 'label'; getvar; push 'maxChars' 5; setmember; push 'label.maxChars'; getvar; "
+     "trace; push 'label.restrict'; getvar; trace",
+     "5|null", ""},
+    // A clip takes the focus only when it asks for it; hiding it takes the focus away, and
+    // Selection's listeners hear each change with the old and new objects.
+    {"focus",
+     "push 'l' 0; object; setvar; func f(a, b) { push 'a'; getvar; push ' > '; add2; "
+     "push 'b'; getvar; add2; trace }; push 'l'; getvar; push 'onSetFocus'; push 'f'; "
+     "getvar; setmember; push 'l'; getvar; push 1 'Selection'; getvar; push 'addListener'; "
+     "callmethod; pop; push 'ball'; getvar; push 1 'Selection'; getvar; push 'setFocus'; "
+     "callmethod; trace; push 'ball'; getvar; push 'focusEnabled' true; setmember; "
+     "push 'ball'; getvar; push 1 'Selection'; getvar; push 'setFocus'; callmethod; trace; "
+     "push 0 'Selection'; getvar; push 'getFocus'; callmethod; trace; "
+     "push 'ball'; getvar; push '_visible' false; setmember; "
+     "push 0 'Selection'; getvar; push 'getFocus'; callmethod; trace; "
+     "push 'ball'; getvar; push '_visible' true; setmember; "
+     "push '_level0.ball' 1 'Selection'; getvar; push 'setFocus'; callmethod; pop; "
+     "push undef 1 'Selection'; getvar; push 'setFocus'; callmethod; trace",
+     "false|null > _level0.ball|true|_level0.ball|_level0.ball > null|null|"
+     "null > _level0.ball|_level0.ball > null|true",
+     ""},
     {"removed clip answers undefined",
      "push 'ball'; getvar; store 1; pop; push 0 r:1 'removeMovieClip'; callmethod; pop; "
      "push r:1 '_x'; getmember; trace; push 'ball'; getvar; trace",
@@ -123,7 +161,8 @@ class Display : public ::testing::TestWithParam<DisplayCase> {};
 TEST_P(Display, Script) {
     const DisplayCase& c = GetParam();
     Harness h;
-    h.display.NewClip(1, "ball", 1);
+    const avm1::ClipId ball = h.display.NewClip(1, "ball", 1);
+    h.display.staticTexts[ball] = {U"Hello", U"World"};
     h.Run(c.code);
     EXPECT_EQ(h.Traces(), c.expected) << c.name;
     if (*c.log) {

@@ -80,6 +80,13 @@ TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
          "push 'f'; " + New("filters", "BevelFilter", "'sideways' 1 1 1 1 1 1 1 1 1 4 4", 12) +
              "; setvar; push 'f'; getvar; push 'type'; getmember; trace",
          "full"},
+        {"gradient alphas and ratios clamp",
+         "push 'f'; " + New("filters", "GradientGlowFilter", "", 0) +
+             "; setvar; push 'f'; getvar; push 'alphas' 0.5 -1 2 3; array; setmember; "
+             "push 'f'; getvar; push 'ratios' 0 300 -5 3; array; setmember; "
+             "push 'f'; getvar; push 'alphas'; getmember; trace; "
+             "push 'f'; getvar; push 'ratios'; getmember; trace",
+         "1,0,0.5|0,255,0"},
         {"clone is a copy",
          "push 'f'; " + New("filters", "BlurFilter", "", 0) +
              "; setvar; push 'g'; push 0 'f'; getvar; push 'clone'; callmethod; setvar; "

@@ -27,6 +27,10 @@ const Case kCases[] = {
     {"undefined in 7", 7,
      "push 'u'; getvar; push 1; add2; trace; push 'x:'; push 'u'; getvar; add2; trace",
      "NaN|x:undefined"},
+    {"LoadVars.load needs a URL", 8,
+     "push 0 'LoadVars'; new; store 1; pop; push 0 r:1 'load'; callmethod; trace; "
+     "push 'x.txt' 1 r:1 'load'; callmethod; trace",
+     "false|true"},
     {"names fold case below 7", 6, "push 'Foo' 5; setvar; push 'foo'; getvar; trace", "5"},
     {"built-in names fold case below 7", 6,
      "push 'STAGE'; getvar; push 'SCALEMODE'; getmember; trace; push 'Stage'; getvar; "
@@ -298,6 +302,30 @@ const Case kCases[] = {
      "trace; push 0 r:1 'getSize'; callmethod; trace; push 'x' 1 'SharedObject'; getvar; "
      "push 'getLocal'; callmethod; push 'data'; getmember; push 'k'; getmember; trace",
      "true|0|5"},
+    // A listener joins once; broadcastMessage answers true only when someone (not null) was
+    // told; removal takes the last equal one; what initialize adds does not enumerate.
+    {"AsBroadcaster", 7,
+     "push 'o' 0; object; setvar; push 'o'; getvar; push 1 'AsBroadcaster'; getvar; "
+     "push 'initialize'; callmethod; pop; push 'l' 0; object; setvar; "
+     "func ev(x) { push 'got '; push 'x'; getvar; add2; trace }; "
+     "push 'l'; getvar; push 'ev'; push 'ev'; getvar; setmember; "
+     "push 'l'; getvar; push 1 'o'; getvar; push 'addListener'; callmethod; trace; "
+     "push 'l'; getvar; push 1 'o'; getvar; push 'addListener'; callmethod; pop; "
+     "push 'o'; getvar; push '_listeners'; getmember; push 'length'; getmember; trace; "
+     "push 5 'ev' 2 'o'; getvar; push 'broadcastMessage'; callmethod; trace; "
+     "push 'l'; getvar; push 1 'o'; getvar; push 'removeListener'; callmethod; trace; "
+     "push 'l'; getvar; push 1 'o'; getvar; push 'removeListener'; callmethod; trace; "
+     "push null 1 'o'; getvar; push '_listeners'; getmember; push 'push'; callmethod; pop; "
+     "push 'ev' 1 'o'; getvar; push 'broadcastMessage'; callmethod; trace; "
+     "push 'o'; getvar; enum2; push 'k'; swap; setvar; push 'k'; getvar; trace",
+     "true|1|got 5|true|true|false|undefined|null"},
+    // A message given replaces the prototype's; toString shows it.
+    {"Error", 7,
+     "push 0 'Error'; new; store 1; pop; push r:1 'message'; getmember; trace; "
+     "push 'bad' 1 'Error'; new; store 1; pop; push r:1; trace; push r:1 'name'; getmember; "
+     "trace; try r:2 { push 'worse' 1 'Error'; new; throw } catch { push r:2 'message'; "
+     "getmember; trace }",
+     "Error|bad|Error|worse"},
     {"stack underflow reads undefined", 7, "pop; pop; add; trace; swap; trace", "NaN|undefined"},
 };
 

@@ -183,6 +183,14 @@ TEST(EngineScripts, TheBridgeThroughTheWholeEngine) {
          "getmember; trace; push r:1 '_yscale'; getmember; trace; push r:1 '_height' 25; "
          "setmember; push r:1 '_yscale'; getmember; trace; push r:1 '_width'; getmember; trace",
          "200 100 50 200"},
+        {"a text field's _width and _height size its box, in its own scale",
+         "push 20 100 0 0 1 'f' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
+         "push '_root'; getvar; push 'f'; getmember; store 1; pop; push r:1 '_xscale' 200; "
+         "setmember; push r:1 '_width' 50; setmember; push r:1 '_xscale'; getmember; trace; "
+         "push r:1 '_width'; getmember; trace; push r:1 '_height' 0.5; setmember; push r:1 "
+         "'_height'; getmember; trace; push r:1 '_width' -5; setmember; push r:1 '_width'; "
+         "getmember; trace",
+         "200 50 0.5 0"},
         {"a colour transform's percentages read back",
          "push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
          "push r:1 1 'Color'; new; store 2; pop; push 'ra' 100 'ga' -100 'ba' 100 'bb' 255 "

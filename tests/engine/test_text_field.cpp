@@ -137,6 +137,9 @@ TEST(TextField, CondensedWhiteAndLongInputStayBounded) {
 
 TEST(TextField, FormatsOverRanges) {
     TextDocument doc = Field();
+    // "\r\n" is two breaks, each kept as '\r'.
+    doc.SetPlain(U"a\r\nb\n");
+    EXPECT_EQ(doc.text(), U"a\r\rb\r");
     doc.SetPlain(U"hello\nworld");
     EXPECT_EQ(doc.text(), U"hello\rworld");
     TextFormat bold;

@@ -102,4 +102,70 @@ TEST(TextLayout, LinesWrapAlignAndStep) {
     }
 }
 
+// textWidth and textHeight: what Flash counts of the laid-out lines.
+TEST(TextLayout, ExtentCountsAsFlashDoes) {
+    render::FontMeasure measure;
+    measure.advance = [](uint32_t, const render::TextStyle&) { return 100.0; };
+    measure.heights = [](const render::TextStyle& s, double* ascent, double* leading) {
+        *ascent = s.size * 0.75;
+        *leading = 10;
+    };
+    const struct {
+        uint8_t align;
+        const char* text;
+        double width, height, firstX;
+        bool alignSpaces = false;
+    } cases[] = {
+        // The only line keeps its span leading (240 + 10 + 20); a last line of several
+        // leaves it off; no text has no height.
+        {0, "ab", 200, 270, 0},
+        {0, "ab\ncd", 200, 270 + 250, 0},
+        {0, "ab\n", 200, 270 + 250, 0},
+        {0, "", 0, 0, 0},
+        // A left-aligned line's trailing spaces count; an aligned line's do not, unless
+        // the box keeps them (before version 8).
+        {0, "ab  ", 400, 270, 0},
+        {1, "ab  ", 1000, 270, 800},
+        {2, "ab  ", 600, 270, 400},
+        {1, "ab  ", 1000, 270, 600, true},
+        {2, "  ", 600, 270, 400, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        render::TextStyle style;
+        style.leading = 20;
+        render::LayoutBox box;
+        box.width = 1000;
+        box.height = 10000;
+        box.alignTrailingSpaces = c.alignSpaces;
+        render::TextExtent extent;
+        const auto lines = render::LayOutText(render::FromPlainText(c.text, style, c.align), box,
+                                              measure, &extent);
+        EXPECT_DOUBLE_EQ(extent.width, c.width);
+        EXPECT_DOUBLE_EQ(extent.height, c.height);
+        ASSERT_EQ(lines.size(), 1u + (std::string(c.text).find('\n') != std::string::npos));
+        if (!lines[0].glyphs.empty()) {
+            EXPECT_DOUBLE_EQ(lines[0].glyphs[0].x, c.firstX);
+        }
+    }
+}
+
+// An embedded font's advances and heights are whole twips, cut toward zero.
+TEST(TextLayout, EmbeddedMetricsAreWholeTwips) {
+    swf::Font font;
+    font.unitsPerEm = 20480;
+    font.hasLayout = true;
+    font.codes = {'a', 'b'};
+    font.byCode = {{'a', 0}, {'b', 1}};
+    font.glyphOutline = {0, 0};
+    font.outlines.resize(1);
+    font.advances = {1707, 1706}; // at 240 twips: 20.0039 and 19.9921
+    render::TextStyle style;
+    style.font = &font;
+    const render::FieldFonts fonts;
+    EXPECT_EQ(render::Advance(fonts, true, 'a', style), 20);
+    EXPECT_EQ(render::Advance(fonts, true, 'b', style), 19);
+    EXPECT_EQ(render::Advance(fonts, true, 'c', style), 0);
+}
+
 } // namespace

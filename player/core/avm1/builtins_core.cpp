@@ -60,6 +60,7 @@ Value ObjectAddProperty(Vm& vm, const Value& self, const Args& a) {
     Property& p = existing ? *existing : self.o->Put(name, Value(), vm.caseSensitive());
     p.getter = a[1].o;
     p.setter = a[2].IsObject() && a[2].o->kind == Kind::Function ? a[2].o : nullptr;
+    p.serial = vm.NewAccessorSerial();
     return Value::Bool(true);
 }
 Value ObjectIsPrototypeOf(Vm&, const Value& self, const Args& a) {
@@ -380,6 +381,16 @@ Object* Class(Vm& vm, const char* name, NativeFn ctor, Object* proto, Kind const
     return c;
 }
 
+// Error: a message (the prototype's "Error" until one is given) and a name.
+Value ErrorCtor(Vm& vm, const Value& self, const Args& a) {
+    if (self.IsObject() && a.size() > 0 && !a[0].IsUndefined())
+        self.o->Put("message", a[0], vm.caseSensitive());
+    return self;
+}
+Value ErrorToString(Vm& vm, const Value& self, const Args&) {
+    return Value::Str(vm.ToString(vm.Get(self, "message")));
+}
+
 } // namespace
 
 void InstallCore(Vm& vm) {
@@ -421,6 +432,12 @@ void InstallCore(Vm& vm) {
     Constant(vm, number, "NEGATIVE_INFINITY", Value::Num(-INFINITY));
 
     InstallString(vm);
+
+    Object* errorProto = vm.NewObject();
+    Class(vm, "Error", ErrorCtor, errorProto, Kind::Plain);
+    errorProto->Put("message", Value::Str("Error"), false, kDontEnum);
+    errorProto->Put("name", Value::Str("Error"), false, kDontEnum);
+    Method(vm, errorProto, "toString", ErrorToString);
 
     Object* math = vm.NewObject();
     g->Put("Math", Value::Obj(math), false, kDontEnum);

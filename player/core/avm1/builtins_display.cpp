@@ -463,6 +463,11 @@ void InstallDisplay(Vm& vm) {
     for (const Entry& e : clipMethods)
         Method(vm, clip, e.name, e.fn);
 
+    // From version 6 a button is an object of its own class.
+    Object* button = vm.NewObject();
+    NewClass(vm, "Button", Nothing, button);
+    Method(vm, button, "getDepth", GetDepth);
+
     Object* color = vm.NewObject();
     NewClass(vm, "Color", ColorCtor, color);
     Method(vm, color, "setRGB", SetRGB);

@@ -589,6 +589,13 @@ void InstallFilters(Vm& vm) {
         // Drawn the same either way here; kept so scripts read back what they set.
         clip->Put("cacheAsBitmap", Value::Bool(false), false, kDontEnum);
     }
+    if (Object* text = vm.Proto(Kind::Text)) {
+        Accessor(vm, text, "filters", ClipFilters, ClipSetFilters);
+    }
+    if (Object* button = vm.ProtoNamed("Button")) {
+        Accessor(vm, button, "filters", ClipFilters, ClipSetFilters);
+        Accessor(vm, button, "blendMode", ClipBlendMode, ClipSetBlendMode);
+    }
 }
 
 } // namespace avm1

@@ -58,7 +58,81 @@ Value BroadcastMessage(Vm& vm, const Value& self, const Args& a) {
     return Value();
 }
 
+// ---- AsBroadcaster, as Flash's own script library wrote it ----
+
+// addListener: once only (removeListener first), at the end.
+Value AsAddListener(Vm& vm, const Value& self, const Args& a) {
+    vm.CallMethod(self, "removeListener", &a[0], 1);
+    Object* list = ListenersOf(vm, self);
+    if (list != nullptr && list->elements.size() < 4096 && !vm.aborted()) {
+        vm.heap().Charge(sizeof(Value));
+        list->elements.push_back(a[0]);
+    }
+    return Value::Bool(true);
+}
+// removeListener: the last equal (==) one.
+Value AsRemoveListener(Vm& vm, const Value& self, const Args& a) {
+    Object* list = ListenersOf(vm, self);
+    if (list == nullptr)
+        return Value::Bool(false);
+    for (size_t i = list->elements.size(); i-- > 0;) {
+        if (vm.Equals(list->elements[i], a[0])) {
+            if (i < list->elements.size())
+                list->elements.erase(list->elements.begin() + long(i));
+            return Value::Bool(true);
+        }
+        if (vm.aborted() || i > list->elements.size())
+            break;
+    }
+    return Value::Bool(false);
+}
+// broadcastMessage: true when some listener was told.
+Value AsBroadcastMessage(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject() || a.size() == 0)
+        return Value();
+    Object* list = ListenersOf(vm, self);
+    if (list == nullptr)
+        return Value();
+    const std::vector<Value> listeners = list->elements;
+    const std::string event = vm.ToString(a[0]);
+    bool told = false;
+    for (const Value& l : listeners) {
+        if (vm.aborted())
+            break;
+        if (l.IsNullish())
+            continue;
+        told = true;
+        vm.CallMethod(l, event, a.v + 1, a.size() - 1);
+    }
+    return told ? Value::Bool(true) : Value();
+}
+// initialize(o): the broadcaster's methods as AsBroadcaster holds them now, and no listeners.
+Value AsInitialize(Vm& vm, const Value& self, const Args& a) {
+    if (!a[0].IsObject())
+        return Value();
+    Object* o = a[0].o;
+    const uint16_t hidden = kDontEnum | kDontDelete;
+    o->Put("broadcastMessage", vm.Get(self, "broadcastMessage"), vm.caseSensitive(), hidden);
+    o->Put("addListener", vm.Get(self, "addListener"), vm.caseSensitive(), hidden);
+    o->Put("removeListener", vm.Get(self, "removeListener"), vm.caseSensitive(), hidden);
+    vm.heap().Charge(sizeof(Object));
+    o->Put("_listeners", Value::Obj(vm.NewArray()), vm.caseSensitive(), hidden);
+    return Value();
+}
+Value AsConstruct(Vm&, const Value& self, const Args&) {
+    return self;
+}
+
 } // namespace
+
+void InstallAsBroadcaster(Vm& vm) {
+    Object* ctor = vm.NewNative(AsConstruct, vm.NewObject());
+    vm.global()->Put("AsBroadcaster", Value::Obj(ctor), false, kDontEnum);
+    Method(vm, ctor, "initialize", AsInitialize);
+    Method(vm, ctor, "addListener", AsAddListener);
+    Method(vm, ctor, "removeListener", AsRemoveListener);
+    Method(vm, ctor, "broadcastMessage", AsBroadcastMessage);
+}
 
 void AddBroadcasterMethods(Vm& vm, Object* o) {
     Method(vm, o, "addListener", AddListener);
@@ -293,6 +367,7 @@ Value LcDomain(Vm&, const Value&, const Args&) {
 
 void InstallNet(Vm& vm) {
     Object* g = vm.global();
+    InstallAsBroadcaster(vm);
     Object* vars = NewClass(vm, g, "LoadVars", Nothing);
     vars->Put("contentType", Value::Str("application/x-www-form-urlencoded"), false,
               kDontEnum | kDontDelete);

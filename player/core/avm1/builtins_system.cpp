@@ -16,6 +16,55 @@ constexpr int kScreenWidth = 1024, kScreenHeight = 768;
 Value Nothing(Vm&, const Value&, const Args&) {
     return Value();
 }
+Value MinusOne(Vm&, const Value&, const Args&) {
+    return Value::Num(-1);
+}
+// ---- Selection: the focus, which only scripts move here ----
+
+Value GetFocus(Vm& vm, const Value&, const Args&) {
+    Object* o = vm.focus() ? vm.ClipObject(vm.focus()) : nullptr;
+    return o != nullptr ? Value::Str(vm.TargetPath(o)) : Value::Null();
+}
+// An input field, a button, or a clip that asks for it (focusEnabled or a button handler)
+// takes the focus; null or undefined clears it.
+Value SetFocus(Vm& vm, const Value&, const Args& a) {
+    if (a[0].IsNullish()) {
+        vm.SetFocus(0);
+        return Value::Bool(true);
+    }
+    ClipId id = vm.ClipOf(a[0]);
+    if (!id && a[0].IsString() && vm.RootClip()) {
+        Object* target = vm.ResolveTarget(vm.ClipObject(vm.RootClip()), a[0].s);
+        id = target != nullptr ? vm.ClipOf(Value::Obj(target)) : 0;
+    }
+    if (!id || !vm.display())
+        return Value::Bool(false);
+    bool focusable = false;
+    switch (vm.display()->KindOf(id)) {
+    case DisplayKind::Text: {
+        const timeline::TextFieldState* field = vm.display()->TextField(id);
+        focusable = field != nullptr && field->editable;
+        break;
+    }
+    case DisplayKind::Button:
+        focusable = true;
+        break;
+    case DisplayKind::Clip: {
+        const Value self = Value::Obj(vm.ClipObject(id));
+        focusable = ToBoolean(vm.Get(self, "focusEnabled"), vm.version());
+        for (const char* handler : {"onPress", "onRelease", "onRollOver", "onRollOut"})
+            focusable = focusable || vm.Get(self, handler).IsObject();
+        break;
+    }
+    default:
+        break;
+    }
+    if (!focusable)
+        return Value::Bool(false);
+    vm.SetFocus(id);
+    return Value::Bool(true);
+}
+
 Value False(Vm&, const Value&, const Args&) {
     return Value::Bool(false);
 }
@@ -355,6 +404,22 @@ void InstallSystem(Vm& vm) {
     Object* access = Child(vm, g, "Accessibility");
     Method(vm, access, "isActive", False);
     Method(vm, access, "updateProperties", Nothing);
+
+    // Nothing ever has focus or a selection in a screen saver.
+    Object* selection = Child(vm, g, "Selection");
+    Method(vm, selection, "getFocus", GetFocus);
+    Method(vm, selection, "setFocus", SetFocus);
+    Method(vm, selection, "setSelection", Nothing);
+    for (const char* name : {"getBeginIndex", "getEndIndex", "getCaretIndex"})
+        Method(vm, selection, name, MinusOne);
+    AddBroadcasterMethods(vm, selection);
+    MakeBroadcaster(vm, selection, false);
+
+    Object* text = Child(vm, flash, "text");
+    NewClass(vm, text, "TextRenderer", Nothing);
+    Object* renderer = ClassObject(vm, text, "TextRenderer");
+    renderer->Put("maxLevel", Value::Num(4), false, kDontEnum);
+    Method(vm, renderer, "setAdvancedAntialiasingTable", Nothing);
 
     Object* socket = NewClass(vm, g, "XMLSocket", Nothing);
     Method(vm, socket, "connect", SocketConnect);

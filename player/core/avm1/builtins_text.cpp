@@ -119,8 +119,11 @@ template <int P> Value GetProp(Vm& vm, const Value& self, const Args&) {
     switch (P) {
     case kText:
         return Value::Str(timeline::EncodeUtf8(s.doc.text()));
-    case kHtmlText:
-        return Value::Str(s.html ? s.doc.ToHtml() : timeline::EncodeUtf8(s.doc.text()));
+    case kHtmlText: {
+        // A field given a style sheet answers its markup even when not set to HTML.
+        const bool markup = s.html || vm.Get(self, "styleSheet").IsObject();
+        return Value::Str(markup ? s.doc.ToHtml() : timeline::EncodeUtf8(s.doc.text()));
+    }
     case kHtml:
         return Value::Bool(s.html);
     case kMultiline:
@@ -469,7 +472,36 @@ Value True(Vm&, const Value&, const Args&) {
     return Value::Bool(true);
 }
 
+// tabIndex keeps undefined, or a whole number: a field's as unsigned 32 bits, a clip's or
+// button's as a signed one, with NaN and whatever lies outside it read as its lowest value.
+Value GetTabIndex(Vm& vm, const Value& self, const Args&) {
+    return self.IsObject() ? vm.Get(self, "__tabIndex") : Value();
+}
+template <bool Unsigned> Value SetTabIndex(Vm& vm, const Value& self, const Args& a) {
+    if (!self.IsObject()) {
+        return Value();
+    }
+    Value v;
+    if (!a[0].IsUndefined()) {
+        const double n = vm.ToNumber(a[0]);
+        if (Unsigned) {
+            v = Value::Num(double(ToUint32(n)));
+        } else {
+            const bool inside = n > -2147483649.0 && n < 2147483648.0;
+            v = Value::Num(inside ? std::trunc(n) : -2147483648.0);
+        }
+    }
+    self.o->Put("__tabIndex", v, false, kDontEnum);
+    return Value();
+}
+
 } // namespace
+
+void AddTabIndex(Vm& vm, Object* proto, bool enumerable, bool asUnsigned) {
+    Property& p = proto->Put("tabIndex", Value(), false, enumerable ? 0 : kDontEnum);
+    p.getter = vm.NewNative(GetTabIndex);
+    p.setter = vm.NewNative(asUnsigned ? SetTabIndex<true> : SetTabIndex<false>);
+}
 
 void InstallTextField(Vm& vm) {
     Object* proto = vm.NewObject();
@@ -503,6 +535,15 @@ void InstallTextField(Vm& vm) {
     }
     Method(vm, ctor, "getFontList", FontList);
     InstallStyleSheet(vm, ctor);
+    InstallTextSnapshot(vm);
+    // Flash lists a field's and a button's tabIndex among their properties, not a clip's.
+    AddTabIndex(vm, proto, true, true);
+    if (Object* clip = vm.Proto(Kind::Clip)) {
+        AddTabIndex(vm, clip, false, false);
+    }
+    if (Object* button = vm.ProtoNamed("Button")) {
+        AddTabIndex(vm, button, true, false);
+    }
 }
 
 } // namespace avm1

@@ -14,5 +14,9 @@ Value FromTextFormat(Vm& vm, const timeline::TextFormat& f, const char* display 
 void InstallTextFormat(Vm& vm);
 void InstallTextField(Vm& vm);                     // TextField's properties and methods
 void InstallStyleSheet(Vm& vm, Object* textField); // TextField.StyleSheet
+void InstallTextSnapshot(Vm& vm);
+// tabIndex on a prototype: a field's (unsigned) or a clip's or button's (signed).
+void AddTabIndex(Vm& vm, Object* proto, bool enumerable,
+                 bool asUnsigned); // TextSnapshot, MovieClip.getTextSnapshot
 
 } // namespace avm1

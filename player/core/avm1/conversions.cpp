@@ -67,7 +67,7 @@ std::string Vm::TypeOf(const Value& v) {
             return "function";
         // Buttons are clips to scripts but objects to typeof.
         if (v.o->kind == Kind::Clip &&
-            !(v.o->clip && display_ && display_->KindOf(v.o->clip) == DisplayKind::Other))
+            !(v.o->clip && display_ && display_->KindOf(v.o->clip) == DisplayKind::Button))
             return "movieclip";
         return "object";
     }

@@ -60,7 +60,7 @@ struct ColorTransform {
 // One drawing-API call, as the timeline keeps it.
 using DrawCommand = timeline::DrawOp;
 
-enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video };
+enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video, Button };
 
 // A text field's laid-out text, in pixels and lines (scroll positions count from 1).
 struct TextMetrics {
@@ -117,6 +117,9 @@ class DisplayBridge {
     virtual void TextFieldChanged(ClipId field, bool textChanged) = 0;
     // Lays out a field's state (on stage or not) with the movie's fonts.
     virtual TextMetrics MeasureField(const timeline::TextFieldState& field) = 0;
+    // The characters of each static text a clip shows itself, in depth order; false when
+    // it has none to give (it gave them to a copy of it).
+    virtual bool StaticTexts(ClipId, std::vector<std::u32string>*) { return false; }
 
     virtual void StageSize(double& width, double& height) = 0;
 

@@ -14,6 +14,8 @@ namespace avm1 {
 void MakeBroadcaster(Vm& vm, Object* o, bool hearsItself);
 // addListener, removeListener and broadcastMessage on o (an object or a prototype).
 void AddBroadcasterMethods(Vm& vm, Object* o);
+// The AsBroadcaster global, which scripts use to make their own event sources.
+void InstallAsBroadcaster(Vm& vm);
 // Calls event on each listener of source, in the order they were added.
 void Broadcast(Vm& vm, Object* source, const std::string& event, const std::vector<Value>& args);
 

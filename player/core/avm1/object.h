@@ -59,6 +59,8 @@ struct Property {
     Object* getter = nullptr; // addProperty
     Object* setter = nullptr;
     uint16_t flags = 0;
+    // Each addProperty makes a new accessor, which nests on its own count (Vm::AccessorFree).
+    uint32_t serial = 0;
 };
 
 // A function written in the movie: where its body is, how it takes its arguments, and the

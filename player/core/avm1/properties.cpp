@@ -81,10 +81,14 @@ void Vm::DisplaySet(ClipId clip, int index, const Value& v) {
     case DisplayProp::Quality:
         display_->Set(clip, DisplayProp(index), Value::Str(ToString(v)));
         return;
-    case DisplayProp::Visible:
-        display_->Set(clip, DisplayProp(index),
-                      Value::Bool(ToBoolean(Value::Num(ToNumber(v)), version_)));
+    case DisplayProp::Visible: {
+        const bool shown = ToBoolean(Value::Num(ToNumber(v)), version_);
+        display_->Set(clip, DisplayProp(index), Value::Bool(shown));
+        // What is hidden loses the focus at once.
+        if (!shown && clip == focus_)
+            SetFocus(0);
         return;
+    }
     case DisplayProp::CurrentFrame:
     case DisplayProp::TotalFrames:
     case DisplayProp::Target:
@@ -121,9 +125,8 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
                 return false;
             if (holder)
                 *holder = p;
-            Object* owner = self.IsObject() ? self.o : p;
-            if (pr->getter && AccessorFree(owner, name)) {
-                out = CallAccessor(owner, name, pr->getter, self, nullptr);
+            if (pr->getter && AccessorFree(p, name, pr->serial)) {
+                out = CallAccessor(p, name, pr->serial, pr->getter, self, nullptr);
             } else {
                 out = pr->value;
             }
@@ -199,8 +202,8 @@ Value Vm::Get(const Value& target, const std::string& name) {
     if (Property* pr = o->Find(name, cs)) {
         if (HiddenForVersion(pr->flags, version_))
             return Value();
-        if (pr->getter && AccessorFree(o, name))
-            return CallAccessor(o, name, pr->getter, target, nullptr);
+        if (pr->getter && AccessorFree(o, name, pr->serial))
+            return CallAccessor(o, name, pr->serial, pr->getter, target, nullptr);
         return pr->value;
     }
     if (o->kind == Kind::Clip && o->clip && display_) {
@@ -237,26 +240,28 @@ Value Vm::Resolve(Object* o, const std::string& name, const Value& self) {
 }
 
 // Getters, setters and watch callbacks nest at most kMaxAccessorDepth deep, as in Flash;
-// deeper reads and assignments use the stored slot directly.
-// Counted per object and name: two properties whose setters assign each other nest
-// kMaxAccessorDepth deep each.
-std::string Vm::AccessorKey(Object* holder, const std::string& name) {
+// deeper reads use the stored slot directly and deeper assignments through a prototype's
+// setter are dropped. Counted per accessor where it is defined (each addProperty makes a
+// new one): objects sharing a prototype's accessor share its count, and two properties
+// whose setters assign each other nest kMaxAccessorDepth deep each.
+std::string Vm::AccessorKey(Object* holder, const std::string& name, uint32_t serial) {
     std::string key(reinterpret_cast<const char*>(&holder), sizeof holder);
+    key.append(reinterpret_cast<const char*>(&serial), sizeof serial);
     for (char c : name)
         key += caseSensitive() || c < 'A' || c > 'Z' ? c : char(c + 32);
     return key;
 }
 
-bool Vm::AccessorFree(Object* holder, const std::string& name) {
+bool Vm::AccessorFree(Object* holder, const std::string& name, uint32_t serial) {
     if (accessorDepth_.empty())
         return true;
-    auto it = accessorDepth_.find(AccessorKey(holder, name));
+    auto it = accessorDepth_.find(AccessorKey(holder, name, serial));
     return it == accessorDepth_.end() || it->second < kMaxAccessorDepth;
 }
 
-Value Vm::CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
-                       const Value* args, size_t n) {
-    const std::string key = AccessorKey(holder, name);
+Value Vm::CallAccessor(Object* holder, const std::string& name, uint32_t serial, Object* fn,
+                       const Value& self, const Value* args, size_t n) {
+    const std::string key = AccessorKey(holder, name, serial);
     accessorDepth_[key]++;
     Value r = Call(Value::Obj(fn), self, args, args ? n : 0);
     auto it = accessorDepth_.find(key);
@@ -267,9 +272,15 @@ Value Vm::CallAccessor(Object* holder, const std::string& name, Object* fn, cons
 
 // A watched name: the callback decides the value that lands.
 bool Vm::Watched(Object* o, const std::string& name, const Value& value, Value& out) {
-    if (!o->watches || !AccessorFree(o, name))
+    if (!o->watches) {
         return false;
+    }
     const bool cs = caseSensitive();
+    // A watch nests on the same count as the object's own accessor of that name.
+    const Property* own = o->Find(name, cs);
+    const uint32_t serial = own != nullptr ? own->serial : 0;
+    if (!AccessorFree(o, name, serial))
+        return false;
     for (const Watch& w : *o->watches) {
         if (!NamesEqual(w.name, name, cs))
             continue;
@@ -283,7 +294,7 @@ bool Vm::Watched(Object* o, const std::string& name, const Value& value, Value& 
             }
         }
         Value args[4] = {Value::Str(w.name), old, value, w.userData};
-        out = CallAccessor(o, name, w.callback, Value::Obj(o), args, 4);
+        out = CallAccessor(o, name, serial, w.callback, Value::Obj(o), args, 4);
         return true;
     }
     return false;
@@ -358,11 +369,19 @@ void Vm::Set(const Value& target, const std::string& name, const Value& assigned
             *pr = Property{pr->name, value, nullptr, nullptr, 0};
             return;
         }
-        if (pr->setter && AccessorFree(o, name)) {
-            CallAccessor(o, name, pr->setter, target, &value);
+        if (pr->setter && AccessorFree(o, name, pr->serial)) {
+            // The value lands in the accessor's slot once its setter is done: what a read
+            // nested too deep finds.
+            const uint32_t serial = pr->serial;
+            CallAccessor(o, name, serial, pr->setter, target, &value);
+            Property* after = o->Find(name, cs);
+            if (after != nullptr && after->serial == serial && serial != 0) {
+                heap_.Charge(value.s.size());
+                after->value = value;
+            }
             return;
         }
-        if ((pr->getter && AccessorFree(o, name)) || (pr->flags & kReadOnly))
+        if ((pr->getter && AccessorFree(o, name, pr->serial)) || (pr->flags & kReadOnly))
             return;
         heap_.Charge(value.s.size());
         pr->value = value;
@@ -372,8 +391,11 @@ void Vm::Set(const Value& target, const std::string& name, const Value& assigned
     int guard = 0;
     for (Object* p = o->proto; p && guard < 256; p = p->proto, guard++) {
         if (Property* pr = p->Find(name, cs)) {
-            if (pr->setter && !HiddenForVersion(pr->flags, version_) && AccessorFree(o, name)) {
-                CallAccessor(o, name, pr->setter, target, &value);
+            if (pr->setter && !HiddenForVersion(pr->flags, version_)) {
+                // Nested too deep, the assignment is dropped.
+                if (AccessorFree(p, name, pr->serial)) {
+                    CallAccessor(p, name, pr->serial, pr->setter, target, &value);
+                }
                 return;
             }
             break;

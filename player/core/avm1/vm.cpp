@@ -1,6 +1,7 @@
 #include "player/core/avm1/vm.h"
 
 #include "player/core/avm1/builtins_text.h"
+#include "player/core/avm1/listeners.h"
 
 #include <algorithm>
 #include <chrono>
@@ -158,12 +159,23 @@ Object* Vm::ClipObject(ClipId clip) {
     DisplayKind k = display_->KindOf(clip);
     if (k == DisplayKind::None)
         return nullptr;
+    // Before version 6 a button is no object of its own: scripts reach its clip instead.
+    if (k == DisplayKind::Button && version_ < 6) {
+        const ClipId parent = display_->Parent(clip);
+        return parent != clip && display_->KindOf(parent) != DisplayKind::Button
+                   ? ClipObject(parent)
+                   : nullptr;
+    }
     Object* o = heap_.New(k == DisplayKind::Text ? Kind::Text : Kind::Clip);
     if (!o) {
         Abort(RunResult::OutOfMemory);
         return nullptr;
     }
     o->proto = k == DisplayKind::Video ? VideoPrototype(*this) : Proto(o->kind);
+    if (k == DisplayKind::Button) {
+        if (Object* button = ProtoNamed("Button"))
+            o->proto = button;
+    }
     o->clip = clip;
     clips_[clip] = o;
     return o;
@@ -177,7 +189,30 @@ ClipId Vm::ClipOf(const Value& v) const {
     return 0;
 }
 
+void Vm::SetFocus(ClipId clip) {
+    const ClipId old = focus_;
+    if (clip == old)
+        return;
+    focus_ = clip;
+    auto object = [this](ClipId id) {
+        Object* o = id ? ClipObject(id) : nullptr;
+        return o != nullptr ? Value::Obj(o) : Value::Null();
+    };
+    const Value before = object(old), after = object(clip);
+    if (before.IsObject())
+        CallMethod(before, "onKillFocus", &after, 1);
+    if (after.IsObject() && !aborted())
+        CallMethod(after, "onSetFocus", &before, 1);
+    const Value selection = GetProp(global_, "Selection");
+    if (selection.IsObject() && !aborted()) {
+        const Value args[] = {before, after};
+        Broadcast(*this, selection.o, "onSetFocus", std::vector<Value>(args, args + 2));
+    }
+}
+
 void Vm::OnClipRemoved(ClipId clip) {
+    if (clip == focus_)
+        focus_ = 0;
     auto it = clips_.find(clip);
     if (it == clips_.end())
         return;

@@ -61,6 +61,8 @@ class Vm {
     ~Vm();
     Vm(const Vm&) = delete;
     Vm& operator=(const Vm&) = delete;
+    // A new accessor's own key for counting how deep it nests.
+    uint32_t NewAccessorSerial() { return ++accessorSerial_; }
 
     // trace() lines and notices (blocked network, file or process requests) go here.
     void SetSink(Sink sink) { sink_ = std::move(sink); }
@@ -88,6 +90,10 @@ class Vm {
     // registered with Object.registerClass (prototype and constructor).
     void InitClip(ClipId clip, const std::string& exportName);
     void OnClipRemoved(ClipId clip);
+    // The object with the keyboard focus (0: none). A change tells Selection's listeners
+    // (onSetFocus) and the objects themselves (onKillFocus, onSetFocus).
+    ClipId focus() const { return focus_; }
+    void SetFocus(ClipId clip);
 
     // ---- for built-ins and tests ----
     int version() const { return version_; }
@@ -211,10 +217,10 @@ class Vm {
     // came from elsewhere): a function called by name runs with it as `this`.
     Value GetVariable(Frame& f, const std::string& name, Object** holder = nullptr);
     Value Resolve(Object* o, const std::string& name, const Value& self);
-    std::string AccessorKey(Object* holder, const std::string& name);
-    bool AccessorFree(Object* holder, const std::string& name);
-    Value CallAccessor(Object* holder, const std::string& name, Object* fn, const Value& self,
-                       const Value* args, size_t n = 1);
+    std::string AccessorKey(Object* holder, const std::string& name, uint32_t serial);
+    bool AccessorFree(Object* holder, const std::string& name, uint32_t serial = 0);
+    Value CallAccessor(Object* holder, const std::string& name, uint32_t serial, Object* fn,
+                       const Value& self, const Value* args, size_t n = 1);
     bool Watched(Object* o, const std::string& name, const Value& value, Value& out);
     void SetVariable(Frame& f, const std::string& name, const Value& v);
     bool Budget();
@@ -253,6 +259,8 @@ class Vm {
     std::vector<bool> constructing_; // one per running script function
     std::unordered_map<std::string, int> accessorDepth_;
     static constexpr int kMaxAccessorDepth = 65;
+    uint32_t accessorSerial_ = 0;
+    ClipId focus_ = 0;
     int running_ = 0; // scripts started by the host and not finished
     RunResult abort_ = RunResult::Done;
     bool throwing_ = false;

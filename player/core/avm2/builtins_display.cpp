@@ -1,6 +1,6 @@
-// flash.events, flash.display, flash.geom, flash.text and flash.system as far as scripts see
-// them: events with capture and bubbling, the display tree with its added/removed events,
-// MovieClip frames through the TimelineBridge. Loader and network classes refuse offline.
+// flash.display, flash.text's TextField and flash.system as far as scripts see them: the
+// display tree with its added/removed events, placement through the TimelineBridge, Timer.
+// Loader and network classes refuse offline.
 #include <algorithm>
 #include <cmath>
 
@@ -13,272 +13,13 @@ namespace {
 #define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
 #define UNUSED (void)vm, (void)self, (void)args, (void)argc
 
-EventData* EventOf(const Value& v) {
-    return v.IsObject() && v.o->kind == Kind::Event ? static_cast<EventData*>(v.o->extra.get())
-                                                    : nullptr;
-}
-
-DisplayData* Ensure(const Value& v) {
-    if (!v.IsObject() || v.o->kind != Kind::Dispatcher)
-        return nullptr;
-    if (!v.o->extra) {
-        DisplayData* d = new DisplayData;
-        d->self = v.o;
-        v.o->extra.reset(d);
-    }
-    return static_cast<DisplayData*>(v.o->extra.get());
-}
-
 std::string Str(Vm& vm, Value* args, int argc, int i) {
     return i < argc ? vm.ToString(args[i]) : std::string();
 }
 
-// ---- Event ----
-NATIVE(EventCtor) {
-    UNUSED;
-    EventData* e = new EventData;
-    self.o->extra.reset(e);
-    e->type = Str(vm, args, argc, 0);
-    e->bubbles = argc > 1 && ToBoolean(args[1]);
-    e->cancelable = argc > 2 && ToBoolean(args[2]);
-    return Value();
-}
-NATIVE(EventType) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return e ? Value::Str(e->type) : Value::Null();
-}
-NATIVE(EventBubbles) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return Value::Bool(e && e->bubbles);
-}
-NATIVE(EventCancelable) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return Value::Bool(e && e->cancelable);
-}
-NATIVE(EventTarget) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return e && !e->target.IsUndefined() ? e->target : Value::Null();
-}
-NATIVE(EventCurrentTarget) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return e && !e->currentTarget.IsUndefined() ? e->currentTarget : Value::Null();
-}
-NATIVE(EventPhase) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return Value::Num(e ? e->phase : 2);
-}
-NATIVE(EventStop) {
-    UNUSED;
-    if (EventData* e = EventOf(self))
-        e->stop = true;
-    return Value();
-}
-NATIVE(EventStopNow) {
-    UNUSED;
-    if (EventData* e = EventOf(self))
-        e->stop = e->stopNow = true;
-    return Value();
-}
-NATIVE(EventPrevent) {
-    UNUSED;
-    if (EventData* e = EventOf(self))
-        if (e->cancelable)
-            e->prevented = true;
-    return Value();
-}
-NATIVE(EventIsPrevented) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    return Value::Bool(e && e->prevented);
-}
-NATIVE(EventClone) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    if (!e)
-        return Value::Null();
-    // A subclass that does not override clone gets an instance of the native class it
-    // extends.
-    ClassInfo* c = self.o->cls;
-    while (c && c->super && vm.Builtin(c->name.c_str()) != c)
-        c = c->super;
-    Value a[3] = {Value::Str(e->type), Value::Bool(e->bubbles), Value::Bool(e->cancelable)};
-    return vm.ConstructClass(c, a, 3);
-}
-NATIVE(EventToString) {
-    UNUSED;
-    EventData* e = EventOf(self);
-    if (!e)
-        return Value::Str("");
-    const std::string cls = self.o->cls ? self.o->cls->name : "Event";
-    return Value::Str("[" + cls + " type=\"" + e->type +
-                      "\" bubbles=" + (e->bubbles ? "true" : "false") +
-                      " cancelable=" + (e->cancelable ? "true" : "false") +
-                      " eventPhase=" + std::to_string(e->phase) + "]");
-}
-NATIVE(EventFormat) {
-    UNUSED;
-    std::string s = "[" + Str(vm, args, argc, 0);
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = vm.ToString(args[i]);
-        const Value v = vm.Get(self, name);
-        s += " " + name + "=" + (v.IsString() ? "\"" + v.s.get() + "\"" : vm.ToString(v));
-    }
-    return Value::Str(s + "]");
-}
-
-// ---- EventDispatcher ----
-bool IsBroadcast(const std::string& type) {
-    return type == "enterFrame" || type == "exitFrame" || type == "frameConstructed" ||
-           type == "render" || type == "activate" || type == "deactivate";
-}
-NATIVE(DispatcherCtor) {
-    UNUSED;
-    Ensure(self);
-    return Value();
-}
-NATIVE(AddListener) {
-    UNUSED;
-    DisplayData* d = Ensure(self);
-    if (!d)
-        return Value();
-    if (argc < 2 || !args[1].IsObject())
-        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "listener"));
-    const std::string type = vm.ToString(args[0]);
-    Listener l;
-    l.fn = args[1];
-    l.capture = argc > 2 && ToBoolean(args[2]);
-    l.priority = argc > 3 ? ClampInt(vm.ToNumber(args[3])) : 0;
-    std::vector<Listener>& list = d->listeners[type];
-    for (const Listener& x : list)
-        if (x.capture == l.capture && vm.StrictEquals(x.fn, l.fn))
-            return Value();
-    if (list.size() > 100000)
-        return Value();
-    auto at = std::find_if(list.begin(), list.end(),
-                           [&](const Listener& x) { return x.priority < l.priority; });
-    list.insert(at, l);
-    vm.heap().Account(self.o, sizeof(Listener));
-    if (IsBroadcast(type)) {
-        auto& b = vm.broadcast();
-        if (std::find(b.begin(), b.end(), self.o) == b.end())
-            b.push_back(self.o);
-    }
-    return Value();
-}
-NATIVE(RemoveListener) {
-    UNUSED;
-    DisplayData* d = Ensure(self);
-    if (!d || argc < 2)
-        return Value();
-    auto it = d->listeners.find(vm.ToString(args[0]));
-    if (it == d->listeners.end())
-        return Value();
-    const bool capture = argc > 2 && ToBoolean(args[2]);
-    auto& list = it->second;
-    for (size_t i = 0; i < list.size(); ++i)
-        if (list[i].capture == capture && vm.StrictEquals(list[i].fn, args[1])) {
-            list.erase(list.begin() + long(i));
-            break;
-        }
-    return Value();
-}
-NATIVE(HasListener) {
-    UNUSED;
-    DisplayData* d = Ensure(self);
-    if (!d)
-        return Value::Bool(false);
-    auto it = d->listeners.find(Str(vm, args, argc, 0));
-    return Value::Bool(it != d->listeners.end() && !it->second.empty());
-}
-
-// Calls the listeners of one object for one phase.
-void Deliver(Vm& vm, Object* at, const Value& event, EventData* e, bool capture) {
-    DisplayData* d = Ensure(Value::Obj(at));
-    if (!d)
-        return;
-    auto it = d->listeners.find(e->type);
-    if (it == d->listeners.end())
-        return;
-    const std::vector<Listener> list = it->second; // listeners may change while called
-    e->currentTarget = Value::Obj(at);
-    for (const Listener& l : list) {
-        if (l.capture != capture)
-            continue;
-        Value arg = event;
-        vm.Call(l.fn, Value::Null(), &arg, 1);
-        if (vm.throwing()) {
-            // An uncaught error in a listener is reported and the dispatch goes on.
-            const Value err = vm.TakeThrown();
-            vm.Trace(vm.Report(err));
-        }
-        if (e->stopNow || vm.aborted())
-            break;
-    }
-}
-
-bool Dispatch(Vm& vm, Object* target, const Value& event) {
-    EventData* e = EventOf(event);
-    if (!e)
-        return false;
-    if (!e->target.IsUndefined() && !e->target.IsNull()) {
-        // Dispatched again: a clone goes out instead, as Flash does.
-        const Value copy = vm.CallMethod(event, "clone", nullptr, 0);
-        if (vm.throwing())
-            return false;
-        if (!EventOf(copy)) {
-            vm.ThrowError("TypeError", 2007, ErrorText(2007, "event"));
-            return false;
-        }
-        return Dispatch(vm, target, copy);
-    }
-    std::vector<Object*> path; // ancestors, nearest first
-    DisplayData* d = Ensure(Value::Obj(target));
-    for (Object* p = d ? d->parent : nullptr; p && path.size() < 10000;
-         p = Ensure(Value::Obj(p))->parent)
-        path.push_back(p);
-    // With nobody listening on the way the event is left untouched, its target unset.
-    bool heard = false;
-    for (size_t i = 0; i <= path.size() && !heard; ++i) {
-        DisplayData* at = i < path.size() ? Ensure(Value::Obj(path[i])) : d;
-        if (!at)
-            continue;
-        auto it = at->listeners.find(e->type);
-        heard = it != at->listeners.end() && !it->second.empty();
-    }
-    if (!heard)
-        return true;
-    e->target = Value::Obj(target);
-    e->phase = 1;
-    for (size_t i = path.size(); i-- > 0 && !e->stop;)
-        Deliver(vm, path[i], event, e, true);
-    if (!e->stop) {
-        e->phase = 2;
-        Deliver(vm, target, event, e, false);
-    }
-    if (e->bubbles) {
-        e->phase = 3;
-        for (size_t i = 0; i < path.size() && !e->stop; ++i)
-            Deliver(vm, path[i], event, e, false);
-    }
-    return !e->prevented;
-}
-
-NATIVE(DispatchEventN) {
-    UNUSED;
-    if (argc < 1 || !EventOf(args[0]))
-        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "event"));
-    return Value::Bool(Dispatch(vm, self.o, args[0]));
-}
-
 // ---- DisplayObject ----
 DisplayData* D(const Value& self) {
-    DisplayData* d = Ensure(self);
+    DisplayData* d = DispatcherData(self);
     return d && d->isDisplay ? d : nullptr;
 }
 
@@ -355,6 +96,10 @@ bool BoxOf(Vm& vm, DisplayData* d, double* box, int nesting = 0) {
                 own.Add(child[0], child[1]);
                 own.Add(child[2], child[3]);
             }
+    if (d->boxWidth > 0) {
+        own.Add(0, 0);
+        own.Add(d->boxWidth, d->boxHeight);
+    }
     if (own.empty)
         return false;
     box[0] = d->x + own.xMin * d->scaleX, box[2] = d->x + own.xMax * d->scaleX;
@@ -476,12 +221,20 @@ NATIVE(GetFilters) {
     UNUSED;
     DisplayData* d = D(self);
     std::vector<Value> list;
-    if (d && d->filters.IsObject())
+    if (d && d->filters.IsObject()) {
         for (const Value& f : d->filters.o->elems) {
             list.push_back(vm.CallMethod(f, "clone", nullptr, 0));
             if (vm.throwing())
                 return Value();
         }
+    } else if (d && d->timeline && vm.timeline()) {
+        // None set by a script: those the timeline placed it with.
+        for (const swf::Filter& f : vm.timeline()->PlacedFilters(d->timeline)) {
+            const Value v = FilterOfTag(vm, f);
+            if (!v.IsNull())
+                list.push_back(v);
+        }
+    }
     return Value::Obj(vm.NewArray(std::move(list)));
 }
 NATIVE(SetFilters) {
@@ -565,6 +318,22 @@ NATIVE(SetButtonMode) {
         d->buttonMode = ToBoolean(Arg(args, argc, 0));
     return Value();
 }
+// The mouse flags: kept, as a saver ends at the first mouse move.
+#define FLAG(Get, Set, field)                                                                      \
+    NATIVE(Get) {                                                                                  \
+        UNUSED;                                                                                    \
+        DisplayData* d = D(self);                                                                  \
+        return Value::Bool(d && d->field);                                                         \
+    }                                                                                              \
+    NATIVE(Set) {                                                                                  \
+        UNUSED;                                                                                    \
+        if (DisplayData* d = D(self))                                                              \
+            d->field = ToBoolean(Arg(args, argc, 0));                                              \
+        return Value();                                                                            \
+    }
+FLAG(GetMouseEnabled, SetMouseEnabled, mouseEnabled)
+FLAG(GetDoubleClick, SetDoubleClick, doubleClickEnabled)
+FLAG(GetMouseChildren, SetMouseChildren, mouseChildren)
 
 // Hit tests in stage pixels, for objects on the stage.
 bool StageBox(Vm& vm, const Value& v, double* box) {
@@ -583,6 +352,30 @@ NATIVE(HitTestPoint) {
                            vm.timeline()->Hit(d->timeline, x, y));
     double b[4];
     return Value::Bool(StageBox(vm, self, b) && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3]);
+}
+// getBounds and getRect: its box in the space of `target`: its own (itself), its parent's,
+// or, for any other, the stage's standing for it. Rotation is left out, as in width.
+NATIVE(GetBounds) {
+    UNUSED;
+    DisplayData* d = Placed(vm, self);
+    DisplayData* target = D(Arg(args, argc, 0));
+    double b[4] = {0, 0, 0, 0};
+    bool has = false;
+    if (d && target == d) {
+        has = BoxOf(vm, d, b);
+        const double sx = d->scaleX != 0 ? d->scaleX : 1, sy = d->scaleY != 0 ? d->scaleY : 1;
+        b[0] = (b[0] - d->x) / sx, b[2] = (b[2] - d->x) / sx;
+        b[1] = (b[1] - d->y) / sy, b[3] = (b[3] - d->y) / sy;
+    } else if (d && target && d->parent == target->self) {
+        has = BoxOf(vm, d, b);
+    } else if (d) {
+        has = StageBox(vm, self, b);
+    }
+    if (!has)
+        b[0] = b[1] = b[2] = b[3] = 0;
+    Value r[4] = {Value::Num(std::min(b[0], b[2])), Value::Num(std::min(b[1], b[3])),
+                  Value::Num(std::fabs(b[2] - b[0])), Value::Num(std::fabs(b[3] - b[1]))};
+    return vm.ConstructClass(vm.Builtin("Rectangle"), r, 4);
 }
 NATIVE(HitTestObject) {
     UNUSED;
@@ -836,23 +629,30 @@ NATIVE(Quality) {
     UNUSED;
     return Value::Str("HIGH");
 }
-NATIVE(DisplayCtor) {
+} // namespace
+
+Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc) {
     UNUSED;
-    DisplayData* d = Ensure(self);
+    DisplayData* d = DispatcherData(self);
     if (d) {
         // The host gives what the timeline placed its object before constructing it.
-        if (!d->isDisplay)
+        if (!d->isDisplay) {
             d->scriptMade = true;
+            if (vm.timeline())
+                d->name = vm.timeline()->NewInstanceName();
+        }
         d->isDisplay = true;
         ClassInfo* container = vm.Builtin("DisplayObjectContainer");
         d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
     }
     return Value();
 }
+
+namespace {
 // Only the timeline makes these.
 NATIVE(TimelineOnlyCtor) {
     UNUSED;
-    DisplayData* d = Ensure(self);
+    DisplayData* d = DispatcherData(self);
     if (d && !d->isDisplay)
         return vm.ThrowError("ArgumentError", 2012,
                              "Error #2012: " + self.o->cls->name +
@@ -862,64 +662,6 @@ NATIVE(TimelineOnlyCtor) {
 NATIVE(Refuse) {
     UNUSED;
     vm.Notice("a movie asked to load another file; offline, nothing is loaded");
-    return Value();
-}
-
-// ---- Timer ----
-NATIVE(TimerCtor) {
-    UNUSED;
-    Ensure(self);
-    vm.Set(self, "delay", Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 0));
-    vm.Set(self, "repeatCount", Value::Num(argc > 1 ? ToInt32(vm.ToNumber(args[1])) : 0));
-    vm.Set(self, "currentCount", Value::Num(0));
-    vm.Set(self, "running", Value::Bool(false));
-    return Value();
-}
-NATIVE(TimerTick) {
-    UNUSED;
-    // `self` is the Timer (the Vm's timer passes its owner).
-    if (!self.IsObject())
-        return Value();
-    const double count = vm.ToNumber(vm.Get(self, "currentCount")) + 1;
-    vm.Set(self, "currentCount", Value::Num(count));
-    const double repeat = vm.ToNumber(vm.Get(self, "repeatCount"));
-    ClassInfo* te = vm.Builtin("TimerEvent");
-    Value a = Value::Str("timer");
-    Value ev = vm.ConstructClass(te, &a, 1);
-    Dispatch(vm, self.o, ev);
-    if (repeat > 0 && count >= repeat) {
-        vm.RemoveTimer(ClampInt(vm.ToNumber(vm.Get(self, "__id"))));
-        vm.Set(self, "running", Value::Bool(false));
-        a = Value::Str("timerComplete");
-        ev = vm.ConstructClass(te, &a, 1);
-        Dispatch(vm, self.o, ev);
-    }
-    return Value();
-}
-NATIVE(TimerStart) {
-    UNUSED;
-    if (ToBoolean(vm.Get(self, "running")))
-        return Value();
-    Vm::Timer t;
-    t.fn = Value::Obj(vm.NewNativeFunction("tick", TimerTick));
-    t.owner = self.o;
-    t.interval = std::max(1.0, vm.ToNumber(vm.Get(self, "delay")));
-    t.due = vm.Now() + t.interval;
-    const int id = vm.AddTimer(t);
-    vm.Set(self, "__id", Value::Num(id));
-    vm.Set(self, "running", Value::Bool(true));
-    return Value();
-}
-NATIVE(TimerStop) {
-    UNUSED;
-    vm.RemoveTimer(ClampInt(vm.ToNumber(vm.Get(self, "__id"))));
-    vm.Set(self, "running", Value::Bool(false));
-    return Value();
-}
-NATIVE(TimerReset) {
-    UNUSED;
-    TimerStop(vm, self, args, argc);
-    vm.Set(self, "currentCount", Value::Num(0));
     return Value();
 }
 
@@ -950,14 +692,6 @@ NATIVE(PlainCtor) {
     return Value();
 }
 
-ClassInfo* Events(Vm& vm, const char* name, ClassInfo* base,
-                  std::initializer_list<std::pair<const char*, const char*>> constants) {
-    ClassInfo* c = vm.DefineClass("flash.events", name, base, Kind::Event, EventCtor);
-    for (const auto& k : constants)
-        vm.AddConstant(c, k.first, Value::Str(k.second));
-    return c;
-}
-
 } // namespace
 
 DisplayData* ReadPlacement(Vm& vm, const Value& object) {
@@ -984,6 +718,7 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
     vm.MarkValue(text);
+    vm.MarkValue(loaderInfo);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -992,7 +727,7 @@ DisplayData* DisplayOf(const Value& v) {
 
 Object* NewDisplayObject(Vm& vm, ClassInfo* c, uint32_t timeline) {
     Object* o = vm.NewInstance(c);
-    DisplayData* d = Ensure(Value::Obj(o));
+    DisplayData* d = DispatcherData(Value::Obj(o));
     if (d) {
         d->isDisplay = true;
         d->timeline = timeline;
@@ -1064,41 +799,6 @@ void DetachChild(Vm& vm, Object* child, bool events) {
     c->parent = nullptr;
 }
 
-void DispatchSimple(Vm& vm, Object* target, const char* type, bool bubbles) {
-    // Nobody listening anywhere on the path: no event object is made.
-    bool any = false;
-    for (Object* p = target; p && !any; p = D(Value::Obj(p)) ? D(Value::Obj(p))->parent : nullptr) {
-        DisplayData* d = Ensure(Value::Obj(p));
-        if (!d)
-            break;
-        auto it = d->listeners.find(type);
-        // Ancestors count even when the event does not bubble: they may listen in capture.
-        any = it != d->listeners.end() && !it->second.empty();
-    }
-    if (!any)
-        return;
-    Value a[2] = {Value::Str(type), Value::Bool(bubbles)};
-    const Value ev = vm.ConstructClass(vm.Builtin("Event"), a, 2);
-    Dispatch(vm, target, ev);
-}
-
-void Broadcast(Vm& vm, const char* type) {
-    const std::vector<Object*> list = vm.broadcast();
-    Value a = Value::Str(type);
-    for (Object* o : list) {
-        DisplayData* d = Ensure(Value::Obj(o));
-        if (!d)
-            continue;
-        auto it = d->listeners.find(type);
-        if (it == d->listeners.end() || it->second.empty())
-            continue;
-        const Value ev = vm.ConstructClass(vm.Builtin("Event"), &a, 1);
-        Dispatch(vm, o, ev);
-        if (vm.aborted())
-            return;
-    }
-}
-
 void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
     DisplayData* d = D(Value::Obj(clip));
     if (!d)
@@ -1115,84 +815,7 @@ void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
 
 void InstallDisplay(Vm& vm) {
     ClassInfo* object = vm.objectClass;
-    ClassInfo* event = Events(vm, "Event", object,
-                              {{"ENTER_FRAME", "enterFrame"},
-                               {"EXIT_FRAME", "exitFrame"},
-                               {"FRAME_CONSTRUCTED", "frameConstructed"},
-                               {"ADDED", "added"},
-                               {"ADDED_TO_STAGE", "addedToStage"},
-                               {"REMOVED", "removed"},
-                               {"REMOVED_FROM_STAGE", "removedFromStage"},
-                               {"COMPLETE", "complete"},
-                               {"CHANGE", "change"},
-                               {"INIT", "init"},
-                               {"RENDER", "render"},
-                               {"RESIZE", "resize"},
-                               {"ACTIVATE", "activate"},
-                               {"DEACTIVATE", "deactivate"},
-                               {"OPEN", "open"},
-                               {"CLOSE", "close"},
-                               {"SELECT", "select"},
-                               {"CANCEL", "cancel"},
-                               {"UNLOAD", "unload"},
-                               {"SCROLL", "scroll"},
-                               {"TAB_CHILDREN_CHANGE", "tabChildrenChange"},
-                               {"FULLSCREEN", "fullScreen"},
-                               {"SOUND_COMPLETE", "soundComplete"},
-                               {"MOUSE_LEAVE", "mouseLeave"},
-                               {"CONNECT", "connect"},
-                               {"ID3", "id3"}});
-    event->sealed = true;
-    vm.AddGetter(event, "type", EventType);
-    vm.AddGetter(event, "bubbles", EventBubbles);
-    vm.AddGetter(event, "cancelable", EventCancelable);
-    vm.AddGetter(event, "target", EventTarget);
-    vm.AddGetter(event, "currentTarget", EventCurrentTarget);
-    vm.AddGetter(event, "eventPhase", EventPhase);
-    vm.AddMethod(event, "stopPropagation", EventStop);
-    vm.AddMethod(event, "stopImmediatePropagation", EventStopNow);
-    vm.AddMethod(event, "preventDefault", EventPrevent);
-    vm.AddMethod(event, "isDefaultPrevented", EventIsPrevented);
-    vm.AddMethod(event, "clone", EventClone);
-    vm.AddMethod(event, "toString", EventToString);
-    vm.AddMethod(event, "formatToString", EventFormat);
-    Events(vm, "TimerEvent", event, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}});
-    Events(vm, "MouseEvent", event,
-           {{"CLICK", "click"},
-            {"DOUBLE_CLICK", "doubleClick"},
-            {"MOUSE_DOWN", "mouseDown"},
-            {"MOUSE_UP", "mouseUp"},
-            {"MOUSE_MOVE", "mouseMove"},
-            {"MOUSE_OVER", "mouseOver"},
-            {"MOUSE_OUT", "mouseOut"},
-            {"ROLL_OVER", "rollOver"},
-            {"ROLL_OUT", "rollOut"},
-            {"MOUSE_WHEEL", "mouseWheel"},
-            {"RIGHT_CLICK", "rightClick"}});
-    Events(vm, "KeyboardEvent", event, {{"KEY_DOWN", "keyDown"}, {"KEY_UP", "keyUp"}});
-    Events(vm, "FocusEvent", event, {{"FOCUS_IN", "focusIn"}, {"FOCUS_OUT", "focusOut"}});
-    ClassInfo* text =
-        Events(vm, "TextEvent", event, {{"LINK", "link"}, {"TEXT_INPUT", "textInput"}});
-    ClassInfo* err = Events(vm, "ErrorEvent", text, {{"ERROR", "error"}});
-    Events(vm, "IOErrorEvent", err, {{"IO_ERROR", "ioError"}});
-    Events(vm, "SecurityErrorEvent", err, {{"SECURITY_ERROR", "securityError"}});
-    Events(vm, "AsyncErrorEvent", err, {{"ASYNC_ERROR", "asyncError"}});
-    Events(vm, "ProgressEvent", event, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}});
-    Events(vm, "HTTPStatusEvent", event, {{"HTTP_STATUS", "httpStatus"}});
-    Events(vm, "StatusEvent", event, {{"STATUS", "status"}});
-    Events(vm, "NetStatusEvent", event, {{"NET_STATUS", "netStatus"}});
-
-    ClassInfo* dispatcher =
-        vm.DefineClass("flash.events", "EventDispatcher", object, Kind::Dispatcher, DispatcherCtor);
-    vm.AddMethod(dispatcher, "addEventListener", AddListener);
-    vm.AddMethod(dispatcher, "removeEventListener", RemoveListener);
-    vm.AddMethod(dispatcher, "hasEventListener", HasListener);
-    vm.AddMethod(dispatcher, "willTrigger", HasListener);
-    vm.AddMethod(dispatcher, "dispatchEvent", DispatchEventN);
-    ClassInfo* iface =
-        vm.DefineClass("flash.events", "IEventDispatcher", object, Kind::Plain, nullptr);
-    iface->isInterface = true;
-    dispatcher->interfaces.push_back(iface);
+    ClassInfo* dispatcher = InstallEvents(vm);
 
     ClassInfo* display =
         vm.DefineClass("flash.display", "DisplayObject", dispatcher, Kind::Dispatcher, DisplayCtor);
@@ -1223,10 +846,13 @@ void InstallDisplay(Vm& vm) {
         vm.AddGetter(display, p.name, p.get, p.set);
     vm.AddMethod(display, "hitTestPoint", HitTestPoint);
     vm.AddMethod(display, "hitTestObject", HitTestObject);
+    vm.AddMethod(display, "getBounds", GetBounds);
+    vm.AddMethod(display, "getRect", GetBounds);
     InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(interactive, "mouseEnabled", nullptr, Ignore);
+    vm.AddGetter(interactive, "mouseEnabled", GetMouseEnabled, SetMouseEnabled);
+    vm.AddGetter(interactive, "doubleClickEnabled", GetDoubleClick, SetDoubleClick);
     vm.AddGetter(interactive, "tabEnabled", GetTabEnabled, SetTabEnabled);
     vm.AddGetter(interactive, "tabIndex", GetTabIndex, SetTabIndex);
     ClassInfo* container = vm.DefineClass("flash.display", "DisplayObjectContainer", interactive,
@@ -1250,7 +876,7 @@ void InstallDisplay(Vm& vm) {
     for (const auto& m : containerMethods)
         vm.AddMethod(container, m.name, m.fn);
     vm.AddGetter(container, "numChildren", NumChildren);
-    vm.AddGetter(container, "mouseChildren", nullptr, Ignore);
+    vm.AddGetter(container, "mouseChildren", GetMouseChildren, SetMouseChildren);
     vm.AddGetter(container, "tabChildren", GetTabChildren, SetTabChildren);
     ClassInfo* sprite =
         vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);
@@ -1265,6 +891,7 @@ void InstallDisplay(Vm& vm) {
     InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
+    InstallVideo(vm, display);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
     vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);
@@ -1333,12 +960,7 @@ void InstallDisplay(Vm& vm) {
     textField->sealed = false;
     InstallText(vm);
 
-    ClassInfo* timer =
-        vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);
-    timer->sealed = false;
-    vm.AddMethod(timer, "start", TimerStart);
-    vm.AddMethod(timer, "stop", TimerStop);
-    vm.AddMethod(timer, "reset", TimerReset);
+    InstallTimer(vm, dispatcher);
 
     InstallGeom(vm);
     InstallFilters(vm);

@@ -1,5 +1,7 @@
 // flash.filters: the filter classes as data a display object keeps (they are not drawn yet),
 // each with its constructor's parameters and defaults, and clone.
+#include <cmath>
+
 #include "player/core/avm2/display.h"
 
 namespace avm2 {
@@ -9,7 +11,9 @@ namespace {
 #define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
 #define UNUSED (void)vm, (void)self, (void)args, (void)argc
 
-enum class P : uint8_t { Number, Flag, Text, Any, Identity };
+// Float is kept in single precision, Unit clamped to 0..1; Sized is an array of
+// as many numbers as the two parameters before it multiply to, zeros where none was given.
+enum class P : uint8_t { Number, Float, Unit, Flag, Text, Any, Identity, Sized };
 
 struct Param {
     const char* name;
@@ -65,13 +69,13 @@ const std::vector<FilterClass>& Classes() {
         {"ConvolutionFilter",
          {{"matrixX", P::Number, 0, ""},
           {"matrixY", P::Number, 0, ""},
-          {"matrix", P::Any, 0, ""},
-          {"divisor", P::Number, 1, ""},
-          {"bias", P::Number, 0, ""},
+          {"matrix", P::Sized, 0, ""},
+          {"divisor", P::Float, 1, ""},
+          {"bias", P::Float, 0, ""},
           {"preserveAlpha", P::Flag, 1, ""},
           {"clamp", P::Flag, 1, ""},
           {"color", P::Number, 0, ""},
-          {"alpha", P::Number, 0, ""}}},
+          {"alpha", P::Unit, 0, ""}}},
         {"GradientGlowFilter",
          {{"distance", P::Number, 4, ""},
           {"angle", P::Number, 45, ""},
@@ -113,6 +117,18 @@ Value IdentityMatrix(Vm& vm) {
     return Value::Obj(vm.NewArray(std::move(m)));
 }
 
+// At most 15 by 15, as Flash takes them; the given numbers in single precision.
+Value SizedArray(Vm& vm, const Value& given, const Value& columns, const Value& rows) {
+    const double w = std::fmax(0, std::fmin(15, vm.ToNumber(columns)));
+    const double h = std::fmax(0, std::fmin(15, vm.ToNumber(rows)));
+    const size_t count = std::isnan(w) || std::isnan(h) ? 0 : size_t(w) * size_t(h);
+    std::vector<Value> out(count, Value::Num(0));
+    if (given.IsObject() && given.o->kind == Kind::Array)
+        for (size_t i = 0; i < count && i < given.o->elems.size(); ++i)
+            out[i] = Value::Num(double(float(vm.ToNumber(given.o->elems[i]))));
+    return Value::Obj(vm.NewArray(std::move(out)));
+}
+
 NATIVE(FilterCtor) {
     UNUSED;
     const FilterClass* f = ClassOf(vm, self);
@@ -136,6 +152,21 @@ NATIVE(FilterCtor) {
         case P::Identity:
             v = given && !args[i].IsNull() ? args[i] : IdentityMatrix(vm);
             break;
+        case P::Float:
+        case P::Unit: {
+            double n = given ? vm.ToNumber(args[i]) : p.number;
+            if (p.as == P::Unit)
+                n = std::isnan(n) ? n : std::fmax(0, std::fmin(1, n));
+            v = Value::Num(p.as == P::Float ? double(float(n)) : n);
+            break;
+        }
+        case P::Sized:
+            v = SizedArray(vm, given ? args[i] : Value(),
+                           i >= 2 ? vm.Get(self, f->params[0].name) : Value(),
+                           i >= 2 ? vm.Get(self, f->params[1].name) : Value());
+            if (vm.throwing())
+                return Value();
+            break;
         }
         vm.Set(self, p.name, v);
     }
@@ -154,6 +185,50 @@ NATIVE(FilterClone) {
 }
 
 } // namespace
+
+Value FilterOfTag(Vm& vm, const swf::Filter& f) {
+    auto num = [](double v) { return Value::Num(v); };
+    auto rgb = [](const swf::Rgba& c) { return Value::Num(double(c.r << 16 | c.g << 8 | c.b)); };
+    auto alpha = [](const swf::Rgba& c) { return Value::Num(c.a / 255.0); };
+    const double degrees = f.angle * 180 / 3.141592653589793;
+    std::vector<Value> a;
+    const char* cls = nullptr;
+    switch (f.kind) {
+    case swf::FilterKind::Blur:
+        cls = "BlurFilter", a = {num(f.blurX), num(f.blurY), num(f.passes)};
+        break;
+    case swf::FilterKind::Glow:
+        cls = "GlowFilter";
+        a = {rgb(f.color),    alpha(f.color), num(f.blurX),         num(f.blurY),
+             num(f.strength), num(f.passes),  Value::Bool(f.inner), Value::Bool(f.knockout)};
+        break;
+    case swf::FilterKind::DropShadow:
+        cls = "DropShadowFilter";
+        a = {num(f.distance),
+             degrees == 0 ? num(0) : num(degrees),
+             rgb(f.color),
+             alpha(f.color),
+             num(f.blurX),
+             num(f.blurY),
+             num(f.strength),
+             num(f.passes),
+             Value::Bool(f.inner),
+             Value::Bool(f.knockout),
+             Value::Bool(!f.compositeSource)};
+        break;
+    case swf::FilterKind::ColorMatrix: {
+        cls = "ColorMatrixFilter";
+        std::vector<Value> m;
+        for (float v : f.matrix)
+            m.push_back(num(v));
+        a = {Value::Obj(vm.NewArray(std::move(m)))};
+        break;
+    }
+    default:
+        return Value::Null();
+    }
+    return vm.ConstructClass(vm.Builtin(cls), a.data(), int(a.size()));
+}
 
 void InstallFilters(Vm& vm) {
     ClassInfo* base =

@@ -78,8 +78,8 @@ Value MakeScene(Vm& vm, uint32_t t, const Span& s) {
 NATIVE(CurrentFrame) {
     UNUSED;
     const uint32_t t = Timeline(self);
-    // A MovieClip made by `new` has no frame to be at.
-    if (!t && self.o->cls == vm.Builtin("MovieClip"))
+    // A MovieClip made by `new` of no library symbol has no frame to be at.
+    if (!t && !(vm.timeline() && vm.timeline()->HasSymbol(self.o->cls)))
         return Value::Num(0);
     const std::vector<Span> spans = Spans(vm, t);
     const uint32_t f = Absolute(vm, t);

@@ -181,6 +181,42 @@ SETTING(MovieHeight, "__height")
 SETTING(MovieFrameRate, "__frameRate")
 SETTING(MovieSwfVersion, "__swfVersion")
 
+// A Loader's own LoaderInfo, which never loads anything offline, refuses what only a loaded
+// movie can tell.
+bool IsMovieInfo(Vm& vm, const Value& self) {
+    return self.IsObject() && MovieLoaderInfo(vm, Value(), nullptr, 0).o == self.o;
+}
+#define LOADED(name, inner)                                                                        \
+    NATIVE(name) {                                                                                 \
+        UNUSED;                                                                                    \
+        if (!IsMovieInfo(vm, self))                                                                \
+            return vm.ThrowError("Error", 2099,                                                    \
+                                 "Error #2099: The loading object is not sufficiently loaded to "  \
+                                 "provide this information.");                                     \
+        return inner(vm, self, args, argc);                                                        \
+    }
+LOADED(LoadedVersion, Three)
+LOADED(LoadedChildAllows, True)
+LOADED(LoadedParentAllows, True)
+LOADED(LoadedSameDomain, True)
+LOADED(LoadedFrameRate, MovieFrameRate)
+LOADED(LoadedWidth, MovieWidth)
+LOADED(LoadedHeight, MovieHeight)
+LOADED(LoadedSwfVersion, MovieSwfVersion)
+NATIVE(LoadedBytes) {
+    UNUSED;
+    return IsMovieInfo(vm, self) ? FileBytes(vm, self, args, argc) : Value::Num(0);
+}
+NATIVE(ContentLoaderInfo) {
+    UNUSED;
+    DisplayData* d = DisplayOf(self);
+    if (!d)
+        return Value::Null();
+    if (!d->loaderInfo.IsObject())
+        d->loaderInfo = vm.ConstructClass(vm.Builtin("LoaderInfo"), nullptr, 0);
+    return d->loaderInfo;
+}
+
 // ---- ApplicationDomain: the movie's one domain ----
 // A new object each time it is asked for, as Flash Player answers.
 NATIVE(CurrentDomain) {
@@ -227,6 +263,12 @@ NATIVE(NotMadeByScript) {
     UNUSED;
     return vm.ThrowError("ArgumentError", 2012,
                          "Error #2012: " + self.o->cls->name + "$ class cannot be instantiated.");
+}
+
+// What the scripts' heap holds, as System's memory figures.
+NATIVE(HeapBytes) {
+    UNUSED;
+    return Value::Num(double(vm.heap().Used()));
 }
 
 } // namespace
@@ -311,15 +353,15 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     const struct {
         const char* name;
         NativeFn get;
-    } infoProps[] = {{"bytesLoaded", FileBytes},
-                     {"bytesTotal", FileBytes},
+    } infoProps[] = {{"bytesLoaded", LoadedBytes},
+                     {"bytesTotal", LoadedBytes},
                      {"content", Content},
                      {"contentType", ContentType},
-                     {"actionScriptVersion", Three},
-                     {"frameRate", MovieFrameRate},
-                     {"width", MovieWidth},
-                     {"height", MovieHeight},
-                     {"swfVersion", MovieSwfVersion},
+                     {"actionScriptVersion", LoadedVersion},
+                     {"frameRate", LoadedFrameRate},
+                     {"width", LoadedWidth},
+                     {"height", LoadedHeight},
+                     {"swfVersion", LoadedSwfVersion},
                      {"url", Url},
                      {"loaderURL", Url},
                      {"loader", Null},
@@ -327,9 +369,9 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                      {"parameters", Parameters},
                      {"sharedEvents", SharedEvents},
                      {"isURLInaccessible", False},
-                     {"childAllowsParent", True},
-                     {"parentAllowsChild", True},
-                     {"sameDomain", True}};
+                     {"childAllowsParent", LoadedChildAllows},
+                     {"parentAllowsChild", LoadedParentAllows},
+                     {"sameDomain", LoadedSameDomain}};
     for (const auto& p : infoProps)
         vm.AddGetter(info, p.name, p.get);
 
@@ -352,6 +394,22 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     vm.DefineClass("flash.printing", "PrintJobOptions", object, Kind::Plain, PrintJobOptionsCtor)
         ->sealed = false;
+
+    vm.AddGetter(vm.Builtin("Loader"), "contentLoaderInfo", ContentLoaderInfo);
+
+    // What a movie tells its container: nobody listens to a saver.
+    vm.DefineFunction("flash.system", "fscommand", Nothing);
+
+    // The heap is collected between frames anyway; a saver does not exit, pause or copy.
+    ClassInfo* system = vm.DefineClass("flash.system", "System", object, Kind::Plain, nullptr);
+    for (const char* m : {"gc", "pause", "resume", "exit", "setClipboard", "disposeXML",
+                          "pauseForGCIfCollectionImminent"})
+        vm.AddMethod(system, m, Nothing, true);
+    for (const char* p : {"totalMemory", "totalMemoryNumber", "privateMemory"})
+        vm.AddGetter(system, p, HeapBytes, nullptr, true);
+    vm.AddGetter(system, "freeMemory", Zero, nullptr, true);
+    vm.AddGetter(system, "ime", Null, nullptr, true);
+    vm.AddGetter(system, "useCodePage", False, Nothing, true);
 }
 
 } // namespace avm2

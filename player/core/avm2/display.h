@@ -28,6 +28,7 @@ struct DisplayData : Extra {
     bool visible = true;
     double mul[3] = {1, 1, 1}, add[4] = {0, 0, 0, 0}; // colour transform but alpha's multiplier
     uint32_t timeline = 0;   // the timeline object it stands for, 0 if none
+    uint16_t character = 0;  // the library symbol the timeline placed it as, 0 if none
     bool scriptMade = false; // made by `new`: on the stage once added under an object there
     std::vector<timeline::DrawOp> drawing;  // what its Graphics drew, replayed when it is put
     Value graphics;                         // its Graphics, made when first asked for
@@ -35,9 +36,18 @@ struct DisplayData : Extra {
     Value extraData;                        // metaData, Timer state and such
     Value filters;                          // an Array of the filters set (not drawn yet)
     Value text;                             // a TextField's text
+    Value loaderInfo;                       // a Loader's contentLoaderInfo
+    double boxWidth = 0, boxHeight = 0;     // a Video's own size, when a script made it
+    int32_t deblocking = 0;
+    bool smoothing = false;
+    double timerDelay = 0; // a Timer's
+    int32_t timerRepeat = 0, timerCount = 0;
+    int timerId = 0;           // the Vm's timer while running
+    bool timerTicking = false; // its listeners are being told of a tick
     int32_t tabIndex = -1;
     int8_t tabEnabled = -1; // -1: as its kind has it
     bool tabChildren = true, buttonMode = false, inputText = false;
+    bool mouseEnabled = true, doubleClickEnabled = false, mouseChildren = true;
     void Mark(Vm& vm) override;
 };
 
@@ -53,6 +63,14 @@ struct EventData : Extra {
     }
 };
 
+// The dispatcher data of an EventDispatcher, made when first asked for; null for others.
+DisplayData* DispatcherData(const Value& v);
+// EventDispatcher's constructor, for native dispatcher classes.
+Value DispatcherCtor(Vm& vm, const Value& self, Value* args, int argc);
+// Event, its kinds and EventDispatcher; returns EventDispatcher.
+ClassInfo* InstallEvents(Vm& vm);
+// Sends `event` to `target` through its ancestors; false when its default was prevented.
+bool DispatchEvent(Vm& vm, Object* target, const Value& event);
 DisplayData* DisplayOf(const Value& v);
 // An instance of `c` (a display class) with its display data, before its constructor runs.
 Object* NewDisplayObject(Vm& vm, ClassInfo* c, uint32_t timeline);
@@ -71,7 +89,13 @@ void InstallGraphics(Vm& vm, ClassInfo* display);
 // MovieClip's frame methods and properties, Scene and FrameLabel.
 void InstallMovieClip(Vm& vm, ClassInfo* clip);
 void InstallGeom(Vm& vm);
+void InstallTimer(Vm& vm, ClassInfo* dispatcher);
+void InstallVideo(Vm& vm, ClassInfo* display);
+// DisplayObject's constructor, for native display classes.
+Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc);
 void InstallFilters(Vm& vm);
+// A filter object for one the timeline placed an object with; null for kinds not read.
+Value FilterOfTag(Vm& vm, const swf::Filter& f);
 // A display object's placement, read from the timeline when it is there, and written back.
 DisplayData* ReadPlacement(Vm& vm, const Value& object);
 void WritePlacement(Vm& vm, const DisplayData* d);

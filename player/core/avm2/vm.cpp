@@ -124,6 +124,13 @@ double Vm::Now() {
     return clock_ ? clock_() : 0;
 }
 
+// The time budget counts real time, whatever clock the scripts are shown.
+static double SteadyMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 double Vm::WallNow() {
     if (wall_)
         return wall_();
@@ -166,7 +173,7 @@ bool Vm::Budget() {
         return false;
     }
     if ((budgetUsed_ & 4095) == 0) {
-        if (Now() - frameStart_ > limits_.millisecondsPerFrame) {
+        if (SteadyMs() - frameStart_ > limits_.millisecondsPerFrame) {
             frameOver_ = true;
             Abort(RunResult::Abandoned);
             return false;
@@ -183,7 +190,7 @@ bool Vm::Budget() {
 void Vm::BeginFrame() {
     budgetUsed_ = 0;
     frameOver_ = false;
-    frameStart_ = Now();
+    frameStart_ = SteadyMs();
     abort_ = RunResult::Done;
 }
 
@@ -902,6 +909,13 @@ bool Vm::RemoveTimer(int id) {
         }
     }
     return false;
+}
+
+double Vm::NextTimerDue() const {
+    double due = HUGE_VAL;
+    for (const Timer& t : timers_)
+        due = std::min(due, t.due);
+    return due;
 }
 
 void Vm::RunTimers() {

@@ -72,6 +72,14 @@ class TimelineBridge {
     virtual void SetPlacement(uint32_t id, const Placement& p) { (void)id, (void)p; }
     virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
     virtual void Unrealize(uint32_t id) { (void)id; }
+    // The filters the timeline placed an object with.
+    virtual std::vector<swf::Filter> PlacedFilters(uint32_t id) {
+        return (void)id, std::vector<swf::Filter>();
+    }
+    // The name of the next display object made: "instance" and a count the timeline shares.
+    virtual std::string NewInstanceName() { return std::string(); }
+    // Whether instances of `c` come with a library symbol's frames.
+    virtual bool HasSymbol(const ClassInfo* c) { return (void)c, false; }
     virtual void Draw(uint32_t id, const timeline::DrawOp& op) { (void)id, (void)op; }
     // Objects of one parent trade the depths they hold so they draw in this order.
     virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }
@@ -120,6 +128,8 @@ class Vm {
     void CollectGarbage();
     // Due timers (setTimeout, setInterval, Timer objects).
     void RunTimers();
+    // When the next timer falls due (infinity when none waits).
+    double NextTimerDue() const;
     // The class named "pkg.Name" or "pkg::Name" (scripts run on demand); nullptr if none.
     ClassInfo* FindClass(const std::string& qualified);
     Value FindDefinition(const std::string& qualified);

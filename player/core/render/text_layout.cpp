@@ -174,7 +174,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             for (size_t k = start; k < j; ++k) {
                 line.glyphs.push_back(PlacedGlyph{text.codes[k], text.styles[k], pen, advance[k]});
                 pen += advance[k];
-                if (text.codes[k] != ' ') {
+                if (text.codes[k] != ' ' || box.alignTrailingSpaces) {
                     width = pen;
                 }
             }
@@ -214,7 +214,10 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
                 g.x += shift + gap;
                 gap += inner ? spread : 0;
             }
-            seen.width = std::max(seen.width, shift + width + para.rightMargin);
+            // A left-aligned line's trailing spaces count in the text's width; an aligned
+            // line's do not.
+            const double inked = align == 0 || align == 3 ? pen : width;
+            seen.width = std::max(seen.width, shift + inked + para.rightMargin);
             line.bullet = para.bullet && firstLine;
             line.style = used[0];
             line.left = para.leftMargin + para.blockIndent;
@@ -232,7 +235,16 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
         ++paragraph;
         firstLine = true;
     }
-    seen.height = top;
+    // The span's leading stays off the last line, unless it is the only one; no text has
+    // no height.
+    if (n == 0) {
+        seen.height = 0;
+    } else if (lines.size() > 1) {
+        const TextLine& last = lines.back();
+        seen.height = top - text.palette[last.style].leading;
+    } else {
+        seen.height = top;
+    }
     if (extent != nullptr) {
         *extent = seen;
     }
@@ -260,6 +272,9 @@ double Advance(const FieldFonts& fonts, bool embedFonts, uint32_t code, const Te
         }
         advance = gi < static_cast<int>(style.font->advances.size()) ? style.font->advances[gi]
                                                                      : style.font->unitsPerEm * 0.6;
+        // Flash keeps an embedded glyph's advance in whole twips, cut toward zero: a long line
+        // comes out a pixel or two narrower than the exact sum.
+        return std::trunc(advance * style.size / EmOf(style));
     } else if (embedFonts || !fonts.device || !fonts.device(style, code, &advance)) {
         return 0; // an embedded face the movie does not hold sets nothing
     }
@@ -294,8 +309,9 @@ void LayOutField(const timeline::TextFieldState& field, const FieldFonts& fonts,
     measure.heights = [&](const TextStyle& style, double* ascent, double* leading) {
         const double scale = style.size / EmOf(style);
         if (style.font != nullptr) {
-            *ascent = style.font->ascent * scale;
-            *leading = style.font->leading * scale;
+            // Whole twips, cut toward zero, as the advances.
+            *ascent = std::trunc(style.font->ascent * scale);
+            *leading = std::trunc(style.font->leading * scale);
         } else {
             // Device text keeps its font's whole height between lines.
             *ascent = fonts.deviceAscent * scale;
@@ -309,7 +325,15 @@ void LayOutField(const timeline::TextFieldState& field, const FieldFonts& fonts,
     box.width = double(b.xMax) - b.xMin - 2 * kFieldGutter;
     box.height = 1e9;
     box.wordWrap = field.wordWrap;
+    box.alignTrailingSpaces = fonts.movie != nullptr && fonts.movie->version < 8;
     out->lines = LayOutText(out->styled, box, measure, &out->extent);
+    // Embedded text with none of its fonts in the movie shows nothing and takes no room.
+    const bool anyFont = std::any_of(out->styled.palette.begin(), out->styled.palette.end(),
+                                     [](const TextStyle& s) { return s.font != nullptr; });
+    if (field.embedFonts && !anyFont) {
+        out->extent = TextExtent();
+        out->lines.clear();
+    }
     if (field.autoSize != 0) {
         // The box fits the text: its width too, unless wrapped, kept at its left, right or
         // centre as the mode says.

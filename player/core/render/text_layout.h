@@ -56,6 +56,8 @@ struct LayoutBox {
     double width = 0;  // the text area: the field's width less the gutters
     double height = 0; // lines starting below this are left out
     bool wordWrap = false;
+    // Before version 8 an aligned line's trailing spaces take room like any character.
+    bool alignTrailingSpaces = false;
 };
 struct FontMeasure {
     // A character's advance in twips, in its style.
@@ -81,8 +83,9 @@ struct TextLine {
 // Lines step down by the largest size on the line, the font's leading and the leading of
 // the line's first style; a line's baseline lies its font's ascent below the line's top. Word wrap
 // breaks after the last space that fits (or inside a word longer than the line); alignment ignores
-// trailing spaces. `extent`, when given, receives the width the lines take (margins included) and
-// the height from the first line's top to below the last line's leading.
+// trailing spaces unless the box says otherwise. `extent`, when given, receives the width the lines
+// take (margins included) and the height from the first line's top to below the last line's
+// leading.
 struct TextExtent {
     double width = 0, height = 0;
 };

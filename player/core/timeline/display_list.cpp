@@ -144,6 +144,7 @@ void StageOps::Apply(const FrameCommand& c, Clip* clip, int nesting) {
             return;
         }
         o = PlaceNew(clip, p.depth, ch, nesting, false, p.hasName);
+        o->placedFrame = clip->frame;
     } else {
         o = &it->second;
         if (p.hasCharacter) {
@@ -216,8 +217,9 @@ void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActio
     }
 }
 
-// Back to the first frame: what frame 1 places again at the same depth with the same
-// character keeps running, as do objects scripts made; everything else goes.
+// Back to the first frame: what frame 1 placed and places again at the same depth with the
+// same character keeps running, as do objects scripts made; everything else goes (one a
+// later frame put there in its place too).
 void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
     std::map<uint16_t, DisplayObject> old;
     old.swap(clip->objects);
@@ -252,9 +254,12 @@ void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
             if (!c.remove && c.place.hasCharacter) {
                 auto it = old.find(c.place.depth);
                 if (it != old.end() && it->second.character != nullptr &&
-                    it->second.character->id == c.place.characterId) {
+                    it->second.character->id == c.place.characterId &&
+                    it->second.placedFrame == 0) {
                     keep(it, &kept);
                     if (kept) {
+                        // What frame 1 does not give it, it loses (filters a later frame set).
+                        clip->objects.at(c.place.depth).filters.clear();
                         FrameCommand move = c;
                         move.place.move = true;
                         move.place.hasCharacter = false;

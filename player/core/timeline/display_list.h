@@ -37,6 +37,7 @@ struct DisplayObject {
     swf::Matrix matrix;
     swf::ColorTransform cxform;
     uint16_t ratio = 0;
+    uint32_t placedFrame = 0; // the frame of its parent's timeline that placed it
     uint16_t clipDepth = 0; // a mask over depths up to this one, when not 0
     std::string name;
     swf::BlendMode blend = swf::BlendMode::Normal;
@@ -72,6 +73,8 @@ struct Clip {
     // Instance names (lower case) to depths, rebuilt when `namesStale`.
     std::unordered_map<std::string, uint16_t> names;
     bool namesStale = true;
+    // Flash hands a clip's static text to its copy: scripts read none from it after that.
+    bool staticTextGiven = false;
 };
 
 // What an interpreter has to do, in the order it should: run a clip's frame actions or a
@@ -116,7 +119,8 @@ class Stage {
     uint32_t CreateEmpty(uint32_t parent, const std::string& name, int scriptDepth);
     uint32_t CreateText(uint32_t parent, const std::string& name, int scriptDepth,
                         const swf::Rect& bounds);
-    bool Remove(uint32_t id);
+    // Only what scripts placed, unless `placedToo` (ActionScript 3 removes either).
+    bool Remove(uint32_t id, bool placedToo = false);
     bool SwapDepths(uint32_t id, int scriptDepth);
     int NextHighestDepth(uint32_t clip); // script depth
     // After a script renamed an object.

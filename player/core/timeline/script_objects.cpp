@@ -108,10 +108,17 @@ uint32_t Stage::Duplicate(uint32_t id, const std::string& name, int scriptDepth)
     o->ratio = source->ratio;
     o->clipDepth = source->clipDepth;
     o->blend = source->blend;
-    o->filters = source->filters;
     o->clipActions = source->clipActions;
     o->clipActionsSize = source->clipActionsSize;
-    o->visible = source->visible;
+    if (o->clip && source->clip) {
+        o->clip->staticTextGiven = source->clip->staticTextGiven;
+        source->clip->staticTextGiven = true;
+    }
+    // A text field's copy starts from its definition: no filters, shown.
+    if (!o->field) {
+        o->filters = source->filters;
+        o->visible = source->visible;
+    }
     o->decomposed = source->decomposed;
     o->xScale = source->xScale;
     o->yScale = source->yScale;
@@ -127,17 +134,22 @@ uint32_t Stage::CreateText(uint32_t parent, const std::string& name, int scriptD
     if (made_.size() >= kMaxObjects) {
         return 0;
     }
+    // The size and the dynamic type belong to the field made, not to what a copy of it starts
+    // from: Flash copies such a field as an empty box taking input.
     auto text = std::make_shared<swf::EditText>();
-    text->bounds = bounds;
     text->color = swf::Rgba{0, 0, 0, 255};
     text->hasColor = true;
-    text->readOnly = true;
     std::unique_ptr<Character> c(new Character);
     c->kind = Kind::EditText;
     c->editText = text;
     const uint32_t made = Place(parent, c.get(), name, scriptDepth);
     if (made != 0) {
         made_.push_back(std::move(c));
+        DisplayObject* o = Find(made);
+        if (o != nullptr && o->field) {
+            o->field->bounds = bounds;
+            o->field->editable = false;
+        }
     }
     return made;
 }
@@ -153,9 +165,9 @@ uint32_t Stage::CreateEmpty(uint32_t parent, const std::string& name, int script
     return Place(parent, emptySprite_.get(), name, scriptDepth);
 }
 
-bool Stage::Remove(uint32_t id) {
+bool Stage::Remove(uint32_t id, bool placedToo) {
     DisplayObject* o = Find(id);
-    if (o == nullptr || o->id == kRootId || o->depth < kScriptDepthBase) {
+    if (o == nullptr || o->id == kRootId || (o->depth < kScriptDepthBase && !placedToo)) {
         return false; // what the timeline placed stays until the timeline removes it
     }
     Clip* clip = ClipOf(o->parentId);

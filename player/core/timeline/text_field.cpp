@@ -532,9 +532,6 @@ void TextDocument::SetDefaultFormat(const TextFormat& f) {
 void TextDocument::SetPlain(const std::u32string& text) {
     text_.clear();
     for (size_t i = 0; i < text.size() && text_.size() < kMaxFieldChars; ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
         text_ += text[i] == '\n' ? U'\r' : text[i];
     }
     SpanFormat s;

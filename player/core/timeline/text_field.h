@@ -74,7 +74,8 @@ class TextDocument {
     // setNewTextFormat: what later text takes.
     void SetDefaultFormat(const TextFormat& f);
 
-    // The whole text, plain, in the default format ('\n' and "\r\n" become '\r').
+    // The whole text, plain, in the default format; '\r' and '\n' each end a paragraph, kept as
+    // '\r'.
     void SetPlain(const std::u32string& text);
     // Flash's markup. A field that is not multiline keeps no <p>/<li>/<br> breaks; below
     // version 8 text of nothing but spaces between tags is dropped.
