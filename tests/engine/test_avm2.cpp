@@ -452,6 +452,7 @@ const As3Call kAs3Calls[] = {
     // escapeMultiByte: UTF-8 bytes, letters and digits kept, U+0000 ends the text.
     {"", "flash.utils::escapeMultiByte", {"'a-\xc3\xa9'"}, "a%2D%C3%A9"},
     {"", "flash.utils::escapeMultiByte", {}, "undefined"},
+    {"", "flash.utils::escapeMultiByte", {"'\xed\xa0\x80'"}, "%EF%BF%BD"}, // a lone half
     {"", "flash.utils::unescapeMultiByte", {"'%4f%C3%A9'"}, "O\xc3\xa9"},
     {"", "flash.utils::unescapeMultiByte", {"'%GA'"}, "A"},
     {"", "flash.utils::unescapeMultiByte", {"'%AG!'"}, "!"},
@@ -804,6 +805,10 @@ const As3Call kAs3Calls[] = {
      {"'__AS3__.vec::Vector.<Vector.<String>>'"},
      "[class Vector.<__AS3__.vec::Vector.<String>>]"},
     {"", "flash.utils::getDefinitionByName", {"'Vector.<*>'"}, "[class Vector.<*>]"},
+    {"",
+     "flash.utils::getDefinitionByName",
+     {"'Vector.<Nope>'"},
+     "threw ReferenceError: Error #1065: Variable Vector.<Nope> is not defined."},
     // Function() and new Function() make an empty function, which a movie may construct.
     {"", "Function", {}, "function Function() {}"},
     {"new Function", "call", {"null"}, "undefined"},
@@ -816,6 +821,8 @@ const As3Call kAs3Calls[] = {
     {"Math", "max", {"i:-1"}, "-1"},
     {"Math", "max", {"i:-2147483648"}, "-2147483648"},
     // Sorting: each partition size sorted directly (2, 3) and one split (4); undefined last.
+    {"new Array", "sort", {"16"}, "1,2,,", {}, {{"=3", {"1"}}, {"=1", {"2"}}}},
+    {"new Array", "sort", {}, ",,", {"3"}},
     {"new Array", "sort", {}, "1,2", {"2", "1"}},
     {"new Array", "sort", {}, "1,2,3", {"3", "2", "1"}},
     {"new Array", "sort", {}, "1,2,3", {"2", "3", "1"}},
