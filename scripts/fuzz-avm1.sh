@@ -24,12 +24,17 @@ fi
 
 out=build/fuzz-avm1
 mkdir -p "$out/corpus" "$out/artifacts"
-avm1=(player/core/avm1/*.cpp player/core/swf/utf8.cpp) # and the codec below it
+# The interpreter and the layers below it that its library reaches (text, bitmaps, filters).
+avm1=(player/core/avm1/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp player/core/render/*.cpp)
+mkdir -p "$out/stb"
+cmake -DSTB_IMAGE_IN=/usr/include/stb/stb_image.h -DSTB_IMAGE_OUT="$out/stb/stb_image_guarded.h" \
+  -P cmake/stb_image_guarded.cmake
+inc=(-I. -isystem /usr/include/stb -isystem "$out/stb")
 clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. tools/fuzz/fuzz_avm1.cpp "${avm1[@]}" -o "$out/fuzz_avm1"
+  "${inc[@]}" tools/fuzz/fuzz_avm1.cpp "${avm1[@]}" -lz -lpthread -o "$out/fuzz_avm1"
 # The same target with source coverage and no sanitizers, to measure what the corpus reaches.
 clang++ -std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping \
-  -I. tools/fuzz/fuzz_avm1.cpp "${avm1[@]}" -o "$out/fuzz_avm1_cov"
+  "${inc[@]}" tools/fuzz/fuzz_avm1.cpp "${avm1[@]}" -lz -lpthread -o "$out/fuzz_avm1_cov"
 clang++ -std=c++17 -O1 -I. tools/fuzz/avm1_seeds.cpp tests/engine/avm1_asm.cpp -o "$out/seeds"
 "$out/seeds" "$out/corpus"
 
