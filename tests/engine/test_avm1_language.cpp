@@ -27,6 +27,18 @@ const Case kCases[] = {
     {"undefined in 7", 7,
      "push 'u'; getvar; push 1; add2; trace; push 'x:'; push 'u'; getvar; add2; trace",
      "NaN|x:undefined"},
+    {"a listener added twice is kept once", 8,
+     "push 0 'MovieClipLoader'; new; store 1; pop; push 0; object; store 2; pop; "
+     "push r:2 1 r:1 'addListener'; callmethod; trace; push r:2 1 r:1 'addListener'; "
+     "callmethod; trace; push r:2 1 r:1 'removeListener'; callmethod; trace; "
+     "push r:2 1 r:1 'removeListener'; callmethod; trace",
+     "true|true|true|false"},
+    // Tab stops are set as a list of numbers and read back as a copy.
+    {"tab stops", 8,
+     "push 0 'TextFormat'; new; store 1; pop; push r:1 'tabStops' 20 10 2; array; setmember; "
+     "push r:1 'tabStops'; getmember; store 3; pop; push 30 1 r:3 'push'; callmethod; pop; "
+     "push r:1 'tabStops'; getmember; trace",
+     "10,20"},
     {"LoadVars.load needs a URL", 8,
      "push 0 'LoadVars'; new; store 1; pop; push 0 r:1 'load'; callmethod; trace; "
      "push 'x.txt' 1 r:1 'load'; callmethod; trace",

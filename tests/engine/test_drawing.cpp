@@ -269,6 +269,14 @@ TEST(Drawing, BoundsAndLimits) {
         EXPECT_EQ(hit->Contains(p[0], p[1]), p[2] != 0) << p[0] << "," << p[1];
     }
 
+    // Style calls that draw nothing leave no path behind, however many come.
+    timeline::Drawing styled;
+    const auto line = Parse("S 1 000000 100")[0], fill = Parse("F 0 100")[0];
+    for (size_t i = 0; i < timeline::kMaxDrawingItems + 10; ++i)
+        styled.Apply(i % 2 ? line : fill);
+    EXPECT_TRUE(styled.Apply(Parse("M 0 0")[0]));
+    EXPECT_TRUE(styled.Apply(Parse("L 10 10")[0])) << "style calls filled the drawing";
+
     // A drawing that never clears stops growing at its limit and still draws.
     timeline::Drawing full;
     full.Apply(Parse("S 1 000000 100")[0]);

@@ -28,6 +28,17 @@ class Edges {
         Lib.trace(r.intersects(touching) + " " + r.intersection(touching));
         var overlapping = new flash.geom.Rectangle(9, 9, 5, 5);
         Lib.trace(r.intersects(overlapping) + " " + r.intersection(overlapping));
+        // A container numbers its children in order.
+        var box = new flash.display.Sprite(), first = new flash.display.Sprite(),
+            second = new flash.display.Sprite();
+        box.addChild(first);
+        box.addChild(second);
+        Lib.trace(box.getChildIndex(second) + " " + box.getChildIndex(first));
+        // A range in a class matches either case under the i flag, at its ends too.
+        Lib.trace(new EReg("^[a-c]+$", "i").match("AbC") + " " + new EReg("^[b-c]$", "i").match("A"));
+        // A colour transform set on an object reads back field by field.
+        box.transform.colorTransform = new flash.geom.ColorTransform(0.5, 0.25, 2, 0.75, 1, 2, 3, 4);
+        Lib.trace(box.transform.colorTransform);
         // A class called as a function takes exactly one argument.
         try {
             var c:Dynamic = Edges;
