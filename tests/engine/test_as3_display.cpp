@@ -186,17 +186,10 @@ TEST_F(ScenedClip, StepsStopTheClip) {
     }
 }
 
-// Off the stage, width and height are the bounds of what an object and its children draw;
-// setting one scales to it, and an empty object stays as it is.
-TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
+// A red 100 x 50 rectangle drawn in a shape at x = 10, added to `sprite`; gives the shape.
+avm2::Value AddRectangleShape(avm2::Vm& vm, const avm2::Value& sprite) {
     using avm2::Value;
-    avm2::Vm vm;
-    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
     const Value shape = vm.ConstructClass(vm.Builtin("Shape"), nullptr, 0);
-    Value n = Value::Num(200);
-    vm.Set(sprite, "width", n);
-    EXPECT_EQ(0, vm.ToNumber(vm.Get(sprite, "width"))) << "empty: nothing to scale";
-    EXPECT_EQ(1, vm.ToNumber(vm.Get(sprite, "scaleX"))) << "empty: scale kept";
     const Value g = vm.Get(shape, "graphics");
     Value fill = Value::Num(0xFF0000);
     vm.CallMethod(g, "beginFill", &fill, 1);
@@ -205,6 +198,20 @@ TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
     vm.Set(shape, "x", Value::Num(10));
     Value child = shape;
     vm.CallMethod(sprite, "addChild", &child, 1);
+    return shape;
+}
+
+// Off the stage, width and height are the bounds of what an object and its children draw;
+// setting one scales to it, and an empty object stays as it is.
+TEST(As3Display, WidthAndHeightFollowWhatIsDrawn) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
+    Value n = Value::Num(200);
+    vm.Set(sprite, "width", n);
+    EXPECT_EQ(0, vm.ToNumber(vm.Get(sprite, "width"))) << "empty: nothing to scale";
+    EXPECT_EQ(1, vm.ToNumber(vm.Get(sprite, "scaleX"))) << "empty: scale kept";
+    AddRectangleShape(vm, sprite);
     const struct {
         const char* set;
         double to, width, height, scaleX;
@@ -542,16 +549,8 @@ TEST(As3Display, BoundsInTheSpaceAsked) {
     using avm2::Value;
     avm2::Vm vm;
     const Value sprite = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
-    const Value shape = vm.ConstructClass(vm.Builtin("Shape"), nullptr, 0);
     const Value empty = vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0);
-    const Value g = vm.Get(shape, "graphics");
-    Value fill = Value::Num(0xFF0000);
-    vm.CallMethod(g, "beginFill", &fill, 1);
-    Value rect[4] = {Value::Num(0), Value::Num(0), Value::Num(100), Value::Num(50)};
-    vm.CallMethod(g, "drawRect", rect, 4);
-    vm.Set(shape, "x", Value::Num(10));
-    Value child = shape;
-    vm.CallMethod(sprite, "addChild", &child, 1);
+    const Value shape = AddRectangleShape(vm, sprite);
     vm.Set(sprite, "x", Value::Num(5));
     vm.Set(sprite, "y", Value::Num(7));
     vm.Set(sprite, "scaleX", Value::Num(2));
