@@ -447,22 +447,25 @@ std::vector<uint8_t> ThreeFrames(const std::vector<uint8_t>& second) {
     return swf;
 }
 
-// Back on frame 1, an object survives only when frame 1 placed it: one a later frame put in
-// its place at the same depth, even of the same character, is made anew; one kept loses the
-// filters a later frame gave it.
-TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
+// Back on an earlier frame, an object survives when the placement that made it stands at
+// that frame: back on frame 1, one a later frame put at the same depth, even of the same
+// character, is made anew, and one kept loses the filters a later frame gave it; back on
+// frame 2, whatever frame 2 left there is kept as frame 2 left it.
+TEST(As3Display, ARewindKeepsWhatStandsAtItsTarget) {
     const struct {
         std::vector<uint8_t> second; // tags: code, size, body
-        bool kept;
+        bool keptOnFirst;
+        const char* nameOnSecond;
         const char* what;
     } cases[] = {
-        {{}, true, "left alone"},
-        {{26, 3, 0x01, 1, 0}, true, "moved"},
-        {{26, 6, 0x21, 1, 0, 'b', 0}, true, "renamed in place"},
-        {{28, 2, 1, 0, 26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "removed and placed again"},
-        {{26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "placed over without removal"},
+        {{}, true, "a", "left alone"},
+        {{26, 3, 0x01, 1, 0}, true, "a", "moved"},
+        {{26, 6, 0x21, 1, 0, 'b', 0}, true, "b", "renamed in place"},
+        {{28, 2, 1, 0, 26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "b", "removed and placed again"},
+        {{26, 7, 0x22, 1, 0, 1, 0, 'b', 0}, false, "b", "placed over without removal"},
         {{70, 15, 0x01, 0x01, 1, 0, 1, 1, 0, 0, 4, 0, 0, 0, 4, 0, 8},
          true,
+         "a",
          "blurred: kept, unblurred"},
     };
     for (const auto& c : cases) {
@@ -471,17 +474,21 @@ TEST(As3Display, ARewindKeepsOnlyWhatTheFirstFramePlaced) {
         ASSERT_EQ(swf::ReadMovie(file.data(), file.size(), &movie), swf::ReadStatus::Ok);
         timeline::LoadedMovie loaded;
         timeline::LoadMovie(movie, &loaded);
-        timeline::Stage stage;
-        stage.Reset(&loaded);
-        stage.Start();
-        stage.Advance();
-        stage.Advance();
-        const uint32_t before = stage.ClipOf(timeline::kRootId)->objects.at(1).id;
-        stage.GoTo(0);
-        const timeline::DisplayObject& now = stage.ClipOf(timeline::kRootId)->objects.at(1);
-        EXPECT_EQ(c.kept, now.id == before) << c.what;
-        EXPECT_EQ("a", now.name) << c.what;
-        EXPECT_TRUE(now.filters.empty()) << c.what;
+        for (uint32_t target : {0u, 1u}) {
+            timeline::Stage stage;
+            stage.Reset(&loaded);
+            stage.Start();
+            stage.Advance();
+            stage.Advance();
+            const timeline::DisplayObject* was = &stage.ClipOf(timeline::kRootId)->objects.at(1);
+            const uint32_t before = was->id;
+            const bool blurred = !was->filters.empty();
+            stage.GoTo(target);
+            const timeline::DisplayObject& now = stage.ClipOf(timeline::kRootId)->objects.at(1);
+            EXPECT_EQ(target == 1 || c.keptOnFirst, now.id == before) << c.what << " " << target;
+            EXPECT_EQ(target == 1 ? c.nameOnSecond : "a", now.name) << c.what << " " << target;
+            EXPECT_EQ(target == 1 && blurred, !now.filters.empty()) << c.what << " " << target;
+        }
     }
 }
 

@@ -151,6 +151,7 @@ void StageOps::Apply(const FrameCommand& c, Clip* clip, int nesting) {
             const Character* ch = Dict().Find(p.characterId);
             if (ch != nullptr && ch != o->character && ch->kind != Kind::Font) {
                 o->character = ch;
+                o->placedFrame = clip->frame;
                 Instantiate(o, nesting + 1);
             }
         }
@@ -217,63 +218,86 @@ void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActio
     }
 }
 
-// Back to the first frame: what frame 1 placed and places again at the same depth with the
-// same character keeps running, as do objects scripts made; everything else goes (one a
-// later frame put there in its place too).
-void StageOps::Rewind(Clip* clip, int nesting, bool queueActions) {
-    std::map<uint16_t, DisplayObject> old;
-    old.swap(clip->objects);
-    clip->frame = 0;
-    clip->namesStale = true;
-    s.changed_ = true;
-    // Moves a kept object back onto the list. Frame 1 may place twice at one depth, so the
-    // depth can be taken by then: the object is discarded instead, never left indexed.
-    auto keep = [&](std::map<uint16_t, DisplayObject>::iterator it, bool* kept) {
-        auto placed = clip->objects.try_emplace(it->first, std::move(it->second));
-        if (placed.second) {
-            s.byId_[placed.first->second.id] = &placed.first->second;
-        } else {
-            Discard(it->second);
-        }
-        *kept = placed.second;
-        return old.erase(it);
-    };
-    bool kept = false;
-    for (auto it = old.lower_bound(kScriptDepthBase); it != old.end();) {
-        it = keep(it, &kept);
-    }
-    QueueInit(clip, 0);
-    if (!clip->timeline->frames.empty()) {
-        const Frame& first = clip->timeline->frames[0];
-        if (queueActions) {
-            for (const swf::ActionBytes& a : first.actions) {
-                Event(StageEvent::Actions, clip->owner, a.data, a.size);
-            }
-        }
-        for (const FrameCommand& c : first.commands) {
-            if (!c.remove && c.place.hasCharacter) {
-                auto it = old.find(c.place.depth);
-                if (it != old.end() && it->second.character != nullptr &&
-                    it->second.character->id == c.place.characterId &&
-                    it->second.placedFrame == 0) {
-                    keep(it, &kept);
-                    if (kept) {
-                        // What frame 1 does not give it, it loses (filters a later frame set).
-                        clip->objects.at(c.place.depth).filters.clear();
-                        FrameCommand move = c;
-                        move.place.move = true;
-                        move.place.hasCharacter = false;
-                        Apply(move, clip, nesting);
-                        continue;
-                    }
+// Back to `target` by way of the first frame. An object the timeline placed on or before
+// the target that is still there was there at the target too, so it keeps running (the
+// placement that made it only moves it back); so do the objects scripts made. Everything
+// else goes, and the frames up to the target place it anew. Actions run for the target
+// frame only when asked.
+void StageOps::Rewind(Clip* clip, uint32_t target, int nesting, bool queueActions) {
+    const std::vector<Frame>& frames = clip->timeline->frames;
+    target = std::min<uint32_t>(target, frames.empty() ? 0 : uint32_t(frames.size() - 1));
+    // What stands at each depth at the target: the frame and character of its placement.
+    std::map<uint16_t, std::pair<uint32_t, uint16_t>> standing;
+    for (uint32_t f = 0; f <= target && f < frames.size(); ++f) {
+        for (const FrameCommand& c : frames[f].commands) {
+            if (c.remove) {
+                standing.erase(c.depth);
+            } else if (c.place.hasCharacter) {
+                auto it = standing.find(c.place.depth);
+                if (it == standing.end() || !c.place.move ||
+                    it->second.second != c.place.characterId) {
+                    standing[c.place.depth] = {f, c.place.characterId};
                 }
             }
-            Apply(c, clip, nesting);
         }
+    }
+    std::map<uint16_t, DisplayObject> old;
+    old.swap(clip->objects);
+    clip->namesStale = true;
+    s.changed_ = true;
+    std::map<uint16_t, uint32_t> kept; // depth -> the frame that placed the kept object
+    for (auto it = old.begin(); it != old.end();) {
+        auto at = standing.find(it->first);
+        const bool byScript = it->first >= kScriptDepthBase;
+        const bool stands = at != standing.end() && it->second.character != nullptr &&
+                            it->second.character->id == at->second.second &&
+                            it->second.placedFrame == at->second.first;
+        if (!byScript && !stands) {
+            ++it;
+            continue;
+        }
+        auto placed = clip->objects.try_emplace(it->first, std::move(it->second));
+        s.byId_[placed.first->second.id] = &placed.first->second;
+        if (!byScript) {
+            kept[it->first] = at->second.first;
+        }
+        it = old.erase(it);
     }
     for (auto& entry : old) {
         Discard(entry.second);
     }
+    for (uint32_t f = 0; f <= target; ++f) {
+        clip->frame = f;
+        QueueInit(clip, f);
+        if (f >= frames.size()) {
+            continue;
+        }
+        if (queueActions && f == target) {
+            for (const swf::ActionBytes& a : frames[f].actions) {
+                Event(StageEvent::Actions, clip->owner, a.data, a.size);
+            }
+        }
+        for (const FrameCommand& c : frames[f].commands) {
+            const uint16_t depth = c.remove ? c.depth : c.place.depth;
+            auto k = kept.find(depth);
+            if (k == kept.end() || f > k->second) {
+                Apply(c, clip, nesting);
+                continue;
+            }
+            // Up to its own placement, the depth belongs to the kept object: what came before
+            // it there never shows, and its placement puts it back as it was placed.
+            if (f < k->second || c.remove || !c.place.hasCharacter) {
+                continue;
+            }
+            // What its placement does not give it, it loses (filters a later frame set).
+            clip->objects.at(depth).filters.clear();
+            FrameCommand move = c;
+            move.place.move = true;
+            move.place.hasCharacter = false;
+            Apply(move, clip, nesting);
+        }
+    }
+    clip->frame = target;
 }
 
 void StageOps::AdvanceClip(Clip* clip, int nesting) {
@@ -288,7 +312,7 @@ void StageOps::AdvanceClip(Clip* clip, int nesting) {
         if (clip->frame + 1 < clip->timeline->frameCount) {
             RunFrame(clip, clip->frame + 1, nesting, true);
         } else {
-            Rewind(clip, nesting, true);
+            Rewind(clip, 0, nesting, true);
         }
     }
     for (uint32_t id : children) {
@@ -305,7 +329,8 @@ bool StageOps::GoTo(Clip* clip, uint32_t frame, int nesting) {
         return false;
     }
     if (frame < clip->frame) {
-        Rewind(clip, nesting, frame == 0);
+        Rewind(clip, frame, nesting, true);
+        return true;
     }
     while (clip->frame < frame) {
         RunFrame(clip, clip->frame + 1, nesting, clip->frame + 1 == frame);

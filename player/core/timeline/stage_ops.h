@@ -40,7 +40,7 @@ struct StageOps {
     void Apply(const FrameCommand& c, Clip* clip, int nesting);
     void RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActions);
     void QueueInit(Clip* clip, uint32_t frame);
-    void Rewind(Clip* clip, int nesting, bool queueActions);
+    void Rewind(Clip* clip, uint32_t target, int nesting, bool queueActions);
     void AdvanceClip(Clip* clip, int nesting);
     bool GoTo(Clip* clip, uint32_t frame, int nesting);
     int Nesting(uint32_t id);
