@@ -190,6 +190,10 @@ TEST(Avm2, InstructionFamilies) {
         {"local store and load", {0x24, 9, 0xD5, 0xD1}, "9"},
         {"branch taken", {0x26, 0x11, 2, 0, 0, 0x24, 1, 0x24, 4}, "4"},
         {"branch not taken", {0x27, 0x11, 2, 0, 0, 0x24, 1, 0x24, 4, 0xA0}, "5"},
+        // "trace" <= "x": ifle on strings jumps over the 1.
+        {"ifle on strings",
+         {0x24, 0, 0x2C, 1, 0x2C, 2, 0x16, 2, 0, 0, 0x24, 1, 0x24, 4, 0xA0},
+         "4"},
         {"lookupswitch",
          {0x24, 1, 0x1B, 11, 0, 0, 1, 11, 0, 0, 17, 0, 0, 0x24, 8, 0x10, 2, 0, 0, 0x24, 6},
          "6"},
@@ -567,6 +571,13 @@ const As3Call kAs3Calls[] = {
     {"JSON", "stringify", {"json:[1]", "null", "'abcdefghijkl'"}, "[\nabcdefghij1\n]"},
     {"JSON", "stringify", {"json:{\"k\":-1.5e2}"}, "{\"k\":-150}"},
     {"JSON", "stringify", {"'\xc3\xa9\n\\'"}, "\"\xc3\xa9\\n\\\\\""},
+    // TextFormat's constructor fills its properties in their order.
+    {"new flash.text::TextFormat", ".italic", {}, "true", {"null", "null", "null", "null", "true"}},
+    {"new flash.text::TextFormat",
+     ".underline",
+     {},
+     "null",
+     {"null", "null", "null", "null", "true"}},
     // QName: "uri::name", the bare name in the public namespace, "*::" for any.
     {"new QName", "toString", {}, "a::b", {"'a'", "'b'"}},
     {"new QName", "toString", {}, "b", {"''", "'b'"}},

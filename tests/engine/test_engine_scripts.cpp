@@ -199,6 +199,15 @@ TEST(EngineScripts, TheBridgeThroughTheWholeEngine) {
          "'ga'; getmember; trace; push r:3 'bb'; getmember; trace; push r:3 'aa'; getmember; "
          "trace",
          "100 -100 255 50"},
+        // A matrix set by script, then a new _xscale: the flip and the place stay, in pixels.
+        {"a flipped clip keeps its flip and place when scaled",
+         "push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
+         "push r:1 'transform'; getmember; push 'matrix' 40 30 -1 0 0 1 6 'flash'; getvar; "
+         "push 'geom'; getmember; push 'Matrix'; newmethod; setmember; push r:1 '_xscale' 200; "
+         "setmember; push r:1 'transform'; getmember; push 'matrix'; getmember; store 2; pop; "
+         "push r:2 'a'; getmember; trace; push r:2 'c'; getmember; trace; push r:2 'd'; "
+         "getmember; trace; push r:2 'tx'; getmember; trace; push r:2 'ty'; getmember; trace",
+         "2 0 -1 30 40"},
         {"a bitmap clip is its bitmap's size",
          "push 1 'm' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
          "push 1; push 20 30 2 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "
