@@ -66,6 +66,11 @@ const DisplayCase kCases[] = {
      "push 'label'; getvar; push 'type' 'input'; setmember; push 'label.type'; getvar; trace; "
      "push 'label'; getvar; push 'type' 'dynamic'; setmember; push 'label.type'; getvar; trace",
      "3368601|hi|input|dynamic", ""},
+    {"a text field's method borrowed by a clip leaves it",
+     "push 'ball'; getvar; push 'rm' 'TextField'; getvar; push 'prototype'; getmember; "
+     "push 'removeTextField'; getmember; setmember; push 0 'ball'; getvar; push 'rm'; "
+     "callmethod; pop; push 'ball'; getvar; typeof; trace",
+     "movieclip", ""},
     // A range's ends, one index, and a format over a mixed range.
     {"text formats by range",
      "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
