@@ -131,8 +131,8 @@ TEST(EngineScripts, TextMoviesTraceAsFlashDid) {
     }
 }
 
-// A one-frame movie (version 8) whose frame runs `actions`, with an empty sprite exported
-// as "sym" for attachMovie.
+// A one-frame movie (version 8, asking for the network) whose frame runs `actions`, with an
+// empty sprite exported as "sym" for attachMovie.
 std::vector<uint8_t> ScriptMovie(const std::vector<uint8_t>& actions) {
     std::vector<uint8_t> body;
     auto u16 = [&body](uint32_t v) {
@@ -148,6 +148,7 @@ std::vector<uint8_t> ScriptMovie(const std::vector<uint8_t>& actions) {
     // RECT 0..4000 x 0..3000 twips in 13-bit fields, then 12 fps and one frame.
     const uint8_t stage[] = {0x68, 0x00, 0x1F, 0x40, 0x00, 0x05, 0xDC, 0x00, 0x00, 0x0C, 1, 0};
     body.insert(body.end(), stage, stage + sizeof stage);
+    tag(69, {1, 0, 0, 0});                   // FileAttributes: UseNetwork
     tag(39, {1, 0, 1, 0, 0x40, 0, 0, 0});    // DefineSprite 1: ShowFrame, End
     tag(56, {1, 0, 1, 0, 's', 'y', 'm', 0}); // ExportAssets 1 as "sym"
     tag(12, actions);                        // DoAction
@@ -208,6 +209,10 @@ TEST(EngineScripts, TheBridgeThroughTheWholeEngine) {
          "push r:2 'a'; getmember; trace; push r:2 'c'; getmember; trace; push r:2 'd'; "
          "getmember; trace; push r:2 'tx'; getmember; trace; push r:2 'ty'; getmember; trace",
          "2 0 -1 30 40"},
+        {"a movie asking for the network plays in its sandbox",
+         "push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; "
+         "trace",
+         "localWithNetwork"},
         {"a bitmap clip is its bitmap's size",
          "push 1 'm' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
          "push 1; push 20 30 2 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "
