@@ -254,7 +254,8 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
 // string literal, "new Class" (constructed with `ctor`), or "" for a global function; a
 // method ".name" reads that property instead of calling. Push
 // items: integers, numbers with a point, 'strings', NaN, null, undefined, true, false, and
-// json:TEXT for JSON.parse(TEXT), fn:NAME for a global function. The trace shows the result.
+// json:TEXT for JSON.parse(TEXT), fn:NAME for a global function, of:CLASS:ITEM for ITEM
+// instanceof CLASS. The trace shows the result.
 struct As3Call {
     const char* self;
     const char* method;
@@ -375,6 +376,12 @@ class CallBlock {
             code->push_back(0x4A);
             U30(code, Name("RegExp"));
             U30(code, 1);
+        } else if (a.compare(0, 3, "of:") == 0) {
+            const size_t colon = a.find(':', 3);
+            Push(code, a.substr(colon + 1));
+            code->push_back(0x60);
+            U30(code, Name(a.substr(3, colon - 3)));
+            code->push_back(0xB1);
         } else if (a.compare(0, 3, "fn:") == 0) {
             code->push_back(0x60);
             U30(code, Name(a.substr(3)));
@@ -433,6 +440,10 @@ class CallBlock {
 };
 
 const As3Call kAs3Calls[] = {
+    // A primitive is an instance of its own class only.
+    {"", "Boolean", {"of:Number:5"}, "true"},
+    {"", "Boolean", {"of:String:5"}, "false"},
+    {"", "Boolean", {"of:Object:null"}, "false"},
     {"", "parseInt", {"'0x1F'"}, "31"},
     {"", "parseInt", {"'012'"}, "12"},
     {"", "parseInt", {"'-z'", "36"}, "-35"},
