@@ -896,6 +896,28 @@ TEST(Avm2, BuiltinCalls) {
     }
 }
 
+// Local fields follow the machine's zone: an hour east of UTC, the last half hour of January
+// in UTC is already February.
+TEST(Avm2, DateLocalFieldsFollowTheZone) {
+    const char* was = std::getenv("TZ");
+    const std::string saved = was ? was : "";
+    setenv("TZ", "XXX-1", 1);
+    tzset();
+    const As3Call rows[] = {
+        {"new Date", ".month", {}, "1", {"949361400000"}},
+        {"new Date", ".monthUTC", {}, "0", {"949361400000"}},
+        {"new Date", ".hours", {}, "0", {"949361400000"}},
+        {"new Date", ".timezoneOffset", {}, "-60", {"949361400000"}},
+    };
+    for (const As3Call& c : rows) {
+        CallBlock block;
+        const Outcome r = Execute(block.Build(c));
+        EXPECT_EQ(r.lines.size() == 1 ? r.lines[0] : r.notices, c.want) << c.method;
+    }
+    was ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
+}
+
 // trace() writes what Flash's log shows: carriage returns break lines, surrogates kept in
 // their three-byte forms join when they pair and show as U+FFFD alone.
 TEST(Avm2, TraceWritesTheLogsText) {
