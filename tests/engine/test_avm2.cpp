@@ -138,6 +138,12 @@ TEST(AbcReader, RefusesEachBoundAtItsEdge) {
         avm2::AbcFile f;
         EXPECT_EQ(avm2::ReadAbc(row.block.data(), row.block.size(), &f), row.want) << row.what;
     }
+    // A number takes at most five bytes, though the fifth says more follow.
+    std::vector<uint8_t> five = Block({0x47});
+    five.insert(five.begin() + 4, {0x80, 0x80, 0x80, 0x80});
+    five[8] = 0x80;
+    avm2::AbcFile f;
+    EXPECT_EQ(avm2::ReadAbc(five.data(), five.size(), &f), avm2::AbcStatus::Ok);
     // Every truncation of a sound block is refused, never read past.
     const std::vector<uint8_t> whole = Block(TraceOf({0x24, 7}));
     for (size_t n = 0; n < whole.size(); ++n) {
