@@ -902,6 +902,20 @@ TEST(Avm2, BuiltinCalls) {
     }
 }
 
+// A ByteArray grows to 64 MB at most, the engine's own cap: a write past it throws #1000,
+// out of memory, which a script can catch, and the array stays as it was.
+TEST(Avm2, ByteArrayStopsGrowingAt64Megabytes) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value bytes = vm.ConstructClass(vm.Builtin("ByteArray"), nullptr, 0);
+    vm.Set(bytes, "position", Value::Num(64 << 20));
+    Value one = Value::Num(1);
+    vm.CallMethod(bytes, "writeByte", &one, 1);
+    ASSERT_TRUE(vm.throwing());
+    EXPECT_EQ(1000, vm.ToNumber(vm.Get(vm.TakeThrown(), "errorID")));
+    EXPECT_EQ(0, vm.ToNumber(vm.Get(bytes, "length")));
+}
+
 // Local fields follow the machine's zone: an hour east of UTC, the last half hour of January
 // in UTC is already February.
 TEST(Avm2, DateLocalFieldsFollowTheZone) {
