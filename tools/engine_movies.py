@@ -70,8 +70,17 @@ def gradients(out):
     p.style(move=(200, 1800), fill1=4).poly(box(200, 1800, 2800, 3400))
     p.style(move=(2400, 1900), fill1=5).curve(3200, 1500, 4000, 1900).curve(4400, 2700, 4000, 3500)
     p.line(2400, 3500).line(2400, 1900)
+    # A morph's bar between the rows, its red to blue gradient 50 pixels wide and reflected.
+    grad = matrix(1000 / 32768, 1000 / 32768, 0, 0, 500, 1600)
+    red, blue = rgba(255, 0, 0), rgba(0, 0, 255)
+    mfill = b"\x10" + grad + grad + bytes([1 << 6 | 2, 0]) + red + bytes([0]) + red + bytes([255]) + blue
+    mfill += bytes([255]) + blue
+    bar = Path().style(move=(0, 1440), fill1=1).poly(box(0, 1440, 4800, 1760))
+    bar_end = Path().style(move=(0, 1440)).poly(box(0, 1440, 4800, 1760))
     write(out, "gradients", [define_shape(1, (0, 4800, 0, 3600), fills, [], p), place_object2(1, 1, matrix()),
-                             show_frame()])
+                             define_morph_shape(2, (0, 4800, 1440, 1760), (0, 4800, 1440, 1760), [mfill], [], bar,
+                                                bar_end),
+                             place_object2(2, 2, matrix(), ratio=0), show_frame()])
 
 
 def lines(out):

@@ -272,11 +272,15 @@ def transform_movie(out):
 
 
 def scale9_movie(out):
-    """scale9Grid: a framed square scaled 2 x 0.5 keeps its 10-pixel frame."""
+    """scale9Grid: a framed square scaled 2 x 0.5 keeps its 10-pixel frame; a red square in a
+    sprite of its own inside it is scaled as it stands."""
     tags = [define_shape(1, (0, 2000, 0, 2000), [fill_solid(rgba(0, 0, 0))], [], rect_path(0, 0, 2000, 2000)),
             define_shape(2, (200, 1800, 200, 1800), [fill_solid(rgba(255, 255, 255))], [],
                          rect_path(200, 200, 1800, 1800)),
-            define_sprite(3, 1, [place_object2(1, 1, matrix()), place_object2(2, 2, matrix()), show_frame()]),
+            define_shape(4, (0, 400, 0, 400), [fill_solid(rgba(255, 0, 0))], [], rect_path(0, 0, 400, 400)),
+            define_sprite(5, 1, [place_object2(1, 4, matrix()), show_frame()]),
+            define_sprite(3, 1, [place_object2(1, 1, matrix()), place_object2(2, 2, matrix()),
+                                 place_object2(3, 5, matrix(tx=800, ty=800)), show_frame()]),
             place_object2(1, 3, matrix(tx=200, ty=200), name="p")]
     s = [SETM(V("p"), "scale9Grid", RECT(10, 10, 80, 80)), SETM(V("p"), "_xscale", 200),
          SETM(V("p"), "_yscale", 50)]

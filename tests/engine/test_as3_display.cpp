@@ -60,6 +60,8 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
         {160, 270, 0xFFFFFF, 0xFFFFFF, "no mark from a child's removal reaching the root"},
         {170, 40, 0x0000FF, 0x0000FF, "a white square tinted blue"},
         {210, 40, 0xFFFFFF, 0x0000FF, "the same stretched by its matrix"},
+        {229, 40, 0xFFFFFF, 0x0000FF, "the stretched square's last column"},
+        {230, 40, 0xFFFFFF, 0xFFFFFF, "just right of it"},
     };
     for (const auto& p : points) {
         EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";

@@ -77,6 +77,11 @@ TEST(Bounds, DecoderKeepsWhatIsWhole) {
          {0x9B, 0x05, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x96, 0x02, 0x00, 0x05, 0x01},
          DecodeStatus::BadBody,
          0},
+        {"function2 body ends inside an action",
+         {0x8E, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x96, 0x02, 0x00, 0x05,
+          0x01},
+         DecodeStatus::BadBody,
+         0},
         {"with body ends inside an action",
          {0x17, 0x94, 0x02, 0x00, 0x01, 0x00, 0x96, 0x02, 0x00, 0x05, 0x01},
          DecodeStatus::BadBody,
@@ -166,21 +171,33 @@ TEST(Timers, IntervalsFollowTheHostClockUntilCleared) {
     EXPECT_EQ(h.Traces(), "once|tick|tick");
 }
 
+// A movie keeps at most 1024 timers at once; setInterval past them answers nothing.
+TEST(Timers, TheTimerCountIsBounded) {
+    Harness h;
+    h.Run("push 'i' 0; setvar; L: push 1000; func () { }; push 2 'setInterval'; callfunc; "
+          "store 1; pop; push 'i'; push 'i'; getvar; inc; store 0; setvar; push r:0 1024; lt2; "
+          "if L; push r:1; typeof; trace; push 1000; func () { }; push 2 'setInterval'; "
+          "callfunc; typeof; trace");
+    EXPECT_EQ(h.Traces(), "number|undefined");
+}
+
 TEST(Sandbox, OutsideRequestsOnlySaySo) {
     Harness h;
     h.Run("geturl 'http://example.com/' '_blank'; geturl 'FSCommand:quit' 'true'; "
           "push 'file.xml' 1 0 'XML'; new; push 'load'; callmethod; trace; "
           "push 'vars.txt' 1 0 'LoadVars'; new; push 'load'; callmethod; pop; "
+          "push 0 'x.swf' 2 0 'MovieClipLoader'; new; push 'loadClip'; callmethod; trace; "
           "push 'chan' 1 0 'LocalConnection'; new; push 'connect'; callmethod; pop; "
           "push 'http://x/' 1 'ball' 1 '_root'; getvar; push 'loadMovie'; callmethod; pop; "
           "push 'a.swf' 0; geturl2 0x40");
-    EXPECT_EQ(h.Traces(), "true");
+    EXPECT_EQ(h.Traces(), "true|true");
     std::string all;
     for (const std::string& n : h.notices)
         all += n + "\n";
     for (const char* expected :
          {"getURL blocked: http://example.com/", "fscommand ignored: quit", "XML.load blocked",
-          "LoadVars.load blocked", "LocalConnection.connect blocked", "loadMovie blocked: a.swf"})
+          "LoadVars.load blocked", "MovieClipLoader.loadClip blocked: x.swf",
+          "LocalConnection.connect blocked", "loadMovie blocked: a.swf"})
         EXPECT_NE(all.find(expected), std::string::npos) << expected << "\n" << all;
 }
 

@@ -18,11 +18,12 @@ struct DisplayCase {
 
 const DisplayCase kCases[] = {
     {"properties by index, member and path",
-     "push '' 0 15; setprop; push '' 0; getprop; trace; push 'ball'; getvar; push '_x' 20; "
-     "setmember; push '/ball:_y' 5; setvar; push 'ball._y'; getvar; trace; "
+     "push '' 0 15; setprop; push '' 0; getprop; trace; push 'ball'; getvar; push '_X' 20; "
+     "setmember; push 'ball'; getvar; push '_x'; getmember; trace; push '/ball:_y' 5; setvar; "
+     "push 'ball._y'; getvar; trace; "
      "push 'ball'; getvar; push '_alpha' 'nonsense'; setmember; push 'ball' 6; getprop; trace; "
      "push 'ball'; getvar; targetpath; trace; push 'ball' 11; getprop; trace",
-     "15|5|100|_level0.ball|/ball", ""},
+     "15|20|5|100|_level0.ball|/ball", ""},
     {"property indexes at their ends",
      "push 'ball' 0; getprop; typeof; trace; push 'ball' 21; getprop; typeof; trace; "
      "push 'ball' 22; getprop; trace; push 'ball' -1; getprop; trace; push 'ball' 22 7; setprop; "
@@ -33,11 +34,12 @@ const DisplayCase kCases[] = {
      "settarget ''; play; push 'end' 1 'ball'; getvar; push 'gotoAndStop'; "
      "callmethod",
      "", ":goto 5|:play|:goto 3|:stop|:label intro|:stop|ball:stop|:play|ball:label end|ball:stop"},
-    {"duplicate keeps properties",
-     "push 'ball'; getvar; push '_x' 33; setmember; push 5 'ball2' 2 'ball'; getvar; "
-     "push 'duplicateMovieClip'; callmethod; push '_name'; getmember; trace; "
-     "push 'ball2'; getvar; push '_x'; getmember; trace",
-     "ball2|33", ""},
+    {"duplicate keeps properties and takes its init object's",
+     "push 'ball'; getvar; push '_x' 33; setmember; push 'k' 7 1; object; push 5 'ball2' 3 "
+     "'ball'; getvar; push 'duplicateMovieClip'; callmethod; push '_name'; getmember; trace; "
+     "push 'ball2'; getvar; push '_x'; getmember; trace; push 'ball2'; getvar; push 'k'; "
+     "getmember; trace",
+     "ball2|33|7", ""},
     {"attachMovie applies the registered class",
      "func Bug() { push 'this'; getvar; push 'kind' 'bug'; setmember }; "
      "push 'Bug'; getvar; push 'bugSymbol' 2 'Object'; getvar; push 'registerClass'; "
@@ -60,8 +62,15 @@ const DisplayCase kCases[] = {
      "callmethod; pop; push 0 r:1 'setTransform'; callmethod; pop; push 0 r:1 'getRGB'; "
      "callmethod; trace; "
      "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "
-     "push 'label'; getvar; push 'text' 'hi'; setmember; push 'label.text'; getvar; trace",
-     "3368601|hi", ""},
+     "push 'label'; getvar; push 'text' 'hi'; setmember; push 'label.text'; getvar; trace; "
+     "push 'label'; getvar; push 'type' 'input'; setmember; push 'label.type'; getvar; trace; "
+     "push 'label'; getvar; push 'type' 'dynamic'; setmember; push 'label.type'; getvar; trace",
+     "3368601|hi|input|dynamic", ""},
+    {"a text field's method borrowed by a clip leaves it",
+     "push 'ball'; getvar; push 'rm' 'TextField'; getvar; push 'prototype'; getmember; "
+     "push 'removeTextField'; getmember; setmember; push 0 'ball'; getvar; push 'rm'; "
+     "callmethod; pop; push 'ball'; getvar; typeof; trace",
+     "movieclip", ""},
     // A range's ends, one index, and a format over a mixed range.
     {"text formats by range",
      "push 20 100 0 0 20 'label' 6 '_root'; getvar; push 'createTextField'; callmethod; pop; "

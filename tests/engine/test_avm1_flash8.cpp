@@ -126,6 +126,19 @@ TEST(Flash8, ScriptsSeeWhatFlash8Shows) {
              "push 'c'; getvar; push 'redOffset'; getmember; trace; "
              "push 'c'; getvar; push 'redMultiplier'; getmember; trace",
          "18|0"},
+        // Each octave's offset moves where the noise is read: the pixel at 0 shows what
+        // the pixel at 2 shows without it.
+        {"perlinNoise offsets",
+         "push 'b'; " + New("display", "BitmapData", "false 1 4", 3) + "; setvar; push 'c'; " +
+             New("display", "BitmapData", "false 1 4", 3) + "; setvar; " +
+             New("geom", "Point", "0 2", 2) +
+             "; push 1; array; push true 7 true false 7 1 4 4 9 'b'; getvar; "
+             "push 'perlinNoise'; callmethod; pop; push true 7 true false 7 1 4 4 8 'c'; "
+             "getvar; push 'perlinNoise'; callmethod; pop; push 0 0 2 'b'; getvar; "
+             "push 'getPixel'; callmethod; push 0 2 2 'c'; getvar; push 'getPixel'; callmethod; "
+             "eq2; trace; push 0 0 2 'b'; getvar; push 'getPixel'; callmethod; push 0 0 2 'c'; "
+             "getvar; push 'getPixel'; callmethod; eq2; trace",
+         "true|false"},
         {"displacement wraps", DisplacedPastTheEdge("wrap"), "16711680"},
         {"displacement falls back to its colour", DisplacedPastTheEdge("color"), "65280"},
     };
@@ -178,13 +191,15 @@ const FilterProp kFilterProps[] = {
     {"BevelFilter", "highlightAlpha", "1", "", ""},
     {"BevelFilter", "shadowColor", "0", "", ""},
     {"BevelFilter", "shadowAlpha", "1", "", ""},
-    {"BevelFilter", "strength", "1", "", ""},
+    {"BevelFilter", "strength", "1", "256", "255"},
     {"BevelFilter", "type", "inner", "'outer'", "outer"},
     {"BevelFilter", "type", "inner", "'full'", "full"},
     {"GradientGlowFilter", "distance", "4", "", ""},
     {"GradientGlowFilter", "angle", "45", "", ""},
     {"GradientGlowFilter", "strength", "1", "", ""},
+    {"GradientGlowFilter", "blurY", "4", "256", "255"},
     {"GradientGlowFilter", "type", "inner", "'inner'", "inner"},
+    {"GradientBevelFilter", "distance", "4", "", ""},
     {"GradientBevelFilter", "blurX", "4", "", ""},
     {"GradientBevelFilter", "quality", "1", "", ""},
     {"ConvolutionFilter", "matrixX", "0", "16", "15"},

@@ -39,6 +39,12 @@ const Case kCases[] = {
      "push r:1 'tabStops'; getmember; store 3; pop; push 30 1 r:3 'push'; callmethod; pop; "
      "push r:1 'tabStops'; getmember; trace",
      "10,20"},
+    {"parseCSS skips comments", 8,
+     "push 0 'TextField'; getvar; push 'StyleSheet'; newmethod; store 1; pop; "
+     "push '/* a */ p { color: #FF0000 } /* b */' 1 r:1 'parseCSS'; callmethod; trace; "
+     "push 'p' 1 r:1 'getStyle'; callmethod; push 'color'; getmember; trace; "
+     "push '/* open' 1 r:1 'parseCSS'; callmethod; trace",
+     "true|#FF0000|false"},
     {"LoadVars.load needs a URL", 8,
      "push 0 'LoadVars'; new; store 1; pop; push 0 r:1 'load'; callmethod; trace; "
      "push 'x.txt' 1 r:1 'load'; callmethod; trace",
@@ -92,7 +98,9 @@ const Case kCases[] = {
      "push 0 'isFinite'; callfunc; trace; push 0 'Boolean'; callfunc; typeof; trace",
      "NaN|5|NaN|true|false|undefined"},
     {"strings to numbers in 6", 6,
-     "push '0x10' 1 'Number'; callfunc; trace; push '5 ' 1 'Number'; callfunc; trace", "16|5"},
+     "push '0x10' 1 'Number'; callfunc; trace; push '5 ' 1 'Number'; callfunc; trace; "
+     "push '1.5x' 1 'Number'; callfunc; trace",
+     "16|5|NaN"},
     {"a function found among locals runs on them", 7,
      "func outer() { push 'v' 3; local; func inner() { push 'this'; getvar; push 'v'; "
      "getmember; trace }; push 0 'inner'; callfunc; pop }; push 0 'outer'; callfunc",
@@ -124,10 +132,10 @@ const Case kCases[] = {
      "func f() { try { push 'r'; return } finally { push 'fin'; trace } }; push 0 'f'; "
      "callfunc; trace",
      "fin|r"},
-    {"enumerate newest first", 7,
+    {"enumerate newest first, a call's result dropped", 7,
      "push 'o' 0; object; setvar; push 'o'; getvar; push 'a' 1; setmember; push 'o'; getvar; "
      "push 'b' 2; setmember; push 'o'; enum; L: store 0; push null; eq2; if E; push r:0; "
-     "trace; jump L; E: push 'end'; trace",
+     "trace; push 0 'Object'; callfunc; pop; jump L; E: push 'end'; trace",
      "b|a|end"},
     {"classes, super, instanceof", 7,
      "func A(v) { push 'this'; getvar; push 'v'; push 'v'; getvar; setmember }; "

@@ -138,6 +138,12 @@ TEST(AbcReader, RefusesEachBoundAtItsEdge) {
         avm2::AbcFile f;
         EXPECT_EQ(avm2::ReadAbc(row.block.data(), row.block.size(), &f), row.want) << row.what;
     }
+    // A number takes at most five bytes, though the fifth says more follow.
+    std::vector<uint8_t> five = Block({0x47});
+    five.insert(five.begin() + 4, {0x80, 0x80, 0x80, 0x80});
+    five[8] = 0x80;
+    avm2::AbcFile f;
+    EXPECT_EQ(avm2::ReadAbc(five.data(), five.size(), &f), avm2::AbcStatus::Ok);
     // Every truncation of a sound block is refused, never read past.
     const std::vector<uint8_t> whole = Block(TraceOf({0x24, 7}));
     for (size_t n = 0; n < whole.size(); ++n) {
@@ -190,6 +196,10 @@ TEST(Avm2, InstructionFamilies) {
         {"local store and load", {0x24, 9, 0xD5, 0xD1}, "9"},
         {"branch taken", {0x26, 0x11, 2, 0, 0, 0x24, 1, 0x24, 4}, "4"},
         {"branch not taken", {0x27, 0x11, 2, 0, 0, 0x24, 1, 0x24, 4, 0xA0}, "5"},
+        // "trace" <= "x": ifle on strings jumps over the 1.
+        {"ifle on strings",
+         {0x24, 0, 0x2C, 1, 0x2C, 2, 0x16, 2, 0, 0, 0x24, 1, 0x24, 4, 0xA0},
+         "4"},
         {"lookupswitch",
          {0x24, 1, 0x1B, 11, 0, 0, 1, 11, 0, 0, 17, 0, 0, 0x24, 8, 0x10, 2, 0, 0, 0x24, 6},
          "6"},
@@ -250,7 +260,8 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
 // string literal, "new Class" (constructed with `ctor`), or "" for a global function; a
 // method ".name" reads that property instead of calling. Push
 // items: integers, numbers with a point, 'strings', NaN, null, undefined, true, false, and
-// json:TEXT for JSON.parse(TEXT), fn:NAME for a global function. The trace shows the result.
+// json:TEXT for JSON.parse(TEXT), fn:NAME for a global function, of:CLASS:ITEM for ITEM
+// instanceof CLASS. The trace shows the result.
 struct As3Call {
     const char* self;
     const char* method;
@@ -371,6 +382,12 @@ class CallBlock {
             code->push_back(0x4A);
             U30(code, Name("RegExp"));
             U30(code, 1);
+        } else if (a.compare(0, 3, "of:") == 0) {
+            const size_t colon = a.find(':', 3);
+            Push(code, a.substr(colon + 1));
+            code->push_back(0x60);
+            U30(code, Name(a.substr(3, colon - 3)));
+            code->push_back(0xB1);
         } else if (a.compare(0, 3, "fn:") == 0) {
             code->push_back(0x60);
             U30(code, Name(a.substr(3)));
@@ -429,6 +446,10 @@ class CallBlock {
 };
 
 const As3Call kAs3Calls[] = {
+    // A primitive is an instance of its own class only.
+    {"", "Boolean", {"of:Number:5"}, "true"},
+    {"", "Boolean", {"of:String:5"}, "false"},
+    {"", "Boolean", {"of:Object:null"}, "false"},
     {"", "parseInt", {"'0x1F'"}, "31"},
     {"", "parseInt", {"'012'"}, "12"},
     {"", "parseInt", {"'-z'", "36"}, "-35"},
@@ -567,6 +588,13 @@ const As3Call kAs3Calls[] = {
     {"JSON", "stringify", {"json:[1]", "null", "'abcdefghijkl'"}, "[\nabcdefghij1\n]"},
     {"JSON", "stringify", {"json:{\"k\":-1.5e2}"}, "{\"k\":-150}"},
     {"JSON", "stringify", {"'\xc3\xa9\n\\'"}, "\"\xc3\xa9\\n\\\\\""},
+    // TextFormat's constructor fills its properties in their order.
+    {"new flash.text::TextFormat", ".italic", {}, "true", {"null", "null", "null", "null", "true"}},
+    {"new flash.text::TextFormat",
+     ".underline",
+     {},
+     "null",
+     {"null", "null", "null", "null", "true"}},
     // QName: "uri::name", the bare name in the public namespace, "*::" for any.
     {"new QName", "toString", {}, "a::b", {"'a'", "'b'"}},
     {"new QName", "toString", {}, "b", {"''", "'b'"}},
@@ -872,6 +900,42 @@ TEST(Avm2, BuiltinCalls) {
         EXPECT_EQ(got.find("#2030") != std::string::npos ? "EOF" : got, c.want)
             << c.self << "." << c.method << "(" << (c.args.empty() ? "" : c.args[0]) << ")";
     }
+}
+
+// A ByteArray grows to 64 MB at most, the engine's own cap: a write past it throws #1000,
+// out of memory, which a script can catch, and the array stays as it was.
+TEST(Avm2, ByteArrayStopsGrowingAt64Megabytes) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const Value bytes = vm.ConstructClass(vm.Builtin("ByteArray"), nullptr, 0);
+    vm.Set(bytes, "position", Value::Num(64 << 20));
+    Value one = Value::Num(1);
+    vm.CallMethod(bytes, "writeByte", &one, 1);
+    ASSERT_TRUE(vm.throwing());
+    EXPECT_EQ(1000, vm.ToNumber(vm.Get(vm.TakeThrown(), "errorID")));
+    EXPECT_EQ(0, vm.ToNumber(vm.Get(bytes, "length")));
+}
+
+// Local fields follow the machine's zone: an hour east of UTC, the last half hour of January
+// in UTC is already February.
+TEST(Avm2, DateLocalFieldsFollowTheZone) {
+    const char* was = std::getenv("TZ");
+    const std::string saved = was ? was : "";
+    setenv("TZ", "XXX-1", 1);
+    tzset();
+    const As3Call rows[] = {
+        {"new Date", ".month", {}, "1", {"949361400000"}},
+        {"new Date", ".monthUTC", {}, "0", {"949361400000"}},
+        {"new Date", ".hours", {}, "0", {"949361400000"}},
+        {"new Date", ".timezoneOffset", {}, "-60", {"949361400000"}},
+    };
+    for (const As3Call& c : rows) {
+        CallBlock block;
+        const Outcome r = Execute(block.Build(c));
+        EXPECT_EQ(r.lines.size() == 1 ? r.lines[0] : r.notices, c.want) << c.method;
+    }
+    was ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
 }
 
 // trace() writes what Flash's log shows: carriage returns break lines, surrogates kept in

@@ -260,11 +260,13 @@ TEST(Drawing, BoundsAndLimits) {
     EXPECT_EQ(b.yMax, 1000);
     EXPECT_TRUE(Drawn("S 1 0 100; F 0 100; M 5 5; E; S -1")->Empty());
 
-    // Shape hit tests (twips): the hole of an even-odd fill, a curve's inside, a thick line.
+    // Shape hit tests (twips): the hole of an even-odd fill, a curve's inside, a thick line;
+    // the drawing's left edge (the line's round cap's tip) and top edge (the fill's) count.
     auto hit = Drawn("F 0 100; M 0 0; L 30 0; L 30 30; L 0 30; M 10 10; L 20 10; L 20 20; "
                      "L 10 20; E; F 0 100; M 40 30; Q 50 10 60 30; E; S 4 0 100; M 0 40; L 30 40");
     const int points[][3] = {{100, 100, 1}, {300, 300, 0}, {1000, 500, 1}, {1000, 420, 1},
-                             {900, 250, 0}, {300, 830, 1}, {300, 850, 0},  {700, 700, 0}};
+                             {900, 250, 0}, {300, 830, 1}, {300, 850, 0},  {700, 700, 0},
+                             {-40, 800, 1}, {-41, 800, 0}, {300, 0, 1},    {300, -1, 0}};
     for (const auto& p : points) {
         EXPECT_EQ(hit->Contains(p[0], p[1]), p[2] != 0) << p[0] << "," << p[1];
     }

@@ -131,8 +131,8 @@ TEST(EngineScripts, TextMoviesTraceAsFlashDid) {
     }
 }
 
-// A one-frame movie (version 8) whose frame runs `actions`, with an empty sprite exported
-// as "sym" for attachMovie.
+// A one-frame movie (version 8, asking for the network) whose frame runs `actions`, with an
+// empty sprite exported as "sym" for attachMovie.
 std::vector<uint8_t> ScriptMovie(const std::vector<uint8_t>& actions) {
     std::vector<uint8_t> body;
     auto u16 = [&body](uint32_t v) {
@@ -148,6 +148,7 @@ std::vector<uint8_t> ScriptMovie(const std::vector<uint8_t>& actions) {
     // RECT 0..4000 x 0..3000 twips in 13-bit fields, then 12 fps and one frame.
     const uint8_t stage[] = {0x68, 0x00, 0x1F, 0x40, 0x00, 0x05, 0xDC, 0x00, 0x00, 0x0C, 1, 0};
     body.insert(body.end(), stage, stage + sizeof stage);
+    tag(69, {1, 0, 0, 0});                   // FileAttributes: UseNetwork
     tag(39, {1, 0, 1, 0, 0x40, 0, 0, 0});    // DefineSprite 1: ShowFrame, End
     tag(56, {1, 0, 1, 0, 's', 'y', 'm', 0}); // ExportAssets 1 as "sym"
     tag(12, actions);                        // DoAction
@@ -199,6 +200,19 @@ TEST(EngineScripts, TheBridgeThroughTheWholeEngine) {
          "'ga'; getmember; trace; push r:3 'bb'; getmember; trace; push r:3 'aa'; getmember; "
          "trace",
          "100 -100 255 50"},
+        // A matrix set by script, then a new _xscale: the flip and the place stay, in pixels.
+        {"a flipped clip keeps its flip and place when scaled",
+         "push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
+         "push r:1 'transform'; getmember; push 'matrix' 40 30 -1 0 0 1 6 'flash'; getvar; "
+         "push 'geom'; getmember; push 'Matrix'; newmethod; setmember; push r:1 '_xscale' 200; "
+         "setmember; push r:1 'transform'; getmember; push 'matrix'; getmember; store 2; pop; "
+         "push r:2 'a'; getmember; trace; push r:2 'c'; getmember; trace; push r:2 'd'; "
+         "getmember; trace; push r:2 'tx'; getmember; trace; push r:2 'ty'; getmember; trace",
+         "2 0 -1 30 40"},
+        {"a movie asking for the network plays in its sandbox",
+         "push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; "
+         "trace",
+         "localWithNetwork"},
         {"a bitmap clip is its bitmap's size",
          "push 1 'm' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
          "push 1; push 20 30 2 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "

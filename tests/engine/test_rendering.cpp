@@ -257,7 +257,8 @@ TEST(Rendering, StretchedBitmapKeepsItsSmoothing) {
 }
 
 // scale9Grid (flash8_scale9.swf): a 100-pixel square with a 10-pixel frame scaled 2 x 0.5
-// keeps its frame 10 pixels wide on every side.
+// keeps its frame 10 pixels wide on every side; a red square in a sprite inside it is
+// scaled as it stands, to 90..130 x 30..40.
 TEST(Rendering, Scale9GridKeepsTheFrame) {
     int w = 0, h = 0;
     const std::vector<uint32_t> p =
@@ -267,7 +268,8 @@ TEST(Rendering, Scale9GridKeepsTheFrame) {
         int x, y;
         uint32_t rgb;
     } rows[] = {{15, 35, 0x000000},  {25, 35, 0xFFFFFF},  {100, 15, 0x000000}, {100, 25, 0xFFFFFF},
-                {205, 35, 0x000000}, {195, 35, 0xFFFFFF}, {100, 55, 0x000000}, {100, 65, 0xFFFFFF}};
+                {205, 35, 0x000000}, {195, 35, 0xFFFFFF}, {100, 55, 0x000000}, {100, 65, 0xFFFFFF},
+                {129, 35, 0xFF0000}, {131, 35, 0xFFFFFF}};
     for (const auto& r : rows) {
         EXPECT_EQ(p[size_t(r.y) * w + r.x], r.rgb) << r.x << "," << r.y;
     }

@@ -54,6 +54,7 @@ const Clip kClips[] = {
     {"four_vectors", 80, 64, 8, "modes=7,2 gop=8"},
     {"all_modes_bilinear", 96, 80, 8, "filter=0 gop=8"},
     {"all_modes_adaptive_filter", 96, 80, 8, "filter=2 gop=8"},
+    {"filter_set_8_on_frame_8", 48, 32, 10, "gop=10"},
     {"no_loop_filter", 96, 80, 6, "loop=0"},
     {"two_partitions", 96, 80, 6, "split=1 detail=8"},
     {"no_filter_header", 64, 48, 6, "filter_header=0"},

@@ -34,6 +34,12 @@ class Edges {
         box.addChild(first);
         box.addChild(second);
         Lib.trace(box.getChildIndex(second) + " " + box.getChildIndex(first));
+        // One that is not among them has no index.
+        try {
+            box.getChildIndex(new flash.display.Sprite());
+        } catch (e:flash.errors.ArgumentError) {
+            Lib.trace(e.errorID);
+        }
         // A range in a class matches either case under the i flag, at its ends too.
         Lib.trace(new EReg("^[a-c]+$", "i").match("AbC") + " " + new EReg("^[b-c]$", "i").match("A"));
         // A colour transform set on an object reads back field by field.
