@@ -234,10 +234,37 @@ void As3Host::TakeStageEvents() {
         // added right after its constructor, before its parent's constructor can listen.
         for (size_t i = made.size(); i-- > 0;) {
             vm.ConstructFromHost(made[i]->cls, made[i]);
+            // Inside an object a script made, "added" happened as it was made: it goes no
+            // higher than the child of that object it started under.
+            avm2::DisplayData* top = WithinFresh(made[i]);
+            Object* above = top != nullptr ? top->parent : nullptr;
+            if (top != nullptr)
+                top->parent = nullptr;
             avm2::DispatchSimple(vm, made[i], "added", true);
+            if (top != nullptr)
+                top->parent = above;
             avm2::DispatchSimple(vm, made[i], "addedToStage", false);
         }
     }
+    bornWith_.clear();
+}
+
+// For an object that came with one a script made, the display data of its ancestor (or
+// itself) right under that object.
+avm2::DisplayData* As3Host::WithinFresh(Object* obj) {
+    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    auto born = d != nullptr ? bornWith_.find(d->timeline) : bornWith_.end();
+    if (born == bornWith_.end())
+        return nullptr;
+    const timeline::DisplayObject* o = stage_->Find(d->timeline);
+    for (int n = 0; o != nullptr && n < timeline::kMaxNesting; ++n) {
+        if (o->parentId == born->second) {
+            auto it = objects_.find(o->id);
+            return it != objects_.end() ? avm2::DisplayOf(Value::Obj(it->second)) : nullptr;
+        }
+        o = stage_->Find(o->parentId);
+    }
+    return nullptr;
 }
 
 void As3Host::FrameScripts() {
@@ -586,6 +613,13 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
     if (id != 0) {
         objects_[id] = obj;
         touched_ = true;
+        std::vector<uint32_t> held{id};
+        for (size_t i = 0; i < held.size() && held.size() < 4096; ++i)
+            if (const timeline::Clip* c = stage_->ClipOf(held[i]))
+                for (const auto& o : c->objects) {
+                    held.push_back(o.second.id);
+                    bornWith_[o.second.id] = id;
+                }
     }
     return id;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "player/core/as3_blocks.h"
+#include "player/core/avm2/display.h"
 #include "player/core/avm2/vm.h"
 #include "player/core/timeline/display_list.h"
 
@@ -73,6 +74,7 @@ class As3Host : public avm2::TimelineBridge {
     };
     void LoadFrameBlocks(uint32_t frame);
     void TakeStageEvents();
+    avm2::DisplayData* WithinFresh(avm2::Object* obj);
     void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
     const timeline::Character* SymbolOf(const avm2::ClassInfo* c);
@@ -105,6 +107,10 @@ class As3Host : public avm2::TimelineBridge {
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something
+    // What the symbols of objects scripts made and added held when they were made (id ->
+    // that object's id), until the stage's events are next taken: they were there before
+    // anyone outside could listen.
+    std::unordered_map<uint32_t, uint32_t> bornWith_;
     int gotoDepth_ = 0;
 };
 

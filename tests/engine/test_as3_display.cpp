@@ -494,6 +494,38 @@ TEST(As3Display, ARewindKeepsWhatStandsAtItsTarget) {
     }
 }
 
+// A goto makes only what stands at its target: an object a frame on the way places and a
+// later command of the span removes or places over is never made, nor heard of.
+TEST(As3Display, AGotoPassesOverWhatItsSpanTakesAway) {
+    const struct {
+        std::vector<uint8_t> second;
+        int placed; // objects the goto from frame 1 to frame 2 makes
+        const char* what;
+    } cases[] = {
+        {{26, 7, 0x22, 2, 0, 1, 0, 'c', 0}, 1, "placed and standing"},
+        {{26, 7, 0x22, 2, 0, 1, 0, 'c', 0, 28, 2, 2, 0}, 0, "placed, then removed"},
+        {{26, 7, 0x22, 2, 0, 1, 0, 'c', 0, 26, 7, 0x22, 2, 0, 1, 0, 'd', 0}, 1, "placed over"},
+        {{26, 7, 0x22, 2, 0, 1, 0, 'c', 0, 26, 3, 0x01, 2, 0}, 1, "placed, then moved"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> file = ThreeFrames(c.second);
+        swf::Movie movie;
+        ASSERT_EQ(swf::ReadMovie(file.data(), file.size(), &movie), swf::ReadStatus::Ok);
+        timeline::LoadedMovie loaded;
+        timeline::LoadMovie(movie, &loaded);
+        timeline::Stage stage;
+        stage.Reset(&loaded);
+        stage.Start();
+        stage.TakeEvents();
+        stage.GoTo(1);
+        int placed = 0;
+        for (const timeline::StageEvent& e : stage.TakeEvents())
+            placed += e.kind == timeline::StageEvent::Placed ? 1 : 0;
+        EXPECT_EQ(c.placed, placed) << c.what;
+        EXPECT_EQ(c.placed == 1, stage.ClipOf(timeline::kRootId)->objects.count(2) == 1) << c.what;
+    }
+}
+
 // An object the timeline placed, once a script removes it, is no longer drawn (the shared
 // movie removes the middle of three squares on its first frame).
 TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {

@@ -179,7 +179,7 @@ class Vm {
     bool throwing() const { return throwing_; }
     Value TakeThrown() {
         throwing_ = false;
-        Value v = thrown_;
+        Value v = std::move(thrown_);
         thrown_ = Value();
         return v;
     }

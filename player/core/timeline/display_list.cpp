@@ -1,6 +1,8 @@
 #include "player/core/timeline/display_list.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <string>
 
 #include "player/core/timeline/stage_ops.h"
@@ -200,7 +202,44 @@ void StageOps::QueueInit(Clip* clip, uint32_t frame) {
     }
 }
 
-void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActions) {
+namespace {
+
+// The placements among frames [from, to] that a later frame of the span removes or places
+// over: a goto passes them by, so what they would make never appears (nor its events).
+std::set<std::pair<uint32_t, size_t>> PassedOver(const std::vector<Frame>& frames, uint32_t from,
+                                                 uint32_t to) {
+    std::set<std::pair<uint32_t, size_t>> passed;
+    std::map<uint16_t, std::pair<std::pair<uint32_t, size_t>, uint16_t>> current;
+    for (uint32_t f = from; f <= to && f < frames.size(); ++f) {
+        const std::vector<FrameCommand>& commands = frames[f].commands;
+        for (size_t k = 0; k < commands.size(); ++k) {
+            const FrameCommand& c = commands[k];
+            const uint16_t depth = c.remove ? c.depth : c.place.depth;
+            auto it = current.find(depth);
+            if (c.remove) {
+                if (it != current.end()) {
+                    passed.insert(it->second.first);
+                    current.erase(it);
+                }
+            } else if (c.place.hasCharacter) {
+                if (it != current.end() && c.place.move &&
+                    it->second.second == c.place.characterId) {
+                    continue; // a move of what stands there
+                }
+                if (it != current.end()) {
+                    passed.insert(it->second.first);
+                }
+                current[depth] = {{f, k}, c.place.characterId};
+            }
+        }
+    }
+    return passed;
+}
+
+} // namespace
+
+void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActions,
+                        const std::set<std::pair<uint32_t, size_t>>* passed) {
     clip->frame = frame;
     QueueInit(clip, frame);
     if (clip->timeline == nullptr || frame >= clip->timeline->frames.size()) {
@@ -212,9 +251,11 @@ void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActio
             Event(StageEvent::Actions, clip->owner, a.data, a.size);
         }
     }
-    for (const FrameCommand& c : f.commands) {
-        Apply(c, clip, nesting);
-        s.changed_ = true;
+    for (size_t k = 0; k < f.commands.size(); ++k) {
+        if (passed == nullptr || passed->count({frame, k}) == 0) {
+            Apply(f.commands[k], clip, nesting);
+            s.changed_ = true;
+        }
     }
 }
 
@@ -266,6 +307,7 @@ void StageOps::Rewind(Clip* clip, uint32_t target, int nesting, bool queueAction
     for (auto& entry : old) {
         Discard(entry.second);
     }
+    const std::set<std::pair<uint32_t, size_t>> passed = PassedOver(frames, 0, target);
     for (uint32_t f = 0; f <= target; ++f) {
         clip->frame = f;
         QueueInit(clip, f);
@@ -277,7 +319,11 @@ void StageOps::Rewind(Clip* clip, uint32_t target, int nesting, bool queueAction
                 Event(StageEvent::Actions, clip->owner, a.data, a.size);
             }
         }
-        for (const FrameCommand& c : frames[f].commands) {
+        for (size_t n = 0; n < frames[f].commands.size(); ++n) {
+            const FrameCommand& c = frames[f].commands[n];
+            if (passed.count({f, n}) != 0) {
+                continue;
+            }
             const uint16_t depth = c.remove ? c.depth : c.place.depth;
             auto k = kept.find(depth);
             if (k == kept.end() || f > k->second) {
@@ -332,8 +378,10 @@ bool StageOps::GoTo(Clip* clip, uint32_t frame, int nesting) {
         Rewind(clip, frame, nesting, true);
         return true;
     }
+    const std::set<std::pair<uint32_t, size_t>> passed =
+        PassedOver(clip->timeline->frames, clip->frame + 1, frame);
     while (clip->frame < frame) {
-        RunFrame(clip, clip->frame + 1, nesting, clip->frame + 1 == frame);
+        RunFrame(clip, clip->frame + 1, nesting, clip->frame + 1 == frame, &passed);
     }
     return true;
 }

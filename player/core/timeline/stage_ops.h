@@ -2,6 +2,9 @@
 // running a frame), with the per-call budget that bounds how many objects one call makes.
 #pragma once
 
+#include <set>
+#include <utility>
+
 #include "player/core/timeline/display_list.h"
 
 namespace timeline {
@@ -38,7 +41,9 @@ struct StageOps {
     void BuildButton(const swf::Button& button, const swf::ColorTransform& cx, Clip* clip,
                      int nesting);
     void Apply(const FrameCommand& c, Clip* clip, int nesting);
-    void RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActions);
+    // `passed`: placements of this frame (frame, index) a goto passes over.
+    void RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActions,
+                  const std::set<std::pair<uint32_t, size_t>>* passed = nullptr);
     void QueueInit(Clip* clip, uint32_t frame);
     void Rewind(Clip* clip, uint32_t target, int nesting, bool queueActions);
     void AdvanceClip(Clip* clip, int nesting);
