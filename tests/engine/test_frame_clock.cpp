@@ -20,7 +20,9 @@ TEST(FrameClock, AdvancesAtTheMovieRateAndLoopsOrStops) {
 
     clock.SetLoop(false);
     clock.Tick(1500);
+    EXPECT_EQ(2u, clock.LastSteps());
     EXPECT_FALSE(clock.Tick(1600));
+    EXPECT_EQ(0u, clock.LastSteps()) << "stopping at the end is no step the timeline takes";
     EXPECT_FALSE(clock.Playing()) << "stops on the last frame";
     EXPECT_EQ(2u, clock.Frame());
     clock.Play(2000); // from the start again
