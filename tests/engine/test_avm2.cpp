@@ -374,14 +374,20 @@ class CallBlock {
             ints_.push_back(uint32_t(std::strtoll(a.c_str() + 2, nullptr, 10)));
             code->push_back(0x2D);
             U30(code, uint32_t(ints_.size()));
-        } else if (a.compare(0, 3, "re:") == 0) { // re:PATTERN, a new RegExp
+        } else if (a.compare(0, 3, "re:") == 0 || a.compare(0, 3, "ri:") == 0) {
+            // re:PATTERN, a new RegExp; ri:PATTERN, one that ignores case
+            const bool fold = a[1] == 'i';
             code->push_back(0x5D);
             U30(code, Name("RegExp"));
             code->push_back(0x2C);
             U30(code, String(a.substr(3)));
+            if (fold) {
+                code->push_back(0x2C);
+                U30(code, String("i"));
+            }
             code->push_back(0x4A);
             U30(code, Name("RegExp"));
-            U30(code, 1);
+            U30(code, fold ? 2 : 1);
         } else if (a.compare(0, 3, "of:") == 0) {
             const size_t colon = a.find(':', 3);
             Push(code, a.substr(colon + 1));
@@ -866,6 +872,11 @@ const As3Call kAs3Calls[] = {
     {"'aXYbXYc'", "split", {"re:(X)(Y)", "4"}, "a,X,Y,b"},
     {"'aXYbXYc'", "split", {"re:(X)(Y)", "5"}, "a,X,Y,b,X"},
     {"'aXYbXYc'", "split", {"re:(X)(Y)"}, "a,X,Y,b,X,Y,c"},
+    // Case folded into a class's range at both of its ends, and not past them.
+    {"'xAy'", "search", {"ri:[a-c]"}, "1"},
+    {"'xCy'", "search", {"ri:[a-c]"}, "1"},
+    {"'xDy'", "search", {"ri:[a-c]"}, "-1"},
+    {"'xay'", "search", {"ri:[A-C]"}, "1"},
     {"'abc'", "hasOwnProperty", {"'length'"}, "true"},
     {"Date", "parse", {"'Tue Feb 29 13:14:15 GMT+0000 2000'"}, "951830055000"},
     {"Date", "parse", {"'02/29/2000 13:14:15 GMT-0100'"}, "951833655000"},

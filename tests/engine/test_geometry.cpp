@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "player/core/swf/movie_reader.h"
+#include "player/core/swf/records.h"
 #include "player/core/timeline/bounds.h"
 
 namespace {
@@ -92,6 +94,28 @@ TEST(Geometry, HitTestUsesTheShapeThroughItsTransform) {
     EXPECT_TRUE(timeline::ObjectHit(o, m, 1300, 300));
     o.isMask = true;
     EXPECT_FALSE(timeline::ObjectHit(o, m, 1100, 100));
+}
+
+} // namespace
+
+namespace {
+
+// A style array's count at the movie-wide limit reads; one more is refused before anything
+// is kept. Solid fills are 4 bytes each (type, RGB), lines 5 (width, RGB).
+TEST(Geometry, StyleArraysAtTheirCountLimit) {
+    for (const uint32_t n : {swf::kMaxStylesPerArray, swf::kMaxStylesPerArray + 1}) {
+        for (const bool lines : {false, true}) {
+            std::vector<uint8_t> bytes = {0xFF, uint8_t(n & 0xFF), uint8_t(n >> 8)};
+            bytes.resize(bytes.size() + size_t(n) * (lines ? 5 : 4), 0);
+            swf::ByteReader r(bytes.data(), bytes.size());
+            std::vector<swf::FillStyle> fills;
+            std::vector<swf::LineStyle> strokes;
+            const bool read =
+                lines ? swf::ReadLineStyles(&r, 2, &strokes) : swf::ReadFillStyles(&r, 2, &fills);
+            EXPECT_EQ(n == swf::kMaxStylesPerArray, read) << n << (lines ? " lines" : " fills");
+            EXPECT_EQ(read ? n : 0u, uint32_t(lines ? strokes.size() : fills.size()));
+        }
+    }
 }
 
 } // namespace
