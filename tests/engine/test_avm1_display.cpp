@@ -101,15 +101,20 @@ const DisplayCase kCases[] = {
      "push 'isDown'; callmethod; trace; push 0 'Mouse'; getvar; push 'hide'; callmethod; trace; "
      "push 'Key'; getvar; push 'BACKSPACE'; getmember; trace",
      "550|true|false|0|8", ""},
-    // The parent's colour applies after the child's: green offset 10 + 50% of 20.
+    // The parent's colour applies after the child's, channel by channel: red offset 4 + 50%
+    // of 20 and 50% of 50%, green 8 + 25% of 20, blue 12 + 20%, alpha 16 + 80%.
     {"colour transforms concatenate",
-     "push 'gb' 10 'ga' 50 2; object; push 1 '_root'; getvar; push 1 'Color'; new; "
-     "push 'setTransform'; callmethod; pop; push 'gb' 20 'ga' 50 2; object; push 1 "
+     "push 'rb' 4 'ra' 50 'gb' 8 'ga' 25 'bb' 12 'ba' 20 'ab' 16 'aa' 80 8; object; push 1 "
+     "'_root'; getvar; push 1 'Color'; new; push 'setTransform'; callmethod; pop; "
+     "push 'rb' 20 'ra' 50 'gb' 20 'ga' 40 'bb' 20 'ba' 50 'ab' 20 'aa' 50 8; object; push 1 "
      "'ball'; getvar; push 1 'Color'; new; push 'setTransform'; callmethod; pop; "
      "push 'ball'; getvar; push 'transform'; getmember; push 'concatenatedColorTransform'; "
-     "getmember; store 1; push 'greenOffset'; getmember; trace; push r:1 'greenMultiplier'; "
-     "getmember; trace",
-     "20|0.25", ""},
+     "getmember; store 1; pop; push r:1 'redOffset'; getmember; trace; push r:1 "
+     "'redMultiplier'; getmember; trace; push r:1 'greenOffset'; getmember; trace; push r:1 "
+     "'greenMultiplier'; getmember; trace; push r:1 'blueOffset'; getmember; trace; push r:1 "
+     "'blueMultiplier'; getmember; trace; push r:1 'alphaOffset'; getmember; trace; push r:1 "
+     "'alphaMultiplier'; getmember; trace",
+     "14|0.25|13|0.1|16|0.1|32|0.4", ""},
     // 'ball' shows "Hello" and "World" as static text: a search from each end, either case;
     // line ends only between texts; a snapshot of nothing has no text.
     {"text snapshot",

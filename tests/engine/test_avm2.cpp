@@ -168,6 +168,10 @@ TEST(Avm2, InstructionFamilies) {
         {"bitnot", {0x24, 0, 0x97}, "-1"},
         {"strings concatenate", {0x2C, 1, 0x24, 1, 0xA0}, "trace1"},
         {"divide by zero", {0x24, 1, 0x24, 0, 0xA3}, "Infinity"},
+        // No dispatch ids are kept: the verifier's answer to early binding.
+        {"callmethod",
+         {0x20, 0x43, 0x05, 0x00},
+         "threw VerifyError: Error #1051: Illegal early binding access."},
         {"NaN compares false", {0x28, 0x28, 0xAB}, "false"},
         {"strict equality of types", {0x24, 1, 0x2C, 1, 0xAC}, "false"},
         // Constants outside their pools (entry 0 of a value's pool too) refuse the method.
