@@ -449,6 +449,19 @@ std::vector<uint8_t> ThreeFrames(const std::vector<uint8_t>& second) {
     return swf;
 }
 
+// ThreeFrames read and loaded, kept together since the loaded timeline points into both.
+struct ThreeFrameMovie {
+    explicit ThreeFrameMovie(const std::vector<uint8_t>& second) : file(ThreeFrames(second)) {
+        read = swf::ReadMovie(file.data(), file.size(), &movie) == swf::ReadStatus::Ok;
+        if (read)
+            timeline::LoadMovie(movie, &loaded);
+    }
+    std::vector<uint8_t> file;
+    swf::Movie movie;
+    timeline::LoadedMovie loaded;
+    bool read = false;
+};
+
 // Back on an earlier frame, an object survives when the placement that made it stands at
 // that frame: back on frame 1, one a later frame put at the same depth, even of the same
 // character, is made anew, and one kept loses the filters a later frame gave it; back on
@@ -471,14 +484,11 @@ TEST(As3Display, ARewindKeepsWhatStandsAtItsTarget) {
          "blurred: kept, unblurred"},
     };
     for (const auto& c : cases) {
-        const std::vector<uint8_t> file = ThreeFrames(c.second);
-        swf::Movie movie;
-        ASSERT_EQ(swf::ReadMovie(file.data(), file.size(), &movie), swf::ReadStatus::Ok);
-        timeline::LoadedMovie loaded;
-        timeline::LoadMovie(movie, &loaded);
+        const ThreeFrameMovie m(c.second);
+        ASSERT_TRUE(m.read) << c.what;
         for (uint32_t target : {0u, 1u}) {
             timeline::Stage stage;
-            stage.Reset(&loaded);
+            stage.Reset(&m.loaded);
             stage.Start();
             stage.Advance();
             stage.Advance();
@@ -508,13 +518,10 @@ TEST(As3Display, AGotoPassesOverWhatItsSpanTakesAway) {
         {{26, 7, 0x22, 2, 0, 1, 0, 'c', 0, 26, 3, 0x01, 2, 0}, 1, "placed, then moved"},
     };
     for (const auto& c : cases) {
-        const std::vector<uint8_t> file = ThreeFrames(c.second);
-        swf::Movie movie;
-        ASSERT_EQ(swf::ReadMovie(file.data(), file.size(), &movie), swf::ReadStatus::Ok);
-        timeline::LoadedMovie loaded;
-        timeline::LoadMovie(movie, &loaded);
+        const ThreeFrameMovie m(c.second);
+        ASSERT_TRUE(m.read) << c.what;
         timeline::Stage stage;
-        stage.Reset(&loaded);
+        stage.Reset(&m.loaded);
         stage.Start();
         stage.TakeEvents();
         stage.GoTo(1);
