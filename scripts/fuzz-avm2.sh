@@ -12,9 +12,16 @@ command -v clang++ >/dev/null || sudo apt-get install -y --no-install-recommends
 
 out=build/fuzz-avm2
 mkdir -p "$out/corpus" "$out/artifacts" "$out/seeds"
-avm2=(player/core/avm2/*.cpp player/core/swf/utf8.cpp)
+# The interpreter and the layers below it that its library reaches (geometry, drawing, text,
+# bitmaps, filters).
+avm2=(player/core/avm2/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp
+      player/core/render/*.cpp player/core/video/*.cpp)
+mkdir -p "$out/stb"
+cmake -DSTB_IMAGE_IN=/usr/include/stb/stb_image.h -DSTB_IMAGE_OUT="$out/stb/stb_image_guarded.h" \
+  -P cmake/stb_image_guarded.cmake
 clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. tools/fuzz/fuzz_avm2.cpp "${avm2[@]}" -o "$out/fuzz_avm2"
+  -I. -isystem /usr/include/stb -isystem /usr/include/agg2 -isystem "$out/stb" \
+  tools/fuzz/fuzz_avm2.cpp "${avm2[@]}" -lz -lpthread -o "$out/fuzz_avm2"
 /usr/bin/python3 tools/fuzz/abc_seeds.py "$out/seeds" "${FLICKWELL_MOVIES_DIR:-../shared/movies}/as3-traces" \
   tests/engine/movies
 
