@@ -204,36 +204,40 @@ void StageOps::QueueInit(Clip* clip, uint32_t frame) {
 
 namespace {
 
-// The placements among frames [from, to] that a later frame of the span removes or places
-// over: a goto passes them by, so what they would make never appears (nor its events).
-std::set<std::pair<uint32_t, size_t>> PassedOver(const std::vector<Frame>& frames, uint32_t from,
-                                                 uint32_t to) {
+// What a goto over frames [from, to] meets: the placements a later command of the span
+// removes or places over (passed over, so what they would make never appears, nor its
+// events), and at each depth the placement that stands at `to` (frame, command, character).
+struct GotoSpan {
     std::set<std::pair<uint32_t, size_t>> passed;
-    std::map<uint16_t, std::pair<std::pair<uint32_t, size_t>, uint16_t>> current;
+    std::map<uint16_t, std::pair<std::pair<uint32_t, size_t>, uint16_t>> standing;
+};
+
+GotoSpan ReadSpan(const std::vector<Frame>& frames, uint32_t from, uint32_t to) {
+    GotoSpan span;
     for (uint32_t f = from; f <= to && f < frames.size(); ++f) {
         const std::vector<FrameCommand>& commands = frames[f].commands;
         for (size_t k = 0; k < commands.size(); ++k) {
             const FrameCommand& c = commands[k];
             const uint16_t depth = c.remove ? c.depth : c.place.depth;
-            auto it = current.find(depth);
+            auto it = span.standing.find(depth);
             if (c.remove) {
-                if (it != current.end()) {
-                    passed.insert(it->second.first);
-                    current.erase(it);
+                if (it != span.standing.end()) {
+                    span.passed.insert(it->second.first);
+                    span.standing.erase(it);
                 }
             } else if (c.place.hasCharacter) {
-                if (it != current.end() && c.place.move &&
+                if (it != span.standing.end() && c.place.move &&
                     it->second.second == c.place.characterId) {
                     continue; // a move of what stands there
                 }
-                if (it != current.end()) {
-                    passed.insert(it->second.first);
+                if (it != span.standing.end()) {
+                    span.passed.insert(it->second.first);
                 }
-                current[depth] = {{f, k}, c.place.characterId};
+                span.standing[depth] = {{f, k}, c.place.characterId};
             }
         }
     }
-    return passed;
+    return span;
 }
 
 } // namespace
@@ -267,32 +271,18 @@ void StageOps::RunFrame(Clip* clip, uint32_t frame, int nesting, bool queueActio
 void StageOps::Rewind(Clip* clip, uint32_t target, int nesting, bool queueActions) {
     const std::vector<Frame>& frames = clip->timeline->frames;
     target = std::min<uint32_t>(target, frames.empty() ? 0 : uint32_t(frames.size() - 1));
-    // What stands at each depth at the target: the frame and character of its placement.
-    std::map<uint16_t, std::pair<uint32_t, uint16_t>> standing;
-    for (uint32_t f = 0; f <= target && f < frames.size(); ++f) {
-        for (const FrameCommand& c : frames[f].commands) {
-            if (c.remove) {
-                standing.erase(c.depth);
-            } else if (c.place.hasCharacter) {
-                auto it = standing.find(c.place.depth);
-                if (it == standing.end() || !c.place.move ||
-                    it->second.second != c.place.characterId) {
-                    standing[c.place.depth] = {f, c.place.characterId};
-                }
-            }
-        }
-    }
+    const GotoSpan span = ReadSpan(frames, 0, target);
     std::map<uint16_t, DisplayObject> old;
     old.swap(clip->objects);
     clip->namesStale = true;
     s.changed_ = true;
     std::map<uint16_t, uint32_t> kept; // depth -> the frame that placed the kept object
     for (auto it = old.begin(); it != old.end();) {
-        auto at = standing.find(it->first);
+        auto at = span.standing.find(it->first);
         const bool byScript = it->first >= kScriptDepthBase;
-        const bool stands = at != standing.end() && it->second.character != nullptr &&
+        const bool stands = at != span.standing.end() && it->second.character != nullptr &&
                             it->second.character->id == at->second.second &&
-                            it->second.placedFrame == at->second.first;
+                            it->second.placedFrame == at->second.first.first;
         if (!byScript && !stands) {
             ++it;
             continue;
@@ -300,14 +290,13 @@ void StageOps::Rewind(Clip* clip, uint32_t target, int nesting, bool queueAction
         auto placed = clip->objects.try_emplace(it->first, std::move(it->second));
         s.byId_[placed.first->second.id] = &placed.first->second;
         if (!byScript) {
-            kept[it->first] = at->second.first;
+            kept[it->first] = at->second.first.first;
         }
         it = old.erase(it);
     }
     for (auto& entry : old) {
         Discard(entry.second);
     }
-    const std::set<std::pair<uint32_t, size_t>> passed = PassedOver(frames, 0, target);
     for (uint32_t f = 0; f <= target; ++f) {
         clip->frame = f;
         QueueInit(clip, f);
@@ -321,7 +310,7 @@ void StageOps::Rewind(Clip* clip, uint32_t target, int nesting, bool queueAction
         }
         for (size_t n = 0; n < frames[f].commands.size(); ++n) {
             const FrameCommand& c = frames[f].commands[n];
-            if (passed.count({f, n}) != 0) {
+            if (span.passed.count({f, n}) != 0) {
                 continue;
             }
             const uint16_t depth = c.remove ? c.depth : c.place.depth;
@@ -378,10 +367,9 @@ bool StageOps::GoTo(Clip* clip, uint32_t frame, int nesting) {
         Rewind(clip, frame, nesting, true);
         return true;
     }
-    const std::set<std::pair<uint32_t, size_t>> passed =
-        PassedOver(clip->timeline->frames, clip->frame + 1, frame);
+    const GotoSpan span = ReadSpan(clip->timeline->frames, clip->frame + 1, frame);
     while (clip->frame < frame) {
-        RunFrame(clip, clip->frame + 1, nesting, clip->frame + 1 == frame, &passed);
+        RunFrame(clip, clip->frame + 1, nesting, clip->frame + 1 == frame, &span.passed);
     }
     return true;
 }
