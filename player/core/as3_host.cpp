@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "player/core/avm2/display.h"
+#include "player/core/avm2/media.h"
 #include "player/core/script_transform.h"
 #include "player/core/timeline/bounds.h"
 
@@ -315,7 +316,8 @@ void As3Host::Start() {
     // Without a class bound to the main timeline, Flash Player takes one bound to a
     // character the movie does not define.
     for (const auto& s : symbols_)
-        if (documentClass_.empty() && movie_->dictionary.Find(s.first) == nullptr)
+        if (documentClass_.empty() && movie_->dictionary.Find(s.first) == nullptr &&
+            !avm2::IsLibrarySound(vm, s.first))
             documentClass_ = s.second;
     avm2::ClassInfo* doc = documentClass_.empty() ? nullptr : vm.FindClass(documentClass_);
     if (vm.throwing() && traces_)

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "player/core/as3_host.h"
+#include "player/core/avm2/media.h"
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
 #include "player/core/sound_host.h"
@@ -94,10 +95,16 @@ struct Player::State {
     Mp3DecoderSource mp3;
 
     void SoundCompletions() {
-        if (sound && scripts) {
-            for (uint32_t handle : sound->TakeFinished()) {
+        if (!sound) {
+            return;
+        }
+        const std::vector<uint32_t> finished = sound->TakeFinished();
+        if (scripts) {
+            for (uint32_t handle : finished) {
                 avm1::SoundCompleted(scripts->vm(), handle);
             }
+        } else if (as3) {
+            avm2::SoundsEnded(as3->vm(), finished);
         }
     }
     void SyncSound() {
@@ -185,13 +192,13 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
         s.renderer.SetStage(&s.stage);
         const swf::Rect& r = s.movie.Header().stage;
         if (UsesActionScript3(s.movie)) {
-            // Timeline sounds play; scripts do not reach them yet.
             s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
             s.sound->SetNotice(s.notice);
             s.sound->SetMp3(AdaptMp3(s.mp3));
             s.stage.Start();
             s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
                                     (r.yMax - r.yMin) / 20.0));
+            s.as3->vm().SetSound(s.sound.get());
             s.as3->SetSinks(s.trace, s.notice);
             s.as3->SetFileBytes(size);
             s.as3->Start();

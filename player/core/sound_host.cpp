@@ -1,6 +1,7 @@
 #include "player/core/sound_host.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace engine {
 
@@ -94,9 +95,12 @@ void SoundHost::Visit(uint32_t id, const timeline::Clip& clip, uint16_t sprite) 
     auto starts = t->starts.find(clip.frame);
     if (starts != t->starts.end()) {
         for (const swf::StartSound& start : starts->second) {
-            const sound::EventSound* e = start.className.empty()
-                                             ? library_.Find(start.id)
-                                             : library_.Exported(start.className);
+            // StartSound2 names the class bound to the sound, or in older tools its export.
+            const sound::EventSound* e = library_.Find(start.id);
+            if (!start.className.empty()) {
+                e = library_.OfClass(start.className);
+                e = e != nullptr ? e : library_.Exported(start.className);
+            }
             mixer_.Start(e, start.info, id);
         }
     }
@@ -201,6 +205,64 @@ void SoundHost::SetSoundTransform(avm1::ClipId owner, const avm1::SoundTransform
     m.lr = t.lr / 100;
     m.rl = t.rl / 100;
     m.rr = t.rr / 100;
+}
+
+namespace {
+// Scripts may set any number: one not finite counts as 0, and none is allowed to blow up
+// a voice past what the mixer bounds anyway.
+double Part(double v) {
+    return std::isfinite(v) ? std::max(-100.0, std::min(100.0, v)) : 0;
+}
+sound::Transform FromMix(const avm2::SoundMix& m) {
+    sound::Transform t;
+    t.volume = Part(m.volume);
+    t.ll = Part(m.leftToLeft);
+    t.lr = Part(m.rightToLeft);
+    t.rl = Part(m.leftToRight);
+    t.rr = Part(m.rightToRight);
+    return t;
+}
+} // namespace
+
+uint32_t SoundHost::SoundOfClass(const std::string& className) {
+    const sound::EventSound* e = library_.OfClass(className);
+    return e != nullptr ? e->def.id : 0;
+}
+
+uint32_t SoundHost::SoundBytes(uint32_t sound) {
+    const sound::EventSound* e = sound <= 0xFFFF ? library_.Find(uint16_t(sound)) : nullptr;
+    return e != nullptr ? e->def.size : 0;
+}
+
+uint32_t SoundHost::PlaySound(uint32_t sound, double startMs, int plays,
+                              const avm2::SoundMix& mix) {
+    const uint32_t handle = StartSound(0, sound, startMs / 1000, plays);
+    mixer_.SetVoiceTransform(handle, FromMix(mix));
+    return handle;
+}
+
+void SoundHost::SetChannelMix(uint32_t channel, const avm2::SoundMix& mix) {
+    mixer_.SetVoiceTransform(channel, FromMix(mix));
+}
+
+void SoundHost::ChannelPeaks(uint32_t channel, double* left, double* right) {
+    *left = *right = 0;
+    mixer_.Peaks(channel, left, right);
+}
+
+avm2::SoundMix SoundHost::MovieMix() {
+    const sound::Transform& t = mixer_.TransformOf(0);
+    avm2::SoundMix m;
+    m.volume = t.volume;
+    m.leftToLeft = t.ll;
+    m.rightToLeft = t.lr;
+    m.leftToRight = t.rl;
+    m.rightToRight = t.rr;
+    return m;
+}
+
+void SoundHost::SetMovieMix(const avm2::SoundMix& mix) {
+    mixer_.TransformOf(0) = FromMix(mix);
 }
 
 } // namespace engine

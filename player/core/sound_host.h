@@ -1,6 +1,7 @@
 // The engine's side of sound: the movie's sounds and the mixer, started and stopped as
-// timelines enter frames, a main-timeline stream setting the timeline's pace, and the
-// Sound object's door (avm1::SoundBridge). Internal to the engine.
+// timelines enter frames, a main-timeline stream setting the timeline's pace, and the doors
+// of scripts: the Sound object's (avm1::SoundBridge) and flash.media's (avm2::SoundPort).
+// Internal to the engine.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +10,14 @@
 #include <vector>
 
 #include "player/core/avm1/sound_bridge.h"
+#include "player/core/avm2/media.h"
 #include "player/core/sound/library.h"
 #include "player/core/sound/mixer.h"
 #include "player/core/timeline/display_list.h"
 
 namespace engine {
 
-class SoundHost : public avm1::SoundBridge {
+class SoundHost : public avm1::SoundBridge, public avm2::SoundPort {
   public:
     SoundHost(const swf::Movie& movie, double framesPerSecond);
     bool Empty() const { return library_.Empty(); }
@@ -49,6 +51,24 @@ class SoundHost : public avm1::SoundBridge {
     void SetVolume(avm1::ClipId owner, double percent) override;
     avm1::SoundTransform GetSoundTransform(avm1::ClipId owner) override;
     void SetSoundTransform(avm1::ClipId owner, const avm1::SoundTransform& t) override;
+
+    // ---- avm2::SoundPort ----
+    uint32_t SoundOfClass(const std::string& className) override;
+    bool IsSound(uint32_t character) override {
+        return character <= 0xFFFF && library_.Find(uint16_t(character)) != nullptr;
+    }
+    double SoundLengthMs(uint32_t sound) override { return DurationMs(sound); }
+    uint32_t SoundBytes(uint32_t sound) override;
+    uint32_t PlaySound(uint32_t sound, double startMs, int plays,
+                       const avm2::SoundMix& mix) override;
+    void StopChannel(uint32_t channel) override { mixer_.Stop(channel); }
+    bool ChannelPlaying(uint32_t channel) override { return mixer_.Playing(channel); }
+    double ChannelPlayedMs(uint32_t channel) override { return PositionMs(channel); }
+    void SetChannelMix(uint32_t channel, const avm2::SoundMix& mix) override;
+    void ChannelPeaks(uint32_t channel, double* left, double* right) override;
+    void StopEverySound() override { StopSounds(0, 0); }
+    avm2::SoundMix MovieMix() override;
+    void SetMovieMix(const avm2::SoundMix& mix) override;
 
   private:
     struct Seen {

@@ -72,6 +72,58 @@ TEST(Sound, SoundObject) {
               run.notices.end());
 }
 
+// ActionScript 3 (tools/as3/SoundScript.hx): a library sound bound to a class, played on
+// channels. Each window is heard whole between the frames that change it (100 ms a frame).
+TEST(Sound, As3Channels) {
+    const Played run = Play("as3_sound", 26, 100, 100);
+    const std::vector<std::string> want = {
+        "200 4410 4410 false null [object ID3Info] null",
+        "1 0 1 0 0 1",
+        "0 1.4142135623730951 1",
+        "0",
+        "channels 32",
+        "true true",
+        "0 0 0 0",
+        "0",
+        "1000 false",
+        "2500",
+        "2048 0 0",
+        "1000 false 5 true",
+        "0.5 1.18 0.77 0",
+        "2007",
+        "complete A [object SoundChannel] 400 3",
+        "stopped B true",
+        "complete C 16 200",
+        "stopped all 0.5",
+    };
+    EXPECT_EQ(run.traces, want);
+    struct Window {
+        const char* what;
+        double from, to;
+        int left, right; // loudest sample heard, within 1%
+    } windows[] = {
+        {"twice over, half volume, panned left", 0.0, 0.4, 7080, 4620},
+        {"again from its end, full", 0.4, 0.8, 12000, 12000},
+        {"a quarter, panned right, while it plays", 0.8, 1.2, 0, 4230},
+        {"stopped", 1.2, 1.5, 0, 0},
+        {"the movie's mix at half", 1.5, 1.7, 6000, 6000},
+        {"nothing between", 1.7, 1.8, 0, 0},
+        {"ten times over, until stopAll", 1.8, 2.0, 6000, 6000},
+        {"after stopAll", 2.0, 2.6, 0, 0},
+    };
+    for (const Window& w : windows) {
+        EXPECT_NEAR(Peak(run.sound, 0, w.from, w.to), w.left, w.left / 100 + 1) << w.what;
+        EXPECT_NEAR(Peak(run.sound, 1, w.from, w.to), w.right, w.right / 100 + 1) << w.what;
+    }
+    const auto said = [&](const char* text) {
+        return std::find_if(run.notices.begin(), run.notices.end(), [&](const std::string& n) {
+                   return n.find(text) != n.npos;
+               }) != run.notices.end();
+    };
+    EXPECT_TRUE(said("Sound.load"));
+    EXPECT_TRUE(said("Sound.extract"));
+}
+
 TEST(Sound, StopAllSoundsAction) {
     const Played run = Play("stop_all", 10, 100, 100);
     EXPECT_GT(Peak(run.sound, 0, 0.0, 0.2), 10000);

@@ -53,5 +53,13 @@ class Edges {
             Lib.trace(e);
             Lib.trace(e.errorID);
         }
+        // A closure called with no receiver has the global as `this`; one holding a closure
+        // of its own pushes it as a scope.
+        var outer:Dynamic = function() {
+            var n = 7;
+            var inner = function() return n;
+            return inner();
+        };
+        Lib.trace(Reflect.callMethod(null, outer, []));
     }
 }

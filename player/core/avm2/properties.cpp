@@ -403,9 +403,14 @@ Value Vm::CallProperty(const Value& obj, const Name& n, Value* args, int argc) {
 Value Vm::Call(const Value& fn, const Value& self, Value* args, int argc) {
     if (fn.IsObject()) {
         Object* f = fn.o;
-        if (f->kind == Kind::Function && f->method)
-            return Invoke(f->method, f->bound.IsUndefined() ? self : f->bound, args, argc,
-                          f->scope);
+        if (f->kind == Kind::Function && f->method) {
+            Value receiver = f->bound.IsUndefined() ? self : f->bound;
+            // A closure called without a receiver (a listener, a callback) has its script's
+            // global as `this`, as in ECMAScript: its body may push `this` as a scope.
+            if (receiver.IsNullish() && !f->method->native && f->scope && !f->scope->values.empty())
+                receiver = f->scope->values[0];
+            return Invoke(f->method, receiver, args, argc, f->scope);
+        }
         if (f->kind == Kind::Class) {
             // Vector.<T>(list): a new Vector of the list's elements, unless it is one already.
             if (f->info->isVector && argc == 1 && args[0].IsObject() &&

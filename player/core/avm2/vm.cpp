@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cmath>
 
+#include "player/core/avm2/media.h"
 #include "player/core/avm2/vm_internal.h"
 
 namespace avm2 {
@@ -1061,6 +1062,8 @@ void Vm::CollectGarbage() {
     }
     for (Object* o : broadcast_)
         MarkObject(o);
+    for (const auto& c : soundChannels_)
+        MarkObject(c.second);
     Mark(thrown_);
     if (markHost)
         markHost(*this);
@@ -1074,6 +1077,7 @@ void Vm::InstallBuiltins() {
     InstallLibrary(*this);
     InstallProxy(*this);
     InstallDisplay(*this);
+    InstallMedia(*this);
     // A call through IEventDispatcher's namespace finds the dispatcher's own methods.
     ClassInfo* dispatcher = Builtin("EventDispatcher");
     const int ns = InternNs(kGroupPublic, "flash.events:IEventDispatcher");

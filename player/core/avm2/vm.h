@@ -53,6 +53,7 @@ enum class Channel { Trace, Notice };
 // What display objects made from the movie's timelines ask of it. Frames are 1-based.
 struct LoadedAbc;
 struct Script;
+class SoundPort;
 
 // A display object's placement as scripts see it: pixels, scales as factors, degrees.
 struct Placement {
@@ -241,6 +242,13 @@ class Vm {
     };
     int AddTimer(Timer t);
     bool RemoveTimer(int id);
+    // flash.media: the engine's sounds (none: silence), the channels playing by handle (kept
+    // alive while they play, as Flash keeps them), SoundMixer.bufferTime.
+    void SetSound(SoundPort* port) { sound_ = port; }
+    SoundPort* sound() const { return sound_; }
+    std::map<uint32_t, Object*>& soundChannels() { return soundChannels_; }
+    int32_t soundBufferTime = 1000;
+    bool toldSoundExtract = false;
     // Broadcast events (enterFrame, frameConstructed, exitFrame): dispatchers listening.
     std::vector<Object*>& broadcast() { return broadcast_; }
 
@@ -330,6 +338,8 @@ class Vm {
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
     std::vector<Object*> broadcast_;
+    SoundPort* sound_ = nullptr;
+    std::map<uint32_t, Object*> soundChannels_;
     int depth_ = 0;
     bool overflowing_ = false; // building the stack overflow error
     RunResult abort_ = RunResult::Done;

@@ -10,6 +10,7 @@ namespace sound {
 namespace {
 
 const uint16_t kTagExportAssets = 56;
+const uint16_t kTagSymbolClass = 76;
 const uint32_t kMaxFrames = 65535;
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
@@ -98,7 +99,7 @@ void Library::ReadTimeline(swf::TagIterator tags, uint16_t spriteId, bool main) 
             } else if (tag.code == swf::kTagDefineSprite && tag.length >= 4) {
                 ReadTimeline(swf::TagIterator(tag.body + 4, tag.length - 4), swf::DefinitionId(tag),
                              false);
-            } else if (tag.code == kTagExportAssets) {
+            } else if (tag.code == kTagExportAssets || tag.code == kTagSymbolClass) {
                 swf::ByteReader r(tag.body, tag.length);
                 const uint16_t count = r.U16();
                 for (uint16_t i = 0; i < count && r.Ok(); ++i) {
@@ -106,7 +107,8 @@ void Library::ReadTimeline(swf::TagIterator tags, uint16_t spriteId, bool main) 
                     std::string name = r.String();
                     auto it = sounds_.find(id);
                     if (r.Ok() && it != sounds_.end()) {
-                        it->second.exportName = std::move(name);
+                        (tag.code == kTagSymbolClass ? it->second.className
+                                                     : it->second.exportName) = std::move(name);
                     }
                 }
             }
@@ -139,6 +141,15 @@ const EventSound* Library::Exported(const std::string& name) const {
         }
     }
     return name.empty() ? nullptr : loose;
+}
+
+const EventSound* Library::OfClass(const std::string& className) const {
+    for (const auto& entry : sounds_) {
+        if (!className.empty() && entry.second.className == className) {
+            return &entry.second;
+        }
+    }
+    return nullptr;
 }
 
 const TimelineSounds* Library::Timeline(uint16_t spriteId) const {

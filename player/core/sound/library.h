@@ -19,6 +19,7 @@ struct EventSound {
     const uint8_t* data = nullptr; // the coded samples, after any seek field
     uint32_t size = 0;
     std::string exportName;
+    std::string className; // the ActionScript 3 class bound to it (SymbolClass), "pkg.Name"
 };
 
 struct StreamBlock {
@@ -48,7 +49,8 @@ class Library {
     void Load(const swf::Movie& movie);
     bool Empty() const { return sounds_.empty() && timelines_.empty(); }
     const EventSound* Find(uint16_t id) const;
-    const EventSound* Exported(const std::string& name) const; // exact, then ignoring case
+    const EventSound* Exported(const std::string& name) const;     // exact, then ignoring case
+    const EventSound* OfClass(const std::string& className) const; // exact only
     // The main timeline is sprite 0.
     const TimelineSounds* Timeline(uint16_t spriteId) const;
     bool SpritesHaveSounds() const { return timelines_.size() > (timelines_.count(0) ? 1 : 0); }

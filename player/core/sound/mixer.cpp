@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace sound {
@@ -33,6 +34,8 @@ struct Mixer::Voice {
     uint64_t end = kNoEnd;           // source frames per loop, counted from its start
     uint64_t inLoop = 0;             // source frames taken this loop, skipped ones included
     uint64_t loopOutput = 0;         // frames given this loop
+    Transform own;
+    int peak[2] = {0, 0}; // of the last Mix
     double frac = 0, step = 0;
     int a0[2] = {0, 0}, a1[2] = {0, 0};
     bool primed = false, done = false;
@@ -130,6 +133,16 @@ void Mixer::Voice::Gain(double* left, double* right) const {
     }
     *left *= l / 32768.0;
     *right *= r / 32768.0;
+}
+
+Transform Then(const Transform& inner, const Transform& outer) {
+    Transform t;
+    t.ll = outer.ll * inner.ll + outer.lr * inner.rl;
+    t.lr = outer.ll * inner.lr + outer.lr * inner.rr;
+    t.rl = outer.rl * inner.ll + outer.rr * inner.rl;
+    t.rr = outer.rl * inner.lr + outer.rr * inner.rr;
+    t.volume = outer.volume * inner.volume;
+    return t;
 }
 
 Mixer::Mixer() = default;
@@ -256,6 +269,27 @@ bool Mixer::StreamPosition(uint32_t handle, uint32_t* startFrame, uint64_t* play
     return false;
 }
 
+bool Mixer::SetVoiceTransform(uint32_t handle, const Transform& t) {
+    for (auto& v : voices_) {
+        if (v->handle == handle) {
+            v->own = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Mixer::Peaks(uint32_t handle, double* left, double* right) const {
+    for (const auto& v : voices_) {
+        if (v->handle == handle) {
+            *left = std::min(1.0, v->peak[0] / 32768.0);
+            *right = std::min(1.0, v->peak[1] / 32768.0);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<uint32_t> Mixer::TakeFinished() {
     std::vector<uint32_t> done;
     done.swap(finished_);
@@ -275,14 +309,12 @@ void Mixer::Mix(int16_t* out, size_t frames) {
     const Transform global = transforms_.count(0) ? transforms_[0] : Transform();
     for (auto& vp : voices_) {
         Voice& v = *vp;
-        // The owner's transform, then the movie's.
-        Transform t =
+        // The voice's own transform, its owner's, then the movie's.
+        const Transform owner =
             v.owner != 0 && transforms_.count(v.owner) ? transforms_[v.owner] : Transform();
-        const double gll = global.ll * t.ll + global.lr * t.rl;
-        const double glr = global.ll * t.lr + global.lr * t.rr;
-        const double grl = global.rl * t.ll + global.rr * t.rl;
-        const double grr = global.rl * t.lr + global.rr * t.rr;
-        const double volume = std::min(4.0, std::max(0.0, global.volume * t.volume));
+        const Transform t = Then(Then(v.own, owner), global);
+        const double volume = std::min(4.0, std::max(0.0, t.volume));
+        v.peak[0] = v.peak[1] = 0;
         for (size_t i = 0; i < frames && !v.done; ++i) {
             if (!v.primed) {
                 v.primed = true;
@@ -296,8 +328,12 @@ void Mixer::Mix(int16_t* out, size_t frames) {
             double r = v.a0[1] + (v.a1[1] - v.a0[1]) * v.frac;
             v.Gain(&l, &r);
             // Bounded before the sum: 32 voices of any transform stay inside 32 bits.
-            accum_[2 * i] += Bounded((gll * l + glr * r) * volume);
-            accum_[2 * i + 1] += Bounded((grl * l + grr * r) * volume);
+            const int32_t outL = Bounded((t.ll * l + t.lr * r) * volume);
+            const int32_t outR = Bounded((t.rl * l + t.rr * r) * volume);
+            accum_[2 * i] += outL;
+            accum_[2 * i + 1] += outR;
+            v.peak[0] = std::max(v.peak[0], std::abs(outL));
+            v.peak[1] = std::max(v.peak[1], std::abs(outR));
             ++v.played;
             v.frac += v.step;
             while (v.frac >= 1.0 && !v.done) {

@@ -27,6 +27,8 @@ struct Transform {
     double volume = 1;
     double ll = 1, lr = 0, rl = 0, rr = 1;
 };
+// `inner` first, then `outer`: a voice's own transform under its owner's, under the movie's.
+Transform Then(const Transform& inner, const Transform& outer);
 
 class Mixer {
   public:
@@ -57,6 +59,11 @@ class Mixer {
     std::vector<uint32_t> TakeFinished();
 
     Transform& TransformOf(uint32_t owner) { return transforms_[owner]; }
+    // A voice's own transform, applied before its owner's (a script's sound channel).
+    bool SetVoiceTransform(uint32_t handle, const Transform& t);
+    // The loudest sample each speaker had from a voice in the last Mix, in parts of full
+    // scale; false when it does not play.
+    bool Peaks(uint32_t handle, double* left, double* right) const;
     void Forget(uint32_t owner) { transforms_.erase(owner); }
 
     // Writes `frames` stereo frames (interleaved), silence where nothing plays.

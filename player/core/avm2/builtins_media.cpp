@@ -1,0 +1,518 @@
+// flash.media's sound classes over the engine's mixer (SoundPort): a Sound subclass bound to
+// a library sound plays it on a SoundChannel, which keeps its own SoundTransform and hears
+// soundComplete when it ends; SoundMixer governs the movie's whole mix. Nothing is fetched:
+// loading from a URL or from bytes is refused with a notice.
+#include <cmath>
+
+#include "player/core/avm2/display.h"
+#include "player/core/avm2/media.h"
+
+namespace avm2 {
+
+namespace {
+
+#define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
+#define UNUSED (void)vm, (void)self, (void)args, (void)argc
+
+// Flash plays a sound at most this many times over.
+const int kMaxPlays = 65535;
+
+// The typed fields of SoundTransform, ID3Info and SoundLoaderContext.
+struct Fields : Extra {
+    Value v[7];
+    void Mark(Vm& vm) override {
+        for (const Value& x : v)
+            vm.MarkValue(x);
+    }
+};
+
+Fields* FieldsOf(const Value& v) {
+    if (!v.IsObject() || v.o->kind != Kind::Other)
+        return nullptr;
+    if (!v.o->extra)
+        v.o->extra.reset(new Fields);
+    return dynamic_cast<Fields*>(v.o->extra.get());
+}
+
+enum class FieldType { Number, String, Boolean };
+
+template <int I, FieldType T> NATIVE(GetField) {
+    UNUSED;
+    Fields* f = FieldsOf(self);
+    if (!f)
+        return Value();
+    if (T == FieldType::String)
+        return f->v[I].IsUndefined() ? Value::Null() : f->v[I];
+    if (T == FieldType::Boolean)
+        return Value::Bool(ToBoolean(f->v[I]));
+    return Value::Num(f->v[I].IsNumber() ? f->v[I].n : 0);
+}
+template <int I, FieldType T> NATIVE(SetField) {
+    UNUSED;
+    Fields* f = FieldsOf(self);
+    const Value v = Arg(args, argc, 0);
+    if (!f)
+        return Value();
+    if (T == FieldType::String)
+        f->v[I] = v.IsNullish() ? Value::Null() : Value::Str(vm.ToString(v));
+    else if (T == FieldType::Boolean)
+        f->v[I] = Value::Bool(ToBoolean(v));
+    else
+        f->v[I] = Value::Num(vm.ToNumber(v));
+    return Value();
+}
+
+// ---- SoundTransform: volume, leftToLeft, leftToRight, rightToLeft, rightToRight ----
+enum { kVolume, kLeftToLeft, kLeftToRight, kRightToLeft, kRightToRight };
+
+double Field(const Value& self, int i) {
+    Fields* f = FieldsOf(self);
+    return f && f->v[i].IsNumber() ? f->v[i].n : 0;
+}
+
+// A channel or the mixer keeps whole percents, truncated, as Flash does: 0.755 reads back
+// as 0.75. Past the range of an int (or not a number) a part is silent.
+double Percent(double v) {
+    const double p = v * 100;
+    return p > -2147483649.0 && p < 2147483648.0 ? std::trunc(p) / 100 : 0;
+}
+
+SoundMix MixOf(const Value& transform) {
+    SoundMix m;
+    if (FieldsOf(transform)) {
+        m.volume = Percent(Field(transform, kVolume));
+        m.leftToLeft = Percent(Field(transform, kLeftToLeft));
+        m.leftToRight = Percent(Field(transform, kLeftToRight));
+        m.rightToLeft = Percent(Field(transform, kRightToLeft));
+        m.rightToRight = Percent(Field(transform, kRightToRight));
+    }
+    return m;
+}
+
+Value NewTransform(Vm& vm, const SoundMix& m) {
+    const Value t = vm.ConstructClass(vm.Builtin("SoundTransform"), nullptr, 0);
+    if (Fields* f = FieldsOf(t)) {
+        f->v[kVolume] = Value::Num(m.volume);
+        f->v[kLeftToLeft] = Value::Num(m.leftToLeft);
+        f->v[kLeftToRight] = Value::Num(m.leftToRight);
+        f->v[kRightToLeft] = Value::Num(m.rightToLeft);
+        f->v[kRightToRight] = Value::Num(m.rightToRight);
+    }
+    return t;
+}
+
+// Panning keeps the power of the two sides together: the side panned to rises above 1.
+void SetPanOf(const Value& self, double pan) {
+    if (Fields* f = FieldsOf(self)) {
+        f->v[kLeftToLeft] = Value::Num(std::sqrt(1 - pan));
+        f->v[kRightToRight] = Value::Num(std::sqrt(1 + pan));
+        f->v[kLeftToRight] = f->v[kRightToLeft] = Value::Num(0);
+    }
+}
+
+NATIVE(TransformCtor) {
+    UNUSED;
+    if (Fields* f = FieldsOf(self))
+        f->v[kVolume] = Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 1);
+    SetPanOf(self, argc > 1 ? vm.ToNumber(args[1]) : 0);
+    return Value();
+}
+// Mixed across, a transform has no pan to tell.
+NATIVE(GetPan) {
+    UNUSED;
+    if (Field(self, kLeftToRight) != 0 || Field(self, kRightToLeft) != 0)
+        return Value::Num(0);
+    const double ll = Field(self, kLeftToLeft);
+    return Value::Num(1 - ll * ll);
+}
+NATIVE(SetPan) {
+    UNUSED;
+    SetPanOf(self, vm.ToNumber(Arg(args, argc, 0)));
+    return Value();
+}
+
+// A SoundTransform argument: null passes, anything else not one is a TypeError.
+bool TransformArg(Vm& vm, const Value& v, Value* out) {
+    *out = vm.CoerceTo(v, vm.Builtin("SoundTransform"));
+    return !vm.throwing();
+}
+
+// ---- ID3Info and SoundLoaderContext: plain records ----
+NATIVE(Id3Ctor) {
+    UNUSED;
+    if (Fields* f = FieldsOf(self))
+        for (Value& x : f->v)
+            x = Value::Null();
+    return Value();
+}
+NATIVE(LoaderContextCtor) {
+    UNUSED;
+    if (Fields* f = FieldsOf(self)) {
+        f->v[0] = Value::Num(argc > 0 ? vm.ToNumber(args[0]) : 1000);
+        f->v[1] = Value::Bool(argc > 1 && ToBoolean(args[1]));
+    }
+    return Value();
+}
+
+// ---- SoundChannel ----
+// Kept in the channel's dispatcher data, out of the scripts' reach.
+struct ChannelState : Extra {
+    uint32_t handle = 0; // the mixer's, 0 once it is over (or never began)
+    double startMs = 0, lengthMs = 0;
+    int plays = 1;
+    double positionMs = 0; // where it stood when it ended
+    SoundMix mix;
+};
+
+ChannelState* ChannelOf(const Value& channel) {
+    DisplayData* d = DispatcherData(channel);
+    if (!d || !d->extraData.IsObject() || !d->extraData.o->extra)
+        return nullptr;
+    return dynamic_cast<ChannelState*>(d->extraData.o->extra.get());
+}
+
+double PositionOf(Vm& vm, ChannelState* c) {
+    if (c->handle != 0 && vm.sound() && vm.sound()->ChannelPlaying(c->handle))
+        return c->startMs + vm.sound()->ChannelPlayedMs(c->handle);
+    return c->positionMs;
+}
+
+// Over: its place kept, no longer known to the mixer.
+void Forget(Vm& vm, ChannelState* c, double positionMs) {
+    vm.soundChannels().erase(c->handle);
+    c->handle = 0;
+    c->positionMs = positionMs;
+}
+
+NATIVE(ChannelCtor) {
+    UNUSED;
+    if (DisplayData* d = DispatcherData(self)) {
+        Object* state = vm.heap().New(Kind::Other);
+        state->extra.reset(new ChannelState);
+        d->extraData = Value::Obj(state);
+    }
+    return Value();
+}
+NATIVE(ChannelStop) {
+    UNUSED;
+    ChannelState* c = ChannelOf(self);
+    if (c && c->handle != 0) {
+        const double at = PositionOf(vm, c);
+        if (vm.sound())
+            vm.sound()->StopChannel(c->handle);
+        Forget(vm, c, at);
+    }
+    return Value();
+}
+NATIVE(ChannelPosition) {
+    UNUSED;
+    ChannelState* c = ChannelOf(self);
+    return Value::Num(c ? PositionOf(vm, c) : 0);
+}
+template <int Side> NATIVE(ChannelPeak) {
+    UNUSED;
+    ChannelState* c = ChannelOf(self);
+    double peaks[2] = {0, 0};
+    if (c && c->handle != 0 && vm.sound())
+        vm.sound()->ChannelPeaks(c->handle, &peaks[0], &peaks[1]);
+    return Value::Num(peaks[Side]);
+}
+NATIVE(ChannelGetTransform) {
+    UNUSED;
+    ChannelState* c = ChannelOf(self);
+    return NewTransform(vm, c ? c->mix : SoundMix());
+}
+NATIVE(ChannelSetTransform) {
+    UNUSED;
+    Value t;
+    if (!TransformArg(vm, Arg(args, argc, 0), &t))
+        return Value();
+    if (t.IsNull())
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "soundTransform"));
+    ChannelState* c = ChannelOf(self);
+    if (!c)
+        return Value();
+    c->mix = MixOf(t);
+    if (c->handle != 0 && vm.sound())
+        vm.sound()->SetChannelMix(c->handle, c->mix);
+    return Value();
+}
+
+// ---- Sound ----
+// The library sound a Sound stands for (0: none), kept as a number in its dispatcher data.
+uint32_t SoundIdOf(const Value& self) {
+    DisplayData* d = DispatcherData(self);
+    return d && d->extraData.IsNumber() ? uint32_t(d->extraData.n) : 0;
+}
+
+void Refuse(Vm& vm, const char* what) {
+    vm.Notice(std::string("Sound.") + what + " refused: the player works offline");
+}
+
+// The class bound to a library sound may be this one or one it extends.
+NATIVE(SoundCtor) {
+    UNUSED;
+    DisplayData* d = DispatcherData(self);
+    if (!d)
+        return Value();
+    ClassInfo* base = vm.Builtin("Sound");
+    for (ClassInfo* c = self.o->cls; c && c != base && vm.sound(); c = c->super) {
+        const uint32_t id =
+            vm.sound()->SoundOfClass(c->uri.empty() ? c->name : c->uri + "." + c->name);
+        if (id != 0) {
+            d->extraData = Value::Num(id);
+            break;
+        }
+    }
+    if (argc > 0 && !args[0].IsNullish())
+        Refuse(vm, "load");
+    return Value();
+}
+NATIVE(SoundLength) {
+    UNUSED;
+    const uint32_t id = SoundIdOf(self);
+    return Value::Num(id && vm.sound() ? vm.sound()->SoundLengthMs(id) : 0);
+}
+NATIVE(SoundBytes) {
+    UNUSED;
+    const uint32_t id = SoundIdOf(self);
+    return Value::Num(id && vm.sound() ? vm.sound()->SoundBytes(id) : 0);
+}
+NATIVE(False) {
+    UNUSED;
+    return Value::Bool(false);
+}
+NATIVE(Null) {
+    UNUSED;
+    return Value::Null();
+}
+NATIVE(Nothing) {
+    UNUSED;
+    return Value();
+}
+NATIVE(SoundId3) {
+    UNUSED;
+    return vm.ConstructClass(vm.Builtin("ID3Info"), nullptr, 0);
+}
+
+// A channel for each play; null when the start lies past the end or every channel is taken.
+// A Sound of no library sound gives a channel that never plays, as one never loaded does.
+NATIVE(SoundPlay) {
+    UNUSED;
+    double startMs = argc > 0 ? vm.ToNumber(args[0]) : 0;
+    const int32_t loops = argc > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
+    Value transform;
+    if (!TransformArg(vm, Arg(args, argc, 2), &transform))
+        return Value();
+    const uint32_t id = SoundIdOf(self);
+    SoundPort* port = vm.sound();
+    const double lengthMs = id && port ? port->SoundLengthMs(id) : 0;
+    startMs = std::isfinite(startMs) && startMs > 0 ? startMs : 0;
+    if (id != 0 && startMs > lengthMs)
+        return Value::Null();
+    const SoundMix mix = transform.IsNull() ? SoundMix() : MixOf(transform);
+    const int plays = loops < 1 ? 1 : loops > kMaxPlays ? kMaxPlays : int(loops);
+    const uint32_t handle = id && port ? port->PlaySound(id, startMs, plays, mix) : 0;
+    if (id != 0 && handle == 0)
+        return Value::Null();
+    const Value channel = vm.ConstructClass(vm.Builtin("SoundChannel"), nullptr, 0);
+    ChannelState* c = ChannelOf(channel);
+    if (!c) {
+        if (handle != 0)
+            port->StopChannel(handle);
+        return channel;
+    }
+    c->handle = handle;
+    c->startMs = c->positionMs = startMs;
+    c->lengthMs = lengthMs;
+    c->plays = plays;
+    c->mix = mix;
+    if (handle != 0)
+        vm.soundChannels()[handle] = channel.o;
+    return channel;
+}
+NATIVE(SoundLoad) {
+    UNUSED;
+    Refuse(vm, "load");
+    return Value();
+}
+NATIVE(SoundLoadBytes) {
+    UNUSED;
+    Refuse(vm, "loadCompressedDataFromByteArray");
+    return Value();
+}
+NATIVE(SoundLoadPcm) {
+    UNUSED;
+    Refuse(vm, "loadPCMFromByteArray");
+    return Value();
+}
+// The decoded samples are not handed to scripts: nothing is extracted, said once.
+NATIVE(SoundExtract) {
+    UNUSED;
+    if (!vm.toldSoundExtract) {
+        vm.toldSoundExtract = true;
+        vm.Notice("Sound.extract gives no samples here");
+    }
+    return Value::Num(0);
+}
+
+// ---- SoundMixer ----
+NATIVE(MixerStopAll) {
+    UNUSED;
+    std::vector<Object*> playing;
+    for (const auto& c : vm.soundChannels())
+        playing.push_back(c.second);
+    for (Object* o : playing)
+        if (ChannelState* c = ChannelOf(Value::Obj(o)))
+            Forget(vm, c, PositionOf(vm, c));
+    vm.soundChannels().clear();
+    if (vm.sound())
+        vm.sound()->StopEverySound();
+    return Value();
+}
+NATIVE(MixerGetTransform) {
+    UNUSED;
+    return NewTransform(vm, vm.sound() ? vm.sound()->MovieMix() : SoundMix());
+}
+NATIVE(MixerSetTransform) {
+    UNUSED;
+    Value t;
+    if (!TransformArg(vm, Arg(args, argc, 0), &t))
+        return Value();
+    if (t.IsNull())
+        return vm.ThrowError("TypeError", 2007, ErrorText(2007, "sndTransform"));
+    if (vm.sound())
+        vm.sound()->SetMovieMix(MixOf(t));
+    return Value();
+}
+NATIVE(MixerGetBufferTime) {
+    UNUSED;
+    return Value::Num(vm.soundBufferTime);
+}
+NATIVE(MixerSetBufferTime) {
+    UNUSED;
+    vm.soundBufferTime = ToInt32(vm.ToNumber(Arg(args, argc, 0)));
+    return Value();
+}
+// What plays is not analysed: 512 samples of silence, left then right, read from the start.
+NATIVE(MixerSpectrum) {
+    UNUSED;
+    const Value out = Arg(args, argc, 0);
+    if (!vm.IsInstance(out, vm.Builtin("ByteArray"))) {
+        if (out.IsNullish())
+            return vm.ThrowError("TypeError", 2007, ErrorText(2007, "outputArray"));
+        return vm.CoerceTo(out, vm.Builtin("ByteArray"));
+    }
+    vm.Set(out, "length", Value::Num(0));
+    vm.Set(out, "length", Value::Num(512 * 4));
+    vm.Set(out, "position", Value::Num(0));
+    return Value();
+}
+
+} // namespace
+
+bool IsLibrarySound(Vm& vm, uint32_t character) {
+    return vm.sound() && vm.sound()->IsSound(character);
+}
+
+void SoundsEnded(Vm& vm, const std::vector<uint32_t>& channels) {
+    std::vector<Object*> ended;
+    for (uint32_t handle : channels) {
+        auto it = vm.soundChannels().find(handle);
+        if (it == vm.soundChannels().end())
+            continue;
+        ended.push_back(it->second);
+        if (ChannelState* c = ChannelOf(Value::Obj(it->second)))
+            Forget(vm, c, c->startMs + (c->lengthMs - c->startMs) * c->plays);
+    }
+    // Stopped by a timeline or by the host: forgotten where they were last seen.
+    std::vector<Object*> gone;
+    for (const auto& c : vm.soundChannels())
+        if (!vm.sound() || !vm.sound()->ChannelPlaying(c.first))
+            gone.push_back(c.second);
+    for (Object* o : gone)
+        if (ChannelState* c = ChannelOf(Value::Obj(o)))
+            Forget(vm, c, c->positionMs);
+    if (ended.empty())
+        return;
+    vm.BeginFrame();
+    for (Object* o : ended) {
+        DispatchSimple(vm, o, "soundComplete", false);
+        if (vm.aborted())
+            break;
+    }
+    vm.EndFrame();
+}
+
+void InstallMedia(Vm& vm) {
+    ClassInfo* dispatcher = vm.Builtin("EventDispatcher");
+
+    ClassInfo* transform =
+        vm.DefineClass("flash.media", "SoundTransform", vm.objectClass, Kind::Other, TransformCtor);
+    transform->isFinal = true;
+    vm.AddGetter(transform, "volume", GetField<kVolume, FieldType::Number>,
+                 SetField<kVolume, FieldType::Number>);
+    vm.AddGetter(transform, "leftToLeft", GetField<kLeftToLeft, FieldType::Number>,
+                 SetField<kLeftToLeft, FieldType::Number>);
+    vm.AddGetter(transform, "leftToRight", GetField<kLeftToRight, FieldType::Number>,
+                 SetField<kLeftToRight, FieldType::Number>);
+    vm.AddGetter(transform, "rightToLeft", GetField<kRightToLeft, FieldType::Number>,
+                 SetField<kRightToLeft, FieldType::Number>);
+    vm.AddGetter(transform, "rightToRight", GetField<kRightToRight, FieldType::Number>,
+                 SetField<kRightToRight, FieldType::Number>);
+    vm.AddGetter(transform, "pan", GetPan, SetPan);
+
+    ClassInfo* id3 = vm.DefineClass("flash.media", "ID3Info", vm.objectClass, Kind::Other, Id3Ctor);
+    id3->isFinal = true;
+    id3->sealed = false;
+    vm.AddGetter(id3, "album", GetField<0, FieldType::String>, SetField<0, FieldType::String>);
+    vm.AddGetter(id3, "artist", GetField<1, FieldType::String>, SetField<1, FieldType::String>);
+    vm.AddGetter(id3, "comment", GetField<2, FieldType::String>, SetField<2, FieldType::String>);
+    vm.AddGetter(id3, "genre", GetField<3, FieldType::String>, SetField<3, FieldType::String>);
+    vm.AddGetter(id3, "songName", GetField<4, FieldType::String>, SetField<4, FieldType::String>);
+    vm.AddGetter(id3, "track", GetField<5, FieldType::String>, SetField<5, FieldType::String>);
+    vm.AddGetter(id3, "year", GetField<6, FieldType::String>, SetField<6, FieldType::String>);
+
+    ClassInfo* context = vm.DefineClass("flash.media", "SoundLoaderContext", vm.objectClass,
+                                        Kind::Other, LoaderContextCtor);
+    vm.AddGetter(context, "bufferTime", GetField<0, FieldType::Number>,
+                 SetField<0, FieldType::Number>);
+    vm.AddGetter(context, "checkPolicyFile", GetField<1, FieldType::Boolean>,
+                 SetField<1, FieldType::Boolean>);
+
+    ClassInfo* channel =
+        vm.DefineClass("flash.media", "SoundChannel", dispatcher, Kind::Dispatcher, ChannelCtor);
+    channel->isFinal = true;
+    vm.AddMethod(channel, "stop", ChannelStop);
+    vm.AddGetter(channel, "position", ChannelPosition);
+    vm.AddGetter(channel, "leftPeak", ChannelPeak<0>);
+    vm.AddGetter(channel, "rightPeak", ChannelPeak<1>);
+    vm.AddGetter(channel, "soundTransform", ChannelGetTransform, ChannelSetTransform);
+
+    ClassInfo* sound =
+        vm.DefineClass("flash.media", "Sound", dispatcher, Kind::Dispatcher, SoundCtor);
+    vm.AddGetter(sound, "length", SoundLength);
+    vm.AddGetter(sound, "bytesLoaded", SoundBytes);
+    vm.AddGetter(sound, "bytesTotal", SoundBytes);
+    vm.AddGetter(sound, "isBuffering", False);
+    vm.AddGetter(sound, "isURLInaccessible", False);
+    vm.AddGetter(sound, "url", Null);
+    vm.AddGetter(sound, "id3", SoundId3);
+    vm.AddMethod(sound, "play", SoundPlay);
+    vm.AddMethod(sound, "close", Nothing);
+    vm.AddMethod(sound, "load", SoundLoad);
+    vm.AddMethod(sound, "loadCompressedDataFromByteArray", SoundLoadBytes);
+    vm.AddMethod(sound, "loadPCMFromByteArray", SoundLoadPcm);
+    vm.AddMethod(sound, "extract", SoundExtract);
+
+    ClassInfo* mixer =
+        vm.DefineClass("flash.media", "SoundMixer", vm.objectClass, Kind::Plain, nullptr);
+    mixer->isFinal = true;
+    vm.AddMethod(mixer, "stopAll", MixerStopAll, true);
+    vm.AddMethod(mixer, "areSoundsInaccessible", False, true);
+    vm.AddMethod(mixer, "computeSpectrum", MixerSpectrum, true);
+    vm.AddGetter(mixer, "soundTransform", MixerGetTransform, MixerSetTransform, true);
+    vm.AddGetter(mixer, "bufferTime", MixerGetBufferTime, MixerSetBufferTime, true);
+}
+
+} // namespace avm2

@@ -1,0 +1,98 @@
+// The ActionScript 3 sound test movie (10 frames a second): a library sound bound to a class
+// plays on channels whose volume, pan and stopping tests/engine/test_sound.cpp hears in the
+// engine's mix; its trace probes the flash.media classes. The beep is 0.2 s of 440 Hz.
+import flash.Lib;
+import flash.events.Event;
+import flash.media.Sound;
+import flash.media.SoundChannel;
+import flash.media.SoundLoaderContext;
+import flash.media.SoundMixer;
+import flash.media.SoundTransform;
+import flash.utils.ByteArray;
+
+@:sound("build/as3_beep.wav") class Beep extends Sound {}
+
+class SoundScript {
+    static var beep:Sound;
+    static var frame = 0;
+    static var long:SoundChannel;
+
+    static function main() {
+        beep = new Beep();
+        Lib.trace(beep.length + " " + beep.bytesTotal + " " + beep.bytesLoaded + " " + beep.isBuffering
+            + " " + beep.url + " " + beep.id3 + " " + beep.id3.songName);
+        var t = new SoundTransform();
+        Lib.trace(t.volume + " " + t.pan + " " + t.leftToLeft + " " + t.leftToRight + " " + t.rightToLeft
+            + " " + t.rightToRight);
+        t = new SoundTransform(0.5, 1);
+        Lib.trace(t.leftToLeft + " " + t.rightToRight + " " + t.pan);
+        t.leftToRight = 0.3;
+        Lib.trace(t.pan);
+        // Whatever is playing, no more than 32 channels.
+        var quiet = new SoundTransform(0);
+        var got = 0;
+        for (i in 0...40)
+            if (beep.play(0, 0, quiet) != null)
+                got++;
+        SoundMixer.stopAll();
+        Lib.trace("channels " + got);
+        // A start past the end gives no channel; one at the end does.
+        var atEnd = beep.play(200);
+        Lib.trace((atEnd != null) + " " + (beep.play(201) == null));
+        atEnd.stop();
+        var none = new Sound();
+        var nothing = none.play();
+        Lib.trace(none.length + " " + none.bytesTotal + " " + nothing.position + " " + nothing.leftPeak);
+        Lib.trace(none.extract(new ByteArray(), 100));
+        none.load(null);
+        Lib.trace(SoundMixer.bufferTime + " " + SoundMixer.areSoundsInaccessible());
+        SoundMixer.bufferTime = 2500;
+        Lib.trace(SoundMixer.bufferTime);
+        var spectrum = new ByteArray();
+        spectrum.writeUTFBytes("xyz");
+        SoundMixer.computeSpectrum(spectrum);
+        Lib.trace(spectrum.length + " " + spectrum.position + " " + spectrum.readFloat());
+        var context = new SoundLoaderContext();
+        var strict = new SoundLoaderContext(5, true);
+        Lib.trace(context.bufferTime + " " + context.checkPolicyFile + " " + strict.bufferTime + " "
+            + strict.checkPolicyFile);
+
+        // Twice over, at half volume, panned left; parts are kept in whole percents.
+        var first = beep.play(0, 2, new SoundTransform(0.5, -0.4));
+        var st = first.soundTransform;
+        Lib.trace(st.volume + " " + st.leftToLeft + " " + st.rightToRight + " " + first.position);
+        try {
+            first.soundTransform = null;
+        } catch (e:flash.errors.TypeError) {
+            Lib.trace(e.errorID);
+        }
+        first.addEventListener(Event.SOUND_COMPLETE, function(e:Event) {
+            Lib.trace("complete A " + e.target + " " + first.position + " " + frame);
+            long = beep.play(0, 100);
+        });
+        Lib.current.addEventListener(Event.ENTER_FRAME, function(e:Event) {
+            frame++;
+            if (frame == 8) {
+                long.soundTransform = new SoundTransform(0.25, 1); // live: right only
+            } else if (frame == 12) {
+                Lib.trace("stopped B " + (long.position > 600 && long.position < 900));
+                long.stop();
+                long.stop();
+            } else if (frame == 15) {
+                SoundMixer.soundTransform = new SoundTransform(0.5);
+                var third = beep.play();
+                third.addEventListener(Event.SOUND_COMPLETE, function(e:Event) {
+                    Lib.trace("complete C " + frame + " " + third.position);
+                });
+            } else if (frame == 18) {
+                var fourth = beep.play(0, 10);
+                fourth.addEventListener(Event.SOUND_COMPLETE, function(e:Event) {
+                    Lib.trace("complete D");
+                });
+            } else if (frame == 20) {
+                SoundMixer.stopAll();
+                Lib.trace("stopped all " + SoundMixer.soundTransform.volume);
+            }
+        });
+    }
+}
