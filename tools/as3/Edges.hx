@@ -53,6 +53,18 @@ class Edges {
             Lib.trace(e);
             Lib.trace(e.errorID);
         }
+        // The classes that name Flash's constants, as movies made by Flash read them at start.
+        Lib.trace(flash.display.StageScaleMode.NO_SCALE + " " + flash.display.StageAlign.TOP_LEFT
+            + " " + flash.display.BlendMode.HARDLIGHT + " " + flash.text.TextFormatAlign.JUSTIFY
+            + " " + flash.filters.BitmapFilterQuality.HIGH + " " + flash.display.StageQuality.HIGH_8X8);
+        Lib.trace(flash.ui.Keyboard.SPACE + " " + flash.ui.Keyboard.ENTER + " " + flash.ui.Keyboard.ESCAPE
+            + " " + flash.ui.Keyboard.LEFT + " " + flash.ui.Keyboard.NUMPAD_0 + " " + flash.ui.Keyboard.F15
+            + " " + flash.ui.Keyboard.DELETE);
+        flash.ui.Mouse.hide();
+        var menu = new flash.ui.ContextMenu();
+        menu.hideBuiltInItems();
+        Lib.trace(menu.customItems.length + " " + menu.builtInItems.print + " "
+            + new flash.ui.ContextMenuItem("About").caption);
         // A closure called with no receiver has the global as `this`; one holding a closure
         // of its own pushes it as a scope.
         var outer:Dynamic = function() {
