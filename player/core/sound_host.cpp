@@ -142,6 +142,21 @@ void SoundHost::Mix(int16_t* out, size_t frames) {
         ticksSinceMix_ = 0;
     }
     mixer_.Mix(out, frames);
+    const size_t ring = recent_.size() / 2;
+    for (size_t i = frames > ring ? frames - ring : 0; i < frames; ++i) {
+        recent_[2 * recentAt_] = out[2 * i];
+        recent_[2 * recentAt_ + 1] = out[2 * i + 1];
+        recentAt_ = (recentAt_ + 1) % ring;
+    }
+}
+
+void SoundHost::RecentOutput(float* left, float* right) {
+    const size_t ring = recent_.size() / 2;
+    for (size_t i = 0; i < ring; ++i) {
+        const size_t at = (recentAt_ + i) % ring;
+        left[i] = recent_[2 * at] / 32768.0f;
+        right[i] = recent_[2 * at + 1] / 32768.0f;
+    }
 }
 
 uint32_t SoundHost::FindSound(const std::string& exportName) {

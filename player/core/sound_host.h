@@ -67,6 +67,7 @@ class SoundHost : public avm1::SoundBridge, public avm2::SoundPort {
     void SetChannelMix(uint32_t channel, const avm2::SoundMix& mix) override;
     void ChannelPeaks(uint32_t channel, double* left, double* right) override;
     void StopEverySound() override { StopSounds(0, 0); }
+    void RecentOutput(float* left, float* right) override;
     avm2::SoundMix MovieMix() override;
     void SetMovieMix(const avm2::SoundMix& mix) override;
 
@@ -84,6 +85,9 @@ class SoundHost : public avm1::SoundBridge, public avm2::SoundPort {
     double framesPerSecond_;
     std::unordered_map<uint32_t, Seen> seen_; // clips with sounds, by object id
     uint32_t generation_ = 0;
+    // The latest frames mixed, a ring of interleaved pairs starting at recentAt_.
+    std::vector<int16_t> recent_ = std::vector<int16_t>(2 * avm2::kSpectrumSamples, 0);
+    size_t recentAt_ = 0;
     uint32_t ticksSinceMix_ = 1000;
 };
 

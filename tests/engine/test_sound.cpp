@@ -92,6 +92,8 @@ TEST(Sound, As3Channels) {
         "0.5 1.18 0.77 0",
         "2007",
         "complete A [object SoundChannel] 400 3",
+        // The mix's wave and spectrum while only the right speaker sounds, at 0.13.
+        "wave 0 0.13 spectrum 0 0.78 11",
         "stopped B true",
         "complete C 16 200",
         "stopped all 0.5",

@@ -17,6 +17,24 @@ class SoundScript {
     static var frame = 0;
     static var long:SoundChannel;
 
+    // The loudest level each side, to two places, and in the spectrum where the right side's
+    // lies (440 Hz is the 20th of 2048 bands of 44.1 kHz; every other is kept).
+    static function levels(fft:Bool):String {
+        var bytes = new ByteArray();
+        SoundMixer.computeSpectrum(bytes, fft);
+        var peak = [0.0, 0.0];
+        var at = 0;
+        for (i in 0...512) {
+            var v = Math.abs(bytes.readFloat());
+            if (v > peak[i >> 8]) {
+                peak[i >> 8] = v;
+                if (i >= 256)
+                    at = i - 256;
+            }
+        }
+        return Math.round(peak[0] * 100) / 100 + " " + Math.round(peak[1] * 100) / 100 + (fft ? " " + at : "");
+    }
+
     static function main() {
         beep = new Beep();
         Lib.trace(beep.length + " " + beep.bytesTotal + " " + beep.bytesLoaded + " " + beep.isBuffering
@@ -74,6 +92,8 @@ class SoundScript {
             frame++;
             if (frame == 8) {
                 long.soundTransform = new SoundTransform(0.25, 1); // live: right only
+            } else if (frame == 10) {
+                Lib.trace("wave " + levels(false) + " spectrum " + levels(true));
             } else if (frame == 12) {
                 Lib.trace("stopped B " + (long.position > 600 && long.position < 900));
                 long.stop();

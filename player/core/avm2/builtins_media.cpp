@@ -2,7 +2,9 @@
 // a library sound plays it on a SoundChannel, which keeps its own SoundTransform and hears
 // soundComplete when it ends; SoundMixer governs the movie's whole mix. Nothing is fetched:
 // loading from a URL or from bytes is refused with a notice.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "player/core/avm2/display.h"
 #include "player/core/avm2/media.h"
@@ -394,7 +396,31 @@ NATIVE(MixerSetBufferTime) {
     vm.soundBufferTime = ToInt32(vm.ToNumber(Arg(args, argc, 0)));
     return Value();
 }
-// What plays is not analysed: 512 samples of silence, left then right, read from the start.
+// The levels of the latest frames mixed: 512 numbers, the left speaker's 256 then the
+// right's, written as floats from the array's start and read back from it. Without FFT they
+// are the wave itself; with it, the real part of a 2048-point transform of the 512 frames,
+// as a logarithm: ln(|re|) / 4, none below 0. Stretch 0 takes every other of the 512;
+// stretch n > 2 repeats each of the first values n - 1 times.
+const int kTransformPoints = 2048;
+
+void Levels(const float* wave, const std::vector<double>& cosines, int32_t stretch, float* out) {
+    float v[kSpectrumSamples];
+    for (int k = 0; k < kSpectrumSamples; ++k) {
+        if (cosines.empty()) {
+            v[k] = wave[k];
+            continue;
+        }
+        double re = 0;
+        for (int n = 0; n < kSpectrumSamples; ++n)
+            re += wave[n] * cosines[(k * n) % kTransformPoints];
+        v[k] = float(std::max(0.0, std::log(std::fabs(re))) / 4);
+    }
+    const int half = kSpectrumSamples / 2;
+    const int repeats = stretch == 0 ? 1 : std::max(stretch - 1, 1);
+    for (int i = 0; i < half; ++i)
+        out[i] = stretch == 0 ? v[2 * i] : v[i / repeats];
+}
+
 NATIVE(MixerSpectrum) {
     UNUSED;
     const Value out = Arg(args, argc, 0);
@@ -403,8 +429,24 @@ NATIVE(MixerSpectrum) {
             return vm.ThrowError("TypeError", 2007, ErrorText(2007, "outputArray"));
         return vm.CoerceTo(out, vm.Builtin("ByteArray"));
     }
+    const bool fft = argc > 1 && ToBoolean(args[1]);
+    const int32_t stretch = argc > 2 ? ToInt32(vm.ToNumber(args[2])) : 0;
+    float left[kSpectrumSamples] = {}, right[kSpectrumSamples] = {};
+    if (vm.sound())
+        vm.sound()->RecentOutput(left, right);
+    std::vector<double> cosines;
+    for (int i = 0; fft && i < kTransformPoints; ++i)
+        cosines.push_back(std::cos(2 * 3.14159265358979323846 * i / kTransformPoints));
+    float levels[kSpectrumSamples];
+    Levels(left, cosines, stretch, levels);
+    Levels(right, cosines, stretch, levels + kSpectrumSamples / 2);
     vm.Set(out, "length", Value::Num(0));
-    vm.Set(out, "length", Value::Num(512 * 4));
+    for (float x : levels) {
+        Value a = Value::Num(x);
+        vm.CallMethod(out, "writeFloat", &a, 1);
+        if (vm.throwing())
+            return Value();
+    }
     vm.Set(out, "position", Value::Num(0));
     return Value();
 }

@@ -14,6 +14,9 @@ class Vm;
 // How a sound reaches the speakers, as SoundTransform holds it: left out = leftToLeft *
 // left in + rightToLeft * right in, right out = leftToRight * left in + rightToRight *
 // right in, all times volume.
+// SoundMixer.computeSpectrum looks at this many of the latest frames mixed.
+const int kSpectrumSamples = 512;
+
 struct SoundMix {
     double volume = 1;
     double leftToLeft = 1, leftToRight = 0, rightToLeft = 0, rightToRight = 1;
@@ -36,6 +39,8 @@ class SoundPort {
     // The loudest sample each speaker had lately, in parts of full scale.
     virtual void ChannelPeaks(uint32_t channel, double* left, double* right) = 0;
     virtual void StopEverySound() = 0;
+    // The last kSpectrumSamples frames mixed for the speakers, oldest first, in -1..1.
+    virtual void RecentOutput(float* left, float* right) = 0;
     virtual SoundMix MovieMix() = 0;
     virtual void SetMovieMix(const SoundMix& mix) = 0;
 };
