@@ -256,6 +256,34 @@ uint32_t SoundHost::PlaySound(uint32_t sound, double startMs, int plays,
     return handle;
 }
 
+size_t SoundHost::ExtractSound(uint32_t sound, uint64_t from, size_t frames, float* out) {
+    const sound::EventSound* e = sound <= 0xFFFF ? library_.Find(uint16_t(sound)) : nullptr;
+    if (e == nullptr || e->def.format.rate == 0) {
+        return 0;
+    }
+    // At 44.1 kHz the sound lasts this many frames; "5.5 kHz" is half of 11,025.
+    const double rate = e->def.format.rate == 5512 ? 5512.5 : e->def.format.rate;
+    const uint64_t length = uint64_t(double(e->def.sampleCount) * sound::kOutputRate / rate);
+    if (from >= length || from > 0xFFFFFFFFu) {
+        return 0;
+    }
+    frames = size_t(std::min<uint64_t>(frames, length - from));
+    Extraction& x = extraction_;
+    if (!x.mixer || x.sound != sound || x.next != from) {
+        x.mixer.reset(new sound::Mixer);
+        x.mixer->SetMp3(mp3_);
+        x.mixer->Start(e, swf::SoundInfo(), 0, uint32_t(from));
+        x.sound = sound;
+    }
+    std::vector<int16_t> pcm(frames * 2);
+    x.mixer->Mix(pcm.data(), frames);
+    x.next = from + frames;
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        out[i] = pcm[i] / 32768.0f;
+    }
+    return frames;
+}
+
 void SoundHost::SetChannelMix(uint32_t channel, const avm2::SoundMix& mix) {
     mixer_.SetVoiceTransform(channel, FromMix(mix));
 }

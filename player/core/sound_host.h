@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -21,7 +22,10 @@ class SoundHost : public avm1::SoundBridge, public avm2::SoundPort {
   public:
     SoundHost(const swf::Movie& movie, double framesPerSecond);
     bool Empty() const { return library_.Empty(); }
-    void SetMp3(sound::Mp3Factory factory) { mixer_.SetMp3(std::move(factory)); }
+    void SetMp3(sound::Mp3Factory factory) {
+        mp3_ = factory;
+        mixer_.SetMp3(std::move(factory));
+    }
     void SetNotice(std::function<void(const char*)> notice);
 
     // After the stage moved on: the sounds of the frames timelines entered start, streams
@@ -61,6 +65,7 @@ class SoundHost : public avm1::SoundBridge, public avm2::SoundPort {
     uint32_t SoundBytes(uint32_t sound) override;
     uint32_t PlaySound(uint32_t sound, double startMs, int plays,
                        const avm2::SoundMix& mix) override;
+    size_t ExtractSound(uint32_t sound, uint64_t from, size_t frames, float* out) override;
     void StopChannel(uint32_t channel) override { mixer_.Stop(channel); }
     bool ChannelPlaying(uint32_t channel) override { return mixer_.Playing(channel); }
     double ChannelPlayedMs(uint32_t channel) override { return PositionMs(channel); }
@@ -82,6 +87,13 @@ class SoundHost : public avm1::SoundBridge, public avm2::SoundPort {
 
     sound::Library library_;
     sound::Mixer mixer_;
+    sound::Mp3Factory mp3_;
+    // What Sound.extract last read, kept so that reading on decodes only what follows.
+    struct Extraction {
+        uint32_t sound = 0;
+        uint64_t next = 0;
+        std::unique_ptr<sound::Mixer> mixer;
+    } extraction_;
     double framesPerSecond_;
     std::unordered_map<uint32_t, Seen> seen_; // clips with sounds, by object id
     uint32_t generation_ = 0;

@@ -62,6 +62,16 @@ class SoundScript {
         var nothing = none.play();
         Lib.trace(none.length + " " + none.bytesTotal + " " + nothing.position + " " + nothing.leftPeak);
         Lib.trace(none.extract(new ByteArray(), 100));
+        // 0.2 s is 8820 frames at 44.1 kHz; a read without a start goes on from the last.
+        var pcm = new ByteArray();
+        var first = beep.extract(pcm, 4000, 0);
+        var rest = beep.extract(pcm, 10000);
+        var loudest = 0.0;
+        pcm.position = 0;
+        for (i in 0...8000)
+            loudest = Math.max(loudest, Math.abs(pcm.readFloat()));
+        Lib.trace(first + " " + rest + " " + pcm.length + " " + Math.round(loudest * 100) / 100 + " "
+            + beep.extract(pcm, 10, 8820));
         none.load(null);
         Lib.trace(SoundMixer.bufferTime + " " + SoundMixer.areSoundsInaccessible());
         SoundMixer.bufferTime = 2500;

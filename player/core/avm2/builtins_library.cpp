@@ -830,6 +830,16 @@ std::vector<uint8_t>* ByteArrayData(const Value& v) {
     return b ? &b->data : nullptr;
 }
 
+// Floats at the array's position in its byte order, as writeFloat writes each.
+void ByteArrayWriteFloats(Vm& vm, const Value& v, const float* f, size_t n) {
+    Bytes* b = BytesOf(v);
+    for (size_t i = 0; b && i < n && !vm.throwing(); ++i) {
+        uint32_t x;
+        std::memcpy(&x, &f[i], 4);
+        PutInt(vm, b, x, 4);
+    }
+}
+
 bool DictionaryGet(Vm& vm, Object* dict, const Value& key, Value* out) {
     (void)vm;
     DictData* d = static_cast<DictData*>(dict->extra.get());

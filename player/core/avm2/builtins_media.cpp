@@ -11,6 +11,8 @@
 
 namespace avm2 {
 
+void ByteArrayWriteFloats(Vm& vm, const Value& v, const float* f, size_t n);
+
 namespace {
 
 #define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
@@ -18,6 +20,8 @@ namespace {
 
 // Flash plays a sound at most this many times over.
 const int kMaxPlays = 65535;
+// Frames one extract call decodes at most (8 MB of floats).
+const double kMaxExtract = 1 << 20;
 
 // The typed fields of SoundTransform, ID3Info and SoundLoaderContext.
 struct Fields : Extra {
@@ -241,10 +245,23 @@ NATIVE(ChannelSetTransform) {
 }
 
 // ---- Sound ----
-// The library sound a Sound stands for (0: none), kept as a number in its dispatcher data.
-uint32_t SoundIdOf(const Value& self) {
+// Kept in the Sound's dispatcher data: the library sound it stands for (0: none) and where
+// extract goes on from.
+struct SoundState : Extra {
+    uint32_t id = 0;
+    uint64_t extractAt = 0;
+};
+
+SoundState* SoundOf(const Value& self) {
     DisplayData* d = DispatcherData(self);
-    return d && d->extraData.IsNumber() ? uint32_t(d->extraData.n) : 0;
+    if (!d || !d->extraData.IsObject() || !d->extraData.o->extra)
+        return nullptr;
+    return dynamic_cast<SoundState*>(d->extraData.o->extra.get());
+}
+
+uint32_t SoundIdOf(const Value& self) {
+    SoundState* s = SoundOf(self);
+    return s ? s->id : 0;
 }
 
 void Refuse(Vm& vm, const char* what) {
@@ -257,15 +274,13 @@ NATIVE(SoundCtor) {
     DisplayData* d = DispatcherData(self);
     if (!d)
         return Value();
+    Object* hidden = vm.heap().New(Kind::Other);
+    SoundState* state = new SoundState;
+    hidden->extra.reset(state);
+    d->extraData = Value::Obj(hidden);
     ClassInfo* base = vm.Builtin("Sound");
-    for (ClassInfo* c = self.o->cls; c && c != base && vm.sound(); c = c->super) {
-        const uint32_t id =
-            vm.sound()->SoundOfClass(c->uri.empty() ? c->name : c->uri + "." + c->name);
-        if (id != 0) {
-            d->extraData = Value::Num(id);
-            break;
-        }
-    }
+    for (ClassInfo* c = self.o->cls; c && c != base && vm.sound() && !state->id; c = c->super)
+        state->id = vm.sound()->SoundOfClass(c->uri.empty() ? c->name : c->uri + "." + c->name);
     if (argc > 0 && !args[0].IsNullish())
         Refuse(vm, "load");
     return Value();
@@ -348,14 +363,30 @@ NATIVE(SoundLoadPcm) {
     Refuse(vm, "loadPCMFromByteArray");
     return Value();
 }
-// The decoded samples are not handed to scripts: nothing is extracted, said once.
+// The sound as it plays at 44.1 kHz, left and right floats in turn, written at the array's
+// position; from where the last extract ended when no start is given (-1).
 NATIVE(SoundExtract) {
     UNUSED;
-    if (!vm.toldSoundExtract) {
-        vm.toldSoundExtract = true;
-        vm.Notice("Sound.extract gives no samples here");
+    const Value target = Arg(args, argc, 0);
+    if (!vm.IsInstance(target, vm.Builtin("ByteArray"))) {
+        if (target.IsNullish())
+            return vm.ThrowError("TypeError", 2007, ErrorText(2007, "target"));
+        return vm.CoerceTo(target, vm.Builtin("ByteArray"));
     }
-    return Value::Num(0);
+    const double length = vm.ToNumber(Arg(args, argc, 1));
+    const double start = argc > 2 ? vm.ToNumber(args[2]) : -1;
+    SoundState* s = SoundOf(self);
+    if (!s || !s->id || !vm.sound() || !(length >= 1))
+        return Value::Num(0);
+    const uint64_t from = start >= 0 && start < 1e15 ? uint64_t(start) : s->extractAt;
+    const double left = vm.sound()->SoundLengthMs(s->id) * 44.1 + 1 - double(from);
+    if (left < 1)
+        return Value::Num(0);
+    std::vector<float> samples(size_t(std::min(std::min(length, kMaxExtract), left)) * 2);
+    const size_t got = vm.sound()->ExtractSound(s->id, from, samples.size() / 2, samples.data());
+    ByteArrayWriteFloats(vm, target, samples.data(), got * 2);
+    s->extractAt = from + got;
+    return Value::Num(double(got));
 }
 
 // ---- SoundMixer ----

@@ -32,6 +32,9 @@ class SoundPort {
     virtual uint32_t SoundBytes(uint32_t sound) = 0;
     // A channel playing `sound` from `startMs`, `plays` times over; 0 when none is free.
     virtual uint32_t PlaySound(uint32_t sound, double startMs, int plays, const SoundMix& mix) = 0;
+    // Up to `frames` frames of `sound` from frame `from` on, as it plays at 44.1 kHz, into
+    // `out` (left and right in turn, -1..1); how many there were.
+    virtual size_t ExtractSound(uint32_t sound, uint64_t from, size_t frames, float* out) = 0;
     virtual void StopChannel(uint32_t channel) = 0;
     virtual bool ChannelPlaying(uint32_t channel) = 0;
     virtual double ChannelPlayedMs(uint32_t channel) = 0; // loops included

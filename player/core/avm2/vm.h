@@ -259,7 +259,6 @@ class Vm {
     SoundPort* sound() const { return sound_; }
     std::map<uint32_t, Object*>& soundChannels() { return soundChannels_; }
     int32_t soundBufferTime = 1000;
-    bool toldSoundExtract = false;
     // Broadcast events (enterFrame, frameConstructed, exitFrame): dispatchers listening.
     std::vector<Object*>& broadcast() { return broadcast_; }
 
