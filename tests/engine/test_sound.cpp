@@ -175,6 +175,30 @@ TEST(Sound, ButtonSoundsAreRead) {
     EXPECT_EQ(library.Skipped(), 1u);
 }
 
+// A sound bound to an ActionScript 3 class (SymbolClass) is found by that class's exact name,
+// and only by it: the class is not an export name.
+TEST(Sound, SoundsFoundByTheirClass) {
+    const std::vector<uint8_t> bytes = ReadMovie("as3_sound");
+    swf::Movie movie;
+    ASSERT_EQ(swf::ReadMovie(bytes.data(), bytes.size(), &movie), swf::ReadStatus::Ok);
+    sound::Library library;
+    library.Load(movie);
+    const struct {
+        const char* name;
+        bool byClass, found;
+    } rows[] = {
+        {"Beep", true, true},
+        {"beep", true, false}, // class names keep their case
+        {"", true, false},
+        {"Beep", false, false},
+    };
+    for (const auto& r : rows) {
+        const sound::EventSound* e = r.byClass ? library.OfClass(r.name) : library.Exported(r.name);
+        EXPECT_EQ(e != nullptr, r.found) << r.name << (r.byClass ? " by class" : " by export");
+    }
+    EXPECT_EQ(library.OfClass("Beep")->def.sampleCount, 2205u);
+}
+
 // Voices and decoded memory are bounded whatever the movie asks.
 TEST(Sound, VoicesAreBounded) {
     std::vector<uint8_t> pcm(20000, 0x40);
