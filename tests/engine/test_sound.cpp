@@ -93,8 +93,9 @@ TEST(Sound, As3Channels) {
         "0.5 1.18 0.77 0",
         "2007",
         "complete A [object SoundChannel] 400 3",
-        // The mix's wave and spectrum while only the right speaker sounds, at 0.13.
-        "wave 0 0.13 spectrum 0 0.78 11",
+        // The mix's wave, spectrum and the channel's peaks while only the right speaker sounds,
+        // at 0.13.
+        "wave 0 0.13 spectrum 0 0.78 11 peaks 0 0.13",
         "stopped B true",
         "complete C 16 200",
         "stopped all 0.5",

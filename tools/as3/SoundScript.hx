@@ -103,7 +103,8 @@ class SoundScript {
             if (frame == 8) {
                 long.soundTransform = new SoundTransform(0.25, 1); // live: right only
             } else if (frame == 10) {
-                Lib.trace("wave " + levels(false) + " spectrum " + levels(true));
+                Lib.trace("wave " + levels(false) + " spectrum " + levels(true) + " peaks "
+                    + Math.round(long.leftPeak * 100) / 100 + " " + Math.round(long.rightPeak * 100) / 100);
             } else if (frame == 12) {
                 Lib.trace("stopped B " + (long.position > 600 && long.position < 900));
                 long.stop();

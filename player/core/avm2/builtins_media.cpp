@@ -383,6 +383,9 @@ NATIVE(SoundExtract) {
     if (left < 1)
         return Value::Num(0);
     std::vector<float> samples(size_t(std::min(std::min(length, kMaxExtract), left)) * 2);
+    for (size_t i = 0; i < samples.size(); i += 512) // decoding counts against the budget
+        if (!vm.Step())
+            return Value::Num(0);
     const size_t got = vm.sound()->ExtractSound(s->id, from, samples.size() / 2, samples.data());
     ByteArrayWriteFloats(vm, target, samples.data(), got * 2);
     s->extractAt = from + got;
@@ -465,6 +468,10 @@ NATIVE(MixerSpectrum) {
     float left[kSpectrumSamples] = {}, right[kSpectrumSamples] = {};
     if (vm.sound())
         vm.sound()->RecentOutput(left, right);
+    // Each band of the transform costs about what an instruction does, and counts as one.
+    for (int i = 0; fft && i < 2 * kSpectrumSamples; ++i)
+        if (!vm.Step())
+            return Value();
     std::vector<double> cosines;
     for (int i = 0; fft && i < kTransformPoints; ++i)
         cosines.push_back(std::cos(2 * 3.14159265358979323846 * i / kTransformPoints));
