@@ -86,6 +86,7 @@ TEST(Sound, As3Channels) {
         "0 0 0 0",
         "0",
         "4000 4820 70560 0.37 0",
+        "true cgnull",
         "1000 false",
         "2500",
         "2048 0 0",

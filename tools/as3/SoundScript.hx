@@ -72,6 +72,17 @@ class SoundScript {
             loudest = Math.max(loudest, Math.abs(pcm.readFloat()));
         Lib.trace(first + " " + rest + " " + pcm.length + " " + Math.round(loudest * 100) / 100 + " "
             + beep.extract(pcm, 10, 8820));
+        // Read again from a start of its own, it begins anew.
+        var again = new ByteArray();
+        beep.extract(again, 100, 0);
+        pcm.position = again.position = 0;
+        var same = true;
+        for (i in 0...200)
+            same = same && pcm.readFloat() == again.readFloat();
+        var tags = beep.id3;
+        tags.comment = "c";
+        tags.genre = "g";
+        Lib.trace(same + " " + tags.comment + tags.genre + tags.album);
         none.load(null);
         Lib.trace(SoundMixer.bufferTime + " " + SoundMixer.areSoundsInaccessible());
         SoundMixer.bufferTime = 2500;
