@@ -97,6 +97,7 @@ TEST(Sound, As3Channels) {
         // The mix's wave, spectrum and the channel's peaks while only the right speaker sounds,
         // at 0.13.
         "wave 0 0.13 spectrum 0 0.78 11 peaks 0 0.13",
+        "stretched true",
         "stopped B true",
         "complete C 16 200",
         "stopped all 0.5",

@@ -116,6 +116,12 @@ class SoundScript {
             } else if (frame == 10) {
                 Lib.trace("wave " + levels(false) + " spectrum " + levels(true) + " peaks "
                     + Math.round(long.leftPeak * 100) / 100 + " " + Math.round(long.rightPeak * 100) / 100);
+                // Stretched by 4, each of the first levels comes three times over.
+                var stretched = new ByteArray();
+                SoundMixer.computeSpectrum(stretched, false, 4);
+                stretched.position = 1024;
+                var r = [for (i in 0...6) stretched.readFloat()];
+                Lib.trace("stretched " + (r[0] == r[2] && r[3] == r[5] && r[2] != r[3]));
             } else if (frame == 12) {
                 Lib.trace("stopped B " + (long.position > 600 && long.position < 900));
                 long.stop();
