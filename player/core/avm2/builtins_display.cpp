@@ -665,11 +665,6 @@ NATIVE(Refuse) {
     return Value();
 }
 
-NATIVE(PlainCtor) {
-    UNUSED;
-    return Value();
-}
-
 } // namespace
 
 DisplayData* ReadPlacement(Vm& vm, const Value& object) {
@@ -696,6 +691,7 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
     vm.MarkValue(loaderInfo);
+    vm.MarkValue(bitmapData);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -774,6 +770,31 @@ void DetachChild(Vm& vm, Object* child, bool events) {
     auto& list = p->children;
     list.erase(std::remove(list.begin(), list.end(), child), list.end());
     c->parent = nullptr;
+}
+
+void WhileRealized(Vm& vm, Object* obj, const std::function<void(uint32_t)>& use) {
+    DisplayData* c = D(Value::Obj(obj));
+    if (c == nullptr || vm.timeline() == nullptr)
+        return;
+    if (c->timeline != 0) {
+        use(c->timeline);
+        return;
+    }
+    // Under the stage for the moment it is drawn, then off again as if never there.
+    Object* parent = c->parent;
+    c->parent = StageObject(vm);
+    Realize(vm, obj);
+    c->parent = parent;
+    if (c->timeline == 0)
+        return;
+    use(c->timeline);
+    vm.timeline()->Unrealize(c->timeline);
+    std::vector<Object*> all{obj};
+    for (size_t i = 0; i < all.size() && i < 100000; ++i) {
+        DisplayData* k = D(Value::Obj(all[i]));
+        k->timeline = 0;
+        all.insert(all.end(), k->children.begin(), k->children.end());
+    }
 }
 
 void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
@@ -867,7 +888,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(clip, "enabled", nullptr, Ignore);
     InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
-    vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
+    InstallBitmaps(vm, display);
     InstallVideo(vm, display);
     vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
@@ -924,9 +945,6 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(stage, "tabEnabled", False, StageRefuses);
     vm.AddGetter(stage, "tabIndex", MinusOne, StageRefuses);
     vm.AddGetter(stage, "textSnapshot", StageRefuses);
-    ClassInfo* bitmapData =
-        vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
-    (void)bitmapData;
     InstallText(vm);
     InstallTextField(vm, interactive);
 
