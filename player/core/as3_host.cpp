@@ -693,6 +693,20 @@ void As3Host::ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth
     touched_ = bitmaps_.Show(id, b, smooth) || touched_;
 }
 
+void As3Host::SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) {
+    if (timeline::DisplayObject* o = stage_->Find(id)) {
+        o->filters = filters;
+        touched_ = true;
+    }
+}
+
+void As3Host::SetBlendMode(uint32_t id, swf::BlendMode mode) {
+    if (timeline::DisplayObject* o = stage_->Find(id)) {
+        o->blend = mode;
+        touched_ = true;
+    }
+}
+
 void As3Host::Draw(uint32_t id, const timeline::DrawOp& op) {
     timeline::Clip* clip = stage_->ClipOf(id);
     if (clip == nullptr)

@@ -122,7 +122,8 @@ TEST(As3Display, ScriptTextFieldsReachTheStageAndKeepTheirFormats) {
 
 // Bitmaps a script makes and shows (tools/as3/ScriptBitmap.hx): a filled BitmapData in a
 // Bitmap, a Bitmap given a sprite drawn off the stage after it was added, the movie's own
-// bitmap bound to a class and scaled ten times, and BitmapData's sizes at their limits.
+// bitmap bound to a class, scaled ten times and repeated as a fill; filters set before and
+// after an object is added, a blend mode; and BitmapData's sizes at their limits.
 TEST(As3Display, ScriptBitmapsShowTheirPixels) {
     std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_bitmap.swf", std::ios::binary);
     const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
@@ -148,6 +149,15 @@ TEST(As3Display, ScriptBitmapsShowTheirPixels) {
         {189, 49, 0xFF0000, "the movie's bitmap scaled up: its red half"},
         {190, 10, 0x8080FF, "its half-clear blue half over white"},
         {230, 30, 0xFFFFFF, "right of it"},
+        {195, 130, 0xFF0000, "the movie's bitmap repeated as a fill: the second tile's red"},
+        {225, 110, 0x8080FF, "its last tile's blue"},
+        {231, 110, 0xFFFFFF, "right of the filled rectangle"},
+        {310, 110, 0x000000, "a square with a glow set after it was added"},
+        {310, 97, 0x0000FF, "its glow above it"},
+        {325, 210, 0xFF0000, "a red shadow ten pixels right of a square filtered before added"},
+        {335, 210, 0xFFFFFF, "past the shadow"},
+        {30, 30, 0x000000, "cyan multiplied over red"},
+        {45, 30, 0xFF0000, "the red beside it"},
     };
     for (const auto& p : points) {
         const uint32_t got = c.At(p.x, p.y);
@@ -161,6 +171,7 @@ TEST(As3Display, ScriptBitmapsShowTheirPixels) {
         "8 4 4294901760",               // the class bound to the movie's bitmap
         "2500 (x=50, y=0, w=50, h=50)", // threshold's count, the colour's bounds
         "2015",                         // a disposed bitmap
+        "multiply 2008",                // a blend mode it does not know
         "0x10 2015",
         "8191x1 made",
         "8192x1 2015",

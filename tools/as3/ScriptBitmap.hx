@@ -63,6 +63,45 @@ class ScriptBitmap {
         } catch (e:Dynamic) {
             Lib.trace(e.errorID);
         }
+        // The movie's bitmap as a repeated fill, scaled up.
+        var tiles = new Sprite();
+        var m = new flash.geom.Matrix();
+        m.scale(5, 5);
+        tiles.graphics.beginBitmapFill(pic, m);
+        tiles.graphics.drawRect(0, 0, 80, 40);
+        tiles.graphics.endFill();
+        tiles.x = 150;
+        tiles.y = 100;
+        root.addChild(tiles);
+        // A glow around a square added before its filter was set; one set before it was
+        // added; a square multiplied over the red of the first bitmap.
+        var glowing = new Sprite();
+        glowing.graphics.beginFill(0x000000);
+        glowing.graphics.drawRect(0, 0, 20, 20);
+        glowing.x = 300;
+        glowing.y = 100;
+        root.addChild(glowing);
+        glowing.filters = [new flash.filters.GlowFilter(0x0000FF, 1, 10, 10, 4, 3)];
+        var shadowed = new Sprite();
+        shadowed.graphics.beginFill(0x000000);
+        shadowed.graphics.drawRect(0, 0, 20, 20);
+        shadowed.x = 300;
+        shadowed.y = 200;
+        shadowed.filters = [new flash.filters.BlurFilter(0, 0), new flash.filters.DropShadowFilter(10, 0, 0xFF0000, 1, 0, 0)];
+        root.addChild(shadowed);
+        var dark = new Sprite();
+        dark.graphics.beginFill(0x00FFFF);
+        dark.graphics.drawRect(0, 0, 20, 20);
+        dark.x = 20;
+        dark.y = 20;
+        dark.blendMode = flash.display.BlendMode.MULTIPLY;
+        root.addChild(dark);
+        var loose:Dynamic = dark;
+        try {
+            loose.blendMode = "sideways";
+        } catch (e:Dynamic) {
+            Lib.trace(dark.blendMode + " " + e.errorID);
+        }
         size(0, 10);
         size(8191, 1);
         size(8192, 1);

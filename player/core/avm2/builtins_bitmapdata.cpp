@@ -440,6 +440,10 @@ NATIVE(PixelSnapping) {
 
 } // namespace
 
+const render::ScriptBitmap* BitmapDataOf(const Value& v) {
+    return BitmapOf(v);
+}
+
 bool ShownBitmap(Vm& vm, const Value& object, const render::ScriptBitmap** shown, bool* smooth) {
     const DisplayData* d = DisplayOf(object);
     if (d == nullptr || !object.o->cls->IsSubclassOf(vm.Builtin("Bitmap")))

@@ -46,6 +46,52 @@ void Place(Vm& vm, const DisplayData* d) {
         vm.timeline()->SetPlacement(d->timeline, p);
     }
 }
+// Filters and the blend mode a script set, given to the timeline object that shows `d`.
+void ApplyLook(Vm& vm, const DisplayData* d, bool filters) {
+    TimelineBridge* t = vm.timeline();
+    if (!d->timeline || t == nullptr)
+        return;
+    if (d->blend != swf::BlendMode::Normal)
+        t->SetBlendMode(d->timeline, d->blend);
+    if (!filters)
+        return;
+    std::vector<swf::Filter> list;
+    if (d->filters.IsObject())
+        for (const Value& f : d->filters.o->elems) {
+            swf::Filter tag;
+            if (FilterToTag(vm, f, &tag))
+                list.push_back(std::move(tag));
+        }
+    t->SetFilters(d->timeline, list);
+}
+const char* const kBlendNames[] = {"normal",  "normal", "layer",      "multiply", "screen",
+                                   "lighten", "darken", "difference", "add",      "subtract",
+                                   "invert",  "alpha",  "erase",      "overlay",  "hardlight"};
+NATIVE(GetBlendMode) {
+    UNUSED;
+    const DisplayData* d = D(self);
+    return Value::Str(kBlendNames[d ? size_t(d->blend) % 15 : 0]);
+}
+NATIVE(SetBlendMode) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const std::string name = vm.ToString(Arg(args, argc, 0));
+    int mode = -1;
+    for (int k = 14; k >= 0; --k)
+        mode = name == kBlendNames[k] ? k : mode;
+    if (name == "shader")
+        mode = 0; // no shaders here: drawn as normal
+    if (mode < 0)
+        return vm.ThrowError(
+            "ArgumentError", 2008,
+            "Error #2008: Parameter blendMode must be one of the accepted values.");
+    if (d != nullptr) {
+        d->blend = swf::BlendMode(mode);
+        if (d->timeline && vm.timeline())
+            vm.timeline()->SetBlendMode(d->timeline, d->blend);
+    }
+    return Value();
+}
 #define PLACEMENT(getter, setter, field, convert)                                                  \
     NATIVE(getter) {                                                                               \
         UNUSED;                                                                                    \
@@ -245,6 +291,7 @@ NATIVE(SetFilters) {
         return Value();
     if (v.IsNullish()) {
         d->filters = Value();
+        ApplyLook(vm, d, true);
         return Value();
     }
     if (!v.IsObject() || v.o->kind != Kind::Array)
@@ -260,6 +307,7 @@ NATIVE(SetFilters) {
     if (v.o->elems.size() > 1000)
         return Value();
     d->filters = Value::Obj(vm.NewArray(v.o->elems));
+    ApplyLook(vm, d, true);
     return Value();
 }
 // ---- Tab order: kept, as there is no keyboard focus to move ----
@@ -411,6 +459,7 @@ void Realize(Vm& vm, Object* obj) {
         if (!parent || !(c->timeline = t->Realize(parent, all[i])))
             continue;
         Place(vm, c);
+        ApplyLook(vm, c, c->filters.IsObject());
         for (const timeline::DrawOp& op : c->drawing)
             t->Draw(c->timeline, op);
         all.insert(all.end(), c->children.begin(), c->children.end());
@@ -839,7 +888,7 @@ void InstallDisplay(Vm& vm) {
                  {"mask", GetLoaderInfo, Ignore},
                  {"filters", GetFilters, SetFilters},
                  {"cacheAsBitmap", nullptr, Ignore},
-                 {"blendMode", nullptr, Ignore}};
+                 {"blendMode", GetBlendMode, SetBlendMode}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
     vm.AddMethod(display, "hitTestPoint", HitTestPoint);

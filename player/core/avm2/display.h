@@ -40,6 +40,7 @@ struct DisplayData : Extra {
     // A script-made TextField's state while it is off the stage (on it, the stage holds it).
     std::unique_ptr<timeline::TextFieldState> field;
     Value bitmapData;                   // a Bitmap's
+    swf::BlendMode blend = swf::BlendMode::Normal; // set by a script
     Value loaderInfo;                   // a Loader's contentLoaderInfo
     double boxWidth = 0, boxHeight = 0; // a Video's own size, when a script made it
     int32_t deblocking = 0;
@@ -123,6 +124,10 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher);
 void WhileRealized(Vm& vm, Object* obj, const std::function<void(uint32_t)>& use);
 // BitmapData and Bitmap over the pixel operations both script runtimes share.
 void InstallBitmaps(Vm& vm, ClassInfo* display);
+// The pixels of a BitmapData; null for anything else or a disposed one.
+const render::ScriptBitmap* BitmapDataOf(const Value& v);
+// A filter object as the renderer draws it; false for one it does not know.
+bool FilterToTag(Vm& vm, const Value& filter, swf::Filter* out);
 // Whether `object` is a Bitmap; if so the pixels it shows (null when none) and smoothing.
 bool ShownBitmap(Vm& vm, const Value& object, const render::ScriptBitmap** shown, bool* smooth);
 // Classes of constant names (StageScaleMode, Keyboard...), Mouse and ContextMenu.

@@ -105,6 +105,11 @@ class TimelineBridge {
     virtual void ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) {
         (void)id, (void)b, (void)smooth;
     }
+    // What scripts set on how an object draws: filters, and its blend mode.
+    virtual void SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) {
+        (void)id, (void)filters;
+    }
+    virtual void SetBlendMode(uint32_t id, swf::BlendMode mode) { (void)id, (void)mode; }
     // Objects of one parent trade the depths they hold so they draw in this order.
     virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }
     virtual uint32_t CurrentFrame(uint32_t id) = 0;
