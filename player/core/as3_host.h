@@ -15,6 +15,7 @@
 #include "player/core/as3_blocks.h"
 #include "player/core/avm2/display.h"
 #include "player/core/avm2/vm.h"
+#include "player/core/script_bitmaps.h"
 #include "player/core/text_measure.h"
 #include "player/core/timeline/display_list.h"
 
@@ -71,6 +72,14 @@ class As3Host : public avm2::TimelineBridge {
     void TextFieldChanged(uint32_t id, timeline::TextFieldState& field) override;
     render::FieldMetrics MeasureField(const timeline::TextFieldState& field) override;
     void Restack(const std::vector<uint32_t>& ids) override;
+    bool LibraryBitmap(const avm2::ClassInfo* c, render::ScriptBitmap* out) override;
+    void DrawOnto(uint32_t id, render::ScriptBitmap* target, const swf::Affine& m,
+                  const swf::ColorTransform& cx, const render::IntRect& clip) override;
+    void ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) override;
+    bool LibraryFont(const avm2::ClassInfo* c, std::string* name, bool* bold,
+                     bool* italic) override;
+    void SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) override;
+    void SetBlendMode(uint32_t id, swf::BlendMode mode) override;
 
   private:
     struct Block {
@@ -121,6 +130,7 @@ class As3Host : public avm2::TimelineBridge {
     std::unordered_map<uint32_t, uint32_t> bornWith_;
     int gotoDepth_ = 0;
     TextMeasure measure_{movie_};
+    ScriptBitmaps bitmaps_{stage_, movie_};
 };
 
 } // namespace engine

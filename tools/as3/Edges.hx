@@ -65,6 +65,10 @@ class Edges {
         menu.hideBuiltInItems();
         Lib.trace(menu.customItems.length + " " + menu.builtInItems.print + " "
             + new flash.ui.ContextMenuItem("About").caption);
+        // Classes a movie makes at start without needing them here.
+        Lib.trace(new flash.text.TextLineMetrics(1, 2, 3, 4, 5, 6).leading + " "
+            + flash.text.Font.enumerateFonts().length + " " + flash.media.Camera.getCamera() + " "
+            + (new flash.net.URLVariables() != null) + " " + (new flash.system.LoaderContext() != null));
         // A closure called with no receiver has the global as `this`; one holding a closure
         // of its own pushes it as a scope.
         var outer:Dynamic = function() {

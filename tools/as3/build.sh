@@ -11,6 +11,8 @@ haxe -cp tools/as3 -swf tests/engine/movies/as3_edges.swf -main Edges -swf-versi
   -swf-header 100:100:30:FFFFFF
 haxe -cp tools/as3 -swf tests/engine/movies/as3_text.swf -main ScriptText -swf-version 10 \
   -swf-header 400:300:30:FFFFFF
+haxe -cp tools/as3 -swf tests/engine/movies/as3_bitmap.swf -main ScriptBitmap -swf-version 10 \
+  -swf-header 400:300:30:FFFFFF
 # The sound movie's beep: 0.2 s of 440 Hz, 16-bit mono at 11,025 Hz.
 mkdir -p build
 python3 - <<'PY'
