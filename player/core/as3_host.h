@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "player/core/as3_blocks.h"
@@ -63,6 +64,8 @@ class As3Host : public avm2::TimelineBridge {
     std::string NewInstanceName() override { return "instance" + std::to_string(++instances_); }
     void Draw(uint32_t id, const timeline::DrawOp& op) override;
     void Restack(const std::vector<uint32_t>& ids) override;
+    void Born(avm2::Object* obj) override;
+    void BuildChildren(avm2::Object* obj) override;
 
   private:
     struct Block {
@@ -74,7 +77,12 @@ class As3Host : public avm2::TimelineBridge {
     };
     void LoadFrameBlocks(uint32_t frame);
     void TakeStageEvents();
-    avm2::DisplayData* WithinFresh(avm2::Object* obj);
+    void Arrive(const std::vector<avm2::Object*>& made);
+    void Build(avm2::Object* obj);
+    bool OnStage(uint32_t id) const;
+    void Shelve(uint32_t id);
+    void MarkOnStage(avm2::Vm& vm);
+    void DropUnreached();
     void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
     const timeline::Character* SymbolOf(const avm2::ClassInfo* c);
@@ -107,10 +115,12 @@ class As3Host : public avm2::TimelineBridge {
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something
-    // What the symbols of objects scripts made and added held when they were made (id ->
-    // that object's id), until the stage's events are next taken: they were there before
-    // anyone outside could listen.
-    std::unordered_map<uint32_t, uint32_t> bornWith_;
+    // Classes by the library symbol they are bound to (null for none), once looked up.
+    std::unordered_map<const avm2::ClassInfo*, const timeline::Character*> symbolOf_;
+    // Script objects made but not constructed yet, and the children each holds that wait
+    // for its constructor.
+    std::unordered_set<avm2::Object*> unbuilt_;
+    std::unordered_map<avm2::Object*, std::vector<avm2::Object*>> waiting_;
     int gotoDepth_ = 0;
 };
 

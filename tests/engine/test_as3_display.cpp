@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "player/core/avm2/display.h"
@@ -533,6 +534,68 @@ TEST(As3Display, AGotoPassesOverWhatItsSpanTakesAway) {
     }
 }
 
+// Moving an object between lists (on and off the shelf that holds what scripts keep off
+// every list) keeps the object itself, and is refused for the root, the shelf, a parent
+// inside the object, an unknown parent and a depth held by what holds the object.
+TEST(As3Display, MovesKeepTheObjectAndRefuseWhatWouldBreakTheTree) {
+    const ThreeFrameMovie m({});
+    ASSERT_TRUE(m.read);
+    const uint32_t root = timeline::kRootId, shelf = timeline::kShelfId;
+    enum Parent { Root, Shelf, Itself, Unknown };
+    const struct {
+        bool throughShelf; // moved onto the shelf first
+        bool moveRoot, moveShelf;
+        Parent to;
+        int depth;
+        bool moved;
+        const char* what;
+    } cases[] = {
+        {false, false, false, Shelf, 0, true, "onto the shelf"},
+        {true, false, false, Root, 5, true, "back from the shelf"},
+        {true, false, false, Shelf, 0, true, "where it is already"},
+        {false, true, false, Shelf, 0, false, "the root"},
+        {false, false, true, Root, 0, false, "the shelf"},
+        {false, false, false, Itself, 0, false, "into itself"},
+        {false, false, false, Unknown, 0, false, "under no object"},
+        {false, false, false, Root, -16385, false, "below the lowest depth"},
+    };
+    for (const auto& c : cases) {
+        timeline::Stage stage;
+        stage.Reset(&m.loaded);
+        stage.Start();
+        const uint32_t a = stage.ClipOf(root)->objects.at(1).id;
+        const timeline::DisplayObject* was = stage.Find(a);
+        if (c.throughShelf) {
+            ASSERT_TRUE(stage.Move(a, shelf, stage.FreeDepth(shelf))) << c.what;
+        }
+        const uint32_t id = c.moveRoot ? root : c.moveShelf ? shelf : a;
+        const uint32_t to = c.to == Root ? root : c.to == Shelf ? shelf : c.to == Itself ? a : 999;
+        EXPECT_EQ(c.moved, stage.Move(id, to, c.depth)) << c.what;
+        EXPECT_EQ(was, stage.Find(a)) << c.what;
+        if (c.moved && !c.moveRoot && !c.moveShelf) {
+            EXPECT_EQ(to, stage.Find(a)->parentId) << c.what;
+            EXPECT_EQ(timeline::kScriptDepthBase + c.depth, stage.Find(a)->depth) << c.what;
+        }
+    }
+    // The shelf's lowest free depth fills gaps; a depth taken by the object's own holder
+    // is refused.
+    timeline::Stage stage;
+    stage.Reset(&m.loaded);
+    stage.Start();
+    const uint32_t a = stage.ClipOf(root)->objects.at(1).id;
+    EXPECT_EQ(0, stage.FreeDepth(shelf));
+    ASSERT_TRUE(stage.Move(a, shelf, 1));
+    EXPECT_EQ(0, stage.FreeDepth(shelf));
+    const uint32_t b = stage.CreateEmpty(shelf, "b", 0);
+    ASSERT_NE(0u, b);
+    EXPECT_EQ(2, stage.FreeDepth(shelf));
+    const uint32_t inner = stage.CreateEmpty(b, "inner", 0);
+    ASSERT_NE(0u, inner);
+    EXPECT_FALSE(stage.Move(inner, shelf, 0)) << "onto its own holder's depth";
+    EXPECT_TRUE(stage.Move(inner, shelf, 2));
+    EXPECT_EQ(3, stage.FreeDepth(shelf));
+}
+
 // An object the timeline placed, once a script removes it, is no longer drawn (the shared
 // movie removes the middle of three squares on its first frame).
 TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
@@ -550,6 +613,49 @@ TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
     EXPECT_EQ(0xFFFFFFu, at(225, 80)) << "where the removed square was";
     EXPECT_NE(0xFFFFFFu, at(80, 200)) << "the square left of it stays";
     EXPECT_NE(0xFFFFFFu, at(250, 250)) << "the square below it stays";
+}
+
+// A library symbol made with `new` (tools/as3/Symbols.hx) holds its first frame's
+// children, named on it, once its constructor has called super(); off every list a child
+// goes to another frame and the whole measures as drawn, also once taken off again; added,
+// it draws as it was left.
+TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
+    std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_symbols.swf", std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    std::vector<std::string> lines;
+    engine::Player player;
+    player.SetTraceSink([&](const char* l) { lines.push_back(l); });
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    const Canvas c = Frame(player, 0);
+    const struct {
+        const char* line;
+        const char* what;
+    } traces[] = {
+        {"built true 2", "its named child set within super()"},
+        {"1 90 40 true", "child's frame and the whole's size, off every list"},
+        {"2 inner true", "the child sent to its second frame"},
+        {"built true 2", "a second one"},
+        {"90 (x=0, y=0, w=90, h=40) true", "added and removed again: its shape stays"},
+        {"2 true", "added: on the stage as it was left"},
+    };
+    ASSERT_EQ(std::size(traces), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(traces[i].line, lines[i]) << traces[i].what;
+    const struct {
+        int x, y;
+        uint32_t rgb;
+        const char* what;
+    } points[] = {
+        {20, 120, 0xFF0000, "the child on its second frame"},
+        {70, 120, 0x0000FF, "the square beside it"},
+        {89, 139, 0x0000FF, "the square's last pixel"},
+        {90, 120, 0xFFFFFF, "right of the square"},
+        {20, 20, 0xFFFFFF, "nothing where it was made"},
+        {220, 20, 0xFFFFFF, "nothing of the one taken off again"},
+    };
+    for (const auto& p : points)
+        EXPECT_EQ(p.rgb, c.At(p.x, p.y)) << p.what;
 }
 
 // A Video's size: zero on either side gives the default on both; negative sides, an area

@@ -396,24 +396,28 @@ NATIVE(NumChildren) {
     DisplayData* d = D(self);
     return Value::Num(d ? double(d->children.size()) : 0);
 }
-// Puts a script-made object, and what it holds, on the timeline once its parent is there,
-// so that it draws: parents before their children, each with its placement and drawing.
+// Puts a script-made object, and what it holds, under its parent's timeline object once
+// that is there, so that it draws: parents before their children. One new to the timeline
+// gets its placement and drawing; one that was there (off every list) moves as it is.
 void Realize(Vm& vm, Object* obj) {
     TimelineBridge* t = vm.timeline();
     std::vector<Object*> all{obj};
     for (size_t i = 0; t && i < all.size() && i < 100000; ++i) {
         DisplayData* c = D(Value::Obj(all[i]));
         DisplayData* p = c && c->parent ? D(Value::Obj(c->parent)) : nullptr;
-        if (!p || c->timeline)
+        if (!p)
             continue;
+        all.insert(all.end(), c->children.begin(), c->children.end());
         // The stage's own children lie over the main timeline.
         const uint32_t parent = p->isStage ? timeline::kRootId : p->timeline;
-        if (!parent || !(c->timeline = t->Realize(parent, all[i])))
+        const uint32_t was = c->timeline;
+        const uint32_t id = parent ? t->Realize(parent, all[i]) : 0;
+        if (!id || id == was)
             continue;
+        c->timeline = id;
         Place(vm, c);
         for (const timeline::DrawOp& op : c->drawing)
             t->Draw(c->timeline, op);
-        all.insert(all.end(), c->children.begin(), c->children.end());
     }
 }
 
@@ -644,6 +648,9 @@ Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc) {
         d->isDisplay = true;
         ClassInfo* container = vm.Builtin("DisplayObjectContainer");
         d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
+        // As in Flash, a symbol's children are constructed within its `super()`.
+        if (vm.timeline())
+            vm.timeline()->BuildChildren(self.o);
     }
     return Value();
 }
@@ -783,16 +790,9 @@ void DetachChild(Vm& vm, Object* child, bool events) {
     }
     if (!c->parent)
         return;
-    if (c->timeline && vm.timeline()) {
-        // Off the stage with everything under it; put back when added again.
+    // Off every list with everything under it, keeping its shape; moved back when added.
+    if (c->timeline && vm.timeline())
         vm.timeline()->Unrealize(c->timeline);
-        std::vector<Object*> all{child};
-        for (size_t i = 0; i < all.size() && i < 100000; ++i) {
-            DisplayData* k = D(Value::Obj(all[i]));
-            k->timeline = 0;
-            all.insert(all.end(), k->children.begin(), k->children.end());
-        }
-    }
     DisplayData* p = D(Value::Obj(c->parent));
     auto& list = p->children;
     list.erase(std::remove(list.begin(), list.end(), child), list.end());

@@ -1,0 +1,32 @@
+// A library symbol made with `new` (class Ball, bound by tools/as3/symbol_library.py): its
+// first frame's children and their named slots are there once its constructor has called
+// super(), before it is on any list; a child can be sent to another frame and the whole
+// measured while off every list, and it keeps its shape when taken off again.
+import flash.Lib;
+import flash.display.MovieClip;
+
+@:bind class Ball extends MovieClip {
+    public var inner:MovieClip;
+
+    public function new() {
+        super();
+        Lib.trace("built " + (inner != null) + " " + numChildren);
+    }
+}
+
+class Symbols {
+    static function main() {
+        var b = new Ball();
+        Lib.trace(b.inner.currentFrame + " " + b.width + " " + b.height + " " + (b.stage == null));
+        b.inner.gotoAndStop(2);
+        Lib.trace(b.inner.currentFrame + " " + b.inner.name + " " + (b.inner.parent == b));
+        var left = new Ball();
+        left.x = 200;
+        Lib.current.addChild(left);
+        Lib.current.removeChild(left);
+        Lib.trace(left.width + " " + left.getBounds(left) + " " + (left.inner.stage == null));
+        b.y = 100;
+        Lib.current.addChild(b);
+        Lib.trace(b.inner.currentFrame + " " + (b.inner.stage != null));
+    }
+}
