@@ -179,9 +179,6 @@ Object* As3Host::MakeObject(uint32_t id) {
         d->character = o->character->id;
         d->x = o->matrix.translateX / 20.0;
         d->y = o->matrix.translateY / 20.0;
-        if (o->character->kind == timeline::Kind::EditText)
-            if (o->field)
-                d->text = Value::Str(timeline::EncodeUtf8(o->field->doc.text()));
     }
     objects_[id] = obj;
     return obj;
@@ -690,8 +687,21 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
     if (character == nullptr && d != nullptr && d->character != 0)
         character = movie_->dictionary.Find(d->character);
     const int depth = stage_->NextHighestDepth(parent);
-    const uint32_t id = character ? stage_->Place(parent, character, "", depth)
-                                  : stage_->CreateEmpty(parent, "", depth);
+    avm2::DisplayData* field =
+        d != nullptr && d->field ? const_cast<avm2::DisplayData*>(d) : nullptr;
+    uint32_t id = 0;
+    if (character != nullptr)
+        id = stage_->Place(parent, character, "", depth);
+    else if (field != nullptr)
+        id = stage_->CreateText(parent, "", depth, field->field->bounds);
+    else
+        id = stage_->CreateEmpty(parent, "", depth);
+    // A field a script made brings its state onto the stage.
+    timeline::DisplayObject* placed = field != nullptr ? stage_->Find(id) : nullptr;
+    if (placed != nullptr && placed->field) {
+        *placed->field = std::move(*field->field);
+        field->field.reset();
+    }
     if (id != 0) {
         objects_[id] = obj;
         touched_ = true;
@@ -714,6 +724,12 @@ void As3Host::Unrealize(uint32_t id) {
         if (const timeline::Clip* c = stage_->ClipOf(gone[i]))
             for (const auto& o : c->objects)
                 gone.push_back(o.second.id);
+    // A field keeps its text and formats off the stage, for when it is added again.
+    timeline::DisplayObject* o = stage_->Find(id);
+    auto obj = objects_.find(id);
+    if (o != nullptr && o->field && obj != objects_.end())
+        if (avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj->second)))
+            d->field.reset(new timeline::TextFieldState(std::move(*o->field)));
     if (!stage_->Remove(id, true))
         return;
     for (uint32_t g : gone) {
@@ -763,6 +779,21 @@ void As3Host::Born(Object* obj) {
     Arrive(made);
     frame.insert(frame.end(), pending_.begin(), pending_.end());
     pending_.swap(frame);
+}
+
+timeline::TextFieldState* As3Host::TextField(uint32_t id) {
+    timeline::DisplayObject* o = stage_->Find(id);
+    return o != nullptr ? o->field.get() : nullptr;
+}
+
+void As3Host::TextFieldChanged(uint32_t id, timeline::TextFieldState& field) {
+    if (field.autoSize != 0)
+        field.bounds = measure_.Box(field);
+    touched_ = touched_ || id != 0;
+}
+
+render::FieldMetrics As3Host::MeasureField(const timeline::TextFieldState& field) {
+    return measure_.Measure(field);
 }
 
 void As3Host::Draw(uint32_t id, const timeline::DrawOp& op) {

@@ -16,6 +16,7 @@
 #include "player/core/as3_blocks.h"
 #include "player/core/avm2/display.h"
 #include "player/core/avm2/vm.h"
+#include "player/core/text_measure.h"
 #include "player/core/timeline/display_list.h"
 
 namespace engine {
@@ -39,6 +40,10 @@ class As3Host : public avm2::TimelineBridge {
     // After the host moved the timeline (Play from the end, GoTo): new objects, scripts.
     void RunEvents();
     avm2::Vm& vm() { return *vm_; }
+    // Device text's advances, for fields' metrics.
+    void SetDeviceGlyphs(render::DeviceGlyphSource source, render::DeviceFontMetrics metrics) {
+        measure_.SetDeviceGlyphs(std::move(source), metrics);
+    }
 
     // ---- avm2::TimelineBridge ----
     uint32_t CurrentFrame(uint32_t id) override;
@@ -63,6 +68,9 @@ class As3Host : public avm2::TimelineBridge {
     }
     std::string NewInstanceName() override { return "instance" + std::to_string(++instances_); }
     void Draw(uint32_t id, const timeline::DrawOp& op) override;
+    timeline::TextFieldState* TextField(uint32_t id) override;
+    void TextFieldChanged(uint32_t id, timeline::TextFieldState& field) override;
+    render::FieldMetrics MeasureField(const timeline::TextFieldState& field) override;
     void Restack(const std::vector<uint32_t>& ids) override;
     void Born(avm2::Object* obj) override;
     void BuildChildren(avm2::Object* obj) override;
@@ -122,6 +130,7 @@ class As3Host : public avm2::TimelineBridge {
     std::unordered_set<avm2::Object*> unbuilt_;
     std::unordered_map<avm2::Object*, std::vector<avm2::Object*>> waiting_;
     int gotoDepth_ = 0;
+    TextMeasure measure_{movie_};
 };
 
 } // namespace engine

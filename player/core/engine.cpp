@@ -193,6 +193,10 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
             s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
                                     (r.yMax - r.yMin) / 20.0));
             s.as3->SetSinks(s.trace, s.notice);
+            if (s.deviceGlyphs) {
+                s.as3->SetDeviceGlyphs(Adapt(s.deviceGlyphs),
+                                       {s.deviceMetrics.ascent, s.deviceMetrics.descent});
+            }
             s.as3->SetFileBytes(size);
             s.as3->Start();
             s.SyncSound();
@@ -466,8 +470,11 @@ void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics
         state_->deviceMetrics = metrics;
         state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
         if (state_->scripts) {
-            state_->scripts->SetDeviceGlyphs(Adapt(std::move(source)),
-                                             {metrics.ascent, metrics.descent});
+            state_->scripts->SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+        }
+        if (state_->as3) {
+            state_->as3->SetDeviceGlyphs(Adapt(std::move(source)),
+                                         {metrics.ascent, metrics.descent});
         }
     } catch (...) {
         Fail("setting the device fonts");

@@ -12,7 +12,7 @@ using timeline::DisplayObject;
 ScriptHost::ScriptHost(timeline::Stage* stage, const timeline::LoadedMovie* movie, int version,
                        double stageWidth, double stageHeight)
     : stage_(stage), movie_(movie), stageWidth_(stageWidth), stageHeight_(stageHeight),
-      since_(std::chrono::steady_clock::now()) {
+      since_(std::chrono::steady_clock::now()), measure_(movie) {
     vm_.reset(new avm1::Vm(this, version));
     vm_->SetClock([this] { return Clock(); });
     vm_->SetSink([this](avm1::Channel channel, const std::string& line) {

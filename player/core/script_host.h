@@ -11,6 +11,7 @@
 #include "player/core/avm1/vm.h"
 #include "player/core/render/renderer.h"
 #include "player/core/render/text_layout.h"
+#include "player/core/text_measure.h"
 #include "player/core/timeline/display_list.h"
 
 namespace render {
@@ -43,9 +44,7 @@ class ScriptHost : public avm1::DisplayBridge {
     avm1::Vm& vm() { return *vm_; }
     // Device text's advances, for fields' metrics (none: device text measures nothing).
     void SetDeviceGlyphs(render::DeviceGlyphSource source, render::DeviceFontMetrics metrics) {
-        deviceSource_ = std::move(source);
-        deviceMetrics_ = metrics;
-        deviceAdvances_.clear();
+        measure_.SetDeviceGlyphs(std::move(source), metrics);
     }
 
     // ---- avm1::DisplayBridge ----
@@ -102,7 +101,6 @@ class ScriptHost : public avm1::DisplayBridge {
     void BoundFields(const timeline::Clip& clip);
     void BindFields();
     avm1::Object* VariableOf(const timeline::DisplayObject& field, std::string* name);
-    void LayOut(const timeline::TextFieldState& field, render::FieldLayout* out);
     swf::Rect FieldBox(const timeline::TextFieldState& field);
     void Decompose(timeline::DisplayObject& o);
     void Recompose(timeline::DisplayObject& o);
@@ -120,9 +118,7 @@ class ScriptHost : public avm1::DisplayBridge {
     bool boundText_ = false;       // some edit text names a variable
     std::vector<uint32_t> clips_;  // scratch: the clips enterFrame visits
     std::vector<uint32_t> fields_; // scratch: edit texts bound to variables
-    render::DeviceGlyphSource deviceSource_;
-    render::DeviceFontMetrics deviceMetrics_;
-    std::map<std::pair<std::string, uint64_t>, double> deviceAdvances_;
+    TextMeasure measure_;
     // Characters for bitmaps scripts attach (each shows a BitmapData's shared pixels), and
     // the renderer BitmapData.draw uses, made when first needed.
     std::vector<std::unique_ptr<timeline::Character>> scriptBitmaps_;

@@ -70,6 +70,56 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
     }
 }
 
+// Text fields a script makes (tools/as3/ScriptText.hx): a boxed field sized by width and
+// height, one taken off the stage and put back with its colours, and the text methods and
+// formats traced a line each, as Flash Player prints them.
+TEST(As3Display, ScriptTextFieldsReachTheStageAndKeepTheirFormats) {
+    std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_text.swf", std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    engine::Player player;
+    std::vector<std::string> lines;
+    player.SetTraceSink([&](const char* line) { lines.push_back(line); });
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    const Canvas first = Frame(player, 0), gone = Frame(player, 2), back = Frame(player, 4);
+    const struct {
+        int x, y;
+        uint32_t first, gone, back;
+        const char* what;
+    } points[] = {
+        {60, 30, 0x00FF00, 0x00FF00, 0x00FF00, "the boxed field's background"},
+        {109, 49, 0x00FF00, 0x00FF00, 0x00FF00, "its last pixel inside the border"},
+        {112, 30, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, "right of its 100-pixel width"},
+        {60, 52, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, "below its 40-pixel height"},
+        {225, 35, 0x0000FF, 0xFFFFFF, 0x0000FF, "a field removed and added again"},
+        {249, 59, 0x0000FF, 0xFFFFFF, 0x0000FF, "its last pixel"},
+        {251, 35, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, "right of it"},
+    };
+    for (const auto& p : points) {
+        EXPECT_EQ(p.first, first.At(p.x, p.y)) << p.what << " at first";
+        EXPECT_EQ(p.gone, gone.At(p.x, p.y)) << p.what << " while removed";
+        EXPECT_EQ(p.back, back.At(p.x, p.y)) << p.what << " when back";
+    }
+    const char* want[] = {
+        "11 true",                            // "\n" is kept as "\r"
+        "true null false",                    // bold on a range; mixed reads null
+        "Howdy/World! 12",                    // appendText, replaceText
+        "16711680 16711680",                  // textColor colours every run
+        "xy true false",                      // htmlText
+        "Arial 30 1193046 true center false", // defaultTextFormat; unset keeps the old value
+        "none dynamic false false true",
+        "left input",
+        "2008",   // autoSize not one of its names
+        "2008",   // nor type
+        "2006",   // a format read past the end
+        "2006",   // nor set past it
+        "246 45", // width is the box times the scale
+    };
+    ASSERT_EQ(sizeof(want) / sizeof(want[0]), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(want[i], lines[i]) << "line " << i + 1;
+}
+
 // Fifteen frames in five scenes starting at 1, 6, 9, 11 and 14, with labels.
 struct ScenedTimeline : avm2::TimelineBridge {
     uint32_t frame = 1;

@@ -53,5 +53,17 @@ class Edges {
             Lib.trace(e);
             Lib.trace(e.errorID);
         }
+        // The classes that name Flash's constants, as movies made by Flash read them at start.
+        Lib.trace(flash.display.StageScaleMode.NO_SCALE + " " + flash.display.StageAlign.TOP_LEFT
+            + " " + flash.display.BlendMode.HARDLIGHT + " " + flash.text.TextFormatAlign.JUSTIFY
+            + " " + flash.filters.BitmapFilterQuality.HIGH + " " + flash.display.StageQuality.HIGH_8X8);
+        Lib.trace(flash.ui.Keyboard.SPACE + " " + flash.ui.Keyboard.ENTER + " " + flash.ui.Keyboard.ESCAPE
+            + " " + flash.ui.Keyboard.LEFT + " " + flash.ui.Keyboard.NUMPAD_0 + " " + flash.ui.Keyboard.F15
+            + " " + flash.ui.Keyboard.DELETE);
+        flash.ui.Mouse.hide();
+        var menu = new flash.ui.ContextMenu();
+        menu.hideBuiltInItems();
+        Lib.trace(menu.customItems.length + " " + menu.builtInItems.print + " "
+            + new flash.ui.ContextMenuItem("About").caption);
     }
 }

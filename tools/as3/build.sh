@@ -14,3 +14,5 @@ python3 tools/as3/symbol_library.py "$lib"
 haxe -cp tools/as3 -swf tests/engine/movies/as3_symbols.swf -main Symbols -swf-version 10 \
   -swf-header 400:300:30:FFFFFF -swf-lib "$lib"
 rm -f "$lib"
+haxe -cp tools/as3 -swf tests/engine/movies/as3_text.swf -main ScriptText -swf-version 10 \
+  -swf-header 400:300:30:FFFFFF

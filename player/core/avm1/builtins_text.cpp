@@ -189,10 +189,11 @@ template <int P> Value GetProp(Vm& vm, const Value& self, const Args&) {
         return Value::Num(m.maxHScroll);
     case kBottomScroll:
         return Value::Num(std::min(m.lines, s.scroll + m.bottomScroll - 1));
+    // Whole pixels, as Flash 8 and before report them.
     case kTextWidth:
-        return Value::Num(m.width);
+        return Value::Num(std::floor(m.width));
     case kTextHeight:
-        return Value::Num(m.height);
+        return Value::Num(std::floor(m.height));
     default:
         return Value();
     }

@@ -212,8 +212,8 @@ Value GetTextExtent(Vm& vm, const Value& self, const Args& a) {
     }
     vm.Set(Value::Obj(o), "ascent", Value::Num(m.ascent));
     vm.Set(Value::Obj(o), "descent", Value::Num(m.descent));
-    vm.Set(Value::Obj(o), "width", Value::Num(m.width));
-    vm.Set(Value::Obj(o), "height", Value::Num(m.height));
+    vm.Set(Value::Obj(o), "width", Value::Num(std::floor(m.width)));
+    vm.Set(Value::Obj(o), "height", Value::Num(std::floor(m.height)));
     vm.Set(Value::Obj(o), "textFieldHeight", Value::Num(m.boxHeight));
     vm.Set(Value::Obj(o), "textFieldWidth", Value::Num(m.boxWidth));
     return Value::Obj(o);

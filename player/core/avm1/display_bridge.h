@@ -10,6 +10,7 @@
 
 #include "player/core/avm1/value.h"
 #include "player/core/render/bitmap_ops.h"
+#include "player/core/render/text_layout.h"
 #include "player/core/swf/display_tags.h"
 #include "player/core/timeline/drawing.h"
 #include "player/core/timeline/text_field.h"
@@ -62,14 +63,7 @@ using DrawCommand = timeline::DrawOp;
 
 enum class DisplayKind : uint8_t { None, Clip, Text, Other, Video, Button };
 
-// A text field's laid-out text, in pixels and lines (scroll positions count from 1).
-struct TextMetrics {
-    double width = 0, height = 0;       // textWidth, textHeight
-    double ascent = 0, descent = 0;     // of the first line
-    double boxWidth = 0, boxHeight = 0; // the field's box, as autoSize leaves it
-    int lines = 1, maxScroll = 1, bottomScroll = 1;
-    double maxHScroll = 0;
-};
+using TextMetrics = render::FieldMetrics;
 
 class DisplayBridge {
   public:

@@ -1,4 +1,4 @@
-// flash.display, flash.text's TextField and flash.system as far as scripts see them: the
+// flash.display and flash.system as far as scripts see them: the
 // display tree with its added/removed events, placement through the TimelineBridge, Timer.
 // Loader and network classes refuse offline.
 #include <algorithm>
@@ -672,28 +672,6 @@ NATIVE(Refuse) {
     return Value();
 }
 
-NATIVE(TextFieldText) {
-    UNUSED;
-    DisplayData* d = D(self);
-    return d && d->text.IsString() ? d->text : Value::Str("");
-}
-NATIVE(TextFieldSetText) {
-    UNUSED;
-    if (DisplayData* d = D(self))
-        d->text = Value::Str(vm.ToString(Arg(args, argc, 0)));
-    return Value();
-}
-NATIVE(TextFieldAppend) {
-    UNUSED;
-    if (DisplayData* d = D(self))
-        d->text = Value::Str(vm.ToString(TextFieldText(vm, self, nullptr, 0)) +
-                             vm.ToString(Arg(args, argc, 0)));
-    return Value();
-}
-NATIVE(TextFieldLength) {
-    UNUSED;
-    return Value::Num(double(vm.ToString(TextFieldText(vm, self, nullptr, 0)).size()));
-}
 NATIVE(PlainCtor) {
     UNUSED;
     return Value();
@@ -724,7 +702,6 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(extraData);
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
-    vm.MarkValue(text);
     vm.MarkValue(loaderInfo);
 }
 
@@ -950,15 +927,8 @@ void InstallDisplay(Vm& vm) {
     ClassInfo* bitmapData =
         vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
     (void)bitmapData;
-    ClassInfo* textField =
-        vm.DefineClass("flash.text", "TextField", interactive, Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(textField, "text", TextFieldText, TextFieldSetText);
-    vm.AddGetter(textField, "htmlText", TextFieldText, TextFieldSetText);
-    vm.AddGetter(textField, "length", TextFieldLength);
-    vm.AddMethod(textField, "appendText", TextFieldAppend);
-    // Left open: many of its properties are not kept yet, and setting one must not throw.
-    textField->sealed = false;
     InstallText(vm);
+    InstallTextField(vm, interactive);
 
     InstallTimer(vm, dispatcher);
 
@@ -986,6 +956,7 @@ void InstallDisplay(Vm& vm) {
             vm.AddMethod(c, m, Refuse);
     }
     InstallOffline(vm, dispatcher);
+    InstallNames(vm, dispatcher);
 }
 
 } // namespace avm2

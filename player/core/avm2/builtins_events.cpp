@@ -393,6 +393,12 @@ ClassInfo* InstallEvents(Vm& vm) {
     Events(vm, "HTTPStatusEvent", event, {{"HTTP_STATUS", "httpStatus"}});
     Events(vm, "StatusEvent", event, {{"STATUS", "status"}});
     Events(vm, "NetStatusEvent", event, {{"NET_STATUS", "netStatus"}});
+    Events(vm, "FullScreenEvent", event, {{"FULL_SCREEN", "fullScreen"}});
+    Events(vm, "ContextMenuEvent", event,
+           {{"MENU_ITEM_SELECT", "menuItemSelect"}, {"MENU_SELECT", "menuSelect"}});
+    Events(vm, "ActivityEvent", event, {{"ACTIVITY", "activity"}});
+    Events(vm, "DataEvent", text,
+           {{"DATA", "data"}, {"UPLOAD_COMPLETE_DATA", "uploadCompleteData"}});
 
     ClassInfo* dispatcher =
         vm.DefineClass("flash.events", "EventDispatcher", object, Kind::Dispatcher, DispatcherCtor);

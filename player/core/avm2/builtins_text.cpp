@@ -2,6 +2,7 @@
 // (whole-number ones rounded half to even, out of range the lowest; colour as an int;
 // alignment one of its names).
 #include <cmath>
+#include <optional>
 
 #include "player/core/avm2/display.h"
 
@@ -129,7 +130,96 @@ NATIVE(TextFormatCtor) {
     return Value();
 }
 
+const char* const kAligns[] = {"left", "right", "center", "justify"};
+
 } // namespace
+
+timeline::TextFormat ToFieldFormat(Vm& vm, const Value& format) {
+    timeline::TextFormat t;
+    const Format* f = FormatOf(vm, format);
+    if (f == nullptr)
+        return t;
+    auto number = [&](int i) -> std::optional<double> {
+        return f->v[i].IsNullish() ? std::nullopt : std::optional<double>(vm.ToNumber(f->v[i]));
+    };
+    auto flag = [&](int i) -> std::optional<bool> {
+        return f->v[i].IsNullish() ? std::nullopt : std::optional<bool>(ToBoolean(f->v[i]));
+    };
+    auto text = [&](int i) -> std::optional<std::string> {
+        return f->v[i].IsNullish() ? std::nullopt
+                                   : std::optional<std::string>(vm.ToString(f->v[i]));
+    };
+    t.font = text(0);
+    t.size = number(1);
+    if (!f->v[2].IsNullish())
+        t.color = uint32_t(ToInt32(vm.ToNumber(f->v[2]))) & 0xFFFFFF;
+    t.bold = flag(3);
+    t.italic = flag(4);
+    t.underline = flag(5);
+    t.url = text(6);
+    t.target = text(7);
+    if (!f->v[8].IsNullish()) {
+        // "start" and "end" are left and right in a left-to-right field.
+        const std::string a = vm.ToString(f->v[8]);
+        for (uint8_t k = 0; k < 4; ++k)
+            if (a == kAligns[k])
+                t.align = k;
+        if (a == "start" || a == "end")
+            t.align = a == "end" ? 1 : 0;
+    }
+    t.leftMargin = number(9);
+    t.rightMargin = number(10);
+    t.indent = number(11);
+    t.leading = number(12);
+    t.blockIndent = number(13);
+    t.bullet = flag(14);
+    t.kerning = flag(15);
+    t.letterSpacing = number(16);
+    if (f->v[17].IsObject()) {
+        std::vector<double> stops;
+        const double n = vm.ToNumber(vm.Get(f->v[17], "length"));
+        for (uint32_t i = 0; i < n && i < timeline::kMaxTabStops && !vm.throwing(); ++i)
+            stops.push_back(vm.ToNumber(vm.Get(f->v[17], std::to_string(i))));
+        t.tabStops = std::move(stops);
+    }
+    return t;
+}
+
+Value FromFieldFormat(Vm& vm, const timeline::TextFormat& t) {
+    const Value out = vm.ConstructClass(vm.Builtin("TextFormat"), nullptr, 0);
+    Format* f = FormatOf(vm, out);
+    if (f == nullptr)
+        return out;
+    auto number = [](const std::optional<double>& d) { return d ? Value::Num(*d) : Value::Null(); };
+    auto flag = [](const std::optional<bool>& b) { return b ? Value::Bool(*b) : Value::Null(); };
+    auto text = [](const std::optional<std::string>& s) {
+        return s ? Value::Str(*s) : Value::Null();
+    };
+    f->v[0] = text(t.font);
+    f->v[1] = number(t.size);
+    f->v[2] = t.color ? Value::Num(double(*t.color & 0xFFFFFF)) : Value::Null();
+    f->v[3] = flag(t.bold);
+    f->v[4] = flag(t.italic);
+    f->v[5] = flag(t.underline);
+    f->v[6] = text(t.url);
+    f->v[7] = text(t.target);
+    f->v[8] = t.align ? Value::Str(kAligns[*t.align & 3]) : Value::Null();
+    f->v[9] = number(t.leftMargin);
+    f->v[10] = number(t.rightMargin);
+    f->v[11] = number(t.indent);
+    f->v[12] = number(t.leading);
+    f->v[13] = number(t.blockIndent);
+    f->v[14] = flag(t.bullet);
+    f->v[15] = flag(t.kerning);
+    f->v[16] = number(t.letterSpacing);
+    if (t.tabStops) {
+        std::vector<Value> stops;
+        for (double d : *t.tabStops)
+            stops.push_back(Value::Num(d));
+        f->v[17] = Value::Obj(vm.NewArray(std::move(stops)));
+    }
+    return out;
+}
 
 void InstallText(Vm& vm) {
     ClassInfo* format =

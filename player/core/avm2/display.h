@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,10 @@ struct DisplayData : Extra {
     std::map<uint32_t, Value> frameScripts; // by 0-based frame
     Value extraData;                        // metaData, Timer state and such
     Value filters;                          // an Array of the filters set (not drawn yet)
-    Value text;                             // a TextField's text
-    Value loaderInfo;                       // a Loader's contentLoaderInfo
-    double boxWidth = 0, boxHeight = 0;     // a Video's own size, when a script made it
+    // A script-made TextField's state while it is off the stage (on it, the stage holds it).
+    std::unique_ptr<timeline::TextFieldState> field;
+    Value loaderInfo;                   // a Loader's contentLoaderInfo
+    double boxWidth = 0, boxHeight = 0; // a Video's own size, when a script made it
     int32_t deblocking = 0;
     bool smoothing = false;
     double timerDelay = 0; // a Timer's
@@ -103,6 +105,11 @@ void WritePlacement(Vm& vm, const DisplayData* d);
 // A position as Flash keeps it: whole twips, truncated; past the range the lowest.
 double WholeTwips(double pixels);
 void InstallText(Vm& vm); // TextFormat
+// A TextFormat object and the format it stands for (null properties unset).
+timeline::TextFormat ToFieldFormat(Vm& vm, const Value& format);
+Value FromFieldFormat(Vm& vm, const timeline::TextFormat& f);
+// TextField over the stage's field state (its own state while off the stage).
+void InstallTextField(Vm& vm, ClassInfo* interactive);
 // DisplayObject.transform: a Transform over the object; set, its matrix and colours copied.
 Value TransformOf(Vm& vm, const Value& self, Value* args, int argc);
 Value SetTransform(Vm& vm, const Value& self, Value* args, int argc);
@@ -110,6 +117,8 @@ Value SetTransform(Vm& vm, const Value& self, Value* args, int argc);
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc);
 // Classes that reach outside the player, answering as a player with nothing around it.
 void InstallOffline(Vm& vm, ClassInfo* dispatcher);
+// Classes of constant names (StageScaleMode, Keyboard...), Mouse and ContextMenu.
+void InstallNames(Vm& vm, ClassInfo* dispatcher);
 Value StopAllMovieClips(Vm& vm, const Value& self, Value* args, int argc);
 // The frame script of a clip for a 0-based frame, if one was added.
 void RunFrameScript(Vm& vm, Object* clip, uint32_t frame);

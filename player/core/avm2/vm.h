@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "player/core/avm2/abc.h"
+#include "player/core/render/text_layout.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/drawing.h"
 #include "player/core/avm2/object.h"
@@ -88,6 +89,16 @@ class TimelineBridge {
     // Whether instances of `c` come with a library symbol's frames.
     virtual bool HasSymbol(const ClassInfo* c) { return (void)c, false; }
     virtual void Draw(uint32_t id, const timeline::DrawOp& op) { (void)id, (void)op; }
+    // A text field's state on the stage (null when `id` is none), changed in place by the
+    // TextField library, which then calls TextFieldChanged (id 0 for a field off the stage):
+    // the box follows autoSize. Metrics are the field's layout with the movie's fonts.
+    virtual timeline::TextFieldState* TextField(uint32_t id) { return (void)id, nullptr; }
+    virtual void TextFieldChanged(uint32_t id, timeline::TextFieldState& field) {
+        (void)id, (void)field;
+    }
+    virtual render::FieldMetrics MeasureField(const timeline::TextFieldState& field) {
+        return (void)field, render::FieldMetrics();
+    }
     // Objects of one parent trade the depths they hold so they draw in this order.
     virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }
     virtual uint32_t CurrentFrame(uint32_t id) = 0;

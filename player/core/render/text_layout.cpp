@@ -218,6 +218,7 @@ std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
             // line's do not.
             const double inked = align == 0 || align == 3 ? pen : width;
             seen.width = std::max(seen.width, shift + inked + para.rightMargin);
+            seen.textWidth = std::max(seen.textWidth, left + inked + para.rightMargin);
             line.bullet = para.bullet && firstLine;
             line.style = used[0];
             line.left = para.leftMargin + para.blockIndent;

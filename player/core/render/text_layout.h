@@ -88,6 +88,7 @@ struct TextLine {
 // leading.
 struct TextExtent {
     double width = 0, height = 0;
+    double textWidth = 0; // the widest line without the shift its alignment gives it
 };
 std::vector<TextLine> LayOutText(const StyledText& text, const LayoutBox& box,
                                  const FontMeasure& measure, TextExtent* extent = nullptr);
@@ -109,6 +110,15 @@ struct FieldLayout {
     TextExtent extent;
     swf::Rect box;         // the field's box, autoSize applied
     bool drawable = false; // some style has a font to draw with
+};
+// A field's laid-out text as scripts read it, in pixels and lines (scroll positions count
+// from 1).
+struct FieldMetrics {
+    double width = 0, height = 0;       // textWidth, textHeight, in twentieths of a pixel
+    double ascent = 0, descent = 0;     // of the first line
+    double boxWidth = 0, boxHeight = 0; // the field's box, as autoSize leaves it
+    int lines = 1, maxScroll = 1, bottomScroll = 1;
+    double maxHScroll = 0;
 };
 // Lays out a field's text inside its box: each style's font resolved (style.font set when
 // embedded), lines broken, the box fitted when the field sizes itself.
