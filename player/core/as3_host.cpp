@@ -263,6 +263,7 @@ void As3Host::Build(Object* obj) {
 
 void As3Host::BuildChildren(Object* obj) {
     unbuilt_.erase(obj);
+    BuildStates(obj);
     auto it = waiting_.find(obj);
     if (it == waiting_.end())
         return;
@@ -274,6 +275,87 @@ void As3Host::BuildChildren(Object* obj) {
             unbuilt_.erase(k);
         else
             Build(k);
+    }
+}
+
+// A button the timeline placed makes its four states from its records, within its
+// constructor: each state one object, or a Sprite holding several at their depths. The up
+// state hangs under the button and draws; the others wait off every list.
+void As3Host::BuildStates(Object* obj) {
+    avm2::Vm& vm = *vm_;
+    avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    const timeline::DisplayObject* o = d != nullptr ? stage_->Find(d->timeline) : nullptr;
+    if (o == nullptr || d->statesBuilt || o->character == nullptr ||
+        o->character->kind != timeline::Kind::Button || !o->character->button)
+        return;
+    d->statesBuilt = true;
+    const uint32_t buttonId = d->timeline;
+    const swf::Button& button = *o->character->button;
+    const swf::ColorTransform cx = o->character->buttonCxform;
+    for (const timeline::StageEvent& e : stage_->TakeEvents())
+        pending_.push_back(e);
+    uint32_t ids[4] = {0, 0, 0, 0};
+    std::vector<uint32_t> holders;
+    for (int k = 0; k < 4; ++k) {
+        std::vector<const swf::ButtonRecord*> records;
+        for (const swf::ButtonRecord& r : button.records)
+            if (r.states & (1 << k))
+                records.push_back(&r);
+        if (records.empty())
+            continue;
+        const uint32_t parent = k == 0 ? buttonId : timeline::kShelfId;
+        const int depth = k == 0 ? 0 : stage_->FreeDepth(timeline::kShelfId);
+        const uint32_t holder = records.size() > 1 ? stage_->CreateEmpty(parent, "", depth) : 0;
+        if (holder != 0)
+            holders.push_back(ids[k] = holder);
+        for (const swf::ButtonRecord* r : records) {
+            const timeline::Character* c = movie_->dictionary.Find(r->characterId);
+            const uint32_t id =
+                c == nullptr ? 0
+                : holder != 0
+                    ? stage_->Place(holder, c, "", int(r->depth) - timeline::kScriptDepthBase)
+                : records.size() == 1 ? stage_->Place(parent, c, "", depth)
+                                      : 0;
+            timeline::DisplayObject* placed = stage_->Find(id);
+            if (placed == nullptr)
+                continue;
+            placed->matrix = r->matrix;
+            placed->cxform = r->cxform.Then(cx);
+            placed->blend = static_cast<swf::BlendMode>(r->blendMode == 1 ? 0 : r->blendMode);
+            placed->filters = r->filters;
+            if (holder == 0)
+                ids[k] = id;
+        }
+    }
+    std::vector<timeline::StageEvent> frame;
+    frame.swap(pending_);
+    std::vector<Object*> made;
+    for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        if (e.kind != timeline::StageEvent::Placed || objects_.count(e.id))
+            continue;
+        Object* state = MakeObject(e.id);
+        if (state == nullptr)
+            continue;
+        // What holds several records is a plain Sprite.
+        if (std::find(holders.begin(), holders.end(), e.id) != holders.end()) {
+            state->cls = vm.Builtin("Sprite");
+            state->proto = state->cls->prototype;
+        }
+        made.push_back(state);
+    }
+    Arrive(made);
+    frame.insert(frame.end(), pending_.begin(), pending_.end());
+    pending_.swap(frame);
+    for (int k = 0; k < 4; ++k) {
+        auto it = ids[k] != 0 ? objects_.find(ids[k]) : objects_.end();
+        if (it == objects_.end())
+            continue;
+        d->states[k] = Value::Obj(it->second);
+        // The shown state hangs under the button, not among any children.
+        if (k == 0) {
+            auto& list = d->children;
+            list.erase(std::remove(list.begin(), list.end(), it->second), list.end());
+        }
     }
 }
 

@@ -87,6 +87,7 @@ class As3Host : public avm2::TimelineBridge {
     void TakeStageEvents();
     void Arrive(const std::vector<avm2::Object*>& made);
     void Build(avm2::Object* obj);
+    void BuildStates(avm2::Object* obj);
     bool OnStage(uint32_t id) const;
     void Shelve(uint32_t id);
     void MarkOnStage(avm2::Vm& vm);

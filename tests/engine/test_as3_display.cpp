@@ -708,6 +708,83 @@ TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
         EXPECT_EQ(p.rgb, c.At(p.x, p.y)) << p.what;
 }
 
+// A button the timeline placed draws its up state, which its script object now builds
+// from the button's records (the shared movie's up state: a black box, a scribble beside).
+TEST(As3Display, ATimelineButtonDrawsItsUpState) {
+    std::ifstream in(FLICKWELL_MOVIES_DIR "/as3-traces/simplebutton_structure.swf",
+                     std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    if (movie.empty())
+        GTEST_SKIP() << "no shared movies";
+    engine::Player player;
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    std::vector<uint32_t> pixels(550 * 400, 0);
+    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
+    auto at = [&](int x, int y) { return pixels[size_t(y) * 550 + size_t(x)] & 0xFFFFFF; };
+    EXPECT_EQ(0x000000u, at(200, 172)) << "inside the box";
+    EXPECT_EQ(0xFFFFFFu, at(200, 140)) << "above it";
+    EXPECT_EQ(0x000000u, at(140, 270)) << "the scribble";
+}
+
+// A SimpleButton's states take display objects or null (anything else is refused and the
+// state kept); its constructor sets them in order; the up state, the one shown, hangs
+// under the button and the one it replaces leaves it; its flags start as Flash's.
+TEST(As3Display, ButtonStatesHoldDisplayObjectsOnly) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const char* states[] = {"upState", "overState", "downState", "hitTestState"};
+    auto sprite = [&vm] { return vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0); };
+    enum Given { ASprite, Null, Number, Plain };
+    const struct {
+        Given given;
+        bool refused;
+    } cases[] = {{ASprite, false}, {Null, false}, {Number, true}, {Plain, true}};
+    for (const char* state : states) {
+        for (const auto& c : cases) {
+            const Value button = vm.ConstructClass(vm.Builtin("SimpleButton"), nullptr, 0);
+            const Value before = sprite();
+            vm.Set(button, state, before);
+            const Value given = c.given == ASprite  ? sprite()
+                                : c.given == Null   ? Value::Null()
+                                : c.given == Number ? Value::Num(5)
+                                                    : Value::Obj(vm.NewObject());
+            vm.Set(button, state, given);
+            const Value thrown = vm.throwing() ? vm.TakeThrown() : Value();
+            const std::string what = std::string(state) + " " + std::to_string(int(c.given));
+            EXPECT_EQ(c.refused ? 1034 : 0,
+                      thrown.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(thrown, "errorID"))))
+                << what;
+            const Value now = vm.Get(button, state);
+            const Value want = c.refused ? before : given;
+            EXPECT_TRUE(want.IsNull() ? now.IsNull() : now.IsObject() && now.o == want.o) << what;
+            // Only the shown state hangs under the button.
+            const bool up = std::string(state) == "upState";
+            if (now.IsObject()) {
+                const Value parent = vm.Get(now, "parent");
+                EXPECT_EQ(up, parent.IsObject() && parent.o == button.o) << what;
+            }
+            if (up && !c.refused) {
+                EXPECT_TRUE(vm.Get(before, "parent").IsNull()) << what << ": the replaced one";
+            }
+        }
+    }
+    Value four[4] = {sprite(), sprite(), sprite(), sprite()};
+    const Value made = vm.ConstructClass(vm.Builtin("SimpleButton"), four, 4);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(four[k].o, vm.Get(made, states[k]).o) << states[k];
+    const struct {
+        const char* flag;
+        bool initially;
+    } flags[] = {
+        {"enabled", true}, {"useHandCursor", true}, {"trackAsMenu", false}, {"mouseEnabled", true}};
+    for (const auto& f : flags) {
+        EXPECT_EQ(f.initially, avm2::ToBoolean(vm.Get(made, f.flag))) << f.flag;
+        vm.Set(made, f.flag, Value::Bool(!f.initially));
+        EXPECT_EQ(!f.initially, avm2::ToBoolean(vm.Get(made, f.flag))) << f.flag;
+    }
+}
+
 // A Video's size: zero on either side gives the default on both; negative sides, an area
 // of 2^29 or more, or a side past the twips' range are refused.
 TEST(As3Display, VideoSizesAtTheirEdges) {

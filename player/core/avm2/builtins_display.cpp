@@ -408,6 +408,10 @@ void Realize(Vm& vm, Object* obj) {
         if (!p)
             continue;
         all.insert(all.end(), c->children.begin(), c->children.end());
+        // A button's shown state hangs under it, apart from any list.
+        if (DisplayData* up = D(c->states[0]))
+            if (up->parent == all[i])
+                all.push_back(up->self);
         // The stage's own children lie over the main timeline.
         const uint32_t parent = p->isStage ? timeline::kRootId : p->timeline;
         const uint32_t was = c->timeline;
@@ -590,6 +594,68 @@ NATIVE(SwapChildren) {
     return Value();
 }
 
+// ---- SimpleButton ----
+// The up state is the one shown: it hangs under the button (on the stage with it); the
+// state it replaces goes off every list.
+void ShowUpState(Vm& vm, DisplayData* b, const Value& state) {
+    DisplayData* old = D(b->states[0]);
+    if (old && old->parent == b->self) {
+        old->parent = nullptr;
+        if (old->timeline && vm.timeline())
+            vm.timeline()->Unrealize(old->timeline);
+    }
+    b->states[0] = state;
+    DisplayData* now = D(state);
+    if (!now)
+        return;
+    if (now->parent && now->parent != b->self)
+        DetachChild(vm, state.o, true);
+    now->parent = b->self;
+    if (b->timeline)
+        Realize(vm, state.o);
+}
+Value SetState(Vm& vm, const Value& self, Value* args, int argc, int k) {
+    DisplayData* b = D(self);
+    const Value v = Arg(args, argc, 0);
+    if (!v.IsNullish() && !D(v))
+        return vm.ThrowError("TypeError", 1034,
+                             "Error #1034: Type Coercion failed: cannot convert " + vm.ToString(v) +
+                                 " to flash.display.DisplayObject.");
+    if (!b)
+        return Value();
+    const Value state = D(v) ? v : Value::Null();
+    if (k == 0)
+        ShowUpState(vm, b, state);
+    else
+        b->states[k] = state;
+    return Value();
+}
+#define STATE(Get, Set, k)                                                                         \
+    NATIVE(Get) {                                                                                  \
+        UNUSED;                                                                                    \
+        DisplayData* d = D(self);                                                                  \
+        return d && d->states[k].IsObject() ? d->states[k] : Value::Null();                        \
+    }                                                                                              \
+    NATIVE(Set) {                                                                                  \
+        return SetState(vm, self, args, argc, k);                                                  \
+    }
+STATE(GetUpState, SetUpState, 0)
+STATE(GetOverState, SetOverState, 1)
+STATE(GetDownState, SetDownState, 2)
+STATE(GetHitState, SetHitState, 3)
+FLAG(GetButtonEnabled, SetButtonEnabled, enabled)
+FLAG(GetHandCursor, SetHandCursor, useHandCursor)
+FLAG(GetTrackAsMenu, SetTrackAsMenu, trackAsMenu)
+// new SimpleButton(upState, overState, downState, hitTestState)
+NATIVE(ButtonCtor) {
+    UNUSED;
+    DisplayCtor(vm, self, args, argc);
+    for (int k = 0; k < 4 && k < argc && !vm.throwing(); ++k)
+        if (!args[k].IsNullish())
+            SetState(vm, self, args + k, 1, k);
+    return Value();
+}
+
 // ---- Stage ----
 NATIVE(StageWidth) {
     UNUSED;
@@ -703,6 +769,8 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
     vm.MarkValue(loaderInfo);
+    for (const Value& state : states)
+        vm.MarkValue(state);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -869,7 +937,20 @@ void InstallDisplay(Vm& vm) {
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
     InstallVideo(vm, display);
-    vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
+    ClassInfo* button =
+        vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, ButtonCtor);
+    const struct {
+        const char* name;
+        NativeFn get, set;
+    } buttonProps[] = {{"upState", GetUpState, SetUpState},
+                       {"overState", GetOverState, SetOverState},
+                       {"downState", GetDownState, SetDownState},
+                       {"hitTestState", GetHitState, SetHitState},
+                       {"enabled", GetButtonEnabled, SetButtonEnabled},
+                       {"useHandCursor", GetHandCursor, SetHandCursor},
+                       {"trackAsMenu", GetTrackAsMenu, SetTrackAsMenu}};
+    for (const auto& p : buttonProps)
+        vm.AddGetter(button, p.name, p.get, p.set);
     vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
     vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);
     ClassInfo* loader =

@@ -51,6 +51,11 @@ struct DisplayData : Extra {
     int8_t tabEnabled = -1; // -1: as its kind has it
     bool tabChildren = true, buttonMode = false, inputText = false;
     bool mouseEnabled = true, doubleClickEnabled = false, mouseChildren = true;
+    // A SimpleButton's: its up, over, down and hit test states (the up state shown, as the
+    // mouse never comes), whether they were made from its records yet, and its flags.
+    Value states[4];
+    bool statesBuilt = false;
+    bool enabled = true, useHandCursor = true, trackAsMenu = false;
     void Mark(Vm& vm) override;
 };
 

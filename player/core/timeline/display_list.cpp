@@ -78,7 +78,9 @@ void StageOps::Instantiate(DisplayObject* o, int nesting) {
     } else if (o->character->kind == Kind::Button) {
         o->clip.reset(new Clip);
         o->clip->owner = o->id;
-        BuildButton(*o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
+        if (!s.scriptedButtons_) {
+            BuildButton(*o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
+        }
     }
 }
 
@@ -404,6 +406,7 @@ void Stage::Reset(const LoadedMovie* movie) {
     events_.clear();
     initDone_.assign(movie != nullptr ? movie->initActions.size() : 0, false);
     made_.clear();
+    scriptedButtons_ = false;
 }
 
 void Stage::Start() {

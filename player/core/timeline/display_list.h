@@ -98,6 +98,8 @@ class Stage {
     void Reset(const LoadedMovie* movie);
     // Runs the main timeline's first frame.
     void Start();
+    // ActionScript 3 builds a button's states itself: its list starts empty.
+    void SetScriptedButtons(bool scripted) { scriptedButtons_ = scripted; }
     // One frame on for every playing timeline; false when nothing on stage changed.
     bool Advance();
     // The main timeline jumps to `frame` (0-based), rebuilding its list.
@@ -156,6 +158,7 @@ class Stage {
     std::vector<std::unique_ptr<Character>> made_; // text fields scripts made
     std::unique_ptr<Character> emptySprite_;
     bool changed_ = false;
+    bool scriptedButtons_ = false;
 };
 
 } // namespace timeline
