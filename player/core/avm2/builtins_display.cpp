@@ -613,6 +613,14 @@ void ShowUpState(Vm& vm, DisplayData* b, const Value& state) {
     now->parent = b->self;
     if (b->timeline)
         Realize(vm, state.o);
+    // It hears that it was added, and on the stage the button runs a frame's construction
+    // for it, as Flash's does.
+    DispatchSimple(vm, state.o, "added", true);
+    if (OnStage(b->self)) {
+        DispatchSimple(vm, state.o, "addedToStage", false);
+        DispatchSimple(vm, state.o, "frameConstructed", false);
+        DispatchSimple(vm, state.o, "exitFrame", false);
+    }
 }
 Value SetState(Vm& vm, const Value& self, Value* args, int argc, int k) {
     DisplayData* b = D(self);
