@@ -521,6 +521,14 @@ bool As3Host::Frame(double nowMs) {
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
     vm.EndFrame();
+    // What waits off every list costs the stage's object budget, not much of the heap's:
+    // once it has doubled, the collector looks for what nothing reaches.
+    const timeline::Clip* shelf = stage_->ClipOf(timeline::kShelfId);
+    const size_t shelved = shelf != nullptr ? shelf->objects.size() : 0;
+    if (shelved > shelvedAfterCollect_ * 2 + 256) {
+        vm.CollectGarbage();
+        shelvedAfterCollect_ = shelf->objects.size();
+    }
     changed = stage_->TakeChanged() || changed || touched_;
     touched_ = false;
     return changed;

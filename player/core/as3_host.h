@@ -130,6 +130,7 @@ class As3Host : public avm2::TimelineBridge {
     // for its constructor.
     std::unordered_set<avm2::Object*> unbuilt_;
     std::unordered_map<avm2::Object*, std::vector<avm2::Object*>> waiting_;
+    size_t shelvedAfterCollect_ = 0; // objects on the shelf when last collected
     int gotoDepth_ = 0;
     TextMeasure measure_{movie_};
 };

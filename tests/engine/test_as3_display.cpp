@@ -706,6 +706,13 @@ TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
     };
     for (const auto& p : points)
         EXPECT_EQ(p.rgb, c.At(p.x, p.y)) << p.what;
+    // Two hundred made and dropped on each of 58 frames, far past the stage's objects: those
+    // nothing reaches leave, so the one added on frame 60 draws.
+    for (uint32_t f = 1; f < 61; ++f)
+        player.Tick(f * player.FrameIntervalMs());
+    const Canvas later = Frame(player, 61);
+    EXPECT_NE(0xFFFFFFu, later.At(320, 220)) << "the last one's child, on either frame";
+    EXPECT_EQ(0x0000FFu, later.At(370, 220)) << "the last one's square";
 }
 
 // A button the timeline placed draws its up state, which its script object now builds

@@ -28,5 +28,19 @@ class Symbols {
         b.y = 100;
         Lib.current.addChild(b);
         Lib.trace(b.inner.currentFrame + " " + (b.inner.stage != null));
+        // Many made and dropped each frame: those nothing reaches leave, so one added on the
+        // sixtieth frame still finds room on the stage.
+        var frames = 0;
+        Lib.current.addEventListener("enterFrame", function(_) {
+            if (++frames == 60) {
+                var last = new Ball();
+                last.x = 300;
+                last.y = 200;
+                Lib.current.addChild(last);
+            } else if (frames < 60) {
+                for (i in 0...200)
+                    new Ball();
+            }
+        });
     }
 }
