@@ -780,8 +780,12 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
     avm2::DisplayData* field =
         d != nullptr && d->field ? const_cast<avm2::DisplayData*>(d) : nullptr;
     uint32_t id = 0;
+    const render::ScriptBitmap* pixels = nullptr;
+    bool smooth = false;
     if (character != nullptr)
         id = stage_->Place(parent, character, "", depth);
+    else if (avm2::ShownBitmap(*vm_, Value::Obj(obj), &pixels, &smooth))
+        id = bitmaps_.Attach(parent, pixels ? *pixels : render::ScriptBitmap(), depth, smooth);
     else if (field != nullptr)
         id = stage_->CreateText(parent, "", depth, field->field->bounds);
     else
@@ -884,6 +888,35 @@ void As3Host::TextFieldChanged(uint32_t id, timeline::TextFieldState& field) {
 
 render::FieldMetrics As3Host::MeasureField(const timeline::TextFieldState& field) {
     return measure_.Measure(field);
+}
+
+bool As3Host::LibraryBitmap(const avm2::ClassInfo* c, render::ScriptBitmap* out) {
+    const timeline::Character* ch = SymbolOf(c);
+    return ch != nullptr && ch->kind == timeline::Kind::Bitmap &&
+           ScriptBitmaps::Copy(ch, render::kFlash10Bitmaps, out);
+}
+
+void As3Host::DrawOnto(uint32_t id, render::ScriptBitmap* target, const swf::Affine& m,
+                       const swf::ColorTransform& cx, const render::IntRect& clip) {
+    bitmaps_.DrawOnto(id, target, m, cx, clip);
+}
+
+void As3Host::ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) {
+    touched_ = bitmaps_.Show(id, b, smooth) || touched_;
+}
+
+void As3Host::SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) {
+    if (timeline::DisplayObject* o = stage_->Find(id)) {
+        o->filters = filters;
+        touched_ = true;
+    }
+}
+
+void As3Host::SetBlendMode(uint32_t id, swf::BlendMode mode) {
+    if (timeline::DisplayObject* o = stage_->Find(id)) {
+        o->blend = mode;
+        touched_ = true;
+    }
 }
 
 void As3Host::Draw(uint32_t id, const timeline::DrawOp& op) {

@@ -16,6 +16,7 @@
 #include "player/core/as3_blocks.h"
 #include "player/core/avm2/display.h"
 #include "player/core/avm2/vm.h"
+#include "player/core/script_bitmaps.h"
 #include "player/core/text_measure.h"
 #include "player/core/timeline/display_list.h"
 
@@ -74,6 +75,12 @@ class As3Host : public avm2::TimelineBridge {
     void Restack(const std::vector<uint32_t>& ids) override;
     void Born(avm2::Object* obj) override;
     void BuildChildren(avm2::Object* obj) override;
+    bool LibraryBitmap(const avm2::ClassInfo* c, render::ScriptBitmap* out) override;
+    void DrawOnto(uint32_t id, render::ScriptBitmap* target, const swf::Affine& m,
+                  const swf::ColorTransform& cx, const render::IntRect& clip) override;
+    void ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) override;
+    void SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) override;
+    void SetBlendMode(uint32_t id, swf::BlendMode mode) override;
 
   private:
     struct Block {
@@ -133,6 +140,7 @@ class As3Host : public avm2::TimelineBridge {
     size_t shelvedAfterCollect_ = 0; // objects on the shelf when last collected
     int gotoDepth_ = 0;
     TextMeasure measure_{movie_};
+    ScriptBitmaps bitmaps_{stage_, movie_};
 };
 
 } // namespace engine

@@ -12,7 +12,6 @@ namespace engine {
 namespace {
 
 // The most bitmaps scripts may attach over a movie's life; each is one character.
-const size_t kMaxScriptBitmaps = 4096;
 
 } // namespace
 
@@ -94,61 +93,15 @@ void ScriptHost::SetBlendMode(avm1::ClipId clip, swf::BlendMode mode) {
 
 avm1::ClipId ScriptHost::AttachBitmap(avm1::ClipId parent, const render::ScriptBitmap& bitmap,
                                       int depth, bool smooth) {
-    if (!bitmap.pixels || scriptBitmaps_.size() >= kMaxScriptBitmaps) {
-        return 0;
-    }
-    auto ch = std::make_unique<timeline::Character>();
-    ch->kind = timeline::Kind::Bitmap;
-    ch->bitmap = bitmap.pixels; // shared: what the script draws shows at once
-    ch->smooth = smooth;
-    const avm1::ClipId made = stage_->Place(parent, ch.get(), "", depth);
-    if (made != 0) {
-        scriptBitmaps_.push_back(std::move(ch));
-        touched_ = true;
-    }
+    const avm1::ClipId made = bitmap.pixels ? bitmaps_.Attach(parent, bitmap, depth, smooth) : 0;
+    touched_ = touched_ || made != 0;
     return made;
 }
-
 bool ScriptHost::LoadBitmap(const std::string& name, render::ScriptBitmap* out) {
-    const timeline::Character* c = movie_->dictionary.Exported(name);
-    if (c == nullptr || c->kind != timeline::Kind::Bitmap || !c->bitmap ||
-        !render::ScriptBitmapSizeAllowed(c->bitmap->width, c->bitmap->height)) {
-        return false;
-    }
-    // The movie's bitmaps are decoded when first drawn: this copy decodes its own.
-    auto pixels = std::make_shared<swf::Bitmap>(*c->bitmap);
-    if (c->bitmapSource && !swf::DecodeBitmap(*c->bitmapSource, pixels.get())) {
-        return false;
-    }
-    out->pixels = pixels;
-    out->transparent = true;
-    return true;
+    return ScriptBitmaps::Copy(movie_->dictionary.Exported(name), render::kFlash8Bitmaps, out);
 }
-
 void ScriptHost::DrawOnto(avm1::ClipId source, render::ScriptBitmap* target, const swf::Affine& m,
                           const swf::ColorTransform& cx, const render::IntRect& clip, bool) {
-    const timeline::DisplayObject* o = stage_->Find(source);
-    if (o == nullptr || target == nullptr || !target->pixels) {
-        return;
-    }
-    render::Transform shift;
-    const render::Canvas canvas = render::CanvasOver(target, clip, &shift);
-    if (canvas.pixels == nullptr) {
-        return;
-    }
-    if (!offscreen_) {
-        offscreen_ = std::make_shared<render::Renderer>();
-        offscreen_->SetStage(stage_);
-    }
-    // The clip's own space is in twips; the matrix works in pixels.
-    swf::Affine toPixels;
-    toPixels.a = toPixels.d = 1.0 / 20;
-    offscreen_->DrawObjectOnto(*movie_, *o, canvas, shift * m * toPixels, cx);
-    if (!target->transparent) {
-        for (uint32_t& p : target->pixels->pixels) {
-            p |= 0xFF000000u;
-        }
-    }
+    bitmaps_.DrawOnto(source, target, m, cx, clip);
 }
-
 } // namespace engine

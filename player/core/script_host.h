@@ -11,6 +11,7 @@
 #include "player/core/avm1/vm.h"
 #include "player/core/render/renderer.h"
 #include "player/core/render/text_layout.h"
+#include "player/core/script_bitmaps.h"
 #include "player/core/text_measure.h"
 #include "player/core/timeline/display_list.h"
 
@@ -119,10 +120,7 @@ class ScriptHost : public avm1::DisplayBridge {
     std::vector<uint32_t> clips_;  // scratch: the clips enterFrame visits
     std::vector<uint32_t> fields_; // scratch: edit texts bound to variables
     TextMeasure measure_;
-    // Characters for bitmaps scripts attach (each shows a BitmapData's shared pixels), and
-    // the renderer BitmapData.draw uses, made when first needed.
-    std::vector<std::unique_ptr<timeline::Character>> scriptBitmaps_;
-    std::shared_ptr<render::Renderer> offscreen_;
+    ScriptBitmaps bitmaps_{stage_, movie_}; // attached, loaded and drawn into by BitmapData
 };
 
 } // namespace engine

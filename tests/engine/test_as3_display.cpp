@@ -120,6 +120,69 @@ TEST(As3Display, ScriptTextFieldsReachTheStageAndKeepTheirFormats) {
         EXPECT_EQ(want[i], lines[i]) << "line " << i + 1;
 }
 
+// Bitmaps a script makes and shows (tools/as3/ScriptBitmap.hx): a filled BitmapData in a
+// Bitmap, a Bitmap given a sprite drawn off the stage after it was added, the movie's own
+// bitmap bound to a class, scaled ten times and repeated as a fill; filters set before and
+// after an object is added, a blend mode; and BitmapData's sizes at their limits.
+TEST(As3Display, ScriptBitmapsShowTheirPixels) {
+    std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_bitmap.swf", std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    engine::Player player;
+    std::vector<std::string> lines;
+    player.SetTraceSink([&](const char* line) { lines.push_back(line); });
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    const Canvas c = Frame(player, 0);
+    const struct {
+        int x, y;
+        uint32_t color;
+        const char* what;
+    } points[] = {
+        {10, 10, 0x00FF00, "the pixel set green"},
+        {11, 10, 0xFF0000, "the red fill beside it"},
+        {59, 59, 0xFF0000, "the red half's last pixel"},
+        {60, 30, 0x0000FF, "the blue rectangle filled over it"},
+        {109, 59, 0x0000FF, "the bitmap's last pixel"},
+        {110, 30, 0xFFFFFF, "right of the bitmap"},
+        {35, 125, 0x00FF00, "a circle drawn off the stage, given to a Bitmap added before"},
+        {12, 102, 0xFFFFFF, "its clear corner"},
+        {189, 49, 0xFF0000, "the movie's bitmap scaled up: its red half"},
+        {190, 10, 0x8080FF, "its half-clear blue half over white"},
+        {230, 30, 0xFFFFFF, "right of it"},
+        {195, 130, 0xFF0000, "the movie's bitmap repeated as a fill: the second tile's red"},
+        {225, 110, 0x8080FF, "its last tile's blue"},
+        {231, 110, 0xFFFFFF, "right of the filled rectangle"},
+        {310, 110, 0x000000, "a square with a glow set after it was added"},
+        {310, 97, 0x0000FF, "its glow above it"},
+        {325, 210, 0xFF0000, "a red shadow ten pixels right of a square filtered before added"},
+        {335, 210, 0xFFFFFF, "past the shadow"},
+        {30, 30, 0x000000, "cyan multiplied over red"},
+        {45, 30, 0xFF0000, "the red beside it"},
+    };
+    for (const auto& p : points) {
+        const uint32_t got = c.At(p.x, p.y);
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(int((p.color >> shift) & 255), int((got >> shift) & 255), 2)
+                << p.what << std::hex << " got " << got;
+    }
+    const char* want[] = {
+        "100 50 false 65280 4278190335 (x=0, y=0, w=100, h=50)",
+        "4278255360 0",                 // a drawn circle's middle, its clear corner
+        "8 4 4294901760",               // the class bound to the movie's bitmap
+        "2500 (x=50, y=0, w=50, h=50)", // threshold's count, the colour's bounds
+        "2015",                         // a disposed bitmap
+        "multiply 2008",                // a blend mode it does not know
+        "0x10 2015",
+        "8191x1 made",
+        "8192x1 2015",
+        "4095x4097 made",
+        "4096x4096 2015",
+    };
+    ASSERT_EQ(sizeof(want) / sizeof(want[0]), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(want[i], lines[i]) << "line " << i + 1;
+}
+
 // Fifteen frames in five scenes starting at 1, 6, 9, 11 and 14, with labels.
 struct ScenedTimeline : avm2::TimelineBridge {
     uint32_t frame = 1;

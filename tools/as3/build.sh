@@ -16,3 +16,5 @@ haxe -cp tools/as3 -swf tests/engine/movies/as3_symbols.swf -main Symbols -swf-v
 rm -f "$lib"
 haxe -cp tools/as3 -swf tests/engine/movies/as3_text.swf -main ScriptText -swf-version 10 \
   -swf-header 400:300:30:FFFFFF
+haxe -cp tools/as3 -swf tests/engine/movies/as3_bitmap.swf -main ScriptBitmap -swf-version 10 \
+  -swf-header 400:300:30:FFFFFF

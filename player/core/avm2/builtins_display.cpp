@@ -46,6 +46,52 @@ void Place(Vm& vm, const DisplayData* d) {
         vm.timeline()->SetPlacement(d->timeline, p);
     }
 }
+// Filters and the blend mode a script set, given to the timeline object that shows `d`.
+void ApplyLook(Vm& vm, const DisplayData* d, bool filters) {
+    TimelineBridge* t = vm.timeline();
+    if (!d->timeline || t == nullptr)
+        return;
+    if (d->blend != swf::BlendMode::Normal)
+        t->SetBlendMode(d->timeline, d->blend);
+    if (!filters)
+        return;
+    std::vector<swf::Filter> list;
+    if (d->filters.IsObject())
+        for (const Value& f : d->filters.o->elems) {
+            swf::Filter tag;
+            if (FilterToTag(vm, f, &tag))
+                list.push_back(std::move(tag));
+        }
+    t->SetFilters(d->timeline, list);
+}
+const char* const kBlendNames[] = {"normal",  "normal", "layer",      "multiply", "screen",
+                                   "lighten", "darken", "difference", "add",      "subtract",
+                                   "invert",  "alpha",  "erase",      "overlay",  "hardlight"};
+NATIVE(GetBlendMode) {
+    UNUSED;
+    const DisplayData* d = D(self);
+    return Value::Str(kBlendNames[d ? size_t(d->blend) % 15 : 0]);
+}
+NATIVE(SetBlendMode) {
+    UNUSED;
+    DisplayData* d = D(self);
+    const std::string name = vm.ToString(Arg(args, argc, 0));
+    int mode = -1;
+    for (int k = 14; k >= 0; --k)
+        mode = name == kBlendNames[k] ? k : mode;
+    if (name == "shader")
+        mode = 0; // no shaders here: drawn as normal
+    if (mode < 0)
+        return vm.ThrowError(
+            "ArgumentError", 2008,
+            "Error #2008: Parameter blendMode must be one of the accepted values.");
+    if (d != nullptr) {
+        d->blend = swf::BlendMode(mode);
+        if (d->timeline && vm.timeline())
+            vm.timeline()->SetBlendMode(d->timeline, d->blend);
+    }
+    return Value();
+}
 #define PLACEMENT(getter, setter, field, convert)                                                  \
     NATIVE(getter) {                                                                               \
         UNUSED;                                                                                    \
@@ -245,6 +291,7 @@ NATIVE(SetFilters) {
         return Value();
     if (v.IsNullish()) {
         d->filters = Value();
+        ApplyLook(vm, d, true);
         return Value();
     }
     if (!v.IsObject() || v.o->kind != Kind::Array)
@@ -260,6 +307,7 @@ NATIVE(SetFilters) {
     if (v.o->elems.size() > 1000)
         return Value();
     d->filters = Value::Obj(vm.NewArray(v.o->elems));
+    ApplyLook(vm, d, true);
     return Value();
 }
 // ---- Tab order: kept, as there is no keyboard focus to move ----
@@ -420,6 +468,7 @@ void Realize(Vm& vm, Object* obj) {
             continue;
         c->timeline = id;
         Place(vm, c);
+        ApplyLook(vm, c, c->filters.IsObject());
         for (const timeline::DrawOp& op : c->drawing)
             t->Draw(c->timeline, op);
     }
@@ -746,11 +795,6 @@ NATIVE(Refuse) {
     return Value();
 }
 
-NATIVE(PlainCtor) {
-    UNUSED;
-    return Value();
-}
-
 } // namespace
 
 DisplayData* ReadPlacement(Vm& vm, const Value& object) {
@@ -779,6 +823,7 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(loaderInfo);
     for (const Value& state : states)
         vm.MarkValue(state);
+    vm.MarkValue(bitmapData);
 }
 
 DisplayData* DisplayOf(const Value& v) {
@@ -852,6 +897,31 @@ void DetachChild(Vm& vm, Object* child, bool events) {
     c->parent = nullptr;
 }
 
+void WhileRealized(Vm& vm, Object* obj, const std::function<void(uint32_t)>& use) {
+    DisplayData* c = D(Value::Obj(obj));
+    if (c == nullptr || vm.timeline() == nullptr)
+        return;
+    if (c->timeline != 0) {
+        use(c->timeline);
+        return;
+    }
+    // Under the stage for the moment it is drawn, then off again as if never there.
+    Object* parent = c->parent;
+    c->parent = StageObject(vm);
+    Realize(vm, obj);
+    c->parent = parent;
+    if (c->timeline == 0)
+        return;
+    use(c->timeline);
+    vm.timeline()->Unrealize(c->timeline);
+    std::vector<Object*> all{obj};
+    for (size_t i = 0; i < all.size() && i < 100000; ++i) {
+        DisplayData* k = D(Value::Obj(all[i]));
+        k->timeline = 0;
+        all.insert(all.end(), k->children.begin(), k->children.end());
+    }
+}
+
 void RunFrameScript(Vm& vm, Object* clip, uint32_t frame) {
     DisplayData* d = D(Value::Obj(clip));
     if (!d)
@@ -894,7 +964,7 @@ void InstallDisplay(Vm& vm) {
                  {"mask", GetLoaderInfo, Ignore},
                  {"filters", GetFilters, SetFilters},
                  {"cacheAsBitmap", nullptr, Ignore},
-                 {"blendMode", nullptr, Ignore}};
+                 {"blendMode", GetBlendMode, SetBlendMode}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
     vm.AddMethod(display, "hitTestPoint", HitTestPoint);
@@ -943,7 +1013,7 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(clip, "enabled", nullptr, Ignore);
     InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
-    vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, DisplayCtor);
+    InstallBitmaps(vm, display);
     InstallVideo(vm, display);
     ClassInfo* button =
         vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, ButtonCtor);
@@ -1013,9 +1083,6 @@ void InstallDisplay(Vm& vm) {
     vm.AddGetter(stage, "tabEnabled", False, StageRefuses);
     vm.AddGetter(stage, "tabIndex", MinusOne, StageRefuses);
     vm.AddGetter(stage, "textSnapshot", StageRefuses);
-    ClassInfo* bitmapData =
-        vm.DefineClass("flash.display", "BitmapData", object, Kind::Plain, PlainCtor);
-    (void)bitmapData;
     InstallText(vm);
     InstallTextField(vm, interactive);
 

@@ -1,5 +1,5 @@
-// flash.filters: the filter classes as data a display object keeps (they are not drawn yet),
-// each with its constructor's parameters and defaults, and clone.
+// flash.filters: the filter classes as data a display object keeps, each with its
+// constructor's parameters and defaults, and clone; what the renderer draws for one.
 #include <cmath>
 
 #include "player/core/avm2/display.h"
@@ -185,6 +185,122 @@ NATIVE(FilterClone) {
 }
 
 } // namespace
+
+bool FilterToTag(Vm& vm, const Value& filter, swf::Filter* out) {
+    const FilterClass* c = ClassOf(vm, filter);
+    if (c == nullptr)
+        return false;
+    const std::string name = c->name;
+    auto num = [&](const char* n) { return vm.ToNumber(vm.Get(filter, n)); };
+    auto flag = [&](const char* n) { return ToBoolean(vm.Get(filter, n)); };
+    auto rgba = [&](const char* rgb, const char* alpha) {
+        const uint32_t v = uint32_t(ToInt32(num(rgb)));
+        const double a = std::fmax(0, std::fmin(1, num(alpha)));
+        return swf::Rgba{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v),
+                         uint8_t(std::lround(std::isnan(a) ? 0 : a * 255))};
+    };
+    auto list = [&](const char* n, size_t most) {
+        std::vector<double> v;
+        const Value a = vm.Get(filter, n);
+        if (a.IsObject() && a.o->kind == Kind::Array)
+            for (size_t i = 0; i < a.o->elems.size() && i < most; ++i)
+                v.push_back(vm.ToNumber(a.o->elems[i]));
+        return v;
+    };
+    swf::Filter f;
+    const bool shadowed = name == "DropShadowFilter" || name == "BevelFilter" ||
+                          name == "GradientGlowFilter" || name == "GradientBevelFilter";
+    f.kind = name == "BlurFilter"            ? swf::FilterKind::Blur
+             : name == "GlowFilter"          ? swf::FilterKind::Glow
+             : name == "DropShadowFilter"    ? swf::FilterKind::DropShadow
+             : name == "BevelFilter"         ? swf::FilterKind::Bevel
+             : name == "GradientGlowFilter"  ? swf::FilterKind::GradientGlow
+             : name == "GradientBevelFilter" ? swf::FilterKind::GradientBevel
+             : name == "ColorMatrixFilter"   ? swf::FilterKind::ColorMatrix
+             : name == "ConvolutionFilter"   ? swf::FilterKind::Convolution
+                                             : swf::FilterKind::DisplacementMap;
+    auto clampf = [](double v, double lo, double hi) {
+        return float(std::isnan(v) ? lo : std::fmax(lo, std::fmin(hi, v)));
+    };
+    if (name != "ColorMatrixFilter" && name != "ConvolutionFilter" &&
+        name != "DisplacementMapFilter") {
+        f.blurX = clampf(num("blurX"), 0, 255);
+        f.blurY = clampf(num("blurY"), 0, 255);
+        f.passes = int(clampf(num("quality"), 0, 15));
+    }
+    if (name != "BlurFilter" && name != "ColorMatrixFilter" && name != "ConvolutionFilter" &&
+        name != "DisplacementMapFilter") {
+        f.strength = clampf(num("strength"), 0, 255);
+        f.knockout = flag("knockout");
+    }
+    if (shadowed) {
+        f.distance = clampf(num("distance"), -32768, 32767);
+        f.angle = float(clampf(num("angle"), -1e6, 1e6) * 3.14159265358979323846 / 180);
+    }
+    if (name == "GlowFilter" || name == "DropShadowFilter") {
+        f.color = rgba("color", "alpha");
+        f.inner = flag("inner");
+        f.compositeSource = name == "GlowFilter" || !flag("hideObject");
+    } else if (name == "BevelFilter") {
+        f.color = rgba("shadowColor", "shadowAlpha");
+        f.highlight = rgba("highlightColor", "highlightAlpha");
+    } else if (name == "GradientGlowFilter" || name == "GradientBevelFilter") {
+        const auto colors = list("colors", 16), alphas = list("alphas", 16),
+                   ratios = list("ratios", 16);
+        for (size_t k = 0; k < colors.size() && k < alphas.size() && k < ratios.size(); ++k) {
+            const uint32_t c = uint32_t(ToInt32(colors[k]));
+            const double a = std::isnan(alphas[k]) ? 0 : std::fmax(0, std::fmin(1, alphas[k]));
+            f.stops.push_back(
+                swf::GradientStop{uint8_t(clampf(ratios[k], 0, 255)),
+                                  swf::Rgba{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c),
+                                            uint8_t(std::lround(a * 255))}});
+        }
+        if (!f.stops.empty())
+            f.color = f.stops.back().color;
+    }
+    if (shadowed && name != "DropShadowFilter") {
+        const std::string type = vm.ToString(vm.Get(filter, "type"));
+        f.inner = type == "inner";
+        f.onTop = type == "full";
+    }
+    if (name == "ColorMatrixFilter") {
+        const auto m = list("matrix", 20);
+        for (size_t k = 0; k < m.size(); ++k)
+            f.matrix[k] = std::isfinite(m[k]) ? float(m[k]) : 0;
+    } else if (name == "ConvolutionFilter") {
+        f.matrixX = int(clampf(num("matrixX"), 0, 15));
+        f.matrixY = int(clampf(num("matrixY"), 0, 15));
+        const auto m = list("matrix", 225);
+        f.kernel.assign(size_t(f.matrixX) * f.matrixY, 0);
+        for (size_t k = 0; k < f.kernel.size() && k < m.size(); ++k)
+            f.kernel[k] = std::isfinite(m[k]) ? float(m[k]) : 0;
+        f.divisor = float(num("divisor"));
+        f.bias = float(num("bias"));
+        f.preserveAlpha = flag("preserveAlpha");
+        f.clamp = flag("clamp");
+        f.fallback = rgba("color", "alpha");
+    } else if (name == "DisplacementMapFilter") {
+        const render::ScriptBitmap* map = BitmapDataOf(vm.Get(filter, "mapBitmap"));
+        if (map == nullptr)
+            return false;
+        f.map = map->pixels;
+        const Value at = vm.Get(filter, "mapPoint");
+        f.mapX = at.IsObject() ? ToInt32(vm.ToNumber(vm.Get(at, "x"))) : 0;
+        f.mapY = at.IsObject() ? ToInt32(vm.ToNumber(vm.Get(at, "y"))) : 0;
+        f.componentX = ToInt32(num("componentX"));
+        f.componentY = ToInt32(num("componentY"));
+        f.scaleX = clampf(num("scaleX"), -65535, 65535);
+        f.scaleY = clampf(num("scaleY"), -65535, 65535);
+        const std::string mode = vm.ToString(vm.Get(filter, "mode"));
+        f.mode = mode == "clamp"    ? swf::Filter::Edge::Clamp
+                 : mode == "ignore" ? swf::Filter::Edge::Ignore
+                 : mode == "color"  ? swf::Filter::Edge::Color
+                                    : swf::Filter::Edge::Wrap;
+        f.fallback = rgba("color", "alpha");
+    }
+    *out = std::move(f);
+    return !vm.throwing();
+}
 
 Value FilterOfTag(Vm& vm, const swf::Filter& f) {
     auto num = [](double v) { return Value::Num(v); };

@@ -99,6 +99,27 @@ NATIVE(BeginGradientFill) {
     return Value();
 }
 
+NATIVE(BeginBitmapFill) {
+    UNUSED;
+    const render::ScriptBitmap* b = BitmapDataOf(Arg(args, argc, 0));
+    if (b == nullptr)
+        return vm.ThrowError("TypeError", 2007, "Error #2007: Parameter bitmap must be non-null.");
+    DrawOp op = Op(DrawOp::BeginBitmapFill);
+    op.bitmap = b->pixels;
+    const Value m = Arg(args, argc, 1);
+    if (m.IsObject()) {
+        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+        for (int i = 0; i < 6; ++i) {
+            const double v = vm.ToNumber(vm.Get(m, names[i]));
+            op.matrix[i] = std::isfinite(v) ? v : 0;
+        }
+    }
+    op.repeat = argc < 3 || ToBoolean(args[2]);
+    op.smooth = argc > 3 && ToBoolean(args[3]);
+    Draw(vm, self, op);
+    return Value();
+}
+
 NATIVE(EndFill) {
     UNUSED;
     Draw(vm, self, Op(DrawOp::EndFill));
@@ -291,8 +312,8 @@ void InstallGraphics(Vm& vm, ClassInfo* display) {
                    {"drawEllipse", DrawEllipse},
                    {"drawRoundRect", DrawRoundRect},
                    {"cubicCurveTo", CubicCurveTo},
+                   {"beginBitmapFill", BeginBitmapFill},
                    // Not drawn yet; the rest of the drawing is.
-                   {"beginBitmapFill", Unsupported},
                    {"lineGradientStyle", Unsupported},
                    {"drawPath", Unsupported}};
     for (const auto& m : methods)

@@ -501,8 +501,9 @@ NATIVE(GetLineText) {
 
 NATIVE(TextFieldCtor) {
     UNUSED;
+    const Value made = DisplayCtor(vm, self, args, argc);
     FieldOf(vm, self);
-    return DisplayCtor(vm, self, args, argc);
+    return made;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // uses to build the display list from the timeline and to send frame events.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +40,8 @@ struct DisplayData : Extra {
     Value filters;                          // an Array of the filters set (not drawn yet)
     // A script-made TextField's state while it is off the stage (on it, the stage holds it).
     std::unique_ptr<timeline::TextFieldState> field;
+    Value bitmapData;                   // a Bitmap's
+    swf::BlendMode blend = swf::BlendMode::Normal; // set by a script
     Value loaderInfo;                   // a Loader's contentLoaderInfo
     double boxWidth = 0, boxHeight = 0; // a Video's own size, when a script made it
     int32_t deblocking = 0;
@@ -122,6 +125,17 @@ Value SetTransform(Vm& vm, const Value& self, Value* args, int argc);
 Value MovieLoaderInfo(Vm& vm, const Value& self, Value* args, int argc);
 // Classes that reach outside the player, answering as a player with nothing around it.
 void InstallOffline(Vm& vm, ClassInfo* dispatcher);
+// Gives `use` the timeline id of a display object; one a script holds off the stage is put
+// on the timeline for that moment and taken off again, with no events.
+void WhileRealized(Vm& vm, Object* obj, const std::function<void(uint32_t)>& use);
+// BitmapData and Bitmap over the pixel operations both script runtimes share.
+void InstallBitmaps(Vm& vm, ClassInfo* display);
+// The pixels of a BitmapData; null for anything else or a disposed one.
+const render::ScriptBitmap* BitmapDataOf(const Value& v);
+// A filter object as the renderer draws it; false for one it does not know.
+bool FilterToTag(Vm& vm, const Value& filter, swf::Filter* out);
+// Whether `object` is a Bitmap; if so the pixels it shows (null when none) and smoothing.
+bool ShownBitmap(Vm& vm, const Value& object, const render::ScriptBitmap** shown, bool* smooth);
 // Classes of constant names (StageScaleMode, Keyboard...), Mouse and ContextMenu.
 void InstallNames(Vm& vm, ClassInfo* dispatcher);
 Value StopAllMovieClips(Vm& vm, const Value& self, Value* args, int argc);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "player/core/avm2/abc.h"
+#include "player/core/render/bitmap_ops.h"
 #include "player/core/render/text_layout.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/drawing.h"
@@ -99,6 +100,23 @@ class TimelineBridge {
     virtual render::FieldMetrics MeasureField(const timeline::TextFieldState& field) {
         return (void)field, render::FieldMetrics();
     }
+    // Bitmaps: a copy of the movie's bitmap a class is bound to (false when none); a display
+    // object drawn onto a bitmap through `m` (pixels); a shown Bitmap given other pixels.
+    virtual bool LibraryBitmap(const ClassInfo* c, render::ScriptBitmap* out) {
+        return (void)c, (void)out, false;
+    }
+    virtual void DrawOnto(uint32_t id, render::ScriptBitmap* target, const swf::Affine& m,
+                          const swf::ColorTransform& cx, const render::IntRect& clip) {
+        (void)id, (void)target, (void)m, (void)cx, (void)clip;
+    }
+    virtual void ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) {
+        (void)id, (void)b, (void)smooth;
+    }
+    // What scripts set on how an object draws: filters, and its blend mode.
+    virtual void SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) {
+        (void)id, (void)filters;
+    }
+    virtual void SetBlendMode(uint32_t id, swf::BlendMode mode) { (void)id, (void)mode; }
     // Objects of one parent trade the depths they hold so they draw in this order.
     virtual void Restack(const std::vector<uint32_t>& ids) { (void)ids; }
     virtual uint32_t CurrentFrame(uint32_t id) = 0;

@@ -65,9 +65,9 @@ bool Passes(Compare test, uint32_t v, uint32_t t) {
 
 } // namespace
 
-bool ScriptBitmapSizeAllowed(double width, double height) {
-    return width >= 1 && height >= 1 && width <= kMaxScriptBitmapSide &&
-           height <= kMaxScriptBitmapSide;
+bool ScriptBitmapSizeAllowed(double width, double height, const BitmapLimits& limits) {
+    return width >= 1 && height >= 1 && width <= limits.maxSide && height <= limits.maxSide &&
+           width * height <= limits.maxPixels;
 }
 
 uint32_t ToStored(uint32_t argb, bool transparent) {
@@ -88,8 +88,9 @@ uint32_t FromStored(uint32_t p) {
     return Pack(a, u(Channel(p, 16)), u(Channel(p, 8)), u(Channel(p, 0)));
 }
 
-bool MakeScriptBitmap(int width, int height, bool transparent, uint32_t argb, ScriptBitmap* out) {
-    if (!ScriptBitmapSizeAllowed(width, height)) {
+bool MakeScriptBitmap(int width, int height, bool transparent, uint32_t argb, ScriptBitmap* out,
+                      const BitmapLimits& limits) {
+    if (!ScriptBitmapSizeAllowed(width, height, limits)) {
         return false;
     }
     out->pixels = std::make_shared<swf::Bitmap>();

@@ -15,9 +15,17 @@
 
 namespace render {
 
-// Flash 8 refuses a BitmapData wider or taller than this, or without a pixel.
-const int kMaxScriptBitmapSide = 2880;
-bool ScriptBitmapSizeAllowed(double width, double height);
+// The largest BitmapData a player makes: Flash 8 refuses one wider or taller than 2880
+// pixels, Flash Player 10 one wider or taller than 8191 or of more than 16,777,215 pixels;
+// none is without a pixel.
+struct BitmapLimits {
+    int maxSide;
+    double maxPixels;
+};
+const BitmapLimits kFlash8Bitmaps{2880, 2880.0 * 2880.0};
+const BitmapLimits kFlash10Bitmaps{8191, 16777215.0};
+bool ScriptBitmapSizeAllowed(double width, double height,
+                             const BitmapLimits& limits = kFlash8Bitmaps);
 
 struct IntRect {
     int x = 0, y = 0, w = 0, h = 0;
@@ -42,7 +50,8 @@ uint32_t ToStored(uint32_t argb, bool transparent);
 uint32_t FromStored(uint32_t stored);
 
 // Makes a bitmap filled with `argb`; false when the size is refused.
-bool MakeScriptBitmap(int width, int height, bool transparent, uint32_t argb, ScriptBitmap* out);
+bool MakeScriptBitmap(int width, int height, bool transparent, uint32_t argb, ScriptBitmap* out,
+                      const BitmapLimits& limits = kFlash8Bitmaps);
 
 // `r` clipped to a w x h bitmap.
 IntRect ClipRect(IntRect r, int w, int h);
