@@ -76,7 +76,8 @@ class TimelineBridge {
     virtual void Unrealize(uint32_t id) { (void)id; }
     // A display object a script makes with `new`, before any of its constructor runs: one of
     // a class bound to a library symbol is given that symbol's first frame here (its
-    // children made, set on it and constructed), off every list until added.
+    // children made and set on it, constructed once its constructor calls `super()`), off
+    // every list until added.
     virtual void Born(Object* obj) { (void)obj; }
     // An object's constructor reached DisplayObject's (or ended): the timeline's children
     // it holds are constructed now.
