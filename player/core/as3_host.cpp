@@ -837,18 +837,19 @@ void As3Host::Unrealize(uint32_t id) {
     }
 }
 
-// Made by a script: one of a class bound to a library sprite holds that sprite's first
-// frame at once, off every list; what it holds is constructed when its constructor
-// reaches DisplayObject's, and named on it.
+// Made by a script: one of a class bound to a library sprite (or button) holds that
+// sprite's first frame (or the button's states) at once, off every list; what it holds is
+// constructed when its constructor reaches DisplayObject's, and named on it.
 void As3Host::Born(Object* obj) {
     const timeline::Character* character = SymbolOf(obj->cls);
-    if (character == nullptr || character->kind != timeline::Kind::Sprite)
+    const bool button = character != nullptr && character->kind == timeline::Kind::Button;
+    if (character == nullptr || (character->kind != timeline::Kind::Sprite && !button))
         return;
     avm2::DisplayData* d = avm2::DispatcherData(Value::Obj(obj));
     if (d == nullptr)
         return;
     d->isDisplay = d->scriptMade = true;
-    d->isContainer = true;
+    d->isContainer = !button; // a button's states are built in its constructor
     d->name = NewInstanceName();
     // What the stage had to tell belongs to the frame; this object's arrivals are its own.
     for (const timeline::StageEvent& e : stage_->TakeEvents())

@@ -731,7 +731,7 @@ TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
 // A library symbol made with `new` (tools/as3/Symbols.hx) holds its first frame's
 // children, named on it, once its constructor has called super(); off every list a child
 // goes to another frame and the whole measures as drawn, also once taken off again; added,
-// it draws as it was left.
+// it draws as it was left. A library button made so has its states and draws its up state.
 TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
     std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_symbols.swf", std::ios::binary);
     const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
@@ -751,6 +751,8 @@ TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
         {"built true 2", "a second one"},
         {"90 (x=0, y=0, w=90, h=40) true", "added and removed again: its shape stays"},
         {"2 true", "added: on the stage as it was left"},
+        {"[object Shape] [object Sprite] [object Shape] [object Shape] false 40",
+         "a library button's states: one record each, two in a Sprite; the shown one's width"},
     };
     ASSERT_EQ(std::size(traces), lines.size());
     for (size_t i = 0; i < lines.size(); ++i)
@@ -766,6 +768,8 @@ TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
         {90, 120, 0xFFFFFF, "right of the square"},
         {20, 20, 0xFFFFFF, "nothing where it was made"},
         {220, 20, 0xFFFFFF, "nothing of the one taken off again"},
+        {220, 120, 0xFF0000, "the button's up state"},
+        {260, 120, 0xFFFFFF, "none of its over state"},
     };
     for (const auto& p : points)
         EXPECT_EQ(p.rgb, c.At(p.x, p.y)) << p.what;

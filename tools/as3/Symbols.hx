@@ -14,6 +14,8 @@ import flash.display.MovieClip;
     }
 }
 
+@:bind class Knob extends flash.display.SimpleButton {}
+
 class Symbols {
     static function main() {
         var b = new Ball();
@@ -28,6 +30,14 @@ class Symbols {
         b.y = 100;
         Lib.current.addChild(b);
         Lib.trace(b.inner.currentFrame + " " + (b.inner.stage != null));
+        // A library button made with `new` has its states from its records: one object
+        // each, or a Sprite holding several; the up state draws once it is added.
+        var k = new Knob();
+        Lib.trace(k.upState + " " + k.overState + " " + k.downState + " " + k.hitTestState + " "
+            + (k.downState == k.hitTestState) + " " + k.width);
+        k.x = 200;
+        k.y = 100;
+        Lib.current.addChild(k);
         // Many made and dropped each frame: those nothing reaches leave, so one added on the
         // sixtieth frame still finds room on the stage.
         var frames = 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the library movie Symbols.hx binds its class to (haxe -swf-lib): sprite 4, bound
 to class Ball, holds on its one frame sprite 3 as "inner" at (0, 0) and a blue 40 px square
-at (50, 0); sprite 3 shows the blue square on frame 1 and a red one on frame 2.
+at (50, 0); sprite 3 shows the blue square on frame 1 and a red one on frame 2. Button 5,
+bound to class Knob, is the red square when up, both squares side by side when over, and
+the blue one pressed and hit.
 
 Usage: symbol_library.py OUT.swf
 """
@@ -10,8 +12,8 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from swfwriter import (define_rect_shape, define_sprite, end, export_assets, movie, place,  # noqa: E402
-                       place_object2, show_frame, tag)
+from swfwriter import (define_button2, define_rect_shape, define_sprite, end, export_assets,  # noqa: E402
+                       matrix, movie, place, place_object2, show_frame, tag)
 
 FILE_ATTRIBUTES, REMOVE_OBJECT2, SYMBOL_CLASS = 69, 28, 76
 
@@ -32,8 +34,10 @@ def main():
             define_rect_shape(2, 800, 800, (255, 0, 0)),
             define_sprite(3, 2, light),
             define_sprite(4, 1, ball),
-            export_assets([(4, "Ball")]),
-            symbol_class([(4, "Ball")]),
+            define_button2(5, [(1, 2, 1, matrix()), (2, 2, 1, matrix()), (2, 1, 2, matrix(tx=1000)),
+                               (12, 1, 3, matrix())]),
+            export_assets([(4, "Ball"), (5, "Knob")]),
+            symbol_class([(4, "Ball"), (5, "Knob")]),
             show_frame(),
             end()]
     with open(sys.argv[1], "wb") as f:
