@@ -906,6 +906,19 @@ void As3Host::ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth
     touched_ = bitmaps_.Show(id, b, smooth) || touched_;
 }
 
+bool As3Host::LibraryFont(const avm2::ClassInfo* c, std::string* name, bool* bold, bool* italic) {
+    if (c == nullptr)
+        return false;
+    const std::string wanted = c->uri.empty() ? c->name : c->uri + "." + c->name;
+    for (const auto& s : symbols_)
+        if (s.second == wanted)
+            if (const swf::Font* f = movie_->dictionary.FindFont(s.first)) {
+                *name = f->name, *bold = f->bold, *italic = f->italic;
+                return true;
+            }
+    return false;
+}
+
 void As3Host::SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) {
     if (timeline::DisplayObject* o = stage_->Find(id)) {
         o->filters = filters;

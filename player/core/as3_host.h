@@ -79,6 +79,8 @@ class As3Host : public avm2::TimelineBridge {
     void DrawOnto(uint32_t id, render::ScriptBitmap* target, const swf::Affine& m,
                   const swf::ColorTransform& cx, const render::IntRect& clip) override;
     void ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) override;
+    bool LibraryFont(const avm2::ClassInfo* c, std::string* name, bool* bold,
+                     bool* italic) override;
     void SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) override;
     void SetBlendMode(uint32_t id, swf::BlendMode mode) override;
 

@@ -70,17 +70,29 @@ TEST(As3Display, ScriptDrawingsAndPlacementReachTheStage) {
     }
 }
 
+// One of our own movies (tests/engine/movies), playing, with the lines it traces.
+struct Played {
+    engine::Player player;
+    std::vector<std::string> lines;
+};
+bool PlayOwn(const char* name, Played* p) {
+    std::ifstream in(std::string(FLICKWELL_OWN_MOVIES_DIR "/") + name, std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    p->player.SetTraceSink([p](const char* line) { p->lines.push_back(line); });
+    if (p->player.Load(movie.data(), movie.size()) != engine::LoadStatus::Ok)
+        return false;
+    p->player.Play(0);
+    return true;
+}
+
 // Text fields a script makes (tools/as3/ScriptText.hx): a boxed field sized by width and
 // height, one taken off the stage and put back with its colours, and the text methods and
 // formats traced a line each, as Flash Player prints them.
 TEST(As3Display, ScriptTextFieldsReachTheStageAndKeepTheirFormats) {
-    std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_text.swf", std::ios::binary);
-    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
-    engine::Player player;
-    std::vector<std::string> lines;
-    player.SetTraceSink([&](const char* line) { lines.push_back(line); });
-    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
-    player.Play(0);
+    Played played;
+    ASSERT_TRUE(PlayOwn("as3_text.swf", &played));
+    engine::Player& player = played.player;
+    const std::vector<std::string>& lines = played.lines;
     const Canvas first = Frame(player, 0), gone = Frame(player, 2), back = Frame(player, 4);
     const struct {
         int x, y;
@@ -125,13 +137,10 @@ TEST(As3Display, ScriptTextFieldsReachTheStageAndKeepTheirFormats) {
 // bitmap bound to a class, scaled ten times and repeated as a fill; filters set before and
 // after an object is added, a blend mode; and BitmapData's sizes at their limits.
 TEST(As3Display, ScriptBitmapsShowTheirPixels) {
-    std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_bitmap.swf", std::ios::binary);
-    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
-    engine::Player player;
-    std::vector<std::string> lines;
-    player.SetTraceSink([&](const char* line) { lines.push_back(line); });
-    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
-    player.Play(0);
+    Played played;
+    ASSERT_TRUE(PlayOwn("as3_bitmap.swf", &played));
+    engine::Player& player = played.player;
+    const std::vector<std::string>& lines = played.lines;
     const Canvas c = Frame(player, 0);
     const struct {
         int x, y;

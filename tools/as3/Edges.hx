@@ -65,5 +65,9 @@ class Edges {
         menu.hideBuiltInItems();
         Lib.trace(menu.customItems.length + " " + menu.builtInItems.print + " "
             + new flash.ui.ContextMenuItem("About").caption);
+        // Classes a movie makes at start without needing them here.
+        Lib.trace(new flash.text.TextLineMetrics(1, 2, 3, 4, 5, 6).leading + " "
+            + flash.text.Font.enumerateFonts().length + " " + flash.media.Camera.getCamera() + " "
+            + (new flash.net.URLVariables() != null) + " " + (new flash.system.LoaderContext() != null));
     }
 }

@@ -155,6 +155,9 @@ void DefineNames(Vm& vm) {
          "EventPhase",
          {N("AT_TARGET", 2), N("BUBBLING_PHASE", 3), N("CAPTURING_PHASE", 1)}},
         {"flash.net", "URLRequestMethod", {S("GET", "GET"), S("POST", "POST")}},
+        {"flash.utils",
+         "CompressionAlgorithm",
+         {S("DEFLATE", "deflate"), S("LZMA", "lzma"), S("ZLIB", "zlib")}},
         {"flash.net",
          "URLLoaderDataFormat",
          {S("BINARY", "binary"), S("TEXT", "text"), S("VARIABLES", "variables")}},
@@ -268,6 +271,14 @@ NATIVE(MenuItemCtor) {
         vm.SetProperty(self, Name::Public(names[i]), given[i]);
     return Value();
 }
+NATIVE(Null) {
+    UNUSED;
+    return Value::Null();
+}
+NATIVE(EmptyList) {
+    UNUSED;
+    return Value::Obj(vm.NewArray());
+}
 NATIVE(OfflineNavigate) {
     UNUSED;
     vm.Notice("a movie asked to open a web page; a screen saver opens none");
@@ -296,6 +307,20 @@ void InstallNames(Vm& vm, ClassInfo* dispatcher) {
     ClassInfo* item =
         vm.DefineClass("flash.ui", "ContextMenuItem", dispatcher, Kind::Dispatcher, MenuItemCtor);
     item->sealed = false;
+    // What a movie may make without using: the settings of loads and what a screen reader
+    // would say, kept as given; there is no camera or microphone to get.
+    for (const auto& plain : {std::make_pair("flash.system", "LoaderContext"),
+                              std::make_pair("flash.net", "URLVariables"),
+                              std::make_pair("flash.accessibility", "AccessibilityProperties")}) {
+        ClassInfo* c =
+            vm.DefineClass(plain.first, plain.second, vm.objectClass, Kind::Plain, Nothing);
+        c->sealed = false;
+    }
+    for (const char* device : {"Camera", "Microphone"}) {
+        ClassInfo* c = vm.DefineClass("flash.media", device, dispatcher, Kind::Dispatcher, nullptr);
+        vm.AddMethod(c, device[0] == 'C' ? "getCamera" : "getMicrophone", Null, true);
+        vm.AddGetter(c, "names", EmptyList, nullptr, true);
+    }
     vm.DefineFunction("flash.net", "navigateToURL", OfflineNavigate);
     vm.DefineFunction("flash.net", "sendToURL", OfflineNavigate);
 }

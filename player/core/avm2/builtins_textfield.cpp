@@ -499,6 +499,75 @@ NATIVE(GetLineText) {
         timeline::EncodeUtf8(t.substr(start, end == std::u32string::npos ? end : end - start + 1)));
 }
 
+// Lines are laid out as the field's first one for now: its ascent and descent, the text's
+// width.
+NATIVE(GetLineMetrics) {
+    UNUSED;
+    const Field f = FieldOf(vm, self);
+    if (f.s == nullptr)
+        return Value::Null();
+    const render::FieldMetrics m = Measure(vm, f);
+    const int32_t line = ToInt32(vm.ToNumber(Arg(args, argc, 0)));
+    if (line < 0 || line >= m.lines)
+        return vm.ThrowError("RangeError", 2006,
+                             "Error #2006: The supplied index is out of bounds.");
+    Value v[6] = {Value::Num(2),        Value::Num(m.width),   Value::Num(m.ascent + m.descent),
+                  Value::Num(m.ascent), Value::Num(m.descent), Value::Num(0)};
+    return vm.ConstructClass(vm.Builtin("TextLineMetrics"), v, 6);
+}
+
+NATIVE(LineMetricsCtor) {
+    UNUSED;
+    const char* names[] = {"x", "width", "height", "ascent", "descent", "leading"};
+    for (int i = 0; i < 6; ++i)
+        vm.SetProperty(self, Name::Public(names[i]), Value::Num(vm.ToNumber(Arg(args, argc, i))));
+    return Value();
+}
+
+// A Font: one bound to the movie's font names it; others name none. Registering changes
+// nothing, since every font the movie holds is already there to draw with.
+struct FontExtra : Extra {
+    Value name = Value::Null(), style = Value::Null(), type = Value::Null();
+    void Mark(Vm& vm) override { vm.MarkValue(name), vm.MarkValue(style), vm.MarkValue(type); }
+};
+FontExtra* FontOf(const Value& v) {
+    return v.IsObject() && v.o->extra ? dynamic_cast<FontExtra*>(v.o->extra.get()) : nullptr;
+}
+NATIVE(FontCtor) {
+    UNUSED;
+    auto* e = new FontExtra;
+    self.o->extra.reset(e);
+    std::string name;
+    bool bold = false, italic = false;
+    if (vm.timeline() != nullptr &&
+        vm.timeline()->LibraryFont(self.o->cls, &name, &bold, &italic)) {
+        e->name = Value::Str(name);
+        e->style = Value::Str(bold && italic ? "boldItalic"
+                              : bold         ? "bold"
+                              : italic       ? "italic"
+                                             : "regular");
+        e->type = Value::Str("embedded");
+    }
+    return Value();
+}
+template <int I> NATIVE(FontField) {
+    UNUSED;
+    const FontExtra* e = FontOf(self);
+    return e == nullptr ? Value::Null() : I == 0 ? e->name : I == 1 ? e->style : e->type;
+}
+NATIVE(HasGlyphs) {
+    UNUSED;
+    return Value::Bool(FontOf(self) != nullptr);
+}
+NATIVE(NoFonts) {
+    UNUSED;
+    return Value::Obj(vm.NewArray());
+}
+NATIVE(Nothing) {
+    UNUSED;
+    return Value();
+}
+
 NATIVE(TextFieldCtor) {
     UNUSED;
     const Value made = DisplayCtor(vm, self, args, argc);
@@ -520,6 +589,17 @@ void InstallTextField(Vm& vm, ClassInfo* interactive) {
     vm.AddMethod(c, "appendText", AppendText);
     vm.AddMethod(c, "replaceText", ReplaceText);
     vm.AddMethod(c, "getLineText", GetLineText);
+    vm.AddMethod(c, "getLineMetrics", GetLineMetrics);
+    ClassInfo* metrics = vm.DefineClass("flash.text", "TextLineMetrics", vm.objectClass,
+                                        Kind::Plain, LineMetricsCtor);
+    metrics->sealed = false;
+    ClassInfo* font = vm.DefineClass("flash.text", "Font", vm.objectClass, Kind::Plain, FontCtor);
+    vm.AddGetter(font, "fontName", FontField<0>);
+    vm.AddGetter(font, "fontStyle", FontField<1>);
+    vm.AddGetter(font, "fontType", FontField<2>);
+    vm.AddMethod(font, "hasGlyphs", HasGlyphs);
+    vm.AddMethod(font, "registerFont", Nothing, true);
+    vm.AddMethod(font, "enumerateFonts", NoFonts, true);
 }
 
 } // namespace avm2

@@ -40,10 +40,10 @@ struct DisplayData : Extra {
     Value filters;                          // an Array of the filters set (not drawn yet)
     // A script-made TextField's state while it is off the stage (on it, the stage holds it).
     std::unique_ptr<timeline::TextFieldState> field;
-    Value bitmapData;                   // a Bitmap's
+    Value bitmapData;                              // a Bitmap's
     swf::BlendMode blend = swf::BlendMode::Normal; // set by a script
-    Value loaderInfo;                   // a Loader's contentLoaderInfo
-    double boxWidth = 0, boxHeight = 0; // a Video's own size, when a script made it
+    Value loaderInfo;                              // a Loader's contentLoaderInfo
+    double boxWidth = 0, boxHeight = 0;            // a Video's own size, when a script made it
     int32_t deblocking = 0;
     bool smoothing = false;
     double timerDelay = 0; // a Timer's

@@ -113,6 +113,10 @@ class TimelineBridge {
     virtual void ShowBitmap(uint32_t id, const render::ScriptBitmap& b, bool smooth) {
         (void)id, (void)b, (void)smooth;
     }
+    // The font a class is bound to (Font subclasses of the movie's fonts): false when none.
+    virtual bool LibraryFont(const ClassInfo* c, std::string* name, bool* bold, bool* italic) {
+        return (void)c, (void)name, (void)bold, (void)italic, false;
+    }
     // What scripts set on how an object draws: filters, and its blend mode.
     virtual void SetFilters(uint32_t id, const std::vector<swf::Filter>& filters) {
         (void)id, (void)filters;
