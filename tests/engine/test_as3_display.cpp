@@ -742,13 +742,10 @@ TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
 // goes to another frame and the whole measures as drawn, also once taken off again; added,
 // it draws as it was left. A library button made so has its states and draws its up state.
 TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
-    std::ifstream in(FLICKWELL_OWN_MOVIES_DIR "/as3_symbols.swf", std::ios::binary);
-    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
-    std::vector<std::string> lines;
-    engine::Player player;
-    player.SetTraceSink([&](const char* l) { lines.push_back(l); });
-    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
-    player.Play(0);
+    Played played;
+    ASSERT_TRUE(PlayOwn("as3_symbols.swf", &played));
+    engine::Player& player = played.player;
+    const std::vector<std::string>& lines = played.lines;
     const Canvas c = Frame(player, 0);
     const struct {
         const char* line;
