@@ -51,10 +51,8 @@ As3Host::As3Host(timeline::Stage* stage, const timeline::LoadedMovie* movie, con
         if (sink)
             sink(line.c_str());
     });
-    vm_->markHost = [this](avm2::Vm& vm) {
-        for (auto& e : objects_)
-            vm.MarkValue(Value::Obj(e.second));
-    };
+    vm_->markHost = [this](avm2::Vm& vm) { MarkOnStage(vm); };
+    vm_->sweepHost = [this](avm2::Vm&) { DropUnreached(); };
     // Script blocks and class bindings by the main timeline's frame they arrive on.
     swf::TagIterator it = file.Tags();
     swf::Tag tag;
@@ -128,6 +126,7 @@ void As3Host::LoadFrameBlocks(uint32_t frame) {
                 documentClass_ = name;
             else
                 symbols_[id] = name;
+            symbolOf_.clear(); // a class looked up before may be bound now
         }
     }
 }
@@ -206,63 +205,208 @@ void As3Host::TakeStageEvents() {
             } else if (e.kind == timeline::StageEvent::Removed) {
                 auto it = objects_.find(e.id);
                 if (it != objects_.end()) {
-                    avm2::DetachChild(vm, it->second, true);
-                    objects_.erase(it);
+                    Object* obj = it->second;
+                    avm2::DetachChild(vm, obj, true);
+                    objects_.erase(e.id);
                     scriptFrame_.erase(e.id);
+                    if (avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj)))
+                        d->timeline = 0;
                 }
             }
         }
-        for (Object* obj : made) {
-            avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
-            const timeline::DisplayObject* o = stage_->Find(d->timeline);
-            if (o == nullptr)
-                continue;
-            auto parent = objects_.find(o->parentId);
-            if (parent == objects_.end())
-                continue;
-            avm2::AttachChild(vm, parent->second, obj, false);
-            if (!o->name.empty()) {
-                vm.SetProperty(Value::Obj(parent->second), avm2::Name::Public(o->name),
-                               Value::Obj(obj));
-                if (vm.throwing())
-                    vm.TakeThrown();
-            }
-        }
-        // Deepest first, so a clip's children exist when its constructor runs; each hears
-        // added right after its constructor, before its parent's constructor can listen.
-        for (size_t i = made.size(); i-- > 0;) {
-            vm.ConstructFromHost(made[i]->cls, made[i]);
-            // Inside an object a script made, "added" happened as it was made: it goes no
-            // higher than the child of that object it started under.
-            avm2::DisplayData* top = WithinFresh(made[i]);
-            Object* above = top != nullptr ? top->parent : nullptr;
-            if (top != nullptr)
-                top->parent = nullptr;
-            avm2::DispatchSimple(vm, made[i], "added", true);
-            if (top != nullptr)
-                top->parent = above;
-            avm2::DispatchSimple(vm, made[i], "addedToStage", false);
-        }
+        Arrive(made);
     }
-    bornWith_.clear();
 }
 
-// For an object that came with one a script made, the display data of its ancestor (or
-// itself) right under that object.
-avm2::DisplayData* As3Host::WithinFresh(Object* obj) {
-    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
-    auto born = d != nullptr ? bornWith_.find(d->timeline) : bornWith_.end();
-    if (born == bornWith_.end())
-        return nullptr;
-    const timeline::DisplayObject* o = stage_->Find(d->timeline);
-    for (int n = 0; o != nullptr && n < timeline::kMaxNesting; ++n) {
-        if (o->parentId == born->second) {
-            auto it = objects_.find(o->id);
-            return it != objects_.end() ? avm2::DisplayOf(Value::Obj(it->second)) : nullptr;
+// New script objects for what the timeline placed, set on their parents at once. Each is
+// constructed with what it holds: those a clip holds while its constructor reaches
+// DisplayObject's (its `super()`), or one not made yet with that clip. The rest now, in
+// the order they came.
+void As3Host::Arrive(const std::vector<Object*>& made) {
+    avm2::Vm& vm = *vm_;
+    unbuilt_.insert(made.begin(), made.end());
+    std::vector<Object*> now;
+    for (Object* obj : made) {
+        const timeline::DisplayObject* o = stage_->Find(avm2::DisplayOf(Value::Obj(obj))->timeline);
+        auto parent = o != nullptr ? objects_.find(o->parentId) : objects_.end();
+        if (parent == objects_.end()) {
+            now.push_back(obj);
+            continue;
         }
+        avm2::AttachChild(vm, parent->second, obj, false);
+        if (unbuilt_.count(parent->second))
+            waiting_[parent->second].push_back(obj);
+        else
+            now.push_back(obj);
+    }
+    for (Object* obj : now)
+        Build(obj);
+}
+
+// Its constructor (which builds what it holds), then, once it is whole, its name on its
+// parent, and added (addedToStage only when the stage holds it): before its parent's own
+// constructor goes on.
+void As3Host::Build(Object* obj) {
+    avm2::Vm& vm = *vm_;
+    vm.ConstructFromHost(obj->cls, obj);
+    BuildChildren(obj); // a constructor that never reached DisplayObject's
+    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    const timeline::DisplayObject* o = d != nullptr ? stage_->Find(d->timeline) : nullptr;
+    if (o != nullptr && !o->name.empty() && d->parent != nullptr) {
+        vm.SetProperty(Value::Obj(d->parent), avm2::Name::Public(o->name), Value::Obj(obj));
+        if (vm.throwing())
+            vm.TakeThrown();
+    }
+    avm2::DispatchSimple(vm, obj, "added", true);
+    if (d != nullptr && OnStage(d->timeline))
+        avm2::DispatchSimple(vm, obj, "addedToStage", false);
+}
+
+void As3Host::BuildChildren(Object* obj) {
+    unbuilt_.erase(obj);
+    BuildStates(obj);
+    auto it = waiting_.find(obj);
+    if (it == waiting_.end())
+        return;
+    const std::vector<Object*> list = std::move(it->second);
+    waiting_.erase(it);
+    for (Object* k : list) {
+        // Its constructor threw: what it holds stays as made, never constructed.
+        if (vm_->throwing())
+            unbuilt_.erase(k);
+        else
+            Build(k);
+    }
+}
+
+// A button the timeline placed makes its four states from its records, within its
+// constructor: each state one object, or a Sprite holding several at their depths. The up
+// state hangs under the button and draws; the others wait off every list.
+void As3Host::BuildStates(Object* obj) {
+    avm2::Vm& vm = *vm_;
+    avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    const timeline::DisplayObject* o = d != nullptr ? stage_->Find(d->timeline) : nullptr;
+    if (o == nullptr || d->statesBuilt || o->character == nullptr ||
+        o->character->kind != timeline::Kind::Button || !o->character->button)
+        return;
+    d->statesBuilt = true;
+    const uint32_t buttonId = d->timeline;
+    const swf::Button& button = *o->character->button;
+    const swf::ColorTransform cx = o->character->buttonCxform;
+    for (const timeline::StageEvent& e : stage_->TakeEvents())
+        pending_.push_back(e);
+    uint32_t ids[4] = {0, 0, 0, 0};
+    std::vector<uint32_t> holders;
+    for (int k = 0; k < 4; ++k) {
+        std::vector<const swf::ButtonRecord*> records;
+        for (const swf::ButtonRecord& r : button.records)
+            if (r.states & (1 << k))
+                records.push_back(&r);
+        if (records.empty())
+            continue;
+        const uint32_t parent = k == 0 ? buttonId : timeline::kShelfId;
+        const int depth = k == 0 ? 0 : stage_->FreeDepth(timeline::kShelfId);
+        const uint32_t holder = records.size() > 1 ? stage_->CreateEmpty(parent, "", depth) : 0;
+        if (holder != 0)
+            holders.push_back(ids[k] = holder);
+        for (const swf::ButtonRecord* r : records) {
+            const timeline::Character* c = movie_->dictionary.Find(r->characterId);
+            const uint32_t id =
+                c == nullptr ? 0
+                : holder != 0
+                    ? stage_->Place(holder, c, "", int(r->depth) - timeline::kScriptDepthBase)
+                : records.size() == 1 ? stage_->Place(parent, c, "", depth)
+                                      : 0;
+            timeline::DisplayObject* placed = stage_->Find(id);
+            if (placed == nullptr)
+                continue;
+            placed->matrix = r->matrix;
+            placed->cxform = r->cxform.Then(cx);
+            placed->blend = static_cast<swf::BlendMode>(r->blendMode == 1 ? 0 : r->blendMode);
+            placed->filters = r->filters;
+            if (holder == 0)
+                ids[k] = id;
+        }
+    }
+    std::vector<timeline::StageEvent> frame;
+    frame.swap(pending_);
+    std::vector<Object*> made;
+    for (const timeline::StageEvent& e : stage_->TakeEvents()) {
+        if (e.kind != timeline::StageEvent::Placed || objects_.count(e.id))
+            continue;
+        Object* state = MakeObject(e.id);
+        if (state == nullptr)
+            continue;
+        // What holds several records is a plain Sprite.
+        if (std::find(holders.begin(), holders.end(), e.id) != holders.end()) {
+            state->cls = vm.Builtin("Sprite");
+            state->proto = state->cls->prototype;
+        }
+        made.push_back(state);
+    }
+    Arrive(made);
+    frame.insert(frame.end(), pending_.begin(), pending_.end());
+    pending_.swap(frame);
+    for (int k = 0; k < 4; ++k) {
+        auto it = ids[k] != 0 ? objects_.find(ids[k]) : objects_.end();
+        if (it == objects_.end())
+            continue;
+        d->states[k] = Value::Obj(it->second);
+        // The shown state hangs under the button, not among any children.
+        if (k == 0) {
+            auto& list = d->children;
+            list.erase(std::remove(list.begin(), list.end(), it->second), list.end());
+        }
+    }
+}
+
+bool As3Host::OnStage(uint32_t id) const {
+    const timeline::DisplayObject* o = stage_->Find(id);
+    for (int n = 0; o != nullptr && n <= timeline::kMaxNesting * 4; ++n) {
+        if (o->id == timeline::kRootId)
+            return true;
+        if (o->id == timeline::kShelfId)
+            return false;
         o = stage_->Find(o->parentId);
     }
-    return nullptr;
+    return false;
+}
+
+// The stage's objects are held by the host; those off every list only while something
+// reaches their script objects.
+void As3Host::MarkOnStage(avm2::Vm& vm) {
+    for (auto& e : objects_)
+        if (OnStage(e.first))
+            vm.MarkValue(Value::Obj(e.second));
+}
+
+// Off every list and reached by nothing: they stop playing and leave with all they hold.
+void As3Host::DropUnreached() {
+    for (auto it = unbuilt_.begin(); it != unbuilt_.end();)
+        it = (*it)->marked ? std::next(it) : unbuilt_.erase(it);
+    for (auto it = waiting_.begin(); it != waiting_.end();)
+        it = it->first->marked ? std::next(it) : waiting_.erase(it);
+    const timeline::Clip* shelf = stage_->ClipOf(timeline::kShelfId);
+    if (shelf == nullptr)
+        return;
+    std::vector<uint32_t> drop;
+    for (const auto& e : shelf->objects) {
+        auto it = objects_.find(e.second.id);
+        if (it == objects_.end() || !it->second->marked)
+            drop.push_back(e.second.id);
+    }
+    for (uint32_t id : drop) {
+        std::vector<uint32_t> gone{id};
+        for (size_t i = 0; i < gone.size() && gone.size() < timeline::kMaxObjects * 2; ++i)
+            if (const timeline::Clip* c = stage_->ClipOf(gone[i]))
+                for (const auto& o : c->objects)
+                    gone.push_back(o.second.id);
+        for (uint32_t g : gone) {
+            objects_.erase(g);
+            scriptFrame_.erase(g);
+        }
+        stage_->Remove(id, true);
+    }
 }
 
 void As3Host::FrameScripts() {
@@ -326,8 +470,10 @@ void As3Host::Start() {
         d->name = "root1";
     objects_[timeline::kRootId] = root;
     avm2::AttachChild(vm, stageObj, root, false);
+    unbuilt_.insert(root);
     TakeStageEvents();
     vm.ConstructFromHost(doc, root);
+    BuildChildren(root);
     if (!doc->IsSubclassOf(vm.Builtin("Sprite")) && traces_)
         traces_(("TypeError: Error #2023: Class " + doc->QualifiedName() +
                  "$ must inherit from Sprite to link to the root.")
@@ -377,6 +523,14 @@ bool As3Host::Frame(double nowMs) {
     FrameScripts();
     avm2::Broadcast(vm, "exitFrame");
     vm.EndFrame();
+    // What waits off every list costs the stage's object budget, not much of the heap's:
+    // once it has doubled, the collector looks for what nothing reaches.
+    const timeline::Clip* shelf = stage_->ClipOf(timeline::kShelfId);
+    const size_t shelved = shelf != nullptr ? shelf->objects.size() : 0;
+    if (shelved > shelvedAfterCollect_ * 2 + 256) {
+        vm.CollectGarbage();
+        shelvedAfterCollect_ = shelf->objects.size();
+    }
     changed = stage_->TakeChanged() || changed || touched_;
     touched_ = false;
     return changed;
@@ -586,11 +740,18 @@ void As3Host::SetPlacement(uint32_t id, const avm2::Placement& p) {
 const timeline::Character* As3Host::SymbolOf(const avm2::ClassInfo* c) {
     if (c == nullptr)
         return nullptr;
+    auto known = symbolOf_.find(c);
+    if (known != symbolOf_.end())
+        return known->second;
     const std::string name = c->uri.empty() ? c->name : c->uri + "." + c->name;
+    const timeline::Character* found = nullptr;
     for (const auto& s : symbols_)
-        if (s.second == name)
-            return movie_->dictionary.Find(s.first);
-    return nullptr;
+        if (s.second == name) {
+            found = movie_->dictionary.Find(s.first);
+            break;
+        }
+    symbolOf_[c] = found;
+    return found;
 }
 
 bool As3Host::HasSymbol(const avm2::ClassInfo* c) {
@@ -599,11 +760,22 @@ bool As3Host::HasSymbol(const avm2::ClassInfo* c) {
 }
 
 // A script-made object goes on top of its parent's list: the library symbol its class is
-// bound to, or an empty sprite that holds its drawing and children.
+// bound to, or an empty sprite that holds its drawing and children. One that has its
+// timeline object already (off every list, or under another parent) moves there whole.
 uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
+    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    if (d != nullptr && d->timeline != 0) {
+        if (const timeline::DisplayObject* o = stage_->Find(d->timeline)) {
+            if (o->parentId == parent)
+                return d->timeline;
+            if (!stage_->Move(d->timeline, parent, stage_->NextHighestDepth(parent)))
+                return 0;
+            touched_ = true;
+            return d->timeline;
+        }
+    }
     const timeline::Character* character = SymbolOf(obj->cls);
     // One the timeline placed comes back as the symbol it was placed as.
-    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
     if (character == nullptr && d != nullptr && d->character != 0)
         character = movie_->dictionary.Find(d->character);
     const int depth = stage_->NextHighestDepth(parent);
@@ -629,27 +801,25 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
     if (id != 0) {
         objects_[id] = obj;
         touched_ = true;
-        std::vector<uint32_t> held{id};
-        for (size_t i = 0; i < held.size() && held.size() < 4096; ++i)
-            if (const timeline::Clip* c = stage_->ClipOf(held[i]))
-                for (const auto& o : c->objects) {
-                    held.push_back(o.second.id);
-                    bornWith_[o.second.id] = id;
-                }
     }
     return id;
 }
 
+// Off its list, an object keeps its timeline object (its shape, its frames, what it holds)
+// on the shelf, where it plays on until nothing reaches it.
 void As3Host::Unrealize(uint32_t id) {
-    // What it holds leaves the timeline with it; their script objects go with their
-    // parent, so they must not hear the timeline's removal as their own.
+    if (id == timeline::kRootId || stage_->Find(id) == nullptr)
+        return;
+    touched_ = true;
+    if (stage_->Move(id, timeline::kShelfId, stage_->FreeDepth(timeline::kShelfId)))
+        return;
+    // No room there: it leaves the timeline with what it holds, and is put back as its
+    // symbol when added again.
     std::vector<uint32_t> gone{id};
-    for (size_t i = 0; i < gone.size() && gone.size() < 100000; ++i)
+    for (size_t i = 0; i < gone.size() && gone.size() < timeline::kMaxObjects * 2; ++i)
         if (const timeline::Clip* c = stage_->ClipOf(gone[i]))
             for (const auto& o : c->objects)
                 gone.push_back(o.second.id);
-    if (id == timeline::kRootId)
-        return;
     // A field keeps its text and formats off the stage, for when it is added again.
     timeline::DisplayObject* o = stage_->Find(id);
     auto obj = objects_.find(id);
@@ -659,10 +829,53 @@ void As3Host::Unrealize(uint32_t id) {
     if (!stage_->Remove(id, true))
         return;
     for (uint32_t g : gone) {
-        objects_.erase(g);
+        auto it = objects_.find(g);
+        if (it == objects_.end())
+            continue;
+        if (avm2::DisplayData* k = avm2::DisplayOf(Value::Obj(it->second)))
+            k->timeline = 0;
+        objects_.erase(it);
         scriptFrame_.erase(g);
     }
-    touched_ = true;
+}
+
+// Made by a script: one of a class bound to a library sprite (or button) holds that
+// sprite's first frame (or the button's states) at once, off every list; what it holds is
+// constructed when its constructor reaches DisplayObject's, and named on it.
+void As3Host::Born(Object* obj) {
+    const timeline::Character* character = SymbolOf(obj->cls);
+    const bool button = character != nullptr && character->kind == timeline::Kind::Button;
+    if (character == nullptr || (character->kind != timeline::Kind::Sprite && !button))
+        return;
+    avm2::DisplayData* d = avm2::DispatcherData(Value::Obj(obj));
+    if (d == nullptr)
+        return;
+    d->isDisplay = d->scriptMade = true;
+    d->isContainer = !button; // a button's states are built in its constructor
+    d->name = NewInstanceName();
+    // What the stage had to tell belongs to the frame; this object's arrivals are its own.
+    for (const timeline::StageEvent& e : stage_->TakeEvents())
+        pending_.push_back(e);
+    const uint32_t id =
+        stage_->Place(timeline::kShelfId, character, "", stage_->FreeDepth(timeline::kShelfId));
+    if (id == 0)
+        return;
+    d->timeline = id;
+    d->character = character->id;
+    objects_[id] = obj;
+    if (timeline::Clip* c = stage_->ClipOf(id))
+        c->skipAdvance = true;
+    unbuilt_.insert(obj); // what it holds waits for its constructor
+    std::vector<timeline::StageEvent> frame;
+    frame.swap(pending_);
+    std::vector<Object*> made;
+    for (const timeline::StageEvent& e : stage_->TakeEvents())
+        if (e.kind == timeline::StageEvent::Placed && !objects_.count(e.id))
+            if (Object* child = MakeObject(e.id))
+                made.push_back(child);
+    Arrive(made);
+    frame.insert(frame.end(), pending_.begin(), pending_.end());
+    pending_.swap(frame);
 }
 
 timeline::TextFieldState* As3Host::TextField(uint32_t id) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "player/core/as3_blocks.h"
@@ -72,6 +73,8 @@ class As3Host : public avm2::TimelineBridge {
     void TextFieldChanged(uint32_t id, timeline::TextFieldState& field) override;
     render::FieldMetrics MeasureField(const timeline::TextFieldState& field) override;
     void Restack(const std::vector<uint32_t>& ids) override;
+    void Born(avm2::Object* obj) override;
+    void BuildChildren(avm2::Object* obj) override;
     bool LibraryBitmap(const avm2::ClassInfo* c, render::ScriptBitmap* out) override;
     void DrawOnto(uint32_t id, render::ScriptBitmap* target, const swf::Affine& m,
                   const swf::ColorTransform& cx, const render::IntRect& clip) override;
@@ -91,7 +94,13 @@ class As3Host : public avm2::TimelineBridge {
     };
     void LoadFrameBlocks(uint32_t frame);
     void TakeStageEvents();
-    avm2::DisplayData* WithinFresh(avm2::Object* obj);
+    void Arrive(const std::vector<avm2::Object*>& made);
+    void Build(avm2::Object* obj);
+    void BuildStates(avm2::Object* obj);
+    bool OnStage(uint32_t id) const;
+    void Shelve(uint32_t id);
+    void MarkOnStage(avm2::Vm& vm);
+    void DropUnreached();
     void TakeRemovals();
     avm2::Object* MakeObject(uint32_t id);
     const timeline::Character* SymbolOf(const avm2::ClassInfo* c);
@@ -124,10 +133,13 @@ class As3Host : public avm2::TimelineBridge {
     uint32_t instances_ = 0;
     bool started_ = false;
     bool touched_ = false; // a script moved, drew, added or removed something
-    // What the symbols of objects scripts made and added held when they were made (id ->
-    // that object's id), until the stage's events are next taken: they were there before
-    // anyone outside could listen.
-    std::unordered_map<uint32_t, uint32_t> bornWith_;
+    // Classes by the library symbol they are bound to (null for none), once looked up.
+    std::unordered_map<const avm2::ClassInfo*, const timeline::Character*> symbolOf_;
+    // Script objects made but not constructed yet, and the children each holds that wait
+    // for its constructor.
+    std::unordered_set<avm2::Object*> unbuilt_;
+    std::unordered_map<avm2::Object*, std::vector<avm2::Object*>> waiting_;
+    size_t shelvedAfterCollect_ = 0; // objects on the shelf when last collected
     int gotoDepth_ = 0;
     TextMeasure measure_{movie_};
     ScriptBitmaps bitmaps_{stage_, movie_};

@@ -195,6 +195,7 @@ LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
             s.sound.reset(new SoundHost(s.movie, s.movie.Header().frameRate / 256.0));
             s.sound->SetNotice(s.notice);
             s.sound->SetMp3(AdaptMp3(s.mp3));
+            s.stage.SetScriptedButtons(true);
             s.stage.Start();
             s.as3.reset(new As3Host(&s.stage, &s.content, s.movie, (r.xMax - r.xMin) / 20.0,
                                     (r.yMax - r.yMin) / 20.0));

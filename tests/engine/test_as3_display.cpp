@@ -656,6 +656,68 @@ TEST(As3Display, AGotoPassesOverWhatItsSpanTakesAway) {
     }
 }
 
+// Moving an object between lists (on and off the shelf that holds what scripts keep off
+// every list) keeps the object itself, and is refused for the root, the shelf, a parent
+// inside the object, an unknown parent and a depth held by what holds the object.
+TEST(As3Display, MovesKeepTheObjectAndRefuseWhatWouldBreakTheTree) {
+    const ThreeFrameMovie m({});
+    ASSERT_TRUE(m.read);
+    const uint32_t root = timeline::kRootId, shelf = timeline::kShelfId;
+    enum Parent { Root, Shelf, Itself, Unknown };
+    const struct {
+        bool throughShelf; // moved onto the shelf first
+        bool moveRoot, moveShelf;
+        Parent to;
+        int depth;
+        bool moved;
+        const char* what;
+    } cases[] = {
+        {false, false, false, Shelf, 0, true, "onto the shelf"},
+        {true, false, false, Root, 5, true, "back from the shelf"},
+        {true, false, false, Shelf, 0, true, "where it is already"},
+        {false, true, false, Shelf, 0, false, "the root"},
+        {false, false, true, Root, 0, false, "the shelf"},
+        {false, false, false, Itself, 0, false, "into itself"},
+        {false, false, false, Unknown, 0, false, "under no object"},
+        {false, false, false, Root, -16385, false, "below the lowest depth"},
+    };
+    for (const auto& c : cases) {
+        timeline::Stage stage;
+        stage.Reset(&m.loaded);
+        stage.Start();
+        const uint32_t a = stage.ClipOf(root)->objects.at(1).id;
+        const timeline::DisplayObject* was = stage.Find(a);
+        if (c.throughShelf) {
+            ASSERT_TRUE(stage.Move(a, shelf, stage.FreeDepth(shelf))) << c.what;
+        }
+        const uint32_t id = c.moveRoot ? root : c.moveShelf ? shelf : a;
+        const uint32_t to = c.to == Root ? root : c.to == Shelf ? shelf : c.to == Itself ? a : 999;
+        EXPECT_EQ(c.moved, stage.Move(id, to, c.depth)) << c.what;
+        EXPECT_EQ(was, stage.Find(a)) << c.what;
+        if (c.moved && !c.moveRoot && !c.moveShelf) {
+            EXPECT_EQ(to, stage.Find(a)->parentId) << c.what;
+            EXPECT_EQ(timeline::kScriptDepthBase + c.depth, stage.Find(a)->depth) << c.what;
+        }
+    }
+    // The shelf's lowest free depth fills gaps; a depth taken by the object's own holder
+    // is refused.
+    timeline::Stage stage;
+    stage.Reset(&m.loaded);
+    stage.Start();
+    const uint32_t a = stage.ClipOf(root)->objects.at(1).id;
+    EXPECT_EQ(0, stage.FreeDepth(shelf));
+    ASSERT_TRUE(stage.Move(a, shelf, 1));
+    EXPECT_EQ(0, stage.FreeDepth(shelf));
+    const uint32_t b = stage.CreateEmpty(shelf, "b", 0);
+    ASSERT_NE(0u, b);
+    EXPECT_EQ(2, stage.FreeDepth(shelf));
+    const uint32_t inner = stage.CreateEmpty(b, "inner", 0);
+    ASSERT_NE(0u, inner);
+    EXPECT_FALSE(stage.Move(inner, shelf, 0)) << "onto its own holder's depth";
+    EXPECT_TRUE(stage.Move(inner, shelf, 2));
+    EXPECT_EQ(3, stage.FreeDepth(shelf));
+}
+
 // An object the timeline placed, once a script removes it, is no longer drawn (the shared
 // movie removes the middle of three squares on its first frame).
 TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
@@ -673,6 +735,134 @@ TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
     EXPECT_EQ(0xFFFFFFu, at(225, 80)) << "where the removed square was";
     EXPECT_NE(0xFFFFFFu, at(80, 200)) << "the square left of it stays";
     EXPECT_NE(0xFFFFFFu, at(250, 250)) << "the square below it stays";
+}
+
+// A library symbol made with `new` (tools/as3/Symbols.hx) holds its first frame's
+// children, named on it, once its constructor has called super(); off every list a child
+// goes to another frame and the whole measures as drawn, also once taken off again; added,
+// it draws as it was left. A library button made so has its states and draws its up state.
+TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
+    Played played;
+    ASSERT_TRUE(PlayOwn("as3_symbols.swf", &played));
+    engine::Player& player = played.player;
+    const std::vector<std::string>& lines = played.lines;
+    const Canvas c = Frame(player, 0);
+    const struct {
+        const char* line;
+        const char* what;
+    } traces[] = {
+        {"built true 2", "its named child set within super()"},
+        {"1 90 40 true", "child's frame and the whole's size, off every list"},
+        {"2 inner true", "the child sent to its second frame"},
+        {"built true 2", "a second one"},
+        {"90 (x=0, y=0, w=90, h=40) true", "added and removed again: its shape stays"},
+        {"2 true", "added: on the stage as it was left"},
+        {"[object Shape] [object Sprite] [object Shape] [object Shape] false 40",
+         "a library button's states: one record each, two in a Sprite; the shown one's width"},
+    };
+    ASSERT_EQ(std::size(traces), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(traces[i].line, lines[i]) << traces[i].what;
+    const struct {
+        int x, y;
+        uint32_t rgb;
+        const char* what;
+    } points[] = {
+        {20, 120, 0xFF0000, "the child on its second frame"},
+        {70, 120, 0x0000FF, "the square beside it"},
+        {89, 139, 0x0000FF, "the square's last pixel"},
+        {90, 120, 0xFFFFFF, "right of the square"},
+        {20, 20, 0xFFFFFF, "nothing where it was made"},
+        {220, 20, 0xFFFFFF, "nothing of the one taken off again"},
+        {220, 120, 0xFF0000, "the button's up state"},
+        {260, 120, 0xFFFFFF, "none of its over state"},
+    };
+    for (const auto& p : points)
+        EXPECT_EQ(p.rgb, c.At(p.x, p.y)) << p.what;
+    // Two hundred made and dropped on each of 58 frames, far past the stage's objects: those
+    // nothing reaches leave, so the one added on frame 60 draws.
+    for (uint32_t f = 1; f < 61; ++f)
+        player.Tick(f * player.FrameIntervalMs());
+    const Canvas later = Frame(player, 61);
+    EXPECT_NE(0xFFFFFFu, later.At(320, 220)) << "the last one's child, on either frame";
+    EXPECT_EQ(0x0000FFu, later.At(370, 220)) << "the last one's square";
+}
+
+// A button the timeline placed draws its up state, which its script object now builds
+// from the button's records (the shared movie's up state: a black box, a scribble beside).
+TEST(As3Display, ATimelineButtonDrawsItsUpState) {
+    std::ifstream in(FLICKWELL_MOVIES_DIR "/as3-traces/simplebutton_structure.swf",
+                     std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    if (movie.empty())
+        GTEST_SKIP() << "no shared movies";
+    engine::Player player;
+    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
+    player.Play(0);
+    std::vector<uint32_t> pixels(550 * 400, 0);
+    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
+    auto at = [&](int x, int y) { return pixels[size_t(y) * 550 + size_t(x)] & 0xFFFFFF; };
+    EXPECT_EQ(0x000000u, at(200, 172)) << "inside the box";
+    EXPECT_EQ(0xFFFFFFu, at(200, 140)) << "above it";
+    EXPECT_EQ(0x000000u, at(140, 270)) << "the scribble";
+}
+
+// A SimpleButton's states take display objects or null (anything else is refused and the
+// state kept); its constructor sets them in order; the up state, the one shown, hangs
+// under the button and the one it replaces leaves it; its flags start as Flash's.
+TEST(As3Display, ButtonStatesHoldDisplayObjectsOnly) {
+    using avm2::Value;
+    avm2::Vm vm;
+    const char* states[] = {"upState", "overState", "downState", "hitTestState"};
+    auto sprite = [&vm] { return vm.ConstructClass(vm.Builtin("Sprite"), nullptr, 0); };
+    enum Given { ASprite, Null, Number, Plain };
+    const struct {
+        Given given;
+        bool refused;
+    } cases[] = {{ASprite, false}, {Null, false}, {Number, true}, {Plain, true}};
+    for (const char* state : states) {
+        for (const auto& c : cases) {
+            const Value button = vm.ConstructClass(vm.Builtin("SimpleButton"), nullptr, 0);
+            const Value before = sprite();
+            vm.Set(button, state, before);
+            const Value given = c.given == ASprite  ? sprite()
+                                : c.given == Null   ? Value::Null()
+                                : c.given == Number ? Value::Num(5)
+                                                    : Value::Obj(vm.NewObject());
+            vm.Set(button, state, given);
+            const Value thrown = vm.throwing() ? vm.TakeThrown() : Value();
+            const std::string what = std::string(state) + " " + std::to_string(int(c.given));
+            EXPECT_EQ(c.refused ? 1034 : 0,
+                      thrown.IsUndefined() ? 0 : int(vm.ToNumber(vm.Get(thrown, "errorID"))))
+                << what;
+            const Value now = vm.Get(button, state);
+            const Value want = c.refused ? before : given;
+            EXPECT_TRUE(want.IsNull() ? now.IsNull() : now.IsObject() && now.o == want.o) << what;
+            // Only the shown state hangs under the button.
+            const bool up = std::string(state) == "upState";
+            if (now.IsObject()) {
+                const Value parent = vm.Get(now, "parent");
+                EXPECT_EQ(up, parent.IsObject() && parent.o == button.o) << what;
+            }
+            if (up && !c.refused) {
+                EXPECT_TRUE(vm.Get(before, "parent").IsNull()) << what << ": the replaced one";
+            }
+        }
+    }
+    Value four[4] = {sprite(), sprite(), sprite(), sprite()};
+    const Value made = vm.ConstructClass(vm.Builtin("SimpleButton"), four, 4);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(four[k].o, vm.Get(made, states[k]).o) << states[k];
+    const struct {
+        const char* flag;
+        bool initially;
+    } flags[] = {
+        {"enabled", true}, {"useHandCursor", true}, {"trackAsMenu", false}, {"mouseEnabled", true}};
+    for (const auto& f : flags) {
+        EXPECT_EQ(f.initially, avm2::ToBoolean(vm.Get(made, f.flag))) << f.flag;
+        vm.Set(made, f.flag, Value::Bool(!f.initially));
+        EXPECT_EQ(!f.initially, avm2::ToBoolean(vm.Get(made, f.flag))) << f.flag;
+    }
 }
 
 // A Video's size: zero on either side gives the default on both; negative sides, an area

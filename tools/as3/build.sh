@@ -9,6 +9,11 @@ haxe -cp tools/as3 -swf build/as3_bench.swf -main SpriteBench -swf-version 10 \
   -swf-header 550:400:30:FFFFFF
 haxe -cp tools/as3 -swf tests/engine/movies/as3_edges.swf -main Edges -swf-version 10 \
   -swf-header 100:100:30:FFFFFF
+lib=$(mktemp --suffix=.swf)
+python3 tools/as3/symbol_library.py "$lib"
+haxe -cp tools/as3 -swf tests/engine/movies/as3_symbols.swf -main Symbols -swf-version 10 \
+  -swf-header 400:300:30:FFFFFF -swf-lib "$lib"
+rm -f "$lib"
 haxe -cp tools/as3 -swf tests/engine/movies/as3_text.swf -main ScriptText -swf-version 10 \
   -swf-header 400:300:30:FFFFFF
 haxe -cp tools/as3 -swf tests/engine/movies/as3_bitmap.swf -main ScriptBitmap -swf-version 10 \

@@ -444,25 +444,33 @@ NATIVE(NumChildren) {
     DisplayData* d = D(self);
     return Value::Num(d ? double(d->children.size()) : 0);
 }
-// Puts a script-made object, and what it holds, on the timeline once its parent is there,
-// so that it draws: parents before their children, each with its placement and drawing.
+// Puts a script-made object, and what it holds, under its parent's timeline object once
+// that is there, so that it draws: parents before their children. One new to the timeline
+// gets its placement and drawing; one that was there (off every list) moves as it is.
 void Realize(Vm& vm, Object* obj) {
     TimelineBridge* t = vm.timeline();
     std::vector<Object*> all{obj};
     for (size_t i = 0; t && i < all.size() && i < 100000; ++i) {
         DisplayData* c = D(Value::Obj(all[i]));
         DisplayData* p = c && c->parent ? D(Value::Obj(c->parent)) : nullptr;
-        if (!p || c->timeline)
+        if (!p)
             continue;
+        all.insert(all.end(), c->children.begin(), c->children.end());
+        // A button's shown state hangs under it, apart from any list.
+        if (DisplayData* up = D(c->states[0]))
+            if (up->parent == all[i])
+                all.push_back(up->self);
         // The stage's own children lie over the main timeline.
         const uint32_t parent = p->isStage ? timeline::kRootId : p->timeline;
-        if (!parent || !(c->timeline = t->Realize(parent, all[i])))
+        const uint32_t was = c->timeline;
+        const uint32_t id = parent ? t->Realize(parent, all[i]) : 0;
+        if (!id || id == was)
             continue;
+        c->timeline = id;
         Place(vm, c);
         ApplyLook(vm, c, c->filters.IsObject());
         for (const timeline::DrawOp& op : c->drawing)
             t->Draw(c->timeline, op);
-        all.insert(all.end(), c->children.begin(), c->children.end());
     }
 }
 
@@ -635,6 +643,76 @@ NATIVE(SwapChildren) {
     return Value();
 }
 
+// ---- SimpleButton ----
+// The up state is the one shown: it hangs under the button (on the stage with it); the
+// state it replaces goes off every list.
+void ShowUpState(Vm& vm, DisplayData* b, const Value& state) {
+    DisplayData* old = D(b->states[0]);
+    if (old && old->parent == b->self) {
+        old->parent = nullptr;
+        if (old->timeline && vm.timeline())
+            vm.timeline()->Unrealize(old->timeline);
+    }
+    b->states[0] = state;
+    DisplayData* now = D(state);
+    if (!now)
+        return;
+    if (now->parent && now->parent != b->self)
+        DetachChild(vm, state.o, true);
+    now->parent = b->self;
+    if (b->timeline)
+        Realize(vm, state.o);
+    // It hears that it was added, and on the stage the button runs a frame's construction
+    // for it, as Flash's does.
+    DispatchSimple(vm, state.o, "added", true);
+    if (OnStage(b->self)) {
+        DispatchSimple(vm, state.o, "addedToStage", false);
+        DispatchSimple(vm, state.o, "frameConstructed", false);
+        DispatchSimple(vm, state.o, "exitFrame", false);
+    }
+}
+Value SetState(Vm& vm, const Value& self, Value* args, int argc, int k) {
+    DisplayData* b = D(self);
+    const Value v = Arg(args, argc, 0);
+    if (!v.IsNullish() && !D(v))
+        return vm.ThrowError("TypeError", 1034,
+                             "Error #1034: Type Coercion failed: cannot convert " + vm.ToString(v) +
+                                 " to flash.display.DisplayObject.");
+    if (!b)
+        return Value();
+    const Value state = D(v) ? v : Value::Null();
+    if (k == 0)
+        ShowUpState(vm, b, state);
+    else
+        b->states[k] = state;
+    return Value();
+}
+#define STATE(Get, Set, k)                                                                         \
+    NATIVE(Get) {                                                                                  \
+        UNUSED;                                                                                    \
+        DisplayData* d = D(self);                                                                  \
+        return d && d->states[k].IsObject() ? d->states[k] : Value::Null();                        \
+    }                                                                                              \
+    NATIVE(Set) {                                                                                  \
+        return SetState(vm, self, args, argc, k);                                                  \
+    }
+STATE(GetUpState, SetUpState, 0)
+STATE(GetOverState, SetOverState, 1)
+STATE(GetDownState, SetDownState, 2)
+STATE(GetHitState, SetHitState, 3)
+FLAG(GetButtonEnabled, SetButtonEnabled, enabled)
+FLAG(GetHandCursor, SetHandCursor, useHandCursor)
+FLAG(GetTrackAsMenu, SetTrackAsMenu, trackAsMenu)
+// new SimpleButton(upState, overState, downState, hitTestState)
+NATIVE(ButtonCtor) {
+    UNUSED;
+    DisplayCtor(vm, self, args, argc);
+    for (int k = 0; k < 4 && k < argc && !vm.throwing(); ++k)
+        if (!args[k].IsNullish())
+            SetState(vm, self, args + k, 1, k);
+    return Value();
+}
+
 // ---- Stage ----
 NATIVE(StageWidth) {
     UNUSED;
@@ -693,6 +771,9 @@ Value DisplayCtor(Vm& vm, const Value& self, Value* args, int argc) {
         d->isDisplay = true;
         ClassInfo* container = vm.Builtin("DisplayObjectContainer");
         d->isContainer = self.o->cls && self.o->cls->IsSubclassOf(container);
+        // As in Flash, a symbol's children are constructed within its `super()`.
+        if (vm.timeline())
+            vm.timeline()->BuildChildren(self.o);
     }
     return Value();
 }
@@ -740,6 +821,8 @@ void DisplayData::Mark(Vm& vm) {
     vm.MarkValue(graphics);
     vm.MarkValue(filters);
     vm.MarkValue(loaderInfo);
+    for (const Value& state : states)
+        vm.MarkValue(state);
     vm.MarkValue(bitmapData);
 }
 
@@ -805,16 +888,9 @@ void DetachChild(Vm& vm, Object* child, bool events) {
     }
     if (!c->parent)
         return;
-    if (c->timeline && vm.timeline()) {
-        // Off the stage with everything under it; put back when added again.
+    // Off every list with everything under it, keeping its shape; moved back when added.
+    if (c->timeline && vm.timeline())
         vm.timeline()->Unrealize(c->timeline);
-        std::vector<Object*> all{child};
-        for (size_t i = 0; i < all.size() && i < 100000; ++i) {
-            DisplayData* k = D(Value::Obj(all[i]));
-            k->timeline = 0;
-            all.insert(all.end(), k->children.begin(), k->children.end());
-        }
-    }
     DisplayData* p = D(Value::Obj(c->parent));
     auto& list = p->children;
     list.erase(std::remove(list.begin(), list.end(), child), list.end());
@@ -939,7 +1015,20 @@ void InstallDisplay(Vm& vm) {
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     InstallBitmaps(vm, display);
     InstallVideo(vm, display);
-    vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, DisplayCtor);
+    ClassInfo* button =
+        vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, ButtonCtor);
+    const struct {
+        const char* name;
+        NativeFn get, set;
+    } buttonProps[] = {{"upState", GetUpState, SetUpState},
+                       {"overState", GetOverState, SetOverState},
+                       {"downState", GetDownState, SetDownState},
+                       {"hitTestState", GetHitState, SetHitState},
+                       {"enabled", GetButtonEnabled, SetButtonEnabled},
+                       {"useHandCursor", GetHandCursor, SetHandCursor},
+                       {"trackAsMenu", GetTrackAsMenu, SetTrackAsMenu}};
+    for (const auto& p : buttonProps)
+        vm.AddGetter(button, p.name, p.get, p.set);
     vm.DefineClass("flash.display", "MorphShape", display, Kind::Dispatcher, TimelineOnlyCtor);
     vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);
     ClassInfo* loader =

@@ -29,7 +29,8 @@ struct DisplayData : Extra {
     double x = 0, y = 0, scaleX = 1, scaleY = 1, rotation = 0, alpha = 1, width = 0, height = 0;
     bool visible = true;
     double mul[3] = {1, 1, 1}, add[4] = {0, 0, 0, 0}; // colour transform but alpha's multiplier
-    uint32_t timeline = 0;   // the timeline object it stands for, 0 if none
+    uint32_t timeline =
+        0; // the timeline object it stands for (on the shelf when off every list), 0 if none
     uint16_t character = 0;  // the library symbol the timeline placed it as, 0 if none
     bool scriptMade = false; // made by `new`: on the stage once added under an object there
     std::vector<timeline::DrawOp> drawing;  // what its Graphics drew, replayed when it is put
@@ -53,6 +54,11 @@ struct DisplayData : Extra {
     int8_t tabEnabled = -1; // -1: as its kind has it
     bool tabChildren = true, buttonMode = false, inputText = false;
     bool mouseEnabled = true, doubleClickEnabled = false, mouseChildren = true;
+    // A SimpleButton's: its up, over, down and hit test states (the up state shown, as the
+    // mouse never comes), whether they were made from its records yet, and its flags.
+    Value states[4];
+    bool statesBuilt = false;
+    bool enabled = true, useHandCursor = true, trackAsMenu = false;
     void Mark(Vm& vm) override;
 };
 

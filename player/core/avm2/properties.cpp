@@ -477,6 +477,12 @@ Value Vm::ConstructClass(ClassInfo* c, Value* args, int argc, Object* preset) {
     if (c->isInterface)
         return ThrowError("VerifyError", 1001, ErrorText(1001, c->name + "()"));
     Object* o = preset ? preset : NewInstance(c);
+    // A movie's own display class may be bound to a library symbol, whose first frame it
+    // holds before its constructor runs.
+    const bool born =
+        !preset && timeline_ && c->kind == Kind::Dispatcher && c->iinit && !c->iinit->native;
+    if (born)
+        timeline_->Born(o);
     if (preset && preset->cls != c) {
         preset->cls = c;
         preset->proto = c->prototype;
@@ -484,6 +490,8 @@ Value Vm::ConstructClass(ClassInfo* c, Value* args, int argc, Object* preset) {
         InitSlots(preset, c->inst);
     }
     Invoke(c->iinit, Value::Obj(o), args, argc, c->scope);
+    if (born)
+        timeline_->BuildChildren(o);
     return Value::Obj(o);
 }
 

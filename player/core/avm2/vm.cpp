@@ -1067,6 +1067,8 @@ void Vm::CollectGarbage() {
     Mark(thrown_);
     if (markHost)
         markHost(*this);
+    if (sweepHost)
+        sweepHost(*this);
     heap_.Sweep();
     liveAfterCollect_ = heap_.Used();
 }

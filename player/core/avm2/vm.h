@@ -75,6 +75,14 @@ class TimelineBridge {
     virtual void SetPlacement(uint32_t id, const Placement& p) { (void)id, (void)p; }
     virtual uint32_t Realize(uint32_t parent, Object* obj) { return (void)parent, (void)obj, 0; }
     virtual void Unrealize(uint32_t id) { (void)id; }
+    // A display object a script makes with `new`, before any of its constructor runs: one of
+    // a class bound to a library symbol is given that symbol's first frame here (its
+    // children made and set on it, constructed once its constructor calls `super()`), off
+    // every list until added.
+    virtual void Born(Object* obj) { (void)obj; }
+    // An object's constructor reached DisplayObject's (or ended): the timeline's children
+    // it holds are constructed now.
+    virtual void BuildChildren(Object* obj) { (void)obj; }
     // The filters the timeline placed an object with.
     virtual std::vector<swf::Filter> PlacedFilters(uint32_t id) {
         return (void)id, std::vector<swf::Filter>();
@@ -175,6 +183,9 @@ class Vm {
     RunResult CallFromHost(const Value& fn, const Value& self, const Value* args, int argc);
     // Roots kept by the host (display objects it holds).
     std::function<void(Vm&)> markHost;
+    // After everything reachable is marked and before the rest is freed: the host lets go
+    // of what it held weakly (objects off every list that nothing reaches).
+    std::function<void(Vm&)> sweepHost;
     void MarkValue(const Value& v) { Mark(v); }
 
     // ---- for built-ins ----

@@ -78,7 +78,9 @@ void StageOps::Instantiate(DisplayObject* o, int nesting) {
     } else if (o->character->kind == Kind::Button) {
         o->clip.reset(new Clip);
         o->clip->owner = o->id;
-        BuildButton(*o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
+        if (!s.scriptedButtons_) {
+            BuildButton(*o->character->button, o->character->buttonCxform, o->clip.get(), nesting);
+        }
     }
 }
 
@@ -343,7 +345,9 @@ void StageOps::AdvanceClip(Clip* clip, int nesting) {
             children.push_back(entry.second.id);
         }
     }
-    if (clip->playing && clip->timeline != nullptr && clip->timeline->frameCount > 1) {
+    if (clip->skipAdvance) {
+        clip->skipAdvance = false;
+    } else if (clip->playing && clip->timeline != nullptr && clip->timeline->frameCount > 1) {
         if (clip->frame + 1 < clip->timeline->frameCount) {
             RunFrame(clip, clip->frame + 1, nesting, true);
         } else {
@@ -390,13 +394,19 @@ void Stage::Reset(const LoadedMovie* movie) {
     root_.clip.reset(new Clip);
     root_.clip->owner = kRootId;
     root_.clip->timeline = movie != nullptr ? &movie->main : nullptr;
+    shelf_ = DisplayObject();
+    shelf_.id = kShelfId;
+    shelf_.clip.reset(new Clip);
+    shelf_.clip->owner = kShelfId;
     byId_.clear();
     byId_[kRootId] = &root_;
+    byId_[kShelfId] = &shelf_;
     nextId_ = kRootId + 1;
     instances_ = 0;
     events_.clear();
     initDone_.assign(movie != nullptr ? movie->initActions.size() : 0, false);
     made_.clear();
+    scriptedButtons_ = false;
 }
 
 void Stage::Start() {
@@ -416,7 +426,11 @@ bool Stage::Advance() {
     }
     StageOps ops(*this);
     ops.AdvanceClip(root_.clip.get(), 0);
-    return TakeChanged();
+    // What scripts keep off the lists plays on, out of the picture.
+    const bool changed = TakeChanged();
+    ops.AdvanceClip(shelf_.clip.get(), 0);
+    changed_ = false;
+    return changed;
 }
 
 void Stage::GoTo(uint32_t frame) {

@@ -26,6 +26,9 @@ const size_t kMaxObjects = 16384;
 const int kScriptDepthBase = 16384;
 // What the main timeline is known by.
 const uint32_t kRootId = 1;
+// What holds the objects ActionScript 3 keeps off every display list (made by `new`, or
+// removed): they play on and keep their shape, but are not drawn.
+const uint32_t kShelfId = UINT32_MAX;
 
 struct Clip;
 
@@ -38,7 +41,7 @@ struct DisplayObject {
     swf::ColorTransform cxform;
     uint16_t ratio = 0;
     uint32_t placedFrame = 0; // the frame of its parent's timeline that placed it
-    uint16_t clipDepth = 0; // a mask over depths up to this one, when not 0
+    uint16_t clipDepth = 0;   // a mask over depths up to this one, when not 0
     std::string name;
     swf::BlendMode blend = swf::BlendMode::Normal;
     std::vector<swf::Filter> filters;
@@ -68,6 +71,9 @@ struct Clip {
     const Timeline* timeline = nullptr; // none for a button
     uint32_t frame = 0;                 // 0-based, the frame shown
     bool playing = true;
+    // Made by an ActionScript 3 `new` this frame: the next advance leaves its playhead
+    // where it is (such clips lag a frame behind those the timeline placed).
+    bool skipAdvance = false;
     std::map<uint16_t, DisplayObject> objects;
     std::unique_ptr<Drawing> drawing; // what scripts drew, under the objects
     // Instance names (lower case) to depths, rebuilt when `namesStale`.
@@ -92,6 +98,8 @@ class Stage {
     void Reset(const LoadedMovie* movie);
     // Runs the main timeline's first frame.
     void Start();
+    // ActionScript 3 builds a button's states itself: its list starts empty.
+    void SetScriptedButtons(bool scripted) { scriptedButtons_ = scripted; }
     // One frame on for every playing timeline; false when nothing on stage changed.
     bool Advance();
     // The main timeline jumps to `frame` (0-based), rebuilding its list.
@@ -123,6 +131,12 @@ class Stage {
     bool Remove(uint32_t id, bool placedToo = false);
     bool SwapDepths(uint32_t id, int scriptDepth);
     int NextHighestDepth(uint32_t clip); // script depth
+    // The lowest script depth free in a clip (the shelf's objects come and go in any order).
+    int FreeDepth(uint32_t clip);
+    // Moves an object with all it holds to a script depth of another clip (what is there is
+    // replaced). False when it cannot: no such object or clip, the root, a clip inside the
+    // object itself, or nesting beyond kMaxNesting.
+    bool Move(uint32_t id, uint32_t parent, int scriptDepth);
     // After a script renamed an object.
     void Renamed(uint32_t id);
     // The events recorded since the last call, in order.
@@ -135,6 +149,7 @@ class Stage {
     friend struct StageOps;
     const LoadedMovie* movie_ = nullptr;
     DisplayObject root_;
+    DisplayObject shelf_;
     std::unordered_map<uint32_t, DisplayObject*> byId_;
     uint32_t nextId_ = kRootId + 1;
     uint32_t instances_ = 0; // unnamed objects the timeline placed
@@ -143,6 +158,7 @@ class Stage {
     std::vector<std::unique_ptr<Character>> made_; // text fields scripts made
     std::unique_ptr<Character> emptySprite_;
     bool changed_ = false;
+    bool scriptedButtons_ = false;
 };
 
 } // namespace timeline

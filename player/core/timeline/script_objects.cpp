@@ -224,6 +224,79 @@ int Stage::NextHighestDepth(uint32_t id) {
     return std::max(0, int(clip->objects.rbegin()->first) + 1 - kScriptDepthBase);
 }
 
+int Stage::FreeDepth(uint32_t id) {
+    Clip* clip = ClipOf(id);
+    int depth = kScriptDepthBase;
+    if (clip != nullptr) {
+        for (auto it = clip->objects.lower_bound(uint16_t(depth));
+             it != clip->objects.end() && it->first == depth; ++it) {
+            ++depth;
+        }
+    }
+    return depth - kScriptDepthBase;
+}
+
+namespace {
+
+// How many levels of clips an object holds below itself, up to `limit`.
+int Height(const DisplayObject& o, int limit) {
+    int most = 0;
+    if (o.clip && limit > 0) {
+        for (const auto& entry : o.clip->objects) {
+            most = std::max(most, 1 + Height(entry.second, limit - 1));
+        }
+    }
+    return most;
+}
+
+} // namespace
+
+bool Stage::Move(uint32_t id, uint32_t parent, int scriptDepth) {
+    DisplayObject* o = Find(id);
+    const int depth = TimelineDepth(scriptDepth);
+    Clip* to = ClipOf(parent);
+    Clip* from = o != nullptr ? ClipOf(o->parentId) : nullptr;
+    if (from == nullptr || to == nullptr || depth < 0 || id == kRootId || id == kShelfId) {
+        return false;
+    }
+    StageOps ops(*this);
+    int above = 0; // the new parent's nesting, refusing a parent inside the object
+    for (DisplayObject* p = Find(parent); p != nullptr && above <= kMaxNesting;
+         p = Find(p->parentId), ++above) {
+        if (p->id == id) {
+            return false;
+        }
+    }
+    if (above + Height(*o, kMaxNesting) > kMaxNesting) {
+        return false;
+    }
+    if (o->parentId == parent && o->depth == depth) {
+        return true;
+    }
+    auto there = to->objects.find(uint16_t(depth));
+    if (there == to->objects.end() && to->objects.size() >= kMaxObjectsPerList) {
+        return false;
+    }
+    if (there != to->objects.end()) {
+        for (DisplayObject* p = o; p != nullptr; p = Find(p->parentId)) {
+            if (p == &there->second) {
+                return false; // what it would replace holds it
+            }
+        }
+        ops.Discard(there->second);
+        to->objects.erase(there);
+    }
+    // The map's node moves whole, so every pointer to the object stays good.
+    auto node = from->objects.extract(o->depth);
+    node.key() = uint16_t(depth);
+    node.mapped().parentId = parent;
+    node.mapped().depth = uint16_t(depth);
+    to->objects.insert(std::move(node));
+    from->namesStale = to->namesStale = true;
+    changed_ = true;
+    return true;
+}
+
 void Stage::Renamed(uint32_t id) {
     DisplayObject* o = Find(id);
     if (Clip* clip = o != nullptr ? ClipOf(o->parentId) : nullptr) {
