@@ -718,19 +718,30 @@ TEST(As3Display, MovesKeepTheObjectAndRefuseWhatWouldBreakTheTree) {
     EXPECT_EQ(3, stage.FreeDepth(shelf));
 }
 
+// The first frame of one of the shared 550 x 400 trace movies; empty when it is not there.
+std::vector<uint32_t> SharedFirstFrame(const char* name) {
+    std::ifstream in(std::string(FLICKWELL_MOVIES_DIR "/as3-traces/") + name + ".swf",
+                     std::ios::binary);
+    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
+    engine::Player player;
+    if (movie.empty())
+        return {};
+    std::vector<uint32_t> pixels(550 * 400, 0);
+    if (player.Load(movie.data(), movie.size()) != engine::LoadStatus::Ok) {
+        ADD_FAILURE() << name << " does not load";
+        return pixels;
+    }
+    player.Play(0);
+    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
+    return pixels;
+}
+
 // An object the timeline placed, once a script removes it, is no longer drawn (the shared
 // movie removes the middle of three squares on its first frame).
 TEST(As3Display, AChildTheTimelinePlacedLeavesThePictureWhenRemoved) {
-    std::ifstream in(FLICKWELL_MOVIES_DIR "/as3-traces/displayobjectcontainer_removechild.swf",
-                     std::ios::binary);
-    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
-    if (movie.empty())
+    const std::vector<uint32_t> pixels = SharedFirstFrame("displayobjectcontainer_removechild");
+    if (pixels.empty())
         GTEST_SKIP() << "no shared movies";
-    engine::Player player;
-    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
-    player.Play(0);
-    std::vector<uint32_t> pixels(550 * 400, 0);
-    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
     auto at = [&](int x, int y) { return pixels[size_t(y) * 550 + size_t(x)] & 0xFFFFFF; };
     EXPECT_EQ(0xFFFFFFu, at(225, 80)) << "where the removed square was";
     EXPECT_NE(0xFFFFFFu, at(80, 200)) << "the square left of it stays";
@@ -791,16 +802,9 @@ TEST(As3Display, ASymbolMadeByNewHoldsItsFirstFrameAtOnce) {
 // A button the timeline placed draws its up state, which its script object now builds
 // from the button's records (the shared movie's up state: a black box, a scribble beside).
 TEST(As3Display, ATimelineButtonDrawsItsUpState) {
-    std::ifstream in(FLICKWELL_MOVIES_DIR "/as3-traces/simplebutton_structure.swf",
-                     std::ios::binary);
-    const std::vector<uint8_t> movie(std::istreambuf_iterator<char>(in), {});
-    if (movie.empty())
+    const std::vector<uint32_t> pixels = SharedFirstFrame("simplebutton_structure");
+    if (pixels.empty())
         GTEST_SKIP() << "no shared movies";
-    engine::Player player;
-    ASSERT_EQ(engine::LoadStatus::Ok, player.Load(movie.data(), movie.size()));
-    player.Play(0);
-    std::vector<uint32_t> pixels(550 * 400, 0);
-    player.Draw(engine::Surface{pixels.data(), 550, 400, 550}, engine::Box{0, 0, 550, 400});
     auto at = [&](int x, int y) { return pixels[size_t(y) * 550 + size_t(x)] & 0xFFFFFF; };
     EXPECT_EQ(0x000000u, at(200, 172)) << "inside the box";
     EXPECT_EQ(0xFFFFFFu, at(200, 140)) << "above it";

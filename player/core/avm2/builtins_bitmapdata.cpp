@@ -377,10 +377,6 @@ NATIVE(Draw) {
         WhileRealized(vm, source.o, [&](uint32_t id) { t->DrawOnto(id, &b, m, cx, clip); });
     return Value();
 }
-NATIVE(Nothing) {
-    UNUSED;
-    return Value();
-}
 
 // ---- Bitmap ----
 void Show(Vm& vm, DisplayData* d) {
@@ -482,8 +478,8 @@ void InstallBitmaps(Vm& vm, ClassInfo* display) {
                    {"getColorBoundsRect", ColorBounds},
                    {"merge", Merge},
                    {"draw", Draw},
-                   {"lock", Nothing},
-                   {"unlock", Nothing}};
+                   {"lock", answer::Nothing},
+                   {"unlock", answer::Nothing}};
     for (const auto& m : methods)
         vm.AddMethod(data, m.name, m.fn);
 
@@ -491,7 +487,7 @@ void InstallBitmaps(Vm& vm, ClassInfo* display) {
         vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, BitmapCtor);
     vm.AddGetter(bitmap, "bitmapData", GetBitmapData, SetBitmapData);
     vm.AddGetter(bitmap, "smoothing", GetSmoothing, SetSmoothing);
-    vm.AddGetter(bitmap, "pixelSnapping", PixelSnapping, Nothing);
+    vm.AddGetter(bitmap, "pixelSnapping", PixelSnapping, answer::Nothing);
 }
 
 } // namespace avm2

@@ -223,17 +223,9 @@ void DefineKeyboard(Vm& vm) {
     vm.AddMethod(keys, "isAccessible", off, true);
 }
 
-NATIVE(Nothing) {
-    UNUSED;
-    return Value();
-}
 NATIVE(Auto) {
     UNUSED;
     return Value::Str("auto");
-}
-NATIVE(Yes) {
-    UNUSED;
-    return Value::Bool(true);
 }
 
 // A menu keeps what scripts put in it; no menu is ever shown.
@@ -271,14 +263,6 @@ NATIVE(MenuItemCtor) {
         vm.SetProperty(self, Name::Public(names[i]), given[i]);
     return Value();
 }
-NATIVE(Null) {
-    UNUSED;
-    return Value::Null();
-}
-NATIVE(EmptyList) {
-    UNUSED;
-    return Value::Obj(vm.NewArray());
-}
 NATIVE(OfflineNavigate) {
     UNUSED;
     vm.Notice("a movie asked to open a web page; a screen saver opens none");
@@ -287,15 +271,38 @@ NATIVE(OfflineNavigate) {
 
 } // namespace
 
+namespace answer {
+NATIVE(Nothing) {
+    UNUSED;
+    return Value();
+}
+NATIVE(False) {
+    UNUSED;
+    return Value::Bool(false);
+}
+NATIVE(True) {
+    UNUSED;
+    return Value::Bool(true);
+}
+NATIVE(Null) {
+    UNUSED;
+    return Value::Null();
+}
+NATIVE(EmptyArray) {
+    UNUSED;
+    return Value::Obj(vm.NewArray());
+}
+} // namespace answer
+
 void InstallNames(Vm& vm, ClassInfo* dispatcher) {
     DefineNames(vm);
     DefineKeyboard(vm);
     ClassInfo* mouse = vm.DefineClass("flash.ui", "Mouse", vm.objectClass, Kind::Plain, nullptr);
-    vm.AddMethod(mouse, "hide", Nothing, true);
-    vm.AddMethod(mouse, "show", Nothing, true);
-    vm.AddGetter(mouse, "cursor", Auto, Nothing, true);
-    vm.AddGetter(mouse, "supportsCursor", Yes, nullptr, true);
-    vm.AddMethod(mouse, "registerCursor", Nothing, true);
+    vm.AddMethod(mouse, "hide", answer::Nothing, true);
+    vm.AddMethod(mouse, "show", answer::Nothing, true);
+    vm.AddGetter(mouse, "cursor", Auto, answer::Nothing, true);
+    vm.AddGetter(mouse, "supportsCursor", answer::True, nullptr, true);
+    vm.AddMethod(mouse, "registerCursor", answer::Nothing, true);
 
     ClassInfo* menu =
         vm.DefineClass("flash.ui", "ContextMenu", dispatcher, Kind::Dispatcher, ContextMenuCtor);
@@ -313,13 +320,13 @@ void InstallNames(Vm& vm, ClassInfo* dispatcher) {
                               std::make_pair("flash.net", "URLVariables"),
                               std::make_pair("flash.accessibility", "AccessibilityProperties")}) {
         ClassInfo* c =
-            vm.DefineClass(plain.first, plain.second, vm.objectClass, Kind::Plain, Nothing);
+            vm.DefineClass(plain.first, plain.second, vm.objectClass, Kind::Plain, answer::Nothing);
         c->sealed = false;
     }
     for (const char* device : {"Camera", "Microphone"}) {
         ClassInfo* c = vm.DefineClass("flash.media", device, dispatcher, Kind::Dispatcher, nullptr);
-        vm.AddMethod(c, device[0] == 'C' ? "getCamera" : "getMicrophone", Null, true);
-        vm.AddGetter(c, "names", EmptyList, nullptr, true);
+        vm.AddMethod(c, device[0] == 'C' ? "getCamera" : "getMicrophone", answer::Null, true);
+        vm.AddGetter(c, "names", answer::EmptyArray, nullptr, true);
     }
     vm.DefineFunction("flash.net", "navigateToURL", OfflineNavigate);
     vm.DefineFunction("flash.net", "sendToURL", OfflineNavigate);

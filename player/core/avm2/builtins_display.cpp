@@ -726,19 +726,11 @@ NATIVE(StageFrameRate) {
     UNUSED;
     return vm.Get(Value::Obj(StageObject(vm)), "__frameRate");
 }
-NATIVE(Ignore) {
-    UNUSED;
-    return Value();
-}
 NATIVE(StageRefuses) {
     UNUSED;
     return vm.ThrowError("Error", 2071,
                          "Error #2071: The Stage class does not implement this property or "
                          "method.");
-}
-NATIVE(False) {
-    UNUSED;
-    return Value::Bool(false);
 }
 NATIVE(MinusOne) {
     UNUSED;
@@ -961,9 +953,9 @@ void InstallDisplay(Vm& vm) {
                  {"metaData", GetMetaData, SetMetaData},
                  {"loaderInfo", MovieLoaderInfo, nullptr},
                  {"transform", TransformOf, SetTransform},
-                 {"mask", GetLoaderInfo, Ignore},
+                 {"mask", GetLoaderInfo, answer::Nothing},
                  {"filters", GetFilters, SetFilters},
-                 {"cacheAsBitmap", nullptr, Ignore},
+                 {"cacheAsBitmap", nullptr, answer::Nothing},
                  {"blendMode", GetBlendMode, SetBlendMode}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
@@ -1004,13 +996,13 @@ void InstallDisplay(Vm& vm) {
     ClassInfo* sprite =
         vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);
     vm.AddGetter(sprite, "buttonMode", GetButtonMode, SetButtonMode);
-    vm.AddGetter(sprite, "useHandCursor", nullptr, Ignore);
-    vm.AddMethod(sprite, "startDrag", Ignore);
-    vm.AddMethod(sprite, "stopDrag", Ignore);
+    vm.AddGetter(sprite, "useHandCursor", nullptr, answer::Nothing);
+    vm.AddMethod(sprite, "startDrag", answer::Nothing);
+    vm.AddMethod(sprite, "stopDrag", answer::Nothing);
     ClassInfo* clip =
         vm.DefineClass("flash.display", "MovieClip", sprite, Kind::Dispatcher, DisplayCtor);
     clip->sealed = false;
-    vm.AddGetter(clip, "enabled", nullptr, Ignore);
+    vm.AddGetter(clip, "enabled", nullptr, answer::Nothing);
     InstallMovieClip(vm, clip);
     vm.DefineClass("flash.display", "Shape", display, Kind::Dispatcher, DisplayCtor);
     InstallBitmaps(vm, display);
@@ -1038,12 +1030,12 @@ void InstallDisplay(Vm& vm) {
     ClassInfo* stage =
         vm.DefineClass("flash.display", "Stage", container, Kind::Dispatcher, DisplayCtor);
     stage->sealed = false;
-    vm.AddGetter(stage, "stageWidth", StageWidth, Ignore);
-    vm.AddGetter(stage, "stageHeight", StageHeight, Ignore);
-    vm.AddGetter(stage, "frameRate", StageFrameRate, Ignore);
-    vm.AddGetter(stage, "scaleMode", ScaleMode, Ignore);
-    vm.AddGetter(stage, "align", Align, Ignore);
-    vm.AddGetter(stage, "quality", Quality, Ignore);
+    vm.AddGetter(stage, "stageWidth", StageWidth, answer::Nothing);
+    vm.AddGetter(stage, "stageHeight", StageHeight, answer::Nothing);
+    vm.AddGetter(stage, "frameRate", StageFrameRate, answer::Nothing);
+    vm.AddGetter(stage, "scaleMode", ScaleMode, answer::Nothing);
+    vm.AddGetter(stage, "align", Align, answer::Nothing);
+    vm.AddGetter(stage, "quality", Quality, answer::Nothing);
     // What the Stage, not being placed like other objects, refuses to be set.
     for (const char* name : {"accessibilityImplementation",
                              "accessibilityProperties",
@@ -1080,7 +1072,7 @@ void InstallDisplay(Vm& vm) {
                 get = p.get;
         vm.AddGetter(stage, name, get, StageRefuses);
     }
-    vm.AddGetter(stage, "tabEnabled", False, StageRefuses);
+    vm.AddGetter(stage, "tabEnabled", answer::False, StageRefuses);
     vm.AddGetter(stage, "tabIndex", MinusOne, StageRefuses);
     vm.AddGetter(stage, "textSnapshot", StageRefuses);
     InstallText(vm);

@@ -295,18 +295,6 @@ NATIVE(SoundBytes) {
     const uint32_t id = SoundIdOf(self);
     return Value::Num(id && vm.sound() ? vm.sound()->SoundBytes(id) : 0);
 }
-NATIVE(False) {
-    UNUSED;
-    return Value::Bool(false);
-}
-NATIVE(Null) {
-    UNUSED;
-    return Value::Null();
-}
-NATIVE(Nothing) {
-    UNUSED;
-    return Value();
-}
 NATIVE(SoundId3) {
     UNUSED;
     return vm.ConstructClass(vm.Builtin("ID3Info"), nullptr, 0);
@@ -574,12 +562,12 @@ void InstallMedia(Vm& vm) {
     vm.AddGetter(sound, "length", SoundLength);
     vm.AddGetter(sound, "bytesLoaded", SoundBytes);
     vm.AddGetter(sound, "bytesTotal", SoundBytes);
-    vm.AddGetter(sound, "isBuffering", False);
-    vm.AddGetter(sound, "isURLInaccessible", False);
-    vm.AddGetter(sound, "url", Null);
+    vm.AddGetter(sound, "isBuffering", answer::False);
+    vm.AddGetter(sound, "isURLInaccessible", answer::False);
+    vm.AddGetter(sound, "url", answer::Null);
     vm.AddGetter(sound, "id3", SoundId3);
     vm.AddMethod(sound, "play", SoundPlay);
-    vm.AddMethod(sound, "close", Nothing);
+    vm.AddMethod(sound, "close", answer::Nothing);
     vm.AddMethod(sound, "load", SoundLoad);
     vm.AddMethod(sound, "loadCompressedDataFromByteArray", SoundLoadBytes);
     vm.AddMethod(sound, "loadPCMFromByteArray", SoundLoadPcm);
@@ -589,7 +577,7 @@ void InstallMedia(Vm& vm) {
         vm.DefineClass("flash.media", "SoundMixer", vm.objectClass, Kind::Plain, nullptr);
     mixer->isFinal = true;
     vm.AddMethod(mixer, "stopAll", MixerStopAll, true);
-    vm.AddMethod(mixer, "areSoundsInaccessible", False, true);
+    vm.AddMethod(mixer, "areSoundsInaccessible", answer::False, true);
     vm.AddMethod(mixer, "computeSpectrum", MixerSpectrum, true);
     vm.AddGetter(mixer, "soundTransform", MixerGetTransform, MixerSetTransform, true);
     vm.AddGetter(mixer, "bufferTime", MixerGetBufferTime, MixerSetBufferTime, true);

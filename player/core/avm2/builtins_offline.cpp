@@ -14,18 +14,6 @@ Value HostSetting(Vm& vm, const char* name) {
     return vm.Get(Value::Obj(StageObject(vm)), name);
 }
 
-NATIVE(Nothing) {
-    UNUSED;
-    return Value();
-}
-NATIVE(False) {
-    UNUSED;
-    return Value::Bool(false);
-}
-NATIVE(Null) {
-    UNUSED;
-    return Value::Null();
-}
 NATIVE(OutOfSequence) {
     UNUSED;
     return vm.ThrowError("Error", 2037,
@@ -150,10 +138,6 @@ NATIVE(Three) {
     UNUSED;
     return Value::Num(3);
 }
-NATIVE(True) {
-    UNUSED;
-    return Value::Bool(true);
-}
 NATIVE(Url) {
     UNUSED;
     return Value::Str("file:///movie.swf");
@@ -196,9 +180,9 @@ bool IsMovieInfo(Vm& vm, const Value& self) {
         return inner(vm, self, args, argc);                                                        \
     }
 LOADED(LoadedVersion, Three)
-LOADED(LoadedChildAllows, True)
-LOADED(LoadedParentAllows, True)
-LOADED(LoadedSameDomain, True)
+LOADED(LoadedChildAllows, answer::True)
+LOADED(LoadedParentAllows, answer::True)
+LOADED(LoadedSameDomain, answer::True)
 LOADED(LoadedFrameRate, MovieFrameRate)
 LOADED(LoadedWidth, MovieWidth)
 LOADED(LoadedHeight, MovieHeight)
@@ -288,13 +272,13 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     ClassInfo* object = vm.objectClass;
     ClassInfo* access =
         vm.DefineClass("flash.accessibility", "Accessibility", object, Kind::Plain, nullptr);
-    vm.AddGetter(access, "active", False, nullptr, true);
-    vm.AddMethod(access, "updateProperties", Nothing, true);
+    vm.AddGetter(access, "active", answer::False, nullptr, true);
+    vm.AddMethod(access, "updateProperties", answer::Nothing, true);
 
     ClassInfo* security = vm.DefineClass("flash.system", "Security", object, Kind::Plain, nullptr);
     vm.AddGetter(security, "sandboxType", SandboxType, nullptr, true);
     for (const char* m : {"allowDomain", "allowInsecureDomain", "loadPolicyFile", "showSettings"})
-        vm.AddMethod(security, m, Nothing, true);
+        vm.AddMethod(security, m, answer::Nothing, true);
     const char* sandboxes[][2] = {{"REMOTE", "remote"},
                                   {"LOCAL_WITH_FILE", "localWithFile"},
                                   {"LOCAL_WITH_NETWORK", "localWithNetwork"},
@@ -314,8 +298,8 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     ClassInfo* external =
         vm.DefineClass("flash.external", "ExternalInterface", object, Kind::Plain, nullptr);
-    vm.AddGetter(external, "available", False, nullptr, true);
-    vm.AddGetter(external, "objectID", Null, nullptr, true);
+    vm.AddGetter(external, "available", answer::False, nullptr, true);
+    vm.AddGetter(external, "objectID", answer::Null, nullptr, true);
     vm.AddMethod(external, "call", NoContainer, true);
     vm.AddMethod(external, "addCallback", NoContainer, true);
     vm.AddConstant(external, "marshallExceptions", Value::Bool(false));
@@ -324,22 +308,22 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
         vm.DefineClass("flash.net", "SharedObject", dispatcher, Kind::Dispatcher, PlainCtor);
     so->sealed = false;
     vm.AddMethod(so, "getLocal", GetLocal, true);
-    vm.AddMethod(so, "getRemote", Null, true);
+    vm.AddMethod(so, "getRemote", answer::Null, true);
     vm.AddMethod(so, "flush", SharedObjectFlush);
     vm.AddMethod(so, "clear", SharedObjectClear);
-    vm.AddMethod(so, "close", Nothing);
+    vm.AddMethod(so, "close", answer::Nothing);
     vm.AddMethod(so, "setProperty", SharedObjectSetProperty);
 
     ClassInfo* file =
         vm.DefineClass("flash.net", "FileReference", dispatcher, Kind::Dispatcher, PlainCtor);
     for (const char* p : {"creationDate", "modificationDate", "name", "size", "type"})
         vm.AddGetter(file, p, OutOfSequence);
-    vm.AddGetter(file, "creator", Null);
-    vm.AddGetter(file, "data", Null);
+    vm.AddGetter(file, "creator", answer::Null);
+    vm.AddGetter(file, "data", answer::Null);
     vm.AddMethod(file, "browse", Browse);
     for (const char* m : {"load", "save", "download", "upload"})
         vm.AddMethod(file, m, OutOfSequence);
-    vm.AddMethod(file, "cancel", Nothing);
+    vm.AddMethod(file, "cancel", answer::Nothing);
     vm.DefineClass("flash.net", "FileFilter", object, Kind::Plain, FileFilterCtor)->sealed = false;
 
     ClassInfo* request =
@@ -364,11 +348,11 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
                      {"swfVersion", LoadedSwfVersion},
                      {"url", Url},
                      {"loaderURL", Url},
-                     {"loader", Null},
+                     {"loader", answer::Null},
                      {"applicationDomain", CurrentDomain},
                      {"parameters", Parameters},
                      {"sharedEvents", SharedEvents},
-                     {"isURLInaccessible", False},
+                     {"isURLInaccessible", answer::False},
                      {"childAllowsParent", LoadedChildAllows},
                      {"parentAllowsChild", LoadedParentAllows},
                      {"sameDomain", LoadedSameDomain}};
@@ -381,13 +365,13 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     vm.AddMethod(domain, "hasDefinition", HasDefinition);
     vm.AddMethod(domain, "getQualifiedDefinitionNames", DefinitionNames);
     vm.AddMethod(domain, "getDefinition", GetDefinition);
-    vm.AddGetter(domain, "parentDomain", Null);
-    vm.AddGetter(domain, "domainMemory", Null, Nothing);
+    vm.AddGetter(domain, "parentDomain", answer::Null);
+    vm.AddGetter(domain, "domainMemory", answer::Null, answer::Nothing);
 
     ClassInfo* game =
         vm.DefineClass("flash.ui", "GameInput", dispatcher, Kind::Dispatcher, PlainCtor);
     vm.AddGetter(game, "numDevices", Zero, nullptr, true);
-    vm.AddGetter(game, "isSupported", True, nullptr, true);
+    vm.AddGetter(game, "isSupported", answer::True, nullptr, true);
     vm.AddMethod(game, "getDeviceAt", NoDevice, true);
     for (const char* n : {"GameInputControl", "GameInputDevice"})
         vm.DefineClass("flash.ui", n, dispatcher, Kind::Dispatcher, NotMadeByScript);
@@ -398,18 +382,18 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     vm.AddGetter(vm.Builtin("Loader"), "contentLoaderInfo", ContentLoaderInfo);
 
     // What a movie tells its container: nobody listens to a saver.
-    vm.DefineFunction("flash.system", "fscommand", Nothing);
+    vm.DefineFunction("flash.system", "fscommand", answer::Nothing);
 
     // The heap is collected between frames anyway; a saver does not exit, pause or copy.
     ClassInfo* system = vm.DefineClass("flash.system", "System", object, Kind::Plain, nullptr);
     for (const char* m : {"gc", "pause", "resume", "exit", "setClipboard", "disposeXML",
                           "pauseForGCIfCollectionImminent"})
-        vm.AddMethod(system, m, Nothing, true);
+        vm.AddMethod(system, m, answer::Nothing, true);
     for (const char* p : {"totalMemory", "totalMemoryNumber", "privateMemory"})
         vm.AddGetter(system, p, HeapBytes, nullptr, true);
     vm.AddGetter(system, "freeMemory", Zero, nullptr, true);
-    vm.AddGetter(system, "ime", Null, nullptr, true);
-    vm.AddGetter(system, "useCodePage", False, Nothing, true);
+    vm.AddGetter(system, "ime", answer::Null, nullptr, true);
+    vm.AddGetter(system, "useCodePage", answer::False, answer::Nothing, true);
 }
 
 } // namespace avm2

@@ -559,14 +559,6 @@ NATIVE(HasGlyphs) {
     UNUSED;
     return Value::Bool(FontOf(self) != nullptr);
 }
-NATIVE(NoFonts) {
-    UNUSED;
-    return Value::Obj(vm.NewArray());
-}
-NATIVE(Nothing) {
-    UNUSED;
-    return Value();
-}
 
 NATIVE(TextFieldCtor) {
     UNUSED;
@@ -598,8 +590,8 @@ void InstallTextField(Vm& vm, ClassInfo* interactive) {
     vm.AddGetter(font, "fontStyle", FontField<1>);
     vm.AddGetter(font, "fontType", FontField<2>);
     vm.AddMethod(font, "hasGlyphs", HasGlyphs);
-    vm.AddMethod(font, "registerFont", Nothing, true);
-    vm.AddMethod(font, "enumerateFonts", NoFonts, true);
+    vm.AddMethod(font, "registerFont", answer::Nothing, true);
+    vm.AddMethod(font, "enumerateFonts", answer::EmptyArray, true);
 }
 
 } // namespace avm2

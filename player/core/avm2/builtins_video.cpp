@@ -39,10 +39,6 @@ NATIVE(Zero) {
     UNUSED;
     return Value::Num(0);
 }
-NATIVE(Nothing) {
-    UNUSED;
-    return Value();
-}
 NATIVE(GetSmoothing) {
     UNUSED;
     DisplayData* d = DisplayOf(self);
@@ -75,7 +71,7 @@ void InstallVideo(Vm& vm, ClassInfo* display) {
     vm.AddGetter(video, "smoothing", GetSmoothing, SetSmoothing);
     vm.AddGetter(video, "deblocking", GetDeblocking, SetDeblocking);
     for (const char* m : {"attachNetStream", "attachCamera", "clear"})
-        vm.AddMethod(video, m, Nothing);
+        vm.AddMethod(video, m, answer::Nothing);
 }
 
 } // namespace avm2

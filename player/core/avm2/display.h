@@ -136,6 +136,15 @@ const render::ScriptBitmap* BitmapDataOf(const Value& v);
 bool FilterToTag(Vm& vm, const Value& filter, swf::Filter* out);
 // Whether `object` is a Bitmap; if so the pixels it shows (null when none) and smoothing.
 bool ShownBitmap(Vm& vm, const Value& object, const render::ScriptBitmap** shown, bool* smooth);
+// Natives that answer the same whatever they are asked, for what a player with nothing
+// around it leaves undone.
+namespace answer {
+Value Nothing(Vm& vm, const Value& self, Value* args, int argc);
+Value False(Vm& vm, const Value& self, Value* args, int argc);
+Value True(Vm& vm, const Value& self, Value* args, int argc);
+Value Null(Vm& vm, const Value& self, Value* args, int argc);
+Value EmptyArray(Vm& vm, const Value& self, Value* args, int argc);
+} // namespace answer
 // Classes of constant names (StageScaleMode, Keyboard...), Mouse and ContextMenu.
 void InstallNames(Vm& vm, ClassInfo* dispatcher);
 Value StopAllMovieClips(Vm& vm, const Value& self, Value* args, int argc);
