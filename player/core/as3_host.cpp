@@ -763,7 +763,7 @@ bool As3Host::HasSymbol(const avm2::ClassInfo* c) {
 // bound to, or an empty sprite that holds its drawing and children. One that has its
 // timeline object already (off every list, or under another parent) moves there whole.
 uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
-    const avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
+    avm2::DisplayData* d = avm2::DisplayOf(Value::Obj(obj));
     if (d != nullptr && d->timeline != 0) {
         if (const timeline::DisplayObject* o = stage_->Find(d->timeline)) {
             if (o->parentId == parent)
@@ -779,8 +779,7 @@ uint32_t As3Host::Realize(uint32_t parent, Object* obj) {
     if (character == nullptr && d != nullptr && d->character != 0)
         character = movie_->dictionary.Find(d->character);
     const int depth = stage_->NextHighestDepth(parent);
-    avm2::DisplayData* field =
-        d != nullptr && d->field ? const_cast<avm2::DisplayData*>(d) : nullptr;
+    avm2::DisplayData* field = d != nullptr && d->field ? d : nullptr;
     uint32_t id = 0;
     const render::ScriptBitmap* pixels = nullptr;
     bool smooth = false;

@@ -237,6 +237,15 @@ sound::Transform FromMix(const avm2::SoundMix& m) {
     t.rr = Part(m.rightToRight);
     return t;
 }
+avm2::SoundMix ToMix(const sound::Transform& t) {
+    avm2::SoundMix m;
+    m.volume = t.volume;
+    m.leftToLeft = t.ll;
+    m.rightToLeft = t.lr;
+    m.leftToRight = t.rl;
+    m.rightToRight = t.rr;
+    return m;
+}
 } // namespace
 
 uint32_t SoundHost::SoundOfClass(const std::string& className) {
@@ -294,14 +303,7 @@ void SoundHost::ChannelPeaks(uint32_t channel, double* left, double* right) {
 }
 
 avm2::SoundMix SoundHost::MovieMix() {
-    const sound::Transform& t = mixer_.TransformOf(0);
-    avm2::SoundMix m;
-    m.volume = t.volume;
-    m.leftToLeft = t.ll;
-    m.rightToLeft = t.lr;
-    m.leftToRight = t.rl;
-    m.rightToRight = t.rr;
-    return m;
+    return ToMix(mixer_.TransformOf(0));
 }
 
 void SoundHost::SetMovieMix(const avm2::SoundMix& mix) {
