@@ -1,9 +1,25 @@
 #include "player/core/render/band_pool.h"
 
 #include <algorithm>
-#include <system_error>
 
 namespace render {
+
+namespace {
+
+struct Start {
+    BandPool* pool;
+    int worker;
+    unsigned seen;
+};
+
+} // namespace
+
+void* BandPool::Enter(void* start) {
+    const Start s = *static_cast<Start*>(start);
+    delete static_cast<Start*>(start);
+    s.pool->Work(s.worker, s.seen);
+    return nullptr;
+}
 
 BandPool::~BandPool() {
     Stop();
@@ -15,8 +31,8 @@ void BandPool::Stop() {
         quit_ = true;
     }
     wake_.notify_all();
-    for (std::thread& t : threads_) {
-        t.join();
+    for (pthread_t t : threads_) {
+        pthread_join(t, nullptr);
     }
     threads_.clear();
     quit_ = false;
@@ -31,11 +47,13 @@ void BandPool::SetThreads(int count) {
     threads_.reserve(size_t(count - 1));
     const unsigned now = generation_; // no run is under way here
     for (int i = 1; i < count; ++i) {
-        try {
-            threads_.emplace_back([this, i, now] { Work(i, now); });
-        } catch (const std::system_error&) {
+        Start* start = new Start{this, i, now};
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, Enter, start) != 0) {
+            delete start;
             break; // the system has no more threads to give: draw with those there are
         }
+        threads_.push_back(thread);
     }
 }
 
@@ -52,7 +70,6 @@ void BandPool::Run(int tasks, const std::function<void(int, int)>& job) {
         tasks_ = tasks;
         next_ = 0;
         busy_ = int(threads_.size()) + 1;
-        failure_ = nullptr;
         ++generation_;
     }
     wake_.notify_all();
@@ -60,11 +77,6 @@ void BandPool::Run(int tasks, const std::function<void(int, int)>& job) {
     std::unique_lock<std::mutex> hold(lock_);
     done_.wait(hold, [this] { return busy_ == 0; });
     job_ = nullptr;
-    if (failure_) {
-        std::exception_ptr failure = failure_;
-        failure_ = nullptr;
-        std::rethrow_exception(failure);
-    }
 }
 
 // Takes tasks until none is left, then counts itself out of the run.
@@ -78,15 +90,7 @@ void BandPool::Take(int worker) {
             }
             task = next_++;
         }
-        try {
-            (*job_)(worker, task);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(lock_);
-            if (!failure_) {
-                failure_ = std::current_exception();
-            }
-            next_ = tasks_;
-        }
+        (*job_)(worker, task);
     }
     std::lock_guard<std::mutex> hold(lock_);
     if (--busy_ == 0) {

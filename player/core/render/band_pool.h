@@ -3,11 +3,11 @@
 // made once, when their count is set, and sleep between frames.
 #pragma once
 
+#include <pthread.h>
+
 #include <condition_variable>
-#include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace render {
@@ -28,23 +28,23 @@ class BandPool {
     int Threads() const { return int(threads_.size()) + 1; }
 
     // Calls job(worker, task) once for every task in [0, tasks), worker in [0, Threads()),
-    // never two tasks on one worker at once; returns when all are done. An exception a
-    // task throws is thrown here once all have stopped (tasks not yet begun are dropped).
+    // never two tasks on one worker at once; returns when all are done.
     void Run(int tasks, const std::function<void(int worker, int task)>& job);
 
   private:
+    static void* Enter(void* start);
     void Work(int worker, unsigned seen);
     void Take(int worker);
     void Stop();
 
-    std::vector<std::thread> threads_;
+    // POSIX threads, whose creation answers with a result (std::thread's throws).
+    std::vector<pthread_t> threads_;
     std::mutex lock_;
     std::condition_variable wake_, done_;
     const std::function<void(int, int)>* job_ = nullptr;
     unsigned generation_ = 0; // one more for every Run
     int tasks_ = 0, next_ = 0, busy_ = 0;
     bool quit_ = false;
-    std::exception_ptr failure_;
 };
 
 } // namespace render

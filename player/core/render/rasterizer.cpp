@@ -36,19 +36,14 @@ struct Rasterizer::Impl {
 Rasterizer::Rasterizer() : impl_(new Impl) {}
 Rasterizer::~Rasterizer() = default;
 
-// Anti-Grain Geometry frees a buffer before it asks for the larger one, so when that request
-// throws, its object still holds the freed pointer and would free it again. Such an object
-// is abandoned (its memory stays lost) and the rasterizer draws nothing from then on.
+// Anti-Grain Geometry frees a buffer before it asks for the larger one; a request the
+// system refuses is granted from the memory reserve (swf/reserve.h), so the object never
+// holds a freed pointer.
 template <class F> void Rasterizer::Guarded(F&& f) {
     if (!impl_) {
         return;
     }
-    try {
-        f(*impl_);
-    } catch (...) {
-        impl_.release();
-        throw;
-    }
+    f(*impl_);
 }
 
 void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
