@@ -1,27 +1,68 @@
 // Pieces of the C++ runtime replaced by smaller ones in the programs we ship (the screen
 // saver and the player DLL); linked as objects, so they win over the library's members.
+// Those programs are built without exceptions (cmake/no_exceptions.cmake): nothing here may
+// throw, or the unwinder would be linked in for it.
 //
 // The library's default terminate handler prints the type of an escaping exception, and
-// for that links a whole name demangler (some 46 KB). Nothing we ship lets an exception
-// escape; should one ever do, the process ends quietly, as a screen saver must rather than
-// showing a console message nobody reads.
+// for that links a whole name demangler (some 46 KB). Nothing we ship throws; should the
+// library ever end the program, the process ends quietly, as a screen saver must rather
+// than showing a console message nobody reads.
 //
 // The containers and strings report a length past their maximum, an index out of range or
-// a null string by throwing std::length_error and its kin. Those classes carry a second,
-// copy-on-write string implementation (some 50 KB with its helpers). Every catch in the
-// engine catches all and stops the movie, so the exception's type tells nobody anything:
-// each of them throws std::bad_alloc instead, which the engine reports as running out of
-// memory. A lock that cannot be taken (std::system_error) goes the same way.
+// a null string through the throwers below. Every length the input controls is bounded
+// before it is used, so these mean a fault in our code, where going on would be worse than
+// stopping: the process ends, with the terminate handler's code. Their exception classes
+// would carry a second, copy-on-write string implementation (some 50 KB with its helpers).
+//
+// operator new: the library's throws std::bad_alloc when no new handler is installed,
+// which links the unwinder. While a player lives the engine's handler gives back its
+// reserve (player/core/swf/reserve.h); with no handler a refusal ends the process too.
 #include <windows.h>
 
-#include <exception>
+#include <cstdlib>
 #include <new>
-#include <typeinfo>
+
+namespace {
+
+[[noreturn]] void End() {
+    ExitProcess(3);
+}
+
+void* Allocate(std::size_t size, bool orNull) {
+    for (;;) {
+        if (void* p = std::malloc(size == 0 ? 1 : size)) {
+            return p;
+        }
+        const std::new_handler handler = std::get_new_handler();
+        if (handler == nullptr) {
+            if (orNull) {
+                return nullptr;
+            }
+            End();
+        }
+        handler();
+    }
+}
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    return Allocate(size, false);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size, false);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size, true);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size, true);
+}
 
 namespace __gnu_cxx {
 
 void __verbose_terminate_handler() {
-    ExitProcess(3);
+    End();
 }
 
 } // namespace __gnu_cxx
@@ -29,53 +70,53 @@ void __verbose_terminate_handler() {
 namespace std {
 
 [[noreturn]] void __throw_logic_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_domain_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_invalid_argument(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_length_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_out_of_range(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_out_of_range_fmt(const char*, ...) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_runtime_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_range_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_overflow_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_underflow_error(const char*) {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_system_error(int) {
-    throw bad_alloc();
+    End();
 }
 // The rest of the library's file of throwers, so that it is not linked beside these.
 [[noreturn]] void __throw_bad_alloc() {
-    throw bad_alloc();
+    End();
 }
 [[noreturn]] void __throw_bad_array_new_length() {
-    throw bad_array_new_length();
+    End();
 }
 [[noreturn]] void __throw_bad_exception() {
-    throw bad_exception();
+    End();
 }
 [[noreturn]] void __throw_bad_cast() {
-    throw bad_cast();
+    End();
 }
 [[noreturn]] void __throw_bad_typeid() {
-    throw bad_typeid();
+    End();
 }
 
 } // namespace std

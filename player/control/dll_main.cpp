@@ -6,6 +6,7 @@
 #include "player/control/class_factory.h"
 #include "player/control/player_contract.h"
 #include "player/control/registration.h"
+#include "player/core/engine.h"
 
 namespace {
 
@@ -42,13 +43,15 @@ STDAPI DllCanUnloadNow() {
 
 namespace {
 
-// Registration builds key paths as strings: a refused allocation becomes a result.
+// Registration builds key paths as strings: a refused allocation becomes a result (it is
+// granted from the engine's memory reserve, held here, and reported afterwards).
 template <class F> HRESULT Guarded(F&& f) {
-    try {
-        return f();
-    } catch (...) {
+    const engine::MemoryGuard guard;
+    if (!guard.Held()) {
         return E_OUTOFMEMORY;
     }
+    const HRESULT hr = f();
+    return guard.Refused() ? E_OUTOFMEMORY : hr;
 }
 
 } // namespace

@@ -216,13 +216,9 @@ LRESULT CALLBACK MovieView::WindowProc(HWND window, UINT message, WPARAM wParam,
     if (view->window_ == NULL) {
         view->window_ = window; // messages sent from inside CreateWindowEx
     }
-    // No exception may unwind into the system's dispatch; the engine throws none, what is
-    // left is the control's own bookkeeping.
-    try {
-        return view->OnMessage(message, wParam, lParam);
-    } catch (...) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    // Nothing throws here (the control and the engine are built without exceptions): a
+    // refused allocation is granted from the engine's reserve while a player lives.
+    return view->OnMessage(message, wParam, lParam);
 }
 
 LRESULT MovieView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -51,21 +53,21 @@ engine::LoadStatus LoadMovieFile(const wchar_t* url, size_t length, engine::Play
     if (high != 0 || size > engine::kMaxMovieBytes) {
         return engine::LoadStatus::TooLarge;
     }
-    std::vector<uint8_t> bytes;
-    try {
-        bytes.resize(size);
-    } catch (...) {
+    // The file's size is the movie's to choose: a refusal is a result, not the reserve's.
+    const std::unique_ptr<uint8_t, void (*)(void*)> bytes(
+        static_cast<uint8_t*>(std::malloc(size == 0 ? 1 : size)), std::free);
+    if (!bytes) {
         return engine::LoadStatus::OutOfMemory;
     }
     DWORD total = 0;
     while (total < size) {
         DWORD read = 0;
-        if (!ReadFile(file.Get(), bytes.data() + total, size - total, &read, NULL) || read == 0) {
+        if (!ReadFile(file.Get(), bytes.get() + total, size - total, &read, NULL) || read == 0) {
             return engine::LoadStatus::TooShort;
         }
         total += read;
     }
-    return movie->Load(bytes.data(), bytes.size());
+    return movie->Load(bytes.get(), size);
 }
 
 PlayerControl::PlayerControl() : view_(*this) {
@@ -98,12 +100,13 @@ HRESULT PlayerControl::Create(REFIID iid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
     }
-    // The engine's player needs memory of its own while it is made; nothrow covers only
-    // the control's.
-    PlayerControl* control = nullptr;
-    try {
-        control = new (std::nothrow) PlayerControl();
-    } catch (...) {
+    // The reserve is held before anything is made, so that a refusal while the control and
+    // its player are made is granted from it and reported here.
+    const engine::MemoryGuard guard;
+    PlayerControl* control = guard.Held() ? new PlayerControl() : nullptr;
+    if (control != nullptr && guard.Refused()) {
+        control->Release();
+        control = nullptr;
     }
     if (control == nullptr) {
         *object = nullptr;

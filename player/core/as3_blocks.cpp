@@ -27,7 +27,11 @@ bool AbcOfTag(const swf::Tag& tag, const uint8_t** data, size_t* size, bool* laz
 
 std::vector<std::string> PartsNotPlayed(const uint8_t* data, size_t size) noexcept {
     std::vector<std::string> phrases;
-    try {
+    // Outside any player: a tool asks, and not knowing is no reason to hold its user up.
+    const MemoryGuard guard;
+    if (!guard.Held())
+        return phrases;
+    {
         swf::Movie movie;
         if (swf::ReadMovie(data, size, &movie) != swf::ReadStatus::Ok || !UsesActionScript3(movie))
             return phrases;
@@ -59,9 +63,9 @@ std::vector<std::string> PartsNotPlayed(const uint8_t* data, size_t size) noexce
             }
             phrases.push_back(phrase);
         }
-    } catch (...) {
-        phrases.clear();
     }
+    if (guard.Refused())
+        phrases.clear();
     return phrases;
 }
 

@@ -10,6 +10,7 @@
 #include "player/core/render/renderer.h"
 #include "player/core/script_host.h"
 #include "player/core/sound_host.h"
+#include "player/core/swf/reserve.h"
 #include "player/core/swf/movie_reader.h"
 #include "player/core/timeline/display_list.h"
 #include "player/core/timeline/frame_clock.h"
@@ -112,37 +113,84 @@ struct Player::State {
             sound->Sync(stage);
         }
     }
+
+    // An empty state that keeps what the host set on the old one (sinks, glyphs, decoders,
+    // threads). The old one goes first, to give its memory back.
+    static void Renew(std::unique_ptr<State>& state) {
+        State& old = *state;
+        std::function<void(const char*)> keptTrace = std::move(old.trace);
+        std::function<void(const char*)> keptNotice = std::move(old.notice);
+        DeviceGlyphSource keptGlyphs = std::move(old.deviceGlyphs);
+        Mp3DecoderSource keptMp3 = std::move(old.mp3);
+        const DeviceFontMetrics keptMetrics = old.deviceMetrics;
+        const int keptThreads = old.drawThreads;
+        state.reset();
+        memory::Rearm();
+        state.reset(new State);
+        State& fresh = *state;
+        fresh.trace = std::move(keptTrace);
+        fresh.notice = std::move(keptNotice);
+        fresh.deviceGlyphs = std::move(keptGlyphs);
+        fresh.deviceMetrics = keptMetrics;
+        fresh.mp3 = std::move(keptMp3);
+        fresh.drawThreads = keptThreads;
+        fresh.renderer.SetThreads(fresh.drawThreads);
+    }
 };
 
 const char* LoadStatusText(LoadStatus status) {
     return swf::StatusText(static_cast<swf::ReadStatus>(status));
 }
 
-Player::Player() : state_(new State) {}
-Player::~Player() = default;
-Player::Player(Player&&) noexcept = default;
-Player& Player::operator=(Player&&) noexcept = default;
-
-void Player::Fail(const char* where) noexcept {
-    if (!state_) {
-        return;
+Player::Player() {
+    memory::Hold(); // before the state: a refusal while it is made finds the reserve
+    state_.reset(new State);
+}
+Player::~Player() {
+    if (state_) {
+        state_.reset();
+        memory::Release();
     }
+}
+Player::Player(Player&&) noexcept = default;
+Player& Player::operator=(Player&& other) noexcept {
+    if (this != &other) {
+        if (state_) {
+            state_.reset();
+            memory::Release();
+        }
+        state_ = std::move(other.state_); // its hold on the reserve comes along
+    }
+    return *this;
+}
+
+// Called when a refusal was counted during a call: the movie stops and its content goes,
+// which gives back the memory to arm the reserve again.
+void Player::Fail(const char* where) noexcept {
+    State::Renew(state_);
     State& s = *state_;
     s.failed = true;
-    s.clock.Stop();
     s.dirty = true;
     if (s.notice) {
-        try {
-            char line[96] = "out of memory: the movie stopped while ";
-            const size_t used = std::char_traits<char>::length(line);
-            for (size_t i = 0; where[i] != 0 && used + i + 1 < sizeof line; ++i) {
-                line[used + i] = where[i];
-                line[used + i + 1] = 0;
-            }
-            s.notice(line);
-        } catch (...) {
+        char line[96] = "out of memory: the movie stopped while ";
+        const size_t used = std::char_traits<char>::length(line);
+        for (size_t i = 0; where[i] != 0 && used + i + 1 < sizeof line; ++i) {
+            line[used + i] = where[i];
+            line[used + i + 1] = 0;
         }
+        s.notice(line);
     }
+}
+
+// At the end of an entry point: whether the system refused memory since it began (then
+// the movie has stopped). A reserve taken by a refusal outside any call is armed again.
+bool Player::Refused(uint32_t failuresBefore, const char* where) noexcept {
+    if (memory::Failures() == failuresBefore) {
+        memory::Rearm();
+        return false;
+    }
+    Fail(where);
+    return true;
 }
 
 bool Player::Failed() const {
@@ -150,32 +198,11 @@ bool Player::Failed() const {
 }
 
 LoadStatus Player::Load(const uint8_t* data, size_t size) {
-    // An empty state that keeps what the host set on the old one (sinks, glyphs, decoders).
-    const auto Fresh = [](State& old) {
-        std::unique_ptr<State> fresh(new State);
-        fresh->trace = std::move(old.trace);
-        fresh->notice = std::move(old.notice);
-        fresh->deviceGlyphs = std::move(old.deviceGlyphs);
-        fresh->deviceMetrics = old.deviceMetrics;
-        fresh->mp3 = std::move(old.mp3);
-        fresh->drawThreads = old.drawThreads;
-        fresh->renderer.SetThreads(fresh->drawThreads);
-        return fresh;
-    };
-    try {
-        // A fresh state in place: the stage and renderer point into the loaded content.
-        state_ = Fresh(*state_);
-        return LoadInto(*state_, data, size);
-    } catch (...) {
-        // Whatever was read goes, to give the memory back; the sinks stay when they can.
-        try {
-            state_ = Fresh(*state_);
-        } catch (...) {
-            state_->loaded = false;
-        }
-        Fail("loading");
-        return LoadStatus::OutOfMemory;
-    }
+    const uint32_t before = memory::Failures();
+    // A fresh state in place: the stage and renderer point into the loaded content.
+    State::Renew(state_);
+    const LoadStatus status = LoadInto(*state_, data, size);
+    return Refused(before, "loading") ? LoadStatus::OutOfMemory : status;
 }
 
 LoadStatus Player::LoadInto(State& s, const uint8_t* data, size_t size) {
@@ -295,17 +322,15 @@ void Player::Play(uint32_t nowMs) {
     s.clock.Play(nowMs);
     if (s.clock.Frame() != before && s.loaded) {
         // Played again from the start after the last frame.
-        try {
-            s.stage.GoTo(s.clock.Frame());
-            if (s.as3)
-                s.as3->RunEvents();
-            else
-                s.scripts->RunEvents();
-            s.SyncSound();
-        } catch (...) {
-            Fail("starting again");
-        }
+        const uint32_t failures = memory::Failures();
+        s.stage.GoTo(s.clock.Frame());
+        if (s.as3)
+            s.as3->RunEvents();
+        else
+            s.scripts->RunEvents();
+        s.SyncSound();
         s.dirty = true;
+        Refused(failures, "starting again");
     }
 }
 void Player::Stop() {
@@ -318,17 +343,15 @@ void Player::GoTo(uint32_t frame) {
     }
     s.clock.GoTo(frame);
     if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
-        try {
-            s.stage.GoTo(s.clock.Frame());
-            if (s.as3)
-                s.as3->RunEvents();
-            else
-                s.scripts->RunEvents();
-            s.SyncSound();
-        } catch (...) {
-            Fail("going to a frame");
-        }
+        const uint32_t failures = memory::Failures();
+        s.stage.GoTo(s.clock.Frame());
+        if (s.as3)
+            s.as3->RunEvents();
+        else
+            s.scripts->RunEvents();
+        s.SyncSound();
         s.dirty = true;
+        Refused(failures, "going to a frame");
     }
 }
 
@@ -345,22 +368,20 @@ bool Player::Tick(uint32_t nowMs) {
     if (!s.loaded) {
         return s.dirty;
     }
-    try {
-        s.SoundCompletions();
-        // A main-timeline stream, while the host plays it, sets the pace instead of the clock.
-        const int due = s.sound ? s.sound->StepsDue(s.stage.Frame()) : -1;
-        const uint32_t steps = due >= 0 ? uint32_t(due) : s.clock.LastSteps();
-        for (uint32_t i = 0; i < steps && s.loaded; ++i) {
-            if (s.as3 ? s.as3->Frame(double(nowMs - s.startMs))
-                      : s.scripts->Frame(double(nowMs - s.startMs))) {
-                s.dirty = true;
-            }
-            s.SyncSound();
+    const uint32_t failures = memory::Failures();
+    s.SoundCompletions();
+    // A main-timeline stream, while the host plays it, sets the pace instead of the clock.
+    const int due = s.sound ? s.sound->StepsDue(s.stage.Frame()) : -1;
+    const uint32_t steps = due >= 0 ? uint32_t(due) : s.clock.LastSteps();
+    for (uint32_t i = 0; i < steps && s.loaded && memory::Failures() == failures; ++i) {
+        if (s.as3 ? s.as3->Frame(double(nowMs - s.startMs))
+                  : s.scripts->Frame(double(nowMs - s.startMs))) {
+            s.dirty = true;
         }
-    } catch (...) {
-        Fail("playing a frame");
+        s.SyncSound();
     }
-    return s.dirty;
+    Refused(failures, "playing a frame");
+    return state_->dirty;
 }
 
 void Player::Draw(const Surface& target, const Box& viewport) {
@@ -397,52 +418,48 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     canvas.width = box.right - box.left;
     canvas.height = box.bottom - box.top;
     canvas.stride = target.stride;
-    try {
-        s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
-        if (s.renderer.WasCut() && !s.toldCut && s.notice) {
-            s.toldCut = true;
-            s.notice("a frame asks for more drawing than the player gives it: part is left out");
-        }
-    } catch (...) {
-        Fail("drawing");
+    const uint32_t failures = memory::Failures();
+    s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
+    if (s.renderer.WasCut() && !s.toldCut && s.notice) {
+        s.toldCut = true;
+        s.notice("a frame asks for more drawing than the player gives it: part is left out");
     }
+    Refused(failures, "drawing"); // leaves it dirty: the next picture is the background
 }
 
 void Player::SetDrawThreads(int count) {
+    const uint32_t failures = memory::Failures();
     State& s = *state_;
     s.drawThreads = std::max(1, std::min(kMaxDrawThreads, count));
     s.renderer.SetThreads(s.drawThreads);
+    Refused(failures, "starting the drawing threads");
 }
 
 void Player::SetTraceSink(std::function<void(const char*)> sink) {
+    const uint32_t failures = memory::Failures();
     state_->trace = std::move(sink);
-    try {
-        if (state_->scripts) {
-            state_->scripts->SetSinks(state_->trace, state_->notice);
-        }
-        if (state_->as3) {
-            state_->as3->SetSinks(state_->trace, state_->notice);
-        }
-    } catch (...) {
-        Fail("setting the trace sink");
+    if (state_->scripts) {
+        state_->scripts->SetSinks(state_->trace, state_->notice);
     }
+    if (state_->as3) {
+        state_->as3->SetSinks(state_->trace, state_->notice);
+    }
+    Refused(failures, "setting the trace sink");
 }
 
 void Player::SetNoticeSink(std::function<void(const char*)> sink) {
+    const uint32_t failures = memory::Failures();
     state_->notice = std::move(sink);
-    try {
-        if (state_->sound) {
-            state_->sound->SetNotice(state_->notice);
-        }
-        if (state_->scripts) {
-            state_->scripts->SetSinks(state_->trace, state_->notice);
-        }
-        if (state_->as3) {
-            state_->as3->SetSinks(state_->trace, state_->notice);
-        }
-    } catch (...) {
-        Fail("setting the notice sink");
+    if (state_->sound) {
+        state_->sound->SetNotice(state_->notice);
     }
+    if (state_->scripts) {
+        state_->scripts->SetSinks(state_->trace, state_->notice);
+    }
+    if (state_->as3) {
+        state_->as3->SetSinks(state_->trace, state_->notice);
+    }
+    Refused(failures, "setting the notice sink");
 }
 
 bool Player::HasSound() const {
@@ -451,43 +468,45 @@ bool Player::HasSound() const {
 
 void Player::MixSound(int16_t* out, size_t frames) {
     if (state_->sound && !state_->failed) {
-        try {
-            state_->sound->Mix(out, frames);
+        const uint32_t failures = memory::Failures();
+        state_->sound->Mix(out, frames);
+        if (!Refused(failures, "mixing sound")) {
             return;
-        } catch (...) {
-            Fail("mixing sound");
         }
     }
     std::fill(out, out + frames * 2, int16_t(0));
 }
 
 void Player::SetMp3Decoder(Mp3DecoderSource source) {
+    const uint32_t failures = memory::Failures();
     state_->mp3 = std::move(source);
-    try {
-        if (state_->sound) {
-            state_->sound->SetMp3(AdaptMp3(state_->mp3));
-        }
-    } catch (...) {
-        Fail("setting the MP3 decoder");
+    if (state_->sound) {
+        state_->sound->SetMp3(AdaptMp3(state_->mp3));
     }
+    Refused(failures, "setting the MP3 decoder");
 }
 
 void Player::SetDeviceGlyphs(DeviceGlyphSource source, DeviceFontMetrics metrics) {
-    try {
-        state_->deviceGlyphs = source;
-        state_->deviceMetrics = metrics;
-        state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
-        if (state_->scripts) {
-            state_->scripts->SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
-        }
-        if (state_->as3) {
-            state_->as3->SetDeviceGlyphs(Adapt(std::move(source)),
-                                         {metrics.ascent, metrics.descent});
-        }
-    } catch (...) {
-        Fail("setting the device fonts");
+    const uint32_t failures = memory::Failures();
+    state_->deviceGlyphs = source;
+    state_->deviceMetrics = metrics;
+    state_->renderer.SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+    if (state_->scripts) {
+        state_->scripts->SetDeviceGlyphs(Adapt(source), {metrics.ascent, metrics.descent});
+    }
+    if (state_->as3) {
+        state_->as3->SetDeviceGlyphs(Adapt(std::move(source)), {metrics.ascent, metrics.descent});
     }
     state_->dirty = true;
+    Refused(failures, "setting the device fonts");
+}
+
+MemoryGuard::MemoryGuard() noexcept : failures_(memory::Failures()), held_(memory::Hold()) {}
+MemoryGuard::~MemoryGuard() {
+    memory::Release();
+}
+bool MemoryGuard::Refused() const noexcept {
+    return memory::Failures() != failures_;
 }
 
 } // namespace engine

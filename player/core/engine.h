@@ -80,10 +80,12 @@ using Mp3DecoderSource = std::function<std::unique_ptr<Mp3Decoder>(int rate, int
 // The sound the engine mixes: 44,100 frames a second, two 16-bit channels interleaved.
 const int kSoundRate = 44100;
 
-// No exception leaves a Player: when the system runs out of memory inside one (or a host
-// callback throws), the movie stops for good, Playing() turns false, Draw shows only the
-// stage colour, and the reason goes to the notice sink. Load starts afresh. Only the
-// constructor may throw (std::bad_alloc), before there is a player to stop.
+// No exception leaves a Player; the engine is built without them. While a player lives it
+// holds a memory reserve: when the system refuses an allocation inside a call, the reserve
+// is given back so the call can finish, and at its end the movie stops for good (its
+// content dropped, Playing() false, Draw shows only the background, the reason on the
+// notice sink). Load starts afresh. A second refusal before the reserve could be armed
+// again ends the process. Host callbacks (sinks, glyph and decoder sources) must not throw.
 class Player {
   public:
     Player();
@@ -156,8 +158,27 @@ class Player {
   private:
     struct State;
     void Fail(const char* where) noexcept;
+    bool Refused(uint32_t failuresBefore, const char* where) noexcept;
     static LoadStatus LoadInto(State& s, const uint8_t* data, size_t size);
     std::unique_ptr<State> state_;
+};
+
+// For a host that allocates around a player (making one, registering): while a guard
+// lives the memory reserve is held, so a refused allocation is granted from it, and the
+// guard tells afterwards that the system refused one.
+class MemoryGuard {
+  public:
+    MemoryGuard() noexcept;
+    ~MemoryGuard();
+    MemoryGuard(const MemoryGuard&) = delete;
+    MemoryGuard& operator=(const MemoryGuard&) = delete;
+    // False when the system could not even give the reserve: allocate nothing then.
+    bool Held() const { return held_; }
+    bool Refused() const noexcept;
+
+  private:
+    uint32_t failures_;
+    bool held_;
 };
 
 // The ActionScript 3 parts a movie uses that the player does not run yet, each a short

@@ -1,7 +1,7 @@
 // The system running out of memory inside the engine: every entry point of the facade,
-// with the allocator refusing from its Nth request on, for every N up to the last request
-// the call makes. Nothing may escape; a failed call leaves a stopped player that said why.
-// Global new is replaced for this program alone.
+// with the allocator refusing its Nth request, for every N up to the last request the call
+// makes. The engine's reserve is given back for it; the call finishes and leaves a stopped
+// player that said why, and nothing leaks. Global new is replaced for this program alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "player/core/engine.h"
+#include "player/core/swf/reserve.h"
 #include "tests/support/refusing_allocator.h"
 
 namespace {
@@ -72,35 +73,53 @@ TEST(OutOfMemory, NoEntryPointLetsItEscape) {
                  [](const char*, bool, bool, uint32_t, engine::DeviceGlyph*) { return false; }, {});
          }},
     };
+    // Once untouched first: what the engine makes once per process is no leak.
+    {
+        engine::Player player;
+        ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+        player.Play(0);
+        player.Tick(100);
+        for (const EntryPoint& entry : entries) {
+            entry.call(player, movie);
+        }
+    }
     for (const EntryPoint& entry : entries) {
         SCOPED_TRACE(entry.name);
         long n = 0;
         for (;; ++n) {
             ASSERT_LT(n, 100000) << "the call never completed";
-            engine::Player player;
-            player.SetNoticeSink(Notice);
-            ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
-            player.Play(0);
-            player.Tick(100);
-            g_notice[0] = 0;
-            g_allocations = 0;
-            g_refused = false;
-            g_failFrom = n;
-            entry.call(player, movie); // an escaping exception fails the test
-            const bool refused = g_refused;
-            g_failFrom = -1;
+            const long liveBefore = g_live;
+            bool refused = false;
+            {
+                engine::Player player;
+                player.SetNoticeSink(Notice);
+                ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+                player.Play(0);
+                player.Tick(100);
+                g_notice[0] = 0;
+                RefuseAt(n);
+                entry.call(player, movie);
+                RefuseNone();
+                refused = g_refused;
+                if (refused) {
+                    EXPECT_TRUE(player.Failed()) << "refused at allocation " << n;
+                    EXPECT_FALSE(player.Playing());
+                    EXPECT_NE(std::strstr(g_notice, "out of memory"), nullptr) << g_notice;
+                    // The stopped player goes on answering and draws its background.
+                    player.Tick(5000);
+                    std::fill(pixels.begin(), pixels.end(), 0u);
+                    player.Draw(surface, {0, 0, 64, 48});
+                    EXPECT_EQ(
+                        std::count(pixels.begin(), pixels.end(), 0xFF000000u | player.Background()),
+                        long(pixels.size()));
+                } else {
+                    EXPECT_FALSE(player.Failed());
+                }
+            }
+            EXPECT_EQ(g_live, liveBefore) << "blocks leaked, refused at allocation " << n;
             if (!refused) {
                 break;
             }
-            EXPECT_TRUE(player.Failed()) << "refused at allocation " << n;
-            EXPECT_FALSE(player.Playing());
-            EXPECT_NE(std::strstr(g_notice, "out of memory"), nullptr) << g_notice;
-            // The stopped player goes on answering and draws its stage colour.
-            player.Tick(5000);
-            std::fill(pixels.begin(), pixels.end(), 0u);
-            player.Draw(surface, {0, 0, 64, 48});
-            EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF000000u | player.Background()),
-                      long(pixels.size()));
         }
         EXPECT_EQ(n > 0, entry.allocates) << n << " allocations";
     }
@@ -109,15 +128,77 @@ TEST(OutOfMemory, NoEntryPointLetsItEscape) {
 TEST(OutOfMemory, LoadReportsItAndTheNextLoadPlays) {
     const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/script_clips.swf");
     engine::Player player;
-    g_allocations = 0;
-    g_failFrom = 3;
+    RefuseAt(3);
     EXPECT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::OutOfMemory);
-    g_failFrom = -1;
+    RefuseNone();
     EXPECT_FALSE(player.Loaded());
     EXPECT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
     EXPECT_FALSE(player.Failed());
     player.Play(0);
     EXPECT_TRUE(player.Playing());
+}
+
+// The reserve is armed again after each failure: refusals in call after call, in two
+// players at once, each stop a movie and none ends the process.
+TEST(OutOfMemory, TheReserveIsArmedAgainAfterEachFailure) {
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/script_clips.swf");
+    engine::Player first, second;
+    for (int round = 0; round < 3; ++round) {
+        for (engine::Player* p : {&first, &second}) {
+            ASSERT_EQ(p->Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+            p->Play(0);
+            RefuseAt(0);
+            p->Tick(1000 + 100 * round);
+            RefuseNone();
+            EXPECT_TRUE(g_refused);
+            EXPECT_TRUE(p->Failed()) << "round " << round;
+        }
+    }
+}
+
+// A second refusal before the reserve could be armed again has no way back: the process
+// ends quietly, with the code the shipped programs' terminate handler gives.
+TEST(OutOfMemoryDeathTest, ASecondRefusalInOneCallEndsTheProcess) {
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/script_clips.swf");
+    EXPECT_EXIT(
+        {
+            engine::Player player;
+            RefuseAt(0, 2);
+            player.Load(movie.data(), movie.size());
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(3), "");
+    // No player, no handler: the program's own (none here) is back.
+    {
+        engine::Player player;
+        EXPECT_NE(std::get_new_handler(), nullptr);
+    }
+    EXPECT_EQ(std::get_new_handler(), nullptr);
+}
+
+// Requests the movie sizes ask the system first; a refusal, or a size whose bytes do not
+// fit in size_t, is a result.
+TEST(OutOfMemory, ObtainableAnswersForTheSystem) {
+    const size_t most = ~size_t(0);
+    const struct {
+        size_t bytes;
+        bool obtainable;
+    } bytes[] = {{0, true}, {1u << 20, true}, {most / 2 + 1, false}, {most, false}};
+    for (const auto& c : bytes) {
+        EXPECT_EQ(memory::Obtainable(c.bytes), c.obtainable) << c.bytes;
+    }
+    const struct {
+        size_t count, extra;
+        bool obtainable;
+    } counts[] = {
+        {1u << 18, 0, true},      // 1 MB of pixels
+        {most / 4 + 1, 0, false}, // the bytes overflow
+        {16, most - 63, false},   // with the extra they overflow
+        {most / 4, 0, false},     // they fit in size_t, the system refuses
+    };
+    for (const auto& c : counts) {
+        EXPECT_EQ(memory::Obtainable<uint32_t>(c.count, c.extra), c.obtainable) << c.count;
+    }
 }
 
 } // namespace

@@ -152,18 +152,16 @@ TEST(ControlOutOfMemory, NoEntryPointLetsItEscape) {
             ASSERT_LT(n, 100000) << "the call never completed";
             Hosted hosted;
             ASSERT_TRUE(hosted.Make(bstr));
-            g_allocations = 0;
-            g_refused = false;
-            g_failFrom = n;
+            RefuseAt(n);
             HRESULT hr = E_UNEXPECTED;
             try {
                 hr = entry.call(hosted, bstr);
             } catch (...) {
-                g_failFrom = -1;
+                RefuseNone();
                 ADD_FAILURE() << "an exception escaped at allocation " << n;
             }
+            RefuseNone();
             const bool refused = g_refused;
-            g_failFrom = -1;
             EXPECT_EQ(S_OK, hr) << "refused at allocation " << n;
             // The control goes on answering, and its window on painting.
             long state = -1;

@@ -4,6 +4,7 @@
 
 #include "player/core/avm1/frame.h"
 #include "player/core/avm1/vm.h"
+#include "player/core/swf/reserve.h"
 
 namespace avm1 {
 namespace {
@@ -23,6 +24,7 @@ class Vm::Entry {
             vm.depth_ = 0;
             vm.abort_ = RunResult::Done;
             vm.throwing_ = false;
+            vm.failuresAtEntry_ = memory::Failures();
             vm.stack_.clear();
             base_ = 0;
         }

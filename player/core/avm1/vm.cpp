@@ -2,6 +2,7 @@
 
 #include "player/core/avm1/builtins_text.h"
 #include "player/core/avm1/listeners.h"
+#include "player/core/swf/reserve.h"
 
 #include <algorithm>
 #include <chrono>
@@ -270,6 +271,12 @@ bool Vm::Reserve(size_t bytes) {
 bool Vm::Budget() {
     if (frameOver_)
         return false;
+    // The system refused memory (the reserve took its place): the facade stops the movie.
+    if (memory::Failures() != failuresAtEntry_) {
+        frameOver_ = true;
+        Abort(RunResult::OutOfMemory);
+        return false;
+    }
     if (budgetUsed_ > limits_.instructionsPerFrame ||
         clock_() - frameStart_ > limits_.millisecondsPerFrame) {
         frameOver_ = true;

@@ -266,6 +266,7 @@ class Vm {
     bool throwing_ = false;
     Value thrown_;
     uint64_t budgetUsed_ = 0, totalInstructions_ = 0;
+    uint32_t failuresAtEntry_ = 0; // memory::Failures() when the outermost script began
     size_t liveAfterCollect_ = 0;
     int framesSinceCollect_ = 0;
     double frameStart_ = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/core/avm2/vm.h"
+#include "player/core/swf/reserve.h"
 
 namespace avm2 {
 
@@ -444,13 +445,23 @@ bool Need(Vm& vm, Bytes* b, uint32_t n) {
     }
     return true;
 }
+// A byte array grows to what a script asks: a refusal by the system is Flash's MemoryError
+// here, so that a large request never falls to the memory reserve.
+bool Grow(Vm& vm, Bytes* b, size_t n) {
+    if (n > b->data.capacity() && !memory::Obtainable(std::max(n, b->data.size() * 2))) {
+        vm.ThrowError("MemoryError", 1000, "Error #1000: The system is out of memory.");
+        return false;
+    }
+    b->data.resize(n);
+    return true;
+}
 void Put(Vm& vm, Bytes* b, const uint8_t* p, size_t n) {
     if (size_t(b->position) + n > (64u << 20)) {
         vm.ThrowError("MemoryError", 1000, "Error #1000: The system is out of memory.");
         return;
     }
-    if (b->position + n > b->data.size())
-        b->data.resize(b->position + n);
+    if (b->position + n > b->data.size() && !Grow(vm, b, b->position + n))
+        return;
     std::memcpy(b->data.data() + b->position, p, n);
     b->position += uint32_t(n);
 }
@@ -476,8 +487,7 @@ NATIVE(BaSetLength) {
     UNUSED;
     Bytes* b = BytesOf(self);
     const uint32_t n = ToUint32(vm.ToNumber(Arg(args, argc, 0)));
-    if (b && n <= (64u << 20)) {
-        b->data.resize(n);
+    if (b && n <= (64u << 20) && Grow(vm, b, n)) {
         if (b->position > n)
             b->position = n;
     }
@@ -820,7 +830,8 @@ void ByteArrayPut(Vm& vm, Object* o, uint32_t index, const Value& v) {
             return;
         }
         vm.heap().Account(o, index + 1 - b->data.size());
-        b->data.resize(size_t(index) + 1);
+        if (!Grow(vm, b, size_t(index) + 1))
+            return;
     }
     b->data[index] = uint8_t(ToInt32(x) & 0xFF);
 }

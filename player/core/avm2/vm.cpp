@@ -7,6 +7,7 @@
 
 #include "player/core/avm2/media.h"
 #include "player/core/avm2/vm_internal.h"
+#include "player/core/swf/reserve.h"
 
 namespace avm2 {
 
@@ -179,8 +180,9 @@ bool Vm::Budget() {
             Abort(RunResult::Abandoned);
             return false;
         }
-        // Natives hold objects the collector cannot see: no collection mid-script.
-        if (heap_.OverCap()) {
+        // Natives hold objects the collector cannot see: no collection mid-script. A
+        // refusal by the system (the reserve took its place) stops the movie at the facade.
+        if (heap_.OverCap() || memory::Failures() != failuresAtFrame_) {
             Abort(RunResult::OutOfMemory);
             return false;
         }
@@ -192,6 +194,7 @@ void Vm::BeginFrame() {
     budgetUsed_ = 0;
     frameOver_ = false;
     frameStart_ = SteadyMs();
+    failuresAtFrame_ = memory::Failures();
     abort_ = RunResult::Done;
 }
 

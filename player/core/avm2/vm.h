@@ -389,6 +389,7 @@ class Vm {
     bool throwing_ = false;
     Value thrown_;
     uint64_t budgetUsed_ = 0, totalInstructions_ = 0;
+    uint32_t failuresAtFrame_ = 0; // memory::Failures() when the frame began
     double frameStart_ = 0;
     bool frameOver_ = false;
     size_t liveAfterCollect_ = 0;

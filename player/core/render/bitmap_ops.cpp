@@ -6,6 +6,7 @@
 
 #include "player/core/render/filters.h"
 #include "player/core/render/rasterizer.h"
+#include "player/core/swf/reserve.h"
 
 namespace render {
 
@@ -90,7 +91,8 @@ uint32_t FromStored(uint32_t p) {
 
 bool MakeScriptBitmap(int width, int height, bool transparent, uint32_t argb, ScriptBitmap* out,
                       const BitmapLimits& limits) {
-    if (!ScriptBitmapSizeAllowed(width, height, limits)) {
+    if (!ScriptBitmapSizeAllowed(width, height, limits) ||
+        !memory::Obtainable<uint32_t>(size_t(width) * height)) {
         return false;
     }
     out->pixels = std::make_shared<swf::Bitmap>();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "player/core/swf/characters.h"
+#include "player/core/swf/reserve.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -193,9 +194,14 @@ bool Decode(const uint8_t* data, size_t size, Bitmap* bitmap, bool sizeOnly) {
         bitmap->height = h;
         return true;
     }
+    // The decoder asks the system through malloc, which answers a refusal with null.
     stbi_uc* px = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &n, 4);
     if (px == nullptr) {
         return false;
+    }
+    if (!memory::Obtainable<uint32_t>(size_t(w) * h)) {
+        stbi_image_free(px);
+        return false; // drawn as a bitmap that failed to decode
     }
     bitmap->width = w;
     bitmap->height = h;
@@ -242,6 +248,9 @@ bool ReadLossless(const Tag& tag, bool alpha, Bitmap* bitmap, bool sizeOnly) {
     if (!InflateExact(r.Current(), r.Remaining(), expected, &raw, true)) {
         return false;
     }
+    if (!memory::Obtainable<uint32_t>(size_t(w) * h)) {
+        return false;
+    }
     bitmap->width = static_cast<int>(w);
     bitmap->height = static_cast<int>(h);
     bitmap->pixels.resize(size_t(w) * h);
@@ -275,7 +284,7 @@ bool ReadLossless(const Tag& tag, bool alpha, Bitmap* bitmap, bool sizeOnly) {
 
 bool InflateExact(const uint8_t* data, size_t size, size_t expected, std::vector<uint8_t>* out,
                   bool atLeast) {
-    if (expected > kMaxBitmapBytes + 1024 || size > 0xFFFFFFFFu) {
+    if (expected > kMaxBitmapBytes + 1024 || size > 0xFFFFFFFFu || !memory::Obtainable(expected)) {
         return false;
     }
     out->assign(expected, 0);

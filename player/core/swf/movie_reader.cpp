@@ -1,6 +1,7 @@
 #include "player/core/swf/movie_reader.h"
 
 #include "player/core/swf/lzma.h"
+#include "player/core/swf/reserve.h"
 
 #include <zlib.h>
 
@@ -177,8 +178,13 @@ ReadStatus Inflate(const uint8_t* in, size_t inSize, uint32_t hint, uint32_t lim
     stream.next_in = const_cast<Bytef*>(in);
     stream.avail_in = static_cast<uInt>(std::min<size_t>(inSize, 0xFFFFFFFFu));
     const size_t most = size_t(limit) + 1; // one byte more tells a movie over the limit
-    out->resize(std::min<size_t>(
-        {most, std::max<size_t>(hint, 64), std::max<size_t>(64 * 1024, inSize * 4)}));
+    const size_t first = std::min<size_t>(
+        {most, std::max<size_t>(hint, 64), std::max<size_t>(64 * 1024, inSize * 4)});
+    if (!memory::Obtainable(first)) {
+        inflateEnd(&stream);
+        return ReadStatus::OutOfMemory;
+    }
+    out->resize(first);
     size_t produced = 0;
     int result = Z_OK;
     for (;;) {
@@ -186,7 +192,14 @@ ReadStatus Inflate(const uint8_t* in, size_t inSize, uint32_t hint, uint32_t lim
             if (out->size() == most) {
                 break;
             }
-            out->resize(std::min<size_t>(most, out->size() * 2));
+            // Asked while the old buffer is held, as the growth holds both.
+            const size_t grown = std::min<size_t>(most, out->size() * 2);
+            if (!memory::Obtainable(grown)) {
+                inflateEnd(&stream);
+                out->clear();
+                return ReadStatus::OutOfMemory;
+            }
+            out->resize(grown);
         }
         stream.next_out = out->data() + produced;
         stream.avail_out = static_cast<uInt>(out->size() - produced);

@@ -22,7 +22,8 @@ enum class ReadStatus {
     BadCompression, // the zlib or LZMA stream is damaged before any of the movie came out
     BadHeader,      // the stage rectangle, rate or count do not fit or make no sense
     BadTag,         // no longer given: a movie ends before a tag cut off by the file's end
-    OutOfMemory,    // the system could not give the memory (set by the engine's facade)
+    OutOfMemory,    // the system could not give the memory: the uncompressed movie, or
+                    // any the engine needed while it loaded (set by its facade)
 };
 
 const char* StatusText(ReadStatus status);

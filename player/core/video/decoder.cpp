@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/core/swf/reserve.h"
 #include "player/core/video/h263.h"
 #include "player/core/video/screen_video.h"
 #include "player/core/video/vp6.h"
@@ -63,7 +64,11 @@ void Deblock(const Picture& p, std::vector<uint8_t>* out) {
 
 } // namespace
 
-void Picture::AllocateYuv(int w, int h, int codedW, int codedH, bool alpha) {
+bool Picture::AllocateYuv(int w, int h, int codedW, int codedH, bool alpha) {
+    const size_t luma = size_t(codedW) * codedH;
+    if (!memory::Obtainable(luma * (alpha ? 3 : 2))) {
+        return false;
+    }
     format = Format::Yuv420;
     width = w;
     height = h;
@@ -75,6 +80,7 @@ void Picture::AllocateYuv(int w, int h, int codedW, int codedH, bool alpha) {
     u.resize(size_t(chromaStride) * chromaRows);
     v.resize(u.size());
     a.resize(alpha ? y.size() : 0);
+    return true;
 }
 
 size_t Picture::Bytes() const {
@@ -142,6 +148,10 @@ bool IsKeyframe(uint8_t codec, const uint8_t* data, size_t size) {
 }
 
 void ToBitmap(const Picture& p, bool deblock, swf::Bitmap* out) {
+    if (!memory::Obtainable<uint32_t>(size_t(p.width) * p.height)) {
+        *out = swf::Bitmap();
+        return;
+    }
     out->width = p.width;
     out->height = p.height;
     out->pixels.resize(size_t(p.width) * p.height);

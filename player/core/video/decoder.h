@@ -21,7 +21,7 @@ enum class Status : uint8_t {
     Ok,
     Unsupported,  // a codec or coding feature we do not decode
     Damaged,      // the bits do not parse
-    TooLarge,     // beyond the stream's declared size or kMaxSide
+    TooLarge,     // beyond the stream's declared size or kMaxSide, or the system's memory
     NeedKeyframe, // an inter frame with no picture to predict from
 };
 
@@ -33,7 +33,8 @@ struct Picture {
     int stride = 0, chromaStride = 0, rows = 0, chromaRows = 0;
     std::vector<uint8_t> y, u, v, a;
     std::vector<uint32_t> rgb; // Rgb: 0xFFRRGGBB, width x height
-    void AllocateYuv(int w, int h, int codedW, int codedH, bool alpha);
+    // False when the system cannot give the planes (they are left as they were).
+    bool AllocateYuv(int w, int h, int codedW, int codedH, bool alpha);
     size_t Bytes() const;
 };
 
@@ -64,6 +65,7 @@ bool IsKeyframe(uint8_t codec, const uint8_t* data, size_t size);
 
 // Premultiplied 0xAARRGGBB pixels of the picture's shown size; `deblock` smooths 8x8
 // block edges of a YUV picture first.
+// An empty bitmap (nothing drawn) when the system cannot give its pixels.
 void ToBitmap(const Picture& picture, bool deblock, swf::Bitmap* out);
 
 } // namespace video

@@ -374,7 +374,9 @@ Status H263Decoder::Decode(const uint8_t* data, size_t size) {
     }
     deblocking_ = h.deblocking;
     const int mbw = (h.width + 15) / 16, mbh = (h.height + 15) / 16;
-    work_.AllocateYuv(h.width, h.height, mbw * 16, mbh * 16, false);
+    if (!work_.AllocateYuv(h.width, h.height, mbw * 16, mbh * 16, false)) {
+        return Status::TooLarge;
+    }
     gridWidth_ = 2 * mbw;
     mvs_.assign(size_t(gridWidth_) * 2 * mbh * 2, 0);
     Bits bits(data, size);

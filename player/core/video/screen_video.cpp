@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "player/core/swf/reserve.h"
+
 namespace video {
 
 namespace {
@@ -144,6 +146,9 @@ Status ScreenVideoDecoder::Decode(const uint8_t* data, size_t size) {
     if (picture_.width != h.width || picture_.height != h.height) {
         if (!key) {
             return Status::NeedKeyframe;
+        }
+        if (!memory::Obtainable<uint32_t>(size_t(h.width) * h.height)) {
+            return Status::TooLarge;
         }
         picture_.format = Picture::Format::Rgb;
         picture_.width = h.width;

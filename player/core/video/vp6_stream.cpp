@@ -28,7 +28,9 @@ Status Stream::Decode(const uint8_t* data, size_t size) {
     }
     Picture& target = pool_[current_];
     if (target.stride != 16 * mbCols_ || target.rows != 16 * mbRows_) {
-        target.AllocateYuv(16 * mbCols_, 16 * mbRows_, 16 * mbCols_, 16 * mbRows_, false);
+        if (!target.AllocateYuv(16 * mbCols_, 16 * mbRows_, 16 * mbCols_, 16 * mbRows_, false)) {
+            return Status::TooLarge;
+        }
         if (alphaOnly_) {
             target.u.clear();
             target.v.clear();

@@ -1,0 +1,14 @@
+# The engine and the programs that carry it are built without C++ exceptions: the engine
+# reports by results, and running out of memory goes through the new handler and its
+# reserve (player/core/swf/reserve.h). Without them the unwind tables, the landing pads and
+# the unwinder itself stay out of the shipped programs. Natively only exceptions go: the
+# unwind tables stay there for debuggers and profilers, and cost nothing that ships.
+# Tests and GoogleTest keep exceptions; they expect none from the engine.
+function(flickwell_without_exceptions)
+  foreach(target IN LISTS ARGN)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>)
+    if(WIN32)
+      target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+    endif()
+  endforeach()
+endfunction()
