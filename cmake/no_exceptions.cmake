@@ -12,3 +12,12 @@ function(flickwell_without_exceptions)
     endif()
   endforeach()
 endfunction()
+
+# For the programs that carry the player: the libraries' unwind tables left out at link.
+function(flickwell_discard_unwind_tables)
+  foreach(target IN LISTS ARGN)
+    target_link_options(${target} PRIVATE -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/discard_unwind.ld)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+                 ${PROJECT_SOURCE_DIR}/cmake/discard_unwind.ld)
+  endforeach()
+endfunction()

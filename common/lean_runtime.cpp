@@ -17,6 +17,16 @@
 // operator new: the library's throws std::bad_alloc when no new handler is installed,
 // which links the unwinder. While a player lives the engine's handler gives back its
 // reserve (player/core/swf/reserve.h); with no handler a refusal ends the process too.
+//
+// The guards of function-local statics: the library's throws on a recursive
+// initialisation, which links the unwinder too. Here one lock, recursive for its thread
+// (an initialiser may reach another static), covers every first initialisation.
+//
+// On i686 the library's own code, built with exceptions, still names the personality
+// routine, the catch entry points and the unwinder's resume in its unwind tables and landing
+// pads. Nothing throws,
+// so neither is ever reached; the stubs below keep the unwinder (some 30 KB) out of the
+// link, and cmake/discard_unwind.ld drops the tables.
 #include <windows.h>
 
 #include <cstdlib>
@@ -26,6 +36,31 @@ namespace {
 
 [[noreturn]] void End() {
     ExitProcess(3);
+}
+
+volatile LONG g_staticsOwner = 0; // the thread initialising a static, 0 for none
+int g_staticsDepth = 0;
+
+void LockStatics() {
+    const LONG me = LONG(GetCurrentThreadId());
+    if (g_staticsOwner == me) {
+        ++g_staticsDepth;
+        return;
+    }
+    while (InterlockedCompareExchange(&g_staticsOwner, me, 0) != 0) {
+        Sleep(0);
+    }
+    g_staticsDepth = 1;
+}
+
+void UnlockStatics() {
+    if (--g_staticsDepth == 0) {
+        InterlockedExchange(&g_staticsOwner, 0);
+    }
+}
+
+bool Initialised(const long long* guard) {
+    return __atomic_load_n(reinterpret_cast<const char*>(guard), __ATOMIC_ACQUIRE) != 0;
 }
 
 void* Allocate(std::size_t size, bool orNull) {
@@ -58,6 +93,43 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return Allocate(size, true);
 }
+
+extern "C" int __cxa_guard_acquire(long long* guard) {
+    if (Initialised(guard)) {
+        return 0;
+    }
+    LockStatics();
+    if (Initialised(guard)) {
+        UnlockStatics();
+        return 0;
+    }
+    return 1;
+}
+extern "C" void __cxa_guard_release(long long* guard) {
+    __atomic_store_n(reinterpret_cast<char*>(guard), 1, __ATOMIC_RELEASE);
+    UnlockStatics();
+}
+extern "C" void __cxa_guard_abort(long long*) {
+    UnlockStatics();
+}
+
+#if defined(__i386__)
+extern "C" void __gxx_personality_v0() {
+    End();
+}
+extern "C" void* __cxa_begin_catch(void*) {
+    End();
+}
+extern "C" void __cxa_end_catch() {
+    End();
+}
+extern "C" void __cxa_rethrow() {
+    End();
+}
+extern "C" void _Unwind_Resume(void*) {
+    End();
+}
+#endif
 
 namespace __gnu_cxx {
 
@@ -116,6 +188,10 @@ namespace std {
     End();
 }
 [[noreturn]] void __throw_bad_typeid() {
+    End();
+}
+// Calling an empty std::function, from the library's file of its own.
+[[noreturn]] void __throw_bad_function_call() {
     End();
 }
 
