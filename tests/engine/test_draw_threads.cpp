@@ -8,7 +8,6 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -166,24 +165,6 @@ TEST(BandPool, ThreadCountsHeldToTheirLimits) {
         pool.SetThreads(a[0]);
         EXPECT_EQ(pool.Threads(), a[1]) << "asked for " << a[0];
     }
-}
-
-TEST(BandPool, AFailedTaskReachesTheCallerAndThePoolGoesOn) {
-    render::BandPool pool;
-    pool.SetThreads(3);
-    std::atomic<int> ran(0);
-    EXPECT_THROW(pool.Run(50,
-                          [&](int, int task) {
-                              ++ran;
-                              if (task == 7) {
-                                  throw std::bad_alloc();
-                              }
-                          }),
-                 std::bad_alloc);
-    EXPECT_GE(ran.load(), 8);
-    ran = 0;
-    pool.Run(50, [&](int, int) { ++ran; });
-    EXPECT_EQ(ran.load(), 50);
 }
 
 } // namespace
