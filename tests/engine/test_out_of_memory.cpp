@@ -3,8 +3,11 @@
 // makes. The engine's reserve is given back for it; the call finishes and leaves a stopped
 // player that said why, and nothing leaks. Global new is replaced for this program alone.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,7 +18,10 @@
 #include <vector>
 
 #include "player/core/engine.h"
+#include "player/core/render/bitmap_ops.h"
+#include "player/core/swf/bitmaps.h"
 #include "player/core/swf/reserve.h"
+#include "player/core/video/decoder.h"
 #include "tests/support/refusing_allocator.h"
 
 namespace {
@@ -198,6 +204,51 @@ TEST(OutOfMemory, ObtainableAnswersForTheSystem) {
     };
     for (const auto& c : counts) {
         EXPECT_EQ(memory::Obtainable<uint32_t>(c.count, c.extra), c.obtainable) << c.count;
+    }
+}
+
+// A movie-sized request the system refuses is a result, in a process held to a little more
+// address space than it has: no player, so no handler, and nothing may reach the library's
+// bad_alloc.
+// Runs a request in a process held to a little more address space than it has, and ends
+// it with 0 when the request was refused as a result, 1 when granted.
+[[noreturn]] void RequestWithLittleRoom(const std::function<bool()>& request) {
+    long pages = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f == nullptr || std::fscanf(f, "%ld", &pages) != 1)
+        std::_Exit(2);
+    std::fclose(f);
+    const rlim_t room = rlim_t(pages) * sysconf(_SC_PAGESIZE) + (24u << 20);
+    const rlimit limit{room, room};
+    setrlimit(RLIMIT_AS, &limit);
+    std::_Exit(request() ? 1 : 0);
+}
+
+TEST(OutOfMemoryDeathTest, MovieSizedRequestsAreRefusedAsResults) {
+    const struct {
+        const char* name;
+        std::function<bool()> request; // true: granted
+    } requests[] = {
+        {"inflated bitmap",
+         [] {
+             std::vector<uint8_t> out;
+             const uint8_t none[1] = {0};
+             return swf::InflateExact(none, 1, 60u << 20, &out, true);
+         }},
+        {"video picture",
+         [] {
+             video::Picture picture;
+             return picture.AllocateYuv(4096, 4096, 4096, 4096, true);
+         }},
+        {"script bitmap",
+         [] {
+             render::ScriptBitmap bitmap;
+             return render::MakeScriptBitmap(4096, 4096, true, 0, &bitmap, {8192, 1e9});
+         }},
+    };
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EXIT(RequestWithLittleRoom(r.request), ::testing::ExitedWithCode(0), "");
     }
 }
 

@@ -88,7 +88,8 @@ void Vm::Emit(Channel channel, const std::string& text) {
 }
 
 bool Vm::StringFits(size_t bytes) {
-    if (bytes <= limits_.maxStringBytes)
+    // A long string the system cannot give stops the script here, not at the reserve.
+    if (bytes <= limits_.maxStringBytes && memory::Obtainable(bytes))
         return true;
     Abort(RunResult::OutOfMemory);
     return false;

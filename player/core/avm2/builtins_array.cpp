@@ -5,6 +5,7 @@
 
 #include "player/core/avm2/display.h"
 #include "player/core/avm2/vm.h"
+#include "player/core/swf/reserve.h"
 
 namespace avm2 {
 
@@ -33,7 +34,8 @@ bool Fixed(Vm& vm, Object* o) {
 }
 
 bool Grow(Vm& vm, Object* o, size_t more) {
-    if (o->elems.size() + more > vm.limits().maxElements) {
+    if (o->elems.size() + more > vm.limits().maxElements ||
+        !memory::Growable(o->elems, o->elems.size() + more)) {
         vm.ThrowError("RangeError", 1000, "Error #1000: The system is out of memory.");
         vm.Abort(RunResult::OutOfMemory);
         return false;

@@ -448,7 +448,7 @@ bool Need(Vm& vm, Bytes* b, uint32_t n) {
 // A byte array grows to what a script asks: a refusal by the system is Flash's MemoryError
 // here, so that a large request never falls to the memory reserve.
 bool Grow(Vm& vm, Bytes* b, size_t n) {
-    if (n > b->data.capacity() && !memory::Obtainable(std::max(n, b->data.size() * 2))) {
+    if (!memory::Growable(b->data, n)) {
         vm.ThrowError("MemoryError", 1000, "Error #1000: The system is out of memory.");
         return false;
     }

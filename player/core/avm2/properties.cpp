@@ -4,6 +4,7 @@
 
 #include "player/core/avm2/vm.h"
 #include "player/core/avm2/vm_internal.h"
+#include "player/core/swf/reserve.h"
 
 namespace avm2 {
 
@@ -254,7 +255,7 @@ void Vm::SetProperty(const Value& obj, const Name& n, const Value& v, bool init)
             return;
         }
         if (index >= o->elems.size()) {
-            if (index >= limits_.maxElements) {
+            if (index >= limits_.maxElements || !memory::Growable(o->elems, size_t(index) + 1)) {
                 ThrowError("RangeError", 1000, "The system is out of memory.");
                 Abort(RunResult::OutOfMemory);
                 return;

@@ -159,7 +159,8 @@ void Vm::Abort(RunResult why) {
 }
 
 bool Vm::StringFits(size_t bytes) {
-    if (bytes <= limits_.maxStringBytes)
+    // A long string the system cannot give is Flash's out-of-memory error, not the reserve's.
+    if (bytes <= limits_.maxStringBytes && memory::Obtainable(bytes))
         return true;
     ThrowError("Error", 1000, "The system is out of memory.");
     return false;

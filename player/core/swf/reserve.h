@@ -40,5 +40,11 @@ bool Obtainable(size_t bytes) noexcept;
 template <class T> bool Obtainable(size_t count, size_t extra = 0) noexcept {
     return count <= (size_t(-1) - extra) / sizeof(T) && Obtainable(count * sizeof(T) + extra);
 }
+// Whether a vector may grow to `size` elements: within its capacity, or the system gives
+// the block its growth asks for (twice the elements it holds, at least `size`).
+template <class V> bool Growable(const V& v, size_t size) noexcept {
+    return size <= v.capacity() ||
+           Obtainable<typename V::value_type>(size > v.size() * 2 ? size : v.size() * 2);
+}
 
 } // namespace memory
