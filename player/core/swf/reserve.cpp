@@ -22,6 +22,8 @@ const size_t kProbeFrom = 256u << 10;
 // it try again, now with the reserve given back. With none left nothing can go on, and the
 // process ends quietly, with the code the shipped programs' terminate handler gives (not
 // through std::terminate, which would link the unwinder into them).
+// Two threads refused at the same moment (drawing bands) share one reserve: the second
+// finds it gone and ends the process, even if the first's release would have served it.
 void Refused() {
     void* reserve = g_reserve.exchange(nullptr);
     if (reserve == nullptr) {
