@@ -2,9 +2,65 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <agg_rasterizer_scanline_aa.h>
 #include <agg_scanline_u.h>
+
+namespace render {
+namespace {
+
+// Orders one row's cells by x. Anti-Grain Geometry's own quicksort compares through the
+// cell pointers at every step and was a fifth of a heavy frame; here the x values are read
+// once into keys (x above, the cell's place below) and those are sorted. Cells of equal x
+// are summed whatever their order, so the coverage is the same as with any other order.
+void SortRow(agg::cell_aa** cells, unsigned n) {
+    if (n < 2) {
+        return;
+    }
+    const unsigned kOnStack = 128;
+    uint64_t keyStack[kOnStack];
+    agg::cell_aa* cellStack[kOnStack];
+    std::vector<uint64_t> keyHeap;
+    std::vector<agg::cell_aa*> cellHeap;
+    uint64_t* keys = keyStack;
+    agg::cell_aa** copy = cellStack;
+    if (n > kOnStack) {
+        keyHeap.resize(n);
+        cellHeap.resize(n);
+        keys = keyHeap.data();
+        copy = cellHeap.data();
+    }
+    for (unsigned i = 0; i < n; ++i) {
+        keys[i] = uint64_t(uint32_t(cells[i]->x) ^ 0x80000000u) << 32 | i;
+        copy[i] = cells[i];
+    }
+    if (n <= 16) {
+        for (unsigned i = 1; i < n; ++i) {
+            const uint64_t k = keys[i];
+            unsigned j = i;
+            for (; j > 0 && keys[j - 1] > k; --j) {
+                keys[j] = keys[j - 1];
+            }
+            keys[j] = k;
+        }
+    } else {
+        std::sort(keys, keys + n);
+    }
+    for (unsigned i = 0; i < n; ++i) {
+        cells[i] = copy[uint32_t(keys[i])];
+    }
+}
+
+} // namespace
+} // namespace render
+
+// The rasterizer sorts each row's cells through this; only this file instantiates it.
+namespace agg {
+template <> void qsort_cells<cell_aa>(cell_aa** start, unsigned num) {
+    render::SortRow(start, num);
+}
+} // namespace agg
 
 namespace render {
 
@@ -134,11 +190,18 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
     if (!impl.any || !ras.rewind_scanlines()) {
         return;
     }
+    // A band sweeps only its own rows.
+    if (canvas.top > ras.min_y() && !ras.navigate_scanline(canvas.top)) {
+        return;
+    }
     agg::scanline_u8& sl = impl.sl;
     sl.reset(ras.min_x(), ras.max_x());
     while (ras.sweep_scanline(sl)) {
         const int y = sl.y();
-        if (y < canvas.top || y >= canvas.Bottom()) {
+        if (y >= canvas.Bottom()) {
+            break;
+        }
+        if (y < canvas.top) {
             continue;
         }
         unsigned n = sl.num_spans();
