@@ -174,6 +174,14 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         return;
     }
     uint32_t* d = canvas.pixels + canvas.At(y) + x;
+    // Spans come row after row at about the same columns, and a new row starts far from the
+    // last one in memory: the next row's pixels are asked for while this one is blended.
+    if (y + 1 < canvas.Bottom()) {
+        const char* next = reinterpret_cast<const char*>(d + canvas.stride);
+        for (int i = 0; i < length * 4; i += 64) {
+            __builtin_prefetch(next + i, 1);
+        }
+    }
     if (paint.kind == PaintKind::Solid) {
         rows::BlendSolid(d, paint.color, covers, length);
         return;
