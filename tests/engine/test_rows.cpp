@@ -73,6 +73,31 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         rows::Bilinear(*tx, a.data(), n);
         rows::BilinearScalar(*tx, b.data(), n);
         ASSERT_EQ(a, b) << "bilinear, round " << round;
+        // Along a row: the texels the general form would be handed, mixed alike; steps
+        // from a fraction of a column to two columns, reaching the row's last column.
+        std::vector<uint32_t> r0(size_t(2 * n + 2)), r1(r0.size());
+        for (size_t i = 0; i < r0.size(); ++i) {
+            r0[i] = pixel();
+            r1[i] = pixel();
+        }
+        const int64_t du = 1 + int64_t(rng() % (2u << 16));
+        const int64_t u0 = (int64_t(r0.size() - 1) << 16) - 1 - du * (n - 1);
+        const uint32_t fy = rng() & 255u;
+        for (int i = 0; i < n; ++i) {
+            const int64_t u = u0 + du * i;
+            const size_t x = size_t(u >> 16);
+            tx->t0[i] = r0[x];
+            tx->t1[i] = r0[x + 1];
+            tx->b0[i] = r1[x];
+            tx->b1[i] = r1[x + 1];
+            tx->fx[i] = uint32_t(u >> 8) & 255u;
+            tx->fy[i] = fy;
+        }
+        a.assign(n, 0);
+        b.assign(n, 0);
+        rows::BilinearAlong(r0.data(), r1.data(), u0, du, fy, a.data(), n);
+        rows::BilinearScalar(*tx, b.data(), n);
+        ASSERT_EQ(a, b) << "bilinear along a row, round " << round;
     }
 }
 

@@ -284,6 +284,13 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                 const uint32_t* r0 = px + size_t(clamp(iv, hl)) * w;
                 const uint32_t* r1 = px + size_t(clamp(iv + 1, hl)) * w;
                 const uint32_t fy = static_cast<uint32_t>((fv >> 8) & 255);
+                const int64_t first = fu >> 16, last = (fu + du * (n - 1)) >> 16;
+                if (std::min(first, last) >= 0 && std::max(first, last) < wl) {
+                    // No column clamped: both texels of each pair lie inside the row.
+                    rows::BilinearAlong(r0, r1, fu, du, fy, src + at, n);
+                    fu += du * n;
+                    continue;
+                }
                 for (int i = 0; i < n; ++i, fu += du) {
                     const int64_t iu = fu >> 16;
                     const int x0 = clamp(iu, wl), x1 = clamp(iu + 1, wl);

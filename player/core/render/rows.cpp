@@ -1,5 +1,7 @@
 #include "player/core/render/rows.h"
 
+#include <cstddef>
+
 #include "player/core/render/paint.h"
 
 #if defined(__SSE2__)
@@ -95,6 +97,15 @@ void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     }
 }
 
+void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                         uint32_t* out, int n) {
+    for (int i = 0; i < n; ++i, u += du) {
+        const size_t x = size_t(u >> 16);
+        const unsigned fx = unsigned(u >> 8) & 255;
+        out[i] = Lerp2(Lerp2(r0[x], r0[x + 1], fx), Lerp2(r1[x], r1[x + 1], fx), fy);
+    }
+}
+
 #if defined(__SSE2__)
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     int i = 0;
@@ -161,9 +172,50 @@ void Bilinear(const Texels& t, uint32_t* out, int n) {
         out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
     }
 }
+
+namespace {
+// One pixel's two neighbouring texels of a row mixed by fx, in the low four 16-bit lanes:
+// each pair is read at once, weighted (256 - fx, fx) and its halves added.
+inline __m128i Across(const uint32_t* row, __m128i weights) {
+    const __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
+                                           _mm_setzero_si128());
+    const __m128i m = Scale16(pair, weights);
+    return _mm_add_epi16(m, _mm_srli_si128(m, 8));
+}
+
+inline __m128i Weights(int64_t u) {
+    const uint32_t fx = uint32_t(u >> 8) & 255;
+    const __m128i w = _mm_cvtsi32_si128(int((256 - fx) | fx << 16));
+    const __m128i ww = _mm_unpacklo_epi16(w, w); // 256-fx 256-fx fx fx
+    return _mm_unpacklo_epi32(ww, ww);           // four of each
+}
+} // namespace
+
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    const __m128i wy = _mm_set1_epi16(short(fy)), wy0 = _mm_set1_epi16(short(256 - fy));
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const size_t xa = size_t(u >> 16);
+        const __m128i wa = Weights(u);
+        u += du;
+        const size_t xb = size_t(u >> 16);
+        const __m128i wb = Weights(u);
+        u += du;
+        const __m128i top = _mm_unpacklo_epi64(Across(r0 + xa, wa), Across(r0 + xb, wb));
+        const __m128i bottom = _mm_unpacklo_epi64(Across(r1 + xa, wa), Across(r1 + xb, wb));
+        const __m128i mix = _mm_add_epi16(Scale16(top, wy0), Scale16(bottom, wy));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(mix, mix));
+    }
+    BilinearAlongScalar(r0, r1, u, du, fy, out + i, n - i);
+}
 #else
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
+}
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d, color, covers, n);

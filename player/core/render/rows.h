@@ -25,5 +25,13 @@ struct Texels {
 void Bilinear(const Texels& in, uint32_t* out, int n);
 void BilinearScalar(const Texels& in, uint32_t* out, int n);
 
+// The same mix along a row of the picture whose texel rows r0 and r1 stay put (no rotation):
+// pixel i takes columns x and x + 1, x = u >> 16 with u = u0 + i * du (16.16 fixed point),
+// weighted by (u >> 8) & 255, then the rows by fy. Every column read must lie in the rows.
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n);
+void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
+                         uint32_t fy, uint32_t* out, int n);
+
 } // namespace rows
 } // namespace render
