@@ -2,63 +2,82 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
+#include <cstdint>
+#include <limits>
 
 #include <agg_rasterizer_scanline_aa.h>
 #include <agg_scanline_u.h>
 
-namespace render {
-namespace {
-
-// Orders one row's cells by x. Anti-Grain Geometry's own quicksort compares through the
-// cell pointers at every step and was a fifth of a heavy frame; here the x values are read
-// once into keys (x above, the cell's place below) and those are sorted. Cells of equal x
-// are summed whatever their order, so the coverage is the same as with any other order.
-void SortRow(agg::cell_aa** cells, unsigned n) {
-    if (n < 2) {
+// Anti-Grain Geometry sorts an outline's cells into rows with a pass per row: its own
+// quicksort compared through cell pointers at every step and was a fifth of a heavy frame.
+// For the cell type the rasterizer uses, the whole outline is ordered in two counting passes
+// instead: by x, then stably by y, so each row comes out ordered by x. Cells of equal x are
+// summed whatever their order, so the coverage is the same as with the quicksort.
+namespace agg {
+template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
+    if (m_sorted) {
         return;
     }
-    const unsigned kOnStack = 128;
-    uint64_t keyStack[kOnStack];
-    agg::cell_aa* cellStack[kOnStack];
-    std::vector<uint64_t> keyHeap;
-    std::vector<agg::cell_aa*> cellHeap;
-    uint64_t* keys = keyStack;
-    agg::cell_aa** copy = cellStack;
-    if (n > kOnStack) {
-        keyHeap.resize(n);
-        cellHeap.resize(n);
-        keys = keyHeap.data();
-        copy = cellHeap.data();
+    add_curr_cell();
+    m_curr_cell.x = m_curr_cell.y = std::numeric_limits<int>::max();
+    m_curr_cell.cover = m_curr_cell.area = 0;
+    if (m_num_cells == 0) {
+        return;
     }
+    const unsigned n = m_num_cells;
+    auto at = [this](unsigned i) { return m_cells[i >> cell_block_shift] + (i & cell_block_mask); };
+    int minX = std::numeric_limits<int>::max(), maxX = std::numeric_limits<int>::min();
+    m_sorted_y.allocate(unsigned(m_max_y - m_min_y + 1), 16);
+    m_sorted_y.zero();
     for (unsigned i = 0; i < n; ++i) {
-        keys[i] = uint64_t(uint32_t(cells[i]->x) ^ 0x80000000u) << 32 | i;
-        copy[i] = cells[i];
+        const cell_aa* c = at(i);
+        minX = std::min(minX, c->x);
+        maxX = std::max(maxX, c->x);
+        ++m_sorted_y[unsigned(c->y - m_min_y)].start;
     }
-    if (n <= 16) {
-        for (unsigned i = 1; i < n; ++i) {
-            const uint64_t k = keys[i];
-            unsigned j = i;
-            for (; j > 0 && keys[j - 1] > k; --j) {
-                keys[j] = keys[j - 1];
-            }
-            keys[j] = k;
+    unsigned start = 0;
+    for (unsigned y = 0; y < m_sorted_y.size(); ++y) {
+        const unsigned count = m_sorted_y[y].start;
+        m_sorted_y[y].start = start;
+        start += count;
+    }
+    m_sorted_cells.allocate(n, 16);
+    // Counting by column costs the outline's width: an outline far wider than its cells
+    // (a few slivers far apart) has each row sorted on its own instead.
+    const uint64_t span = uint64_t(int64_t(maxX) - minX) + 1;
+    if (span > uint64_t(n) * 8 + 256) {
+        for (unsigned i = 0; i < n; ++i) {
+            sorted_y& row = m_sorted_y[unsigned(at(i)->y - m_min_y)];
+            m_sorted_cells[row.start + row.num++] = at(i);
         }
-    } else {
-        std::sort(keys, keys + n);
+        for (unsigned y = 0; y < m_sorted_y.size(); ++y) {
+            cell_aa** first = m_sorted_cells.data() + m_sorted_y[y].start;
+            std::sort(first, first + m_sorted_y[y].num,
+                      [](const cell_aa* l, const cell_aa* r) { return l->x < r->x; });
+        }
+        m_sorted = true;
+        return;
+    }
+    pod_vector<unsigned> columns;
+    columns.allocate(unsigned(span) + 1, 16);
+    columns.zero();
+    for (unsigned i = 0; i < n; ++i) {
+        ++columns[unsigned(at(i)->x - minX) + 1];
+    }
+    for (unsigned x = 1; x <= unsigned(span); ++x) {
+        columns[x] += columns[x - 1];
+    }
+    pod_vector<cell_aa*> byX;
+    byX.allocate(n, 16);
+    for (unsigned i = 0; i < n; ++i) {
+        cell_aa* c = at(i);
+        byX[columns[unsigned(c->x - minX)]++] = c;
     }
     for (unsigned i = 0; i < n; ++i) {
-        cells[i] = copy[uint32_t(keys[i])];
+        sorted_y& row = m_sorted_y[unsigned(byX[i]->y - m_min_y)];
+        m_sorted_cells[row.start + row.num++] = byX[i];
     }
-}
-
-} // namespace
-} // namespace render
-
-// The rasterizer sorts each row's cells through this; only this file instantiates it.
-namespace agg {
-template <> void qsort_cells<cell_aa>(cell_aa** start, unsigned num) {
-    render::SortRow(start, num);
+    m_sorted = true;
 }
 } // namespace agg
 
@@ -85,7 +104,7 @@ struct Quarters {
 struct Rasterizer::Impl {
     Impl() { ras.gamma(Quarters()); }
     agg::rasterizer_scanline_aa<> ras;
-    agg::scanline_u8 sl;
+    agg::scanline32_u8 sl;
     bool any = false;
 };
 
@@ -194,7 +213,7 @@ void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint)
     if (canvas.top > ras.min_y() && !ras.navigate_scanline(canvas.top)) {
         return;
     }
-    agg::scanline_u8& sl = impl.sl;
+    agg::scanline32_u8& sl = impl.sl;
     sl.reset(ras.min_x(), ras.max_x());
     while (ras.sweep_scanline(sl)) {
         const int y = sl.y();
