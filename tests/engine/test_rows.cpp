@@ -98,6 +98,20 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         rows::BilinearAlong(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         rows::BilinearScalar(*tx, b.data(), n);
         ASSERT_EQ(a, b) << "bilinear along a row, round " << round;
+        // A radial ramp along a row crossing the centre and the rim: from up to 1.2 radii
+        // out on one side to as far on the other, rows through and beside the centre.
+        std::vector<uint32_t> ramp(256);
+        for (uint32_t& r : ramp) {
+            r = pixel();
+        }
+        auto unit = [&]() { return float(rng() % 2001) / 1000.0f - 1.0f; };
+        const float gu = 1.2f * unit(), gv = round % 5 == 0 ? 0.0f : unit();
+        const float gdu = -2 * gu / float(c.length), gdv = 0.01f * unit();
+        a.assign(c.length, 0);
+        b.assign(c.length, 0);
+        rows::RadialRow(gu, gv, gdu, gdv, ramp.data(), a.data(), c.length);
+        rows::RadialRowScalar(gu, gv, gdu, gdv, ramp.data(), b.data(), c.length);
+        ASSERT_EQ(a, b) << "radial, round " << round;
     }
 }
 

@@ -178,7 +178,7 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
     // last one in memory: the next row's pixels are asked for while this one is blended.
     if (y + 1 < canvas.Bottom()) {
         const char* next = reinterpret_cast<const char*>(d + canvas.stride);
-        for (int i = 0; i < length * 4; i += 64) {
+        for (int i = 0; i < std::min(length * 4, 512); i += 64) {
             __builtin_prefetch(next + i, 1);
         }
     }
@@ -205,14 +205,9 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                 src[i] = ramp[k < 0 ? 0 : k > 255 ? 255 : k];
             }
         } else if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
-            float gu = static_cast<float>(u / 16384.0), gv = static_cast<float>(v / 16384.0);
-            const float du = static_cast<float>(t.a / 16384.0),
-                        dv = static_cast<float>(t.b / 16384.0);
-            for (int i = 0; i < length; ++i, gu += du, gv += dv) {
-                const float r = std::sqrt(gu * gu + gv * gv);
-                const int k = r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255;
-                src[i] = ramp[k];
-            }
+            rows::RadialRow(static_cast<float>(u / 16384.0), static_cast<float>(v / 16384.0),
+                            static_cast<float>(t.a / 16384.0), static_cast<float>(t.b / 16384.0),
+                            ramp, src, length);
         } else {
             for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
                 if (covers[i] == 0) {

@@ -1,5 +1,6 @@
 #include "player/core/render/rows.h"
 
+#include <cmath>
 #include <cstddef>
 
 #include "player/core/render/paint.h"
@@ -106,6 +107,14 @@ void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int6
     }
 }
 
+void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
+                     int n) {
+    for (int i = 0; i < n; ++i, u += du, v += dv) {
+        const float r = std::sqrt(u * u + v * v);
+        out[i] = ramp[r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255];
+    }
+}
+
 #if defined(__SSE2__)
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     int i = 0;
@@ -209,9 +218,38 @@ void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du
     }
     BilinearAlongScalar(r0, r1, u, du, fy, out + i, n - i);
 }
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+    // The positions are stepped one add at a time, as the scalar form steps them; the
+    // distances and indices are worked out four at a time with the same single-precision
+    // operations, each rounded alike.
+    alignas(16) int32_t ks[4];
+    const __m128 one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    const __m128i last = _mm_set1_epi32(255);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const float u1 = u + du, v1 = v + dv, u2 = u1 + du, v2 = v1 + dv;
+        const float u3 = u2 + du, v3 = v2 + dv;
+        const __m128 pu = _mm_set_ps(u3, u2, u1, u), pv = _mm_set_ps(v3, v2, v1, v);
+        u = u3 + du;
+        v = v3 + dv;
+        const __m128 r = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(pu, pu), _mm_mul_ps(pv, pv)));
+        const __m128i inside = _mm_castps_si128(_mm_cmplt_ps(r, one));
+        const __m128i k = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(r, scale), half));
+        _mm_store_si128(reinterpret_cast<__m128i*>(ks),
+                        _mm_or_si128(_mm_and_si128(inside, k), _mm_andnot_si128(inside, last)));
+        out[i] = ramp[ks[0]];
+        out[i + 1] = ramp[ks[1]];
+        out[i + 2] = ramp[ks[2]];
+        out[i + 3] = ramp[ks[3]];
+    }
+    RadialRowScalar(u, v, du, dv, ramp, out + i, n - i);
+}
 #else
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
+}
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+    RadialRowScalar(u, v, du, dv, ramp, out, n);
 }
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
                    uint32_t* out, int n) {
