@@ -1003,19 +1003,26 @@ void Vm::MarkClass(ClassInfo* c) {
     MarkObject(c->prototype);
 }
 
+// One grey stack serves the whole collection: marking is reached from hundreds of roots (every
+// class, the host's objects), and a stack per root cost an allocation each.
 void Vm::MarkObject(Object* root) {
-    std::vector<Object*> work{root};
-    while (!work.empty()) {
-        Object* o = work.back();
-        work.pop_back();
+    if (!root || root->marked)
+        return;
+    grey_.push_back(root);
+    if (marking_)
+        return; // the loop below, further up, takes it
+    marking_ = true;
+    while (!grey_.empty()) {
+        Object* o = grey_.back();
+        grey_.pop_back();
         if (!o || o->marked)
             continue;
         o->marked = true;
         auto push = [&](const Value& v) {
             if (v.type == Type::Object && !v.o->marked)
-                work.push_back(v.o);
+                grey_.push_back(v.o);
         };
-        work.push_back(o->proto);
+        grey_.push_back(o->proto);
         for (const Value& v : o->slots)
             push(v);
         for (const Value& v : o->elems)
@@ -1028,17 +1035,18 @@ void Vm::MarkObject(Object* root) {
             for (const Value& v : o->scope->values)
                 push(v);
         if (o->info) {
-            work.push_back(o->info->prototype);
+            grey_.push_back(o->info->prototype);
             if (o->info->scope)
                 for (const Value& v : o->info->scope->values)
                     push(v);
         }
         if (o->cls) {
-            work.push_back(o->cls->object);
+            grey_.push_back(o->cls->object);
         }
         if (o->extra)
             o->extra->Mark(*this);
     }
+    marking_ = false;
 }
 
 void Vm::CollectGarbage() {
@@ -1052,8 +1060,10 @@ void Vm::CollectGarbage() {
     }
     for (auto& s : scripts_)
         MarkObject(s->global);
-    for (const Value& v : stack_)
-        Mark(v);
+    // Only the frames in use: every frame clears its values as it returns, and the stack is
+    // sized for the deepest recursion allowed, far more than a collection should walk.
+    for (size_t i = 0; i < top_ && i < stack_.size(); ++i)
+        Mark(stack_[i]);
     for (const Timer& t : timers_) {
         Mark(t.fn);
         MarkObject(t.owner);
@@ -1071,6 +1081,8 @@ void Vm::CollectGarbage() {
         sweepHost(*this);
     heap_.Sweep();
     liveAfterCollect_ = heap_.Used();
+    if (grey_.capacity() > 65536)
+        std::vector<Object*>().swap(grey_); // a rare large graph does not keep its stack
 }
 
 void Vm::InstallBuiltins() {

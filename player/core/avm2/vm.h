@@ -392,6 +392,8 @@ class Vm {
     double frameStart_ = 0;
     bool frameOver_ = false;
     size_t liveAfterCollect_ = 0;
+    std::vector<Object*> grey_; // objects marked but not yet scanned
+    bool marking_ = false;
 };
 
 // Built-in installers, one per file.
