@@ -56,6 +56,15 @@ inline __m128i Blend4(__m128i dst, __m128i src, uint32_t cover4) {
     return _mm_add_epi32(_mm_packus_epi16(slo, shi), _mm_packus_epi16(dlo, dhi));
 }
 
+// Blend4 with every cover full: the source is not scaled (a cover of 255 scales by 256),
+// only the destination under it.
+inline __m128i Over4(__m128i dst, __m128i src) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i dlo = OverScaled(_mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(src, zero));
+    const __m128i dhi = OverScaled(_mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(src, zero));
+    return _mm_add_epi32(src, _mm_packus_epi16(dlo, dhi));
+}
+
 inline uint32_t Covers4(const uint8_t* c) {
     return uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24;
 }
@@ -125,8 +134,8 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
         }
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         __m128i* dp = reinterpret_cast<__m128i*>(d + i);
-        if (c4 == 0xFFFFFFFFu && Opaque4(s)) {
-            _mm_storeu_si128(dp, s);
+        if (c4 == 0xFFFFFFFFu) {
+            _mm_storeu_si128(dp, Opaque4(s) ? s : Over4(_mm_loadu_si128(dp), s));
         } else {
             _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
         }
@@ -144,8 +153,8 @@ void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
             continue;
         }
         __m128i* dp = reinterpret_cast<__m128i*>(d + i);
-        if (c4 == 0xFFFFFFFFu && opaque) {
-            _mm_storeu_si128(dp, s);
+        if (c4 == 0xFFFFFFFFu) {
+            _mm_storeu_si128(dp, opaque ? s : Over4(_mm_loadu_si128(dp), s));
         } else {
             _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
         }
