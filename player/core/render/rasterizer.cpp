@@ -26,31 +26,37 @@ template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
     }
     const unsigned n = m_num_cells;
     auto at = [this](unsigned i) { return m_cells[i >> cell_block_shift] + (i & cell_block_mask); };
-    int minX = std::numeric_limits<int>::max(), maxX = std::numeric_limits<int>::min();
-    m_sorted_y.allocate(unsigned(m_max_y - m_min_y + 1), 16);
+    // Counting by column costs the outline's width: an outline far wider than its cells
+    // (a few slivers far apart) has each row sorted on its own instead. The column counts
+    // live past the rows' entries and the cells ordered by column past the rows' cells, so
+    // an outline asks for no memory of its own.
+    const unsigned rows = unsigned(m_max_y - m_min_y + 1);
+    const uint64_t width = uint64_t(int64_t(m_max_x) - m_min_x) + 1;
+    bool counting = width <= uint64_t(n) * 8 + 256;
+    m_sorted_y.allocate(rows + (counting ? unsigned(width) : 0), 16);
     m_sorted_y.zero();
+    sorted_y* columns = m_sorted_y.data() + rows; // `start` counts a column's cells
+    int minX = m_min_x, maxX = m_max_x;
     for (unsigned i = 0; i < n; ++i) {
         const cell_aa* c = at(i);
         minX = std::min(minX, c->x);
         maxX = std::max(maxX, c->x);
         ++m_sorted_y[unsigned(c->y - m_min_y)].start;
     }
+    counting = counting && minX == m_min_x && maxX == m_max_x; // cells within the bounds
     unsigned start = 0;
-    for (unsigned y = 0; y < m_sorted_y.size(); ++y) {
+    for (unsigned y = 0; y < rows; ++y) {
         const unsigned count = m_sorted_y[y].start;
         m_sorted_y[y].start = start;
         start += count;
     }
-    m_sorted_cells.allocate(n, 16);
-    // Counting by column costs the outline's width: an outline far wider than its cells
-    // (a few slivers far apart) has each row sorted on its own instead.
-    const uint64_t span = uint64_t(int64_t(maxX) - minX) + 1;
-    if (span > uint64_t(n) * 8 + 256) {
+    m_sorted_cells.allocate(counting ? n * 2 : n, 16);
+    if (!counting) {
         for (unsigned i = 0; i < n; ++i) {
             sorted_y& row = m_sorted_y[unsigned(at(i)->y - m_min_y)];
             m_sorted_cells[row.start + row.num++] = at(i);
         }
-        for (unsigned y = 0; y < m_sorted_y.size(); ++y) {
+        for (unsigned y = 0; y < rows; ++y) {
             cell_aa** first = m_sorted_cells.data() + m_sorted_y[y].start;
             std::sort(first, first + m_sorted_y[y].num,
                       [](const cell_aa* l, const cell_aa* r) { return l->x < r->x; });
@@ -58,20 +64,18 @@ template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
         m_sorted = true;
         return;
     }
-    pod_vector<unsigned> columns;
-    columns.allocate(unsigned(span) + 1, 16);
-    columns.zero();
     for (unsigned i = 0; i < n; ++i) {
-        ++columns[unsigned(at(i)->x - minX) + 1];
+        ++columns[unsigned(at(i)->x - m_min_x)].start;
     }
-    for (unsigned x = 1; x <= unsigned(span); ++x) {
-        columns[x] += columns[x - 1];
+    for (unsigned x = 0, sum = 0; x < unsigned(width); ++x) {
+        const unsigned count = columns[x].start;
+        columns[x].start = sum;
+        sum += count;
     }
-    pod_vector<cell_aa*> byX;
-    byX.allocate(n, 16);
+    cell_aa** byX = m_sorted_cells.data() + n;
     for (unsigned i = 0; i < n; ++i) {
         cell_aa* c = at(i);
-        byX[columns[unsigned(c->x - minX)]++] = c;
+        byX[columns[unsigned(c->x - m_min_x)].start++] = c;
     }
     for (unsigned i = 0; i < n; ++i) {
         sorted_y& row = m_sorted_y[unsigned(byX[i]->y - m_min_y)];
