@@ -282,6 +282,10 @@ NATIVE(Threshold) {
     int dx, dy;
     PointArg(vm, Arg(args, argc, 2), &dx, &dy);
     const char* const ops[] = {"<", "<=", ">", ">=", "==", "!="};
+    // A String parameter: undefined arrives as null.
+    if (Arg(args, argc, 3).IsNullish())
+        return vm.ThrowError("TypeError", 2007,
+                             "Error #2007: Parameter operation must be non-null.");
     const std::string op = vm.ToString(Arg(args, argc, 3));
     int which = -1;
     for (int k = 0; k < 6; ++k)

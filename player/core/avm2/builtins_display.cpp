@@ -395,8 +395,9 @@ NATIVE(HitTestPoint) {
     UNUSED;
     const double x = vm.ToNumber(Arg(args, argc, 0)), y = vm.ToNumber(Arg(args, argc, 1));
     DisplayData* d = D(self);
+    // The shape is tested only on the stage; off it, only the box answers.
     if (argc > 2 && ToBoolean(args[2]))
-        return Value::Bool(d && d->timeline && vm.timeline() &&
+        return Value::Bool(d && d->timeline && vm.timeline() && OnStage(self.o) &&
                            vm.timeline()->Hit(d->timeline, x, y));
     double b[4];
     return Value::Bool(StageBox(vm, self, b) && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3]);
