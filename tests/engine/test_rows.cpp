@@ -112,6 +112,22 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         rows::RadialRow(gu, gv, gdu, gdv, ramp.data(), a.data(), c.length);
         rows::RadialRowScalar(gu, gv, gdu, gdv, ramp.data(), b.data(), c.length);
         ASSERT_EQ(a, b) << "radial, round " << round;
+        // A linear ramp along a row from before its first colour to past its last, either
+        // way; every fourth round too far out for 32 bits.
+        int64_t f = -int64_t(rng() % (64u << 16)) - 32768;
+        int64_t step = (int64_t(300) << 16) / c.length + int64_t(rng() % 4096);
+        if (round % 2 == 1) {
+            f = (int64_t(256) << 16) - f;
+            step = -step;
+        }
+        if (round % 4 == 3) {
+            f += int64_t(1) << 40;
+        }
+        a.assign(c.length, 0);
+        b.assign(c.length, 0);
+        rows::LinearRow(f, step, ramp.data(), a.data(), c.length);
+        rows::LinearRowScalar(f, step, ramp.data(), b.data(), c.length);
+        ASSERT_EQ(a, b) << "linear, round " << round;
     }
 }
 

@@ -197,13 +197,10 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         if (paint.gradientKind == swf::FillKind::Linear && pad) {
             // The ramp index moves by a constant step along the row: 16.16 fixed point.
             const double scale = 255.0 / 32768.0 * 65536.0;
-            int64_t fi =
+            const int64_t fi =
                 static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
             const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
-            for (int i = 0; i < length; ++i, fi += step) {
-                const int64_t k = (fi + 32768) >> 16;
-                src[i] = ramp[k < 0 ? 0 : k > 255 ? 255 : k];
-            }
+            rows::LinearRow(fi, step, ramp, src, length);
         } else if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
             rows::RadialRow(static_cast<float>(u / 16384.0), static_cast<float>(v / 16384.0),
                             static_cast<float>(t.a / 16384.0), static_cast<float>(t.b / 16384.0),

@@ -116,6 +116,13 @@ void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int6
     }
 }
 
+void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    for (int i = 0; i < n; ++i, f += step) {
+        const int64_t k = (f + 32768) >> 16;
+        out[i] = ramp[k < 0 ? 0 : k > 255 ? 255 : k];
+    }
+}
+
 void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
                      int n) {
     for (int i = 0; i < n; ++i, u += du, v += dv) {
@@ -227,6 +234,32 @@ void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du
     }
     BilinearAlongScalar(r0, r1, u, du, fy, out + i, n - i);
 }
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    // Four positions at a time in 32 bits when the whole row's fit; saturating packs hold
+    // the indices to 0..255 as the scalar form's comparisons do.
+    const int64_t limit = int64_t(1) << 30;
+    const int64_t end = f + 32768 + step * int64_t(n > 0 ? n - 1 : 0);
+    if (n < 8 || f + 32768 <= -limit || f + 32768 >= limit || end <= -limit || end >= limit ||
+        step <= -limit / 4 || step >= limit / 4) {
+        LinearRowScalar(f, step, ramp, out, n);
+        return;
+    }
+    const int32_t s = int32_t(step);
+    __m128i at =
+        _mm_add_epi32(_mm_set1_epi32(int32_t(f + 32768)), _mm_set_epi32(3 * s, 2 * s, s, 0));
+    const __m128i step4 = _mm_set1_epi32(4 * s);
+    int i = 0;
+    for (; i + 4 <= n; i += 4, at = _mm_add_epi32(at, step4)) {
+        const __m128i k16 = _mm_packs_epi32(_mm_srai_epi32(at, 16), _mm_setzero_si128());
+        const uint32_t k = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(k16, k16)));
+        out[i] = ramp[k & 255];
+        out[i + 1] = ramp[(k >> 8) & 255];
+        out[i + 2] = ramp[(k >> 16) & 255];
+        out[i + 3] = ramp[k >> 24];
+    }
+    LinearRowScalar(f + step * i, step, ramp, out + i, n - i);
+}
+
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     // The positions are stepped one add at a time, as the scalar form steps them; the
     // distances and indices are worked out four at a time with the same single-precision
@@ -256,6 +289,9 @@ void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint3
 #else
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
+}
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    LinearRowScalar(f, step, ramp, out, n);
 }
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     RadialRowScalar(u, v, du, dv, ramp, out, n);

@@ -33,6 +33,11 @@ void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t d
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
                          uint32_t fy, uint32_t* out, int n);
 
+// A linear ramp along a row: pixel i takes ramp[k], k = (f + i * step + 32768) >> 16 held
+// to 0..255 (f and step in 16.16 fixed point).
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
+void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
+
 // A radial ramp along a row: pixel i takes ramp[k] with k the distance from the centre,
 // sqrt(u * u + v * v) in the ramp's radius (u, v stepping by du, dv, one float add a pixel),
 // times 255 and rounded, or 255 from the radius out.
