@@ -14,14 +14,13 @@ namespace {
 
 using namespace render;
 
-const int kH = 24;
-
-std::vector<uint8_t> Cover(int width, const std::function<void(Rasterizer&)>& add, bool nonZero) {
-    std::vector<uint8_t> coverage(size_t(width) * kH, 0);
+std::vector<uint8_t> Cover(int width, int height, const std::function<void(Rasterizer&)>& add,
+                           bool nonZero) {
+    std::vector<uint8_t> coverage(size_t(width) * height, 0);
     Canvas canvas;
     canvas.coverage = coverage.data();
     canvas.width = canvas.stride = width;
-    canvas.height = kH;
+    canvas.height = height;
     Rasterizer ras;
     ras.Begin(canvas, nonZero);
     add(ras);
@@ -33,8 +32,9 @@ struct StripCase {
     const char* name;
     int strips; // each adds two cells or more to every row it crosses
     bool reversed;
-    int width;    // of the canvas; the rectangle reaches across all but 8 pixels of it
-    bool slanted; // ends slanted: more cells in the top and bottom rows, which differ
+    int width;       // of the canvas; the rectangle reaches across all but 8 pixels of it
+    bool slanted;    // ends slanted: more cells in the top and bottom rows, which differ
+    int height = 24; // the rectangle reaches down to 3.8 pixels above its bottom
 };
 void PrintTo(const StripCase& c, std::ostream* os) {
     *os << c.name;
@@ -46,17 +46,17 @@ class Strips : public ::testing::TestWithParam<StripCase> {};
 // whole rectangle's coverage, and only a row sorted by x sums each pixel's cells together.
 TEST_P(Strips, CoverWhatTheWholeCovers) {
     const StripCase& c = GetParam();
-    const int w = c.width;
-    const double x0 = 3.3, x1 = w - 8.3, y0 = 2.6, y1 = 20.2;
+    const int w = c.width, h = c.height;
+    const double x0 = 3.3, x1 = w - 8.3, y0 = 2.6, y1 = h - 3.8;
     const std::vector<uint8_t> whole = Cover(
-        w,
+        w, h,
         [&](Rasterizer& r) {
             const double xy[8] = {x0, y0, x1, y0, x1, y1, x0, y1};
             r.Polygon(xy, 4);
         },
         false);
     const std::vector<uint8_t> pieces = Cover(
-        w,
+        w, h,
         [&](Rasterizer& r) {
             for (int k = 0; k < c.strips; ++k) {
                 const int s = c.reversed ? c.strips - 1 - k : k;
@@ -77,7 +77,7 @@ TEST_P(Strips, CoverWhatTheWholeCovers) {
         ASSERT_EQ(whole[size_t(10) * w + x], expect) << "x " << x;
     }
     // Rows clear of slanted ends match the whole exactly.
-    const int top = c.slanted ? 4 : 0, bottom = c.slanted ? 19 : kH;
+    const int top = c.slanted ? 4 : 0, bottom = c.slanted ? h - 5 : h;
     for (int y = top; y < bottom; ++y) {
         for (int x = 0; x < w; ++x) {
             ASSERT_EQ(whole[size_t(y) * w + x], pieces[size_t(y) * w + x])
@@ -95,7 +95,12 @@ INSTANTIATE_TEST_SUITE_P(CellSorts, Strips,
                                            // The whole far wider than its cells: sorted row by row.
                                            StripCase{"wide", 100, true, 2000, false},
                                            // Spans past 32767 pixels.
-                                           StripCase{"wider", 100, false, 40000, true}),
+                                           StripCase{"wider", 100, false, 40000, true},
+                                           // Two cells a row for each strip in 4096 rows:
+                                           // kCountedCells cells in all, then 256 more.
+                                           StripCase{"countedCells", 128, false, 240, false, 4101},
+                                           StripCase{"pastCountedCells", 128, true, 240, false,
+                                                     4102}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -29,10 +29,11 @@ template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
     // Counting by column costs the outline's width: an outline far wider than its cells
     // (a few slivers far apart) has each row sorted on its own instead. The column counts
     // live past the rows' entries and the cells ordered by column past the rows' cells, so
-    // an outline asks for no memory of its own.
+    // an outline asks for no memory of its own, beyond a second pointer per cell; past
+    // render::kCountedCells cells (a hostile outline), rows are sorted one by one instead.
     const unsigned rows = unsigned(m_max_y - m_min_y + 1);
     const uint64_t width = uint64_t(int64_t(m_max_x) - m_min_x) + 1;
-    bool counting = width <= uint64_t(n) * 8 + 256;
+    bool counting = width <= uint64_t(n) * 8 + 256 && n <= render::kCountedCells;
     m_sorted_y.allocate(rows + (counting ? unsigned(width) : 0), 16);
     m_sorted_y.zero();
     sorted_y* columns = m_sorted_y.data() + rows; // `start` counts a column's cells
