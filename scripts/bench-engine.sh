@@ -9,9 +9,27 @@
 # With --wine: the Windows build's drawing speed under Wine instead, the heavy movie at
 # 3840 x 2160 (frames long beside the 10 ms steps of Wine's thread clock) with the plain
 # code beside the engine optimised as one whole program, as the saver carries it.
-# Usage: scripts/bench-engine.sh [--wine]
+# With --against OTHER: the heavy movie only, by this build's flickwell-bench and OTHER (a
+# flickwell-bench kept from another commit) taking turns, twice at each size, so that both
+# meet the same load; compare their "cpu ms" first.
+# Usage: scripts/bench-engine.sh [--wine | --against OTHER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --against ]; then
+  other=$(realpath "${2:?--against takes a flickwell-bench program}")
+  cmake --build --preset native --target flickwell-bench >/dev/null
+  mkdir -p build-native/bench
+  python3 tools/engine_movies.py build-native/bench --heavy
+  for size in 1920x1080 3840x2160; do
+    for round in 1 2; do
+      for program in "$other" build-native/tools/render/flickwell-bench; do
+        echo "$program, round $round; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+        "$program" --size "$size" --threads 1,2,0 build-native/bench/heavy.swf
+      done
+    done
+  done
+  exit 0
+fi
 if [ "${1:-}" = --wine ]; then
   source scripts/lib/wine.sh
   wine_pick || exit 1

@@ -25,6 +25,10 @@ clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
 /usr/bin/python3 tools/fuzz/abc_seeds.py "$out/seeds" "${FLICKWELL_MOVIES_DIR:-../shared/movies}/as3-traces" \
   tests/engine/movies
 
+# A sanitized build's frames are far larger than a plain one's (Interp::Run: about 40 KB of
+# stack a call level against 1.5 KB), so the call depth that a plain build reaches in a few
+# hundred KB needs tens of MB here: without room, the fuzzer reports its own stack.
+ulimit -s 131072
 # The target keeps its Vm across inputs, so every input looks like a leak: leak checks are off
 # (they took a third of each run) and sanitizer errors still stop it.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=4:detect_leaks=0}

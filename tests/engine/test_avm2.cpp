@@ -258,6 +258,15 @@ TEST(Avm2, HostileCodeStaysInItsBudget) {
                                        0xD5, 0x10, 0xF7, 0xFF, 0xFF, 0x47};
     r = Execute(Block(bomb), limits);
     EXPECT_EQ(r.status, avm2::AbcStatus::Ok);
+    // Found by the fuzzer: a class initialiser that defines its own class again, without
+    // end, is a call like any other and stops at the call depth, not at the thread's stack.
+    std::ifstream in(FLICKWELL_FUZZ_FINDINGS_DIR "/avm2_class_init_recursion.abc",
+                     std::ios::binary);
+    const std::vector<uint8_t> recursion{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_FALSE(recursion.empty());
+    r = Execute(recursion, avm2::Limits());
+    ASSERT_EQ(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0], "threw Error: Error #1023: Stack overflow occurred.");
 }
 
 // One call per row through a block made for it: `self` is a global class ("Math"), a quoted

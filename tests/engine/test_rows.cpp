@@ -73,6 +73,61 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         rows::Bilinear(*tx, a.data(), n);
         rows::BilinearScalar(*tx, b.data(), n);
         ASSERT_EQ(a, b) << "bilinear, round " << round;
+        // Along a row: the texels the general form would be handed, mixed alike; steps
+        // from a fraction of a column to two columns, reaching the row's last column.
+        std::vector<uint32_t> r0(size_t(2 * n + 2)), r1(r0.size());
+        for (size_t i = 0; i < r0.size(); ++i) {
+            r0[i] = pixel();
+            r1[i] = pixel();
+        }
+        const int64_t du = 1 + int64_t(rng() % (2u << 16));
+        const int64_t u0 = (int64_t(r0.size() - 1) << 16) - 1 - du * (n - 1);
+        const uint32_t fy = rng() & 255u;
+        for (int i = 0; i < n; ++i) {
+            const int64_t u = u0 + du * i;
+            const size_t x = size_t(u >> 16);
+            tx->t0[i] = r0[x];
+            tx->t1[i] = r0[x + 1];
+            tx->b0[i] = r1[x];
+            tx->b1[i] = r1[x + 1];
+            tx->fx[i] = uint32_t(u >> 8) & 255u;
+            tx->fy[i] = fy;
+        }
+        a.assign(n, 0);
+        b.assign(n, 0);
+        rows::BilinearAlong(r0.data(), r1.data(), u0, du, fy, a.data(), n);
+        rows::BilinearScalar(*tx, b.data(), n);
+        ASSERT_EQ(a, b) << "bilinear along a row, round " << round;
+        // A radial ramp along a row crossing the centre and the rim: from up to 1.2 radii
+        // out on one side to as far on the other, rows through and beside the centre.
+        std::vector<uint32_t> ramp(256);
+        for (uint32_t& r : ramp) {
+            r = pixel();
+        }
+        auto unit = [&]() { return float(rng() % 2001) / 1000.0f - 1.0f; };
+        const float gu = 1.2f * unit(), gv = round % 5 == 0 ? 0.0f : unit();
+        const float gdu = -2 * gu / float(c.length), gdv = 0.01f * unit();
+        a.assign(c.length, 0);
+        b.assign(c.length, 0);
+        rows::RadialRow(gu, gv, gdu, gdv, ramp.data(), a.data(), c.length);
+        rows::RadialRowScalar(gu, gv, gdu, gdv, ramp.data(), b.data(), c.length);
+        ASSERT_EQ(a, b) << "radial, round " << round;
+        // A linear ramp along a row from before its first colour to past its last, either
+        // way; every fourth round too far out for 32 bits.
+        int64_t f = -int64_t(rng() % (64u << 16)) - 32768;
+        int64_t step = (int64_t(300) << 16) / c.length + int64_t(rng() % 4096);
+        if (round % 2 == 1) {
+            f = (int64_t(256) << 16) - f;
+            step = -step;
+        }
+        if (round % 4 == 3) {
+            f += int64_t(1) << 40;
+        }
+        a.assign(c.length, 0);
+        b.assign(c.length, 0);
+        rows::LinearRow(f, step, ramp.data(), a.data(), c.length);
+        rows::LinearRowScalar(f, step, ramp.data(), b.data(), c.length);
+        ASSERT_EQ(a, b) << "linear, round " << round;
     }
 }
 

@@ -174,6 +174,14 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         return;
     }
     uint32_t* d = canvas.pixels + canvas.At(y) + x;
+    // Spans come row after row at about the same columns, and a new row starts far from the
+    // last one in memory: the next row's pixels are asked for while this one is blended.
+    if (y + 1 < canvas.Bottom()) {
+        const char* next = reinterpret_cast<const char*>(d + canvas.stride);
+        for (int i = 0; i < std::min(length * 4, 512); i += 64) {
+            __builtin_prefetch(next + i, 1);
+        }
+    }
     if (paint.kind == PaintKind::Solid) {
         rows::BlendSolid(d, paint.color, covers, length);
         return;
@@ -189,22 +197,14 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         if (paint.gradientKind == swf::FillKind::Linear && pad) {
             // The ramp index moves by a constant step along the row: 16.16 fixed point.
             const double scale = 255.0 / 32768.0 * 65536.0;
-            int64_t fi =
+            const int64_t fi =
                 static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
             const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
-            for (int i = 0; i < length; ++i, fi += step) {
-                const int64_t k = (fi + 32768) >> 16;
-                src[i] = ramp[k < 0 ? 0 : k > 255 ? 255 : k];
-            }
+            rows::LinearRow(fi, step, ramp, src, length);
         } else if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
-            float gu = static_cast<float>(u / 16384.0), gv = static_cast<float>(v / 16384.0);
-            const float du = static_cast<float>(t.a / 16384.0),
-                        dv = static_cast<float>(t.b / 16384.0);
-            for (int i = 0; i < length; ++i, gu += du, gv += dv) {
-                const float r = std::sqrt(gu * gu + gv * gv);
-                const int k = r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255;
-                src[i] = ramp[k];
-            }
+            rows::RadialRow(static_cast<float>(u / 16384.0), static_cast<float>(v / 16384.0),
+                            static_cast<float>(t.a / 16384.0), static_cast<float>(t.b / 16384.0),
+                            ramp, src, length);
         } else {
             for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
                 if (covers[i] == 0) {
@@ -276,6 +276,13 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
                 const uint32_t* r0 = px + size_t(clamp(iv, hl)) * w;
                 const uint32_t* r1 = px + size_t(clamp(iv + 1, hl)) * w;
                 const uint32_t fy = static_cast<uint32_t>((fv >> 8) & 255);
+                const int64_t first = fu >> 16, last = (fu + du * (n - 1)) >> 16;
+                if (std::min(first, last) >= 0 && std::max(first, last) < wl) {
+                    // No column clamped: both texels of each pair lie inside the row.
+                    rows::BilinearAlong(r0, r1, fu, du, fy, src + at, n);
+                    fu += du * n;
+                    continue;
+                }
                 for (int i = 0; i < n; ++i, fu += du) {
                     const int64_t iu = fu >> 16;
                     const int x0 = clamp(iu, wl), x1 = clamp(iu + 1, wl);

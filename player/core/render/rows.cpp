@@ -1,5 +1,8 @@
 #include "player/core/render/rows.h"
 
+#include <cmath>
+#include <cstddef>
+
 #include "player/core/render/paint.h"
 
 #if defined(__SSE2__)
@@ -53,6 +56,15 @@ inline __m128i Blend4(__m128i dst, __m128i src, uint32_t cover4) {
     return _mm_add_epi32(_mm_packus_epi16(slo, shi), _mm_packus_epi16(dlo, dhi));
 }
 
+// Blend4 with every cover full: the source is not scaled (a cover of 255 scales by 256),
+// only the destination under it.
+inline __m128i Over4(__m128i dst, __m128i src) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i dlo = OverScaled(_mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(src, zero));
+    const __m128i dhi = OverScaled(_mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(src, zero));
+    return _mm_add_epi32(src, _mm_packus_epi16(dlo, dhi));
+}
+
 inline uint32_t Covers4(const uint8_t* c) {
     return uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24;
 }
@@ -95,6 +107,30 @@ void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     }
 }
 
+void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                         uint32_t* out, int n) {
+    for (int i = 0; i < n; ++i, u += du) {
+        const size_t x = size_t(u >> 16);
+        const unsigned fx = unsigned(u >> 8) & 255;
+        out[i] = Lerp2(Lerp2(r0[x], r0[x + 1], fx), Lerp2(r1[x], r1[x + 1], fx), fy);
+    }
+}
+
+void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    for (int i = 0; i < n; ++i, f += step) {
+        const int64_t k = (f + 32768) >> 16;
+        out[i] = ramp[k < 0 ? 0 : k > 255 ? 255 : k];
+    }
+}
+
+void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
+                     int n) {
+    for (int i = 0; i < n; ++i, u += du, v += dv) {
+        const float r = std::sqrt(u * u + v * v);
+        out[i] = ramp[r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255];
+    }
+}
+
 #if defined(__SSE2__)
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     int i = 0;
@@ -105,8 +141,8 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
         }
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         __m128i* dp = reinterpret_cast<__m128i*>(d + i);
-        if (c4 == 0xFFFFFFFFu && Opaque4(s)) {
-            _mm_storeu_si128(dp, s);
+        if (c4 == 0xFFFFFFFFu) {
+            _mm_storeu_si128(dp, Opaque4(s) ? s : Over4(_mm_loadu_si128(dp), s));
         } else {
             _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
         }
@@ -124,8 +160,8 @@ void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
             continue;
         }
         __m128i* dp = reinterpret_cast<__m128i*>(d + i);
-        if (c4 == 0xFFFFFFFFu && opaque) {
-            _mm_storeu_si128(dp, s);
+        if (c4 == 0xFFFFFFFFu) {
+            _mm_storeu_si128(dp, opaque ? s : Over4(_mm_loadu_si128(dp), s));
         } else {
             _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
         }
@@ -161,9 +197,108 @@ void Bilinear(const Texels& t, uint32_t* out, int n) {
         out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
     }
 }
+
+namespace {
+// One pixel's two neighbouring texels of a row mixed by fx, in the low four 16-bit lanes:
+// each pair is read at once, weighted (256 - fx, fx) and its halves added.
+inline __m128i Across(const uint32_t* row, __m128i weights) {
+    const __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
+                                           _mm_setzero_si128());
+    const __m128i m = Scale16(pair, weights);
+    return _mm_add_epi16(m, _mm_srli_si128(m, 8));
+}
+
+inline __m128i Weights(int64_t u) {
+    const uint32_t fx = uint32_t(u >> 8) & 255;
+    const __m128i w = _mm_cvtsi32_si128(int((256 - fx) | fx << 16));
+    const __m128i ww = _mm_unpacklo_epi16(w, w); // 256-fx 256-fx fx fx
+    return _mm_unpacklo_epi32(ww, ww);           // four of each
+}
+} // namespace
+
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    const __m128i wy = _mm_set1_epi16(short(fy)), wy0 = _mm_set1_epi16(short(256 - fy));
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const size_t xa = size_t(u >> 16);
+        const __m128i wa = Weights(u);
+        u += du;
+        const size_t xb = size_t(u >> 16);
+        const __m128i wb = Weights(u);
+        u += du;
+        const __m128i top = _mm_unpacklo_epi64(Across(r0 + xa, wa), Across(r0 + xb, wb));
+        const __m128i bottom = _mm_unpacklo_epi64(Across(r1 + xa, wa), Across(r1 + xb, wb));
+        const __m128i mix = _mm_add_epi16(Scale16(top, wy0), Scale16(bottom, wy));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(mix, mix));
+    }
+    BilinearAlongScalar(r0, r1, u, du, fy, out + i, n - i);
+}
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    // Four positions at a time in 32 bits when the whole row's fit; saturating packs hold
+    // the indices to 0..255 as the scalar form's comparisons do.
+    const int64_t limit = int64_t(1) << 30;
+    const int64_t end = f + 32768 + step * int64_t(n > 0 ? n - 1 : 0);
+    if (n < 8 || f + 32768 <= -limit || f + 32768 >= limit || end <= -limit || end >= limit ||
+        step <= -limit / 4 || step >= limit / 4) {
+        LinearRowScalar(f, step, ramp, out, n);
+        return;
+    }
+    const int32_t s = int32_t(step);
+    __m128i at =
+        _mm_add_epi32(_mm_set1_epi32(int32_t(f + 32768)), _mm_set_epi32(3 * s, 2 * s, s, 0));
+    const __m128i step4 = _mm_set1_epi32(4 * s);
+    int i = 0;
+    for (; i + 4 <= n; i += 4, at = _mm_add_epi32(at, step4)) {
+        const __m128i k16 = _mm_packs_epi32(_mm_srai_epi32(at, 16), _mm_setzero_si128());
+        const uint32_t k = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(k16, k16)));
+        out[i] = ramp[k & 255];
+        out[i + 1] = ramp[(k >> 8) & 255];
+        out[i + 2] = ramp[(k >> 16) & 255];
+        out[i + 3] = ramp[k >> 24];
+    }
+    LinearRowScalar(f + step * i, step, ramp, out + i, n - i);
+}
+
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+    // The positions are stepped one add at a time, as the scalar form steps them; the
+    // distances and indices are worked out four at a time with the same single-precision
+    // operations, each rounded alike.
+    alignas(16) int32_t ks[4];
+    const __m128 one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    const __m128i last = _mm_set1_epi32(255);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const float u1 = u + du, v1 = v + dv, u2 = u1 + du, v2 = v1 + dv;
+        const float u3 = u2 + du, v3 = v2 + dv;
+        const __m128 pu = _mm_set_ps(u3, u2, u1, u), pv = _mm_set_ps(v3, v2, v1, v);
+        u = u3 + du;
+        v = v3 + dv;
+        const __m128 r = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(pu, pu), _mm_mul_ps(pv, pv)));
+        const __m128i inside = _mm_castps_si128(_mm_cmplt_ps(r, one));
+        const __m128i k = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(r, scale), half));
+        _mm_store_si128(reinterpret_cast<__m128i*>(ks),
+                        _mm_or_si128(_mm_and_si128(inside, k), _mm_andnot_si128(inside, last)));
+        out[i] = ramp[ks[0]];
+        out[i + 1] = ramp[ks[1]];
+        out[i + 2] = ramp[ks[2]];
+        out[i + 3] = ramp[ks[3]];
+    }
+    RadialRowScalar(u, v, du, dv, ramp, out + i, n - i);
+}
 #else
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
+}
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    LinearRowScalar(f, step, ramp, out, n);
+}
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+    RadialRowScalar(u, v, du, dv, ramp, out, n);
+}
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d, color, covers, n);

@@ -25,5 +25,25 @@ struct Texels {
 void Bilinear(const Texels& in, uint32_t* out, int n);
 void BilinearScalar(const Texels& in, uint32_t* out, int n);
 
+// The same mix along a row of the picture whose texel rows r0 and r1 stay put (no rotation):
+// pixel i takes columns x and x + 1, x = u >> 16 with u = u0 + i * du (16.16 fixed point),
+// weighted by (u >> 8) & 255, then the rows by fy. Every column read must lie in the rows.
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n);
+void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
+                         uint32_t fy, uint32_t* out, int n);
+
+// A linear ramp along a row: pixel i takes ramp[k], k = (f + i * step + 32768) >> 16 held
+// to 0..255 (f and step in 16.16 fixed point).
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
+void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
+
+// A radial ramp along a row: pixel i takes ramp[k] with k the distance from the centre,
+// sqrt(u * u + v * v) in the ramp's radius (u, v stepping by du, dv, one float add a pixel),
+// times 255 and rounded, or 255 from the radius out.
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
+void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
+                     int n);
+
 } // namespace rows
 } // namespace render
