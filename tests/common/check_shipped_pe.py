@@ -3,7 +3,9 @@
 type, links nothing but libraries every Windows has (a MinGW runtime DLL left unlinked
 would stop the program on a clean system), and the saver and the control export their
 entry points by plain name; the saver and the wizard carry a manifest asking for per-monitor
-DPI awareness (PerMonitorV2, and true/pm for Windows 8.1).
+DPI awareness (PerMonitorV2, and true/pm for Windows 8.1); the i686 programs that carry the
+player hold no unwind tables beyond the empty list's start and end (no exceptions, no
+unwinder: cmake/no_exceptions.cmake).
 
     check_shipped_pe.py i386|amd64 FILE..."""
 
@@ -23,6 +25,11 @@ EXPORTS = {
     "FlickwellPlayer.dll": {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
                             "DllUnregisterServer", "DllInstall"},
 }
+
+# The programs that carry the player, built without exceptions; on i686 the libraries'
+# unwind tables are dropped at link, leaving crtbegin's few entries and the end marker.
+WITHOUT_UNWIND_TABLES = {"template.scr", "FlickwellPlayer.dll"}
+MOST_UNWIND_BYTES = 256
 
 # Programs whose windows must draw at each monitor's own pixels.
 DPI_AWARE = {"template.scr", "qmwizard.exe"}
@@ -55,6 +62,11 @@ def faults(path, machine):
         if hasattr(pe, "DIRECTORY_ENTRY_EXPORT") else set()
     for missing in sorted(wanted - exported):
         yield f"{name}: does not export {missing} by that name"
+    if name in WITHOUT_UNWIND_TABLES and machine == MACHINES["i386"]:
+        for section in pe.sections:
+            size = section.Misc_VirtualSize
+            if section.Name.rstrip(b"\0") == b".eh_fram" and size > MOST_UNWIND_BYTES:
+                yield f"{name}: carries {size} bytes of unwind tables"
     if name in DPI_AWARE:
         text = manifest(pe)
         if text is None:
