@@ -113,6 +113,17 @@ struct Player::State {
             sound->Sync(stage);
         }
     }
+    // The stage moved to the clock's frame by a jump (a goto or a loop back to the start):
+    // its scripts' events run and its sounds follow.
+    void JumpToClockFrame() {
+        stage.GoTo(clock.Frame());
+        if (as3)
+            as3->RunEvents();
+        else
+            scripts->RunEvents();
+        SyncSound();
+        dirty = true;
+    }
 
     // An empty state that keeps what the host set on the old one (sinks, glyphs, decoders,
     // threads). The old one goes first, to give its memory back.
@@ -323,13 +334,7 @@ void Player::Play(uint32_t nowMs) {
     if (s.clock.Frame() != before && s.loaded) {
         // Played again from the start after the last frame.
         const uint32_t failures = memory::Failures();
-        s.stage.GoTo(s.clock.Frame());
-        if (s.as3)
-            s.as3->RunEvents();
-        else
-            s.scripts->RunEvents();
-        s.SyncSound();
-        s.dirty = true;
+        s.JumpToClockFrame();
         Refused(failures, "starting again");
     }
 }
@@ -344,13 +349,7 @@ void Player::GoTo(uint32_t frame) {
     s.clock.GoTo(frame);
     if (s.loaded && s.clock.Frame() != s.stage.Frame()) {
         const uint32_t failures = memory::Failures();
-        s.stage.GoTo(s.clock.Frame());
-        if (s.as3)
-            s.as3->RunEvents();
-        else
-            s.scripts->RunEvents();
-        s.SyncSound();
-        s.dirty = true;
+        s.JumpToClockFrame();
         Refused(failures, "going to a frame");
     }
 }

@@ -115,8 +115,9 @@ TEST(Lzma, LimitsCutsAndDamageKeepWhatCameBefore) {
         EXPECT_TRUE(got.size() <= plain.size() && std::equal(got.begin(), got.end(), plain.begin()))
             << keep;
         // Only the end marker lies in the last byte.
-        if (keep < p.data.size() - 1)
+        if (keep < p.data.size() - 1) {
             EXPECT_LT(got.size(), plain.size()) << keep;
+        }
     }
     // The first byte of a stream is 0.
     Bytes bad = p.data;
