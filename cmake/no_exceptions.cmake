@@ -7,7 +7,10 @@
 function(flickwell_without_exceptions)
   foreach(target IN LISTS ARGN)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>)
-    if(WIN32)
+    # 32-bit Windows unwinds through these tables only for exceptions. On x86_64 the same
+    # information is the system's own unwind data, which debuggers and crash reports walk;
+    # and GCC 12 fails inside its link-time step without it there.
+    if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
       target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
     endif()
   endforeach()
