@@ -30,7 +30,10 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <typeinfo>
 
 namespace {
 
@@ -193,6 +196,15 @@ namespace std {
 // Calling an empty std::function, from the library's file of its own.
 [[noreturn]] void __throw_bad_function_call() {
     End();
+}
+
+// Whether a type asked of a std::make_shared block is the block's own tag. Code built
+// without run-time type information (the engine) calls this from the library's file of
+// shared pointers, which also links the exceptions' machinery. The comparison is the
+// library's own for type names here (by name, a leading '*' marking a local name).
+bool _Sp_make_shared_tag::_S_eq(const type_info& asked) noexcept {
+    const char* name = asked.name();
+    return std::strcmp(name + (name[0] == '*'), "St19_Sp_make_shared_tag") == 0;
 }
 
 } // namespace std

@@ -5,11 +5,13 @@ would stop the program on a clean system), and the saver and the control export 
 entry points by plain name; the saver and the wizard carry a manifest asking for per-monitor
 DPI awareness (PerMonitorV2, and true/pm for Windows 8.1); the i686 programs that carry the
 player hold no unwind tables beyond the empty list's start and end (no exceptions, no
-unwinder: cmake/no_exceptions.cmake).
+unwinder: cmake/no_exceptions.cmake), and those on both machines carry no type names of the
+engine's classes (built without run-time type information).
 
     check_shipped_pe.py i386|amd64 FILE..."""
 
 import os
+import re
 import sys
 
 import pefile
@@ -30,6 +32,11 @@ EXPORTS = {
 # unwind tables are dropped at link, leaving crtbegin's few entries and the end marker.
 WITHOUT_UNWIND_TABLES = {"template.scr", "FlickwellPlayer.dll"}
 MOST_UNWIND_BYTES = 256
+
+# The programs that carry the player: the engine and the control are built without run-time
+# type information, so none of their classes' mangled names may be in them.
+WITHOUT_TYPE_NAMES = {"template.scr", "FlickwellPlayer.dll"}
+ENGINE_TYPE_NAME = re.compile(rb"N(4avm1|4avm2|6render|8timeline|3swf|5video|5sound|6engine)[0-9]")
 
 # Programs whose windows must draw at each monitor's own pixels.
 DPI_AWARE = {"template.scr", "qmwizard.exe"}
@@ -67,6 +74,10 @@ def faults(path, machine):
             size = section.Misc_VirtualSize
             if section.Name.rstrip(b"\0") == b".eh_fram" and size > MOST_UNWIND_BYTES:
                 yield f"{name}: carries {size} bytes of unwind tables"
+    if name in WITHOUT_TYPE_NAMES:
+        found = ENGINE_TYPE_NAME.search(pe.__data__)
+        if found:
+            yield f"{name}: carries type names of the engine, such as {found.group(0).decode()}"
     if name in DPI_AWARE:
         text = manifest(pe)
         if text is None:

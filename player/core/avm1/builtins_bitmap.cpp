@@ -11,7 +11,7 @@ namespace {
 using render::IntRect;
 using render::ScriptBitmap;
 
-struct BitmapHost : HostData {
+struct BitmapHost : TaggedHost<BitmapHost> {
     ScriptBitmap bitmap;
     size_t Bytes() const override {
         return sizeof(*this) + (bitmap.pixels ? bitmap.pixels->pixels.capacity() * 4 : 0);
@@ -19,7 +19,7 @@ struct BitmapHost : HostData {
 };
 
 BitmapHost* HostOf(const Value& v) {
-    return v.IsObject() ? dynamic_cast<BitmapHost*>(v.o->host.get()) : nullptr;
+    return v.IsObject() ? avm1::HostOf<BitmapHost>(v.o->host) : nullptr;
 }
 
 // Makes `self` hold a bitmap of the given size, counted against the cap first.

@@ -128,7 +128,7 @@ const std::vector<ClassInfo>& Classes() {
 const size_t kMaxFields = 12;
 const size_t kMaxArray = 1024; // a colour matrix needs 20, a 15 x 15 kernel 225, ramps 16
 
-struct FilterData : HostData {
+struct FilterData : TaggedHost<FilterData> {
     int cls = 0;
     double num[kMaxFields] = {};
     std::string text[kMaxFields];
@@ -143,7 +143,7 @@ struct FilterData : HostData {
 };
 
 FilterData* DataOf(const Value& v) {
-    return v.IsObject() ? dynamic_cast<FilterData*>(v.o->host.get()) : nullptr;
+    return v.IsObject() ? avm1::HostOf<FilterData>(v.o->host) : nullptr;
 }
 
 std::vector<double> DefaultArray(int which) {

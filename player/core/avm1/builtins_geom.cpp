@@ -390,14 +390,14 @@ Value ColorTransformToString(Vm& vm, const Value& self, const Args&) {
 }
 
 // ---- Transform ----
-struct TransformData : HostData {
+struct TransformData : TaggedHost<TransformData> {
     ClipId clip = 0;
     size_t Bytes() const override { return sizeof(*this); }
 };
 ClipId TransformClip(Vm& vm, const Value& self) {
     if (!self.IsObject() || !vm.display())
         return 0;
-    auto* t = dynamic_cast<TransformData*>(self.o->host.get());
+    auto* t = HostOf<TransformData>(self.o->host);
     return t ? t->clip : 0;
 }
 Value TransformCtor(Vm& vm, const Value& self, const Args& a) {

@@ -91,6 +91,18 @@ class HostData {
     const void* tag;
 };
 
+// Host data that HostOf finds again: its tag is its class's own (the engine is built
+// without run-time type information).
+template <class Self> struct TaggedHost : HostData {
+    static constexpr char kTag = 0;
+    TaggedHost() : HostData(&kTag) {}
+};
+
+// The object's host data as T when it is one, else null.
+template <class T> T* HostOf(const std::shared_ptr<HostData>& host) {
+    return host && host->tag == &TaggedHost<T>::kTag ? static_cast<T*>(host.get()) : nullptr;
+}
+
 // Object.watch: a callback that sees every assignment to one name before it lands.
 struct Watch {
     std::string name;

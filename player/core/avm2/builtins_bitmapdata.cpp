@@ -18,14 +18,14 @@ namespace {
 using render::IntRect;
 using render::ScriptBitmap;
 
-struct BitmapExtra : Extra {
+struct BitmapExtra : TaggedExtra<BitmapExtra> {
     ScriptBitmap bitmap;
 };
 
 ScriptBitmap* BitmapOf(const Value& v) {
     if (!v.IsObject() || !v.o->extra)
         return nullptr;
-    auto* e = dynamic_cast<BitmapExtra*>(v.o->extra.get());
+    auto* e = ExtraOf<BitmapExtra>(v.o->extra);
     return e != nullptr && e->bitmap.pixels ? &e->bitmap : nullptr;
 }
 

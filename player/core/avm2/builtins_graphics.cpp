@@ -14,7 +14,7 @@ namespace {
 
 using timeline::DrawOp;
 
-struct GraphicsData : Extra {
+struct GraphicsData : TaggedExtra<GraphicsData> {
     Object* owner = nullptr;
     void Mark(Vm& vm) override { vm.MarkValue(Value::Obj(owner)); }
 };
@@ -22,7 +22,7 @@ struct GraphicsData : Extra {
 Object* OwnerOf(const Value& self) {
     if (!self.IsObject() || self.o->kind != Kind::Other || !self.o->extra)
         return nullptr;
-    GraphicsData* g = dynamic_cast<GraphicsData*>(self.o->extra.get());
+    GraphicsData* g = ExtraOf<GraphicsData>(self.o->extra);
     return g ? g->owner : nullptr;
 }
 

@@ -24,7 +24,7 @@ const int kMaxPlays = 65535;
 const double kMaxExtract = 1 << 20;
 
 // The typed fields of SoundTransform, ID3Info and SoundLoaderContext.
-struct Fields : Extra {
+struct Fields : TaggedExtra<Fields> {
     Value v[7];
     void Mark(Vm& vm) override {
         for (const Value& x : v)
@@ -37,7 +37,7 @@ Fields* FieldsOf(const Value& v) {
         return nullptr;
     if (!v.o->extra)
         v.o->extra.reset(new Fields);
-    return dynamic_cast<Fields*>(v.o->extra.get());
+    return ExtraOf<Fields>(v.o->extra);
 }
 
 enum class FieldType { Number, String, Boolean };
@@ -162,7 +162,7 @@ NATIVE(LoaderContextCtor) {
 
 // ---- SoundChannel ----
 // Kept in the channel's dispatcher data, out of the scripts' reach.
-struct ChannelState : Extra {
+struct ChannelState : TaggedExtra<ChannelState> {
     uint32_t handle = 0; // the mixer's, 0 once it is over (or never began)
     double startMs = 0, lengthMs = 0;
     int plays = 1;
@@ -174,7 +174,7 @@ ChannelState* ChannelOf(const Value& channel) {
     DisplayData* d = DispatcherData(channel);
     if (!d || !d->extraData.IsObject() || !d->extraData.o->extra)
         return nullptr;
-    return dynamic_cast<ChannelState*>(d->extraData.o->extra.get());
+    return ExtraOf<ChannelState>(d->extraData.o->extra);
 }
 
 double PositionOf(Vm& vm, ChannelState* c) {
@@ -247,7 +247,7 @@ NATIVE(ChannelSetTransform) {
 // ---- Sound ----
 // Kept in the Sound's dispatcher data: the library sound it stands for (0: none) and where
 // extract goes on from.
-struct SoundState : Extra {
+struct SoundState : TaggedExtra<SoundState> {
     uint32_t id = 0;
     uint64_t extractAt = 0;
 };
@@ -256,7 +256,7 @@ SoundState* SoundOf(const Value& self) {
     DisplayData* d = DispatcherData(self);
     if (!d || !d->extraData.IsObject() || !d->extraData.o->extra)
         return nullptr;
-    return dynamic_cast<SoundState*>(d->extraData.o->extra.get());
+    return ExtraOf<SoundState>(d->extraData.o->extra);
 }
 
 uint32_t SoundIdOf(const Value& self) {

@@ -526,12 +526,12 @@ NATIVE(LineMetricsCtor) {
 
 // A Font: one bound to the movie's font names it; others name none. Registering changes
 // nothing, since every font the movie holds is already there to draw with.
-struct FontExtra : Extra {
+struct FontExtra : TaggedExtra<FontExtra> {
     Value name = Value::Null(), style = Value::Null(), type = Value::Null();
     void Mark(Vm& vm) override { vm.MarkValue(name), vm.MarkValue(style), vm.MarkValue(type); }
 };
 FontExtra* FontOf(const Value& v) {
-    return v.IsObject() && v.o->extra ? dynamic_cast<FontExtra*>(v.o->extra.get()) : nullptr;
+    return v.IsObject() ? ExtraOf<FontExtra>(v.o->extra) : nullptr;
 }
 NATIVE(FontCtor) {
     UNUSED;

@@ -164,9 +164,23 @@ struct DynProps {
 
 // What display objects, events and other native classes keep beside their slots.
 struct Extra {
+    explicit Extra(const void* t = nullptr) : tag(t) {}
     virtual ~Extra() = default;
     virtual void Mark(Vm& vm) { (void)vm; }
+    const void* tag; // whose payload it is, for those looked up by it (TaggedExtra)
 };
+
+// A payload that ExtraOf finds again: its tag is its class's own (the engine is built
+// without run-time type information).
+template <class Self> struct TaggedExtra : Extra {
+    static constexpr char kTag = 0;
+    TaggedExtra() : Extra(&kTag) {}
+};
+
+// The payload as T when it is one, else null.
+template <class T> T* ExtraOf(const std::unique_ptr<Extra>& extra) {
+    return extra && extra->tag == &TaggedExtra<T>::kTag ? static_cast<T*>(extra.get()) : nullptr;
+}
 
 struct Object {
     explicit Object(Kind k) : kind(k) {}

@@ -459,7 +459,7 @@ void Renderer::DrawDrawing(const timeline::Drawing& drawing, const Transform& m,
         // Kept in the drawing's own slot, so it goes when the drawing goes and a rebuilt
         // drawing never meets a shape prepared from its old edges.
         std::unique_ptr<timeline::DrawingCache>& slot = drawing.RenderCache();
-        cache = dynamic_cast<PreparedDrawing*>(slot.get());
+        cache = static_cast<PreparedDrawing*>(slot.get()); // only a renderer fills the slot
         if (cache == nullptr) {
             cache = new PreparedDrawing;
             slot.reset(cache);
