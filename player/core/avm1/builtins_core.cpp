@@ -5,6 +5,8 @@
 
 #include "player/core/avm1/vm.h"
 
+#include "player/core/swf/number_text.h"
+
 namespace avm1 {
 namespace {
 
@@ -337,7 +339,7 @@ Value ParseFloat(Vm& vm, const Value&, const Args& a) {
         if (m > e)
             k = m;
     }
-    return Value::Num(std::strtod(s.substr(i, k - i).c_str(), nullptr));
+    return Value::Num(swf::ReadNumber(s.substr(i, k - i).c_str()));
 }
 // With no argument these test NaN, not the number undefined converts to.
 Value IsNaN(Vm& vm, const Value&, const Args& a) {

@@ -5,6 +5,8 @@
 
 #include "player/core/avm1/vm.h"
 
+#include "player/core/swf/number_text.h"
+
 namespace avm1 {
 namespace {
 
@@ -155,11 +157,17 @@ Value DateToString(Vm&, const Value& self, const Args&) {
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     Civil c = FromTime(t);
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d", days[int(c.weekday)],
-                  months[int(c.month)], int(c.day), int(c.hours), int(c.minutes), int(c.seconds),
-                  int(c.year));
-    return Value::Str(buf);
+    std::string out = std::string(days[int(c.weekday)]) + " " + months[int(c.month)] + " ";
+    swf::AppendDecimal(out, int(c.day));
+    out += ' ';
+    swf::AppendDecimal(out, int(c.hours), 2);
+    out += ':';
+    swf::AppendDecimal(out, int(c.minutes), 2);
+    out += ':';
+    swf::AppendDecimal(out, int(c.seconds), 2);
+    out += " GMT+0000 ";
+    swf::AppendDecimal(out, int(c.year));
+    return Value::Str(out);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "player/core/avm1/value.h"
 
+#include "player/core/swf/number_text.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +16,8 @@ std::string UrlEscape(const std::string& s) {
         if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
             out += char(c);
         } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
+            out += '%';
+            swf::AppendHex(out, c, 2, true);
         }
     }
     return out;
@@ -49,13 +50,10 @@ std::string NumberToString(double d) {
         return d > 0 ? "Infinity" : "-Infinity";
     if (d == 0)
         return "0";
-    char buf[64];
     if (std::fabs(d) < 1e15 && d == std::floor(d)) {
-        std::snprintf(buf, sizeof buf, "%.0f", d);
-        return buf;
+        return swf::PrintFixed(d, 0);
     }
-    std::snprintf(buf, sizeof buf, "%.15g", d);
-    std::string out(buf);
+    std::string out = swf::PrintGeneral(d, 15);
     // "1e-07" reads "1e-7" as Flash writes it.
     size_t e = out.find('e');
     if (e != std::string::npos && e + 2 < out.size()) {
@@ -92,7 +90,7 @@ double StringToNumber(const std::string& s, int version) {
         }
         return v;
     }
-    // strtod accepts more ("inf", "nan", hex floats), so check the shape first.
+    // ReadNumber, like strtod, accepts more ("inf", "nan", hex floats): check the shape first.
     size_t k = i;
     if (k < n && (s[k] == '+' || s[k] == '-'))
         k++;
@@ -121,7 +119,7 @@ double StringToNumber(const std::string& s, int version) {
         k++;
     if (k != n && version >= 5)
         return fail; // Flash 4 takes the number a string starts with
-    return std::strtod(s.substr(i, end - i).c_str(), nullptr);
+    return swf::ReadNumber(s.substr(i, end - i).c_str());
 }
 
 double PrimitiveToNumber(const Value& v, int version) {

@@ -7,6 +7,7 @@
 #include "player/core/avm2/case_map.h"
 #include "player/core/avm2/vm.h"
 #include "player/core/avm2/vm_internal.h"
+#include "player/core/swf/number_text.h"
 #include "player/core/swf/utf8.h"
 
 namespace avm2 {
@@ -224,9 +225,7 @@ NATIVE(NumberToFixed) {
                                  std::to_string(digits) + " is not valid.");
     if (std::isnan(d) || std::isinf(d) || std::fabs(d) >= 1e21)
         return Value::Str(NumberToString(d));
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", digits, d);
-    std::string s = buf;
+    std::string s = swf::PrintFixed(d, digits);
     if (s == "-0" ||
         (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos))
         s = s.substr(1);
@@ -246,25 +245,20 @@ NATIVE(NumberToPrecision) {
     if (std::isnan(d) || std::isinf(d))
         return Value::Str(NumberToString(d));
     const int e = d == 0 ? 0 : int(std::floor(std::log10(std::fabs(d))));
-    char buf[512];
     if (e < -6 || e >= p) {
-        std::snprintf(buf, sizeof buf, "%.*e", p - 1, d);
-        std::string s = buf;
+        const std::string s = swf::PrintExponential(d, p - 1);
         const size_t at = s.find('e');
         std::string mant = s.substr(0, at), ex = s.substr(at + 1);
         const int ev = std::atoi(ex.c_str());
         return Value::Str(mant + "e" + (ev < 0 ? "-" : "+") + std::to_string(std::abs(ev)));
     }
-    std::snprintf(buf, sizeof buf, "%.*f", std::max(0, p - 1 - e), d);
-    return Value::Str(buf);
+    return Value::Str(swf::PrintFixed(d, std::max(0, p - 1 - e)));
 }
 NATIVE(NumberToExponential) {
     UNUSED;
     const double d = vm.ToNumber(self);
     const int digits = ClampInt(Num(vm, args, argc, 0, 0));
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*e", std::max(0, std::min(20, digits)), d);
-    std::string s = buf;
+    const std::string s = swf::PrintExponential(d, std::max(0, std::min(20, digits)));
     const size_t at = s.find('e');
     const int ev = std::atoi(s.c_str() + at + 1);
     return Value::Str(s.substr(0, at) + "e" + (ev < 0 ? "-" : "+") + std::to_string(std::abs(ev)));
@@ -739,14 +733,13 @@ NATIVE(ParseFloat) {
 }
 std::string Escape(const std::string& s, const char* keep) {
     std::string out;
-    char buf[4];
     for (unsigned char c : s) {
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
             (c && std::strchr(keep, c))) {
             out += char(c);
         } else {
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
+            out += '%';
+            swf::AppendHex(out, c, 2, true);
         }
     }
     return out;
@@ -756,14 +749,13 @@ NATIVE(EscapeFn) {
     UNUSED;
     const std::u16string u = Units(Str(vm, args, argc, 0));
     std::string out;
-    char buf[8];
     for (char16_t c : u) {
         if (c < 128 && (std::isalnum(c) || std::strchr("@-_.*+/", char(c)))) {
             out += char(c);
             continue;
         }
-        std::snprintf(buf, sizeof buf, c < 256 ? "%%%02X" : "%%u%04X", unsigned(c));
-        out += buf;
+        out += c < 256 ? "%" : "%u";
+        swf::AppendHex(out, c, c < 256 ? 2 : 4, true);
     }
     return Value::Str(out);
 }
@@ -814,13 +806,12 @@ NATIVE(EscapeMultiByte) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (u[++i] - 0xDC00);
         swf::Utf8Append(bytes, cp); // a lone half becomes U+FFFD
     }
-    char buf[4];
     for (unsigned char c : bytes) {
         if (std::isalnum(c)) {
             out += char(c);
         } else {
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
+            out += '%';
+            swf::AppendHex(out, c, 2, true);
         }
     }
     return Value::Str(out);

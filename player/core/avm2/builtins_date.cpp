@@ -10,6 +10,8 @@
 
 #include "player/core/avm2/vm.h"
 
+#include "player/core/swf/number_text.h"
+
 namespace avm2 {
 
 namespace {
@@ -142,39 +144,40 @@ const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 std::string Zone(double off) {
-    char buf[32];
     const int m = int(std::fabs(off) / 60000);
-    std::snprintf(buf, sizeof buf, "GMT%c%02d%02d", off < 0 ? '-' : '+', m / 60, m % 60);
-    return buf;
+    std::string out = off < 0 ? "GMT-" : "GMT+";
+    swf::AppendDecimal(out, m / 60, 2);
+    swf::AppendDecimal(out, m % 60, 2);
+    return out;
+}
+// "h:mm:ss" as hh:mm:ss, two digits each.
+std::string Clock(const Fields& f) {
+    std::string out;
+    swf::AppendDecimal(out, int(f.h), 2);
+    out += ':';
+    swf::AppendDecimal(out, int(f.mi), 2);
+    out += ':';
+    swf::AppendDecimal(out, int(f.s), 2);
+    return out;
 }
 std::string Format(double t, int what) { // 0 full, 1 date, 2 time, 3 UTC
     if (std::isnan(t))
         return "Invalid Date";
     const double off = what == 3 ? 0 : Offset(t);
     const Fields f = Split(t + off);
-    char buf[128];
-    char year[24];
-    std::snprintf(year, sizeof year, "%.0f", f.y);
+    const std::string year = swf::PrintFixed(f.y, 0);
+    if (what == 2)
+        return Clock(f) + " " + Zone(off);
+    std::string day = std::string(kDays[int(f.wd)]) + " " + kMonths[int(f.mo)] + " ";
+    swf::AppendDecimal(day, int(f.d));
     switch (what) {
     case 1:
-        std::snprintf(buf, sizeof buf, "%s %s %d %s", kDays[int(f.wd)], kMonths[int(f.mo)],
-                      int(f.d), year);
-        break;
-    case 2:
-        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d %s", int(f.h), int(f.mi), int(f.s),
-                      Zone(off).c_str());
-        break;
+        return day + " " + year;
     case 3:
-        std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d %s UTC", kDays[int(f.wd)],
-                      kMonths[int(f.mo)], int(f.d), int(f.h), int(f.mi), int(f.s), year);
-        break;
+        return day + " " + Clock(f) + " " + year + " UTC";
     default:
-        std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d %s %s", kDays[int(f.wd)],
-                      kMonths[int(f.mo)], int(f.d), int(f.h), int(f.mi), int(f.s),
-                      Zone(off).c_str(), year);
-        break;
+        return day + " " + Clock(f) + " " + Zone(off) + " " + year;
     }
-    return buf;
 }
 NATIVE(DateToString) {
     UNUSED;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/core/avm2/vm.h"
+#include "player/core/swf/number_text.h"
 #include "player/core/swf/reserve.h"
 
 namespace avm2 {
@@ -220,9 +221,8 @@ std::string Quote(const std::string& s) {
             break;
         default:
             if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
+                out += "\\u";
+                swf::AppendHex(out, c, 4, false);
             } else {
                 out += char(c);
             }

@@ -1,5 +1,7 @@
 #include "player/core/avm2/value.h"
 
+#include "player/core/swf/number_text.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,21 +16,19 @@ std::string NumberToString(double d) {
         return d > 0 ? "Infinity" : "-Infinity";
     if (d == 0)
         return "0";
-    char buf[64];
     if (std::fabs(d) < 1e21 && d == std::floor(d) && std::fabs(d) < 9007199254740992.0) {
-        std::snprintf(buf, sizeof buf, "%.0f", d);
-        return buf;
+        return swf::PrintFixed(d, 0);
     }
     // The fewest significant digits that read back exactly.
-    int precision = 1;
-    for (; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*e", precision - 1, d);
-        if (std::strtod(buf, nullptr) == d)
+    std::string text;
+    for (int precision = 1; precision <= 17; ++precision) {
+        text = swf::PrintExponential(d, precision - 1);
+        if (swf::ReadNumber(text.c_str()) == d)
             break;
     }
-    // buf: [-]D.DDDDe[+-]XX; gather digits and the exponent.
+    // text: [-]D.DDDDe[+-]XX; gather digits and the exponent.
     std::string digits;
-    const char* p = buf;
+    const char* p = text.c_str();
     const bool negative = *p == '-';
     if (negative)
         ++p;
@@ -114,7 +114,7 @@ double StringToNumber(const std::string& s) {
     }
     if (s.compare(k, n - k, "Infinity") == 0)
         return negative ? -INFINITY : INFINITY;
-    // strtod accepts more ("inf", "nan", hex floats), so check the shape first.
+    // ReadNumber, like strtod, accepts more ("inf", "nan", hex floats): check the shape first.
     size_t digits = 0;
     while (k < n && s[k] >= '0' && s[k] <= '9')
         k++, digits++;
@@ -137,7 +137,7 @@ double StringToNumber(const std::string& s) {
     }
     if (k != n)
         return std::nan("");
-    return std::strtod(s.substr(i, n - i).c_str(), nullptr);
+    return swf::ReadNumber(s.substr(i, n - i).c_str());
 }
 
 double PrimitiveToNumber(const Value& v) {

@@ -1,5 +1,6 @@
 #include "player/core/timeline/text_field.h"
 
+#include "player/core/swf/number_text.h"
 #include "player/core/swf/utf8.h"
 
 #include <algorithm>
@@ -49,8 +50,8 @@ bool ParseNumber(const std::string& s, double* out) {
     if (s.empty()) {
         return false;
     }
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
+    const char* end = nullptr;
+    const double v = swf::ReadNumber(s.c_str(), &end);
     if (end == nullptr || *end != '\0' || !std::isfinite(v)) {
         return false;
     }
@@ -373,9 +374,9 @@ class HtmlWriter {
             *out_ += " SIZE=\"" + FormatNumber(f.size) + "\"";
         }
         if (last == nullptr || (f.color & 0xFFFFFF) != (last->color & 0xFFFFFF)) {
-            char rgb[16];
-            std::snprintf(rgb, sizeof rgb, "#%06X", unsigned(f.color & 0xFFFFFF));
-            *out_ += std::string(" COLOR=\"") + rgb + "\"";
+            *out_ += " COLOR=\"#";
+            swf::AppendHex(*out_, f.color & 0xFFFFFF, 6, true);
+            *out_ += "\"";
         }
         if (last == nullptr || f.letterSpacing != last->letterSpacing) {
             *out_ += " LETTERSPACING=\"" + FormatNumber(f.letterSpacing) + "\"";
@@ -660,7 +661,7 @@ void TextDocument::ParseHtml(const std::string& html, bool multiline, bool conde
                     std::string digits = v.substr(sign ? 1 : 0);
                     digits = digits.substr(0, digits.find_first_not_of("0123456789"));
                     if (!digits.empty() && digits.size() < 10) {
-                        double n = std::strtod(digits.c_str(), nullptr);
+                        double n = swf::ReadNumber(digits.c_str());
                         std::optional<double> size;
                         if (sign == 0) {
                             size = n;
@@ -1040,18 +1041,17 @@ std::string FormatNumber(double v) {
     if (!std::isfinite(v)) {
         return std::isnan(v) ? "NaN" : v > 0 ? "Infinity" : "-Infinity";
     }
-    char buf[40];
     if (v == std::floor(v) && std::fabs(v) < 1e15) {
-        std::snprintf(buf, sizeof buf, "%.0f", v);
-        return buf;
+        return swf::PrintFixed(v, 0);
     }
+    std::string text;
     for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-        if (std::strtod(buf, nullptr) == v) {
+        text = swf::PrintGeneral(v, digits);
+        if (swf::ReadNumber(text.c_str()) == v) {
             break;
         }
     }
-    return buf;
+    return text;
 }
 
 } // namespace timeline
