@@ -1,9 +1,11 @@
 // The POSIX thread calls the shipped programs answer with Win32 (common/lean_threads.cpp),
 // driven through the C++ library's std::mutex and std::condition_variable as the engine
-// uses them. A plain program: GoogleTest calls more of MinGW's thread library, which must
-// not be linked beside these. A lost wake-up hangs a case: ctest's timeout reports it.
+// uses them; and the bitwise crc32 standing in for zlib's (common/lean_crc32.cpp). A plain program:
+// GoogleTest calls more of MinGW's thread library, which must not be linked beside these. A lost
+// wake-up hangs a case: ctest's timeout reports it.
 #include <errno.h>
 #include <pthread.h>
+#include <zlib.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -198,6 +200,25 @@ void Clocks() {
            "clocks not kept are refused");
 }
 
+// The standard check values, and a checksum carried across calls.
+void Crc32() {
+    struct Case {
+        const char* bytes;
+        uInt length;
+        uLong wanted;
+    } cases[] = {{"", 0, 0},
+                 {"a", 1, 0xE8B7BE43},
+                 {"123456789", 9, 0xCBF43926},
+                 {"\xFF\x00\x80", 3, 0xAC616EDF}}; // every bit of a byte, a zero inside
+    for (const Case& c : cases) {
+        const uLong got = crc32(0, reinterpret_cast<const Bytef*>(c.bytes), c.length);
+        Expect(got == c.wanted, "crc32", (long long)got, (long long)c.wanted);
+    }
+    const Bytef* digits = reinterpret_cast<const Bytef*>("123456789");
+    Expect(crc32(crc32(0, digits, 4), digits + 4, 5) == 0xCBF43926, "crc32 carried on");
+    Expect(crc32(12345, nullptr, 7) == 0, "crc32's starting value");
+}
+
 } // namespace
 
 int main() {
@@ -206,6 +227,7 @@ int main() {
     MutexStates();
     ThreadsAndKeys();
     Clocks();
+    Crc32();
     std::printf(g_failures == 0 ? "lean threads: all passed\n" : "lean threads: %d failed\n",
                 g_failures);
     return g_failures == 0 ? 0 : 1;
