@@ -17,6 +17,10 @@
 #define STBI_ONLY_PNG
 #define STBI_ONLY_GIF
 #define STBI_MAX_DIMENSIONS 8192
+// A refusal is a result here; no reason is read. Without reasons stb_image keeps no state
+// per thread (the drawing threads decode at once), and no thread-local storage is linked.
+#define STBI_NO_FAILURE_STRINGS
+#define STBI_NO_THREAD_LOCALS
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
