@@ -39,6 +39,8 @@ print("%-40s %10s %10s %10d %7.1f%%" % ("template.scr before the player was insi
 print("%-40s %10d %10s %10d %7.1f%%" % ("NSIS zlib-x86-ansi stub (reference)", ref, "", ref, 100.0))
 print("template.scr with the player: %.1f x its former size, %.0f%% of the %d KB goal"
       % (own_saver / RUNTIME_ALONE, 100.0 * own_saver / AIM, AIM // 1024))
+print("template.scr %s the goal by %d bytes" % ("over" if own_saver > AIM else "within",
+                                                abs(own_saver - AIM)))
 PY
 
 # What each library, each runtime piece and each large function adds to template.scr, from
