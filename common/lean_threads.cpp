@@ -43,9 +43,15 @@ Queue& QueueOf(volatile intptr_t* word) {
     return g_queues[(uintptr_t(word) / sizeof(intptr_t)) % kQueues];
 }
 
+// Waits a moment for a brief holder: yields at first, then sleeps, so that a holder of lower
+// priority (which Sleep(0) never lets run) gets the processor too.
+void Pause(int& round) {
+    Sleep(++round < 64 ? 0 : 1);
+}
+
 void Hold(Queue& q) {
-    while (InterlockedExchange(&q.busy, 1) != 0) {
-        Sleep(0);
+    for (int round = 0; InterlockedExchange(&q.busy, 1) != 0;) {
+        Pause(round);
     }
 }
 
@@ -61,8 +67,8 @@ DWORD EventSlot() {
     if (slot >= 0) {
         return DWORD(slot);
     }
-    while (InterlockedExchange(&g_slotClaim, 1) != 0) {
-        Sleep(0);
+    for (int round = 0; InterlockedExchange(&g_slotClaim, 1) != 0;) {
+        Pause(round);
     }
     if (g_eventSlot < 0) {
         const DWORD made = TlsAlloc();
@@ -333,8 +339,8 @@ int pthread_once(pthread_once_t* once, void (*run)(void)) {
         InterlockedExchange(once, 2);
         return 0;
     }
-    while (InterlockedCompareExchange(once, 2, 2) != 2) {
-        Sleep(0);
+    for (int round = 0; InterlockedCompareExchange(once, 2, 2) != 2;) {
+        Pause(round);
     }
     return 0;
 }
