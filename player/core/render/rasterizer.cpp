@@ -137,6 +137,8 @@ void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
     // where segments cross its edges by a rounding, and change the pixels there.
     impl_->ras.clip_box(0, 0, canvas.width, canvas.height);
     impl_->any = false;
+    width_ = canvas.width;
+    height_ = canvas.height;
     bandTop_ = canvas.top - 1.0;
     bandBottom_ = canvas.Bottom() + 1.0;
     pictureRows_ = uint64_t(std::max(1, canvas.height));
@@ -154,9 +156,14 @@ void Rasterizer::LineTo(double x, double y) {
     y = Bound(y);
     const bool outside =
         (y < bandTop_ && lastY_ < bandTop_) || (y > bandBottom_ && lastY_ > bandBottom_);
+    // Cells lie along the segment's part on the canvas, at most one per pixel crossed: a
+    // segment off to a side still makes cells down the canvas's edge.
+    const auto within = [](double v, double limit) { return std::max(0.0, std::min(limit, v)); };
+    const double cells = std::fabs(within(x, width_) - within(lastX_, width_)) +
+                         std::fabs(within(y, height_) - within(lastY_, height_));
     lastX_ = x;
     lastY_ = y;
-    work_ += kSegmentWork;
+    work_ += kSegmentWork + uint64_t(cells) * kCellWork;
     if (outside) {
         // No cell of this segment lies in the band's rows; the next one starts here.
         Guarded([&](Impl& impl) { impl.ras.move_to_d(x, y); });

@@ -72,10 +72,13 @@ class Rasterizer {
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
 
-    // Work done since the last reset: pixels filled, and segments at kSegmentWork each. A
-    // band counts every segment, its own or not, and its pixels as if every row were like
-    // its own: what the whole picture would cost, as the budget is the whole picture's.
+    // Work done since the last reset: pixels filled, segments at kSegmentWork each and
+    // kCellWork for every pixel a segment crosses on the canvas (its cells, which cost more
+    // than a pixel filled: they are made, sorted and summed). A band counts every segment,
+    // its own or not, and its pixels as if every row were like its own: what the whole
+    // picture would cost, as the budget is the whole picture's.
     static const uint64_t kSegmentWork = 16;
+    static const uint64_t kCellWork = 8;
     // A frame's drawing stops once its budget is spent (see Renderer).
     void ResetWork(uint64_t budget) {
         work_ = 0;
@@ -90,6 +93,7 @@ class Rasterizer {
     void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
     std::unique_ptr<Impl> impl_;
     double bandTop_ = 0, bandBottom_ = 0; // rows drawn, with a pixel to spare each side
+    double width_ = 0, height_ = 0;       // the whole picture's
     double lastX_ = 0, lastY_ = 0;
     uint64_t pictureRows_ = 1, bandRows_ = 1; // pixels filled count pictureRows_ / bandRows_
     uint64_t work_ = 0;
