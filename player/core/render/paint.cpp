@@ -36,8 +36,8 @@ void BuildRamp(const swf::Gradient& g, const swf::ColorTransform& cx, std::vecto
     for (auto& s : stops) {
         s.color = cx.Apply(s.color);
     }
+    size_t k = 0; // the first stop at or past i, after stops all below it: only moves on
     for (int i = 0; i < 256; ++i) {
-        size_t k = 0;
         while (k < stops.size() && stops[k].ratio < i) {
             ++k;
         }
