@@ -155,6 +155,7 @@ class Renderer {
     ShapePaths scratch_;
     Rasterizer ras_;
     ShapeContext context_;
+    RampCache ramps_;             // this walker's gradient ramps (context_ points here)
     std::unique_ptr<Shared> own_; // the first walker's; the others point at it
     Shared* shared_ = nullptr;
     int threads_ = 1;
