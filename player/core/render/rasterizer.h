@@ -67,7 +67,7 @@ class Rasterizer {
     void LineTo(double x, double y);
     // A closed polygon (closing itself).
     void Polygon(const double* xy, int count);
-    // An outline moved by (dx, dy).
+    // An outline moved by (dx, dy); left out whole when its work would pass the budget.
     void Add(const Outline& outline, double dx, double dy);
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
@@ -91,6 +91,8 @@ class Rasterizer {
     struct Impl;
     template <class F> void Guarded(F&& f);
     void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
+    // The pixels a segment crosses on the canvas (bounded coordinates).
+    double Cells(double x0, double y0, double x1, double y1) const;
     std::unique_ptr<Impl> impl_;
     double bandTop_ = 0, bandBottom_ = 0; // rows drawn, with a pixel to spare each side
     double width_ = 0, height_ = 0;       // the whole picture's
