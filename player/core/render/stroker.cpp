@@ -53,10 +53,11 @@ void Dot(Point c, const StrokeStyle& s, Outline* out) {
 // the offsets part (the outer side of a turn) the join's own edge goes between them; where
 // they cross (the inner side), their crossing point when it lies within both segments'
 // halves, else the way through the vertex, which adds a loop inside the pieces and changes
-// nothing a non-zero fill draws.
+// nothing a non-zero fill draws. Stops once the side holds `room` points (give or take a
+// join's): the outline keeps no more than that.
 void Side(const std::vector<Point>& pts, const std::vector<Point>& dirs,
           const std::vector<double>& lens, bool closed, double sign, const StrokeStyle& s,
-          std::vector<Point>* side) {
+          size_t room, std::vector<Point>* side) {
     const double hw = s.halfWidth;
     const size_t n = pts.size();
     const size_t segments = dirs.size();
@@ -106,7 +107,7 @@ void Side(const std::vector<Point>& pts, const std::vector<Point>& dirs,
         }
         side->push_back(offset(start, dirs[0]));
     }
-    for (size_t i = 1; i + 1 < n; ++i) {
+    for (size_t i = 1; i + 1 < n && side->size() < room; ++i) {
         join(pts[i], i - 1, i);
     }
     if (!closed) {
@@ -159,8 +160,11 @@ void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle
     std::vector<Point> left, right;
     left.reserve(n + 8);
     right.reserve(n + 8);
-    Side(pts, dirs, lens, closed, 1, s, &left);
-    Side(pts, dirs, lens, closed, -1, s, &right);
+    // Each side is held to the outline's room: a run of sharp round turns makes far more
+    // points than it was given.
+    const size_t room = out->room > out->points.size() ? out->room - out->points.size() : 0;
+    Side(pts, dirs, lens, closed, 1, s, room, &left);
+    Side(pts, dirs, lens, closed, -1, s, room, &right);
     if (closed) {
         // Two loops: the left side forward, the right side backward.
         out->Move(left[0]);
