@@ -1,6 +1,7 @@
 // Scan conversion: a region cut into many pieces covers exactly what it covers whole, however
 // many cells its rows hold and however wide it reaches (the cells' sort takes another path
-// when the outline is far wider than its cells could fill; spans pass 32767 pixels).
+// when the outline is far wider than its cells could fill; spans pass 32767 pixels), and an
+// outline's work is held to the budget whole.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -102,5 +103,48 @@ INSTANTIATE_TEST_SUITE_P(CellSorts, Strips,
                                            StripCase{"pastCountedCells", 128, true, 240, false,
                                                      4102}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// An outline whose work (16 a segment, 8 a pixel crossed on the canvas) would pass the
+// budget is left out whole and counted; one that just fits is drawn. Off the canvas a
+// segment crosses only the pixels along its edge.
+TEST(RasterizerBudget, OutlinePastTheBudgetIsLeftOutWhole) {
+    const struct {
+        const char* name;
+        double x0, y0, x1, y1; // a rectangle
+        uint64_t cost;
+    } cases[] = {
+        {"inside", 5, 5, 15, 15, 4 * Rasterizer::kSegmentWork + 40 * Rasterizer::kCellWork},
+        // Reaching 20 pixels past the right edge: only the part on the canvas counts.
+        {"pastTheEdge", 30, 5, 60, 15, 4 * Rasterizer::kSegmentWork + 40 * Rasterizer::kCellWork},
+    };
+    for (const auto& c : cases) {
+        for (uint64_t budget : {c.cost, c.cost - 1}) {
+            SCOPED_TRACE(std::string(c.name) + (budget == c.cost ? " fits" : " passes"));
+            std::vector<uint8_t> coverage(40 * 40, 0);
+            Canvas canvas;
+            canvas.coverage = coverage.data();
+            canvas.width = canvas.height = canvas.stride = 40;
+            Outline o;
+            o.closeRuns = true;
+            o.Move(Point{c.x0, c.y0});
+            o.Line(Point{c.x1, c.y0});
+            o.Line(Point{c.x1, c.y1});
+            o.Line(Point{c.x0, c.y1});
+            Rasterizer ras;
+            ras.Begin(canvas, true);
+            ras.ResetWork(budget);
+            ras.Add(o, 0, 0);
+            EXPECT_EQ(ras.Work(), c.cost);
+            EXPECT_EQ(ras.Spent(), budget != c.cost);
+            ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));
+            const bool drawn = coverage[10 * 40 + 35] == 255 || coverage[10 * 40 + 10] == 255;
+            EXPECT_EQ(drawn, budget == c.cost);
+        }
+    }
+}
 
 } // namespace

@@ -80,8 +80,10 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
             r0[i] = pixel();
             r1[i] = pixel();
         }
-        const int64_t du = 1 + int64_t(rng() % (2u << 16));
-        const int64_t u0 = (int64_t(r0.size() - 1) << 16) - 1 - du * (n - 1);
+        // Every other round mirrored: from the last column back.
+        const int64_t columnStep = 1 + int64_t(rng() % (2u << 16));
+        const int64_t du = round % 2 ? -columnStep : columnStep;
+        const int64_t u0 = (int64_t(r0.size() - 1) << 16) - 1 - (round % 2 ? 0 : du * (n - 1));
         const uint32_t fy = rng() & 255u;
         for (int i = 0; i < n; ++i) {
             const int64_t u = u0 + du * i;
@@ -98,6 +100,9 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         rows::BilinearAlong(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         rows::BilinearScalar(*tx, b.data(), n);
         ASSERT_EQ(a, b) << "bilinear along a row, round " << round;
+        // The scalar form (the 32-bit build's) mixes each column once too.
+        rows::BilinearAlongScalar(r0.data(), r1.data(), u0, du, fy, a.data(), n);
+        ASSERT_EQ(a, b) << "bilinear along a row, scalar, round " << round;
         // A radial ramp along a row crossing the centre and the rim: from up to 1.2 radii
         // out on one side to as far on the other, rows through and beside the centre.
         std::vector<uint32_t> ramp(256);

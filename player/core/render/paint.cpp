@@ -36,8 +36,8 @@ void BuildRamp(const swf::Gradient& g, const swf::ColorTransform& cx, std::vecto
     for (auto& s : stops) {
         s.color = cx.Apply(s.color);
     }
+    size_t k = 0; // the first stop at or past i, after stops all below it: only moves on
     for (int i = 0; i < 256; ++i) {
-        size_t k = 0;
         while (k < stops.size() && stops[k].ratio < i) {
             ++k;
         }
@@ -97,8 +97,46 @@ Paint SolidPaint(swf::Rgba c, const swf::ColorTransform& cx) {
     return p;
 }
 
+const std::vector<uint32_t>& RampCache::Get(const swf::Gradient& g, const swf::ColorTransform& cx) {
+    uint32_t h = 2166136261u ^ (g.linearRgb ? 1u : 0u);
+    auto mix = [&h](uint32_t v) { h = (h ^ v) * 16777619u; };
+    for (const swf::GradientStop& s : g.stops) {
+        mix(uint32_t(s.ratio) | uint32_t(s.color.r) << 8 | uint32_t(s.color.g) << 16 |
+            uint32_t(s.color.b) << 24);
+        mix(s.color.a);
+    }
+    for (int16_t v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA}) {
+        mix(uint16_t(v));
+    }
+    Slot& slot = slots_[h % kSlots];
+    const auto sameStops = [&]() {
+        if (slot.stops.size() != g.stops.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < g.stops.size(); ++i) {
+            if (slot.stops[i].ratio != g.stops[i].ratio ||
+                !(slot.stops[i].color == g.stops[i].color)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const swf::ColorTransform& c = slot.cx;
+    const bool sameCx = c.mulR == cx.mulR && c.mulG == cx.mulG && c.mulB == cx.mulB &&
+                        c.mulA == cx.mulA && c.addR == cx.addR && c.addG == cx.addG &&
+                        c.addB == cx.addB && c.addA == cx.addA;
+    if (!slot.used || slot.linearRgb != g.linearRgb || !sameCx || !sameStops()) {
+        BuildRamp(g, cx, &slot.ramp);
+        slot.used = true;
+        slot.linearRgb = g.linearRgb;
+        slot.stops = g.stops;
+        slot.cx = cx;
+    }
+    return slot.ramp;
+}
+
 bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf::ColorTransform& cx,
-               const swf::Bitmap* bitmap, Paint* paint) {
+               const swf::Bitmap* bitmap, Paint* paint, RampCache* ramps) {
     *paint = Paint();
     switch (fill.kind) {
     case swf::FillKind::Solid:
@@ -120,7 +158,11 @@ bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf:
             *paint = SolidPaint(fill.gradient.stops.back().color, cx);
             return true;
         }
-        BuildRamp(fill.gradient, cx, &paint->ramp);
+        if (ramps != nullptr) {
+            paint->ramp = ramps->Get(fill.gradient, cx);
+        } else {
+            BuildRamp(fill.gradient, cx, &paint->ramp);
+        }
         return true;
     }
     case swf::FillKind::Bitmap: {

@@ -48,10 +48,32 @@ struct Paint {
     bool opaque = false;        // every painted pixel has alpha 255
 };
 
+// Gradient ramps made lately, by their stops and colour transform: a gradient drawn again
+// (in the next frame, or in another band by the same thread) takes its ramp from here. A
+// fixed number of slots, each holding the last ramp whose key fell there; one cache per
+// drawing thread.
+class RampCache {
+  public:
+    // The ramp for `g` (its stops and colour space) under `cx`, made if not held.
+    const std::vector<uint32_t>& Get(const swf::Gradient& g, const swf::ColorTransform& cx);
+
+  private:
+    struct Slot {
+        bool used = false;
+        bool linearRgb = false;
+        std::vector<swf::GradientStop> stops;
+        swf::ColorTransform cx;
+        std::vector<uint32_t> ramp;
+    };
+    static const size_t kSlots = 256;
+    Slot slots_[kSlots];
+};
+
 uint32_t Premultiplied(swf::Rgba c);
-// The paint for a fill style seen through the object-to-device transform.
+// The paint for a fill style seen through the object-to-device transform; gradient ramps
+// from `ramps` when given.
 bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf::ColorTransform& cx,
-               const swf::Bitmap* bitmap, Paint* paint);
+               const swf::Bitmap* bitmap, Paint* paint, RampCache* ramps = nullptr);
 Paint SolidPaint(swf::Rgba c, const swf::ColorTransform& cx);
 
 // Blends one span of coverage (0..255 per pixel) at row y from x.

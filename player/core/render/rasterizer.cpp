@@ -137,6 +137,8 @@ void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
     // where segments cross its edges by a rounding, and change the pixels there.
     impl_->ras.clip_box(0, 0, canvas.width, canvas.height);
     impl_->any = false;
+    width_ = canvas.width;
+    height_ = canvas.height;
     bandTop_ = canvas.top - 1.0;
     bandBottom_ = canvas.Bottom() + 1.0;
     pictureRows_ = uint64_t(std::max(1, canvas.height));
@@ -154,9 +156,10 @@ void Rasterizer::LineTo(double x, double y) {
     y = Bound(y);
     const bool outside =
         (y < bandTop_ && lastY_ < bandTop_) || (y > bandBottom_ && lastY_ > bandBottom_);
+    const double cells = Cells(lastX_, lastY_, x, y);
     lastX_ = x;
     lastY_ = y;
-    work_ += kSegmentWork;
+    work_ += kSegmentWork + uint64_t(cells) * kCellWork;
     if (outside) {
         // No cell of this segment lies in the band's rows; the next one starts here.
         Guarded([&](Impl& impl) { impl.ras.move_to_d(x, y); });
@@ -179,7 +182,42 @@ void Rasterizer::Polygon(const double* xy, int count) {
     LineTo(xy[0], xy[1]);
 }
 
+double Rasterizer::Cells(double x0, double y0, double x1, double y1) const {
+    // Cells lie along the segment's part on the canvas, at most one per pixel crossed: a
+    // segment off to a side still makes cells down the canvas's edge.
+    const auto within = [](double v, double limit) { return std::max(0.0, std::min(limit, v)); };
+    return std::fabs(within(x1, width_) - within(x0, width_)) +
+           std::fabs(within(y1, height_) - within(y0, height_));
+}
+
 void Rasterizer::Add(const Outline& o, double dx, double dy) {
+    // An outline that would pass the budget is left out whole, its work counted: its cells
+    // would cost what the budget is there to refuse, and a part of it is no picture.
+    uint64_t cost = 0;
+    for (size_t r = 0; r < o.starts.size(); ++r) {
+        const size_t first = o.starts[r];
+        const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
+        if (o.closeRuns && end - first < 3) {
+            continue;
+        }
+        double x0 = Bound(o.points[first].x + dx), y0 = Bound(o.points[first].y + dy);
+        const double startX = x0, startY = y0;
+        for (size_t i = first + 1; i <= end; ++i) {
+            if (i == end && !o.closeRuns) {
+                break;
+            }
+            const Point& p = o.points[i < end ? i : first];
+            const double x1 = i < end ? Bound(p.x + dx) : startX;
+            const double y1 = i < end ? Bound(p.y + dy) : startY;
+            cost += kSegmentWork + uint64_t(Cells(x0, y0, x1, y1)) * kCellWork;
+            x0 = x1;
+            y0 = y1;
+        }
+    }
+    if (work_ > budget_ || cost > budget_ - work_) {
+        work_ += cost;
+        return;
+    }
     for (size_t r = 0; r < o.starts.size(); ++r) {
         const size_t first = o.starts[r];
         const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();

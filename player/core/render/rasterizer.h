@@ -67,15 +67,18 @@ class Rasterizer {
     void LineTo(double x, double y);
     // A closed polygon (closing itself).
     void Polygon(const double* xy, int count);
-    // An outline moved by (dx, dy).
+    // An outline moved by (dx, dy); left out whole when its work would pass the budget.
     void Add(const Outline& outline, double dx, double dy);
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
 
-    // Work done since the last reset: pixels filled, and segments at kSegmentWork each. A
-    // band counts every segment, its own or not, and its pixels as if every row were like
-    // its own: what the whole picture would cost, as the budget is the whole picture's.
+    // Work done since the last reset: pixels filled, segments at kSegmentWork each and
+    // kCellWork for every pixel a segment crosses on the canvas (its cells, which cost more
+    // than a pixel filled: they are made, sorted and summed). A band counts every segment,
+    // its own or not, and its pixels as if every row were like its own: what the whole
+    // picture would cost, as the budget is the whole picture's.
     static const uint64_t kSegmentWork = 16;
+    static const uint64_t kCellWork = 8;
     // A frame's drawing stops once its budget is spent (see Renderer).
     void ResetWork(uint64_t budget) {
         work_ = 0;
@@ -88,8 +91,11 @@ class Rasterizer {
     struct Impl;
     template <class F> void Guarded(F&& f);
     void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
+    // The pixels a segment crosses on the canvas (bounded coordinates).
+    double Cells(double x0, double y0, double x1, double y1) const;
     std::unique_ptr<Impl> impl_;
     double bandTop_ = 0, bandBottom_ = 0; // rows drawn, with a pixel to spare each side
+    double width_ = 0, height_ = 0;       // the whole picture's
     double lastX_ = 0, lastY_ = 0;
     uint64_t pictureRows_ = 1, bandRows_ = 1; // pixels filled count pictureRows_ / bandRows_
     uint64_t work_ = 0;

@@ -77,6 +77,7 @@ Renderer::Renderer() : Renderer(nullptr) {}
 
 Renderer::Renderer(Shared* shared) : own_(shared == nullptr ? new Shared : nullptr) {
     shared_ = shared != nullptr ? shared : own_.get();
+    context_.ramps = &ramps_;
     context_.bitmaps = [this](uint16_t id) -> const swf::Bitmap* {
         if (movie_ == nullptr) {
             return nullptr;

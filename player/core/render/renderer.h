@@ -38,8 +38,8 @@ struct DeviceFontMetrics {
 using DeviceGlyphSource =
     std::function<bool(const char* font, bool bold, bool italic, uint32_t code, DeviceGlyph* out)>;
 
-// Drawing one frame may cost at most this much rasterizer work (pixels filled, and
-// Rasterizer::kSegmentWork per segment), or eight times the canvas if that is more:
+// Drawing one frame may cost at most this much rasterizer work (pixels filled, segments and
+// the pixels they cross: see Rasterizer::Work), or eight times the canvas if that is more:
 // objects beyond it are not drawn in that frame, so a movie asking for too much draws
 // partly instead of hanging its host. A band of rows counts its work as the whole picture's
 // (see Rasterizer::Work), so it stops near where one thread drawing the frame would.
@@ -155,6 +155,7 @@ class Renderer {
     ShapePaths scratch_;
     Rasterizer ras_;
     ShapeContext context_;
+    RampCache ramps_;             // this walker's gradient ramps (context_ points here)
     std::unique_ptr<Shared> own_; // the first walker's; the others point at it
     Shared* shared_ = nullptr;
     int threads_ = 1;

@@ -103,16 +103,44 @@ void BlendSolidScalar(uint32_t* d, uint32_t color, const uint8_t* covers, int n)
 
 void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     for (int i = 0; i < n; ++i) {
-        out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
+        out[i] = Lerp2(Lerp2(t.t0[i], t.b0[i], t.fy[i]), Lerp2(t.t1[i], t.b1[i], t.fy[i]), t.fx[i]);
     }
 }
 
+namespace {
+// The columns a row of n pixels reads (x and x + 1 for each): first and count. Zero when
+// they are more than the pixels and a column mixed per pixel costs less.
+int AlongColumns(int64_t u, int64_t du, int n, size_t* first) {
+    const int64_t a = u >> 16, b = (u + du * (n - 1)) >> 16;
+    const int64_t count = (a < b ? b - a : a - b) + 2;
+    *first = size_t(a < b ? a : b);
+    return count <= n + 2 ? int(count) : 0;
+}
+} // namespace
+
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
                          uint32_t* out, int n) {
+    if (n <= 0) {
+        return;
+    }
+    // The two texel rows mixed once per column, then each pixel mixes two columns.
+    uint32_t mixed[kTexels + 2];
+    size_t first = 0;
+    const int columns = n <= kTexels ? AlongColumns(u, du, n, &first) : 0;
+    if (columns == 0) {
+        for (int i = 0; i < n; ++i, u += du) {
+            const size_t x = size_t(u >> 16);
+            const unsigned fx = unsigned(u >> 8) & 255;
+            out[i] = Lerp2(Lerp2(r0[x], r1[x], fy), Lerp2(r0[x + 1], r1[x + 1], fy), fx);
+        }
+        return;
+    }
+    for (int k = 0; k < columns; ++k) {
+        mixed[k] = Lerp2(r0[first + k], r1[first + k], fy);
+    }
     for (int i = 0; i < n; ++i, u += du) {
-        const size_t x = size_t(u >> 16);
-        const unsigned fx = unsigned(u >> 8) & 255;
-        out[i] = Lerp2(Lerp2(r0[x], r0[x + 1], fx), Lerp2(r1[x], r1[x + 1], fx), fy);
+        const size_t x = size_t(u >> 16) - first;
+        out[i] = Lerp2(mixed[x], mixed[x + 1], unsigned(u >> 8) & 255);
     }
 }
 
@@ -186,15 +214,15 @@ void Bilinear(const Texels& t, uint32_t* out, int n) {
         Spread4(load(t.fx + i), &fxlo, &fxhi);
         Spread4(load(t.fy + i), &fylo, &fyhi);
         const __m128i lo =
-            lerp(lerp(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(t1, zero), fxlo),
-                 lerp(_mm_unpacklo_epi8(b0, zero), _mm_unpacklo_epi8(b1, zero), fxlo), fylo);
+            lerp(lerp(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(b0, zero), fylo),
+                 lerp(_mm_unpacklo_epi8(t1, zero), _mm_unpacklo_epi8(b1, zero), fylo), fxlo);
         const __m128i hi =
-            lerp(lerp(_mm_unpackhi_epi8(t0, zero), _mm_unpackhi_epi8(t1, zero), fxhi),
-                 lerp(_mm_unpackhi_epi8(b0, zero), _mm_unpackhi_epi8(b1, zero), fxhi), fyhi);
+            lerp(lerp(_mm_unpackhi_epi8(t0, zero), _mm_unpackhi_epi8(b0, zero), fyhi),
+                 lerp(_mm_unpackhi_epi8(t1, zero), _mm_unpackhi_epi8(b1, zero), fyhi), fxhi);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
     for (; i < n; ++i) {
-        out[i] = Lerp2(Lerp2(t.t0[i], t.t1[i], t.fx[i]), Lerp2(t.b0[i], t.b1[i], t.fx[i]), t.fy[i]);
+        out[i] = Lerp2(Lerp2(t.t0[i], t.b0[i], t.fy[i]), Lerp2(t.t1[i], t.b1[i], t.fy[i]), t.fx[i]);
     }
 }
 
@@ -218,21 +246,45 @@ inline __m128i Weights(int64_t u) {
 
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
                    uint32_t* out, int n) {
+    // The two texel rows mixed once per column (four at a time), then each pixel mixes two
+    // columns; a row that skips columns mixes them per pixel in the scalar form instead.
+    alignas(16) uint32_t mixed[kTexels + 8];
+    size_t first = 0;
+    const int columns = n > 0 && n <= kTexels ? AlongColumns(u, du, n, &first) : 0;
+    if (columns == 0) {
+        BilinearAlongScalar(r0, r1, u, du, fy, out, n);
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
     const __m128i wy = _mm_set1_epi16(short(fy)), wy0 = _mm_set1_epi16(short(256 - fy));
+    int k = 0;
+    for (; k + 4 <= columns; k += 4) {
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + first + k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + first + k));
+        const __m128i lo = _mm_add_epi16(Scale16(_mm_unpacklo_epi8(t, zero), wy0),
+                                         Scale16(_mm_unpacklo_epi8(b, zero), wy));
+        const __m128i hi = _mm_add_epi16(Scale16(_mm_unpackhi_epi8(t, zero), wy0),
+                                         Scale16(_mm_unpackhi_epi8(b, zero), wy));
+        _mm_store_si128(reinterpret_cast<__m128i*>(mixed + k), _mm_packus_epi16(lo, hi));
+    }
+    for (; k < columns; ++k) {
+        mixed[k] = Lerp2(r0[first + k], r1[first + k], fy);
+    }
     int i = 0;
     for (; i + 2 <= n; i += 2) {
-        const size_t xa = size_t(u >> 16);
+        const size_t xa = size_t(u >> 16) - first;
         const __m128i wa = Weights(u);
         u += du;
-        const size_t xb = size_t(u >> 16);
+        const size_t xb = size_t(u >> 16) - first;
         const __m128i wb = Weights(u);
         u += du;
-        const __m128i top = _mm_unpacklo_epi64(Across(r0 + xa, wa), Across(r0 + xb, wb));
-        const __m128i bottom = _mm_unpacklo_epi64(Across(r1 + xa, wa), Across(r1 + xb, wb));
-        const __m128i mix = _mm_add_epi16(Scale16(top, wy0), Scale16(bottom, wy));
+        const __m128i mix = _mm_unpacklo_epi64(Across(mixed + xa, wa), Across(mixed + xb, wb));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(mix, mix));
     }
-    BilinearAlongScalar(r0, r1, u, du, fy, out + i, n - i);
+    if (i < n) {
+        const size_t x = size_t(u >> 16) - first;
+        out[i] = Lerp2(mixed[x], mixed[x + 1], unsigned(u >> 8) & 255);
+    }
 }
 void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
     // Four positions at a time in 32 bits when the whole row's fit; saturating packs hold

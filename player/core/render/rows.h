@@ -15,8 +15,10 @@ void BlendScalar(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n)
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
 void BlendSolidScalar(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
 
-// out[i] = the bilinear mix of four texels: top (t0, t1) by fx, bottom (b0, b1) by fx,
-// then the two by fy (weights 0..255 in 1/256ths). Up to kTexels pixels a call.
+// out[i] = the bilinear mix of four texels: the left column (t0 over b0) by fy, the right
+// (t1 over b1) by fy, then the two by fx (weights 0..255 in 1/256ths). Columns first, so
+// that a row of pixels along a bitmap row mixes each column once however many pixels use
+// it. Up to kTexels pixels a call.
 const int kTexels = 256;
 struct Texels {
     uint32_t t0[kTexels], t1[kTexels], b0[kTexels], b1[kTexels];
@@ -27,7 +29,8 @@ void BilinearScalar(const Texels& in, uint32_t* out, int n);
 
 // The same mix along a row of the picture whose texel rows r0 and r1 stay put (no rotation):
 // pixel i takes columns x and x + 1, x = u >> 16 with u = u0 + i * du (16.16 fixed point),
-// weighted by (u >> 8) & 255, then the rows by fy. Every column read must lie in the rows.
+// weighted by (u >> 8) & 255, each column first mixed by fy. Every column read must lie in
+// the rows.
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
                    uint32_t* out, int n);
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,

@@ -181,7 +181,7 @@ void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transf
                                   fill.kind != swf::FillKind::Bitmap ? nullptr
                                   : fill.bitmap                      ? fill.bitmap.get()
                                                 : context.bitmaps(fill.bitmapId),
-                                  &paint)) {
+                                  &paint, context.ramps)) {
                 continue;
             }
             ras->Begin(canvas, source.nonZero);
@@ -204,7 +204,7 @@ void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transf
                                fill.kind != swf::FillKind::Bitmap ? nullptr
                                : fill.bitmap                      ? fill.bitmap.get()
                                                                   : context.bitmaps(fill.bitmapId),
-                               &paint)) {
+                               &paint, context.ramps)) {
                     continue;
                 }
             } else {

@@ -41,10 +41,12 @@ struct ShapePaths {
 using BitmapLookup = std::function<const swf::Bitmap*(uint16_t id)>;
 
 // What drawing a shape needs beyond the shape: its movie's bitmaps, and the stage's size
-// on the canvas (pixels per twip) for lines that do not scale with their object.
+// on the canvas (pixels per twip) for lines that do not scale with their object, and
+// where gradient ramps are kept.
 struct ShapeContext {
     BitmapLookup bitmaps;
     double stageScale = 1.0 / 20;
+    RampCache* ramps = nullptr; // the drawing thread's, if any
 };
 
 // `toDevice`'s translation is not used: the paths hold for every place the shape moves to.

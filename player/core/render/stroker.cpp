@@ -9,71 +9,114 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-// Emits a polygon wound counter-clockwise in device space, whatever its given order.
-void Emit(std::vector<double>* xy, Outline* out) {
-    const int n = static_cast<int>(xy->size() / 2);
-    double area = 0;
-    for (int i = 0; i < n; ++i) {
-        const int j = (i + 1) % n;
-        area += (*xy)[i * 2] * (*xy)[j * 2 + 1] - (*xy)[j * 2] * (*xy)[i * 2 + 1];
-    }
-    if (area < 0) {
-        for (int i = 0, j = n - 1; i < j; ++i, --j) {
-            std::swap((*xy)[i * 2], (*xy)[j * 2]);
-            std::swap((*xy)[i * 2 + 1], (*xy)[j * 2 + 1]);
-        }
-    }
-    if (n >= 3) {
-        out->Move(Point{(*xy)[0], (*xy)[1]});
-        for (int i = 1; i < n; ++i) {
-            out->Line(Point{(*xy)[i * 2], (*xy)[i * 2 + 1]});
-        }
-    }
-    xy->clear();
+// Turns at least this straight (cosine; about 14 degrees, a flattened curve) join by their
+// miter point whatever the style: it differs from any join by far less than a pixel.
+const double kGentle = 0.97;
+
+// Chords a whole circle of radius r is drawn with.
+int CircleSteps(double r) {
+    return r < 35 ? static_cast<int>(r * 2.5) + 8 : 96;
 }
 
-void Disc(Point c, double r, Outline* out, std::vector<double>* xy) {
-    const int n = r < 35 ? static_cast<int>(r * 2.5) + 8 : 96;
-    for (int i = 0; i < n; ++i) {
-        const double a = 2 * kPi * i / n;
-        xy->push_back(c.x + r * std::cos(a));
-        xy->push_back(c.y + r * std::sin(a));
+// Points of an arc about c from c + v, turning by `angle` (radians), the end left out: the
+// caller adds it. As many chords as a whole circle's share of the turn.
+void Arc(Point c, Point v, double angle, double r, std::vector<Point>* pts) {
+    const int steps =
+        std::max(1, static_cast<int>(std::ceil(std::fabs(angle) / (2 * kPi) * CircleSteps(r))));
+    for (int j = 1; j < steps; ++j) {
+        const double a = angle * j / steps, cs = std::cos(a), sn = std::sin(a);
+        pts->push_back(Point{c.x + v.x * cs - v.y * sn, c.y + v.x * sn + v.y * cs});
     }
-    Emit(xy, out);
 }
 
-void Join(Point p, Point d0, Point d1, const StrokeStyle& s, Outline* out,
-          std::vector<double>* xy) {
+// A dot, wound as the outlines below are (clockwise with y up), so that where it meets
+// another run of its style the two add.
+void Dot(Point c, const StrokeStyle& s, Outline* out) {
     const double hw = s.halfWidth;
-    // Nearly straight on (a flattened curve): a bevel differs from any join by far less
-    // than a pixel and costs three edges instead of a disc.
-    const bool gentle = d0.x * d1.x + d0.y * d1.y > 0.97;
-    if (s.join == swf::Join::Round && !gentle) {
-        Disc(p, hw, out, xy);
-        return;
+    if (s.startCap == swf::Cap::Square) {
+        out->Move(Point{c.x - hw, c.y - hw});
+        out->Line(Point{c.x - hw, c.y + hw});
+        out->Line(Point{c.x + hw, c.y + hw});
+        out->Line(Point{c.x + hw, c.y - hw});
+    } else if (s.startCap == swf::Cap::Round) {
+        const int n = CircleSteps(hw);
+        out->Move(Point{c.x + hw, c.y});
+        for (int i = 1; i < n; ++i) {
+            const double a = -2 * kPi * i / n;
+            out->Line(Point{c.x + hw * std::cos(a), c.y + hw * std::sin(a)});
+        }
     }
-    // Normals of the incoming and outgoing segments; the outer side is where they part.
-    const Point n0{-d0.y * hw, d0.x * hw}, n1{-d1.y * hw, d1.x * hw};
-    const double cross = d0.x * d1.y - d0.y * d1.x;
-    const double side = cross > 0 ? -1 : 1;
-    const Point a{p.x + n0.x * side, p.y + n0.y * side};
-    const Point b{p.x + n1.x * side, p.y + n1.y * side};
-    if (s.join == swf::Join::Miter && !gentle) {
-        const double cosHalf = std::sqrt(std::max(0.0, (1 + d0.x * d1.x + d0.y * d1.y) / 2));
-        if (cosHalf > 1e-6 && 1 / cosHalf <= s.miterLimit) {
-            const Point m{(n0.x + n1.x) * side, (n0.y + n1.y) * side};
-            const double len = std::sqrt(m.x * m.x + m.y * m.y);
-            if (len > 1e-9) {
-                const double reach = hw / cosHalf;
-                *xy = {p.x, p.y, a.x, a.y, p.x + m.x / len * reach, p.y + m.y / len * reach,
-                       b.x, b.y};
-                Emit(xy, out);
+}
+
+// One side of a run: the segments' edges offset by `sign` times the normal, joined. Each
+// segment with its joins is a piece wound the same way, and the outline is their sum: where
+// the offsets part (the outer side of a turn) the join's own edge goes between them; where
+// they cross (the inner side), their crossing point when it lies within both segments'
+// halves, else the way through the vertex, which adds a loop inside the pieces and changes
+// nothing a non-zero fill draws. Stops once the side holds `room` points (give or take a
+// join's): the outline keeps no more than that.
+void Side(const std::vector<Point>& pts, const std::vector<Point>& dirs,
+          const std::vector<double>& lens, bool closed, double sign, const StrokeStyle& s,
+          size_t room, std::vector<Point>* side) {
+    const double hw = s.halfWidth;
+    const size_t n = pts.size();
+    const size_t segments = dirs.size();
+    auto offset = [&](Point p, Point d) {
+        return Point{p.x - d.y * hw * sign, p.y + d.x * hw * sign};
+    };
+    // The vertex between segments `in` and `out`.
+    auto join = [&](Point p, size_t in, size_t out) {
+        const Point d0 = dirs[in], d1 = dirs[out];
+        const double dot = d0.x * d1.x + d0.y * d1.y;
+        const double cross = d0.x * d1.y - d0.y * d1.x;
+        const Point o0 = offset(p, d0), o1 = offset(p, d1);
+        // The outer side of a turn to the right (cross < 0) is the left (+1); a full
+        // reversal turns by the left too.
+        const bool outer = (cross > 0 ? -1.0 : 1.0) == sign;
+        const Point tip{o0.x + o1.x - p.x, o0.y + o1.y - p.y}; // p + both offsets
+        if (dot > -1 + 1e-9) {
+            // Where the two offset lines cross: p + (offset0 + offset1) / (1 + cos).
+            const Point cut{p.x + (tip.x - p.x) / (1 + dot), p.y + (tip.y - p.y) / (1 + dot)};
+            if (outer) {
+                const bool miter =
+                    s.join == swf::Join::Miter && 1 / std::sqrt((1 + dot) / 2) <= s.miterLimit;
+                if (dot > kGentle || miter) {
+                    side->push_back(cut);
+                    return;
+                }
+            } else if (hw * std::fabs(cross) / (1 + dot) <= 0.5 * std::min(lens[in], lens[out])) {
+                side->push_back(cut);
                 return;
             }
         }
+        side->push_back(o0);
+        if (!outer) {
+            side->push_back(p);
+        } else if (s.join == swf::Join::Round) {
+            const double turn = std::atan2(std::fabs(cross), dot);
+            Arc(p, Point{o0.x - p.x, o0.y - p.y}, sign > 0 ? -turn : turn, hw, side);
+        }
+        side->push_back(o1);
+    };
+    if (closed) {
+        join(pts[0], segments - 1, 0);
+    } else {
+        Point start = pts[0];
+        if (s.startCap == swf::Cap::Square) {
+            start = Point{start.x - dirs[0].x * hw, start.y - dirs[0].y * hw};
+        }
+        side->push_back(offset(start, dirs[0]));
     }
-    *xy = {p.x, p.y, a.x, a.y, b.x, b.y};
-    Emit(xy, out);
+    for (size_t i = 1; i + 1 < n && side->size() < room; ++i) {
+        join(pts[i], i - 1, i);
+    }
+    if (!closed) {
+        Point end = pts[n - 1];
+        if (s.endCap == swf::Cap::Square) {
+            end = Point{end.x + dirs[n - 2].x * hw, end.y + dirs[n - 2].y * hw};
+        }
+        side->push_back(offset(end, dirs[n - 2]));
+    }
 }
 
 } // namespace
@@ -88,50 +131,75 @@ void StrokePolyline(const std::vector<Point>& in, bool closed, const StrokeStyle
             pts.push_back(p);
         }
     }
-    std::vector<double> xy;
-    const double hw = s.halfWidth;
+    if (closed && pts.size() > 1 && std::fabs(pts[0].x - pts.back().x) <= 1e-6 &&
+        std::fabs(pts[0].y - pts.back().y) <= 1e-6) {
+        pts.pop_back(); // the closing segment is implied
+    }
     if (pts.size() == 1) {
-        if (s.startCap == swf::Cap::Round) {
-            Disc(pts[0], hw, out, &xy);
-        } else if (s.startCap == swf::Cap::Square) {
-            xy = {pts[0].x - hw, pts[0].y - hw, pts[0].x + hw, pts[0].y - hw,
-                  pts[0].x + hw, pts[0].y + hw, pts[0].x - hw, pts[0].y + hw};
-            Emit(&xy, out);
-        }
+        Dot(pts[0], s, out);
+        return;
+    }
+    if (pts.empty()) {
         return;
     }
     const size_t n = pts.size();
-    std::vector<Point> dirs(n - 1);
-    for (size_t i = 0; i + 1 < n; ++i) {
-        const double dx = pts[i + 1].x - pts[i].x, dy = pts[i + 1].y - pts[i].y;
-        const double len = std::sqrt(dx * dx + dy * dy);
-        dirs[i] = {dx / len, dy / len};
+    const size_t segments = closed ? n : n - 1;
+    std::vector<Point> dirs(segments);
+    std::vector<double> lens(segments);
+    for (size_t i = 0; i < segments; ++i) {
+        const Point a = pts[i], b = pts[(i + 1) % n];
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        lens[i] = std::sqrt(dx * dx + dy * dy);
+        dirs[i] = {dx / lens[i], dy / lens[i]};
     }
-    for (size_t i = 0; i + 1 < n; ++i) {
-        Point a = pts[i], b = pts[i + 1];
-        const Point d = dirs[i];
-        if (!closed && i == 0 && s.startCap == swf::Cap::Square) {
-            a = {a.x - d.x * hw, a.y - d.y * hw};
-        }
-        if (!closed && i + 2 == n && s.endCap == swf::Cap::Square) {
-            b = {b.x + d.x * hw, b.y + d.y * hw};
-        }
-        const double nx = -d.y * hw, ny = d.x * hw;
-        xy = {a.x + nx, a.y + ny, b.x + nx, b.y + ny, b.x - nx, b.y - ny, a.x - nx, a.y - ny};
-        Emit(&xy, out);
-    }
-    for (size_t i = 1; i + 1 < n; ++i) {
-        Join(pts[i], dirs[i - 1], dirs[i], s, out, &xy);
-    }
+    // A closed run repeats its first point last, so that every segment ends at a vertex.
     if (closed) {
-        Join(pts[0], dirs[n - 2], dirs[0], s, out, &xy);
+        pts.push_back(pts[0]);
+    }
+    const double hw = s.halfWidth;
+    std::vector<Point> left, right;
+    left.reserve(n + 8);
+    right.reserve(n + 8);
+    // Each side is held to the outline's room: a run of sharp round turns makes far more
+    // points than it was given.
+    const size_t room = out->room > out->points.size() ? out->room - out->points.size() : 0;
+    Side(pts, dirs, lens, closed, 1, s, room, &left);
+    Side(pts, dirs, lens, closed, -1, s, room, &right);
+    if (closed) {
+        // Two loops: the left side forward, the right side backward.
+        out->Move(left[0]);
+        for (size_t i = 1; i < left.size(); ++i) {
+            out->Line(left[i]);
+        }
+        out->Move(right.back());
+        for (size_t i = right.size() - 1; i-- > 0;) {
+            out->Line(right[i]);
+        }
         return;
     }
-    if (s.startCap == swf::Cap::Round) {
-        Disc(pts[0], hw, out, &xy);
+    // One loop: the left side, the end cap, the right side backward, the start cap.
+    out->Move(left[0]);
+    for (size_t i = 1; i < left.size(); ++i) {
+        out->Line(left[i]);
     }
+    std::vector<Point> cap;
     if (s.endCap == swf::Cap::Round) {
-        Disc(pts[n - 1], hw, out, &xy);
+        const Point e = pts[n - 1];
+        Arc(e, Point{left.back().x - e.x, left.back().y - e.y}, -kPi, hw, &cap);
+        for (const Point& p : cap) {
+            out->Line(p);
+        }
+    }
+    for (size_t i = right.size(); i-- > 0;) {
+        out->Line(right[i]);
+    }
+    if (s.startCap == swf::Cap::Round) {
+        cap.clear();
+        const Point b = pts[0];
+        Arc(b, Point{right[0].x - b.x, right[0].y - b.y}, -kPi, hw, &cap);
+        for (const Point& p : cap) {
+            out->Line(p);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
-// Lines turned into polygons: each segment a quadrilateral, joins and caps as their own
-// pieces, all wound the same way so a non-zero fill draws their union once.
+// Lines turned into outlines: a connected run is one loop (both sides offset, joins between
+// a side's segments, caps at the ends), a closed run two (its outer and inner sides), wound
+// so that a non-zero fill draws every part of the line once, however it crosses itself.
 #pragma once
 
 #include <vector>
@@ -16,8 +17,8 @@ struct StrokeStyle {
     double miterLimit = 3;
 };
 
-// Adds the outline of a polyline to `out` (polygons closing themselves); `closed` when it
-// ends where it starts.
+// Adds the outline of a polyline to `out` (loops closing themselves); `closed` when it ends
+// where it starts. Every run's loops are wound the same way, so runs of one style add.
 void StrokePolyline(const std::vector<Point>& points, bool closed, const StrokeStyle& style,
                     Outline* out);
 

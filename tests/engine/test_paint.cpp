@@ -1,0 +1,89 @@
+// Gradient ramps kept per drawing thread: whatever the cache holds, a paint's ramp is the one
+// made fresh for its gradient and colour transform, however keys share a slot or differ in
+// one field only.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "player/core/render/paint.h"
+
+namespace {
+
+using namespace render;
+
+swf::FillStyle Gradient(int seed) {
+    swf::FillStyle f;
+    f.kind = swf::FillKind::Radial;
+    f.gradient.stops = {
+        {0, swf::Rgba{uint8_t(seed), uint8_t(seed * 7), uint8_t(seed * 13), uint8_t(255 - seed)}},
+        {uint8_t(100 + seed % 100), swf::Rgba{10, 20, 30, 200}},
+        {255, swf::Rgba{uint8_t(seed * 3), 0, 90, uint8_t(seed % 3 == 0 ? 255 : 128)}}};
+    return f;
+}
+
+std::vector<uint32_t> Fresh(const swf::FillStyle& f, const swf::ColorTransform& cx) {
+    Paint p;
+    EXPECT_TRUE(MakePaint(f, Transform(), cx, nullptr, &p));
+    return p.ramp;
+}
+
+std::vector<uint32_t> Cached(RampCache* cache, const swf::FillStyle& f,
+                             const swf::ColorTransform& cx) {
+    Paint p;
+    EXPECT_TRUE(MakePaint(f, Transform(), cx, nullptr, &p, cache));
+    return p.ramp;
+}
+
+// Keys one field apart, asked for in turn: each gets its own ramp.
+TEST(RampCache, KeysOneFieldApartKeepTheirOwnRamps) {
+    const swf::FillStyle base = Gradient(5);
+    swf::ColorTransform none;
+    std::vector<std::pair<swf::FillStyle, swf::ColorTransform>> keys{{base, none}};
+    swf::FillStyle f = base;
+    f.gradient.stops[1].color.a = 201; // one stop's alpha
+    keys.push_back({f, none});
+    f = base;
+    f.gradient.stops[1].ratio = 106; // one stop's place
+    keys.push_back({f, none});
+    f = base;
+    f.gradient.linearRgb = true;
+    keys.push_back({f, none});
+    f = base;
+    f.gradient.stops.pop_back(); // one stop fewer
+    keys.push_back({f, none});
+    swf::ColorTransform cx;
+    cx.mulG = 255;
+    keys.push_back({base, cx});
+    cx = swf::ColorTransform();
+    cx.addA = -1;
+    keys.push_back({base, cx});
+    RampCache cache;
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            ASSERT_EQ(Cached(&cache, keys[i].first, keys[i].second),
+                      Fresh(keys[i].first, keys[i].second))
+                << "key " << i << ", round " << round;
+        }
+    }
+}
+
+// More keys than the cache has slots: each gradient under a dozen colour transforms (two
+// fields apart) and in both colour spaces, asked for twice. Keys share slots, among them
+// keys with the same stops, and each answer is still the key's own ramp.
+TEST(RampCache, MoreKeysThanSlots) {
+    RampCache cache;
+    for (int round = 0; round < 2; ++round) {
+        uint32_t seed = 1;
+        for (int key = 0; key < 3000; ++key) {
+            seed = seed * 1103515245u + 12345u;
+            swf::FillStyle f = Gradient(key / 24);
+            f.gradient.linearRgb = key / 12 % 2 == 1;
+            swf::ColorTransform cx;
+            cx.mulR = int16_t(200 + (seed >> 16) % 56);
+            cx.addA = int16_t(-int((seed >> 8) % 40));
+            ASSERT_EQ(Cached(&cache, f, cx), Fresh(f, cx)) << "key " << key << ", round " << round;
+        }
+    }
+}
+
+} // namespace
