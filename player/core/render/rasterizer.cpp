@@ -190,48 +190,49 @@ double Rasterizer::Cells(double x0, double y0, double x1, double y1) const {
            std::fabs(within(y1, height_) - within(y0, height_));
 }
 
+namespace {
+
+// The outline's runs as moves and lines, offset by (dx, dy); a closed run ends where it
+// began, and one of fewer than three points encloses nothing.
+template <class Move, class Line>
+void ForEachRun(const Outline& o, double dx, double dy, Move move, Line line) {
+    for (size_t r = 0; r < o.starts.size(); ++r) {
+        const size_t first = o.starts[r];
+        const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
+        if (o.closeRuns && end - first < 3) {
+            continue;
+        }
+        move(o.points[first].x + dx, o.points[first].y + dy);
+        for (size_t i = first + 1; i < end; ++i) {
+            line(o.points[i].x + dx, o.points[i].y + dy);
+        }
+        if (o.closeRuns) {
+            line(o.points[first].x + dx, o.points[first].y + dy);
+        }
+    }
+}
+
+} // namespace
+
 void Rasterizer::Add(const Outline& o, double dx, double dy) {
     // An outline that would pass the budget is left out whole, its work counted: its cells
     // would cost what the budget is there to refuse, and a part of it is no picture.
     uint64_t cost = 0;
-    for (size_t r = 0; r < o.starts.size(); ++r) {
-        const size_t first = o.starts[r];
-        const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
-        if (o.closeRuns && end - first < 3) {
-            continue;
-        }
-        double x0 = Bound(o.points[first].x + dx), y0 = Bound(o.points[first].y + dy);
-        const double startX = x0, startY = y0;
-        for (size_t i = first + 1; i <= end; ++i) {
-            if (i == end && !o.closeRuns) {
-                break;
-            }
-            const Point& p = o.points[i < end ? i : first];
-            const double x1 = i < end ? Bound(p.x + dx) : startX;
-            const double y1 = i < end ? Bound(p.y + dy) : startY;
-            cost += kSegmentWork + uint64_t(Cells(x0, y0, x1, y1)) * kCellWork;
-            x0 = x1;
-            y0 = y1;
-        }
-    }
+    double x0 = 0, y0 = 0;
+    ForEachRun(
+        o, dx, dy, [&](double x, double y) { x0 = Bound(x), y0 = Bound(y); },
+        [&](double x, double y) {
+            x = Bound(x), y = Bound(y);
+            cost += kSegmentWork + uint64_t(Cells(x0, y0, x, y)) * kCellWork;
+            x0 = x, y0 = y;
+        });
     if (work_ > budget_ || cost > budget_ - work_) {
         work_ += cost;
         return;
     }
-    for (size_t r = 0; r < o.starts.size(); ++r) {
-        const size_t first = o.starts[r];
-        const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
-        if (o.closeRuns && end - first < 3) {
-            continue;
-        }
-        MoveTo(o.points[first].x + dx, o.points[first].y + dy);
-        for (size_t i = first + 1; i < end; ++i) {
-            LineTo(o.points[i].x + dx, o.points[i].y + dy);
-        }
-        if (o.closeRuns) {
-            LineTo(o.points[first].x + dx, o.points[first].y + dy);
-        }
-    }
+    ForEachRun(
+        o, dx, dy, [&](double x, double y) { MoveTo(x, y); },
+        [&](double x, double y) { LineTo(x, y); });
 }
 
 bool Rasterizer::Empty() const {
