@@ -109,23 +109,7 @@ const std::vector<uint32_t>& RampCache::Get(const swf::Gradient& g, const swf::C
         mix(uint16_t(v));
     }
     Slot& slot = slots_[h % kSlots];
-    const auto sameStops = [&]() {
-        if (slot.stops.size() != g.stops.size()) {
-            return false;
-        }
-        for (size_t i = 0; i < g.stops.size(); ++i) {
-            if (slot.stops[i].ratio != g.stops[i].ratio ||
-                !(slot.stops[i].color == g.stops[i].color)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    const swf::ColorTransform& c = slot.cx;
-    const bool sameCx = c.mulR == cx.mulR && c.mulG == cx.mulG && c.mulB == cx.mulB &&
-                        c.mulA == cx.mulA && c.addR == cx.addR && c.addG == cx.addG &&
-                        c.addB == cx.addB && c.addA == cx.addA;
-    if (!slot.used || slot.linearRgb != g.linearRgb || !sameCx || !sameStops()) {
+    if (!slot.used || slot.linearRgb != g.linearRgb || !(slot.cx == cx) || slot.stops != g.stops) {
         BuildRamp(g, cx, &slot.ramp);
         slot.used = true;
         slot.linearRgb = g.linearRgb;

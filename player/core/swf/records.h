@@ -36,10 +36,11 @@ struct Rgba {
 struct ColorTransform {
     int16_t mulR = 256, mulG = 256, mulB = 256, mulA = 256;
     int16_t addR = 0, addG = 0, addB = 0, addA = 0;
-    bool IsIdentity() const {
-        return mulR == 256 && mulG == 256 && mulB == 256 && mulA == 256 && addR == 0 && addG == 0 &&
-               addB == 0 && addA == 0;
+    bool operator==(const ColorTransform& o) const {
+        return mulR == o.mulR && mulG == o.mulG && mulB == o.mulB && mulA == o.mulA &&
+               addR == o.addR && addG == o.addG && addB == o.addB && addA == o.addA;
     }
+    bool IsIdentity() const { return *this == ColorTransform(); }
     Rgba Apply(Rgba c) const;
     // `outer` applied after `this`.
     ColorTransform Then(const ColorTransform& outer) const;
@@ -57,6 +58,7 @@ enum class Spread : uint8_t { Pad, Reflect, Repeat };
 struct GradientStop {
     uint8_t ratio = 0;
     Rgba color;
+    bool operator==(const GradientStop& o) const { return ratio == o.ratio && color == o.color; }
 };
 
 struct Gradient {
