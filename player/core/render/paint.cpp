@@ -108,15 +108,21 @@ const std::vector<uint32_t>& RampCache::Get(const swf::Gradient& g, const swf::C
     for (int16_t v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA}) {
         mix(uint16_t(v));
     }
-    Slot& slot = slots_[h % kSlots];
-    if (!slot.used || slot.linearRgb != g.linearRgb || !(slot.cx == cx) || slot.stops != g.stops) {
-        BuildRamp(g, cx, &slot.ramp);
-        slot.used = true;
-        slot.linearRgb = g.linearRgb;
-        slot.stops = g.stops;
-        slot.cx = cx;
+    auto holds = [&](const Slot& s) {
+        return s.used && s.linearRgb == g.linearRgb && s.cx == cx && s.stops == g.stops;
+    };
+    Slot* pair = slots_ + (h % kSlots & ~size_t(1));
+    Slot* slot = holds(pair[0]) ? &pair[0] : &pair[1];
+    if (!holds(*slot)) {
+        slot = pair[0].asked <= pair[1].asked ? &pair[0] : &pair[1];
+        BuildRamp(g, cx, &slot->ramp);
+        slot->used = true;
+        slot->linearRgb = g.linearRgb;
+        slot->stops = g.stops;
+        slot->cx = cx;
     }
-    return slot.ramp;
+    slot->asked = ++clock_;
+    return slot->ramp;
 }
 
 bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf::ColorTransform& cx,

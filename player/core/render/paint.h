@@ -50,8 +50,9 @@ struct Paint {
 
 // Gradient ramps made lately, by their stops and colour transform: a gradient drawn again
 // (in the next frame, or in another band by the same thread) takes its ramp from here. A
-// fixed number of slots, each holding the last ramp whose key fell there; one cache per
-// drawing thread.
+// fixed number of slots in pairs; a key may sit in either slot of its pair, and a new one
+// takes the slot used less lately, so a frame of a few hundred gradients finds its ramps
+// kept. One cache per drawing thread.
 class RampCache {
   public:
     // The ramp for `g` (its stops and colour space) under `cx`, made if not held.
@@ -64,9 +65,11 @@ class RampCache {
         std::vector<swf::GradientStop> stops;
         swf::ColorTransform cx;
         std::vector<uint32_t> ramp;
+        uint32_t asked = 0; // when last asked for, by `clock_`
     };
-    static const size_t kSlots = 256;
+    static const size_t kSlots = 1024;
     Slot slots_[kSlots];
+    uint32_t clock_ = 0;
 };
 
 uint32_t Premultiplied(swf::Rgba c);
