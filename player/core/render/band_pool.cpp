@@ -1,6 +1,7 @@
 #include "player/core/render/band_pool.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace render {
 
@@ -13,6 +14,35 @@ struct Start {
 };
 
 } // namespace
+
+std::vector<int> SplitRows(const std::vector<double>& cost, int bands, int minRows) {
+    const int rows = int(cost.size());
+    double total = 0;
+    for (double c : cost) {
+        total += c;
+    }
+    std::vector<int> ends;
+    if (!(total > 0)) {
+        for (int b = 1; b <= bands; ++b) {
+            ends.push_back(int(int64_t(rows) * b / bands)); // no work known: even bands
+        }
+        return ends;
+    }
+    double sum = 0;
+    int y = 0;
+    for (int b = 1; b < bands; ++b) {
+        // At least minRows past the last end, leaving minRows for each band still to come.
+        const int least = (ends.empty() ? 0 : ends.back()) + minRows;
+        const int most = rows - (bands - b) * minRows;
+        const double share = total * b / bands;
+        while (y < least || (y < most && sum + cost[size_t(y)] / 2 < share)) {
+            sum += cost[size_t(y++)];
+        }
+        ends.push_back(y);
+    }
+    ends.push_back(rows);
+    return ends;
+}
 
 void* BandPool::Enter(void* start) {
     const Start s = *static_cast<Start*>(start);

@@ -201,8 +201,41 @@ int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
     return std::min(threads_, canvas.Rows() / kMinBandRows);
 }
 
+std::vector<double> Renderer::RowCosts(const timeline::Clip& root, const Canvas& canvas,
+                                       const Transform& view) const {
+    // Each row costs its clearing, and each object its width in the rows its box spans, with
+    // its edges' cells: an estimate, to give threads even shares; the pixels are the same
+    // wherever the bands end.
+    const int rows = canvas.Rows();
+    const double edges = 64;
+    std::vector<double> step(size_t(rows) + 1, 0);
+    step[0] = canvas.width / 8.0;
+    for (const auto& entry : root.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        double b[4];
+        if (!o.visible || !DeviceBounds(o, view * Transform::From(o.matrix), 0, b)) {
+            continue;
+        }
+        const double top = std::max(0.0, std::floor(b[1])),
+                     bottom = std::min(double(rows), b[3] + 1);
+        const double left = std::max(0.0, b[0]), right = std::min(double(canvas.width), b[2]);
+        if (top < bottom && left < right) {
+            step[size_t(top)] += right - left + edges;
+            step[size_t(bottom)] -= right - left + edges;
+        }
+    }
+    std::vector<double> cost(static_cast<size_t>(rows));
+    double at = 0;
+    for (int y = 0; y < rows; ++y) {
+        at += step[size_t(y)];
+        cost[size_t(y)] = std::max(0.0, at);
+    }
+    return cost;
+}
+
 void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root,
-                    const Canvas& canvas, const Transform& view, double scale) {
+                    const Canvas& canvas, const Transform& view, double scale,
+                    const uint32_t* background) {
     if (movie_ != &movie) {
         Clear();
         movie_ = &movie;
@@ -215,7 +248,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
                                                       uint64_t(canvas.height));
     const int bands = BandsFor(root, canvas);
     if (bands <= 1) {
-        DrawRows(root, canvas, view, scale, budget);
+        DrawRows(root, canvas, view, scale, budget, background);
         return;
     }
     if (!pool_) {
@@ -226,23 +259,28 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
         walkers_.emplace_back(new Renderer(shared_));
     }
     std::vector<char> cut(size_t(pool_->Threads()), 0);
-    const int rows = canvas.Rows();
+    const std::vector<int> ends = SplitRows(RowCosts(root, canvas, view), bands, kMinBandRows);
     pool_->Run(bands, [&](int worker, int band) {
         Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
         w.movie_ = movie_;
         w.stage_ = stage_;
         Canvas part = canvas;
-        part.top = int(int64_t(rows) * band / bands);
-        part.bottom = int(int64_t(rows) * (band + 1) / bands);
+        part.top = band == 0 ? 0 : ends[size_t(band - 1)];
+        part.bottom = ends[size_t(band)];
         part.pixels = canvas.pixels + canvas.At(part.top);
-        w.DrawRows(root, part, view, scale, budget);
+        w.DrawRows(root, part, view, scale, budget, background);
         cut[size_t(worker)] |= w.cut_ ? 1 : 0;
     });
     cut_ = std::find(cut.begin(), cut.end(), 1) != cut.end();
 }
 
 void Renderer::DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
-                        double scale, uint64_t budget) {
+                        double scale, uint64_t budget, const uint32_t* background) {
+    if (background != nullptr && canvas.pixels != nullptr) {
+        for (int y = canvas.top; y < canvas.Bottom(); ++y) {
+            std::fill_n(canvas.pixels + canvas.At(y), canvas.width, *background);
+        }
+    }
     scale_ = scale;
     view_ = view;
     context_.stageScale = scale / 20;

@@ -57,9 +57,10 @@ class Renderer {
     ~Renderer();
 
     // `view` maps stage twips to canvas pixels; `scale` is its size factor (pixels per
-    // stage pixel), for filters and hairlines.
+    // stage pixel), for filters and hairlines. With `background`, the canvas is first filled
+    // with that pixel (each band its own rows), else drawn over as it is.
     void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
-              const Transform& view, double scale);
+              const Transform& view, double scale, const uint32_t* background = nullptr);
     // One object's contents without its own placement, colours or filters
     // (BitmapData.draw): `m` maps its space (twips) onto the canvas.
     void DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
@@ -84,10 +85,13 @@ class Renderer {
     void StartFrame();
     // Draws the canvas's rows with this walker's budget share.
     void DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
-                  double scale, uint64_t budget);
+                  double scale, uint64_t budget, const uint32_t* background);
     // How many bands a frame is cut into: 1 for one thread, or when an object's filters
     // reach across rows.
     int BandsFor(const timeline::Clip& root, const Canvas& canvas) const;
+    // The canvas's rows' estimated drawing work, for where bands end.
+    std::vector<double> RowCosts(const timeline::Clip& root, const Canvas& canvas,
+                                 const Transform& view) const;
     struct ActiveMask;
     void DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx,
                   const Canvas& canvas, int nesting);
