@@ -154,11 +154,9 @@ bool Renderer::Shared::PathKey::operator<(const PathKey& o) const {
     return std::lexicographical_compare(bits, bits + 5, o.bits, o.bits + 5);
 }
 
-void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
-                            const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
-                            bool keep) {
+const ShapePaths* Renderer::KeptPaths(const PreparedShape& shape, const Transform& m) {
     Shared::PathEntry* entry = nullptr;
-    if (keep) {
+    {
         Shared::PathKey key{&shape, {}};
         const double linear[5] = {m.a, m.b, m.c, m.d, context_.stageScale};
         std::memcpy(key.bits, linear, sizeof key.bits);
@@ -171,26 +169,57 @@ void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
                         .emplace(key, std::unique_ptr<Shared::PathEntry>(new Shared::PathEntry))
                         .first->second.get();
         }
-        if (entry != nullptr) {
-            entry->used = shared_->frame;
+        if (entry == nullptr) {
+            return nullptr;
         }
+        entry->used = shared_->frame;
     }
-    if (entry == nullptr) {
+    std::lock_guard<std::mutex> hold(entry->lock);
+    if (!entry->built) {
+        BuildPaths(shape, m, context_, &entry->paths);
+        entry->built = true;
+        entry->bytes = entry->paths.Bytes();
+        std::lock_guard<std::mutex> count(shared_->lock);
+        shared_->pathBytes += entry->bytes;
+    }
+    return &entry->paths;
+}
+
+void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
+                            const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
+                            bool keep) {
+    const ShapePaths* paths = keep ? KeptPaths(shape, m) : nullptr;
+    if (paths == nullptr) {
         BuildPaths(shape, m, context_, &scratch_);
-        DrawShape(shape, scratch_, m, cx, context_, canvas, &ras_, solid);
+        paths = &scratch_;
+    }
+    DrawShape(shape, *paths, m, cx, context_, canvas, &ras_, solid);
+}
+
+void Renderer::KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
+                          int nesting, std::vector<std::pair<const swf::Shape*, Transform>>* out) {
+    if (nesting > kMaxDrawNesting) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> hold(entry->lock);
-        if (!entry->built) {
-            BuildPaths(shape, m, context_, &entry->paths);
-            entry->built = true;
-            entry->bytes = entry->paths.Bytes();
-            std::lock_guard<std::mutex> count(shared_->lock);
-            shared_->pathBytes += entry->bytes;
+    for (const auto& entry : clip.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        const timeline::Character* ch = o.character;
+        if (!o.visible || o.isMask || o.clipDepth != 0 || ch == nullptr) {
+            continue;
+        }
+        const Transform own = m * Transform::From(o.matrix);
+        if (!(std::max({std::fabs(own.a), std::fabs(own.b), std::fabs(own.c), std::fabs(own.d)}) <
+              1e5)) {
+            continue; // not drawn (see DrawObject)
+        }
+        double b[4];
+        if (ch->kind == timeline::Kind::Shape && DeviceBounds(o, own, 0, b) && b[2] >= -2 &&
+            b[3] >= -2 && b[0] <= canvas.width + 2 && b[1] <= canvas.height + 2) {
+            out->emplace_back(ch->shape.get(), own);
+        } else if (ch->kind == timeline::Kind::Sprite && o.clip && !o.hasScale9) {
+            KeepShapes(*o.clip, own, canvas, nesting + 1, out);
         }
     }
-    DrawShape(shape, entry->paths, m, cx, context_, canvas, &ras_, solid);
 }
 
 int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
@@ -258,6 +287,19 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     while (int(walkers_.size()) + 1 < pool_->Threads()) {
         walkers_.emplace_back(new Renderer(shared_));
     }
+    // The outlines of the shapes the frame shows are built first, shared out among the
+    // threads: bands walking the list side by side would otherwise wait on each other's.
+    std::vector<std::pair<const swf::Shape*, Transform>> shapes;
+    KeepShapes(root, view, canvas, 0, &shapes);
+    const int kShapesATask = 8;
+    pool_->Run(int((shapes.size() + kShapesATask - 1) / kShapesATask), [&](int worker, int task) {
+        Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
+        w.context_.stageScale = scale / 20;
+        const size_t first = size_t(task) * kShapesATask;
+        for (size_t i = first; i < std::min(shapes.size(), first + kShapesATask); ++i) {
+            w.KeptPaths(w.Prepared(shapes[i].first), shapes[i].second);
+        }
+    });
     std::vector<char> cut(size_t(pool_->Threads()), 0);
     const std::vector<int> ends = SplitRows(RowCosts(root, canvas, view), bands, kMinBandRows);
     pool_->Run(bands, [&](int worker, int band) {

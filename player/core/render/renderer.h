@@ -156,6 +156,13 @@ class Renderer {
     // between frames when `keep` (the prepared shape lives in a cache), else built here.
     void DrawPrepared(const PreparedShape& shape, const Transform& m, const swf::ColorTransform& cx,
                       const Canvas& canvas, const Paint* solid = nullptr, bool keep = true);
+    // The kept outlines of a shape at this scale, rotation and skew, built if not yet there;
+    // null when there is no room to keep them.
+    const ShapePaths* KeptPaths(const PreparedShape& shape, const Transform& m);
+    // The shapes under `clip` that the canvas shows, with their transforms (those in
+    // sprites too; not masks, nor what a scale9Grid warps).
+    void KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
+                    int nesting, std::vector<std::pair<const swf::Shape*, Transform>>* out);
     ShapePaths scratch_;
     Rasterizer ras_;
     ShapeContext context_;
