@@ -57,11 +57,15 @@ inline __m128i Blend4(__m128i dst, __m128i src, uint32_t cover4) {
 }
 
 // Blend4 with every cover full: the source is not scaled (a cover of 255 scales by 256),
-// only the destination under it.
+// only the destination under it, by each pixel's 256 - a - (a >> 7) spread over its channels.
 inline __m128i Over4(__m128i dst, __m128i src) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i dlo = OverScaled(_mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(src, zero));
-    const __m128i dhi = OverScaled(_mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(src, zero));
+    const __m128i a = _mm_srli_epi32(src, 24);
+    const __m128i inv = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(256), a), _mm_srli_epi32(a, 7));
+    __m128i lo, hi;
+    Spread4(inv, &lo, &hi);
+    const __m128i dlo = Scale16(_mm_unpacklo_epi8(dst, zero), lo);
+    const __m128i dhi = Scale16(_mm_unpackhi_epi8(dst, zero), hi);
     return _mm_add_epi32(src, _mm_packus_epi16(dlo, dhi));
 }
 
