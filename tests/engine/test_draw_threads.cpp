@@ -187,7 +187,7 @@ TEST(BandPool, SplitRowsSharesTheWork) {
         {"even", rows({{64, 1}}), 2, 16, {32, 64}},
         {"all in the last rows", rows({{60, 0}, {4, 1}}), 2, 16, {48, 64}},
         {"all in the first row", rows({{1, 100}, {19, 0}}), 3, 4, {4, 8, 20}},
-        {"none", rows({{33, 0}}), 2, 16, {16, 33}},
+        {"none", rows({{50, 0}}), 3, 16, {16, 32, 50}},
         {"heavy middle", rows({{10, 1}, {10, 10}, {10, 1}}), 2, 1, {15, 30}},
         {"as many bands as rows allow", rows({{1, 100}, {31, 0}}), 2, 16, {16, 32}},
         {"one band", rows({{5, 3}}), 1, 1, {5}},

@@ -1,7 +1,6 @@
 #include "player/core/render/band_pool.h"
 
 #include <algorithm>
-#include <cstdint>
 
 namespace render {
 
@@ -22,12 +21,6 @@ std::vector<int> SplitRows(const std::vector<double>& cost, int bands, int minRo
         total += c;
     }
     std::vector<int> ends;
-    if (!(total > 0)) {
-        for (int b = 1; b <= bands; ++b) {
-            ends.push_back(int(int64_t(rows) * b / bands)); // no work known: even bands
-        }
-        return ends;
-    }
     double sum = 0;
     int y = 0;
     for (int b = 1; b < bands; ++b) {

@@ -197,27 +197,29 @@ void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
 }
 
 void Renderer::KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
-                          int nesting, std::vector<std::pair<const swf::Shape*, Transform>>* out) {
+                          int nesting, int task, int tasks) {
     if (nesting > kMaxDrawNesting) {
         return;
     }
+    int index = 0;
     for (const auto& entry : clip.objects) {
         const timeline::DisplayObject& o = entry.second;
         const timeline::Character* ch = o.character;
-        if (!o.visible || o.isMask || o.clipDepth != 0 || ch == nullptr) {
+        if (index++ % tasks != task || !o.visible || o.isMask || o.clipDepth != 0 ||
+            ch == nullptr) {
             continue;
         }
         const Transform own = m * Transform::From(o.matrix);
-        if (!(std::max({std::fabs(own.a), std::fabs(own.b), std::fabs(own.c), std::fabs(own.d)}) <
-              1e5)) {
+        if (!(std::fabs(own.a) < 1e5 && std::fabs(own.b) < 1e5 && std::fabs(own.c) < 1e5 &&
+              std::fabs(own.d) < 1e5)) {
             continue; // not drawn (see DrawObject)
         }
         double b[4];
         if (ch->kind == timeline::Kind::Shape && DeviceBounds(o, own, 0, b) && b[2] >= -2 &&
             b[3] >= -2 && b[0] <= canvas.width + 2 && b[1] <= canvas.height + 2) {
-            out->emplace_back(ch->shape.get(), own);
+            KeptPaths(Prepared(ch->shape.get()), own);
         } else if (ch->kind == timeline::Kind::Sprite && o.clip && !o.hasScale9) {
-            KeepShapes(*o.clip, own, canvas, nesting + 1, out);
+            KeepShapes(*o.clip, own, canvas, nesting + 1, 0, 1);
         }
     }
 }
@@ -237,8 +239,8 @@ std::vector<double> Renderer::RowCosts(const timeline::Clip& root, const Canvas&
     // wherever the bands end.
     const int rows = canvas.Rows();
     const double edges = 64;
-    std::vector<double> step(size_t(rows) + 1, 0);
-    step[0] = canvas.width / 8.0;
+    std::vector<double> cost(size_t(rows) + 1, 0); // first as steps from the row above
+    cost[0] = canvas.width / 8.0;
     for (const auto& entry : root.objects) {
         const timeline::DisplayObject& o = entry.second;
         double b[4];
@@ -246,19 +248,17 @@ std::vector<double> Renderer::RowCosts(const timeline::Clip& root, const Canvas&
             continue;
         }
         const double top = std::max(0.0, std::floor(b[1])),
-                     bottom = std::min(double(rows), b[3] + 1);
+                     bottom = std::min(double(rows), std::floor(b[3]) + 1);
         const double left = std::max(0.0, b[0]), right = std::min(double(canvas.width), b[2]);
         if (top < bottom && left < right) {
-            step[size_t(top)] += right - left + edges;
-            step[size_t(bottom)] -= right - left + edges;
+            cost[size_t(top)] += right - left + edges;
+            cost[size_t(bottom)] -= right - left + edges;
         }
     }
-    std::vector<double> cost(static_cast<size_t>(rows));
-    double at = 0;
-    for (int y = 0; y < rows; ++y) {
-        at += step[size_t(y)];
-        cost[size_t(y)] = std::max(0.0, at);
+    for (int y = 1; y <= rows; ++y) {
+        cost[size_t(y)] += cost[size_t(y - 1)];
     }
+    cost.pop_back();
     return cost;
 }
 
@@ -289,16 +289,11 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     }
     // The outlines of the shapes the frame shows are built first, shared out among the
     // threads: bands walking the list side by side would otherwise wait on each other's.
-    std::vector<std::pair<const swf::Shape*, Transform>> shapes;
-    KeepShapes(root, view, canvas, 0, &shapes);
-    const int kShapesATask = 8;
-    pool_->Run(int((shapes.size() + kShapesATask - 1) / kShapesATask), [&](int worker, int task) {
+    const int tasks = 4 * pool_->Threads(); // each the list's every tasks-th object
+    pool_->Run(tasks, [&](int worker, int task) {
         Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
         w.context_.stageScale = scale / 20;
-        const size_t first = size_t(task) * kShapesATask;
-        for (size_t i = first; i < std::min(shapes.size(), first + kShapesATask); ++i) {
-            w.KeptPaths(w.Prepared(shapes[i].first), shapes[i].second);
-        }
+        w.KeepShapes(root, view, canvas, 0, task, tasks);
     });
     std::vector<char> cut(size_t(pool_->Threads()), 0);
     const std::vector<int> ends = SplitRows(RowCosts(root, canvas, view), bands, kMinBandRows);

@@ -159,10 +159,11 @@ class Renderer {
     // The kept outlines of a shape at this scale, rotation and skew, built if not yet there;
     // null when there is no room to keep them.
     const ShapePaths* KeptPaths(const PreparedShape& shape, const Transform& m);
-    // The shapes under `clip` that the canvas shows, with their transforms (those in
-    // sprites too; not masks, nor what a scale9Grid warps).
+    // Builds the kept outlines of the shapes under `clip` that the canvas shows (those in
+    // sprites too; not masks, nor what a scale9Grid warps): of the clip's own objects, those
+    // whose place in its list is `task` modulo `tasks`.
     void KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
-                    int nesting, std::vector<std::pair<const swf::Shape*, Transform>>* out);
+                    int nesting, int task, int tasks);
     ShapePaths scratch_;
     Rasterizer ras_;
     ShapeContext context_;
