@@ -391,13 +391,13 @@ void Player::Draw(const Surface& target, const Box& viewport) {
         return;
     }
     const uint32_t colour = 0xFF000000u | Background();
-    for (int y = box.top; y < box.bottom; ++y) {
-        std::fill(target.pixels + size_t(y) * target.stride + box.left,
-                  target.pixels + size_t(y) * target.stride + box.right, colour);
-    }
     s.dirty = false;
     const int32_t w = StageWidthTwips(), h = StageHeightTwips();
     if (!s.loaded || s.failed || w <= 0 || h <= 0) {
+        for (int y = box.top; y < box.bottom; ++y) {
+            std::fill(target.pixels + size_t(y) * target.stride + box.left,
+                      target.pixels + size_t(y) * target.stride + box.right, colour);
+        }
         return;
     }
     // showAll: the whole stage fits, aspect kept, centred in the viewport.
@@ -418,7 +418,8 @@ void Player::Draw(const Surface& target, const Box& viewport) {
     canvas.height = box.bottom - box.top;
     canvas.stride = target.stride;
     const uint32_t failures = memory::Failures();
-    s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale);
+    // The background is laid by the drawing threads, each under its own rows.
+    s.renderer.Draw(s.content, s.stage.Root(), canvas, view, scale, &colour);
     if (s.renderer.WasCut() && !s.toldCut && s.notice) {
         s.toldCut = true;
         s.notice("a frame asks for more drawing than the player gives it: part is left out");

@@ -167,4 +167,38 @@ TEST(BandPool, ThreadCountsHeldToTheirLimits) {
     }
 }
 
+// Bands end where the work is shared evenly, every band keeping its least rows: work all at
+// one end or in the middle, none at all, and as many bands as the rows allow.
+TEST(BandPool, SplitRowsSharesTheWork) {
+    struct Case {
+        const char* what;
+        std::vector<double> cost;
+        int bands, minRows;
+        std::vector<int> ends;
+    };
+    auto rows = [](std::initializer_list<std::pair<int, double>> runs) {
+        std::vector<double> cost;
+        for (const auto& r : runs) {
+            cost.insert(cost.end(), size_t(r.first), r.second);
+        }
+        return cost;
+    };
+    const Case kCases[] = {
+        {"even", rows({{64, 1}}), 2, 16, {32, 64}},
+        {"all in the last rows", rows({{60, 0}, {4, 1}}), 2, 16, {48, 64}},
+        {"all in the first row", rows({{1, 100}, {19, 0}}), 3, 4, {4, 8, 20}},
+        {"none", rows({{50, 0}}), 3, 16, {16, 32, 50}},
+        {"heavy middle", rows({{10, 1}, {10, 10}, {10, 1}}), 2, 1, {15, 30}},
+        {"as many bands as rows allow", rows({{1, 100}, {31, 0}}), 2, 16, {16, 32}},
+        {"one band", rows({{5, 3}}), 1, 1, {5}},
+    };
+    for (const Case& c : kCases) {
+        const std::vector<int> ends = render::SplitRows(c.cost, c.bands, c.minRows);
+        EXPECT_EQ(ends, c.ends) << c.what;
+        for (size_t i = 0; i < ends.size(); ++i) {
+            EXPECT_GE(ends[i] - (i == 0 ? 0 : ends[i - 1]), c.minRows) << c.what << ", band " << i;
+        }
+    }
+}
+
 } // namespace

@@ -86,4 +86,39 @@ TEST(RampCache, MoreKeysThanSlots) {
     }
 }
 
+// A frame's few hundred gradients, alike but for one field each (stops' places and alphas
+// the same throughout, as in many movies): asked for again, nearly all are kept.
+TEST(RampCache, KeepsAFramesGradients) {
+    const struct {
+        const char* what;
+        void (*vary)(int key, swf::FillStyle* f, swf::ColorTransform* cx);
+    } kCases[] = {
+        {"red",
+         [](int k, swf::FillStyle* f, swf::ColorTransform*) {
+             f->gradient.stops[0].color.r = uint8_t(k);
+             f->gradient.stops[2].color.r = uint8_t(k >> 8 << 5);
+         }},
+        {"blue",
+         [](int k, swf::FillStyle* f, swf::ColorTransform*) {
+             f->gradient.stops[1].color.b = uint8_t(k);
+             f->gradient.stops[0].color.g = uint8_t(k >> 8);
+         }},
+        {"colour transform",
+         [](int k, swf::FillStyle*, swf::ColorTransform* cx) { cx->addG = int16_t(k); }},
+    };
+    const int kKeys = 300;
+    for (const auto& c : kCases) {
+        RampCache cache;
+        for (int round = 0; round < 2; ++round) {
+            for (int key = 0; key < kKeys; ++key) {
+                swf::FillStyle f = Gradient(0);
+                swf::ColorTransform cx;
+                c.vary(key, &f, &cx);
+                Cached(&cache, f, cx);
+            }
+        }
+        EXPECT_LE(cache.Builds(), kKeys + kKeys / 10) << c.what;
+    }
+}
+
 } // namespace

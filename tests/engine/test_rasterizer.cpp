@@ -91,6 +91,10 @@ INSTANTIATE_TEST_SUITE_P(CellSorts, Strips,
                          ::testing::Values(StripCase{"one", 1, false, 120, false},
                                            StripCase{"eight", 8, false, 120, true},
                                            StripCase{"nine", 9, true, 120, true},
+                                           // Rows of 24 cells, sorted by insertion, and
+                                           // of 26, by std::sort, each given backwards.
+                                           StripCase{"twelveReversed", 12, true, 120, true},
+                                           StripCase{"thirteenReversed", 13, true, 120, true},
                                            StripCase{"hundred", 100, false, 120, true},
                                            StripCase{"hundredReversed", 100, true, 120, false},
                                            // The whole far wider than its cells: sorted row by row.
@@ -98,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(CellSorts, Strips,
                                            // Spans past 32767 pixels.
                                            StripCase{"wider", 100, false, 40000, true},
                                            // Two cells a row for each strip in 4096 rows:
-                                           // kCountedCells cells in all, then 256 more.
+                                           // 2^20 cells in all, then 256 more.
                                            StripCase{"countedCells", 128, false, 240, false, 4101},
                                            StripCase{"pastCountedCells", 128, true, 240, false,
                                                      4102}),

@@ -14,6 +14,29 @@ struct Start {
 
 } // namespace
 
+std::vector<int> SplitRows(const std::vector<double>& cost, int bands, int minRows) {
+    const int rows = int(cost.size());
+    double total = 0;
+    for (double c : cost) {
+        total += c;
+    }
+    std::vector<int> ends;
+    double sum = 0;
+    int y = 0;
+    for (int b = 1; b < bands; ++b) {
+        // At least minRows past the last end, leaving minRows for each band still to come.
+        const int least = (ends.empty() ? 0 : ends.back()) + minRows;
+        const int most = rows - (bands - b) * minRows;
+        const double share = total * b / bands;
+        while (y < least || (y < most && sum + cost[size_t(y)] / 2 < share)) {
+            sum += cost[size_t(y++)];
+        }
+        ends.push_back(y);
+    }
+    ends.push_back(rows);
+    return ends;
+}
+
 void* BandPool::Enter(void* start) {
     const Start s = *static_cast<Start*>(start);
     delete static_cast<Start*>(start);

@@ -15,6 +15,12 @@ namespace render {
 // Drawing threads one frame may use, the calling thread included.
 const int kMaxDrawThreads = 16;
 
+// Where bands of rows end so that each holds about an equal share of `cost` (the work of
+// each row, none negative): `bands` ends, increasing, the last rows.size(), every band at
+// least `minRows` rows (callers ask for no more bands than the rows allow); with no work at
+// all, every band but the last has its least rows.
+std::vector<int> SplitRows(const std::vector<double>& cost, int bands, int minRows);
+
 class BandPool {
   public:
     BandPool() = default;

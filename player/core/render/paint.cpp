@@ -108,15 +108,36 @@ const std::vector<uint32_t>& RampCache::Get(const swf::Gradient& g, const swf::C
     for (int16_t v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA}) {
         mix(uint16_t(v));
     }
-    Slot& slot = slots_[h % kSlots];
-    if (!slot.used || slot.linearRgb != g.linearRgb || !(slot.cx == cx) || slot.stops != g.stops) {
-        BuildRamp(g, cx, &slot.ramp);
-        slot.used = true;
-        slot.linearRgb = g.linearRgb;
-        slot.stops = g.stops;
-        slot.cx = cx;
+    auto holds = [&](const Slot& s) {
+        return s.used && s.linearRgb == g.linearRgb && s.cx == cx && s.stops == g.stops;
+    };
+    // Each step above mixes a key's low bits only into the hash's low bits, and those are the
+    // stops' places and alphas, alike in many movies' gradients: every bit is spread over all
+    // of them before the low bits choose the set.
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
+    Slot* set = slots_ + (h % kSlots & ~size_t(kWays - 1));
+    Slot* slot = set;
+    for (size_t i = 0; i < kWays; ++i) {
+        if (holds(set[i])) {
+            slot = &set[i];
+            break;
+        }
+        slot = set[i].asked < slot->asked ? &set[i] : slot; // the least lately asked for
     }
-    return slot.ramp;
+    if (!holds(*slot)) {
+        BuildRamp(g, cx, &slot->ramp);
+        ++builds_;
+        slot->used = true;
+        slot->linearRgb = g.linearRgb;
+        slot->stops = g.stops;
+        slot->cx = cx;
+    }
+    slot->asked = ++clock_;
+    return slot->ramp;
 }
 
 bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf::ColorTransform& cx,

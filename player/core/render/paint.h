@@ -50,12 +50,15 @@ struct Paint {
 
 // Gradient ramps made lately, by their stops and colour transform: a gradient drawn again
 // (in the next frame, or in another band by the same thread) takes its ramp from here. A
-// fixed number of slots, each holding the last ramp whose key fell there; one cache per
-// drawing thread.
+// fixed number of slots in sets of four; a key may sit in any slot of its set, and a new one
+// takes the one asked for least lately, so a frame of a few hundred gradients finds its ramps
+// kept. One cache per drawing thread.
 class RampCache {
   public:
     // The ramp for `g` (its stops and colour space) under `cx`, made if not held.
     const std::vector<uint32_t>& Get(const swf::Gradient& g, const swf::ColorTransform& cx);
+    // Ramps made since the cache was made.
+    uint32_t Builds() const { return builds_; }
 
   private:
     struct Slot {
@@ -64,9 +67,11 @@ class RampCache {
         std::vector<swf::GradientStop> stops;
         swf::ColorTransform cx;
         std::vector<uint32_t> ramp;
+        uint32_t asked = 0; // when last asked for, by `clock_`
     };
-    static const size_t kSlots = 256;
+    static const size_t kSlots = 1024, kWays = 4;
     Slot slots_[kSlots];
+    uint32_t clock_ = 0, builds_ = 0;
 };
 
 uint32_t Premultiplied(swf::Rgba c);

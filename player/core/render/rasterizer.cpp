@@ -10,8 +10,9 @@
 
 // Anti-Grain Geometry sorts an outline's cells into rows with a pass per row: its own
 // quicksort compared through cell pointers at every step and was a fifth of a heavy frame.
-// For the cell type the rasterizer uses, the whole outline is ordered in two counting passes
-// instead: by x, then stably by y, so each row comes out ordered by x. Cells of equal x are
+// For the cell type the rasterizer uses, cells are counted into rows and each row is ordered
+// by x on its own: by insertion when short (a row of a shape's outline holds a few cells,
+// most of them already in order along their edge), else by std::sort. Cells of equal x are
 // summed whatever their order, so the coverage is the same as with the quicksort.
 namespace agg {
 template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
@@ -25,62 +26,44 @@ template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
         return;
     }
     const unsigned n = m_num_cells;
-    auto at = [this](unsigned i) { return m_cells[i >> cell_block_shift] + (i & cell_block_mask); };
-    // Counting by column costs the outline's width: an outline far wider than its cells
-    // (a few slivers far apart) has each row sorted on its own instead. The column counts
-    // live past the rows' entries and the cells ordered by column past the rows' cells, so
-    // an outline asks for no memory of its own, beyond a second pointer per cell; past
-    // render::kCountedCells cells (a hostile outline), rows are sorted one by one instead.
     const unsigned rows = unsigned(m_max_y - m_min_y + 1);
-    const uint64_t width = uint64_t(int64_t(m_max_x) - m_min_x) + 1;
-    bool counting = width <= uint64_t(n) * 8 + 256 && n <= render::kCountedCells;
-    m_sorted_y.allocate(rows + (counting ? unsigned(width) : 0), 16);
+    m_sorted_y.allocate(rows, 16);
     m_sorted_y.zero();
-    sorted_y* columns = m_sorted_y.data() + rows; // `start` counts a column's cells
-    int minX = m_min_x, maxX = m_max_x;
-    for (unsigned i = 0; i < n; ++i) {
-        const cell_aa* c = at(i);
-        minX = std::min(minX, c->x);
-        maxX = std::max(maxX, c->x);
-        ++m_sorted_y[unsigned(c->y - m_min_y)].start;
-    }
-    counting = counting && minX == m_min_x && maxX == m_max_x; // cells within the bounds
-    unsigned start = 0;
-    for (unsigned y = 0; y < rows; ++y) {
+    m_sorted_cells.allocate(n, 16);
+    // The cells block by block, as they were made.
+    auto each = [&](auto&& f) {
+        for (unsigned i = 0; i < n; i += cell_block_size) {
+            cell_aa* c = m_cells[i >> cell_block_shift];
+            for (cell_aa* end = c + std::min(unsigned(cell_block_size), n - i); c < end; ++c) {
+                f(c);
+            }
+        }
+    };
+    each([&](cell_aa* c) { ++m_sorted_y[unsigned(c->y - m_min_y)].start; });
+    for (unsigned y = 0, start = 0; y < rows; ++y) {
         const unsigned count = m_sorted_y[y].start;
         m_sorted_y[y].start = start;
         start += count;
     }
-    m_sorted_cells.allocate(counting ? n * 2 : n, 16);
-    if (!counting) {
-        for (unsigned i = 0; i < n; ++i) {
-            sorted_y& row = m_sorted_y[unsigned(at(i)->y - m_min_y)];
-            m_sorted_cells[row.start + row.num++] = at(i);
+    each([&](cell_aa* c) {
+        sorted_y& row = m_sorted_y[unsigned(c->y - m_min_y)];
+        m_sorted_cells[row.start + row.num++] = c;
+    });
+    for (unsigned y = 0; y < rows; ++y) {
+        cell_aa** first = m_sorted_cells.data() + m_sorted_y[y].start;
+        cell_aa** last = first + m_sorted_y[y].num;
+        if (last - first > 24) {
+            std::sort(first, last, [](const cell_aa* l, const cell_aa* r) { return l->x < r->x; });
+            continue;
         }
-        for (unsigned y = 0; y < rows; ++y) {
-            cell_aa** first = m_sorted_cells.data() + m_sorted_y[y].start;
-            std::sort(first, first + m_sorted_y[y].num,
-                      [](const cell_aa* l, const cell_aa* r) { return l->x < r->x; });
+        for (cell_aa** i = first + 1; i < last; ++i) {
+            cell_aa* c = *i;
+            cell_aa** j = i;
+            for (; j > first && (*(j - 1))->x > c->x; --j) {
+                *j = *(j - 1);
+            }
+            *j = c;
         }
-        m_sorted = true;
-        return;
-    }
-    for (unsigned i = 0; i < n; ++i) {
-        ++columns[unsigned(at(i)->x - m_min_x)].start;
-    }
-    for (unsigned x = 0, sum = 0; x < unsigned(width); ++x) {
-        const unsigned count = columns[x].start;
-        columns[x].start = sum;
-        sum += count;
-    }
-    cell_aa** byX = m_sorted_cells.data() + n;
-    for (unsigned i = 0; i < n; ++i) {
-        cell_aa* c = at(i);
-        byX[columns[unsigned(c->x - m_min_x)].start++] = c;
-    }
-    for (unsigned i = 0; i < n; ++i) {
-        sorted_y& row = m_sorted_y[unsigned(byX[i]->y - m_min_y)];
-        m_sorted_cells[row.start + row.num++] = byX[i];
     }
     m_sorted = true;
 }

@@ -46,10 +46,6 @@ struct Outline {
     }
 };
 
-// Outlines of at most this many cells are ordered by counting passes, which keep a second
-// pointer per cell; larger ones are sorted row by row in the cells' own pointers.
-const unsigned kCountedCells = 1u << 20;
-
 class Rasterizer {
   public:
     Rasterizer();

@@ -154,11 +154,9 @@ bool Renderer::Shared::PathKey::operator<(const PathKey& o) const {
     return std::lexicographical_compare(bits, bits + 5, o.bits, o.bits + 5);
 }
 
-void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
-                            const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
-                            bool keep) {
+const ShapePaths* Renderer::KeptPaths(const PreparedShape& shape, const Transform& m) {
     Shared::PathEntry* entry = nullptr;
-    if (keep) {
+    {
         Shared::PathKey key{&shape, {}};
         const double linear[5] = {m.a, m.b, m.c, m.d, context_.stageScale};
         std::memcpy(key.bits, linear, sizeof key.bits);
@@ -171,26 +169,59 @@ void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
                         .emplace(key, std::unique_ptr<Shared::PathEntry>(new Shared::PathEntry))
                         .first->second.get();
         }
-        if (entry != nullptr) {
-            entry->used = shared_->frame;
+        if (entry == nullptr) {
+            return nullptr;
         }
+        entry->used = shared_->frame;
     }
-    if (entry == nullptr) {
+    std::lock_guard<std::mutex> hold(entry->lock);
+    if (!entry->built) {
+        BuildPaths(shape, m, context_, &entry->paths);
+        entry->built = true;
+        entry->bytes = entry->paths.Bytes();
+        std::lock_guard<std::mutex> count(shared_->lock);
+        shared_->pathBytes += entry->bytes;
+    }
+    return &entry->paths;
+}
+
+void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
+                            const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
+                            bool keep) {
+    const ShapePaths* paths = keep ? KeptPaths(shape, m) : nullptr;
+    if (paths == nullptr) {
         BuildPaths(shape, m, context_, &scratch_);
-        DrawShape(shape, scratch_, m, cx, context_, canvas, &ras_, solid);
+        paths = &scratch_;
+    }
+    DrawShape(shape, *paths, m, cx, context_, canvas, &ras_, solid);
+}
+
+void Renderer::KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
+                          int nesting, int task, int tasks) {
+    if (nesting > kMaxDrawNesting) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> hold(entry->lock);
-        if (!entry->built) {
-            BuildPaths(shape, m, context_, &entry->paths);
-            entry->built = true;
-            entry->bytes = entry->paths.Bytes();
-            std::lock_guard<std::mutex> count(shared_->lock);
-            shared_->pathBytes += entry->bytes;
+    int index = 0;
+    for (const auto& entry : clip.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        const timeline::Character* ch = o.character;
+        if (index++ % tasks != task || !o.visible || o.isMask || o.clipDepth != 0 ||
+            ch == nullptr) {
+            continue;
+        }
+        const Transform own = m * Transform::From(o.matrix);
+        if (!(std::fabs(own.a) < 1e5 && std::fabs(own.b) < 1e5 && std::fabs(own.c) < 1e5 &&
+              std::fabs(own.d) < 1e5)) {
+            continue; // not drawn (see DrawObject)
+        }
+        double b[4];
+        if (ch->kind == timeline::Kind::Shape && DeviceBounds(o, own, 0, b) && b[2] >= -2 &&
+            b[3] >= -2 && b[0] <= canvas.width + 2 && b[1] <= canvas.height + 2) {
+            KeptPaths(Prepared(ch->shape.get()), own);
+        } else if (ch->kind == timeline::Kind::Sprite && o.clip && !o.hasScale9) {
+            KeepShapes(*o.clip, own, canvas, nesting + 1, 0, 1);
         }
     }
-    DrawShape(shape, entry->paths, m, cx, context_, canvas, &ras_, solid);
 }
 
 int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
@@ -201,8 +232,39 @@ int Renderer::BandsFor(const timeline::Clip& root, const Canvas& canvas) const {
     return std::min(threads_, canvas.Rows() / kMinBandRows);
 }
 
+std::vector<double> Renderer::RowCosts(const timeline::Clip& root, const Canvas& canvas,
+                                       const Transform& view) const {
+    // Each row costs its clearing, and each object its width in the rows its box spans, with
+    // its edges' cells: an estimate, to give threads even shares; the pixels are the same
+    // wherever the bands end.
+    const int rows = canvas.Rows();
+    const double edges = 64;
+    std::vector<double> cost(size_t(rows) + 1, 0); // first as steps from the row above
+    cost[0] = canvas.width / 8.0;
+    for (const auto& entry : root.objects) {
+        const timeline::DisplayObject& o = entry.second;
+        double b[4];
+        if (!o.visible || !DeviceBounds(o, view * Transform::From(o.matrix), 0, b)) {
+            continue;
+        }
+        const double top = std::max(0.0, std::floor(b[1])),
+                     bottom = std::min(double(rows), std::floor(b[3]) + 1);
+        const double left = std::max(0.0, b[0]), right = std::min(double(canvas.width), b[2]);
+        if (top < bottom && left < right) {
+            cost[size_t(top)] += right - left + edges;
+            cost[size_t(bottom)] -= right - left + edges;
+        }
+    }
+    for (int y = 1; y <= rows; ++y) {
+        cost[size_t(y)] += cost[size_t(y - 1)];
+    }
+    cost.pop_back();
+    return cost;
+}
+
 void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root,
-                    const Canvas& canvas, const Transform& view, double scale) {
+                    const Canvas& canvas, const Transform& view, double scale,
+                    const uint32_t* background) {
     if (movie_ != &movie) {
         Clear();
         movie_ = &movie;
@@ -215,7 +277,7 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
                                                       uint64_t(canvas.height));
     const int bands = BandsFor(root, canvas);
     if (bands <= 1) {
-        DrawRows(root, canvas, view, scale, budget);
+        DrawRows(root, canvas, view, scale, budget, background);
         return;
     }
     if (!pool_) {
@@ -225,24 +287,37 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     while (int(walkers_.size()) + 1 < pool_->Threads()) {
         walkers_.emplace_back(new Renderer(shared_));
     }
+    // The outlines of the shapes the frame shows are built first, shared out among the
+    // threads: bands walking the list side by side would otherwise wait on each other's.
+    const int tasks = 4 * pool_->Threads(); // each the list's every tasks-th object
+    pool_->Run(tasks, [&](int worker, int task) {
+        Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
+        w.context_.stageScale = scale / 20;
+        w.KeepShapes(root, view, canvas, 0, task, tasks);
+    });
     std::vector<char> cut(size_t(pool_->Threads()), 0);
-    const int rows = canvas.Rows();
+    const std::vector<int> ends = SplitRows(RowCosts(root, canvas, view), bands, kMinBandRows);
     pool_->Run(bands, [&](int worker, int band) {
         Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
         w.movie_ = movie_;
         w.stage_ = stage_;
         Canvas part = canvas;
-        part.top = int(int64_t(rows) * band / bands);
-        part.bottom = int(int64_t(rows) * (band + 1) / bands);
+        part.top = band == 0 ? 0 : ends[size_t(band - 1)];
+        part.bottom = ends[size_t(band)];
         part.pixels = canvas.pixels + canvas.At(part.top);
-        w.DrawRows(root, part, view, scale, budget);
+        w.DrawRows(root, part, view, scale, budget, background);
         cut[size_t(worker)] |= w.cut_ ? 1 : 0;
     });
     cut_ = std::find(cut.begin(), cut.end(), 1) != cut.end();
 }
 
 void Renderer::DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
-                        double scale, uint64_t budget) {
+                        double scale, uint64_t budget, const uint32_t* background) {
+    if (background != nullptr && canvas.pixels != nullptr) {
+        for (int y = canvas.top; y < canvas.Bottom(); ++y) {
+            std::fill_n(canvas.pixels + canvas.At(y), canvas.width, *background);
+        }
+    }
     scale_ = scale;
     view_ = view;
     context_.stageScale = scale / 20;

@@ -57,9 +57,10 @@ class Renderer {
     ~Renderer();
 
     // `view` maps stage twips to canvas pixels; `scale` is its size factor (pixels per
-    // stage pixel), for filters and hairlines.
+    // stage pixel), for filters and hairlines. With `background`, the canvas is first filled
+    // with that pixel (each band its own rows), else drawn over as it is.
     void Draw(const timeline::LoadedMovie& movie, const timeline::Clip& root, const Canvas& canvas,
-              const Transform& view, double scale);
+              const Transform& view, double scale, const uint32_t* background = nullptr);
     // One object's contents without its own placement, colours or filters
     // (BitmapData.draw): `m` maps its space (twips) onto the canvas.
     void DrawObjectOnto(const timeline::LoadedMovie& movie, const timeline::DisplayObject& o,
@@ -84,10 +85,13 @@ class Renderer {
     void StartFrame();
     // Draws the canvas's rows with this walker's budget share.
     void DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
-                  double scale, uint64_t budget);
+                  double scale, uint64_t budget, const uint32_t* background);
     // How many bands a frame is cut into: 1 for one thread, or when an object's filters
     // reach across rows.
     int BandsFor(const timeline::Clip& root, const Canvas& canvas) const;
+    // The canvas's rows' estimated drawing work, for where bands end.
+    std::vector<double> RowCosts(const timeline::Clip& root, const Canvas& canvas,
+                                 const Transform& view) const;
     struct ActiveMask;
     void DrawClip(const timeline::Clip& clip, const Transform& m, const swf::ColorTransform& cx,
                   const Canvas& canvas, int nesting);
@@ -152,6 +156,14 @@ class Renderer {
     // between frames when `keep` (the prepared shape lives in a cache), else built here.
     void DrawPrepared(const PreparedShape& shape, const Transform& m, const swf::ColorTransform& cx,
                       const Canvas& canvas, const Paint* solid = nullptr, bool keep = true);
+    // The kept outlines of a shape at this scale, rotation and skew, built if not yet there;
+    // null when there is no room to keep them.
+    const ShapePaths* KeptPaths(const PreparedShape& shape, const Transform& m);
+    // Builds the kept outlines of the shapes under `clip` that the canvas shows (those in
+    // sprites too; not masks, nor what a scale9Grid warps): of the clip's own objects, those
+    // whose place in its list is `task` modulo `tasks`.
+    void KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
+                    int nesting, int task, int tasks);
     ShapePaths scratch_;
     Rasterizer ras_;
     ShapeContext context_;

@@ -57,11 +57,15 @@ inline __m128i Blend4(__m128i dst, __m128i src, uint32_t cover4) {
 }
 
 // Blend4 with every cover full: the source is not scaled (a cover of 255 scales by 256),
-// only the destination under it.
+// only the destination under it, by each pixel's 256 - a - (a >> 7) spread over its channels.
 inline __m128i Over4(__m128i dst, __m128i src) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i dlo = OverScaled(_mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(src, zero));
-    const __m128i dhi = OverScaled(_mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(src, zero));
+    const __m128i a = _mm_srli_epi32(src, 24);
+    const __m128i inv = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(256), a), _mm_srli_epi32(a, 7));
+    __m128i lo, hi;
+    Spread4(inv, &lo, &hi);
+    const __m128i dlo = Scale16(_mm_unpacklo_epi8(dst, zero), lo);
+    const __m128i dhi = Scale16(_mm_unpackhi_epi8(dst, zero), hi);
     return _mm_add_epi32(src, _mm_packus_epi16(dlo, dhi));
 }
 
@@ -227,20 +231,32 @@ void Bilinear(const Texels& t, uint32_t* out, int n) {
 }
 
 namespace {
-// One pixel's two neighbouring texels of a row mixed by fx, in the low four 16-bit lanes:
-// each pair is read at once, weighted (256 - fx, fx) and its halves added.
-inline __m128i Across(const uint32_t* row, __m128i weights) {
-    const __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
-                                           _mm_setzero_si128());
-    const __m128i m = Scale16(pair, weights);
-    return _mm_add_epi16(m, _mm_srli_si128(m, 8));
-}
+// Each fraction's weights for a pair of neighbouring texels in 16-bit channels: 256 - fx for
+// the left texel's four, fx for the right one's.
+struct PairWeights {
+    alignas(16) uint16_t w[256][8];
+    PairWeights() {
+        for (int f = 0; f < 256; ++f) {
+            for (int c = 0; c < 4; ++c) {
+                w[f][c] = uint16_t(256 - f);
+                w[f][c + 4] = uint16_t(f);
+            }
+        }
+    }
+};
 
-inline __m128i Weights(int64_t u) {
-    const uint32_t fx = uint32_t(u >> 8) & 255;
-    const __m128i w = _mm_cvtsi32_si128(int((256 - fx) | fx << 16));
-    const __m128i ww = _mm_unpacklo_epi16(w, w); // 256-fx 256-fx fx fx
-    return _mm_unpacklo_epi32(ww, ww);           // four of each
+// Two pixels, each the pair of texels from its column weighted by its fraction: the left and
+// right texels' halves added, a pixel in each 64-bit half.
+inline __m128i AcrossTwo(const uint32_t* a, const uint32_t* b, const PairWeights& t, int64_t ua,
+                         int64_t ub) {
+    const __m128i zero = _mm_setzero_si128();
+    auto weighted = [&](const uint32_t* row, int64_t u) {
+        const __m128i pair =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)), zero);
+        return Scale16(pair, _mm_load_si128(reinterpret_cast<const __m128i*>(t.w[(u >> 8) & 255])));
+    };
+    const __m128i ma = weighted(a, ua), mb = weighted(b, ub);
+    return _mm_add_epi16(_mm_unpacklo_epi64(ma, mb), _mm_unpackhi_epi64(ma, mb));
 }
 } // namespace
 
@@ -270,18 +286,16 @@ void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du
     for (; k < columns; ++k) {
         mixed[k] = Lerp2(r0[first + k], r1[first + k], fy);
     }
+    static const PairWeights weights;
+    auto at = [&](int64_t v) { return mixed + (size_t(v >> 16) - first); };
     int i = 0;
-    for (; i + 2 <= n; i += 2) {
-        const size_t xa = size_t(u >> 16) - first;
-        const __m128i wa = Weights(u);
-        u += du;
-        const size_t xb = size_t(u >> 16) - first;
-        const __m128i wb = Weights(u);
-        u += du;
-        const __m128i mix = _mm_unpacklo_epi64(Across(mixed + xa, wa), Across(mixed + xb, wb));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(mix, mix));
+    for (; i + 4 <= n; i += 4, u += 4 * du) {
+        const int64_t u1 = u + du, u2 = u1 + du, u3 = u2 + du;
+        const __m128i ab = AcrossTwo(at(u), at(u1), weights, u, u1);
+        const __m128i cd = AcrossTwo(at(u2), at(u3), weights, u2, u3);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(ab, cd));
     }
-    if (i < n) {
+    for (; i < n; ++i, u += du) {
         const size_t x = size_t(u >> 16) - first;
         out[i] = Lerp2(mixed[x], mixed[x + 1], unsigned(u >> 8) & 255);
     }
