@@ -251,7 +251,7 @@ Value BeginGradientFill(Vm& vm, const Value& self, const Args& a) {
             cmd.matrix[4] = x + w / 2;
             cmd.matrix[5] = y + h / 2;
         } else {
-            const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+            static const char* const names[] = {"a", "b", "c", "d", "tx", "ty"};
             // {a..ty} scales the same square as it stands (what Matrix.createGradientBox
             // gives), tx and ty in pixels.
             for (int i = 0; i < 6; i++)
@@ -367,7 +367,7 @@ Value SetTransform(Vm& vm, const Value& self, const Args& a) {
         return Value();
     ColorTransform t = vm.display()->GetColor(c);
     double* fields[] = {&t.ra, &t.rb, &t.ga, &t.gb, &t.ba, &t.bb, &t.aa, &t.ab};
-    const char* names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
+    static const char* const names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
     for (int i = 0; i < 8; i++) {
         if (vm.HasProperty(a[0].o, names[i])) {
             double d = vm.ToNumber(vm.Get(a[0], names[i]));
@@ -385,7 +385,7 @@ Value GetTransform(Vm& vm, const Value& self, const Args&) {
     ColorTransform t = vm.display()->GetColor(c);
     Object* o = vm.NewObject();
     const double fields[] = {t.ra, t.rb, t.ga, t.gb, t.ba, t.bb, t.aa, t.ab};
-    const char* names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
+    static const char* const names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
     for (int i = 0; i < 8; i++)
         vm.Set(Value::Obj(o), names[i], Value::Num(fields[i]));
     return Value::Obj(o);
@@ -421,7 +421,7 @@ void InstallDisplay(Vm& vm) {
         const char* name;
         NativeFn fn;
     };
-    const Entry clipMethods[] = {
+    static const Entry clipMethods[] = {
         {"play", Play},
         {"stop", Stop},
         {"nextFrame", NextFrame},
@@ -493,7 +493,7 @@ void InstallDisplay(Vm& vm) {
     Method(vm, key, "getAscii", Zero);
     Method(vm, key, "addListener", Nothing);
     Method(vm, key, "removeListener", False);
-    const struct {
+    static const struct {
         const char* name;
         int code;
     } keys[] = {{"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},    {"SHIFT", 16}, {"CONTROL", 17},

@@ -88,7 +88,7 @@ void PutBox(Vm& vm, const Value& v, const Box& b) {
 Value RectCtor(Vm& vm, const Value& self, const Args& a) {
     if (!self.IsObject())
         return Value();
-    const char* names[] = {"x", "y", "width", "height"};
+    static const char* const names[] = {"x", "y", "width", "height"};
     for (size_t i = 0; i < 4; i++)
         vm.Set(self, names[i], a.size() > i ? a[i] : Value::Num(0));
     return Value();
@@ -613,7 +613,7 @@ void InstallGeom(Vm& vm) {
     Accessor(vm, rect, "topLeft", RectTopLeft, RectSetTopLeft);
     Accessor(vm, rect, "bottomRight", RectBottomRight, nullptr);
     Accessor(vm, rect, "size", RectSize, RectSetSize);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } rectMethods[] = {{"clone", RectClone},
@@ -635,7 +635,7 @@ void InstallGeom(Vm& vm) {
         Method(vm, rect, m.name, m.fn);
 
     Object* matrix = Class(vm, geom, "Matrix", MatrixCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } matrixMethods[] = {{"clone", MatrixClone},

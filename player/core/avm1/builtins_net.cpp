@@ -326,7 +326,8 @@ Value NetClose(Vm& vm, const Value& self, const Args&) {
 Value StreamCtor(Vm& vm, const Value& self, const Args&) {
     if (!self.IsObject())
         return Value();
-    const char* zero[] = {"time", "bytesLoaded", "bytesTotal", "bufferLength", "currentFps"};
+    static const char* const zero[] = {"time", "bytesLoaded", "bytesTotal", "bufferLength",
+                                       "currentFps"};
     for (const char* name : zero)
         vm.Set(self, name, Value::Num(0));
     vm.Set(self, "bufferTime", Value::Num(0.1));

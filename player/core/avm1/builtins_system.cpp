@@ -94,7 +94,7 @@ void Capabilities(Object* caps) {
         const char* code; // in serverString
         bool value;
     };
-    const Flag flags[] = {
+    static const Flag flags[] = {
         {"hasAudio", "A", true},
         {"hasStreamingAudio", "SA", true},
         {"hasStreamingVideo", "SV", true},

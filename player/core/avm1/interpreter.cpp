@@ -147,7 +147,7 @@ const Interp::Handler* Interp::Table() {
         static Handler t[256];
         for (Handler& h : t)
             h = &Interp::Skip; // unknown actions are skipped, as Flash does
-        const Entry entries[] = {
+        static const Entry entries[] = {
             {{kNextFrame, kPrevFrame, kPlay, kStop, kGotoFrame, kGoToLabel, kWaitForFrame,
               kWaitForFrame2, kCall, kStopSounds},
              &Interp::Timeline},

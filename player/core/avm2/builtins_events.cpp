@@ -355,19 +355,22 @@ ClassInfo* InstallEvents(Vm& vm) {
                                {"CONNECT", "connect"},
                                {"ID3", "id3"}});
     event->sealed = true;
-    vm.AddGetter(event, "type", EventType);
-    vm.AddGetter(event, "bubbles", EventBubbles);
-    vm.AddGetter(event, "cancelable", EventCancelable);
-    vm.AddGetter(event, "target", EventTarget);
-    vm.AddGetter(event, "currentTarget", EventCurrentTarget);
-    vm.AddGetter(event, "eventPhase", EventPhase);
-    vm.AddMethod(event, "stopPropagation", EventStop);
-    vm.AddMethod(event, "stopImmediatePropagation", EventStopNow);
-    vm.AddMethod(event, "preventDefault", EventPrevent);
-    vm.AddMethod(event, "isDefaultPrevented", EventIsPrevented);
-    vm.AddMethod(event, "clone", EventClone);
-    vm.AddMethod(event, "toString", EventToString);
-    vm.AddMethod(event, "formatToString", EventFormat);
+    static const Native eventNatives[] = {
+        Accessor("type", EventType),
+        Accessor("bubbles", EventBubbles),
+        Accessor("cancelable", EventCancelable),
+        Accessor("target", EventTarget),
+        Accessor("currentTarget", EventCurrentTarget),
+        Accessor("eventPhase", EventPhase),
+        Fn("stopPropagation", EventStop),
+        Fn("stopImmediatePropagation", EventStopNow),
+        Fn("preventDefault", EventPrevent),
+        Fn("isDefaultPrevented", EventIsPrevented),
+        Fn("clone", EventClone),
+        Fn("toString", EventToString),
+        Fn("formatToString", EventFormat),
+    };
+    vm.AddNatives(event, eventNatives);
     Events(vm, "TimerEvent", event, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}});
     Events(vm, "MouseEvent", event,
            {{"CLICK", "click"},

@@ -391,7 +391,7 @@ NATIVE(RectCopyFrom) {
 // ---- Matrix: a, b, c, d, tx, ty ----
 NATIVE(MatrixCtor) {
     UNUSED;
-    const double defaults[] = {1, 0, 0, 1, 0, 0};
+    static const double defaults[] = {1, 0, 0, 1, 0, 0};
     for (int i = 0; i < 6; ++i)
         F(self)->v[i] = Num(vm, args, argc, i, defaults[i]);
     return Value();
@@ -399,7 +399,7 @@ NATIVE(MatrixCtor) {
 NATIVE(MatrixToString) {
     UNUSED;
     std::string s = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+    static const char* const names[] = {"a", "b", "c", "d", "tx", "ty"};
     for (int i = 0; i < 6; ++i)
         s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(Value::Num(F(self)->v[i]));
     return Value::Str(s + ")");
@@ -413,7 +413,7 @@ void Then(double* s, const double* m) {
 }
 NATIVE(MatrixIdentity) {
     UNUSED;
-    const double id[] = {1, 0, 0, 1, 0, 0};
+    static const double id[] = {1, 0, 0, 1, 0, 0};
     std::copy(id, id + 6, F(self)->v);
     return Value();
 }
@@ -510,15 +510,16 @@ NATIVE(MatrixCopyFrom) {
 // ---- ColorTransform: multipliers, then offsets ----
 NATIVE(ColorTransformCtor) {
     UNUSED;
-    const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
+    static const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
     for (int i = 0; i < 8; ++i)
         F(self)->v[i] = Num(vm, args, argc, i, defaults[i]);
     return Value();
 }
 NATIVE(ColorTransformToString) {
     UNUSED;
-    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
+    static const char* const names[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                        "alphaMultiplier", "redOffset",       "greenOffset",
+                                        "blueOffset",      "alphaOffset"};
     std::string s = "(";
     for (int i = 0; i < 8; ++i)
         s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(Value::Num(F(self)->v[i]));
@@ -650,10 +651,13 @@ void InstallGeom(Vm& vm) {
              {"offset", PointOffset},
              {"setTo", PointSetTo},
              {"copyFrom", PointCopyFrom}});
-    vm.AddGetter(point, "length", PointLength);
-    vm.AddMethod(point, "distance", PointDistance, true);
-    vm.AddMethod(point, "interpolate", PointInterpolate, true);
-    vm.AddMethod(point, "polar", PointPolar, true);
+    static const Native pointNatives[] = {
+        Accessor("length", PointLength),
+        StaticFn("distance", PointDistance),
+        StaticFn("interpolate", PointInterpolate),
+        StaticFn("polar", PointPolar),
+    };
+    vm.AddNatives(point, pointNatives);
 
     ClassInfo* rect = GeomClass(vm, "Rectangle", RectCtor, {"x", "y", "width", "height"});
     Methods(vm, rect,
@@ -674,7 +678,7 @@ void InstallGeom(Vm& vm) {
              {"union", RectUnion},
              {"setTo", RectSetTo},
              {"copyFrom", RectCopyFrom}});
-    const struct {
+    static const struct {
         const char* name;
         NativeFn get, set;
     } sides[] = {{"left", RectLeft, RectSetLeft},
@@ -714,8 +718,10 @@ void InstallGeom(Vm& vm) {
     ClassInfo* transform =
         vm.DefineClass("flash.geom", "Transform", vm.objectClass, Kind::Plain, TransformCtor);
     transform->sealed = false;
-    vm.AddGetter(transform, "matrix", TransformMatrix, TransformSetMatrix);
-    vm.AddGetter(transform, "colorTransform", TransformColor, TransformSetColor);
+    static const Native transformNatives[] = {
+        Accessor("matrix", TransformMatrix, TransformSetMatrix),
+        Accessor("colorTransform", TransformColor, TransformSetColor)};
+    vm.AddNatives(transform, transformNatives);
 }
 
 } // namespace avm2

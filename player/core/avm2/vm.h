@@ -145,6 +145,31 @@ class TimelineBridge {
     }
 };
 
+// One native member of a built-in class. A class's members are a constant table walked
+// by Vm::AddNatives in order: data in place of a call each, for some 700 members.
+struct Native {
+    enum How : uint8_t { Method, StaticMethod, Accessor, StaticAccessor, ProtoMethod };
+    const char* name;
+    NativeFn fn;  // the method, or the accessor's getter (nullptr: none)
+    NativeFn set; // the accessor's setter (nullptr: none)
+    How how;
+};
+constexpr Native Fn(const char* name, NativeFn fn) {
+    return {name, fn, nullptr, Native::Method};
+}
+constexpr Native StaticFn(const char* name, NativeFn fn) {
+    return {name, fn, nullptr, Native::StaticMethod};
+}
+constexpr Native Accessor(const char* name, NativeFn get, NativeFn set = nullptr) {
+    return {name, get, set, Native::Accessor};
+}
+constexpr Native StaticAccessor(const char* name, NativeFn get, NativeFn set = nullptr) {
+    return {name, get, set, Native::StaticAccessor};
+}
+constexpr Native ProtoFn(const char* name, NativeFn fn) { // on the prototype
+    return {name, fn, nullptr, Native::ProtoMethod};
+}
+
 class Vm {
   public:
     using Sink = std::function<void(Channel, const std::string&)>;
@@ -200,16 +225,21 @@ class Vm {
 
     int InternNs(int group, const std::string& uri);
     // Builtin classes; `super` may be nullptr for Object.
-    ClassInfo* DefineClass(const std::string& uri, const std::string& name, ClassInfo* super,
-                           Kind kind, NativeFn ctor, NativeFn call = nullptr);
-    void DefineFunction(const std::string& uri, const std::string& name, NativeFn fn);
-    void DefineConstant(const std::string& uri, const std::string& name, const Value& v);
-    Method* NativeMethod(const std::string& name, NativeFn fn);
+    // Names are C strings: built-ins pass literals, which then make no string at every call.
+    ClassInfo* DefineClass(const char* uri, const char* name, ClassInfo* super, Kind kind,
+                           NativeFn ctor, NativeFn call = nullptr);
+    void DefineFunction(const char* uri, const char* name, NativeFn fn);
+    void DefineConstant(const char* uri, const char* name, const Value& v);
+    Method* NativeMethod(const char* name, NativeFn fn);
     Method* AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic = false);
     void AddConstant(ClassInfo* c, const char* name, const Value& v); // a static const slot
     void AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set = nullptr,
                    bool isStatic = false);
     void AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn); // on the prototype
+    void AddNatives(ClassInfo* c, const Native* natives, size_t count);
+    template <size_t N> void AddNatives(ClassInfo* c, const Native (&natives)[N]) {
+        AddNatives(c, natives, N);
+    }
     ClassInfo* Builtin(const char* name) const; // builtin classes by local name
 
     Object* NewObject(); // a plain Object
