@@ -495,8 +495,9 @@ void InstallBitmap(Vm& vm) {
         Method(vm, proto, m.name, m.fn);
     Method(vm, vm.Get(Value::Obj(pkg), "BitmapData").o, "loadBitmap", LoadBitmap);
     if (Object* clip = vm.Proto(Kind::Clip)) {
-        Method(vm, clip, "attachBitmap", AttachBitmap);
-        Method(vm, clip, "beginBitmapFill", BeginBitmapFill);
+        static const NativeMethod clipMethods[] = {{"attachBitmap", AttachBitmap},
+                                                   {"beginBitmapFill", BeginBitmapFill}};
+        Methods(vm, clip, clipMethods);
     }
 }
 

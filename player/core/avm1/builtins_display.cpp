@@ -470,10 +470,13 @@ void InstallDisplay(Vm& vm) {
 
     Object* color = vm.NewObject();
     NewClass(vm, "Color", ColorCtor, color);
-    Method(vm, color, "setRGB", SetRGB);
-    Method(vm, color, "getRGB", GetRGB);
-    Method(vm, color, "setTransform", SetTransform);
-    Method(vm, color, "getTransform", GetTransform);
+    static const NativeMethod colorMethods[] = {
+        {"setRGB", SetRGB},
+        {"getRGB", GetRGB},
+        {"setTransform", SetTransform},
+        {"getTransform", GetTransform},
+    };
+    Methods(vm, color, colorMethods);
 
     Object* stage = vm.NewObject();
     vm.global()->Put("Stage", Value::Obj(stage), false, kDontEnum);
@@ -482,17 +485,17 @@ void InstallDisplay(Vm& vm) {
     stage->Put("scaleMode", Value::Str("showAll"), false, kDontEnum);
     stage->Put("align", Value::Str(""), false, kDontEnum);
     stage->Put("showMenu", Value::Bool(true), false, kDontEnum); // Flash shows its menu by default
-    Method(vm, stage, "addListener", Nothing);
-    Method(vm, stage, "removeListener", False);
+    static const NativeMethod stageMethods[] = {{"addListener", Nothing},
+                                                {"removeListener", False}};
+    Methods(vm, stage, stageMethods);
 
     Object* key = vm.NewObject();
     vm.global()->Put("Key", Value::Obj(key), false, kDontEnum);
-    Method(vm, key, "isDown", False);
-    Method(vm, key, "isToggled", False);
-    Method(vm, key, "getCode", Zero);
-    Method(vm, key, "getAscii", Zero);
-    Method(vm, key, "addListener", Nothing);
-    Method(vm, key, "removeListener", False);
+    static const NativeMethod keyMethods[] = {
+        {"isDown", False},  {"isToggled", False},     {"getCode", Zero},
+        {"getAscii", Zero}, {"addListener", Nothing}, {"removeListener", False},
+    };
+    Methods(vm, key, keyMethods);
     static const struct {
         const char* name;
         int code;
@@ -505,10 +508,13 @@ void InstallDisplay(Vm& vm) {
 
     Object* mouse = vm.NewObject();
     vm.global()->Put("Mouse", Value::Obj(mouse), false, kDontEnum);
-    Method(vm, mouse, "show", Zero);
-    Method(vm, mouse, "hide", Zero);
-    Method(vm, mouse, "addListener", Nothing);
-    Method(vm, mouse, "removeListener", False);
+    static const NativeMethod mouseMethods[] = {
+        {"show", Zero},
+        {"hide", Zero},
+        {"addListener", Nothing},
+        {"removeListener", False},
+    };
+    Methods(vm, mouse, mouseMethods);
 }
 
 } // namespace avm1

@@ -593,17 +593,19 @@ void InstallGeom(Vm& vm) {
     Object* geom = Package(vm, "geom");
     Object* point = Class(vm, geom, "Point", PointCtor);
     Accessor(vm, point, "length", PointLength, nullptr);
-    Method(vm, point, "add", PointAdd);
-    Method(vm, point, "subtract", PointSubtract);
-    Method(vm, point, "clone", PointClone);
-    Method(vm, point, "equals", PointEquals);
-    Method(vm, point, "normalize", PointNormalize);
-    Method(vm, point, "offset", PointOffset);
-    Method(vm, point, "toString", PointToString);
+    static const NativeMethod pointMethods[] = {
+        {"add", PointAdd},           {"subtract", PointSubtract},   {"clone", PointClone},
+        {"equals", PointEquals},     {"normalize", PointNormalize}, {"offset", PointOffset},
+        {"toString", PointToString},
+    };
+    Methods(vm, point, pointMethods);
     Object* pointCtor = vm.Get(Value::Obj(geom), "Point").o;
-    Method(vm, pointCtor, "distance", PointDistance);
-    Method(vm, pointCtor, "interpolate", PointInterpolate);
-    Method(vm, pointCtor, "polar", PointPolar);
+    static const NativeMethod pointCtorMethods[] = {
+        {"distance", PointDistance},
+        {"interpolate", PointInterpolate},
+        {"polar", PointPolar},
+    };
+    Methods(vm, pointCtor, pointCtorMethods);
 
     Object* rect = Class(vm, geom, "Rectangle", RectCtor);
     Accessor(vm, rect, "left", RectLeft, RectSetLeft);
@@ -655,8 +657,9 @@ void InstallGeom(Vm& vm) {
 
     Object* color = Class(vm, geom, "ColorTransform", ColorTransformCtor);
     Accessor(vm, color, "rgb", ColorRgb, ColorSetRgb);
-    Method(vm, color, "concat", ColorConcat);
-    Method(vm, color, "toString", ColorTransformToString);
+    static const NativeMethod colorMethods[] = {{"concat", ColorConcat},
+                                                {"toString", ColorTransformToString}};
+    Methods(vm, color, colorMethods);
 
     Object* transform = Class(vm, geom, "Transform", TransformCtor);
     Accessor(vm, transform, "matrix", TransformMatrix, TransformSetMatrix);

@@ -294,6 +294,15 @@ Object* VideoPrototype(Vm& vm);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
+// An object's methods as one constant table, added in order: data in place of a call each.
+struct NativeMethod {
+    const char* name;
+    NativeFn fn;
+};
+void Methods(Vm& vm, Object* o, const NativeMethod* methods, size_t count);
+template <size_t N> void Methods(Vm& vm, Object* o, const NativeMethod (&methods)[N]) {
+    Methods(vm, o, methods, N);
+}
 void Constant(Vm& vm, Object* o, const char* name, Value v);
 
 } // namespace avm1
