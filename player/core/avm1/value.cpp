@@ -9,6 +9,10 @@
 
 namespace avm1 {
 
+Value Value::Str(const char* x) {
+    return Str(std::string(x));
+}
+
 std::string UrlEscape(const std::string& s) {
     std::string out;
     out.reserve(s.size());

@@ -83,6 +83,7 @@ struct Value {
         v.s = std::move(x);
         return v;
     }
+    static Value Str(const char* x); // a literal: the string is made there, not at each caller
     static Value Obj(Object* x) {
         if (!x)
             return Null();

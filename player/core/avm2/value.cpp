@@ -9,6 +9,10 @@
 
 namespace avm2 {
 
+Value Value::Str(const char* x) {
+    return Str(Text(x));
+}
+
 std::string NumberToString(double d) {
     if (std::isnan(d))
         return "NaN";

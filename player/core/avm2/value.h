@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace avm2 {
@@ -38,6 +39,7 @@ class Text {
     }
     const std::string& get() const { return p_ ? p_->text : Empty(); }
     operator const std::string&() const { return get(); }
+    operator std::string_view() const { return get(); }
     size_t size() const { return p_ ? p_->text.size() : 0; }
     bool empty() const { return !p_; }
     bool operator==(const Text& o) const { return p_ == o.p_ || get() == o.get(); }
@@ -91,6 +93,7 @@ struct Value {
         v.s = std::move(x);
         return v;
     }
+    static Value Str(const char* x); // a literal: the string is made there, not at each caller
     static Value Obj(Object* x) {
         Value v;
         if (!x) {

@@ -11,7 +11,8 @@
 
 namespace avm2 {
 
-std::string ErrorText(int code, const std::string& a, const std::string& b, const std::string& c) {
+std::string ErrorText(int code, std::string_view av, std::string_view bv, std::string_view cv) {
+    const std::string a(av), b(bv), c(cv);
     std::string t;
     switch (code) {
     case 1001:
@@ -300,6 +301,14 @@ void Vm::AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn) {
     c->prototype->dyn->Set(name, Value::Obj(NewNativeFunction(name, fn)), false);
 }
 
+Value Vm::Get(const Value& obj, const char* name) {
+    return GetProperty(obj, Name::Public(name));
+}
+
+void Vm::Set(const Value& obj, const char* name, const Value& v) {
+    SetProperty(obj, Name::Public(name), v);
+}
+
 void Vm::AddNatives(ClassInfo* c, const Native* natives, size_t count) {
     for (const Native* n = natives; n != natives + count; ++n) {
         switch (n->how) {
@@ -366,15 +375,15 @@ Object* Vm::NewNativeFunction(const char* name, NativeFn fn) {
     return NewFunction(NativeMethod(name, fn), nullptr);
 }
 
-Value Vm::NewError(const char* cls, int code, const std::string& message) {
+Value Vm::NewError(const char* cls, int code, std::string_view message) {
     ClassInfo* c = Builtin(cls);
     if (!c)
         c = Builtin("Error");
-    Value args[2] = {Value::Str(message), Value::Num(code)};
+    Value args[2] = {Value::Str(std::string(message)), Value::Num(code)};
     return ConstructClass(c, args, 2);
 }
 
-Value Vm::ThrowError(const char* cls, int code, const std::string& message) {
+Value Vm::ThrowError(const char* cls, int code, std::string_view message) {
     if (throwing_)
         return Value();
     return Throw(NewError(cls, code, message));

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -247,9 +248,9 @@ class Vm {
     Object* NewInstance(ClassInfo* c); // allocated, slots set, no constructor run
     Object* NewFunction(Method* m, ScopeRef scope, const Value& bound = Value());
     Object* NewNativeFunction(const char* name, NativeFn fn);
-    Value NewError(const char* cls, int code, const std::string& message);
+    Value NewError(const char* cls, int code, std::string_view message);
     // Makes a pending exception; returns undefined, which the caller hands back.
-    Value ThrowError(const char* cls, int code, const std::string& message);
+    Value ThrowError(const char* cls, int code, std::string_view message);
     Value Throw(const Value& v);
     bool throwing() const { return throwing_; }
     Value TakeThrown() {
@@ -273,6 +274,9 @@ class Vm {
     void Set(const Value& obj, const std::string& name, const Value& v) {
         SetProperty(obj, Name::Public(name), v);
     }
+    // The same by a literal name: the name is made here, not at each of the callers.
+    Value Get(const Value& obj, const char* name);
+    void Set(const Value& obj, const char* name, const Value& v);
     Value CallProperty(const Value& obj, const Name& n, Value* args, int argc);
     Value CallMethod(const Value& obj, const char* name, Value* args, int argc) {
         return CallProperty(obj, Name::Public(name), args, argc);
@@ -435,9 +439,10 @@ void InstallLibrary(Vm& vm); // Date, RegExp, JSON, Dictionary, ByteArray, flash
 void InstallDisplay(Vm& vm); // flash.events, flash.display, flash.geom, flash.text, system
 void InstallProxy(Vm& vm);   // QName, flash.utils.Proxy
 
-// Error texts Flash prints, by number: "Error #1009: ...".
-std::string ErrorText(int code, const std::string& a = "", const std::string& b = "",
-                      const std::string& c = "");
+// Error texts Flash prints, by number: "Error #1009: ...". Views, so that the literals and
+// the omitted parts of some 200 callers make no string each.
+std::string ErrorText(int code, std::string_view a = {}, std::string_view b = {},
+                      std::string_view c = {});
 
 // Arguments with defaults, for natives.
 inline Value Arg(Value* args, int argc, int i) {
