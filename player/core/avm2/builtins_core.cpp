@@ -1048,12 +1048,19 @@ void InstallCore(Vm& vm) {
         Fn("getStackTrace", ErrorStack),
     };
     vm.AddNatives(error, errorNatives);
-    for (const char* name : {"DefinitionError", "EvalError", "RangeError", "ReferenceError",
-                             "SecurityError", "SyntaxError", "TypeError", "URIError", "VerifyError",
-                             "ArgumentError", "UninitializedError"})
+    static const char* const coreErrors[] = {"DefinitionError", "EvalError",         "RangeError",
+                                             "ReferenceError",  "SecurityError",     "SyntaxError",
+                                             "TypeError",       "URIError",          "VerifyError",
+                                             "ArgumentError",   "UninitializedError"};
+    for (const char* name : coreErrors)
         ErrorClass(vm, "", name, error);
-    for (const char* name : {"IOError", "IllegalOperationError", "MemoryError",
-                             "StackOverflowError", "ScriptTimeoutError", "InvalidSWFError"})
+    static const char* const flashErrors[] = {"IOError",
+                                              "IllegalOperationError",
+                                              "MemoryError",
+                                              "StackOverflowError",
+                                              "ScriptTimeoutError",
+                                              "InvalidSWFError"};
+    for (const char* name : flashErrors)
         ErrorClass(vm, "flash.errors", name, error);
     ErrorClass(vm, "flash.errors", "EOFError", vm.Builtin("IOError"));
     ClassInfo* drm = ErrorClass(vm, "flash.errors", "DRMManagerError", error);

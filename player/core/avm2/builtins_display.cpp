@@ -3,6 +3,7 @@
 // Loader and network classes refuse offline.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "player/core/avm2/display.h"
 
@@ -1053,38 +1054,39 @@ void InstallDisplay(Vm& vm) {
     };
     vm.AddNatives(stage, stageNatives);
     // What the Stage, not being placed like other objects, refuses to be set.
-    for (const char* name : {"accessibilityImplementation",
-                             "accessibilityProperties",
-                             "alpha",
-                             "blendMode",
-                             "cacheAsBitmap",
-                             "contextMenu",
-                             "filters",
-                             "focusRect",
-                             "height",
-                             "mask",
-                             "name",
-                             "opaqueBackground",
-                             "rotation",
-                             "rotationX",
-                             "rotationY",
-                             "rotationZ",
-                             "scale9Grid",
-                             "scaleX",
-                             "scaleY",
-                             "scaleZ",
-                             "scrollRect",
-                             "tabEnabled",
-                             "tabIndex",
-                             "transform",
-                             "visible",
-                             "width",
-                             "x",
-                             "y",
-                             "z"}) {
+    static const char* const stageRefuses[] = {"accessibilityImplementation",
+                                               "accessibilityProperties",
+                                               "alpha",
+                                               "blendMode",
+                                               "cacheAsBitmap",
+                                               "contextMenu",
+                                               "filters",
+                                               "focusRect",
+                                               "height",
+                                               "mask",
+                                               "name",
+                                               "opaqueBackground",
+                                               "rotation",
+                                               "rotationX",
+                                               "rotationY",
+                                               "rotationZ",
+                                               "scale9Grid",
+                                               "scaleX",
+                                               "scaleY",
+                                               "scaleZ",
+                                               "scrollRect",
+                                               "tabEnabled",
+                                               "tabIndex",
+                                               "transform",
+                                               "visible",
+                                               "width",
+                                               "x",
+                                               "y",
+                                               "z"};
+    for (const char* name : stageRefuses) {
         NativeFn get = nullptr;
         for (const auto& p : props)
-            if (std::string(p.name) == name)
+            if (std::strcmp(p.name, name) == 0)
                 get = p.get;
         vm.AddGetter(stage, name, get, StageRefuses);
     }
@@ -1115,11 +1117,15 @@ void InstallDisplay(Vm& vm) {
     for (const auto& k : capabilities)
         vm.AddConstant(caps, k.name, Value::Str(k.value));
     // Network and file classes are present so scripts load, and refuse what they are asked.
-    for (const char* n : {"URLLoader", "URLStream", "Socket", "XMLSocket", "NetConnection",
-                          "NetStream", "LocalConnection"}) {
+    static const char* const network[] = {"URLLoader",      "URLStream",     "Socket",
+                                          "XMLSocket",      "NetConnection", "NetStream",
+                                          "LocalConnection"};
+    for (const char* n : network) {
         ClassInfo* c = vm.DefineClass("flash.net", n, dispatcher, Kind::Dispatcher, DispatcherCtor);
         c->sealed = false;
-        for (const char* m : {"load", "connect", "send", "browse", "download", "upload", "play"})
+        static const char* const refused[] = {"load",     "connect", "send", "browse",
+                                              "download", "upload",  "play"};
+        for (const char* m : refused)
             vm.AddMethod(c, m, Refuse);
     }
     InstallOffline(vm, dispatcher);

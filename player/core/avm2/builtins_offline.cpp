@@ -399,8 +399,14 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     // The heap is collected between frames anyway; a saver does not exit, pause or copy.
     ClassInfo* system = vm.DefineClass("flash.system", "System", object, Kind::Plain, nullptr);
-    for (const char* m : {"gc", "pause", "resume", "exit", "setClipboard", "disposeXML",
-                          "pauseForGCIfCollectionImminent"})
+    static const char* const nothing[] = {"gc",
+                                          "pause",
+                                          "resume",
+                                          "exit",
+                                          "setClipboard",
+                                          "disposeXML",
+                                          "pauseForGCIfCollectionImminent"};
+    for (const char* m : nothing)
         vm.AddMethod(system, m, answer::Nothing, true);
     for (const char* p : {"totalMemory", "totalMemoryNumber", "privateMemory"})
         vm.AddGetter(system, p, HeapBytes, nullptr, true);

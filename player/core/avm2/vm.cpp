@@ -301,6 +301,12 @@ void Vm::AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn) {
     c->prototype->dyn->Set(name, Value::Obj(NewNativeFunction(name, fn)), false);
 }
 
+static const Value kUndefinedArg;
+
+const Value& Arg(Value* args, int argc, int i) {
+    return i < argc ? args[i] : kUndefinedArg;
+}
+
 Value Vm::Get(const Value& obj, const char* name) {
     return GetProperty(obj, Name::Public(name));
 }

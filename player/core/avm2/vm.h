@@ -444,9 +444,8 @@ void InstallProxy(Vm& vm);   // QName, flash.utils.Proxy
 std::string ErrorText(int code, std::string_view a = {}, std::string_view b = {},
                       std::string_view c = {});
 
-// Arguments with defaults, for natives.
-inline Value Arg(Value* args, int argc, int i) {
-    return i < argc ? args[i] : Value();
-}
+// Natives' arguments, undefined past the last; by reference, so that no caller makes and
+// drops a copy.
+const Value& Arg(Value* args, int argc, int i);
 
 } // namespace avm2
