@@ -48,7 +48,7 @@ std::vector<std::string> PartsNotPlayed(const uint8_t* data, size_t size) noexce
                 avm2::ReadAbc(abcData, abcSize, &abc) == avm2::AbcStatus::Ok)
                 avm2::FindUnplayed(abc, &use);
         }
-        const char* const parts[] = {"E4X", "Loader", "network"};
+        static const char* const parts[] = {"E4X", "Loader", "network"};
         for (int i = 0; i < 3; ++i) {
             if (!(use.parts & (1u << i)))
                 continue;

@@ -926,6 +926,60 @@ TEST(Avm2, BuiltinCalls) {
     }
 }
 
+// Vm::AddNatives: each kind of table row becomes the binding it names, instance or static,
+// an accessor keeping whichever of its getter and setter it has.
+avm2::Value NativeProbe(avm2::Vm&, const avm2::Value&, avm2::Value*, int) {
+    return avm2::Value();
+}
+
+TEST(Avm2, NativeTablesMakeTheBindingsTheyName) {
+    using avm2::Binding;
+    static const avm2::Native natives[] = {
+        avm2::Fn("method", NativeProbe),
+        avm2::StaticFn("staticMethod", NativeProbe),
+        avm2::Accessor("both", NativeProbe, NativeProbe),
+        avm2::Accessor("getOnly", NativeProbe),
+        avm2::Accessor("setOnly", nullptr, NativeProbe),
+        avm2::StaticAccessor("staticGet", NativeProbe),
+        avm2::ProtoFn("onPrototype", NativeProbe),
+    };
+    const struct {
+        const char* name;
+        bool isStatic;
+        Binding::K k;
+        bool getter, setter;
+    } want[] = {
+        {"method", false, Binding::Method, false, false},
+        {"staticMethod", true, Binding::Method, false, false},
+        {"both", false, Binding::Accessor, true, true},
+        {"getOnly", false, Binding::Accessor, true, false},
+        {"setOnly", false, Binding::Accessor, false, true},
+        {"staticGet", true, Binding::Accessor, true, false},
+    };
+    avm2::Vm vm;
+    avm2::ClassInfo* c =
+        vm.DefineClass("", "NativesProbe", vm.objectClass, avm2::Kind::Plain, nullptr);
+    vm.AddNatives(c, natives);
+    for (const auto& w : want) {
+        const Binding* b = (w.isStatic ? c->stat : c->inst).FindAny(w.name);
+        ASSERT_NE(b, nullptr) << w.name;
+        EXPECT_EQ((w.isStatic ? c->inst : c->stat).FindAny(w.name), nullptr) << w.name;
+        EXPECT_EQ(b->k, w.k) << w.name;
+        if (w.k == Binding::Method) {
+            ASSERT_NE(b->method, nullptr) << w.name;
+            EXPECT_EQ(b->method->isStatic, w.isStatic) << w.name;
+            EXPECT_EQ(b->method->owner, c) << w.name;
+        } else {
+            EXPECT_EQ(b->getter != nullptr, w.getter) << w.name;
+            EXPECT_EQ(b->setter != nullptr, w.setter) << w.name;
+        }
+    }
+    // A prototype method is a dynamic property there, no trait of the class.
+    EXPECT_EQ(c->inst.FindAny("onPrototype"), nullptr);
+    EXPECT_EQ(c->stat.FindAny("onPrototype"), nullptr);
+    EXPECT_TRUE(vm.Get(avm2::Value::Obj(c->prototype), "onPrototype").IsObject());
+}
+
 // A ByteArray grows to 64 MB at most, the engine's own cap: a write past it throws #1000,
 // out of memory, which a script can catch, and the array stays as it was.
 TEST(Avm2, ByteArrayStopsGrowingAt64Megabytes) {

@@ -256,18 +256,12 @@ void InstallArray(Vm& vm) {
     vm.SetProto(Kind::Array, proto);
     Object* ctor = vm.NewNative(ArrayCtor, proto, Kind::Array);
     vm.global()->Put("Array", Value::Obj(ctor), false, kDontEnum);
-    Method(vm, proto, "push", Push);
-    Method(vm, proto, "pop", Pop);
-    Method(vm, proto, "shift", Shift);
-    Method(vm, proto, "unshift", Unshift);
-    Method(vm, proto, "slice", Slice);
-    Method(vm, proto, "splice", Splice);
-    Method(vm, proto, "concat", Concat);
-    Method(vm, proto, "join", Join);
-    Method(vm, proto, "toString", ToStringFn);
-    Method(vm, proto, "reverse", Reverse);
-    Method(vm, proto, "sort", Sort);
-    Method(vm, proto, "sortOn", SortOn);
+    static const NativeMethod protoMethods[] = {
+        {"push", Push},           {"pop", Pop},         {"shift", Shift},   {"unshift", Unshift},
+        {"slice", Slice},         {"splice", Splice},   {"concat", Concat}, {"join", Join},
+        {"toString", ToStringFn}, {"reverse", Reverse}, {"sort", Sort},     {"sortOn", SortOn},
+    };
+    Methods(vm, proto, protoMethods);
     Constant(vm, ctor, "CASEINSENSITIVE", Value::Num(1));
     Constant(vm, ctor, "DESCENDING", Value::Num(2));
     Constant(vm, ctor, "UNIQUESORT", Value::Num(4));

@@ -181,8 +181,9 @@ Value ColorTransformFn(Vm& vm, const Value& self, const Args& a) {
     if (!a[1].IsObject())
         return Value();
     render::ColorMix mix;
-    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
+    static const char* const names[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                        "alphaMultiplier", "redOffset",       "greenOffset",
+                                        "blueOffset",      "alphaOffset"};
     for (int i = 0; i < 4; i++) {
         mix.mul[i] = Num(vm, a[1], names[i]);
         mix.add[i] = Num(vm, a[1], names[i + 4]);
@@ -463,7 +464,7 @@ void InstallBitmap(Vm& vm) {
     Accessor(vm, proto, "height", Height, nullptr);
     Accessor(vm, proto, "transparent", Transparent, nullptr);
     Accessor(vm, proto, "rectangle", Rectangle, nullptr);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"getPixel", GetPixel},
@@ -494,8 +495,9 @@ void InstallBitmap(Vm& vm) {
         Method(vm, proto, m.name, m.fn);
     Method(vm, vm.Get(Value::Obj(pkg), "BitmapData").o, "loadBitmap", LoadBitmap);
     if (Object* clip = vm.Proto(Kind::Clip)) {
-        Method(vm, clip, "attachBitmap", AttachBitmap);
-        Method(vm, clip, "beginBitmapFill", BeginBitmapFill);
+        static const NativeMethod clipMethods[] = {{"attachBitmap", AttachBitmap},
+                                                   {"beginBitmapFill", BeginBitmapFill}};
+        Methods(vm, clip, clipMethods);
     }
 }
 

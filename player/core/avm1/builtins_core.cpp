@@ -401,32 +401,38 @@ void InstallCore(Vm& vm) {
     Object* functionProto = vm.Proto(Kind::Function);
 
     Object* object = Class(vm, "Object", ObjectCtor, objectProto, Kind::Plain);
-    Method(vm, objectProto, "toString", ObjectToString);
-    Method(vm, objectProto, "toLocaleString", ObjectToString);
-    Method(vm, objectProto, "valueOf", ObjectValueOf);
-    Method(vm, objectProto, "hasOwnProperty", ObjectHasOwn);
-    Method(vm, objectProto, "addProperty", ObjectAddProperty);
-    Method(vm, objectProto, "isPrototypeOf", ObjectIsPrototypeOf);
-    Method(vm, objectProto, "isPropertyEnumerable", ObjectIsEnumerable);
-    Method(vm, objectProto, "watch", ObjectWatch);
-    Method(vm, objectProto, "unwatch", ObjectUnwatch);
+    static const NativeMethod objectProtoMethods[] = {
+        {"toString", ObjectToString},
+        {"toLocaleString", ObjectToString},
+        {"valueOf", ObjectValueOf},
+        {"hasOwnProperty", ObjectHasOwn},
+        {"addProperty", ObjectAddProperty},
+        {"isPrototypeOf", ObjectIsPrototypeOf},
+        {"isPropertyEnumerable", ObjectIsEnumerable},
+        {"watch", ObjectWatch},
+        {"unwatch", ObjectUnwatch},
+    };
+    Methods(vm, objectProto, objectProtoMethods);
     Method(vm, object, "registerClass", ObjectRegisterClass);
 
     Class(vm, "Function", FunctionCtor, functionProto, Kind::Plain);
-    Method(vm, functionProto, "call", FunctionCall);
-    Method(vm, functionProto, "apply", FunctionApply);
+    static const NativeMethod functionProtoMethods[] = {{"call", FunctionCall},
+                                                        {"apply", FunctionApply}};
+    Methods(vm, functionProto, functionProtoMethods);
 
     Object* boolProto = vm.NewObject();
     Class(vm, "Boolean", BooleanCtor, boolProto, Kind::Boolean);
     vm.SetProto(Kind::Boolean, boolProto);
-    Method(vm, boolProto, "valueOf", BooleanValueOf);
-    Method(vm, boolProto, "toString", BooleanToString);
+    static const NativeMethod boolProtoMethods[] = {{"valueOf", BooleanValueOf},
+                                                    {"toString", BooleanToString}};
+    Methods(vm, boolProto, boolProtoMethods);
 
     Object* numProto = vm.NewObject();
     Object* number = Class(vm, "Number", NumberCtor, numProto, Kind::Number);
     vm.SetProto(Kind::Number, numProto);
-    Method(vm, numProto, "valueOf", NumberValueOf);
-    Method(vm, numProto, "toString", NumberToStringFn);
+    static const NativeMethod numProtoMethods[] = {{"valueOf", NumberValueOf},
+                                                   {"toString", NumberToStringFn}};
+    Methods(vm, numProto, numProtoMethods);
     Constant(vm, number, "MAX_VALUE", Value::Num(1.7976931348623158e308));
     Constant(vm, number, "MIN_VALUE", Value::Num(4.9406564584124654e-324));
     Constant(vm, number, "NaN", Value::Num(std::nan("")));
@@ -443,24 +449,18 @@ void InstallCore(Vm& vm) {
 
     Object* math = vm.NewObject();
     g->Put("Math", Value::Obj(math), false, kDontEnum);
-    Method(vm, math, "abs", Math1<std::fabs>);
-    Method(vm, math, "acos", Math1<std::acos>);
-    Method(vm, math, "asin", Math1<std::asin>);
-    Method(vm, math, "atan", Math1<std::atan>);
-    Method(vm, math, "ceil", Math1<std::ceil>);
-    Method(vm, math, "cos", Math1<std::cos>);
-    Method(vm, math, "exp", Math1<std::exp>);
-    Method(vm, math, "floor", Math1<std::floor>);
-    Method(vm, math, "log", Math1<std::log>);
-    Method(vm, math, "round", Math1<Round>);
-    Method(vm, math, "sin", Math1<std::sin>);
-    Method(vm, math, "sqrt", Math1<std::sqrt>);
-    Method(vm, math, "tan", Math1<std::tan>);
-    Method(vm, math, "atan2", MathAtan2);
-    Method(vm, math, "pow", MathPow);
-    Method(vm, math, "min", MathMin);
-    Method(vm, math, "max", MathMax);
-    Method(vm, math, "random", MathRandom);
+    static const NativeMethod mathMethods[] = {
+        {"abs", Math1<std::fabs>},  {"acos", Math1<std::acos>},
+        {"asin", Math1<std::asin>}, {"atan", Math1<std::atan>},
+        {"ceil", Math1<std::ceil>}, {"cos", Math1<std::cos>},
+        {"exp", Math1<std::exp>},   {"floor", Math1<std::floor>},
+        {"log", Math1<std::log>},   {"round", Math1<Round>},
+        {"sin", Math1<std::sin>},   {"sqrt", Math1<std::sqrt>},
+        {"tan", Math1<std::tan>},   {"atan2", MathAtan2},
+        {"pow", MathPow},           {"min", MathMin},
+        {"max", MathMax},           {"random", MathRandom},
+    };
+    Methods(vm, math, mathMethods);
     Constant(vm, math, "PI", Value::Num(3.141592653589793));
     Constant(vm, math, "E", Value::Num(2.718281828459045));
     Constant(vm, math, "LN2", Value::Num(0.6931471805599453));
@@ -470,16 +470,13 @@ void InstallCore(Vm& vm) {
     Constant(vm, math, "SQRT1_2", Value::Num(0.7071067811865476));
     Constant(vm, math, "SQRT2", Value::Num(1.4142135623730951));
 
-    Method(vm, g, "parseInt", ParseInt);
-    Method(vm, g, "parseFloat", ParseFloat);
-    Method(vm, g, "isNaN", IsNaN);
-    Method(vm, g, "isFinite", IsFinite);
-    Method(vm, g, "ASnative", AsNative);
-    Method(vm, g, "escape", Escape);
-    Method(vm, g, "unescape", Unescape);
-    Method(vm, g, "getTimer", GetTimer);
-    Method(vm, g, "ASSetPropFlags", SetPropFlags);
-    Method(vm, g, "updateAfterEvent", Nothing);
+    static const NativeMethod gMethods[] = {
+        {"parseInt", ParseInt},        {"parseFloat", ParseFloat}, {"isNaN", IsNaN},
+        {"isFinite", IsFinite},        {"ASnative", AsNative},     {"escape", Escape},
+        {"unescape", Unescape},        {"getTimer", GetTimer},     {"ASSetPropFlags", SetPropFlags},
+        {"updateAfterEvent", Nothing},
+    };
+    Methods(vm, g, gMethods);
     if (vm.version() >= 5) { // Flash 4 has neither name
         g->Put("NaN", Value::Num(std::nan("")), false, kDontEnum);
         g->Put("Infinity", Value::Num(INFINITY), false, kDontEnum);

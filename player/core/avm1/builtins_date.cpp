@@ -182,7 +182,7 @@ void InstallDate(Vm& vm) {
         const char* name;
         NativeFn fn;
     };
-    const Entry entries[] = {
+    static const Entry entries[] = {
         {"getTime", GetTime},
         {"valueOf", GetTime},
         {"setTime", SetTime},

@@ -251,7 +251,7 @@ Value BeginGradientFill(Vm& vm, const Value& self, const Args& a) {
             cmd.matrix[4] = x + w / 2;
             cmd.matrix[5] = y + h / 2;
         } else {
-            const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+            static const char* const names[] = {"a", "b", "c", "d", "tx", "ty"};
             // {a..ty} scales the same square as it stands (what Matrix.createGradientBox
             // gives), tx and ty in pixels.
             for (int i = 0; i < 6; i++)
@@ -367,7 +367,7 @@ Value SetTransform(Vm& vm, const Value& self, const Args& a) {
         return Value();
     ColorTransform t = vm.display()->GetColor(c);
     double* fields[] = {&t.ra, &t.rb, &t.ga, &t.gb, &t.ba, &t.bb, &t.aa, &t.ab};
-    const char* names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
+    static const char* const names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
     for (int i = 0; i < 8; i++) {
         if (vm.HasProperty(a[0].o, names[i])) {
             double d = vm.ToNumber(vm.Get(a[0], names[i]));
@@ -385,7 +385,7 @@ Value GetTransform(Vm& vm, const Value& self, const Args&) {
     ColorTransform t = vm.display()->GetColor(c);
     Object* o = vm.NewObject();
     const double fields[] = {t.ra, t.rb, t.ga, t.gb, t.ba, t.bb, t.aa, t.ab};
-    const char* names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
+    static const char* const names[] = {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"};
     for (int i = 0; i < 8; i++)
         vm.Set(Value::Obj(o), names[i], Value::Num(fields[i]));
     return Value::Obj(o);
@@ -421,7 +421,7 @@ void InstallDisplay(Vm& vm) {
         const char* name;
         NativeFn fn;
     };
-    const Entry clipMethods[] = {
+    static const Entry clipMethods[] = {
         {"play", Play},
         {"stop", Stop},
         {"nextFrame", NextFrame},
@@ -470,10 +470,13 @@ void InstallDisplay(Vm& vm) {
 
     Object* color = vm.NewObject();
     NewClass(vm, "Color", ColorCtor, color);
-    Method(vm, color, "setRGB", SetRGB);
-    Method(vm, color, "getRGB", GetRGB);
-    Method(vm, color, "setTransform", SetTransform);
-    Method(vm, color, "getTransform", GetTransform);
+    static const NativeMethod colorMethods[] = {
+        {"setRGB", SetRGB},
+        {"getRGB", GetRGB},
+        {"setTransform", SetTransform},
+        {"getTransform", GetTransform},
+    };
+    Methods(vm, color, colorMethods);
 
     Object* stage = vm.NewObject();
     vm.global()->Put("Stage", Value::Obj(stage), false, kDontEnum);
@@ -482,18 +485,18 @@ void InstallDisplay(Vm& vm) {
     stage->Put("scaleMode", Value::Str("showAll"), false, kDontEnum);
     stage->Put("align", Value::Str(""), false, kDontEnum);
     stage->Put("showMenu", Value::Bool(true), false, kDontEnum); // Flash shows its menu by default
-    Method(vm, stage, "addListener", Nothing);
-    Method(vm, stage, "removeListener", False);
+    static const NativeMethod stageMethods[] = {{"addListener", Nothing},
+                                                {"removeListener", False}};
+    Methods(vm, stage, stageMethods);
 
     Object* key = vm.NewObject();
     vm.global()->Put("Key", Value::Obj(key), false, kDontEnum);
-    Method(vm, key, "isDown", False);
-    Method(vm, key, "isToggled", False);
-    Method(vm, key, "getCode", Zero);
-    Method(vm, key, "getAscii", Zero);
-    Method(vm, key, "addListener", Nothing);
-    Method(vm, key, "removeListener", False);
-    const struct {
+    static const NativeMethod keyMethods[] = {
+        {"isDown", False},  {"isToggled", False},     {"getCode", Zero},
+        {"getAscii", Zero}, {"addListener", Nothing}, {"removeListener", False},
+    };
+    Methods(vm, key, keyMethods);
+    static const struct {
         const char* name;
         int code;
     } keys[] = {{"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},    {"SHIFT", 16}, {"CONTROL", 17},
@@ -505,10 +508,13 @@ void InstallDisplay(Vm& vm) {
 
     Object* mouse = vm.NewObject();
     vm.global()->Put("Mouse", Value::Obj(mouse), false, kDontEnum);
-    Method(vm, mouse, "show", Zero);
-    Method(vm, mouse, "hide", Zero);
-    Method(vm, mouse, "addListener", Nothing);
-    Method(vm, mouse, "removeListener", False);
+    static const NativeMethod mouseMethods[] = {
+        {"show", Zero},
+        {"hide", Zero},
+        {"addListener", Nothing},
+        {"removeListener", False},
+    };
+    Methods(vm, mouse, mouseMethods);
 }
 
 } // namespace avm1

@@ -576,8 +576,8 @@ void InstallFilters(Vm& vm) {
         Class(vm, pkg, "BitmapFilter", [](Vm&, const Value&, const Args&) { return Value(); });
     Method(vm, base, "clone", Clone);
     using Fn = NativeFn;
-    const Fn ctors[] = {Ctor<0>, Ctor<1>, Ctor<2>, Ctor<3>, Ctor<4>,
-                        Ctor<5>, Ctor<6>, Ctor<7>, Ctor<8>};
+    static const Fn ctors[] = {Ctor<0>, Ctor<1>, Ctor<2>, Ctor<3>, Ctor<4>,
+                               Ctor<5>, Ctor<6>, Ctor<7>, Ctor<8>};
     for (int i = 0; i < int(Classes().size()); i++) {
         Object* proto = Class(vm, pkg, Classes()[i].name, ctors[i]);
         proto->proto = base;

@@ -88,7 +88,7 @@ void PutBox(Vm& vm, const Value& v, const Box& b) {
 Value RectCtor(Vm& vm, const Value& self, const Args& a) {
     if (!self.IsObject())
         return Value();
-    const char* names[] = {"x", "y", "width", "height"};
+    static const char* const names[] = {"x", "y", "width", "height"};
     for (size_t i = 0; i < 4; i++)
         vm.Set(self, names[i], a.size() > i ? a[i] : Value::Num(0));
     return Value();
@@ -593,17 +593,19 @@ void InstallGeom(Vm& vm) {
     Object* geom = Package(vm, "geom");
     Object* point = Class(vm, geom, "Point", PointCtor);
     Accessor(vm, point, "length", PointLength, nullptr);
-    Method(vm, point, "add", PointAdd);
-    Method(vm, point, "subtract", PointSubtract);
-    Method(vm, point, "clone", PointClone);
-    Method(vm, point, "equals", PointEquals);
-    Method(vm, point, "normalize", PointNormalize);
-    Method(vm, point, "offset", PointOffset);
-    Method(vm, point, "toString", PointToString);
+    static const NativeMethod pointMethods[] = {
+        {"add", PointAdd},           {"subtract", PointSubtract},   {"clone", PointClone},
+        {"equals", PointEquals},     {"normalize", PointNormalize}, {"offset", PointOffset},
+        {"toString", PointToString},
+    };
+    Methods(vm, point, pointMethods);
     Object* pointCtor = vm.Get(Value::Obj(geom), "Point").o;
-    Method(vm, pointCtor, "distance", PointDistance);
-    Method(vm, pointCtor, "interpolate", PointInterpolate);
-    Method(vm, pointCtor, "polar", PointPolar);
+    static const NativeMethod pointCtorMethods[] = {
+        {"distance", PointDistance},
+        {"interpolate", PointInterpolate},
+        {"polar", PointPolar},
+    };
+    Methods(vm, pointCtor, pointCtorMethods);
 
     Object* rect = Class(vm, geom, "Rectangle", RectCtor);
     Accessor(vm, rect, "left", RectLeft, RectSetLeft);
@@ -613,7 +615,7 @@ void InstallGeom(Vm& vm) {
     Accessor(vm, rect, "topLeft", RectTopLeft, RectSetTopLeft);
     Accessor(vm, rect, "bottomRight", RectBottomRight, nullptr);
     Accessor(vm, rect, "size", RectSize, RectSetSize);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } rectMethods[] = {{"clone", RectClone},
@@ -635,7 +637,7 @@ void InstallGeom(Vm& vm) {
         Method(vm, rect, m.name, m.fn);
 
     Object* matrix = Class(vm, geom, "Matrix", MatrixCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } matrixMethods[] = {{"clone", MatrixClone},
@@ -655,8 +657,9 @@ void InstallGeom(Vm& vm) {
 
     Object* color = Class(vm, geom, "ColorTransform", ColorTransformCtor);
     Accessor(vm, color, "rgb", ColorRgb, ColorSetRgb);
-    Method(vm, color, "concat", ColorConcat);
-    Method(vm, color, "toString", ColorTransformToString);
+    static const NativeMethod colorMethods[] = {{"concat", ColorConcat},
+                                                {"toString", ColorTransformToString}};
+    Methods(vm, color, colorMethods);
 
     Object* transform = Class(vm, geom, "Transform", TransformCtor);
     Accessor(vm, transform, "matrix", TransformMatrix, TransformSetMatrix);

@@ -128,16 +128,22 @@ Value AsConstruct(Vm&, const Value& self, const Args&) {
 void InstallAsBroadcaster(Vm& vm) {
     Object* ctor = vm.NewNative(AsConstruct, vm.NewObject());
     vm.global()->Put("AsBroadcaster", Value::Obj(ctor), false, kDontEnum);
-    Method(vm, ctor, "initialize", AsInitialize);
-    Method(vm, ctor, "addListener", AsAddListener);
-    Method(vm, ctor, "removeListener", AsRemoveListener);
-    Method(vm, ctor, "broadcastMessage", AsBroadcastMessage);
+    static const NativeMethod ctorMethods[] = {
+        {"initialize", AsInitialize},
+        {"addListener", AsAddListener},
+        {"removeListener", AsRemoveListener},
+        {"broadcastMessage", AsBroadcastMessage},
+    };
+    Methods(vm, ctor, ctorMethods);
 }
 
 void AddBroadcasterMethods(Vm& vm, Object* o) {
-    Method(vm, o, "addListener", AddListener);
-    Method(vm, o, "removeListener", RemoveListener);
-    Method(vm, o, "broadcastMessage", BroadcastMessage);
+    static const NativeMethod oMethods[] = {
+        {"addListener", AddListener},
+        {"removeListener", RemoveListener},
+        {"broadcastMessage", BroadcastMessage},
+    };
+    Methods(vm, o, oMethods);
 }
 
 void Broadcast(Vm& vm, Object* source, const std::string& event, const std::vector<Value>& args) {
@@ -326,7 +332,8 @@ Value NetClose(Vm& vm, const Value& self, const Args&) {
 Value StreamCtor(Vm& vm, const Value& self, const Args&) {
     if (!self.IsObject())
         return Value();
-    const char* zero[] = {"time", "bytesLoaded", "bytesTotal", "bufferLength", "currentFps"};
+    static const char* const zero[] = {"time", "bytesLoaded", "bytesTotal", "bufferLength",
+                                       "currentFps"};
     for (const char* name : zero)
         vm.Set(self, name, Value::Num(0));
     vm.Set(self, "bufferTime", Value::Num(0.1));
@@ -371,46 +378,61 @@ void InstallNet(Vm& vm) {
     Object* vars = NewClass(vm, g, "LoadVars", Nothing);
     vars->Put("contentType", Value::Str("application/x-www-form-urlencoded"), false,
               kDontEnum | kDontDelete);
-    Method(vm, vars, "load", VarsLoad);
-    Method(vm, vars, "send", VarsSend);
-    Method(vm, vars, "sendAndLoad", VarsSendAndLoad);
-    Method(vm, vars, "decode", Decode);
-    Method(vm, vars, "toString", VarsToString);
-    Method(vm, vars, "onData", VarsOnData);
-    Method(vm, vars, "onLoad", Nothing);
-    Method(vm, vars, "getBytesLoaded", BytesLoaded);
-    Method(vm, vars, "getBytesTotal", BytesTotal);
-    Method(vm, vars, "addRequestHeader", Nothing);
+    static const NativeMethod varsMethods[] = {
+        {"load", VarsLoad},
+        {"send", VarsSend},
+        {"sendAndLoad", VarsSendAndLoad},
+        {"decode", Decode},
+        {"toString", VarsToString},
+        {"onData", VarsOnData},
+        {"onLoad", Nothing},
+        {"getBytesLoaded", BytesLoaded},
+        {"getBytesTotal", BytesTotal},
+        {"addRequestHeader", Nothing},
+    };
+    Methods(vm, vars, varsMethods);
 
     Object* loader = NewClass(vm, g, "MovieClipLoader", LoaderCtor);
     AddBroadcasterMethods(vm, loader);
-    Method(vm, loader, "loadClip", LoadClip);
-    Method(vm, loader, "unloadClip", False);
-    Method(vm, loader, "getProgress", GetProgress);
+    static const NativeMethod loaderMethods[] = {
+        {"loadClip", LoadClip},
+        {"unloadClip", False},
+        {"getProgress", GetProgress},
+    };
+    Methods(vm, loader, loaderMethods);
 
     Object* nc = NewClass(vm, g, "NetConnection", Nothing);
-    Method(vm, nc, "connect", Connect);
-    Method(vm, nc, "call", NetCall);
-    Method(vm, nc, "close", NetClose);
-    Method(vm, nc, "addHeader", Nothing);
+    static const NativeMethod ncMethods[] = {
+        {"connect", Connect},
+        {"call", NetCall},
+        {"close", NetClose},
+        {"addHeader", Nothing},
+    };
+    Methods(vm, nc, ncMethods);
 
     Object* ns = NewClass(vm, g, "NetStream", StreamCtor);
-    Method(vm, ns, "play", StreamPlay);
-    Method(vm, ns, "pause", Nothing);
-    Method(vm, ns, "seek", Nothing);
-    Method(vm, ns, "close", Nothing);
-    Method(vm, ns, "setBufferTime", SetBufferTime);
-    Method(vm, ns, "attachAudio", Nothing);
-    Method(vm, ns, "attachVideo", Nothing);
-    Method(vm, ns, "publish", Nothing);
-    Method(vm, ns, "receiveAudio", Nothing);
-    Method(vm, ns, "receiveVideo", Nothing);
+    static const NativeMethod nsMethods[] = {
+        {"play", StreamPlay},
+        {"pause", Nothing},
+        {"seek", Nothing},
+        {"close", Nothing},
+        {"setBufferTime", SetBufferTime},
+        {"attachAudio", Nothing},
+        {"attachVideo", Nothing},
+        {"publish", Nothing},
+        {"receiveAudio", Nothing},
+        {"receiveVideo", Nothing},
+    };
+    Methods(vm, ns, nsMethods);
 
     Object* lc = NewClass(vm, g, "LocalConnection", Nothing);
-    Method(vm, lc, "connect", LcConnect);
-    Method(vm, lc, "send", LcSend);
-    Method(vm, lc, "close", True);
-    Method(vm, lc, "domain", LcDomain);
+    static const NativeMethod lcMethods[] = {
+        {"connect", LcConnect},
+        {"send", LcSend},
+        {"close", True},
+        {"domain", LcDomain},
+    };
+    Methods(vm, lc, lcMethods);
 }
 
 } // namespace avm1

@@ -94,17 +94,21 @@ Object* NewClass(Vm& vm, const char* name, NativeFn ctor) {
 
 void InstallSandbox(Vm& vm) {
     Object* g = vm.global();
-    Method(vm, g, "setInterval", SetInterval);
-    Method(vm, g, "clearInterval", ClearTimer);
-    Method(vm, g, "setTimeout", SetTimeout);
-    Method(vm, g, "clearTimeout", ClearTimer);
-    Method(vm, g, "fscommand", Blocked<kFscommand>);
+    static const NativeMethod gMethods[] = {
+        {"setInterval", SetInterval},       {"clearInterval", ClearTimer},
+        {"setTimeout", SetTimeout},         {"clearTimeout", ClearTimer},
+        {"fscommand", Blocked<kFscommand>},
+    };
+    Methods(vm, g, gMethods);
 
     Object* so = NewClass(vm, "SharedObject", Self);
-    Method(vm, so, "flush", True);
-    Method(vm, so, "clear", ClearShared);
-    Method(vm, so, "getSize", Zero);
-    Method(vm, so, "close", Self);
+    static const NativeMethod soMethods[] = {
+        {"flush", True},
+        {"clear", ClearShared},
+        {"getSize", Zero},
+        {"close", Self},
+    };
+    Methods(vm, so, soMethods);
     Value soCtor = vm.GetProp(g, "SharedObject");
     Method(vm, soCtor.o, "getLocal", GetLocal);
 }

@@ -151,7 +151,7 @@ void InstallTextSnapshot(Vm& vm) {
     Object* ctor = vm.NewNative(Construct, proto);
     vm.global()->Put("TextSnapshot", Value::Obj(ctor), false, kDontEnum);
     // Flash lists these methods when a snapshot is enumerated, last added first.
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {

@@ -131,7 +131,7 @@ Value SetTransform(Vm& vm, const Value& self, const Args& a) {
     const ClipId owner = Owner(vm, self);
     SoundTransform t = vm.sound()->GetSoundTransform(owner);
     double* parts[4] = {&t.ll, &t.lr, &t.rl, &t.rr};
-    const char* names[4] = {"ll", "lr", "rl", "rr"};
+    static const char* const names[4] = {"ll", "lr", "rl", "rr"};
     for (int i = 0; i < 4; i++) {
         if (!vm.HasProperty(a[0].o, names[i]))
             continue;
@@ -181,7 +181,7 @@ void InstallSound(Vm& vm) {
     Object* proto = vm.NewObject();
     Object* ctor = vm.NewNative(Ctor, proto);
     vm.global()->Put("Sound", Value::Obj(ctor), false, kDontEnum);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"attachSound", AttachSound},

@@ -234,19 +234,16 @@ void InstallString(Vm& vm) {
     Object* string = vm.NewNative(StringCtor, strProto, Kind::String);
     vm.global()->Put("String", Value::Obj(string), false, kDontEnum);
     vm.SetProto(Kind::String, strProto);
-    Method(vm, strProto, "valueOf", StringValueOf);
-    Method(vm, strProto, "toString", StringValueOf);
-    Method(vm, strProto, "charAt", StringCharAt);
-    Method(vm, strProto, "charCodeAt", StringCharCodeAt);
-    Method(vm, strProto, "indexOf", StringIndexOf);
-    Method(vm, strProto, "lastIndexOf", StringLastIndexOf);
-    Method(vm, strProto, "substr", StringSubstr);
-    Method(vm, strProto, "substring", StringSubstring);
-    Method(vm, strProto, "slice", StringSlice);
-    Method(vm, strProto, "split", StringSplit);
-    Method(vm, strProto, "toUpperCase", StringUpper);
-    Method(vm, strProto, "toLowerCase", StringLower);
-    Method(vm, strProto, "concat", StringConcat);
+    static const NativeMethod strProtoMethods[] = {
+        {"valueOf", StringValueOf},   {"toString", StringValueOf},
+        {"charAt", StringCharAt},     {"charCodeAt", StringCharCodeAt},
+        {"indexOf", StringIndexOf},   {"lastIndexOf", StringLastIndexOf},
+        {"substr", StringSubstr},     {"substring", StringSubstring},
+        {"slice", StringSlice},       {"split", StringSplit},
+        {"toUpperCase", StringUpper}, {"toLowerCase", StringLower},
+        {"concat", StringConcat},
+    };
+    Methods(vm, strProto, strProtoMethods);
     Method(vm, string, "fromCharCode", StringFromCharCode);
 }
 

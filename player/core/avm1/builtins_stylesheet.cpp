@@ -140,7 +140,7 @@ Value Transform(Vm& vm, const Value&, const Args& a) {
         }
         if (style("textAlign", &v)) {
             const std::string al = Lower(vm.ToString(v));
-            const char* const names[] = {"left", "right", "center", "justify"};
+            static const char* const names[] = {"left", "right", "center", "justify"};
             for (uint8_t k = 0; k < 4; ++k) {
                 if (al == names[k]) {
                     f.align = k;
@@ -287,7 +287,7 @@ void InstallStyleSheet(Vm& vm, Object* textField) {
         const char* name;
         NativeFn fn;
     };
-    const Entry methods[] = {
+    static const Entry methods[] = {
         {"setStyle", SetStyle}, {"getStyle", GetStyle},   {"getStyleNames", GetStyleNames},
         {"clear", Clear},       {"transform", Transform}, {"parseCSS", ParseCss},
         {"parse", ParseCss},    {"load", Refuse},

@@ -94,7 +94,7 @@ void Capabilities(Object* caps) {
         const char* code; // in serverString
         bool value;
     };
-    const Flag flags[] = {
+    static const Flag flags[] = {
         {"hasAudio", "A", true},
         {"hasStreamingAudio", "SA", true},
         {"hasStreamingVideo", "SV", true},
@@ -338,44 +338,54 @@ void InstallSystem(Vm& vm) {
     Capabilities(Child(vm, system, "capabilities"));
     Object* security = Child(vm, system, "security");
     security->Put("sandboxType", Value(), false, kDontEnum).getter = vm.NewNative(SandboxType);
-    Method(vm, security, "allowDomain", Nothing);
-    Method(vm, security, "allowInsecureDomain", Nothing);
-    Method(vm, security, "loadPolicyFile", Nothing);
+    static const NativeMethod securityMethods[] = {
+        {"allowDomain", Nothing},
+        {"allowInsecureDomain", Nothing},
+        {"loadPolicyFile", Nothing},
+    };
+    Methods(vm, security, securityMethods);
     Object* ime = Child(vm, system, "IME");
-    Method(vm, ime, "getEnabled", False);
-    Method(vm, ime, "setEnabled", False);
-    Method(vm, ime, "getConversionMode", Nothing);
-    Method(vm, ime, "setConversionMode", False);
-    Method(vm, ime, "setCompositionString", False);
-    Method(vm, ime, "doConversion", False);
+    static const NativeMethod imeMethods[] = {
+        {"getEnabled", False},           {"setEnabled", False},
+        {"getConversionMode", Nothing},  {"setConversionMode", False},
+        {"setCompositionString", False}, {"doConversion", False},
+    };
+    Methods(vm, ime, imeMethods);
     AddBroadcasterMethods(vm, ime);
     MakeBroadcaster(vm, ime, false);
     system->Put("useCodepage", Value::Bool(false), false, kDontEnum);
     system->Put("exactSettings", Value::Bool(vm.version() >= 7), false, kDontEnum);
-    Method(vm, system, "setClipboard", False);
-    Method(vm, system, "showSettings", ShowSettings);
+    static const NativeMethod systemMethods[] = {{"setClipboard", False},
+                                                 {"showSettings", ShowSettings}};
+    Methods(vm, system, systemMethods);
 
     Object* flash = Child(vm, g, "flash");
     Object* external = Child(vm, flash, "external");
     NewClass(vm, external, "ExternalInterface", Nothing);
     Object* ei = ClassObject(vm, external, "ExternalInterface");
     ei->Put("available", Value::Bool(true), false, kDontEnum | kDontDelete | kReadOnly);
-    Method(vm, ei, "call", EiCall);
-    Method(vm, ei, "addCallback", EiAddCallback);
-    Method(vm, ei, "_toXML", EiToXml);
-    Method(vm, ei, "_arrayToXML", EiArrayToXml);
-    Method(vm, ei, "_argumentsToXML", EiArgumentsToXml);
-    Method(vm, ei, "_objectToXML", EiObjectToXml);
-    Method(vm, ei, "_escapeXML", EiEscapeXml);
-    Method(vm, ei, "_unescapeXML", EiUnescapeXml);
+    static const NativeMethod eiMethods[] = {
+        {"call", EiCall},
+        {"addCallback", EiAddCallback},
+        {"_toXML", EiToXml},
+        {"_arrayToXML", EiArrayToXml},
+        {"_argumentsToXML", EiArgumentsToXml},
+        {"_objectToXML", EiObjectToXml},
+        {"_escapeXML", EiEscapeXml},
+        {"_unescapeXML", EiUnescapeXml},
+    };
+    Methods(vm, ei, eiMethods);
 
     Object* net = Child(vm, flash, "net");
     Object* file = NewClass(vm, net, "FileReference", FileRefCtor);
     AddBroadcasterMethods(vm, file);
-    Method(vm, file, "browse", Browse);
-    Method(vm, file, "upload", FileTransfer);
-    Method(vm, file, "download", FileTransfer);
-    Method(vm, file, "cancel", Nothing);
+    static const NativeMethod fileMethods[] = {
+        {"browse", Browse},
+        {"upload", FileTransfer},
+        {"download", FileTransfer},
+        {"cancel", Nothing},
+    };
+    Methods(vm, file, fileMethods);
     Object* files = NewClass(vm, net, "FileReferenceList", FileRefCtor);
     AddBroadcasterMethods(vm, files);
     Method(vm, files, "browse", Browse);
@@ -392,24 +402,32 @@ void InstallSystem(Vm& vm) {
     }
 
     Object* print = NewClass(vm, g, "PrintJob", Nothing);
-    Method(vm, print, "start", PrintStart);
-    Method(vm, print, "addPage", False);
-    Method(vm, print, "send", Nothing);
+    static const NativeMethod printMethods[] = {
+        {"start", PrintStart},
+        {"addPage", False},
+        {"send", Nothing},
+    };
+    Methods(vm, print, printMethods);
 
     Object* menu = NewClass(vm, g, "ContextMenu", MenuCtor);
-    Method(vm, menu, "hideBuiltInItems", HideBuiltIns);
-    Method(vm, menu, "copy", MenuCopy);
+    static const NativeMethod menuMethods[] = {{"hideBuiltInItems", HideBuiltIns},
+                                               {"copy", MenuCopy}};
+    Methods(vm, menu, menuMethods);
     NewClass(vm, g, "ContextMenuItem", MenuItemCtor);
 
     Object* access = Child(vm, g, "Accessibility");
-    Method(vm, access, "isActive", False);
-    Method(vm, access, "updateProperties", Nothing);
+    static const NativeMethod accessMethods[] = {{"isActive", False},
+                                                 {"updateProperties", Nothing}};
+    Methods(vm, access, accessMethods);
 
     // Nothing ever has focus or a selection in a screen saver.
     Object* selection = Child(vm, g, "Selection");
-    Method(vm, selection, "getFocus", GetFocus);
-    Method(vm, selection, "setFocus", SetFocus);
-    Method(vm, selection, "setSelection", Nothing);
+    static const NativeMethod selectionMethods[] = {
+        {"getFocus", GetFocus},
+        {"setFocus", SetFocus},
+        {"setSelection", Nothing},
+    };
+    Methods(vm, selection, selectionMethods);
     for (const char* name : {"getBeginIndex", "getEndIndex", "getCaretIndex"})
         Method(vm, selection, name, MinusOne);
     AddBroadcasterMethods(vm, selection);
@@ -422,9 +440,12 @@ void InstallSystem(Vm& vm) {
     Method(vm, renderer, "setAdvancedAntialiasingTable", Nothing);
 
     Object* socket = NewClass(vm, g, "XMLSocket", Nothing);
-    Method(vm, socket, "connect", SocketConnect);
-    Method(vm, socket, "send", Nothing);
-    Method(vm, socket, "close", Nothing);
+    static const NativeMethod socketMethods[] = {
+        {"connect", SocketConnect},
+        {"send", Nothing},
+        {"close", Nothing},
+    };
+    Methods(vm, socket, socketMethods);
 
     // Stage, Key and Mouse come from the display built-ins; their listener lists are here.
     for (const char* name : {"Stage", "Key", "Mouse"}) {

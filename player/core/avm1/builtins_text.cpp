@@ -358,8 +358,8 @@ template <int P> Value SetProp(Vm& vm, const Value& self, const Args& a) {
 
 template <int... P> struct Accessors {
     static void Install(Vm& vm, Object* proto) {
-        const NativeFn getters[] = {GetProp<P>...};
-        const NativeFn setters[] = {SetProp<P>...};
+        static const NativeFn getters[] = {GetProp<P>...};
+        static const NativeFn setters[] = {SetProp<P>...};
         for (size_t i = 0; i < sizeof...(P); ++i) {
             Property& p = proto->Put(kNames[i], Value(), false, kDontEnum);
             p.getter = vm.NewNative(getters[i]);
@@ -518,7 +518,7 @@ void InstallTextField(Vm& vm) {
         const char* name;
         NativeFn fn;
     };
-    const Entry methods[] = {
+    static const Entry methods[] = {
         {"getTextFormat", GetTextFormat},
         {"setTextFormat", SetTextFormat},
         {"getNewTextFormat", GetNewTextFormat},

@@ -167,8 +167,8 @@ template <int S> Value SetSlot(Vm& vm, const Value& self, const Args& a) {
 
 template <int... S> struct Accessors {
     static void Install(Vm& vm, Object* proto) {
-        const NativeFn getters[] = {GetSlot<S>...};
-        const NativeFn setters[] = {SetSlot<S>...};
+        static const NativeFn getters[] = {GetSlot<S>...};
+        static const NativeFn setters[] = {SetSlot<S>...};
         for (size_t i = 0; i < sizeof...(S); ++i) {
             Property& p = proto->Put(kSlots[i].name, Value(), false, 0);
             p.getter = vm.NewNative(getters[i]);

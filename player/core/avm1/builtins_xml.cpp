@@ -665,14 +665,17 @@ void InstallXml(Vm& vm) {
     Accessor(vm, node, "firstChild", FirstChild);
     Accessor(vm, node, "lastChild", LastChild);
     Accessor(vm, node, "childNodes", ChildNodes);
-    Method(vm, node, "appendChild", AppendChild);
-    Method(vm, node, "insertBefore", InsertBefore);
-    Method(vm, node, "removeNode", RemoveNode);
-    Method(vm, node, "cloneNode", CloneNode);
-    Method(vm, node, "hasChildNodes", HasChildNodes);
-    Method(vm, node, "toString", NodeToString);
-    Method(vm, node, "getNamespaceForPrefix", GetNamespaceForPrefix);
-    Method(vm, node, "getPrefixForNamespace", GetPrefixForNamespace);
+    static const NativeMethod nodeMethods[] = {
+        {"appendChild", AppendChild},
+        {"insertBefore", InsertBefore},
+        {"removeNode", RemoveNode},
+        {"cloneNode", CloneNode},
+        {"hasChildNodes", HasChildNodes},
+        {"toString", NodeToString},
+        {"getNamespaceForPrefix", GetNamespaceForPrefix},
+        {"getPrefixForNamespace", GetPrefixForNamespace},
+    };
+    Methods(vm, node, nodeMethods);
 
     Object* xml = vm.NewObject();
     xml->proto = node;
@@ -683,17 +686,20 @@ void InstallXml(Vm& vm) {
     // Plain values, so XML.prototype.ignoreWhite = true reaches every document.
     xml->Put("ignoreWhite", Value::Bool(false), false, kDontEnum);
     xml->Put("contentType", Value::Str("application/x-www-form-urlencoded"), false, kDontEnum);
-    Method(vm, xml, "createElement", CreateElement);
-    Method(vm, xml, "createTextNode", CreateTextNode);
-    Method(vm, xml, "parseXML", ParseXml);
-    Method(vm, xml, "load", Load);
-    Method(vm, xml, "sendAndLoad", SendAndLoad);
-    Method(vm, xml, "send", Send);
-    Method(vm, xml, "onData", OnData);
-    Method(vm, xml, "onLoad", Nothing);
-    Method(vm, xml, "getBytesLoaded", BytesLoaded);
-    Method(vm, xml, "getBytesTotal", BytesTotal);
-    Method(vm, xml, "addRequestHeader", Nothing);
+    static const NativeMethod xmlMethods[] = {
+        {"createElement", CreateElement},
+        {"createTextNode", CreateTextNode},
+        {"parseXML", ParseXml},
+        {"load", Load},
+        {"sendAndLoad", SendAndLoad},
+        {"send", Send},
+        {"onData", OnData},
+        {"onLoad", Nothing},
+        {"getBytesLoaded", BytesLoaded},
+        {"getBytesTotal", BytesTotal},
+        {"addRequestHeader", Nothing},
+    };
+    Methods(vm, xml, xmlMethods);
 }
 
 } // namespace avm1

@@ -23,6 +23,10 @@ Value Vm::Call(const Value& fn, const Value& self, const Value* args, size_t n, 
     return result;
 }
 
+Value Vm::CallMethod(const Value& self, const char* name, const Value* args, size_t n) {
+    return CallMethod(self, std::string(name), args, n);
+}
+
 Value Vm::CallMethod(const Value& self, const std::string& name, const Value* args, size_t n) {
     if (self.IsObject() && self.o->kind == Kind::Super) {
         Object* s = self.o;

@@ -11,6 +11,20 @@
 namespace avm1 {
 
 namespace {
+// Numbers and booleans made in place: the loop makes them at every step, where the
+// other callers share Value's out-of-line copies.
+inline Value MakeNum(double x) {
+    Value v;
+    v.type = Type::Number;
+    v.n = x;
+    return v;
+}
+inline Value MakeBool(bool x) {
+    Value v;
+    v.type = Type::Boolean;
+    v.b = x;
+    return v;
+}
 constexpr uint32_t kStopped = 0xFFFFFFFEu;
 // What a navigation costs against the frame's budget, in Work units (bytes).
 constexpr size_t kNavigationWork = 1024;
@@ -65,7 +79,7 @@ struct Interp {
         return std::trunc(vm.ToNumber(v));
     }
     std::string PopString() { return vm.ToString(Pop()); }
-    Value Boolean(bool b) const { return ver >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0); }
+    Value Boolean(bool b) const { return ver >= 5 ? MakeBool(b) : MakeNum(b ? 1 : 0); }
     // The argument count and then that many arguments, as calls and InitArray pop them.
     void PopArgs() {
         double count = PopNum();
@@ -147,7 +161,7 @@ const Interp::Handler* Interp::Table() {
         static Handler t[256];
         for (Handler& h : t)
             h = &Interp::Skip; // unknown actions are skipped, as Flash does
-        const Entry entries[] = {
+        static const Entry entries[] = {
             {{kNextFrame, kPrevFrame, kPlay, kStop, kGotoFrame, kGoToLabel, kWaitForFrame,
               kWaitForFrame2, kCall, kStopSounds},
              &Interp::Timeline},
@@ -350,29 +364,29 @@ uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
         return pc + 1;
     }
     case kIncrement:
-        Push(Value::Num(PopNum() + 1));
+        Push(MakeNum(PopNum() + 1));
         return pc + 1;
     case kDecrement:
-        Push(Value::Num(PopNum() - 1));
+        Push(MakeNum(PopNum() - 1));
         return pc + 1;
     case kToInteger: {
         double d = PopNum();
-        Push(Value::Num(std::isfinite(d) ? std::trunc(d) : (std::isnan(d) ? 0 : d)));
+        Push(MakeNum(std::isfinite(d) ? std::trunc(d) : (std::isnan(d) ? 0 : d)));
         return pc + 1;
     }
     case kToNumber:
-        Push(Value::Num(PopNum()));
+        Push(MakeNum(PopNum()));
         return pc + 1;
     case kToString:
         Push(Value::Str(PopString()));
         return pc + 1;
     case kRandomNumber: {
         double max = PopNum();
-        Push(Value::Num(max > 0 ? std::floor(vm.Random() * std::floor(max)) : 0));
+        Push(MakeNum(max > 0 ? std::floor(vm.Random() * std::floor(max)) : 0));
         return pc + 1;
     }
     case kGetTime:
-        Push(Value::Num(std::floor(vm.Now())));
+        Push(MakeNum(std::floor(vm.Now())));
         return pc + 1;
     }
     // Both are popped before either converts: a's valueOf runs first.
@@ -380,22 +394,22 @@ uint32_t Interp::Arithmetic(const Instruction& ins, uint32_t pc) {
     double a = Num(va), b = Num(vb);
     switch (ins.op) {
     case kAdd:
-        Push(Value::Num(a + b));
+        Push(MakeNum(a + b));
         break;
     case kSubtract:
-        Push(Value::Num(a - b));
+        Push(MakeNum(a - b));
         break;
     case kMultiply:
-        Push(Value::Num(a * b));
+        Push(MakeNum(a * b));
         break;
     case kDivide:
         if (b == 0 && ver < 5)
             Push(Value::Str("#ERROR#"));
         else
-            Push(Value::Num(a / b));
+            Push(MakeNum(a / b));
         break;
     case kModulo:
-        Push(Value::Num(std::fmod(a, b)));
+        Push(MakeNum(std::fmod(a, b)));
         break;
     }
     return pc + 1;
@@ -426,7 +440,7 @@ uint32_t Interp::Bitwise(const Instruction& ins, uint32_t pc) {
         r = double(ToUint32(a) >> (y & 31));
         break;
     }
-    Push(Value::Num(r));
+    Push(MakeNum(r));
     return pc + 1;
 }
 
@@ -456,10 +470,10 @@ uint32_t Interp::Compare(const Instruction& ins, uint32_t pc) {
         Push(vm.Less(b, a));
         break;
     case kEquals2:
-        Push(Value::Bool(vm.Equals(a, b)));
+        Push(MakeBool(vm.Equals(a, b)));
         break;
     case kStrictEquals:
-        Push(Value::Bool(vm.StrictEquals(a, b)));
+        Push(MakeBool(vm.StrictEquals(a, b)));
         break;
     }
     return pc + 1;
@@ -485,10 +499,10 @@ uint32_t Interp::Strings(const Instruction& ins, uint32_t pc) {
         break;
     }
     case kStringLength:
-        Push(Value::Num(double(PopString().size())));
+        Push(MakeNum(double(PopString().size())));
         break;
     case kMBStringLength:
-        Push(Value::Num(double(swf::Utf8Length(PopString()))));
+        Push(MakeNum(double(swf::Utf8Length(PopString()))));
         break;
     case kStringExtract:
     case kMBStringExtract: {
@@ -499,13 +513,13 @@ uint32_t Interp::Strings(const Instruction& ins, uint32_t pc) {
     }
     case kCharToAscii: {
         std::string s = PopString();
-        Push(Value::Num(s.empty() ? 0 : double(static_cast<unsigned char>(s[0]))));
+        Push(MakeNum(s.empty() ? 0 : double(static_cast<unsigned char>(s[0]))));
         break;
     }
     case kMBCharToAscii: {
         std::string s = PopString();
         size_t i = 0;
-        Push(Value::Num(s.empty() ? 0 : double(swf::Utf8Next(s, i))));
+        Push(MakeNum(s.empty() ? 0 : double(swf::Utf8Next(s, i))));
         break;
     }
     case kAsciiToChar: {
@@ -649,7 +663,7 @@ uint32_t Interp::Objects(const Instruction& ins, uint32_t pc) {
     }
     case kInstanceOf: {
         Value ctor = Pop(), o = Pop();
-        Push(Value::Bool(ctor.IsObject() && vm.InstanceOf(o, ctor.o)));
+        Push(MakeBool(ctor.IsObject() && vm.InstanceOf(o, ctor.o)));
         break;
     }
     case kCastOp: {

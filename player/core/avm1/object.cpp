@@ -52,6 +52,10 @@ void Object::Reindex() {
         index_->emplace(Lowered(props[i].name), uint32_t(i));
 }
 
+Property& Object::Put(const char* name, Value value, bool caseSensitive, uint16_t flags) {
+    return Put(std::string(name), std::move(value), caseSensitive, flags);
+}
+
 Property& Object::Put(const std::string& name, Value value, bool caseSensitive, uint16_t flags) {
     if (Property* p = Find(name, caseSensitive)) {
         p->value = std::move(value);

@@ -137,6 +137,8 @@ class Object {
     Property& Add(Property p);
     // Sets or adds an own data property, keeping flags of an existing one.
     Property& Put(const std::string& name, Value value, bool caseSensitive, uint16_t flags = 0);
+    // The same by a literal name: the string is made here, not at each of the callers.
+    Property& Put(const char* name, Value value, bool caseSensitive, uint16_t flags = 0);
     bool Remove(const std::string& name, bool caseSensitive);
     bool IsFunction() const { return kind == Kind::Function; }
     size_t Bytes() const;

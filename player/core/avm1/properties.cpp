@@ -136,6 +136,16 @@ bool Vm::Lookup(Object* o, const std::string& name, const Value& self, Value& ou
     return false;
 }
 
+Value Vm::Get(const Value& target, const char* name) {
+    return Get(target, std::string(name));
+}
+void Vm::Set(const Value& target, const char* name, const Value& value) {
+    Set(target, std::string(name), value);
+}
+Value Vm::GetProp(Object* o, const char* name) {
+    return Get(Value::Obj(o), std::string(name));
+}
+
 Value Vm::Get(const Value& target, const std::string& name) {
     switch (target.type) {
     case Type::String:

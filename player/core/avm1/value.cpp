@@ -9,6 +9,30 @@
 
 namespace avm1 {
 
+Value Value::Null() {
+    Value v;
+    v.type = Type::Null;
+    return v;
+}
+
+Value Value::Bool(bool x) {
+    Value v;
+    v.type = Type::Boolean;
+    v.b = x;
+    return v;
+}
+
+Value Value::Num(double x) {
+    Value v;
+    v.type = Type::Number;
+    v.n = x;
+    return v;
+}
+
+Value Value::Str(const char* x) {
+    return Str(std::string(x));
+}
+
 std::string UrlEscape(const std::string& s) {
     std::string out;
     out.reserve(s.size());

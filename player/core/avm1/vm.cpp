@@ -144,6 +144,11 @@ void Method(Vm& vm, Object* o, const char* name, NativeFn fn) {
     o->Put(name, Value::Obj(vm.NewNative(fn)), false, kDontEnum);
 }
 
+void Methods(Vm& vm, Object* o, const NativeMethod* methods, size_t count) {
+    for (size_t i = 0; i < count; i++)
+        Method(vm, o, methods[i].name, methods[i].fn);
+}
+
 void Constant(Vm&, Object* o, const char* name, Value v) {
     o->Put(name, std::move(v), false, kDontEnum | kDontDelete | kReadOnly);
 }

@@ -123,6 +123,10 @@ class Vm {
     Value Get(const Value& target, const std::string& name);
     void Set(const Value& target, const std::string& name, const Value& value);
     Value GetProp(Object* o, const std::string& name) { return Get(Value::Obj(o), name); }
+    // The same by a literal name: the string is made here, not at each of the callers.
+    Value Get(const Value& target, const char* name);
+    void Set(const Value& target, const char* name, const Value& value);
+    Value GetProp(Object* o, const char* name);
     bool HasProperty(Object* o, const std::string& name);
     bool Delete(Object* o, const std::string& name);
     std::vector<std::string> Keys(Object* o); // enumerable names, own and inherited
@@ -130,6 +134,7 @@ class Vm {
     Value Call(const Value& fn, const Value& self, const Value* args, size_t n,
                Object* home = nullptr);
     Value CallMethod(const Value& self, const std::string& name, const Value* args, size_t n);
+    Value CallMethod(const Value& self, const char* name, const Value* args, size_t n);
     Value Construct(const Value& ctor, const Value* args, size_t n);
     bool InstanceOf(const Value& v, Object* ctor);
 
@@ -294,6 +299,15 @@ Object* VideoPrototype(Vm& vm);
 
 // Helper for installers: a method on an object, not enumerable.
 void Method(Vm& vm, Object* o, const char* name, NativeFn fn);
+// An object's methods as one constant table, added in order: data in place of a call each.
+struct NativeMethod {
+    const char* name;
+    NativeFn fn;
+};
+void Methods(Vm& vm, Object* o, const NativeMethod* methods, size_t count);
+template <size_t N> void Methods(Vm& vm, Object* o, const NativeMethod (&methods)[N]) {
+    Methods(vm, o, methods, N);
+}
 void Constant(Vm& vm, Object* o, const char* name, Value v);
 
 } // namespace avm1

@@ -604,7 +604,7 @@ void InstallArray(Vm& vm) {
     ClassInfo* vector = vm.DefineClass("__AS3__.vec", "Vector", vm.objectClass, Kind::Vector,
                                        VectorCtor, VectorCall);
     vm.vectorClass = vector;
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"push", Push},
@@ -635,7 +635,7 @@ void InstallArray(Vm& vm) {
         }
     }
     vm.AddGetter(vector, "fixed", VectorFixed, VectorSetFixed);
-    const struct {
+    static const struct {
         const char* name;
         double v;
     } constants[] = {{"CASEINSENSITIVE", 1},

@@ -281,7 +281,7 @@ NATIVE(Threshold) {
     SOURCE(0)
     int dx, dy;
     PointArg(vm, Arg(args, argc, 2), &dx, &dy);
-    const char* const ops[] = {"<", "<=", ">", ">=", "==", "!="};
+    static const char* const ops[] = {"<", "<=", ">", ">=", "==", "!="};
     // A String parameter: undefined arrives as null.
     if (Arg(args, argc, 3).IsNullish())
         return vm.ThrowError("TypeError", 2007,
@@ -456,11 +456,14 @@ bool ShownBitmap(Vm& vm, const Value& object, const render::ScriptBitmap** shown
 void InstallBitmaps(Vm& vm, ClassInfo* display) {
     ClassInfo* data =
         vm.DefineClass("flash.display", "BitmapData", vm.objectClass, Kind::Plain, Ctor);
-    vm.AddGetter(data, "width", Width);
-    vm.AddGetter(data, "height", Height);
-    vm.AddGetter(data, "transparent", Transparent);
-    vm.AddGetter(data, "rect", Rect);
-    const struct {
+    static const Native dataNatives[] = {
+        Accessor("width", Width),
+        Accessor("height", Height),
+        Accessor("transparent", Transparent),
+        Accessor("rect", Rect),
+    };
+    vm.AddNatives(data, dataNatives);
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"getPixel", GetPixel},
@@ -489,9 +492,12 @@ void InstallBitmaps(Vm& vm, ClassInfo* display) {
 
     ClassInfo* bitmap =
         vm.DefineClass("flash.display", "Bitmap", display, Kind::Dispatcher, BitmapCtor);
-    vm.AddGetter(bitmap, "bitmapData", GetBitmapData, SetBitmapData);
-    vm.AddGetter(bitmap, "smoothing", GetSmoothing, SetSmoothing);
-    vm.AddGetter(bitmap, "pixelSnapping", PixelSnapping, answer::Nothing);
+    static const Native bitmapNatives[] = {
+        Accessor("bitmapData", GetBitmapData, SetBitmapData),
+        Accessor("smoothing", GetSmoothing, SetSmoothing),
+        Accessor("pixelSnapping", PixelSnapping, answer::Nothing),
+    };
+    vm.AddNatives(bitmap, bitmapNatives);
 }
 
 } // namespace avm2

@@ -14,15 +14,16 @@ namespace {
 #define NATIVE(name) Value name(Vm& vm, const Value& self, Value* args, int argc)
 #define UNUSED (void)vm, (void)self, (void)args, (void)argc
 
+// The tables are static constants: data, not code that builds them at every start.
 struct Named {
     const char* name;
     const char* text; // null: `number` instead
     double number;
 };
-Named S(const char* name, const char* text) {
+constexpr Named S(const char* name, const char* text) {
     return Named{name, text, 0};
 }
-Named N(const char* name, double number) {
+constexpr Named N(const char* name, double number) {
     return Named{name, nullptr, number};
 }
 
@@ -39,7 +40,7 @@ void Define(Vm& vm, const Names& n) {
 }
 
 void DefineNames(Vm& vm) {
-    const Names all[] = {
+    static const Names all[] = {
         {"flash.display",
          "StageScaleMode",
          {S("EXACT_FIT", "exactFit"), S("NO_BORDER", "noBorder"), S("NO_SCALE", "noScale"),
@@ -177,50 +178,53 @@ void DefineKeyboard(Vm& vm) {
     }
     for (int f = 1; f <= 15; ++f)
         vm.AddConstant(keys, ("F" + std::to_string(f)).c_str(), Value::Num(111 + f));
-    const Named named[] = {N("BACKSPACE", 8),
-                           N("TAB", 9),
-                           N("ENTER", 13),
-                           N("COMMAND", 15),
-                           N("SHIFT", 16),
-                           N("CONTROL", 17),
-                           N("ALTERNATE", 18),
-                           N("CAPS_LOCK", 20),
-                           N("NUMPAD", 21),
-                           N("ESCAPE", 27),
-                           N("SPACE", 32),
-                           N("PAGE_UP", 33),
-                           N("PAGE_DOWN", 34),
-                           N("END", 35),
-                           N("HOME", 36),
-                           N("LEFT", 37),
-                           N("UP", 38),
-                           N("RIGHT", 39),
-                           N("DOWN", 40),
-                           N("INSERT", 45),
-                           N("DELETE", 46),
-                           N("NUMPAD_MULTIPLY", 106),
-                           N("NUMPAD_ADD", 107),
-                           N("NUMPAD_ENTER", 108),
-                           N("NUMPAD_SUBTRACT", 109),
-                           N("NUMPAD_DECIMAL", 110),
-                           N("NUMPAD_DIVIDE", 111),
-                           N("SEMICOLON", 186),
-                           N("EQUAL", 187),
-                           N("COMMA", 188),
-                           N("MINUS", 189),
-                           N("PERIOD", 190),
-                           N("SLASH", 191),
-                           N("BACKQUOTE", 192),
-                           N("LEFTBRACKET", 219),
-                           N("BACKSLASH", 220),
-                           N("RIGHTBRACKET", 221),
-                           N("QUOTE", 222)};
+    static const Named named[] = {N("BACKSPACE", 8),
+                                  N("TAB", 9),
+                                  N("ENTER", 13),
+                                  N("COMMAND", 15),
+                                  N("SHIFT", 16),
+                                  N("CONTROL", 17),
+                                  N("ALTERNATE", 18),
+                                  N("CAPS_LOCK", 20),
+                                  N("NUMPAD", 21),
+                                  N("ESCAPE", 27),
+                                  N("SPACE", 32),
+                                  N("PAGE_UP", 33),
+                                  N("PAGE_DOWN", 34),
+                                  N("END", 35),
+                                  N("HOME", 36),
+                                  N("LEFT", 37),
+                                  N("UP", 38),
+                                  N("RIGHT", 39),
+                                  N("DOWN", 40),
+                                  N("INSERT", 45),
+                                  N("DELETE", 46),
+                                  N("NUMPAD_MULTIPLY", 106),
+                                  N("NUMPAD_ADD", 107),
+                                  N("NUMPAD_ENTER", 108),
+                                  N("NUMPAD_SUBTRACT", 109),
+                                  N("NUMPAD_DECIMAL", 110),
+                                  N("NUMPAD_DIVIDE", 111),
+                                  N("SEMICOLON", 186),
+                                  N("EQUAL", 187),
+                                  N("COMMA", 188),
+                                  N("MINUS", 189),
+                                  N("PERIOD", 190),
+                                  N("SLASH", 191),
+                                  N("BACKQUOTE", 192),
+                                  N("LEFTBRACKET", 219),
+                                  N("BACKSLASH", 220),
+                                  N("RIGHTBRACKET", 221),
+                                  N("QUOTE", 222)};
     for (const Named& k : named)
         vm.AddConstant(keys, k.name, Value::Num(k.number));
     auto off = [](Vm&, const Value&, Value*, int) { return Value::Bool(false); };
-    vm.AddGetter(keys, "capsLock", off, nullptr, true);
-    vm.AddGetter(keys, "numLock", off, nullptr, true);
-    vm.AddMethod(keys, "isAccessible", off, true);
+    static const Native keysNatives[] = {
+        StaticAccessor("capsLock", off),
+        StaticAccessor("numLock", off),
+        StaticFn("isAccessible", off),
+    };
+    vm.AddNatives(keys, keysNatives);
 }
 
 NATIVE(Auto) {
@@ -255,7 +259,7 @@ NATIVE(BuiltInItemsCtor) {
 }
 NATIVE(MenuItemCtor) {
     UNUSED;
-    const char* names[] = {"caption", "separatorBefore", "enabled", "visible"};
+    static const char* const names[] = {"caption", "separatorBefore", "enabled", "visible"};
     const Value given[] = {
         Value::Str(vm.ToString(Arg(args, argc, 0))), Value::Bool(argc > 1 && ToBoolean(args[1])),
         Value::Bool(argc <= 2 || ToBoolean(args[2])), Value::Bool(argc <= 3 || ToBoolean(args[3]))};
@@ -298,11 +302,14 @@ void InstallNames(Vm& vm, ClassInfo* dispatcher) {
     DefineNames(vm);
     DefineKeyboard(vm);
     ClassInfo* mouse = vm.DefineClass("flash.ui", "Mouse", vm.objectClass, Kind::Plain, nullptr);
-    vm.AddMethod(mouse, "hide", answer::Nothing, true);
-    vm.AddMethod(mouse, "show", answer::Nothing, true);
-    vm.AddGetter(mouse, "cursor", Auto, answer::Nothing, true);
-    vm.AddGetter(mouse, "supportsCursor", answer::True, nullptr, true);
-    vm.AddMethod(mouse, "registerCursor", answer::Nothing, true);
+    static const Native mouseNatives[] = {
+        StaticFn("hide", answer::Nothing),
+        StaticFn("show", answer::Nothing),
+        StaticAccessor("cursor", Auto, answer::Nothing),
+        StaticAccessor("supportsCursor", answer::True),
+        StaticFn("registerCursor", answer::Nothing),
+    };
+    vm.AddNatives(mouse, mouseNatives);
 
     ClassInfo* menu =
         vm.DefineClass("flash.ui", "ContextMenu", dispatcher, Kind::Dispatcher, ContextMenuCtor);

@@ -910,31 +910,38 @@ void InstallCore(Vm& vm) {
     }
     fn->prototype->cls = fn; // Function.prototype is itself a function
     vm.AddGetter(cls, "prototype", ClassPrototype);
-    vm.AddProtoMethod(object, "hasOwnProperty", ObjectHasOwn);
-    vm.AddProtoMethod(object, "propertyIsEnumerable", ObjectIsEnumerable);
-    vm.AddProtoMethod(object, "setPropertyIsEnumerable", ObjectSetEnumerable);
-    vm.AddProtoMethod(object, "isPrototypeOf", ObjectIsPrototypeOf);
-    vm.AddProtoMethod(object, "toString", ObjectToString);
-    vm.AddProtoMethod(object, "toLocaleString", ObjectToString);
-    vm.AddProtoMethod(object, "valueOf", ObjectValueOf);
+    static const Native objectNatives[] = {
+        ProtoFn("hasOwnProperty", ObjectHasOwn),
+        ProtoFn("propertyIsEnumerable", ObjectIsEnumerable),
+        ProtoFn("setPropertyIsEnumerable", ObjectSetEnumerable),
+        ProtoFn("isPrototypeOf", ObjectIsPrototypeOf),
+        ProtoFn("toString", ObjectToString),
+        ProtoFn("toLocaleString", ObjectToString),
+        ProtoFn("valueOf", ObjectValueOf),
+    };
+    vm.AddNatives(object, objectNatives);
     // Function objects were made before Function: fix the natives' prototypes now.
     for (Object* o : vm.heap().objects())
         if (o->kind == Kind::Function) {
             o->cls = fn;
             o->proto = fn->prototype;
         }
-    vm.AddProtoMethod(fn, "call", FunctionCall);
-    vm.AddProtoMethod(fn, "apply", FunctionApply);
-    vm.AddProtoMethod(fn, "toString", FunctionToString);
-    vm.AddGetter(fn, "length", FunctionLength);
-    vm.AddMethod(fn, "call", FunctionCall);
-    vm.AddMethod(fn, "apply", FunctionApply);
+    static const Native fnNatives[] = {
+        ProtoFn("call", FunctionCall),
+        ProtoFn("apply", FunctionApply),
+        ProtoFn("toString", FunctionToString),
+        Accessor("length", FunctionLength),
+        Fn("call", FunctionCall),
+        Fn("apply", FunctionApply),
+    };
+    vm.AddNatives(fn, fnNatives);
 
     ClassInfo* boolean =
         vm.DefineClass("", "Boolean", object, Kind::Boxed, ObjectCtor, BooleanCall);
     vm.booleanClass = boolean;
-    vm.AddMethod(boolean, "toString", BooleanToString);
-    vm.AddMethod(boolean, "valueOf", PrimitiveValueOf);
+    static const Native booleanNatives[] = {Fn("toString", BooleanToString),
+                                            Fn("valueOf", PrimitiveValueOf)};
+    vm.AddNatives(boolean, booleanNatives);
 
     ClassInfo* number = vm.DefineClass("", "Number", object, Kind::Boxed, ObjectCtor, NumberCall);
     ClassInfo* integer = vm.DefineClass("", "int", object, Kind::Boxed, ObjectCtor, IntCall);
@@ -943,12 +950,12 @@ void InstallCore(Vm& vm) {
     vm.intClass = integer;
     vm.uintClass = uinteger;
     for (ClassInfo* c : {number, integer, uinteger}) {
-        vm.AddMethod(c, "toString", NumberToStringM);
-        vm.AddMethod(c, "toFixed", NumberToFixed);
-        vm.AddMethod(c, "toPrecision", NumberToPrecision);
-        vm.AddMethod(c, "toExponential", NumberToExponential);
-        vm.AddMethod(c, "valueOf", PrimitiveValueOf);
-        vm.AddProtoMethod(c, "toString", NumberToStringM);
+        static const Native cNatives[] = {
+            Fn("toString", NumberToStringM),      Fn("toFixed", NumberToFixed),
+            Fn("toPrecision", NumberToPrecision), Fn("toExponential", NumberToExponential),
+            Fn("valueOf", PrimitiveValueOf),      ProtoFn("toString", NumberToStringM),
+        };
+        vm.AddNatives(c, cNatives);
     }
     auto constant = [&](ClassInfo* c, const char* name, double v) {
         vm.AddConstant(c, name, Value::Num(v));
@@ -966,7 +973,7 @@ void InstallCore(Vm& vm) {
     ClassInfo* string = vm.DefineClass("", "String", object, Kind::Boxed, ObjectCtor, StringCall);
     vm.stringClass = string;
     vm.AddGetter(string, "length", StringLength);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } strings[] = {{"charAt", StringCharAt},
@@ -995,7 +1002,7 @@ void InstallCore(Vm& vm) {
     vm.AddMethod(string, "fromCharCode", StringFromCharCode, true);
 
     ClassInfo* math = vm.DefineClass("", "Math", object, Kind::Plain, ObjectCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } maths[] = {{"abs", MathAbs},     {"acos", MathAcos},   {"asin", MathAsin},
@@ -1017,8 +1024,8 @@ void InstallCore(Vm& vm) {
 
     ClassInfo* ns = vm.DefineClass("", "Namespace", object, Kind::Namespace, ObjectCtor);
     vm.namespaceClass = ns;
-    vm.AddGetter(ns, "uri", NamespaceUri);
-    vm.AddMethod(ns, "toString", NamespaceUri);
+    static const Native nsNatives[] = {Accessor("uri", NamespaceUri), Fn("toString", NamespaceUri)};
+    vm.AddNatives(ns, nsNatives);
 
     // Error: message and name are slots, so subclasses and scripts set them like fields.
     ClassInfo* error = vm.DefineClass("", "Error", object, Kind::Error, ErrorCtor, ErrorCall);
@@ -1034,23 +1041,34 @@ void InstallCore(Vm& vm) {
     }
     error->prototype->dyn->Set("name", Value::Str("Error"), false);
     error->prototype->dyn->Set("message", Value::Str(""), false);
-    vm.AddGetter(error, "errorID", ErrorId);
-    vm.AddMethod(error, "toString", ErrorToString);
-    vm.AddProtoMethod(error, "toString", ErrorToString);
-    vm.AddMethod(error, "getStackTrace", ErrorStack);
-    for (const char* name : {"DefinitionError", "EvalError", "RangeError", "ReferenceError",
-                             "SecurityError", "SyntaxError", "TypeError", "URIError", "VerifyError",
-                             "ArgumentError", "UninitializedError"})
+    static const Native errorNatives[] = {
+        Accessor("errorID", ErrorId),
+        Fn("toString", ErrorToString),
+        ProtoFn("toString", ErrorToString),
+        Fn("getStackTrace", ErrorStack),
+    };
+    vm.AddNatives(error, errorNatives);
+    static const char* const coreErrors[] = {"DefinitionError", "EvalError",         "RangeError",
+                                             "ReferenceError",  "SecurityError",     "SyntaxError",
+                                             "TypeError",       "URIError",          "VerifyError",
+                                             "ArgumentError",   "UninitializedError"};
+    for (const char* name : coreErrors)
         ErrorClass(vm, "", name, error);
-    for (const char* name : {"IOError", "IllegalOperationError", "MemoryError",
-                             "StackOverflowError", "ScriptTimeoutError", "InvalidSWFError"})
+    static const char* const flashErrors[] = {"IOError",
+                                              "IllegalOperationError",
+                                              "MemoryError",
+                                              "StackOverflowError",
+                                              "ScriptTimeoutError",
+                                              "InvalidSWFError"};
+    for (const char* name : flashErrors)
         ErrorClass(vm, "flash.errors", name, error);
     ErrorClass(vm, "flash.errors", "EOFError", vm.Builtin("IOError"));
     ClassInfo* drm = ErrorClass(vm, "flash.errors", "DRMManagerError", error);
     drm->iinit->native = DrmErrorCtor;
     drm->prototype->dyn->Set("name", Value(), false); // Flash's prototype has no name
-    vm.AddGetter(drm, "subErrorID", DrmErrorSubId);
-    vm.AddMethod(drm, "toString", DrmErrorToString);
+    static const Native drmNatives[] = {Accessor("subErrorID", DrmErrorSubId),
+                                        Fn("toString", DrmErrorToString)};
+    vm.AddNatives(drm, drmNatives);
 
     vm.DefineFunction("", "trace", Trace);
     vm.DefineFunction("", "isNaN", IsNaNFn);

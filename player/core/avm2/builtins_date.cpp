@@ -408,7 +408,7 @@ NATIVE(DateValueOf) {
 void InstallDate(Vm& vm) {
     ClassInfo* date = vm.DefineClass("", "Date", vm.objectClass, Kind::Date, DateCtor, DateCall);
     date->sealed = false;
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"toString", DateToString},
@@ -456,7 +456,7 @@ void InstallDate(Vm& vm) {
         vm.AddMethod(date, m.name, m.fn);
         vm.AddProtoMethod(date, m.name, m.fn);
     }
-    const struct {
+    static const struct {
         const char* name;
         NativeFn get, set;
     } props[] = {{"fullYear", GetField<0, false>, SetField<0, false>},
@@ -479,8 +479,8 @@ void InstallDate(Vm& vm) {
                  {"timezoneOffset", DateOffset, nullptr}};
     for (const auto& p : props)
         vm.AddGetter(date, p.name, p.get, p.set);
-    vm.AddMethod(date, "UTC", DateUTC, true);
-    vm.AddMethod(date, "parse", DateParse, true);
+    static const Native dateNatives[] = {StaticFn("UTC", DateUTC), StaticFn("parse", DateParse)};
+    vm.AddNatives(date, dateNatives);
 }
 
 } // namespace avm2

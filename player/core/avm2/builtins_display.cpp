@@ -3,6 +3,7 @@
 // Loader and network classes refuse offline.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "player/core/avm2/display.h"
 
@@ -935,7 +936,7 @@ void InstallDisplay(Vm& vm) {
 
     ClassInfo* display =
         vm.DefineClass("flash.display", "DisplayObject", dispatcher, Kind::Dispatcher, DisplayCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn get, set;
     } props[] = {{"x", GetX, SetX},
@@ -960,20 +961,26 @@ void InstallDisplay(Vm& vm) {
                  {"blendMode", GetBlendMode, SetBlendMode}};
     for (const auto& p : props)
         vm.AddGetter(display, p.name, p.get, p.set);
-    vm.AddMethod(display, "hitTestPoint", HitTestPoint);
-    vm.AddMethod(display, "hitTestObject", HitTestObject);
-    vm.AddMethod(display, "getBounds", GetBounds);
-    vm.AddMethod(display, "getRect", GetBounds);
+    static const Native displayNatives[] = {
+        Fn("hitTestPoint", HitTestPoint),
+        Fn("hitTestObject", HitTestObject),
+        Fn("getBounds", GetBounds),
+        Fn("getRect", GetBounds),
+    };
+    vm.AddNatives(display, displayNatives);
     InstallGraphics(vm, display);
     ClassInfo* interactive = vm.DefineClass("flash.display", "InteractiveObject", display,
                                             Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(interactive, "mouseEnabled", GetMouseEnabled, SetMouseEnabled);
-    vm.AddGetter(interactive, "doubleClickEnabled", GetDoubleClick, SetDoubleClick);
-    vm.AddGetter(interactive, "tabEnabled", GetTabEnabled, SetTabEnabled);
-    vm.AddGetter(interactive, "tabIndex", GetTabIndex, SetTabIndex);
+    static const Native interactiveNatives[] = {
+        Accessor("mouseEnabled", GetMouseEnabled, SetMouseEnabled),
+        Accessor("doubleClickEnabled", GetDoubleClick, SetDoubleClick),
+        Accessor("tabEnabled", GetTabEnabled, SetTabEnabled),
+        Accessor("tabIndex", GetTabIndex, SetTabIndex),
+    };
+    vm.AddNatives(interactive, interactiveNatives);
     ClassInfo* container = vm.DefineClass("flash.display", "DisplayObjectContainer", interactive,
                                           Kind::Dispatcher, DisplayCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } containerMethods[] = {{"addChild", AddChild},
@@ -991,15 +998,21 @@ void InstallDisplay(Vm& vm) {
                             {"stopAllMovieClips", StopAllMovieClips}};
     for (const auto& m : containerMethods)
         vm.AddMethod(container, m.name, m.fn);
-    vm.AddGetter(container, "numChildren", NumChildren);
-    vm.AddGetter(container, "mouseChildren", GetMouseChildren, SetMouseChildren);
-    vm.AddGetter(container, "tabChildren", GetTabChildren, SetTabChildren);
+    static const Native containerNatives[] = {
+        Accessor("numChildren", NumChildren),
+        Accessor("mouseChildren", GetMouseChildren, SetMouseChildren),
+        Accessor("tabChildren", GetTabChildren, SetTabChildren),
+    };
+    vm.AddNatives(container, containerNatives);
     ClassInfo* sprite =
         vm.DefineClass("flash.display", "Sprite", container, Kind::Dispatcher, DisplayCtor);
-    vm.AddGetter(sprite, "buttonMode", GetButtonMode, SetButtonMode);
-    vm.AddGetter(sprite, "useHandCursor", nullptr, answer::Nothing);
-    vm.AddMethod(sprite, "startDrag", answer::Nothing);
-    vm.AddMethod(sprite, "stopDrag", answer::Nothing);
+    static const Native spriteNatives[] = {
+        Accessor("buttonMode", GetButtonMode, SetButtonMode),
+        Accessor("useHandCursor", nullptr, answer::Nothing),
+        Fn("startDrag", answer::Nothing),
+        Fn("stopDrag", answer::Nothing),
+    };
+    vm.AddNatives(sprite, spriteNatives);
     ClassInfo* clip =
         vm.DefineClass("flash.display", "MovieClip", sprite, Kind::Dispatcher, DisplayCtor);
     clip->sealed = false;
@@ -1010,7 +1023,7 @@ void InstallDisplay(Vm& vm) {
     InstallVideo(vm, display);
     ClassInfo* button =
         vm.DefineClass("flash.display", "SimpleButton", interactive, Kind::Dispatcher, ButtonCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn get, set;
     } buttonProps[] = {{"upState", GetUpState, SetUpState},
@@ -1026,56 +1039,63 @@ void InstallDisplay(Vm& vm) {
     vm.DefineClass("flash.text", "StaticText", display, Kind::Dispatcher, TimelineOnlyCtor);
     ClassInfo* loader =
         vm.DefineClass("flash.display", "Loader", container, Kind::Dispatcher, DisplayCtor);
-    vm.AddMethod(loader, "load", Refuse);
-    vm.AddMethod(loader, "loadBytes", Refuse);
+    static const Native loaderNatives[] = {Fn("load", Refuse), Fn("loadBytes", Refuse)};
+    vm.AddNatives(loader, loaderNatives);
     ClassInfo* stage =
         vm.DefineClass("flash.display", "Stage", container, Kind::Dispatcher, DisplayCtor);
     stage->sealed = false;
-    vm.AddGetter(stage, "stageWidth", StageWidth, answer::Nothing);
-    vm.AddGetter(stage, "stageHeight", StageHeight, answer::Nothing);
-    vm.AddGetter(stage, "frameRate", StageFrameRate, answer::Nothing);
-    vm.AddGetter(stage, "scaleMode", ScaleMode, answer::Nothing);
-    vm.AddGetter(stage, "align", Align, answer::Nothing);
-    vm.AddGetter(stage, "quality", Quality, answer::Nothing);
+    static const Native stageNatives[] = {
+        Accessor("stageWidth", StageWidth, answer::Nothing),
+        Accessor("stageHeight", StageHeight, answer::Nothing),
+        Accessor("frameRate", StageFrameRate, answer::Nothing),
+        Accessor("scaleMode", ScaleMode, answer::Nothing),
+        Accessor("align", Align, answer::Nothing),
+        Accessor("quality", Quality, answer::Nothing),
+    };
+    vm.AddNatives(stage, stageNatives);
     // What the Stage, not being placed like other objects, refuses to be set.
-    for (const char* name : {"accessibilityImplementation",
-                             "accessibilityProperties",
-                             "alpha",
-                             "blendMode",
-                             "cacheAsBitmap",
-                             "contextMenu",
-                             "filters",
-                             "focusRect",
-                             "height",
-                             "mask",
-                             "name",
-                             "opaqueBackground",
-                             "rotation",
-                             "rotationX",
-                             "rotationY",
-                             "rotationZ",
-                             "scale9Grid",
-                             "scaleX",
-                             "scaleY",
-                             "scaleZ",
-                             "scrollRect",
-                             "tabEnabled",
-                             "tabIndex",
-                             "transform",
-                             "visible",
-                             "width",
-                             "x",
-                             "y",
-                             "z"}) {
+    static const char* const stageRefuses[] = {"accessibilityImplementation",
+                                               "accessibilityProperties",
+                                               "alpha",
+                                               "blendMode",
+                                               "cacheAsBitmap",
+                                               "contextMenu",
+                                               "filters",
+                                               "focusRect",
+                                               "height",
+                                               "mask",
+                                               "name",
+                                               "opaqueBackground",
+                                               "rotation",
+                                               "rotationX",
+                                               "rotationY",
+                                               "rotationZ",
+                                               "scale9Grid",
+                                               "scaleX",
+                                               "scaleY",
+                                               "scaleZ",
+                                               "scrollRect",
+                                               "tabEnabled",
+                                               "tabIndex",
+                                               "transform",
+                                               "visible",
+                                               "width",
+                                               "x",
+                                               "y",
+                                               "z"};
+    for (const char* name : stageRefuses) {
         NativeFn get = nullptr;
         for (const auto& p : props)
-            if (std::string(p.name) == name)
+            if (std::strcmp(p.name, name) == 0)
                 get = p.get;
         vm.AddGetter(stage, name, get, StageRefuses);
     }
-    vm.AddGetter(stage, "tabEnabled", answer::False, StageRefuses);
-    vm.AddGetter(stage, "tabIndex", MinusOne, StageRefuses);
-    vm.AddGetter(stage, "textSnapshot", StageRefuses);
+    static const Native stageNatives2[] = {
+        Accessor("tabEnabled", answer::False, StageRefuses),
+        Accessor("tabIndex", MinusOne, StageRefuses),
+        Accessor("textSnapshot", StageRefuses),
+    };
+    vm.AddNatives(stage, stageNatives2);
     InstallText(vm);
     InstallTextField(vm, interactive);
 
@@ -1085,7 +1105,7 @@ void InstallDisplay(Vm& vm) {
     InstallFilters(vm);
 
     ClassInfo* caps = vm.DefineClass("flash.system", "Capabilities", object, Kind::Plain, nullptr);
-    const struct {
+    static const struct {
         const char* name;
         const char* value;
     } capabilities[] = {{"version", "WIN 32,0,0,465"},
@@ -1097,11 +1117,15 @@ void InstallDisplay(Vm& vm) {
     for (const auto& k : capabilities)
         vm.AddConstant(caps, k.name, Value::Str(k.value));
     // Network and file classes are present so scripts load, and refuse what they are asked.
-    for (const char* n : {"URLLoader", "URLStream", "Socket", "XMLSocket", "NetConnection",
-                          "NetStream", "LocalConnection"}) {
+    static const char* const network[] = {"URLLoader",      "URLStream",     "Socket",
+                                          "XMLSocket",      "NetConnection", "NetStream",
+                                          "LocalConnection"};
+    for (const char* n : network) {
         ClassInfo* c = vm.DefineClass("flash.net", n, dispatcher, Kind::Dispatcher, DispatcherCtor);
         c->sealed = false;
-        for (const char* m : {"load", "connect", "send", "browse", "download", "upload", "play"})
+        static const char* const refused[] = {"load",     "connect", "send", "browse",
+                                              "download", "upload",  "play"};
+        for (const char* m : refused)
             vm.AddMethod(c, m, Refuse);
     }
     InstallOffline(vm, dispatcher);

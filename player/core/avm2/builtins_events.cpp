@@ -327,78 +327,94 @@ void Broadcast(Vm& vm, const char* type) {
 
 ClassInfo* InstallEvents(Vm& vm) {
     ClassInfo* object = vm.objectClass;
-    ClassInfo* event = Events(vm, "Event", object,
-                              {{"ENTER_FRAME", "enterFrame"},
-                               {"EXIT_FRAME", "exitFrame"},
-                               {"FRAME_CONSTRUCTED", "frameConstructed"},
-                               {"ADDED", "added"},
-                               {"ADDED_TO_STAGE", "addedToStage"},
-                               {"REMOVED", "removed"},
-                               {"REMOVED_FROM_STAGE", "removedFromStage"},
-                               {"COMPLETE", "complete"},
-                               {"CHANGE", "change"},
-                               {"INIT", "init"},
-                               {"RENDER", "render"},
-                               {"RESIZE", "resize"},
-                               {"ACTIVATE", "activate"},
-                               {"DEACTIVATE", "deactivate"},
-                               {"OPEN", "open"},
-                               {"CLOSE", "close"},
-                               {"SELECT", "select"},
-                               {"CANCEL", "cancel"},
-                               {"UNLOAD", "unload"},
-                               {"SCROLL", "scroll"},
-                               {"TAB_CHILDREN_CHANGE", "tabChildrenChange"},
-                               {"FULLSCREEN", "fullScreen"},
-                               {"SOUND_COMPLETE", "soundComplete"},
-                               {"MOUSE_LEAVE", "mouseLeave"},
-                               {"CONNECT", "connect"},
-                               {"ID3", "id3"}});
+    // Event's type names; the natives below come before its subclasses, which copy them.
+    static const std::initializer_list<std::pair<const char*, const char*>> eventTypes = {
+        {"ENTER_FRAME", "enterFrame"},
+        {"EXIT_FRAME", "exitFrame"},
+        {"FRAME_CONSTRUCTED", "frameConstructed"},
+        {"ADDED", "added"},
+        {"ADDED_TO_STAGE", "addedToStage"},
+        {"REMOVED", "removed"},
+        {"REMOVED_FROM_STAGE", "removedFromStage"},
+        {"COMPLETE", "complete"},
+        {"CHANGE", "change"},
+        {"INIT", "init"},
+        {"RENDER", "render"},
+        {"RESIZE", "resize"},
+        {"ACTIVATE", "activate"},
+        {"DEACTIVATE", "deactivate"},
+        {"OPEN", "open"},
+        {"CLOSE", "close"},
+        {"SELECT", "select"},
+        {"CANCEL", "cancel"},
+        {"UNLOAD", "unload"},
+        {"SCROLL", "scroll"},
+        {"TAB_CHILDREN_CHANGE", "tabChildrenChange"},
+        {"FULLSCREEN", "fullScreen"},
+        {"SOUND_COMPLETE", "soundComplete"},
+        {"MOUSE_LEAVE", "mouseLeave"},
+        {"CONNECT", "connect"},
+        {"ID3", "id3"}};
+    ClassInfo* event = Events(vm, "Event", object, eventTypes);
     event->sealed = true;
-    vm.AddGetter(event, "type", EventType);
-    vm.AddGetter(event, "bubbles", EventBubbles);
-    vm.AddGetter(event, "cancelable", EventCancelable);
-    vm.AddGetter(event, "target", EventTarget);
-    vm.AddGetter(event, "currentTarget", EventCurrentTarget);
-    vm.AddGetter(event, "eventPhase", EventPhase);
-    vm.AddMethod(event, "stopPropagation", EventStop);
-    vm.AddMethod(event, "stopImmediatePropagation", EventStopNow);
-    vm.AddMethod(event, "preventDefault", EventPrevent);
-    vm.AddMethod(event, "isDefaultPrevented", EventIsPrevented);
-    vm.AddMethod(event, "clone", EventClone);
-    vm.AddMethod(event, "toString", EventToString);
-    vm.AddMethod(event, "formatToString", EventFormat);
-    Events(vm, "TimerEvent", event, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}});
-    Events(vm, "MouseEvent", event,
-           {{"CLICK", "click"},
-            {"DOUBLE_CLICK", "doubleClick"},
-            {"MOUSE_DOWN", "mouseDown"},
-            {"MOUSE_UP", "mouseUp"},
-            {"MOUSE_MOVE", "mouseMove"},
-            {"MOUSE_OVER", "mouseOver"},
-            {"MOUSE_OUT", "mouseOut"},
-            {"ROLL_OVER", "rollOver"},
-            {"ROLL_OUT", "rollOut"},
-            {"MOUSE_WHEEL", "mouseWheel"},
-            {"RIGHT_CLICK", "rightClick"}});
-    Events(vm, "KeyboardEvent", event, {{"KEY_DOWN", "keyDown"}, {"KEY_UP", "keyUp"}});
-    Events(vm, "FocusEvent", event, {{"FOCUS_IN", "focusIn"}, {"FOCUS_OUT", "focusOut"}});
-    ClassInfo* text =
-        Events(vm, "TextEvent", event, {{"LINK", "link"}, {"TEXT_INPUT", "textInput"}});
-    ClassInfo* err = Events(vm, "ErrorEvent", text, {{"ERROR", "error"}});
-    Events(vm, "IOErrorEvent", err, {{"IO_ERROR", "ioError"}});
-    Events(vm, "SecurityErrorEvent", err, {{"SECURITY_ERROR", "securityError"}});
-    Events(vm, "AsyncErrorEvent", err, {{"ASYNC_ERROR", "asyncError"}});
-    Events(vm, "ProgressEvent", event, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}});
-    Events(vm, "HTTPStatusEvent", event, {{"HTTP_STATUS", "httpStatus"}});
-    Events(vm, "StatusEvent", event, {{"STATUS", "status"}});
-    Events(vm, "NetStatusEvent", event, {{"NET_STATUS", "netStatus"}});
-    Events(vm, "FullScreenEvent", event, {{"FULL_SCREEN", "fullScreen"}});
-    Events(vm, "ContextMenuEvent", event,
-           {{"MENU_ITEM_SELECT", "menuItemSelect"}, {"MENU_SELECT", "menuSelect"}});
-    Events(vm, "ActivityEvent", event, {{"ACTIVITY", "activity"}});
-    Events(vm, "DataEvent", text,
-           {{"DATA", "data"}, {"UPLOAD_COMPLETE_DATA", "uploadCompleteData"}});
+    static const Native eventNatives[] = {
+        Accessor("type", EventType),
+        Accessor("bubbles", EventBubbles),
+        Accessor("cancelable", EventCancelable),
+        Accessor("target", EventTarget),
+        Accessor("currentTarget", EventCurrentTarget),
+        Accessor("eventPhase", EventPhase),
+        Fn("stopPropagation", EventStop),
+        Fn("stopImmediatePropagation", EventStopNow),
+        Fn("preventDefault", EventPrevent),
+        Fn("isDefaultPrevented", EventIsPrevented),
+        Fn("clone", EventClone),
+        Fn("toString", EventToString),
+        Fn("formatToString", EventFormat),
+    };
+    vm.AddNatives(event, eventNatives);
+    // The event classes that add only their type names, each after the class it extends.
+    static const struct {
+        const char* name;
+        const char* base;
+        std::initializer_list<std::pair<const char*, const char*>> types;
+    } subclasses[] = {
+        {"TimerEvent", "Event", {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}}},
+        {"MouseEvent",
+         "Event",
+         {{"CLICK", "click"},
+          {"DOUBLE_CLICK", "doubleClick"},
+          {"MOUSE_DOWN", "mouseDown"},
+          {"MOUSE_UP", "mouseUp"},
+          {"MOUSE_MOVE", "mouseMove"},
+          {"MOUSE_OVER", "mouseOver"},
+          {"MOUSE_OUT", "mouseOut"},
+          {"ROLL_OVER", "rollOver"},
+          {"ROLL_OUT", "rollOut"},
+          {"MOUSE_WHEEL", "mouseWheel"},
+          {"RIGHT_CLICK", "rightClick"}}},
+        {"KeyboardEvent", "Event", {{"KEY_DOWN", "keyDown"}, {"KEY_UP", "keyUp"}}},
+        {"FocusEvent", "Event", {{"FOCUS_IN", "focusIn"}, {"FOCUS_OUT", "focusOut"}}},
+        {"TextEvent", "Event", {{"LINK", "link"}, {"TEXT_INPUT", "textInput"}}},
+        {"ErrorEvent", "TextEvent", {{"ERROR", "error"}}},
+        {"IOErrorEvent", "ErrorEvent", {{"IO_ERROR", "ioError"}}},
+        {"SecurityErrorEvent", "ErrorEvent", {{"SECURITY_ERROR", "securityError"}}},
+        {"AsyncErrorEvent", "ErrorEvent", {{"ASYNC_ERROR", "asyncError"}}},
+        {"ProgressEvent", "Event", {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}}},
+        {"HTTPStatusEvent", "Event", {{"HTTP_STATUS", "httpStatus"}}},
+        {"StatusEvent", "Event", {{"STATUS", "status"}}},
+        {"NetStatusEvent", "Event", {{"NET_STATUS", "netStatus"}}},
+        {"FullScreenEvent", "Event", {{"FULL_SCREEN", "fullScreen"}}},
+        {"ContextMenuEvent",
+         "Event",
+         {{"MENU_ITEM_SELECT", "menuItemSelect"}, {"MENU_SELECT", "menuSelect"}}},
+        {"ActivityEvent", "Event", {{"ACTIVITY", "activity"}}},
+        {"DataEvent",
+         "TextEvent",
+         {{"DATA", "data"}, {"UPLOAD_COMPLETE_DATA", "uploadCompleteData"}}},
+    };
+    for (const auto& k : subclasses)
+        Events(vm, k.name, vm.Builtin(k.base), k.types);
 
     ClassInfo* dispatcher =
         vm.DefineClass("flash.events", "EventDispatcher", object, Kind::Dispatcher, DispatcherCtor);

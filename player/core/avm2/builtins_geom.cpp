@@ -391,7 +391,7 @@ NATIVE(RectCopyFrom) {
 // ---- Matrix: a, b, c, d, tx, ty ----
 NATIVE(MatrixCtor) {
     UNUSED;
-    const double defaults[] = {1, 0, 0, 1, 0, 0};
+    static const double defaults[] = {1, 0, 0, 1, 0, 0};
     for (int i = 0; i < 6; ++i)
         F(self)->v[i] = Num(vm, args, argc, i, defaults[i]);
     return Value();
@@ -399,7 +399,7 @@ NATIVE(MatrixCtor) {
 NATIVE(MatrixToString) {
     UNUSED;
     std::string s = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+    static const char* const names[] = {"a", "b", "c", "d", "tx", "ty"};
     for (int i = 0; i < 6; ++i)
         s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(Value::Num(F(self)->v[i]));
     return Value::Str(s + ")");
@@ -413,7 +413,7 @@ void Then(double* s, const double* m) {
 }
 NATIVE(MatrixIdentity) {
     UNUSED;
-    const double id[] = {1, 0, 0, 1, 0, 0};
+    static const double id[] = {1, 0, 0, 1, 0, 0};
     std::copy(id, id + 6, F(self)->v);
     return Value();
 }
@@ -510,15 +510,16 @@ NATIVE(MatrixCopyFrom) {
 // ---- ColorTransform: multipliers, then offsets ----
 NATIVE(ColorTransformCtor) {
     UNUSED;
-    const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
+    static const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
     for (int i = 0; i < 8; ++i)
         F(self)->v[i] = Num(vm, args, argc, i, defaults[i]);
     return Value();
 }
 NATIVE(ColorTransformToString) {
     UNUSED;
-    const char* names[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                           "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
+    static const char* const names[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                        "alphaMultiplier", "redOffset",       "greenOffset",
+                                        "blueOffset",      "alphaOffset"};
     std::string s = "(";
     for (int i = 0; i < 8; ++i)
         s += std::string(i ? ", " : "") + names[i] + "=" + vm.ToString(Value::Num(F(self)->v[i]));
@@ -610,15 +611,6 @@ NATIVE(TransformSetColor) {
     return Value();
 }
 
-struct Entry {
-    const char* name;
-    NativeFn fn;
-};
-void Methods(Vm& vm, ClassInfo* c, std::initializer_list<Entry> list) {
-    for (const Entry& m : list)
-        vm.AddMethod(c, m.name, m.fn);
-}
-
 } // namespace
 
 Value TransformOf(Vm& vm, const Value& self, Value* args, int argc) {
@@ -640,82 +632,83 @@ Value SetTransform(Vm& vm, const Value& self, Value* args, int argc) {
 
 void InstallGeom(Vm& vm) {
     ClassInfo* point = GeomClass(vm, "Point", PointCtor, {"x", "y"});
-    Methods(vm, point,
-            {{"toString", PointToString},
-             {"add", PointAdd},
-             {"subtract", PointSubtract},
-             {"clone", PointClone},
-             {"equals", PointEquals},
-             {"normalize", PointNormalize},
-             {"offset", PointOffset},
-             {"setTo", PointSetTo},
-             {"copyFrom", PointCopyFrom}});
-    vm.AddGetter(point, "length", PointLength);
-    vm.AddMethod(point, "distance", PointDistance, true);
-    vm.AddMethod(point, "interpolate", PointInterpolate, true);
-    vm.AddMethod(point, "polar", PointPolar, true);
+    static const Native pointNatives[] = {
+        Fn("toString", PointToString),       Fn("add", PointAdd),
+        Fn("subtract", PointSubtract),       Fn("clone", PointClone),
+        Fn("equals", PointEquals),           Fn("normalize", PointNormalize),
+        Fn("offset", PointOffset),           Fn("setTo", PointSetTo),
+        Fn("copyFrom", PointCopyFrom),       Accessor("length", PointLength),
+        StaticFn("distance", PointDistance), StaticFn("interpolate", PointInterpolate),
+        StaticFn("polar", PointPolar),
+    };
+    vm.AddNatives(point, pointNatives);
 
     ClassInfo* rect = GeomClass(vm, "Rectangle", RectCtor, {"x", "y", "width", "height"});
-    Methods(vm, rect,
-            {{"toString", RectToString},
-             {"clone", RectClone},
-             {"isEmpty", RectIsEmpty},
-             {"setEmpty", RectSetEmpty},
-             {"contains", RectContains},
-             {"containsPoint", RectContainsPoint},
-             {"containsRect", RectContainsRect},
-             {"equals", RectEquals},
-             {"inflate", RectInflate},
-             {"inflatePoint", RectInflatePoint},
-             {"offset", RectOffset},
-             {"offsetPoint", RectOffsetPoint},
-             {"intersection", RectIntersection},
-             {"intersects", RectIntersects},
-             {"union", RectUnion},
-             {"setTo", RectSetTo},
-             {"copyFrom", RectCopyFrom}});
-    const struct {
-        const char* name;
-        NativeFn get, set;
-    } sides[] = {{"left", RectLeft, RectSetLeft},
-                 {"top", RectTop, RectSetTop},
-                 {"right", RectRight, RectSetRight},
-                 {"bottom", RectBottom, RectSetBottom},
-                 {"topLeft", RectTopLeft, RectSetTopLeft},
-                 {"bottomRight", RectBottomRight, RectSetBottomRight},
-                 {"size", RectSize, RectSetSize}};
-    for (const auto& s : sides)
-        vm.AddGetter(rect, s.name, s.get, s.set);
+    static const Native rectNatives[] = {
+        Fn("toString", RectToString),
+        Fn("clone", RectClone),
+        Fn("isEmpty", RectIsEmpty),
+        Fn("setEmpty", RectSetEmpty),
+        Fn("contains", RectContains),
+        Fn("containsPoint", RectContainsPoint),
+        Fn("containsRect", RectContainsRect),
+        Fn("equals", RectEquals),
+        Fn("inflate", RectInflate),
+        Fn("inflatePoint", RectInflatePoint),
+        Fn("offset", RectOffset),
+        Fn("offsetPoint", RectOffsetPoint),
+        Fn("intersection", RectIntersection),
+        Fn("intersects", RectIntersects),
+        Fn("union", RectUnion),
+        Fn("setTo", RectSetTo),
+        Fn("copyFrom", RectCopyFrom),
+        Accessor("left", RectLeft, RectSetLeft),
+        Accessor("top", RectTop, RectSetTop),
+        Accessor("right", RectRight, RectSetRight),
+        Accessor("bottom", RectBottom, RectSetBottom),
+        Accessor("topLeft", RectTopLeft, RectSetTopLeft),
+        Accessor("bottomRight", RectBottomRight, RectSetBottomRight),
+        Accessor("size", RectSize, RectSetSize),
+    };
+    vm.AddNatives(rect, rectNatives);
 
     ClassInfo* matrix = GeomClass(vm, "Matrix", MatrixCtor, {"a", "b", "c", "d", "tx", "ty"});
-    Methods(vm, matrix,
-            {{"toString", MatrixToString},
-             {"identity", MatrixIdentity},
-             {"clone", MatrixClone},
-             {"concat", MatrixConcat},
-             {"translate", MatrixTranslate},
-             {"scale", MatrixScale},
-             {"rotate", MatrixRotate},
-             {"invert", MatrixInvert},
-             {"createBox", MatrixCreateBox},
-             {"createGradientBox", MatrixCreateGradientBox},
-             {"transformPoint", MatrixTransformPoint},
-             {"deltaTransformPoint", MatrixDeltaTransformPoint},
-             {"setTo", MatrixSetTo},
-             {"copyFrom", MatrixCopyFrom}});
+    static const Native matrixNatives[] = {
+        Fn("toString", MatrixToString),
+        Fn("identity", MatrixIdentity),
+        Fn("clone", MatrixClone),
+        Fn("concat", MatrixConcat),
+        Fn("translate", MatrixTranslate),
+        Fn("scale", MatrixScale),
+        Fn("rotate", MatrixRotate),
+        Fn("invert", MatrixInvert),
+        Fn("createBox", MatrixCreateBox),
+        Fn("createGradientBox", MatrixCreateGradientBox),
+        Fn("transformPoint", MatrixTransformPoint),
+        Fn("deltaTransformPoint", MatrixDeltaTransformPoint),
+        Fn("setTo", MatrixSetTo),
+        Fn("copyFrom", MatrixCopyFrom),
+    };
+    vm.AddNatives(matrix, matrixNatives);
 
     ClassInfo* ct =
         GeomClass(vm, "ColorTransform", ColorTransformCtor,
                   {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
                    "redOffset", "greenOffset", "blueOffset", "alphaOffset"});
-    Methods(vm, ct, {{"toString", ColorTransformToString}, {"concat", ColorTransformConcat}});
-    vm.AddGetter(ct, "color", ColorTransformColor, ColorTransformSetColor);
+    static const Native ctNatives[] = {
+        Fn("toString", ColorTransformToString),
+        Fn("concat", ColorTransformConcat),
+        Accessor("color", ColorTransformColor, ColorTransformSetColor),
+    };
+    vm.AddNatives(ct, ctNatives);
 
     ClassInfo* transform =
         vm.DefineClass("flash.geom", "Transform", vm.objectClass, Kind::Plain, TransformCtor);
     transform->sealed = false;
-    vm.AddGetter(transform, "matrix", TransformMatrix, TransformSetMatrix);
-    vm.AddGetter(transform, "colorTransform", TransformColor, TransformSetColor);
+    static const Native transformNatives[] = {
+        Accessor("matrix", TransformMatrix, TransformSetMatrix),
+        Accessor("colorTransform", TransformColor, TransformSetColor)};
+    vm.AddNatives(transform, transformNatives);
 }
 
 } // namespace avm2

@@ -91,7 +91,7 @@ NATIVE(BeginGradientFill) {
         op.ratios.push_back(std::fmax(0, std::fmin(255, vm.ToNumber(vm.Get(ratios, at)))));
     }
     if (m.IsObject()) {
-        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+        static const char* const names[] = {"a", "b", "c", "d", "tx", "ty"};
         for (int i = 0; i < 6; ++i)
             op.matrix[i] = vm.ToNumber(vm.Get(m, names[i]));
     }
@@ -108,7 +108,7 @@ NATIVE(BeginBitmapFill) {
     op.bitmap = b->pixels;
     const Value m = Arg(args, argc, 1);
     if (m.IsObject()) {
-        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+        static const char* const names[] = {"a", "b", "c", "d", "tx", "ty"};
         for (int i = 0; i < 6; ++i) {
             const double v = vm.ToNumber(vm.Get(m, names[i]));
             op.matrix[i] = std::isfinite(v) ? v : 0;
@@ -296,7 +296,7 @@ void InstallGraphics(Vm& vm, ClassInfo* display) {
     ClassInfo* object = vm.Builtin("Object");
     ClassInfo* graphics =
         vm.DefineClass("flash.display", "Graphics", object, Kind::Other, GraphicsCtor);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"clear", Clear},

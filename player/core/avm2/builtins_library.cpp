@@ -927,8 +927,9 @@ void InstallLibrary(Vm& vm) {
     InstallDate(vm);
     InstallRegExp(vm);
     ClassInfo* json = vm.DefineClass("", "JSON", vm.objectClass, Kind::Plain, nullptr);
-    vm.AddMethod(json, "parse", JsonParse, true);
-    vm.AddMethod(json, "stringify", JsonStringify, true);
+    static const Native jsonNatives[] = {StaticFn("parse", JsonParse),
+                                         StaticFn("stringify", JsonStringify)};
+    vm.AddNatives(json, jsonNatives);
 
     ClassInfo* dict = vm.DefineClass("flash.utils", "Dictionary", vm.objectClass, Kind::Dictionary,
                                      DictionaryCtor);
@@ -942,11 +943,14 @@ void InstallLibrary(Vm& vm) {
 
     ClassInfo* ba =
         vm.DefineClass("flash.utils", "ByteArray", vm.objectClass, Kind::ByteArray, ByteArrayCtor);
-    vm.AddGetter(ba, "length", BaLength, BaSetLength);
-    vm.AddGetter(ba, "position", BaPosition, BaSetPosition);
-    vm.AddGetter(ba, "bytesAvailable", BaAvailable);
-    vm.AddGetter(ba, "endian", BaEndian, BaSetEndian);
-    const struct {
+    static const Native baNatives[] = {
+        Accessor("length", BaLength, BaSetLength),
+        Accessor("position", BaPosition, BaSetPosition),
+        Accessor("bytesAvailable", BaAvailable),
+        Accessor("endian", BaEndian, BaSetEndian),
+    };
+    vm.AddNatives(ba, baNatives);
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"readByte", BaRead<1, true>},
@@ -978,8 +982,10 @@ void InstallLibrary(Vm& vm) {
                    {"toString", BaToString}};
     for (const auto& m : methods)
         vm.AddMethod(ba, m.name, m.fn);
-    vm.AddGetter(ba, "objectEncoding", BaObjectEncoding, BaSetObjectEncoding);
-    vm.AddGetter(ba, "defaultObjectEncoding", BaDefaultEncoding, BaSetDefaultEncoding, true);
+    static const Native baNatives2[] = {
+        Accessor("objectEncoding", BaObjectEncoding, BaSetObjectEncoding),
+        StaticAccessor("defaultObjectEncoding", BaDefaultEncoding, BaSetDefaultEncoding)};
+    vm.AddNatives(ba, baNatives2);
     InstallAmf(vm);
 
     vm.DefineFunction("flash.utils", "getTimer", GetTimer);

@@ -518,69 +518,85 @@ void InstallMedia(Vm& vm) {
     ClassInfo* transform =
         vm.DefineClass("flash.media", "SoundTransform", vm.objectClass, Kind::Other, TransformCtor);
     transform->isFinal = true;
-    vm.AddGetter(transform, "volume", GetField<kVolume, FieldType::Number>,
-                 SetField<kVolume, FieldType::Number>);
-    vm.AddGetter(transform, "leftToLeft", GetField<kLeftToLeft, FieldType::Number>,
-                 SetField<kLeftToLeft, FieldType::Number>);
-    vm.AddGetter(transform, "leftToRight", GetField<kLeftToRight, FieldType::Number>,
-                 SetField<kLeftToRight, FieldType::Number>);
-    vm.AddGetter(transform, "rightToLeft", GetField<kRightToLeft, FieldType::Number>,
-                 SetField<kRightToLeft, FieldType::Number>);
-    vm.AddGetter(transform, "rightToRight", GetField<kRightToRight, FieldType::Number>,
-                 SetField<kRightToRight, FieldType::Number>);
-    vm.AddGetter(transform, "pan", GetPan, SetPan);
+    static const Native transformNatives[] = {
+        Accessor("volume", GetField<kVolume, FieldType::Number>,
+                 SetField<kVolume, FieldType::Number>),
+        Accessor("leftToLeft", GetField<kLeftToLeft, FieldType::Number>,
+                 SetField<kLeftToLeft, FieldType::Number>),
+        Accessor("leftToRight", GetField<kLeftToRight, FieldType::Number>,
+                 SetField<kLeftToRight, FieldType::Number>),
+        Accessor("rightToLeft", GetField<kRightToLeft, FieldType::Number>,
+                 SetField<kRightToLeft, FieldType::Number>),
+        Accessor("rightToRight", GetField<kRightToRight, FieldType::Number>,
+                 SetField<kRightToRight, FieldType::Number>),
+        Accessor("pan", GetPan, SetPan),
+    };
+    vm.AddNatives(transform, transformNatives);
 
     ClassInfo* id3 = vm.DefineClass("flash.media", "ID3Info", vm.objectClass, Kind::Other, Id3Ctor);
     id3->isFinal = true;
     id3->sealed = false;
-    vm.AddGetter(id3, "album", GetField<0, FieldType::String>, SetField<0, FieldType::String>);
-    vm.AddGetter(id3, "artist", GetField<1, FieldType::String>, SetField<1, FieldType::String>);
-    vm.AddGetter(id3, "comment", GetField<2, FieldType::String>, SetField<2, FieldType::String>);
-    vm.AddGetter(id3, "genre", GetField<3, FieldType::String>, SetField<3, FieldType::String>);
-    vm.AddGetter(id3, "songName", GetField<4, FieldType::String>, SetField<4, FieldType::String>);
-    vm.AddGetter(id3, "track", GetField<5, FieldType::String>, SetField<5, FieldType::String>);
-    vm.AddGetter(id3, "year", GetField<6, FieldType::String>, SetField<6, FieldType::String>);
+    static const Native id3Natives[] = {
+        Accessor("album", GetField<0, FieldType::String>, SetField<0, FieldType::String>),
+        Accessor("artist", GetField<1, FieldType::String>, SetField<1, FieldType::String>),
+        Accessor("comment", GetField<2, FieldType::String>, SetField<2, FieldType::String>),
+        Accessor("genre", GetField<3, FieldType::String>, SetField<3, FieldType::String>),
+        Accessor("songName", GetField<4, FieldType::String>, SetField<4, FieldType::String>),
+        Accessor("track", GetField<5, FieldType::String>, SetField<5, FieldType::String>),
+        Accessor("year", GetField<6, FieldType::String>, SetField<6, FieldType::String>),
+    };
+    vm.AddNatives(id3, id3Natives);
 
     ClassInfo* context = vm.DefineClass("flash.media", "SoundLoaderContext", vm.objectClass,
                                         Kind::Other, LoaderContextCtor);
-    vm.AddGetter(context, "bufferTime", GetField<0, FieldType::Number>,
-                 SetField<0, FieldType::Number>);
-    vm.AddGetter(context, "checkPolicyFile", GetField<1, FieldType::Boolean>,
-                 SetField<1, FieldType::Boolean>);
+    static const Native contextNatives[] = {
+        Accessor("bufferTime", GetField<0, FieldType::Number>, SetField<0, FieldType::Number>),
+        Accessor("checkPolicyFile", GetField<1, FieldType::Boolean>,
+                 SetField<1, FieldType::Boolean>)};
+    vm.AddNatives(context, contextNatives);
 
     ClassInfo* channel =
         vm.DefineClass("flash.media", "SoundChannel", dispatcher, Kind::Dispatcher, ChannelCtor);
     channel->isFinal = true;
-    vm.AddMethod(channel, "stop", ChannelStop);
-    vm.AddGetter(channel, "position", ChannelPosition);
-    vm.AddGetter(channel, "leftPeak", ChannelPeak<0>);
-    vm.AddGetter(channel, "rightPeak", ChannelPeak<1>);
-    vm.AddGetter(channel, "soundTransform", ChannelGetTransform, ChannelSetTransform);
+    static const Native channelNatives[] = {
+        Fn("stop", ChannelStop),
+        Accessor("position", ChannelPosition),
+        Accessor("leftPeak", ChannelPeak<0>),
+        Accessor("rightPeak", ChannelPeak<1>),
+        Accessor("soundTransform", ChannelGetTransform, ChannelSetTransform),
+    };
+    vm.AddNatives(channel, channelNatives);
 
     ClassInfo* sound =
         vm.DefineClass("flash.media", "Sound", dispatcher, Kind::Dispatcher, SoundCtor);
-    vm.AddGetter(sound, "length", SoundLength);
-    vm.AddGetter(sound, "bytesLoaded", SoundBytes);
-    vm.AddGetter(sound, "bytesTotal", SoundBytes);
-    vm.AddGetter(sound, "isBuffering", answer::False);
-    vm.AddGetter(sound, "isURLInaccessible", answer::False);
-    vm.AddGetter(sound, "url", answer::Null);
-    vm.AddGetter(sound, "id3", SoundId3);
-    vm.AddMethod(sound, "play", SoundPlay);
-    vm.AddMethod(sound, "close", answer::Nothing);
-    vm.AddMethod(sound, "load", SoundLoad);
-    vm.AddMethod(sound, "loadCompressedDataFromByteArray", SoundLoadBytes);
-    vm.AddMethod(sound, "loadPCMFromByteArray", SoundLoadPcm);
-    vm.AddMethod(sound, "extract", SoundExtract);
+    static const Native soundNatives[] = {
+        Accessor("length", SoundLength),
+        Accessor("bytesLoaded", SoundBytes),
+        Accessor("bytesTotal", SoundBytes),
+        Accessor("isBuffering", answer::False),
+        Accessor("isURLInaccessible", answer::False),
+        Accessor("url", answer::Null),
+        Accessor("id3", SoundId3),
+        Fn("play", SoundPlay),
+        Fn("close", answer::Nothing),
+        Fn("load", SoundLoad),
+        Fn("loadCompressedDataFromByteArray", SoundLoadBytes),
+        Fn("loadPCMFromByteArray", SoundLoadPcm),
+        Fn("extract", SoundExtract),
+    };
+    vm.AddNatives(sound, soundNatives);
 
     ClassInfo* mixer =
         vm.DefineClass("flash.media", "SoundMixer", vm.objectClass, Kind::Plain, nullptr);
     mixer->isFinal = true;
-    vm.AddMethod(mixer, "stopAll", MixerStopAll, true);
-    vm.AddMethod(mixer, "areSoundsInaccessible", answer::False, true);
-    vm.AddMethod(mixer, "computeSpectrum", MixerSpectrum, true);
-    vm.AddGetter(mixer, "soundTransform", MixerGetTransform, MixerSetTransform, true);
-    vm.AddGetter(mixer, "bufferTime", MixerGetBufferTime, MixerSetBufferTime, true);
+    static const Native mixerNatives[] = {
+        StaticFn("stopAll", MixerStopAll),
+        StaticFn("areSoundsInaccessible", answer::False),
+        StaticFn("computeSpectrum", MixerSpectrum),
+        StaticAccessor("soundTransform", MixerGetTransform, MixerSetTransform),
+        StaticAccessor("bufferTime", MixerGetBufferTime, MixerSetBufferTime),
+    };
+    vm.AddNatives(mixer, mixerNatives);
 }
 
 } // namespace avm2

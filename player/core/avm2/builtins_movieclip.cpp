@@ -323,7 +323,7 @@ NATIVE(SceneCtor) {
 } // namespace
 
 void InstallMovieClip(Vm& vm, ClassInfo* clip) {
-    const struct {
+    static const struct {
         const char* name;
         NativeFn fn;
     } methods[] = {{"play", Play},
@@ -337,7 +337,7 @@ void InstallMovieClip(Vm& vm, ClassInfo* clip) {
                    {"addFrameScript", AddFrameScript}};
     for (const auto& m : methods)
         vm.AddMethod(clip, m.name, m.fn);
-    const struct {
+    static const struct {
         const char* name;
         NativeFn get;
     } getters[] = {{"currentFrame", CurrentFrame},

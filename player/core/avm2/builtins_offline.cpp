@@ -272,8 +272,9 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     ClassInfo* object = vm.objectClass;
     ClassInfo* access =
         vm.DefineClass("flash.accessibility", "Accessibility", object, Kind::Plain, nullptr);
-    vm.AddGetter(access, "active", answer::False, nullptr, true);
-    vm.AddMethod(access, "updateProperties", answer::Nothing, true);
+    static const Native accessNatives[] = {StaticAccessor("active", answer::False),
+                                           StaticFn("updateProperties", answer::Nothing)};
+    vm.AddNatives(access, accessNatives);
 
     ClassInfo* security = vm.DefineClass("flash.system", "Security", object, Kind::Plain, nullptr);
     vm.AddGetter(security, "sandboxType", SandboxType, nullptr, true);
@@ -298,29 +299,35 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     ClassInfo* external =
         vm.DefineClass("flash.external", "ExternalInterface", object, Kind::Plain, nullptr);
-    vm.AddGetter(external, "available", answer::False, nullptr, true);
-    vm.AddGetter(external, "objectID", answer::Null, nullptr, true);
-    vm.AddMethod(external, "call", NoContainer, true);
-    vm.AddMethod(external, "addCallback", NoContainer, true);
+    static const Native externalNatives[] = {
+        StaticAccessor("available", answer::False),
+        StaticAccessor("objectID", answer::Null),
+        StaticFn("call", NoContainer),
+        StaticFn("addCallback", NoContainer),
+    };
+    vm.AddNatives(external, externalNatives);
     vm.AddConstant(external, "marshallExceptions", Value::Bool(false));
 
     ClassInfo* so =
         vm.DefineClass("flash.net", "SharedObject", dispatcher, Kind::Dispatcher, PlainCtor);
     so->sealed = false;
-    vm.AddMethod(so, "getLocal", GetLocal, true);
-    vm.AddMethod(so, "getRemote", answer::Null, true);
-    vm.AddMethod(so, "flush", SharedObjectFlush);
-    vm.AddMethod(so, "clear", SharedObjectClear);
-    vm.AddMethod(so, "close", answer::Nothing);
-    vm.AddMethod(so, "setProperty", SharedObjectSetProperty);
+    static const Native soNatives[] = {
+        StaticFn("getLocal", GetLocal), StaticFn("getRemote", answer::Null),
+        Fn("flush", SharedObjectFlush), Fn("clear", SharedObjectClear),
+        Fn("close", answer::Nothing),   Fn("setProperty", SharedObjectSetProperty),
+    };
+    vm.AddNatives(so, soNatives);
 
     ClassInfo* file =
         vm.DefineClass("flash.net", "FileReference", dispatcher, Kind::Dispatcher, PlainCtor);
     for (const char* p : {"creationDate", "modificationDate", "name", "size", "type"})
         vm.AddGetter(file, p, OutOfSequence);
-    vm.AddGetter(file, "creator", answer::Null);
-    vm.AddGetter(file, "data", answer::Null);
-    vm.AddMethod(file, "browse", Browse);
+    static const Native fileNatives[] = {
+        Accessor("creator", answer::Null),
+        Accessor("data", answer::Null),
+        Fn("browse", Browse),
+    };
+    vm.AddNatives(file, fileNatives);
     for (const char* m : {"load", "save", "download", "upload"})
         vm.AddMethod(file, m, OutOfSequence);
     vm.AddMethod(file, "cancel", answer::Nothing);
@@ -334,7 +341,7 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
     ClassInfo* info =
         vm.DefineClass("flash.display", "LoaderInfo", dispatcher, Kind::Dispatcher, PlainCtor);
     info->sealed = false;
-    const struct {
+    static const struct {
         const char* name;
         NativeFn get;
     } infoProps[] = {{"bytesLoaded", LoadedBytes},
@@ -361,18 +368,24 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     ClassInfo* domain =
         vm.DefineClass("flash.system", "ApplicationDomain", object, Kind::Plain, PlainCtor);
-    vm.AddGetter(domain, "currentDomain", CurrentDomain, nullptr, true);
-    vm.AddMethod(domain, "hasDefinition", HasDefinition);
-    vm.AddMethod(domain, "getQualifiedDefinitionNames", DefinitionNames);
-    vm.AddMethod(domain, "getDefinition", GetDefinition);
-    vm.AddGetter(domain, "parentDomain", answer::Null);
-    vm.AddGetter(domain, "domainMemory", answer::Null, answer::Nothing);
+    static const Native domainNatives[] = {
+        StaticAccessor("currentDomain", CurrentDomain),
+        Fn("hasDefinition", HasDefinition),
+        Fn("getQualifiedDefinitionNames", DefinitionNames),
+        Fn("getDefinition", GetDefinition),
+        Accessor("parentDomain", answer::Null),
+        Accessor("domainMemory", answer::Null, answer::Nothing),
+    };
+    vm.AddNatives(domain, domainNatives);
 
     ClassInfo* game =
         vm.DefineClass("flash.ui", "GameInput", dispatcher, Kind::Dispatcher, PlainCtor);
-    vm.AddGetter(game, "numDevices", Zero, nullptr, true);
-    vm.AddGetter(game, "isSupported", answer::True, nullptr, true);
-    vm.AddMethod(game, "getDeviceAt", NoDevice, true);
+    static const Native gameNatives[] = {
+        StaticAccessor("numDevices", Zero),
+        StaticAccessor("isSupported", answer::True),
+        StaticFn("getDeviceAt", NoDevice),
+    };
+    vm.AddNatives(game, gameNatives);
     for (const char* n : {"GameInputControl", "GameInputDevice"})
         vm.DefineClass("flash.ui", n, dispatcher, Kind::Dispatcher, NotMadeByScript);
 
@@ -386,14 +399,23 @@ void InstallOffline(Vm& vm, ClassInfo* dispatcher) {
 
     // The heap is collected between frames anyway; a saver does not exit, pause or copy.
     ClassInfo* system = vm.DefineClass("flash.system", "System", object, Kind::Plain, nullptr);
-    for (const char* m : {"gc", "pause", "resume", "exit", "setClipboard", "disposeXML",
-                          "pauseForGCIfCollectionImminent"})
+    static const char* const nothing[] = {"gc",
+                                          "pause",
+                                          "resume",
+                                          "exit",
+                                          "setClipboard",
+                                          "disposeXML",
+                                          "pauseForGCIfCollectionImminent"};
+    for (const char* m : nothing)
         vm.AddMethod(system, m, answer::Nothing, true);
     for (const char* p : {"totalMemory", "totalMemoryNumber", "privateMemory"})
         vm.AddGetter(system, p, HeapBytes, nullptr, true);
-    vm.AddGetter(system, "freeMemory", Zero, nullptr, true);
-    vm.AddGetter(system, "ime", answer::Null, nullptr, true);
-    vm.AddGetter(system, "useCodePage", answer::False, answer::Nothing, true);
+    static const Native systemNatives[] = {
+        StaticAccessor("freeMemory", Zero),
+        StaticAccessor("ime", answer::Null),
+        StaticAccessor("useCodePage", answer::False, answer::Nothing),
+    };
+    vm.AddNatives(system, systemNatives);
 }
 
 } // namespace avm2

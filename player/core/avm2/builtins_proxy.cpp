@@ -187,11 +187,12 @@ Value Vm::ProxyHook(Object* o, const char* hook, Value* args, int argc) {
 
 void InstallProxy(Vm& vm) {
     ClassInfo* q = vm.DefineClass("", "QName", vm.objectClass, Kind::QName, QNameCtor, QNameCall);
-    vm.AddGetter(q, "localName", QNameLocal);
-    vm.AddGetter(q, "uri", QNameUri);
-    vm.AddMethod(q, "toString", QNameToString);
-    vm.AddProtoMethod(q, "toString", QNameToString);
-    vm.AddMethod(q, "valueOf", QNameValueOf);
+    static const Native qNatives[] = {
+        Accessor("localName", QNameLocal), Accessor("uri", QNameUri),
+        Fn("toString", QNameToString),     ProtoFn("toString", QNameToString),
+        Fn("valueOf", QNameValueOf),
+    };
+    vm.AddNatives(q, qNatives);
 
     ClassInfo* ns = vm.namespaceClass;
     ns->iinit->native = NamespaceCtor;

@@ -284,7 +284,7 @@ template <int P> NATIVE(SetProp) {
         break;
     }
     case kType: {
-        const char* const types[] = {"dynamic", "input"};
+        static const char* const types[] = {"dynamic", "input"};
         const int k = OneOf(vm, v, types, 2, "type");
         if (k < 0)
             return Value();
@@ -328,7 +328,7 @@ template <int P> NATIVE(SetProp) {
         s.restrict_ = v.IsNullish() ? std::string() : vm.ToString(v);
         break;
     case kAntiAlias: {
-        const char* const kinds[] = {"normal", "advanced"};
+        static const char* const kinds[] = {"normal", "advanced"};
         const int k = OneOf(vm, v, kinds, 2, "antiAliasType");
         if (k < 0)
             return Value();
@@ -386,8 +386,8 @@ template <int P> NATIVE(SetProp) {
 
 template <int... P> struct Accessors {
     static void Install(Vm& vm, ClassInfo* c) {
-        const NativeFn getters[] = {GetProp<P>...};
-        const NativeFn setters[] = {SetProp<P>...};
+        static const NativeFn getters[] = {GetProp<P>...};
+        static const NativeFn setters[] = {SetProp<P>...};
         for (size_t i = 0; i < sizeof...(P); ++i)
             vm.AddGetter(c, kNames[i], getters[i], setters[i]);
     }
@@ -518,7 +518,7 @@ NATIVE(GetLineMetrics) {
 
 NATIVE(LineMetricsCtor) {
     UNUSED;
-    const char* names[] = {"x", "width", "height", "ascent", "descent", "leading"};
+    static const char* const names[] = {"x", "width", "height", "ascent", "descent", "leading"};
     for (int i = 0; i < 6; ++i)
         vm.SetProperty(self, Name::Public(names[i]), Value::Num(vm.ToNumber(Arg(args, argc, i))));
     return Value();
@@ -575,23 +575,26 @@ void InstallTextField(Vm& vm, ClassInfo* interactive) {
     All::Install(vm, c);
     // Left open: properties not kept yet (styleSheet and such) must not throw when set.
     c->sealed = false;
-    vm.AddGetter(c, "defaultTextFormat", GetDefaultFormat, SetDefaultFormat);
-    vm.AddMethod(c, "getTextFormat", GetTextFormat);
-    vm.AddMethod(c, "setTextFormat", SetTextFormat);
-    vm.AddMethod(c, "appendText", AppendText);
-    vm.AddMethod(c, "replaceText", ReplaceText);
-    vm.AddMethod(c, "getLineText", GetLineText);
-    vm.AddMethod(c, "getLineMetrics", GetLineMetrics);
+    static const Native cNatives[] = {
+        Accessor("defaultTextFormat", GetDefaultFormat, SetDefaultFormat),
+        Fn("getTextFormat", GetTextFormat),
+        Fn("setTextFormat", SetTextFormat),
+        Fn("appendText", AppendText),
+        Fn("replaceText", ReplaceText),
+        Fn("getLineText", GetLineText),
+        Fn("getLineMetrics", GetLineMetrics),
+    };
+    vm.AddNatives(c, cNatives);
     ClassInfo* metrics = vm.DefineClass("flash.text", "TextLineMetrics", vm.objectClass,
                                         Kind::Plain, LineMetricsCtor);
     metrics->sealed = false;
     ClassInfo* font = vm.DefineClass("flash.text", "Font", vm.objectClass, Kind::Plain, FontCtor);
-    vm.AddGetter(font, "fontName", FontField<0>);
-    vm.AddGetter(font, "fontStyle", FontField<1>);
-    vm.AddGetter(font, "fontType", FontField<2>);
-    vm.AddMethod(font, "hasGlyphs", HasGlyphs);
-    vm.AddMethod(font, "registerFont", answer::Nothing, true);
-    vm.AddMethod(font, "enumerateFonts", answer::EmptyArray, true);
+    static const Native fontNatives[] = {
+        Accessor("fontName", FontField<0>),        Accessor("fontStyle", FontField<1>),
+        Accessor("fontType", FontField<2>),        Fn("hasGlyphs", HasGlyphs),
+        StaticFn("registerFont", answer::Nothing), StaticFn("enumerateFonts", answer::EmptyArray),
+    };
+    vm.AddNatives(font, fontNatives);
 }
 
 } // namespace avm2

@@ -146,13 +146,16 @@ NATIVE(GetRunning) {
 void InstallTimer(Vm& vm, ClassInfo* dispatcher) {
     ClassInfo* timer =
         vm.DefineClass("flash.utils", "Timer", dispatcher, Kind::Dispatcher, TimerCtor);
-    vm.AddMethod(timer, "start", TimerStart);
-    vm.AddMethod(timer, "stop", TimerStop);
-    vm.AddMethod(timer, "reset", TimerReset);
-    vm.AddGetter(timer, "delay", GetDelay, SetDelay);
-    vm.AddGetter(timer, "repeatCount", GetRepeat, SetRepeat);
-    vm.AddGetter(timer, "currentCount", GetCount);
-    vm.AddGetter(timer, "running", GetRunning);
+    static const Native timerNatives[] = {
+        Fn("start", TimerStart),
+        Fn("stop", TimerStop),
+        Fn("reset", TimerReset),
+        Accessor("delay", GetDelay, SetDelay),
+        Accessor("repeatCount", GetRepeat, SetRepeat),
+        Accessor("currentCount", GetCount),
+        Accessor("running", GetRunning),
+    };
+    vm.AddNatives(timer, timerNatives);
 }
 
 } // namespace avm2

@@ -66,10 +66,13 @@ NATIVE(SetDeblocking) {
 
 void InstallVideo(Vm& vm, ClassInfo* display) {
     ClassInfo* video = vm.DefineClass("flash.media", "Video", display, Kind::Dispatcher, VideoCtor);
-    vm.AddGetter(video, "videoWidth", Zero);
-    vm.AddGetter(video, "videoHeight", Zero);
-    vm.AddGetter(video, "smoothing", GetSmoothing, SetSmoothing);
-    vm.AddGetter(video, "deblocking", GetDeblocking, SetDeblocking);
+    static const Native videoNatives[] = {
+        Accessor("videoWidth", Zero),
+        Accessor("videoHeight", Zero),
+        Accessor("smoothing", GetSmoothing, SetSmoothing),
+        Accessor("deblocking", GetDeblocking, SetDeblocking),
+    };
+    vm.AddNatives(video, videoNatives);
     for (const char* m : {"attachNetStream", "attachCamera", "clear"})
         vm.AddMethod(video, m, answer::Nothing);
 }

@@ -7,6 +7,21 @@
 
 namespace avm2 {
 
+// Numbers and booleans made in place: the loop makes them at every step, where the
+// other callers share Value's out-of-line copies.
+inline Value MakeNum(double x) {
+    Value v;
+    v.type = Type::Number;
+    v.n = x;
+    return v;
+}
+inline Value MakeBool(bool x) {
+    Value v;
+    v.type = Type::Boolean;
+    v.b = x;
+    return v;
+}
+
 bool DictionaryGet(Vm& vm, Object* dict, const Value& key, Value* out);
 bool DictionarySet(Vm& vm, Object* dict, const Value& key, const Value& v);
 bool DictionaryDelete(Vm& vm, Object* dict, const Value& key);
@@ -551,7 +566,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     if (i < double(Names(obj.o, i == 0).size()))
                         next = i + 1;
                 }
-                PUSH(Value::Num(next));
+                PUSH(MakeNum(next));
                 break;
             }
             case 0x32: { // hasnext2
@@ -561,15 +576,15 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 if (obj.IsObject()) {
                     const double i = vm.ToNumber(idx);
                     if (i < double(Names(obj.o, i == 0).size())) {
-                        idx = Value::Num(i + 1);
+                        idx = MakeNum(i + 1);
                         more = true;
                     }
                 }
                 if (!more) {
                     obj = Value::Null();
-                    idx = Value::Num(0);
+                    idx = MakeNum(0);
                 }
-                PUSH(Value::Bool(more));
+                PUSH(MakeBool(more));
                 break;
             }
             case 0x20:
@@ -579,19 +594,19 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 PUSH(Value());
                 break;
             case 0x24:
-                PUSH(Value::Num(ins.a));
+                PUSH(MakeNum(ins.a));
                 break;
             case 0x25:
-                PUSH(Value::Num(int16_t(uint16_t(ins.a))));
+                PUSH(MakeNum(int16_t(uint16_t(ins.a))));
                 break;
             case 0x26:
-                PUSH(Value::Bool(true));
+                PUSH(MakeBool(true));
                 break;
             case 0x27:
-                PUSH(Value::Bool(false));
+                PUSH(MakeBool(false));
                 break;
             case 0x28:
-                PUSH(Value::Num(std::nan("")));
+                PUSH(MakeNum(std::nan("")));
                 break;
             case 0x29:
                 NEED(1);
@@ -611,13 +626,13 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 PUSH(Value::Str(abc.strings[uint32_t(ins.a)]));
                 break;
             case 0x2D:
-                PUSH(Value::Num(abc.f->ints[uint32_t(ins.a)]));
+                PUSH(MakeNum(abc.f->ints[uint32_t(ins.a)]));
                 break;
             case 0x2E:
-                PUSH(Value::Num(abc.f->uints[uint32_t(ins.a)]));
+                PUSH(MakeNum(abc.f->uints[uint32_t(ins.a)]));
                 break;
             case 0x2F:
-                PUSH(Value::Num(abc.f->doubles[uint32_t(ins.a)]));
+                PUSH(MakeNum(abc.f->doubles[uint32_t(ins.a)]));
                 break;
             case 0x31:
                 PUSH(vm.ConstValue(abc, kNsNamespace, uint32_t(ins.a)));
@@ -628,7 +643,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             case 0x38:
             case 0x39: // domain memory reads
                 NEED(1);
-                sp[-1] = Value::Num(0);
+                sp[-1] = MakeNum(0);
                 vm.ThrowError("RangeError", 1506, "Error #1506: The specified range is invalid.");
                 break;
             case 0x3A:
@@ -808,15 +823,15 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             }
             case 0x50:
                 NEED(1);
-                sp[-1] = Value::Num((ToInt32(vm.ToNumber(sp[-1])) & 1) ? -1 : 0);
+                sp[-1] = MakeNum((ToInt32(vm.ToNumber(sp[-1])) & 1) ? -1 : 0);
                 break;
             case 0x51:
                 NEED(1);
-                sp[-1] = Value::Num(int8_t(ToInt32(vm.ToNumber(sp[-1]))));
+                sp[-1] = MakeNum(int8_t(ToInt32(vm.ToNumber(sp[-1]))));
                 break;
             case 0x52:
                 NEED(1);
-                sp[-1] = Value::Num(int16_t(ToInt32(vm.ToNumber(sp[-1]))));
+                sp[-1] = MakeNum(int16_t(ToInt32(vm.ToNumber(sp[-1]))));
                 break;
             case 0x53: { // applytype
                 NEED(ins.a + 1);
@@ -1007,9 +1022,9 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 NEED(1);
                 const Value obj = sp[-1];
                 if (hasKey && obj.IsObject() && obj.o->kind == Kind::Dictionary && key.IsObject())
-                    sp[-1] = Value::Bool(DictionaryDelete(vm, obj.o, key));
+                    sp[-1] = MakeBool(DictionaryDelete(vm, obj.o, key));
                 else
-                    sp[-1] = Value::Bool(vm.DeleteProperty(obj, n));
+                    sp[-1] = MakeBool(vm.DeleteProperty(obj, n));
                 break;
             }
             case 0x6C:   // getslot
@@ -1082,23 +1097,23 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
             case 0x73:
             case 0x83:
                 NEED(1);
-                sp[-1] = Value::Num(ToInt32(vm.ToNumber(sp[-1])));
+                sp[-1] = MakeNum(ToInt32(vm.ToNumber(sp[-1])));
                 break;
             case 0x74:
             case 0x88:
                 NEED(1);
-                sp[-1] = Value::Num(ToUint32(vm.ToNumber(sp[-1])));
+                sp[-1] = MakeNum(ToUint32(vm.ToNumber(sp[-1])));
                 break;
             case 0x75:
             case 0x84:
                 NEED(1);
                 if (sp[-1].type != Type::Number)
-                    sp[-1] = Value::Num(vm.ToNumber(sp[-1]));
+                    sp[-1] = MakeNum(vm.ToNumber(sp[-1]));
                 break;
             case 0x76:
             case 0x81:
                 NEED(1);
-                sp[-1] = Value::Bool(ToBoolean(sp[-1]));
+                sp[-1] = MakeBool(ToBoolean(sp[-1]));
                 break;
             case 0x77: // convert_o
                 NEED(1);
@@ -1139,7 +1154,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     break;
                 const bool is = vm.IsInstance(sp[-1], c);
                 if (ins.op == 0xB2)
-                    sp[-1] = Value::Bool(is);
+                    sp[-1] = MakeBool(is);
                 else if (!is)
                     sp[-1] = Value::Null();
                 break;
@@ -1154,48 +1169,46 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 }
                 const bool is = vm.IsInstance(sp[-1], t.o->info);
                 if (ins.op == 0xB3)
-                    sp[-1] = Value::Bool(is);
+                    sp[-1] = MakeBool(is);
                 else if (!is)
                     sp[-1] = Value::Null();
                 break;
             }
             case 0x90:
                 NEED(1);
-                sp[-1] = Value::Num(-vm.ToNumber(sp[-1]));
+                sp[-1] = MakeNum(-vm.ToNumber(sp[-1]));
                 break;
             case 0x91:
                 NEED(1);
-                sp[-1] = Value::Num(vm.ToNumber(sp[-1]) + 1);
+                sp[-1] = MakeNum(vm.ToNumber(sp[-1]) + 1);
                 break;
             case 0x93:
                 NEED(1);
-                sp[-1] = Value::Num(vm.ToNumber(sp[-1]) - 1);
+                sp[-1] = MakeNum(vm.ToNumber(sp[-1]) - 1);
                 break;
             case 0x92:
-                L[ins.a] = Value::Num(vm.ToNumber(L[ins.a]) + 1);
+                L[ins.a] = MakeNum(vm.ToNumber(L[ins.a]) + 1);
                 break;
             case 0x94:
-                L[ins.a] = Value::Num(vm.ToNumber(L[ins.a]) - 1);
+                L[ins.a] = MakeNum(vm.ToNumber(L[ins.a]) - 1);
                 break;
             case 0xC2:
-                L[ins.a] =
-                    Value::Num(double(int32_t(uint32_t(ToInt32(vm.ToNumber(L[ins.a]))) + 1u)));
+                L[ins.a] = MakeNum(double(int32_t(uint32_t(ToInt32(vm.ToNumber(L[ins.a]))) + 1u)));
                 break;
             case 0xC3:
-                L[ins.a] =
-                    Value::Num(double(int32_t(uint32_t(ToInt32(vm.ToNumber(L[ins.a]))) - 1u)));
+                L[ins.a] = MakeNum(double(int32_t(uint32_t(ToInt32(vm.ToNumber(L[ins.a]))) - 1u)));
                 break;
             case 0xC0:
                 NEED(1);
-                sp[-1] = Value::Num(double(int32_t(uint32_t(ToInt32(vm.ToNumber(sp[-1]))) + 1u)));
+                sp[-1] = MakeNum(double(int32_t(uint32_t(ToInt32(vm.ToNumber(sp[-1]))) + 1u)));
                 break;
             case 0xC1:
                 NEED(1);
-                sp[-1] = Value::Num(double(int32_t(uint32_t(ToInt32(vm.ToNumber(sp[-1]))) - 1u)));
+                sp[-1] = MakeNum(double(int32_t(uint32_t(ToInt32(vm.ToNumber(sp[-1]))) - 1u)));
                 break;
             case 0xC4:
                 NEED(1);
-                sp[-1] = Value::Num(double(int32_t(0u - uint32_t(ToInt32(vm.ToNumber(sp[-1]))))));
+                sp[-1] = MakeNum(double(int32_t(0u - uint32_t(ToInt32(vm.ToNumber(sp[-1]))))));
                 break;
             case 0x95:
                 NEED(1);
@@ -1203,11 +1216,11 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 break;
             case 0x96:
                 NEED(1);
-                sp[-1] = Value::Bool(!ToBoolean(sp[-1]));
+                sp[-1] = MakeBool(!ToBoolean(sp[-1]));
                 break;
             case 0x97:
                 NEED(1);
-                sp[-1] = Value::Num(~ToInt32(vm.ToNumber(sp[-1])));
+                sp[-1] = MakeNum(~ToInt32(vm.ToNumber(sp[-1])));
                 break;
             case 0xA0: {
                 NEED(2);
@@ -1241,7 +1254,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     r = std::fmod(a, b);
                     break;
                 }
-                sp[-1] = Value::Num(r);
+                sp[-1] = MakeNum(r);
                 break;
             }
             case 0xA5:
@@ -1287,7 +1300,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                     r = double(int32_t(uint32_t(a) * uint32_t(b)));
                     break;
                 }
-                sp[-1] = Value::Num(r);
+                sp[-1] = MakeNum(r);
                 break;
             }
             case 0xAB:
@@ -1295,7 +1308,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 NEED(2);
                 const Value b = POP();
                 sp[-1] =
-                    Value::Bool(ins.op == 0xAB ? vm.Equals(sp[-1], b) : vm.StrictEquals(sp[-1], b));
+                    MakeBool(ins.op == 0xAB ? vm.Equals(sp[-1], b) : vm.StrictEquals(sp[-1], b));
                 break;
             }
             case 0xAD:
@@ -1331,7 +1344,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                         break;
                     }
                 }
-                sp[-1] = Value::Bool(r);
+                sp[-1] = MakeBool(r);
                 break;
             }
             case 0xB1: { // instanceof
@@ -1352,7 +1365,7 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 } else {
                     vm.ThrowError("TypeError", 1040, ErrorText(1040));
                 }
-                sp[-1] = Value::Bool(r);
+                sp[-1] = MakeBool(r);
                 break;
             }
             case 0xB4: { // in
@@ -1360,14 +1373,14 @@ Value Interp::Run(const Value& self, Value* args, int argc) {
                 const Value obj = POP(), key = sp[-1];
                 if (obj.IsObject() && obj.o->kind == Kind::Dictionary && key.IsObject()) {
                     Value out;
-                    sp[-1] = Value::Bool(DictionaryGet(vm, obj.o, key, &out));
+                    sp[-1] = MakeBool(DictionaryGet(vm, obj.o, key, &out));
                 } else if (obj.IsNullish()) {
                     vm.ThrowError("TypeError", 1009, ErrorText(1009));
                 } else if (obj.IsObject() && vm.IsProxy(obj.o)) {
                     Value name = Value::Str(vm.ToString(key)); // a QName as "uri::name"
-                    sp[-1] = Value::Bool(ToBoolean(vm.ProxyHook(obj.o, "hasProperty", &name, 1)));
+                    sp[-1] = MakeBool(ToBoolean(vm.ProxyHook(obj.o, "hasProperty", &name, 1)));
                 } else {
-                    sp[-1] = Value::Bool(vm.HasProperty(obj, Name::Public(vm.ToString(key))));
+                    sp[-1] = MakeBool(vm.HasProperty(obj, Name::Public(vm.ToString(key))));
                 }
                 break;
             }

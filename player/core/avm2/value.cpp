@@ -9,6 +9,30 @@
 
 namespace avm2 {
 
+Value Value::Null() {
+    Value v;
+    v.type = Type::Null;
+    return v;
+}
+
+Value Value::Bool(bool x) {
+    Value v;
+    v.type = Type::Boolean;
+    v.b = x;
+    return v;
+}
+
+Value Value::Num(double x) {
+    Value v;
+    v.type = Type::Number;
+    v.n = x;
+    return v;
+}
+
+Value Value::Str(const char* x) {
+    return Str(Text(x));
+}
+
 std::string NumberToString(double d) {
     if (std::isnan(d))
         return "NaN";

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace avm2 {
@@ -38,6 +39,7 @@ class Text {
     }
     const std::string& get() const { return p_ ? p_->text : Empty(); }
     operator const std::string&() const { return get(); }
+    operator std::string_view() const { return get(); }
     size_t size() const { return p_ ? p_->text.size() : 0; }
     bool empty() const { return !p_; }
     bool operator==(const Text& o) const { return p_ == o.p_ || get() == o.get(); }
@@ -68,29 +70,18 @@ struct Value {
         v.b = true;
         return v;
     }
-    static Value Null() {
-        Value v;
-        v.type = Type::Null;
-        return v;
-    }
-    static Value Bool(bool x) {
-        Value v;
-        v.type = Type::Boolean;
-        v.b = x;
-        return v;
-    }
-    static Value Num(double x) {
-        Value v;
-        v.type = Type::Number;
-        v.n = x;
-        return v;
-    }
+    // Out of line: a call is smaller than the value's fields set at each of some 700
+    // callers. The interpreters' loops make theirs in place (MakeNum, MakeBool).
+    [[gnu::noinline]] static Value Null();
+    [[gnu::noinline]] static Value Bool(bool x);
+    [[gnu::noinline]] static Value Num(double x);
     static Value Str(Text x) {
         Value v;
         v.type = Type::String;
         v.s = std::move(x);
         return v;
     }
+    static Value Str(const char* x); // a literal: the string is made there, not at each caller
     static Value Obj(Object* x) {
         Value v;
         if (!x) {

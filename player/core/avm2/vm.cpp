@@ -11,7 +11,8 @@
 
 namespace avm2 {
 
-std::string ErrorText(int code, const std::string& a, const std::string& b, const std::string& c) {
+std::string ErrorText(int code, std::string_view av, std::string_view bv, std::string_view cv) {
+    const std::string a(av), b(bv), c(cv);
     std::string t;
     switch (code) {
     case 1001:
@@ -207,8 +208,8 @@ void Vm::EndFrame() {
 
 // ---- definitions ----
 
-ClassInfo* Vm::DefineClass(const std::string& uri, const std::string& name, ClassInfo* super,
-                           Kind kind, NativeFn ctor, NativeFn call) {
+ClassInfo* Vm::DefineClass(const char* uri, const char* name, ClassInfo* super, Kind kind,
+                           NativeFn ctor, NativeFn call) {
     classes_.emplace_back(new ClassInfo);
     ClassInfo* c = classes_.back().get();
     c->name = name;
@@ -235,17 +236,17 @@ ClassInfo* Vm::DefineClass(const std::string& uri, const std::string& name, Clas
     proto->dyn.reset(new DynProps);
     proto->dyn->Set("constructor", Value::Obj(obj), false);
     DefineConstant(uri, name, Value::Obj(obj));
-    builtins_[name] = c;
-    if (!uri.empty())
-        builtins_[uri + "::" + name] = c;
+    builtins_[c->name] = c;
+    if (*uri)
+        builtins_[c->uri + "::" + c->name] = c;
     return c;
 }
 
-void Vm::DefineFunction(const std::string& uri, const std::string& name, NativeFn fn) {
-    DefineConstant(uri, name, Value::Obj(NewNativeFunction(name.c_str(), fn)));
+void Vm::DefineFunction(const char* uri, const char* name, NativeFn fn) {
+    DefineConstant(uri, name, Value::Obj(NewNativeFunction(name, fn)));
 }
 
-void Vm::DefineConstant(const std::string& uri, const std::string& name, const Value& v) {
+void Vm::DefineConstant(const char* uri, const char* name, const Value& v) {
     Binding* b = globalTraits_.Add(name, InternNs(kGroupPublic, uri));
     b->k = Binding::Const;
     b->slot = uint32_t(globalTraits_.slots.size());
@@ -268,7 +269,7 @@ void Vm::AddConstant(ClassInfo* c, const char* name, const Value& v) {
     c->object->slots.push_back(v);
 }
 
-Method* Vm::NativeMethod(const std::string& name, NativeFn fn) {
+Method* Vm::NativeMethod(const char* name, NativeFn fn) {
     methods_.emplace_back(new Method);
     Method* m = methods_.back().get();
     m->native = fn;
@@ -298,6 +299,38 @@ void Vm::AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set, b
 
 void Vm::AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn) {
     c->prototype->dyn->Set(name, Value::Obj(NewNativeFunction(name, fn)), false);
+}
+
+static const Value kUndefinedArg;
+
+const Value& Arg(Value* args, int argc, int i) {
+    return i < argc ? args[i] : kUndefinedArg;
+}
+
+Value Vm::Get(const Value& obj, const char* name) {
+    return GetProperty(obj, Name::Public(name));
+}
+
+void Vm::Set(const Value& obj, const char* name, const Value& v) {
+    SetProperty(obj, Name::Public(name), v);
+}
+
+void Vm::AddNatives(ClassInfo* c, const Native* natives, size_t count) {
+    for (const Native* n = natives; n != natives + count; ++n) {
+        switch (n->how) {
+        case Native::Method:
+        case Native::StaticMethod:
+            AddMethod(c, n->name, n->fn, n->how == Native::StaticMethod);
+            break;
+        case Native::Accessor:
+        case Native::StaticAccessor:
+            AddGetter(c, n->name, n->fn, n->set, n->how == Native::StaticAccessor);
+            break;
+        case Native::ProtoMethod:
+            AddProtoMethod(c, n->name, n->fn);
+            break;
+        }
+    }
 }
 
 ClassInfo* Vm::Builtin(const char* name) const {
@@ -348,15 +381,15 @@ Object* Vm::NewNativeFunction(const char* name, NativeFn fn) {
     return NewFunction(NativeMethod(name, fn), nullptr);
 }
 
-Value Vm::NewError(const char* cls, int code, const std::string& message) {
+Value Vm::NewError(const char* cls, int code, std::string_view message) {
     ClassInfo* c = Builtin(cls);
     if (!c)
         c = Builtin("Error");
-    Value args[2] = {Value::Str(message), Value::Num(code)};
+    Value args[2] = {Value::Str(std::string(message)), Value::Num(code)};
     return ConstructClass(c, args, 2);
 }
 
-Value Vm::ThrowError(const char* cls, int code, const std::string& message) {
+Value Vm::ThrowError(const char* cls, int code, std::string_view message) {
     if (throwing_)
         return Value();
     return Throw(NewError(cls, code, message));

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -145,6 +146,31 @@ class TimelineBridge {
     }
 };
 
+// One native member of a built-in class. A class's members are a constant table walked
+// by Vm::AddNatives in order: data in place of a call each, for some 700 members.
+struct Native {
+    enum How : uint8_t { Method, StaticMethod, Accessor, StaticAccessor, ProtoMethod };
+    const char* name;
+    NativeFn fn;  // the method, or the accessor's getter (nullptr: none)
+    NativeFn set; // the accessor's setter (nullptr: none)
+    How how;
+};
+constexpr Native Fn(const char* name, NativeFn fn) {
+    return {name, fn, nullptr, Native::Method};
+}
+constexpr Native StaticFn(const char* name, NativeFn fn) {
+    return {name, fn, nullptr, Native::StaticMethod};
+}
+constexpr Native Accessor(const char* name, NativeFn get, NativeFn set = nullptr) {
+    return {name, get, set, Native::Accessor};
+}
+constexpr Native StaticAccessor(const char* name, NativeFn get, NativeFn set = nullptr) {
+    return {name, get, set, Native::StaticAccessor};
+}
+constexpr Native ProtoFn(const char* name, NativeFn fn) { // on the prototype
+    return {name, fn, nullptr, Native::ProtoMethod};
+}
+
 class Vm {
   public:
     using Sink = std::function<void(Channel, const std::string&)>;
@@ -200,16 +226,21 @@ class Vm {
 
     int InternNs(int group, const std::string& uri);
     // Builtin classes; `super` may be nullptr for Object.
-    ClassInfo* DefineClass(const std::string& uri, const std::string& name, ClassInfo* super,
-                           Kind kind, NativeFn ctor, NativeFn call = nullptr);
-    void DefineFunction(const std::string& uri, const std::string& name, NativeFn fn);
-    void DefineConstant(const std::string& uri, const std::string& name, const Value& v);
-    Method* NativeMethod(const std::string& name, NativeFn fn);
+    // Names are C strings: built-ins pass literals, which then make no string at every call.
+    ClassInfo* DefineClass(const char* uri, const char* name, ClassInfo* super, Kind kind,
+                           NativeFn ctor, NativeFn call = nullptr);
+    void DefineFunction(const char* uri, const char* name, NativeFn fn);
+    void DefineConstant(const char* uri, const char* name, const Value& v);
+    Method* NativeMethod(const char* name, NativeFn fn);
     Method* AddMethod(ClassInfo* c, const char* name, NativeFn fn, bool isStatic = false);
     void AddConstant(ClassInfo* c, const char* name, const Value& v); // a static const slot
     void AddGetter(ClassInfo* c, const char* name, NativeFn get, NativeFn set = nullptr,
                    bool isStatic = false);
     void AddProtoMethod(ClassInfo* c, const char* name, NativeFn fn); // on the prototype
+    void AddNatives(ClassInfo* c, const Native* natives, size_t count);
+    template <size_t N> void AddNatives(ClassInfo* c, const Native (&natives)[N]) {
+        AddNatives(c, natives, N);
+    }
     ClassInfo* Builtin(const char* name) const; // builtin classes by local name
 
     Object* NewObject(); // a plain Object
@@ -217,9 +248,9 @@ class Vm {
     Object* NewInstance(ClassInfo* c); // allocated, slots set, no constructor run
     Object* NewFunction(Method* m, ScopeRef scope, const Value& bound = Value());
     Object* NewNativeFunction(const char* name, NativeFn fn);
-    Value NewError(const char* cls, int code, const std::string& message);
+    Value NewError(const char* cls, int code, std::string_view message);
     // Makes a pending exception; returns undefined, which the caller hands back.
-    Value ThrowError(const char* cls, int code, const std::string& message);
+    Value ThrowError(const char* cls, int code, std::string_view message);
     Value Throw(const Value& v);
     bool throwing() const { return throwing_; }
     Value TakeThrown() {
@@ -243,6 +274,9 @@ class Vm {
     void Set(const Value& obj, const std::string& name, const Value& v) {
         SetProperty(obj, Name::Public(name), v);
     }
+    // The same by a literal name: the name is made here, not at each of the callers.
+    Value Get(const Value& obj, const char* name);
+    void Set(const Value& obj, const char* name, const Value& v);
     Value CallProperty(const Value& obj, const Name& n, Value* args, int argc);
     Value CallMethod(const Value& obj, const char* name, Value* args, int argc) {
         return CallProperty(obj, Name::Public(name), args, argc);
@@ -405,13 +439,13 @@ void InstallLibrary(Vm& vm); // Date, RegExp, JSON, Dictionary, ByteArray, flash
 void InstallDisplay(Vm& vm); // flash.events, flash.display, flash.geom, flash.text, system
 void InstallProxy(Vm& vm);   // QName, flash.utils.Proxy
 
-// Error texts Flash prints, by number: "Error #1009: ...".
-std::string ErrorText(int code, const std::string& a = "", const std::string& b = "",
-                      const std::string& c = "");
+// Error texts Flash prints, by number: "Error #1009: ...". Views, so that the literals and
+// the omitted parts of some 200 callers make no string each.
+std::string ErrorText(int code, std::string_view a = {}, std::string_view b = {},
+                      std::string_view c = {});
 
-// Arguments with defaults, for natives.
-inline Value Arg(Value* args, int argc, int i) {
-    return i < argc ? args[i] : Value();
-}
+// Natives' arguments, undefined past the last; by reference, so that no caller makes and
+// drops a copy.
+const Value& Arg(Value* args, int argc, int i);
 
 } // namespace avm2
