@@ -136,6 +136,45 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
     }
 }
 
+// Smoothing rounds to nearest: equal texels mix to themselves at every fraction (an opaque
+// bitmap stays opaque), and a mix of white and black lands on the nearest level.
+TEST(Rows, SmoothingRoundsToNearest) {
+    struct Case {
+        uint32_t left, right, fx, fy, want;
+    };
+    const Case cases[] = {
+        {0xFF8040C0u, 0xFF8040C0u, 128, 128, 0xFF8040C0u},
+        {0xFF8040C0u, 0xFF8040C0u, 1, 255, 0xFF8040C0u},
+        {0xFFFFFFFFu, 0xFFFFFFFFu, 37, 200, 0xFFFFFFFFu},
+        {0xFFFFFFFFu, 0xFF000000u, 128, 0, 0xFF808080u},
+        {0xFFFFFFFFu, 0xFF000000u, 255, 0, 0xFF010101u}, // 255 / 256 of the way: 0.996
+        {0xFFFFFFFFu, 0xFF000000u, 1, 0, 0xFFFEFEFEu},
+        {0x80808080u, 0x00000000u, 0, 255, 0x80808080u}, // fy reads the lower row, kept equal
+        {0x00000000u, 0x00000000u, 77, 77, 0x00000000u},
+    };
+    for (const Case& c : cases) {
+        auto tx = std::make_unique<rows::Texels>();
+        for (int i = 0; i < 4; ++i) {
+            tx->t0[i] = tx->b0[i] = c.left;
+            tx->t1[i] = tx->b1[i] = c.right;
+            tx->fx[i] = c.fx;
+            tx->fy[i] = c.fy;
+        }
+        std::vector<uint32_t> four(4), one(4);
+        rows::Bilinear(*tx, four.data(), 4);
+        rows::BilinearScalar(*tx, one.data(), 4);
+        const uint32_t r0[] = {c.left, c.right, c.left, c.right, c.left, c.right, c.left, c.right};
+        std::vector<uint32_t> along(4);
+        // Two columns a pixel, each at fraction fx past an even column.
+        rows::BilinearAlong(r0, r0, int64_t(c.fx) << 8, int64_t(2) << 16, c.fy, along.data(), 3);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(four[i], c.want) << std::hex << c.left << " " << c.right << " " << c.fx;
+            EXPECT_EQ(one[i], c.want) << std::hex << c.left << " " << c.right << " " << c.fx;
+            EXPECT_EQ(along[i], c.want) << std::hex << c.left << " " << c.right << " " << c.fx;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Spans, Rows,
                          ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
                                            RowCase{"edges", 64, 1, true},

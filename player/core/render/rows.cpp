@@ -14,8 +14,15 @@ namespace rows {
 
 namespace {
 
+// Rounded to nearest per channel, so that two equal texels mix to themselves: flooring each
+// weighted half made an opaque bitmap 254 or 253 in alpha wherever it was smoothed. The sum
+// of a channel's two products is at most 255 * 256 + 128 and stays in its 16 bits.
 inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
-    return ScalePixel(p, 256 - f256) + ScalePixel(q, f256);
+    const uint32_t g = 256 - f256;
+    const uint32_t rb = ((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f256 + 0x00800080u) >> 8;
+    const uint32_t ag =
+        ((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f256 + 0x00800080u;
+    return (rb & 0x00FF00FFu) | (ag & 0xFF00FF00u);
 }
 
 #if defined(__SSE2__)
@@ -33,6 +40,12 @@ inline void Spread4(__m128i f, __m128i* lo, __m128i* hi) {
 
 inline __m128i Scale16(__m128i p16, __m128i s16) {
     return _mm_srli_epi16(_mm_mullo_epi16(p16, s16), 8);
+}
+
+// (p * wp + q * wq) / 256 rounded, as the scalar Lerp2: the products' sum fits 16 bits.
+inline __m128i Mix16(__m128i p16, __m128i wp, __m128i q16, __m128i wq) {
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(p16, wp), _mm_mullo_epi16(q16, wq));
+    return _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(128)), 8);
 }
 
 // Over(dst, src) for two pixels whose source is already in 16-bit channels.
@@ -208,7 +221,7 @@ void Bilinear(const Texels& t, uint32_t* out, int n) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     };
     auto lerp = [&](__m128i p, __m128i q, __m128i f) {
-        return _mm_add_epi16(Scale16(p, _mm_sub_epi16(full, f)), Scale16(q, f));
+        return Mix16(p, _mm_sub_epi16(full, f), q, f);
     };
     int i = 0;
     for (; i + 4 <= n; i += 4) {
@@ -253,10 +266,12 @@ inline __m128i AcrossTwo(const uint32_t* a, const uint32_t* b, const PairWeights
     auto weighted = [&](const uint32_t* row, int64_t u) {
         const __m128i pair =
             _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)), zero);
-        return Scale16(pair, _mm_load_si128(reinterpret_cast<const __m128i*>(t.w[(u >> 8) & 255])));
+        return _mm_mullo_epi16(
+            pair, _mm_load_si128(reinterpret_cast<const __m128i*>(t.w[(u >> 8) & 255])));
     };
     const __m128i ma = weighted(a, ua), mb = weighted(b, ub);
-    return _mm_add_epi16(_mm_unpacklo_epi64(ma, mb), _mm_unpackhi_epi64(ma, mb));
+    const __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(ma, mb), _mm_unpackhi_epi64(ma, mb));
+    return _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(128)), 8);
 }
 } // namespace
 
@@ -277,10 +292,8 @@ void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du
     for (; k + 4 <= columns; k += 4) {
         const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + first + k));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + first + k));
-        const __m128i lo = _mm_add_epi16(Scale16(_mm_unpacklo_epi8(t, zero), wy0),
-                                         Scale16(_mm_unpacklo_epi8(b, zero), wy));
-        const __m128i hi = _mm_add_epi16(Scale16(_mm_unpackhi_epi8(t, zero), wy0),
-                                         Scale16(_mm_unpackhi_epi8(b, zero), wy));
+        const __m128i lo = Mix16(_mm_unpacklo_epi8(t, zero), wy0, _mm_unpacklo_epi8(b, zero), wy);
+        const __m128i hi = Mix16(_mm_unpackhi_epi8(t, zero), wy0, _mm_unpackhi_epi8(b, zero), wy);
         _mm_store_si128(reinterpret_cast<__m128i*>(mixed + k), _mm_packus_epi16(lo, hi));
     }
     for (; k < columns; ++k) {
