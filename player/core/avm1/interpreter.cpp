@@ -11,20 +11,6 @@
 namespace avm1 {
 
 namespace {
-// Numbers and booleans made in place: the loop makes them at every step, where the
-// other callers share Value's out-of-line copies.
-inline Value MakeNum(double x) {
-    Value v;
-    v.type = Type::Number;
-    v.n = x;
-    return v;
-}
-inline Value MakeBool(bool x) {
-    Value v;
-    v.type = Type::Boolean;
-    v.b = x;
-    return v;
-}
 constexpr uint32_t kStopped = 0xFFFFFFFEu;
 // What a navigation costs against the frame's budget, in Work units (bytes).
 constexpr size_t kNavigationWork = 1024;

@@ -87,6 +87,21 @@ struct Value {
     bool IsNumber() const { return type == Type::Number; }
 };
 
+// Numbers and booleans made in place, for the interpreter's loop, which makes them at every
+// step; other callers share Value's out-of-line Num and Bool.
+inline Value MakeNum(double x) {
+    Value v;
+    v.type = Type::Number;
+    v.n = x;
+    return v;
+}
+inline Value MakeBool(bool x) {
+    Value v;
+    v.type = Type::Boolean;
+    v.b = x;
+    return v;
+}
+
 // Flash prints numbers with 15 significant digits.
 // URL form encoding as LoadVars and escape() write it: letters and digits stay, every
 // other byte becomes %XX; decoding also turns '+' into a space and keeps a '%' that no

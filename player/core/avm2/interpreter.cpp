@@ -7,21 +7,6 @@
 
 namespace avm2 {
 
-// Numbers and booleans made in place: the loop makes them at every step, where the
-// other callers share Value's out-of-line copies.
-inline Value MakeNum(double x) {
-    Value v;
-    v.type = Type::Number;
-    v.n = x;
-    return v;
-}
-inline Value MakeBool(bool x) {
-    Value v;
-    v.type = Type::Boolean;
-    v.b = x;
-    return v;
-}
-
 bool DictionaryGet(Vm& vm, Object* dict, const Value& key, Value* out);
 bool DictionarySet(Vm& vm, Object* dict, const Value& key, const Value& v);
 bool DictionaryDelete(Vm& vm, Object* dict, const Value& key);

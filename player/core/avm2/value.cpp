@@ -16,17 +16,11 @@ Value Value::Null() {
 }
 
 Value Value::Bool(bool x) {
-    Value v;
-    v.type = Type::Boolean;
-    v.b = x;
-    return v;
+    return MakeBool(x);
 }
 
 Value Value::Num(double x) {
-    Value v;
-    v.type = Type::Number;
-    v.n = x;
-    return v;
+    return MakeNum(x);
 }
 
 Value Value::Str(const char* x) {

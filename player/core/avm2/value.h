@@ -101,6 +101,21 @@ struct Value {
     bool IsNumber() const { return type == Type::Number; }
 };
 
+// Numbers and booleans made in place, for the interpreter's loop, which makes them at every
+// step; other callers share Value's out-of-line Num and Bool.
+inline Value MakeNum(double x) {
+    Value v;
+    v.type = Type::Number;
+    v.n = x;
+    return v;
+}
+inline Value MakeBool(bool x) {
+    Value v;
+    v.type = Type::Boolean;
+    v.b = x;
+    return v;
+}
+
 // Shortest decimal that reads back as the same double, in ECMAScript's layout.
 std::string NumberToString(double d);
 std::string NumberToRadix(double d, int radix);
