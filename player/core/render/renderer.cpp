@@ -51,6 +51,20 @@ bool HasFilters(const timeline::Clip& clip, int nesting) {
     return false;
 }
 
+// Nested scales can multiply beyond any surface (or overflow); objects so placed are not
+// drawn rather than converted to pixels.
+bool Drawable(const Transform& m) {
+    const double largest =
+        std::max({std::fabs(m.a), std::fabs(m.b), std::fabs(m.c), std::fabs(m.d)});
+    return largest < 1e5 && std::fabs(m.tx) < 1e9 && std::fabs(m.ty) < 1e9;
+}
+
+// Whether device bounds lie wholly off the canvas (a margin covers hairlines and glyph
+// overhangs).
+bool OffCanvas(const double b[4], const Canvas& canvas) {
+    return b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2;
+}
+
 } // namespace
 
 struct Renderer::ActiveMask {
@@ -210,13 +224,12 @@ void Renderer::KeepShapes(const timeline::Clip& clip, const Transform& m, const 
             continue;
         }
         const Transform own = m * Transform::From(o.matrix);
-        if (!(std::fabs(own.a) < 1e5 && std::fabs(own.b) < 1e5 && std::fabs(own.c) < 1e5 &&
-              std::fabs(own.d) < 1e5)) {
-            continue; // not drawn (see DrawObject)
+        if (!Drawable(own)) {
+            continue;
         }
         double b[4];
-        if (ch->kind == timeline::Kind::Shape && DeviceBounds(o, own, 0, b) && b[2] >= -2 &&
-            b[3] >= -2 && b[0] <= canvas.width + 2 && b[1] <= canvas.height + 2) {
+        if (ch->kind == timeline::Kind::Shape && DeviceBounds(o, own, 0, b) &&
+            !OffCanvas(b, canvas)) {
             KeptPaths(Prepared(ch->shape.get()), own);
         } else if (ch->kind == timeline::Kind::Sprite && o.clip && !o.hasScale9) {
             KeepShapes(*o.clip, own, canvas, nesting + 1, 0, 1);
@@ -446,11 +459,7 @@ bool Renderer::ScriptMask(const timeline::DisplayObject& o, const Canvas& canvas
 void Renderer::DrawObject(const timeline::DisplayObject& o, const Transform& parent,
                           const swf::ColorTransform& parentCx, const Canvas& canvas, int nesting) {
     const Transform m = parent * Transform::From(o.matrix);
-    // Nested scales can multiply beyond any surface (or overflow); such objects are not
-    // drawn rather than converted to pixels.
-    const double largest =
-        std::max({std::fabs(m.a), std::fabs(m.b), std::fabs(m.c), std::fabs(m.d)});
-    if (!(largest < 1e5) || !(std::fabs(m.tx) < 1e9) || !(std::fabs(m.ty) < 1e9)) {
+    if (!Drawable(m)) {
         return;
     }
     const swf::ColorTransform cx = o.cxform.Then(parentCx);
@@ -567,12 +576,10 @@ void Renderer::DrawCharacter(const timeline::DisplayObject& o, const Transform& 
     if (ch == nullptr || (canvas.coverage == nullptr && cx.mulA <= 0 && cx.addA <= 0)) {
         return; // nothing, or wholly transparent
     }
-    // Leaves wholly off the canvas cost nothing (a margin covers hairlines and glyph
-    // overhangs).
+    // Leaves wholly off the canvas cost nothing.
     double b[4];
     if (ch->kind != timeline::Kind::Sprite && ch->kind != timeline::Kind::Button &&
-        DeviceBounds(o, m, 0, b) &&
-        (b[2] < -2 || b[3] < -2 || b[0] > canvas.width + 2 || b[1] > canvas.height + 2)) {
+        DeviceBounds(o, m, 0, b) && OffCanvas(b, canvas)) {
         return;
     }
     switch (ch->kind) {
