@@ -97,15 +97,13 @@ INSTANTIATE_TEST_SUITE_P(CellSorts, Strips,
                                            StripCase{"thirteenReversed", 13, true, 120, true},
                                            StripCase{"hundred", 100, false, 120, true},
                                            StripCase{"hundredReversed", 100, true, 120, false},
-                                           // The whole far wider than its cells: sorted row by row.
+                                           // The whole far wider than its cells.
                                            StripCase{"wide", 100, true, 2000, false},
                                            // Spans past 32767 pixels.
                                            StripCase{"wider", 100, false, 40000, true},
-                                           // Two cells a row for each strip in 4096 rows:
-                                           // 2^20 cells in all, then 256 more.
-                                           StripCase{"countedCells", 128, false, 240, false, 4101},
-                                           StripCase{"pastCountedCells", 128, true, 240, false,
-                                                     4102}),
+                                           // Two cells a row for each strip in 4097 rows:
+                                           // over 2^20 cells, in many of the cells' blocks.
+                                           StripCase{"manyCells", 128, true, 240, false, 4102}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
