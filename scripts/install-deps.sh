@@ -41,5 +41,14 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 echo "install-deps: installing ${missing[*]}"
-$SUDO apt-get update -qq
+# A mirror caught mid-sync fails an index now and serves it whole a little later; the
+# i386 and amd64 lists must agree for wine32, so try again before going on without one.
+for attempt in 1 2 3 4 5; do
+  if $SUDO apt-get update -qq; then break; fi
+  if [ "$attempt" = 5 ]; then
+    echo "install-deps: package lists still incomplete; installing from what was fetched" >&2
+  else
+    sleep $((attempt * 15))
+  fi
+done
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
