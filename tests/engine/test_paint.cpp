@@ -24,14 +24,14 @@ swf::FillStyle Gradient(int seed) {
 std::vector<uint32_t> Fresh(const swf::FillStyle& f, const swf::ColorTransform& cx) {
     Paint p;
     EXPECT_TRUE(MakePaint(f, Transform(), cx, nullptr, &p));
-    return p.ramp;
+    return std::vector<uint32_t>(p.Ramp(), p.Ramp() + 256);
 }
 
 std::vector<uint32_t> Cached(RampCache* cache, const swf::FillStyle& f,
                              const swf::ColorTransform& cx) {
     Paint p;
     EXPECT_TRUE(MakePaint(f, Transform(), cx, nullptr, &p, cache));
-    return p.ramp;
+    return std::vector<uint32_t>(p.Ramp(), p.Ramp() + 256);
 }
 
 // Keys one field apart, asked for in turn: each gets its own ramp.

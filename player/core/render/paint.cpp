@@ -164,9 +164,9 @@ bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf:
             return true;
         }
         if (ramps != nullptr) {
-            paint->ramp = ramps->Get(fill.gradient, cx);
+            paint->cachedRamp = ramps->Get(fill.gradient, cx).data();
         } else {
-            BuildRamp(fill.gradient, cx, &paint->ramp);
+            BuildRamp(fill.gradient, cx, &paint->ownRamp);
         }
         return true;
     }
@@ -239,7 +239,7 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
     double u = t.a * (x + 0.5) + t.c * (y + 0.5) + t.tx;
     double v = t.b * (x + 0.5) + t.d * (y + 0.5) + t.ty;
     if (paint.kind == PaintKind::Gradient) {
-        const uint32_t* ramp = paint.ramp.data();
+        const uint32_t* ramp = paint.Ramp();
         const bool pad = paint.spread == swf::Spread::Pad;
         if (paint.gradientKind == swf::FillKind::Linear && pad) {
             // The ramp index moves by a constant step along the row: 16.16 fixed point.

@@ -36,8 +36,11 @@ enum class PaintKind : uint8_t { Solid, Gradient, Bitmap };
 struct Paint {
     PaintKind kind = PaintKind::Solid;
     uint32_t color = 0; // premultiplied 0xAARRGGBB
-    // Gradient: 256 premultiplied colours; device pixel to gradient square.
-    std::vector<uint32_t> ramp;
+    // Gradient: 256 premultiplied colours, the drawing thread's cached ramp when there is a
+    // cache (a paint lives no longer than the shape's drawing), else `ownRamp`'s; device
+    // pixel to gradient square.
+    const uint32_t* cachedRamp = nullptr;
+    std::vector<uint32_t> ownRamp;
     swf::FillKind gradientKind = swf::FillKind::Linear;
     swf::Spread spread = swf::Spread::Pad;
     double focal = 0;
@@ -46,6 +49,8 @@ struct Paint {
     bool repeat = false, smooth = false;
     swf::ColorTransform cxform; // bitmaps, applied per pixel
     bool opaque = false;        // every painted pixel has alpha 255
+
+    const uint32_t* Ramp() const { return cachedRamp != nullptr ? cachedRamp : ownRamp.data(); }
 };
 
 // Gradient ramps made lately, by their stops and colour transform: a gradient drawn again
