@@ -92,6 +92,13 @@ inline bool Opaque4(__m128i src) {
 }
 #endif
 
+// Pixel i of a radial row.
+inline uint32_t RadialAt(float u, float v, float du, float dv, int i, const uint32_t* ramp) {
+    const float pu = u + float(i) * du, pv = v + float(i) * dv;
+    const float r = std::sqrt(pu * pu + pv * pv);
+    return ramp[r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255];
+}
+
 inline uint32_t BlendPixel(uint32_t dst, uint32_t src, unsigned cover) {
     return Over(dst, cover == 255 ? src : ScalePixel(src, cover + (cover >> 7)));
 }
@@ -170,9 +177,8 @@ void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* ou
 
 void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
                      int n) {
-    for (int i = 0; i < n; ++i, u += du, v += dv) {
-        const float r = std::sqrt(u * u + v * v);
-        out[i] = ramp[r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255];
+    for (int i = 0; i < n; ++i) {
+        out[i] = RadialAt(u, v, du, dv, i, ramp);
     }
 }
 
@@ -340,19 +346,19 @@ void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int
 }
 
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
-    // The positions are stepped one add at a time, as the scalar form steps them; the
-    // distances and indices are worked out four at a time with the same single-precision
+    // Each position is u + i * du as the scalar form makes it, four at a time: no pixel
+    // waits on the one before it. The distances and indices take the same single-precision
     // operations, each rounded alike.
     alignas(16) int32_t ks[4];
     const __m128 one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    const __m128 u0 = _mm_set1_ps(u), v0 = _mm_set1_ps(v), du4 = _mm_set1_ps(du),
+                 dv4 = _mm_set1_ps(dv), four = _mm_set1_ps(4.0f);
     const __m128i last = _mm_set1_epi32(255);
+    __m128 at = _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f);
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const float u1 = u + du, v1 = v + dv, u2 = u1 + du, v2 = v1 + dv;
-        const float u3 = u2 + du, v3 = v2 + dv;
-        const __m128 pu = _mm_set_ps(u3, u2, u1, u), pv = _mm_set_ps(v3, v2, v1, v);
-        u = u3 + du;
-        v = v3 + dv;
+    for (; i + 4 <= n; i += 4, at = _mm_add_ps(at, four)) {
+        const __m128 pu = _mm_add_ps(u0, _mm_mul_ps(at, du4));
+        const __m128 pv = _mm_add_ps(v0, _mm_mul_ps(at, dv4));
         const __m128 r = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(pu, pu), _mm_mul_ps(pv, pv)));
         const __m128i inside = _mm_castps_si128(_mm_cmplt_ps(r, one));
         const __m128i k = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(r, scale), half));
@@ -363,7 +369,9 @@ void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint3
         out[i + 2] = ramp[ks[2]];
         out[i + 3] = ramp[ks[3]];
     }
-    RadialRowScalar(u, v, du, dv, ramp, out + i, n - i);
+    for (; i < n; ++i) {
+        out[i] = RadialAt(u, v, du, dv, i, ramp);
+    }
 }
 #else
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {

@@ -42,7 +42,7 @@ void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int
 void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
 
 // A radial ramp along a row: pixel i takes ramp[k] with k the distance from the centre,
-// sqrt(u * u + v * v) in the ramp's radius (u, v stepping by du, dv, one float add a pixel),
+// sqrt(u * u + v * v) in the ramp's radius at (u + i * du, v + i * dv) in single precision,
 // times 255 and rounded, or 255 from the radius out.
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
 void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
