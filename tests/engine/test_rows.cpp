@@ -1,4 +1,4 @@
-// The four-at-a-time row kernels give the scalar kernels' bits on random rows.
+// The four- and eight-at-a-time row kernels give the scalar kernels' bits on random rows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,6 +26,21 @@ void PrintTo(const RowCase& c, std::ostream* os) {
 
 class Rows : public ::testing::TestWithParam<RowCase> {};
 
+// The forms a kernel chooses among, each held to the scalar form's bits: the one this
+// processor is given, four at a time, and eight at a time where the processor has AVX2.
+struct Form {
+    const char* name;
+    void (*blend)(uint32_t*, const uint32_t*, const uint8_t*, int);
+    void (*solid)(uint32_t*, uint32_t, const uint8_t*, int);
+    void (*radial)(float, float, float, float, const uint32_t*, uint32_t*, int);
+};
+const Form kAllForms[] = {
+    {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow},
+    {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow},
+    {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow},
+};
+const std::vector<Form> kForms(std::begin(kAllForms), std::end(kAllForms) - (rows::Wide() ? 0 : 1));
+
 TEST_P(Rows, FourAtATimeMatchesScalar) {
     const RowCase& c = GetParam();
     std::mt19937 rng(c.length * 7 + c.coverMode);
@@ -50,14 +65,19 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
                                            : r >> 24;
         }
         std::vector<uint32_t> a = dst, b = dst;
-        rows::Blend(a.data(), src.data(), covers.data(), c.length);
         rows::BlendScalar(b.data(), src.data(), covers.data(), c.length);
-        ASSERT_EQ(a, b) << "blend, round " << round;
-        a = dst;
+        for (const auto& form : kForms) {
+            a = dst;
+            form.blend(a.data(), src.data(), covers.data(), c.length);
+            ASSERT_EQ(a, b) << "blend " << form.name << ", round " << round;
+        }
         b = dst;
-        rows::BlendSolid(a.data(), src[0], covers.data(), c.length);
         rows::BlendSolidScalar(b.data(), src[0], covers.data(), c.length);
-        ASSERT_EQ(a, b) << "solid, round " << round;
+        for (const auto& form : kForms) {
+            a = dst;
+            form.solid(a.data(), src[0], covers.data(), c.length);
+            ASSERT_EQ(a, b) << "solid " << form.name << ", round " << round;
+        }
         const int n = std::min(c.length, rows::kTexels);
         auto tx = std::make_unique<rows::Texels>();
         for (int i = 0; i < n; ++i) {
@@ -112,11 +132,13 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         auto unit = [&]() { return float(rng() % 2001) / 1000.0f - 1.0f; };
         const float gu = 1.2f * unit(), gv = round % 5 == 0 ? 0.0f : unit();
         const float gdu = -2 * gu / float(c.length), gdv = 0.01f * unit();
-        a.assign(c.length, 0);
         b.assign(c.length, 0);
-        rows::RadialRow(gu, gv, gdu, gdv, ramp.data(), a.data(), c.length);
         rows::RadialRowScalar(gu, gv, gdu, gdv, ramp.data(), b.data(), c.length);
-        ASSERT_EQ(a, b) << "radial, round " << round;
+        for (const auto& form : kForms) {
+            a.assign(c.length, 0);
+            form.radial(gu, gv, gdu, gdv, ramp.data(), a.data(), c.length);
+            ASSERT_EQ(a, b) << "radial " << form.name << ", round " << round;
+        }
         // A linear ramp along a row from before its first colour to past its last, either
         // way; every fourth round too far out for 32 bits.
         int64_t f = -int64_t(rng() % (64u << 16)) - 32768;
@@ -179,6 +201,8 @@ INSTANTIATE_TEST_SUITE_P(Spans, Rows,
                          ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
                                            RowCase{"edges", 64, 1, true},
                                            RowCase{"full", 19, 2, true},
+                                           RowCase{"sevenFull", 7, 2, true},
+                                           RowCase{"nine", 9, 1, true},
                                            RowCase{"loose", 101, 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 

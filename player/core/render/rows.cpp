@@ -92,13 +92,6 @@ inline bool Opaque4(__m128i src) {
 }
 #endif
 
-// Pixel i of a radial row.
-inline uint32_t RadialAt(float u, float v, float du, float dv, int i, const uint32_t* ramp) {
-    const float pu = u + float(i) * du, pv = v + float(i) * dv;
-    const float r = std::sqrt(pu * pu + pv * pv);
-    return ramp[r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255];
-}
-
 inline uint32_t BlendPixel(uint32_t dst, uint32_t src, unsigned cover) {
     return Over(dst, cover == 255 ? src : ScalePixel(src, cover + (cover >> 7)));
 }
@@ -176,14 +169,27 @@ void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* ou
 }
 
 void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
-                     int n) {
-    for (int i = 0; i < n; ++i) {
-        out[i] = RadialAt(u, v, du, dv, i, ramp);
+                     int n, int from) {
+    for (int i = from; i < n; ++i) {
+        const float pu = u + float(i) * du, pv = v + float(i) * dv;
+        const float r = std::sqrt(pu * pu + pv * pv);
+        out[i] = ramp[r < 1.0f ? static_cast<int>(r * 255.0f + 0.5f) : 255];
     }
 }
 
-#if defined(__SSE2__)
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+    Wide() ? eight::Blend(d, src, covers, n) : four::Blend(d, src, covers, n);
+}
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    Wide() ? eight::BlendSolid(d, color, covers, n) : four::BlendSolid(d, color, covers, n);
+}
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+    Wide() ? eight::RadialRow(u, v, du, dv, ramp, out, n)
+           : four::RadialRow(u, v, du, dv, ramp, out, n);
+}
+
+#if defined(__SSE2__)
+void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         const uint32_t c4 = Covers4(covers + i);
@@ -201,7 +207,7 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d + i, src + i, covers + i, n - i);
 }
 
-void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     const __m128i s = _mm_set1_epi32(int(color));
     const bool opaque = (color >> 24) == 255;
     int i = 0;
@@ -345,7 +351,8 @@ void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int
     LinearRowScalar(f + step * i, step, ramp, out + i, n - i);
 }
 
-void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
+                     int n) {
     // Each position is u + i * du as the scalar form makes it, four at a time: no pixel
     // waits on the one before it. The distances and indices take the same single-precision
     // operations, each rounded alike.
@@ -369,25 +376,24 @@ void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint3
         out[i + 2] = ramp[ks[2]];
         out[i + 3] = ramp[ks[3]];
     }
-    for (; i < n; ++i) {
-        out[i] = RadialAt(u, v, du, dv, i, ramp);
-    }
+    RadialRowScalar(u, v, du, dv, ramp, out, n, i);
 }
 #else
-void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
 }
 void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
     LinearRowScalar(f, step, ramp, out, n);
 }
-void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
+                     int n) {
     RadialRowScalar(u, v, du, dv, ramp, out, n);
 }
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
                    uint32_t* out, int n) {
     BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
-void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d, color, covers, n);
 }
 void Bilinear(const Texels& in, uint32_t* out, int n) {

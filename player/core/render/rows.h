@@ -1,6 +1,7 @@
 // Row kernels behind the span routines: blending a row of premultiplied source colours
 // through coverage, and bilinear sampling. Where SSE2 is available they work four pixels at
-// a time; the scalar forms give the same bits and are what other builds use.
+// a time, some eight with AVX2; the scalar forms give the same bits and are what other
+// builds use.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +46,24 @@ void LinearRowScalar(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* ou
 // sqrt(u * u + v * v) in the ramp's radius at (u + i * du, v + i * dv) in single precision,
 // times 255 and rounded, or 255 from the radius out.
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
+// The scalar form makes pixels `from` to n only (the wider forms' last few).
 void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
-                     int n);
+                     int n, int from = 0);
+
+// The kernels above choose among their forms: four pixels at a time where the build has
+// SSE2, eight where the processor also has AVX2 (Wide()) and the build carries that form.
+// Each form is here for tests; one the build lacks is the next narrower one.
+bool Wide();
+namespace four {
+void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
+} // namespace four
+namespace eight {
+void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
+} // namespace eight
 
 } // namespace rows
 } // namespace render

@@ -1,0 +1,184 @@
+// The row kernels eight pixels at a time, for processors with AVX2: the four-at-a-time
+// forms' steps on both 128-bit halves of a register, so the bits are the scalar forms'.
+// Built into 64-bit programs other than Windows ones, where the compiler does not align
+// the stack for 32-byte spills; chosen at run time, so the program still runs without AVX2.
+#include "player/core/render/rows.h"
+
+#include <cstring>
+
+#include "player/core/render/paint.h"
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#define FLICKWELL_WIDE_ROWS 1
+#include <immintrin.h>
+#define WIDE __attribute__((target("avx2")))
+#endif
+
+namespace render {
+namespace rows {
+
+#if defined(FLICKWELL_WIDE_ROWS)
+
+bool Wide() {
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+}
+
+namespace {
+
+// Eight 0..256 factors, one per pixel, spread over the channels of the pixels that
+// unpacking a register's low and high bytes gives: 0-1 and 4-5, then 2-3 and 6-7.
+WIDE inline void Spread8(__m256i f, __m256i* lo, __m256i* hi) {
+    const __m256i f16 = _mm256_packs_epi32(f, f);
+    const __m256i pairs = _mm256_unpacklo_epi16(f16, f16);
+    *lo = _mm256_unpacklo_epi32(pairs, pairs);
+    *hi = _mm256_unpackhi_epi32(pairs, pairs);
+}
+
+WIDE inline __m256i Scale16(__m256i p16, __m256i s16) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(p16, s16), 8);
+}
+
+WIDE inline __m256i Mix16(__m256i p16, __m256i wp, __m256i q16, __m256i wq) {
+    const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(p16, wp), _mm256_mullo_epi16(q16, wq));
+    return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
+}
+
+WIDE inline __m256i OverScaled(__m256i dst16, __m256i src16) {
+    __m256i a = _mm256_shufflelo_epi16(src16, 0xFF);
+    a = _mm256_shufflehi_epi16(a, 0xFF);
+    const __m256i inv =
+        _mm256_sub_epi16(_mm256_sub_epi16(_mm256_set1_epi16(256), a), _mm256_srli_epi16(a, 7));
+    return Scale16(dst16, inv);
+}
+
+WIDE inline __m256i Blend8(__m256i dst, __m256i src, const uint8_t* covers) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i c = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(covers)));
+    c = _mm256_add_epi32(c, _mm256_srli_epi32(c, 7));
+    __m256i clo, chi;
+    Spread8(c, &clo, &chi);
+    const __m256i slo = Scale16(_mm256_unpacklo_epi8(src, zero), clo);
+    const __m256i shi = Scale16(_mm256_unpackhi_epi8(src, zero), chi);
+    const __m256i dlo = OverScaled(_mm256_unpacklo_epi8(dst, zero), slo);
+    const __m256i dhi = OverScaled(_mm256_unpackhi_epi8(dst, zero), shi);
+    return _mm256_add_epi32(_mm256_packus_epi16(slo, shi), _mm256_packus_epi16(dlo, dhi));
+}
+
+WIDE inline __m256i Over8(__m256i dst, __m256i src) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i a = _mm256_srli_epi32(src, 24);
+    const __m256i inv =
+        _mm256_sub_epi32(_mm256_sub_epi32(_mm256_set1_epi32(256), a), _mm256_srli_epi32(a, 7));
+    __m256i lo, hi;
+    Spread8(inv, &lo, &hi);
+    const __m256i dlo = Scale16(_mm256_unpacklo_epi8(dst, zero), lo);
+    const __m256i dhi = Scale16(_mm256_unpackhi_epi8(dst, zero), hi);
+    return _mm256_add_epi32(src, _mm256_packus_epi16(dlo, dhi));
+}
+
+WIDE inline bool Opaque8(__m256i src) {
+    const __m256i a = _mm256_srli_epi32(src, 24);
+    return _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, _mm256_set1_epi32(255))) == -1;
+}
+
+inline uint64_t Covers8(const uint8_t* c) {
+    uint64_t v;
+    std::memcpy(&v, c, sizeof v);
+    return v;
+}
+
+WIDE inline __m256i Load(const uint32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+WIDE inline void Store(uint32_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+} // namespace
+
+namespace eight {
+
+WIDE void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t c8 = Covers8(covers + i);
+        if (c8 == 0) {
+            continue;
+        }
+        const __m256i s = Load(src + i);
+        if (c8 == ~uint64_t(0)) {
+            Store(d + i, Opaque8(s) ? s : Over8(Load(d + i), s));
+        } else {
+            Store(d + i, Blend8(Load(d + i), s, covers + i));
+        }
+    }
+    four::Blend(d + i, src + i, covers + i, n - i);
+}
+
+WIDE void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    const __m256i s = _mm256_set1_epi32(int(color));
+    const bool opaque = (color >> 24) == 255;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t c8 = Covers8(covers + i);
+        if (c8 == 0) {
+            continue;
+        }
+        if (c8 == ~uint64_t(0)) {
+            Store(d + i, opaque ? s : Over8(Load(d + i), s));
+        } else {
+            Store(d + i, Blend8(Load(d + i), s, covers + i));
+        }
+    }
+    four::BlendSolid(d + i, color, covers + i, n - i);
+}
+
+WIDE void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
+                    int n) {
+    // As the four-at-a-time form: u + i * du, a multiply and an add apart (never fused).
+    const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(255.0f),
+                 half = _mm256_set1_ps(0.5f);
+    const __m256 u0 = _mm256_set1_ps(u), v0 = _mm256_set1_ps(v), du8 = _mm256_set1_ps(du),
+                 dv8 = _mm256_set1_ps(dv), step = _mm256_set1_ps(8.0f);
+    const __m256i last = _mm256_set1_epi32(255);
+    __m256 at = _mm256_set_ps(7.0f, 6.0f, 5.0f, 4.0f, 3.0f, 2.0f, 1.0f, 0.0f);
+    int i = 0;
+    for (; i + 8 <= n; i += 8, at = _mm256_add_ps(at, step)) {
+        const __m256 pu = _mm256_add_ps(u0, _mm256_mul_ps(at, du8));
+        const __m256 pv = _mm256_add_ps(v0, _mm256_mul_ps(at, dv8));
+        const __m256 r =
+            _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(pu, pu), _mm256_mul_ps(pv, pv)));
+        const __m256i inside = _mm256_castps_si256(_mm256_cmp_ps(r, one, _CMP_LT_OQ));
+        const __m256i k = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(r, scale), half));
+        const __m256i index = _mm256_blendv_epi8(last, k, inside);
+        Store(out + i, _mm256_i32gather_epi32(reinterpret_cast<const int*>(ramp), index, 4));
+    }
+    RadialRowScalar(u, v, du, dv, ramp, out, n, i);
+}
+
+} // namespace eight
+
+#else
+
+bool Wide() {
+    return false;
+}
+
+namespace eight {
+void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+    four::Blend(d, src, covers, n);
+}
+void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    four::BlendSolid(d, color, covers, n);
+}
+void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
+    four::RadialRow(u, v, du, dv, ramp, out, n);
+}
+} // namespace eight
+
+#endif
+
+} // namespace rows
+} // namespace render
