@@ -1,6 +1,6 @@
-// flickwell-bench [--size WxH] [--threads N,N,...] [--frames N] MOVIE.swf...: for each movie and each
-// drawing thread count (0: as many as the machine has), the median time to advance one frame
-// and draw it at 1920 x 1080 or the size given (drawing only when the frame changed, as a
+// flickwell-bench [--size WxH] [--threads N,N,...] [--frames N] MOVIE.swf...: for each movie
+// and each drawing thread count (0: as many as the machine has), the median time to advance one
+// frame and draw it at 1920 x 1080 or the size given (drawing only when the frame changed, as a
 // host does, and again drawing every frame), beside the time to clear and copy that surface
 // once (the memory floor), all measured in the same run. Times are wall-clock: drawing
 // threads run side by side, and on a shared machine other programs' turns count too, so the
