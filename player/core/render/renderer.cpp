@@ -326,9 +326,12 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
 
 void Renderer::DrawRows(const timeline::Clip& root, const Canvas& canvas, const Transform& view,
                         double scale, uint64_t budget, const uint32_t* background) {
-    if (background != nullptr && canvas.pixels != nullptr) {
-        for (int y = canvas.top; y < canvas.Bottom(); ++y) {
-            std::fill_n(canvas.pixels + canvas.At(y), canvas.width, *background);
+    if (background != nullptr && canvas.pixels != nullptr && canvas.Rows() > 0) {
+        // One row filled, then copied: the library's copy is wider than a loop of stores.
+        uint32_t* first = canvas.pixels + canvas.At(canvas.top);
+        std::fill_n(first, canvas.width, *background);
+        for (int y = canvas.top + 1; y < canvas.Bottom(); ++y) {
+            std::memcpy(canvas.pixels + canvas.At(y), first, size_t(canvas.width) * 4);
         }
     }
     scale_ = scale;
