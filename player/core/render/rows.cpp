@@ -14,6 +14,17 @@ namespace rows {
 
 namespace {
 
+// Rounded to nearest per channel, so that two equal texels mix to themselves: flooring each
+// weighted half made an opaque bitmap 254 or 253 in alpha wherever it was smoothed. The sum
+// of a channel's two products is at most 255 * 256 + 128 and stays in its 16 bits.
+inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
+    const uint32_t g = 256 - f256;
+    const uint32_t rb = ((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f256 + 0x00800080u) >> 8;
+    const uint32_t ag =
+        ((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f256 + 0x00800080u;
+    return (rb & 0x00FF00FFu) | (ag & 0xFF00FF00u);
+}
+
 #if defined(__SSE2__)
 // Every step below is per 8-bit channel widened to 16 bits: c * s with c <= 255 and
 // s <= 256 fits, and >> 8 is the scalar ScalePixel's floor. The final sum is a 32-bit add
@@ -113,6 +124,17 @@ void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     }
 }
 
+namespace {
+// The columns a row of n pixels reads (x and x + 1 for each): first and count. Zero when
+// they are more than the pixels and a column mixed per pixel costs less.
+int AlongColumns(int64_t u, int64_t du, int n, size_t* first) {
+    const int64_t a = u >> 16, b = (u + du * (n - 1)) >> 16;
+    const int64_t count = (a < b ? b - a : a - b) + 2;
+    *first = size_t(a < b ? a : b);
+    return count <= n + 2 ? int(count) : 0;
+}
+} // namespace
+
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
                          uint32_t* out, int n) {
     if (n <= 0) {
@@ -160,14 +182,6 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
 }
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     Wide() ? eight::BlendSolid(d, color, covers, n) : four::BlendSolid(d, color, covers, n);
-}
-void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
-    Wide() ? eight::LinearRow(f, step, ramp, out, n) : four::LinearRow(f, step, ramp, out, n);
-}
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                   uint32_t* out, int n) {
-    Wide() ? eight::BilinearAlong(r0, r1, u, du, fy, out, n)
-           : four::BilinearAlong(r0, r1, u, du, fy, out, n);
 }
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     Wide() ? eight::RadialRow(u, v, du, dv, ramp, out, n)
@@ -273,8 +287,8 @@ inline __m128i AcrossTwo(const uint32_t* a, const uint32_t* b, const PairWeights
 }
 } // namespace
 
-void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                         uint32_t* out, int n) {
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
     // The two texel rows mixed once per column (four at a time), then each pixel mixes two
     // columns; a row that skips columns mixes them per pixel in the scalar form instead.
     alignas(16) uint32_t mixed[kTexels + 8];
@@ -311,10 +325,13 @@ void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int6
         out[i] = Lerp2(mixed[x], mixed[x + 1], unsigned(u >> 8) & 255);
     }
 }
-void four::LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
     // Four positions at a time in 32 bits when the whole row's fit; saturating packs hold
     // the indices to 0..255 as the scalar form's comparisons do.
-    if (n < 8 || !LinearFits(f, step, n)) {
+    const int64_t limit = int64_t(1) << 30;
+    const int64_t end = f + 32768 + step * int64_t(n > 0 ? n - 1 : 0);
+    if (n < 8 || f + 32768 <= -limit || f + 32768 >= limit || end <= -limit || end >= limit ||
+        step <= -limit / 4 || step >= limit / 4) {
         LinearRowScalar(f, step, ramp, out, n);
         return;
     }
@@ -365,15 +382,15 @@ void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp,
 void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
 }
-void four::LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
     LinearRowScalar(f, step, ramp, out, n);
 }
 void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
                      int n) {
     RadialRowScalar(u, v, du, dv, ramp, out, n);
 }
-void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
-                         uint32_t fy, uint32_t* out, int n) {
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
     BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {

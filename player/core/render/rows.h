@@ -4,7 +4,6 @@
 // builds use.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 namespace render {
@@ -55,48 +54,14 @@ void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp,
 // SSE2, eight where the processor also has AVX2 (Wide()) and the build carries that form.
 // Each form is here for tests; one the build lacks is the next narrower one.
 bool Wide();
-
-// What the forms share. Rounded to nearest per channel, so that two equal texels mix to
-// themselves: flooring each weighted half made an opaque bitmap 254 or 253 in alpha wherever
-// it was smoothed. The sum of a channel's two products is at most 255 * 256 + 128 and stays
-// in its 16 bits.
-inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
-    const uint32_t g = 256 - f256;
-    const uint32_t rb = ((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f256 + 0x00800080u) >> 8;
-    const uint32_t ag =
-        ((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f256 + 0x00800080u;
-    return (rb & 0x00FF00FFu) | (ag & 0xFF00FF00u);
-}
-// The columns a row of n pixels reads along a texel row (x and x + 1 for each): first and
-// count. Zero when they are more than the pixels and a column mixed per pixel costs less.
-inline int AlongColumns(int64_t u, int64_t du, int n, size_t* first) {
-    const int64_t a = u >> 16, b = (u + du * (n - 1)) >> 16;
-    const int64_t count = (a < b ? b - a : a - b) + 2;
-    *first = size_t(a < b ? a : b);
-    return count <= n + 2 ? int(count) : 0;
-}
-// Whether every ramp position of a linear row, and four steps, fit 32 bits.
-inline bool LinearFits(int64_t f, int64_t step, int n) {
-    const int64_t limit = int64_t(1) << 30;
-    const int64_t end = f + 32768 + step * int64_t(n > 0 ? n - 1 : 0);
-    return f + 32768 > -limit && f + 32768 < limit && end > -limit && end < limit &&
-           step > -limit / 4 && step < limit / 4;
-}
-
 namespace four {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
-                   uint32_t* out, int n);
-void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
 } // namespace four
 namespace eight {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
-                   uint32_t* out, int n);
-void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
 } // namespace eight
 

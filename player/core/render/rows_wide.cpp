@@ -158,81 +158,6 @@ WIDE void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, 
     RadialRowScalar(u, v, du, dv, ramp, out, n, i);
 }
 
-WIDE void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                        uint32_t* out, int n) {
-    // As the four-at-a-time form: the texel rows mixed once per column, then each pixel
-    // mixes its two columns, here gathered eight pixels at a time.
-    size_t first = 0;
-    const int columns = n >= 8 && n <= kTexels ? AlongColumns(u, du, n, &first) : 0;
-    if (columns == 0) {
-        four::BilinearAlong(r0, r1, u, du, fy, out, n);
-        return;
-    }
-    alignas(32) uint32_t mixed[kTexels + 2];
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i wy = _mm256_set1_epi16(short(fy)), wy0 = _mm256_set1_epi16(short(256 - fy));
-    int k = 0;
-    for (; k + 8 <= columns; k += 8) {
-        const __m256i t = Load(r0 + first + k), b = Load(r1 + first + k);
-        const __m256i lo =
-            Mix16(_mm256_unpacklo_epi8(t, zero), wy0, _mm256_unpacklo_epi8(b, zero), wy);
-        const __m256i hi =
-            Mix16(_mm256_unpackhi_epi8(t, zero), wy0, _mm256_unpackhi_epi8(b, zero), wy);
-        Store(mixed + k, _mm256_packus_epi16(lo, hi));
-    }
-    for (; k < columns; ++k) {
-        mixed[k] = Lerp2(r0[first + k], r1[first + k], fy);
-    }
-    // Positions from the first column: under (columns + 1) << 16 all along, so 32 bits hold
-    // them and every step of eight.
-    const int32_t step = int32_t(du);
-    __m256i at = _mm256_add_epi32(
-        _mm256_set1_epi32(int32_t(u - (int64_t(first) << 16))),
-        _mm256_mullo_epi32(_mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0), _mm256_set1_epi32(step)));
-    const __m256i step8 = _mm256_set1_epi32(8 * step), low = _mm256_set1_epi32(255),
-                  full = _mm256_set1_epi32(256);
-    const int* columnsAt = reinterpret_cast<const int*>(mixed);
-    int i = 0;
-    for (; i + 8 <= n; i += 8, at = _mm256_add_epi32(at, step8)) {
-        const __m256i x = _mm256_srli_epi32(at, 16);
-        const __m256i f = _mm256_and_si256(_mm256_srli_epi32(at, 8), low);
-        const __m256i left = _mm256_i32gather_epi32(columnsAt, x, 4);
-        const __m256i right = _mm256_i32gather_epi32(columnsAt + 1, x, 4);
-        __m256i flo, fhi, glo, ghi;
-        Spread8(f, &flo, &fhi);
-        Spread8(_mm256_sub_epi32(full, f), &glo, &ghi);
-        const __m256i lo =
-            Mix16(_mm256_unpacklo_epi8(left, zero), glo, _mm256_unpacklo_epi8(right, zero), flo);
-        const __m256i hi =
-            Mix16(_mm256_unpackhi_epi8(left, zero), ghi, _mm256_unpackhi_epi8(right, zero), fhi);
-        Store(out + i, _mm256_packus_epi16(lo, hi));
-    }
-    for (u += du * i; i < n; ++i, u += du) {
-        const size_t x = size_t(u >> 16) - first;
-        out[i] = Lerp2(mixed[x], mixed[x + 1], unsigned(u >> 8) & 255);
-    }
-}
-
-WIDE void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
-    if (n < 16 || !LinearFits(f, step, n)) {
-        four::LinearRow(f, step, ramp, out, n);
-        return;
-    }
-    const int32_t s = int32_t(step);
-    __m256i at = _mm256_add_epi32(
-        _mm256_set1_epi32(int32_t(f + 32768)),
-        _mm256_mullo_epi32(_mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0), _mm256_set1_epi32(s)));
-    const __m256i step8 = _mm256_set1_epi32(8 * s), zero = _mm256_setzero_si256(),
-                  last = _mm256_set1_epi32(255);
-    const int* colours = reinterpret_cast<const int*>(ramp);
-    int i = 0;
-    for (; i + 8 <= n; i += 8, at = _mm256_add_epi32(at, step8)) {
-        const __m256i k = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(at, 16), zero), last);
-        Store(out + i, _mm256_i32gather_epi32(colours, k, 4));
-    }
-    LinearRowScalar(f + step * i, step, ramp, out + i, n - i);
-}
-
 } // namespace eight
 
 #else
@@ -250,13 +175,6 @@ void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
 }
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     four::RadialRow(u, v, du, dv, ramp, out, n);
-}
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                   uint32_t* out, int n) {
-    four::BilinearAlong(r0, r1, u, du, fy, out, n);
-}
-void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
-    four::LinearRow(f, step, ramp, out, n);
 }
 } // namespace eight
 
