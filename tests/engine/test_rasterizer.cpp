@@ -4,6 +4,7 @@
 // outline's work is held to the budget whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -145,6 +146,239 @@ TEST(RasterizerBudget, OutlinePastTheBudgetIsLeftOutWhole) {
             ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));
             const bool drawn = coverage[10 * 40 + 35] == 255 || coverage[10 * 40 + 10] == 255;
             EXPECT_EQ(drawn, budget == c.cost);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Closed loops (x, y pairs); an outline is the loops filled together.
+using Loop = std::vector<double>;
+using Outlines = std::vector<std::vector<Loop>>;
+
+Loop Box(double x0, double y0, double x1, double y1) {
+    return {x0, y0, x1, y0, x1, y1, x0, y1};
+}
+Loop Reversed(const Loop& l) {
+    Loop r;
+    for (size_t i = l.size(); i >= 2; i -= 2) {
+        r.push_back(l[i - 2]);
+        r.push_back(l[i - 1]);
+    }
+    return r;
+}
+
+// A mask of width x height holding the outlines, each begun and filled in turn by `ras`,
+// drawn band by band between the rows in `cuts` (each band a canvas of its own rows).
+std::vector<uint8_t> Mask(Rasterizer& ras, int width, int height, const Outlines& outlines,
+                          bool nonZero, const std::vector<int>& cuts = {}) {
+    std::vector<uint8_t> coverage(size_t(width) * height, 0);
+    std::vector<int> ends = cuts;
+    ends.push_back(height);
+    int top = 0;
+    for (int bottom : ends) {
+        Canvas canvas;
+        canvas.coverage = coverage.data() + size_t(top) * width;
+        canvas.width = canvas.stride = width;
+        canvas.height = height;
+        canvas.top = top;
+        canvas.bottom = bottom;
+        for (const std::vector<Loop>& loops : outlines) {
+            ras.Begin(canvas, nonZero);
+            for (const Loop& l : loops) {
+                ras.Polygon(l.data(), int(l.size() / 2));
+            }
+            ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));
+        }
+        top = bottom;
+    }
+    return coverage;
+}
+std::vector<uint8_t> Mask(int width, int height, const Outlines& outlines, bool nonZero,
+                          const std::vector<int>& cuts = {}) {
+    Rasterizer ras;
+    return Mask(ras, width, height, outlines, nonZero, cuts);
+}
+
+// Coverage in quarters: a pixel a quarter, half, three quarters or wholly covered.
+const uint8_t kQuarter = 64, kHalf = 128, kThreeQuarters = 191, kWhole = 255;
+
+// The pixels at either end of a row: cells in the first and last columns, and in the column
+// past the last where the clip box puts edges beyond the canvas, on narrow canvases one
+// column apart and on the widest.
+TEST(RasterizerRows, EndsOfTheCanvas) {
+    // An edge at a column, or that many columns left of the canvas's right edge.
+    struct Edge {
+        double at;
+        bool fromRight = false;
+    };
+    const auto right = [](double at) { return Edge{at, true}; };
+    const struct {
+        const char* name;
+        Edge x0, x1; // a rectangle over rows 1 and 2
+        uint8_t first, second, lastButOne, last;
+    } cases[] = {
+        {"beyondBothEdges", {-5}, {1e5}, kWhole, kWhole, kWhole, kWhole},
+        {"onBothEdges", {0}, right(0), kWhole, kWhole, kWhole, kWhole},
+        {"halfEdgePixels", {0.5}, right(0.5), kHalf, kWhole, kWhole, kHalf},
+        {"quarterEdgePixels", {0.75}, right(0.75), kQuarter, kWhole, kWhole, kQuarter},
+        {"threeQuarters", {0.25}, right(0.25), kThreeQuarters, kWhole, kWhole, kThreeQuarters},
+        {"oneIn", {1}, right(1), 0, kWhole, kWhole, 0},
+        {"lastPixelOnly", right(1), right(0), 0, 0, 0, kWhole},
+        {"firstPixelOnly", {0}, {1}, kWhole, 0, 0, 0},
+        {"lastHalfAndBeyond", right(0.5), {1e5}, 0, 0, 0, kHalf},
+        {"firstHalfAndBeyond", {-7}, {0.5}, kHalf, 0, 0, 0},
+    };
+    for (int width : {64, 65, 16384}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " width " + std::to_string(width));
+            const auto at = [&](Edge e) { return e.fromRight ? width - e.at : e.at; };
+            const double x0 = at(c.x0), x1 = at(c.x1);
+            for (bool nonZero : {false, true}) {
+                const std::vector<uint8_t> m = Mask(width, 4, {{Box(x0, 1, x1, 3)}}, nonZero);
+                for (int y : {1, 2}) {
+                    const uint8_t* row = m.data() + size_t(y) * width;
+                    EXPECT_EQ(row[0], c.first);
+                    EXPECT_EQ(row[1], c.second);
+                    EXPECT_EQ(row[width - 2], c.lastButOne);
+                    EXPECT_EQ(row[width - 1], c.last);
+                }
+                for (int y : {0, 3}) {
+                    EXPECT_EQ(m[size_t(y) * width], 0);
+                    EXPECT_EQ(m[size_t(y) * width + width - 1], 0);
+                }
+            }
+        }
+    }
+}
+
+// Overlapping loops: non-zero fills where the windings do not cancel, even-odd where they
+// are odd.
+TEST(RasterizerRows, FillRules) {
+    const Loop a = Box(2, 2, 12, 12), b = Box(7, 2, 17, 12), c = Box(5, 2, 10, 12);
+    // Sampled in row 6: column 4 in a alone, 6 in a and c, 9 in all three, 14 in b alone.
+    const struct {
+        const char* name;
+        std::vector<Loop> loops;
+        bool nonZero;
+        uint8_t at4, at6, at9, at14;
+    } cases[] = {
+        {"sameWayNonZero", {a, b}, true, kWhole, kWhole, kWhole, kWhole},
+        {"sameWayEvenOdd", {a, b}, false, kWhole, kWhole, 0, kWhole},
+        {"oppositeNonZero", {a, Reversed(b)}, true, kWhole, kWhole, 0, kWhole},
+        {"oppositeEvenOdd", {a, Reversed(b)}, false, kWhole, kWhole, 0, kWhole},
+        {"threeNonZero", {a, b, c}, true, kWhole, kWhole, kWhole, kWhole},
+        {"threeEvenOdd", {a, b, c}, false, kWhole, 0, kWhole, kWhole},
+        {"threeOneReversedNonZero", {a, Reversed(b), c}, true, kWhole, kWhole, kWhole, kWhole},
+        {"twiceTheSameNonZero", {a, a}, true, kWhole, kWhole, kWhole, 0},
+        {"twiceTheSameEvenOdd", {a, a}, false, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> m = Mask(20, 14, {c.loops}, c.nonZero);
+        const uint8_t* row = m.data() + 6 * 20;
+        EXPECT_EQ(row[4], c.at4);
+        EXPECT_EQ(row[6], c.at6);
+        EXPECT_EQ(row[9], c.at9);
+        EXPECT_EQ(row[14], c.at14);
+        EXPECT_EQ(row[1], 0);
+        EXPECT_EQ(row[17], 0);
+    }
+}
+
+// An outline within one row: its cells' areas alone make the coverage.
+TEST(RasterizerRows, OutlineInOneRow) {
+    const struct {
+        const char* name;
+        double y0, y1;
+        uint8_t middle; // of row 5
+    } cases[] = {
+        {"wholeRow", 5, 6, kWhole},
+        {"halfRow", 5.25, 5.75, kHalf},
+        {"quarterRow", 5.5, 5.75, kQuarter},
+        {"flat", 5.5, 5.5, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool nonZero : {false, true}) {
+            const std::vector<uint8_t> m = Mask(16, 10, {{Box(2, c.y0, 12, c.y1)}}, nonZero);
+            EXPECT_EQ(m[5 * 16 + 7], c.middle);
+            EXPECT_EQ(m[5 * 16 + 1], 0);
+            EXPECT_EQ(m[5 * 16 + 12], 0);
+            EXPECT_EQ(m[4 * 16 + 7], 0);
+            EXPECT_EQ(m[6 * 16 + 7], 0);
+        }
+    }
+}
+
+// An outline drawn after others comes out as it does alone: nothing of theirs is left
+// behind, whether they were filled, never filled, on a wider canvas or another rule.
+TEST(RasterizerRows, EarlierOutlinesLeaveNothing) {
+    const Loop later = Box(3.3, 2.6, 40.7, 9.2);
+    const Loop slanted = {1.2, 0.4, 70.9, 3.7, 60.3, 11.6, 0.5, 8.8};
+    const struct {
+        const char* name;
+        std::vector<Loop> earlier;
+        int width; // of the earlier outline's canvas
+        bool fill, nonZero;
+    } cases[] = {
+        {"filled", {slanted}, 72, true, true},
+        {"sameCellsFilled", {later}, 72, true, false},
+        {"sameCellsNeverFilled", {later}, 72, false, true},
+        {"neverFilled", {slanted}, 72, false, true},
+        {"widerCanvasFilled", {Box(0.5, 0.5, 299.5, 11.5)}, 300, true, false},
+        {"widerCanvasNeverFilled", {Box(0.5, 0.5, 299.5, 11.5)}, 300, false, false},
+        {"pastEveryEdgeNeverFilled", {Box(-9, -9, 400, 400)}, 72, false, true},
+    };
+    const std::vector<uint8_t> alone = Mask(72, 12, {{later}}, true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> first(size_t(c.width) * 12, 0);
+        Canvas canvas;
+        canvas.coverage = first.data();
+        canvas.width = canvas.stride = c.width;
+        canvas.height = 12;
+        Rasterizer ras;
+        ras.Begin(canvas, c.nonZero);
+        for (const Loop& l : c.earlier) {
+            ras.Polygon(l.data(), int(l.size() / 2));
+        }
+        if (c.fill) {
+            ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));
+        }
+        EXPECT_EQ(Mask(ras, 72, 12, {{later}}, true), alone);
+    }
+}
+
+// The widest canvas, 520 rows of an outline with a hole, comes out as it does when drawn in
+// bands: rows either side of row 255, and a band's own rows cut anywhere.
+TEST(RasterizerRows, RunsOfRowsMatchBands) {
+    const int w = 16384, h = 520;
+    const Loop outer = {100.3, 10.2, 16300.7, 40.9, 16200.1, 510.4, 300.6, 480.3};
+    const Loop inner = {5000.5, 200.25, 9000.75, 250.5, 8000.25, 300.75};
+    const std::vector<uint8_t> whole = Mask(w, h, {{outer, inner}}, false);
+    // Row 255 is full where row 254 is empty.
+    ASSERT_EQ(whole[size_t(255) * w + 1000], kWhole);
+    ASSERT_EQ(whole[size_t(254) * w + 7000], 0);
+    const struct {
+        const char* name;
+        std::vector<int> cuts;
+    } cases[] = {
+        {"twoBands", {200}},
+        {"rowsAroundTheRunsEdge", {254, 255, 256}},
+        {"threeBands", {150, 300}},
+        {"secondRunEdge", {255, 509, 510, 511}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> bands = Mask(w, h, {{outer, inner}}, false, c.cuts);
+        for (int y = 0; y < h; ++y) {
+            ASSERT_TRUE(std::equal(whole.begin() + ptrdiff_t(y) * w,
+                                   whole.begin() + ptrdiff_t(y + 1) * w,
+                                   bands.begin() + ptrdiff_t(y) * w))
+                << "row " << y;
         }
     }
 }
