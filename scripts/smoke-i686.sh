@@ -88,6 +88,10 @@ else
   [ -x "$wine32" ] || unable "$wine32 is missing (Debian package wine32:i386)"
   [ -n "$existing" ] || [ "$(id -u)" = 0 ] || unable "registering an i386 binfmt entry needs root"
   echo "through $qemu${existing:+ (the existing binfmt entry '$existing')}"
+  # The emulator keeps the whole 32-bit address space for the guest from the start: left to
+  # place its own mappings, it can take the page Wine maps its shared user data to, and
+  # wineboot then fails ("failed to map the shared user data") with no 32-bit half made.
+  export QEMU_RESERVED_VA=0xf7000000
 fi
 # The helpers run at the width this machine starts quickly; their prefix is 64-bit.
 FLICKWELL_WINE_BITS=$([ "$how" = native ] && echo 32 || echo 64)
