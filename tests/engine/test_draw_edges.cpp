@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "player/core/render/filters.h"
 #include "player/core/render/scale9.h"
@@ -129,6 +131,41 @@ TEST(Displacement, OnePlaceAcrossEachEdge) {
             EXPECT_EQ(pixels[i], want) << (r.vertical ? "column" : "row") << " map "
                                        << int(r.mapValue) << " mode " << int(r.mode) << " at " << i;
         }
+    }
+}
+
+// A full gradient bevel with no distance sits at the ramp's middle (128) everywhere: the
+// colour there between stops just below, at and just above it.
+TEST(GradientBevel, RampAtItsMiddle) {
+    const struct {
+        std::vector<std::pair<uint8_t, uint8_t>> stops; // ratio, red
+        uint8_t red;
+    } rows[] = {
+        {{{0, 0}, {255, 255}}, 128},
+        {{{127, 0}, {129, 200}}, 100},
+        {{{128, 40}, {255, 200}}, 40},           // at the first stop
+        {{{0, 0}, {128, 200}}, 200},             // at the last stop
+        {{{0, 0}, {127, 50}, {255, 250}}, 52},   // just past a stop
+        {{{0, 0}, {128, 100}, {128, 200}}, 100}, // two stops at one place: the first
+        {{{0, 90}}, 90},                         // a single stop
+    };
+    for (const auto& r : rows) {
+        uint32_t pixel = 0xFF000000;
+        render::Canvas layer;
+        layer.pixels = &pixel;
+        layer.width = layer.height = layer.stride = 1;
+        swf::Filter f;
+        f.kind = swf::FilterKind::GradientBevel;
+        f.blurX = f.blurY = 0;
+        f.distance = 0;
+        f.knockout = true;
+        f.onTop = true;
+        for (const auto& s : r.stops)
+            f.stops.push_back(swf::GradientStop{s.first, swf::Rgba{s.second, 0, 0, 255}});
+        render::PixelBox box{0, 0, 1, 1};
+        render::ApplyFilters({f}, 1, &layer, &box);
+        EXPECT_EQ(pixel, 0xFF000000u | uint32_t(r.red) << 16)
+            << r.stops.size() << " stops from " << int(r.stops[0].first);
     }
 }
 
