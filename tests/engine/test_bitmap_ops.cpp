@@ -199,3 +199,29 @@ TEST(BitmapOps, MergeAndPaletteMap) {
 }
 
 } // namespace
+
+namespace {
+
+// Each channel on its own through colourTransform, at and past either end of its range.
+TEST(BitmapOps, ColorTransformEachChannel) {
+    const struct {
+        int channel; // red, green, blue
+        double mul, add;
+        uint32_t out;
+    } rows[] = {
+        {0, 1, 0, 0xFF804020},    {0, 0.5, 0, 0xFF404020}, {1, 1, 191, 0xFF80FF20},
+        {1, 1, 192, 0xFF80FF20},  {2, 1, -32, 0xFF804000}, {2, 1, -33, 0xFF804000},
+        {2, 0.99, 0, 0xFF80401F}, // rounds down
+    };
+    for (const auto& r : rows) {
+        ScriptBitmap b = Make(2, 1, 0xFF804020);
+        render::ColorMix mix;
+        mix.mul[r.channel] = r.mul;
+        mix.add[r.channel] = r.add;
+        render::ColorTransformRect(&b, IntRect{0, 0, 1, 1}, mix);
+        EXPECT_EQ(Get(b, 0, 0), r.out) << r.channel << " " << r.mul << " " << r.add;
+        EXPECT_EQ(Get(b, 1, 0), 0xFF804020u) << "outside the rectangle";
+    }
+}
+
+} // namespace
