@@ -225,3 +225,56 @@ TEST(BitmapOps, ColorTransformEachChannel) {
 }
 
 } // namespace
+
+namespace {
+
+// merge: each channel mixed by its own multiplier, at either end, between, and held to 0-256
+// past them; the other channels left as they were.
+TEST(BitmapOps, MergeEachChannel) {
+    const struct {
+        int mult[4]; // red, green, blue, alpha
+        uint32_t dst, src, out;
+    } rows[] = {
+        {{256, 0, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF802030},
+        {{0, 0, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF102030},
+        {{128, 0, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF482030},
+        {{257, 0, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF802030},
+        {{-1, 0, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF102030},
+        {{0, 256, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF10C030},
+        {{0, 64, 0, 0}, 0xFF102030, 0xFF80C0E0, 0xFF104830},
+        {{0, 0, 256, 0}, 0xFF102030, 0xFF80C0E0, 0xFF1020E0},
+        {{0, 0, 0, 256}, 0x40FFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
+        {{0, 0, 0, 128}, 0x40FFFFFF, 0xFFFFFFFF, 0x9FFFFFFF},
+        {{0, 0, 0, 0}, 0x40FFFFFF, 0xFFFFFFFF, 0x40FFFFFF},
+    };
+    for (const auto& r : rows) {
+        ScriptBitmap dst = Make(2, 1, r.dst), src = Make(1, 1, r.src);
+        render::Merge(&dst, src, IntRect{0, 0, 1, 1}, 0, 0, r.mult);
+        EXPECT_EQ(Get(dst, 0, 0), r.out)
+            << std::hex << r.dst << " by " << std::dec << r.mult[0] << "," << r.mult[1] << ","
+            << r.mult[2] << "," << r.mult[3];
+        EXPECT_EQ(Get(dst, 1, 0), r.dst) << "the pixel beside the rectangle";
+    }
+}
+
+// compare: colours that differ give their differences, wrapped, opaque; alpha alone gives
+// white at the alpha's difference; the result keeps its transparency either way.
+TEST(BitmapOps, CompareGivesDifferences) {
+    const struct {
+        uint32_t a, b, diff;
+    } rows[] = {
+        {0xFF102030, 0xFF204030, 0xFFF0E000},
+        {0xFF204030, 0xFF102030, 0xFF102000},
+        {0xFFFFFFFF, 0x80FFFFFF, 0x7FFFFFFF},
+        {0x80FFFFFF, 0xFFFFFFFF, 0x81FFFFFF},
+    };
+    for (const auto& r : rows) {
+        ScriptBitmap diff;
+        ASSERT_EQ(render::CompareBitmaps(Make(1, 1, r.a), Make(1, 1, r.b), &diff), 1)
+            << std::hex << r.a << " against " << r.b;
+        EXPECT_EQ(Get(diff, 0, 0), r.diff) << std::hex << r.a << " against " << r.b;
+        EXPECT_TRUE(diff.transparent);
+    }
+}
+
+} // namespace
