@@ -257,6 +257,33 @@ TEST(BitmapOps, MergeEachChannel) {
     }
 }
 
+// copyPixels: a translucent source replaces what it covers unless its alpha is merged, when
+// what lay under it shows through; an opaque source's alpha merges to a plain copy.
+TEST(BitmapOps, CopyPixelsMergesAlphaOnlyWhenAsked) {
+    const struct {
+        uint32_t src;
+        bool srcTransparent, mergeAlpha, showsThrough;
+    } rows[] = {
+        {0x80FF0000, true, false, false},
+        {0x80FF0000, true, true, true},
+        {0xFF00FF00, false, true, false},
+        {0xFF00FF00, false, false, false},
+    };
+    for (const auto& r : rows) {
+        ScriptBitmap dst = Make(2, 1, 0xFF0000FF), src = Make(1, 1, r.src, r.srcTransparent);
+        render::CopyPixels(&dst, src, IntRect{0, 0, 1, 1}, 0, 0, r.mergeAlpha);
+        const uint32_t p = Get(dst, 0, 0);
+        if (r.showsThrough) {
+            EXPECT_GT(p >> 24, r.src >> 24) << "under it, opaque blue";
+            EXPECT_GT(p & 255, 0u) << "blue shows through";
+            EXPECT_GT((p >> 16) & 255, 0u) << "the red over it";
+        } else {
+            EXPECT_EQ(p, r.src) << std::hex << r.src << (r.mergeAlpha ? " merged" : "");
+        }
+        EXPECT_EQ(Get(dst, 1, 0), 0xFF0000FFu) << "the pixel beside the rectangle";
+    }
+}
+
 // compare: colours that differ give their differences, wrapped, opaque; alpha alone gives
 // white at the alpha's difference; the result keeps its transparency either way.
 TEST(BitmapOps, CompareGivesDifferences) {
