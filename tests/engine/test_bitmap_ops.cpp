@@ -284,6 +284,32 @@ TEST(BitmapOps, CopyPixelsMergesAlphaOnlyWhenAsked) {
     }
 }
 
+// noise: each channel asked for gets the range (one value here, so the pixel is known), the
+// rest 0; alpha only on a transparent bitmap, else opaque; gray puts one value in all three;
+// the range held to 0-255.
+TEST(BitmapOps, NoiseWritesTheChannelsAskedFor) {
+    const struct {
+        int channels, low, high;
+        bool transparent, gray;
+        uint32_t out;
+    } rows[] = {
+        {1, 0x40, 0x40, false, false, 0xFF400000}, {2, 0x40, 0x40, false, false, 0xFF004000},
+        {4, 0x40, 0x40, false, false, 0xFF000040}, {7, 0x40, 0x40, false, false, 0xFF404040},
+        {8, 0x40, 0x40, true, false, 0x40000000},  {8, 0x40, 0x40, false, false, 0xFF000000},
+        {1, 0x40, 0x40, false, true, 0xFF404040},  {15, 300, 300, true, false, 0xFFFFFFFF},
+        {7, -1, -1, false, false, 0xFF000000},     {7, 0x40, 0x40, true, false, 0xFF404040},
+    };
+    for (const auto& r : rows) {
+        ScriptBitmap b = Make(2, 1, 0x12345678, r.transparent);
+        render::Noise(&b, 5, r.low, r.high, r.channels, r.gray);
+        for (int x = 0; x < 2; ++x) {
+            EXPECT_EQ(Get(b, x, 0), r.out)
+                << "channels " << r.channels << ", " << r.low << "-" << r.high
+                << (r.transparent ? ", transparent" : "") << (r.gray ? ", gray" : "");
+        }
+    }
+}
+
 // compare: colours that differ give their differences, wrapped, opaque; alpha alone gives
 // white at the alpha's difference; the result keeps its transparency either way.
 TEST(BitmapOps, CompareGivesDifferences) {
