@@ -1,5 +1,6 @@
 // The drawing layer's small pieces at their edges: the scale9 map as the clip shrinks past
-// its unscaled ends, and blend modes onto a single pixel.
+// its unscaled ends, blend modes onto a single pixel, a displacement map across each edge,
+// and the gradient bevel's ramp between close stops.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -6,8 +6,6 @@
 
 #include <cstring>
 
-#include "player/core/render/paint.h"
-
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 #define FLICKWELL_WIDE_ROWS 1
 #include <immintrin.h>
