@@ -30,7 +30,7 @@ avm1=(player/core/avm1/*.cpp player/core/swf/*.cpp player/core/timeline/*.cpp pl
 mkdir -p "$out/stb"
 cmake -DSTB_IMAGE_IN=/usr/include/stb/stb_image.h -DSTB_IMAGE_OUT="$out/stb/stb_image_guarded.h" \
   -P cmake/stb_image_guarded.cmake
-inc=(-I. -isystem /usr/include/stb -isystem /usr/include/agg2 -isystem "$out/stb")
+inc=(-I. -isystem /usr/include/stb -isystem "$out/stb")
 clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   "${inc[@]}" tools/fuzz/fuzz_avm1.cpp "${avm1[@]}" -lz -lpthread -o "$out/fuzz_avm1"
 # The same target with source coverage and no sanitizers, to measure what the corpus reaches.

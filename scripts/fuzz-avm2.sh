@@ -20,7 +20,7 @@ mkdir -p "$out/stb"
 cmake -DSTB_IMAGE_IN=/usr/include/stb/stb_image.h -DSTB_IMAGE_OUT="$out/stb/stb_image_guarded.h" \
   -P cmake/stb_image_guarded.cmake
 clang++ -std=c++17 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -fsanitize-coverage-ignorelist=tools/fuzz/avm2_ignore.txt -I. -isystem /usr/include/stb -isystem /usr/include/agg2 -isystem "$out/stb" \
+  -fsanitize-coverage-ignorelist=tools/fuzz/avm2_ignore.txt -I. -isystem /usr/include/stb -isystem "$out/stb" \
   tools/fuzz/fuzz_avm2.cpp "${avm2[@]}" -lz -lpthread -o "$out/fuzz_avm2"
 /usr/bin/python3 tools/fuzz/abc_seeds.py "$out/seeds" "${FLICKWELL_MOVIES_DIR:-../shared/movies}/as3-traces" \
   tests/engine/movies

@@ -39,18 +39,17 @@ if [ "$target" = reader ]; then
   fuzzer="$out/fuzz_movie_reader"
 else
   engine=(player/core/*.cpp player/core/*/*.cpp) # every layer: the engine has no platform code
-  # The engine with its header-only libraries (Anti-Grain Geometry, stb). The rasterizer
-  # shifts negative cell values left on purpose (two's complement, defined from C++20).
+  # The engine with its header-only library (stb).
   cmake -DSTB_IMAGE_IN=/usr/include/stb/stb_image.h -DSTB_IMAGE_OUT="$out/stb/stb_image_guarded.h" \
     -P cmake/stb_image_guarded.cmake
-  clang++ "${flags[@]}" -fno-sanitize=shift-base -isystem /usr/include/agg2 -isystem /usr/include/stb \
+  clang++ "${flags[@]}" -isystem /usr/include/stb \
     -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
     "${engine[@]}" \
     -lz -o "$out/fuzz_engine"
   fuzzer="$out/fuzz_engine"
   # The same target with source coverage and no sanitizers, to measure what the corpus reaches.
   clang++ -std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping -I. \
-    -isystem /usr/include/agg2 -isystem /usr/include/stb -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
+    -isystem /usr/include/stb -isystem "$out/stb" tools/fuzz/fuzz_engine.cpp \
     "${engine[@]}" -lz -o "$out/fuzz_engine_cov"
 fi
 

@@ -17,7 +17,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   python3 python3-pefile
   googletest libgtest-dev
-  libagg-dev libstb-dev zlib1g-dev fonts-dejavu-core fonts-noto-core
+  libstb-dev zlib1g-dev fonts-dejavu-core fonts-noto-core
   python3-numpy python3-pil
   libmpg123-dev liblzma-dev ffmpeg pulseaudio haxe
   nsis

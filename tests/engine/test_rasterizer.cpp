@@ -1,7 +1,6 @@
 // Scan conversion: a region cut into many pieces covers exactly what it covers whole, however
-// many cells its rows hold and however wide it reaches (the cells' sort takes another path
-// when the outline is far wider than its cells could fill; spans pass 32767 pixels), and an
-// outline's work is held to the budget whole.
+// many cells its rows hold and however wide it reaches (an outline wider than a strip of
+// cells holds is summed a row at a time), and an outline's work is held to the budget whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -88,22 +87,21 @@ TEST_P(Strips, CoverWhatTheWholeCovers) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(CellSorts, Strips,
+INSTANTIATE_TEST_SUITE_P(Cells, Strips,
                          ::testing::Values(StripCase{"one", 1, false, 120, false},
                                            StripCase{"eight", 8, false, 120, true},
                                            StripCase{"nine", 9, true, 120, true},
-                                           // Rows of 24 cells, sorted by insertion, and
-                                           // of 26, by std::sort, each given backwards.
+                                           // Rows of 24 and 26 cells, given backwards.
                                            StripCase{"twelveReversed", 12, true, 120, true},
                                            StripCase{"thirteenReversed", 13, true, 120, true},
                                            StripCase{"hundred", 100, false, 120, true},
                                            StripCase{"hundredReversed", 100, true, 120, false},
                                            // The whole far wider than its cells.
                                            StripCase{"wide", 100, true, 2000, false},
-                                           // Spans past 32767 pixels.
+                                           // Wider than a strip of cells: a row at a time.
                                            StripCase{"wider", 100, false, 40000, true},
                                            // Two cells a row for each strip in 4097 rows:
-                                           // over 2^20 cells, in many of the cells' blocks.
+                                           // over 2^20 cells, in many strips of rows.
                                            StripCase{"manyCells", 128, true, 240, false, 4102}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -274,6 +272,10 @@ TEST(RasterizerRows, FillRules) {
         {"threeOneReversedNonZero", {a, Reversed(b), c}, true, kWhole, kWhole, kWhole, kWhole},
         {"twiceTheSameNonZero", {a, a}, true, kWhole, kWhole, kWhole, 0},
         {"twiceTheSameEvenOdd", {a, a}, false, 0, 0, 0, 0},
+        // Windings far past one stay whole, or alternate, however many.
+        {"manyTheSameNonZero", std::vector<Loop>(4096, a), true, kWhole, kWhole, kWhole, 0},
+        {"manyTheSameEvenOdd", std::vector<Loop>(4096, a), false, 0, 0, 0, 0},
+        {"oneMoreEvenOdd", std::vector<Loop>(4097, a), false, kWhole, kWhole, kWhole, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -299,6 +301,11 @@ TEST(RasterizerRows, OutlineInOneRow) {
         {"halfRow", 5.25, 5.75, kHalf},
         {"quarterRow", 5.5, 5.75, kQuarter},
         {"flat", 5.5, 5.5, 0},
+        // Coverage rounds to the nearest quarter: an eighth and seven eighths are the edges.
+        {"justUnderAnEighth", 5.5, 5.62, 0},
+        {"justOverAnEighth", 5.5, 5.63, kQuarter},
+        {"justUnderSevenEighths", 5, 5.87, kThreeQuarters},
+        {"justOverSevenEighths", 5, 5.88, kWhole},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -310,6 +317,39 @@ TEST(RasterizerRows, OutlineInOneRow) {
             EXPECT_EQ(m[4 * 16 + 7], 0);
             EXPECT_EQ(m[6 * 16 + 7], 0);
         }
+    }
+}
+
+// A damaged shape's outline may not close: its coverage reaches the last cell its edges
+// wrote, and no further along the row.
+TEST(RasterizerRows, OpenOutlineStopsAtItsLastCell) {
+    const struct {
+        const char* name;
+        double x;              // of one edge down rows 1 and 2
+        uint8_t at5, at6, at7; // in row 1
+    } cases[] = {
+        {"halfwayAcross", 5.5, kHalf, kWhole, 0},
+        {"onTheColumnsEdge", 5.0, kWhole, kWhole, 0},
+        {"quarterIn", 5.25, kThreeQuarters, kWhole, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> coverage(16 * 4, 0);
+        Canvas canvas;
+        canvas.coverage = coverage.data();
+        canvas.width = canvas.stride = 16;
+        canvas.height = 4;
+        Rasterizer ras;
+        ras.Begin(canvas, true);
+        ras.MoveTo(c.x, 1);
+        ras.LineTo(c.x, 3);
+        ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));
+        const uint8_t* row = coverage.data() + 16;
+        EXPECT_EQ(row[4], 0);
+        EXPECT_EQ(row[5], c.at5);
+        EXPECT_EQ(row[6], c.at6);
+        EXPECT_EQ(row[7], c.at7);
+        EXPECT_EQ(row[15], 0);
     }
 }
 
@@ -352,8 +392,25 @@ TEST(RasterizerRows, EarlierOutlinesLeaveNothing) {
     }
 }
 
+// An outline a thousand columns wide is summed 64 rows at a time: as tall as one strip, one
+// row more, two strips and one row more, it comes out as each row does drawn alone.
+TEST(RasterizerRows, StripsOfRowsMatchRowsAlone) {
+    for (int rows : {63, 64, 65, 128, 129}) {
+        SCOPED_TRACE("rows " + std::to_string(rows));
+        const int w = 1002, h = rows + 1;
+        const Loop slanted = {0.5, 0.3, 1000.5, 2.8, 900.2, rows - 0.4, 3.7, rows - 2.1};
+        std::vector<int> each(size_t(h - 1));
+        for (int y = 1; y < h; ++y) {
+            each[size_t(y - 1)] = y;
+        }
+        const std::vector<uint8_t> whole = Mask(w, h, {{slanted}}, false);
+        ASSERT_EQ(whole[size_t(rows / 2) * w + 500], kWhole);
+        EXPECT_EQ(Mask(w, h, {{slanted}}, false, each), whole);
+    }
+}
+
 // The widest canvas, 520 rows of an outline with a hole, comes out as it does when drawn in
-// bands: rows either side of row 255, and a band's own rows cut anywhere.
+// bands: rows either side of where the hole begins, and a band's own rows cut anywhere.
 TEST(RasterizerRows, RunsOfRowsMatchBands) {
     const int w = 16384, h = 520;
     const Loop outer = {100.3, 10.2, 16300.7, 40.9, 16200.1, 510.4, 300.6, 480.3};

@@ -31,8 +31,8 @@ struct StrokeCase {
     Join join;
     double miterLimit = 3;
     // The line runs back over itself near an edge: the layers' shares of an edge pixel add
-    // there (Anti-Grain Geometry sums a pixel's cells before the fill rule), so such a
-    // pixel is only held to show at least its share.
+    // there (a pixel's cells are summed before the fill rule), so such a pixel is only
+    // held to show at least its share.
     bool folds = false;
 };
 void PrintTo(const StrokeCase& c, std::ostream* os) {

@@ -2,78 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <limits>
-
-#include <agg_rasterizer_scanline_aa.h>
-#include <agg_scanline_u.h>
-
-// Anti-Grain Geometry sorts an outline's cells into rows with a pass per row: its own
-// quicksort compared through cell pointers at every step and was a fifth of a heavy frame.
-// For the cell type the rasterizer uses, cells are counted into rows and each row is ordered
-// by x on its own: by insertion when short (a row of a shape's outline holds a few cells,
-// most of them already in order along their edge), else by std::sort. Cells of equal x are
-// summed whatever their order, so the coverage is the same as with the quicksort.
-namespace agg {
-template <> void rasterizer_cells_aa<cell_aa>::sort_cells() {
-    if (m_sorted) {
-        return;
-    }
-    add_curr_cell();
-    m_curr_cell.x = m_curr_cell.y = std::numeric_limits<int>::max();
-    m_curr_cell.cover = m_curr_cell.area = 0;
-    if (m_num_cells == 0) {
-        return;
-    }
-    const unsigned n = m_num_cells;
-    const unsigned rows = unsigned(m_max_y - m_min_y + 1);
-    m_sorted_y.allocate(rows, 16);
-    m_sorted_y.zero();
-    m_sorted_cells.allocate(n, 16);
-    // The cells block by block, as they were made.
-    auto each = [&](auto&& f) {
-        for (unsigned i = 0; i < n; i += cell_block_size) {
-            cell_aa* c = m_cells[i >> cell_block_shift];
-            for (cell_aa* end = c + std::min(unsigned(cell_block_size), n - i); c < end; ++c) {
-                f(c);
-            }
-        }
-    };
-    each([&](cell_aa* c) { ++m_sorted_y[unsigned(c->y - m_min_y)].start; });
-    for (unsigned y = 0, start = 0; y < rows; ++y) {
-        const unsigned count = m_sorted_y[y].start;
-        m_sorted_y[y].start = start;
-        start += count;
-    }
-    each([&](cell_aa* c) {
-        sorted_y& row = m_sorted_y[unsigned(c->y - m_min_y)];
-        m_sorted_cells[row.start + row.num++] = c;
-    });
-    for (unsigned y = 0; y < rows; ++y) {
-        cell_aa** first = m_sorted_cells.data() + m_sorted_y[y].start;
-        cell_aa** last = first + m_sorted_y[y].num;
-        if (last - first > 24) {
-            std::sort(first, last, [](const cell_aa* l, const cell_aa* r) { return l->x < r->x; });
-            continue;
-        }
-        for (cell_aa** i = first + 1; i < last; ++i) {
-            cell_aa* c = *i;
-            cell_aa** j = i;
-            for (; j > first && (*(j - 1))->x > c->x; --j) {
-                *j = *(j - 1);
-            }
-            *j = c;
-        }
-    }
-    m_sorted = true;
-}
-} // namespace agg
+#include <cstring>
+#include <numeric>
 
 namespace render {
 
 namespace {
 
-// Far beyond any surface, yet inside the rasterizer's 24.8 fixed point range.
+// Positions in 1/256 pixel. A segment crossing a cell adds its height there times twice
+// the width it leaves to its right, and the rest to the next cell, so a whole pixel's
+// coverage sums to kFull.
+const int kSub = 256;
+const uint32_t kFull = 2 * kSub * kSub;
+// Cells summed at once: a strip of rows as wide as the outline, in cache.
+const int kStripCells = 1 << 16;
+
+// Far beyond any surface, yet inside 32-bit sums of 1/256 pixels.
 double Bound(double v) {
     if (!(v == v)) {
         return 0;
@@ -81,45 +25,48 @@ double Bound(double v) {
     return std::max(-1.0e6, std::min(1.0e6, v));
 }
 
+// Nearest, halves away from zero: the same in every build, without a library call.
+int32_t Round(double v) {
+    return static_cast<int32_t>(v < 0 ? v - 0.5 : v + 0.5);
+}
+
+int32_t Sub(double v) {
+    return Round(v * kSub);
+}
+
+// Rows in whole pixels, rounding down.
+int32_t RowOf(int32_t sub) {
+    return sub >= 0 ? sub / kSub : -((-sub + kSub - 1) / kSub);
+}
+
 // Coverage in quarters, as four-sample multisampling gives it: what the reference player
 // draws at its default quality, and still smooth edges.
-struct Quarters {
-    double operator()(double x) const { return std::floor(x * 4 + 0.5) / 4; }
-};
+const uint8_t kLevels[5] = {0, 64, 128, 191, 255};
+
+// A running sum of cells as coverage: windings past one are whole under the non-zero rule,
+// and alternate under the even-odd rule.
+template <bool NonZero> uint8_t AlphaOf(uint32_t sum) {
+    const int32_t v = static_cast<int32_t>(sum);
+    uint32_t c = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
+    if (NonZero) {
+        c = std::min(c, kFull);
+    } else {
+        c &= 2 * kFull - 1;
+        c = c > kFull ? 2 * kFull - c : c;
+    }
+    return kLevels[(c * 4 + kFull / 2) / kFull];
+}
 
 } // namespace
 
-struct Rasterizer::Impl {
-    Impl() { ras.gamma(Quarters()); }
-    agg::rasterizer_scanline_aa<> ras;
-    agg::scanline32_u8 sl;
-    bool any = false;
-};
-
-Rasterizer::Rasterizer() : impl_(new Impl) {}
+Rasterizer::Rasterizer() = default;
 Rasterizer::~Rasterizer() = default;
 
-// Anti-Grain Geometry frees a buffer before it asks for the larger one; a request the
-// system refuses is granted from the memory reserve (swf/reserve.h), so the object never
-// holds a freed pointer.
-template <class F> void Rasterizer::Guarded(F&& f) {
-    if (!impl_) {
-        return;
-    }
-    f(*impl_);
-}
-
 void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
-    if (!impl_) {
-        return;
-    }
-    impl_->ras.reset();
-    impl_->ras.auto_close(false);
-    impl_->ras.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-    // The clip box is the whole picture's in every band: clipping to the band would move
-    // where segments cross its edges by a rounding, and change the pixels there.
-    impl_->ras.clip_box(0, 0, canvas.width, canvas.height);
-    impl_->any = false;
+    edges_.clear();
+    nonZero_ = nonZero;
+    minX_ = minY_ = INT32_MAX;
+    maxX_ = maxY_ = INT32_MIN;
     width_ = canvas.width;
     height_ = canvas.height;
     bandTop_ = canvas.top - 1.0;
@@ -131,27 +78,20 @@ void Rasterizer::Begin(const Canvas& canvas, bool nonZero) {
 void Rasterizer::MoveTo(double x, double y) {
     lastX_ = Bound(x);
     lastY_ = Bound(y);
-    Guarded([&](Impl& impl) { impl.ras.move_to_d(lastX_, lastY_); });
 }
 
 void Rasterizer::LineTo(double x, double y) {
     x = Bound(x);
     y = Bound(y);
+    // A segment wholly above or below the band's rows has no cell there.
     const bool outside =
         (y < bandTop_ && lastY_ < bandTop_) || (y > bandBottom_ && lastY_ > bandBottom_);
-    const double cells = Cells(lastX_, lastY_, x, y);
+    work_ += kSegmentWork + uint64_t(Cells(lastX_, lastY_, x, y)) * kCellWork;
+    if (!outside) {
+        AddEdge(lastX_, lastY_, x, y);
+    }
     lastX_ = x;
     lastY_ = y;
-    work_ += kSegmentWork + uint64_t(cells) * kCellWork;
-    if (outside) {
-        // No cell of this segment lies in the band's rows; the next one starts here.
-        Guarded([&](Impl& impl) { impl.ras.move_to_d(x, y); });
-        return;
-    }
-    Guarded([&](Impl& impl) {
-        impl.ras.line_to_d(x, y);
-        impl.any = true;
-    });
 }
 
 void Rasterizer::Polygon(const double* xy, int count) {
@@ -171,6 +111,44 @@ double Rasterizer::Cells(double x0, double y0, double x1, double y1) const {
     const auto within = [](double v, double limit) { return std::max(0.0, std::min(limit, v)); };
     return std::fabs(within(x1, width_) - within(x0, width_)) +
            std::fabs(within(y1, height_) - within(y0, height_));
+}
+
+void Rasterizer::AddEdge(double x0, double y0, double x1, double y1) {
+    // Cut where the segment crosses a side of the canvas, so that each part lies on one
+    // side of it and can be held to the canvas whole.
+    struct Cut {
+        double t, side;
+    } cuts[2];
+    int n = 0;
+    for (double side : {0.0, width_}) {
+        if ((x0 < side) != (x1 < side)) {
+            cuts[n++] = Cut{(side - x0) / (x1 - x0), side};
+        }
+    }
+    if (n == 2 && cuts[0].t > cuts[1].t) {
+        std::swap(cuts[0], cuts[1]);
+    }
+    double px = x0, py = y0;
+    for (int i = 0; i < n; ++i) {
+        const double qy = y0 + (y1 - y0) * cuts[i].t;
+        AddClamped(px, py, cuts[i].side, qy);
+        px = cuts[i].side;
+        py = qy;
+    }
+    AddClamped(px, py, x1, y1);
+}
+
+void Rasterizer::AddClamped(double x0, double y0, double x1, double y1) {
+    const auto held = [this](double x) { return Sub(std::max(0.0, std::min(width_, x))); };
+    const Edge e{held(x0), Sub(y0), held(x1), Sub(y1)};
+    if (e.y0 == e.y1) {
+        return; // a level segment covers nothing
+    }
+    edges_.push_back(e);
+    minX_ = std::min(minX_, std::min(e.x0, e.x1));
+    maxX_ = std::max(maxX_, std::max(e.x0, e.x1));
+    minY_ = std::min(minY_, std::min(e.y0, e.y1));
+    maxY_ = std::max(maxY_, std::max(e.y0, e.y1));
 }
 
 namespace {
@@ -219,49 +197,199 @@ void Rasterizer::Add(const Outline& o, double dx, double dy) {
 }
 
 bool Rasterizer::Empty() const {
-    return !impl_ || !impl_->any;
+    return edges_.empty();
+}
+
+// Marks cells first..last of a row as written.
+inline void Rasterizer::Mark(int row, int first, int last) {
+    uint64_t* m = marks_.data() + size_t(row) * size_t(words_);
+    for (int w = first >> 6; w <= last >> 6; ++w) {
+        const int from = w == first >> 6 ? first & 63 : 0, to = w == last >> 6 ? last & 63 : 63;
+        m[w] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+    }
+}
+
+inline void Rasterizer::Cell(int row, int x, int32_t dy, int32_t fractions) {
+    uint32_t* a = acc_.data() + size_t(row) * size_t(stride_) + size_t(x);
+    a[0] += uint32_t(dy * (2 * kSub - fractions));
+    a[1] += uint32_t(dy * fractions);
+    uint64_t* m = marks_.data() + size_t(row) * size_t(words_) + (x >> 6);
+    m[0] |= uint64_t(3) << (x & 63);
+    if ((x & 63) == 63) {
+        m[1] |= 1;
+    }
+}
+
+// A segment's part within one row, from its top (xa, ya) to its bottom (xb, yb): columns
+// from the strip's first cell, y within the row. `sign` is +1 for a segment going down;
+// `dydx` is the segment's own slope, so that no piece needs a division.
+void Rasterizer::Piece(int row, int32_t xa, int32_t ya, int32_t xb, int32_t yb, int32_t sign,
+                       double dydx) {
+    const int ca = xa >> 8, cb = xb >> 8; // both at or right of the strip's first cell
+    if (ca == cb) {
+        Cell(row, ca, (yb - ya) * sign, xa - ca * kSub + xb - cb * kSub);
+        return;
+    }
+    // Cell by cell from left to right; y at each cell's side follows the segment. What a
+    // cell gives the next is carried to it, and the marks are set at once.
+    const bool rightward = xa < xb;
+    const int32_t xl = rightward ? xa : xb, yl = rightward ? ya : yb;
+    const int32_t xr = rightward ? xb : xa, yr = rightward ? yb : ya;
+    const int cl = std::min(ca, cb), cr = std::max(ca, cb);
+    uint32_t* a = acc_.data() + size_t(row) * size_t(stride_);
+    uint32_t carry = 0;
+    int32_t x0 = xl, y0 = yl;
+    for (int c = cl; c <= cr; ++c) {
+        const int32_t x1 = c == cr ? xr : (c + 1) * kSub;
+        const int32_t y1 = c == cr ? yr : std::max(ya, std::min(yb, yl + Round((x1 - xl) * dydx)));
+        const int32_t h = (y1 > y0 ? y1 - y0 : y0 - y1) * sign;
+        const int32_t fractions = x0 + x1 - 2 * c * kSub;
+        a[c] += carry + uint32_t(h * (2 * kSub - fractions));
+        carry = uint32_t(h * fractions);
+        x0 = x1;
+        y0 = y1;
+    }
+    a[cr + 1] += carry;
+    Mark(row, cl, cr + 1);
+}
+
+void Rasterizer::Accumulate(const Edge& e, int top, int first, int end) {
+    const bool down = e.y0 < e.y1;
+    const int32_t sign = down ? 1 : -1;
+    const int32_t xTop = down ? e.x0 : e.x1, yTop = down ? e.y0 : e.y1;
+    const int32_t xBottom = down ? e.x1 : e.x0, yBottom = down ? e.y1 : e.y0;
+    const int r0 = std::max(first, RowOf(yTop)), r1 = std::min(end, RowOf(yBottom - 1) + 1);
+    const double dxdy = double(xBottom - xTop) / double(yBottom - yTop);
+    const double dydx = xBottom != xTop ? double(yBottom - yTop) / double(xBottom - xTop) : 0;
+    const int32_t offset = firstCell_ * kSub;
+    // Each row's ends come from the segment's own ends, whatever rows were cut before, so
+    // that a band's rows come out as the whole picture's.
+    for (int r = r0; r < r1; ++r) {
+        const int32_t ya = std::max(yTop, r * kSub), yb = std::min(yBottom, (r + 1) * kSub);
+        const int32_t xa = ya == yTop ? xTop : xTop + Round((ya - yTop) * dxdy);
+        const int32_t xb = yb == yBottom ? xBottom : xTop + Round((yb - yTop) * dxdy);
+        Piece(r - top, xa - offset, ya - r * kSub, xb - offset, yb - r * kSub, sign, dydx);
+    }
+}
+
+// A row's cells in column order, from the bits of those written: each one's running sum
+// holds until the next written cell, so the columns between them share its coverage.
+template <bool NonZero>
+void Rasterizer::SweepRow(const Canvas& canvas, const Paint& paint, int y, int row) {
+    uint32_t* a = acc_.data() + size_t(row) * size_t(stride_);
+    uint64_t* m = marks_.data() + size_t(row) * size_t(words_);
+    uint8_t* covers = covers_.data();
+    const int width = canvas.width, first = firstCell_, words = words_;
+    int spanStart = -1; // the first column of the coverage gathered for blending
+    int last = -1;      // the last cell seen, and its coverage
+    uint8_t lastAlpha = 0;
+    const auto blend = [&](int end) {
+        if (end > spanStart) {
+            BlendSpan(canvas, paint, spanStart, y, end - spanStart, covers + spanStart);
+            work_ += uint64_t(end - spanStart) * pictureRows_ / bandRows_;
+        }
+        spanStart = -1;
+    };
+    uint32_t sum = 0;
+    for (int w = 0; w < words; ++w) {
+        uint64_t bits = m[w];
+        if (bits == 0) {
+            continue;
+        }
+        m[w] = 0;
+        for (; bits != 0; bits &= bits - 1) {
+            const int j = w * 64 + __builtin_ctzll(bits);
+            const int column = first + j;
+            const int between = std::min(column, width) - last - 1;
+            if (lastAlpha != 0 && between > 0) {
+                if (between <= 8) { // the row has room for eight past its end
+                    const uint64_t eight = 0x0101010101010101ull * lastAlpha;
+                    std::memcpy(covers + last + 1, &eight, 8);
+                } else {
+                    std::memset(covers + last + 1, lastAlpha, size_t(between));
+                }
+            }
+            sum += a[j];
+            a[j] = 0;
+            const uint8_t alpha = AlphaOf<NonZero>(sum);
+            if (alpha == 0) {
+                if (spanStart >= 0) {
+                    blend(std::min(column, width));
+                }
+            } else if (column < width) {
+                covers[column] = alpha;
+                spanStart = spanStart < 0 ? column : spanStart;
+            }
+            last = column;
+            lastAlpha = alpha;
+        }
+    }
+    // Past the last cell nothing is covered (the outline closes).
+    if (spanStart >= 0) {
+        blend(std::min(last + 1, width));
+    }
 }
 
 void Rasterizer::Fill(const Canvas& canvas, const Paint& paint) {
-    Guarded([&](Impl& impl) { FillSpans(impl, canvas, paint); });
-}
-
-void Rasterizer::FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint) {
-    agg::rasterizer_scanline_aa<>& ras = impl.ras;
-    if (!impl.any || !ras.rewind_scanlines()) {
+    if (edges_.empty()) {
         return;
     }
-    // A band sweeps only its own rows.
-    if (canvas.top > ras.min_y() && !ras.navigate_scanline(canvas.top)) {
+    const int top = std::max(canvas.top, RowOf(minY_));
+    const int bottom = std::min(canvas.Bottom(), RowOf(maxY_ - 1) + 1);
+    if (top >= bottom) {
         return;
     }
-    agg::scanline32_u8& sl = impl.sl;
-    sl.reset(ras.min_x(), ras.max_x());
-    while (ras.sweep_scanline(sl)) {
-        const int y = sl.y();
-        if (y >= canvas.Bottom()) {
-            break;
+    // Cells from the outline's leftmost column to one past its rightmost (a cell gives the
+    // rest of its area to the next), rows a whole number of mark words wide.
+    firstCell_ = minX_ / kSub;
+    const int cells = maxX_ / kSub - firstCell_ + 2;
+    stride_ = (cells + 63) & ~63;
+    words_ = stride_ / 64;
+    const int rows = std::max(1, std::min(bottom - top, kStripCells / stride_));
+    // Every cell and mark is left zero by the sweep that reads it.
+    if (acc_.size() < size_t(rows) * size_t(stride_)) {
+        acc_.resize(size_t(rows) * size_t(stride_), 0);
+    }
+    if (marks_.size() < size_t(rows) * size_t(words_)) {
+        marks_.resize(size_t(rows) * size_t(words_), 0);
+    }
+    if (covers_.size() < size_t(canvas.width) + 8) {
+        covers_.resize(size_t(canvas.width) + 8);
+    }
+    const auto sweep = nonZero_ ? &Rasterizer::SweepRow<true> : &Rasterizer::SweepRow<false>;
+    if (bottom - top <= rows) {
+        for (const Edge& e : edges_) {
+            Accumulate(e, top, top, bottom);
         }
-        if (y < canvas.top) {
-            continue;
+        for (int y = top; y < bottom; ++y) {
+            (this->*sweep)(canvas, paint, y, y - top);
         }
-        unsigned n = sl.num_spans();
-        for (auto span = sl.begin(); n > 0; --n, ++span) {
-            int x = span->x;
-            int len = span->len;
-            const uint8_t* covers = span->covers;
-            if (x < 0) {
-                covers -= x;
-                len += x;
-                x = 0;
+        return;
+    }
+    // Strip by strip, with the edges that reach each.
+    const auto topRow = [this](uint32_t i) { return RowOf(std::min(edges_[i].y0, edges_[i].y1)); };
+    order_.resize(edges_.size());
+    std::iota(order_.begin(), order_.end(), 0u);
+    std::sort(order_.begin(), order_.end(),
+              [&](uint32_t l, uint32_t r) { return topRow(l) < topRow(r); });
+    active_.clear();
+    size_t next = 0;
+    for (int strip = top; strip < bottom; strip += rows) {
+        const int end = std::min(bottom, strip + rows);
+        for (; next < order_.size() && topRow(order_[next]) < end; ++next) {
+            active_.push_back(order_[next]);
+        }
+        size_t kept = 0;
+        for (uint32_t i : active_) {
+            const Edge& e = edges_[i];
+            Accumulate(e, strip, strip, end);
+            if (RowOf(std::max(e.y0, e.y1) - 1) + 1 > end) {
+                active_[kept++] = i;
             }
-            if (x + len > canvas.width) {
-                len = canvas.width - x;
-            }
-            if (len > 0) {
-                BlendSpan(canvas, paint, x, y, len, covers);
-                work_ += uint64_t(len) * pictureRows_ / bandRows_;
-            }
+        }
+        active_.resize(kept);
+        for (int y = strip; y < end; ++y) {
+            (this->*sweep)(canvas, paint, y, y - strip);
         }
     }
 }

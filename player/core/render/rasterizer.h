@@ -1,10 +1,10 @@
 // Scan conversion with anti-aliasing: outlines in device pixels go in as segments, spans
-// of coverage come out and are blended with a paint. Backed by Anti-Grain Geometry's
-// cell rasterizer (its headers only; nothing here needs its compiled parts).
+// of coverage come out and are blended with a paint. Exact area coverage: each segment
+// adds, to the cells of every row it crosses, the signed area it leaves to its right, and a
+// row's running sum of those is each pixel's coverage.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "player/core/render/paint.h"
@@ -84,12 +84,31 @@ class Rasterizer {
     bool Spent() const { return work_ > budget_; }
 
   private:
-    struct Impl;
-    template <class F> void Guarded(F&& f);
-    void FillSpans(Impl& impl, const Canvas& canvas, const Paint& paint);
+    // A segment in 1/256 pixel, its x held to the canvas (a part beyond either side runs
+    // down that side: what lies left of the canvas still covers the row to its right).
+    struct Edge {
+        int32_t x0, y0, x1, y1;
+    };
+    void AddEdge(double x0, double y0, double x1, double y1);
+    void AddClamped(double x0, double y0, double x1, double y1);
+    // The cells one edge adds to rows [first, end) of the strip beginning at row `top`.
+    void Accumulate(const Edge& e, int top, int first, int end);
+    void Piece(int row, int32_t xa, int32_t ya, int32_t xb, int32_t yb, int32_t sign, double dydx);
+    void Cell(int row, int x, int32_t dy, int32_t fractions);
+    void Mark(int row, int first, int last);
+    template <bool NonZero> void SweepRow(const Canvas& canvas, const Paint& paint, int y, int row);
     // The pixels a segment crosses on the canvas (bounded coordinates).
     double Cells(double x0, double y0, double x1, double y1) const;
-    std::unique_ptr<Impl> impl_;
+
+    std::vector<Edge> edges_;
+    std::vector<uint32_t> order_;  // edges by their top row, when a shape takes many strips
+    std::vector<uint32_t> active_; // those reaching the strip being summed
+    std::vector<uint32_t> acc_;    // a strip of rows of cells, `stride_` apart (wrapping sums)
+    std::vector<uint64_t> marks_;  // a bit for each cell written, a row `words_` long
+    std::vector<uint8_t> covers_;  // one row's coverage, by column
+    int stride_ = 0, words_ = 0, firstCell_ = 0;
+    int32_t minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
+    bool nonZero_ = true;
     double bandTop_ = 0, bandBottom_ = 0; // rows drawn, with a pixel to spare each side
     double width_ = 0, height_ = 0;       // the whole picture's
     double lastX_ = 0, lastY_ = 0;
