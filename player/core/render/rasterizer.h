@@ -89,6 +89,8 @@ class Rasterizer {
     struct Edge {
         int32_t x0, y0, x1, y1;
     };
+    // LineTo without counting its work (the caller has): x and y bounded.
+    void Segment(double x, double y);
     void AddEdge(double x0, double y0, double x1, double y1);
     void AddClamped(double x0, double y0, double x1, double y1);
     // The cells one edge adds to rows [first, end) of the strip beginning at row `top`.
