@@ -44,7 +44,8 @@ int32_t RowOf(int32_t sub) {
 const uint8_t kLevels[5] = {0, 64, 128, 191, 255};
 
 // A running sum of cells as coverage: windings past one are whole under the non-zero rule,
-// and alternate under the even-odd rule.
+// and alternate under the even-odd rule. Sums wrap at 32768 windings of one outline in one
+// pixel, far past any drawing; a pixel so covered may come out as if less were.
 template <bool NonZero> uint8_t AlphaOf(uint32_t sum) {
     const int32_t v = static_cast<int32_t>(sum);
     uint32_t c = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
