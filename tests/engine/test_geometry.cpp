@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "player/core/swf/movie_reader.h"
 #include "player/core/swf/records.h"
@@ -34,14 +35,24 @@ swf::Shape Polygon(std::initializer_list<std::pair<int, int>> pts) {
 // An L: 0..200 wide at the bottom (y 100..200), 0..100 wide above.
 const swf::Shape kL = Polygon({{0, 0}, {100, 0}, {100, 100}, {200, 100}, {200, 200}, {0, 200}});
 
+// The same L whether its edges carry the fill on their right (fill1) or, drawn the other
+// way round, on their left (fill0).
 TEST(Geometry, ShapeContainsFollowsTheFill) {
+    swf::Shape leftHanded = kL;
+    for (swf::Edge& e : leftHanded.groups[0].edges) {
+        std::swap(e.fill0, e.fill1);
+    }
     const struct {
         double x, y;
         bool in;
     } rows[] = {{50, 50, true},   {150, 150, true},  {150, 50, false}, // the notch is outside
                 {199, 199, true}, {201, 150, false}, {-1, 100, false}, {100.5, 99, false}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(swf::ShapeContains(kL, r.x, r.y), r.in) << r.x << "," << r.y;
+    const swf::Shape* const shapes[] = {&kL, &leftHanded};
+    for (const swf::Shape* s : shapes) {
+        for (const auto& r : rows) {
+            EXPECT_EQ(swf::ShapeContains(*s, r.x, r.y), r.in)
+                << r.x << "," << r.y << (s == &kL ? " fill1" : " fill0");
+        }
     }
 }
 
