@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/core/engine.h"
+#include "player/core/sound/codecs.h"
 #include "player/core/sound/library.h"
 #include "player/core/sound/mixer.h"
 
@@ -176,6 +177,49 @@ TEST(Sound, ButtonSoundsAreRead) {
     EXPECT_EQ(b->soundIds[swf::kUpToOver], 1);
     EXPECT_EQ(library.Button(4), nullptr); // cut short: skipped, and said
     EXPECT_EQ(library.Skipped(), 1u);
+}
+
+// MP3 frame headers as streams are cut into frames by: the size from each version's own
+// bit rate table (padding one byte more), rates halved for MPEG 2 and quartered for 2.5;
+// free format, reserved fields and other layers are refused.
+TEST(Sound, Mp3HeadersGiveTheFrameSize) {
+    const struct {
+        const char* what;
+        uint8_t b1, b2, b3;
+        size_t available;
+        bool read;
+        int rate, channels, samples;
+        size_t size;
+    } rows[] = {
+        {"MPEG 1, 128 kbit/s, 44100 Hz", 0xFB, 0x90, 0x00, 4, true, 44100, 2, 1152, 417},
+        {"padded", 0xFB, 0x92, 0x00, 4, true, 44100, 2, 1152, 418},
+        {"320 kbit/s, 48000 Hz, mono", 0xFB, 0xE4, 0xC0, 4, true, 48000, 1, 1152, 960},
+        {"32 kbit/s, 32000 Hz", 0xFB, 0x18, 0x40, 4, true, 32000, 2, 1152, 144},
+        {"MPEG 2, 40 kbit/s, 22050 Hz", 0xF3, 0x50, 0x00, 4, true, 22050, 2, 576, 130},
+        {"MPEG 2, 8 kbit/s, 24000 Hz", 0xF3, 0x14, 0xC0, 4, true, 24000, 1, 576, 24},
+        {"MPEG 2, 160 kbit/s, 16000 Hz", 0xF3, 0xE8, 0x00, 4, true, 16000, 2, 576, 720},
+        {"MPEG 2.5, 64 kbit/s, 11025 Hz", 0xE3, 0x80, 0x00, 4, true, 11025, 2, 576, 417},
+        {"MPEG 2.5, 8 kbit/s, 8000 Hz", 0xE3, 0x18, 0x00, 4, true, 8000, 2, 576, 72},
+        {"three bytes", 0xFB, 0x90, 0x00, 3, false, 0, 0, 0, 0},
+        {"sync cut short", 0xDB, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"reserved version", 0xEB, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"layer II", 0xFD, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"layer I", 0xFF, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"free format", 0xFB, 0x00, 0x00, 4, false, 0, 0, 0, 0},
+        {"bit rate 15", 0xFB, 0xF0, 0x00, 4, false, 0, 0, 0, 0},
+        {"rate 3", 0xFB, 0x9C, 0x00, 4, false, 0, 0, 0, 0},
+    };
+    for (const auto& r : rows) {
+        const uint8_t header[4] = {0xFF, r.b1, r.b2, r.b3};
+        sound::Mp3Frame f;
+        ASSERT_EQ(sound::ReadMp3Header(header, r.available, &f), r.read) << r.what;
+        if (r.read) {
+            EXPECT_EQ(f.rate, r.rate) << r.what;
+            EXPECT_EQ(f.channels, r.channels) << r.what;
+            EXPECT_EQ(f.samples, r.samples) << r.what;
+            EXPECT_EQ(f.size, r.size) << r.what;
+        }
+    }
 }
 
 // A sound bound to an ActionScript 3 class (SymbolClass) is found by that class's exact name,
