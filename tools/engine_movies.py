@@ -464,6 +464,19 @@ def damaged(out):
     write(out, "damaged", tags)
 
 
+def button_cxform(out):
+    """Two buttons of one red square: the left one given a colour transform to blue, then
+    one naming it with no transform at all; another for a button never defined."""
+    square = define_shape(1, (0, 1000, 0, 1000), [fill_solid(rgba(220, 0, 0))], [], rect_path(0, 0, 1000, 1000))
+    states = [(0x0F, 1, 1, matrix())]
+    tags = [square, define_button2(2, states), define_button2(3, states),
+            define_button_cxform(2, cxform((0, 0, 0), (0, 0, 200))), define_button_cxform(9, cxform((0, 0, 0))),
+            tag(23, struct.pack("<H", 2)),
+            place_object2(1, 2, matrix(1, 1, 0, 0, 200, 200)), place_object2(2, 3, matrix(1, 1, 0, 0, 1400, 200)),
+            show_frame()]
+    write(out, "button_cxform", tags, size=(2600, 1400))
+
+
 def heavy(out):
     """The benchmark's movie: hundreds of gradient shapes with strokes over a large
     bitmap, every one moving every frame."""
@@ -532,7 +545,7 @@ def main():
         return
     only = [a for a in sys.argv[2:] if not a.startswith("--")]
     for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, edit_text, fonts, effects,
-                 drawing, damaged, text_script, text_pixels, motion):
+                 drawing, damaged, text_script, text_pixels, motion, button_cxform):
         if not only or make.__name__ in only:
             make(out)
 
