@@ -246,6 +246,55 @@ TEST(Sound, SoundsFoundByTheirClass) {
     EXPECT_EQ(library.OfClass("Beep")->def.sampleCount, 2205u);
 }
 
+// A sound's in and out points and its declared length bound each loop, at their edges: the
+// next loop starts with the sample at the in-point right after the last one before the end.
+TEST(Sound, LoopsPlayFromTheInPointToJustBeforeTheEnd) {
+    std::vector<int16_t> samples(1000);
+    for (size_t j = 0; j < samples.size(); ++j) {
+        samples[j] = int16_t(8 * (j + 1));
+    }
+    const struct {
+        const char* what;
+        bool hasIn, hasOut;
+        uint32_t in, out, sampleCount;
+        uint16_t loops;
+        uint32_t first, last; // of each loop, the last left out; first == last: silence
+    } rows[] = {
+        {"out-point", false, true, 0, 100, 0, 3, 0, 100},
+        {"in and out", true, true, 10, 100, 0, 2, 10, 100},
+        {"declared length", false, false, 0, 0, 50, 2, 0, 50},
+        {"out-point past the declared length", false, true, 0, 60, 50, 2, 0, 50},
+        {"declared length past the out-point", false, true, 0, 40, 50, 2, 0, 40},
+        {"out-point at the start", false, true, 0, 0, 0, 2, 0, 0},
+        {"in-point at the out-point", true, true, 50, 50, 0, 2, 50, 50},
+        {"one sample", true, true, 49, 50, 0, 3, 49, 50},
+    };
+    for (const auto& r : rows) {
+        sound::EventSound s;
+        s.def.format.rate = 44100;
+        s.def.sampleCount = r.sampleCount;
+        s.data = reinterpret_cast<const uint8_t*>(samples.data());
+        s.size = uint32_t(samples.size() * 2);
+        swf::SoundInfo info;
+        info.hasIn = r.hasIn;
+        info.hasOut = r.hasOut;
+        info.in = r.in;
+        info.out = r.out;
+        info.loops = r.loops;
+        sound::Mixer mixer;
+        ASSERT_NE(mixer.Start(&s, info, 0), 0u) << r.what;
+        std::vector<int16_t> out(2 * 600);
+        mixer.Mix(out.data(), 600);
+        const size_t length = r.last - r.first, played = length * r.loops;
+        for (size_t i = 0; i + 1 < played; ++i) {
+            ASSERT_EQ(out[2 * i], samples[r.first + i % length]) << r.what << " at " << i;
+        }
+        for (size_t i = played; i < 600; ++i) {
+            ASSERT_EQ(out[2 * i], 0) << r.what << " at " << i;
+        }
+    }
+}
+
 // Voices and decoded memory are bounded whatever the movie asks.
 TEST(Sound, VoicesAreBounded) {
     std::vector<uint8_t> pcm(20000, 0x40);
