@@ -477,6 +477,14 @@ def button_cxform(out):
     write(out, "button_cxform", tags, size=(2600, 1400))
 
 
+def after_end(out):
+    """A movie with no background of its own whose file goes on after the End tag with a
+    background colour and a frame: padding, which counts for nothing."""
+    tags = [show_frame(), end(), set_background((200, 0, 0)), show_frame(), b"\x01"]
+    with open(os.path.join(out, "after_end.swf"), "wb") as f:
+        f.write(movie(tags, 2000, 2000, 12, 1, version=8))
+
+
 def heavy(out):
     """The benchmark's movie: hundreds of gradient shapes with strokes over a large
     bitmap, every one moving every frame."""
@@ -545,7 +553,7 @@ def main():
         return
     only = [a for a in sys.argv[2:] if not a.startswith("--")]
     for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, edit_text, fonts, effects,
-                 drawing, damaged, text_script, text_pixels, motion, button_cxform):
+                 drawing, damaged, text_script, text_pixels, motion, button_cxform, after_end):
         if not only or make.__name__ in only:
             make(out)
 
