@@ -175,6 +175,26 @@ TEST(VideoPlayback, ThousandsOfKeyframesAndPlacementsStayInBudget) {
     EXPECT_TRUE(Same(placed[2]->Show(2), ref.frames[0]));
 }
 
+// A playback needs its decoder's memory and the picture's RGBA pixels: a budget of exactly
+// that shows the frame, one byte less nothing.
+TEST(VideoPlayback, ABudgetOfExactlyItsNeedIsEnough) {
+    if (!videotest::HaveFfmpeg()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    Reference ref;
+    ASSERT_TRUE(ref.Make("320x240", 1));
+    const size_t need = video::MakeDecoder(2, 320, 240)->BytesFor(320, 240) + 320 * 240 * 4;
+    for (const size_t limit : {need - 1, need}) {
+        video::Budget budget(limit);
+        video::Playback p(ref.movie.stream, &budget);
+        p.SetDeblocking(1);
+        const swf::Bitmap* shown = p.Show(0);
+        EXPECT_EQ(shown != nullptr, limit == need) << limit;
+        EXPECT_TRUE(shown == nullptr || Same(shown, ref.frames[0])) << limit;
+        EXPECT_EQ(budget.Used(), limit == need ? need : 0u) << limit;
+    }
+}
+
 // The whole engine: ffmpeg's movie at a frame, after a jump back and forth, drawn as ffmpeg
 // decodes that frame (within what the two colour conversions differ by).
 TEST(VideoPlayback, MoviesPlayThroughTheEngine) {
