@@ -465,16 +465,17 @@ def damaged(out):
 
 
 def button_cxform(out):
-    """Two buttons of one red square: the left one given a colour transform to blue, then
-    one naming it with no transform at all; another for a button never defined."""
+    """Three buttons of one red square: the left one given a colour transform to blue, then
+    one naming it with no transform at all; the right one a transform cut short (its
+    multipliers announced, none there); another for a button never defined."""
     square = define_shape(1, (0, 1000, 0, 1000), [fill_solid(rgba(220, 0, 0))], [], rect_path(0, 0, 1000, 1000))
     states = [(0x0F, 1, 1, matrix())]
-    tags = [square, define_button2(2, states), define_button2(3, states),
+    tags = [square, define_button2(2, states), define_button2(3, states), define_button2(4, states),
             define_button_cxform(2, cxform((0, 0, 0), (0, 0, 200))), define_button_cxform(9, cxform((0, 0, 0))),
-            tag(23, struct.pack("<H", 2)),
+            tag(23, struct.pack("<H", 2)), tag(23, struct.pack("<HB", 4, 0x7C)),
             place_object2(1, 2, matrix(1, 1, 0, 0, 200, 200)), place_object2(2, 3, matrix(1, 1, 0, 0, 1400, 200)),
-            show_frame()]
-    write(out, "button_cxform", tags, size=(2600, 1400))
+            place_object2(3, 4, matrix(1, 1, 0, 0, 2600, 200)), show_frame()]
+    write(out, "button_cxform", tags, size=(3800, 1400))
 
 
 def after_end(out):
