@@ -464,6 +464,28 @@ def damaged(out):
     write(out, "damaged", tags)
 
 
+def button_cxform(out):
+    """Three buttons of one red square: the left one given a colour transform to blue, then
+    one naming it with no transform at all; the right one a transform cut short (its
+    multipliers announced, none there); another for a button never defined."""
+    square = define_shape(1, (0, 1000, 0, 1000), [fill_solid(rgba(220, 0, 0))], [], rect_path(0, 0, 1000, 1000))
+    states = [(0x0F, 1, 1, matrix())]
+    tags = [square, define_button2(2, states), define_button2(3, states), define_button2(4, states),
+            define_button_cxform(2, cxform((0, 0, 0), (0, 0, 200))), define_button_cxform(9, cxform((0, 0, 0))),
+            tag(23, struct.pack("<H", 2)), tag(23, struct.pack("<HB", 4, 0x7C)),
+            place_object2(1, 2, matrix(1, 1, 0, 0, 200, 200)), place_object2(2, 3, matrix(1, 1, 0, 0, 1400, 200)),
+            place_object2(3, 4, matrix(1, 1, 0, 0, 2600, 200)), show_frame()]
+    write(out, "button_cxform", tags, size=(3800, 1400))
+
+
+def after_end(out):
+    """A movie with no background of its own whose file goes on after the End tag with a
+    background colour and a frame: padding, which counts for nothing."""
+    tags = [show_frame(), end(), set_background((200, 0, 0)), show_frame(), b"\x01"]
+    with open(os.path.join(out, "after_end.swf"), "wb") as f:
+        f.write(movie(tags, 2000, 2000, 12, 1, version=8))
+
+
 def heavy(out):
     """The benchmark's movie: hundreds of gradient shapes with strokes over a large
     bitmap, every one moving every frame."""
@@ -532,7 +554,7 @@ def main():
         return
     only = [a for a in sys.argv[2:] if not a.startswith("--")]
     for make in (shapes, gradients, lines, scaled_lines, bitmaps, bitmaps2, display, text, edit_text, fonts, effects,
-                 drawing, damaged, text_script, text_pixels, motion):
+                 drawing, damaged, text_script, text_pixels, motion, button_cxform, after_end):
         if not only or make.__name__ in only:
             make(out)
 

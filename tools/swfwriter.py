@@ -181,19 +181,26 @@ def matrix(sx=1.0, sy=1.0, r0=0.0, r1=0.0, tx=0, ty=0):
     return b.bytes()
 
 
-def cxform_alpha(mul=(256, 256, 256, 256), add=(0, 0, 0, 0)):
-    """CXFORMWITHALPHA: multiply terms in 8.8, add terms in 0..255."""
+def cxform_alpha(mul=(256, 256, 256, 256), add=(0, 0, 0, 0), alpha=True):
+    """CXFORMWITHALPHA: multiply terms in 8.8, add terms in 0..255 (the alpha terms left
+    out when `alpha` is false)."""
     b = Bits()
     has_add = any(add)
     has_mul = tuple(mul) != (256, 256, 256, 256)
     b.u(1 if has_add else 0, 1)
     b.u(1 if has_mul else 0, 1)
-    vals = (list(mul) if has_mul else []) + (list(add) if has_add else [])
+    terms = 4 if alpha else 3
+    vals = (list(mul)[:terms] if has_mul else []) + (list(add)[:terms] if has_add else [])
     n = sbits_needed(*vals) if vals else 1
     b.u(n, 4)
     for v in vals:
         b.s(v, n)
     return b.bytes()
+
+
+def cxform(mul=(256, 256, 256), add=(0, 0, 0)):
+    """CXFORM, without alpha terms: multiply terms in 8.8, add terms in 0..255."""
+    return cxform_alpha(tuple(mul) + (256,), tuple(add) + (0,), alpha=False)
 
 
 def rgba(r, g, b, a=255):
@@ -449,6 +456,11 @@ def define_button2(button_id, records):
     for states, character, depth, mat in records:
         body += bytes([states]) + struct.pack("<HH", character, depth) + mat + cxform_alpha()
     return tag(34, body + b"\0")
+
+
+def define_button_cxform(button_id, cx):
+    """DefineButtonCxform: `cx` (a CXFORM) for an earlier button's characters."""
+    return tag(23, struct.pack("<H", button_id) + cx)
 
 
 # --- Sound -------------------------------------------------------------------------------

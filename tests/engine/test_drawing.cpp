@@ -259,6 +259,9 @@ TEST(Drawing, BoundsAndLimits) {
     EXPECT_EQ(b.yMin, -100);
     EXPECT_EQ(b.yMax, 1000);
     EXPECT_TRUE(Drawn("S 1 0 100; F 0 100; M 5 5; E; S -1")->Empty());
+    // Nothing drawn hits nothing, not even where the pen moved to.
+    EXPECT_FALSE(Drawn("S 1 0 100; F 0 100; M 5 5; E; S -1")->Contains(100, 100));
+    EXPECT_FALSE(timeline::Drawing().Contains(0, 0));
 
     // Shape hit tests (twips): the hole of an even-odd fill, a curve's inside, a thick line;
     // the drawing's left edge (the line's round cap's tip) and top edge (the fill's) count.

@@ -42,6 +42,19 @@ TEST(EngineFacade, RefusedMovieLeavesPlayerEmpty) {
     }
 }
 
+// Bytes after the End tag are padding: a background colour there does not colour the
+// stage, and a tag cut short there does not make the movie a truncated one.
+TEST(EngineFacade, WhatFollowsTheEndTagCountsForNothing) {
+    engine::Player player;
+    std::vector<std::string> notices;
+    player.SetNoticeSink([&](const char* line) { notices.push_back(line); });
+    const std::vector<uint8_t> movie = ReadFile(FLICKWELL_OWN_MOVIES_DIR "/after_end.swf");
+    ASSERT_EQ(player.Load(movie.data(), movie.size()), engine::LoadStatus::Ok);
+    EXPECT_EQ(player.Background(), 0xFFFFFFu) << "white, as a movie without a colour is";
+    EXPECT_EQ(player.FrameCount(), 1u);
+    EXPECT_TRUE(notices.empty()) << notices.front();
+}
+
 TEST(EngineFacade, DrawsOnlyInsideViewport) {
     engine::Player player;
     const std::vector<uint8_t> movie = ReadFile(FLICKWELL_MOVIES_DIR "/swf_definebutton.swf");

@@ -213,6 +213,13 @@ TEST(EngineScripts, TheBridgeThroughTheWholeEngine) {
          "push 'System'; getvar; push 'security'; getmember; push 'sandboxType'; getmember; "
          "trace",
          "localWithNetwork"},
+        // The old name is looked up first, so the clip's names were read before the rename.
+        {"a renamed clip answers to its new name only",
+         "push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
+         "push '_root'; getvar; push 'c'; getmember; trace; push r:1 '_name' 'd'; setmember; "
+         "push '_root'; getvar; push 'd'; getmember; trace; push '_root'; getvar; push 'c'; "
+         "getmember; trace",
+         "_level0.c _level0.d undefined"},
         {"a bitmap clip is its bitmap's size",
          "push 1 'm' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; store 1; pop; "
          "push 1; push 20 30 2 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
+#include "player/core/swf/characters.h"
 #include "player/core/swf/movie_reader.h"
 #include "player/core/swf/records.h"
 #include "player/core/timeline/bounds.h"
@@ -34,14 +36,24 @@ swf::Shape Polygon(std::initializer_list<std::pair<int, int>> pts) {
 // An L: 0..200 wide at the bottom (y 100..200), 0..100 wide above.
 const swf::Shape kL = Polygon({{0, 0}, {100, 0}, {100, 100}, {200, 100}, {200, 200}, {0, 200}});
 
+// The same L whether its edges carry the fill on their right (fill1) or, drawn the other
+// way round, on their left (fill0).
 TEST(Geometry, ShapeContainsFollowsTheFill) {
+    swf::Shape leftHanded = kL;
+    for (swf::Edge& e : leftHanded.groups[0].edges) {
+        std::swap(e.fill0, e.fill1);
+    }
     const struct {
         double x, y;
         bool in;
     } rows[] = {{50, 50, true},   {150, 150, true},  {150, 50, false}, // the notch is outside
                 {199, 199, true}, {201, 150, false}, {-1, 100, false}, {100.5, 99, false}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(swf::ShapeContains(kL, r.x, r.y), r.in) << r.x << "," << r.y;
+    const swf::Shape* const shapes[] = {&kL, &leftHanded};
+    for (const swf::Shape* s : shapes) {
+        for (const auto& r : rows) {
+            EXPECT_EQ(swf::ShapeContains(*s, r.x, r.y), r.in)
+                << r.x << "," << r.y << (s == &kL ? " fill1" : " fill0");
+        }
     }
 }
 
@@ -77,6 +89,29 @@ TEST(Geometry, MorphBoundsAndHitFollowTheRatio) {
         const swf::Box b = timeline::ObjectBounds(o, swf::Affine());
         EXPECT_NEAR(b.xMax - b.xMin, r.width, 1) << r.ratio;
         EXPECT_EQ(timeline::ObjectHit(o, swf::Affine(), 150, 50), r.hitAt150) << r.ratio;
+    }
+}
+
+// A morph is its start shape at ratio 0 and its end shape at 65535, to the twip, however far
+// its points travel; between, each point lies on its way there.
+TEST(Geometry, MorphRatiosReachBothEnds) {
+    swf::MorphShape morph;
+    morph.start = Polygon({{0, 0}, {100, 0}, {100, 100}, {-30000, 100}});
+    morph.end = Polygon({{0, 0}, {300, 0}, {300, 200}, {30000, 200}});
+    const struct {
+        uint16_t ratio;
+        bool exact; // else within a twip
+    } rows[] = {{0, true}, {1, false}, {32768, false}, {65534, false}, {65535, true}};
+    for (const auto& r : rows) {
+        const swf::Shape s = swf::InterpolateMorph(morph, r.ratio);
+        ASSERT_EQ(s.groups[0].edges.size(), 4u);
+        for (size_t i = 0; i < 4; ++i) {
+            const swf::Edge &a = morph.start.groups[0].edges[i], &b = morph.end.groups[0].edges[i];
+            const swf::Edge& e = s.groups[0].edges[i];
+            const double t = r.ratio / 65535.0;
+            EXPECT_NEAR(e.x0, a.x0 + (b.x0 - a.x0) * t, r.exact ? 0 : 1) << r.ratio << " " << i;
+            EXPECT_NEAR(e.y0, a.y0 + (b.y0 - a.y0) * t, r.exact ? 0 : 1) << r.ratio << " " << i;
+        }
     }
 }
 

@@ -140,6 +140,18 @@ TEST(Rendering, DamagedDefinitionsLeaveTheRestPlaying) {
     EXPECT_EQ(pixels[size_t(60) * w + 60], 0x00A000u);
 }
 
+// A button's colour transform tints what it shows; a transform tag naming no button,
+// holding no transform or cut short changes nothing.
+TEST(Rendering, ButtonColourTransform) {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels =
+        Render(ReadFile(FLICKWELL_OWN_MOVIES_DIR "/button_cxform.swf"), 1, &w, &h);
+    ASSERT_EQ(w, 190);
+    EXPECT_EQ(pixels[size_t(35) * w + 35], 0x0000C8u) << "tinted";
+    EXPECT_EQ(pixels[size_t(35) * w + 95], 0xDC0000u) << "as drawn";
+    EXPECT_EQ(pixels[size_t(35) * w + 155], 0xDC0000u) << "cut short";
+}
+
 // Text pixels a whole-picture score cannot see: an underline along its run, glyphs cut at
 // the field's edge, and accented and Cyrillic letters drawn rather than left out.
 TEST(Rendering, TextPixelsOneByOne) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/core/engine.h"
+#include "player/core/sound/codecs.h"
 #include "player/core/sound/library.h"
 #include "player/core/sound/mixer.h"
 
@@ -178,6 +179,49 @@ TEST(Sound, ButtonSoundsAreRead) {
     EXPECT_EQ(library.Skipped(), 1u);
 }
 
+// MP3 frame headers as streams are cut into frames by: the size from each version's own
+// bit rate table (padding one byte more), rates halved for MPEG 2 and quartered for 2.5;
+// free format, reserved fields and other layers are refused.
+TEST(Sound, Mp3HeadersGiveTheFrameSize) {
+    const struct {
+        const char* what;
+        uint8_t b1, b2, b3;
+        size_t available;
+        bool read;
+        int rate, channels, samples;
+        size_t size;
+    } rows[] = {
+        {"MPEG 1, 128 kbit/s, 44100 Hz", 0xFB, 0x90, 0x00, 4, true, 44100, 2, 1152, 417},
+        {"padded", 0xFB, 0x92, 0x00, 4, true, 44100, 2, 1152, 418},
+        {"320 kbit/s, 48000 Hz, mono", 0xFB, 0xE4, 0xC0, 4, true, 48000, 1, 1152, 960},
+        {"32 kbit/s, 32000 Hz", 0xFB, 0x18, 0x40, 4, true, 32000, 2, 1152, 144},
+        {"MPEG 2, 40 kbit/s, 22050 Hz", 0xF3, 0x50, 0x00, 4, true, 22050, 2, 576, 130},
+        {"MPEG 2, 8 kbit/s, 24000 Hz", 0xF3, 0x14, 0xC0, 4, true, 24000, 1, 576, 24},
+        {"MPEG 2, 160 kbit/s, 16000 Hz", 0xF3, 0xE8, 0x00, 4, true, 16000, 2, 576, 720},
+        {"MPEG 2.5, 64 kbit/s, 11025 Hz", 0xE3, 0x80, 0x00, 4, true, 11025, 2, 576, 417},
+        {"MPEG 2.5, 8 kbit/s, 8000 Hz", 0xE3, 0x18, 0x00, 4, true, 8000, 2, 576, 72},
+        {"three bytes", 0xFB, 0x90, 0x00, 3, false, 0, 0, 0, 0},
+        {"sync cut short", 0xDB, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"reserved version", 0xEB, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"layer II", 0xFD, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"layer I", 0xFF, 0x90, 0x00, 4, false, 0, 0, 0, 0},
+        {"free format", 0xFB, 0x00, 0x00, 4, false, 0, 0, 0, 0},
+        {"bit rate 15", 0xFB, 0xF0, 0x00, 4, false, 0, 0, 0, 0},
+        {"rate 3", 0xFB, 0x9C, 0x00, 4, false, 0, 0, 0, 0},
+    };
+    for (const auto& r : rows) {
+        const uint8_t header[4] = {0xFF, r.b1, r.b2, r.b3};
+        sound::Mp3Frame f;
+        ASSERT_EQ(sound::ReadMp3Header(header, r.available, &f), r.read) << r.what;
+        if (r.read) {
+            EXPECT_EQ(f.rate, r.rate) << r.what;
+            EXPECT_EQ(f.channels, r.channels) << r.what;
+            EXPECT_EQ(f.samples, r.samples) << r.what;
+            EXPECT_EQ(f.size, r.size) << r.what;
+        }
+    }
+}
+
 // A sound bound to an ActionScript 3 class (SymbolClass) is found by that class's exact name,
 // and only by it: the class is not an export name.
 TEST(Sound, SoundsFoundByTheirClass) {
@@ -200,6 +244,55 @@ TEST(Sound, SoundsFoundByTheirClass) {
         EXPECT_EQ(e != nullptr, r.found) << r.name << (r.byClass ? " by class" : " by export");
     }
     EXPECT_EQ(library.OfClass("Beep")->def.sampleCount, 2205u);
+}
+
+// A sound's in and out points and its declared length bound each loop, at their edges: the
+// next loop starts with the sample at the in-point right after the last one before the end.
+TEST(Sound, LoopsPlayFromTheInPointToJustBeforeTheEnd) {
+    std::vector<int16_t> samples(1000);
+    for (size_t j = 0; j < samples.size(); ++j) {
+        samples[j] = int16_t(8 * (j + 1));
+    }
+    const struct {
+        const char* what;
+        bool hasIn, hasOut;
+        uint32_t in, out, sampleCount;
+        uint16_t loops;
+        uint32_t first, last; // of each loop, the last left out; first == last: silence
+    } rows[] = {
+        {"out-point", false, true, 0, 100, 0, 3, 0, 100},
+        {"in and out", true, true, 10, 100, 0, 2, 10, 100},
+        {"declared length", false, false, 0, 0, 50, 2, 0, 50},
+        {"out-point past the declared length", false, true, 0, 60, 50, 2, 0, 50},
+        {"declared length past the out-point", false, true, 0, 40, 50, 2, 0, 40},
+        {"out-point at the start", false, true, 0, 0, 0, 2, 0, 0},
+        {"in-point at the out-point", true, true, 50, 50, 0, 2, 50, 50},
+        {"one sample", true, true, 49, 50, 0, 3, 49, 50},
+    };
+    for (const auto& r : rows) {
+        sound::EventSound s;
+        s.def.format.rate = 44100;
+        s.def.sampleCount = r.sampleCount;
+        s.data = reinterpret_cast<const uint8_t*>(samples.data());
+        s.size = uint32_t(samples.size() * 2);
+        swf::SoundInfo info;
+        info.hasIn = r.hasIn;
+        info.hasOut = r.hasOut;
+        info.in = r.in;
+        info.out = r.out;
+        info.loops = r.loops;
+        sound::Mixer mixer;
+        ASSERT_NE(mixer.Start(&s, info, 0), 0u) << r.what;
+        std::vector<int16_t> out(2 * 600);
+        mixer.Mix(out.data(), 600);
+        const size_t length = r.last - r.first, played = length * r.loops;
+        for (size_t i = 0; i + 1 < played; ++i) {
+            ASSERT_EQ(out[2 * i], samples[r.first + i % length]) << r.what << " at " << i;
+        }
+        for (size_t i = played; i < 600; ++i) {
+            ASSERT_EQ(out[2 * i], 0) << r.what << " at " << i;
+        }
+    }
 }
 
 // Voices and decoded memory are bounded whatever the movie asks.

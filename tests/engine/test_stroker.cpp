@@ -236,6 +236,18 @@ INSTANTIATE_TEST_SUITE_P(Lines, Strokes, ::testing::Values(
     // Back the way it came: a round join is half a disc, the others nothing.
     StrokeCase{"reversedRound", {{{10, 30}, {50, 30}, {20, 30}}}, false, 4, Cap::None, Cap::None, Join::Round},
     StrokeCase{"reversedMiter", {{{10, 30}, {50, 30}, {20, 30}}}, false, 4, Cap::Square, Cap::None, Join::Miter, 100},
+    // Turns within 1e-9 of a full reversal (in cosine) are taken as one; a turn just past
+    // that, by the way any turn is joined. Either way the picture is a reversal's.
+    StrokeCase{"almostReversedRoundWithin", {{{10, 30}, {50, 30}, {20, 30.0009}}}, false, 4, Cap::None, Cap::None, Join::Round},
+    StrokeCase{"almostReversedRoundPast", {{{10, 30}, {50, 30}, {20, 30.002}}}, false, 4, Cap::None, Cap::None, Join::Round},
+    StrokeCase{"almostReversedMiterWithin", {{{10, 30}, {50, 30}, {20, 29.9991}}}, false, 4, Cap::Square, Cap::None, Join::Miter, 100},
+    StrokeCase{"almostReversedMiterPast", {{{10, 30}, {50, 30}, {20, 29.998}}}, false, 4, Cap::Square, Cap::None, Join::Miter, 100},
+    // A closed run ending within 1e-6 of its start closes there; one ending just further
+    // off keeps the tiny last segment. Either way the corner is whole.
+    StrokeCase{"closedEndsWithin", {{{12, 12}, {50, 12}, {50, 50}, {12, 50}, {12, 12.0000005}}}, true, 3, Cap::Round, Cap::Round, Join::Miter},
+    StrokeCase{"closedEndsPast", {{{12, 12}, {50, 12}, {50, 50}, {12, 50}, {12, 12.000002}}}, true, 3, Cap::Round, Cap::Round, Join::Miter},
+    StrokeCase{"closedEndsWithinRound", {{{12, 12}, {50, 12}, {50, 50}, {12, 50}, {12.0000005, 12}}}, true, 3, Cap::None, Cap::None, Join::Round},
+    StrokeCase{"closedEndsPastRound", {{{12, 12}, {50, 12}, {50, 50}, {12, 50}, {12.000002, 12}}}, true, 3, Cap::None, Cap::None, Join::Round},
     StrokeCase{"closedSquare", {{{12, 12}, {50, 12}, {50, 50}, {12, 50}, {12, 12}}}, true, 3, Cap::Round, Cap::Round, Join::Miter},
     StrokeCase{"closedTriangleRound", {{{10, 50}, {32, 10}, {54, 50}, {10, 50}}}, true, 5, Cap::None, Cap::None, Join::Round},
     StrokeCase{"closedBackAndForth", {{{10, 30}, {50, 34}, {10, 30}}}, true, 3, Cap::None, Cap::None, Join::Bevel, 3, true},

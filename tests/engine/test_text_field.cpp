@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "player/core/timeline/text_field.h"
 
@@ -118,6 +119,34 @@ TEST(TextField, FontAttributes) {
         EXPECT_EQ(f.color.value_or(999), r.color) << r.attrs;
         EXPECT_EQ(f.size.value_or(0), r.size) << r.attrs;
         EXPECT_EQ(f.kerning.value_or(false), r.kerning) << r.attrs << " in " << r.version;
+    }
+}
+
+// <textformat tabstops="..."> as Flash reads the list: numbers between commas, spaces around
+// them dropped, what is not a number left out, and no more than the field keeps.
+TEST(TextField, TabStopsAttribute) {
+    std::string many, tooMany;
+    for (size_t i = 0; i < timeline::kMaxTabStops; ++i) {
+        many += std::to_string(i + 1) + ",";
+    }
+    tooMany = many + "999";
+    many.pop_back();
+    std::vector<double> upToLimit;
+    for (size_t i = 0; i < timeline::kMaxTabStops; ++i) {
+        upToLimit.push_back(double(i + 1));
+    }
+    const struct {
+        std::string stops;
+        std::vector<double> read;
+    } rows[] = {
+        {"10", {10}}, {"10,20,30", {10, 20, 30}}, {" 4 ,x, 6 ", {4, 6}}, {"7,", {7}}, {",8", {8}},
+        {"", {}},     {many, upToLimit},          {tooMany, upToLimit},
+    };
+    for (const auto& r : rows) {
+        TextDocument doc = Field();
+        doc.ParseHtml("<textformat tabstops=\"" + r.stops + "\">x</textformat>", false, false, 8);
+        EXPECT_EQ(doc.GetFormat(0, 1).tabStops.value_or(std::vector<double>{-1}), r.read)
+            << r.stops;
     }
 }
 

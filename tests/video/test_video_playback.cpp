@@ -102,6 +102,49 @@ TEST(VideoPlayback, DamagedInputShowsWhatItCan) {
     }
 }
 
+// Whether the shown picture is smoothed across its 8x8 blocks: a script's level first, then
+// the stream's declared flag, then, for H.263 only, the flag in the frame's own header.
+TEST(VideoPlayback, DeblockingFollowsScriptThenStreamThenFrame) {
+    if (!videotest::HaveFfmpeg()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    Reference ref;
+    ASSERT_TRUE(ref.Make());
+    const video::StreamFrame& key = ref.movie.stream->frames[0];
+    const struct {
+        bool frameFlag;
+        uint8_t declared; // the stream's: 0 as the frame says, 1 off, 2 on
+        int script;       // 0 as the stream says, 1 off, 2 on
+        bool smoothed;
+    } rows[] = {
+        {false, 0, 0, false}, {true, 0, 0, true},  {false, 2, 0, true}, {true, 1, 0, false},
+        {true, 0, 1, false},  {false, 0, 2, true}, {false, 1, 2, true}, {true, 2, 1, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "frame " << r.frameFlag << ", stream " << int(r.declared)
+                                        << ", script " << r.script);
+        // The flag follows the picture type; a 96x64 picture gives its size in 8-bit fields.
+        std::vector<uint8_t> bytes(key.data, key.data + key.size);
+        const size_t bit = 17 + 5 + 8 + 3 + 16 + 2;
+        bytes[bit / 8] =
+            uint8_t((bytes[bit / 8] & ~(0x80 >> bit % 8)) | (r.frameFlag ? 0x80 >> bit % 8 : 0));
+        video::H263Header header;
+        size_t used = 0;
+        ASSERT_TRUE(video::ReadH263Header(bytes.data(), bytes.size(), &header, &used));
+        ASSERT_EQ(header.deblocking, r.frameFlag);
+        auto s = std::make_shared<video::Stream>(*ref.movie.stream);
+        s->frames[0].data = bytes.data();
+        s->def.deblocking = r.declared;
+        video::H263Decoder decoder(96, 64);
+        ASSERT_EQ(decoder.Decode(bytes.data(), bytes.size()), video::Status::Ok);
+        swf::Bitmap plain, smoothed;
+        video::ToBitmap(decoder.Current(), false, &plain);
+        video::ToBitmap(decoder.Current(), true, &smoothed);
+        ASSERT_NE(plain.pixels, smoothed.pixels);
+        EXPECT_TRUE(ShowsAfterFirst(s, 0, r.smoothed ? &smoothed : &plain, r.script));
+    }
+}
+
 TEST(VideoPlayback, ThousandsOfKeyframesAndPlacementsStayInBudget) {
     if (!videotest::HaveFfmpeg()) {
         GTEST_SKIP() << "ffmpeg is not installed";
@@ -130,6 +173,26 @@ TEST(VideoPlayback, ThousandsOfKeyframesAndPlacementsStayInBudget) {
     EXPECT_LE(budget.Used(), 2 * one + one / 2);
     placed[0].reset();
     EXPECT_TRUE(Same(placed[2]->Show(2), ref.frames[0]));
+}
+
+// A playback needs its decoder's memory and the picture's RGBA pixels: a budget of exactly
+// that shows the frame, one byte less nothing.
+TEST(VideoPlayback, ABudgetOfExactlyItsNeedIsEnough) {
+    if (!videotest::HaveFfmpeg()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    Reference ref;
+    ASSERT_TRUE(ref.Make("320x240", 1));
+    const size_t need = video::MakeDecoder(2, 320, 240)->BytesFor(320, 240) + 320 * 240 * 4;
+    for (const size_t limit : {need - 1, need}) {
+        video::Budget budget(limit);
+        video::Playback p(ref.movie.stream, &budget);
+        p.SetDeblocking(1);
+        const swf::Bitmap* shown = p.Show(0);
+        EXPECT_EQ(shown != nullptr, limit == need) << limit;
+        EXPECT_TRUE(shown == nullptr || Same(shown, ref.frames[0])) << limit;
+        EXPECT_EQ(budget.Used(), limit == need ? need : 0u) << limit;
+    }
 }
 
 // The whole engine: ffmpeg's movie at a frame, after a jump back and forth, drawn as ffmpeg

@@ -249,10 +249,16 @@ bool ReadDefinition(const Tag& tag, const Tag& tablesTag, const std::vector<uint
     }
     case swf::kTagDefineButtonCxform: {
         Character* button = out->dictionary.Mutable(c.id);
-        swf::ByteReader r(tag.body + 2, tag.length - 2);
-        if (button != nullptr && tag.length > 2) {
-            swf::ReadColorTransformAt(&r, false, &button->buttonCxform);
+        if (button == nullptr || tag.length <= 2) {
+            return true;
         }
+        // A transform cut short is damage: the button keeps the colours it had.
+        swf::ByteReader r(tag.body + 2, tag.length - 2);
+        swf::ColorTransform cx;
+        if (!swf::ReadColorTransformAt(&r, false, &cx)) {
+            return false;
+        }
+        button->buttonCxform = cx;
         return true;
     }
     case swf::kTagDefineSprite: {

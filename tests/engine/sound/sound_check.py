@@ -281,11 +281,13 @@ if FFMPEG:
     out, _ = play(path, 1)
     check_tone("ffmpeg_stream_audio_only", out, 1600.0 / 22050, None, 440)
 
-    # ffmpeg's ADPCM, one packet per stream block: samples must equal ffmpeg's decoding.
-    for rate in (11025, 22050, 44100):
-        name = "ffmpeg_adpcm_%d" % rate
+    # ffmpeg's ADPCM, one packet per stream block: samples must equal ffmpeg's decoding. A
+    # quiet tone keeps to the small steps, which a loud one never reaches.
+    for rate, volume in ((11025, 1), (22050, 1), (44100, 1), (44100, 0.1)):
+        name = "ffmpeg_adpcm_%d%s" % (rate, "" if volume == 1 else "_quiet")
         flv = os.path.join(WORK, name + ".flv")
-        ffmpeg("-f", "lavfi", "-i", "sine=f=440:r=%d:d=1" % rate, "-c:a", "adpcm_swf", "-f", "flv", flv)
+        ffmpeg("-f", "lavfi", "-i", "sine=f=440:r=%d:d=1" % rate, "-af", "volume=%g" % volume, "-c:a", "adpcm_swf",
+               "-f", "flv", flv)
         theirs = os.path.join(WORK, name + "_theirs.wav")
         ffmpeg("-i", flv, "-f", "wav", theirs)
         packets = flv_audio(flv)
