@@ -18,7 +18,7 @@ namespace memory {
 // The reserve: the largest any engine call may still need once the system refuses, until
 // the facade or a budget check stops it. A script runs at most a few thousand instructions
 // between checks, each bounded by the interpreters' string and array limits, and the
-// drawing threads each hold a rasterizer's cell blocks; large buffers never come from it.
+// drawing threads each hold a rasterizer's strip of cells; large buffers never come from it.
 const size_t kReserveBytes = 4u << 20;
 
 // Counts holders; the first installs the new handler and arms the reserve. Returns whether
