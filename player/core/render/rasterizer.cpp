@@ -192,11 +192,11 @@ void Rasterizer::Add(const Outline& o, double dx, double dy) {
             cost += kSegmentWork + uint64_t(Cells(x0, y0, x, y)) * kCellWork;
             x0 = x, y0 = y;
         });
-    if (work_ > budget_ || cost > budget_ - work_) {
-        work_ += cost;
+    const bool fits = work_ <= budget_ && cost <= budget_ - work_;
+    work_ += cost;
+    if (!fits) {
         return;
     }
-    work_ += cost;
     ForEachRun(
         o, dx, dy, [&](double x, double y) { MoveTo(x, y); },
         [&](double x, double y) { Segment(Bound(x), Bound(y)); });
