@@ -286,7 +286,7 @@ TEST(Sound, LoopsPlayFromTheInPointToJustBeforeTheEnd) {
         std::vector<int16_t> out(2 * 600);
         mixer.Mix(out.data(), 600);
         const size_t length = r.last - r.first, played = length * r.loops;
-        for (size_t i = 0; i + 1 < played; ++i) {
+        for (size_t i = 0; i < played; ++i) {
             ASSERT_EQ(out[2 * i], samples[r.first + i % length]) << r.what << " at " << i;
         }
         for (size_t i = played; i < 600; ++i) {

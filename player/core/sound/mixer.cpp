@@ -39,6 +39,7 @@ struct Mixer::Voice {
     double frac = 0, step = 0;
     int a0[2] = {0, 0}, a1[2] = {0, 0};
     bool primed = false, done = false;
+    bool last = false;   // a0 is the sound's last frame: it plays until the step passes it
     uint64_t played = 0; // output frames
 
     bool Refill();
@@ -318,9 +319,14 @@ void Mixer::Mix(int16_t* out, size_t frames) {
         for (size_t i = 0; i < frames && !v.done; ++i) {
             if (!v.primed) {
                 v.primed = true;
-                if (!v.NextFrame(v.a0) || !v.NextFrame(v.a1)) {
+                if (!v.NextFrame(v.a0)) {
                     v.done = true;
                     break;
+                }
+                if (!v.NextFrame(v.a1)) {
+                    v.a1[0] = v.a0[0];
+                    v.a1[1] = v.a0[1];
+                    v.last = true;
                 }
                 v.step = RateHz(v.decoder.Rate()) / kOutputRate;
             }
@@ -338,10 +344,17 @@ void Mixer::Mix(int16_t* out, size_t frames) {
             v.frac += v.step;
             while (v.frac >= 1.0 && !v.done) {
                 v.frac -= 1.0;
+                if (v.last) {
+                    v.done = true;
+                    break;
+                }
                 v.a0[0] = v.a1[0];
                 v.a0[1] = v.a1[1];
+                // The last frame is held (mixed with itself) for its own time.
                 if (!v.NextFrame(v.a1)) {
-                    v.done = true;
+                    v.a1[0] = v.a0[0];
+                    v.a1[1] = v.a0[1];
+                    v.last = true;
                 }
             }
         }
