@@ -40,8 +40,11 @@ TEST(Windows98Branch, DisplayNameNamesTheFileAndSystemIniHoldsTheSetting) {
 // path buffer are refused like a failed extraction, and nothing is written.
 TEST(Windows98Branch, UnsafeDisplayNamesAreRefused) {
     const std::string before = SystemIni(), longName(255, 'L');
+    int run = 0;
     for (const char* name : {"..\\..\\Escaped", "CON", "nul .txt", longName.c_str()}) {
-        const std::string installer = MakeScratchDir("unsafe") + "setup.exe";
+        // A file of its own each time: the last one's process may still hold its image.
+        const std::string installer =
+            MakeScratchDir("unsafe") + "setup" + std::to_string(++run) + ".exe";
         std::vector<unsigned char> saver;
         ASSERT_TRUE(BuildInstaller(installer, "qmv08888", name, &saver));
         // The caption holds 254 characters of the display name.
