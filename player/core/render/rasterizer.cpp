@@ -216,14 +216,10 @@ inline void Rasterizer::Mark(int row, int first, int last) {
 }
 
 inline void Rasterizer::Cell(int row, int x, int32_t dy, int32_t fractions) {
-    uint32_t* a = acc_.data() + size_t(row) * size_t(stride_) + size_t(x);
+    uint32_t* a = acc_.data() + 2 * (size_t(row) * size_t(stride_) + size_t(x));
     a[0] += uint32_t(dy * (2 * kSub - fractions));
-    a[1] += uint32_t(dy * fractions);
-    uint64_t* m = marks_.data() + size_t(row) * size_t(words_) + (x >> 6);
-    m[0] |= uint64_t(3) << (x & 63);
-    if ((x & 63) == 63) {
-        m[1] |= 1;
-    }
+    a[1] += uint32_t(dy * 2 * kSub);
+    marks_[size_t(row) * size_t(words_) + size_t(x >> 6)] |= uint64_t(1) << (x & 63);
 }
 
 // A segment's part within one row, from its top (xa, ya) to its bottom (xb, yb): columns
@@ -237,27 +233,25 @@ inline void Rasterizer::Cell(int row, int x, int32_t dy, int32_t fractions) {
         Cell(row, ca, (yb - ya) * sign, xa - ca * kSub + xb - cb * kSub);
         return;
     }
-    // Cell by cell from left to right; y at each cell's side follows the segment. What a
-    // cell gives the next is carried to it, and the marks are set at once.
+    // Cell by cell from left to right; y at each cell's side follows the segment. The marks
+    // are set at once.
     const bool rightward = xa < xb;
     const int32_t xl = rightward ? xa : xb, yl = rightward ? ya : yb;
     const int32_t xr = rightward ? xb : xa, yr = rightward ? yb : ya;
     const int cl = std::min(ca, cb), cr = std::max(ca, cb);
-    uint32_t* a = acc_.data() + size_t(row) * size_t(stride_);
-    uint32_t carry = 0;
+    uint32_t* a = acc_.data() + 2 * size_t(row) * size_t(stride_);
     int32_t x0 = xl, y0 = yl;
     for (int c = cl; c <= cr; ++c) {
         const int32_t x1 = c == cr ? xr : (c + 1) * kSub;
         const int32_t y1 = c == cr ? yr : std::max(ya, std::min(yb, yl + Round((x1 - xl) * dydx)));
         const int32_t h = (y1 > y0 ? y1 - y0 : y0 - y1) * sign;
         const int32_t fractions = x0 + x1 - 2 * c * kSub;
-        a[c] += carry + uint32_t(h * (2 * kSub - fractions));
-        carry = uint32_t(h * fractions);
+        a[2 * c] += uint32_t(h * (2 * kSub - fractions));
+        a[2 * c + 1] += uint32_t(h * 2 * kSub);
         x0 = x1;
         y0 = y1;
     }
-    a[cr + 1] += carry;
-    Mark(row, cl, cr + 1);
+    Mark(row, cl, cr);
 }
 
 void Rasterizer::Accumulate(const Edge& e, int top, int first, int end) {
@@ -279,23 +273,43 @@ void Rasterizer::Accumulate(const Edge& e, int top, int first, int end) {
     }
 }
 
-// A row's cells in column order, from the bits of those written: each one's running sum
-// holds until the next written cell, so the columns between them share its coverage.
+// A row's cells in column order, from the bits of those written: each cell's own coverage
+// is the running sum with its part of the pixel, and the columns up to the next written cell
+// share the running sum past it.
 template <bool NonZero>
 void Rasterizer::SweepRow(const Canvas& canvas, const Paint& paint, int y, int row) {
-    uint32_t* a = acc_.data() + size_t(row) * size_t(stride_);
+    uint32_t* a = acc_.data() + 2 * size_t(row) * size_t(stride_);
     uint64_t* m = marks_.data() + size_t(row) * size_t(words_);
     uint8_t* covers = covers_.data();
     const int width = canvas.width, first = firstCell_, words = words_;
     int spanStart = -1; // the first column of the coverage gathered for blending
-    int last = -1;      // the last cell seen, and its coverage
-    uint8_t lastAlpha = 0;
+    int next = 0;       // the first column not yet given its coverage
     const auto blend = [&](int end) {
         if (end > spanStart) {
             BlendSpan(canvas, paint, spanStart, y, end - spanStart, covers + spanStart);
             work_ += uint64_t(end - spanStart) * pictureRows_ / bandRows_;
         }
         spanStart = -1;
+    };
+    // Columns from `next` up to `end` at the running sum's coverage.
+    const auto run = [&](uint32_t sum, int end) {
+        if (end <= next) {
+            return;
+        }
+        const uint8_t alpha = AlphaOf<NonZero>(sum);
+        if (alpha == 0) {
+            if (spanStart >= 0) {
+                blend(next);
+            }
+            return;
+        }
+        if (end - next <= 8) { // the row has room for eight past its end
+            const uint64_t eight = 0x0101010101010101ull * alpha;
+            std::memcpy(covers + next, &eight, 8);
+        } else {
+            std::memset(covers + next, alpha, size_t(end - next));
+        }
+        spanStart = spanStart < 0 ? next : spanStart;
     };
     uint32_t sum = 0;
     for (int w = 0; w < words; ++w) {
@@ -307,33 +321,27 @@ void Rasterizer::SweepRow(const Canvas& canvas, const Paint& paint, int y, int r
         for (; bits != 0; bits &= bits - 1) {
             const int j = w * 64 + __builtin_ctzll(bits);
             const int column = first + j;
-            const int between = std::min(column, width) - last - 1;
-            if (lastAlpha != 0 && between > 0) {
-                if (between <= 8) { // the row has room for eight past its end
-                    const uint64_t eight = 0x0101010101010101ull * lastAlpha;
-                    std::memcpy(covers + last + 1, &eight, 8);
-                } else {
-                    std::memset(covers + last + 1, lastAlpha, size_t(between));
-                }
-            }
-            sum += a[j];
-            a[j] = 0;
-            const uint8_t alpha = AlphaOf<NonZero>(sum);
+            const int end = std::min(column, width);
+            run(sum, end);
+            const uint8_t alpha = AlphaOf<NonZero>(sum + a[2 * j]);
+            sum += a[2 * j + 1];
+            std::memset(a + 2 * j, 0, 8);
             if (alpha == 0) {
                 if (spanStart >= 0) {
-                    blend(std::min(column, width));
+                    blend(end);
                 }
             } else if (column < width) {
                 covers[column] = alpha;
                 spanStart = spanStart < 0 ? column : spanStart;
             }
-            last = column;
-            lastAlpha = alpha;
+            next = column + 1;
         }
     }
-    // Past the last cell nothing is covered (the outline closes).
+    // Past the last cell nothing is covered once the outline closes; one left open covers
+    // the column after it too, where its last part of a pixel ends.
+    run(sum, std::min(next + 1, width));
     if (spanStart >= 0) {
-        blend(std::min(last + 1, width));
+        blend(std::min(next + 1, width));
     }
 }
 
@@ -346,16 +354,16 @@ void Rasterizer::Fill(const Canvas& canvas, const Paint& paint) {
     if (top >= bottom) {
         return;
     }
-    // Cells from the outline's leftmost column to one past its rightmost (a cell gives the
-    // rest of its area to the next), rows a whole number of mark words wide.
+    // Cells from the outline's leftmost column to its rightmost, rows a whole number of mark
+    // words wide; each cell holds its own part of a pixel and what it adds to the running sum.
     firstCell_ = minX_ / kSub;
-    const int cells = maxX_ / kSub - firstCell_ + 2;
+    const int cells = maxX_ / kSub - firstCell_ + 1;
     stride_ = (cells + 63) & ~63;
     words_ = stride_ / 64;
     const int rows = std::max(1, std::min(bottom - top, kStripCells / stride_));
     // Every cell and mark is left zero by the sweep that reads it.
-    if (acc_.size() < size_t(rows) * size_t(stride_)) {
-        acc_.resize(size_t(rows) * size_t(stride_), 0);
+    if (acc_.size() < 2 * size_t(rows) * size_t(stride_)) {
+        acc_.resize(2 * size_t(rows) * size_t(stride_), 0);
     }
     if (marks_.size() < size_t(rows) * size_t(words_)) {
         marks_.resize(size_t(rows) * size_t(words_), 0);

@@ -105,7 +105,8 @@ class Rasterizer {
     std::vector<Edge> edges_;
     std::vector<uint32_t> order_;  // edges by their top row, when a shape takes many strips
     std::vector<uint32_t> active_; // those reaching the strip being summed
-    std::vector<uint32_t> acc_;    // a strip of rows of cells, `stride_` apart (wrapping sums)
+    std::vector<uint32_t> acc_;    // a strip of rows of cells, `stride_` apart: pairs of wrapping
+                                   // sums, the cell's own coverage and what it adds past it
     std::vector<uint64_t> marks_;  // a bit for each cell written, a row `words_` long
     std::vector<uint8_t> covers_;  // one row's coverage, by column
     int stride_ = 0, words_ = 0, firstCell_ = 0;
