@@ -265,11 +265,15 @@ void Rasterizer::Accumulate(const Edge& e, int top, int first, int end) {
     const int32_t offset = firstCell_ * kSub;
     // Each row's ends come from the segment's own ends, whatever rows were cut before, so
     // that a band's rows come out as the whole picture's.
+    const auto xAt = [&](int32_t y) {
+        return y == yTop ? xTop : y == yBottom ? xBottom : xTop + Round((y - yTop) * dxdy);
+    };
+    int32_t xa = xAt(std::max(yTop, r0 * kSub));
     for (int r = r0; r < r1; ++r) {
         const int32_t ya = std::max(yTop, r * kSub), yb = std::min(yBottom, (r + 1) * kSub);
-        const int32_t xa = ya == yTop ? xTop : xTop + Round((ya - yTop) * dxdy);
-        const int32_t xb = yb == yBottom ? xBottom : xTop + Round((yb - yTop) * dxdy);
+        const int32_t xb = xAt(yb); // the next row's top
         Piece(r - top, xa - offset, ya - r * kSub, xb - offset, yb - r * kSub, sign, dydx);
+        xa = xb;
     }
 }
 
@@ -287,7 +291,7 @@ void Rasterizer::SweepRow(const Canvas& canvas, const Paint& paint, int y, int r
     const auto blend = [&](int end) {
         if (end > spanStart) {
             BlendSpan(canvas, paint, spanStart, y, end - spanStart, covers + spanStart);
-            work_ += uint64_t(end - spanStart) * pictureRows_ / bandRows_;
+            filled_ += uint64_t(end - spanStart);
         }
         spanStart = -1;
     };
@@ -346,6 +350,12 @@ void Rasterizer::SweepRow(const Canvas& canvas, const Paint& paint, int y, int r
 }
 
 void Rasterizer::Fill(const Canvas& canvas, const Paint& paint) {
+    filled_ = 0;
+    FillStrips(canvas, paint);
+    work_ += filled_ * pictureRows_ / bandRows_;
+}
+
+void Rasterizer::FillStrips(const Canvas& canvas, const Paint& paint) {
     if (edges_.empty()) {
         return;
     }

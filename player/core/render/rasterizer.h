@@ -98,6 +98,7 @@ class Rasterizer {
     void Piece(int row, int32_t xa, int32_t ya, int32_t xb, int32_t yb, int32_t sign, double dydx);
     void Cell(int row, int x, int32_t dy, int32_t fractions);
     void Mark(int row, int first, int last);
+    void FillStrips(const Canvas& canvas, const Paint& paint);
     template <bool NonZero> void SweepRow(const Canvas& canvas, const Paint& paint, int y, int row);
     // The pixels a segment crosses on the canvas (bounded coordinates).
     double Cells(double x0, double y0, double x1, double y1) const;
@@ -117,6 +118,7 @@ class Rasterizer {
     double lastX_ = 0, lastY_ = 0;
     uint64_t pictureRows_ = 1, bandRows_ = 1; // pixels filled count pictureRows_ / bandRows_
     uint64_t work_ = 0;
+    uint64_t filled_ = 0; // pixels the fill being drawn has blended
     uint64_t budget_ = UINT64_MAX;
 };
 
