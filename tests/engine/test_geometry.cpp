@@ -2,6 +2,7 @@
 // and hit tests that follow the shape rather than its box.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -150,6 +151,71 @@ TEST(Geometry, StyleArraysAtTheirCountLimit) {
             EXPECT_EQ(n == swf::kMaxStylesPerArray, read) << n << (lines ? " lines" : " fills");
             EXPECT_EQ(read ? n : 0u, uint32_t(lines ? strokes.size() : fills.size()));
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A map as its unturned part and what turns it back: the parts compose to the map, the
+// unturned part has no turn, and maps differing by a turn (or by 16.16 rounding) share it.
+TEST(Geometry, SplitTurnSharesTheUnturnedPart) {
+    const double kPi = 3.14159265358979323846;
+    const auto turn = [](double angle, double sx, double sy, double skew) {
+        // Turned after scaling and skewing: x' = R * [[sx, skew], [0, sy]] * x.
+        const double cs = std::cos(angle), sn = std::sin(angle);
+        return swf::Affine{cs * sx, sn * sx, cs * skew - sn * sy, sn * skew + cs * sy, 7, -3};
+    };
+    const auto fixed = [](swf::Affine m) { // as a movie's 16.16 entries hold it
+        for (double* v : {&m.a, &m.b, &m.c, &m.d}) {
+            *v = std::round(*v * 65536) / 65536;
+        }
+        return m;
+    };
+    struct Case {
+        const char* name;
+        swf::Affine m, other; // `other` shares m's unturned part when `shared`
+        bool shared;
+        bool split; // whether the map parts at all
+    };
+    const Case cases[] = {
+        {"unturned scale stays whole", {2, 0, 0, 3, 5, 6}, {2, 0, 0, 3, 1, 1}, true, false},
+        {"quarter turns share", turn(0.3, 2, 2, 0), turn(1.7, 2, 2, 0), true, true},
+        {"16.16 wobble shares", fixed(turn(0.05, 1, 1, 0)), fixed(turn(0.95, 1, 1, 0)), true, true},
+        {"a mirror shares with its turns", turn(0.4, 2, -2, 0), turn(2.4, 2, -2, 0), true, true},
+        {"skew with turns shares", turn(0.2, 1, 2, 0.5), turn(-1.1, 1, 2, 0.5), true, true},
+        {"a thousandth larger does not", turn(0.3, 2, 2, 0), turn(0.3, 2.004, 2.004, 0), false,
+         true},
+        {"a line has nothing to part",
+         swf::Affine{1, 1, 2, 2, 0, 0},
+         {1, 1, 2, 2, 0, 0},
+         true,
+         false},
+        {"half a turn shares", turn(kPi, 3, 3, 0), turn(0, 3, 3, 0), true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        swf::Affine shape, place, otherShape, otherPlace;
+        c.m.SplitTurn(&shape, &place);
+        c.other.SplitTurn(&otherShape, &otherPlace);
+        EXPECT_EQ(shape.b == 0, c.split || c.m.b == 0);
+        EXPECT_EQ(shape.tx, 0.0);
+        EXPECT_EQ(shape.ty, 0.0);
+        const swf::Affine back = place * shape;
+        for (auto [got, want] : {std::pair{back.a, c.m.a},
+                                 {back.b, c.m.b},
+                                 {back.c, c.m.c},
+                                 {back.d, c.m.d},
+                                 {back.tx, c.m.tx},
+                                 {back.ty, c.m.ty}}) {
+            EXPECT_NEAR(got, want, 1e-9);
+        }
+        const bool same =
+            shape.a == otherShape.a && shape.c == otherShape.c && shape.d == otherShape.d;
+        EXPECT_EQ(same, c.shared);
+        const bool parted = place.a != 1 || place.b != 0 || place.c != 0 || place.d != 1;
+        EXPECT_EQ(parted, c.split);
     }
 }
 

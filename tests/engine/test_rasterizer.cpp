@@ -138,7 +138,7 @@ TEST(RasterizerBudget, OutlinePastTheBudgetIsLeftOutWhole) {
             Rasterizer ras;
             ras.Begin(canvas, true);
             ras.ResetWork(budget);
-            ras.Add(o, 0, 0);
+            ras.Add(o, Transform());
             EXPECT_EQ(ras.Work(), c.cost);
             EXPECT_EQ(ras.Spent(), budget != c.cost);
             ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));

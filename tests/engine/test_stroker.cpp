@@ -149,7 +149,7 @@ std::vector<uint8_t> Cover(const Outline& outline) {
     canvas.width = canvas.height = canvas.stride = kSize;
     Rasterizer ras;
     ras.Begin(canvas, true);
-    ras.Add(outline, 0, 0);
+    ras.Add(outline, Transform());
     ras.Fill(canvas, SolidPaint(swf::Rgba{0, 0, 0, 255}, swf::ColorTransform()));
     return coverage;
 }
@@ -323,7 +323,7 @@ TEST(Strokes, TranslucentLinesDoNotDarkenWhereTheyOverlap) {
         canvas.width = canvas.height = canvas.stride = kSize;
         Rasterizer ras;
         ras.Begin(canvas, true);
-        ras.Add(Stroke(c.stroke), 0, 0);
+        ras.Add(Stroke(c.stroke), Transform());
         ras.Fill(canvas, SolidPaint(swf::Rgba{200, 0, 0, 128}, swf::ColorTransform()));
         const uint32_t single = pixels[int(c.single.y) * kSize + int(c.single.x)];
         EXPECT_NE(single, 0xFFFFFFFFu);

@@ -158,35 +158,46 @@ void Rasterizer::AddClamped(double x0, double y0, double x1, double y1) {
 
 namespace {
 
-// The outline's runs as moves and lines, offset by (dx, dy); a closed run ends where it
-// began, and one of fewer than three points encloses nothing.
-template <class Move, class Line>
-void ForEachRun(const Outline& o, double dx, double dy, Move move, Line line) {
+// The outline's runs as moves and lines through `at`; a closed run ends where it began, and
+// one of fewer than three points encloses nothing.
+template <class At, class Move, class Line>
+void ForEachRun(const Outline& o, At at, Move move, Line line) {
     for (size_t r = 0; r < o.starts.size(); ++r) {
         const size_t first = o.starts[r];
         const size_t end = r + 1 < o.starts.size() ? o.starts[r + 1] : o.points.size();
         if (o.closeRuns && end - first < 3) {
             continue;
         }
-        move(o.points[first].x + dx, o.points[first].y + dy);
+        const Point start = at(o.points[first]);
+        move(start.x, start.y);
         for (size_t i = first + 1; i < end; ++i) {
-            line(o.points[i].x + dx, o.points[i].y + dy);
+            const Point p = at(o.points[i]);
+            line(p.x, p.y);
         }
         if (o.closeRuns) {
-            line(o.points[first].x + dx, o.points[first].y + dy);
+            line(start.x, start.y);
         }
     }
 }
 
 } // namespace
 
-void Rasterizer::Add(const Outline& o, double dx, double dy) {
+void Rasterizer::Add(const Outline& o, const Transform& place) {
+    if (place.a == 1 && place.b == 0 && place.c == 0 && place.d == 1) {
+        const double dx = place.tx, dy = place.ty;
+        AddThrough(o, [dx, dy](Point p) { return Point{p.x + dx, p.y + dy}; });
+    } else {
+        AddThrough(o, [&place](Point p) { return place.Apply(p); });
+    }
+}
+
+template <class At> void Rasterizer::AddThrough(const Outline& o, At at) {
     // An outline that would pass the budget is left out whole, its work counted: its cells
     // would cost what the budget is there to refuse, and a part of it is no picture.
     uint64_t cost = 0;
     double x0 = 0, y0 = 0;
     ForEachRun(
-        o, dx, dy, [&](double x, double y) { x0 = Bound(x), y0 = Bound(y); },
+        o, at, [&](double x, double y) { x0 = Bound(x), y0 = Bound(y); },
         [&](double x, double y) {
             x = Bound(x), y = Bound(y);
             cost += kSegmentWork + uint64_t(Cells(x0, y0, x, y)) * kCellWork;
@@ -198,7 +209,7 @@ void Rasterizer::Add(const Outline& o, double dx, double dy) {
         return;
     }
     ForEachRun(
-        o, dx, dy, [&](double x, double y) { MoveTo(x, y); },
+        o, at, [&](double x, double y) { MoveTo(x, y); },
         [&](double x, double y) { Segment(Bound(x), Bound(y)); });
 }
 

@@ -20,7 +20,8 @@ struct Outline {
     std::vector<Point> points;
     std::vector<uint32_t> starts; // where each run begins
     bool closeRuns = false;       // each run a polygon that closes itself (stroke pieces)
-    double top = 0, bottom = -1;  // y extent of the points
+    double top = 0, bottom = -1;  // extent of the points
+    double left = 0, right = -1;
     size_t room = SIZE_MAX;
 
     bool Empty() const { return points.empty(); }
@@ -36,10 +37,22 @@ struct Outline {
         }
         if (points.empty()) {
             top = bottom = p.y;
+            left = right = p.x;
         }
         top = p.y < top ? p.y : top;
         bottom = p.y > bottom ? p.y : bottom;
+        left = p.x < left ? p.x : left;
+        right = p.x > right ? p.x : right;
         points.push_back(p);
+    }
+    // The rows `place` maps the points to, at most: their box's corners'.
+    void Rows(const Transform& place, double* first, double* last) const {
+        const double y0 = place.b * (place.b < 0 ? right : left),
+                     y1 = place.b * (place.b < 0 ? left : right);
+        const double y2 = place.d * (place.d < 0 ? bottom : top),
+                     y3 = place.d * (place.d < 0 ? top : bottom);
+        *first = y0 + y2 + place.ty;
+        *last = y1 + y3 + place.ty;
     }
     size_t Bytes() const {
         return points.capacity() * sizeof(Point) + starts.capacity() * sizeof(uint32_t);
@@ -63,8 +76,8 @@ class Rasterizer {
     void LineTo(double x, double y);
     // A closed polygon (closing itself).
     void Polygon(const double* xy, int count);
-    // An outline moved by (dx, dy); left out whole when its work would pass the budget.
-    void Add(const Outline& outline, double dx, double dy);
+    // An outline through `place`; left out whole when its work would pass the budget.
+    void Add(const Outline& outline, const Transform& place);
     void Fill(const Canvas& canvas, const Paint& paint);
     bool Empty() const;
 
@@ -89,6 +102,7 @@ class Rasterizer {
     struct Edge {
         int32_t x0, y0, x1, y1;
     };
+    template <class At> void AddThrough(const Outline& outline, At at);
     // LineTo without counting its work (the caller has): x and y bounded.
     void Segment(double x, double y);
     void AddEdge(double x0, double y0, double x1, double y1);

@@ -202,12 +202,15 @@ const ShapePaths* Renderer::KeptPaths(const PreparedShape& shape, const Transfor
 void Renderer::DrawPrepared(const PreparedShape& shape, const Transform& m,
                             const swf::ColorTransform& cx, const Canvas& canvas, const Paint* solid,
                             bool keep) {
-    const ShapePaths* paths = keep ? KeptPaths(shape, m) : nullptr;
+    // Built unturned and turned as drawn, kept or not, so that keeping changes no pixel.
+    Transform built, place;
+    m.SplitTurn(&built, &place);
+    const ShapePaths* paths = keep ? KeptPaths(shape, built) : nullptr;
     if (paths == nullptr) {
-        BuildPaths(shape, m, context_, &scratch_);
+        BuildPaths(shape, built, context_, &scratch_);
         paths = &scratch_;
     }
-    DrawShape(shape, *paths, m, cx, context_, canvas, &ras_, solid);
+    DrawShape(shape, *paths, place, m, cx, context_, canvas, &ras_, solid);
 }
 
 void Renderer::KeepShapes(const timeline::Clip& clip, const Transform& m, const Canvas& canvas,
@@ -230,7 +233,9 @@ void Renderer::KeepShapes(const timeline::Clip& clip, const Transform& m, const 
         double b[4];
         if (ch->kind == timeline::Kind::Shape && DeviceBounds(o, own, 0, b) &&
             !OffCanvas(b, canvas)) {
-            KeptPaths(Prepared(ch->shape.get()), own);
+            Transform built, place;
+            own.SplitTurn(&built, &place);
+            KeptPaths(Prepared(ch->shape.get()), built);
         } else if (ch->kind == timeline::Kind::Sprite && o.clip && !o.hasScale9) {
             KeepShapes(*o.clip, own, canvas, nesting + 1, 0, 1);
         }

@@ -157,14 +157,15 @@ void BuildPaths(const PreparedShape& shape, const Transform& toDevice, const Sha
     }
 }
 
-void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transform& t,
-               const swf::ColorTransform& cx, const ShapeContext& context, const Canvas& canvas,
-               Rasterizer* ras, const Paint* solidOverride) {
+void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transform& place,
+               const Transform& t, const swf::ColorTransform& cx, const ShapeContext& context,
+               const Canvas& canvas, Rasterizer* ras, const Paint* solidOverride) {
     const swf::Shape& source = *shape.source;
     // Whether an outline reaches the canvas's rows where the shape is now.
     const auto reaches = [&](const Outline& o) {
-        return !o.Empty() && o.bottom + t.ty >= canvas.top - 1 &&
-               o.top + t.ty <= canvas.Bottom() + 1;
+        double first = 0, last = 0;
+        o.Rows(place, &first, &last);
+        return !o.Empty() && last >= canvas.top - 1 && first <= canvas.Bottom() + 1;
     };
     for (size_t gi = 0; gi < shape.groups.size() && gi < paths.fills.size(); ++gi) {
         const swf::StyleGroup& styles = source.groups[gi];
@@ -185,7 +186,7 @@ void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transf
                 continue;
             }
             ras->Begin(canvas, source.nonZero);
-            ras->Add(fills[i], t.tx, t.ty);
+            ras->Add(fills[i], place);
             ras->Fill(canvas, paint);
         }
         if (solidOverride != nullptr) {
@@ -211,7 +212,7 @@ void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transf
                 paint = SolidPaint(style.color, cx);
             }
             ras->Begin(canvas, true);
-            ras->Add(lines[i], t.tx, t.ty);
+            ras->Add(lines[i], place);
             ras->Fill(canvas, paint);
         }
     }

@@ -53,11 +53,13 @@ struct ShapeContext {
 void BuildPaths(const PreparedShape& shape, const Transform& toDevice, const ShapeContext& context,
                 ShapePaths* out);
 
-// Draws with `toDevice` mapping shape twips to canvas pixels, from paths built through its
-// linear part. `solidOverride` (glyphs) paints every fill with one paint. Outlines that
-// miss the canvas's rows cost nothing.
-void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transform& toDevice,
-               const swf::ColorTransform& cx, const ShapeContext& context, const Canvas& canvas,
-               Rasterizer* ras, const Paint* solidOverride = nullptr);
+// Draws with `toDevice` mapping shape twips to canvas pixels, from paths that `place` maps
+// onto the canvas (built through the part of `toDevice` that `place` does not hold).
+// `solidOverride` (glyphs) paints every fill with one paint. Outlines that miss the
+// canvas's rows cost nothing.
+void DrawShape(const PreparedShape& shape, const ShapePaths& paths, const Transform& place,
+               const Transform& toDevice, const swf::ColorTransform& cx,
+               const ShapeContext& context, const Canvas& canvas, Rasterizer* ras,
+               const Paint* solidOverride = nullptr);
 
 } // namespace render

@@ -58,6 +58,28 @@ bool Affine::Invert(Affine* out) const {
     return true;
 }
 
+void Affine::SplitTurn(Affine* shape, Affine* place) const {
+    *shape = Affine{a, b, c, d, 0, 0};
+    *place = Affine{1, 0, 0, 1, tx, ty};
+    const double r = std::sqrt(a * a + b * b);
+    if ((b == 0 && c == 0) || !(r > 1e-9 && r < 1e9)) {
+        return;
+    }
+    // Turned back by the first axis's angle the map is upper triangular: a, c and d below.
+    const double unit = std::ldexp(1.0, std::ilogb(r) - 10);
+    const auto rounded = [unit](double v) { return unit * std::floor(v / unit + 0.5); };
+    const Affine own{rounded(r), 0, rounded((a * c + b * d) / r), rounded((a * d - b * c) / r),
+                     0,          0};
+    Affine back;
+    if (own.d == 0 || !std::isfinite(own.c) || !own.Invert(&back)) {
+        return; // thinner than the rounding: built as it stands
+    }
+    *shape = own;
+    *place = Affine{a, b, c, d, 0, 0} * back;
+    place->tx = tx;
+    place->ty = ty;
+}
+
 double Affine::Scale() const {
     return std::sqrt(std::fabs(a * d - b * c));
 }

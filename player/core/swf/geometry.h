@@ -34,6 +34,11 @@ struct Affine {
     }
     Point Apply(Point p) const { return Point{a * p.x + c * p.y + tx, b * p.x + d * p.y + ty}; }
     double Scale() const; // the geometric mean of the axis scales
+    // This map as `place` after `shape`, where `shape` has no turn and no translation and its
+    // entries are rounded to a thousandth of its size: maps that differ by a turn alone (or
+    // by the wobble of their 16.16 entries) share one `shape`, and `place` turns it back
+    // exactly. A map with no turn, or too thin to part, is its own `shape`.
+    void SplitTurn(Affine* shape, Affine* place) const;
 };
 
 // A box in doubles; empty until something is added.
