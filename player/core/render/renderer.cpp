@@ -195,6 +195,7 @@ const ShapePaths* Renderer::KeptPaths(const PreparedShape& shape, const Transfor
         entry->bytes = entry->paths.Bytes();
         std::lock_guard<std::mutex> count(shared_->lock);
         shared_->pathBytes += entry->bytes;
+        ++shared_->built;
     }
     return &entry->paths;
 }
@@ -307,12 +308,17 @@ void Renderer::Draw(const timeline::LoadedMovie& movie, const timeline::Clip& ro
     }
     // The outlines of the shapes the frame shows are built first, shared out among the
     // threads: bands walking the list side by side would otherwise wait on each other's.
-    const int tasks = 4 * pool_->Threads(); // each the list's every tasks-th object
-    pool_->Run(tasks, [&](int worker, int task) {
-        Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
-        w.context_.stageScale = scale / 20;
-        w.KeepShapes(root, view, canvas, 0, task, tasks);
-    });
+    // Once a frame has built none (shapes that only move and turn), looking them all up
+    // first costs more than it saves, until a frame builds some again.
+    if (shared_->built != 0) {
+        shared_->built = 0;
+        const int tasks = 4 * pool_->Threads(); // each the list's every tasks-th object
+        pool_->Run(tasks, [&](int worker, int task) {
+            Renderer& w = worker == 0 ? *this : *walkers_[size_t(worker - 1)];
+            w.context_.stageScale = scale / 20;
+            w.KeepShapes(root, view, canvas, 0, task, tasks);
+        });
+    }
     std::vector<char> cut(size_t(pool_->Threads()), 0);
     const std::vector<int> ends = SplitRows(RowCosts(root, canvas, view), bands, kMinBandRows);
     pool_->Run(bands, [&](int worker, int band) {

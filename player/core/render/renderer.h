@@ -205,9 +205,11 @@ struct Renderer::Shared {
     };
     std::map<PathKey, std::unique_ptr<PathEntry>> paths;
     size_t pathBytes = 0;
+    uint64_t built = 1; // outlines built since the shapes were last built ahead of a frame
     void ClearPaths() {
         paths.clear();
         pathBytes = 0;
+        built = 1;
     }
     uint64_t frame = 0;
 };
