@@ -217,53 +217,67 @@ bool Rasterizer::Empty() const {
     return edges_.empty();
 }
 
+namespace {
+
 // Marks cells first..last of a row as written.
-inline void Rasterizer::Mark(int row, int first, int last) {
-    uint64_t* m = marks_.data() + size_t(row) * size_t(words_);
-    for (int w = first >> 6; w <= last >> 6; ++w) {
-        const int from = w == first >> 6 ? first & 63 : 0, to = w == last >> 6 ? last & 63 : 63;
-        m[w] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
-    }
-}
-
-inline void Rasterizer::Cell(int row, int x, int32_t dy, int32_t fractions) {
-    uint32_t* a = acc_.data() + 2 * (size_t(row) * size_t(stride_) + size_t(x));
-    a[0] += uint32_t(dy * (2 * kSub - fractions));
-    a[1] += uint32_t(dy * 2 * kSub);
-    marks_[size_t(row) * size_t(words_) + size_t(x >> 6)] |= uint64_t(1) << (x & 63);
-}
-
-// A segment's part within one row, from its top (xa, ya) to its bottom (xb, yb): columns
-// from the strip's first cell, y within the row. `sign` is +1 for a segment going down;
-// `dydx` is the segment's own slope, so that no piece needs a division.
-// Inlined into its one caller: a call per row of every segment costs a tenth of the pieces.
-[[gnu::always_inline]] inline void Rasterizer::Piece(int row, int32_t xa, int32_t ya, int32_t xb,
-                                                     int32_t yb, int32_t sign, double dydx) {
-    const int ca = xa >> 8, cb = xb >> 8; // both at or right of the strip's first cell
-    if (ca == cb) {
-        Cell(row, ca, (yb - ya) * sign, xa - ca * kSub + xb - cb * kSub);
+inline void Mark(uint64_t* m, int first, int last) {
+    const int w0 = first >> 6, w1 = last >> 6;
+    const uint64_t head = ~uint64_t(0) << (first & 63), tail = ~uint64_t(0) >> (63 - (last & 63));
+    if (w0 == w1) {
+        m[w0] |= head & tail;
         return;
     }
-    // Cell by cell from left to right; y at each cell's side follows the segment. The marks
-    // are set at once.
+    m[w0] |= head;
+    for (int w = w0 + 1; w < w1; ++w) {
+        m[w] = ~uint64_t(0);
+    }
+    m[w1] |= tail;
+}
+
+// A segment's part within one row of cells `a` (pairs: the cell's own part of a pixel, and
+// what it adds to the running sum past it) and marks `m`, from its top (xa, ya) to its
+// bottom (xb, yb): columns from the strip's first cell, y within the row. `sign` is +1 for
+// a segment going down; `dydx` is the segment's own slope, so that no piece needs a division.
+// Inlined into its one caller: a call per row of every segment costs a tenth of the pieces.
+[[gnu::always_inline]] inline void Piece(uint32_t* a, uint64_t* m, int32_t xa, int32_t ya,
+                                         int32_t xb, int32_t yb, int32_t sign, double dydx) {
+    const int ca = xa >> 8, cb = xb >> 8; // both at or right of the strip's first cell
+    if (ca == cb) {
+        const int32_t dy = (yb - ya) * sign, fractions = xa + xb - 2 * ca * kSub;
+        a[2 * ca] += uint32_t(dy * (2 * kSub - fractions));
+        a[2 * ca + 1] += uint32_t(dy * 2 * kSub);
+        m[ca >> 6] |= uint64_t(1) << (ca & 63);
+        return;
+    }
+    // Cell by cell from left to right; y at each cell's side follows the segment, rising or
+    // falling all the way, so each cell's height has the sign of its direction.
     const bool rightward = xa < xb;
     const int32_t xl = rightward ? xa : xb, yl = rightward ? ya : yb;
     const int32_t xr = rightward ? xb : xa, yr = rightward ? yb : ya;
+    const int32_t along = rightward ? sign : -sign;
     const int cl = std::min(ca, cb), cr = std::max(ca, cb);
-    uint32_t* a = acc_.data() + 2 * size_t(row) * size_t(stride_);
-    int32_t x0 = xl, y0 = yl;
-    for (int c = cl; c <= cr; ++c) {
-        const int32_t x1 = c == cr ? xr : (c + 1) * kSub;
-        const int32_t y1 = c == cr ? yr : std::max(ya, std::min(yb, yl + Round((x1 - xl) * dydx)));
-        const int32_t h = (y1 > y0 ? y1 - y0 : y0 - y1) * sign;
-        const int32_t fractions = x0 + x1 - 2 * c * kSub;
-        a[2 * c] += uint32_t(h * (2 * kSub - fractions));
+    const auto yAt = [&](int32_t x) {
+        return std::max(ya, std::min(yb, yl + Round((x - xl) * dydx)));
+    };
+    int32_t x1 = (cl + 1) * kSub, y0 = yAt(x1);
+    int32_t h = (y0 - yl) * along;
+    a[2 * cl] += uint32_t(h * (2 * kSub - (xl + x1 - 2 * cl * kSub)));
+    a[2 * cl + 1] += uint32_t(h * 2 * kSub);
+    for (int c = cl + 1; c < cr; ++c) { // whole columns: the piece crosses their middles
+        x1 += kSub;
+        const int32_t y1 = yAt(x1);
+        h = (y1 - y0) * along;
+        a[2 * c] += uint32_t(h * kSub);
         a[2 * c + 1] += uint32_t(h * 2 * kSub);
-        x0 = x1;
         y0 = y1;
     }
-    Mark(row, cl, cr);
+    h = (yr - y0) * along;
+    a[2 * cr] += uint32_t(h * (2 * kSub - (xr - cr * kSub)));
+    a[2 * cr + 1] += uint32_t(h * 2 * kSub);
+    Mark(m, cl, cr);
 }
+
+} // namespace
 
 void Rasterizer::Accumulate(const Edge& e, int top, int first, int end) {
     const bool down = e.y0 < e.y1;
@@ -280,10 +294,12 @@ void Rasterizer::Accumulate(const Edge& e, int top, int first, int end) {
         return y == yTop ? xTop : y == yBottom ? xBottom : xTop + Round((y - yTop) * dxdy);
     };
     int32_t xa = xAt(std::max(yTop, r0 * kSub));
-    for (int r = r0; r < r1; ++r) {
+    uint32_t* a = acc_.data() + 2 * size_t(r0 - top) * size_t(stride_);
+    uint64_t* m = marks_.data() + size_t(r0 - top) * size_t(words_);
+    for (int r = r0; r < r1; ++r, a += 2 * stride_, m += words_) {
         const int32_t ya = std::max(yTop, r * kSub), yb = std::min(yBottom, (r + 1) * kSub);
         const int32_t xb = xAt(yb); // the next row's top
-        Piece(r - top, xa - offset, ya - r * kSub, xb - offset, yb - r * kSub, sign, dydx);
+        Piece(a, m, xa - offset, ya - r * kSub, xb - offset, yb - r * kSub, sign, dydx);
         xa = xb;
     }
 }

@@ -109,9 +109,6 @@ class Rasterizer {
     void AddClamped(double x0, double y0, double x1, double y1);
     // The cells one edge adds to rows [first, end) of the strip beginning at row `top`.
     void Accumulate(const Edge& e, int top, int first, int end);
-    void Piece(int row, int32_t xa, int32_t ya, int32_t xb, int32_t yb, int32_t sign, double dydx);
-    void Cell(int row, int x, int32_t dy, int32_t fractions);
-    void Mark(int row, int first, int last);
     void FillStrips(const Canvas& canvas, const Paint& paint);
     template <bool NonZero> void SweepRow(const Canvas& canvas, const Paint& paint, int y, int row);
     // The pixels a segment crosses on the canvas (bounded coordinates).
