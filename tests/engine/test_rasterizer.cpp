@@ -441,3 +441,54 @@ TEST(RasterizerRows, RunsOfRowsMatchBands) {
 }
 
 } // namespace
+
+namespace {
+
+// Two boxes side by side in one outline, a gap of uncovered columns between them: a row's
+// span may run on over the gap (blending nothing there) or end at it, and either way the
+// pixels must be those of the boxes drawn one at a time, the gap and everything around
+// untouched. Gaps at the edges of eight columns (what one store gives) and of the long
+// stretches that end a span, for a solid colour and a gradient.
+TEST(RasterizerRows, GapsInARowBlendNothing) {
+    const int w = 640, h = 6;
+    swf::FillStyle ramp;
+    ramp.kind = swf::FillKind::Linear;
+    ramp.gradient.stops = {{0, swf::Rgba{200, 10, 10, 180}}, {255, swf::Rgba{10, 10, 200, 220}}};
+    Paint gradient;
+    ASSERT_TRUE(MakePaint(ramp, Transform{0.02, 0, 0, 0.02, 0, 0}, swf::ColorTransform(), nullptr,
+                          &gradient));
+    const Paint solid = SolidPaint(swf::Rgba{30, 160, 90, 200}, swf::ColorTransform());
+    const auto draw = [&](const Paint& paint, const std::vector<Loop>& fills,
+                          bool together) -> std::vector<uint32_t> {
+        std::vector<uint32_t> pixels(size_t(w) * h, 0xFF405060u);
+        Canvas canvas;
+        canvas.pixels = pixels.data();
+        canvas.width = canvas.stride = w;
+        canvas.height = h;
+        Rasterizer ras;
+        for (size_t i = 0; i < fills.size(); ++i) {
+            if (i == 0 || !together) {
+                ras.Begin(canvas, false);
+            }
+            ras.Polygon(fills[i].data(), int(fills[i].size() / 2));
+            if (i + 1 == fills.size() || !together) {
+                ras.Fill(canvas, paint);
+            }
+        }
+        return pixels;
+    };
+    for (int gap : {7, 8, 9, 31, 32, 33, 255, 256, 257}) {
+        // Ends a quarter into a pixel, so that the columns beside the gap are partly covered.
+        const double left = 10.25, mid = 40.25, right = mid + gap + 20;
+        const std::vector<Loop> boxes = {Box(left, 1, mid, 5), Box(mid + gap, 1.5, right, 4.5)};
+        for (const Paint* paint : {&solid, static_cast<const Paint*>(&gradient)}) {
+            SCOPED_TRACE("gap " + std::to_string(gap) +
+                         (paint == &solid ? ", solid" : ", gradient"));
+            const std::vector<uint32_t> together = draw(*paint, boxes, true);
+            EXPECT_EQ(together, draw(*paint, boxes, false));
+            EXPECT_EQ(together[size_t(2) * w + 41 + gap / 2], 0xFF405060u); // the gap's middle
+        }
+    }
+}
+
+} // namespace
