@@ -183,15 +183,8 @@ void ForEachRun(const Outline& o, At at, Move move, Line line) {
 } // namespace
 
 void Rasterizer::Add(const Outline& o, const Transform& place) {
-    if (place.a == 1 && place.b == 0 && place.c == 0 && place.d == 1) {
-        const double dx = place.tx, dy = place.ty;
-        AddThrough(o, [dx, dy](Point p) { return Point{p.x + dx, p.y + dy}; });
-    } else {
-        AddThrough(o, [&place](Point p) { return place.Apply(p); });
-    }
-}
-
-template <class At> void Rasterizer::AddThrough(const Outline& o, At at) {
+    // Through the whole map even when it only moves the points: the same sums either way.
+    const auto at = [&place](Point p) { return place.Apply(p); };
     // An outline that would pass the budget is left out whole, its work counted: its cells
     // would cost what the budget is there to refuse, and a part of it is no picture.
     uint64_t cost = 0;

@@ -102,7 +102,6 @@ class Rasterizer {
     struct Edge {
         int32_t x0, y0, x1, y1;
     };
-    template <class At> void AddThrough(const Outline& outline, At at);
     // LineTo without counting its work (the caller has): x and y bounded.
     void Segment(double x, double y);
     void AddEdge(double x0, double y0, double x1, double y1);
