@@ -197,13 +197,17 @@ TEST(Rows, SmoothingRoundsToNearest) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Spans, Rows,
-                         ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
-                                           RowCase{"edges", 64, 1, true},
-                                           RowCase{"full", 19, 2, true},
-                                           RowCase{"sevenFull", 7, 2, true},
-                                           RowCase{"nine", 9, 1, true},
-                                           RowCase{"loose", 101, 0, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Spans, Rows,
+    // The wide forms' rows at and beside a whole number of vectors:
+    // their last vector overlaps the one before, or is all there is.
+    ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
+                      RowCase{"three", 3, 0, true}, RowCase{"four", 4, 1, true},
+                      RowCase{"five", 5, 2, true}, RowCase{"eight", 8, 0, true},
+                      RowCase{"fifteen", 15, 1, true}, RowCase{"sixteen", 16, 2, true},
+                      RowCase{"seventeen", 17, 0, true}, RowCase{"edges", 64, 1, true},
+                      RowCase{"full", 19, 2, true}, RowCase{"sevenFull", 7, 2, true},
+                      RowCase{"nine", 9, 1, true}, RowCase{"loose", 101, 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -94,66 +94,91 @@ WIDE inline void Store(uint32_t* p, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
+// A row of n >= 8 pixels eight at a time, `at(i)` making pixels i to i + 7 from the row as
+// it was. The last eight, which may overlap the eight before them, are made before any is
+// stored: a pixel stored twice is stored alike, and no pixel is left to a slower loop.
+template <class At> WIDE inline void Eights(uint32_t* d, int n, At at) {
+    const __m256i last = at(n - 8);
+    for (int i = 0; i + 8 < n; i += 8) {
+        Store(d + i, at(i));
+    }
+    Store(d + n - 8, last);
+}
+
+WIDE inline __m256i BlendAt(const uint32_t* d, const uint32_t* src, const uint8_t* covers) {
+    const uint64_t c8 = Covers8(covers);
+    if (c8 == 0) {
+        return Load(d);
+    }
+    const __m256i s = Load(src);
+    if (c8 == ~uint64_t(0)) {
+        return Opaque8(s) ? s : Over8(Load(d), s);
+    }
+    return Blend8(Load(d), s, covers);
+}
+
+WIDE inline __m256i SolidAt(const uint32_t* d, __m256i s, bool opaque, const uint8_t* covers) {
+    const uint64_t c8 = Covers8(covers);
+    if (c8 == ~uint64_t(0)) {
+        return opaque ? s : Over8(Load(d), s);
+    }
+    return c8 == 0 ? Load(d) : Blend8(Load(d), s, covers);
+}
+
+// Pixels i to i + 7's ramp indices: their distances from the centre, as the scalar form's.
+struct RadialSteps {
+    __m256 u0, v0, du, dv;
+};
+WIDE inline __m256i RadialIndices(const RadialSteps& r, int i) {
+    // u + i * du, a multiply and an add apart (never fused); i + k is exact in a float.
+    const __m256 at = _mm256_add_ps(_mm256_set1_ps(float(i)),
+                                    _mm256_set_ps(7.0f, 6.0f, 5.0f, 4.0f, 3.0f, 2.0f, 1.0f, 0.0f));
+    const __m256 pu = _mm256_add_ps(r.u0, _mm256_mul_ps(at, r.du));
+    const __m256 pv = _mm256_add_ps(r.v0, _mm256_mul_ps(at, r.dv));
+    const __m256 d = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(pu, pu), _mm256_mul_ps(pv, pv)));
+    const __m256i inside = _mm256_castps_si256(_mm256_cmp_ps(d, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
+    const __m256i k = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(d, _mm256_set1_ps(255.0f)), _mm256_set1_ps(0.5f)));
+    return _mm256_blendv_epi8(_mm256_set1_epi32(255), k, inside);
+}
+
 } // namespace
 
 namespace eight {
 
 WIDE void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const uint64_t c8 = Covers8(covers + i);
-        if (c8 == 0) {
-            continue;
-        }
-        const __m256i s = Load(src + i);
-        if (c8 == ~uint64_t(0)) {
-            Store(d + i, Opaque8(s) ? s : Over8(Load(d + i), s));
-        } else {
-            Store(d + i, Blend8(Load(d + i), s, covers + i));
-        }
+    if (n < 8) {
+        four::Blend(d, src, covers, n);
+        return;
     }
-    four::Blend(d + i, src + i, covers + i, n - i);
+    Eights(d, n, [&](int i) WIDE { return BlendAt(d + i, src + i, covers + i); });
 }
 
 WIDE void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    if (n < 8) {
+        four::BlendSolid(d, color, covers, n);
+        return;
+    }
     const __m256i s = _mm256_set1_epi32(int(color));
     const bool opaque = (color >> 24) == 255;
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const uint64_t c8 = Covers8(covers + i);
-        if (c8 == 0) {
-            continue;
-        }
-        if (c8 == ~uint64_t(0)) {
-            Store(d + i, opaque ? s : Over8(Load(d + i), s));
-        } else {
-            Store(d + i, Blend8(Load(d + i), s, covers + i));
-        }
-    }
-    four::BlendSolid(d + i, color, covers + i, n - i);
+    Eights(d, n, [&](int i) WIDE { return SolidAt(d + i, s, opaque, covers + i); });
 }
 
 WIDE void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
                     int n) {
-    // As the four-at-a-time form: u + i * du, a multiply and an add apart (never fused).
-    const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(255.0f),
-                 half = _mm256_set1_ps(0.5f);
-    const __m256 u0 = _mm256_set1_ps(u), v0 = _mm256_set1_ps(v), du8 = _mm256_set1_ps(du),
-                 dv8 = _mm256_set1_ps(dv), step = _mm256_set1_ps(8.0f);
-    const __m256i last = _mm256_set1_epi32(255);
-    __m256 at = _mm256_set_ps(7.0f, 6.0f, 5.0f, 4.0f, 3.0f, 2.0f, 1.0f, 0.0f);
-    int i = 0;
-    for (; i + 8 <= n; i += 8, at = _mm256_add_ps(at, step)) {
-        const __m256 pu = _mm256_add_ps(u0, _mm256_mul_ps(at, du8));
-        const __m256 pv = _mm256_add_ps(v0, _mm256_mul_ps(at, dv8));
-        const __m256 r =
-            _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(pu, pu), _mm256_mul_ps(pv, pv)));
-        const __m256i inside = _mm256_castps_si256(_mm256_cmp_ps(r, one, _CMP_LT_OQ));
-        const __m256i k = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(r, scale), half));
-        const __m256i index = _mm256_blendv_epi8(last, k, inside);
-        Store(out + i, _mm256_i32gather_epi32(reinterpret_cast<const int*>(ramp), index, 4));
+    const RadialSteps r{_mm256_set1_ps(u), _mm256_set1_ps(v), _mm256_set1_ps(du),
+                        _mm256_set1_ps(dv)};
+    const int* table = reinterpret_cast<const int*>(ramp);
+    if (n < 8) { // made in full, kept in part
+        alignas(32) uint32_t eight[8];
+        Store(eight, _mm256_i32gather_epi32(table, RadialIndices(r, 0), 4));
+        for (int i = 0; i < n; ++i) {
+            out[i] = eight[i];
+        }
+        return;
     }
-    RadialRowScalar(u, v, du, dv, ramp, out, n, i);
+    Eights(out, n,
+           [&](int i) WIDE { return _mm256_i32gather_epi32(table, RadialIndices(r, i), 4); });
 }
 
 } // namespace eight
