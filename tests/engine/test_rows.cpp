@@ -33,11 +33,14 @@ struct Form {
     void (*blend)(uint32_t*, const uint32_t*, const uint8_t*, int);
     void (*solid)(uint32_t*, uint32_t, const uint8_t*, int);
     void (*radial)(float, float, float, float, const uint32_t*, uint32_t*, int);
+    void (*along)(const uint32_t*, const uint32_t*, int64_t, int64_t, uint32_t, uint32_t*, int);
 };
 const Form kAllForms[] = {
-    {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow},
-    {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow},
-    {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow},
+    {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow, rows::BilinearAlong},
+    {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow,
+     rows::four::BilinearAlong},
+    {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow,
+     rows::eight::BilinearAlong},
 };
 const std::vector<Form> kForms(std::begin(kAllForms), std::end(kAllForms) - (rows::Wide() ? 0 : 1));
 
@@ -115,11 +118,13 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
             tx->fx[i] = uint32_t(u >> 8) & 255u;
             tx->fy[i] = fy;
         }
-        a.assign(n, 0);
         b.assign(n, 0);
-        rows::BilinearAlong(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         rows::BilinearScalar(*tx, b.data(), n);
-        ASSERT_EQ(a, b) << "bilinear along a row, round " << round;
+        for (const auto& form : kForms) {
+            a.assign(n, 0);
+            form.along(r0.data(), r1.data(), u0, du, fy, a.data(), n);
+            ASSERT_EQ(a, b) << "bilinear along a row " << form.name << ", round " << round;
+        }
         // The scalar form (the 32-bit build's) mixes each column once too.
         rows::BilinearAlongScalar(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         ASSERT_EQ(a, b) << "bilinear along a row, scalar, round " << round;

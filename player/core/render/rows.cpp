@@ -124,17 +124,6 @@ void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     }
 }
 
-namespace {
-// The columns a row of n pixels reads (x and x + 1 for each): first and count. Zero when
-// they are more than the pixels and a column mixed per pixel costs less.
-int AlongColumns(int64_t u, int64_t du, int n, size_t* first) {
-    const int64_t a = u >> 16, b = (u + du * (n - 1)) >> 16;
-    const int64_t count = (a < b ? b - a : a - b) + 2;
-    *first = size_t(a < b ? a : b);
-    return count <= n + 2 ? int(count) : 0;
-}
-} // namespace
-
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
                          uint32_t* out, int n) {
     if (n <= 0) {
@@ -182,6 +171,11 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
 }
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     Wide() ? eight::BlendSolid(d, color, covers, n) : four::BlendSolid(d, color, covers, n);
+}
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    Wide() ? eight::BilinearAlong(r0, r1, u0, du, fy, out, n)
+           : four::BilinearAlong(r0, r1, u0, du, fy, out, n);
 }
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     Wide() ? eight::RadialRow(u, v, du, dv, ramp, out, n)
@@ -300,8 +294,8 @@ inline __m128i AcrossTwo(const uint32_t* a, const uint32_t* b, const PairWeights
 }
 } // namespace
 
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                   uint32_t* out, int n) {
+void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                         uint32_t* out, int n) {
     // The two texel rows mixed once per column (four at a time), then each pixel mixes two
     // columns; a row that skips columns mixes them per pixel in the scalar form instead.
     alignas(16) uint32_t mixed[kTexels + 8];
@@ -402,8 +396,8 @@ void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp,
                      int n) {
     RadialRowScalar(u, v, du, dv, ramp, out, n);
 }
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
-                   uint32_t* out, int n) {
+void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
+                         uint32_t fy, uint32_t* out, int n) {
     BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {

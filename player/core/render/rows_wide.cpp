@@ -142,6 +142,58 @@ WIDE inline __m256i RadialIndices(const RadialSteps& r, int i) {
     return _mm256_blendv_epi8(_mm256_set1_epi32(255), k, inside);
 }
 
+// Mixes the columns of rows r0 and r1 by fy into mixed, n >= 8 of them.
+WIDE inline void MixColumns(const uint32_t* r0, const uint32_t* r1, uint32_t fy, uint32_t* mixed,
+                            int n) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i wy = _mm256_set1_epi16(short(fy)), wy0 = _mm256_set1_epi16(short(256 - fy));
+    Eights(mixed, n, [&](int k) WIDE {
+        const __m256i t = Load(r0 + k), b = Load(r1 + k);
+        const __m256i lo =
+            Mix16(_mm256_unpacklo_epi8(t, zero), wy0, _mm256_unpacklo_epi8(b, zero), wy);
+        const __m256i hi =
+            Mix16(_mm256_unpackhi_epi8(t, zero), wy0, _mm256_unpackhi_epi8(b, zero), wy);
+        return _mm256_packus_epi16(lo, hi);
+    });
+}
+
+// Two pixels' pairs of columns, the pixels at u and u + 4 * du: each pair's eight channels
+// in one 128-bit lane, left column then right.
+WIDE inline __m256i PairsAt(const uint32_t* base, int64_t u, int64_t du) {
+    auto pair = [&](int64_t v) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + (v >> 16)));
+    };
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(pair(u)), pair(u + 4 * du), 1);
+}
+
+// Eight pixels along a row of columns already mixed by fy: pixel k mixes columns x and x + 1
+// of `base`, x = (u + k * du) >> 16, by the fraction, as the scalar Lerp2 rounds.
+WIDE inline __m256i AcrossEight(const uint32_t* base, int64_t u, int64_t du) {
+    const __m256i zero = _mm256_setzero_si256();
+    // Each pixel's weights: 256 - f for the left column's four channels, f for the right's.
+    const __m256i at =
+        _mm256_add_epi32(_mm256_set1_epi32(int32_t(u & 0xFFFF)),
+                         _mm256_mullo_epi32(_mm256_set1_epi32(int32_t(du)),
+                                            _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0)));
+    const __m256i f = _mm256_and_si256(_mm256_srli_epi32(at, 8), _mm256_set1_epi32(255));
+    auto weights = [&](int k) WIDE { // pixels k and k + 4
+        const char b = char(4 * k), z = char(-128);
+        const __m256i spread = _mm256_setr_epi8(b, z, b, z, b, z, b, z, b, z, b, z, b, z, b, z, b,
+                                                z, b, z, b, z, b, z, b, z, b, z, b, z, b, z);
+        const __m256i fk = _mm256_shuffle_epi8(f, spread);
+        return _mm256_blend_epi16(_mm256_sub_epi16(_mm256_set1_epi16(256), fk), fk, 0xF0);
+    };
+    auto across = [&](int k) WIDE { // pixels k, k + 1, k + 4 and k + 5
+        const __m256i a = PairsAt(base, u + du * k, du), b = PairsAt(base, u + du * (k + 1), du);
+        const __m256i wa = _mm256_mullo_epi16(_mm256_unpacklo_epi8(a, zero), weights(k));
+        const __m256i wb = _mm256_mullo_epi16(_mm256_unpacklo_epi8(b, zero), weights(k + 1));
+        const __m256i sum =
+            _mm256_add_epi16(_mm256_unpacklo_epi64(wa, wb), _mm256_unpackhi_epi64(wa, wb));
+        return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
+    };
+    return _mm256_packus_epi16(across(0), across(2));
+}
+
 } // namespace
 
 namespace eight {
@@ -181,6 +233,23 @@ WIDE void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, 
            [&](int i) WIDE { return _mm256_i32gather_epi32(table, RadialIndices(r, i), 4); });
 }
 
+WIDE void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                        uint32_t* out, int n) {
+    // As the four-at-a-time form: the rows mixed once per column, then each pixel mixes two
+    // columns, here fetched eight pixels at a time. Positions from the first column fit 32
+    // bits: a row of at most kTexels pixels reads at most kTexels + 2 columns.
+    alignas(32) uint32_t mixed[kTexels + 2];
+    size_t first = 0;
+    const int columns = n >= 8 && n <= kTexels ? AlongColumns(u, du, n, &first) : 0;
+    if (columns < 8) {
+        four::BilinearAlong(r0, r1, u, du, fy, out, n);
+        return;
+    }
+    MixColumns(r0 + first, r1 + first, fy, mixed, columns);
+    const uint32_t* base = mixed - first;
+    Eights(out, n, [&](int i) WIDE { return AcrossEight(base, u + du * i, du); });
+}
+
 } // namespace eight
 
 #else
@@ -198,6 +267,10 @@ void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
 }
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     four::RadialRow(u, v, du, dv, ramp, out, n);
+}
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    four::BilinearAlong(r0, r1, u0, du, fy, out, n);
 }
 } // namespace eight
 
