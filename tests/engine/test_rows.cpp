@@ -57,9 +57,10 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         return (a << 24) | ch(16) | ch(8) | ch(0);
     };
     for (int round = 0; round < 50; ++round) {
-        std::vector<uint32_t> dst(c.length), src(c.length);
-        std::vector<uint8_t> covers(c.length);
-        for (int i = 0; i < c.length; ++i) {
+        // Eight pixels past the row, covered: a form that touched them would differ there.
+        std::vector<uint32_t> dst(c.length + 8), src(dst.size());
+        std::vector<uint8_t> covers(dst.size());
+        for (size_t i = 0; i < dst.size(); ++i) {
             dst[i] = pixel();
             src[i] = round % 3 == 0 ? src[0] | 0xFF000000u : pixel();
             const uint32_t r = rng();

@@ -194,13 +194,47 @@ WIDE inline __m256i AcrossEight(const uint32_t* base, int64_t u, int64_t du) {
     return _mm256_packus_epi16(across(0), across(2));
 }
 
+// The first n < 8 covers, the rest zero, reading none past them.
+inline uint64_t FewCovers(const uint8_t* c, int n) {
+    if (n < 4) {
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            v |= uint64_t(c[i]) << (8 * i);
+        }
+        return v;
+    }
+    uint32_t lo, hi;
+    std::memcpy(&lo, c, 4);
+    std::memcpy(&hi, c + n - 4, 4);
+    return lo | uint64_t(hi) << (8 * (n - 4));
+}
+
+// Pixels 0 to n - 1 of eight, n < 8.
+WIDE inline __m256i FewMask(int n) {
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// A row shorter than eight pixels in one vector, the pixels past it neither read nor written
+// (their covers taken as zero); `src` gives the source for the pixels the mask holds.
+template <class Src> WIDE inline void BlendFew(uint32_t* d, Src src, const uint8_t* covers, int n) {
+    const __m256i mask = FewMask(n);
+    int* p = reinterpret_cast<int*>(d);
+    const uint64_t c8 = FewCovers(covers, n);
+    const __m256i dst = _mm256_maskload_epi32(p, mask);
+    _mm256_maskstore_epi32(p, mask, Blend8(dst, src(mask), reinterpret_cast<const uint8_t*>(&c8)));
+}
+
 } // namespace
 
 namespace eight {
 
 WIDE void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     if (n < 8) {
-        four::Blend(d, src, covers, n);
+        if (n > 0) {
+            const int* s = reinterpret_cast<const int*>(src);
+            BlendFew(
+                d, [s](__m256i mask) WIDE { return _mm256_maskload_epi32(s, mask); }, covers, n);
+        }
         return;
     }
     Eights(d, n, [&](int i) WIDE { return BlendAt(d + i, src + i, covers + i); });
@@ -208,7 +242,10 @@ WIDE void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) 
 
 WIDE void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     if (n < 8) {
-        four::BlendSolid(d, color, covers, n);
+        if (n > 0) {
+            BlendFew(
+                d, [color](__m256i) WIDE { return _mm256_set1_epi32(int(color)); }, covers, n);
+        }
         return;
     }
     const __m256i s = _mm256_set1_epi32(int(color));
