@@ -224,6 +224,18 @@ template <class Src> WIDE inline void BlendFew(uint32_t* d, Src src, const uint8
     _mm256_maskstore_epi32(p, mask, Blend8(dst, src(mask), reinterpret_cast<const uint8_t*>(&c8)));
 }
 
+// Eight ramp colours by index into out[0..7]: indices taken out 64 bits at a time, faster here
+// than a gather or than loads from the indices stored.
+WIDE inline void Lookup8(const uint32_t* ramp, __m256i index, uint32_t* out) {
+    const __m128i lo = _mm256_castsi256_si128(index), hi = _mm256_extracti128_si256(index, 1);
+    const uint64_t k[4] = {uint64_t(_mm_cvtsi128_si64(lo)), uint64_t(_mm_extract_epi64(lo, 1)),
+                           uint64_t(_mm_cvtsi128_si64(hi)), uint64_t(_mm_extract_epi64(hi, 1))};
+    for (int j = 0; j < 4; ++j) {
+        out[2 * j] = ramp[uint32_t(k[j])];
+        out[2 * j + 1] = ramp[k[j] >> 32];
+    }
+}
+
 } // namespace
 
 namespace eight {
@@ -257,17 +269,19 @@ WIDE void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, 
                     int n) {
     const RadialSteps r{_mm256_set1_ps(u), _mm256_set1_ps(v), _mm256_set1_ps(du),
                         _mm256_set1_ps(dv)};
-    const int* table = reinterpret_cast<const int*>(ramp);
     if (n < 8) { // made in full, kept in part
-        alignas(32) uint32_t eight[8];
-        Store(eight, _mm256_i32gather_epi32(table, RadialIndices(r, 0), 4));
+        uint32_t eight[8];
+        Lookup8(ramp, RadialIndices(r, 0), eight);
         for (int i = 0; i < n; ++i) {
             out[i] = eight[i];
         }
         return;
     }
-    Eights(out, n,
-           [&](int i) WIDE { return _mm256_i32gather_epi32(table, RadialIndices(r, i), 4); });
+    // The last eight may overlap the eight before: each pixel is made alike either time.
+    for (int i = 0; i + 8 < n; i += 8) {
+        Lookup8(ramp, RadialIndices(r, i), out + i);
+    }
+    Lookup8(ramp, RadialIndices(r, n - 8), out + n - 8);
 }
 
 WIDE void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
