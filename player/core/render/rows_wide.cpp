@@ -236,6 +236,25 @@ WIDE inline void Lookup8(const uint32_t* ramp, __m256i index, uint32_t* out) {
     }
 }
 
+// Eight pixels a step of at most one column apart, pixel k at (at + k * step) from mixed[0]
+// (16.16): their columns lie within eight of the lowest, so each pixel's pair is picked out
+// of two registers of columns instead of loaded alone.
+WIDE inline __m256i NearEight(const uint32_t* mixed, int32_t at, int32_t step, __m256i steps) {
+    const __m256i pos = _mm256_add_epi32(_mm256_set1_epi32(at), steps);
+    const int32_t low = (step < 0 ? at + 7 * step : at) >> 16;
+    const __m256i pick = _mm256_sub_epi32(_mm256_srli_epi32(pos, 16), _mm256_set1_epi32(low));
+    const __m256i p = _mm256_permutevar8x32_epi32(Load(mixed + low), pick);
+    const __m256i q = _mm256_permutevar8x32_epi32(Load(mixed + low + 1), pick);
+    __m256i flo, fhi;
+    Spread8(_mm256_and_si256(_mm256_srli_epi32(pos, 8), _mm256_set1_epi32(255)), &flo, &fhi);
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256);
+    const __m256i lo = Mix16(_mm256_unpacklo_epi8(p, zero), _mm256_sub_epi16(full, flo),
+                             _mm256_unpacklo_epi8(q, zero), flo);
+    const __m256i hi = Mix16(_mm256_unpackhi_epi8(p, zero), _mm256_sub_epi16(full, fhi),
+                             _mm256_unpackhi_epi8(q, zero), fhi);
+    return _mm256_packus_epi16(lo, hi);
+}
+
 } // namespace
 
 namespace eight {
@@ -288,8 +307,9 @@ WIDE void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64
                         uint32_t* out, int n) {
     // As the four-at-a-time form: the rows mixed once per column, then each pixel mixes two
     // columns, here fetched eight pixels at a time. Positions from the first column fit 32
-    // bits: a row of at most kTexels pixels reads at most kTexels + 2 columns.
-    alignas(32) uint32_t mixed[kTexels + 2];
+    // bits: a row of at most kTexels pixels reads at most kTexels + 2 columns. Eight columns
+    // past them are zero, read but never chosen by NearEight.
+    alignas(32) uint32_t mixed[kTexels + 2 + 8];
     size_t first = 0;
     const int columns = n >= 8 && n <= kTexels ? AlongColumns(u, du, n, &first) : 0;
     if (columns < 8) {
@@ -297,8 +317,16 @@ WIDE void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64
         return;
     }
     MixColumns(r0 + first, r1 + first, fy, mixed, columns);
-    const uint32_t* base = mixed - first;
-    Eights(out, n, [&](int i) WIDE { return AcrossEight(base, u + du * i, du); });
+    if (du < -65536 || du > 65536) {
+        const uint32_t* base = mixed - first;
+        Eights(out, n, [&](int i) WIDE { return AcrossEight(base, u + du * i, du); });
+        return;
+    }
+    Store(mixed + columns, _mm256_setzero_si256());
+    const int32_t at = int32_t(u - (int64_t(first) << 16)), step = int32_t(du);
+    const __m256i steps =
+        _mm256_mullo_epi32(_mm256_set1_epi32(step), _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+    Eights(out, n, [&](int i) WIDE { return NearEight(mixed, at + i * step, step, steps); });
 }
 
 } // namespace eight
