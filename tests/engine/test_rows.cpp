@@ -104,10 +104,16 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
             r0[i] = pixel();
             r1[i] = pixel();
         }
-        // Every other round mirrored: from the last column back.
-        const int64_t columnStep = 1 + int64_t(rng() % (2u << 16));
+        // Every other round mirrored: from the last column back. The first rounds step one
+        // column a pixel and just either side, each way (the widest step whose eight pixels'
+        // columns lie within eight), the fraction carrying into the column a few pixels in.
+        const int64_t kEdgeSteps[] = {65536, 65536, 65537, 65537, 65535, 65535};
+        const bool edge = round < 6;
+        const int64_t columnStep = edge ? kEdgeSteps[round] : 1 + int64_t(rng() % (2u << 16));
         const int64_t du = round % 2 ? -columnStep : columnStep;
-        const int64_t u0 = (int64_t(r0.size() - 1) << 16) - 1 - (round % 2 ? 0 : du * (n - 1));
+        const int64_t last = int64_t(r0.size() - 1) << 16;
+        const int64_t u0 = edge ? (round % 2 ? last - 65536 + 3 : 65532)
+                                : last - 1 - (round % 2 ? 0 : du * (n - 1));
         const uint32_t fy = rng() & 255u;
         for (int i = 0; i < n; ++i) {
             const int64_t u = u0 + du * i;
