@@ -245,8 +245,15 @@ WIDE inline __m256i NearEight(const uint32_t* mixed, int32_t at, int32_t step, _
     const __m256i pick = _mm256_sub_epi32(_mm256_srli_epi32(pos, 16), _mm256_set1_epi32(low));
     const __m256i p = _mm256_permutevar8x32_epi32(Load(mixed + low), pick);
     const __m256i q = _mm256_permutevar8x32_epi32(Load(mixed + low + 1), pick);
-    __m256i flo, fhi;
-    Spread8(_mm256_and_si256(_mm256_srli_epi32(pos, 8), _mm256_set1_epi32(255)), &flo, &fhi);
+    // Each pixel's fraction, byte 1 of its position, spread over its channels as Spread8
+    // spreads factors: the zero bytes (-128) make them 16 bits.
+    const char z = char(-128);
+    const __m256i flo =
+        _mm256_shuffle_epi8(pos, _mm256_setr_epi8(1, z, 1, z, 1, z, 1, z, 5, z, 5, z, 5, z, 5, z, 1,
+                                                  z, 1, z, 1, z, 1, z, 5, z, 5, z, 5, z, 5, z));
+    const __m256i fhi = _mm256_shuffle_epi8(
+        pos, _mm256_setr_epi8(9, z, 9, z, 9, z, 9, z, 13, z, 13, z, 13, z, 13, z, 9, z, 9, z, 9, z,
+                              9, z, 13, z, 13, z, 13, z, 13, z));
     const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256);
     const __m256i lo = Mix16(_mm256_unpacklo_epi8(p, zero), _mm256_sub_epi16(full, flo),
                              _mm256_unpacklo_epi8(q, zero), flo);
