@@ -325,8 +325,8 @@ WIDE void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64
     }
     MixColumns(r0 + first, r1 + first, fy, mixed, columns);
     if (du < -65536 || du > 65536) {
-        const uint32_t* base = mixed - first;
-        Eights(out, n, [&](int i) WIDE { return AcrossEight(base, u + du * i, du); });
+        const int64_t from = u - (int64_t(first) << 16); // from mixed[0], the same fractions
+        Eights(out, n, [&](int i) WIDE { return AcrossEight(mixed, from + du * i, du); });
         return;
     }
     Store(mixed + columns, _mm256_setzero_si256());
