@@ -24,11 +24,6 @@ bool Wide() {
 
 namespace {
 
-WIDE inline __m256i Mix16(__m256i p16, __m256i wp, __m256i q16, __m256i wq) {
-    const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(p16, wp), _mm256_mullo_epi16(q16, wq));
-    return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
-}
-
 // Eight pixels' channels each times its pixel's factor of 0..256, as the scalar ScalePixel:
 // red and blue in the low bytes of 16-bit halves, alpha and green shifted down to them, the
 // factor in both halves. Cheaper than widening every channel to 16 bits and back.
@@ -37,6 +32,22 @@ WIDE inline __m256i ScalePixels(__m256i p, __m256i f) {
     const __m256i low = _mm256_set1_epi32(0x00FF00FF);
     const __m256i rb = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(p, low), both), 8);
     const __m256i ag = _mm256_mullo_epi16(_mm256_srli_epi16(p, 8), both);
+    return _mm256_or_si256(rb, _mm256_andnot_si256(low, ag));
+}
+
+// Eight pixels' mixes of p and q, each by its pixel's fraction f of 256 (in both 16-bit
+// halves of its lane), rounded as the scalar Lerp2; the channels where they lie, as
+// ScalePixels has them.
+WIDE inline __m256i Lerp8(__m256i p, __m256i q, __m256i f) {
+    const __m256i low = _mm256_set1_epi32(0x00FF00FF), half = _mm256_set1_epi16(128);
+    const __m256i g = _mm256_sub_epi16(_mm256_set1_epi16(256), f);
+    auto mix = [&](__m256i a, __m256i b) WIDE {
+        return _mm256_add_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(a, g), _mm256_mullo_epi16(b, f)), half);
+    };
+    const __m256i rb =
+        _mm256_srli_epi16(mix(_mm256_and_si256(p, low), _mm256_and_si256(q, low)), 8);
+    const __m256i ag = mix(_mm256_srli_epi16(p, 8), _mm256_srli_epi16(q, 8));
     return _mm256_or_si256(rb, _mm256_andnot_si256(low, ag));
 }
 
@@ -125,16 +136,8 @@ WIDE inline __m256i RadialIndices(const RadialSteps& r, int i) {
 // Mixes the columns of rows r0 and r1 by fy into mixed, n >= 8 of them.
 WIDE inline void MixColumns(const uint32_t* r0, const uint32_t* r1, uint32_t fy, uint32_t* mixed,
                             int n) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i wy = _mm256_set1_epi16(short(fy)), wy0 = _mm256_set1_epi16(short(256 - fy));
-    Eights(mixed, n, [&](int k) WIDE {
-        const __m256i t = Load(r0 + k), b = Load(r1 + k);
-        const __m256i lo =
-            Mix16(_mm256_unpacklo_epi8(t, zero), wy0, _mm256_unpacklo_epi8(b, zero), wy);
-        const __m256i hi =
-            Mix16(_mm256_unpackhi_epi8(t, zero), wy0, _mm256_unpackhi_epi8(b, zero), wy);
-        return _mm256_packus_epi16(lo, hi);
-    });
+    const __m256i f = _mm256_set1_epi16(short(fy));
+    Eights(mixed, n, [&](int k) WIDE { return Lerp8(Load(r0 + k), Load(r1 + k), f); });
 }
 
 // Two pixels' pairs of columns, the pixels at u and u + 4 * du: each pair's eight channels
@@ -225,22 +228,13 @@ WIDE inline __m256i NearEight(const uint32_t* mixed, int32_t at, int32_t step, _
     const __m256i pick = _mm256_sub_epi32(_mm256_srli_epi32(pos, 16), _mm256_set1_epi32(low));
     const __m256i p = _mm256_permutevar8x32_epi32(Load(mixed + low), pick);
     const __m256i q = _mm256_permutevar8x32_epi32(Load(mixed + low + 1), pick);
-    // Each pixel's fraction, byte 1 of its position, spread over its channels as unpacking
-    // the pixels' low and high bytes lays them out (0-1 and 4-5, then 2-3 and 6-7): the
-    // zero bytes (-128) make them 16 bits.
+    // Each pixel's fraction, byte 1 of its position, in both halves of its lane (the zero
+    // bytes, -128, make it 16 bits).
     const char z = char(-128);
-    const __m256i flo =
-        _mm256_shuffle_epi8(pos, _mm256_setr_epi8(1, z, 1, z, 1, z, 1, z, 5, z, 5, z, 5, z, 5, z, 1,
-                                                  z, 1, z, 1, z, 1, z, 5, z, 5, z, 5, z, 5, z));
-    const __m256i fhi = _mm256_shuffle_epi8(
-        pos, _mm256_setr_epi8(9, z, 9, z, 9, z, 9, z, 13, z, 13, z, 13, z, 13, z, 9, z, 9, z, 9, z,
-                              9, z, 13, z, 13, z, 13, z, 13, z));
-    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256);
-    const __m256i lo = Mix16(_mm256_unpacklo_epi8(p, zero), _mm256_sub_epi16(full, flo),
-                             _mm256_unpacklo_epi8(q, zero), flo);
-    const __m256i hi = Mix16(_mm256_unpackhi_epi8(p, zero), _mm256_sub_epi16(full, fhi),
-                             _mm256_unpackhi_epi8(q, zero), fhi);
-    return _mm256_packus_epi16(lo, hi);
+    const __m256i f = _mm256_shuffle_epi8(pos, _mm256_setr_epi8(1, z, 1, z, 5, z, 5, z, 9, z, 9, z,
+                                                                13, z, 13, z, 1, z, 1, z, 5, z, 5,
+                                                                z, 9, z, 9, z, 13, z, 13, z));
+    return Lerp8(p, q, f);
 }
 
 } // namespace
