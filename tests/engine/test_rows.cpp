@@ -33,11 +33,14 @@ struct Form {
     void (*blend)(uint32_t*, const uint32_t*, const uint8_t*, int);
     void (*solid)(uint32_t*, uint32_t, const uint8_t*, int);
     void (*radial)(float, float, float, float, const uint32_t*, uint32_t*, int);
+    void (*along)(const uint32_t*, const uint32_t*, int64_t, int64_t, uint32_t, uint32_t*, int);
 };
 const Form kAllForms[] = {
-    {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow},
-    {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow},
-    {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow},
+    {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow, rows::BilinearAlong},
+    {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow,
+     rows::four::BilinearAlong},
+    {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow,
+     rows::eight::BilinearAlong},
 };
 const std::vector<Form> kForms(std::begin(kAllForms), std::end(kAllForms) - (rows::Wide() ? 0 : 1));
 
@@ -54,9 +57,10 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
         return (a << 24) | ch(16) | ch(8) | ch(0);
     };
     for (int round = 0; round < 50; ++round) {
-        std::vector<uint32_t> dst(c.length), src(c.length);
-        std::vector<uint8_t> covers(c.length);
-        for (int i = 0; i < c.length; ++i) {
+        // Eight pixels past the row, covered: a form that touched them would differ there.
+        std::vector<uint32_t> dst(c.length + 8), src(dst.size());
+        std::vector<uint8_t> covers(dst.size());
+        for (size_t i = 0; i < dst.size(); ++i) {
             dst[i] = pixel();
             src[i] = round % 3 == 0 ? src[0] | 0xFF000000u : pixel();
             const uint32_t r = rng();
@@ -100,10 +104,16 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
             r0[i] = pixel();
             r1[i] = pixel();
         }
-        // Every other round mirrored: from the last column back.
-        const int64_t columnStep = 1 + int64_t(rng() % (2u << 16));
+        // Every other round mirrored: from the last column back. The first rounds step one
+        // column a pixel and just either side, each way (the widest step whose eight pixels'
+        // columns lie within eight), the fraction carrying into the column a few pixels in.
+        const int64_t kEdgeSteps[] = {65536, 65536, 65537, 65537, 65535, 65535};
+        const bool edge = round < 6;
+        const int64_t columnStep = edge ? kEdgeSteps[round] : 1 + int64_t(rng() % (2u << 16));
         const int64_t du = round % 2 ? -columnStep : columnStep;
-        const int64_t u0 = (int64_t(r0.size() - 1) << 16) - 1 - (round % 2 ? 0 : du * (n - 1));
+        const int64_t last = int64_t(r0.size() - 1) << 16;
+        const int64_t u0 = edge ? (round % 2 ? last - 65536 + 3 : 65532)
+                                : last - 1 - (round % 2 ? 0 : du * (n - 1));
         const uint32_t fy = rng() & 255u;
         for (int i = 0; i < n; ++i) {
             const int64_t u = u0 + du * i;
@@ -115,11 +125,13 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
             tx->fx[i] = uint32_t(u >> 8) & 255u;
             tx->fy[i] = fy;
         }
-        a.assign(n, 0);
         b.assign(n, 0);
-        rows::BilinearAlong(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         rows::BilinearScalar(*tx, b.data(), n);
-        ASSERT_EQ(a, b) << "bilinear along a row, round " << round;
+        for (const auto& form : kForms) {
+            a.assign(n, 0);
+            form.along(r0.data(), r1.data(), u0, du, fy, a.data(), n);
+            ASSERT_EQ(a, b) << "bilinear along a row " << form.name << ", round " << round;
+        }
         // The scalar form (the 32-bit build's) mixes each column once too.
         rows::BilinearAlongScalar(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         ASSERT_EQ(a, b) << "bilinear along a row, scalar, round " << round;
@@ -197,13 +209,17 @@ TEST(Rows, SmoothingRoundsToNearest) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Spans, Rows,
-                         ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
-                                           RowCase{"edges", 64, 1, true},
-                                           RowCase{"full", 19, 2, true},
-                                           RowCase{"sevenFull", 7, 2, true},
-                                           RowCase{"nine", 9, 1, true},
-                                           RowCase{"loose", 101, 0, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Spans, Rows,
+    // The wide forms' rows at and beside a whole number of vectors:
+    // their last vector overlaps the one before, or is all there is.
+    ::testing::Values(RowCase{"one", 1, 0, true}, RowCase{"odd", 37, 0, true},
+                      RowCase{"three", 3, 0, true}, RowCase{"four", 4, 1, true},
+                      RowCase{"five", 5, 2, true}, RowCase{"eight", 8, 0, true},
+                      RowCase{"fifteen", 15, 1, true}, RowCase{"sixteen", 16, 2, true},
+                      RowCase{"seventeen", 17, 0, true}, RowCase{"edges", 64, 1, true},
+                      RowCase{"full", 19, 2, true}, RowCase{"sevenFull", 7, 2, true},
+                      RowCase{"nine", 9, 1, true}, RowCase{"loose", 101, 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -195,95 +195,66 @@ bool MakePaint(const swf::FillStyle& fill, const Transform& toDevice, const swf:
     return false;
 }
 
-void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
-               const uint8_t* covers) {
-    uint8_t scaled[4096];
-    if (length <= 0) {
-        return;
-    }
-    if (length > 4096) {
-        BlendSpan(canvas, paint, x, y, 4096, covers);
-        BlendSpan(canvas, paint, x + 4096, y, length - 4096, covers + 4096);
-        return;
-    }
-    if (canvas.mask != nullptr) {
-        const uint8_t* m = canvas.mask + canvas.MaskAt(y) + x;
-        for (int i = 0; i < length; ++i) {
-            scaled[i] = static_cast<uint8_t>((covers[i] * (m[i] + 1)) >> 8);
-        }
-        covers = scaled;
-    }
-    if (canvas.coverage != nullptr) { // a mask: union of coverage
-        uint8_t* d = canvas.coverage + canvas.At(y) + x;
-        for (int i = 0; i < length; ++i) {
-            d[i] = static_cast<uint8_t>(d[i] + covers[i] - (d[i] * covers[i] + 127) / 255);
-        }
-        return;
-    }
-    uint32_t* d = canvas.pixels + canvas.At(y) + x;
-    // Spans come row after row at about the same columns, and a new row starts far from the
-    // last one in memory: the next row's pixels are asked for while this one is blended.
-    if (y + 1 < canvas.Bottom()) {
-        const char* next = reinterpret_cast<const char*>(d + canvas.stride);
-        for (int i = 0; i < std::min(length * 4, 512); i += 64) {
-            __builtin_prefetch(next + i, 1);
-        }
-    }
-    if (paint.kind == PaintKind::Solid) {
-        rows::BlendSolid(d, paint.color, covers, length);
-        return;
-    }
+namespace {
+
+// The longest span worked in one piece; longer ones are cut.
+const int kSpanPixels = 4096;
+
+// Kept out of line, as BitmapSpan and MaskedSpan are: a solid span, the most common and
+// often a few pixels, then pays for none of their buffers.
+[[gnu::noinline]] void GradientSpan(uint32_t* d, const Paint& paint, double u, double v, int length,
+                                    const uint8_t* covers) {
     // Source colours are gathered a row at a time, then blended together.
-    uint32_t src[4096];
+    uint32_t src[kSpanPixels];
     const Transform& t = paint.inverse;
-    double u = t.a * (x + 0.5) + t.c * (y + 0.5) + t.tx;
-    double v = t.b * (x + 0.5) + t.d * (y + 0.5) + t.ty;
-    if (paint.kind == PaintKind::Gradient) {
-        const uint32_t* ramp = paint.Ramp();
-        const bool pad = paint.spread == swf::Spread::Pad;
-        if (paint.gradientKind == swf::FillKind::Linear && pad) {
-            // The ramp index moves by a constant step along the row: 16.16 fixed point.
-            const double scale = 255.0 / 32768.0 * 65536.0;
-            const int64_t fi =
-                static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
-            const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
-            rows::LinearRow(fi, step, ramp, src, length);
-        } else if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
-            rows::RadialRow(static_cast<float>(u / 16384.0), static_cast<float>(v / 16384.0),
-                            static_cast<float>(t.a / 16384.0), static_cast<float>(t.b / 16384.0),
-                            ramp, src, length);
-        } else {
-            for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
-                if (covers[i] == 0) {
-                    src[i] = 0;
-                    continue;
-                }
-                double g;
-                if (paint.gradientKind == swf::FillKind::Linear) {
-                    g = (u + 16384.0) / 32768.0;
-                } else if (paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) {
-                    g = std::sqrt(u * u + v * v) / 16384.0;
-                } else {
-                    // Focal: how far along the ray from the focal point to the circle.
-                    const double px = u / 16384.0 - paint.focal, py = v / 16384.0;
-                    const double len = std::sqrt(px * px + py * py);
-                    if (len < 1e-9) {
-                        g = 0;
-                    } else {
-                        const double fd = paint.focal * px / len;
-                        const double s =
-                            -fd +
-                            std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
-                        g = s > 1e-9 ? len / s : 1;
-                    }
-                }
-                src[i] = ramp[Spread(g, paint.spread)];
+    const uint32_t* ramp = paint.Ramp();
+    const bool pad = paint.spread == swf::Spread::Pad;
+    if (paint.gradientKind == swf::FillKind::Linear && pad) {
+        // The ramp index moves by a constant step along the row: 16.16 fixed point.
+        const double scale = 255.0 / 32768.0 * 65536.0;
+        const int64_t fi =
+            static_cast<int64_t>(std::max(-1e12, std::min(1e12, (u + 16384.0) * scale)));
+        const int64_t step = static_cast<int64_t>(std::max(-1e12, std::min(1e12, t.a * scale)));
+        rows::LinearRow(fi, step, ramp, src, length);
+    } else if ((paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) && pad) {
+        rows::RadialRow(static_cast<float>(u / 16384.0), static_cast<float>(v / 16384.0),
+                        static_cast<float>(t.a / 16384.0), static_cast<float>(t.b / 16384.0), ramp,
+                        src, length);
+    } else {
+        for (int i = 0; i < length; ++i, u += t.a, v += t.b) {
+            if (covers[i] == 0) {
+                src[i] = 0;
+                continue;
             }
+            double g;
+            if (paint.gradientKind == swf::FillKind::Linear) {
+                g = (u + 16384.0) / 32768.0;
+            } else if (paint.gradientKind == swf::FillKind::Radial || paint.focal == 0) {
+                g = std::sqrt(u * u + v * v) / 16384.0;
+            } else {
+                // Focal: how far along the ray from the focal point to the circle.
+                const double px = u / 16384.0 - paint.focal, py = v / 16384.0;
+                const double len = std::sqrt(px * px + py * py);
+                if (len < 1e-9) {
+                    g = 0;
+                } else {
+                    const double fd = paint.focal * px / len;
+                    const double s =
+                        -fd + std::sqrt(std::max(0.0, fd * fd - (paint.focal * paint.focal - 1)));
+                    g = s > 1e-9 ? len / s : 1;
+                }
+            }
+            src[i] = ramp[Spread(g, paint.spread)];
         }
-        rows::Blend(d, src, covers, length);
-        return;
     }
-    // Bitmaps: 16.16 fixed point steps through the bitmap's pixels.
+    rows::Blend(d, src, covers, length);
+}
+
+[[gnu::noinline]] void BitmapSpan(uint32_t* d, const Paint& paint, double u, double v, int length,
+                                  const uint8_t* covers) {
+    uint32_t src[kSpanPixels];
+    // 16.16 fixed point steps through the bitmap's pixels.
+    const Transform& t = paint.inverse;
     const swf::Bitmap& b = *paint.bitmap;
     const int w = b.width, h = b.height;
     const uint32_t* px = b.pixels.data();
@@ -365,6 +336,73 @@ void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int lengt
         }
     }
     rows::Blend(d, src, covers, length);
+}
+
+// A span of at most kSpanPixels, its coverage already through the canvas's mask.
+[[gnu::always_inline]] inline void UnmaskedSpan(const Canvas& canvas, const Paint& paint, int x,
+                                                int y, int length, const uint8_t* covers) {
+    if (canvas.coverage != nullptr) { // a mask: union of coverage
+        uint8_t* d = canvas.coverage + canvas.At(y) + x;
+        for (int i = 0; i < length; ++i) {
+            d[i] = static_cast<uint8_t>(d[i] + covers[i] - (d[i] * covers[i] + 127) / 255);
+        }
+        return;
+    }
+    uint32_t* d = canvas.pixels + canvas.At(y) + x;
+    // Spans come row after row at about the same columns, and a new row starts far from the
+    // last one in memory: the next row's pixels are asked for while this one is blended.
+    if (y + 1 < canvas.Bottom()) {
+        const char* next = reinterpret_cast<const char*>(d + canvas.stride);
+        for (int i = 0; i < std::min(length * 4, 512); i += 64) {
+            __builtin_prefetch(next + i, 1);
+        }
+    }
+    if (paint.kind == PaintKind::Solid) {
+        rows::BlendSolid(d, paint.color, covers, length);
+        return;
+    }
+    const Transform& t = paint.inverse;
+    const double u = t.a * (x + 0.5) + t.c * (y + 0.5) + t.tx;
+    const double v = t.b * (x + 0.5) + t.d * (y + 0.5) + t.ty;
+    if (paint.kind == PaintKind::Gradient) {
+        GradientSpan(d, paint, u, v, length, covers);
+    } else {
+        BitmapSpan(d, paint, u, v, length, covers);
+    }
+}
+
+[[gnu::noinline]] void MaskedSpan(const Canvas& canvas, const Paint& paint, int x, int y,
+                                  int length, const uint8_t* covers) {
+    uint8_t scaled[kSpanPixels];
+    const uint8_t* m = canvas.mask + canvas.MaskAt(y) + x;
+    for (int i = 0; i < length; ++i) {
+        scaled[i] = static_cast<uint8_t>((covers[i] * (m[i] + 1)) >> 8);
+    }
+    UnmaskedSpan(canvas, paint, x, y, length, scaled);
+}
+
+// Cut into pieces of kSpanPixels, kept out of line: the common short span saves no registers
+// for it.
+[[gnu::noinline]] void LongSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
+                                const uint8_t* covers) {
+    for (int at = 0; at < length; at += kSpanPixels) {
+        BlendSpan(canvas, paint, x + at, y, std::min(kSpanPixels, length - at), covers + at);
+    }
+}
+
+} // namespace
+
+void BlendSpan(const Canvas& canvas, const Paint& paint, int x, int y, int length,
+               const uint8_t* covers) {
+    if (length > kSpanPixels) {
+        LongSpan(canvas, paint, x, y, length, covers);
+    } else if (length <= 0) {
+        return;
+    } else if (canvas.mask != nullptr) {
+        MaskedSpan(canvas, paint, x, y, length, covers);
+    } else {
+        UnmaskedSpan(canvas, paint, x, y, length, covers);
+    }
 }
 
 } // namespace render

@@ -124,17 +124,6 @@ void BilinearScalar(const Texels& t, uint32_t* out, int n) {
     }
 }
 
-namespace {
-// The columns a row of n pixels reads (x and x + 1 for each): first and count. Zero when
-// they are more than the pixels and a column mixed per pixel costs less.
-int AlongColumns(int64_t u, int64_t du, int n, size_t* first) {
-    const int64_t a = u >> 16, b = (u + du * (n - 1)) >> 16;
-    const int64_t count = (a < b ? b - a : a - b) + 2;
-    *first = size_t(a < b ? a : b);
-    return count <= n + 2 ? int(count) : 0;
-}
-} // namespace
-
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
                          uint32_t* out, int n) {
     if (n <= 0) {
@@ -183,47 +172,65 @@ void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     Wide() ? eight::BlendSolid(d, color, covers, n) : four::BlendSolid(d, color, covers, n);
 }
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n) {
+    Wide() ? eight::BilinearAlong(r0, r1, u0, du, fy, out, n)
+           : four::BilinearAlong(r0, r1, u0, du, fy, out, n);
+}
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
     Wide() ? eight::RadialRow(u, v, du, dv, ramp, out, n)
            : four::RadialRow(u, v, du, dv, ramp, out, n);
 }
 
 #if defined(__SSE2__)
+namespace {
+// A row of n >= 4 pixels four at a time, as the eight-at-a-time form's Eights: the last four
+// made first, so that none is left to a loop of one at a time.
+template <class At> inline void Fours(uint32_t* d, int n, At at) {
+    const __m128i last = at(n - 4);
+    for (int i = 0; i + 4 < n; i += 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), at(i));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 4), last);
+}
+
+inline __m128i Load4(const uint32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+} // namespace
+
 void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
+    if (n < 4) {
+        BlendScalar(d, src, covers, n);
+        return;
+    }
+    Fours(d, n, [&](int i) {
         const uint32_t c4 = Covers4(covers + i);
         if (c4 == 0) {
-            continue;
+            return Load4(d + i);
         }
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+        const __m128i s = Load4(src + i);
         if (c4 == 0xFFFFFFFFu) {
-            _mm_storeu_si128(dp, Opaque4(s) ? s : Over4(_mm_loadu_si128(dp), s));
-        } else {
-            _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
+            return Opaque4(s) ? s : Over4(Load4(d + i), s);
         }
-    }
-    BlendScalar(d + i, src + i, covers + i, n - i);
+        return Blend4(Load4(d + i), s, c4);
+    });
 }
 
 void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    if (n < 4) {
+        BlendSolidScalar(d, color, covers, n);
+        return;
+    }
     const __m128i s = _mm_set1_epi32(int(color));
     const bool opaque = (color >> 24) == 255;
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
+    Fours(d, n, [&](int i) {
         const uint32_t c4 = Covers4(covers + i);
-        if (c4 == 0) {
-            continue;
-        }
-        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
         if (c4 == 0xFFFFFFFFu) {
-            _mm_storeu_si128(dp, opaque ? s : Over4(_mm_loadu_si128(dp), s));
-        } else {
-            _mm_storeu_si128(dp, Blend4(_mm_loadu_si128(dp), s, c4));
+            return opaque ? s : Over4(Load4(d + i), s);
         }
-    }
-    BlendSolidScalar(d + i, color, covers + i, n - i);
+        return c4 == 0 ? Load4(d + i) : Blend4(Load4(d + i), s, c4);
+    });
 }
 
 void Bilinear(const Texels& t, uint32_t* out, int n) {
@@ -287,8 +294,8 @@ inline __m128i AcrossTwo(const uint32_t* a, const uint32_t* b, const PairWeights
 }
 } // namespace
 
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                   uint32_t* out, int n) {
+void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
+                         uint32_t* out, int n) {
     // The two texel rows mixed once per column (four at a time), then each pixel mixes two
     // columns; a row that skips columns mixes them per pixel in the scalar form instead.
     alignas(16) uint32_t mixed[kTexels + 8];
@@ -389,8 +396,8 @@ void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp,
                      int n) {
     RadialRowScalar(u, v, du, dv, ramp, out, n);
 }
-void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
-                   uint32_t* out, int n) {
+void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
+                         uint32_t fy, uint32_t* out, int n) {
     BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {

@@ -4,6 +4,7 @@
 // builds use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace render {
@@ -36,6 +37,14 @@ void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t d
                    uint32_t* out, int n);
 void BilinearAlongScalar(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du,
                          uint32_t fy, uint32_t* out, int n);
+// The columns such a row of n pixels reads (x and x + 1 for each): the first and how many.
+// Zero when they are more than the pixels, and a column mixed per pixel costs less.
+inline int AlongColumns(int64_t u, int64_t du, int n, size_t* first) {
+    const int64_t a = u >> 16, b = (u + du * (n - 1)) >> 16;
+    const int64_t count = (a < b ? b - a : a - b) + 2;
+    *first = size_t(a < b ? a : b);
+    return count <= n + 2 ? int(count) : 0;
+}
 
 // A linear ramp along a row: pixel i takes ramp[k], k = (f + i * step + 32768) >> 16 held
 // to 0..255 (f and step in 16.16 fixed point).
@@ -58,11 +67,15 @@ namespace four {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n);
 } // namespace four
 namespace eight {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
+void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
+                   uint32_t* out, int n);
 } // namespace eight
 
 } // namespace rows
