@@ -1,6 +1,7 @@
 #include "player/core/swf/lzma.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace swf {
 
@@ -130,8 +131,10 @@ struct Model {
         for (uint16_t* table : {isRep, isRepG0, isRepG1, isRepG2})
             std::fill(table, table + kStates, kProbInit);
         std::fill(&posSlot[0][0], &posSlot[0][0] + kLenToPosStates * 64, kProbInit);
-        std::fill(posSpecial, posSpecial + kFullDistances - kEndPosModel, kProbInit);
-        std::fill(align, align + (1 << kAlignBits), kProbInit);
+        // Ends taken from the arrays themselves: posSpecial + kFullDistances alone would point
+        // past the array's end before the subtraction brought it back.
+        std::fill(std::begin(posSpecial), std::end(posSpecial), kProbInit);
+        std::fill(std::begin(align), std::end(align), kProbInit);
     }
     std::vector<uint16_t> literals;
     uint16_t isMatch[kStates][kMaxPosStates];
