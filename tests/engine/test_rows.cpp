@@ -39,6 +39,9 @@ const Form kAllForms[] = {
     {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow, rows::BilinearAlong},
     {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow,
      rows::four::BilinearAlong},
+    // The 32-bit build's solid blend, four at a time through a row of the colour.
+    {"four, solid as a row", rows::four::Blend, rows::four::BlendSolidAsRow, rows::four::RadialRow,
+     rows::four::BilinearAlong},
     {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow,
      rows::eight::BilinearAlong},
 };
@@ -132,7 +135,7 @@ TEST_P(Rows, FourAtATimeMatchesScalar) {
             form.along(r0.data(), r1.data(), u0, du, fy, a.data(), n);
             ASSERT_EQ(a, b) << "bilinear along a row " << form.name << ", round " << round;
         }
-        // The scalar form (the 32-bit build's) mixes each column once too.
+        // The scalar form (what a processor without SSE2 runs) mixes each column once too.
         rows::BilinearAlongScalar(r0.data(), r1.data(), u0, du, fy, a.data(), n);
         ASSERT_EQ(a, b) << "bilinear along a row, scalar, round " << round;
         // A radial ramp along a row crossing the centre and the rim: from up to 1.2 radii
@@ -219,7 +222,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RowCase{"fifteen", 15, 1, true}, RowCase{"sixteen", 16, 2, true},
                       RowCase{"seventeen", 17, 0, true}, RowCase{"edges", 64, 1, true},
                       RowCase{"full", 19, 2, true}, RowCase{"sevenFull", 7, 2, true},
-                      RowCase{"nine", 9, 1, true}, RowCase{"loose", 101, 0, false}),
+                      RowCase{"nine", 9, 1, true}, RowCase{"loose", 101, 0, false},
+                      // A row of the colour is 64 long: one past it, and three past.
+                      RowCase{"sixtyFive", 65, 1, true}, RowCase{"sixtySeven", 67, 2, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -5,8 +5,29 @@
 
 #include "player/core/render/paint.h"
 
+// The four-at-a-time forms: always where the build assumes SSE2 (64-bit builds); in 32-bit
+// builds, which may meet a processor without it, built for it alone and chosen at run time.
 #if defined(__SSE2__)
+#define FLICKWELL_FOUR_ROWS 1
+#elif defined(__i386__) && defined(__GNUC__)
+#define FLICKWELL_FOUR_ROWS 1
+#define FLICKWELL_FOUR_CHOSEN 1
+#include <cpuid.h>
+#endif
+#if defined(FLICKWELL_FOUR_ROWS)
 #include <emmintrin.h>
+#endif
+// Regions of SSE2 code: in a 32-bit build only they may use it, the rest stays plain.
+// Their entry points align the stack for the 16-byte values they keep there: a thread
+// Windows starts may hold it 4-byte aligned.
+#if defined(FLICKWELL_FOUR_CHOSEN)
+#define FOUR_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"sse2\")")
+#define FOUR_END _Pragma("GCC pop_options")
+#define FOUR_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define FOUR_BEGIN
+#define FOUR_END
+#define FOUR_ENTRY
 #endif
 
 namespace render {
@@ -25,7 +46,8 @@ inline uint32_t Lerp2(uint32_t p, uint32_t q, unsigned f256) {
     return (rb & 0x00FF00FFu) | (ag & 0xFF00FF00u);
 }
 
-#if defined(__SSE2__)
+#if defined(FLICKWELL_FOUR_ROWS)
+FOUR_BEGIN
 // Every step below is per 8-bit channel widened to 16 bits: c * s with c <= 255 and
 // s <= 256 fits, and >> 8 is the scalar ScalePixel's floor. The final sum is a 32-bit add
 // of packed pixels, as the scalar Over does.
@@ -90,6 +112,7 @@ inline bool Opaque4(__m128i src) {
     const __m128i a = _mm_srli_epi32(src, 24);
     return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF;
 }
+FOUR_END
 #endif
 
 inline uint32_t BlendPixel(uint32_t dst, uint32_t src, unsigned cover) {
@@ -166,23 +189,48 @@ void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp,
     }
 }
 
+bool Four() {
+#if defined(FLICKWELL_FOUR_CHOSEN)
+    static const bool four = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __get_cpuid(1, &a, &b, &c, &d) != 0 && (d & bit_SSE2) != 0;
+    }();
+    return four;
+#else
+    return true;
+#endif
+}
+
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
-    Wide() ? eight::Blend(d, src, covers, n) : four::Blend(d, src, covers, n);
+    Wide()   ? eight::Blend(d, src, covers, n)
+    : Four() ? four::Blend(d, src, covers, n)
+             : BlendScalar(d, src, covers, n);
 }
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
-    Wide() ? eight::BlendSolid(d, color, covers, n) : four::BlendSolid(d, color, covers, n);
+    Wide()   ? eight::BlendSolid(d, color, covers, n)
+    : Four() ? four::BlendSolid(d, color, covers, n)
+             : BlendSolidScalar(d, color, covers, n);
 }
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
                    uint32_t* out, int n) {
-    Wide() ? eight::BilinearAlong(r0, r1, u0, du, fy, out, n)
-           : four::BilinearAlong(r0, r1, u0, du, fy, out, n);
+    Wide()   ? eight::BilinearAlong(r0, r1, u0, du, fy, out, n)
+    : Four() ? four::BilinearAlong(r0, r1, u0, du, fy, out, n)
+             : BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n) {
-    Wide() ? eight::RadialRow(u, v, du, dv, ramp, out, n)
-           : four::RadialRow(u, v, du, dv, ramp, out, n);
+    Wide()   ? eight::RadialRow(u, v, du, dv, ramp, out, n)
+    : Four() ? four::RadialRow(u, v, du, dv, ramp, out, n)
+             : RadialRowScalar(u, v, du, dv, ramp, out, n);
+}
+void Bilinear(const Texels& in, uint32_t* out, int n) {
+    Four() ? four::Bilinear(in, out, n) : BilinearScalar(in, out, n);
+}
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+    Four() ? four::LinearRow(f, step, ramp, out, n) : LinearRowScalar(f, step, ramp, out, n);
 }
 
-#if defined(__SSE2__)
+#if defined(FLICKWELL_FOUR_ROWS)
+FOUR_BEGIN
 namespace {
 // A row of n >= 4 pixels four at a time, as the eight-at-a-time form's Eights: the last four
 // made first, so that none is left to a loop of one at a time.
@@ -199,7 +247,7 @@ inline __m128i Load4(const uint32_t* p) {
 }
 } // namespace
 
-void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
+FOUR_ENTRY void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     if (n < 4) {
         BlendScalar(d, src, covers, n);
         return;
@@ -217,7 +265,23 @@ void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n)
     });
 }
 
-void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+// A solid colour blended as a row of it: the same pixels with one four-at-a-time blend in
+// the program instead of two, which the 32-bit build, held to its size, takes.
+FOUR_ENTRY void four::BlendSolidAsRow(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    uint32_t row[64];
+    for (int i = 0; i < n && i < 64; ++i) {
+        row[i] = color;
+    }
+    for (int i = 0; i < n; i += 64) {
+        four::Blend(d + i, row, covers + i, n - i < 64 ? n - i : 64);
+    }
+}
+#if defined(FLICKWELL_FOUR_CHOSEN)
+FOUR_ENTRY void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    BlendSolidAsRow(d, color, covers, n);
+}
+#else
+FOUR_ENTRY void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     if (n < 4) {
         BlendSolidScalar(d, color, covers, n);
         return;
@@ -232,29 +296,31 @@ void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n)
         return c4 == 0 ? Load4(d + i) : Blend4(Load4(d + i), s, c4);
     });
 }
+#endif
 
-void Bilinear(const Texels& t, uint32_t* out, int n) {
+namespace {
+// p and q (channels widened to 16 bits) mixed by f of 256. A function, not a lambda: in a
+// 32-bit build a lambda's vectors would pass by the convention that has no SSE registers.
+inline __m128i Lerp16(__m128i p, __m128i q, __m128i f) {
+    return Mix16(p, _mm_sub_epi16(_mm_set1_epi16(256), f), q, f);
+}
+} // namespace
+
+FOUR_ENTRY void four::Bilinear(const Texels& t, uint32_t* out, int n) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i full = _mm_set1_epi16(256);
-    auto load = [](const uint32_t* p) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    };
-    auto lerp = [&](__m128i p, __m128i q, __m128i f) {
-        return Mix16(p, _mm_sub_epi16(full, f), q, f);
-    };
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        const __m128i t0 = load(t.t0 + i), t1 = load(t.t1 + i);
-        const __m128i b0 = load(t.b0 + i), b1 = load(t.b1 + i);
+        const __m128i t0 = Load4(t.t0 + i), t1 = Load4(t.t1 + i);
+        const __m128i b0 = Load4(t.b0 + i), b1 = Load4(t.b1 + i);
         __m128i fxlo, fxhi, fylo, fyhi;
-        Spread4(load(t.fx + i), &fxlo, &fxhi);
-        Spread4(load(t.fy + i), &fylo, &fyhi);
+        Spread4(Load4(t.fx + i), &fxlo, &fxhi);
+        Spread4(Load4(t.fy + i), &fylo, &fyhi);
         const __m128i lo =
-            lerp(lerp(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(b0, zero), fylo),
-                 lerp(_mm_unpacklo_epi8(t1, zero), _mm_unpacklo_epi8(b1, zero), fylo), fxlo);
+            Lerp16(Lerp16(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(b0, zero), fylo),
+                   Lerp16(_mm_unpacklo_epi8(t1, zero), _mm_unpacklo_epi8(b1, zero), fylo), fxlo);
         const __m128i hi =
-            lerp(lerp(_mm_unpackhi_epi8(t0, zero), _mm_unpackhi_epi8(b0, zero), fyhi),
-                 lerp(_mm_unpackhi_epi8(t1, zero), _mm_unpackhi_epi8(b1, zero), fyhi), fxhi);
+            Lerp16(Lerp16(_mm_unpackhi_epi8(t0, zero), _mm_unpackhi_epi8(b0, zero), fyhi),
+                   Lerp16(_mm_unpackhi_epi8(t1, zero), _mm_unpackhi_epi8(b1, zero), fyhi), fxhi);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
     for (; i < n; ++i) {
@@ -294,8 +360,8 @@ inline __m128i AcrossTwo(const uint32_t* a, const uint32_t* b, const PairWeights
 }
 } // namespace
 
-void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du, uint32_t fy,
-                         uint32_t* out, int n) {
+FOUR_ENTRY void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int64_t du,
+                                    uint32_t fy, uint32_t* out, int n) {
     // The two texel rows mixed once per column (four at a time), then each pixel mixes two
     // columns; a row that skips columns mixes them per pixel in the scalar form instead.
     alignas(16) uint32_t mixed[kTexels + 8];
@@ -332,7 +398,8 @@ void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u, int6
         out[i] = Lerp2(mixed[x], mixed[x + 1], unsigned(u >> 8) & 255);
     }
 }
-void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+FOUR_ENTRY void four::LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out,
+                                int n) {
     // Four positions at a time in 32 bits when the whole row's fit; saturating packs hold
     // the indices to 0..255 as the scalar form's comparisons do.
     const int64_t limit = int64_t(1) << 30;
@@ -358,8 +425,8 @@ void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int
     LinearRowScalar(f + step * i, step, ramp, out + i, n - i);
 }
 
-void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
-                     int n) {
+FOUR_ENTRY void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp,
+                                uint32_t* out, int n) {
     // Each position is u + i * du as the scalar form makes it, four at a time: no pixel
     // waits on the one before it. The distances and indices take the same single-precision
     // operations, each rounded alike.
@@ -385,11 +452,12 @@ void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp,
     }
     RadialRowScalar(u, v, du, dv, ramp, out, n, i);
 }
+FOUR_END
 #else
 void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n) {
     BlendScalar(d, src, covers, n);
 }
-void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
+void four::LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n) {
     LinearRowScalar(f, step, ramp, out, n);
 }
 void four::RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
@@ -403,7 +471,10 @@ void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int
 void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d, color, covers, n);
 }
-void Bilinear(const Texels& in, uint32_t* out, int n) {
+void four::BlendSolidAsRow(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
+    BlendSolidScalar(d, color, covers, n);
+}
+void four::Bilinear(const Texels& in, uint32_t* out, int n) {
     BilinearScalar(in, out, n);
 }
 #endif

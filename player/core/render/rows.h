@@ -59,16 +59,20 @@ void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint3
 void RadialRowScalar(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out,
                      int n, int from = 0);
 
-// The kernels above choose among their forms: four pixels at a time where the build has
-// SSE2, eight where the processor also has AVX2 (Wide()) and the build carries that form.
-// Each form is here for tests; one the build lacks is the next narrower one.
+// The kernels above choose among their forms: four pixels at a time where the processor has
+// SSE2 (Four(): every 64-bit one), eight where it also has AVX2 (Wide()) and the build carries
+// that form. Each form is here for tests; one the build lacks is the next narrower one.
+bool Four();
 bool Wide();
 namespace four {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
+void BlendSolidAsRow(uint32_t* d, uint32_t color, const uint8_t* covers, int n); // smaller
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
                    uint32_t* out, int n);
+void Bilinear(const Texels& in, uint32_t* out, int n);
+void LinearRow(int64_t f, int64_t step, const uint32_t* ramp, uint32_t* out, int n);
 } // namespace four
 namespace eight {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
