@@ -39,9 +39,6 @@ const Form kAllForms[] = {
     {"chosen", rows::Blend, rows::BlendSolid, rows::RadialRow, rows::BilinearAlong},
     {"four", rows::four::Blend, rows::four::BlendSolid, rows::four::RadialRow,
      rows::four::BilinearAlong},
-    // The 32-bit build's solid blend, four at a time through a row of the colour.
-    {"four, solid as a row", rows::four::Blend, rows::four::BlendSolidAsRow, rows::four::RadialRow,
-     rows::four::BilinearAlong},
     {"eight", rows::eight::Blend, rows::eight::BlendSolid, rows::eight::RadialRow,
      rows::eight::BilinearAlong},
 };
@@ -222,9 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RowCase{"fifteen", 15, 1, true}, RowCase{"sixteen", 16, 2, true},
                       RowCase{"seventeen", 17, 0, true}, RowCase{"edges", 64, 1, true},
                       RowCase{"full", 19, 2, true}, RowCase{"sevenFull", 7, 2, true},
-                      RowCase{"nine", 9, 1, true}, RowCase{"loose", 101, 0, false},
-                      // A row of the colour is 64 long: one past it, and three past.
-                      RowCase{"sixtyFive", 65, 1, true}, RowCase{"sixtySeven", 67, 2, true}),
+                      RowCase{"nine", 9, 1, true}, RowCase{"loose", 101, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -265,22 +265,6 @@ FOUR_ENTRY void four::Blend(uint32_t* d, const uint32_t* src, const uint8_t* cov
     });
 }
 
-// A solid colour blended as a row of it: the same pixels with one four-at-a-time blend in
-// the program instead of two, which the 32-bit build, held to its size, takes.
-FOUR_ENTRY void four::BlendSolidAsRow(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
-    uint32_t row[64];
-    for (int i = 0; i < n && i < 64; ++i) {
-        row[i] = color;
-    }
-    for (int i = 0; i < n; i += 64) {
-        four::Blend(d + i, row, covers + i, n - i < 64 ? n - i : 64);
-    }
-}
-#if defined(FLICKWELL_FOUR_CHOSEN)
-FOUR_ENTRY void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
-    BlendSolidAsRow(d, color, covers, n);
-}
-#else
 FOUR_ENTRY void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     if (n < 4) {
         BlendSolidScalar(d, color, covers, n);
@@ -296,7 +280,6 @@ FOUR_ENTRY void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* cov
         return c4 == 0 ? Load4(d + i) : Blend4(Load4(d + i), s, c4);
     });
 }
-#endif
 
 namespace {
 // p and q (channels widened to 16 bits) mixed by f of 256. A function, not a lambda: in a
@@ -469,9 +452,6 @@ void four::BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int
     BilinearAlongScalar(r0, r1, u0, du, fy, out, n);
 }
 void four::BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
-    BlendSolidScalar(d, color, covers, n);
-}
-void four::BlendSolidAsRow(uint32_t* d, uint32_t color, const uint8_t* covers, int n) {
     BlendSolidScalar(d, color, covers, n);
 }
 void four::Bilinear(const Texels& in, uint32_t* out, int n) {

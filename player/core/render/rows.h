@@ -67,7 +67,6 @@ bool Wide();
 namespace four {
 void Blend(uint32_t* d, const uint32_t* src, const uint8_t* covers, int n);
 void BlendSolid(uint32_t* d, uint32_t color, const uint8_t* covers, int n);
-void BlendSolidAsRow(uint32_t* d, uint32_t color, const uint8_t* covers, int n); // smaller
 void RadialRow(float u, float v, float du, float dv, const uint32_t* ramp, uint32_t* out, int n);
 void BilinearAlong(const uint32_t* r0, const uint32_t* r1, int64_t u0, int64_t du, uint32_t fy,
                    uint32_t* out, int n);
