@@ -9,9 +9,9 @@ namespace render {
 
 namespace {
 
-// Positions in 1/256 pixel. A segment crossing a cell adds its height there times twice
-// the width it leaves to its right, and the rest to the next cell, so a whole pixel's
-// coverage sums to kFull.
+// Positions in 1/256 pixel. A segment crossing a cell adds its height there times twice the
+// width it leaves to its right to the cell's own coverage, and twice its height to what the
+// cell adds to the columns past it, so a whole pixel's coverage sums to kFull.
 const int kSub = 256;
 const uint32_t kFull = 2 * kSub * kSub;
 // Cells summed at once: a strip of rows as wide as the outline, in cache.
@@ -84,7 +84,7 @@ void Rasterizer::MoveTo(double x, double y) {
 void Rasterizer::LineTo(double x, double y) {
     x = Bound(x);
     y = Bound(y);
-    work_ += kSegmentWork + uint64_t(Cells(lastX_, lastY_, x, y)) * kCellWork;
+    work_ += SegmentWork(lastX_, lastY_, x, y);
     Segment(x, y);
 }
 
@@ -110,12 +110,13 @@ void Rasterizer::Polygon(const double* xy, int count) {
     LineTo(xy[0], xy[1]);
 }
 
-double Rasterizer::Cells(double x0, double y0, double x1, double y1) const {
+uint64_t Rasterizer::SegmentWork(double x0, double y0, double x1, double y1) const {
     // Cells lie along the segment's part on the canvas, at most one per pixel crossed: a
     // segment off to a side still makes cells down the canvas's edge.
     const auto within = [](double v, double limit) { return std::max(0.0, std::min(limit, v)); };
-    return std::fabs(within(x1, width_) - within(x0, width_)) +
-           std::fabs(within(y1, height_) - within(y0, height_));
+    const double cells = std::fabs(within(x1, width_) - within(x0, width_)) +
+                         std::fabs(within(y1, height_) - within(y0, height_));
+    return kSegmentWork + uint64_t(cells) * kCellWork;
 }
 
 void Rasterizer::AddEdge(double x0, double y0, double x1, double y1) {
@@ -193,7 +194,7 @@ void Rasterizer::Add(const Outline& o, const Transform& place) {
         o, at, [&](double x, double y) { x0 = Bound(x), y0 = Bound(y); },
         [&](double x, double y) {
             x = Bound(x), y = Bound(y);
-            cost += kSegmentWork + uint64_t(Cells(x0, y0, x, y)) * kCellWork;
+            cost += SegmentWork(x0, y0, x, y);
             x0 = x, y0 = y;
         });
     const bool fits = work_ <= budget_ && cost <= budget_ - work_;

@@ -110,8 +110,8 @@ class Rasterizer {
     void Accumulate(const Edge& e, int top, int first, int end);
     void FillStrips(const Canvas& canvas, const Paint& paint);
     template <bool NonZero> void SweepRow(const Canvas& canvas, const Paint& paint, int y, int row);
-    // The pixels a segment crosses on the canvas (bounded coordinates).
-    double Cells(double x0, double y0, double x1, double y1) const;
+    // A segment's work (bounded coordinates): kSegmentWork and its cells on the canvas.
+    uint64_t SegmentWork(double x0, double y0, double x1, double y1) const;
 
     std::vector<Edge> edges_;
     std::vector<uint32_t> order_;  // edges by their top row, when a shape takes many strips
